@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need. Safe to run again:
+# it asks apt only for what is missing, and runs apt-get update once per call at most.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build ccache pkg-config g++ git
+  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev
+  qt6-base-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev
+  # test servers and tools
+  nginx-light openssl python3 curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "setup: installing ${missing[*]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
