@@ -127,6 +127,9 @@ const ComponentCase kComponentCases[] = {
   {"ftp://h/;type=d",  // parameters on the root
    "ftp", "h", "h", -1, kNone, kNone, "/", "",
    "type=d", kNone, kNone, ";type=d", "/", kNone, true, "/"},
+  {"http://h/dl;jsessionid=1/f.zip",  // the first ";" starts the parameters, even mid-path
+   "http", "h", "h", -1, kNone, kNone, "/dl", "dl",
+   "jsessionid=1/f.zip", kNone, kNone, ";jsessionid=1/f.zip", "dl", kNone, false, "/dl"},
   {"file:///tmp/.profile",
    "file", "", kNone, -1, kNone, kNone, "/tmp/.profile", "tmp/.profile",
    kNone, kNone, kNone, kNone, ".profile", "profile", false, "/tmp/.profile"},
