@@ -261,7 +261,8 @@ class BinaryReader {
     if (count_ > (tableSpace - tableOffset_) / offsetWidth_) return Fail("offset table runs past the trailer");
     // count_ is now below the file size, so these are bounded by it.
     onPath_.assign(count_, false);
-    budget_ = count_ * 8 + (1u << 20);
+    visited_.assign(count_, false);
+    revisitBudget_ = data_.size() * 4 + (1u << 16);
     return ReadObject(top, 1);
   }
 
@@ -271,8 +272,12 @@ class BinaryReader {
   int refWidth_ = 0;
   std::uint64_t count_ = 0;
   std::uint64_t tableOffset_ = 0;  // objects lie before it
-  std::vector<bool> onPath_;       // objects being read, for cycle detection
-  std::uint64_t budget_ = 0;       // values still allowed to be produced
+  std::vector<bool> onPath_;       // containers being read, for cycle detection
+  std::vector<bool> visited_;      // containers read at least once
+  // References that containers read more than once may still add. Without sharing, the
+  // values produced are bounded by the references in the file; a few shared containers
+  // that refer to each other could otherwise demand 2^depth values.
+  std::uint64_t revisitBudget_ = 0;
 
   std::nullopt_t Fail(std::string message) {
     if (error.empty()) error = std::move(message);
@@ -303,8 +308,6 @@ class BinaryReader {
   std::optional<Value> ReadObject(std::uint64_t ref, int depth) {
     if (depth > kMaxPlistDepth) return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
     if (ref >= count_) return Fail("object reference out of range");
-    if (budget_ == 0) return Fail("shared references expand into too many values");
-    --budget_;
     const std::uint64_t offset = ReadBigEndian(data_.data() + tableOffset_ + ref * offsetWidth_, offsetWidth_);
     if (offset < kBinaryPlistSignature.size() || offset >= tableOffset_) return Fail("object offset out of range");
 
@@ -402,6 +405,12 @@ class BinaryReader {
       return FailAt(offset, "references run past the objects");
     }
     if (onPath_[ref]) return FailAt(offset, "reference cycle");
+    if (visited_[ref]) {
+      const std::uint64_t cost = count * refsPerEntry + 1;
+      if (cost > revisitBudget_) return Fail("shared references expand into too many values");
+      revisitBudget_ -= cost;
+    }
+    visited_[ref] = true;
     onPath_[ref] = true;
     auto refAt = [&](std::uint64_t i) { return ReadBigEndian(data_.data() + at + i * refWidth_, refWidth_); };
     std::optional<Value> result;

@@ -13,8 +13,8 @@
 // the platform does, so dictionary keys repeated throughout a keyed archive cost one
 // object. The reader trusts nothing: every offset, count and reference is checked against
 // the file, a reference back to an object that is being read (a cycle) is refused, and
-// shared references may not expand into more values than a bound proportional to the
-// file, so a small hostile file cannot demand unbounded memory.
+// containers reached by several references may not expand into more values than a bound
+// proportional to the file, so a small hostile file cannot demand unbounded memory.
 
 #include <cstdint>
 #include <span>

@@ -126,6 +126,11 @@ TEST(PlistBinary, ReadsHandMadeFilesWithWideReferencesAndSets) {
   Value expected = Array{set, Value{{"p", MakeUid(7)}}, Number::Int64(-2)};
   EXPECT_TRUE(StrictEqual(*read, expected)) << read->Describe();
   EXPECT_EQ(GetUid(*read->operator[](1).Find("p")), 7u);
+
+  // A container reached by two references is read twice: sharing is not a cycle.
+  auto shared = ReadBinaryPropertyList(Assemble({{0xA2, 1, 1}, {0xA1, 2}, {0x51, 'p'}}));
+  ASSERT_TRUE(shared) << shared.error();
+  EXPECT_EQ(*shared, (Value{Array{Array{"p"}, Array{"p"}}}));
 }
 
 // Each case damages a valid file or builds a hostile one.
@@ -200,6 +205,29 @@ TEST(PlistBinary, EveryTruncationOfAFileIsRefused) {
   for (std::size_t n = 0; n < good.size(); ++n) {
     EXPECT_FALSE(ReadBinaryPropertyList(std::span(good.data(), n))) << n;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged files must give a value or an error, never a crash or a hang (run under the
+// sanitizers to see memory faults).
+TEST(PlistBinary, RandomDamageNeverCrashes) {
+  Value v{{"list", Array{1, -2, 2.5, 1.5f, "\xC3\xA9t\xC3\xA9", "ascii", Data{Bytes(20, 7)}, Date{3}, MakeUid(9)}},
+          {"nested", Value{{"a", Array{Array{}, Dictionary{}}}}},
+          {"big", Value(Number::UInt64(~0ull))}};
+  const Bytes good = WriteBinaryPropertyList(v).value();
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  int errors = 0;
+  for (int round = 0; round < 20000; ++round) {
+    Bytes damaged = good;
+    const int flips = 1 + static_cast<int>(next() % 4);
+    for (int f = 0; f < flips; ++f) damaged[next() % damaged.size()] = static_cast<std::uint8_t>(next() >> 24);
+    if (!ReadBinaryPropertyList(damaged)) ++errors;
+  }
+  EXPECT_GT(errors, 0);
 }
 
 }  // namespace

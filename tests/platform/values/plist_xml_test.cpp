@@ -253,3 +253,28 @@ TEST(PlistXml, ErrorsNameTheLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged files must give a value or an error, never a crash (run under the sanitizers
+// to see memory faults).
+TEST(PlistXml, RandomDamageNeverCrashes) {
+  Value v{{"list", Array{1, -2, 2.5, "a &amp; b", Data{Bytes(80, 7)}, Date{3}}}, {"nested", Value{{"a", Array{}}}}};
+  const std::string good = WriteXmlPropertyList(v).value();
+  std::uint32_t seed = 54321;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  const char kInteresting[] = "<>/&;#x[]!-\"' \t\n0a=";
+  for (int round = 0; round < 5000; ++round) {
+    std::string damaged = good;
+    const int flips = 1 + static_cast<int>(next() % 4);
+    for (int f = 0; f < flips; ++f) {
+      damaged[next() % damaged.size()] = kInteresting[next() % (sizeof kInteresting - 1)];
+    }
+    auto read = ReadXmlPropertyList(damaged);
+    if (!read) {
+      EXPECT_FALSE(read.error().empty());
+    }
+  }
+}
+
+}  // namespace
