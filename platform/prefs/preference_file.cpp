@@ -16,7 +16,9 @@ namespace prefs {
 
 namespace {
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string ErrnoText(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 // Closes a descriptor when it goes out of scope.
 class Descriptor {

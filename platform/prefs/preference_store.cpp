@@ -55,7 +55,8 @@ std::string PreferenceStore::CurrentHostName() {
 }
 
 std::string PreferenceStore::PathFor(std::string_view domain, Scope scope) const {
-  if (scope == Scope::kCurrentHost) return folder_ + "/ByHost/" + std::string(domain) + "." + hostName_ + ".plist";
+  if (scope == Scope::kCurrentHost)
+    return folder_ + "/ByHost/" + std::string(domain) + "." + hostName_ + ".plist";
   return folder_ + "/" + std::string(domain) + ".plist";
 }
 
@@ -128,7 +129,8 @@ PreferenceStore::Domain& PreferenceStore::Load(std::string_view name, Scope scop
   return *domain;
 }
 
-std::optional<values::Value> PreferenceStore::CopyValue(std::string_view key, std::string_view name, Scope scope) {
+std::optional<values::Value> PreferenceStore::CopyValue(std::string_view key, std::string_view name,
+                                                        Scope scope) {
   Domain& domain = Load(name, scope);
   std::lock_guard lock(mutex_);
   auto it = domain.values.find(key);
@@ -147,7 +149,8 @@ std::optional<bool> PreferenceStore::GetBool(std::string_view key, std::string_v
   return v ? BoolFromValue(*v) : std::nullopt;
 }
 
-std::optional<std::int64_t> PreferenceStore::GetInteger(std::string_view key, std::string_view domain, Scope scope) {
+std::optional<std::int64_t> PreferenceStore::GetInteger(std::string_view key, std::string_view domain,
+                                                        Scope scope) {
   auto v = CopyValue(key, domain, scope);
   return v ? IntegerFromValue(*v) : std::nullopt;
 }
@@ -157,26 +160,29 @@ std::optional<double> PreferenceStore::GetDouble(std::string_view key, std::stri
   return v ? DoubleFromValue(*v) : std::nullopt;
 }
 
-std::optional<std::string> PreferenceStore::GetString(std::string_view key, std::string_view domain, Scope scope) {
+std::optional<std::string> PreferenceStore::GetString(std::string_view key, std::string_view domain,
+                                                      Scope scope) {
   auto v = CopyValue(key, domain, scope);
   if (!v || !v->IsString()) return std::nullopt;
   return *v->AsString();
 }
 
-std::optional<values::Bytes> PreferenceStore::GetData(std::string_view key, std::string_view domain, Scope scope) {
+std::optional<values::Bytes> PreferenceStore::GetData(std::string_view key, std::string_view domain,
+                                                      Scope scope) {
   auto v = CopyValue(key, domain, scope);
   if (!v || !v->IsData()) return std::nullopt;
   return std::move(v->AsData()->bytes);
 }
 
-std::optional<values::Array> PreferenceStore::GetArray(std::string_view key, std::string_view domain, Scope scope) {
+std::optional<values::Array> PreferenceStore::GetArray(std::string_view key, std::string_view domain,
+                                                       Scope scope) {
   auto v = CopyValue(key, domain, scope);
   if (!v || !v->IsArray()) return std::nullopt;
   return std::move(*v->AsArray());
 }
 
-std::optional<values::Dictionary> PreferenceStore::GetDictionary(std::string_view key, std::string_view domain,
-                                                                 Scope scope) {
+std::optional<values::Dictionary> PreferenceStore::GetDictionary(std::string_view key,
+                                                                 std::string_view domain, Scope scope) {
   auto v = CopyValue(key, domain, scope);
   if (!v || !v->IsDictionary()) return std::nullopt;
   return std::move(*v->AsDictionary());

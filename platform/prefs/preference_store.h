@@ -94,14 +94,16 @@ class PreferenceStore {
                                        Scope scope = Scope::kAnyHost);
   std::optional<values::Array> GetArray(std::string_view key, std::string_view domain = kApplicationDomain,
                                         Scope scope = Scope::kAnyHost);
-  std::optional<values::Dictionary> GetDictionary(std::string_view key, std::string_view domain = kApplicationDomain,
+  std::optional<values::Dictionary> GetDictionary(std::string_view key,
+                                                  std::string_view domain = kApplicationDomain,
                                                   Scope scope = Scope::kAnyHost);
 
   // ---- Writes (in memory until Synchronize) ----
   // A null value removes the key.
   void Set(std::string_view key, values::Value value, std::string_view domain = kApplicationDomain,
            Scope scope = Scope::kAnyHost);
-  void Remove(std::string_view key, std::string_view domain = kApplicationDomain, Scope scope = Scope::kAnyHost);
+  void Remove(std::string_view key, std::string_view domain = kApplicationDomain,
+              Scope scope = Scope::kAnyHost);
   // Sets every entry of `toSet` and removes every key of `toRemove`, as one change that
   // no reader sees half done.
   void SetMultiple(const values::Dictionary& toSet, const std::vector<std::string>& toRemove = {},
@@ -115,7 +117,8 @@ class PreferenceStore {
   // Adds to the domain's registered defaults (later registrations win per key).
   void RegisterDefaults(const values::Dictionary& defaults, std::string_view domain = kApplicationDomain);
   // The stored value (any host), else the registered default.
-  std::optional<values::Value> CopyUserDefault(std::string_view key, std::string_view domain = kApplicationDomain);
+  std::optional<values::Value> CopyUserDefault(std::string_view key,
+                                               std::string_view domain = kApplicationDomain);
   // Registered defaults overlaid with the stored values.
   values::Value CopyUserDefaults(std::string_view domain = kApplicationDomain);
 

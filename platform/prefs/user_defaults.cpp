@@ -4,9 +4,12 @@
 
 namespace prefs {
 
-UserDefaults::UserDefaults(PreferenceStore& store, std::string domain) : store_(&store), domain_(std::move(domain)) {}
+UserDefaults::UserDefaults(PreferenceStore& store, std::string domain)
+    : store_(&store), domain_(std::move(domain)) {}
 
-void UserDefaults::RegisterDefaults(const values::Dictionary& defaults) { store_->RegisterDefaults(defaults, domain_); }
+void UserDefaults::RegisterDefaults(const values::Dictionary& defaults) {
+  store_->RegisterDefaults(defaults, domain_);
+}
 
 std::optional<values::Value> UserDefaults::ObjectForKey(std::string_view key) const {
   return store_->CopyUserDefault(key, domain_);
@@ -60,8 +63,12 @@ void UserDefaults::SetObject(std::string_view key, values::Value value) {
   store_->Set(key, std::move(value), domain_);
 }
 
-void UserDefaults::RemoveObject(std::string_view key) { store_->Remove(key, domain_); }
+void UserDefaults::RemoveObject(std::string_view key) {
+  store_->Remove(key, domain_);
+}
 
-SyncStatus UserDefaults::Synchronize() { return store_->Synchronize(domain_); }
+SyncStatus UserDefaults::Synchronize() {
+  return store_->Synchronize(domain_);
+}
 
 }  // namespace prefs

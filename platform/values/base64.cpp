@@ -17,7 +17,9 @@ constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
 
 constexpr auto kDecode = MakeDecodeTable();
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 }  // namespace
 

@@ -28,7 +28,8 @@ PlistResult<Value> ReadPropertyList(std::span<const std::uint8_t> bytes, PlistFo
 }
 
 PlistResult<Value> ReadPropertyList(std::string_view bytes, PlistFormat* format) {
-  return ReadPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), format);
+  return ReadPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                          format);
 }
 
 PlistResult<Value> ReadPropertyListFile(const std::string& path, PlistFormat* format) {
@@ -42,7 +43,8 @@ PlistResult<Value> ReadPropertyListFile(const std::string& path, PlistFormat* fo
   struct stat st {};
   if (::fstat(fd, &st) != 0) return Result::Failure(path + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode)) return Result::Failure(path + ": not a regular file");
-  if (static_cast<std::uint64_t>(st.st_size) > kMaxPlistFileSize) return Result::Failure(path + ": file too large");
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxPlistFileSize)
+    return Result::Failure(path + ": file too large");
   std::string bytes;
   bytes.resize(static_cast<std::size_t>(st.st_size));
   std::size_t filled = 0;
@@ -73,7 +75,9 @@ PlistResult<Bytes> WritePropertyList(const Value& value, PlistFormat format) {
   return Bytes(text->begin(), text->end());
 }
 
-Value MakeUid(std::uint32_t uid) { return Value{{std::string(kUidKey), Value(Number::Int64(uid))}}; }
+Value MakeUid(std::uint32_t uid) {
+  return Value{{std::string(kUidKey), Value(Number::Int64(uid))}};
+}
 
 std::optional<std::uint32_t> GetUid(const Value& value) {
   const Dictionary* dict = value.AsDictionary();

@@ -41,7 +41,8 @@ int WidthFor(std::uint64_t v) {
 }
 
 void AppendBigEndian(Bytes& out, std::uint64_t v, int width) {
-  for (int shift = (width - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+  for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+    out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 std::uint64_t ReadBigEndian(const std::uint8_t* p, int width) {
@@ -58,7 +59,8 @@ class BinaryWriter {
 
   // Adds `v` and everything under it; returns its object number.
   std::optional<std::uint64_t> Add(const Value& v, int depth) {
-    if (depth > kMaxPlistDepth) return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+    if (depth > kMaxPlistDepth)
+      return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
     switch (v.type()) {
       case Type::kNull:
         return Fail("null cannot be stored in a property list");
@@ -125,7 +127,7 @@ class BinaryWriter {
 
  private:
   struct Object {
-    Bytes bytes;                     // the marker and everything up to the references
+    Bytes bytes;  // the marker and everything up to the references
     std::vector<std::uint64_t> refs;
   };
   std::vector<Object> objects_;
@@ -150,7 +152,8 @@ class BinaryWriter {
     } else {
       b.push_back(static_cast<std::uint8_t>(marker << 4 | 0xF));
       const int width = WidthFor(count);
-      b.push_back(static_cast<std::uint8_t>(kMarkerInt << 4 | std::countr_zero(static_cast<unsigned>(width))));
+      b.push_back(
+          static_cast<std::uint8_t>(kMarkerInt << 4 | std::countr_zero(static_cast<unsigned>(width))));
       AppendBigEndian(b, count, width);
     }
     return b;
@@ -176,7 +179,8 @@ class BinaryWriter {
         return b;
       default: {
         const int width = n.i < 0 ? 8 : WidthFor(static_cast<std::uint64_t>(n.i));
-        b.push_back(static_cast<std::uint8_t>(kMarkerInt << 4 | std::countr_zero(static_cast<unsigned>(width))));
+        b.push_back(
+            static_cast<std::uint8_t>(kMarkerInt << 4 | std::countr_zero(static_cast<unsigned>(width))));
         AppendBigEndian(b, static_cast<std::uint64_t>(n.i), width);
         return b;
       }
@@ -185,7 +189,8 @@ class BinaryWriter {
 
   // ASCII strings are stored as bytes, all others as UTF-16 big-endian.
   std::optional<Bytes> EncodeString(const std::string& s) {
-    const bool ascii = std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) {
       Bytes b = Header(kMarkerAscii, s.size());
       b.insert(b.end(), s.begin(), s.end());
@@ -258,7 +263,8 @@ class BinaryReader {
     if (tableOffset_ <= kBinaryPlistSignature.size() || tableOffset_ > tableSpace) {
       return Fail("offset table out of range");
     }
-    if (count_ > (tableSpace - tableOffset_) / offsetWidth_) return Fail("offset table runs past the trailer");
+    if (count_ > (tableSpace - tableOffset_) / offsetWidth_)
+      return Fail("offset table runs past the trailer");
     // count_ is now below the file size, so these are bounded by it.
     onPath_.assign(count_, false);
     visited_.assign(count_, false);
@@ -289,7 +295,9 @@ class BinaryReader {
   }
 
   // Whether `length` bytes from `at` lie inside the object area.
-  bool Fits(std::uint64_t at, std::uint64_t length) const { return at <= tableOffset_ && length <= tableOffset_ - at; }
+  bool Fits(std::uint64_t at, std::uint64_t length) const {
+    return at <= tableOffset_ && length <= tableOffset_ - at;
+  }
 
   // A size or count: the low nibble, or when it is 15 an integer object that follows.
   bool ReadCount(std::uint64_t& at, std::uint8_t marker, std::uint64_t& count) {
@@ -306,10 +314,13 @@ class BinaryReader {
   }
 
   std::optional<Value> ReadObject(std::uint64_t ref, int depth) {
-    if (depth > kMaxPlistDepth) return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+    if (depth > kMaxPlistDepth)
+      return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
     if (ref >= count_) return Fail("object reference out of range");
-    const std::uint64_t offset = ReadBigEndian(data_.data() + tableOffset_ + ref * offsetWidth_, offsetWidth_);
-    if (offset < kBinaryPlistSignature.size() || offset >= tableOffset_) return Fail("object offset out of range");
+    const std::uint64_t offset =
+        ReadBigEndian(data_.data() + tableOffset_ + ref * offsetWidth_, offsetWidth_);
+    if (offset < kBinaryPlistSignature.size() || offset >= tableOffset_)
+      return Fail("object offset out of range");
 
     const std::uint8_t marker = data_[offset];
     const std::uint8_t low = marker & 0x0F;
@@ -336,16 +347,19 @@ class BinaryReader {
         return Value(Date{std::bit_cast<double>(ReadBigEndian(data_.data() + at, 8))});
       case kMarkerData: {
         std::uint64_t length;
-        if (!ReadCount(at, marker, length) || !Fits(at, length)) return FailAt(offset, "data runs past the objects");
+        if (!ReadCount(at, marker, length) || !Fits(at, length))
+          return FailAt(offset, "data runs past the objects");
         return Value(Data{Bytes(data_.begin() + static_cast<std::ptrdiff_t>(at),
                                 data_.begin() + static_cast<std::ptrdiff_t>(at + length))});
       }
       case kMarkerAscii: {
         std::uint64_t length;
-        if (!ReadCount(at, marker, length) || !Fits(at, length)) return FailAt(offset, "string runs past the objects");
+        if (!ReadCount(at, marker, length) || !Fits(at, length))
+          return FailAt(offset, "string runs past the objects");
         std::string s(reinterpret_cast<const char*>(data_.data() + at), length);
         for (char c : s) {
-          if (static_cast<unsigned char>(c) >= 0x80) return FailAt(offset, "non-ASCII byte in an ASCII string");
+          if (static_cast<unsigned char>(c) >= 0x80)
+            return FailAt(offset, "non-ASCII byte in an ASCII string");
         }
         return Value(std::move(s));
       }
@@ -381,7 +395,8 @@ class BinaryReader {
   std::optional<Value> ReadInteger(std::uint64_t offset, std::uint8_t low) {
     if (low > 4) return FailAt(offset, "bad integer size");
     const int width = 1 << low;
-    if (!Fits(offset + 1, static_cast<std::uint64_t>(width))) return FailAt(offset, "integer runs past the objects");
+    if (!Fits(offset + 1, static_cast<std::uint64_t>(width)))
+      return FailAt(offset, "integer runs past the objects");
     const std::uint8_t* p = data_.data() + offset + 1;
     if (width < 8) return Value(Number::Int64(static_cast<std::int64_t>(ReadBigEndian(p, width))));
     if (width == 8) return Value(Number::Int64(static_cast<std::int64_t>(ReadBigEndian(p, 8))));

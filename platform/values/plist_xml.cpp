@@ -19,7 +19,8 @@ namespace {
 
 constexpr std::string_view kHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
 constexpr std::string_view kFooter = "</plist>\n";
 
@@ -47,7 +48,9 @@ void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
   y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-bool IsLeap(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(std::int64_t y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned DaysInMonth(std::int64_t y, unsigned m) {
   static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -66,7 +69,8 @@ class XmlWriter {
   std::string error;
 
   bool Write(const Value& v, int indent) {
-    if (indent + 1 > kMaxPlistDepth) return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+    if (indent + 1 > kMaxPlistDepth)
+      return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
     switch (v.type()) {
       case Type::kNull:
         return Fail("null cannot be stored in a property list");
@@ -109,10 +113,17 @@ class XmlWriter {
     out += '>';
     for (char c : s) {
       switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        default:
+          out += c;
       }
     }
     out += "</";
@@ -165,8 +176,9 @@ class XmlWriter {
     unsigned month, day;
     CivilFromDays(days, year, month, day);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "<date>%04d-%02u-%02uT%02d:%02d:%02dZ</date>\n", static_cast<int>(year), month,
-                  day, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+    std::snprintf(buf, sizeof buf, "<date>%04d-%02u-%02uT%02d:%02d:%02dZ</date>\n", static_cast<int>(year),
+                  month, day, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+                  static_cast<int>(rest % 60));
     Indent(indent);
     out += buf;
     return true;
@@ -233,9 +245,13 @@ class XmlWriter {
 
 // ---- Reader ----
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsXmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
-bool IsBlank(std::string_view s) { return std::all_of(s.begin(), s.end(), IsXmlSpace); }
+bool IsBlank(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), IsXmlSpace);
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsXmlSpace(s.front())) s.remove_prefix(1);
@@ -312,7 +328,8 @@ class XmlReader {
   std::string error;
 
   std::optional<Value> Parse(const pugi::xml_node& node, int depth) {
-    if (depth > kMaxPlistDepth) return Fail(node, "nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+    if (depth > kMaxPlistDepth)
+      return Fail(node, "nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
     const std::string_view tag = node.name();
     if (tag == "dict") return ParseDictionary(node, depth);
     if (tag == "array") return ParseArray(node, depth);
@@ -365,7 +382,8 @@ class XmlReader {
           out += child.value();
           break;
         case pugi::node_element:
-          return Fail(child, "unexpected <" + std::string(child.name()) + "> inside <" + node.name() + ">"), false;
+          return Fail(child, "unexpected <" + std::string(child.name()) + "> inside <" + node.name() + ">"),
+                 false;
         default:
           break;
       }
@@ -381,7 +399,8 @@ class XmlReader {
           out.push_back(child);
           break;
         case pugi::node_pcdata:
-          if (!IsBlank(child.value())) return Fail(node, "text inside <" + std::string(node.name()) + ">"), false;
+          if (!IsBlank(child.value()))
+            return Fail(node, "text inside <" + std::string(node.name()) + ">"), false;
           break;
         case pugi::node_cdata:
           return Fail(node, "CDATA inside <" + std::string(node.name()) + ">"), false;
@@ -449,7 +468,8 @@ class XmlReader {
 
   std::optional<Value> ParseReal(const pugi::xml_node& node, std::string_view text) {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     constexpr double kInf = std::numeric_limits<double>::infinity();
     if (lower == "+infinity" || lower == "+inf") return Value(Number::Float64(kInf));
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);
@@ -469,7 +489,8 @@ class XmlReader {
     for (int f = 0; f < 6; ++f) {
       if (at + kWidths[f] + 1 > text.size()) return Fail(node, "bad <date>");
       auto r = std::from_chars(text.data() + at, text.data() + at + kWidths[f], fields[f]);
-      if (r.ec != std::errc() || r.ptr != text.data() + at + kWidths[f] || text[at + kWidths[f]] != kAfter[f]) {
+      if (r.ec != std::errc() || r.ptr != text.data() + at + kWidths[f] ||
+          text[at + kWidths[f]] != kAfter[f]) {
         return Fail(node, "bad <date>");
       }
       at += kWidths[f] + 1;
@@ -503,10 +524,11 @@ PlistResult<Value> ReadXmlPropertyList(std::string_view text) {
   // Fragment mode keeps text after the root element, which we must refuse.
   const unsigned options =
       pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_doctype | pugi::parse_fragment;
-  const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size(), options, pugi::encoding_auto);
+  const pugi::xml_parse_result parsed =
+      doc.load_buffer(text.data(), text.size(), options, pugi::encoding_auto);
   if (!parsed) {
-    const std::size_t offset = std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)),
-                                        text.size());
+    const std::size_t offset =
+        std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)), text.size());
     const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
     return Result::Failure("malformed XML: " + std::string(parsed.description()) + " (line " +
                            std::to_string(line) + ")");

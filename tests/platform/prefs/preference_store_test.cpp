@@ -102,7 +102,8 @@ TEST_F(PreferenceStoreTest, ReadsSeeSetsAtOnceAndKeepTheWidthInMemory) {
 
 TEST_F(PreferenceStoreTest, TypedReadsConvertWhatTheyCan) {
   auto store = Open();
-  store->SetMultiple({{"b", true}, {"n", 3}, {"r", 2.75}, {"s", "YES"}, {"t", "17"}, {"z", "zzz"}, {"d", Data{}}});
+  store->SetMultiple(
+      {{"b", true}, {"n", 3}, {"r", 2.75}, {"s", "YES"}, {"t", "17"}, {"z", "zzz"}, {"d", Data{}}});
   const struct {
     const char* key;
     std::optional<bool> asBool;
@@ -289,7 +290,8 @@ TEST_F(PreferenceStoreTest, DomainsAndScopesAreSeparateFiles) {
             folder + "/ByHost/com.orbenix.Truvane.testhost.plist");
   EXPECT_EQ(*values::ReadPropertyListFile(folder + "/ByHost/com.orbenix.Truvane.testhost.plist"),
             (Value{{"systemplug", true}}));
-  EXPECT_EQ(*values::ReadPropertyListFile(folder + "/com.example.Plugin.plist"), (Value{{"plugin back", true}}));
+  EXPECT_EQ(*values::ReadPropertyListFile(folder + "/com.example.Plugin.plist"),
+            (Value{{"plugin back", true}}));
   EXPECT_FALSE(Exists(AppFile()));  // nothing was stored there
 
   auto reopened = Open();

@@ -6,13 +6,15 @@ using namespace values;
 
 namespace {
 
-Bytes B(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes B(std::string_view s) {
+  return Bytes(s.begin(), s.end());
+}
 
 TEST(Base64, EncodesWithPadding) {
   const struct {
     std::string_view plain, encoded;
-  } cases[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-               {std::string_view("\xff\xfe\x00", 3), "//4A"}};
+  } cases[] = {{"", ""},        {"f", "Zg=="},        {"fo", "Zm8="},
+               {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {std::string_view("\xff\xfe\x00", 3), "//4A"}};
   for (const auto& c : cases) {
     EXPECT_EQ(EncodeBase64(c.plain), c.encoded);
     auto decoded = DecodeBase64(c.encoded);

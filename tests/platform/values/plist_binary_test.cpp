@@ -50,14 +50,14 @@ TEST(PlistBinary, WritesTheDocumentedLayout) {
   ASSERT_TRUE(written) << written.error();
   const Bytes expected = Concat({
       {'b', 'p', 'l', 'i', 's', 't', '0', '0'},
-      {0xD1, 0x01, 0x02},        // dict of 1: key ref 1, value ref 2
-      {0x51, 'a'},               // ASCII string
-      {0x10, 0x01},              // 1-byte integer
-      {0x08, 0x0B, 0x0D},        // offset table
-      {0, 0, 0, 0, 0, 0, 1, 1},  // trailer: offset and reference widths
-      {0, 0, 0, 0, 0, 0, 0, 3},  // objects
-      {0, 0, 0, 0, 0, 0, 0, 0},  // top
-      {0, 0, 0, 0, 0, 0, 0, 15}, // offset table at
+      {0xD1, 0x01, 0x02},         // dict of 1: key ref 1, value ref 2
+      {0x51, 'a'},                // ASCII string
+      {0x10, 0x01},               // 1-byte integer
+      {0x08, 0x0B, 0x0D},         // offset table
+      {0, 0, 0, 0, 0, 0, 1, 1},   // trailer: offset and reference widths
+      {0, 0, 0, 0, 0, 0, 0, 3},   // objects
+      {0, 0, 0, 0, 0, 0, 0, 0},   // top
+      {0, 0, 0, 0, 0, 0, 0, 15},  // offset table at
   });
   EXPECT_EQ(written.value(), expected);
 }
@@ -74,7 +74,8 @@ TEST(PlistBinary, EncodesEachScalarAsThePlatformDoes) {
       {Value(Number::Int64(0x80000000)), {0x12, 0x80, 0, 0, 0}},
       {Value(Number::Int64(0x100000000)), {0x13, 0, 0, 0, 1, 0, 0, 0, 0}},
       {-1, {0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-      {Value(Number::UInt64(~0ull)), {0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {Value(Number::UInt64(~0ull)),
+       {0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
       {1.5f, {0x22, 0x3F, 0xC0, 0, 0}},
       {1.5, {0x23, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0}},
       {Date{1.0}, {0x33, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0}},
@@ -114,7 +115,8 @@ TEST(PlistBinary, ReadsHandMadeFilesWithWideReferencesAndSets) {
           {0xD1, 0, 3, 0, 6},        // dict {"p": UID 7}
           {0x51, 'p'},
           {0x51, 'q'},
-          {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE},
+          {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+           0xFE},
           {0x80, 7},
       },
       0, 2);
@@ -146,7 +148,8 @@ TEST(PlistBinary, MalformedInputGivesAnErrorSayingWhy) {
 
   // Thirty arrays, each holding the next one twice: 2^30 values once expanded.
   std::vector<Bytes> laughs;
-  for (int i = 0; i < 30; ++i) laughs.push_back({0xA2, static_cast<std::uint8_t>(i + 1), static_cast<std::uint8_t>(i + 1)});
+  for (int i = 0; i < 30; ++i)
+    laughs.push_back({0xA2, static_cast<std::uint8_t>(i + 1), static_cast<std::uint8_t>(i + 1)});
   laughs.push_back({0x50});
   // Arrays nested deeper than allowed, each holding the next (2-byte references).
   std::vector<Bytes> deep;
@@ -168,7 +171,8 @@ TEST(PlistBinary, MalformedInputGivesAnErrorSayingWhy) {
       {"top out of range", patched(trailer + 23, 200), "top object"},
       {"table past the trailer", patched(trailer + 15, 200), "offset table"},
       {"table offset past the end", patched(trailer + 31, 250), "offset table"},
-      {"object offset into the table", patched(table, static_cast<std::uint8_t>(table)), "offset out of range"},
+      {"object offset into the table", patched(table, static_cast<std::uint8_t>(table)),
+       "offset out of range"},
       {"object offset into the header", patched(table, 3), "offset out of range"},
       {"reference out of range", patched(9, 40), "reference out of range"},
       {"unknown marker", patched(8, 0x70), "unknown object marker"},
@@ -181,7 +185,8 @@ TEST(PlistBinary, MalformedInputGivesAnErrorSayingWhy) {
       {"UTF-16 past the objects", Assemble({{0x63, 0, 'a'}}), "string runs past"},
       {"non-ASCII in an ASCII string", Assemble({{0x51, 0xE9}}), "non-ASCII"},
       {"key that is not a string", Assemble({{0xD1, 1, 1}, {0x10, 1}}), "key is not a string"},
-      {"integer beyond 64 bits", Assemble({{0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}}), "beyond 64 bits"},
+      {"integer beyond 64 bits", Assemble({{0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}}),
+       "beyond 64 bits"},
       {"integer of 32 bytes", Assemble({{0x15, 0}}), "integer size"},
       {"real of 2 bytes", Assemble({{0x21, 0, 0}}), "real size"},
       {"date of 4 bytes", Assemble({{0x32, 0, 0, 0, 0}}), "date size"},
@@ -214,7 +219,8 @@ namespace {
 // Damaged files must give a value or an error, never a crash or a hang (run under the
 // sanitizers to see memory faults).
 TEST(PlistBinary, RandomDamageNeverCrashes) {
-  Value v{{"list", Array{1, -2, 2.5, 1.5f, "\xC3\xA9t\xC3\xA9", "ascii", Data{Bytes(20, 7)}, Date{3}, MakeUid(9)}},
+  Value v{{"list",
+           Array{1, -2, 2.5, 1.5f, "\xC3\xA9t\xC3\xA9", "ascii", Data{Bytes(20, 7)}, Date{3}, MakeUid(9)}},
           {"nested", Value{{"a", Array{Array{}, Dictionary{}}}}},
           {"big", Value(Number::UInt64(~0ull))}};
   const Bytes good = WriteBinaryPropertyList(v).value();
@@ -224,7 +230,8 @@ TEST(PlistBinary, RandomDamageNeverCrashes) {
   for (int round = 0; round < 20000; ++round) {
     Bytes damaged = good;
     const int flips = 1 + static_cast<int>(next() % 4);
-    for (int f = 0; f < flips; ++f) damaged[next() % damaged.size()] = static_cast<std::uint8_t>(next() >> 24);
+    for (int f = 0; f < flips; ++f)
+      damaged[next() % damaged.size()] = static_cast<std::uint8_t>(next() >> 24);
     if (!ReadBinaryPropertyList(damaged)) ++errors;
   }
   EXPECT_GT(errors, 0);

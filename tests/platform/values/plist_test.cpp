@@ -33,7 +33,8 @@ std::vector<RoundTrip> RoundTrips() {
   const double nan = std::nan("");
   const double inf = std::numeric_limits<double>::infinity();
   Value nested{{"list", Array{Value{{"deep", Array{Array{}, Dictionary{}}}}, "x"}}, {"n", 5}};
-  Value nestedRead{{"list", Array{Value{{"deep", Array{Array{}, Dictionary{}}}}, "x"}}, {"n", Number::Int64(5)}};
+  Value nestedRead{{"list", Array{Value{{"deep", Array{Array{}, Dictionary{}}}}, "x"}},
+                   {"n", Number::Int64(5)}};
   return {
       {"true", true, true, true},
       {"false", false, false, false},
@@ -72,16 +73,21 @@ std::vector<RoundTrip> RoundTrips() {
       {"empty string", "", "", ""},
       {"markup", "<a href=\"x\">&amp;</a>", "<a href=\"x\">&amp;</a>", "<a href=\"x\">&amp;</a>"},
       {"white space", "  \t\r\n\r ", "  \t\r\n\r ", "  \t\r\n\r "},
-      {"non-ASCII", "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89",
-       "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89",
-       "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89"},
+      {"non-ASCII",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x89"},
       {"long string", std::string(70000, 'q'), std::string(70000, 'q'), std::string(70000, 'q')},
       {"empty array", Array{}, Array{}, Array{}},
       {"empty dictionary", Dictionary{}, Dictionary{}, Dictionary{}},
       {"nested", nested, nestedRead, nestedRead},
       {"set", MakeSet({"a", "b"}), Array{"a", "b"}, MakeSet({"a", "b"})},
       {"UID", MakeUid(0xFFFFFFFF), MakeUid(0xFFFFFFFF), MakeUid(0xFFFFFFFF)},
-      {"non-ASCII keys", Value{{"\xC3\xA9", 1}, {"e", 2}}, Value{{"\xC3\xA9", Number::Int64(1)}, {"e", Number::Int64(2)}},
+      {"non-ASCII keys", Value{{"\xC3\xA9", 1}, {"e", 2}},
+       Value{{"\xC3\xA9", Number::Int64(1)}, {"e", Number::Int64(2)}},
        Value{{"\xC3\xA9", Number::Int64(1)}, {"e", Number::Int64(2)}}},
   };
 }
@@ -130,7 +136,9 @@ TEST(Plist, NullCannotBeWrittenInEitherEncoding) {
 }
 
 TEST(Plist, DetectsTheEncoding) {
-  EXPECT_NE(ReadPropertyList(std::string_view("bplist01xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx")).error().find("version"),
+  EXPECT_NE(ReadPropertyList(std::string_view("bplist01xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"))
+                .error()
+                .find("version"),
             std::string::npos);
   EXPECT_FALSE(ReadPropertyList(std::string_view("bplist00")));
   EXPECT_FALSE(ReadPropertyList(std::string_view("")));

@@ -34,7 +34,8 @@ TEST(PlistXml, WritesTheReferenceDictionaryByteForByte) {
       {"zeta", "last"},
       {"alpha", Dictionary{}},
       {"esc", "<a & b>"},
-      {"ints", Array{Number::Int64(std::numeric_limits<std::int64_t>::min()), Value(Number::UInt64(~0ull)), 0}},
+      {"ints",
+       Array{Number::Int64(std::numeric_limits<std::int64_t>::min()), Value(Number::UInt64(~0ull)), 0}},
       {"real", 0.1},
       {"single", 0.7f},
       {"whole", 2.0},
@@ -48,8 +49,8 @@ TEST(PlistXml, WritesTheReferenceDictionaryByteForByte) {
       {"none", Data{}},
       {"nested", nested},
       {"tags", tags},
-      {"\xEF\xBC\xA1", 1},          // U+FF21: after U+1F389 in UTF-16 order
-      {"\xF0\x9F\x8E\x89", 2},      // U+1F389
+      {"\xEF\xBC\xA1", 1},      // U+FF21: after U+1F389 in UTF-16 order
+      {"\xF0\x9F\x8E\x89", 2},  // U+1F389
   };
   const std::string expected = Wrap(
       "<dict>\n"
@@ -170,12 +171,14 @@ TEST(PlistXml, ReadsWhatThePlatformAndPeopleWrite) {
       {"<plist><real>-infinity</real></plist>", Value(-std::numeric_limits<double>::infinity())},
       {"<plist><real>+infinity</real></plist>", Value(std::numeric_limits<double>::infinity())},
       {"<plist><real>-5</real></plist>", Value(-5.0)},
-      {"<plist><string>a<![CDATA[<&>]]>b&#x1F389;&#65;&quot;</string></plist>", Value("a<&>b\xF0\x9F\x8E\x89" "A\"")},
+      {"<plist><string>a<![CDATA[<&>]]>b&#x1F389;&#65;&quot;</string></plist>", Value("a<&>b\xF0\x9F\x8E\x89"
+                                                                                      "A\"")},
       {"<plist><string> \r\n </string></plist>", Value(" \r\n ")},
       {"<plist><string/></plist>", Value("")},
       {"<string>bare</string>", Value("bare")},
       {"<plist><key>k</key></plist>", Value("k")},
-      {"<plist version=\"1.0\">\n<!-- note -->\n<dict>\n\t<!-- x -->\n\t<key>a</key>\n\t<true></true>\n</dict>\n</plist>",
+      {"<plist version=\"1.0\">\n<!-- note -->\n<dict>\n\t<!-- x "
+       "-->\n\t<key>a</key>\n\t<true></true>\n</dict>\n</plist>",
        Value{{"a", true}}},
       {"<plist><dict><key>a</key><integer>1</integer><key>a</key><integer>2</integer></dict></plist>",
        Value{{"a", Number::Int64(2)}}},
@@ -259,7 +262,8 @@ namespace {
 // Damaged files must give a value or an error, never a crash (run under the sanitizers
 // to see memory faults).
 TEST(PlistXml, RandomDamageNeverCrashes) {
-  Value v{{"list", Array{1, -2, 2.5, "a &amp; b", Data{Bytes(80, 7)}, Date{3}}}, {"nested", Value{{"a", Array{}}}}};
+  Value v{{"list", Array{1, -2, 2.5, "a &amp; b", Data{Bytes(80, 7)}, Date{3}}},
+          {"nested", Value{{"a", Array{}}}}};
   const std::string good = WriteXmlPropertyList(v).value();
   std::uint32_t seed = 54321;
   auto next = [&] { return seed = seed * 1664525u + 1013904223u; };

@@ -20,7 +20,8 @@ inline bool StrictEqual(const values::Value& a, const values::Value& b) {
       return x.i == y.i && x.u == y.u;
     }
     case Type::kDate:
-      return std::bit_cast<std::uint64_t>(a.AsDate()->seconds) == std::bit_cast<std::uint64_t>(b.AsDate()->seconds);
+      return std::bit_cast<std::uint64_t>(a.AsDate()->seconds) ==
+             std::bit_cast<std::uint64_t>(b.AsDate()->seconds);
     case Type::kArray:
     case Type::kSet: {
       const auto& x = a.IsArray() ? *a.AsArray() : a.AsSet()->members;
