@@ -132,8 +132,14 @@ std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_by
   auto it = NewClusterIterator();
   if (U_SUCCESS(status) && it) {
     it->setText(ut.get(), status);
-    // With UTF-8 text the iterator's offsets are byte offsets.
-    if (U_SUCCESS(status)) cut = it->preceding(static_cast<std::int32_t>(max_bytes) + 1);
+    // With UTF-8 text the iterator's offsets are byte offsets. It moves an offset inside a
+    // character back to that character's start first, so ask from the last character
+    // edge that fits.
+    std::int32_t edge = 0;
+    ForEachCodePoint(text, [&](char32_t, std::size_t, std::size_t end) {
+      if (end <= max_bytes) edge = static_cast<std::int32_t>(end);
+    });
+    if (U_SUCCESS(status)) cut = it->isBoundary(edge) ? edge : it->preceding(edge);
     if (cut == icu::BreakIterator::DONE) cut = -1;
   }
   if (cut < 0) {
@@ -143,6 +149,20 @@ std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_by
     });
   }
   return std::string(text.substr(0, static_cast<std::size_t>(cut)));
+}
+
+std::size_t UTF16Length(std::string_view text) {
+  std::size_t units = 0;
+  ForEachCodePoint(text, [&](char32_t c, std::size_t, std::size_t) { units += c > 0xFFFF ? 2 : 1; });
+  return units;
+}
+
+std::string LowercaseText(std::string_view text) {
+  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+  s.toLower(icu::Locale::getRoot());
+  std::string out;
+  s.toUTF8String(out);
+  return out;
 }
 
 }  // namespace util

@@ -37,4 +37,10 @@ std::string TruncateAtClusterBreak(std::string_view text, std::size_t max_length
 // character-cluster boundary. File systems limit names in bytes, not in characters.
 std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_bytes);
 
+// The number of UTF-16 code units of the text.
+std::size_t UTF16Length(std::string_view text);
+
+// Lower case in the root locale (the same in every user language).
+std::string LowercaseText(std::string_view text);
+
 }  // namespace util
