@@ -151,6 +151,8 @@ std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_by
   return std::string(text.substr(0, static_cast<std::size_t>(cut)));
 }
 
+std::string TrimWhiteSpace(std::string_view text) { return Trim(text); }
+
 std::size_t UTF16Length(std::string_view text) {
   std::size_t units = 0;
   ForEachCodePoint(text, [&](char32_t c, std::size_t, std::size_t) { units += c > 0xFFFF ? 2 : 1; });

@@ -37,6 +37,9 @@ std::string TruncateAtClusterBreak(std::string_view text, std::size_t max_length
 // character-cluster boundary. File systems limit names in bytes, not in characters.
 std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_bytes);
 
+// The text without white space (Unicode White_Space) at both ends.
+std::string TrimWhiteSpace(std::string_view text);
+
 // The number of UTF-16 code units of the text.
 std::size_t UTF16Length(std::string_view text);
 
