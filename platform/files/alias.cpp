@@ -208,7 +208,8 @@ Result<AliasResolution> ResolveAlias(AliasRecord& alias, const FileRef* base) {
   };
 
   if (by_relative) {
-    if (auto info = GetCatalogInfo(*by_relative, LinkMode::kFollow); info.ok() && SameIdentity(alias, *info)) {
+    if (auto info = GetCatalogInfo(*by_relative, LinkMode::kFollow);
+        info.ok() && SameIdentity(alias, *info)) {
       return found(*by_relative, *info, false);
     }
   }

@@ -1,12 +1,12 @@
 #include "platform/files/catalog_info.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <time.h>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 
 namespace files {
 
@@ -19,10 +19,18 @@ FileTime FromStatx(const struct statx_timestamp& t) {
 CatalogInfo FromStatxBuffer(const struct statx& sx, const char* name) {
   CatalogInfo info;
   switch (sx.stx_mode & S_IFMT) {
-    case S_IFREG: info.kind = NodeKind::kFile; break;
-    case S_IFDIR: info.kind = NodeKind::kFolder; break;
-    case S_IFLNK: info.kind = NodeKind::kSymlink; break;
-    default: info.kind = NodeKind::kOther; break;
+    case S_IFREG:
+      info.kind = NodeKind::kFile;
+      break;
+    case S_IFDIR:
+      info.kind = NodeKind::kFolder;
+      break;
+    case S_IFLNK:
+      info.kind = NodeKind::kSymlink;
+      break;
+    default:
+      info.kind = NodeKind::kOther;
+      break;
   }
   info.is_symlink = info.kind == NodeKind::kSymlink;
   info.hidden = name && name[0] == '.';

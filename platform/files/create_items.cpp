@@ -1,8 +1,8 @@
 #include "platform/files/create_items.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <cerrno>
 
 #include "platform/files/unique_fd.h"
 

@@ -1,9 +1,9 @@
 #include "platform/files/file_handle.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace files {
 
@@ -30,8 +30,8 @@ Result<FileHandle> FileHandle::Open(const FileRef& file, unsigned flags, mode_t 
 Result<std::size_t> FileHandle::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
   std::size_t done = 0;
   while (done < buffer.size()) {
-    const ssize_t n = ::pread(fd_.get(), buffer.data() + done, buffer.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(fd_.get(), buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return Status::FromErrno(errno);
@@ -93,7 +93,9 @@ Result<std::uint64_t> FileHandle::Size() const {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-Result<CatalogInfo> FileHandle::Info() const { return GetCatalogInfoOfDescriptor(fd_.get()); }
+Result<CatalogInfo> FileHandle::Info() const {
+  return GetCatalogInfoOfDescriptor(fd_.get());
+}
 
 Status FileHandle::Close() {
   if (!fd_.valid()) return Status();

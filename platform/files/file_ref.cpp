@@ -1,9 +1,9 @@
 #include "platform/files/file_ref.h"
 
-#include <cerrno>
-#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
 
 #include <vector>
 

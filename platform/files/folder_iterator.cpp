@@ -1,10 +1,10 @@
 #include "platform/files/folder_iterator.h"
 
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <memory>

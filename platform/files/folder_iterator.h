@@ -55,9 +55,9 @@ Result<std::vector<FolderEntry>> ReadFolder(const FileRef& folder);
 enum class WalkAction : std::uint8_t { kContinue, kSkipChildren, kStop };
 
 struct WalkOptions {
-  int max_depth = -1;            // -1 unlimited; 1 = the root's entries only
-  bool follow_links = false;     // enter symbolic links to folders (guarded against cycles)
-  bool skip_unreadable = true;   // a folder that cannot be read is skipped, not an error
+  int max_depth = -1;           // -1 unlimited; 1 = the root's entries only
+  bool follow_links = false;    // enter symbolic links to folders (guarded against cycles)
+  bool skip_unreadable = true;  // a folder that cannot be read is skipped, not an error
 };
 
 // Calls `visit` for each item under `root` (not the root itself), a folder before its

@@ -63,26 +63,65 @@ OSErr OSErrFromErrno(int e) {
 std::string OSErrName(OSErr code) {
   const char* name = nullptr;
   switch (code) {
-    case noErr: name = "noErr"; break;
-    case unimpErr: name = "unimpErr"; break;
-    case dskFulErr: name = "dskFulErr"; break;
-    case nsvErr: name = "nsvErr"; break;
-    case ioErr: name = "ioErr"; break;
-    case bdNamErr: name = "bdNamErr"; break;
-    case eofErr: name = "eofErr"; break;
-    case tmfoErr: name = "tmfoErr"; break;
-    case fnfErr: name = "fnfErr"; break;
-    case fBsyErr: name = "fBsyErr"; break;
-    case dupFNErr: name = "dupFNErr"; break;
-    case paramErr: name = "paramErr"; break;
-    case rfNumErr: name = "rfNumErr"; break;
-    case memFullErr: name = "memFullErr"; break;
-    case dirNFErr: name = "dirNFErr"; break;
-    case notAFileErr: name = "notAFileErr"; break;
-    case diffVolErr: name = "diffVolErr"; break;
-    case errFSNoMoreItems: name = "errFSNoMoreItems"; break;
-    case afpAccessDenied: name = "afpAccessDenied"; break;
-    default: return "OSErr " + std::to_string(code);
+    case noErr:
+      name = "noErr";
+      break;
+    case unimpErr:
+      name = "unimpErr";
+      break;
+    case dskFulErr:
+      name = "dskFulErr";
+      break;
+    case nsvErr:
+      name = "nsvErr";
+      break;
+    case ioErr:
+      name = "ioErr";
+      break;
+    case bdNamErr:
+      name = "bdNamErr";
+      break;
+    case eofErr:
+      name = "eofErr";
+      break;
+    case tmfoErr:
+      name = "tmfoErr";
+      break;
+    case fnfErr:
+      name = "fnfErr";
+      break;
+    case fBsyErr:
+      name = "fBsyErr";
+      break;
+    case dupFNErr:
+      name = "dupFNErr";
+      break;
+    case paramErr:
+      name = "paramErr";
+      break;
+    case rfNumErr:
+      name = "rfNumErr";
+      break;
+    case memFullErr:
+      name = "memFullErr";
+      break;
+    case dirNFErr:
+      name = "dirNFErr";
+      break;
+    case notAFileErr:
+      name = "notAFileErr";
+      break;
+    case diffVolErr:
+      name = "diffVolErr";
+      break;
+    case errFSNoMoreItems:
+      name = "errFSNoMoreItems";
+      break;
+    case afpAccessDenied:
+      name = "afpAccessDenied";
+      break;
+    default:
+      return "OSErr " + std::to_string(code);
   }
   return std::string(name) + " (" + std::to_string(code) + ")";
 }

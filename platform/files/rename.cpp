@@ -2,11 +2,11 @@
 
 #include "platform/files/catalog_info.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
 #include <atomic>
 #include <cstdint>
@@ -23,7 +23,9 @@ Renameat2Function g_renameat2 = &RealRenameat2;
 
 // EINVAL is also what renameat2 says for a folder moved into itself; the fallbacks then fail
 // with the same error on their own, so treating it as "flag not supported" loses nothing.
-bool FlagUnsupported(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+bool FlagUnsupported(int error) {
+  return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
 
 int CallRenameat2(const FileRef& from, const FileRef& to, unsigned flags) {
   int rc;

@@ -1,9 +1,9 @@
 #include "platform/files/standard_folders.h"
 
-#include <cerrno>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <cstdlib>
 #include <string_view>
@@ -45,8 +45,8 @@ std::string UserDir(const char* key, const char* fallback_name) {
   const std::string home = HomePath();
   const FileRef file = FileRef(BaseFolder("XDG_CONFIG_HOME", ".config")).Child("user-dirs.dirs");
   if (auto bytes = ReadFileContents(file, 64 * 1024); bytes.ok()) {
-    const auto dirs = ParseUserDirs(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
-                                    home);
+    const auto dirs =
+        ParseUserDirs(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), home);
     if (auto it = dirs.find(key); it != dirs.end()) return it->second;
   }
   std::string value = Env(key);

@@ -1,9 +1,9 @@
 #include "platform/files/trash.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <optional>
 #include <string_view>
@@ -102,7 +102,9 @@ int HexValue(char c) {
   return -1;
 }
 
-FileRef TrashRootOf(const FileRef& trashed) { return trashed.Parent().Parent(); }
+FileRef TrashRootOf(const FileRef& trashed) {
+  return trashed.Parent().Parent();
+}
 
 FileRef InfoFileOf(const FileRef& trashed) {
   return TrashRootOf(trashed).Child("info").Child(trashed.Name() + kInfoSuffix);
@@ -122,8 +124,8 @@ std::string EncodeTrashPath(std::string_view path) {
   std::string out;
   for (const char ch : path) {
     const auto c = static_cast<unsigned char>(ch);
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                      c == '.' || c == '_' || c == '~' || c == '/';
+    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
     if (keep) {
       out += ch;
     } else {
@@ -168,8 +170,8 @@ Result<TrashedItem> MoveToTrash(const FileRef& item, std::time_t deletion_time) 
     auto handle = FileHandle::Open(info_file, kOpenWrite | kOpenCreate | kOpenExclusive, 0600);
     if (handle.code() == dupFNErr) continue;
     if (!handle.ok()) return handle.status();
-    Status written = handle->WriteAt(0, std::span(reinterpret_cast<const std::uint8_t*>(contents.data()),
-                                                  contents.size()));
+    Status written = handle->WriteAt(
+        0, std::span(reinterpret_cast<const std::uint8_t*>(contents.data()), contents.size()));
     if (written.ok()) written = handle->Close();
     if (!written.ok()) {
       ::unlink(info_file.c_str());

@@ -30,9 +30,9 @@
 namespace files {
 
 struct TrashedItem {
-  FileRef trashed;       // the item inside ".../files/"
-  FileRef info_file;     // its ".trashinfo"
-  FileRef original;      // where it was
+  FileRef trashed;    // the item inside ".../files/"
+  FileRef info_file;  // its ".trashinfo"
+  FileRef original;   // where it was
 };
 
 // Moves `item` to the trash. `deletion_time` is written as the deletion date (tests pass a

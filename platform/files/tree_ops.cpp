@@ -1,10 +1,10 @@
 #include "platform/files/tree_ops.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <string>
 #include <vector>

@@ -1,14 +1,16 @@
 #include "platform/files/xattr.h"
 
-#include <cerrno>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <cerrno>
 
 namespace files {
 
 namespace {
 
-bool IsUserName(std::string_view name) { return name.size() > 5 && name.substr(0, 5) == "user."; }
+bool IsUserName(std::string_view name) {
+  return name.size() > 5 && name.substr(0, 5) == "user.";
+}
 
 }  // namespace
 
@@ -38,7 +40,8 @@ Status SetAttribute(const FileRef& item, std::string_view name, std::span<const 
     // permission problem the user could fix.
     const int error = errno;
     struct stat st;
-    if (error == EPERM && ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Status(unimpErr, error);
+    if (error == EPERM && ::lstat(item.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      return Status(unimpErr, error);
     return Status::FromErrno(error);
   }
   return Status();

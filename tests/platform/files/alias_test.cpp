@@ -122,7 +122,8 @@ TEST(AliasBytes, RoundTripAndRejectMalformedRecords) {
   values::Bytes truncated(bytes.begin(), bytes.end() - 3);
   values::Bytes relative_path_only = AliasToBytes(plain);
   relative_path_only[40] = 'x';  // the path no longer starts with "/"
-  for (const values::Bytes& bad : {wrong_magic, wrong_version, truncated, values::Bytes{}, relative_path_only}) {
+  for (const values::Bytes& bad :
+       {wrong_magic, wrong_version, truncated, values::Bytes{}, relative_path_only}) {
     EXPECT_EQ(AliasFromBytes(bad).code(), paramErr);
   }
 }

@@ -42,7 +42,8 @@ TEST(FileHandle, OpenFailuresCarryTheirCodes) {
   const std::string dir = testsupport::MakeTempDir();
   testsupport::WriteFile(dir + "/taken", "x");
   EXPECT_EQ(FileHandle::Open(FileRef(dir + "/missing"), kOpenRead).code(), fnfErr);
-  EXPECT_EQ(FileHandle::Open(FileRef(dir + "/taken"), kOpenWrite | kOpenCreate | kOpenExclusive).code(), dupFNErr);
+  EXPECT_EQ(FileHandle::Open(FileRef(dir + "/taken"), kOpenWrite | kOpenCreate | kOpenExclusive).code(),
+            dupFNErr);
   EXPECT_EQ(FileHandle::Open(FileRef(dir), kOpenWrite).code(), notAFileErr);
   EXPECT_EQ(FileHandle::Open(FileRef(dir + "/taken/below"), kOpenRead).code(), dirNFErr);
 }

@@ -78,13 +78,17 @@ TEST(WalkTree, VisitsFoldersBeforeContentsAndHonoursActions) {
   using V = std::vector<std::string>;
   EXPECT_EQ(walk([](const FolderEntry&) { return WalkAction::kContinue; }),
             (V{"1:a", "2:a/deep", "3:a/deep/y", "2:a/loop", "2:a/x", "1:b", "2:b/z", "1:c"}));
-  EXPECT_EQ(walk([](const FolderEntry& e) { return e.name == "a" ? WalkAction::kSkipChildren : WalkAction::kContinue; }),
+  EXPECT_EQ(walk([](const FolderEntry& e) {
+              return e.name == "a" ? WalkAction::kSkipChildren : WalkAction::kContinue;
+            }),
             (V{"1:a", "1:b", "2:b/z", "1:c"}));
-  EXPECT_EQ(walk([](const FolderEntry& e) { return e.name == "deep" ? WalkAction::kStop : WalkAction::kContinue; }),
-            (V{"1:a", "2:a/deep"}));
+  EXPECT_EQ(
+      walk([](const FolderEntry& e) { return e.name == "deep" ? WalkAction::kStop : WalkAction::kContinue; }),
+      (V{"1:a", "2:a/deep"}));
   WalkOptions one_level;
   one_level.max_depth = 1;
-  EXPECT_EQ(walk([](const FolderEntry&) { return WalkAction::kContinue; }, one_level), (V{"1:a", "1:b", "1:c"}));
+  EXPECT_EQ(walk([](const FolderEntry&) { return WalkAction::kContinue; }, one_level),
+            (V{"1:a", "1:b", "1:c"}));
   // Following links must not run around the loop back to the root.
   WalkOptions follow;
   follow.follow_links = true;

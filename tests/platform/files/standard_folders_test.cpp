@@ -43,8 +43,8 @@ TEST(ParseUserDirs, AcceptsTheFormsTheDesktopWrites) {
       EXPECT_EQ(it, dirs.end()) << c.line;
     }
   }
-  const auto many = ParseUserDirs("XDG_DESKTOP_DIR=\"$HOME/Desk\"\r\n\nXDG_DOWNLOAD_DIR=\"/a\"\nXDG_DOWNLOAD_DIR=\"/b\"\n",
-                                  "/h");
+  const auto many = ParseUserDirs(
+      "XDG_DESKTOP_DIR=\"$HOME/Desk\"\r\n\nXDG_DOWNLOAD_DIR=\"/a\"\nXDG_DOWNLOAD_DIR=\"/b\"\n", "/h");
   EXPECT_EQ(many.at("XDG_DESKTOP_DIR"), "/h/Desk");
   EXPECT_EQ(many.at("XDG_DOWNLOAD_DIR"), "/b");
 }
@@ -64,12 +64,14 @@ class StandardFoldersTest : public ::testing::Test {
   void TearDown() override {
     setenv("HOME", saved_home_.c_str(), 1);
     for (auto& [var, value] : saved_) {
-      if (value) setenv(var.c_str(), value->c_str(), 1);
-      else unsetenv(var.c_str());
+      if (value)
+        setenv(var.c_str(), value->c_str(), 1);
+      else
+        unsetenv(var.c_str());
     }
   }
-  static constexpr const char* kVars[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
-                                          "XDG_DOWNLOAD_DIR", "TMPDIR"};
+  static constexpr const char* kVars[] = {"XDG_DATA_HOME",  "XDG_CONFIG_HOME",  "XDG_STATE_HOME",
+                                          "XDG_CACHE_HOME", "XDG_DOWNLOAD_DIR", "TMPDIR"};
   std::string home_;
   std::string saved_home_;
   std::map<std::string, std::optional<std::string>> saved_;
@@ -97,9 +99,12 @@ TEST_F(StandardFoldersTest, DefaultsUnderHomeAndVariablesWhenAbsolute) {
       {StandardFolder::kDesktop, "XDG_DATA_HOME", nullptr, home_ + "/Desktop"},
   };
   for (const auto& c : cases) {
-    if (c.value) setenv(c.variable, c.value, 1);
-    else unsetenv(c.variable);
-    EXPECT_EQ(StandardFolderRef(c.which).Path(), c.expected) << c.variable << "=" << (c.value ? c.value : "(unset)");
+    if (c.value)
+      setenv(c.variable, c.value, 1);
+    else
+      unsetenv(c.variable);
+    EXPECT_EQ(StandardFolderRef(c.which).Path(), c.expected)
+        << c.variable << "=" << (c.value ? c.value : "(unset)");
     if (std::string(c.variable) != "HOME") unsetenv(c.variable);
   }
 }

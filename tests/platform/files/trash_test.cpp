@@ -29,8 +29,10 @@ class TrashTest : public ::testing::Test {
     trash_ = StandardFolderRef(StandardFolder::kTrash).Path();
   }
   void TearDown() override {
-    if (saved_tz_) setenv("TZ", saved_tz_->c_str(), 1);
-    else unsetenv("TZ");
+    if (saved_tz_)
+      setenv("TZ", saved_tz_->c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
   std::optional<std::string> saved_tz_;
@@ -158,6 +160,7 @@ TEST_F(TrashTest, UnusableTopDirectoryTrashFallsBackToCopyingHome) {
 
 TEST_F(TrashTest, MissingItemsAndTheTrashItself) {
   EXPECT_EQ(MoveToTrash(FileRef(dir_ + "/missing")).code(), fnfErr);
+  ASSERT_TRUE(FindStandardFolder(StandardFolder::kTrash, true).ok());
   EXPECT_EQ(MoveToTrash(FileRef(trash_)).code(), paramErr);
   EXPECT_EQ(RestoreFromTrash(FileRef(trash_ + "/files/never-there")).code(), fnfErr);
 }

@@ -32,7 +32,8 @@ TEST_F(XattrTest, SetGetListRemove) {
   auto names = ListAttributes(file_);
   ASSERT_TRUE(names.ok());
   std::sort(names->begin(), names->end());
-  EXPECT_EQ(*names, (std::vector<std::string>{"user.truvane.bin", "user.xdg.comment", "user.xdg.origin.url"}));
+  EXPECT_EQ(*names,
+            (std::vector<std::string>{"user.truvane.bin", "user.xdg.comment", "user.xdg.origin.url"}));
   ASSERT_TRUE(RemoveAttribute(file_, kCommentAttribute).ok());
   EXPECT_TRUE(IsAttributeMissing(GetAttribute(file_, kCommentAttribute).status()));
   EXPECT_TRUE(IsAttributeMissing(RemoveAttribute(file_, kCommentAttribute)));
@@ -42,7 +43,8 @@ TEST_F(XattrTest, OnlyUserNamesAndExistingItems) {
   EXPECT_EQ(SetStringAttribute(file_, "trusted.x", "1").code(), paramErr);
   EXPECT_EQ(GetAttribute(file_, "security.selinux").code(), paramErr);
   EXPECT_EQ(GetAttribute(FileRef(file_.Path() + ".missing"), kCommentAttribute).code(), fnfErr);
-  EXPECT_FALSE(IsAttributeMissing(GetAttribute(FileRef(file_.Path() + ".missing"), kCommentAttribute).status()));
+  EXPECT_FALSE(
+      IsAttributeMissing(GetAttribute(FileRef(file_.Path() + ".missing"), kCommentAttribute).status()));
 }
 
 TEST_F(XattrTest, LinksCannotCarryThemAndSaySo) {
