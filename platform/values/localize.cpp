@@ -31,13 +31,15 @@ class StringsParser {
       if (!SkipSpaceAndComments()) return Fail("unterminated comment");
       if (AtEnd()) return {true, {}};
       std::string key;
-      if (!ReadToken(key)) return Fail("expected a key");
+      std::size_t token_start = pos_;
+      if (!ReadToken(key)) return Fail("expected a key", token_start);
       if (!SkipSpaceAndComments()) return Fail("unterminated comment");
       std::string value = key;  // "key";  alone maps the key to itself
       if (Peek() == '=') {
         ++pos_;
         if (!SkipSpaceAndComments()) return Fail("unterminated comment");
-        if (!ReadToken(value)) return Fail("expected a value");
+        token_start = pos_;
+        if (!ReadToken(value)) return Fail("expected a value", token_start);
         if (!SkipSpaceAndComments()) return Fail("unterminated comment");
       }
       if (Peek() != ';') return Fail("expected ';'");
@@ -50,9 +52,11 @@ class StringsParser {
   bool AtEnd() const { return pos_ >= text_.size(); }
   char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
 
-  StringsLoadResult Fail(const char* what) const {
+  // Reports the line of `at` (by default the current place).
+  StringsLoadResult Fail(const char* what, std::size_t at = SIZE_MAX) const {
+    if (at == SIZE_MAX) at = pos_;
     std::size_t line = 1;
-    for (std::size_t i = 0; i < pos_ && i < text_.size(); ++i) line += text_[i] == '\n';
+    for (std::size_t i = 0; i < at && i < text_.size(); ++i) line += text_[i] == '\n';
     return {false, std::string(what) + " at line " + std::to_string(line)};
   }
 
