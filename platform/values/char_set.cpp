@@ -45,10 +45,10 @@ CharacterSet& CharacterSet::operator=(const CharacterSet&) = default;
 CharacterSet::CharacterSet(CharacterSet&&) noexcept = default;
 CharacterSet& CharacterSet::operator=(CharacterSet&&) noexcept = default;
 
-#define TRUVANE_PREDEFINED_SET(name, pattern)                               \
-  CharacterSet CharacterSet::name() {                                       \
+#define TRUVANE_PREDEFINED_SET(name, pattern)                                       \
+  CharacterSet CharacterSet::name() {                                               \
     static const std::shared_ptr<const icu::UnicodeSet> set = FromPattern(pattern); \
-    return CharacterSet(set);                                               \
+    return CharacterSet(set);                                                       \
   }
 
 TRUVANE_PREDEFINED_SET(Whitespace, "[\\p{Zs}\\u0009]")
@@ -65,7 +65,9 @@ TRUVANE_PREDEFINED_SET(Lowercase, "[\\p{Ll}]")
 
 #undef TRUVANE_PREDEFINED_SET
 
-CharacterSet CharacterSet::FromCharacters(std::string_view utf8) { return CharacterSet().Adding(utf8); }
+CharacterSet CharacterSet::FromCharacters(std::string_view utf8) {
+  return CharacterSet().Adding(utf8);
+}
 
 CharacterSet CharacterSet::FromRange(char32_t first, char32_t last) {
   icu::UnicodeSet set;
@@ -77,7 +79,9 @@ bool CharacterSet::Contains(char32_t cp) const {
   return cp <= 0x10FFFF && set_->contains(static_cast<UChar32>(cp));
 }
 
-bool CharacterSet::IsEmpty() const { return set_->isEmpty(); }
+bool CharacterSet::IsEmpty() const {
+  return set_->isEmpty();
+}
 
 CharacterSet CharacterSet::Union(const CharacterSet& other) const {
   icu::UnicodeSet set;

@@ -15,7 +15,9 @@ std::shared_ptr<const Clock>& ClockSlot() {
 
 }  // namespace
 
-AbsoluteTime SystemClock::Now() const { return AbsoluteTimeFromTimePoint(std::chrono::system_clock::now()); }
+AbsoluteTime SystemClock::Now() const {
+  return AbsoluteTimeFromTimePoint(std::chrono::system_clock::now());
+}
 
 void ManualClock::Advance(double seconds) {
   double current = now_.load();
@@ -23,7 +25,9 @@ void ManualClock::Advance(double seconds) {
   }
 }
 
-AbsoluteTime Now() { return CurrentClock()->Now(); }
+AbsoluteTime Now() {
+  return CurrentClock()->Now();
+}
 
 void SetClock(std::shared_ptr<const Clock> clock) {
   if (!clock) clock = std::make_shared<SystemClock>();
@@ -36,8 +40,12 @@ std::shared_ptr<const Clock> CurrentClock() {
   return ClockSlot();
 }
 
-ScopedClock::ScopedClock(std::shared_ptr<const Clock> clock) : previous_(CurrentClock()) { SetClock(std::move(clock)); }
-ScopedClock::~ScopedClock() { SetClock(std::move(previous_)); }
+ScopedClock::ScopedClock(std::shared_ptr<const Clock> clock) : previous_(CurrentClock()) {
+  SetClock(std::move(clock));
+}
+ScopedClock::~ScopedClock() {
+  SetClock(std::move(previous_));
+}
 
 AbsoluteTime AbsoluteTimeFromTimePoint(std::chrono::system_clock::time_point tp) {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(tp.time_since_epoch()).count();
@@ -46,8 +54,9 @@ AbsoluteTime AbsoluteTimeFromTimePoint(std::chrono::system_clock::time_point tp)
 
 std::chrono::system_clock::time_point TimePointFromAbsoluteTime(AbsoluteTime t) {
   const double unix_seconds = UnixFromAbsoluteTime(t);
-  return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-      std::chrono::duration<double>(unix_seconds)));
+  return std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::duration<double>(unix_seconds)));
 }
 
 std::int64_t SecondsSince1904(AbsoluteTime t) {

@@ -73,8 +73,12 @@ class ScopedClock {
 };
 
 // Conversions between the program's time and other counts of time.
-inline AbsoluteTime AbsoluteTimeFromUnix(double unix_seconds) { return unix_seconds - kAbsoluteTimeIntervalSince1970; }
-inline double UnixFromAbsoluteTime(AbsoluteTime t) { return t + kAbsoluteTimeIntervalSince1970; }
+inline AbsoluteTime AbsoluteTimeFromUnix(double unix_seconds) {
+  return unix_seconds - kAbsoluteTimeIntervalSince1970;
+}
+inline double UnixFromAbsoluteTime(AbsoluteTime t) {
+  return t + kAbsoluteTimeIntervalSince1970;
+}
 AbsoluteTime AbsoluteTimeFromTimePoint(std::chrono::system_clock::time_point tp);
 std::chrono::system_clock::time_point TimePointFromAbsoluteTime(AbsoluteTime t);
 

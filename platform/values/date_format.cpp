@@ -89,10 +89,11 @@ DateFormatter::~DateFormatter() = default;
 DateFormatter::DateFormatter(DateFormatter&&) noexcept = default;
 DateFormatter& DateFormatter::operator=(DateFormatter&&) noexcept = default;
 
-std::optional<DateFormatter> DateFormatter::WithStyles(DateStyle date, DateStyle time, const std::string& locale,
-                                                       const TimeZone& zone) {
+std::optional<DateFormatter> DateFormatter::WithStyles(DateStyle date, DateStyle time,
+                                                       const std::string& locale, const TimeZone& zone) {
   const icu::Locale loc(locale.c_str());
-  std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateTimeInstance(ToIcu(date), ToIcu(time), loc));
+  std::unique_ptr<icu::DateFormat> format(
+      icu::DateFormat::createDateTimeInstance(ToIcu(date), ToIcu(time), loc));
   if (!format || !UseGregorian(*format, zone, loc)) return std::nullopt;
   format->setLenient(false);
   auto impl = std::make_unique<Impl>();
@@ -130,8 +131,10 @@ std::string DateFormatter::Format(AbsoluteTime t) const {
     std::lock_guard guard(impl_->lock);
     impl_->format->format((t + kAbsoluteTimeIntervalSince1970) * 1000.0, text);
   }
-  text.findAndReplace(icu::UnicodeString(static_cast<UChar>(0x202F)), icu::UnicodeString(static_cast<UChar>(' ')));
-  text.findAndReplace(icu::UnicodeString(static_cast<UChar>(0x2009)), icu::UnicodeString(static_cast<UChar>(' ')));
+  text.findAndReplace(icu::UnicodeString(static_cast<UChar>(0x202F)),
+                      icu::UnicodeString(static_cast<UChar>(' ')));
+  text.findAndReplace(icu::UnicodeString(static_cast<UChar>(0x2009)),
+                      icu::UnicodeString(static_cast<UChar>(' ')));
   return ToUtf8(text);
 }
 

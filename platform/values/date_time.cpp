@@ -15,8 +15,12 @@ namespace {
 
 constexpr double kMillisPerSecond = 1000.0;
 
-UDate ToUDate(double whole_seconds) { return (whole_seconds + kAbsoluteTimeIntervalSince1970) * kMillisPerSecond; }
-double FromUDate(UDate ms) { return ms / kMillisPerSecond - kAbsoluteTimeIntervalSince1970; }
+UDate ToUDate(double whole_seconds) {
+  return (whole_seconds + kAbsoluteTimeIntervalSince1970) * kMillisPerSecond;
+}
+double FromUDate(UDate ms) {
+  return ms / kMillisPerSecond - kAbsoluteTimeIntervalSince1970;
+}
 
 bool IsUnknown(const icu::TimeZone& zone) {
   icu::UnicodeString id;
@@ -37,7 +41,9 @@ std::unique_ptr<icu::GregorianCalendar> MakeCalendar(const TimeZone& zone) {
 }
 
 // Monday = 1 ... Sunday = 7 from ICU's Sunday = 1 ... Saturday = 7.
-int MondayBased(int icu_day_of_week) { return (icu_day_of_week + 5) % 7 + 1; }
+int MondayBased(int icu_day_of_week) {
+  return (icu_day_of_week + 5) % 7 + 1;
+}
 
 std::mutex gZoneLock;
 std::optional<TimeZone> gDefaultZone;
@@ -68,7 +74,8 @@ TimeZone TimeZone::Gmt() {
 }
 
 std::optional<TimeZone> TimeZone::Named(std::string_view id) {
-  const icu::UnicodeString uid = icu::UnicodeString::fromUTF8(icu::StringPiece(id.data(), static_cast<int32_t>(id.size())));
+  const icu::UnicodeString uid =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(id.data(), static_cast<int32_t>(id.size())));
   std::shared_ptr<const icu::TimeZone> zone(icu::TimeZone::createTimeZone(uid));
   if (!zone || IsUnknown(*zone)) return std::nullopt;
   return TimeZone(std::move(zone));
@@ -77,8 +84,10 @@ std::optional<TimeZone> TimeZone::Named(std::string_view id) {
 TimeZone TimeZone::FixedOffset(int seconds_east) {
   const int magnitude = std::abs(seconds_east);
   char id[32];
-  std::snprintf(id, sizeof id, "GMT%c%02d:%02d", seconds_east < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60);
-  return TimeZone(std::make_shared<const icu::SimpleTimeZone>(seconds_east * 1000, icu::UnicodeString(id, -1, US_INV)));
+  std::snprintf(id, sizeof id, "GMT%c%02d:%02d", seconds_east < 0 ? '-' : '+', magnitude / 3600,
+                magnitude / 60 % 60);
+  return TimeZone(
+      std::make_shared<const icu::SimpleTimeZone>(seconds_east * 1000, icu::UnicodeString(id, -1, US_INV)));
 }
 
 std::string TimeZone::Id() const {
@@ -127,7 +136,9 @@ ScopedDefaultTimeZone::ScopedDefaultTimeZone(TimeZone zone) {
   SetDefaultTimeZone(std::move(zone));
 }
 
-ScopedDefaultTimeZone::~ScopedDefaultTimeZone() { SetDefaultTimeZone(std::move(previous_)); }
+ScopedDefaultTimeZone::~ScopedDefaultTimeZone() {
+  SetDefaultTimeZone(std::move(previous_));
+}
 
 CalendarDate SplitDate(AbsoluteTime t, const TimeZone& zone) {
   CalendarDate out;
@@ -165,7 +176,9 @@ AbsoluteTime AssembleDate(const GregorianDate& date, const TimeZone& zone) {
   return FromUDate(ms) + (date.second - whole_second);
 }
 
-int DayOfWeek(AbsoluteTime t, const TimeZone& zone) { return SplitDate(t, zone).day_of_week; }
+int DayOfWeek(AbsoluteTime t, const TimeZone& zone) {
+  return SplitDate(t, zone).day_of_week;
+}
 
 AbsoluteTime AddCalendarUnits(AbsoluteTime t, const CalendarUnits& units, const TimeZone& zone) {
   double result = t;
@@ -198,11 +211,14 @@ std::string DescribeDate(AbsoluteTime t, const TimeZone& zone) {
   const int offset = zone.OffsetAt(std::floor(t));
   const int magnitude = std::abs(offset);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d %c%02d%02d", d.year, d.month, d.day, d.hour, d.minute,
-                static_cast<int>(std::floor(d.second)), offset < 0 ? '-' : '+', magnitude / 3600, magnitude / 60 % 60);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d %c%02d%02d", d.year, d.month, d.day, d.hour,
+                d.minute, static_cast<int>(std::floor(d.second)), offset < 0 ? '-' : '+', magnitude / 3600,
+                magnitude / 60 % 60);
   return buf;
 }
 
-std::string DescribeDate(AbsoluteTime t) { return DescribeDate(t, DefaultTimeZone()); }
+std::string DescribeDate(AbsoluteTime t) {
+  return DescribeDate(t, DefaultTimeZone());
+}
 
 }  // namespace values

@@ -87,12 +87,16 @@ struct CalendarDate {
 };
 
 CalendarDate SplitDate(AbsoluteTime t, const TimeZone& zone);
-inline CalendarDate SplitDate(AbsoluteTime t) { return SplitDate(t, DefaultTimeZone()); }
+inline CalendarDate SplitDate(AbsoluteTime t) {
+  return SplitDate(t, DefaultTimeZone());
+}
 
 // The instant of a wall time. Fields out of their range carry over (month 13 is January of
 // the next year, day 0 the last day of the month before).
 AbsoluteTime AssembleDate(const GregorianDate& date, const TimeZone& zone);
-inline AbsoluteTime AssembleDate(const GregorianDate& date) { return AssembleDate(date, DefaultTimeZone()); }
+inline AbsoluteTime AssembleDate(const GregorianDate& date) {
+  return AssembleDate(date, DefaultTimeZone());
+}
 
 int DayOfWeek(AbsoluteTime t, const TimeZone& zone);  // 1 = Monday ... 7 = Sunday
 
@@ -115,7 +119,9 @@ inline AbsoluteTime AddDays(AbsoluteTime t, int days, const TimeZone& zone) {
 
 // 00:00:00 of the day that holds `t`.
 AbsoluteTime DayStart(AbsoluteTime t, const TimeZone& zone);
-inline AbsoluteTime DayStart(AbsoluteTime t) { return DayStart(t, DefaultTimeZone()); }
+inline AbsoluteTime DayStart(AbsoluteTime t) {
+  return DayStart(t, DefaultTimeZone());
+}
 
 // The platform's standard description of a date: "2024-03-05 14:07:09 +0100" in the zone.
 std::string DescribeDate(AbsoluteTime t, const TimeZone& zone);

@@ -66,7 +66,9 @@ std::vector<std::uint8_t> Digester::Finish() {
   return out;
 }
 
-std::size_t Digester::SizeOf(DigestAlgorithm algorithm) { return static_cast<std::size_t>(EVP_MD_get_size(MdOf(algorithm))); }
+std::size_t Digester::SizeOf(DigestAlgorithm algorithm) {
+  return static_cast<std::size_t>(EVP_MD_get_size(MdOf(algorithm)));
+}
 
 std::vector<std::uint8_t> ComputeDigest(DigestAlgorithm algorithm, std::span<const std::uint8_t> data) {
   std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);
@@ -77,11 +79,15 @@ std::vector<std::uint8_t> ComputeDigest(DigestAlgorithm algorithm, std::span<con
 }
 
 std::vector<std::uint8_t> ComputeDigest(DigestAlgorithm algorithm, std::string_view data) {
-  return ComputeDigest(algorithm,
-                       std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+  return ComputeDigest(algorithm, std::span<const std::uint8_t>(
+                                      reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
 }
 
-std::string HexLower(std::span<const std::uint8_t> bytes) { return Hex(bytes, "0123456789abcdef"); }
-std::string HexUpper(std::span<const std::uint8_t> bytes) { return Hex(bytes, "0123456789ABCDEF"); }
+std::string HexLower(std::span<const std::uint8_t> bytes) {
+  return Hex(bytes, "0123456789abcdef");
+}
+std::string HexUpper(std::span<const std::uint8_t> bytes) {
+  return Hex(bytes, "0123456789ABCDEF");
+}
 
 }  // namespace values

@@ -41,8 +41,12 @@ std::string HexLower(std::span<const std::uint8_t> bytes);
 std::string HexUpper(std::span<const std::uint8_t> bytes);
 
 // Lower-case hexadecimal digests of text or bytes.
-inline std::string Md5Hex(std::string_view data) { return HexLower(ComputeDigest(DigestAlgorithm::kMd5, data)); }
-inline std::string Sha1Hex(std::string_view data) { return HexLower(ComputeDigest(DigestAlgorithm::kSha1, data)); }
+inline std::string Md5Hex(std::string_view data) {
+  return HexLower(ComputeDigest(DigestAlgorithm::kMd5, data));
+}
+inline std::string Sha1Hex(std::string_view data) {
+  return HexLower(ComputeDigest(DigestAlgorithm::kSha1, data));
+}
 inline std::string Sha256Hex(std::string_view data) {
   return HexLower(ComputeDigest(DigestAlgorithm::kSha256, data));
 }

@@ -149,7 +149,8 @@ std::string CSpec(const Spec& spec, const char* length, char conversion) {
 // Pads or cuts text; widths and precisions count UTF-16 units.
 void AppendText(std::string& out, std::string_view text, const Spec& spec, bool apply_precision) {
   std::string cut;
-  if (apply_precision && spec.precision >= 0 && Utf16Length(text) > static_cast<std::size_t>(spec.precision)) {
+  if (apply_precision && spec.precision >= 0 &&
+      Utf16Length(text) > static_cast<std::size_t>(spec.precision)) {
     cut = Utf16Substring(text, 0, static_cast<std::size_t>(spec.precision));
     text = cut;
   }
@@ -182,7 +183,8 @@ std::string DescribeData(const Bytes& bytes) {
 std::string Describe(const FormatArg* arg) {
   if (arg == nullptr) return "(null)";
   const auto& s = arg->storage();
-  if (auto* v = std::get_if<FormatArg::Text>(&s)) return v->text ? std::string(*v->text) : std::string("(null)");
+  if (auto* v = std::get_if<FormatArg::Text>(&s))
+    return v->text ? std::string(*v->text) : std::string("(null)");
   if (auto* v = std::get_if<const Value*>(&s)) return DescribeForFormat(**v);
   if (auto* v = std::get_if<std::int64_t>(&s)) return std::to_string(*v);
   if (auto* v = std::get_if<std::uint64_t>(&s)) return std::to_string(*v);
@@ -326,7 +328,8 @@ void AppendConversion(std::string& out, const Spec& spec, const FormatArg* arg) 
       const std::uint64_t address = UnsignedOf(n);
       Spec plain = spec;
       plain.precision = -1;
-      out += Printf(CSpec(plain, "", 'p'), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)));
+      out +=
+          Printf(CSpec(plain, "", 'p'), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)));
       return;
     }
     default:
@@ -399,7 +402,8 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
         i = j + 1;
       }
     }
-    while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos) spec.flags += fmt[i++];
+    while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos)
+      spec.flags += fmt[i++];
     if (i < fmt.size() && fmt[i] == '*') {
       const int w = ReadStarArgument(fmt, i, ctx);
       if (w < 0) spec.flags += '-';

@@ -93,7 +93,9 @@ std::string Format(std::string_view format, std::span<const FormatArg> args);
 inline std::string Format(std::string_view format, std::initializer_list<FormatArg> args) {
   return Format(format, std::span<const FormatArg>(args.begin(), args.size()));
 }
-inline std::string Format(std::string_view format) { return Format(format, std::span<const FormatArg>()); }
+inline std::string Format(std::string_view format) {
+  return Format(format, std::span<const FormatArg>());
+}
 
 // What `%@` writes for a value (see above).
 std::string DescribeForFormat(const Value& value);

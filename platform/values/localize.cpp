@@ -80,8 +80,8 @@ class StringsParser {
   }
 
   static bool IsBareChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
-           c == '/' || c == ':' || c == '.' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || c == '/' || c == ':' || c == '.' || c == '-';
   }
 
   static int HexValue(char c) {
@@ -187,9 +187,11 @@ StringsLoadResult ParsePlist(std::string_view xml, std::map<std::string, std::st
 
 // The file's bytes as UTF-8: a UTF-16 byte-order mark selects UTF-16, a UTF-8 one is dropped.
 std::optional<std::string> DecodeFile(std::string_view bytes) {
-  if (bytes.size() >= 2 && ((bytes[0] == '\xFE' && bytes[1] == '\xFF') || (bytes[0] == '\xFF' && bytes[1] == '\xFE'))) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == '\xFE' && bytes[1] == '\xFF') || (bytes[0] == '\xFF' && bytes[1] == '\xFE'))) {
     const bool big = bytes[0] == '\xFE';
-    return DecodeText(bytes.substr(2), big ? TextEncoding::Utf16BigEndian() : TextEncoding::Utf16LittleEndian());
+    return DecodeText(bytes.substr(2),
+                      big ? TextEncoding::Utf16BigEndian() : TextEncoding::Utf16LittleEndian());
   }
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   return DecodeText(bytes, TextEncoding::Utf8());

@@ -76,8 +76,8 @@ Key MakeKey(std::string_view text, CompareOptions options, bool with_chars) {
     AppendTransformed(key.units, c, options);
     const std::size_t units = U16_LENGTH(c);
     if (with_chars) {
-      key.chars.push_back({u16, u16 + units, static_cast<std::size_t>(start), static_cast<std::size_t>(i), key_start,
-                           key.units.size(), c >= 0x80 && IsMark(c)});
+      key.chars.push_back({u16, u16 + units, static_cast<std::size_t>(start), static_cast<std::size_t>(i),
+                           key_start, key.units.size(), c >= 0x80 && IsMark(c)});
     }
     u16 += units;
   }
@@ -111,7 +111,8 @@ ComparisonResult CompareUnits(std::u16string_view a, std::u16string_view b, bool
       };
       const std::u16string_view da = significant(a, i);
       const std::u16string_view db = significant(b, j);
-      if (da.size() != db.size()) return Order(static_cast<long long>(da.size()) - static_cast<long long>(db.size()));
+      if (da.size() != db.size())
+        return Order(static_cast<long long>(da.size()) - static_cast<long long>(db.size()));
       for (std::size_t k = 0; k < da.size(); ++k) {
         const int diff = DigitValue(da[k]) - DigitValue(db[k]);
         if (diff != 0) return Order(diff);
@@ -234,7 +235,8 @@ std::vector<CharMatch> FindAllMatches(const Key& key, const std::u16string& need
 
 }  // namespace
 
-std::vector<Utf16Range> FindAllStrings(std::string_view text, std::string_view needle, CompareOptions options) {
+std::vector<Utf16Range> FindAllStrings(std::string_view text, std::string_view needle,
+                                       CompareOptions options) {
   const Key key = MakeKey(text, options, true);
   const Key n = MakeKey(needle, options, false);
   std::vector<Utf16Range> ranges;

@@ -49,12 +49,14 @@ inline bool EqualStrings(std::string_view a, std::string_view b, CompareOptions 
 
 // The first (or with kBackwards the last) match of `needle` in `text`; nullopt when there is
 // none or the needle is empty. `within` limits the search to a UTF-16 range of `text`.
-std::optional<Utf16Range> FindString(std::string_view text, std::string_view needle, CompareOptions options = 0);
+std::optional<Utf16Range> FindString(std::string_view text, std::string_view needle,
+                                     CompareOptions options = 0);
 std::optional<Utf16Range> FindString(std::string_view text, std::string_view needle, Utf16Range within,
                                      CompareOptions options);
 
 // Every match, front to back, matches not overlapping (kBackwards and kAnchored are ignored).
-std::vector<Utf16Range> FindAllStrings(std::string_view text, std::string_view needle, CompareOptions options = 0);
+std::vector<Utf16Range> FindAllStrings(std::string_view text, std::string_view needle,
+                                       CompareOptions options = 0);
 
 // An empty prefix or suffix never matches, as on the platform; callers that want "empty
 // counts as a prefix" say so themselves.

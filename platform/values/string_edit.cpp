@@ -27,7 +27,8 @@ std::string Uppercase(std::string_view utf8) {
     }
     return out;
   }
-  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  icu::UnicodeString s =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
   s.toUpper(icu::Locale::getRoot());
   s.toUTF8String(out);
   return out;
@@ -42,7 +43,8 @@ std::string Lowercase(std::string_view utf8) {
     }
     return out;
   }
-  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  icu::UnicodeString s =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
   s.toLower(icu::Locale::getRoot());
   s.toUTF8String(out);
   return out;

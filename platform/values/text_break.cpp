@@ -15,7 +15,8 @@ namespace {
 // A character break iterator over the text; nullptr when ICU cannot make one.
 std::unique_ptr<icu::BreakIterator> ClusterIterator(const icu::UnicodeString& text) {
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  std::unique_ptr<icu::BreakIterator> it(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
   if (U_FAILURE(status) || !it) return nullptr;
   it->setText(text);
   return it;

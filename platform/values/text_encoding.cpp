@@ -50,14 +50,30 @@ std::string CanonicalName(const std::string& wanted) {
 
 }  // namespace
 
-TextEncoding TextEncoding::Utf8() { return TextEncoding(CanonicalName("UTF-8")); }
-TextEncoding TextEncoding::Ascii() { return TextEncoding(CanonicalName("US-ASCII")); }
-TextEncoding TextEncoding::IsoLatin1() { return TextEncoding(CanonicalName("ISO-8859-1")); }
-TextEncoding TextEncoding::WindowsLatin1() { return TextEncoding(CanonicalName("windows-1252")); }
-TextEncoding TextEncoding::MacRoman() { return TextEncoding(CanonicalName("macintosh")); }
-TextEncoding TextEncoding::Utf16() { return TextEncoding(CanonicalName("UTF-16")); }
-TextEncoding TextEncoding::Utf16BigEndian() { return TextEncoding(CanonicalName("UTF-16BE")); }
-TextEncoding TextEncoding::Utf16LittleEndian() { return TextEncoding(CanonicalName("UTF-16LE")); }
+TextEncoding TextEncoding::Utf8() {
+  return TextEncoding(CanonicalName("UTF-8"));
+}
+TextEncoding TextEncoding::Ascii() {
+  return TextEncoding(CanonicalName("US-ASCII"));
+}
+TextEncoding TextEncoding::IsoLatin1() {
+  return TextEncoding(CanonicalName("ISO-8859-1"));
+}
+TextEncoding TextEncoding::WindowsLatin1() {
+  return TextEncoding(CanonicalName("windows-1252"));
+}
+TextEncoding TextEncoding::MacRoman() {
+  return TextEncoding(CanonicalName("macintosh"));
+}
+TextEncoding TextEncoding::Utf16() {
+  return TextEncoding(CanonicalName("UTF-16"));
+}
+TextEncoding TextEncoding::Utf16BigEndian() {
+  return TextEncoding(CanonicalName("UTF-16BE"));
+}
+TextEncoding TextEncoding::Utf16LittleEndian() {
+  return TextEncoding(CanonicalName("UTF-16LE"));
+}
 
 std::optional<TextEncoding> TextEncoding::FromName(std::string_view name) {
   std::string canonical = CanonicalName(std::string(name));

@@ -22,7 +22,9 @@ void ForEachCodePoint(std::string_view text, Fn&& fn) {
   }
 }
 
-std::size_t UnitsOf(UChar32 c) { return c >= 0x10000 ? 2 : 1; }
+std::size_t UnitsOf(UChar32 c) {
+  return c >= 0x10000 ? 2 : 1;
+}
 
 }  // namespace
 

@@ -26,6 +26,8 @@ struct Uuid {
 };
 
 // The text of a new identifier.
-inline std::string NewUuidString() { return Uuid::Generate().ToString(); }
+inline std::string NewUuidString() {
+  return Uuid::Generate().ToString();
+}
 
 }  // namespace values

@@ -15,7 +15,9 @@ const TimeZone& Berlin() {
 }
 
 // 2024-03-05 14:07:09 in Berlin (13:07:09 GMT).
-AbsoluteTime Sample() { return AssembleDate({2024, 3, 5, 14, 7, 9}, Berlin()); }
+AbsoluteTime Sample() {
+  return AssembleDate({2024, 3, 5, 14, 7, 9}, Berlin());
+}
 
 struct StyleCase {
   DateStyle date;
@@ -122,7 +124,10 @@ TEST(DateFormatTest, EnvironmentLocale) {
 TEST(NumberFormatTest, GroupsDigitsAsTheLocaleDoes) {
   EXPECT_EQ(FormatGroupedInteger(1234567, "en_US"), "1,234,567");
   EXPECT_EQ(FormatGroupedInteger(1234567, "de_DE"), "1.234.567");
-  EXPECT_EQ(FormatGroupedInteger(1234567, "fr_FR"), "1\xC2\xA0" "234\xC2\xA0" "567");
+  EXPECT_EQ(FormatGroupedInteger(1234567, "fr_FR"),
+            "1\xC2\xA0"
+            "234\xC2\xA0"
+            "567");
   EXPECT_EQ(FormatGroupedInteger(-1000, "en_US"), "-1,000");
   EXPECT_EQ(FormatGroupedInteger(999, "en_US"), "999");
   EXPECT_EQ(FormatGroupedInteger(1099511627776), "1,099,511,627,776");

@@ -89,7 +89,8 @@ TEST(DateTimeTest, AddingDaysKeepsTheWallTimeAcrossDaylightSaving) {
   EXPECT_EQ(noon_after, Utc(2024, 3, 31, 10));
   EXPECT_EQ(noon_after - noon_before, 23 * 3600.0);
   EXPECT_EQ(AddDays(noon_after, -1, berlin), noon_before);
-  EXPECT_EQ(AddCalendarUnits(noon_before, {.hours = 24}, berlin), noon_before + 86400);  // hours are elapsed time
+  EXPECT_EQ(AddCalendarUnits(noon_before, {.hours = 24}, berlin),
+            noon_before + 86400);  // hours are elapsed time
   EXPECT_EQ(AddCalendarUnits(Utc(2001, 1, 31) + 0.5, {.months = 1}, TimeZone::Gmt()), Utc(2001, 2, 28) + 0.5);
   EXPECT_EQ(AddCalendarUnits(Utc(2000, 1, 31), {.months = 1}, TimeZone::Gmt()), Utc(2000, 2, 29));
   EXPECT_EQ(AddCalendarUnits(Utc(2000, 2, 29), {.years = 1}, TimeZone::Gmt()), Utc(2001, 2, 28));
@@ -109,7 +110,8 @@ TEST(DateTimeTest, DayStartIsTheFirstInstantOfTheLocalDay) {
 }
 
 TEST(DateTimeTest, DescriptionShowsTheZoneOffset) {
-  EXPECT_EQ(DescribeDate(Utc(2024, 7, 1, 10, 0, 5) + 0.9, Zone("Europe/Berlin")), "2024-07-01 12:00:05 +0200");
+  EXPECT_EQ(DescribeDate(Utc(2024, 7, 1, 10, 0, 5) + 0.9, Zone("Europe/Berlin")),
+            "2024-07-01 12:00:05 +0200");
   EXPECT_EQ(DescribeDate(Utc(2024, 1, 1, 10), Zone("America/New_York")), "2024-01-01 05:00:00 -0500");
   EXPECT_EQ(DescribeDate(0, TimeZone::FixedOffset(5 * 3600 + 1800)), "2001-01-01 05:30:00 +0530");
   EXPECT_EQ(DescribeDate(0, TimeZone::FixedOffset(-(3 * 3600 + 1800))), "2000-12-31 20:30:00 -0330");

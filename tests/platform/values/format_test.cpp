@@ -82,11 +82,12 @@ TEST(FormatTest, ObjectsAndTextWithWidths) {
       {"Download of %@ complete\r", {"a.zip"}, "Download of a.zip complete\r"},
       {"%-20@|", {"name"}, "name                |"},
       {"%20@|", {"name"}, "                name|"},
-      {"Name: %-20@\tHost:%-20@\tUser:%-20@\tConnected:No\n", {"Server", "ftp.example.com", "anonymous"},
+      {"Name: %-20@\tHost:%-20@\tUser:%-20@\tConnected:No\n",
+       {"Server", "ftp.example.com", "anonymous"},
        "Name: Server              \tHost:ftp.example.com     \tUser:anonymous           \tConnected:No\n"},
-      {"%-5@|", {"\xE6\x97\xA5\xE6\x9C\xAC"}, "\xE6\x97\xA5\xE6\x9C\xAC   |"},  // two units, three blanks
-      {"%-4@|", {"\xF0\x9F\x98\x80"}, "\xF0\x9F\x98\x80  |"},              // a pair counts two
-      {"%.1@|", {"\xF0\x9F\x98\x80x"}, "|"},                               // never half a pair
+      {"%-5@|", {"\u65E5\u672C"}, "\u65E5\u672C   |"},  // two units, three blanks
+      {"%-4@|", {"\U0001F600"}, "\U0001F600  |"},       // a pair counts two
+      {"%.1@|", {"\U0001F600x"}, "|"},                  // never half a pair
       {"%.3@", {"abcdef"}, "abc"},
       {"%s", {"text"}, "text"},
       {"%10s|", {"abc"}, "       abc|"},
@@ -94,8 +95,8 @@ TEST(FormatTest, ObjectsAndTextWithWidths) {
       {"%.2s", {"abcdef"}, "ab"},
       {"%s %s", {"HTTP/1.1", "200"}, "HTTP/1.1 200"},
       {"%c%c%c%c%c%c%c%c%c", {'r', 'w', 'x', 'r', '-', 'x', 'r', '-', 'T'}, "rwxr-xr-T"},
-      {"'%c%c%c%c'", {0x53, 0xC4, 0x6F, 0x6C}, "'S\xC6\x92ol'"},  // a byte >= 0x80 reads as Mac OS Roman
-      {"%C", {0x20AC}, "\xE2\x82\xAC"},
+      {"'%c%c%c%c'", {0x53, 0xC4, 0x6F, 0x6C}, "'S\u0192ol'"},  // a byte >= 0x80 reads as Mac OS Roman
+      {"%C", {0x20AC}, "\u20AC"},
       {"100%%", {}, "100%"},
       {"%5%", {}, "%"},
   });
@@ -127,7 +128,7 @@ TEST(FormatTest, PositionalAndStarArguments) {
       {"%.*d", {4, 7}, "0007"},
       {"%@%.*d%@", {"img", 3, 5, ".jpg"}, "img005.jpg"},
       {"%*d|", {5, 42}, "   42|"},
-      {"%*d|", {-5, 42}, "42   |"},  // a negative width left-aligns
+      {"%*d|", {-5, 42}, "42   |"},     // a negative width left-aligns
       {"%.*f", {-1, 1.5}, "1.500000"},  // a negative precision counts as none
       {"%*2$d|", {42, 4}, "  42|"},
   });
@@ -157,7 +158,7 @@ TEST(FormatTest, MismatchesAndMissingArgumentsNeverCrash) {
       {"abc%", {}, "abc%"},
       {"%5", {1}, "%5"},
       {"%l", {1}, "%l"},
-      {"%s", {"a\xFF" "b"}, "a\xEF\xBF\xBD" "b"},
+      {"%s", {"a\xFF!"}, "a\uFFFD!"},
   };
   ExpectFormats(cases);
   EXPECT_EQ(Format("%999999999d", {1}).size(), 65535u);

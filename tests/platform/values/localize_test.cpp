@@ -42,7 +42,7 @@ TEST_F(LocalizeTest, ReadsTheClassicTextForm) {
   ASSERT_TRUE(ParseStringsTable(text, table));
   EXPECT_EQ(table["kStatusCompleted"], "Completed");
   EXPECT_EQ(table["kQuoted"], "Say \"hi\"\r\n\tnow");
-  EXPECT_EQ(table["kUnicode"], "caf\xC3\xA9 \xF0\x9F\x98\x80");
+  EXPECT_EQ(table["kUnicode"], "caf\u00E9 \U0001F600");
   EXPECT_EQ(table["kBare"], "bare.word");
   EXPECT_EQ(table["kSelf"], "kSelf");
   EXPECT_EQ(table["%@ (%d)"], "%1$@ (%2$d)");
@@ -52,7 +52,8 @@ TEST_F(LocalizeTest, ReadsTheClassicTextForm) {
 TEST_F(LocalizeTest, ReadsAPropertyList) {
   const std::string xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
       "<plist version=\"1.0\">\n<dict>\n"
       "\t<key>kDateTomorrow</key>\n\t<string>Tomorrow</string>\n"
       "\t<key>kNotText</key>\n\t<integer>3</integer>\n"
@@ -97,13 +98,13 @@ TEST_F(LocalizeTest, LoadsFilesInUtf16AndKeepsTheTableOnFailure) {
   }
   testsupport::WriteFile(dir + "/Localizable.strings", bytes);
   ASSERT_TRUE(LoadLocalizedStringsFile(dir + "/Localizable.strings"));
-  EXPECT_EQ(Localized("kA"), "\xC3\x84");
+  EXPECT_EQ(Localized("kA"), "\u00C4");
 
   testsupport::WriteFile(dir + "/Broken.strings", "\"kA\" = \"other\";\n\"kB\" = ");
   const StringsLoadResult broken = LoadLocalizedStringsFile(dir + "/Broken.strings");
   EXPECT_FALSE(broken);
   EXPECT_NE(broken.message.find("Broken.strings"), std::string::npos);
-  EXPECT_EQ(Localized("kA"), "\xC3\x84");
+  EXPECT_EQ(Localized("kA"), "\u00C4");
 
   EXPECT_FALSE(LoadLocalizedStringsFile(dir + "/Missing.strings"));
 }

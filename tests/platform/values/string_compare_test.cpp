@@ -4,7 +4,9 @@
 
 namespace values {
 
-void PrintTo(ComparisonResult r, std::ostream* os) { *os << static_cast<int>(r); }
+void PrintTo(ComparisonResult r, std::ostream* os) {
+  *os << static_cast<int>(r);
+}
 
 namespace {
 
@@ -24,7 +26,7 @@ TEST(StringCompareTest, OptionsChangeTheOrder) {
       {"abc", "abd", 0, kLess},
       {"abc", "ABC", 0, kMore},
       {"abc", "ABC", kCaseInsensitive, kSame},
-      {"Stra\xC3\x9F" "e", "STRASSE", kCaseInsensitive, kSame},
+      {"Stra\u00DFe", "STRASSE", kCaseInsensitive, kSame},
       {"ab", "abc", 0, kLess},
       {"", "", 0, kSame},
       {"file2", "file10", 0, kMore},
@@ -32,19 +34,20 @@ TEST(StringCompareTest, OptionsChangeTheOrder) {
       {"File2", "file10", kCaseInsensitive | kNumeric, kLess},
       {"file007", "file7", kNumeric, kSame},
       {"a10b2", "a10b10", kNumeric, kLess},
-      {"file\xD9\xA3", "file10", kNumeric, kLess},  // Arabic-Indic digit three
-      {"\xC3\xA9", "e\xCC\x81", 0, kMore},          // precomposed vs decomposed, literally
-      {"\xC3\xA9", "e\xCC\x81", kNonliteral, kSame},
-      {"r\xC3\xA9sum\xC3\xA9", "resume", kDiacriticInsensitive, kSame},
-      {"R\xC3\xA9sum\xC3\xA9", "resume", kCaseInsensitive | kDiacriticInsensitive, kSame},
-      {"\xC4\xB0", "i\xCC\x87", kCaseInsensitive, kSame},  // İ folds the same in every language
-      {"I", "\xC4\xB1", kCaseInsensitive, kLess},          // dotless ı is not i
+      {"file\u0663", "file10", kNumeric, kLess},  // Arabic-Indic digit three
+      {"\u00E9", "e\u0301", 0, kMore},            // precomposed vs decomposed, literally
+      {"\u00E9", "e\u0301", kNonliteral, kSame},
+      {"r\u00E9sum\u00E9", "resume", kDiacriticInsensitive, kSame},
+      {"R\u00E9sum\u00E9", "resume", kCaseInsensitive | kDiacriticInsensitive, kSame},
+      {"\u0130", "i\u0307", kCaseInsensitive, kSame},  // İ folds the same in every language
+      {"I", "\u0131", kCaseInsensitive, kLess},        // dotless ı is not i
       // Literal order is UTF-16 order: U+FFFF sorts after U+1F600 (whose first unit is
       // U+D83D), though its UTF-8 bytes sort before.
-      {"\xEF\xBF\xBF", "\xF0\x9F\x98\x80", 0, kMore},
+      {"\uFFFF", "\U0001F600", 0, kMore},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CompareStrings(c.a, c.b, c.options), c.expected) << c.a << " vs " << c.b << " options " << c.options;
+    EXPECT_EQ(CompareStrings(c.a, c.b, c.options), c.expected)
+        << c.a << " vs " << c.b << " options " << c.options;
     const auto reversed = static_cast<ComparisonResult>(-static_cast<int>(c.expected));
     EXPECT_EQ(CompareStrings(c.b, c.a, c.options), reversed) << c.b << " vs " << c.a;
   }
@@ -55,7 +58,8 @@ TEST(StringCompareTest, NaturalOrderSortsNumberedNames) {
   std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     return CompareStrings(a, b, kCaseInsensitive | kNumeric) == ComparisonResult::kLessThan;
   });
-  EXPECT_EQ(names, (std::vector<std::string>{"part1.rar", "Part2.rar", "part02b.rar", "part10.rar", "part100.rar"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"part1.rar", "Part2.rar", "part02b.rar", "part10.rar", "part100.rar"}));
 }
 
 struct FindCase {
@@ -75,14 +79,14 @@ TEST(StringCompareTest, FindReportsUtf16RangesOfTheOriginal) {
       {"Hello World", "Hello", kAnchored | kBackwards, std::nullopt},
       {"Hello", "", 0, std::nullopt},
       {"", "a", 0, std::nullopt},
-      {"a\xF0\x9F\x98\x80" "b\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", kBackwards, Utf16Range{4, 2}},
-      {"stra\xC3\x9F" "e", "SS", kCaseInsensitive, Utf16Range{4, 1}},  // ß matches as a whole
-      {"stra\xC3\x9F" "e", "s", kCaseInsensitive | kBackwards, Utf16Range{0, 1}},  // never half of ß
-      {"cafe\xCC\x81", "cafe", 0, Utf16Range{0, 4}},
-      {"cafe\xCC\x81", "cafe", kNonliteral, std::nullopt},  // the accent belongs to the e
-      {"caf\xC3\xA9", "cafe", kDiacriticInsensitive, Utf16Range{0, 4}},
-      {"cafe\xCC\x81 au lait", "cafe", kDiacriticInsensitive, Utf16Range{0, 5}},
-      {"R\xC3\xA9sum\xC3\xA9.pdf", "RESUME", kCaseInsensitive | kDiacriticInsensitive, Utf16Range{0, 6}},
+      {"a\U0001F600b\U0001F600", "\U0001F600", kBackwards, Utf16Range{4, 2}},
+      {"stra\u00DFe", "SS", kCaseInsensitive, Utf16Range{4, 1}},              // ß matches as a whole
+      {"stra\u00DFe", "s", kCaseInsensitive | kBackwards, Utf16Range{0, 1}},  // never half of ß
+      {"cafe\u0301", "cafe", 0, Utf16Range{0, 4}},
+      {"cafe\u0301", "cafe", kNonliteral, std::nullopt},  // the accent belongs to the e
+      {"caf\u00E9", "cafe", kDiacriticInsensitive, Utf16Range{0, 4}},
+      {"cafe\u0301 au lait", "cafe", kDiacriticInsensitive, Utf16Range{0, 5}},
+      {"R\u00E9sum\u00E9.pdf", "RESUME", kCaseInsensitive | kDiacriticInsensitive, Utf16Range{0, 6}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FindString(c.text, c.needle, c.options), c.expected) << c.text << " / " << c.needle;
@@ -99,7 +103,7 @@ TEST(StringCompareTest, FindWithinARange) {
 TEST(StringCompareTest, PrefixAndSuffix) {
   EXPECT_TRUE(HasSuffix("download.ZIP", ".zip", kCaseInsensitive));
   EXPECT_FALSE(HasSuffix("download.ZIP", ".zip"));
-  EXPECT_TRUE(HasPrefix("Stra\xC3\x9F" "e 1", "STRASSE", kCaseInsensitive));
+  EXPECT_TRUE(HasPrefix("Stra\u00DFe 1", "STRASSE", kCaseInsensitive));
   EXPECT_FALSE(HasPrefix("abc", "abcd"));
   EXPECT_FALSE(HasPrefix("abc", ""));  // the empty prefix is no prefix
   EXPECT_FALSE(HasSuffix("abc", ""));
@@ -122,7 +126,7 @@ TEST(StringCompareTest, ReplaceAllMatches) {
       {"&amp;lt;", "&amp;", "&", 0, "&lt;", 1},
       {"Hello hello HELLO", "hello", "bye", kCaseInsensitive, "bye bye bye", 3},
       {"aaa", "aa", "b", 0, "ba", 1},
-      {"x\xF0\x9F\x98\x80y\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", "!", 0, "x!y!", 2},
+      {"x\U0001F600y\U0001F600", "\U0001F600", "!", 0, "x!y!", 2},
       {"none", "x", "y", 0, "none", 0},
   };
   for (const auto& c : cases) {

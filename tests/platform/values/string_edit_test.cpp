@@ -8,16 +8,16 @@ namespace values {
 namespace {
 
 TEST(StringEditTest, CaseMappingIsLanguageIndependent) {
-  EXPECT_EQ(Uppercase("stra\xC3\x9F" "e"), "STRASSE");
+  EXPECT_EQ(Uppercase("stra\u00DFe"), "STRASSE");
   EXPECT_EQ(Uppercase("istanbul"), "ISTANBUL");  // no Turkish dotted capital I
-  EXPECT_EQ(Lowercase("\xC3\x80\xC3\x89\xC3\x8E"), "\xC3\xA0\xC3\xA9\xC3\xAE");
+  EXPECT_EQ(Lowercase("\u00C0\u00C9\u00CE"), "\u00E0\u00E9\u00EE");
   EXPECT_EQ(Lowercase("MiXeD 123"), "mixed 123");
   EXPECT_EQ(Uppercase(""), "");
 }
 
 TEST(StringEditTest, TrimRemovesWhiteSpaceAndLineEnds) {
-  EXPECT_EQ(TrimWhitespace("  \t a b \r\n\xE2\x80\xA8"), "a b");
-  EXPECT_EQ(TrimWhitespace("\xC2\xA0x\xC2\xA0"), "x");  // no-break space is white space
+  EXPECT_EQ(TrimWhitespace("  \t a b \r\n\u2028"), "a b");
+  EXPECT_EQ(TrimWhitespace("\u00A0x\u00A0"), "x");  // no-break space is white space
   EXPECT_EQ(TrimWhitespace("   "), "");
   EXPECT_EQ(TrimWhitespace(""), "");
   EXPECT_EQ(TrimWhitespace("x"), "x");
@@ -68,12 +68,13 @@ TEST(CharacterSetTest, PredefinedSets) {
       {CharacterSet::Alphanumerics().Inverted(), U'-', true},
       {CharacterSet::Whitespace(), 0x110000, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.set.Contains(c.cp), c.member) << std::hex << static_cast<uint32_t>(c.cp);
+  for (const auto& c : cases)
+    EXPECT_EQ(c.set.Contains(c.cp), c.member) << std::hex << static_cast<uint32_t>(c.cp);
 }
 
 TEST(CharacterSetTest, FileNameCleaning) {
   const CharacterSet forbidden = CharacterSet::Controls().Adding(":/\r\n");
-  EXPECT_EQ(DeleteCharacters("a:b/c\x01" "d\r\n\xC3\xA9", forbidden), "abcd\xC3\xA9");
+  EXPECT_EQ(DeleteCharacters("a:b/c\x01g\r\n\u00E9", forbidden), "abcg\u00E9");
   EXPECT_TRUE(ContainsAnyOf("x/y", forbidden));
   EXPECT_FALSE(ContainsAnyOf("report.pdf", forbidden));
   EXPECT_TRUE(CharacterSet().IsEmpty());
@@ -82,7 +83,7 @@ TEST(CharacterSetTest, FileNameCleaning) {
 
 TEST(CharacterSetTest, SplitAndTrimBySet) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(SplitAtCharacters("a\r\nb\xE2\x80\xA8" "c", CharacterSet::Newlines()), (V{"a", "", "b", "c"}));
+  EXPECT_EQ(SplitAtCharacters("a\r\nb\u2028c", CharacterSet::Newlines()), (V{"a", "", "b", "c"}));
   EXPECT_EQ(TrimCharacters("--x-y--", CharacterSet::FromCharacters("-")), "x-y");
 }
 

@@ -59,8 +59,9 @@ TEST(TextEncodingTest, EncodeFailsOrSubstitutes) {
 
 TEST(TextEncodingTest, RoundTripThroughEachEncoding) {
   const std::string text = "Caf\xC3\xA9 \xC3\xBC\xC3\x9F";  // Café üß: in every encoding below
-  for (const TextEncoding& e : {TextEncoding::Utf8(), TextEncoding::IsoLatin1(), TextEncoding::WindowsLatin1(),
-                                TextEncoding::MacRoman(), TextEncoding::Utf16(), TextEncoding::Utf16LittleEndian()}) {
+  for (const TextEncoding& e :
+       {TextEncoding::Utf8(), TextEncoding::IsoLatin1(), TextEncoding::WindowsLatin1(),
+        TextEncoding::MacRoman(), TextEncoding::Utf16(), TextEncoding::Utf16LittleEndian()}) {
     const auto bytes = EncodeText(text, e);
     ASSERT_TRUE(bytes) << e.Name();
     EXPECT_EQ(DecodeText(*bytes, e), text) << e.Name();
