@@ -1,56 +1,30 @@
 #include "app/engine/url_list.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <array>
 
 #include "app/util/regex_utilities.h"
-#include "app/util/string_utilities.h"
 #include "app/util/url_utilities.h"
+#include "platform/values/char_set.h"
+#include "platform/values/string_edit.h"
 #include "platform/values/url_escape.h"
+#include "platform/values/utf16.h"
 
 namespace engine {
 namespace {
 
 constexpr std::string_view kMetalinkFragmentPrefix = "!metalink3!";
 
-bool IsValidUTF8(std::string_view text) {
-  const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
-  const std::int32_t length = static_cast<std::int32_t>(text.size());
-  std::int32_t i = 0;
-  while (i < length) {
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c < 0) return false;
-  }
-  return true;
-}
-
 bool HasPrefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 std::string CleanLine(std::string_view line) {
-  std::string kept;
-  kept.reserve(line.size());
-  const auto* s = reinterpret_cast<const std::uint8_t*>(line.data());
-  const std::int32_t length = static_cast<std::int32_t>(line.size());
-  std::int32_t i = 0;
-  while (i < length) {
-    const std::int32_t begin = i;
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    const std::int8_t type = c < 0 ? U_UNASSIGNED : u_charType(c);
-    if (type == U_CONTROL_CHAR || type == U_FORMAT_CHAR) continue;
-    kept.append(line.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(i - begin)));
-  }
-  return util::TrimWhiteSpace(kept);
+  return values::TrimWhitespace(values::DeleteCharacters(line, values::CharacterSet::Controls()));
 }
 
 // A web search engine's result link that sends the browser on to the real target:
 // http://www.google.com/url?sa=t&...&q=<escaped target>&...
 bool IsSearchRedirectLink(const values::Url& url) {
-  if (util::LowercaseText(url.Scheme()) != "http") return false;
-  const std::string host = util::LowercaseText(url.Host().value_or(""));
+  if (values::Lowercase(url.Scheme()) != "http") return false;
+  const std::string host = values::Lowercase(url.Host().value_or(""));
   if (host != "google.com" && !(host.size() > 11 && host.ends_with(".google.com"))) return false;
   if (url.Path() != "/url") return false;
   const std::string query = url.Query().value_or("");
@@ -111,7 +85,7 @@ std::optional<values::Array> ParseURLListText(std::string_view text, const std::
     if (end == std::string_view::npos) end = text.size();
     const std::string line = CleanLine(text.substr(start, end - start));
     start = end + 1;
-    if (util::UTF16Length(line) <= 7) continue;
+    if (values::Utf16Length(line) <= 7) continue;
     std::optional<std::string> escaped = util::CreatePercentEscapedString(line, "{}#", "");
     if (!escaped) continue;
     std::optional<values::Url> url = values::Url::Create(*escaped);
@@ -128,7 +102,7 @@ std::optional<values::Array> ParseURLListText(std::string_view text, const std::
 }
 
 std::optional<values::Array> ParseURLListCString(std::string_view utf8, const std::optional<std::string>& referer) {
-  if (!IsValidUTF8(utf8)) return std::nullopt;
+  if (!values::IsValidUtf8(utf8)) return std::nullopt;
   return ParseURLListText(utf8, referer);
 }
 
@@ -160,7 +134,7 @@ bool URLListSchemesAreSupported(const values::Array& list) {
   for (const values::Value& entry : list) {
     std::optional<values::Url> url = EntryURL(entry);
     if (!url) return false;
-    const std::string scheme = util::LowercaseText(url->Scheme());
+    const std::string scheme = values::Lowercase(url->Scheme());
     bool supported = false;
     for (std::string_view s : kSchemes) supported = supported || scheme == s;
     if (!supported) return false;
@@ -194,7 +168,7 @@ bool URLListIsFTPFolder(const values::Array& list) {
   if (list.empty()) return false;
   std::optional<values::Url> url = EntryURL(list.front());
   if (!url) return false;
-  const std::string scheme = util::LowercaseText(url->Scheme());
+  const std::string scheme = values::Lowercase(url->Scheme());
   return (scheme == "ftp" || scheme == "ftps") && url->HasDirectoryPath();
 }
 

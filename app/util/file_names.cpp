@@ -1,37 +1,21 @@
 #include "app/util/file_names.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <array>
 
 #include "app/util/string_utilities.h"
 #include "app/util/ui_helpers.h"
 #include "app/util/url_utilities.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
+#include "platform/values/string_edit.h"
+#include "platform/values/text_break.h"
 #include "platform/values/url_escape.h"
+#include "platform/values/utf16.h"
 
 namespace util {
 namespace {
 
 constexpr std::size_t kFileSystemNameLimit = 255;
-
-std::string DeleteForbiddenCharacters(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
-  const std::int32_t length = static_cast<std::int32_t>(text.size());
-  std::int32_t i = 0;
-  while (i < length) {
-    const std::int32_t begin = i;
-    UChar32 c;
-    U8_NEXT(s, i, length, c);
-    if (c >= 0 && IsFileNameForbiddenCharacter(static_cast<char32_t>(c))) continue;
-    out.append(text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(i - begin)));
-  }
-  return out;
-}
-
-bool ContainsForbiddenCharacter(std::string_view text) { return DeleteForbiddenCharacters(text).size() != text.size(); }
 
 bool IsDirectoryReference(std::string_view name) { return name == "." || name == ".."; }
 
@@ -62,10 +46,9 @@ std::string Unescaped(const std::string& name) {
 
 }  // namespace
 
-bool IsFileNameForbiddenCharacter(char32_t c) {
-  if (c == ':' || c == '/' || c == '\r' || c == '\n') return true;
-  const std::int8_t type = u_charType(static_cast<UChar32>(c));
-  return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
+const values::CharacterSet& GetFileNameCharacterSet() {
+  static const values::CharacterSet set = values::CharacterSet::Controls().Adding(":/\r\n");
+  return set;
 }
 
 std::string CopyFileNameForURL(const values::Url& url) {
@@ -79,20 +62,20 @@ std::string CopyFileNameForURL(const values::Url& url) {
       std::string candidate = text.substr(equals + 1);
       const std::size_t slash = candidate.find('/');
       if (slash != std::string::npos) candidate = candidate.substr(slash + 1);
-      if (UTF16Length(candidate) >= 6) name = std::move(candidate);
+      if (values::Utf16Length(candidate) >= 6) name = std::move(candidate);
     }
   }
 
-  name = DeleteForbiddenCharacters(Unescaped(name));
+  name = values::DeleteCharacters(Unescaped(name), GetFileNameCharacterSet());
   if (!name.empty() && name.front() == '.') name.erase(0, 1);
   // "..." loses one dot and would otherwise become a reference to the parent folder.
   if (name.empty() || IsDirectoryReference(name)) name = "index.html";
 
-  const std::string scheme = LowercaseText(url.Scheme());
-  if ((scheme == "ftp" || scheme == "ftps") && url.HasDirectoryPath()) name += " (Folder)";
+  const std::string scheme = values::Lowercase(url.Scheme());
+  if ((scheme == "ftp" || scheme == "ftps") && url.HasDirectoryPath()) name += values::Localized(" (Folder)");
 
-  if (UTF16Length(name) > kMaxFileNameLength) name = TruncateAtClusterBreak(name, kMaxFileNameLength + 1);
-  if (name.size() > kMaxFileNameBytes) name = TruncateUTF8AtClusterBreak(name, kMaxFileNameBytes);
+  if (values::Utf16Length(name) > kMaxFileNameLength) name = TruncateAtClusterBreak(name, kMaxFileNameLength + 1);
+  if (name.size() > kMaxFileNameBytes) name = values::TruncateUtf8BytesAtClusterBoundary(name, kMaxFileNameBytes);
   // A single cluster longer than the limit leaves nothing.
   if (name.empty()) name = "index.html";
   return name;
@@ -100,12 +83,14 @@ std::string CopyFileNameForURL(const values::Url& url) {
 
 bool ValidateFileName(std::string_view name, bool show_alert) {
   if (name.empty()) return false;
-  if (!ContainsForbiddenCharacter(name) && !IsDirectoryReference(name) && name.size() <= kFileSystemNameLimit) {
+  if (!values::ContainsAnyOf(name, GetFileNameCharacterSet()) && !IsDirectoryReference(name) &&
+      name.size() <= kFileSystemNameLimit) {
     return true;
   }
   if (show_alert) {
-    RunStandardAlertText(ui::AlertType::kNote, "The name \"" + std::string(name) + "\" cannot be used",
-                         std::string("Try using a name with fewer punctuation or '/' characters."));
+    RunStandardAlertText(ui::AlertType::kNote,
+                         values::Format(values::Localized("The name \"%@\" cannot be used"), {name}),
+                         values::Localized("Try using a name with fewer punctuation or '/' characters."));
   }
   return false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/values/char_set.h"
 #include "platform/values/url.h"
 
 namespace util {
@@ -19,8 +20,9 @@ inline constexpr std::size_t kMaxFileNameLength = 244;
 inline constexpr std::size_t kMaxFileNameBytes = 244;
 
 // The characters that never appear in a name the program makes: control and format
-// characters (Unicode Cc and Cf), ":", "/", CR and LF.
-bool IsFileNameForbiddenCharacter(char32_t c);
+// characters (Unicode Cc and Cf), ":", "/", CR and LF. Built on first use; start-up
+// asks for it once on the main thread, so that worker tasks only ever read it.
+const values::CharacterSet& GetFileNameCharacterSet();
 
 // The local file name for a download of `url`: its last path component, or for script
 // pages (php, asp, aspx, cfm, cgi, or no extension) with a short tail, the text after

@@ -1,13 +1,17 @@
 #pragma once
 // Plain string helpers every subsystem uses. Strings are UTF-8; where a rule counts
-// "characters" it counts UTF-16 code units, the unit in which the stored limits of names
-// were fixed, so that a name keeps the same cut wherever it is made.
+// "characters" it counts UTF-16 code units (platform/values/utf16.h), the unit in which
+// the stored limits of names were fixed, so that a name keeps the same cut wherever it
+// is made.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/values/char_set.h"
+#include "platform/values/string_compare.h"
 
 namespace util {
 
@@ -33,17 +37,18 @@ std::string CopyXMLUnescapedString(std::string_view text);
 // pair). When no boundary can be found the cut falls on the last whole code point.
 std::string TruncateAtClusterBreak(std::string_view text, std::size_t max_length);
 
-// The longest prefix of the text that fits in `max_bytes` bytes of UTF-8 and ends on a
-// character-cluster boundary. File systems limit names in bytes, not in characters.
-std::string TruncateUTF8AtClusterBreak(std::string_view text, std::size_t max_bytes);
+// The text with every character of `set` removed (a copy also when nothing is removed).
+inline std::string StringByDeletingCharactersInSet(std::string_view text, const values::CharacterSet& set) {
+  return values::DeleteCharacters(text, set);
+}
 
-// The text without white space (Unicode White_Space) at both ends.
-std::string TrimWhiteSpace(std::string_view text);
-
-// The number of UTF-16 code units of the text.
-std::size_t UTF16Length(std::string_view text);
-
-// Lower case in the root locale (the same in every user language).
-std::string LowercaseText(std::string_view text);
+// Whether the text begins (ends) with `affix`, ignoring letter case (full case folding:
+// "STRASSE" ends with "ße"). An empty affix never matches.
+inline bool TRHasCaseInsensitivePrefix(std::string_view text, std::string_view affix) {
+  return values::HasPrefix(text, affix, values::kCaseInsensitive);
+}
+inline bool TRHasCaseInsensitiveSuffix(std::string_view text, std::string_view affix) {
+  return values::HasSuffix(text, affix, values::kCaseInsensitive);
+}
 
 }  // namespace util

@@ -1,6 +1,7 @@
 #include "app/util/url_utilities.h"
 
-#include "app/util/string_utilities.h"
+#include "platform/values/string_edit.h"
+#include "platform/values/utf16.h"
 
 namespace util {
 namespace {
@@ -83,13 +84,13 @@ std::optional<std::string> CopyURLStringWithCredentials(std::string_view url_tex
 URLExtensions CopyURLExtensions(const values::Url& url) {
   URLExtensions out;
   std::optional<std::string> extension = url.PathExtension();
-  if (extension && !extension->empty()) out.path_extension = LowercaseText(*extension);
+  if (extension && !extension->empty()) out.path_extension = values::Lowercase(*extension);
   const std::string& text = url.String();
   const std::size_t dot = text.rfind('.');
   if (dot != std::string::npos) {
     const std::string tail = text.substr(dot + 1);
-    const std::size_t length = UTF16Length(tail);
-    if (length >= 1 && length <= 5) out.tail = LowercaseText(tail);
+    const std::size_t length = values::Utf16Length(tail);
+    if (length >= 1 && length <= 5) out.tail = values::Lowercase(tail);
   }
   return out;
 }

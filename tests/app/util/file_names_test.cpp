@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/util/string_utilities.h"
+#include "platform/values/utf16.h"
 #include "tests/fakes/fake_ui_services.h"
 
 namespace {
@@ -51,7 +51,7 @@ TEST(CopyFileNameForURL, LongNamesFitCharacterAndByteLimitsOnWholeClusters) {
   std::string accented;
   for (int i = 0; i < 300; ++i) accented += "e%CC%81";
   name = NameFor("http://h/" + accented);
-  EXPECT_LE(util::UTF16Length(name), 244u);
+  EXPECT_LE(values::Utf16Length(name), 244u);
   EXPECT_LE(name.size(), 244u);
   EXPECT_EQ(name.size() % 3, 0u);  // whole "e" + mark clusters only
   EXPECT_EQ(name.substr(name.size() - 3), "e\xCC\x81");

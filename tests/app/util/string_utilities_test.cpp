@@ -56,11 +56,14 @@ TEST(TruncateAtClusterBreak, KeepsShortTextsAndCutsOnWholeClusters) {
   EXPECT_EQ(util::TruncateAtClusterBreak("a\xF0\x9F\x98\x80" "b", 3), "a");
 }
 
-TEST(TruncateUTF8AtClusterBreak, FitsTheByteBudgetOnAClusterBoundary) {
-  EXPECT_EQ(util::TruncateUTF8AtClusterBreak("abc", 3), "abc");
-  EXPECT_EQ(util::TruncateUTF8AtClusterBreak("abcd", 3), "abc");
-  EXPECT_EQ(util::TruncateUTF8AtClusterBreak("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9");  // é é: no half character
-  EXPECT_EQ(util::TruncateUTF8AtClusterBreak("e\xCC\x81z", 2), "");  // e + mark is one cluster of 3 bytes
+TEST(StringCategories, DeletingAndCaseBlindAffixes) {
+  EXPECT_EQ(util::StringByDeletingCharactersInSet("a:b/c", values::CharacterSet::FromCharacters(":/")), "abc");
+  EXPECT_EQ(util::StringByDeletingCharactersInSet("abc", values::CharacterSet::FromCharacters(":")), "abc");
+  EXPECT_TRUE(util::TRHasCaseInsensitivePrefix("HTTP://x", "http://"));
+  EXPECT_FALSE(util::TRHasCaseInsensitivePrefix("see http://x", "http://"));  // anchored at the start
+  EXPECT_TRUE(util::TRHasCaseInsensitiveSuffix("Archive.ZIP", ".zip"));
+  EXPECT_FALSE(util::TRHasCaseInsensitiveSuffix("a.zip.txt", ".zip"));
+  EXPECT_FALSE(util::TRHasCaseInsensitivePrefix("abc", ""));
 }
 
 }  // namespace
