@@ -127,6 +127,11 @@ void ResetFolderUIDCounters() {
   gSmartFolderCounter = kFirstUserSmartFolderID;
 }
 
+void SetFolderUIDCounters(ViewID userFolderCounter, ViewID smartFolderCounter) {
+  gUserFolderCounter = userFolderCounter;
+  gSmartFolderCounter = smartFolderCounter;
+}
+
 ViewID NewFolderUID() { return Allot(gUserFolderCounter, kFirstUserFolderID, kLastUserFolderID - 1); }
 
 ViewID NewSmartFolderUID() {

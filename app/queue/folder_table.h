@@ -37,6 +37,7 @@ FolderColumnOptions DefaultUserFolderOptions();
 
 // The id counters; the source list resets both when it is built.
 void ResetFolderUIDCounters();
+void SetFolderUIDCounters(ViewID userFolderCounter, ViewID smartFolderCounter);
 ViewID NewFolderUID();
 ViewID NewSmartFolderUID();
 
