@@ -50,9 +50,15 @@ void NotifyClockMoved() {
 
 }  // namespace
 
-const Clock& CurrentClock() { return *gClock.load(std::memory_order_acquire); }
-Nanoseconds UpTime() { return CurrentClock().UpTime(); }
-double UpTimeSeconds() { return std::chrono::duration<double>(UpTime()).count(); }
+const Clock& CurrentClock() {
+  return *gClock.load(std::memory_order_acquire);
+}
+Nanoseconds UpTime() {
+  return CurrentClock().UpTime();
+}
+double UpTimeSeconds() {
+  return std::chrono::duration<double>(UpTime()).count();
+}
 
 Nanoseconds DeadlineAfter(Nanoseconds delay) {
   const Nanoseconds now = UpTime();
@@ -92,7 +98,9 @@ void DelayUntil(Nanoseconds deadline) {
   while (CurrentClock().UpTime() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void DelayFor(Nanoseconds delay) { DelayUntil(DeadlineAfter(delay)); }
+void DelayFor(Nanoseconds delay) {
+  DelayUntil(DeadlineAfter(delay));
+}
 
 Nanoseconds DurationToNanoseconds(std::int32_t duration) {
   if (duration >= 0) return std::chrono::milliseconds(duration);

@@ -86,8 +86,9 @@ bool WaitUntilUpTime(std::unique_lock<std::mutex>& lock, std::condition_variable
   const Clock& clock = CurrentClock();
   if (clock.IsSystemClock()) {
     // libstdc++'s steady clock is CLOCK_MONOTONIC, the same origin as UpTime().
-    return cv.wait_until(lock, std::chrono::steady_clock::time_point(
-                                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline)),
+    return cv.wait_until(lock,
+                         std::chrono::steady_clock::time_point(
+                             std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline)),
                          pred);
   }
   while (!pred()) {

@@ -25,7 +25,7 @@ std::atomic<unsigned> gSocketCounter{0};
 // link, a file).
 bool EnsurePrivateFolder(const std::string& path) {
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st{};
+  struct stat st {};
   if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
   if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) return false;
   return true;
@@ -56,7 +56,8 @@ std::shared_ptr<DistributedNotificationCenter> DistributedNotificationCenter::De
   return center;
 }
 
-std::shared_ptr<DistributedNotificationCenter> DistributedNotificationCenter::Open(std::shared_ptr<RunLoop> loop) {
+std::shared_ptr<DistributedNotificationCenter> DistributedNotificationCenter::Open(
+    std::shared_ptr<RunLoop> loop) {
   return std::make_shared<DistributedNotificationCenter>(loop ? std::move(loop) : RunLoop::Current());
 }
 
@@ -88,7 +89,8 @@ Status DistributedNotificationCenter::ListenLocked() {
   if (socket_.valid()) return kNoErr;
   const std::string folder = Folder();
   if (folder.empty()) return kParamErr;
-  std::string path = folder + "/" + std::to_string(getpid()) + "." + std::to_string(gSocketCounter.fetch_add(1));
+  std::string path =
+      folder + "/" + std::to_string(getpid()) + "." + std::to_string(gSocketCounter.fetch_add(1));
   sockaddr_un addr;
   if (!MakeAddress(path, addr)) return kParamErr;
   UniqueFd fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));

@@ -17,7 +17,9 @@ void Event::Set(FourCharCode code, EventParameter value) {
   params_.emplace_back(code, std::move(value));
 }
 
-void Event::SetPostTarget(std::shared_ptr<EventTarget> target) { SetObject(kParamPostTarget, std::move(target)); }
+void Event::SetPostTarget(std::shared_ptr<EventTarget> target) {
+  SetObject(kParamPostTarget, std::move(target));
+}
 
 bool Event::Remove(FourCharCode code) {
   return std::erase_if(params_, [code](auto& p) { return p.first == code; }) > 0;
@@ -60,6 +62,8 @@ std::optional<double> Event::GetReal(FourCharCode code) const {
       *p);
 }
 
-std::shared_ptr<EventTarget> Event::GetPostTarget() const { return GetObject<EventTarget>(kParamPostTarget); }
+std::shared_ptr<EventTarget> Event::GetPostTarget() const {
+  return GetObject<EventTarget>(kParamPostTarget);
+}
 
 }  // namespace runtime

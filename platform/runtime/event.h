@@ -40,10 +40,9 @@ struct FileRef {
   bool operator==(const FileRef&) const = default;
 };
 
-using EventParameter =
-    std::variant<bool, std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t, std::uint32_t,
-                 std::int64_t, std::uint64_t, float, double, std::string, values::Data, values::Value, FileRef,
-                 ObjectHandle>;
+using EventParameter = std::variant<bool, std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
+                                    std::int32_t, std::uint32_t, std::int64_t, std::uint64_t, float, double,
+                                    std::string, values::Data, values::Value, FileRef, ObjectHandle>;
 
 // The parameter that names the target a queued event is dispatched to.
 inline constexpr FourCharCode kParamPostTarget = values::FourCC("ptrg");
@@ -60,7 +59,9 @@ class Event {
   FourCharCode event_class() const { return class_; }
   std::uint32_t kind() const { return kind_; }
   Nanoseconds time() const { return time_; }
-  bool Is(FourCharCode event_class, std::uint32_t kind) const { return class_ == event_class && kind_ == kind; }
+  bool Is(FourCharCode event_class, std::uint32_t kind) const {
+    return class_ == event_class && kind_ == kind;
+  }
 
   // Setting a parameter replaces one of the same code. The typed setters exist so that a
   // literal never lands in the wrong alternative (a "text" would otherwise become a bool).

@@ -32,9 +32,13 @@ class EventLoopFrame {
   EventQueue& queue_;
 };
 
-std::shared_ptr<EventQueue> EventQueue::Main() { return RunLoop::Main()->Events(); }
+std::shared_ptr<EventQueue> EventQueue::Main() {
+  return RunLoop::Main()->Events();
+}
 
-std::shared_ptr<EventQueue> EventQueue::Current() { return RunLoop::Current()->Events(); }
+std::shared_ptr<EventQueue> EventQueue::Current() {
+  return RunLoop::Current()->Events();
+}
 
 EventQueue::EventQueue(const std::shared_ptr<RunLoop>& loop) : loop_(loop), is_main_(loop->IsMain()) {}
 
@@ -53,7 +57,8 @@ std::shared_ptr<EventQueue> EventQueue::CreateFor(const std::shared_ptr<RunLoop>
 
 Status EventQueue::Post(EventRef event, EventPriority priority) {
   if (!event) return kParamErr;
-  if (loop_.expired()) return kParamErr;
+  auto loop = loop_.lock();
+  if (!loop || loop->HasThreadEnded()) return kParamErr;
   {
     std::lock_guard lock(mutex_);
     queued_[static_cast<int>(priority)].push_back(std::move(event));
@@ -183,7 +188,8 @@ Status RunCurrentEventLoop(Nanoseconds timeout) {
   for (;;) {
     EventRef event;
     const Nanoseconds now = UpTime();
-    const Status status = ReceiveNextEvent(deadline == kForever ? kForever : std::max(deadline - now, Nanoseconds(0)), event);
+    const Status status =
+        ReceiveNextEvent(deadline == kForever ? kForever : std::max(deadline - now, Nanoseconds(0)), event);
     if (status == kEventLoopQuitErr || status == kEventLoopTimedOutErr) return status;
     if (status == kNoErr) DispatchEvent(*event, queue->IsMain());
   }
@@ -201,6 +207,8 @@ void QuitEventLoop(EventQueue& queue) {
   queue.source_->Signal();
 }
 
-void QuitCurrentEventLoop() { QuitEventLoop(*EventQueue::Current()); }
+void QuitCurrentEventLoop() {
+  QuitEventLoop(*EventQueue::Current());
+}
 
 }  // namespace runtime

@@ -99,7 +99,8 @@ Status HandlerCall::CallNext(Event& event) {
   return kEventNotHandledErr;
 }
 
-Status SendEventToEventTarget(Event& event, EventTarget& target) { return target.Send(event); }
+Status SendEventToEventTarget(Event& event, EventTarget& target) {
+  return target.Send(event);
+}
 
 }  // namespace runtime
-

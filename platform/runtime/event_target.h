@@ -103,6 +103,8 @@ class HandlerCall {
 };
 
 Status SendEventToEventTarget(Event& event, EventTarget& target);
-inline Status CallNextEventHandler(HandlerCall& call, Event& event) { return call.CallNext(event); }
+inline Status CallNextEventHandler(HandlerCall& call, Event& event) {
+  return call.CallNext(event);
+}
 
 }  // namespace runtime

@@ -16,7 +16,9 @@
 
 namespace runtime {
 
-inline bool IsMainThread() { return RunLoop::Main()->IsCurrent(); }
+inline bool IsMainThread() {
+  return RunLoop::Main()->IsCurrent();
+}
 
 template <class F>
 std::invoke_result_t<F> PerformOnMainThreadAndWait(F&& f) {
@@ -31,6 +33,8 @@ std::invoke_result_t<F> PerformOnMainThreadAndWait(F&& f) {
 }
 
 // Runs `f` on the main thread without waiting.
-inline void PerformOnMainThread(std::function<void()> f) { RunLoop::Main()->Perform(std::move(f)); }
+inline void PerformOnMainThread(std::function<void()> f) {
+  RunLoop::Main()->Perform(std::move(f));
+}
 
 }  // namespace runtime

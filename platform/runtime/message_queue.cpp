@@ -76,7 +76,9 @@ Status NotifyQueue(QueueId queue, Word p1, Word p2, Word p3) {
   return kNoErr;
 }
 
-Status WaitOnQueue(QueueId queue, Message& out) { return WaitOnQueue(queue, out, kForever); }
+Status WaitOnQueue(QueueId queue, Message& out) {
+  return WaitOnQueue(queue, out, kForever);
+}
 
 Status WaitOnQueue(QueueId queue, Message& out, Nanoseconds timeout) {
   std::shared_ptr<QueueState> state = Find(queue);
@@ -92,9 +94,13 @@ Status WaitOnQueue(QueueId queue, Message& out, Nanoseconds timeout) {
   return kNoErr;
 }
 
-MessageQueue::MessageQueue() { CreateQueue(id_); }
+MessageQueue::MessageQueue() {
+  CreateQueue(id_);
+}
 
-MessageQueue::~MessageQueue() { Delete(); }
+MessageQueue::~MessageQueue() {
+  Delete();
+}
 
 MessageQueue& MessageQueue::operator=(MessageQueue&& other) noexcept {
   if (this != &other) {

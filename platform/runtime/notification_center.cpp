@@ -9,11 +9,14 @@ NotificationCenter& NotificationCenter::Default() {
   return *center;
 }
 
-std::shared_ptr<NotificationCenter> NotificationCenter::Create() { return std::make_shared<NotificationCenter>(); }
+std::shared_ptr<NotificationCenter> NotificationCenter::Create() {
+  return std::make_shared<NotificationCenter>();
+}
 
 Subscription NotificationCenter::AddObserver(std::string name, ObjectHandle object, Callback callback) {
   std::lock_guard lock(mutex_);
-  auto entry = std::make_shared<Entry>(Entry{next_id_++, std::move(name), std::move(object), std::move(callback)});
+  auto entry =
+      std::make_shared<Entry>(Entry{next_id_++, std::move(name), std::move(object), std::move(callback)});
   entries_.push_back(entry);
   std::weak_ptr<NotificationCenter> weak = weak_from_this();
   return Subscription([weak, entry] {
@@ -66,9 +69,12 @@ NotificationQueue::NotificationQueue() {
   RunLoop::Current()->AddSource(source_);
 }
 
-NotificationQueue::~NotificationQueue() { source_->Invalidate(); }
+NotificationQueue::~NotificationQueue() {
+  source_->Invalidate();
+}
 
-void NotificationQueue::EnqueueAsap(Notification notification, Coalesce coalesce, NotificationCenter* center) {
+void NotificationQueue::EnqueueAsap(Notification notification, Coalesce coalesce,
+                                    NotificationCenter* center) {
   if (!center) center = &NotificationCenter::Default();
   if (coalesce == Coalesce::kByName) {
     for (auto& item : pending_) {

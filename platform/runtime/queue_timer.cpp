@@ -107,14 +107,24 @@ class TimerService {
 QueueTimer::QueueTimer(QueueId queue, Message message)
     : state_(std::make_shared<State>(State{queue, message})) {}
 
-QueueTimer::~QueueTimer() { Cancel(); }
+QueueTimer::~QueueTimer() {
+  Cancel();
+}
 
-void QueueTimer::ArmAfter(Nanoseconds delay) { TimerService::Get().Arm(state_, delay, Nanoseconds(0)); }
+void QueueTimer::ArmAfter(Nanoseconds delay) {
+  TimerService::Get().Arm(state_, delay, Nanoseconds(0));
+}
 
-void QueueTimer::ArmPeriodic(Nanoseconds period) { TimerService::Get().Arm(state_, period, period); }
+void QueueTimer::ArmPeriodic(Nanoseconds period) {
+  TimerService::Get().Arm(state_, period, period);
+}
 
-bool QueueTimer::Cancel() { return TimerService::Get().Cancel(state_); }
+bool QueueTimer::Cancel() {
+  return TimerService::Get().Cancel(state_);
+}
 
-bool QueueTimer::IsArmed() const { return TimerService::Get().IsArmed(state_); }
+bool QueueTimer::IsArmed() const {
+  return TimerService::Get().IsArmed(state_);
+}
 
 }  // namespace runtime

@@ -28,7 +28,9 @@ int CurrentTid() {
   return tid;
 }
 
-bool OnMainThread() { return CurrentTid() == getpid(); }
+bool OnMainThread() {
+  return CurrentTid() == getpid();
+}
 
 std::shared_ptr<RunLoop>& MainLoopSlot() {
   static std::shared_ptr<RunLoop> loop;
@@ -37,13 +39,25 @@ std::shared_ptr<RunLoop>& MainLoopSlot() {
 
 std::once_flag gMainOnce;
 
-thread_local std::shared_ptr<RunLoop> tCurrentLoop;
+}  // namespace
+
+// Marks the loop as orphaned when its thread ends, then lets it go.
+struct internal::CurrentLoopHolder {
+  std::shared_ptr<RunLoop> loop;
+  ~CurrentLoopHolder() {
+    if (loop && !loop->IsMain()) loop->thread_ended_.store(true);
+  }
+};
+
+namespace {
+thread_local internal::CurrentLoopHolder tCurrent;
 
 int TimeoutMs(Nanoseconds deadline) {
   if (deadline == kForever) return -1;
   const Nanoseconds now = UpTime();
   if (deadline <= now) return 0;
-  const auto ms = (deadline - now + std::chrono::milliseconds(1) - Nanoseconds(1)) / std::chrono::milliseconds(1);
+  const auto ms =
+      (deadline - now + std::chrono::milliseconds(1) - Nanoseconds(1)) / std::chrono::milliseconds(1);
   return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
@@ -81,7 +95,9 @@ void Timer::SetNextFireDate(Nanoseconds up_time) {
   }
 }
 
-void Timer::SetNextFireIn(Nanoseconds delay) { SetNextFireDate(DeadlineAfter(delay)); }
+void Timer::SetNextFireIn(Nanoseconds delay) {
+  SetNextFireDate(DeadlineAfter(delay));
+}
 
 void Timer::Invalidate() {
   valid_.store(false);
@@ -159,7 +175,9 @@ void Observer::Cancel() {
 
 // ---- RunLoop
 
-bool RunLoop::IsCurrent() const { return CurrentTid() == owner_; }
+bool RunLoop::IsCurrent() const {
+  return CurrentTid() == owner_;
+}
 
 RunLoop::RunLoop(int owner, bool is_main) : owner_(owner), is_main_(is_main) {
   epoll_.Reset(epoll_create1(EPOLL_CLOEXEC));
@@ -194,17 +212,17 @@ std::shared_ptr<RunLoop> RunLoop::Main() {
 }
 
 std::shared_ptr<RunLoop> RunLoop::Current() {
-  if (tCurrentLoop) return tCurrentLoop;
+  if (tCurrent.loop) return tCurrent.loop;
   if (OnMainThread()) {
-    tCurrentLoop = Main();
-    return tCurrentLoop;
+    tCurrent.loop = Main();
+    return tCurrent.loop;
   }
   auto loop = std::make_shared<RunLoop>(CurrentTid(), false);
   std::weak_ptr<RunLoop> weak = loop;
   loop->clock_listener_ = internal::AddClockListener([weak] {
     if (auto l = weak.lock()) l->WakeUp();
   });
-  tCurrentLoop = loop;
+  tCurrent.loop = loop;
   return loop;
 }
 
@@ -251,7 +269,8 @@ void RunLoop::RemoveSource(const std::shared_ptr<Source>& source) {
   std::erase(sources_, source);
 }
 
-std::shared_ptr<DescriptorWatch> RunLoop::AddWatch(int fd, unsigned interest, DescriptorWatch::Callback callback) {
+std::shared_ptr<DescriptorWatch> RunLoop::AddWatch(int fd, unsigned interest,
+                                                   DescriptorWatch::Callback callback) {
   if (fd < 0) return nullptr;
   std::lock_guard lock(mutex_);
   for (auto& [id, w] : watches_) {
@@ -330,7 +349,9 @@ void RunLoop::Stop() {
   WakeUp();
 }
 
-RunResult RunLoop::Run() { return RunUntil(kForever, false); }
+RunResult RunLoop::Run() {
+  return RunUntil(kForever, false);
+}
 
 RunResult RunLoop::RunFor(Nanoseconds slice, bool return_after_source_handled) {
   return RunUntil(slice == kForever ? kForever : DeadlineAfter(slice), return_after_source_handled);
@@ -410,7 +431,8 @@ void RunLoop::FireDueTimers() {
       if (t->IsValid() && !t->firing_ && t->NextFireDate() <= now) due.push_back(t);
     }
   }
-  std::stable_sort(due.begin(), due.end(), [](auto& a, auto& b) { return a->NextFireDate() < b->NextFireDate(); });
+  std::stable_sort(due.begin(), due.end(),
+                   [](auto& a, auto& b) { return a->NextFireDate() < b->NextFireDate(); });
   for (auto& t : due) {
     if (!t->IsValid()) continue;
     const Nanoseconds fired_for = t->NextFireDate();

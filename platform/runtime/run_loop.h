@@ -44,6 +44,9 @@ namespace runtime {
 
 class RunLoop;
 class EventQueue;
+namespace internal {
+struct CurrentLoopHolder;
+}
 
 enum class RunResult {
   kFinished,       // the loop has no timers, sources or watches
@@ -226,6 +229,9 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   // Readable whenever a pass has work.
   int EpollDescriptor() const { return epoll_.get(); }
   bool IsWaiting() const { return waiting_.load(); }
+  // True once the loop's thread has ended (the loop may outlive it while referenced);
+  // nothing on it will run again.
+  bool HasThreadEnded() const { return thread_ended_.load(); }
 
   // The thread's event queue (made on first use); see event_queue.h.
   std::shared_ptr<EventQueue> Events();
@@ -235,6 +241,7 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
 
  private:
   friend class Timer;
+  friend struct internal::CurrentLoopHolder;
   friend class Source;
   friend class DescriptorWatch;
   friend class Observer;
@@ -273,6 +280,7 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   std::atomic<bool> wake_pending_{false};
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> waiting_{false};
+  std::atomic<bool> thread_ended_{false};
   int run_depth_ = 0;  // owner thread only
 };
 

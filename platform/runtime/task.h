@@ -20,8 +20,8 @@
 namespace runtime {
 
 struct TaskOptions {
-  std::string name;             // shown by ps/top/gdb (the first 15 bytes)
-  std::size_t stack_size = 0;   // bytes; raised to kMinimumStackSize
+  std::string name;               // shown by ps/top/gdb (the first 15 bytes)
+  std::size_t stack_size = 0;     // bytes; raised to kMinimumStackSize
   QueueId termination_queue = 0;  // when set, told (task id, result, 0) at the end
 };
 

@@ -191,7 +191,9 @@ void AppendValue(std::string& out, const values::Value& value) {
   }
 }
 
-std::optional<values::Value> ReadValue(std::string_view in, std::size_t& pos) { return Read(in, pos, 0); }
+std::optional<values::Value> ReadValue(std::string_view in, std::size_t& pos) {
+  return Read(in, pos, 0);
+}
 
 std::optional<std::string> ReadString(std::string_view in, std::size_t& pos) {
   std::uint32_t len;

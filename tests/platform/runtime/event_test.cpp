@@ -207,7 +207,8 @@ TEST(EventQueueTest, InnerQuitReturnsToOuterLoop) {
     QuitCurrentEventLoop();
     return kNoErr;
   });
-  worker.Start([&] { trace.push_back(RunNestedEventLoop() == kEventLoopQuitErr ? "outer quit" : "outer ?"); });
+  worker.Start(
+      [&] { trace.push_back(RunNestedEventLoop() == kEventLoopQuitErr ? "outer quit" : "outer ?"); });
   auto post = [&](std::uint32_t kind) {
     auto e = Event::Create(kControlClass, kind);
     e->SetPostTarget(target);
@@ -256,7 +257,13 @@ TEST(EventQueueTest, RunLoopDispatchesEventsWhenNoEventLoopTakesThem) {
 
 TEST(EventQueueTest, PostToEndedThreadFails) {
   std::shared_ptr<EventQueue> queue;
-  std::thread([&] { queue = EventQueue::Current(); }).join();
+  std::shared_ptr<RunLoop> loop;  // kept alive past its thread: still nobody to serve it
+  std::thread([&] {
+    queue = EventQueue::Current();
+    loop = RunLoop::Current();
+  }).join();
+  EXPECT_EQ(queue->Post(Event::Create(kDownloadClass, 0)), kParamErr);
+  loop.reset();
   EXPECT_EQ(queue->Post(Event::Create(kDownloadClass, 0)), kParamErr);
 }
 
@@ -264,12 +271,12 @@ TEST(EventQueueTest, PostToEndedThreadFails) {
 TEST(MainThreadTest, ApplicationLoopDispatchesToApplicationTargetUntilQuit) {
   ASSERT_TRUE(IsMainThread());
   std::vector<std::uint32_t> kinds;
-  auto handler = EventTarget::Application()->InstallHandler(
-      {{FourCC("Truv"), 1025}, {FourCC("Truv"), 1}}, [&](HandlerCall&, Event& e) {
-        kinds.push_back(e.kind());
-        if (e.kind() == 1) QuitApplicationEventLoop();
-        return kNoErr;
-      });
+  auto handler = EventTarget::Application()->InstallHandler({{FourCC("Truv"), 1025}, {FourCC("Truv"), 1}},
+                                                            [&](HandlerCall&, Event& e) {
+                                                              kinds.push_back(e.kind());
+                                                              if (e.kind() == 1) QuitApplicationEventLoop();
+                                                              return kNoErr;
+                                                            });
   std::thread poster([] {
     EventQueue::Main()->Post(Event::Create(FourCC("Truv"), 1025));
     EventQueue::Main()->Post(Event::Create(FourCC("Truv"), 1));

@@ -34,13 +34,15 @@ TEST(NotificationCenterTest, ObserversFilterByNameAndObject) {
                                      [&](const Notification& n) { seen.push_back("name:" + n.name); });
   auto by_object = center->AddObserver("DragLeftWindow", ObjectHandle::Of(window),
                                        [&](const Notification& n) { seen.push_back("window:" + n.name); });
-  auto everything = center->AddObserver("", {}, [&](const Notification& n) { seen.push_back("all:" + n.name); });
+  auto everything =
+      center->AddObserver("", {}, [&](const Notification& n) { seen.push_back("all:" + n.name); });
 
   center->Post("active downloads change");
   center->Post("DragLeftWindow", ObjectHandle::Of(other));
   center->Post("DragLeftWindow", ObjectHandle::Of(window));
-  EXPECT_EQ(seen, (std::vector<std::string>{"name:active downloads change", "all:active downloads change",
-                                            "all:DragLeftWindow", "window:DragLeftWindow", "all:DragLeftWindow"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"name:active downloads change", "all:active downloads change",
+                                      "all:DragLeftWindow", "window:DragLeftWindow", "all:DragLeftWindow"}));
 
   seen.clear();
   everything.Cancel();
@@ -52,9 +54,8 @@ TEST(NotificationCenterTest, ObserversFilterByNameAndObject) {
 TEST(NotificationCenterTest, UserInfoReachesObserver) {
   auto center = NotificationCenter::Create();
   std::int64_t batch = 0;
-  auto sub = center->AddObserver("batchActionChange", {}, [&](const Notification& n) {
-    n.user_info.GetInt64("batchID", batch);
-  });
+  auto sub = center->AddObserver("batchActionChange", {},
+                                 [&](const Notification& n) { n.user_info.GetInt64("batchID", batch); });
   center->Post("batchActionChange", {}, values::Value{{"batchID", values::Value(77)}});
   EXPECT_EQ(batch, 77);
 }
@@ -100,7 +101,7 @@ TEST(ValueWireTest, RoundTripsEveryTypeAndRejectsDamage) {
 TEST(DistributedNotificationTest, FolderIsPrivate) {
   const std::string folder = DistributedNotificationCenter::Folder();
   ASSERT_FALSE(folder.empty());
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(folder.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_EQ(stat((folder + "/..").c_str(), &st), 0);
@@ -177,10 +178,11 @@ TEST(DistributedNotificationTest, SocketsOfClosedCentresAreCleanedUp) {
     ASSERT_EQ(bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   }
   EXPECT_EQ(DistributedNotificationCenter::Post("anything"), kNoErr);
-  struct stat st{};
+  struct stat st {};
   EXPECT_NE(stat(stale.c_str(), &st), 0) << "posting removes sockets nobody reads";
   int entries = 0;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) entries += e.path().filename() != "" ? 1 : 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    entries += e.path().filename() != "" ? 1 : 0;
   EXPECT_EQ(entries, 0);
 }
 

@@ -176,9 +176,12 @@ TEST(RunLoopObserverTest, BeforeSourcesObserverRunsEachPassBeforeSources) {
     std::string trace;
     auto source = Source::Create([&] { trace += "S"; });
     loop->AddSource(source);
-    auto late = loop->AddObserver(kActivityBeforeSources, [&](RunLoopActivity) { trace += "2"; }, true, 5);
-    auto early = loop->AddObserver(kActivityBeforeSources, [&](RunLoopActivity) { trace += "1"; }, true, 0);
-    auto once = loop->AddObserver(kActivityBeforeTimers, [&](RunLoopActivity) { trace += "T"; }, false);
+    auto late = loop->AddObserver(
+        kActivityBeforeSources, [&](RunLoopActivity) { trace += "2"; }, true, 5);
+    auto early = loop->AddObserver(
+        kActivityBeforeSources, [&](RunLoopActivity) { trace += "1"; }, true, 0);
+    auto once = loop->AddObserver(
+        kActivityBeforeTimers, [&](RunLoopActivity) { trace += "T"; }, false);
     source->Signal();
     loop->PerformPass();
     source->Signal();
