@@ -8,7 +8,7 @@
 namespace queue {
 
 std::map<ViewID, FolderRef> gFolders;
-std::recursive_mutex gFoldersLock;
+runtime::CriticalRegion gFoldersLock;
 
 namespace {
 

@@ -8,16 +8,16 @@
 // their ranges and skip ids in use.
 
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "app/queue/tr_folder.h"
+#include "platform/runtime/critical_region.h"
 
 namespace queue {
 
 extern std::map<ViewID, FolderRef> gFolders;
-extern std::recursive_mutex gFoldersLock;
+extern runtime::CriticalRegion gFoldersLock;
 
 void ClearFolderTable();
 FolderRef LookUpFolder(ViewID uid);

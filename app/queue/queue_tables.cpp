@@ -1,34 +1,18 @@
 #include "app/queue/queue_tables.h"
 
-#include <time.h>
-
 #include <cstring>
 
+#include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 
 namespace queue {
 
 std::map<DownloadUID, WrapperRef> gQueueItems;
-std::recursive_mutex gQueueItemsLock;
+runtime::CriticalRegion gQueueItemsLock;
 std::vector<DownloadUID> gQueueOrder;
 std::int32_t gQueuedCount = 0;
 bool gQueueChanged = false;
 bool gFolderSettingsChanged = false;
-
-namespace {
-
-std::uint64_t MonotonicNanoseconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
-}
-
-std::function<std::uint64_t()>& UpTimeSource() {
-  static std::function<std::uint64_t()> source;
-  return source;
-}
-
-}  // namespace
 
 void ClearQueueTables() {
   std::lock_guard lock(gQueueItemsLock);
@@ -80,13 +64,6 @@ void RemoveFromQueueOrder(DownloadUID uid) {
   }
 }
 
-void SetUpTimeSource(std::function<std::uint64_t()> source) { UpTimeSource() = std::move(source); }
-
-std::uint64_t UpTime() {
-  const auto& source = UpTimeSource();
-  return source ? source() : MonotonicNanoseconds();
-}
-
 DownloadUID NextUIDCandidate(std::uint64_t upTime, DownloadUID previous) {
   std::uint8_t bytes[12];
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(upTime >> (8 * i));
@@ -98,7 +75,7 @@ DownloadUID NextUIDCandidate(std::uint64_t upTime, DownloadUID previous) {
 }
 
 DownloadUID NewDownloadUID() {
-  const std::uint64_t upTime = UpTime();
+  const auto upTime = static_cast<std::uint64_t>(runtime::UpTime().count());
   std::lock_guard lock(gQueueItemsLock);
   DownloadUID candidate = 0;
   // 0 stands for "no UID" in the adding functions, so it is never handed out.

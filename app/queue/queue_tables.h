@@ -12,19 +12,18 @@
 // the queue: gFoldersLock, then a folder's items lock, then gQueueItemsLock.
 
 #include <cstdint>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/queue/download_queue_wrapper.h"
+#include "platform/runtime/critical_region.h"
 
 namespace queue {
 
 extern std::map<DownloadUID, WrapperRef> gQueueItems;
-extern std::recursive_mutex gQueueItemsLock;
+extern runtime::CriticalRegion gQueueItemsLock;
 extern std::vector<DownloadUID> gQueueOrder;
 extern std::int32_t gQueuedCount;
 // Set by every change that must reach the queue file; cleared by a successful save.
@@ -51,12 +50,8 @@ std::int32_t RenumberQueue(std::size_t first, std::size_t count);
 // Takes the UID out of the order and renumbers the rest; nothing when it is not there.
 void RemoveFromQueueOrder(DownloadUID uid);
 
-// The system's up-time in nanoseconds; replaceable for tests.
-void SetUpTimeSource(std::function<std::uint64_t()> source);
-std::uint64_t UpTime();
-
 // A UID that no record of gQueueItems uses: the first four bytes of the MD5 of the up-time
-// (64-bit little-endian) followed by the previous candidate (32-bit little-endian, 0 at
+// (runtime::UpTime in nanoseconds, 64-bit little-endian) followed by the previous candidate (32-bit little-endian, 0 at
 // first), drawn again while taken.
 DownloadUID NewDownloadUID();
 // One draw of that rule.

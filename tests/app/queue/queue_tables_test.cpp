@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/queue/download_queue_wrapper.h"
+#include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 #include "tests/app/queue/queue_test_support.h"
 
@@ -19,7 +20,7 @@ DownloadUID Md5Candidate(std::uint64_t up, DownloadUID previous) {
 }
 
 TEST_F(QueueTest, UIDIsTheDigestOfUpTimeAndCandidate) {
-  SetUpTimeSource([] { return 0x0123456789ABCDEFull; });
+  runtime::ScopedFakeClock clock{std::chrono::nanoseconds(0x0123456789ABCDEFll)};
   const DownloadUID first = Md5Candidate(0x0123456789ABCDEFull, 0);
   EXPECT_EQ(NewDownloadUID(), first);
   QueueItemsSet(first, DownloadQueueWrapper::Create());

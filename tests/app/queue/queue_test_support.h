@@ -36,7 +36,6 @@ class QueueTest : public ::testing::Test {
     ResetFolderUIDCounters();
     GetQueueHooks() = QueueHooks{};
     SetQueueSettingsProvider(nullptr);
-    SetUpTimeSource(nullptr);
     // The temporary home is shared by the tests of this process.
     for (const char* suffix : {"", ".new", ".unreadable"}) std::filesystem::remove(QueueFilePath() + suffix);
   }
