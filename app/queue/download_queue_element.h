@@ -18,7 +18,8 @@
 #include "platform/values/value.h"
 
 namespace engine {
-class DownloadTaskControl;
+class DownloadStopSource;
+class DownloadTaskController;
 }
 
 namespace queue {
@@ -69,7 +70,8 @@ struct DownloadQueueElement {
   double scheduleTime = 0;                 // 0 or less: none
 
   // Run-time state, never stored.
-  std::shared_ptr<engine::DownloadTaskControl> task;  // stop source and controller of the running task
+  std::shared_ptr<engine::DownloadStopSource> stopSource;      // signalled to stop the running task
+  std::shared_ptr<engine::DownloadTaskController> controller;  // answers the running task
   bool requeueOnStop = false;
   std::string log;
   bool logDirty = false;

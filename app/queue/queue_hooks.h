@@ -33,6 +33,14 @@ struct QueueHooks {
   std::function<std::optional<values::Bytes>(const std::string& plain)> encipherCredential;
   // Nothing when the value cannot be deciphered.
   std::function<std::optional<std::string>(const values::Bytes& enciphered)> decipherCredential;
+  // Stores the credentials in the keychain for the URL's host.
+  std::function<void(const std::string& host, const std::string& user, const std::string& password)>
+      storeCredentials;
+  // The clipboard's text, when it holds any.
+  std::function<std::optional<std::string>()> readClipboardText;
+  // The folder chosen once per session for the downloads of a peer's items; nothing when
+  // the user cancelled. Without it, the default download folder is used.
+  std::function<std::optional<std::string>()> sessionDownloadFolder;
   // A desktop notice (the keys of the notification dictionary).
   std::function<void(const values::Dictionary& notice)> postNotice;
 };

@@ -38,11 +38,6 @@ TEST_F(QueueTest, FolderAndSmartFolderCountersAreIndependent) {
   EXPECT_EQ(NewFolderUID(), 0x100002u);
 }
 
-TEST_F(QueueTest, FullRangeEndsTheSearch) {
-  Occupy(kFirstUserSmartFolderID, kLastUserSmartFolderID);
-  EXPECT_EQ(NewSmartFolderUID(), 0u);
-}
-
 struct RecordCase {
   const char* name;
   values::Dictionary record;
