@@ -14,6 +14,7 @@
 #include "app/queue/scheduled_items.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
+#include "tests/fakes/fake_main_list.h"
 #include "tests/support/temp_home.h"
 
 #define EXPECT_QUEUE_CONSISTENT()                                        \
@@ -36,6 +37,7 @@ class QueueTest : public ::testing::Test {
     ResetFolderUIDCounters();
     GetQueueHooks() = QueueHooks{};
     SetQueueSettingsProvider(nullptr);
+    ui::SetMainListServices(std::make_unique<FakeMainList>());  // quiet: no log on standard error
     // The temporary home is shared by the tests of this process.
     for (const char* suffix : {"", ".new", ".unreadable"}) std::filesystem::remove(QueueFilePath() + suffix);
   }
