@@ -1,0 +1,19 @@
+#pragma once
+// The proxies' credentials come from the keychain: for the system's HTTP and FTP proxy,
+// the internet password stored for that proxy server ('htpx', 'ftpx') becomes the
+// credential pair the transports send. Run by every settings load and by the watcher of
+// the system's proxy settings.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The proxy server as the keychain knows it: the host followed by ":port". The HTTP port
+// is appended only when the system gives one; the FTP port is 80 when it gives none. An
+// absent host gives "".
+std::string FormatProxyServer(std::string_view host, std::optional<long> port, std::optional<long> defaultPort);
+
+// Looks up both proxies' credentials and hands them to the engine. Nothing happens when
+// the system gives no proxy settings; a proxy without a host gets its credentials cleared
+// without a keychain search (an empty server would match any item of the protocol).
+void UpdateProxyCredentialsFromSystem();

@@ -1,0 +1,15 @@
+#pragma once
+// A recording InterfaceService.
+
+#include <vector>
+
+#include "app/ui/interface_service.h"
+
+class FakeInterfaceService : public InterfaceService {
+ public:
+  std::vector<bool> simpleModeCalls;
+  std::vector<bool> helpTagCalls;
+
+  void SetSimpleMode(bool simple) override { simpleModeCalls.push_back(simple); }
+  void SetHelpTagsEnabled(bool enabled) override { helpTagCalls.push_back(enabled); }
+};
