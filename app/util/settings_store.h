@@ -38,7 +38,14 @@
 #include "platform/values/fourcc.h"
 #include "platform/values/value.h"
 
-inline constexpr std::string_view kApplicationPreferencesID = "com.orbenix.Truvane";
+namespace prefs {
+class PreferenceStore;
+}
+
+// The preference store the settings live in: the process's shared store, or the one a test
+// puts in its place (nullptr puts the shared one back).
+prefs::PreferenceStore& SettingsPreferences();
+void SetSettingsPreferences(prefs::PreferenceStore* store);
 
 // The build number that the "Truvane/%d" user agent carries.
 inline constexpr int kTruvaneBuildNumber = 5070;
