@@ -13,6 +13,8 @@
 
 #include "platform/values/fourcc.h"
 
+namespace browser {
+
 struct InternetPassword {
   std::string account;
   std::string password;
@@ -24,8 +26,8 @@ class CredentialsService {
   virtual ~CredentialsService() = default;
   // The first internet password of the keychain for the protocol ('htpx' HTTP proxy,
   // 'ftpx' FTP proxy) and the server, given as "host:port" and searched by its host.
-  virtual std::optional<InternetPassword> FindKeychainInternetPasswordForServer(std::string_view server,
-                                                                                values::FourCharCode protocol) = 0;
+  virtual std::optional<InternetPassword> FindKeychainInternetPasswordForServer(
+      std::string_view server, values::FourCharCode protocol) = 0;
 };
 
 class DefaultCredentialsService : public CredentialsService {
@@ -40,7 +42,11 @@ inline std::unique_ptr<CredentialsService>& CredentialsServiceSlot() {
   static std::unique_ptr<CredentialsService> service = std::make_unique<DefaultCredentialsService>();
   return service;
 }
-inline CredentialsService& GetCredentialsService() { return *CredentialsServiceSlot(); }
+inline CredentialsService& GetCredentialsService() {
+  return *CredentialsServiceSlot();
+}
 inline void SetCredentialsService(std::unique_ptr<CredentialsService> service) {
   CredentialsServiceSlot() = std::move(service);
 }
+
+}  // namespace browser

@@ -13,6 +13,8 @@
 
 #include "platform/values/value.h"
 
+namespace browser {
+
 class FavouritesService {
  public:
   virtual ~FavouritesService() = default;
@@ -40,7 +42,11 @@ inline std::unique_ptr<FavouritesService>& FavouritesServiceSlot() {
   static std::unique_ptr<FavouritesService> service = std::make_unique<DefaultFavouritesService>();
   return service;
 }
-inline FavouritesService& GetFavouritesService() { return *FavouritesServiceSlot(); }
+inline FavouritesService& GetFavouritesService() {
+  return *FavouritesServiceSlot();
+}
 inline void SetFavouritesService(std::unique_ptr<FavouritesService> service) {
   FavouritesServiceSlot() = std::move(service);
 }
+
+}  // namespace browser

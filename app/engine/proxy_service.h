@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+namespace engine {
+
 // The system's proxies. An absent host is empty.
 struct SystemProxySettings {
   std::string httpHost;
@@ -67,5 +69,11 @@ inline std::unique_ptr<ProxyService>& ProxyServiceSlot() {
   static std::unique_ptr<ProxyService> service = std::make_unique<DefaultProxyService>();
   return service;
 }
-inline ProxyService& GetProxyService() { return *ProxyServiceSlot(); }
-inline void SetProxyService(std::unique_ptr<ProxyService> service) { ProxyServiceSlot() = std::move(service); }
+inline ProxyService& GetProxyService() {
+  return *ProxyServiceSlot();
+}
+inline void SetProxyService(std::unique_ptr<ProxyService> service) {
+  ProxyServiceSlot() = std::move(service);
+}
+
+}  // namespace engine

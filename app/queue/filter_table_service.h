@@ -14,6 +14,8 @@
 
 #include "platform/values/value.h"
 
+namespace queue {
+
 class FilterTableService {
  public:
   virtual ~FilterTableService() = default;
@@ -39,7 +41,11 @@ inline std::unique_ptr<FilterTableService>& FilterTableServiceSlot() {
   static std::unique_ptr<FilterTableService> service = std::make_unique<DefaultFilterTableService>();
   return service;
 }
-inline FilterTableService& GetFilterTableService() { return *FilterTableServiceSlot(); }
+inline FilterTableService& GetFilterTableService() {
+  return *FilterTableServiceSlot();
+}
 inline void SetFilterTableService(std::unique_ptr<FilterTableService> service) {
   FilterTableServiceSlot() = std::move(service);
 }
+
+}  // namespace queue

@@ -10,6 +10,8 @@
 
 #include "platform/values/value.h"
 
+namespace queue {
+
 class QueueScheduleService {
  public:
   virtual ~QueueScheduleService() = default;
@@ -26,7 +28,11 @@ inline std::unique_ptr<QueueScheduleService>& QueueScheduleServiceSlot() {
   static std::unique_ptr<QueueScheduleService> service = std::make_unique<DefaultQueueScheduleService>();
   return service;
 }
-inline QueueScheduleService& GetQueueScheduleService() { return *QueueScheduleServiceSlot(); }
+inline QueueScheduleService& GetQueueScheduleService() {
+  return *QueueScheduleServiceSlot();
+}
 inline void SetQueueScheduleService(std::unique_ptr<QueueScheduleService> service) {
   QueueScheduleServiceSlot() = std::move(service);
 }
+
+}  // namespace queue

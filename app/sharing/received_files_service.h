@@ -12,6 +12,8 @@
 #include <optional>
 #include <utility>
 
+namespace sharing {
+
 class ReceivedFilesService {
  public:
   virtual ~ReceivedFilesService() = default;
@@ -28,7 +30,11 @@ inline std::unique_ptr<ReceivedFilesService>& ReceivedFilesServiceSlot() {
   static std::unique_ptr<ReceivedFilesService> service = std::make_unique<DefaultReceivedFilesService>();
   return service;
 }
-inline ReceivedFilesService& GetReceivedFilesService() { return *ReceivedFilesServiceSlot(); }
+inline ReceivedFilesService& GetReceivedFilesService() {
+  return *ReceivedFilesServiceSlot();
+}
 inline void SetReceivedFilesService(std::unique_ptr<ReceivedFilesService> service) {
   ReceivedFilesServiceSlot() = std::move(service);
 }
+
+}  // namespace sharing

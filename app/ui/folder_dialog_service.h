@@ -13,6 +13,8 @@
 
 #include "platform/values/fourcc.h"
 
+namespace ui {
+
 struct ChooseFolderAnswer {
   enum class Kind : std::uint8_t {
     kNotShown,   // the dialog could not be run
@@ -40,7 +42,11 @@ inline std::unique_ptr<FolderDialogService>& FolderDialogServiceSlot() {
   static std::unique_ptr<FolderDialogService> service = std::make_unique<DefaultFolderDialogService>();
   return service;
 }
-inline FolderDialogService& GetFolderDialogService() { return *FolderDialogServiceSlot(); }
+inline FolderDialogService& GetFolderDialogService() {
+  return *FolderDialogServiceSlot();
+}
 inline void SetFolderDialogService(std::unique_ptr<FolderDialogService> service) {
   FolderDialogServiceSlot() = std::move(service);
 }
+
+}  // namespace ui

@@ -8,6 +8,8 @@
 #include <memory>
 #include <utility>
 
+namespace ui {
+
 class InterfaceService {
  public:
   virtual ~InterfaceService() = default;
@@ -34,7 +36,11 @@ inline std::unique_ptr<InterfaceService>& InterfaceServiceSlot() {
   static std::unique_ptr<InterfaceService> service = std::make_unique<DefaultInterfaceService>();
   return service;
 }
-inline InterfaceService& GetInterfaceService() { return *InterfaceServiceSlot(); }
+inline InterfaceService& GetInterfaceService() {
+  return *InterfaceServiceSlot();
+}
 inline void SetInterfaceService(std::unique_ptr<InterfaceService> service) {
   InterfaceServiceSlot() = std::move(service);
 }
+
+}  // namespace ui

@@ -1,5 +1,9 @@
 #include "app/util/bandwidth_settings.h"
 
+#include "platform/prefs/value_conversions.h"
+
+namespace util {
+
 namespace {
 
 const values::Value* FindDictionary(const values::Dictionary& domain, std::string_view key) {
@@ -20,17 +24,17 @@ BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, const Bandwi
   return ReadBandwidthLimit(domain, row.key, row);
 }
 
-BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, std::string_view key, const BandwidthKey& row) {
+BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, std::string_view key,
+                                  const BandwidthKey& row) {
   const values::Value* stored = FindDictionary(domain, key);
   if (stored == nullptr) return row.absent;
   BandwidthLimit out = row.present;
-  if (const values::Value* limit = stored->Find("limit"); limit != nullptr && limit->IsNumber()) {
-    const std::int64_t v = limit->AsNumber()->AsInt64();
-    if (v >= INT32_MIN && v <= INT32_MAX) out.limit = static_cast<std::int32_t>(v);
+  if (const values::Value* limit = stored->Find("limit")) {
+    const std::optional<std::int64_t> v = prefs::IntegerFromValue(*limit);
+    if (v && *v >= INT32_MIN && *v <= INT32_MAX) out.limit = static_cast<std::int32_t>(*v);
   }
-  if (const values::Value* status = stored->Find("status"); status != nullptr) {
-    if (status->IsBool() || status->IsNumber()) out.status = status->BoolOr(out.status);
-  }
+  if (const values::Value* status = stored->Find("status"))
+    out.status = prefs::BoolFromValue(*status).value_or(out.status);
   return out;
 }
 
@@ -55,3 +59,5 @@ values::Dictionary MergeBandwidthDictionary(const values::Dictionary& domain, st
   out.insert_or_assign("status", limit.status);
   return out;
 }
+
+}  // namespace util

@@ -33,6 +33,8 @@
 
 #include "platform/values/value.h"
 
+namespace util {
+
 struct BandwidthLimit {
   std::int32_t limit = 0;  // bytes per second
   bool status = false;     // limiting on
@@ -59,14 +61,16 @@ inline constexpr BandwidthKeyPair kUploadBandwidthKeys{
     {"Upload Bandwidth settings", {32768, false}, {32768, false}}, "Upload Bandwidth Settings"};
 // The file server's sending and receiving limits.
 inline constexpr BandwidthKey kServerSendBandwidthKey{"Bandwidth settings2", {65536, false}, {16384, false}};
-inline constexpr BandwidthKey kServerReceiveBandwidthKey{"server in Bandwidth settings", {16384, true}, {16384, false}};
+inline constexpr BandwidthKey kServerReceiveBandwidthKey{
+    "server in Bandwidth settings", {16384, true}, {16384, false}};
 
 // The limit of one dictionary of the domain: the row's present values overridden by the
 // dictionary's own "limit" and "status", or the absent values. A stored value that is not
-// a dictionary counts as absent; a "limit" that is not a number or not a 32-bit value
-// keeps the row's.
+// a dictionary counts as absent; a "limit" or "status" that does not convert
+// (value_conversions.h), or a limit beyond 32 bits, keeps the row's.
 BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, const BandwidthKey& row);
-BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, std::string_view key, const BandwidthKey& row);
+BandwidthLimit ReadBandwidthLimit(const values::Dictionary& domain, std::string_view key,
+                                  const BandwidthKey& row);
 
 // The limit of a pair (see the model above). `agreed` is the value the store last wrote to
 // or loaded from both keys, absent at start-up.
@@ -77,3 +81,5 @@ BandwidthLimit ChooseBandwidthLimit(const values::Dictionary& domain, const Band
 // and every other entry kept.
 values::Dictionary MergeBandwidthDictionary(const values::Dictionary& domain, std::string_view key,
                                             const BandwidthLimit& limit);
+
+}  // namespace util

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace util {
+
 namespace {
 
 using values::Array;
@@ -9,8 +11,12 @@ using values::Dictionary;
 using values::Value;
 
 // Registered integers are plain 32-bit numbers.
-Value Int(int v) { return Value(v); }
-Value Str(std::string_view s) { return Value(std::string(s)); }
+Value Int(int v) {
+  return Value(v);
+}
+Value Str(std::string_view s) {
+  return Value(std::string(s));
+}
 
 Array Strings(std::initializer_list<const char*> items) {
   Array out;
@@ -53,20 +59,11 @@ Dictionary trdefaults::defaultsForDownloadsPane() {
 
 Dictionary trdefaults::defaultsForGeneralPane() {
   return {
-      {"confirm removals", true},
-      {"Use Error Log", false},
-      {"reconnectAtStart", true},
-      {"updateTag", Int(1)},
-      {"hide on startup", false},
-      {"warn on quit if receiving file", true},
-      {"encrypt queue", true},
-      {"Enable PF support", false},
-      {"BounceCount", Int(1)},
-      {"NoDockBounces", false},
-      {"hideHiddenFiles", true},
-      {"user agent type", Int(7)},
-      {"warnonquit", false},
-      {"warnonlyifdl", false},
+      {"confirm removals", true}, {"Use Error Log", false},     {"reconnectAtStart", true},
+      {"updateTag", Int(1)},      {"hide on startup", false},   {"warn on quit if receiving file", true},
+      {"encrypt queue", true},    {"Enable PF support", false}, {"BounceCount", Int(1)},
+      {"NoDockBounces", false},   {"hideHiddenFiles", true},    {"user agent type", Int(7)},
+      {"warnonquit", false},      {"warnonlyifdl", false},
   };
 }
 
@@ -96,18 +93,12 @@ Dictionary trdefaults::defaultsForPluginPane() {
 
 Dictionary trdefaults::defaultsForSharingPane() {
   return {
-      {"unknownHostPolicy", Int(1)},
-      {"insecureHostPolicy", false},
-      {"Share Folders", false},
-      {"Max downloads", Int(4)},
-      {"Max uploads", Int(4)},
-      {"Share port", Int(2550)},
-      {"advertise rendezvous", true},
-      {"show activity on start", true},
-      {"requireSecureTransfer", false},
-      {"clear cancelled uploads", false},
-      {"clear finished uploads", false},
-      {"cancel uploads on disconnect", false},
+      {"unknownHostPolicy", Int(1)},     {"insecureHostPolicy", false},
+      {"Share Folders", false},          {"Max downloads", Int(4)},
+      {"Max uploads", Int(4)},           {"Share port", Int(2550)},
+      {"advertise rendezvous", true},    {"show activity on start", true},
+      {"requireSecureTransfer", false},  {"clear cancelled uploads", false},
+      {"clear finished uploads", false}, {"cancel uploads on disconnect", false},
       {"prompt on disconnect", false},
   };
 }
@@ -121,10 +112,8 @@ Dictionary trdefaults::defaultsForSensitivePane() {
 
 Dictionary trdefaults::defaultsForDockPane() {
   return {
-      {"displaygraphindock", false},
-      {"displayreceivedfilesindock", true},
-      {"displayjobsindock", true},
-      {"displayuploadcountindock", true},
+      {"displaygraphindock", false}, {"displayreceivedfilesindock", true},
+      {"displayjobsindock", true},   {"displayuploadcountindock", true},
       {"show speeds", true},
   };
 }
@@ -138,12 +127,8 @@ Dictionary trdefaults::defaultsForFiltersPane() {
 
 Dictionary trdefaults::defaultsForInterfacePane() {
   return {
-      {"show servers", true},
-      {"show history", true},
-      {"splitpanes", true},
-      {"show uploads", true},
-      {"show received files", true},
-      {"fontSize", Int(2)},
+      {"show servers", true}, {"show history", true},        {"splitpanes", true},
+      {"show uploads", true}, {"show received files", true}, {"fontSize", Int(2)},
   };
 }
 
@@ -208,3 +193,5 @@ std::vector<Dictionary> DefaultSettingsRegistrations() {
   out.push_back(trdefaults::defaultsForRapidSharePane());
   return out;
 }
+
+}  // namespace util

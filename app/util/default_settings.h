@@ -16,6 +16,8 @@
 
 #include "platform/values/value.h"
 
+namespace util {
+
 // The anonymous FTP password used when the user has set none: shaped like an e-mail
 // address because FTP servers that log anonymous users expect one. The example.com domain
 // is reserved, so the address never reaches a real mailbox.
@@ -49,3 +51,5 @@ std::vector<values::Dictionary> DefaultSettingsRegistrations();
 // Registers DefaultSettingsRegistrations() in the registration domain of the application's
 // user defaults, each as a separate registration.
 void RegisterDefaultSettings();
+
+}  // namespace util

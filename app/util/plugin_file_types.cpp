@@ -3,6 +3,8 @@
 #include <set>
 #include <string>
 
+namespace util {
+
 namespace {
 
 struct PluginTypeRow {
@@ -33,18 +35,22 @@ constexpr PluginTypeRow kDefaultPluginTypeRows[] = {
     {true, "sitx", "application/x-stuffit", "Stuffit Archive"},
     {false, "prc", "application/x-pilot", "Palm Digital Book"},
     {false, "pdb", "chemical/x-pdb", "Palm Digital Book"},
-    {false, "rar", "application/x-rar-compressed, application/octet-stream, application/x-rar", "RAR archive"},
+    {false, "rar", "application/x-rar-compressed, application/octet-stream, application/x-rar",
+     "RAR archive"},
     {true, "sit", "application/x-stuffit, application/stuffit, application/x-sit", "Stuffit Archive"},
-    {true, "bin", "application/octet-stream, application/x-macbinary, application/macbinary", "MacBinary file"},
+    {true, "bin", "application/octet-stream, application/x-macbinary, application/macbinary",
+     "MacBinary file"},
     {true, "hqx", "application/mac-binhex40", "BinHex file"},
     {true, "bz2", "application/x-bzip2, application/bzip2, application/x-bz2, application/octet-stream",
      "bzip2 archive"},
     {true, "tbz", "application/x-bzip2", "tbz archive"},
-    {true, "zip", "application/zip-compressed, application/zip, application/x-zip-compressed, application/x-zip",
+    {true, "zip",
+     "application/zip-compressed, application/zip, application/x-zip-compressed, application/x-zip",
      "Zip archive"},
     {true, "gz", "application/x-gzip, application/octet-stream, application/x-tar", "GZip archive"},
     {false, "mpg", "video/mpeg, video/x-mpeg", "MPEG video"},
-    {false, "wmv", "video/x-ms-wmv, video/ms-wmv, video/x-msvideo, video/msvideo", "Windows Media Player Video"},
+    {false, "wmv", "video/x-ms-wmv, video/ms-wmv, video/x-msvideo, video/msvideo",
+     "Windows Media Player Video"},
     {false, "mp4", "video/mp4", "MPEG-4 Video file"},
     {false, "mpg4", "video/mp4", "MPEG-4 Video file"},
     {false, "asf", "video/x-ms-asf", "Windows Media Player Video"},
@@ -53,7 +59,8 @@ constexpr PluginTypeRow kDefaultPluginTypeRows[] = {
     {false, "ppt", "application/vnd.ms-powerpoint", "PowerPoint presentation"},
     {true, "dmg",
      "application/x-diskcopy, application/binary, application/dmg, application/x-apple-diskimage, "
-     "application/disk-image, application/octet-stream, application/x-disk-image, application/force-download, dmg",
+     "application/disk-image, application/octet-stream, application/x-disk-image, "
+     "application/force-download, dmg",
      "Disk Image"},
     {true, "tgz", "application/x-tar, application/x-gzip, application/octet-stream, application/x-gtar",
      "Gzipped tar archive"},
@@ -114,3 +121,5 @@ PluginTypesUpdate UpdatePluginTypes(std::int64_t storedBaseVersion, const values
   update.storeBaseVersion = true;
   return update;
 }
+
+}  // namespace util

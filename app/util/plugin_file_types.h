@@ -14,6 +14,8 @@
 
 #include "platform/values/value.h"
 
+namespace util {
+
 // The version of the default table below. A stored base version below it (but not 0,
 // which means never stored) marks a list saved by an older version.
 inline constexpr std::int64_t kPluginTypesBaseVersion = 11;
@@ -35,3 +37,5 @@ PluginTypesUpdate UpdatePluginTypes(std::int64_t storedBaseVersion, const values
 // then brings a list saved by an older version up to date (UpdatePluginTypes) and stores
 // the result in the user's preferences.
 void registerDefaultPluginTypes();
+
+}  // namespace util

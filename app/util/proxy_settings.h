@@ -8,12 +8,17 @@
 #include <string>
 #include <string_view>
 
+namespace util {
+
 // The proxy server as the keychain knows it: the host followed by ":port". The HTTP port
 // is appended only when the system gives one; the FTP port is 80 when it gives none. An
 // absent host gives "".
-std::string FormatProxyServer(std::string_view host, std::optional<long> port, std::optional<long> defaultPort);
+std::string FormatProxyServer(std::string_view host, std::optional<long> port,
+                              std::optional<long> defaultPort);
 
 // Looks up both proxies' credentials and hands them to the engine. Nothing happens when
 // the system gives no proxy settings; a proxy without a host gets its credentials cleared
 // without a keychain search (an empty server would match any item of the protocol).
 void UpdateProxyCredentialsFromSystem();
+
+}  // namespace util

@@ -10,6 +10,8 @@
 #include "app/util/settings_store.h"
 #include "app/util/sharing_users.h"
 
+namespace util {
+
 // What a load reads.
 struct SettingsSources {
   const values::Dictionary& domain;                    // current user, any host
@@ -40,3 +42,5 @@ struct SavedExtras {
 // the bandwidth dictionaries that the store leaves as they are.
 values::Dictionary BuildSavedPreferences(const Settings& settings, const values::Dictionary& stored,
                                          const SavedExtras& extras);
+
+}  // namespace util

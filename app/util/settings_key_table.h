@@ -10,6 +10,8 @@
 
 #include "app/util/settings_store.h"
 
+namespace util {
+
 enum SettingsKeyFlags : unsigned {
   kSavedKey = 1u,        // written by SavePreferences
   kStartUpOnlyKey = 2u,  // not read again by a reload
@@ -91,3 +93,5 @@ inline constexpr SettingsKey kPlainSettingsKeys[] = {
     {"tcpWindowSize", &Settings::tcpWindowSize, kSavedKey},
     {"LastEditedUser", &Settings::lastEditedUser, kSavedKey},
 };
+
+}  // namespace util

@@ -7,6 +7,9 @@
 
 #include "app/util/settings_codec.h"
 #include "app/util/settings_key_table.h"
+#include "platform/prefs/value_conversions.h"
+
+namespace util {
 
 namespace {
 
@@ -17,18 +20,30 @@ const Value* Find(const values::Dictionary& domain, std::string_view key) {
   return it == domain.end() ? nullptr : &it->second;
 }
 
-// Booleans accept numbers too (non-zero is true), as the platform's Boolean reads do.
+// Stored values convert as every preference read does (value_conversions.h): Booleans
+// also from numbers and from "yes"/"no" text, numbers also from Booleans and decimal text,
+// since preference files are edited by hand and by other programs.
 std::optional<bool> BoolSetting(const Value* v) {
-  if (v == nullptr || !(v->IsBool() || v->IsNumber())) return std::nullopt;
-  return v->BoolOr(false);
+  if (v == nullptr) return std::nullopt;
+  return prefs::BoolFromValue(*v);
 }
 
-// An integer setting takes a number that fits its width; reals are cut toward zero. A
+template <typename Int>
+std::optional<Int> FitInteger(std::int64_t v) {
+  if (v < std::numeric_limits<Int>::min() || v > std::numeric_limits<Int>::max()) return std::nullopt;
+  return static_cast<Int>(v);
+}
+
+// An integer setting takes a value that fits its width; reals are cut toward zero. A
 // value that does not fit is no value of this setting: wrapping it would turn a port of
 // 70000 into some other port.
 template <typename Int>
 std::optional<Int> IntegerSetting(const Value* v) {
-  if (v == nullptr || !v->IsNumber()) return std::nullopt;
+  if (v == nullptr) return std::nullopt;
+  if (!v->IsNumber()) {
+    const std::optional<std::int64_t> converted = prefs::IntegerFromValue(*v);
+    return converted ? FitInteger<Int>(*converted) : std::nullopt;
+  }
   const values::Number& n = *v->AsNumber();
   if (n.IsReal()) {
     const double d = std::trunc(n.AsDouble());
@@ -39,15 +54,14 @@ std::optional<Int> IntegerSetting(const Value* v) {
     return static_cast<Int>(d);
   }
   if (n.kind == values::Number::Kind::kUInt64) return std::nullopt;  // above INT64_MAX
-  if (n.i < std::numeric_limits<Int>::min() || n.i > std::numeric_limits<Int>::max()) return std::nullopt;
-  return static_cast<Int>(n.i);
+  return FitInteger<Int>(n.i);
 }
 
 std::optional<float> FloatSetting(const Value* v) {
-  if (v == nullptr || !v->IsNumber()) return std::nullopt;
-  const double d = v->AsNumber()->AsDouble();
-  if (std::isnan(d)) return std::nullopt;
-  return static_cast<float>(d);
+  if (v == nullptr) return std::nullopt;
+  const std::optional<double> d = prefs::DoubleFromValue(*v);
+  if (!d || std::isnan(*d)) return std::nullopt;
+  return static_cast<float>(*d);
 }
 
 std::optional<std::string> StringSetting(const Value* v) {
@@ -134,7 +148,8 @@ std::string UserAgentForType(std::int32_t type) {
       return "Mozilla/5.0 (Macintosh; U; PPC Mac OS X; en-US) AppleWebKit/125.4 (KHTML, like Gecko, Safari) "
              "OmniWeb/v563.34";
     case 6:
-      return "Mozilla/4.0 (compatible; MSIE 5.0; Macintosh; PPC) Opera 6.0 ";  // the trailing blank is part of it
+      return "Mozilla/4.0 (compatible; MSIE 5.0; Macintosh; PPC) Opera 6.0 ";  // the trailing blank is part
+                                                                               // of it
     default:
       return std::string(kDefaultUserAgent);
   }
@@ -179,8 +194,10 @@ Settings ReadSettings(const SettingsSources& sources, const Settings& previous, 
     s.advancedMode = BoolSetting(Find(domain, "advanced_mode")).value_or(true);
   }
 
-  s.downloadBandwidth = ChooseBandwidthLimit(domain, kDownloadBandwidthKeys, reload ? agreed.download : std::nullopt);
-  s.uploadBandwidth = ChooseBandwidthLimit(domain, kUploadBandwidthKeys, reload ? agreed.upload : std::nullopt);
+  s.downloadBandwidth =
+      ChooseBandwidthLimit(domain, kDownloadBandwidthKeys, reload ? agreed.download : std::nullopt);
+  s.uploadBandwidth =
+      ChooseBandwidthLimit(domain, kUploadBandwidthKeys, reload ? agreed.upload : std::nullopt);
   s.serverSendBandwidth = ReadBandwidthLimit(domain, kServerSendBandwidthKey);
   s.serverReceiveBandwidth = ReadBandwidthLimit(domain, kServerReceiveBandwidthKey);
 
@@ -199,3 +216,5 @@ Settings ReadSettings(const SettingsSources& sources, const Settings& previous, 
   s.fileManagerSignature = s.enablePFSupport ? values::FourCC("PFdR") : values::FourCC("MACS");
   return s;
 }
+
+}  // namespace util

@@ -20,13 +20,13 @@
 // half-loaded set. The sharing users have their own table and critical region
 // (sharing_users.h); so has the incoming-folder alias (below).
 //
-// A stored value of the wrong type (a string where a number belongs, a number too wide
-// for its setting) counts as absent: the setting takes its default.
+// Stored values convert as every preference read does ("yes" text for a Boolean, "8" for
+// a number; platform/prefs/value_conversions.h). A value that does not convert, or a
+// number too wide for its setting, counts as absent: the setting takes its default.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,12 +35,12 @@
 #include "app/util/bandwidth_settings.h"
 #include "app/util/default_settings.h"
 #include "app/util/settings_values.h"
+#include "platform/prefs/preference_store.h"
+#include "platform/runtime/critical_region.h"
 #include "platform/values/fourcc.h"
 #include "platform/values/value.h"
 
-namespace prefs {
-class PreferenceStore;
-}
+namespace util {
 
 // The preference store the settings live in: the process's shared store, or the one a test
 // puts in its place (nullptr puts the shared one back).
@@ -77,71 +77,72 @@ struct BandwidthWindowSettings {
 
 struct Settings {
   // Queue and downloads.
-  std::int16_t queueLength = 6;           // "Queue Length": most downloads running at once
-  std::int32_t defaultPorts = 3;          // "Default Ports": connections of a new download
-  bool autoStartQueue = true;             // "autoStartQueue"
-  bool startOnLaunch = true;              // "Start On Launch"
-  bool startIfConnected = true;           // "Start if Connected"
-  bool downloadsStopWithQueue = true;     // "Downloads stop with queue"
-  bool switchMain = false;                // "switchMain"
-  bool bringToFront = true;               // "Bring to front"
-  bool postProcess = true;                // "Post Process"
-  std::string postProcessTypes = ".sit;.sitx;.bin;.hqx;.zip;.dmg;.gz;.tgz;.tar;.bz2;.tbz";  // "postprocesstypes"
-  bool limitSimultaneousDownloads = false;  // "limit sim dls"
-  std::int32_t maxDomainDownloads = 1;      // "maxDomainDownloads", at least 1
-  DomainLimits domainLimits;                // "domainLimits", each at least 1
+  std::int16_t queueLength = 6;        // "Queue Length": most downloads running at once
+  std::int32_t defaultPorts = 3;       // "Default Ports": connections of a new download
+  bool autoStartQueue = true;          // "autoStartQueue"
+  bool startOnLaunch = true;           // "Start On Launch"
+  bool startIfConnected = true;        // "Start if Connected"
+  bool downloadsStopWithQueue = true;  // "Downloads stop with queue"
+  bool switchMain = false;             // "switchMain"
+  bool bringToFront = true;            // "Bring to front"
+  bool postProcess = true;             // "Post Process"
+  std::string postProcessTypes =
+      ".sit;.sitx;.bin;.hqx;.zip;.dmg;.gz;.tgz;.tar;.bz2;.tbz";  // "postprocesstypes"
+  bool limitSimultaneousDownloads = false;                       // "limit sim dls"
+  std::int32_t maxDomainDownloads = 1;                           // "maxDomainDownloads", at least 1
+  DomainLimits domainLimits;                                     // "domainLimits", each at least 1
   std::string userAgent{kDefaultUserAgent};  // the User-Agent in force ("User agent" holds it when saved)
-  std::int32_t userAgentType = 7;           // "user agent type": chooses userAgent
+  std::int32_t userAgentType = 7;            // "user agent type": chooses userAgent
   std::string anonFTPPassword{kDefaultAnonymousFTPPassword};  // "anon ftp password"
-  values::Value savedCerts;                 // "saved certs" as stored (start-up only)
-  values::Value savedCertTypes;             // "saved cert types" as stored (start-up only)
-  std::vector<std::string> blackList;       // "blackList": sensitive-server host rules
-  bool disconnectWhenDone = false;          // "discon when done"
-  bool sleepWhenDone = false;               // "sleep when done"
-  bool logoutWhenDone = false;              // "logout when done"
-  bool quitWhenDone = false;                // "quit when done"
-  bool shutdownWhenDone = false;            // "shutdown when done"
+  values::Value savedCerts;                                   // "saved certs" as stored (start-up only)
+  values::Value savedCertTypes;                               // "saved cert types" as stored (start-up only)
+  std::vector<std::string> blackList;                         // "blackList": sensitive-server host rules
+  bool disconnectWhenDone = false;                            // "discon when done"
+  bool sleepWhenDone = false;                                 // "sleep when done"
+  bool logoutWhenDone = false;                                // "logout when done"
+  bool quitWhenDone = false;                                  // "quit when done"
+  bool shutdownWhenDone = false;                              // "shutdown when done"
 
   // Interface and windows.
-  std::int32_t fontSize = 2;                // "fontSize": 1 or 2
-  bool showToolbar = true;                  // "Show toolbar"
-  bool hideOnStartup = false;               // "hide on startup"
-  bool splitPanes = true;                   // "splitpanes"
-  bool useHelpTags = true;                  // "Use help tags"
-  MainWindowSettings mainWindow;            // "main window settings" (start-up only)
-  std::int16_t splitterXpos = 190;          // "Splitter xpos" (start-up only)
-  float floaterAlpha = 1.0f;                // "floaterAlpha" (start-up only)
-  bool floatAboveAll = false;               // "float above all" (start-up only)
-  BandwidthWindowSettings bandwidthWindow;  // "bandwidth window settings" (start-up only)
-  bool showServers = true;                  // "show servers"
-  bool showFilters = true;                  // "show filters"
-  bool showHistory = true;                  // "show history"
-  bool showRemote = true;                   // "show remote"
-  bool showRendezvous = true;               // "show rendezvous"
-  bool showUploads = true;                  // "show uploads"
-  bool showFileSharing = true;              // "show file sharing"
-  bool showReceivedFiles = true;            // "show received files"
-  values::Array recentSearches;             // "recentSearches" (start-up only)
-  bool advancedMode = true;                 // "advanced_mode" (start-up only)
+  std::int32_t fontSize = 2;                            // "fontSize": 1 or 2
+  bool showToolbar = true;                              // "Show toolbar"
+  bool hideOnStartup = false;                           // "hide on startup"
+  bool splitPanes = true;                               // "splitpanes"
+  bool useHelpTags = true;                              // "Use help tags"
+  MainWindowSettings mainWindow;                        // "main window settings" (start-up only)
+  std::int16_t splitterXpos = 190;                      // "Splitter xpos" (start-up only)
+  float floaterAlpha = 1.0f;                            // "floaterAlpha" (start-up only)
+  bool floatAboveAll = false;                           // "float above all" (start-up only)
+  BandwidthWindowSettings bandwidthWindow;              // "bandwidth window settings" (start-up only)
+  bool showServers = true;                              // "show servers"
+  bool showFilters = true;                              // "show filters"
+  bool showHistory = true;                              // "show history"
+  bool showRemote = true;                               // "show remote"
+  bool showRendezvous = true;                           // "show rendezvous"
+  bool showUploads = true;                              // "show uploads"
+  bool showFileSharing = true;                          // "show file sharing"
+  bool showReceivedFiles = true;                        // "show received files"
+  values::Array recentSearches;                         // "recentSearches" (start-up only)
+  bool advancedMode = true;                             // "advanced_mode" (start-up only)
   SettingsColor miniBack{{53970, 54484, 65535}, 1.0f};  // "miniBackRGBA"
-  bool useErrorLog = false;                 // "Use Error Log": failures to the log only
+  bool useErrorLog = false;                             // "Use Error Log": failures to the log only
 
   // Dock.
-  bool displayGraphInDock = false;          // "displaygraphindock"
-  bool displayJobsInDock = true;            // "displayjobsindock"
-  bool displayReceivedFilesInDock = true;   // "displayreceivedfilesindock"
-  bool displayUploadCountInDock = true;     // "displayuploadcountindock"
+  bool displayGraphInDock = false;                      // "displaygraphindock"
+  bool displayJobsInDock = true;                        // "displayjobsindock"
+  bool displayReceivedFilesInDock = true;               // "displayreceivedfilesindock"
+  bool displayUploadCountInDock = true;                 // "displayuploadcountindock"
   SettingsColor dockFore{{65535, 0, 0}, 0.7f};          // "dockForRGBA"
   SettingsColor dockBack{{50176, 55808, 60160}, 0.7f};  // "dockBackRGBA"
 
   // Sharing.
-  std::int16_t sharePort = 2550;            // "Share port"; the file server uses the port above
-  bool shareFolders = false;                // "Share Folders"
-  std::int32_t maxDownloads = 4;            // "Max downloads" by peers
-  std::int32_t maxUploads = 4;              // "Max uploads" from peers
-  bool shareFiles = true;                   // maxDownloads > 0; saved as "Share Files"
-  bool allowUploads = true;                 // maxUploads > 0; saved as "allow uploads"
-  bool requireSecureTransfer = false;       // "requireSecureTransfer"
+  std::int16_t sharePort = 2550;       // "Share port"; the file server uses the port above
+  bool shareFolders = false;           // "Share Folders"
+  std::int32_t maxDownloads = 4;       // "Max downloads" by peers
+  std::int32_t maxUploads = 4;         // "Max uploads" from peers
+  bool shareFiles = true;              // maxDownloads > 0; saved as "Share Files"
+  bool allowUploads = true;            // maxUploads > 0; saved as "allow uploads"
+  bool requireSecureTransfer = false;  // "requireSecureTransfer"
 
   // Bandwidth.
   BandwidthLimit downloadBandwidth = kDownloadBandwidthKeys.store.absent;
@@ -150,28 +151,28 @@ struct Settings {
   BandwidthLimit serverReceiveBandwidth = kServerReceiveBandwidthKey.absent;
 
   // Other.
-  bool reconnectAtStart = true;             // "reconnectAtStart"
-  bool systemPlug = false;                  // "systemplug": plug-ins installed for all users
-  std::int64_t filesTransferred = 0;        // "Files transfered" (start-up only)
-  std::int64_t bytesTransferred = 0;        // "Bytes transfered" (start-up only)
-  bool enablePFSupport = false;             // "Enable PF support"
+  bool reconnectAtStart = true;       // "reconnectAtStart"
+  bool systemPlug = false;            // "systemplug": plug-ins installed for all users
+  std::int64_t filesTransferred = 0;  // "Files transfered" (start-up only)
+  std::int64_t bytesTransferred = 0;  // "Bytes transfered" (start-up only)
+  bool enablePFSupport = false;       // "Enable PF support"
   // The file manager that receives the Finder events (comments, reveal, open, trash).
   values::FourCharCode fileManagerSignature = values::FourCC("MACS");
-  bool hideHiddenFiles = true;              // "hideHiddenFiles"
-  bool confirmRemovals = true;              // "confirm removals"
-  std::string queueSound;                   // "queue sound"
-  std::string downloadSound;                // "download sound"
+  bool hideHiddenFiles = true;  // "hideHiddenFiles"
+  bool confirmRemovals = true;  // "confirm removals"
+  std::string queueSound;       // "queue sound"
+  std::string downloadSound;    // "download sound"
 
   // Read and saved, with no further effect.
-  bool usePassiveFTP = true;                // "UsePassiveFTP"
-  bool removeCompleted = false;             // "Remove Completed"
-  bool updatesAutocheck = true;             // "Updates Autocheck"
-  bool usePasswordData = true;              // "Use password data"
-  bool savePasswordData = true;             // "Save password data"
-  bool installPlugin = true;                // "install plugin"
-  bool pluginBack = true;                   // "plugin back"
-  bool tcpWindowSize = false;               // "tcpWindowSize"
-  std::string lastEditedUser = "Guest";     // "LastEditedUser"
+  bool usePassiveFTP = true;             // "UsePassiveFTP"
+  bool removeCompleted = false;          // "Remove Completed"
+  bool updatesAutocheck = true;          // "Updates Autocheck"
+  bool usePasswordData = true;           // "Use password data"
+  bool savePasswordData = true;          // "Save password data"
+  bool installPlugin = true;             // "install plugin"
+  bool pluginBack = true;                // "plugin back"
+  bool tcpWindowSize = false;            // "tcpWindowSize"
+  std::string lastEditedUser = "Guest";  // "LastEditedUser"
 };
 
 // The settings in force, for any thread. Hold the snapshot for one decision; take a new
@@ -203,7 +204,7 @@ std::string UserAgentForType(std::int32_t type);
 // The incoming-folder alias (the bytes of "Default incoming folder alias", loaded at
 // start-up) and its critical region, shared with the received-files code; empty when no
 // folder is known. Read and replace it only inside the region.
-std::recursive_mutex& IncomingFolderRegion();
+runtime::CriticalRegion& IncomingFolderRegion();
 std::optional<values::Bytes>& IncomingFolderAlias();
 
 // Bridges to the user-defaults view of the domain, for any thread: the stored value, else
@@ -214,3 +215,5 @@ int PrefIntegerForKey(std::string_view key);
 // Stores one value in the application's domain (current user, any host); a null value
 // removes the key. Used for the transfer statistics.
 void SetPreferenceValue(std::string_view key, const values::Value& value);
+
+}  // namespace util

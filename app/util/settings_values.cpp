@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace util {
+
 namespace {
 
 bool ReadNumber(const values::Value& dictionary, std::string_view key, double& out) {
@@ -73,3 +75,5 @@ values::Array UIDListToArray(const std::vector<std::uint32_t>& uids) {
   for (std::uint32_t uid : uids) out.emplace_back(values::Number::Int64(uid));
   return out;
 }
+
+}  // namespace util

@@ -14,6 +14,8 @@
 
 #include "platform/values/value.h"
 
+namespace util {
+
 struct RGBColor {
   std::uint16_t red = 0;
   std::uint16_t green = 0;
@@ -47,3 +49,5 @@ values::Dictionary DomainLimitsToDictionary(const DomainLimits& limits);
 // Folder UID lists. Elements that are not numbers are left out.
 std::vector<std::uint32_t> UIDListFromArray(const values::Array& stored);
 values::Array UIDListToArray(const std::vector<std::uint32_t>& uids);
+
+}  // namespace util

@@ -6,6 +6,8 @@
 #include "app/util/settings_codec.h"
 #include "app/util/settings_key_table.h"
 
+namespace util {
+
 namespace {
 
 using values::Value;
@@ -39,7 +41,8 @@ values::Dictionary BuildSavedPreferences(const Settings& s, const values::Dictio
   }
 
   out.insert_or_assign("domainLimits", DomainLimitsToDictionary(s.domainLimits));
-  if (extras.defaultFolderAlias) out.insert_or_assign("Default folder alias", values::Data{*extras.defaultFolderAlias});
+  if (extras.defaultFolderAlias)
+    out.insert_or_assign("Default folder alias", values::Data{*extras.defaultFolderAlias});
   if (extras.incomingFolderAlias) {
     out.insert_or_assign("Default incoming folder alias", values::Data{*extras.incomingFolderAlias});
   }
@@ -51,7 +54,8 @@ values::Dictionary BuildSavedPreferences(const Settings& s, const values::Dictio
 
   // "total" and "connection type" belong to the preferences window; a dictionary that has
   // none gets the window's own starting values.
-  values::Dictionary download = MergeBandwidthDictionary(stored, kDownloadBandwidthKeys.store.key, s.downloadBandwidth);
+  values::Dictionary download =
+      MergeBandwidthDictionary(stored, kDownloadBandwidthKeys.store.key, s.downloadBandwidth);
   download.try_emplace("total", values::Number::Int32(0));
   download.try_emplace("connection type", values::Number::Int32(1));
   out.insert_or_assign(std::string(kDownloadBandwidthKeys.store.key), std::move(download));
@@ -74,3 +78,5 @@ values::Dictionary BuildSavedPreferences(const Settings& s, const values::Dictio
   out.insert_or_assign("dockBackRGBA", ColorToDictionary(s.dockBack.rgb, s.dockBack.alpha));
   return out;
 }
+
+}  // namespace util

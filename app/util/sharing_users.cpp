@@ -2,8 +2,10 @@
 
 #include "app/util/settings_values.h"
 
-std::recursive_mutex& SharingUsersRegion() {
-  static std::recursive_mutex region;
+namespace util {
+
+runtime::CriticalRegion& SharingUsersRegion() {
+  static runtime::CriticalRegion region;
   return region;
 }
 
@@ -32,7 +34,8 @@ void LoadSharingUsers(const std::string& name, const values::Value& user, Sharin
   users.insert_or_assign(name, std::move(record));
 }
 
-void CopySharingUserRecord(const std::string& name, const SharingUserRecord& record, values::Dictionary& target) {
+void CopySharingUserRecord(const std::string& name, const SharingUserRecord& record,
+                           values::Dictionary& target) {
   target.insert_or_assign(name, values::Dictionary{
                                     {"auth", values::Data{record.passwordData}},
                                     {"access", UIDListToArray(record.viewUIDs)},
@@ -56,3 +59,5 @@ SharingUsersTable ReadSharingUsers(const values::Value* stored) {
   if (!users.contains(kGuestUserName)) users.emplace(std::string(kGuestUserName), SharingUserRecord{});
   return users;
 }
+
+}  // namespace util

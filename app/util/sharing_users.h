@@ -11,18 +11,20 @@
 // code and the sharing server's tasks. Every access, reads included, happens inside the
 // users' critical region:
 //
-//   std::lock_guard lock(SharingUsersRegion());
+//   runtime::RegionGuard inside(SharingUsersRegion());
 //   SharingUsersTable& users = SharingUsers();
 //
 // The region is recursive, so a holder may call functions that enter it again.
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/runtime/critical_region.h"
 #include "platform/values/value.h"
+
+namespace util {
 
 struct SharingUserRecord {
   values::Bytes passwordData;
@@ -38,7 +40,7 @@ using SharingUsersTable = std::map<std::string, SharingUserRecord, std::less<>>;
 inline constexpr std::string_view kGuestUserName = "Guest";
 
 // The users' critical region and the table it guards.
-std::recursive_mutex& SharingUsersRegion();
+runtime::CriticalRegion& SharingUsersRegion();
 SharingUsersTable& SharingUsers();
 
 // Converts one stored user and puts it into the table under its name. A user without
@@ -47,7 +49,8 @@ SharingUsersTable& SharingUsers();
 void LoadSharingUsers(const std::string& name, const values::Value& user, SharingUsersTable& users);
 
 // Converts a record back into its stored form and puts it into target under its name.
-void CopySharingUserRecord(const std::string& name, const SharingUserRecord& record, values::Dictionary& target);
+void CopySharingUserRecord(const std::string& name, const SharingUserRecord& record,
+                           values::Dictionary& target);
 
 // The stored form of a whole table. The caller holds the users' region.
 values::Dictionary CopySharingUsersDictionary(const SharingUsersTable& users);
@@ -55,3 +58,5 @@ values::Dictionary CopySharingUsersDictionary(const SharingUsersTable& users);
 // A table built from the stored "Users" value (nullptr or not a dictionary: no user), with
 // "Guest" added when missing.
 SharingUsersTable ReadSharingUsers(const values::Value* stored);
+
+}  // namespace util

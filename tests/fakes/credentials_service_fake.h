@@ -10,13 +10,15 @@
 
 #include "app/browser/credentials_service.h"
 
+namespace browser {
+
 class FakeCredentialsService : public CredentialsService {
  public:
   std::map<std::pair<values::FourCharCode, std::string>, InternetPassword> items;
   std::vector<std::pair<std::string, values::FourCharCode>> searches;
 
-  std::optional<InternetPassword> FindKeychainInternetPasswordForServer(std::string_view server,
-                                                                        values::FourCharCode protocol) override {
+  std::optional<InternetPassword> FindKeychainInternetPasswordForServer(
+      std::string_view server, values::FourCharCode protocol) override {
     searches.emplace_back(std::string(server), protocol);
     const std::string host(server.substr(0, server.find(':')));
     auto it = items.find({protocol, host});
@@ -24,3 +26,5 @@ class FakeCredentialsService : public CredentialsService {
     return it->second;
   }
 };
+
+}  // namespace browser

@@ -8,6 +8,8 @@
 
 #include "app/browser/favourites_service.h"
 
+namespace browser {
+
 class FakeFavouritesService : public FavouritesService {
  public:
   std::vector<std::pair<std::string, values::Value>> added;
@@ -23,3 +25,5 @@ class FakeFavouritesService : public FavouritesService {
   }
   values::Dictionary CopyFavouritesPreferenceDictionary() override { return table; }
 };
+
+}  // namespace browser

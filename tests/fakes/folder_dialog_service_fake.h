@@ -8,6 +8,8 @@
 
 #include "app/ui/folder_dialog_service.h"
 
+namespace ui {
+
 class FakeFolderDialogService : public FolderDialogService {
  public:
   std::deque<ChooseFolderAnswer> answers;
@@ -23,3 +25,5 @@ class FakeFolderDialogService : public FolderDialogService {
     return answer;
   }
 };
+
+}  // namespace ui

@@ -5,6 +5,8 @@
 
 #include "app/ui/interface_service.h"
 
+namespace ui {
+
 class FakeInterfaceService : public InterfaceService {
  public:
   std::vector<bool> simpleModeCalls;
@@ -13,3 +15,5 @@ class FakeInterfaceService : public InterfaceService {
   void SetSimpleMode(bool simple) override { simpleModeCalls.push_back(simple); }
   void SetHelpTagsEnabled(bool enabled) override { helpTagCalls.push_back(enabled); }
 };
+
+}  // namespace ui

@@ -7,6 +7,8 @@
 
 #include "app/engine/proxy_service.h"
 
+namespace engine {
+
 class FakeProxyService : public ProxyService {
  public:
   std::optional<SystemProxySettings> systemSettings;
@@ -14,6 +16,12 @@ class FakeProxyService : public ProxyService {
   std::vector<ProxyCredentials> ftpCalls;
 
   std::optional<SystemProxySettings> CopySystemProxySettings() override { return systemSettings; }
-  void SetHTTPProxyCredentials(ProxyCredentials credentials) override { httpCalls.push_back(std::move(credentials)); }
-  void SetFTPProxyCredentials(ProxyCredentials credentials) override { ftpCalls.push_back(std::move(credentials)); }
+  void SetHTTPProxyCredentials(ProxyCredentials credentials) override {
+    httpCalls.push_back(std::move(credentials));
+  }
+  void SetFTPProxyCredentials(ProxyCredentials credentials) override {
+    ftpCalls.push_back(std::move(credentials));
+  }
 };
+
+}  // namespace engine

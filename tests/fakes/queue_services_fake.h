@@ -9,6 +9,8 @@
 #include "app/queue/filter_table_service.h"
 #include "app/queue/queue_schedule_service.h"
 
+namespace queue {
+
 class FakeFilterTableService : public FilterTableService {
  public:
   std::vector<std::optional<values::Array>> loads;
@@ -16,7 +18,8 @@ class FakeFilterTableService : public FilterTableService {
 
   static values::Array DefaultFilters() {
     auto filter = [](const char* name, values::Array extensions) {
-      return values::Value(values::Dictionary{{"name", name}, {"extensions", std::move(extensions)}, {"relative", true}});
+      return values::Value(
+          values::Dictionary{{"name", name}, {"extensions", std::move(extensions)}, {"relative", true}});
     };
     return {
         filter("Applications", {".sit", ".sitx", ".dmg", ".hqx", ".gz", ".tgz", ".bin", ".zip"}),
@@ -41,3 +44,5 @@ class FakeQueueScheduleService : public QueueScheduleService {
     reads.push_back(schedule != nullptr ? std::optional<values::Value>(*schedule) : std::nullopt);
   }
 };
+
+}  // namespace queue

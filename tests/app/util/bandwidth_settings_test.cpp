@@ -4,12 +4,18 @@
 
 namespace {
 
+using namespace util;
+
 using values::Dictionary;
 using values::Number;
 using values::Value;
 
-Value I32(int v) { return Value(Number::Int32(v)); }
-Value Limit(int limit, bool status) { return Dictionary{{"limit", I32(limit)}, {"status", status}}; }
+Value I32(int v) {
+  return Value(Number::Int32(v));
+}
+Value Limit(int limit, bool status) {
+  return Dictionary{{"limit", I32(limit)}, {"status", status}};
+}
 
 TEST(BandwidthSettings, PresentAndAbsentColumns) {
   struct Case {
@@ -22,17 +28,31 @@ TEST(BandwidthSettings, PresentAndAbsentColumns) {
       {"downloads absent", kDownloadBandwidthKeys.store, {}, {65536, false}},
       {"uploads absent", kUploadBandwidthKeys.store, {}, {32768, false}},
       {"settings2 absent", kServerSendBandwidthKey, {}, {16384, false}},
-      {"settings2 without limit", kServerSendBandwidthKey, {{"Bandwidth settings2", Dictionary{}}}, {65536, false}},
-      {"settings2 with limit", kServerSendBandwidthKey, {{"Bandwidth settings2", Limit(1000, true)}}, {1000, true}},
+      {"settings2 without limit",
+       kServerSendBandwidthKey,
+       {{"Bandwidth settings2", Dictionary{}}},
+       {65536, false}},
+      {"settings2 with limit",
+       kServerSendBandwidthKey,
+       {{"Bandwidth settings2", Limit(1000, true)}},
+       {1000, true}},
       {"server in absent", kServerReceiveBandwidthKey, {}, {16384, false}},
       {"server in without status is on",
        kServerReceiveBandwidthKey,
        {{"server in Bandwidth settings", Dictionary{{"limit", I32(2048)}}}},
        {2048, true}},
-      {"server in off", kServerReceiveBandwidthKey, {{"server in Bandwidth settings", Dictionary{{"status", false}}}}, {16384, false}},
-      {"not a dictionary counts as absent", kServerSendBandwidthKey, {{"Bandwidth settings2", I32(5)}}, {16384, false}},
-      {"a limit of text keeps the row's", kDownloadBandwidthKeys.store,
-       {{"Bandwidth settings", Dictionary{{"limit", "fast"}, {"status", true}}}}, {65536, true}},
+      {"server in off",
+       kServerReceiveBandwidthKey,
+       {{"server in Bandwidth settings", Dictionary{{"status", false}}}},
+       {16384, false}},
+      {"not a dictionary counts as absent",
+       kServerSendBandwidthKey,
+       {{"Bandwidth settings2", I32(5)}},
+       {16384, false}},
+      {"a limit of text keeps the row's",
+       kDownloadBandwidthKeys.store,
+       {{"Bandwidth settings", Dictionary{{"limit", "fast"}, {"status", true}}}},
+       {65536, true}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.expected, ReadBandwidthLimit(c.domain, c.row)) << c.what;
 }
@@ -55,7 +75,8 @@ TEST(BandwidthSettings, StartUpPrefersTheLiveKey) {
     EXPECT_EQ(c.expected, ChooseBandwidthLimit(c.domain, kDownloadBandwidthKeys, std::nullopt)) << c.what;
   }
   EXPECT_EQ((BandwidthLimit{5120, true}),
-            ChooseBandwidthLimit({{"Upload Bandwidth settings", Limit(1, false)}, {"Upload Bandwidth Settings", Limit(5120, true)}},
+            ChooseBandwidthLimit({{"Upload Bandwidth settings", Limit(1, false)},
+                                  {"Upload Bandwidth Settings", Limit(5120, true)}},
                                  kUploadBandwidthKeys, std::nullopt));
 }
 

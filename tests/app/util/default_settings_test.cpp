@@ -6,12 +6,16 @@
 
 namespace {
 
+using namespace util;
+
 using values::Array;
 using values::Dictionary;
 using values::Number;
 using values::Value;
 
-Value I(int v) { return Value(Number::Int32(v)); }
+Value I(int v) {
+  return Value(Number::Int32(v));
+}
 
 struct PaneCase {
   const char* pane;
@@ -23,7 +27,9 @@ struct PaneCase {
 // registered, a number where a number is.
 std::vector<PaneCase> Panes() {
   return {
-      {"iTunes", trdefaults::defaultsForiTunesPane, {{"addSongsToiTunes", true}, {"playlist name", "Truvane"}}},
+      {"iTunes",
+       trdefaults::defaultsForiTunesPane,
+       {{"addSongsToiTunes", true}, {"playlist name", "Truvane"}}},
       {"Downloads",
        trdefaults::defaultsForDownloadsPane,
        {{"postprocesstypes", ".sit;.sitx;.bin;.hqx;.zip;.dmg;.gz;.tgz;.tar;.bz2;.tbz"},
@@ -85,7 +91,9 @@ std::vector<PaneCase> Panes() {
         {"clear finished uploads", false},
         {"cancel uploads on disconnect", false},
         {"prompt on disconnect", false}}},
-      {"Sensitive", trdefaults::defaultsForSensitivePane, {{"limit sim dls", false}, {"maxDomainDownloads", I(1)}}},
+      {"Sensitive",
+       trdefaults::defaultsForSensitivePane,
+       {{"limit sim dls", false}, {"maxDomainDownloads", I(1)}}},
       {"Dock",
        trdefaults::defaultsForDockPane,
        {{"displaygraphindock", false},
@@ -93,7 +101,9 @@ std::vector<PaneCase> Panes() {
         {"displayjobsindock", true},
         {"displayuploadcountindock", true},
         {"show speeds", true}}},
-      {"Filters", trdefaults::defaultsForFiltersPane, {{"use filters", true}, {"keep_filters_organised", true}}},
+      {"Filters",
+       trdefaults::defaultsForFiltersPane,
+       {{"use filters", true}, {"keep_filters_organised", true}}},
       {"Interface",
        trdefaults::defaultsForInterfacePane,
        {{"show servers", true},
@@ -102,7 +112,9 @@ std::vector<PaneCase> Panes() {
         {"show uploads", true},
         {"show received files", true},
         {"fontSize", I(2)}}},
-      {"Password", trdefaults::defaultsForPasswordPane, {{"Use password data", true}, {"Save password data", true}}},
+      {"Password",
+       trdefaults::defaultsForPasswordPane,
+       {{"Use password data", true}, {"Save password data", true}}},
       {"Queue",
        trdefaults::defaultsForQueuePane,
        {{"Queue Length", I(6)},
@@ -114,7 +126,9 @@ std::vector<PaneCase> Panes() {
         {"max sim uploads", I(4)},
         {"start ul on launch", true},
         {"start ul if connected", true}}},
-      {"Browser", trdefaults::defaultsForBrowserPane, {{"plugin deactivated", false}, {"special cased domains", Array{}}}},
+      {"Browser",
+       trdefaults::defaultsForBrowserPane,
+       {{"plugin deactivated", false}, {"special cased domains", Array{}}}},
       {"RapidShare",
        trdefaults::defaultsForRapidSharePane,
        {{"rapidshareLogin", ""},
@@ -173,7 +187,8 @@ TEST(DefaultSettings, RegistrationsComeInStartUpOrder) {
       trdefaults::defaultsForRapidSharePane(),
   };
   ASSERT_EQ(expected.size(), registrations.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Value(expected[i]), Value(registrations[i])) << i;
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(Value(expected[i]), Value(registrations[i])) << i;
 }
 
 }  // namespace

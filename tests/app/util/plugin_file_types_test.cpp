@@ -4,12 +4,16 @@
 
 namespace {
 
+using namespace util;
+
 using values::Array;
 using values::Dictionary;
 using values::Value;
 
-Value Type(bool enabled, const char* extension, const char* mimetypes = "x/y", const char* description = "d") {
-  return Dictionary{{"enabled", enabled}, {"extension", extension}, {"mimetypes", mimetypes}, {"description", description}};
+Value Type(bool enabled, const char* extension, const char* mimetypes = "x/y",
+           const char* description = "d") {
+  return Dictionary{
+      {"enabled", enabled}, {"extension", extension}, {"mimetypes", mimetypes}, {"description", description}};
 }
 
 TEST(DefaultPluginTypes, TableHoldsFortyTwoRowsFourteenEnabled) {
@@ -21,12 +25,13 @@ TEST(DefaultPluginTypes, TableHoldsFortyTwoRowsFourteenEnabled) {
     if (row.Find("enabled")->BoolOr(false)) enabled.push_back(row.Find("extension")->StringOr(""));
     EXPECT_EQ(4u, row.Count());
   }
-  EXPECT_EQ((std::vector<std::string>{"torrent", "sitx", "sit", "bin", "hqx", "bz2", "tbz", "zip", "gz", "dmg", "tgz",
-                                      "exe", "tar", "urls"}),
+  EXPECT_EQ((std::vector<std::string>{"torrent", "sitx", "sit", "bin", "hqx", "bz2", "tbz", "zip", "gz",
+                                      "dmg", "tgz", "exe", "tar", "urls"}),
             enabled);
   EXPECT_EQ(Type(false, "mov", "video/quicktime", "Quicktime Movie"), table.front());
   EXPECT_EQ(Type(false, "qtz", "application/x-quartzcomposer", "Quartz Composer file"), table.back());
-  EXPECT_EQ(Type(false, "flac", "audio/x-flac, application/x-flac", "FLAC (Free Lossless Audio Codec)"), table[38]);
+  EXPECT_EQ(Type(false, "flac", "audio/x-flac, application/x-flac", "FLAC (Free Lossless Audio Codec)"),
+            table[38]);
   EXPECT_EQ(&table, &defaultPluginTypes());  // built once
 }
 
@@ -37,7 +42,8 @@ TEST(DefaultPluginTypes, OlderListGetsTheDefaultRowsThenTheUsersOwn) {
   EXPECT_TRUE(update.storeBaseVersion);
   const Array& merged = *update.pluginTypes;
   ASSERT_EQ(43u, merged.size());
-  for (std::size_t i = 0; i < 42; ++i) EXPECT_EQ(defaultPluginTypes()[i], merged[i]) << i;  // "zip" enabled again
+  for (std::size_t i = 0; i < 42; ++i)
+    EXPECT_EQ(defaultPluginTypes()[i], merged[i]) << i;  // "zip" enabled again
   EXPECT_EQ(Type(true, "xyz", "application/xyz", "Mine"), merged[42]);
   EXPECT_EQ(11, kPluginTypesBaseVersion);
 }

@@ -7,6 +7,10 @@
 
 namespace {
 
+using namespace util;
+using namespace engine;
+using namespace browser;
+
 class ProxySettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,8 +46,8 @@ TEST_F(ProxySettingsTest, CredentialsComeFromTheKeychainItemOfEachProxy) {
   EXPECT_EQ((ProxyCredentials{"webuser", "webpass"}), proxies_->httpCalls[0]);
   ASSERT_EQ(1u, proxies_->ftpCalls.size());
   EXPECT_EQ(ProxyCredentials{}, proxies_->ftpCalls[0]);  // none stored: cleared
-  EXPECT_EQ((std::vector<std::pair<std::string, values::FourCharCode>>{{"web.lan:8080", values::FourCC("htpx")},
-                                                                       {"files.lan:80", values::FourCC("ftpx")}}),
+  EXPECT_EQ((std::vector<std::pair<std::string, values::FourCharCode>>{
+                {"web.lan:8080", values::FourCC("htpx")}, {"files.lan:80", values::FourCC("ftpx")}}),
             credentials_->searches);
 }
 

@@ -6,16 +6,26 @@
 
 namespace {
 
+using namespace util;
+
 using values::Array;
 using values::Data;
 using values::Dictionary;
 using values::Number;
 using values::Value;
 
-Value I16(int v) { return Value(Number::Int16(static_cast<std::int16_t>(v))); }
-Value I32(int v) { return Value(Number::Int32(v)); }
-Value I64(std::int64_t v) { return Value(Number::Int64(v)); }
-Value F32(float v) { return Value(Number::Float32(v)); }
+Value I16(int v) {
+  return Value(Number::Int16(static_cast<std::int16_t>(v)));
+}
+Value I32(int v) {
+  return Value(Number::Int32(v));
+}
+Value I64(std::int64_t v) {
+  return Value(Number::Int64(v));
+}
+Value F32(float v) {
+  return Value(Number::Float32(v));
+}
 
 constexpr const char* kSafari =
     "Mozilla/5.0 (Macintosh; U; Intel Mac OS X 10_5_5; en-us) AppleWebKit/525.26.2 (KHTML, like Gecko) "
@@ -71,12 +81,11 @@ TEST(SettingsCodec, EmptyDomainSavesEveryStoreKeyWithItsDefaultAndType) {
       {"Upload Bandwidth settings", Dictionary{{"limit", I32(32768)}, {"status", false}}},
       {"Upload Bandwidth Settings", Dictionary{{"limit", I32(32768)}, {"status", false}}},
       {"Bandwidth settings2", Dictionary{{"limit", I32(16384)}, {"status", false}}},
-      {"Users",
-       Dictionary{{"Guest", Dictionary{{"auth", Data{}},
-                                       {"access", Array{}},
-                                       {"dlAccess", Array{}},
-                                       {"quota", I64(-1)},
-                                       {"canUpload", false}}}}},
+      {"Users", Dictionary{{"Guest", Dictionary{{"auth", Data{}},
+                                                {"access", Array{}},
+                                                {"dlAccess", Array{}},
+                                                {"quota", I64(-1)},
+                                                {"canUpload", false}}}}},
       {"Share port", I16(2550)},
       {"Share Folders", false},
       {"Share Files", true},
@@ -89,7 +98,8 @@ TEST(SettingsCodec, EmptyDomainSavesEveryStoreKeyWithItsDefaultAndType) {
       {"displayuploadcountindock", true},
       {"tcpWindowSize", false},
       {"blackList", Array{}},
-      {"dockForRGBA", Dictionary{{"red", I32(65535)}, {"green", I32(0)}, {"blue", I32(0)}, {"alpha", F32(0.7f)}}},
+      {"dockForRGBA",
+       Dictionary{{"red", I32(65535)}, {"green", I32(0)}, {"blue", I32(0)}, {"alpha", F32(0.7f)}}},
       {"dockBackRGBA",
        Dictionary{{"red", I32(50176)}, {"green", I32(55808)}, {"blue", I32(60160)}, {"alpha", F32(0.7f)}}},
       {"LastEditedUser", "Guest"},
@@ -157,14 +167,16 @@ TEST(SettingsCodec, ClampsConversionsAndWrongTypes) {
       {"fontSize 0 reads as 2", {{"fontSize", I32(0)}}, fontSize, 2},
       {"fontSize 3 reads as 2", {{"fontSize", I32(3)}}, fontSize, 2},
       {"fontSize 1 is kept", {{"fontSize", I32(1)}}, fontSize, 1},
-      {"fontSize as text is no size", {{"fontSize", "1"}}, fontSize, 2},
+      {"fontSize as decimal text", {{"fontSize", "1"}}, fontSize, 1},
+      {"fontSize as other text is no size", {{"fontSize", "big"}}, fontSize, 2},
       {"maxDomainDownloads 0 reads as 1", {{"maxDomainDownloads", I32(0)}}, maxDomain, 1},
       {"negative maxDomainDownloads reads as 1", {{"maxDomainDownloads", I32(-4)}}, maxDomain, 1},
       {"maxDomainDownloads 5 is kept", {{"maxDomainDownloads", I64(5)}}, maxDomain, 5},
       {"a 16-bit setting stored 64-bit", {{"Queue Length", I64(9)}}, queueLength, 9},
       {"a real is cut toward zero", {{"Queue Length", Value(9.7)}}, queueLength, 9},
       {"too wide for 16 bits is no value", {{"Queue Length", I32(70000)}}, queueLength, 6},
-      {"a Boolean is no number", {{"Queue Length", true}}, queueLength, 6},
+      {"an array is no number", {{"Queue Length", Array{I32(3)}}}, queueLength, 6},
+      {"decimal text too wide for 16 bits", {{"Queue Length", "70000"}}, queueLength, 6},
       {"a port too wide is no port", {{"Share port", I32(70000)}}, sharePort, 2550},
       {"a port", {{"Share port", I16(2551)}}, sharePort, 2551},
       {"Default Ports beyond 32 bits", {{"Default Ports", I64(1LL << 40)}}, ports, 3},
@@ -174,7 +186,9 @@ TEST(SettingsCodec, ClampsConversionsAndWrongTypes) {
       {"Max uploads -1 refuses them too", {{"Max uploads", I32(-1)}}, allowUploads, 0},
       {"a Boolean", {{"Start On Launch", false}}, startOnLaunch, 0},
       {"a number as a Boolean", {{"Start On Launch", I32(0)}}, startOnLaunch, 0},
-      {"text is no Boolean", {{"Start On Launch", "NO"}}, startOnLaunch, 1},
+      {"NO as text", {{"Start On Launch", "NO"}}, startOnLaunch, 0},
+      {"text that says neither", {{"Start On Launch", "maybe"}}, startOnLaunch, 1},
+      {"a dictionary is no Boolean", {{"Start On Launch", Dictionary{}}}, startOnLaunch, 1},
       {"statistics are 64-bit", {{"Files transfered", I64(5000000000)}}, files, 5000000000},
   };
   for (const NumberCase& c : cases) EXPECT_EQ(c.expected, c.field(Load(c.domain))) << c.what;
@@ -185,7 +199,8 @@ TEST(SettingsCodec, UserAgentFollowsItsType) {
       {I32(1), "Truvane/5070"},
       {I32(2), "Mozilla/4.5 (compatible; iCab 2.9.8; Macintosh; U; PPC; Mac OS X)"},
       {I32(3), "Mozilla/4.0 (compatible; MSIE 5.22; Mac_PowerPC)"},
-      {I32(4), "Mozilla/5.0 (Macintosh; U; Intel Mac OS X; en-US; rv:1.8.1.6) Gecko/20070725 Firefox/2.0.0.6"},
+      {I32(4),
+       "Mozilla/5.0 (Macintosh; U; Intel Mac OS X; en-US; rv:1.8.1.6) Gecko/20070725 Firefox/2.0.0.6"},
       {I32(5),
        "Mozilla/5.0 (Macintosh; U; PPC Mac OS X; en-US) AppleWebKit/125.4 (KHTML, like Gecko, Safari) "
        "OmniWeb/v563.34"},
@@ -208,11 +223,15 @@ TEST(SettingsCodec, CompoundValues) {
   const Dictionary domain = {
       {"domainLimits", Dictionary{{"a.example", I64(0)}, {"b.example", I64(3)}, {"c.example", "x"}}},
       {"blackList", Array{".example.org", I32(4), "host.example"}},
-      {"dockForRGBA", Dictionary{{"red", I32(1)}, {"green", I32(2)}, {"blue", I32(70000)}, {"alpha", F32(0.5f)}}},
+      {"dockForRGBA",
+       Dictionary{{"red", I32(1)}, {"green", I32(2)}, {"blue", I32(70000)}, {"alpha", F32(0.5f)}}},
       {"dockBackRGBA", Dictionary{{"red", I32(1)}}},  // incomplete: the default colour
       {"miniBackRGBA", "blue"},
-      {"main window settings",
-       Dictionary{{"xpos", I16(10)}, {"ypos", I16(20)}, {"xsize", I16(800)}, {"ysize", I16(600)}, {"windowAlpha", F32(0.9f)}}},
+      {"main window settings", Dictionary{{"xpos", I16(10)},
+                                          {"ypos", I16(20)},
+                                          {"xsize", I16(800)},
+                                          {"ysize", I16(600)},
+                                          {"windowAlpha", F32(0.9f)}}},
       {"bandwidth window settings", Dictionary{{"width", I16(300)}}},
       {"recentSearches", Array{"iso"}},
       {"saved certs", Array{Data{{1}}}},
@@ -232,7 +251,8 @@ TEST(SettingsCodec, CompoundValues) {
 
   const Dictionary saved = Save(s);
   EXPECT_EQ(Value(Dictionary{{"a.example", I64(1)}, {"b.example", I64(3)}}), saved.at("domainLimits"));
-  settingstest::ExpectSameWidths(Value(Dictionary{{"b.example", I64(3)}}), saved.at("domainLimits"), "domainLimits");
+  settingstest::ExpectSameWidths(Value(Dictionary{{"b.example", I64(3)}}), saved.at("domainLimits"),
+                                 "domainLimits");
   EXPECT_EQ(Value(Array{".example.org", "host.example"}), saved.at("blackList"));
 }
 
@@ -266,12 +286,9 @@ TEST(SettingsCodec, ReloadKeepsStartUpOnlyValues) {
   previous.mainWindow.xpos = 5;
   previous.queueLength = 2;
   const Dictionary domain = {
-      {"Splitter xpos", I16(300)},
-      {"Files transfered", I64(1)},
-      {"float above all", false},
-      {"advanced_mode", true},
-      {"recentSearches", Array{}},
-      {"main window settings", Dictionary{{"xpos", I16(99)}}},
+      {"Splitter xpos", I16(300)}, {"Files transfered", I64(1)},
+      {"float above all", false},  {"advanced_mode", true},
+      {"recentSearches", Array{}}, {"main window settings", Dictionary{{"xpos", I16(99)}}},
   };
   const Settings reloaded = ReadSettings({domain, nullptr, nullptr}, previous, true, {});
   EXPECT_EQ(10, reloaded.splitterXpos);
@@ -290,15 +307,18 @@ TEST(SettingsCodec, ReloadKeepsStartUpOnlyValues) {
 
 TEST(SettingsCodec, SavedBandwidthDictionariesKeepTheWindowsEntries) {
   const Dictionary stored = {
-      {"Bandwidth settings", Dictionary{{"limit", I32(1)}, {"status", false}, {"total", I32(8192)}, {"connection type", I32(3)}}},
+      {"Bandwidth settings",
+       Dictionary{{"limit", I32(1)}, {"status", false}, {"total", I32(8192)}, {"connection type", I32(3)}}},
       {"Bandwidth settings2", Dictionary{{"total", I32(131072)}}},
       {"Bandwidth Settings", Dictionary{{"limit", I32(20480)}, {"status", true}, {"note", "kept"}}},
   };
   const Settings s = Load(stored);
   const Dictionary saved = Save(s, stored);
-  EXPECT_EQ(Value(Dictionary{{"limit", I32(20480)}, {"status", true}, {"total", I32(8192)}, {"connection type", I32(3)}}),
+  EXPECT_EQ(Value(Dictionary{
+                {"limit", I32(20480)}, {"status", true}, {"total", I32(8192)}, {"connection type", I32(3)}}),
             saved.at("Bandwidth settings"));
-  EXPECT_EQ(Value(Dictionary{{"limit", I32(20480)}, {"status", true}, {"note", "kept"}}), saved.at("Bandwidth Settings"));
+  EXPECT_EQ(Value(Dictionary{{"limit", I32(20480)}, {"status", true}, {"note", "kept"}}),
+            saved.at("Bandwidth Settings"));
   EXPECT_EQ(Value(Dictionary{{"limit", I32(65536)}, {"status", false}, {"total", I32(131072)}}),
             saved.at("Bandwidth settings2"));
 }

@@ -11,7 +11,8 @@ namespace settingstest {
 
 // Value's == compares numbers across widths (1 == 1.0); stored files keep the width, so
 // the tests check it too.
-inline void ExpectSameWidths(const values::Value& expected, const values::Value& actual, const std::string& where) {
+inline void ExpectSameWidths(const values::Value& expected, const values::Value& actual,
+                             const std::string& where) {
   ASSERT_EQ(expected.type(), actual.type()) << where;
   if (expected.IsNumber()) {
     EXPECT_EQ(expected.AsNumber()->kind, actual.AsNumber()->kind) << where;

@@ -4,22 +4,25 @@
 
 namespace {
 
+using namespace util;
+
 using values::Array;
 using values::Data;
 using values::Dictionary;
 using values::Number;
 using values::Value;
 
-Value U64(std::int64_t v) { return Value(Number::Int64(v)); }
+Value U64(std::int64_t v) {
+  return Value(Number::Int64(v));
+}
 
 TEST(SharingUsers, LoadRules) {
   const Value stored = Dictionary{
-      {"alice",
-       Dictionary{{"auth", Data{{1, 2, 3}}},
-                  {"access", Array{U64(7), U64(0x80000001)}},
-                  {"dlAccess", Array{U64(7)}},
-                  {"quota", U64(5000000000)},
-                  {"canUpload", true}}},
+      {"alice", Dictionary{{"auth", Data{{1, 2, 3}}},
+                           {"access", Array{U64(7), U64(0x80000001)}},
+                           {"dlAccess", Array{U64(7)}},
+                           {"quota", U64(5000000000)},
+                           {"canUpload", true}}},
       {"no-auth", Dictionary{{"access", Array{}}}},
       {"no-access", Dictionary{{"auth", Data{{9}}}}},
       {"auth-not-data", Dictionary{{"auth", "secret"}, {"access", Array{}}}},
