@@ -1,19 +1,30 @@
 #include "app/util/proxy_settings.h"
 
 #include "app/browser/credentials_service.h"
-#include "app/engine/proxy_service.h"
+#include "app/engine/proxy_credentials_service.h"
+#include "platform/net/proxy_settings.h"
 #include "platform/values/fourcc.h"
 
 namespace util {
 
 namespace {
 
-engine::ProxyCredentials LookUp(const std::string& server, values::FourCharCode protocol) {
-  if (server.empty()) return {};
-  const std::optional<browser::InternetPassword> found =
-      browser::GetCredentialsService().FindKeychainInternetPasswordForServer(server, protocol);
-  if (!found) return {};
-  return {found->account, found->password};
+struct Credentials {
+  std::optional<std::string> user;
+  std::optional<std::string> password;
+};
+
+Credentials LookUp(const std::optional<net::ProxyServer>& proxy, std::optional<long> defaultPort,
+                   values::FourCharCode protocol) {
+  if (!proxy || proxy->host.empty()) return {};
+  const std::optional<long> port = proxy->port > 0 ? std::optional<long>(proxy->port) : std::nullopt;
+  const std::string server = FormatProxyServer(proxy->host, port, defaultPort);
+  if (const std::optional<browser::InternetPassword> found =
+          browser::GetCredentialsService().FindKeychainInternetPasswordForServer(server, protocol)) {
+    return {found->account, found->password};
+  }
+  if (!proxy->user.empty()) return {proxy->user, proxy->password};
+  return {};
 }
 
 }  // namespace
@@ -27,13 +38,12 @@ std::string FormatProxyServer(std::string_view host, std::optional<long> port,
 }
 
 void UpdateProxyCredentialsFromSystem() {
-  engine::ProxyService& proxies = engine::GetProxyService();
-  const std::optional<engine::SystemProxySettings> settings = proxies.CopySystemProxySettings();
-  if (!settings) return;
-  proxies.SetHTTPProxyCredentials(LookUp(
-      FormatProxyServer(settings->httpHost, settings->httpPort, std::nullopt), values::FourCC("htpx")));
-  proxies.SetFTPProxyCredentials(
-      LookUp(FormatProxyServer(settings->ftpHost, settings->ftpPort, 80), values::FourCC("ftpx")));
+  const net::ProxySettings settings = net::ProxySettingsSource::Shared().Current();
+  engine::ProxyCredentialsService& engine = engine::GetProxyCredentialsService();
+  Credentials http = LookUp(settings.http, std::nullopt, values::FourCC("htpx"));
+  engine.SetHTTPProxyCredentials(std::move(http.user), std::move(http.password));
+  Credentials ftp = LookUp(settings.ftp, 80, values::FourCC("ftpx"));
+  engine.SetFTPProxyCredentials(std::move(ftp.user), std::move(ftp.password));
 }
 
 }  // namespace util
