@@ -36,7 +36,7 @@ class QueueTest : public ::testing::Test {
     CreateScheduledItemList();
     ResetFolderUIDCounters();
     GetQueueHooks() = QueueHooks{};
-    SetQueueSettingsProvider(nullptr);
+    SetQueueSettingsProvider([] { return QueueSettings{}; });
     ui::SetMainListServices(std::make_unique<FakeMainList>());  // quiet: no log on standard error
     // The temporary home is shared by the tests of this process.
     for (const char* suffix : {"", ".new", ".unreadable"}) std::filesystem::remove(QueueFilePath() + suffix);
