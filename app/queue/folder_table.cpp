@@ -4,6 +4,7 @@
 
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_tables.h"
+#include "app/ui/main_list_services.h"
 
 namespace queue {
 
@@ -153,6 +154,7 @@ void RenameFolder(ViewID uid, const std::string& name) {
   if (!folder) return;
   std::string old = folder->name();
   if (old == name) return;
+  ui::GetMainListServices().RelabelFolderRow(uid, name);
   folder->setName(name);
   auto& hooks = GetQueueHooks();
   if (hooks.registerUndoFolderRenamed) hooks.registerUndoFolderRenamed(uid, old);

@@ -56,4 +56,16 @@ void RemoveElementFromFolder(const WrapperRef& wrapper, ViewID folderUID);
 
 std::size_t GetFolderItemCount(ViewID uid);
 
+// The items of My Downloads: every download of the queue.
+std::map<DownloadUID, WrapperRef>* GetAllDownloadsItems();
+
+// Removes a user or smart folder (other ids are ignored): its downloads leave it (they stay
+// in the queue); with trashFiles their finished files and partial packages go to the Trash.
+void RemoveFolder(ViewID uid, bool trashFiles);
+
+// The "shared" flag follows the sharing users' view lists.
+void UpdateFolderSharedState(ViewID uid);
+void UnshareFolder(ViewID uid);
+void RefreshSharedFolderFlags();
+
 }  // namespace queue

@@ -25,7 +25,11 @@ struct QueueHooks {
   std::function<void(const WrapperRef&, ViewID folder)> registerUndoRemoveFromFolder;
   std::function<void(ViewID folder, bool undoShouldTrash)> registerUndoFolderAdded;
   std::function<void(ViewID folder, const std::string& oldName)> registerUndoFolderRenamed;
+  std::function<void(ViewID folder, bool trashFiles)> registerUndoFolderRemoved;
+  std::function<void(const WrapperRef&)> registerUndoDownloadFilesMoved;
   std::function<void(const std::string& name)> setUndoActionName;
+  // The folder leaves the set of displayed views.
+  std::function<void(ViewID folder)> forgetDisplayedView;
   // The message window for a failure the user must see.
   std::function<void(const std::string& text)> showMessage;
   // The stored-password cipher. Without it, enciphered credentials can be neither written

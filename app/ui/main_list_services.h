@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace queue {
 class DownloadQueueWrapper;
@@ -54,6 +55,14 @@ class MainListServices {
 
   // Posts "active downloads change".
   virtual void PostActiveDownloadsChange() = 0;
+
+  // Source-list rows of folders (nothing for an id without a row).
+  virtual void RelabelFolderRow(std::uint32_t folderID, const std::string& name) = 0;
+  virtual void SetFolderRowShared(std::uint32_t folderID, bool shared) = 0;
+  virtual void RemoveFolderRow(std::uint32_t folderID) = 0;
+  // Sets the icons of these folders' rows again from their flags (only while the main
+  // window exists).
+  virtual void RefreshFolderRowIcons(const std::vector<std::uint32_t>& folderIDs) = 0;
 };
 
 class HeadlessMainListServices : public MainListServices {
@@ -73,6 +82,10 @@ class HeadlessMainListServices : public MainListServices {
   void MiniWindowShowDownload(const DownloadRef&) override {}
   void MiniWindowShowDownloadIfNone(const DownloadRef&) override {}
   void PostActiveDownloadsChange() override {}
+  void RelabelFolderRow(std::uint32_t, const std::string&) override {}
+  void SetFolderRowShared(std::uint32_t, bool) override {}
+  void RemoveFolderRow(std::uint32_t) override {}
+  void RefreshFolderRowIcons(const std::vector<std::uint32_t>&) override {}
 };
 
 inline std::unique_ptr<MainListServices>& MainListServicesSlot() {

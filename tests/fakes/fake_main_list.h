@@ -22,6 +22,10 @@ class FakeMainList : public ui::MainListServices {
   std::vector<std::uint32_t> miniWindow;
   int statusRefreshes = 0;
   int activeChanges = 0;
+  std::vector<std::pair<std::uint32_t, std::string>> relabelled;
+  std::vector<std::pair<std::uint32_t, bool>> sharedIcons;
+  std::vector<std::uint32_t> removedRows;
+  std::vector<std::vector<std::uint32_t>> iconRefreshes;
 
   void LogMessageToGlobalLog(bool isError, const std::string& text) override { log.emplace_back(isError, text); }
   void AddElementToDownloadsView(const ui::DownloadRef& d) override { shownItems.push_back(Uid(d)); }
@@ -40,6 +44,10 @@ class FakeMainList : public ui::MainListServices {
     if (miniWindow.empty()) miniWindow.push_back(Uid(d));
   }
   void PostActiveDownloadsChange() override { ++activeChanges; }
+  void RelabelFolderRow(std::uint32_t id, const std::string& name) override { relabelled.emplace_back(id, name); }
+  void SetFolderRowShared(std::uint32_t id, bool shared) override { sharedIcons.emplace_back(id, shared); }
+  void RemoveFolderRow(std::uint32_t id) override { removedRows.push_back(id); }
+  void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { iconRefreshes.push_back(ids); }
 
   bool Logged(const std::string& part) const {
     for (const auto& [error, text] : log) {
