@@ -21,7 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Millis(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 void FillQueue(int count) {
   queue::ClearQueueTables();
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
   char home[] = "/tmp/truvane-bench-XXXXXX";
   if (mkdtemp(home) == nullptr) return 1;
   setenv("HOME", home, 1);
-  for (const char* var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) unsetenv(var);
+  for (const char* var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+    unsetenv(var);
   queue::SetQueueSettingsProvider([] { return queue::QueueSettings{}; });
 
   std::vector<double> saves, loads;
@@ -76,7 +79,8 @@ int main(int argc, char** argv) {
     auto t1 = Clock::now();
     if (!queue::LoadQueueFile().ok()) return 3;
     auto t2 = Clock::now();
-    if (queue::gQueueItems.size() != static_cast<std::size_t>(records) || queue::QueueOrderProblem()) return 4;
+    if (queue::gQueueItems.size() != static_cast<std::size_t>(records) || queue::QueueOrderProblem())
+      return 4;
     saves.push_back(Millis(t1 - t0));
     loads.push_back(Millis(t2 - t1));
     bytes = std::filesystem::file_size(queue::QueueFileRef()->Path());
@@ -84,8 +88,10 @@ int main(int argc, char** argv) {
   std::sort(saves.begin(), saves.end());
   std::sort(loads.begin(), loads.end());
   std::printf("records %d, file %.1f MB, rounds %d\n", records, bytes / 1e6, rounds);
-  std::printf("save: median %.1f ms (min %.1f, max %.1f)\n", saves[saves.size() / 2], saves.front(), saves.back());
-  std::printf("load: median %.1f ms (min %.1f, max %.1f)\n", loads[loads.size() / 2], loads.front(), loads.back());
+  std::printf("save: median %.1f ms (min %.1f, max %.1f)\n", saves[saves.size() / 2], saves.front(),
+              saves.back());
+  std::printf("load: median %.1f ms (min %.1f, max %.1f)\n", loads[loads.size() / 2], loads.front(),
+              loads.back());
   std::filesystem::remove_all(home);
   return 0;
 }

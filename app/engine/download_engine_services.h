@@ -69,17 +69,17 @@ class DownloadTaskController {
 // The context of one download task, filled by the queue, owned by the task.
 struct DownloadThreadState {
   std::uint32_t uid = 0;
-  values::Array urlEntries;               // copies of the record's entries
-  std::string dataFile;                   // path of the data file
-  std::string rangesFile;                 // path of "downloadInfo"
+  values::Array urlEntries;  // copies of the record's entries
+  std::string dataFile;      // path of the data file
+  std::string rangesFile;    // path of "downloadInfo"
   std::int64_t totalSize = 0;
   bool sizeKnown = false;
   std::int32_t wantedConnections = 1;
   std::int16_t flags = 0;
   std::int32_t priority = 0;
-  bool taskOption = false;                // bit 1 of the record's flags
+  bool taskOption = false;  // bit 1 of the record's flags
   std::optional<std::string> checksum;
-  std::optional<std::string> user;        // only when the download uses authentication
+  std::optional<std::string> user;  // only when the download uses authentication
   std::optional<std::string> password;
   std::string userAgent;
   std::map<std::string, std::int32_t> hostCounts;  // the per-host counts this download holds
@@ -90,7 +90,8 @@ class DownloadEngineServices {
  public:
   virtual ~DownloadEngineServices() = default;
   // Creates the task; null when it could not be made.
-  virtual std::shared_ptr<DownloadTaskController> StartDownloadTask(std::unique_ptr<DownloadThreadState> state) = 0;
+  virtual std::shared_ptr<DownloadTaskController> StartDownloadTask(
+      std::unique_ptr<DownloadThreadState> state) = 0;
 };
 
 class NoDownloadEngine : public DownloadEngineServices {
@@ -104,7 +105,9 @@ inline std::unique_ptr<DownloadEngineServices>& DownloadEngineServicesSlot() {
   static std::unique_ptr<DownloadEngineServices> services = std::make_unique<NoDownloadEngine>();
   return services;
 }
-inline DownloadEngineServices& GetDownloadEngineServices() { return *DownloadEngineServicesSlot(); }
+inline DownloadEngineServices& GetDownloadEngineServices() {
+  return *DownloadEngineServicesSlot();
+}
 // Installs `services` (no engine when null) and returns the previous one.
 inline std::unique_ptr<DownloadEngineServices> SetDownloadEngineServices(
     std::unique_ptr<DownloadEngineServices> services) {

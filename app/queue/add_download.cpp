@@ -26,8 +26,9 @@ namespace queue {
 namespace {
 
 bool EntriesAreWellFormed(const values::Array& entries) {
-  return std::all_of(entries.begin(), entries.end(),
-                     [](const values::Value& e) { return e.IsDictionary() && engine::EntryURL(e).has_value(); });
+  return std::all_of(entries.begin(), entries.end(), [](const values::Value& e) {
+    return e.IsDictionary() && engine::EntryURL(e).has_value();
+  });
 }
 
 std::string FilenameForEntries(const values::Array& entries) {
@@ -49,7 +50,8 @@ void MoveElementToQueuePosition(const WrapperRef& wrapper, std::int32_t position
   if (it == gQueueOrder.end()) return;
   std::size_t from = static_cast<std::size_t>(it - gQueueOrder.begin());
   gQueueOrder.erase(it);
-  std::size_t to = std::min<std::size_t>(position > 0 ? static_cast<std::size_t>(position - 1) : 0, gQueueOrder.size());
+  std::size_t to =
+      std::min<std::size_t>(position > 0 ? static_cast<std::size_t>(position - 1) : 0, gQueueOrder.size());
   gQueueOrder.insert(gQueueOrder.begin() + static_cast<std::ptrdiff_t>(to), wrapper->uid());
   const std::size_t first = std::min(from, to);
   RenumberQueue(first, gQueueOrder.size() - first);
@@ -92,7 +94,8 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   e.startDate = values::Now();
   e.status = kStatusQueued;
   e.foldersContainedIn = {kMyDownloadsViewID};
-  if (const values::Value* relative = e.urlData.front().Find("relativePath"); relative && relative->IsString()) {
+  if (const values::Value* relative = e.urlData.front().Find("relativePath");
+      relative && relative->IsString()) {
     e.relativeLocation = *relative->AsString();
   }
 
@@ -153,7 +156,8 @@ std::size_t AddDownloadsFromURLListFile(const files::FileRef& file) {
   text.resize(*got);
   // The cut at 65535 bytes may split a character; only what lies before it counts.
   if (text.size() == kMaxListBytes) {
-    for (int i = 0; i < 3 && !values::IsValidUtf8(text) && (static_cast<unsigned char>(text.back()) & 0x80); ++i) {
+    for (int i = 0; i < 3 && !values::IsValidUtf8(text) && (static_cast<unsigned char>(text.back()) & 0x80);
+         ++i) {
       text.pop_back();
     }
   }
@@ -189,7 +193,8 @@ namespace {
 // A numbered name for a renamed bundle: "<base>.partial", "<base>.1.partial"...
 files::Status RenameToPartial(const files::FileRef& folder, const std::string& base, files::FileRef& out) {
   for (unsigned n = 0; n < 100000; ++n) {
-    const std::string suffix = n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;
+    const std::string suffix =
+        n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;
     const files::FileRef target = folder.Parent().Child(TruncateUTF8(base, 255 - suffix.size()) + suffix);
     const files::Status s = files::RenameNoReplace(folder, target);
     if (s.ok()) {
@@ -267,7 +272,8 @@ bool ImportBrowserDownload(const files::FileRef& folder) {
 
   if (soFar > 0) {
     const std::string line = "0," + std::to_string(soFar) + "\n";
-    files::WriteFileContents(folder.Child(kRangesFileName), std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
+    files::WriteFileContents(folder.Child(kRangesFileName),
+                             std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
   } else {
     files::CreateFile(folder.Child(kRangesFileName));
   }
@@ -304,7 +310,8 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package) {
       for (std::size_t i = 0; same && i < have.size(); ++i) {
         const values::Value* a = have[i].Find("referer");
         const values::Value* b = entries[i].Find("referer");
-        same = have[i].Find("url") && entries[i].Find("url") && *have[i].Find("url") == *entries[i].Find("url") &&
+        same = have[i].Find("url") && entries[i].Find("url") &&
+               *have[i].Find("url") == *entries[i].Find("url") &&
                ((a == nullptr && b == nullptr) || (a && b && *a == *b));
       }
       if (same) {
@@ -322,7 +329,8 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package) {
   WrapperRef wrapper = LookUpDownloadWrapper(uid);
   if (!wrapper) return 0;
   std::string dataName;
-  if (props->GetString("dataFileName", dataName) == values::Lookup::kOk && files::ValidateItemName(dataName).ok()) {
+  if (props->GetString("dataFileName", dataName) == values::Lookup::kOk &&
+      files::ValidateItemName(dataName).ok()) {
     const files::FileRef data = package.Child(dataName);
     if (files::MakeExistingRef(data.Path()).ok()) wrapper->element().fileAlias = MakeAliasBytes(data);
   }

@@ -15,22 +15,23 @@
 
 namespace queue {
 
-inline constexpr const char kUnsupportedSchemeMessage[] = "URLs must start with http://, https://, ftp:// or ftps://";
+inline constexpr const char kUnsupportedSchemeMessage[] =
+    "URLs must start with http://, https://, ftp:// or ftps://";
 
 struct AddDownloadRequest {
-  values::Array urlEntries;                 // the mirrors; copied into the record
-  std::int32_t connections = 0;             // 0: the default; kept within 1 to 32
+  values::Array urlEntries;      // the mirrors; copied into the record
+  std::int32_t connections = 0;  // 0: the default; kept within 1 to 32
   std::int32_t completionType = 0;
   std::optional<std::string> completionAction;
   std::optional<values::Bytes> destination;  // alias of the folder; none: the default download folder
-  std::int32_t queuePosition = 0;           // above 0: move there
+  std::int32_t queuePosition = 0;            // above 0: move there
   std::int32_t priority = 0;
   bool updateList = true;
   bool useAuth = false;
   bool saveCredentials = false;
   std::optional<std::string> user;
   std::optional<std::string> password;
-  DownloadUID uid = 0;                      // 0: a new UID
+  DownloadUID uid = 0;  // 0: a new UID
   std::optional<std::string> batchID;
   bool select = false;
 };

@@ -43,7 +43,8 @@ std::optional<files::FileRef> CopyPartialPackageURL(DownloadQueueElement& elemen
   files::FileRef parent = data->Parent();
   const std::string name = parent.Name();
   const std::string_view ext = kPartialExtension;
-  if (name.size() <= ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0) return std::nullopt;
+  if (name.size() <= ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+    return std::nullopt;
   if (!files::MakeExistingRef(parent.Child(kRangesFileName).Path()).ok()) return std::nullopt;
   return parent;
 }
@@ -74,7 +75,8 @@ std::string TruncateUTF8(const std::string& name, std::size_t maxBytes) {
 
 files::Result<files::FileRef> MakePartialPackage(const files::FileRef& folder, const std::string& fileName) {
   for (unsigned n = 0;; ++n) {
-    const std::string suffix = n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;
+    const std::string suffix =
+        n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;
     const std::string name = TruncateUTF8(fileName, 255 - suffix.size()) + suffix;
     const files::FileRef package = folder.Child(name);
     const files::Status status = files::CreateFolder(package);

@@ -20,7 +20,7 @@
 namespace engine {
 class DownloadStopSource;
 class DownloadTaskController;
-}
+}  // namespace engine
 
 namespace queue {
 
@@ -37,37 +37,37 @@ inline constexpr std::int16_t kFlagTaskOption = 2;
 
 struct DownloadQueueElement {
   std::uint32_t tag = kDownloadQueueElementTag;
-  std::uint32_t hostID = 0;                // a peer's host for shared items; 0 for local downloads
-  std::optional<std::string> completion;   // argument of the completion action
+  std::uint32_t hostID = 0;               // a peer's host for shared items; 0 for local downloads
+  std::optional<std::string> completion;  // argument of the completion action
   std::string filename;
-  values::Array urlData;                   // the mirrors: URL entries with "url" as text
+  values::Array urlData;  // the mirrors: URL entries with "url" as text
   DownloadUID uid = 0;
-  std::int64_t fileSize = 0;               // all-ones or 0 while unknown
-  double duration = 0;                     // seconds spent downloading, over all runs
+  std::int64_t fileSize = 0;  // all-ones or 0 while unknown
+  double duration = 0;        // seconds spent downloading, over all runs
   std::int32_t completionType = 0;
-  std::optional<values::Bytes> fileAlias;      // the data file (in the partial package while unfinished)
-  std::optional<values::Bytes> destination;    // destination folder; none: the default download folder
-  std::optional<values::Bytes> completeFile;   // the finished file
-  std::optional<values::Url> completeURL;      // the finished file, beside its alias
-  std::int32_t queuePosition = 0;          // 1-based place in the queue order while Queued
+  std::optional<values::Bytes> fileAlias;     // the data file (in the partial package while unfinished)
+  std::optional<values::Bytes> destination;   // destination folder; none: the default download folder
+  std::optional<values::Bytes> completeFile;  // the finished file
+  std::optional<values::Url> completeURL;     // the finished file, beside its alias
+  std::int32_t queuePosition = 0;             // 1-based place in the queue order while Queued
   std::int32_t downloadCount = 0;
-  std::int32_t connections = 0;            // 1 to 32
+  std::int32_t connections = 0;  // 1 to 32
   std::int32_t openConnections = 0;
   DownloadStatus status = kStatusQueued;
   std::int32_t historyPosition = -1;
   std::uint32_t historyGroup = 0;
-  std::int32_t priority = 0;               // 0, 1 or 2
-  double startDate = 0;                    // absolute time (since 2001)
+  std::int32_t priority = 0;  // 0, 1 or 2
+  double startDate = 0;       // absolute time (since 2001)
   double endDate = 0;
-  std::int64_t progress = 0;               // bytes received
+  std::int64_t progress = 0;  // bytes received
   std::int16_t flags = 0;
-  std::vector<std::string> domains;        // host names of the URLs, for the per-host limits
+  std::vector<std::string> domains;  // host names of the URLs, for the per-host limits
   bool useAuth = false;
   std::string authUser;
   std::string authPassword;
   std::optional<std::string> relativeLocation;  // sub-path below the download folder
   bool finished = false;
-  double scheduleTime = 0;                 // 0 or less: none
+  double scheduleTime = 0;  // 0 or less: none
 
   // Run-time state, never stored.
   std::shared_ptr<engine::DownloadStopSource> stopSource;      // signalled to stop the running task

@@ -7,7 +7,9 @@
 
 namespace queue {
 
-WrapperRef DownloadQueueWrapper::Create() { return Create(std::make_unique<DownloadQueueElement>()); }
+WrapperRef DownloadQueueWrapper::Create() {
+  return Create(std::make_unique<DownloadQueueElement>());
+}
 
 WrapperRef DownloadQueueWrapper::Create(std::unique_ptr<DownloadQueueElement> element) {
   return WrapperRef(new DownloadQueueWrapper(std::move(element)));
@@ -72,7 +74,8 @@ std::string DownloadQueueWrapper::description() const {
   char text[128];
   const long count = weak_from_this().use_count();
   std::snprintf(text, sizeof text, "DownloadQueueWrapper <%lx> retain count:% ld, element:%lx",
-                reinterpret_cast<unsigned long>(this), count, reinterpret_cast<unsigned long>(element_.get()));
+                reinterpret_cast<unsigned long>(this), count,
+                reinterpret_cast<unsigned long>(element_.get()));
   return text;
 }
 

@@ -56,7 +56,9 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   void setStatus(DownloadStatus status);
   void setStartDate(double date);
   void setEndDate(double date);
-  void setRelativeLocation(std::optional<std::string> location) { element_->relativeLocation = std::move(location); }
+  void setRelativeLocation(std::optional<std::string> location) {
+    element_->relativeLocation = std::move(location);
+  }
 
   // Rows of a remote listing shown as wrappers use these; downloads leave them empty.
   std::uint32_t mode() const { return mode_; }
@@ -72,7 +74,8 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   std::string description() const;
 
  private:
-  explicit DownloadQueueWrapper(std::unique_ptr<DownloadQueueElement> element) : element_(std::move(element)) {}
+  explicit DownloadQueueWrapper(std::unique_ptr<DownloadQueueElement> element)
+      : element_(std::move(element)) {}
   void NoteChanged(std::uint32_t bits);
 
   std::unique_ptr<DownloadQueueElement> element_;

@@ -18,11 +18,11 @@ inline constexpr DownloadStatus kStatusCompleted = 256;  // "Verification failed
 inline constexpr DownloadStatus kStatusVerifying = 512;
 inline constexpr DownloadStatus kStatusScheduled = 1024;
 
-inline constexpr DownloadStatus kRunningMask = kStatusDownloading | kStatusStarting;        // 12
+inline constexpr DownloadStatus kRunningMask = kStatusDownloading | kStatusStarting;          // 12
 inline constexpr DownloadStatus kCompletedOrStoppedMask = kStatusCompleted | kStatusStopped;  // 320
-inline constexpr DownloadStatus kInactiveMask = 480;      // On Hold, Stopped, Failed, Completed
-inline constexpr DownloadStatus kStartableMask = 1488;    // Queued, Stopped, Failed, Completed, Scheduled
-inline constexpr DownloadStatus kNotBusyMask = 1520;      // all but Downloading, Starting, Verifying
+inline constexpr DownloadStatus kInactiveMask = 480;    // On Hold, Stopped, Failed, Completed
+inline constexpr DownloadStatus kStartableMask = 1488;  // Queued, Stopped, Failed, Completed, Scheduled
+inline constexpr DownloadStatus kNotBusyMask = 1520;    // all but Downloading, Starting, Verifying
 
 // What a wrapper's setters report to the smart folders.
 enum DownloadAttributeChangeBits : std::uint32_t {

@@ -98,7 +98,8 @@ void RefreshSharedFolderFlags() {
   std::set<ViewID> ids;
   {
     runtime::RegionGuard inside(util::SharingUsersRegion());
-    for (const auto& [name, user] : util::SharingUsers()) ids.insert(user.viewUIDs.begin(), user.viewUIDs.end());
+    for (const auto& [name, user] : util::SharingUsers())
+      ids.insert(user.viewUIDs.begin(), user.viewUIDs.end());
   }
   {
     runtime::RegionGuard folders(gFoldersLock);

@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::size_t kOptionsBytes = kMaxFolderColumns * 4 + kMaxFolderColumns * 2;  // 96
 
-values::Value Int64(std::int64_t v) { return values::Value(values::Number::Int64(v)); }
+values::Value Int64(std::int64_t v) {
+  return values::Value(values::Number::Int64(v));
+}
 
 }  // namespace
 
@@ -29,8 +31,8 @@ std::optional<FolderColumnOptions> FolderOptionsFromBytes(const values::Bytes& b
   FolderColumnOptions options;
   std::size_t at = 0;
   for (auto& p : options.props) {
-    p = (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) | (std::uint32_t{bytes[at + 2]} << 8) |
-        bytes[at + 3];
+    p = (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+        (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
     at += 4;
   }
   for (auto& s : options.sizes) {
@@ -75,7 +77,8 @@ FolderRef CreateFolderFromRecord(const values::Value& record) {
     // The rules stay archived; the smart-folder layer reads them when it evaluates.
     folder->setArchivedPredicate(*predicate);
     values::Bytes alias;
-    if (record.GetData("aliasData", alias) == values::Lookup::kOk) folder->setSavedSearchAlias(std::move(alias));
+    if (record.GetData("aliasData", alias) == values::Lookup::kOk)
+      folder->setSavedSearchAlias(std::move(alias));
   }
   folder->setHostID(0);
   std::int64_t uid = 0;
@@ -91,7 +94,8 @@ FolderRef CreateFolderFromRecord(const values::Value& record) {
   if (record.GetInt64("Flags", n) == values::Lookup::kOk) folder->setFlags(static_cast<std::uint32_t>(n));
   if (folder->archivedPredicate()) folder->setFlags(folder->flags() | kFolderFlagSmart);
   folder->setSort(record.GetInt64("Sort", n) == values::Lookup::kOk ? static_cast<std::uint32_t>(n) : 1);
-  folder->setSortOrder(record.GetInt64("SortOrder", n) == values::Lookup::kOk ? static_cast<std::uint16_t>(n) : 1);
+  folder->setSortOrder(record.GetInt64("SortOrder", n) == values::Lookup::kOk ? static_cast<std::uint16_t>(n)
+                                                                              : 1);
   folder->setLastFolder(record.GetInt64("lf", n) == values::Lookup::kOk ? static_cast<std::uint32_t>(n) : 0);
 
   FolderColumnOptions options;

@@ -16,7 +16,8 @@ namespace {
 ViewID gUserFolderCounter = kFirstUserFolderID + 1;
 ViewID gSmartFolderCounter = kFirstUserSmartFolderID;
 
-FolderColumnOptions Columns(std::initializer_list<std::uint32_t> props, std::initializer_list<std::uint16_t> sizes) {
+FolderColumnOptions Columns(std::initializer_list<std::uint32_t> props,
+                            std::initializer_list<std::uint16_t> sizes) {
   FolderColumnOptions o;
   std::size_t i = 0;
   for (std::uint32_t p : props) o.props[i++] = p;
@@ -79,7 +80,8 @@ void AddFolderToFolderTable(FolderRef folder, ViewID uid) {
 FolderRef CreateBuiltInFolder(ViewID uid) {
   switch (uid) {
     case kMyDownloadsViewID:
-      return MakeFolder(uid, Columns(kLibraryColumns, {0, 150, 0, 100, 150, 120, 150, 150, 0, 0, 0}), 10000, 1);
+      return MakeFolder(uid, Columns(kLibraryColumns, {0, 150, 0, 100, 150, 120, 150, 150, 0, 0, 0}), 10000,
+                        1);
     case kHistoryViewID:
       return MakeFolder(uid, Columns(kLibraryColumns, {0, 0, 0, 100, 150, 120, 150, 150, 0, 0, 0}), 10000, 1);
     case kPeerHostsViewID:
@@ -92,10 +94,12 @@ FolderRef CreateBuiltInFolder(ViewID uid) {
     case kFiltersViewID:
       return MakeFolder(uid, Columns({1025, 1026, 1027, 1035}, {0, 0, 0, 120}), 1, 1);
     case kMyUploadsViewID:
-      return MakeFolder(uid, Columns({1025, 1026, 1028, 1027, 1034, 1029, 1035, 7024}, {0, 150, 0, 100, 150, 0, 150, 0}),
-                        10, 2);
+      return MakeFolder(
+          uid, Columns({1025, 1026, 1028, 1027, 1034, 1029, 1035, 7024}, {0, 150, 0, 100, 150, 0, 150, 0}),
+          10, 2);
     case kReceivedFilesViewID:
-      return MakeFolder(uid, Columns({1025, 1026, 1028, 1027, 8024, 1029, 7024}, {0, 0, 0, 0, 150, 0, 0}), 7000, 2);
+      return MakeFolder(uid, Columns({1025, 1026, 1028, 1027, 8024, 1029, 7024}, {0, 0, 0, 0, 150, 0, 0}),
+                        7000, 2);
     case kMyServersViewID:
       return MakeFolder(uid, Columns({2050, 2051, 2048, 2049, 2052}, {}), 1026, 2);
     default:
@@ -121,7 +125,9 @@ bool IsStorableFolderID(ViewID uid) {
   return uid == 1 || uid == 2 || uid == 4 || uid == 7 || (uid >= 20 && uid <= 25) || IsDateFolderID(uid);
 }
 
-FolderColumnOptions DefaultUserFolderOptions() { return Columns(kLibraryColumns, {0, 0, 0, 100}); }
+FolderColumnOptions DefaultUserFolderOptions() {
+  return Columns(kLibraryColumns, {0, 0, 0, 100});
+}
 
 void ResetFolderUIDCounters() {
   gUserFolderCounter = kFirstUserFolderID + 1;
@@ -133,7 +139,9 @@ void SetFolderUIDCounters(ViewID userFolderCounter, ViewID smartFolderCounter) {
   gSmartFolderCounter = smartFolderCounter;
 }
 
-ViewID NewFolderUID() { return Allot(gUserFolderCounter, kFirstUserFolderID, kLastUserFolderID - 1); }
+ViewID NewFolderUID() {
+  return Allot(gUserFolderCounter, kFirstUserFolderID, kLastUserFolderID - 1);
+}
 
 ViewID NewSmartFolderUID() {
   return Allot(gSmartFolderCounter, kFirstUserSmartFolderID, kLastUserSmartFolderID);

@@ -50,7 +50,8 @@ std::optional<values::Bytes> OptionalData(const Value& d, const char* key) {
 
 // One credential: the enciphered key when present (left out when it does not decipher),
 // else the plain one.
-std::string ReadCredential(const Value& d, const char* encipheredKey, const char* plainKey, RecordLoadState& state) {
+std::string ReadCredential(const Value& d, const char* encipheredKey, const char* plainKey,
+                           RecordLoadState& state) {
   if (const Value* enciphered = d.Find(encipheredKey)) {
     const values::Data* data = enciphered->AsData();
     auto& decipher = GetQueueHooks().decipherCredential;

@@ -31,7 +31,8 @@ void ReportOpenFailure(int number) {
 // Writes every byte, flushes, and reads the file back to compare.
 files::Status WriteAndCheck(const files::FileRef& file, const values::Bytes& bytes) {
   {
-    auto handle = files::FileHandle::Open(file, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
+    auto handle =
+        files::FileHandle::Open(file, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
     if (!handle.ok()) return handle.status();
     if (auto s = handle->WriteAt(0, bytes); !s.ok()) return s;
     if (auto s = handle->Sync(); !s.ok()) return s;
@@ -70,8 +71,9 @@ bool MoveAside(const files::FileRef& file) {
 void GiveUnreadableFileUp(const files::FileRef& file) {
   if (!MoveAside(file)) {
     gSaveBlocked = true;
-    ReportQueueFailure("The queue file \"" + file.Path() +
-                       "\" could not be read or moved aside. The queue will not be saved until it is removed.");
+    ReportQueueFailure(
+        "The queue file \"" + file.Path() +
+        "\" could not be read or moved aside. The queue will not be saved until it is removed.");
   }
 }
 
@@ -144,7 +146,9 @@ void LoadFolders(const values::Array& folders) {
 
 }  // namespace
 
-bool QueueFileSaveBlocked() { return gSaveBlocked; }
+bool QueueFileSaveBlocked() {
+  return gSaveBlocked;
+}
 
 files::Result<files::FileRef> QueueFileRef() {
   auto folder = files::FindStandardFolder(files::StandardFolder::kApplicationSupport, true);

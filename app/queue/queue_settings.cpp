@@ -28,7 +28,9 @@ QueueSettings FromSettingsStore() {
 
 }  // namespace
 
-void SetQueueSettingsProvider(std::function<QueueSettings()> provider) { Provider() = std::move(provider); }
+void SetQueueSettingsProvider(std::function<QueueSettings()> provider) {
+  Provider() = std::move(provider);
+}
 
 QueueSettings CurrentQueueSettings() {
   const auto& provider = Provider();

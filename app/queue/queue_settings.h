@@ -17,8 +17,8 @@ struct QueueSettings {
   bool limitSimultaneousDownloads = false;  // "limit sim dls"
   std::int32_t maxDomainDownloads = 1;      // "maxDomainDownloads"; 0 counts as 1
   std::map<std::string, std::int32_t> domainLimits;  // "domainLimits": host or ".suffix" to limit
-  bool switchMain = false;                  // "switchMain"
-  std::string userAgent;                    // "User agent"
+  bool switchMain = false;                           // "switchMain"
+  std::string userAgent;                             // "User agent"
 };
 
 // Replaces the source of the settings (nullptr: the settings store).

@@ -105,7 +105,8 @@ std::optional<std::string> QueueOrderProblem() {
   std::size_t queued = 0;
   for (const auto& [uid, wrapper] : gQueueItems) queued += wrapper->status() == kStatusQueued;
   if (queued != gQueueOrder.size()) {
-    return std::to_string(queued) + " records are Queued but the order holds " + std::to_string(gQueueOrder.size());
+    return std::to_string(queued) + " records are Queued but the order holds " +
+           std::to_string(gQueueOrder.size());
   }
   return std::nullopt;
 }

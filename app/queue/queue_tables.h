@@ -31,8 +31,12 @@ extern bool gQueueChanged;
 // Set by folder sort and column changes; shut-down saves when either flag is set.
 extern bool gFolderSettingsChanged;
 
-inline void MarkQueueDirty() { gQueueChanged = true; }
-inline void MarkFolderSettingsDirty() { gFolderSettingsChanged = true; }
+inline void MarkQueueDirty() {
+  gQueueChanged = true;
+}
+inline void MarkFolderSettingsDirty() {
+  gFolderSettingsChanged = true;
+}
 
 // Empties the queue tables and the changed flags (before a load; tests).
 void ClearQueueTables();
@@ -51,8 +55,8 @@ std::int32_t RenumberQueue(std::size_t first, std::size_t count);
 void RemoveFromQueueOrder(DownloadUID uid);
 
 // A UID that no record of gQueueItems uses: the first four bytes of the MD5 of the up-time
-// (runtime::UpTime in nanoseconds, 64-bit little-endian) followed by the previous candidate (32-bit little-endian, 0 at
-// first), drawn again while taken.
+// (runtime::UpTime in nanoseconds, 64-bit little-endian) followed by the previous candidate (32-bit
+// little-endian, 0 at first), drawn again while taken.
 DownloadUID NewDownloadUID();
 // One draw of that rule.
 DownloadUID NextUIDCandidate(std::uint64_t upTime, DownloadUID previous);

@@ -9,7 +9,9 @@ namespace queue {
 
 std::vector<WrapperRef> gScheduledItems;
 
-void CreateScheduledItemList() { gScheduledItems.clear(); }
+void CreateScheduledItemList() {
+  gScheduledItems.clear();
+}
 
 void InsertScheduledItemSorted(const WrapperRef& wrapper) {
   const double time = wrapper->element().scheduleTime;
@@ -24,7 +26,8 @@ void ScheduleDownload(const WrapperRef& wrapper, double absoluteTime) {
   if (e.status == kStatusCompleted) {
     e.duration = 0;
     e.progress = 0;
-    for (const char* key : {"fatalError", "norestarts", "dateString"}) engine::URLListRemoveKey(e.urlData, key);
+    for (const char* key : {"fatalError", "norestarts", "dateString"})
+      engine::URLListRemoveKey(e.urlData, key);
   }
   if (e.status == kStatusQueued) RemoveFromQueueOrder(e.uid);
   wrapper->setStatus(kStatusScheduled);
@@ -42,6 +45,8 @@ WrapperRef PopDueScheduledItem(double now) {
   return nullptr;
 }
 
-void RemoveScheduledItem(const WrapperRef& wrapper) { std::erase(gScheduledItems, wrapper); }
+void RemoveScheduledItem(const WrapperRef& wrapper) {
+  std::erase(gScheduledItems, wrapper);
+}
 
 }  // namespace queue

@@ -115,7 +115,8 @@ std::int32_t StartDownload(const WrapperRef& given) {
     files::OSErr folderError = files::noErr;
     const auto folder = DownloadFolderFor(e, folderError);
     if (!folder) {
-      ReportQueueFailure("Truvane could not find its download folder. Error " + std::to_string(folderError) + ".");
+      ReportQueueFailure("Truvane could not find its download folder. Error " + std::to_string(folderError) +
+                         ".");
       MarkStartFailed(wrapper);
       return kStartNoDownloadFolder;
     }
@@ -222,14 +223,13 @@ std::int32_t StartDownload(const WrapperRef& given) {
 
 bool CanStartUnderHostLimits(const DownloadQueueElement& element) {
   const QueueSettings settings = CurrentQueueSettings();
-  const std::optional<std::int32_t> fallback =
-      settings.limitSimultaneousDownloads ? std::optional<std::int32_t>(std::max(settings.maxDomainDownloads, 1))
-                                          : std::nullopt;
+  // 0: no limit.
+  const std::int32_t fallback = settings.limitSimultaneousDownloads ? std::max(settings.maxDomainDownloads, 1) : 0;
   return engine::GetHostCounts().With([&](const std::map<std::string, std::int32_t>& counts) {
     for (const std::string& host : element.domains) {
       auto c = counts.find(host);
       const std::int32_t running = c == counts.end() ? 0 : c->second;
-      std::optional<std::int32_t> limit;
+      std::int32_t limit = fallback;
       if (auto exact = settings.domainLimits.find(host); exact != settings.domainLimits.end()) {
         limit = exact->second;
       } else if (!settings.domainLimits.empty()) {
@@ -244,8 +244,7 @@ bool CanStartUnderHostLimits(const DownloadQueueElement& element) {
           }
         }
       }
-      if (!limit) limit = fallback;
-      if (limit && *limit != 0 && running >= *limit) return false;
+      if (limit != 0 && running >= limit) return false;
     }
     return true;
   });

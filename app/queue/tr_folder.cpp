@@ -42,7 +42,8 @@ bool TRFolder::containsFiles() {
 
 std::string TRFolder::description() const {
   char head[64];
-  std::snprintf(head, sizeof head, "<TRFolder: %lx: folder id %u name:", reinterpret_cast<unsigned long>(this), uid_);
+  std::snprintf(head, sizeof head,
+                "<TRFolder: %lx: folder id %u name:", reinterpret_cast<unsigned long>(this), uid_);
   return head + name();
 }
 

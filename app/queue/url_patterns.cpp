@@ -71,7 +71,8 @@ class Expander {
       std::size_t start = 0;
       for (;;) {
         const std::size_t comma = inner.find(',', start);
-        const std::string_view alt = inner.substr(start, comma == std::string_view::npos ? inner.npos : comma - start);
+        const std::string_view alt =
+            inner.substr(start, comma == std::string_view::npos ? inner.npos : comma - start);
         if (!Room(formed.size() + 1)) return Step::kTooMany;
         formed.push_back(prefix + std::string(alt) + suffix);
         if (comma == std::string_view::npos) break;

@@ -43,10 +43,20 @@ inline constexpr ViewID kLastTypeSmartFolderID = 0x400006;
 inline constexpr ViewID kFirstUserSmartFolderID = 0x40000A;
 inline constexpr ViewID kLastUserSmartFolderID = 0x7D08FF;
 
-constexpr bool IsUserFolderID(ViewID id) { return id >= kFirstUserFolderID && id <= kLastUserFolderID; }
-constexpr bool IsSmartFolderID(ViewID id) { return id >= kFirstSmartFolderID && id <= kLastSmartFolderID; }
-constexpr bool IsDateFolderID(ViewID id) { return id >= kTodayFolderID && id <= kLastDateFolderID; }
-constexpr bool IsRemovableFolderID(ViewID id) { return id >= kFirstUserFolderID && id <= kLastSmartFolderID; }
-constexpr bool IsRemoteHostViewID(ViewID id) { return id >= kFirstHostViewID && id <= kLastHostViewID; }
+constexpr bool IsUserFolderID(ViewID id) {
+  return id >= kFirstUserFolderID && id <= kLastUserFolderID;
+}
+constexpr bool IsSmartFolderID(ViewID id) {
+  return id >= kFirstSmartFolderID && id <= kLastSmartFolderID;
+}
+constexpr bool IsDateFolderID(ViewID id) {
+  return id >= kTodayFolderID && id <= kLastDateFolderID;
+}
+constexpr bool IsRemovableFolderID(ViewID id) {
+  return id >= kFirstUserFolderID && id <= kLastSmartFolderID;
+}
+constexpr bool IsRemoteHostViewID(ViewID id) {
+  return id >= kFirstHostViewID && id <= kLastHostViewID;
+}
 
 }  // namespace queue

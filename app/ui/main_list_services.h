@@ -46,7 +46,8 @@ class MainListServices {
   virtual void RequestShowDownload(std::uint32_t uid) = 0;
   virtual void UpdateDownloadRow(std::uint32_t uid) = 0;
   // The running byte total of the shown rows moves by newSize - oldSize (all-ones counts as 0).
-  virtual void AdjustStatusTotals(const DownloadRef& download, std::int64_t newSize, std::int64_t oldSize) = 0;
+  virtual void AdjustStatusTotals(const DownloadRef& download, std::int64_t newSize,
+                                  std::int64_t oldSize) = 0;
   virtual void RefreshStatusBar() = 0;
   virtual void RefreshTransferLogView(std::uint32_t uid) = 0;
 
@@ -93,7 +94,9 @@ inline std::unique_ptr<MainListServices>& MainListServicesSlot() {
   return services;
 }
 
-inline MainListServices& GetMainListServices() { return *MainListServicesSlot(); }
+inline MainListServices& GetMainListServices() {
+  return *MainListServicesSlot();
+}
 
 // Installs `services` (the headless default when null) and returns the previous one.
 inline std::unique_ptr<MainListServices> SetMainListServices(std::unique_ptr<MainListServices> services) {

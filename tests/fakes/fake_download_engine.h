@@ -19,7 +19,8 @@
 class FakeDownloadController : public engine::DownloadTaskController {
  public:
   std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> credentials;
-  void SupplyCredentials(const std::optional<std::string>& user, const std::optional<std::string>& password) override {
+  void SupplyCredentials(const std::optional<std::string>& user,
+                         const std::optional<std::string>& password) override {
     credentials.emplace_back(user, password);
   }
 };

@@ -12,13 +12,13 @@
 class FakeMainList : public ui::MainListServices {
  public:
   bool libraryShown = false;
-  std::vector<std::pair<bool, std::string>> log;  // (is error, text)
-  std::vector<std::uint32_t> shownItems;           // AddElementToDownloadsView
+  std::vector<std::pair<bool, std::string>> log;        // (is error, text)
+  std::vector<std::uint32_t> shownItems;                // AddElementToDownloadsView
   std::vector<std::pair<std::uint32_t, bool>> newRows;  // (uid, selected)
   std::vector<std::uint32_t> revealed;
   std::vector<std::uint32_t> showRequests;
   std::vector<std::uint32_t> rowUpdates;
-  std::vector<std::int64_t> totalAdjustments;      // new - old
+  std::vector<std::int64_t> totalAdjustments;  // new - old
   std::vector<std::uint32_t> miniWindow;
   int statusRefreshes = 0;
   int activeChanges = 0;
@@ -27,10 +27,14 @@ class FakeMainList : public ui::MainListServices {
   std::vector<std::uint32_t> removedRows;
   std::vector<std::vector<std::uint32_t>> iconRefreshes;
 
-  void LogMessageToGlobalLog(bool isError, const std::string& text) override { log.emplace_back(isError, text); }
+  void LogMessageToGlobalLog(bool isError, const std::string& text) override {
+    log.emplace_back(isError, text);
+  }
   void AddElementToDownloadsView(const ui::DownloadRef& d) override { shownItems.push_back(Uid(d)); }
   bool IsLibraryViewShown() override { return libraryShown; }
-  void AddNewDownloadRow(const ui::DownloadRef& d, bool select) override { newRows.emplace_back(Uid(d), select); }
+  void AddNewDownloadRow(const ui::DownloadRef& d, bool select) override {
+    newRows.emplace_back(Uid(d), select);
+  }
   void RevealDownloadRow(std::uint32_t uid) override { revealed.push_back(uid); }
   void RequestShowDownload(std::uint32_t uid) override { showRequests.push_back(uid); }
   void UpdateDownloadRow(std::uint32_t uid) override { rowUpdates.push_back(uid); }
@@ -44,7 +48,9 @@ class FakeMainList : public ui::MainListServices {
     if (miniWindow.empty()) miniWindow.push_back(Uid(d));
   }
   void PostActiveDownloadsChange() override { ++activeChanges; }
-  void RelabelFolderRow(std::uint32_t id, const std::string& name) override { relabelled.emplace_back(id, name); }
+  void RelabelFolderRow(std::uint32_t id, const std::string& name) override {
+    relabelled.emplace_back(id, name);
+  }
   void SetFolderRowShared(std::uint32_t id, bool shared) override { sharedIcons.emplace_back(id, shared); }
   void RemoveFolderRow(std::uint32_t id) override { removedRows.push_back(id); }
   void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { iconRefreshes.push_back(ids); }

@@ -24,20 +24,23 @@ TEST_P(RefusedListTest, AddsNothing) {
   EXPECT_EQ(AddDownload(r), 0u);
   EXPECT_TRUE(gQueueItems.empty());
   EXPECT_EQ(messages.size(), GetParam().message ? 1u : 0u);
-  if (GetParam().message) EXPECT_EQ(messages[0], kUnsupportedSchemeMessage);
+  if (GetParam().message) {
+    EXPECT_EQ(messages[0], kUnsupportedSchemeMessage);
+  }
   EXPECT_QUEUE_CONSISTENT();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, RefusedListTest,
-    testing::Values(RefusedCase{"Empty", {}, false},
-                    RefusedCase{"EntryWithoutURL",
-                                {DownloadTest::Entry("http://a.example/f"), values::Value(values::Dictionary{})},
-                                false},
-                    RefusedCase{"EntryNotADictionary", {values::Value("http://a.example/f")}, false},
-                    RefusedCase{"MailtoSecond",
-                                {DownloadTest::Entry("http://a.example/f"), DownloadTest::Entry("mailto:x@y.example")},
-                                true}),
+    testing::Values(
+        RefusedCase{"Empty", {}, false},
+        RefusedCase{"EntryWithoutURL",
+                    {DownloadTest::Entry("http://a.example/f"), values::Value(values::Dictionary{})},
+                    false},
+        RefusedCase{"EntryNotADictionary", {values::Value("http://a.example/f")}, false},
+        RefusedCase{"MailtoSecond",
+                    {DownloadTest::Entry("http://a.example/f"), DownloadTest::Entry("mailto:x@y.example")},
+                    true}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 struct ConnectionsCase {
@@ -60,8 +63,8 @@ TEST_P(ConnectionsTest, KeptWithinOneToThirtyTwo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Connections, ConnectionsTest,
-                         testing::Values(ConnectionsCase{-3, 1}, ConnectionsCase{40, 32}, ConnectionsCase{0, 5},
-                                         ConnectionsCase{7, 7}));
+                         testing::Values(ConnectionsCase{-3, 1}, ConnectionsCase{40, 32},
+                                         ConnectionsCase{0, 5}, ConnectionsCase{7, 7}));
 
 TEST_F(DownloadTest, NewDownloadJoinsTheEndOfTheQueueAndMyDownloads) {
   std::vector<std::string> urls = {"http://a.example/one.zip"};
@@ -89,7 +92,8 @@ TEST_F(DownloadTest, NewDownloadJoinsTheEndOfTheQueueAndMyDownloads) {
 }
 
 TEST_F(DownloadTest, GivenPositionMovesTheDownloadThere) {
-  const DownloadUID a = Add("http://a.example/a"), b = Add("http://a.example/b"), c = Add("http://a.example/c");
+  const DownloadUID a = Add("http://a.example/a"), b = Add("http://a.example/b"),
+                    c = Add("http://a.example/c");
   AddDownloadRequest r = Request({"http://a.example/d"});
   r.queuePosition = 1;
   const DownloadUID d = AddDownload(r);
@@ -159,7 +163,8 @@ TEST_F(DownloadTest, ClipboardLinesBecomeDownloads) {
   EXPECT_EQ(AddDownloadsFromClipboard(), 2u);
   EXPECT_EQ(gQueueItems.size(), 2u);
   // One user action: one batch.
-  EXPECT_EQ(gQueueItems.begin()->second->element().batchID, std::next(gQueueItems.begin())->second->element().batchID);
+  EXPECT_EQ(gQueueItems.begin()->second->element().batchID,
+            std::next(gQueueItems.begin())->second->element().batchID);
 }
 
 TEST_F(DownloadTest, BrowserDownloadBecomesAPartialPackage) {
@@ -172,8 +177,9 @@ TEST_F(DownloadTest, BrowserDownloadBecomesAPartialPackage) {
       // More than the file holds: resuming from there would leave a hole.
       {"DownloadEntryProgressBytesSoFar", values::Number::Int64(10)},
       {"DownloadEntryResumeInformation",
-       values::Value(values::Dictionary{{"NSURLDownloadEntityTag", "\"etag\""},
-                                        {"NSURLDownloadServerModificationDate", "Tue, 01 Jan 2008 00:00:00 GMT"}})},
+       values::Value(
+           values::Dictionary{{"NSURLDownloadEntityTag", "\"etag\""},
+                              {"NSURLDownloadServerModificationDate", "Tue, 01 Jan 2008 00:00:00 GMT"}})},
   });
   WriteQueueFile(info, bundle + "/Info.plist");
   EXPECT_FALSE(ImportBrowserDownload(files::FileRef(dir)));
@@ -207,7 +213,8 @@ TEST_F(DownloadTest, ReopenedPackageOfAQueuedDownloadOnlyRevealsIt) {
   ClearQueueTables();
   const DownloadUID back = AddDownloadFromPartialPackage(package);
   EXPECT_EQ(back, uid);
-  EXPECT_EQ(ResolveAliasField(LookUpDownloadWrapper(back)->element().fileAlias)->Path(), package.Path() + "/f.bin");
+  EXPECT_EQ(ResolveAliasField(LookUpDownloadWrapper(back)->element().fileAlias)->Path(),
+            package.Path() + "/f.bin");
   EXPECT_QUEUE_CONSISTENT();
 }
 

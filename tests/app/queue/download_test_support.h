@@ -40,7 +40,9 @@ class DownloadTest : public QueueTest {
     QueueTest::TearDown();
   }
 
-  static values::Value Entry(const std::string& url) { return values::Value(values::Dictionary{{"url", url}}); }
+  static values::Value Entry(const std::string& url) {
+    return values::Value(values::Dictionary{{"url", url}});
+  }
 
   static AddDownloadRequest Request(std::vector<std::string> urls) {
     AddDownloadRequest r;

@@ -20,7 +20,8 @@ class FolderOperationsTest : public DownloadTest {
     }
     DownloadTest::TearDown();
   }
-  static void SetUser(const std::string& name, std::vector<std::uint32_t> view, std::vector<std::uint32_t> dl) {
+  static void SetUser(const std::string& name, std::vector<std::uint32_t> view,
+                      std::vector<std::uint32_t> dl) {
     runtime::RegionGuard inside(util::SharingUsersRegion());
     util::SharingUsers()[name] = util::SharingUserRecord{{}, std::move(view), std::move(dl), -1, false};
   }

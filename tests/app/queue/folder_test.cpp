@@ -66,7 +66,9 @@ TEST_P(FolderRecordTest, ReadsTheRecord) {
   EXPECT_EQ(folder->hostID(), 0u);
 }
 
-Value Column(std::int64_t prop) { return Value(values::Dictionary{{"prop", Number::Int64(prop)}}); }
+Value Column(std::int64_t prop) {
+  return Value(values::Dictionary{{"prop", Number::Int64(prop)}});
+}
 
 values::Array SeventeenColumns() {
   values::Array a;
@@ -129,8 +131,10 @@ TEST_F(QueueTest, OptionsBytesRoundTripExactly) {
 
 TEST_F(QueueTest, SmartFolderRulesSurviveASave) {
   Value archive(values::Dictionary{{"$archiver", "NSKeyedArchiver"}});
-  FolderRef folder = CreateFolderFromRecord(Value(values::Dictionary{
-      {"UID", Number::Int64(0x40000A)}, {"Name", "S"}, {"predicate", archive}, {"aliasData", values::Data{{9}}}}));
+  FolderRef folder = CreateFolderFromRecord(Value(values::Dictionary{{"UID", Number::Int64(0x40000A)},
+                                                                     {"Name", "S"},
+                                                                     {"predicate", archive},
+                                                                     {"aliasData", values::Data{{9}}}}));
   ASSERT_TRUE(folder);
   EXPECT_TRUE(folder->flags() & kFolderFlagSmart);
   Value back = CopyFolderRecord(*folder);
@@ -175,7 +179,8 @@ TEST_F(QueueTest, FoldersBelowTheUserRangeAreKeptOnlyForBuiltIns) {
   auto folder = [](std::int64_t uid, const char* name) {
     return Value(values::Dictionary{{"UID", Number::Int64(uid)}, {"Name", name}});
   };
-  WriteQueueFile(Root({}, {folder(5, "junk"), folder(2, "history"), folder(0x100009, "mine"), folder(2, "second")}));
+  WriteQueueFile(
+      Root({}, {folder(5, "junk"), folder(2, "history"), folder(0x100009, "mine"), folder(2, "second")}));
   ASSERT_TRUE(LoadQueueFile().ok());
   EXPECT_FALSE(LookUpFolder(5));
   EXPECT_EQ(LookUpFolder(2)->name(), "history");

@@ -20,15 +20,20 @@ constexpr std::int64_t kStarting = kStatusStarting;
 constexpr std::int64_t kQueued = kStatusQueued;
 
 struct Expect {
+  Expect(DownloadUID u, DownloadStatus s, std::int32_t pos = -1, std::int32_t conn = -1,
+         std::int32_t prio = -1, const char* name = nullptr)
+      : uid(u), status(s), position(pos), connections(conn), priority(prio), filename(name) {}
   DownloadUID uid;
   DownloadStatus status;
-  std::int32_t position = -1;  // -1: not checked
-  std::int32_t connections = -1;
-  std::int32_t priority = -1;
-  const char* filename = nullptr;
+  std::int32_t position;  // -1: not checked
+  std::int32_t connections;
+  std::int32_t priority;
+  const char* filename;
 };
 
 struct LoadCase {
+  LoadCase(const char* n, std::vector<Value> r, std::vector<Expect> e, std::vector<DownloadUID> o = {})
+      : name(n), records(std::move(r)), expect(std::move(e)), order(std::move(o)) {}
   const char* name;
   std::vector<Value> records;
   std::vector<Expect> expect;
@@ -51,22 +56,36 @@ TEST_P(LoadFixupTest, LoadsAsExpected) {
     WrapperRef w = LookUpDownloadWrapper(x.uid);
     ASSERT_TRUE(w);
     EXPECT_EQ(w->status(), x.status);
-    if (x.position >= 0) EXPECT_EQ(w->element().queuePosition, x.position);
-    if (x.connections >= 0) EXPECT_EQ(w->element().connections, x.connections);
-    if (x.priority >= 0) EXPECT_EQ(w->element().priority, x.priority);
-    if (x.filename) EXPECT_EQ(w->filename(), x.filename);
+    if (x.position >= 0) {
+      EXPECT_EQ(w->element().queuePosition, x.position);
+    }
+    if (x.connections >= 0) {
+      EXPECT_EQ(w->element().connections, x.connections);
+    }
+    if (x.priority >= 0) {
+      EXPECT_EQ(w->element().priority, x.priority);
+    }
+    if (x.filename) {
+      EXPECT_EQ(w->filename(), x.filename);
+    }
   }
-  if (!c.order.empty()) EXPECT_EQ(gQueueOrder, c.order);
+  if (!c.order.empty()) {
+    EXPECT_EQ(gQueueOrder, c.order);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fixups, LoadFixupTest,
     testing::Values(
-        LoadCase{"RunningBecomesQueuedFirst", {QueueTest::Record(7, kDownloading)}, {{7, kStatusQueued, 1}}, {7}},
+        LoadCase{
+            "RunningBecomesQueuedFirst", {QueueTest::Record(7, kDownloading)}, {{7, kStatusQueued, 1}}, {7}},
         LoadCase{"RunningGoAheadOfQueued",
-                 {Pos(1, kQueued, 1), Pos(2, kQueued, 2), QueueTest::Record(3, kDownloading), Pos(4, kQueued, 3),
-                  QueueTest::Record(5, kStarting)},
-                 {{3, kStatusQueued, 1}, {5, kStatusQueued, 2}, {1, kStatusQueued, 3}, {2, kStatusQueued, 4},
+                 {Pos(1, kQueued, 1), Pos(2, kQueued, 2), QueueTest::Record(3, kDownloading),
+                  Pos(4, kQueued, 3), QueueTest::Record(5, kStarting)},
+                 {{3, kStatusQueued, 1},
+                  {5, kStatusQueued, 2},
+                  {1, kStatusQueued, 3},
+                  {2, kStatusQueued, 4},
                   {4, kStatusQueued, 5}},
                  {3, 5, 1, 2, 4}},
         LoadCase{"GapsInPositionsAreClosed",
@@ -84,11 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
                   QueueTest::Record(2, kStatusStopped, {{"Connections", Number::Int32(99)}}),
                   QueueTest::Record(3, kStatusStopped)},
                  {{1, kStatusStopped, -1, 1}, {2, kStatusStopped, -1, 32}, {3, kStatusStopped, -1, 3}}},
-        LoadCase{"PriorityOutOfRangeIsZero",
-                 {QueueTest::Record(1, kStatusStopped, {{"priority", Number::Int32(5)}}),
-                  QueueTest::Record(2, kStatusStopped, {{"priority", Number::Int32(-1)}}),
-                  QueueTest::Record(3, kStatusStopped, {{"priority", Number::Int32(2)}})},
-                 {{1, kStatusStopped, -1, -1, 0}, {2, kStatusStopped, -1, -1, 0}, {3, kStatusStopped, -1, -1, 2}}},
+        LoadCase{
+            "PriorityOutOfRangeIsZero",
+            {QueueTest::Record(1, kStatusStopped, {{"priority", Number::Int32(5)}}),
+             QueueTest::Record(2, kStatusStopped, {{"priority", Number::Int32(-1)}}),
+             QueueTest::Record(3, kStatusStopped, {{"priority", Number::Int32(2)}})},
+            {{1, kStatusStopped, -1, -1, 0}, {2, kStatusStopped, -1, -1, 0}, {3, kStatusStopped, -1, -1, 2}}},
         LoadCase{"MissingStatusIsOnHold",
                  {Value(values::Dictionary{{"UID", Number::Int64(4)}, {"Filename", "x"}})},
                  {{4, kStatusOnHold}}},
@@ -151,7 +171,8 @@ TEST_F(QueueTest, SaveAndLoadRoundTripEveryStoredField) {
   DownloadQueueElement& e = w->element();
   e.uid = 0xDEADBEEF;
   e.filename = "a b.zip";
-  e.urlData = {Value(values::Dictionary{{"url", "http://x.example/a%20b.zip"}, {"referer", "http://r.example/"}})};
+  e.urlData = {
+      Value(values::Dictionary{{"url", "http://x.example/a%20b.zip"}, {"referer", "http://r.example/"}})};
   e.domains = {"x.example"};
   e.status = kStatusStopped;
   e.fileSize = 1LL << 40;
@@ -283,10 +304,11 @@ TEST_P(CredentialRecordTest, WritesTheKeysAndReadsThemBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Credentials, CredentialRecordTest,
-    testing::Values(CredentialCase{"Plain", false, "u", "p", {"authUser", "authPassword"}, {"EauthUser"}},
-                    CredentialCase{"Enciphered", true, "u", "p", {"EauthUser", "EauthPassword"}, {"authUser"}},
-                    CredentialCase{"EmptyPasswordWritesNoKey", true, "u", "", {"EauthUser"},
-                                   {"EauthPassword", "authPassword"}}),
+    testing::Values(
+        CredentialCase{"Plain", false, "u", "p", {"authUser", "authPassword"}, {"EauthUser"}},
+        CredentialCase{"Enciphered", true, "u", "p", {"EauthUser", "EauthPassword"}, {"authUser"}},
+        CredentialCase{
+            "EmptyPasswordWritesNoKey", true, "u", "", {"EauthUser"}, {"EauthPassword", "authPassword"}}),
     [](const testing::TestParamInfo<CredentialCase>& info) { return info.param.name; });
 
 TEST_F(QueueTest, CipherFailureStopsCredentialReadingAndIsToldOnce) {

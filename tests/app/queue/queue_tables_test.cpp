@@ -15,8 +15,8 @@ DownloadUID Md5Candidate(std::uint64_t up, DownloadUID previous) {
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(up >> (8 * i));
   for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<std::uint8_t>(previous >> (8 * i));
   auto d = values::ComputeDigest(values::DigestAlgorithm::kMd5, bytes);
-  return static_cast<DownloadUID>(d[0]) | static_cast<DownloadUID>(d[1]) << 8 | static_cast<DownloadUID>(d[2]) << 16 |
-         static_cast<DownloadUID>(d[3]) << 24;
+  return static_cast<DownloadUID>(d[0]) | static_cast<DownloadUID>(d[1]) << 8 |
+         static_cast<DownloadUID>(d[2]) << 16 | static_cast<DownloadUID>(d[3]) << 24;
 }
 
 TEST_F(QueueTest, UIDIsTheDigestOfUpTimeAndCandidate) {
@@ -36,7 +36,7 @@ TEST_F(QueueTest, RenumberSkipsEntriesThatAreNotQueued) {
     QueueItemsSet(uid, w);
     gQueueOrder.push_back(uid);
   }
-  gQueueOrder.push_back(99);  // names no record
+  gQueueOrder.push_back(99);          // names no record
   EXPECT_EQ(RenumberQueue(0, 0), 0);  // a count of 0 does nothing
   EXPECT_EQ(RenumberQueue(0, gQueueOrder.size()), 4);
   EXPECT_EQ(LookUpDownloadWrapper(1)->element().queuePosition, 1);
@@ -61,8 +61,8 @@ TEST_F(QueueTest, SettersReportOnlyRealChanges) {
   w->setStartDate(0);
   w->setEndDate(3);
   w->setURLData({});  // lists are always reported
-  EXPECT_EQ(bits, (std::vector<std::uint32_t>{kChangedStatus, kChangedFilename, kChangedFileSize, kChangedEndDate,
-                                              kChangedURLData}));
+  EXPECT_EQ(bits, (std::vector<std::uint32_t>{kChangedStatus, kChangedFilename, kChangedFileSize,
+                                              kChangedEndDate, kChangedURLData}));
 }
 
 TEST_F(QueueTest, URLOfAnEmptyListIsNothing) {

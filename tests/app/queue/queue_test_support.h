@@ -17,9 +17,9 @@
 #include "tests/fakes/fake_main_list.h"
 #include "tests/support/temp_home.h"
 
-#define EXPECT_QUEUE_CONSISTENT()                                        \
-  do {                                                                   \
-    auto problem = ::queue::QueueOrderProblem();                         \
+#define EXPECT_QUEUE_CONSISTENT()                                         \
+  do {                                                                    \
+    auto problem = ::queue::QueueOrderProblem();                          \
     EXPECT_FALSE(problem.has_value()) << "queue invariant: " << *problem; \
   } while (0)
 
@@ -54,7 +54,8 @@ class QueueTest : public ::testing::Test {
   }
 
   static values::Value Root(values::Array elements, values::Array folders = {}) {
-    return values::Value(values::Dictionary{{"Elements", std::move(elements)}, {"Folders", std::move(folders)}});
+    return values::Value(
+        values::Dictionary{{"Elements", std::move(elements)}, {"Folders", std::move(folders)}});
   }
 
   // A small stored record.

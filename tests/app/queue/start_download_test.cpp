@@ -87,7 +87,8 @@ TEST_F(StartTest, LongNamesFitTheFileSystem) {
   ASSERT_TRUE(w);
   w->setFilename(std::string(252, 'y') + "\xC3\xA9");  // 254 bytes, a two-byte character at the end
   ASSERT_EQ(StartDownload(w), 0);
-  const std::string package = std::filesystem::path(engine->tasks[0].state->dataFile).parent_path().filename();
+  const std::string package =
+      std::filesystem::path(engine->tasks[0].state->dataFile).parent_path().filename();
   EXPECT_LE(package.size(), 255u);
   EXPECT_EQ(package, std::string(247, 'y') + ".partial");
 }
@@ -168,12 +169,14 @@ TEST_P(StartFailureTest, FailedStartLeavesTheQueueOrder) {
   ASSERT_EQ(messages.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, StartFailureTest,
-    testing::Values(FailureCase{"NoDownloadFolder", kStartNoDownloadFolder, "could not find its download folder"},
-                    FailureCase{"PackageCannotBeMade", kStartCancelled, "Couldn't create destination file. Error"},
-                    FailureCase{"EngineRefuses", kStartNoTask, "Couldn't start the download"}),
-    [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Failures, StartFailureTest,
+                         testing::Values(FailureCase{"NoDownloadFolder", kStartNoDownloadFolder,
+                                                     "could not find its download folder"},
+                                         FailureCase{"PackageCannotBeMade", kStartCancelled,
+                                                     "Couldn't create destination file. Error"},
+                                         FailureCase{"EngineRefuses", kStartNoTask,
+                                                     "Couldn't start the download"}),
+                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 TEST_F(StartTest, FakeTaskWritesTheFileAndReportsTheDownloadEvents) {
   WrapperRef w = AddTo("http://a.example/f.bin", dir);
