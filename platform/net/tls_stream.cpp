@@ -210,7 +210,8 @@ void TlsStream::PerformPosted() {
   if (HasBytesAvailable()) {
     if (!Deliver(kEventHasBytes)) return;
     // Level-triggered: bytes still waiting are announced again on the next pass.
-    if (HasBytesAvailable() && (events_ & kEventHasBytes) && client_) Post(kEventNone);
+    if ((HasBytesAvailable() && (events_ & kEventHasBytes) && client_) || (!HasBytesAvailable() && tls_ended_))
+      Post(kEventNone);
   } else if (tls_ended_ && !end_delivered_ && status_ != StreamStatus::kClosed) {
     status_ = StreamStatus::kAtEnd;
     if (events_ & kEventEnd) {
