@@ -1,0 +1,10 @@
+#pragma once
+// The menu's "check for updates" and the preferences' check interval, over the desktop's
+// updater (platform/desktop/updater.h).
+
+namespace util {
+
+// Asks the updater to check now.
+void CheckForUpdates();
+
+}  // namespace util
