@@ -28,6 +28,9 @@ class PlayingSounds {
 
   // Plays the sound file when `enabled` and `path` is not empty; true when playing started.
   bool Play(bool enabled, const std::string& path);
+  // The two finish sounds, by their user-defaults settings (see the free functions).
+  bool PlayDownloadSound();
+  bool PlayQueueSound();
   int Count() const { return state_->count; }
   void SetQuitAfterSounds() { state_->quit_after_sounds = true; }
   bool QuitAfterSounds() const { return state_->quit_after_sounds; }
@@ -48,6 +51,10 @@ class PlayingSounds {
 // The process's sounds; the quit ends the application event loop.
 PlayingSounds& GetPlayingSounds();
 
+// The download-finished sound: "playsound1" and the path in "download sound".
+bool PlayDownloadSound();
+// The queue-finished sound: "playsoundall" and the path in "queue sound".
+bool PlayQueueSound();
 // Sounds still playing.
 int GetPlayingSoundCount();
 // Asks for the application event loop to end when the last playing sound ends.

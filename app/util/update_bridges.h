@@ -7,4 +7,8 @@ namespace util {
 // Asks the updater to check now.
 void CheckForUpdates();
 
+// Stores the interval as "SUScheduledCheckInterval" (a float) in the user defaults, then
+// has the updater check on that schedule.
+void SetUpdateCheckInterval(double seconds);
+
 }  // namespace util
