@@ -1,6 +1,7 @@
 #include "app/queue/download_files.h"
 
 #include "app/engine/url_list.h"
+#include "app/queue/queue_tables.h"
 #include "platform/files/alias.h"
 #include "platform/files/create_items.h"
 #include "platform/files/file_handle.h"
@@ -47,6 +48,17 @@ std::optional<files::FileRef> CopyPartialPackageURL(DownloadQueueElement& elemen
     return std::nullopt;
   if (!files::MakeExistingRef(parent.Child(kRangesFileName).Path()).ok()) return std::nullopt;
   return parent;
+}
+
+void AppendDownloadFileURLs(std::vector<std::string>& paths) {
+  runtime::RegionGuard lock(gQueueItemsLock);
+  for (auto& [uid, wrapper] : gQueueItems) {
+    DownloadQueueElement& e = wrapper->element();
+    if (const auto& complete = DownloadQueueElementGetCompleteURL(e)) {
+      if (auto path = values::PathFromFileUrl(*complete)) paths.push_back(*path);
+    }
+    if (auto package = CopyPartialPackageURL(e)) paths.push_back(package->Path());
+  }
 }
 
 files::Status WritePartialProperties(DownloadQueueElement& element) {

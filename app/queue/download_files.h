@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/queue/download_queue_element.h"
 #include "platform/files/file_ref.h"
@@ -36,6 +37,10 @@ const std::optional<values::Url>& DownloadQueueElementGetCompleteURL(DownloadQue
 // The partial package holding the data file: its folder, when the name ends with
 // ".partial" and it holds "downloadInfo".
 std::optional<files::FileRef> CopyPartialPackageURL(DownloadQueueElement& element);
+
+// Appends the finished file and the partial package of every download of the queue (for
+// moving them to the Trash).
+void AppendDownloadFileURLs(std::vector<std::string>& paths);
 
 // Writes "properties.plist" beside the data file: "filename", "dataFileName", "uid",
 // "URL data" (entries without "fatalError").

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 
 #include "app/queue/download_files.h"
@@ -14,6 +16,7 @@ struct RefusedCase {
   const char* name;
   values::Array entries;
   bool message;
+  friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RefusedListTest : public DownloadTest, public testing::WithParamInterface<RefusedCase> {};
@@ -46,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ConnectionsCase {
   std::int32_t given;
   std::int32_t stored;
+  friend void PrintTo(const ConnectionsCase& c, std::ostream* os) { *os << c.given; }
 };
 
 class ConnectionsTest : public DownloadTest, public testing::WithParamInterface<ConnectionsCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "app/queue/folder_record.h"
 #include "app/queue/queue_file.h"
 #include "tests/app/queue/queue_test_support.h"
@@ -45,6 +47,7 @@ struct RecordCase {
   std::vector<std::uint16_t> sizes;
   std::string folderName;
   std::uint32_t sort;
+  friend void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FolderRecordTest : public QueueTest, public testing::WithParamInterface<RecordCase> {};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 
 #include "app/queue/folder_record.h"
@@ -38,6 +40,7 @@ struct LoadCase {
   std::vector<Value> records;
   std::vector<Expect> expect;
   std::vector<DownloadUID> order;
+  friend void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 };
 
 Value Pos(std::int64_t uid, std::int64_t status, std::int32_t position) {
@@ -268,6 +271,7 @@ struct CredentialCase {
   const char* password;
   std::vector<const char*> keys;
   std::vector<const char*> absent;
+  friend void PrintTo(const CredentialCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CredentialRecordTest : public QueueTest, public testing::WithParamInterface<CredentialCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -46,6 +48,9 @@ TEST_F(StartTest, FreshStartMakesThePackageAndHandsTheTaskItsContext) {
   ASSERT_TRUE(props.ok());
   EXPECT_EQ(props->Find("uid")->Int64Or(0), static_cast<std::int64_t>(w->uid()));
   EXPECT_EQ(props->Find("dataFileName")->StringOr(""), "g.bin");
+  std::vector<std::string> files;
+  AppendDownloadFileURLs(files);
+  EXPECT_EQ(files, std::vector<std::string>{package});
 
   EXPECT_EQ(w->status(), kStatusStarting);
   EXPECT_TRUE(w->element().returnToQueue);
@@ -132,6 +137,7 @@ struct FailureCase {
   const char* name;
   std::int32_t result;
   const char* message;
+  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class StartFailureTest : public StartTest, public testing::WithParamInterface<FailureCase> {};
@@ -196,6 +202,7 @@ struct LimitCase {
   std::int32_t maxDomain;
   std::int32_t running;  // downloads already running on the host
   bool canStart;
+  friend void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class HostLimitTest : public DownloadTest, public testing::WithParamInterface<LimitCase> {};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ struct ExpansionCase {
   std::vector<std::string> input;
   std::vector<std::string> urls;
   Folders subfolders;
+  friend void PrintTo(const ExpansionCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ExpansionTest : public testing::TestWithParam<ExpansionCase> {};
@@ -84,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct RefusalCase {
   const char* name;
   std::vector<std::string> input;
+  friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RefusalTest : public testing::TestWithParam<RefusalCase> {};
