@@ -1,16 +1,17 @@
 #pragma once
-// An owned file descriptor, closed when the owner goes away.
+// Owns one file descriptor and closes it when it goes.
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace files {
+namespace runtime {
 
 class UniqueFd {
  public:
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { Reset(); }
   UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   UniqueFd& operator=(UniqueFd&& other) noexcept {
     if (this != &other) Reset(std::exchange(other.fd_, -1));
@@ -18,7 +19,6 @@ class UniqueFd {
   }
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { Reset(); }
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
@@ -33,4 +33,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace files
+}  // namespace runtime
