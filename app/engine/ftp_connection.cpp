@@ -413,6 +413,7 @@ std::unique_ptr<FTPConnectionParam> FTPConnectionCreate(const values::Url& url, 
   }
   auto c = std::make_unique<FTPConnectionParam>();
   c->io = std::move(io);
+  c->io->Attach(*c);
   c->url = url;
   c->user = std::move(user);
   c->password = std::move(password);
@@ -541,6 +542,33 @@ void FTPConnectionDataFailed(FTPConnectionParam& c, net::StreamError error) {
   }
   c.error = error;
   (void)Notify(c, FTPMessage::kFailed, std::nullopt);
+}
+
+FTPDataResult FTPConnectionReadData(FTPConnectionParam& c, void* out, std::size_t size, std::size_t& got) {
+  got = 0;
+  net::StreamError error;
+  const FTPDataResult result = c.io->ReadData(out, size, got, error);
+  if (result == FTPDataResult::kError) c.error = error;
+  return result;
+}
+
+FTPDataResult FTPConnectionWriteData(FTPConnectionParam& c, const void* data, std::size_t size, std::size_t& written) {
+  written = 0;
+  net::StreamError error;
+  const FTPDataResult result = c.io->WriteData(data, size, written, error);
+  if (result == FTPDataResult::kError) c.error = error;
+  return result;
+}
+
+void FTPConnectionFinishDataWrites(FTPConnectionParam& c) { c.io->FinishDataWrites(); }
+
+void FTPConnectionDataEventReceived(FTPConnectionParam& c, FTPDataEvent event, net::StreamError error) {
+  if (event == FTPDataEvent::kError) c.error = error;
+  if (c.data_callback) {
+    // A copy, as for the client callback: the caller may drop the record meanwhile.
+    auto callback = c.data_callback;
+    callback(c, event);
+  }
 }
 
 std::int64_t FTPConnectionParseListing(std::string_view bytes, std::optional<FTPResource>& resource) {

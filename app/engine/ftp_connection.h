@@ -97,6 +97,24 @@ inline constexpr int kFTPTlsRequired = 3;
 // `flags` bit: the server answered 500 to SIZE, so SIZE is not sent again.
 inline constexpr std::uint32_t kFTPFlagNoSize = 1;
 
+// How a read or write on the data connection went.
+enum class FTPDataResult {
+  kOk,          // bytes moved
+  kWouldBlock,  // nothing now; a kHasBytes / kCanWrite event follows
+  kEnd,         // the server ended the data (reads)
+  kError,       // see the record's error
+};
+
+// What the data connection tells the caller that moves the file's bytes.
+enum class FTPDataEvent {
+  kHasBytes,
+  kCanWrite,
+  kEnd,    // the server closed the data connection: all bytes were delivered
+  kError,  // the record's error says what
+};
+
+struct FTPConnectionParam;
+
 struct FTPEndpoint {
   std::uint8_t address[4] = {0, 0, 0, 0};
   std::uint16_t port = 0;
@@ -134,9 +152,18 @@ class FTPConnectionIO {
   virtual void CloseData() = 0;
   // The data connection is open and has not ended yet.
   virtual bool IsDataOpen() const = 0;
-};
 
-struct FTPConnectionParam;
+  // The file's bytes, through TLS when the data connection is protected.
+  virtual FTPDataResult ReadData(void* out, std::size_t size, std::size_t& got, net::StreamError& error) = 0;
+  virtual FTPDataResult WriteData(const void* data, std::size_t size, std::size_t& written,
+                                  net::StreamError& error) = 0;
+  // Nothing more will be written (an upload is complete): the server sees the end once
+  // what is queued has gone out.
+  virtual void FinishDataWrites() = 0;
+
+  // The record this IO reports to; called once by FTPConnectionCreate.
+  virtual void Attach(FTPConnectionParam& connection) {}
+};
 
 // (record, message, text or nothing, stop flag: false on entry).
 using FTPClientCallback =
@@ -150,6 +177,8 @@ struct FTPConnectionParam {
   std::uint32_t request_steps = 0;
   std::string reply_buffer;  // control bytes not yet cut into replies
   FTPClientCallback callback;
+  // Events of the data connection, for the caller that moves the bytes.
+  std::function<void(FTPConnectionParam&, FTPDataEvent)> data_callback;
   // The last failure; set to (FTP, code) before each reply is handled.
   net::StreamError error;
 
@@ -219,6 +248,12 @@ void FTPConnectionCloseDataConnection(FTPConnectionParam& connection);
 // Upload requests: begins the next file (kBeginFile first). True when the client stopped.
 bool FTPConnectionBeginTransfer(FTPConnectionParam& connection);
 
+// The data connection's bytes (errors go to the record's error).
+FTPDataResult FTPConnectionReadData(FTPConnectionParam& connection, void* out, std::size_t size, std::size_t& got);
+FTPDataResult FTPConnectionWriteData(FTPConnectionParam& connection, const void* data, std::size_t size,
+                                     std::size_t& written);
+void FTPConnectionFinishDataWrites(FTPConnectionParam& connection);
+
 // Events from the IO.
 void FTPConnectionControlReceived(FTPConnectionParam& connection, std::string_view bytes);
 void FTPConnectionControlEnded(FTPConnectionParam& connection);
@@ -226,6 +261,8 @@ void FTPConnectionControlFailed(FTPConnectionParam& connection, net::StreamError
 void FTPConnectionControlTlsDone(FTPConnectionParam& connection, net::StreamError error);
 void FTPConnectionDataOpened(FTPConnectionParam& connection);
 void FTPConnectionDataFailed(FTPConnectionParam& connection, net::StreamError error);
+// After the data connection opened: bytes, room, end or failure (error set when failed).
+void FTPConnectionDataEventReceived(FTPConnectionParam& connection, FTPDataEvent event, net::StreamError error = {});
 
 // The modification date and the rest of the facts of one listing line (a STAT reply's
 // or a LIST line); bytes used as ParseFTPResourceListing counts them.

@@ -58,6 +58,15 @@ class FakeIO : public FTPConnectionIO {
     net_->data_open = false;
   }
   bool IsDataOpen() const override { return net_->data_open; }
+  FTPDataResult ReadData(void*, std::size_t, std::size_t& got, net::StreamError&) override {
+    got = 0;
+    return FTPDataResult::kWouldBlock;
+  }
+  FTPDataResult WriteData(const void*, std::size_t size, std::size_t& written, net::StreamError&) override {
+    written = size;
+    return FTPDataResult::kOk;
+  }
+  void FinishDataWrites() override {}
 
  private:
   std::shared_ptr<FakeNetwork> net_;
