@@ -552,7 +552,8 @@ FTPDataResult FTPConnectionReadData(FTPConnectionParam& c, void* out, std::size_
   return result;
 }
 
-FTPDataResult FTPConnectionWriteData(FTPConnectionParam& c, const void* data, std::size_t size, std::size_t& written) {
+FTPDataResult FTPConnectionWriteData(FTPConnectionParam& c, const void* data, std::size_t size,
+                                     std::size_t& written) {
   written = 0;
   net::StreamError error;
   const FTPDataResult result = c.io->WriteData(data, size, written, error);
@@ -560,7 +561,9 @@ FTPDataResult FTPConnectionWriteData(FTPConnectionParam& c, const void* data, st
   return result;
 }
 
-void FTPConnectionFinishDataWrites(FTPConnectionParam& c) { c.io->FinishDataWrites(); }
+void FTPConnectionFinishDataWrites(FTPConnectionParam& c) {
+  c.io->FinishDataWrites();
+}
 
 void FTPConnectionDataEventReceived(FTPConnectionParam& c, FTPDataEvent event, net::StreamError error) {
   if (event == FTPDataEvent::kError) c.error = error;

@@ -249,7 +249,8 @@ void FTPConnectionCloseDataConnection(FTPConnectionParam& connection);
 bool FTPConnectionBeginTransfer(FTPConnectionParam& connection);
 
 // The data connection's bytes (errors go to the record's error).
-FTPDataResult FTPConnectionReadData(FTPConnectionParam& connection, void* out, std::size_t size, std::size_t& got);
+FTPDataResult FTPConnectionReadData(FTPConnectionParam& connection, void* out, std::size_t size,
+                                    std::size_t& got);
 FTPDataResult FTPConnectionWriteData(FTPConnectionParam& connection, const void* data, std::size_t size,
                                      std::size_t& written);
 void FTPConnectionFinishDataWrites(FTPConnectionParam& connection);
@@ -262,7 +263,8 @@ void FTPConnectionControlTlsDone(FTPConnectionParam& connection, net::StreamErro
 void FTPConnectionDataOpened(FTPConnectionParam& connection);
 void FTPConnectionDataFailed(FTPConnectionParam& connection, net::StreamError error);
 // After the data connection opened: bytes, room, end or failure (error set when failed).
-void FTPConnectionDataEventReceived(FTPConnectionParam& connection, FTPDataEvent event, net::StreamError error = {});
+void FTPConnectionDataEventReceived(FTPConnectionParam& connection, FTPDataEvent event,
+                                    net::StreamError error = {});
 
 // The modification date and the rest of the facts of one listing line (a STAT reply's
 // or a LIST line); bytes used as ParseFTPResourceListing counts them.

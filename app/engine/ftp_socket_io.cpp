@@ -36,14 +36,18 @@ struct Link {
   bool raw_ended = false;  // the socket gave its end
   bool ended = false;      // the reader saw the end
   bool failed = false;
-  bool finishing = false;  // shut the sending side once `out` is empty
+  bool finishing = false;    // shut the sending side once `out` is empty
+  bool writes_done = false;  // shut: waiting for the server to close its side
   bool want_write = false;
 };
 
 class FTPSocketIO final : public FTPConnectionIO {
  public:
   FTPSocketIO(std::string host, int port, FTPSocketOptions options)
-      : loop_(runtime::RunLoop::Current()), host_(std::move(host)), port_(port), options_(std::move(options)) {}
+      : loop_(runtime::RunLoop::Current()),
+        host_(std::move(host)),
+        port_(port),
+        options_(std::move(options)) {}
 
   ~FTPSocketIO() override {
     *alive_ = false;
@@ -89,7 +93,9 @@ class FTPSocketIO final : public FTPConnectionIO {
     return Flush(control_, /*is_control=*/true);
   }
 
-  bool IsControlUsable() const override { return control_.fd.valid() && !control_.failed && !control_.raw_ended; }
+  bool IsControlUsable() const override {
+    return control_.fd.valid() && !control_.failed && !control_.raw_ended;
+  }
 
   void StartControlTls() override {
     control_.tls = net::TlsSession::CreateClient(Context(), host_, Trust());
@@ -134,8 +140,8 @@ class FTPSocketIO final : public FTPConnectionIO {
       Later([this, error] { FTPConnectionDataFailed(*connection_, net::PosixError(error)); });
       return;
     }
-    data_.watch =
-        loop_->AddWatch(data_.fd.get(), runtime::kWritable, [this](unsigned readiness) { OnDataReady(readiness); });
+    data_.watch = loop_->AddWatch(data_.fd.get(), runtime::kWritable,
+                                  [this](unsigned readiness) { OnDataReady(readiness); });
   }
 
   net::StreamError ListenForData(bool protect, FTPEndpoint& local) override {
@@ -151,7 +157,8 @@ class FTPSocketIO final : public FTPConnectionIO {
     address.sin_port = 0;
     runtime::UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid()) return net::PosixError(errno);
-    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd.get(), 1) != 0 ||
+    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd.get(), 1) != 0 ||
         getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
       return net::PosixError(errno);
     }
@@ -173,6 +180,7 @@ class FTPSocketIO final : public FTPConnectionIO {
     got = 0;
     if (!data_.open || data_.failed) return FTPDataResult::kError;
     if (data_.ended) return FTPDataResult::kEnd;
+    if (data_.handshaking) return FTPDataResult::kWouldBlock;
     if (data_.tls) {
       const net::TlsResult result = data_.tls->Read(out, size, got);
       data_.out += data_.tls->TakeAllOutgoing();
@@ -213,7 +221,7 @@ class FTPSocketIO final : public FTPConnectionIO {
   FTPDataResult WriteData(const void* bytes, std::size_t size, std::size_t& written,
                           net::StreamError& error) override {
     written = 0;
-    if (!data_.open || data_.failed || data_.finishing) {
+    if (!data_.open || data_.failed || data_.finishing || data_.writes_done) {
       error = net::PosixError(EPIPE);
       return FTPDataResult::kError;
     }
@@ -221,7 +229,7 @@ class FTPSocketIO final : public FTPConnectionIO {
       error = data_error_;
       return FTPDataResult::kError;
     }
-    if (data_.out.size() >= kMaxQueuedOutput) {
+    if (data_.out.size() >= kMaxQueuedOutput || data_.handshaking) {
       WantWrite(data_);
       return FTPDataResult::kWouldBlock;
     }
@@ -244,7 +252,7 @@ class FTPSocketIO final : public FTPConnectionIO {
   }
 
   void FinishDataWrites() override {
-    if (!data_.open || data_.finishing) return;
+    if (!data_.open || data_.finishing || data_.writes_done) return;
     if (data_.tls) {
       data_.tls->Close();
       data_.out += data_.tls->TakeAllOutgoing();
@@ -279,7 +287,8 @@ class FTPSocketIO final : public FTPConnectionIO {
       error = errno;
       return false;
     }
-    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
+    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS) {
       error = errno;
       return false;
     }
@@ -322,11 +331,13 @@ class FTPSocketIO final : public FTPConnectionIO {
       shutdown(link.fd.get(), SHUT_WR);
       link.finishing = false;
       link.want_write = false;
-      // Everything went out: tell the writer (from the loop, never from inside its call).
-      Later([this] { FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kEnd); });
+      // The writer hears of the end once the server has closed its side too: closing
+      // with bytes of the server's still unread (TLS session tickets, a close notice)
+      // would reset the connection, and servers take a reset upload for a failed one.
+      link.writes_done = true;
     }
     if (link.watch && !link.connecting) {
-      const bool writable = !link.out.empty() || link.want_write;
+      const bool writable = !link.out.empty() || (link.want_write && !link.handshaking);
       link.watch->SetInterest(runtime::kReadable | (writable ? runtime::kWritable : 0u));
     }
     return true;
@@ -453,63 +464,84 @@ class FTPSocketIO final : public FTPConnectionIO {
     if (!accepted.valid()) return;  // a spurious wake-up or a client that gave up: keep listening
     DropListener();
     data_.fd = std::move(accepted);
-    data_.watch =
-        loop_->AddWatch(data_.fd.get(), runtime::kReadable, [this](unsigned readiness) { OnDataReady(readiness); });
+    data_.watch = loop_->AddWatch(data_.fd.get(), runtime::kReadable,
+                                  [this](unsigned readiness) { OnDataReady(readiness); });
     BeginDataSession();
   }
 
-  // The TCP connection is there: protect it, or tell the client at once.
+  // The TCP connection is there. The client hears of it at once, so that the transfer
+  // command goes out: servers start their side of a protected connection's handshake
+  // only once they have that command. The handshake runs meanwhile; reads and writes
+  // wait for it.
   void BeginDataSession() {
+    auto alive = alive_;
     data_.connecting = false;
-    if (!data_protect_ || !control_.tls) {
-      data_.open = true;
-      data_.watch->SetInterest(runtime::kReadable);
-      FTPConnectionDataOpened(*connection_);
-      return;
+    data_.open = true;
+    data_.watch->SetInterest(runtime::kReadable);
+    if (data_protect_ && control_.tls) {
+      data_.tls = net::TlsSession::CreateClient(Context(), host_, Trust());
+      data_.tls->ResumeSessionOf(*control_.tls);
+      data_.handshaking = true;
+      data_.deadline = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
+                                              [this](runtime::Timer&) {
+                                                if (!data_.handshaking) return;
+                                                FailData(kTimedOut);
+                                              });
+      loop_->AddTimer(data_.deadline);
     }
-    data_.tls = net::TlsSession::CreateClient(Context(), host_, Trust());
-    data_.tls->ResumeSessionOf(*control_.tls);
-    data_.handshaking = true;
-    data_.deadline = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
-                                            [this](runtime::Timer&) {
-                                              if (!data_.handshaking) return;
-                                              data_.handshaking = false;
-                                              data_.failed = true;
-                                              FTPConnectionDataFailed(*connection_, kTimedOut);
-                                            });
-    loop_->AddTimer(data_.deadline);
+    FTPConnectionDataOpened(*connection_);
+    if (!*alive || !data_.handshaking) return;
     StepDataHandshake();
   }
 
+  // After an upload: reads and drops what the server still sends, until it closes.
+  void DrainAfterWrites() {
+    char buffer[kReadChunk];
+    const ssize_t n = read(data_.fd.get(), buffer, sizeof buffer);
+    if (n > 0) return;  // TLS records after our close notice: nothing the writer needs
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    data_.writes_done = false;
+    data_.ended = true;
+    data_.watch->SetInterest(0);
+    FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kEnd);
+  }
+
+  void FailData(net::StreamError error) {
+    data_.handshaking = false;
+    data_.failed = true;
+    if (data_.deadline) loop_->RemoveTimer(data_.deadline);
+    data_.deadline.reset();
+    if (data_.watch) data_.watch->SetInterest(0);
+    FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kError, error);
+  }
+
   void StepDataHandshake() {
+    auto alive = alive_;
     const net::TlsResult result = data_.tls->Handshake();
     data_.out += data_.tls->TakeAllOutgoing();
     Flush(data_, false);
     if (result == net::TlsResult::kWouldBlock) {
-      if (data_.raw_ended) FailDataEndedInHandshake();
+      // The server closed the connection inside the handshake (it refused our session).
+      if (data_.raw_ended) FailData({net::ErrorDomain::kSsl, net::tls_code::kClosedAbort});
+      return;
+    }
+    if (result != net::TlsResult::kOk) {
+      net::StreamError error = data_.tls->Error();
+      if (!error) error = {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort};
+      FailData(error);
       return;
     }
     data_.handshaking = false;
     if (data_.deadline) loop_->RemoveTimer(data_.deadline);
     data_.deadline.reset();
-    if (result == net::TlsResult::kOk) {
-      data_.open = true;
-      FTPConnectionDataOpened(*connection_);
-      return;
+    if (data_.want_write) {
+      data_.want_write = false;
+      Flush(data_, false);
+      FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kCanWrite);
+      if (!*alive) return;
     }
-    net::StreamError error = data_.tls->Error();
-    if (!error) error = {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort};
-    data_.failed = true;
-    FTPConnectionDataFailed(*connection_, error);
-  }
-
-  // The server closed the data connection in the middle of its handshake (it refused
-  // our session, for one).
-  void FailDataEndedInHandshake() {
-    data_.handshaking = false;
-    data_.failed = true;
-    if (data_.watch) data_.watch->SetInterest(0);
-    FTPConnectionDataFailed(*connection_, {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort});
+    // Bytes may have come with the end of the handshake.
+    FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kHasBytes);
   }
 
   void OnDataReady(unsigned readiness) {
@@ -523,6 +555,10 @@ class FTPSocketIO final : public FTPConnectionIO {
         return;
       }
       BeginDataSession();
+      return;
+    }
+    if (data_.writes_done && (readiness & (runtime::kReadable | runtime::kHangup))) {
+      DrainAfterWrites();
       return;
     }
     if (data_.tls && (readiness & (runtime::kReadable | runtime::kHangup)) && !data_.raw_ended) {
@@ -560,7 +596,7 @@ class FTPSocketIO final : public FTPConnectionIO {
         FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kError, data_error_);
         return;
       }
-      if (data_.out.empty() && data_.want_write && data_.open) {
+      if (data_.out.empty() && data_.want_write && data_.open && !data_.handshaking) {
         data_.want_write = false;
         Flush(data_, false);  // drops the write interest
         FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kCanWrite);
@@ -599,8 +635,8 @@ std::unique_ptr<FTPConnectionParam> FTPConnectionCreate(const values::Url& url, 
   FTPSocketOptions options;
   options.trusted_roots = CopyAcceptedCertificates(url);
   const bool passive = net::ProxySettingsSource::Shared().Current().ftp_passive;
-  return FTPConnectionCreate(url, std::move(user), std::move(password), CreateFTPSocketIO(url, std::move(options)),
-                             passive, error);
+  return FTPConnectionCreate(url, std::move(user), std::move(password),
+                             CreateFTPSocketIO(url, std::move(options)), passive, error);
 }
 
 }  // namespace engine

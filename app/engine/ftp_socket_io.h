@@ -43,6 +43,7 @@ std::unique_ptr<FTPConnectionIO> CreateFTPSocketIO(const values::Url& url, FTPSo
 // A connection on real sockets as the rest of the program makes them: the system's FTP
 // passive setting decides the first data mode, the host's accepted certificate is trusted.
 std::unique_ptr<FTPConnectionParam> FTPConnectionCreate(const values::Url& url, std::string user,
-                                                        std::string password, net::StreamError* error = nullptr);
+                                                        std::string password,
+                                                        net::StreamError* error = nullptr);
 
 }  // namespace engine

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,10 @@ struct RestartCase {
   std::int64_t offset_after;
 };
 
+void PrintTo(const RestartCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
 class RestartTest : public ::testing::TestWithParam<RestartCase> {};
 
 TEST_P(RestartTest, RestKeptOnlyWhenAccepted) {
@@ -248,6 +253,10 @@ struct CwdCase {
   std::string cwd;
   std::string retr;  // after the CWD succeeded
 };
+
+void PrintTo(const CwdCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class ChangeDirectoryTest : public ::testing::TestWithParam<CwdCase> {};
 

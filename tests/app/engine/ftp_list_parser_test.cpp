@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ struct LineCase {
   int time_type;
   std::int64_t time;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class ListLineTest : public ::testing::TestWithParam<LineCase> {};
 
@@ -157,6 +162,10 @@ struct YearCase {
   std::string date;
   std::int64_t expected;
 };
+
+void PrintTo(const YearCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class YearGuessTest : public ::testing::TestWithParam<YearCase> {};
 

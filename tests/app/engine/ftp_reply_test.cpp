@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace engine {
@@ -16,6 +17,10 @@ struct SplitCase {
   std::string text;
   std::string left;  // what stays in the buffer
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class SplitRepliesTest : public ::testing::TestWithParam<SplitCase> {};
 
