@@ -4,42 +4,35 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "app/engine/accepted_certificates.h"
+#include "platform/net/listening_socket.h"
 #include "platform/net/proxy_settings.h"
-#include "platform/net/tls_session.h"
+#include "platform/net/tcp_stream.h"
+#include "platform/net/tls_stream.h"
 #include "platform/runtime/run_loop.h"
-#include "platform/runtime/unique_fd.h"
 
 namespace engine {
 namespace {
 
 constexpr std::size_t kReadChunk = 8192;
-// Upload bytes queued beyond this make writes wait for the socket.
-constexpr std::size_t kMaxQueuedOutput = 256 * 1024;
 constexpr net::StreamError kTimedOut{net::ErrorDomain::kPosix, net::posix_code::kTimedOut};
+constexpr net::StreamError kBrokenPipe{net::ErrorDomain::kPosix, net::posix_code::kBrokenPipe};
 
-// One TCP connection, maybe with TLS on it.
-struct Link {
-  runtime::UniqueFd fd;
-  std::shared_ptr<runtime::DescriptorWatch> watch;
-  std::string out;  // bytes for the socket (TLS records once TLS runs)
-  std::unique_ptr<net::TlsSession> tls;
-  std::shared_ptr<runtime::Timer> deadline;
-  bool connecting = false;
-  bool handshaking = false;
-  bool open = false;       // connected (and, with TLS on a data link, handshaken)
-  bool raw_ended = false;  // the socket gave its end
-  bool ended = false;      // the reader saw the end
-  bool failed = false;
-  bool finishing = false;    // shut the sending side once `out` is empty
-  bool writes_done = false;  // shut: waiting for the server to close its side
-  bool want_write = false;
-};
+// IPv4 addresses only: active mode announces the control connection's address in a form
+// ("EPRT |1|...", "PORT h1,h2,h3,h4,...") that holds IPv4 alone.
+int ResolveIpv4(const std::string& host, int port, std::vector<net::SocketAddress>& out) {
+  std::vector<net::SocketAddress> all;
+  const int rc = net::TcpStream::ResolveWithSystem(host, port, all);
+  if (rc != 0) return rc;
+  for (auto& a : all) {
+    if (a.Family() == AF_INET) out.push_back(a);
+  }
+  return out.empty() ? EAI_NONAME : 0;
+}
 
 class FTPSocketIO final : public FTPConnectionIO {
  public:
@@ -51,227 +44,169 @@ class FTPSocketIO final : public FTPConnectionIO {
 
   ~FTPSocketIO() override {
     *alive_ = false;
-    Drop(data_);
-    DropListener();
-    Drop(control_);
+    CloseData();
+    DropControl();
   }
 
   void Attach(FTPConnectionParam& connection) override { connection_ = &connection; }
 
+  // ---- control connection
+
   void OpenControl() override {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;  // active mode announces an IPv4 address; the client is IPv4 only
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int gai = getaddrinfo(host_.c_str(), std::to_string(port_).c_str(), &hints, &found);
-    if (gai != 0 || !found) {
-      const net::StreamError error = net::NameLookupError(gai, errno);
-      Later([this, error] { FTPConnectionControlFailed(*connection_, error); });
-      return;
-    }
-    sockaddr_in address{};
-    std::memcpy(&address, found->ai_addr, sizeof address);
-    freeaddrinfo(found);
-    int error = 0;
-    if (!Connect(control_, address, error)) {
-      Later([this, error] { FTPConnectionControlFailed(*connection_, net::PosixError(error)); });
-      return;
-    }
-    control_.watch = loop_->AddWatch(control_.fd.get(), runtime::kWritable,
-                                     [this](unsigned readiness) { OnControlReady(readiness); });
+    control_tcp_ = net::TcpStream::Connect(host_, port_, ResolveIpv4);
+    control_ = control_tcp_.get();
+    control_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnControlEvent(e); });
+    control_->Open(loop_);
   }
 
   bool WriteControl(std::string_view bytes) override {
     if (!IsControlUsable()) return false;
-    if (control_.tls && !control_.handshaking) {
-      std::size_t written = 0;
-      if (control_.tls->Write(bytes.data(), bytes.size(), written) == net::TlsResult::kError) return false;
-      control_.out += control_.tls->TakeAllOutgoing();
-    } else {
-      control_.out.append(bytes);
-    }
-    return Flush(control_, /*is_control=*/true);
+    control_out_.append(bytes);
+    return FlushControl();
   }
 
   bool IsControlUsable() const override {
-    return control_.fd.valid() && !control_.failed && !control_.raw_ended;
+    if (!control_ || control_failed_ || control_ended_) return false;
+    const net::StreamStatus status = control_->Status();
+    return status != net::StreamStatus::kClosed && status != net::StreamStatus::kError &&
+           status != net::StreamStatus::kAtEnd;
   }
 
   void StartControlTls() override {
-    control_.tls = net::TlsSession::CreateClient(Context(), host_, Trust());
-    control_.handshaking = true;
-    control_.deadline = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
+    control_tls_ = net::TlsStream::CreateClient(std::move(control_tcp_), host_, Trust());
+    control_ = control_tls_.get();
+    control_handshaking_ = true;
+    control_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnControlEvent(e); });
+    control_deadline_ = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
                                                [this](runtime::Timer&) {
-                                                 if (!control_.handshaking) return;
-                                                 control_.handshaking = false;
-                                                 control_.failed = true;
+                                                 if (!control_handshaking_) return;
+                                                 control_handshaking_ = false;
+                                                 control_failed_ = true;
                                                  FTPConnectionControlTlsDone(*connection_, kTimedOut);
                                                });
-    loop_->AddTimer(control_.deadline);
-    // The first step only writes the client's hello; its outcome is told from the loop.
-    Later([this] { StepControlHandshake(); });
+    loop_->AddTimer(control_deadline_);
+    control_->Open(loop_);
   }
 
   void CloseControl() override {
-    if (control_.tls && control_.open && !control_.handshaking) {
-      control_.tls->Close();
-      control_.out += control_.tls->TakeAllOutgoing();
-    }
-    if (control_.fd.valid() && !control_.out.empty()) {
-      // Best effort: QUIT and the TLS close notice, if the socket takes them now.
-      (void)send(control_.fd.get(), control_.out.data(), control_.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    }
-    Drop(control_);
+    // QUIT, if the socket takes it now; the TLS stream adds its close notice.
+    if (control_ && !control_out_.empty()) FlushControl();
+    DropControl();
   }
 
+  // ---- data connection
+
   void ConnectData(std::uint16_t port, bool protect) override {
-    Drop(data_);
+    CloseData();
     data_protect_ = protect;
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    if (getpeername(control_.fd.get(), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
-      const int error = errno;
-      Later([this, error] { FTPConnectionDataFailed(*connection_, net::PosixError(error)); });
+    const auto peer = ControlCarrier() ? ControlCarrier()->PeerAddress() : std::nullopt;
+    if (!peer) {
+      Later([this] {
+        FTPConnectionDataFailed(*connection_, {net::ErrorDomain::kPosix, net::posix_code::kNotConnected});
+      });
       return;
     }
-    peer.sin_port = htons(port);
-    int error = 0;
-    if (!Connect(data_, peer, error)) {
-      Later([this, error] { FTPConnectionDataFailed(*connection_, net::PosixError(error)); });
-      return;
-    }
-    data_.watch = loop_->AddWatch(data_.fd.get(), runtime::kWritable,
-                                  [this](unsigned readiness) { OnDataReady(readiness); });
+    // The control connection's peer, whatever address the server named.
+    data_tcp_ = net::TcpStream::Connect(peer->Host(), port);
+    data_ = data_tcp_.get();
+    data_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnDataEvent(e); });
+    data_->Open(loop_);
   }
 
   net::StreamError ListenForData(bool protect, FTPEndpoint& local) override {
-    Drop(data_);
-    DropListener();
+    CloseData();
     data_protect_ = protect;
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (getsockname(control_.fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      return net::PosixError(errno);
-    }
-    // Listening on the control connection's own address only: no wider than needed.
-    address.sin_port = 0;
-    runtime::UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.valid()) return net::PosixError(errno);
-    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd.get(), 1) != 0 ||
-        getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      return net::PosixError(errno);
-    }
-    std::memcpy(local.address, &address.sin_addr.s_addr, 4);
-    local.port = ntohs(address.sin_port);
-    listener_ = std::move(fd);
-    listener_watch_ = loop_->AddWatch(listener_.get(), runtime::kReadable, [this](unsigned) { OnAccept(); });
+    const auto address = ControlCarrier() ? ControlCarrier()->LocalAddress() : std::nullopt;
+    if (!address || address->Family() != AF_INET)
+      return {net::ErrorDomain::kPosix, net::posix_code::kNotConnected};
+    net::StreamError error;
+    // On the control connection's own address only: no wider than the server needs.
+    listener_ = net::ListeningSocket::Listen(
+        address->Host(), 0,
+        [this](std::unique_ptr<net::TcpStream> accepted) { OnAccept(std::move(accepted)); }, loop_, &error);
+    if (!listener_)
+      return error ? error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kAddressInUse};
+    const auto* in = reinterpret_cast<const sockaddr_in*>(&address->storage);
+    std::memcpy(local.address, &in->sin_addr.s_addr, 4);
+    local.port = static_cast<std::uint16_t>(listener_->Port());
     return {};
   }
 
   void CloseData() override {
-    Drop(data_);
-    DropListener();
+    if (listener_) listener_->Close();
+    retired_listener_ = std::move(listener_);  // may be inside its own callback: dropped later
+    if (data_) data_->Close();
+    if (data_deadline_) loop_->RemoveTimer(data_deadline_);
+    data_deadline_.reset();
+    data_tls_.reset();
+    data_tcp_.reset();
+    data_ = nullptr;
+    data_open_ = data_handshaking_ = data_ended_ = data_failed_ = false;
+    finishing_ = wrote_ = write_acknowledged_ = writes_done_ = false;
   }
 
-  bool IsDataOpen() const override { return data_.open && !data_.ended && !data_.failed; }
+  bool IsDataOpen() const override { return data_ && data_open_ && !data_ended_ && !data_failed_; }
 
   FTPDataResult ReadData(void* out, std::size_t size, std::size_t& got, net::StreamError& error) override {
     got = 0;
-    if (!data_.open || data_.failed) return FTPDataResult::kError;
-    if (data_.ended) return FTPDataResult::kEnd;
-    if (data_.handshaking) return FTPDataResult::kWouldBlock;
-    if (data_.tls) {
-      const net::TlsResult result = data_.tls->Read(out, size, got);
-      data_.out += data_.tls->TakeAllOutgoing();
-      Flush(data_, false);
-      switch (result) {
-        case net::TlsResult::kOk:
-          return FTPDataResult::kOk;
-        case net::TlsResult::kWouldBlock:
-          if (!data_.raw_ended) return FTPDataResult::kWouldBlock;
-          // Servers often end the data without a TLS close notice: the end of the
-          // socket is the end of the file (the 226 on the control connection confirms it).
-          data_.ended = true;
-          return FTPDataResult::kEnd;
-        case net::TlsResult::kClosed:
-          data_.ended = true;
-          return FTPDataResult::kEnd;
-        case net::TlsResult::kError:
-          error = data_.tls->Error();
-          data_.failed = true;
-          return FTPDataResult::kError;
-      }
-    }
-    const ssize_t n = read(data_.fd.get(), out, size);
+    if (!data_ || data_failed_) return FTPDataResult::kError;
+    if (data_ended_) return FTPDataResult::kEnd;
+    if (data_handshaking_) return FTPDataResult::kWouldBlock;
+    const std::ptrdiff_t n = data_->Read(out, size);
     if (n > 0) {
       got = static_cast<std::size_t>(n);
       return FTPDataResult::kOk;
     }
-    if (n == 0) {
-      data_.ended = true;
+    if (n == net::kStreamWouldBlock) return FTPDataResult::kWouldBlock;
+    if (n == net::kStreamAtEnd) {
+      data_ended_ = true;
       return FTPDataResult::kEnd;
     }
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return FTPDataResult::kWouldBlock;
-    error = net::PosixError(errno);
-    data_.failed = true;
+    data_failed_ = true;
+    error = data_->Error();
     return FTPDataResult::kError;
   }
 
   FTPDataResult WriteData(const void* bytes, std::size_t size, std::size_t& written,
                           net::StreamError& error) override {
     written = 0;
-    if (!data_.open || data_.failed || data_.finishing || data_.writes_done) {
-      error = net::PosixError(EPIPE);
+    if (!data_ || data_failed_ || finishing_ || writes_done_) {
+      error = data_ && data_->Error() ? data_->Error() : kBrokenPipe;
       return FTPDataResult::kError;
     }
-    if (!Flush(data_, false)) {
-      error = data_error_;
-      return FTPDataResult::kError;
+    // Before the handshake the TLS stream takes nothing; its kEventCanAcceptBytes follows.
+    const std::ptrdiff_t n = data_->Write(bytes, size);
+    if (n > 0) {
+      written = static_cast<std::size_t>(n);
+      wrote_ = true;
+      write_acknowledged_ = false;
+      return FTPDataResult::kOk;
     }
-    if (data_.out.size() >= kMaxQueuedOutput || data_.handshaking) {
-      WantWrite(data_);
-      return FTPDataResult::kWouldBlock;
-    }
-    if (data_.tls) {
-      if (data_.tls->Write(bytes, size, written) == net::TlsResult::kError) {
-        error = data_.tls->Error();
-        data_.failed = true;
-        return FTPDataResult::kError;
-      }
-      data_.out += data_.tls->TakeAllOutgoing();
-    } else {
-      data_.out.append(static_cast<const char*>(bytes), size);
-      written = size;
-    }
-    if (!Flush(data_, false)) {
-      error = data_error_;
-      return FTPDataResult::kError;
-    }
-    return written > 0 ? FTPDataResult::kOk : FTPDataResult::kWouldBlock;
+    if (n == net::kStreamWouldBlock) return FTPDataResult::kWouldBlock;
+    data_failed_ = true;
+    error = data_->Error();
+    return FTPDataResult::kError;
   }
 
   void FinishDataWrites() override {
-    if (!data_.open || data_.finishing || data_.writes_done) return;
-    if (data_.tls) {
-      data_.tls->Close();
-      data_.out += data_.tls->TakeAllOutgoing();
-    }
-    data_.finishing = true;
-    Flush(data_, false);
+    if (!data_ || finishing_ || writes_done_) return;
+    finishing_ = true;
+    // A TLS stream keeps what the socket has not taken yet; its next "can accept" says
+    // that all of it went out. Plain TCP hands every counted byte to the kernel at once.
+    if (!data_tls_ || !wrote_ || write_acknowledged_) Later([this] { EndWrites(); });
   }
 
  private:
-  static std::shared_ptr<net::TlsContext> Context() {
-    static const std::shared_ptr<net::TlsContext> context = net::TlsContext::Client();
-    return context;
-  }
-
   net::TlsTrust Trust() const {
     net::TlsTrust trust;
     trust.use_system_roots = options_.use_system_roots;
     trust.trusted_roots = options_.trusted_roots;
     return trust;
+  }
+
+  net::TcpStream* ControlCarrier() const {
+    if (control_tls_) return &control_tls_->Carrier();
+    return control_tcp_.get();
   }
 
   // Runs `work` from the loop, unless the IO is gone by then.
@@ -281,326 +216,191 @@ class FTPSocketIO final : public FTPConnectionIO {
     });
   }
 
-  static bool Connect(Link& link, const sockaddr_in& address, int& error) {
-    runtime::UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.valid()) {
-      error = errno;
-      return false;
-    }
-    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-        errno != EINPROGRESS) {
-      error = errno;
-      return false;
-    }
-    link.fd = std::move(fd);
-    link.connecting = true;
-    return true;
+  void DropControl() {
+    if (control_deadline_) loop_->RemoveTimer(control_deadline_);
+    control_deadline_.reset();
+    if (control_) control_->Close();
+    control_tls_.reset();
+    control_tcp_.reset();
+    control_ = nullptr;
   }
 
-  void Drop(Link& link) {
-    if (link.watch) loop_->RemoveWatch(link.watch);
-    if (link.deadline) loop_->RemoveTimer(link.deadline);
-    link = Link{};
-  }
-
-  void DropListener() {
-    if (listener_watch_) loop_->RemoveWatch(listener_watch_);
-    listener_watch_.reset();
-    listener_.Reset();
-  }
-
-  void WantWrite(Link& link) {
-    link.want_write = true;
-    if (link.watch) link.watch->SetInterest(runtime::kReadable | runtime::kWritable);
-  }
-
-  // Writes what the socket takes. False after a write error (recorded on the link).
-  bool Flush(Link& link, bool is_control) {
-    while (!link.out.empty() && link.fd.valid() && !link.connecting) {
-      const ssize_t n = send(link.fd.get(), link.out.data(), link.out.size(), MSG_NOSIGNAL);
+  bool FlushControl() {
+    while (!control_out_.empty() && !control_handshaking_) {
+      const std::ptrdiff_t n = control_->Write(control_out_.data(), control_out_.size());
       if (n > 0) {
-        link.out.erase(0, static_cast<std::size_t>(n));
+        control_out_.erase(0, static_cast<std::size_t>(n));
         continue;
       }
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) break;
-      link.failed = true;
-      if (!is_control) data_error_ = net::PosixError(errno);
+      if (n == net::kStreamWouldBlock) break;  // the rest goes on kEventCanAcceptBytes
+      control_failed_ = true;
       return false;
-    }
-    if (link.finishing && link.out.empty() && link.fd.valid() && !link.connecting) {
-      shutdown(link.fd.get(), SHUT_WR);
-      link.finishing = false;
-      link.want_write = false;
-      // The writer hears of the end once the server has closed its side too: closing
-      // with bytes of the server's still unread (TLS session tickets, a close notice)
-      // would reset the connection, and servers take a reset upload for a failed one.
-      link.writes_done = true;
-    }
-    if (link.watch && !link.connecting) {
-      const bool writable = !link.out.empty() || (link.want_write && !link.handshaking);
-      link.watch->SetInterest(runtime::kReadable | (writable ? runtime::kWritable : 0u));
     }
     return true;
   }
 
-  static int SocketError(int fd) {
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-    return error;
-  }
-
-  void OnControlReady(unsigned readiness) {
+  void OnControlEvent(net::StreamEvent event) {
     auto alive = alive_;
-    if (control_.connecting) {
-      const int error = SocketError(control_.fd.get());
-      if (error != 0) {
-        control_.failed = true;
-        control_.watch->SetInterest(0);
-        FTPConnectionControlFailed(*connection_, net::PosixError(error));
-        return;
-      }
-      control_.connecting = false;
-      control_.open = true;
-      Flush(control_, true);
-      return;
-    }
-    if (readiness & (runtime::kReadable | runtime::kHangup)) {
-      char buffer[kReadChunk];
-      const ssize_t n = read(control_.fd.get(), buffer, sizeof buffer);
-      if (n > 0) {
-        if (control_.tls) {
-          control_.tls->PutIncoming(buffer, static_cast<std::size_t>(n));
-          if (control_.handshaking) {
-            StepControlHandshake();
-          } else {
-            DrainControlTls();
-          }
-        } else {
-          FTPConnectionControlReceived(*connection_, std::string_view(buffer, static_cast<std::size_t>(n)));
+    switch (event) {
+      case net::kEventOpenCompleted:
+        if (control_handshaking_) {
+          control_handshaking_ = false;
+          if (control_deadline_) loop_->RemoveTimer(control_deadline_);
+          control_deadline_.reset();
+          FTPConnectionControlTlsDone(*connection_, {});
+          return;
         }
+        FlushControl();
+        return;
+      case net::kEventHasBytes: {
+        char buffer[kReadChunk];
+        const std::ptrdiff_t n = control_->Read(buffer, sizeof buffer);
+        if (n > 0)
+          FTPConnectionControlReceived(*connection_, std::string_view(buffer, static_cast<std::size_t>(n)));
         return;
       }
-      if (n == 0) {
-        control_.raw_ended = true;
-        control_.watch->SetInterest(0);
-        if (control_.handshaking) {
-          control_.handshaking = false;
+      case net::kEventCanAcceptBytes:
+        if (!FlushControl())
+          FTPConnectionControlFailed(*connection_, control_->Error() ? control_->Error() : kBrokenPipe);
+        return;
+      case net::kEventEnd:
+        control_ended_ = true;
+        if (control_handshaking_) {
+          control_handshaking_ = false;
           FTPConnectionControlTlsDone(*connection_, {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort});
           return;
         }
-        if (control_.tls) {
-          control_.tls->IncomingEnded();
-          DrainControlTls();
-          if (!*alive) return;
+        FTPConnectionControlEnded(*connection_);
+        return;
+      case net::kEventError:
+        control_failed_ = true;
+        if (control_handshaking_) {
+          control_handshaking_ = false;
+          if (control_deadline_) loop_->RemoveTimer(control_deadline_);
+          control_deadline_.reset();
+          FTPConnectionControlTlsDone(*connection_, control_->Error());
+          return;
         }
-        FTPConnectionControlEnded(*connection_);
+        FTPConnectionControlFailed(*connection_, control_->Error());
         return;
-      }
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        control_.failed = true;
-        control_.watch->SetInterest(0);
-        FTPConnectionControlFailed(*connection_, net::PosixError(errno));
+      default:
         return;
-      }
-    }
-    if (readiness & runtime::kWritable) {
-      if (!Flush(control_, true)) {
-        control_.watch->SetInterest(0);
-        FTPConnectionControlFailed(*connection_, net::PosixError(EPIPE));
-      }
     }
   }
 
-  void StepControlHandshake() {
-    if (!control_.handshaking) return;
-    const net::TlsResult result = control_.tls->Handshake();
-    control_.out += control_.tls->TakeAllOutgoing();
-    Flush(control_, true);
-    if (result == net::TlsResult::kWouldBlock) return;
-    control_.handshaking = false;
-    if (control_.deadline) loop_->RemoveTimer(control_.deadline);
-    control_.deadline.reset();
-    if (result == net::TlsResult::kOk) {
-      control_.open = true;
-      FTPConnectionControlTlsDone(*connection_, {});
-      return;
-    }
-    net::StreamError error = control_.tls->Error();
-    if (!error) error = {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort};
-    control_.failed = true;
-    FTPConnectionControlTlsDone(*connection_, error);
+  void OnAccept(std::unique_ptr<net::TcpStream> accepted) {
+    if (data_) return;  // one data connection per transfer
+    if (listener_) listener_->Close();
+    data_tcp_ = std::move(accepted);
+    data_ = data_tcp_.get();
+    data_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnDataEvent(e); });
+    data_->Open(loop_);
   }
 
-  void DrainControlTls() {
+  // The TCP connection is up. The client hears of it at once so that the transfer command
+  // goes out: servers start their side of a protected connection's handshake only once
+  // they have that command. The handshake runs meanwhile; reads and writes wait for it.
+  void OnDataConnected() {
     auto alive = alive_;
-    char buffer[kReadChunk];
-    while (true) {
-      std::size_t got = 0;
-      const net::TlsResult result = control_.tls->Read(buffer, sizeof buffer, got);
-      control_.out += control_.tls->TakeAllOutgoing();
-      if (result == net::TlsResult::kOk) {
-        FTPConnectionControlReceived(*connection_, std::string_view(buffer, got));
-        if (!*alive) return;
-        continue;
-      }
-      if (result == net::TlsResult::kWouldBlock) {
-        Flush(control_, true);
-        return;
-      }
-      if (result == net::TlsResult::kClosed) {
-        control_.raw_ended = true;
-        FTPConnectionControlEnded(*connection_);
-        return;
-      }
-      control_.failed = true;
-      FTPConnectionControlFailed(*connection_, control_.tls->Error());
-      return;
-    }
-  }
-
-  void OnAccept() {
-    runtime::UniqueFd accepted(accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (!accepted.valid()) return;  // a spurious wake-up or a client that gave up: keep listening
-    DropListener();
-    data_.fd = std::move(accepted);
-    data_.watch = loop_->AddWatch(data_.fd.get(), runtime::kReadable,
-                                  [this](unsigned readiness) { OnDataReady(readiness); });
-    BeginDataSession();
-  }
-
-  // The TCP connection is there. The client hears of it at once, so that the transfer
-  // command goes out: servers start their side of a protected connection's handshake
-  // only once they have that command. The handshake runs meanwhile; reads and writes
-  // wait for it.
-  void BeginDataSession() {
-    auto alive = alive_;
-    data_.connecting = false;
-    data_.open = true;
-    data_.watch->SetInterest(runtime::kReadable);
-    if (data_protect_ && control_.tls) {
-      data_.tls = net::TlsSession::CreateClient(Context(), host_, Trust());
-      data_.tls->ResumeSessionOf(*control_.tls);
-      data_.handshaking = true;
-      data_.deadline = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
+    data_open_ = true;
+    if (data_protect_ && control_tls_) {
+      data_tls_ = net::TlsStream::CreateClient(std::move(data_tcp_), host_, Trust());
+      // Servers may insist that the data channel resumes the control channel's session.
+      data_tls_->ResumeSessionOf(*control_tls_);
+      data_ = data_tls_.get();
+      data_handshaking_ = true;
+      data_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnDataEvent(e); });
+      data_deadline_ = runtime::Timer::Create(options_.tls_handshake_limit, runtime::Nanoseconds(0),
                                               [this](runtime::Timer&) {
-                                                if (!data_.handshaking) return;
-                                                FailData(kTimedOut);
+                                                if (data_handshaking_) FailData(kTimedOut);
                                               });
-      loop_->AddTimer(data_.deadline);
+      loop_->AddTimer(data_deadline_);
+      data_->Open(loop_);
     }
     FTPConnectionDataOpened(*connection_);
-    if (!*alive || !data_.handshaking) return;
-    StepDataHandshake();
-  }
-
-  // After an upload: reads and drops what the server still sends, until it closes.
-  void DrainAfterWrites() {
-    char buffer[kReadChunk];
-    const ssize_t n = read(data_.fd.get(), buffer, sizeof buffer);
-    if (n > 0) return;  // TLS records after our close notice: nothing the writer needs
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-    data_.writes_done = false;
-    data_.ended = true;
-    data_.watch->SetInterest(0);
-    FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kEnd);
   }
 
   void FailData(net::StreamError error) {
-    data_.handshaking = false;
-    data_.failed = true;
-    if (data_.deadline) loop_->RemoveTimer(data_.deadline);
-    data_.deadline.reset();
-    if (data_.watch) data_.watch->SetInterest(0);
+    data_handshaking_ = false;
+    data_failed_ = true;
+    if (data_deadline_) loop_->RemoveTimer(data_deadline_);
+    data_deadline_.reset();
     FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kError, error);
   }
 
-  void StepDataHandshake() {
-    auto alive = alive_;
-    const net::TlsResult result = data_.tls->Handshake();
-    data_.out += data_.tls->TakeAllOutgoing();
-    Flush(data_, false);
-    if (result == net::TlsResult::kWouldBlock) {
-      // The server closed the connection inside the handshake (it refused our session).
-      if (data_.raw_ended) FailData({net::ErrorDomain::kSsl, net::tls_code::kClosedAbort});
-      return;
+  void EndWrites() {
+    if (!data_ || !finishing_) return;
+    finishing_ = false;
+    writes_done_ = true;
+    // End our side and wait until the server closes its own, so that nothing of it is
+    // left unread: closing then would reset the connection, which servers take for a
+    // failed upload.
+    if (data_tls_) {
+      // Servers on OpenSSL 3 take an upload that ends without the TLS close notice for a
+      // cut one. The TLS stream sends that notice only when it closes the socket whole,
+      // which would throw away the server's last records, so the notice is sent here and
+      // only the sending side is shut. (To move into the TLS stream as a half-close.)
+      auto& session = const_cast<net::TlsSession&>(data_tls_->Session());
+      session.Close();
+      const std::string bye = session.TakeAllOutgoing();
+      data_tls_->Carrier().Write(bye.data(), bye.size());
+      data_tls_->Carrier().ShutdownWriting();
+    } else {
+      data_tcp_->ShutdownWriting();
     }
-    if (result != net::TlsResult::kOk) {
-      net::StreamError error = data_.tls->Error();
-      if (!error) error = {net::ErrorDomain::kSsl, net::tls_code::kClosedAbort};
-      FailData(error);
-      return;
-    }
-    data_.handshaking = false;
-    if (data_.deadline) loop_->RemoveTimer(data_.deadline);
-    data_.deadline.reset();
-    if (data_.want_write) {
-      data_.want_write = false;
-      Flush(data_, false);
-      FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kCanWrite);
-      if (!*alive) return;
-    }
-    // Bytes may have come with the end of the handshake.
-    FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kHasBytes);
   }
 
-  void OnDataReady(unsigned readiness) {
-    auto alive = alive_;
-    if (data_.connecting) {
-      const int error = SocketError(data_.fd.get());
-      if (error != 0) {
-        data_.failed = true;
-        data_.watch->SetInterest(0);
-        FTPConnectionDataFailed(*connection_, net::PosixError(error));
+  void OnDataEvent(net::StreamEvent event) {
+    switch (event) {
+      case net::kEventOpenCompleted:
+        if (data_handshaking_) {
+          data_handshaking_ = false;
+          if (data_deadline_) loop_->RemoveTimer(data_deadline_);
+          data_deadline_.reset();
+          return;  // kEventCanAcceptBytes and kEventHasBytes follow
+        }
+        OnDataConnected();
         return;
-      }
-      BeginDataSession();
-      return;
-    }
-    if (data_.writes_done && (readiness & (runtime::kReadable | runtime::kHangup))) {
-      DrainAfterWrites();
-      return;
-    }
-    if (data_.tls && (readiness & (runtime::kReadable | runtime::kHangup)) && !data_.raw_ended) {
-      char buffer[4 * kReadChunk];
-      const ssize_t n = read(data_.fd.get(), buffer, sizeof buffer);
-      if (n > 0) {
-        data_.tls->PutIncoming(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0) {
-        data_.raw_ended = true;
-        data_.tls->IncomingEnded();
-      } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        data_.failed = true;
-        data_.watch->SetInterest(0);
-        FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kError, net::PosixError(errno));
-        return;
-      }
-      if (data_.handshaking) {
-        StepDataHandshake();
-        return;
-      }
-      if (data_.raw_ended) data_.watch->SetInterest(data_.want_write ? runtime::kWritable : 0u);
-      FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kHasBytes);
-      if (!*alive) return;
-    } else if (!data_.tls && (readiness & (runtime::kReadable | runtime::kHangup)) && data_.open) {
-      if (data_.ended) {
-        data_.watch->SetInterest(data_.want_write ? runtime::kWritable : 0u);
-      } else {
+      case net::kEventHasBytes:
+        if (writes_done_) {
+          char sink[kReadChunk];
+          (void)data_->Read(sink, sizeof sink);
+          return;
+        }
         FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kHasBytes);
-        if (!*alive) return;
-      }
-    }
-    if ((readiness & runtime::kWritable) && data_.fd.valid()) {
-      if (!Flush(data_, false)) {
-        data_.watch->SetInterest(0);
-        FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kError, data_error_);
         return;
-      }
-      if (data_.out.empty() && data_.want_write && data_.open && !data_.handshaking) {
-        data_.want_write = false;
-        Flush(data_, false);  // drops the write interest
+      case net::kEventCanAcceptBytes:
+        write_acknowledged_ = true;
+        if (finishing_) {
+          EndWrites();
+          return;
+        }
         FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kCanWrite);
-      }
+        return;
+      case net::kEventEnd:
+        data_ended_ = true;
+        FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kEnd);
+        return;
+      case net::kEventError:
+        if (writes_done_) {
+          // Our side had ended; how the server tears the connection down does not
+          // matter (without our TLS close notice it may not send its own): its reply
+          // on the control connection says whether it has the file.
+          data_ended_ = true;
+          FTPConnectionDataEventReceived(*connection_, FTPDataEvent::kEnd);
+          return;
+        }
+        if (!data_open_) {
+          // Not connected: the client may try another way of making data connections.
+          const net::StreamError error = data_->Error();
+          data_failed_ = true;
+          FTPConnectionDataFailed(*connection_, error);
+          return;
+        }
+        FailData(data_->Error());
+        return;
+      default:
+        return;
     }
   }
 
@@ -609,14 +409,33 @@ class FTPSocketIO final : public FTPConnectionIO {
   int port_;
   FTPSocketOptions options_;
   FTPConnectionParam* connection_ = nullptr;
-  // False once the IO is gone: loop closures and callbacks up the stack check it.
+  // False once the IO is gone: loop closures check it.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-  Link control_;
-  Link data_;
+
+  std::unique_ptr<net::TcpStream> control_tcp_;  // until TLS starts; then the TLS stream's carrier
+  std::unique_ptr<net::TlsStream> control_tls_;
+  net::ByteStream* control_ = nullptr;
+  std::string control_out_;
+  bool control_handshaking_ = false;
+  bool control_failed_ = false;
+  bool control_ended_ = false;
+  std::shared_ptr<runtime::Timer> control_deadline_;
+
+  std::unique_ptr<net::TcpStream> data_tcp_;
+  std::unique_ptr<net::TlsStream> data_tls_;
+  net::ByteStream* data_ = nullptr;
+  std::unique_ptr<net::ListeningSocket> listener_;
+  std::unique_ptr<net::ListeningSocket> retired_listener_;
   bool data_protect_ = false;
-  net::StreamError data_error_;
-  runtime::UniqueFd listener_;
-  std::shared_ptr<runtime::DescriptorWatch> listener_watch_;
+  bool data_open_ = false;
+  bool data_handshaking_ = false;
+  bool data_ended_ = false;
+  bool data_failed_ = false;
+  bool finishing_ = false;
+  bool wrote_ = false;
+  bool write_acknowledged_ = false;
+  bool writes_done_ = false;
+  std::shared_ptr<runtime::Timer> data_deadline_;
 };
 
 }  // namespace

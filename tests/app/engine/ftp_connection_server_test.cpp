@@ -118,6 +118,7 @@ class Transfer {
   }
 
   void Pump(FTPConnectionParam& c) {
+    if (to_send.empty()) return;  // a download: room to write means nothing
     while (sent_ < to_send.size()) {
       std::size_t written = 0;
       const FTPDataResult result =
@@ -203,15 +204,18 @@ TEST_F(VsftpdTest, UntrustedCertificateStopsBeforeLogin) {
   EXPECT_EQ(t.commands.find("PASS"), std::string::npos);
 }
 
-TEST_F(VsftpdTest, UploadsProtectedFile) {
-  Transfer t(server.Url("ftps", "/up.bin"), server.User(), server.Password(), TrustServer(server));
-  t.connection->tls_level = kFTPTlsRequired;
-  t.connection->upload_mode = true;
-  t.to_send = RandomBytes(200000);
-  ASSERT_TRUE(t.Run());
-  EXPECT_EQ(t.outcome, FTPMessage::kTransferComplete) << t.commands << net::DescribeError(t.error);
-  EXPECT_NE(t.commands.find("STOR up.bin\r\n"), std::string::npos) << t.commands;
-  EXPECT_TRUE(ReadWholeFile(server.FilesDir() + "/up.bin") == t.to_send);
+TEST_F(VsftpdTest, UploadsPlainAndProtected) {
+  for (const std::string scheme : {"ftp", "ftps"}) {
+    const std::string name = scheme + "-up.bin";
+    Transfer t(server.Url(scheme, "/" + name), server.User(), server.Password(), TrustServer(server));
+    if (scheme == "ftps") t.connection->tls_level = kFTPTlsRequired;
+    t.connection->upload_mode = true;
+    t.to_send = RandomBytes(200000);
+    ASSERT_TRUE(t.Run());
+    EXPECT_EQ(t.outcome, FTPMessage::kTransferComplete) << t.commands << net::DescribeError(t.error);
+    EXPECT_NE(t.commands.find("STOR " + name + "\r\n"), std::string::npos) << t.commands;
+    EXPECT_TRUE(ReadWholeFile(server.FilesDir() + "/" + name) == t.to_send) << scheme;
+  }
 }
 
 TEST_F(VsftpdTest, QueueListsFolder) {
