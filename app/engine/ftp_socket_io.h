@@ -1,7 +1,7 @@
 #pragma once
-// The network side of an FTP connection: TCP sockets on the current thread's run loop,
-// with TLS (platform/net TlsSession) on the control connection after "AUTH TLS" and on
-// protected data connections.
+// The network side of an FTP connection: TCP streams of the network layer on the current
+// thread's run loop, a TLS stream wrapped around the control connection after "AUTH TLS"
+// and around each protected data connection, a listening socket for active mode.
 //
 // Control connection: connected to the URL's host and port (21 by default, for "ftps"
 // too: explicit TLS runs on the ordinary port). Its TLS handshake has a deadline; a
@@ -12,8 +12,9 @@
 // the address a PASV reply names) at the port the reply names; active ones are accepted
 // on a listening socket bound to the control connection's local address. A protected
 // data connection is a TLS client that offers the control connection's session, as
-// servers that insist on session reuse (vsftpd's default) require; kDataOpened comes only
-// once its handshake is done.
+// servers that insist on session reuse (vsftpd's default) require. kDataOpened comes as
+// soon as the TCP connection is up, so that the transfer command goes out: servers begin
+// the data handshake only after it. Reads and writes wait for the handshake.
 //
 // Reading the data: after kHasBytes, read until kWouldBlock; kEnd is the end of the file.
 // Writing: write until kWouldBlock, then wait for kCanWrite; after FinishDataWrites, kEnd
