@@ -336,15 +336,7 @@ class FTPSocketIO final : public FTPConnectionIO {
     // left unread: closing then would reset the connection, which servers take for a
     // failed upload.
     if (data_tls_) {
-      // Servers on OpenSSL 3 take an upload that ends without the TLS close notice for a
-      // cut one. The TLS stream sends that notice only when it closes the socket whole,
-      // which would throw away the server's last records, so the notice is sent here and
-      // only the sending side is shut. (To move into the TLS stream as a half-close.)
-      auto& session = const_cast<net::TlsSession&>(data_tls_->Session());
-      session.Close();
-      const std::string bye = session.TakeAllOutgoing();
-      data_tls_->Carrier().Write(bye.data(), bye.size());
-      data_tls_->Carrier().ShutdownWriting();
+      data_tls_->ShutdownWriting();
     } else {
       data_tcp_->ShutdownWriting();
     }
