@@ -61,7 +61,7 @@ VsftpdServer::VsftpdServer(const Options& options) {
                       << "\nrsa_private_key_file=" << dir_ << "/server.key\n"
                       << "force_local_logins_ssl=NO\nforce_local_data_ssl=NO\n"
                       << "require_ssl_reuse=" << (options.require_ssl_reuse ? "YES" : "NO")
-                      << "\nseccomp_sandbox=NO\nxferlog_enable=NO\nlocal_umask=022\n";
+                      << "\nseccomp_sandbox=NO\nxferlog_enable=NO\nlocal_umask=022\nconnect_from_port_20=NO\n";
   process_ = ServerProcess({"/usr/sbin/vsftpd", conf}, dir_ + "/vsftpd.log");
   if (!WaitUntilAccepting(port_)) {
     ADD_FAILURE() << "vsftpd did not start: " << testsupport::ReadFile(dir_ + "/vsftpd.log");
