@@ -1,0 +1,43 @@
+#pragma once
+// The application object. There is one per process, made on the main thread before any
+// window: it owns the Qt application (Qt Widgets), chooses the off-screen platform when
+// no display is set (headless runs and tests), and drives the main thread's run loop
+// from Qt's event loop, so that timers, sources and posted events of the runtime layer
+// run while windows are shown.
+
+#include <functional>
+#include <memory>
+
+namespace toolbox {
+
+class Presenter;
+
+class Application {
+ public:
+  // The application, made on first use (on the main thread).
+  static Application& Shared();
+  // Whether Shared() has been called.
+  static bool Exists();
+
+  // True when running on the off-screen platform (no display).
+  bool IsOffscreen() const;
+
+  // Runs Qt's event loop (and with it the main run loop) until Quit(); returns at once
+  // when Quit() was called before. Nested calls are allowed (modal loops).
+  void RunEventLoop();
+  // Ends the innermost RunEventLoop.
+  void QuitEventLoop();
+  // Handles what is pending in Qt's queue and the main run loop, without waiting (tests).
+  void ProcessPendingEvents();
+
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+  ~Application();
+
+ private:
+  Application();
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace toolbox
