@@ -2,8 +2,14 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <atomic>
 #include <cstdlib>
 #include <vector>
+
+#include "platform/runtime/event_queue.h"
+#include "platform/runtime/run_loop.h"
 
 namespace toolbox {
 
@@ -12,8 +18,19 @@ struct Application::Impl {
   char arg0[16] = "truvane";
   char* argv[2] = {arg0, nullptr};
   std::unique_ptr<QApplication> app;
-  std::vector<QEventLoop*> loops;  // innermost last; owned by RunEventLoop's frames
-  int pending_quits = 0;
+  std::shared_ptr<runtime::RunLoop> main_loop;
+  std::unique_ptr<QSocketNotifier> loop_notifier;
+  std::vector<QEventLoop*> loops;  // innermost last; each owned by its RunEventLoop frame
+  int pending_quits = 0;           // quits asked for while no loop ran (main thread only)
+  bool in_pass = false;
+
+  void PerformPass() {
+    // A nested event loop inside a run-loop callback would otherwise re-enter the pass.
+    if (in_pass) return;
+    in_pass = true;
+    main_loop->PerformPass();
+    in_pass = false;
+  }
 };
 
 namespace {
@@ -38,9 +55,18 @@ Application::Application() : impl_(std::make_unique<Impl>()) {
   ChoosePlatform();
   impl_->app = std::make_unique<QApplication>(impl_->argc, impl_->argv);
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // The main run loop's epoll descriptor is readable whenever a pass has work: Qt's
+  // loop watches it and runs one pass each time.
+  impl_->main_loop = runtime::RunLoop::Main();
+  impl_->main_loop->Events();  // the main event queue, so posted events are dispatched by the passes
+  impl_->loop_notifier = std::make_unique<QSocketNotifier>(impl_->main_loop->EpollDescriptor(), QSocketNotifier::Read);
+  QObject::connect(impl_->loop_notifier.get(), &QSocketNotifier::activated, [impl = impl_.get()] { impl->PerformPass(); });
+
+  runtime::SetApplicationLoopDriver({[this] { RunEventLoop(); }, [this] { QuitEventLoop(); }});
 }
 
-Application::~Application() = default;
+Application::~Application() { runtime::SetApplicationLoopDriver({}); }
 
 bool Application::IsOffscreen() const { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
 
@@ -51,11 +77,17 @@ void Application::RunEventLoop() {
   }
   QEventLoop loop;
   impl_->loops.push_back(&loop);
+  impl_->PerformPass();  // work queued before the loop started
   loop.exec();
   impl_->loops.pop_back();
 }
 
 void Application::QuitEventLoop() {
+  if (!impl_->main_loop->IsCurrent()) {
+    // From a worker: the quit is handed to the main thread, which keeps it if no loop runs.
+    QMetaObject::invokeMethod(impl_->app.get(), [this] { QuitEventLoop(); }, Qt::QueuedConnection);
+    return;
+  }
   if (impl_->loops.empty()) {
     ++impl_->pending_quits;
     return;
@@ -63,9 +95,13 @@ void Application::QuitEventLoop() {
   impl_->loops.back()->exit(0);
 }
 
+bool Application::IsRunningEventLoop() const { return !impl_->loops.empty(); }
+
 void Application::ProcessPendingEvents() {
+  impl_->PerformPass();
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  impl_->PerformPass();
 }
 
 }  // namespace toolbox

@@ -22,11 +22,14 @@ class Application {
   // True when running on the off-screen platform (no display).
   bool IsOffscreen() const;
 
-  // Runs Qt's event loop (and with it the main run loop) until Quit(); returns at once
-  // when Quit() was called before. Nested calls are allowed (modal loops).
+  // Runs Qt's event loop (and with it the main run loop) until QuitEventLoop(); returns
+  // at once when a quit was asked for before. Nested calls are allowed (modal loops).
+  // runtime::RunApplicationEventLoop and runtime::QuitApplicationEventLoop come here
+  // once the application exists.
   void RunEventLoop();
-  // Ends the innermost RunEventLoop.
+  // Ends the innermost RunEventLoop. Any thread.
   void QuitEventLoop();
+  bool IsRunningEventLoop() const;
   // Handles what is pending in Qt's queue and the main run loop, without waiting (tests).
   void ProcessPendingEvents();
 

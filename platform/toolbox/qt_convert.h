@@ -41,4 +41,8 @@ inline QFont ToQFont(const Font& f) {
   return q;
 }
 
+inline Font FromQFont(const QFont& q) {
+  return {FromQString(q.family()), q.pointSizeF() > 0 ? q.pointSizeF() : q.pixelSize() * 0.75, q.bold(), q.italic()};
+}
+
 }  // namespace toolbox
