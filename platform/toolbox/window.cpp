@@ -37,33 +37,37 @@ std::uint64_t g_next_serial = 1;
 // The top-level widget of a window: turns Qt's window events into the window's events.
 class WindowWidget : public QWidget {
  public:
-  WindowWidget(Window& owner, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), owner_(owner) {}
+  WindowWidget(Window& owner, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), owner_(&owner) {}
+  // A released window's widget lives on until Qt deletes it, without its owner.
+  void Detach() { owner_ = nullptr; }
 
  protected:
   void closeEvent(QCloseEvent* e) override {
     e->ignore();  // the window decides: release it unless a handler took the close
-    owner_.Close();
+    if (owner_) owner_->Close();
   }
   void moveEvent(QMoveEvent* e) override {
     QWidget::moveEvent(e);
-    owner_.HandleMoveOrResize();
+    if (owner_) owner_->HandleMoveOrResize();
   }
   void resizeEvent(QResizeEvent* e) override {
     QWidget::resizeEvent(e);
-    owner_.HandleResize();
-    owner_.HandleMoveOrResize();
+    if (!owner_) return;
+    owner_->HandleResize();
+    owner_->HandleMoveOrResize();
   }
   void changeEvent(QEvent* e) override {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange) {
-      owner_.SendWindowEvent(isActiveWindow() ? kEventWindowActivated : kEventWindowDeactivated);
-      if (isActiveWindow()) owner_.UpdateButtonStates();
+    if (owner_ && e->type() == QEvent::ActivationChange) {
+      std::shared_ptr<Window> keep = owner_->shared_from_this();
+      owner_->SendWindowEvent(isActiveWindow() ? kEventWindowActivated : kEventWindowDeactivated);
+      if (isActiveWindow() && !keep->IsReleased()) keep->UpdateButtonStates();
     }
   }
   void keyPressEvent(QKeyEvent* e) override {
     Control* button = nullptr;
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) button = owner_.DefaultButton();
-    if (e->key() == Qt::Key_Escape) button = owner_.CancelButton();
+    if (owner_ && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) button = owner_->DefaultButton();
+    if (owner_ && e->key() == Qt::Key_Escape) button = owner_->CancelButton();
     if (button && button->IsEnabled() && button->IsVisible()) {
       button->Click();
       return;
@@ -72,7 +76,7 @@ class WindowWidget : public QWidget {
   }
 
  private:
-  Window& owner_;
+  Window* owner_;
 };
 
 Qt::WindowFlags FlagsFor(const WindowSpec& spec) {
@@ -247,7 +251,11 @@ void Window::Build(const WindowSpec& spec) {
 }
 
 Window::~Window() {
-  delete widget_;  // only when never released (the registry normally releases first)
+  // Only a window never released still has its widget (the registry holds every other).
+  if (widget_) {
+    static_cast<WindowWidget*>(widget_)->Detach();
+    delete widget_;
+  }
 }
 
 std::vector<std::shared_ptr<Window>> Window::AllWindows() { return Registry(); }
@@ -283,6 +291,7 @@ void Window::Release() {
   auto& registry = Registry();
   std::erase_if(registry, [this](const std::shared_ptr<Window>& w) { return w.get() == this; });
   QWidget* widget = std::exchange(widget_, nullptr);
+  static_cast<WindowWidget*>(widget)->Detach();
   widget->hide();
   controls_.clear();
   // Release may come from a handler of one of the window's own buttons, while Qt is
