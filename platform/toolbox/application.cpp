@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <atomic>
 #include <cstdlib>
 #include <vector>
@@ -97,10 +98,24 @@ void Application::QuitEventLoop() {
 
 bool Application::IsRunningEventLoop() const { return !impl_->loops.empty(); }
 
+bool Application::IsFrontmost() const { return QGuiApplication::applicationState() == Qt::ApplicationActive; }
+
+void Application::RequestAttention() {
+  if (IsFrontmost()) return;
+  QWidget* any = QApplication::activeWindow();
+  if (!any) {
+    const auto tops = QApplication::topLevelWidgets();
+    for (QWidget* w : tops)
+      if (w->isVisible()) any = w;
+  }
+  if (any) QApplication::alert(any, 0);
+}
+
 void Application::ProcessPendingEvents() {
   impl_->PerformPass();
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // released windows
   impl_->PerformPass();
 }
 

@@ -30,6 +30,12 @@ class Application {
   // Ends the innermost RunEventLoop. Any thread.
   void QuitEventLoop();
   bool IsRunningEventLoop() const;
+
+  // Whether one of the application's windows is the active window of the desktop.
+  bool IsFrontmost() const;
+  // Asks for the user's attention (the task-bar entry is marked) until the application
+  // comes to the front; nothing when it is in front.
+  void RequestAttention();
   // Handles what is pending in Qt's queue and the main run loop, without waiting (tests).
   void ProcessPendingEvents();
 
