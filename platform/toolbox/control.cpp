@@ -16,6 +16,7 @@
 
 #include "platform/toolbox/image_impl.h"
 #include "platform/toolbox/qt_convert.h"
+#include "platform/toolbox/view.h"
 #include "platform/toolbox/window.h"
 
 namespace toolbox {
@@ -245,6 +246,8 @@ void Control::RefreshMenu() {
   maximum_ = menu_->CountItems();
   minimum_ = 1;
 }
+
+void Control::SetToolTip(const std::string& text) { widget_->setToolTip(ToQString(text)); }
 
 void Control::NotifyValueChanged() {
   if (on_change_) on_change_(*this);

@@ -140,8 +140,13 @@ class Control {
   // disclosure flips; other kinds only take the focus. Tests press buttons this way.
   void Click();
 
+  // The custom view of a control added with Window::AddView, else nullptr.
+  class View* GetView() const { return view_.get(); }
+  void SetToolTip(const std::string& text);
+
   // Internal.
   QWidget* widget() const { return widget_; }
+  void SetView(std::shared_ptr<class View> view) { view_ = std::move(view); }
   Control(Window& window, const ControlSpec& spec, QWidget* widget);
   void NotifyValueChanged();
   // A button pressed by the user or by Click(): sends its command, then tells the handler.
@@ -163,6 +168,7 @@ class Control {
   unsigned bindings_;
   MenuRef menu_;
   std::function<void(Control&)> on_change_;
+  std::shared_ptr<class View> view_;
 };
 
 }  // namespace toolbox

@@ -23,6 +23,8 @@
 #include "platform/toolbox/application.h"
 #include "platform/toolbox/image_impl.h"
 #include "platform/toolbox/qt_convert.h"
+#include "platform/toolbox/view.h"
+#include "platform/toolbox/view_widget.h"
 
 namespace toolbox {
 namespace {
@@ -292,6 +294,8 @@ void Window::Release() {
   std::erase_if(registry, [this](const std::shared_ptr<Window>& w) { return w.get() == this; });
   QWidget* widget = std::exchange(widget_, nullptr);
   static_cast<WindowWidget*>(widget)->Detach();
+  for (const auto& c : controls_)
+    if (c->GetView()) static_cast<ViewWidget*>(c->widget())->Detach();
   widget->hide();
   controls_.clear();
   // Release may come from a handler of one of the window's own buttons, while Qt is
@@ -462,6 +466,21 @@ Control* Window::AddControl(const ControlSpec& spec) {
   return c;
 }
 
+Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
+  if (!widget_ || !view) return nullptr;
+  auto* w = new ViewWidget(*view, widget_);
+  w->setGeometry(ToQRect(spec.bounds).toRect());
+  w->show();
+  ControlSpec pane = spec;
+  pane.kind = ControlKind::kUserPane;
+  auto control = std::make_unique<Control>(*this, pane, w);
+  Control* c = control.get();
+  controls_.push_back(std::move(control));
+  view->Attach(c);
+  c->SetView(std::move(view));
+  return c;
+}
+
 Control* Window::FindControl(ControlID id) const {
   for (const auto& c : controls_)
     if (c->id() == id) return c.get();
@@ -472,6 +491,7 @@ void Window::RemoveControl(Control* control) {
   auto it = std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
   if (it == controls_.end()) return;
   QWidget* w = (*it)->widget();
+  if ((*it)->GetView()) static_cast<ViewWidget*>(w)->Detach();
   controls_.erase(it);
   w->hide();
   w->deleteLater();

@@ -130,6 +130,8 @@ class Window : public std::enable_shared_from_this<Window> {
   // Controls. Adding an id already present replaces nothing: the new control is made
   // but FindControl returns the first.
   Control* AddControl(const ControlSpec& spec);
+  // A custom view (view.h) as a control of the window; the window keeps the view.
+  Control* AddView(const ControlSpec& spec, std::shared_ptr<class View> view);
   Control* FindControl(ControlID id) const;
   Control* FindControl(FourCharCode signature, std::int32_t id) const { return FindControl(ControlID{signature, id}); }
   void RemoveControl(Control* control);
