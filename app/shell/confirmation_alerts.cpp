@@ -26,15 +26,24 @@ constexpr std::array<std::pair<const char*, const char*>, 16> kTexts = {{
     {"You are about to delete all downloads. Do you want to move the associated files to the trash?",
      kCannotBeUndone},
     {"Do you want to really want to clear all of the currently listed items?", ""},
-    {"You are about to clear all of the currently listed items. Do you want to move the associated files to the "
+    {"You are about to clear all of the currently listed items. Do you want to move the associated files to "
+     "the "
      "trash?",
      ""},
-    {"You are about to delete the selected folder(s). Do you want to move the associated files to the trash?", ""},
-    {"You are about to delete all completed uploads. Do you want to move the associated files to the trash?", ""},
-    {"You are about to delete all cancelled uploads. Do you want to move the associated files to the trash?", ""},
-    {"You are about to delete all cancelled downloads. Do you want to move the associated files to the trash?", ""},
-    {"You are about to delete all completed downloads. Do you want to move the associated files to the trash?", ""},
-    {"You are about to delete all items from the selected folder(s). Do you want to move the associated files to "
+    {"You are about to delete the selected folder(s). Do you want to move the associated files to the trash?",
+     ""},
+    {"You are about to delete all completed uploads. Do you want to move the associated files to the trash?",
+     ""},
+    {"You are about to delete all cancelled uploads. Do you want to move the associated files to the trash?",
+     ""},
+    {"You are about to delete all cancelled downloads. Do you want to move the associated files to the "
+     "trash?",
+     ""},
+    {"You are about to delete all completed downloads. Do you want to move the associated files to the "
+     "trash?",
+     ""},
+    {"You are about to delete all items from the selected folder(s). Do you want to move the associated "
+     "files to "
      "the trash?",
      ""},
     {"kConfirmClearupQueueString", "kConfirmClearupQueueInfoString"},
@@ -48,7 +57,8 @@ ConfirmationTexts ConfirmationTextsForKind(int kind) {
 }
 
 int RunConfirmationAlert(int kind, bool fileChoice) {
-  if (kind != kConfirmClearQueueKind && toolbox::IsOptionKeyDown()) return fileChoice ? kConfirmKeepFiles : kConfirmOK;
+  if (kind != kConfirmClearQueueKind && toolbox::IsOptionKeyDown())
+    return fileChoice ? kConfirmKeepFiles : kConfirmOK;
 
   toolbox::AlertRequest alert;
   const bool critical = kind == kConfirmClearQueueKind;
@@ -75,6 +85,8 @@ int RunConfirmationAlert(int kind, bool fileChoice) {
   }
 }
 
-void OpenHomePage() { desktop::GetWorkspace().OpenURL(kHomePageURL); }
+void OpenHomePage() {
+  desktop::GetWorkspace().OpenURL(kHomePageURL);
+}
 
 }  // namespace shell

@@ -23,7 +23,7 @@ enum ConfirmationAnswer : int {
 inline constexpr int kConfirmClearQueueKind = 6;
 
 struct ConfirmationTexts {
-  std::string message;      // localisation keys; "" = none
+  std::string message;  // localisation keys; "" = none
   std::string informative;
 };
 

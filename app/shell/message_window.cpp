@@ -1,5 +1,6 @@
 #include "app/shell/message_window.h"
 
+#include "app/util/ui_helpers.h"
 #include "platform/runtime/event_target.h"
 #include "platform/values/localize.h"
 
@@ -16,10 +17,11 @@ std::shared_ptr<toolbox::Window> CreateStandardMessageWindow() {
   spec.close_box = false;
   auto window = toolbox::Window::Create(spec);
   // The text grows with the window in both directions; OK stays in the bottom-right corner.
-  window->AddControl({.kind = ControlKind::kStaticText,
-                      .id = {kApplicationSignature, kMessageTextControlID},
-                      .bounds = {20, 20, 380, 40},
-                      .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
+  window->AddControl(
+      {.kind = ControlKind::kStaticText,
+       .id = {kApplicationSignature, kMessageTextControlID},
+       .bounds = {20, 20, 380, 40},
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
   window->AddControl({.kind = ControlKind::kPushButton,
                       .id = {kApplicationSignature, kMessageOKButtonID},
                       .bounds = {316, 74, 84, 24},
@@ -49,18 +51,21 @@ runtime::Status ShowMessageWindow(toolbox::Window* /*parent*/, std::string_view 
   std::weak_ptr<toolbox::Window> weak = window;
   window->InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
                          [weak](runtime::HandlerCall&, runtime::Event& event) {
-                           if (toolbox::GetCommand(event).id != toolbox::kCommandOK) return runtime::kEventNotHandledErr;
+                           if (toolbox::GetCommand(event).id != toolbox::kCommandOK)
+                             return runtime::kEventNotHandledErr;
                            if (auto w = weak.lock()) w->Release();
                            return runtime::kNoErr;
                          });
 
   if (best.width > bounds.width || best.height > bounds.height) {
     const toolbox::Rect content = window->ContentBounds();
-    window->SizeContent(content.width + best.width - bounds.width, content.height + best.height - bounds.height);
+    window->SizeContent(content.width + best.width - bounds.width,
+                        content.height + best.height - bounds.height);
   }
 
   window->Show();
   window->Select();
+  util::RequestUserAttention();
   return runtime::kNoErr;
 }
 

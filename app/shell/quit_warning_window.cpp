@@ -16,7 +16,7 @@ std::shared_ptr<toolbox::Window> CreateQuitWarningWindow() {
   toolbox::WindowSpec spec;
   spec.kind = toolbox::WindowKind::kDialog;
   spec.title = values::Localized("Quit Truvane");
-  spec.content = {0, 0, 440, 124};
+  spec.content = {0, 0, 440, 132};
   spec.close_box = false;
   auto window = toolbox::Window::Create(spec);
   window->AddControl({.kind = ControlKind::kStaticText,
@@ -24,19 +24,20 @@ std::shared_ptr<toolbox::Window> CreateQuitWarningWindow() {
                       .bounds = {20, 16, 400, 20},
                       .text = values::Localized("Transfers are in progress."),
                       .font = toolbox::GetThemeFont(toolbox::ThemeFont::kEmphasizedSystem)});
-  window->AddControl({.kind = ControlKind::kStaticText,
-                      .id = {kApplicationSignature, 2},
-                      .bounds = {20, 40, 400, 36},
-                      .text = values::Localized("If you quit now, the downloads and uploads under way are stopped.")});
+  window->AddControl(
+      {.kind = ControlKind::kStaticText,
+       .id = {kApplicationSignature, 2},
+       .bounds = {20, 42, 400, 42},
+       .text = values::Localized("If you quit now, the downloads and uploads under way are stopped.")});
   window->AddControl({.kind = ControlKind::kPushButton,
                       .id = {kApplicationSignature, 3},
-                      .bounds = {236, 86, 90, 24},
+                      .bounds = {236, 94, 90, 24},
                       .text = values::Localized("Cancel"),
                       .command = toolbox::kCommandCancel,
                       .is_cancel = true});
   window->AddControl({.kind = ControlKind::kPushButton,
                       .id = {kApplicationSignature, 4},
-                      .bounds = {334, 86, 90, 24},
+                      .bounds = {334, 94, 90, 24},
                       .text = values::Localized("Quit"),
                       .command = toolbox::kCommandOK,
                       .is_default = true});
@@ -46,9 +47,12 @@ std::shared_ptr<toolbox::Window> CreateQuitWarningWindow() {
 
 }  // namespace
 
-std::shared_ptr<toolbox::Window> CurrentQuitWarningWindow() { return gQuitWarningWindow; }
+std::shared_ptr<toolbox::Window> CurrentQuitWarningWindow() {
+  return gQuitWarningWindow;
+}
 
-runtime::Status QuitWarningEventHandler(runtime::HandlerCall&, runtime::Event& event, toolbox::Window& window) {
+runtime::Status QuitWarningEventHandler(runtime::HandlerCall&, runtime::Event& event,
+                                        toolbox::Window& window) {
   if (event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess)) {
     const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
     if (command == toolbox::kCommandOK) {
@@ -77,10 +81,11 @@ void ShowQuitWarningWindow() {
   }
   gQuitWarningWindow = CreateQuitWarningWindow();
   toolbox::Window* window = gQuitWarningWindow.get();
-  gQuitWarningWindow->InstallHandler(
-      {{toolbox::kEventClassWindow, toolbox::kEventWindowDispose},
-       {toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
-      [window](runtime::HandlerCall& call, runtime::Event& event) { return QuitWarningEventHandler(call, event, *window); });
+  gQuitWarningWindow->InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowDispose},
+                                      {toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
+                                     [window](runtime::HandlerCall& call, runtime::Event& event) {
+                                       return QuitWarningEventHandler(call, event, *window);
+                                     });
   gQuitWarningWindow->Show();
 }
 

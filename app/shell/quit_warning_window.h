@@ -14,7 +14,8 @@ namespace shell {
 void ShowQuitWarningWindow();
 
 // The window's handler (window disposal and command process).
-runtime::Status QuitWarningEventHandler(runtime::HandlerCall& call, runtime::Event& event, toolbox::Window& window);
+runtime::Status QuitWarningEventHandler(runtime::HandlerCall& call, runtime::Event& event,
+                                        toolbox::Window& window);
 
 // The warning window while one exists (tests).
 std::shared_ptr<toolbox::Window> CurrentQuitWarningWindow();

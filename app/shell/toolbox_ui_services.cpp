@@ -28,22 +28,24 @@ toolbox::Rect FitCentered(const util::CGRect& r, const toolbox::Image& image) {
 
 // The icon with `tint` laid over its own pixels only (selection, label colour).
 toolbox::Image Tinted(const toolbox::Image& image, toolbox::Color tint) {
-  return toolbox::Image::Render(image.width(), image.height(), toolbox::Origin::kTopLeft,
-                                [&](toolbox::DrawingContext& ctx) {
-                                  const toolbox::Rect all{0, 0, double(image.width()), double(image.height())};
-                                  ctx.DrawImage(all, image);
-                                  ctx.SetBlendMode(toolbox::BlendMode::kSourceAtop);
-                                  ctx.SetFillColor(tint);
-                                  ctx.FillRect(all);
-                                });
+  return toolbox::Image::Render(
+      image.width(), image.height(), toolbox::Origin::kTopLeft, [&](toolbox::DrawingContext& ctx) {
+        const toolbox::Rect all{0, 0, double(image.width()), double(image.height())};
+        ctx.DrawImage(all, image);
+        ctx.SetBlendMode(toolbox::BlendMode::kSourceAtop);
+        ctx.SetFillColor(tint);
+        ctx.FillRect(all);
+      });
 }
 
 }  // namespace
 
-void RegisterNib(const std::string& name, ToolboxNib::Builder builder) { Nibs()[name] = std::move(builder); }
+void RegisterNib(const std::string& name, ToolboxNib::Builder builder) {
+  Nibs()[name] = std::move(builder);
+}
 
-ui::OSStatus ToolboxUiServices::FindControl(ui::WindowRef window, values::FourCharCode signature, std::int32_t id,
-                                            ui::ControlRef* out) {
+ui::OSStatus ToolboxUiServices::FindControl(ui::WindowRef window, values::FourCharCode signature,
+                                            std::int32_t id, ui::ControlRef* out) {
   toolbox::Window* w = FromWindowRef(window);
   toolbox::Control* c = w ? w->FindControl(signature, id) : nullptr;
   if (!c) return ui::kErrUnknownControl;
@@ -54,7 +56,7 @@ ui::OSStatus ToolboxUiServices::FindControl(ui::WindowRef window, values::FourCh
 std::int16_t ToolboxUiServices::RunStandardAlert(ui::AlertType type, const std::string& message,
                                                  const std::optional<std::string>& explanation) {
   toolbox::AlertRequest alert;
-  alert.style = type == ui::AlertType::kStop    ? toolbox::AlertStyle::kCritical
+  alert.style = type == ui::AlertType::kStop      ? toolbox::AlertStyle::kCritical
                 : type == ui::AlertType::kCaution ? toolbox::AlertStyle::kWarning
                                                   : toolbox::AlertStyle::kInformational;
   alert.message = message;
@@ -148,16 +150,17 @@ void ToolboxUiServices::ScaleContext(ui::CGContextRef context, double sx, double
   if (auto* c = FromContextRef(context)) c->ScaleCTM(sx, sy);
 }
 
-ui::OSStatus ToolboxUiServices::PlotIcon(ui::CGContextRef context, const util::CGRect& rect, std::int16_t /*alignment*/,
-                                         std::int16_t transform, const std::optional<ui::RGBColor>& label_colour,
+ui::OSStatus ToolboxUiServices::PlotIcon(ui::CGContextRef context, const util::CGRect& rect,
+                                         std::int16_t /*alignment*/, std::int16_t transform,
+                                         const std::optional<ui::RGBColor>& label_colour,
                                          std::uint32_t /*flags*/, const ui::Icon& icon) {
   toolbox::DrawingContext* c = FromContextRef(context);
   const auto* toolbox_icon = dynamic_cast<const ToolboxIcon*>(&icon);
   if (!c || !toolbox_icon) return ui::kParamErr;
   toolbox::Image image = toolbox_icon->image;
   if (label_colour) {
-    image = Tinted(image, {label_colour->red / 65535.0, label_colour->green / 65535.0, label_colour->blue / 65535.0,
-                           0.5});
+    image = Tinted(image, {label_colour->red / 65535.0, label_colour->green / 65535.0,
+                           label_colour->blue / 65535.0, 0.5});
   }
   if (transform & kTransformSelected) image = Tinted(image, {0, 0, 0, 0.33});
   c->DrawImage(FitCentered(rect, image), image);
@@ -202,6 +205,8 @@ void ToolboxUiServices::ShowAboutWindow(const std::string& version) {
   about = window;
 }
 
-void InstallToolboxUiServices() { ui::SetUiServices(std::make_unique<ToolboxUiServices>()); }
+void InstallToolboxUiServices() {
+  ui::SetUiServices(std::make_unique<ToolboxUiServices>());
+}
 
 }  // namespace shell

@@ -19,14 +19,30 @@
 namespace shell {
 
 // Handles both ways. A handle is the object's address; it is valid while the object is.
-inline ui::WindowRef ToWindowRef(toolbox::Window* w) { return reinterpret_cast<ui::WindowRef>(w); }
-inline toolbox::Window* FromWindowRef(ui::WindowRef w) { return reinterpret_cast<toolbox::Window*>(w); }
-inline ui::ControlRef ToControlRef(toolbox::Control* c) { return reinterpret_cast<ui::ControlRef>(c); }
-inline toolbox::Control* FromControlRef(ui::ControlRef c) { return reinterpret_cast<toolbox::Control*>(c); }
-inline ui::MenuRef ToMenuRef(toolbox::Menu* m) { return reinterpret_cast<ui::MenuRef>(m); }
-inline toolbox::Menu* FromMenuRef(ui::MenuRef m) { return reinterpret_cast<toolbox::Menu*>(m); }
-inline ui::CGContextRef ToContextRef(toolbox::DrawingContext* c) { return reinterpret_cast<ui::CGContextRef>(c); }
-inline toolbox::DrawingContext* FromContextRef(ui::CGContextRef c) { return reinterpret_cast<toolbox::DrawingContext*>(c); }
+inline ui::WindowRef ToWindowRef(toolbox::Window* w) {
+  return reinterpret_cast<ui::WindowRef>(w);
+}
+inline toolbox::Window* FromWindowRef(ui::WindowRef w) {
+  return reinterpret_cast<toolbox::Window*>(w);
+}
+inline ui::ControlRef ToControlRef(toolbox::Control* c) {
+  return reinterpret_cast<ui::ControlRef>(c);
+}
+inline toolbox::Control* FromControlRef(ui::ControlRef c) {
+  return reinterpret_cast<toolbox::Control*>(c);
+}
+inline ui::MenuRef ToMenuRef(toolbox::Menu* m) {
+  return reinterpret_cast<ui::MenuRef>(m);
+}
+inline toolbox::Menu* FromMenuRef(ui::MenuRef m) {
+  return reinterpret_cast<toolbox::Menu*>(m);
+}
+inline ui::CGContextRef ToContextRef(toolbox::DrawingContext* c) {
+  return reinterpret_cast<ui::CGContextRef>(c);
+}
+inline toolbox::DrawingContext* FromContextRef(ui::CGContextRef c) {
+  return reinterpret_cast<toolbox::DrawingContext*>(c);
+}
 
 // An icon of the core as a toolbox image.
 class ToolboxIcon : public ui::Icon {
@@ -40,7 +56,9 @@ class ToolboxNib : public ui::Nib {
  public:
   using Builder = std::function<std::shared_ptr<toolbox::Window>(const std::string& window_name)>;
   explicit ToolboxNib(Builder builder) : builder_(std::move(builder)) {}
-  std::shared_ptr<toolbox::Window> CreateWindow(const std::string& window_name) const { return builder_(window_name); }
+  std::shared_ptr<toolbox::Window> CreateWindow(const std::string& window_name) const {
+    return builder_(window_name);
+  }
 
  private:
   Builder builder_;

@@ -50,7 +50,9 @@ Application& Application::Shared() {
   return *g_application;
 }
 
-bool Application::Exists() { return g_application != nullptr; }
+bool Application::Exists() {
+  return g_application != nullptr;
+}
 
 Application::Application() : impl_(std::make_unique<Impl>()) {
   ChoosePlatform();
@@ -61,15 +63,21 @@ Application::Application() : impl_(std::make_unique<Impl>()) {
   // loop watches it and runs one pass each time.
   impl_->main_loop = runtime::RunLoop::Main();
   impl_->main_loop->Events();  // the main event queue, so posted events are dispatched by the passes
-  impl_->loop_notifier = std::make_unique<QSocketNotifier>(impl_->main_loop->EpollDescriptor(), QSocketNotifier::Read);
-  QObject::connect(impl_->loop_notifier.get(), &QSocketNotifier::activated, [impl = impl_.get()] { impl->PerformPass(); });
+  impl_->loop_notifier =
+      std::make_unique<QSocketNotifier>(impl_->main_loop->EpollDescriptor(), QSocketNotifier::Read);
+  QObject::connect(impl_->loop_notifier.get(), &QSocketNotifier::activated,
+                   [impl = impl_.get()] { impl->PerformPass(); });
 
   runtime::SetApplicationLoopDriver({[this] { RunEventLoop(); }, [this] { QuitEventLoop(); }});
 }
 
-Application::~Application() { runtime::SetApplicationLoopDriver({}); }
+Application::~Application() {
+  runtime::SetApplicationLoopDriver({});
+}
 
-bool Application::IsOffscreen() const { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+bool Application::IsOffscreen() const {
+  return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
 
 void Application::RunEventLoop() {
   if (impl_->pending_quits > 0) {
@@ -86,7 +94,8 @@ void Application::RunEventLoop() {
 void Application::QuitEventLoop() {
   if (!impl_->main_loop->IsCurrent()) {
     // From a worker: the quit is handed to the main thread, which keeps it if no loop runs.
-    QMetaObject::invokeMethod(impl_->app.get(), [this] { QuitEventLoop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        impl_->app.get(), [this] { QuitEventLoop(); }, Qt::QueuedConnection);
     return;
   }
   if (impl_->loops.empty()) {
@@ -96,9 +105,13 @@ void Application::QuitEventLoop() {
   impl_->loops.back()->exit(0);
 }
 
-bool Application::IsRunningEventLoop() const { return !impl_->loops.empty(); }
+bool Application::IsRunningEventLoop() const {
+  return !impl_->loops.empty();
+}
 
-bool Application::IsFrontmost() const { return QGuiApplication::applicationState() == Qt::ApplicationActive; }
+bool Application::IsFrontmost() const {
+  return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
 
 void Application::RequestAttention() {
   if (IsFrontmost()) return;

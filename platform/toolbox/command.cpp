@@ -22,8 +22,12 @@ bool IsCommandEvent(const runtime::Event& event, std::uint32_t kind, FourCharCod
   return event.Is(kEventClassCommand, kind) && GetCommand(event).id == id;
 }
 
-void SetCommandEnabled(runtime::Event& event, bool enabled) { event.SetBool(kParamCommandEnabled, enabled); }
-void SetCommandText(runtime::Event& event, const std::string& text) { event.SetString(kParamCommandText, text); }
+void SetCommandEnabled(runtime::Event& event, bool enabled) {
+  event.SetBool(kParamCommandEnabled, enabled);
+}
+void SetCommandText(runtime::Event& event, const std::string& text) {
+  event.SetString(kParamCommandText, text);
+}
 void SetCommandMark(runtime::Event& event, char32_t mark) {
   event.SetUInt32(kParamCommandMark, static_cast<std::uint32_t>(mark));
 }

@@ -25,9 +25,9 @@
 
 namespace toolbox {
 
+using runtime::Status;
 using values::FourCC;
 using values::FourCharCode;
-using runtime::Status;
 
 inline constexpr FourCharCode kEventClassCommand = FourCC("cmds");
 inline constexpr std::uint32_t kEventCommandProcess = 1;
@@ -35,11 +35,11 @@ inline constexpr std::uint32_t kEventCommandUpdateStatus = 2;
 
 // Parameters of a command event.
 inline constexpr FourCharCode kParamCommandID = runtime::kParamDirectObject;  // uint32
-inline constexpr FourCharCode kParamMenuID = FourCC("menu");                 // int16, 0 = not from a menu
-inline constexpr FourCharCode kParamMenuItem = FourCC("item");               // int32, 1-based
-inline constexpr FourCharCode kParamCommandEnabled = FourCC("enab");         // bool, set by update status
-inline constexpr FourCharCode kParamCommandText = FourCC("text");            // string, set by update status
-inline constexpr FourCharCode kParamCommandMark = FourCC("mark");            // uint32 code point, 0 = none
+inline constexpr FourCharCode kParamMenuID = FourCC("menu");                  // int16, 0 = not from a menu
+inline constexpr FourCharCode kParamMenuItem = FourCC("item");                // int32, 1-based
+inline constexpr FourCharCode kParamCommandEnabled = FourCC("enab");          // bool, set by update status
+inline constexpr FourCharCode kParamCommandText = FourCC("text");             // string, set by update status
+inline constexpr FourCharCode kParamCommandMark = FourCC("mark");             // uint32 code point, 0 = none
 
 // Standard commands the layer itself knows.
 inline constexpr FourCharCode kCommandOK = FourCC("ok  ");

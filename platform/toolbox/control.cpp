@@ -88,8 +88,8 @@ std::int32_t Control::Value() const {
     case ControlKind::kNumberText:
       return static_cast<const QLineEdit*>(widget_)->text().toInt();
     case ControlKind::kDateTime:
-      return static_cast<std::int32_t>(static_cast<const QDateTimeEdit*>(widget_)->dateTime().toSecsSinceEpoch() -
-                                       kUnixTo2001);
+      return static_cast<std::int32_t>(
+          static_cast<const QDateTimeEdit*>(widget_)->dateTime().toSecsSinceEpoch() - kUnixTo2001);
     default:
       return 0;
   }
@@ -103,7 +103,7 @@ void Control::SetValue(std::int32_t value) {
     case ControlKind::kCheckBox:
       static_cast<QCheckBox*>(widget_)->setTristate(value == 2);
       static_cast<QCheckBox*>(widget_)->setCheckState(value == 2 ? Qt::PartiallyChecked
-                                                       : value   ? Qt::Checked
+                                                      : value    ? Qt::Checked
                                                                  : Qt::Unchecked);
       break;
     case ControlKind::kDisclosure:
@@ -144,7 +144,9 @@ void Control::SetMaximum(std::int32_t maximum) {
   if (kind_ == ControlKind::kCheckBox && maximum_ >= 2) static_cast<QCheckBox*>(widget_)->setTristate(true);
 }
 
-std::string Control::Text() const { return FromQString(PlainText(widget_, kind_)); }
+std::string Control::Text() const {
+  return FromQString(PlainText(widget_, kind_));
+}
 
 void Control::SetText(const std::string& text) {
   const QString q = ToQString(text);
@@ -182,18 +184,32 @@ void Control::AppendText(const std::string& text) {
   edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
-bool Control::IsEnabled() const { return widget_->isEnabled(); }
-void Control::SetEnabled(bool enabled) { widget_->setEnabled(enabled); }
-bool Control::IsVisible() const { return !widget_->isHidden(); }
-void Control::SetVisible(bool visible) { widget_->setVisible(visible); }
+bool Control::IsEnabled() const {
+  return widget_->isEnabled();
+}
+void Control::SetEnabled(bool enabled) {
+  widget_->setEnabled(enabled);
+}
+bool Control::IsVisible() const {
+  return !widget_->isHidden();
+}
+void Control::SetVisible(bool visible) {
+  widget_->setVisible(visible);
+}
 bool Control::HasFocus() const {
   QWidget* top = widget_->window();
   return top && top->focusWidget() == widget_;
 }
-void Control::SetFocus() { widget_->setFocus(Qt::OtherFocusReason); }
+void Control::SetFocus() {
+  widget_->setFocus(Qt::OtherFocusReason);
+}
 
-Rect Control::Bounds() const { return FromQRect(QRectF(widget_->geometry())); }
-void Control::SetBounds(const Rect& bounds) { widget_->setGeometry(ToQRect(bounds).toRect()); }
+Rect Control::Bounds() const {
+  return FromQRect(QRectF(widget_->geometry()));
+}
+void Control::SetBounds(const Rect& bounds) {
+  widget_->setGeometry(ToQRect(bounds).toRect());
+}
 
 Rect Control::BestRect() const {
   const Rect now = Bounds();
@@ -206,7 +222,8 @@ Rect Control::BestRect() const {
     }
     case ControlKind::kPushButton: {
       const Size text = MeasureText(Text(), font);
-      return {now.x, now.y, std::max(70.0, std::ceil(text.width) + 28), std::max(20.0, std::ceil(text.height) + 6)};
+      return {now.x, now.y, std::max(70.0, std::ceil(text.width) + 28),
+              std::max(20.0, std::ceil(text.height) + 6)};
     }
     default: {
       const QSize hint = widget_->sizeHint();
@@ -247,7 +264,9 @@ void Control::RefreshMenu() {
   minimum_ = 1;
 }
 
-void Control::SetToolTip(const std::string& text) { widget_->setToolTip(ToQString(text)); }
+void Control::SetToolTip(const std::string& text) {
+  widget_->setToolTip(ToQString(text));
+}
 
 void Control::NotifyValueChanged() {
   if (on_change_) on_change_(*this);
@@ -288,10 +307,14 @@ void Control::FollowWindowResize(double dx, double dy) {
   Rect r = Bounds();
   const bool left = bindings_ & kBindLeft, right = bindings_ & kBindRight;
   const bool top = bindings_ & kBindTop, bottom = bindings_ & kBindBottom;
-  if (left && right) r.width += dx;
-  else if (right) r.x += dx;
-  if (top && bottom) r.height += dy;
-  else if (bottom) r.y += dy;
+  if (left && right)
+    r.width += dx;
+  else if (right)
+    r.x += dx;
+  if (top && bottom)
+    r.height += dy;
+  else if (bottom)
+    r.y += dy;
   SetBounds(r);
 }
 

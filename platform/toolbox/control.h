@@ -47,18 +47,18 @@ enum class ControlKind {
   kCheckBox,
   kPopUpButton,
   kSlider,
-  kEditText,      // one line
-  kPasswordText,  // one line, shown as dots
-  kNumberText,    // one line, digits only
-  kMultilineText, // editable, several lines
-  kDateTime,      // date and time
-  kStaticText,    // wrapped, not editable
-  kDisclosure,    // a triangle with a title, open or closed
-  kPlacard,       // a framed strip that shows text
-  kBevelButton,   // a small square button with an icon or text
-  kTextView,      // read-only selectable text with a scroll bar
+  kEditText,       // one line
+  kPasswordText,   // one line, shown as dots
+  kNumberText,     // one line, digits only
+  kMultilineText,  // editable, several lines
+  kDateTime,       // date and time
+  kStaticText,     // wrapped, not editable
+  kDisclosure,     // a triangle with a title, open or closed
+  kPlacard,        // a framed strip that shows text
+  kBevelButton,    // a small square button with an icon or text
+  kTextView,       // read-only selectable text with a scroll bar
   kImageView,
-  kUserPane,      // an empty pane that holds other controls or a custom view
+  kUserPane,  // an empty pane that holds other controls or a custom view
 };
 
 enum EdgeBinding : unsigned {
@@ -141,7 +141,9 @@ class Control {
   void Click();
 
   // The custom view of a control added with Window::AddView, else nullptr.
-  class View* GetView() const { return view_.get(); }
+  class View* GetView() const {
+    return view_.get();
+  }
   void SetToolTip(const std::string& text);
 
   // Internal.

@@ -11,7 +11,9 @@
 
 namespace toolbox {
 
-void SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(ToQString(text)); }
+void SetClipboardText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(ToQString(text));
+}
 
 std::optional<std::string> GetClipboardText() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();

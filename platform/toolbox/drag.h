@@ -40,8 +40,8 @@ enum DragAction : unsigned {
 
 struct Drag {
   std::vector<DragItem> items;
-  unsigned modifiers = 0;        // KeyModifier bits
-  Point mouse;                   // in the view
+  unsigned modifiers = 0;  // KeyModifier bits
+  Point mouse;             // in the view
   unsigned allowed_actions = kDragActionCopy | kDragActionMove;
   bool from_this_program = false;
 };

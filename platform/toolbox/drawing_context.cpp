@@ -12,7 +12,9 @@ DrawingContext::DrawingContext(const Rect& bounds, Origin origin) : bounds_(boun
   }
 }
 
-void DrawingContext::SaveGState() { saved_.push_back(state_); }
+void DrawingContext::SaveGState() {
+  saved_.push_back(state_);
+}
 
 void DrawingContext::RestoreGState() {
   if (saved_.empty()) return;
@@ -23,8 +25,12 @@ void DrawingContext::RestoreGState() {
 void DrawingContext::TranslateCTM(double dx, double dy) {
   state_.ctm = state_.ctm.Concat(AffineTransform::Translation(dx, dy));
 }
-void DrawingContext::ScaleCTM(double sx, double sy) { state_.ctm = state_.ctm.Concat(AffineTransform::Scale(sx, sy)); }
-void DrawingContext::ConcatCTM(const AffineTransform& t) { state_.ctm = state_.ctm.Concat(t); }
+void DrawingContext::ScaleCTM(double sx, double sy) {
+  state_.ctm = state_.ctm.Concat(AffineTransform::Scale(sx, sy));
+}
+void DrawingContext::ConcatCTM(const AffineTransform& t) {
+  state_.ctm = state_.ctm.Concat(t);
+}
 void DrawingContext::FlipVertically(double height) {
   TranslateCTM(0, height);
   ScaleCTM(1, -1);
@@ -155,7 +161,9 @@ void DrawingContext::StrokeLine(Point from, Point to) {
   path_ = std::move(saved);
 }
 
-void DrawingContext::ClearRect(const Rect& r) { DoClearRect(DeviceRect(r)); }
+void DrawingContext::ClearRect(const Rect& r) {
+  DoClearRect(DeviceRect(r));
+}
 
 void DrawingContext::ClipToRect(const Rect& r) {
   std::vector<PathElement> saved = std::move(path_);

@@ -13,7 +13,9 @@ namespace {
 std::atomic<double> g_base_size{13};
 }
 
-void SetThemeFontBaseSize(double points) { g_base_size = points > 0 ? points : 13; }
+void SetThemeFontBaseSize(double points) {
+  g_base_size = points > 0 ? points : 13;
+}
 
 Font GetThemeFont(ThemeFont which) {
   const double base = g_base_size.load();
@@ -52,9 +54,12 @@ std::string TruncateText(const std::string& text, const Font& font, double width
   QFontMetricsF metrics(ToQFont(font));
   const QString s = ToQString(text);
   if (metrics.horizontalAdvance(s) <= width) return text;
-  return FromQString(metrics.elidedText(s, mode == Truncation::kMiddle ? Qt::ElideMiddle : Qt::ElideRight, width));
+  return FromQString(
+      metrics.elidedText(s, mode == Truncation::kMiddle ? Qt::ElideMiddle : Qt::ElideRight, width));
 }
 
-double LineHeight(const Font& font) { return QFontMetricsF(ToQFont(font)).height(); }
+double LineHeight(const Font& font) {
+  return QFontMetricsF(ToQFont(font)).height();
+}
 
 }  // namespace toolbox

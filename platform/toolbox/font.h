@@ -22,12 +22,12 @@ struct Font {
 };
 
 enum class ThemeFont {
-  kSystem,             // window text, buttons
-  kEmphasizedSystem,   // bold window text
-  kSmallSystem,        // lists, small controls
+  kSystem,            // window text, buttons
+  kEmphasizedSystem,  // bold window text
+  kSmallSystem,       // lists, small controls
   kSmallEmphasized,
-  kLabel,              // labels under icons, column contents
-  kMini,               // the smallest controls
+  kLabel,  // labels under icons, column contents
+  kMini,   // the smallest controls
 };
 
 // The base size of kSystem (default 13); the other sizes follow it.

@@ -87,9 +87,8 @@ struct AffineTransform {
   }
   // this, applied after `first`.
   AffineTransform Concat(const AffineTransform& first) const {
-    return {a * first.a + c * first.b,           b * first.a + d * first.b,
-            a * first.c + c * first.d,           b * first.c + d * first.d,
-            a * first.tx + c * first.ty + tx,    b * first.tx + d * first.ty + ty};
+    return {a * first.a + c * first.b, b * first.a + d * first.b,        a * first.c + c * first.d,
+            b * first.c + d * first.d, a * first.tx + c * first.ty + tx, b * first.tx + d * first.ty + ty};
   }
   static AffineTransform Translation(double dx, double dy) { return {1, 0, 0, 1, dx, dy}; }
   static AffineTransform Scale(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }

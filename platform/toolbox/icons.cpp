@@ -1,5 +1,6 @@
 #include "platform/toolbox/icons.h"
 
+#include <unistd.h>
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QPixmap>
@@ -7,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <unistd.h>
 
 #include "platform/toolbox/drawing_context.h"
 #include "platform/toolbox/image_impl.h"
@@ -89,7 +89,9 @@ void SetResourceFolder(std::string folder) {
   r.resource_folder = std::move(folder);
 }
 
-std::string ResourcePath(const std::string& name) { return (std::filesystem::path(ResourceFolder()) / name).string(); }
+std::string ResourcePath(const std::string& name) {
+  return (std::filesystem::path(ResourceFolder()) / name).string();
+}
 
 std::optional<Image> RegisterIconResource(values::FourCharCode creator, values::FourCharCode type,
                                           const std::string& resource_name) {

@@ -14,7 +14,9 @@ Image::Image(const Image&) = default;
 Image& Image::operator=(const Image&) = default;
 Image::Image(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
 
-QImage ToQImage(const Image& image) { return image.impl() ? image.impl()->image : QImage(); }
+QImage ToQImage(const Image& image) {
+  return image.impl() ? image.impl()->image : QImage();
+}
 
 Image FromQImage(QImage image) {
   if (image.isNull()) return Image();
@@ -41,9 +43,15 @@ Image Image::Render(int width, int height, Origin origin, const std::function<vo
   return FromQImage(std::move(image));
 }
 
-bool Image::IsNull() const { return !impl_ || impl_->image.isNull(); }
-int Image::width() const { return impl_ ? impl_->image.width() : 0; }
-int Image::height() const { return impl_ ? impl_->image.height() : 0; }
+bool Image::IsNull() const {
+  return !impl_ || impl_->image.isNull();
+}
+int Image::width() const {
+  return impl_ ? impl_->image.width() : 0;
+}
+int Image::height() const {
+  return impl_ ? impl_->image.height() : 0;
+}
 
 std::uint32_t Image::Argb(int x, int y) const {
   if (!impl_ || !impl_->image.valid(x, y)) return 0;

@@ -6,7 +6,9 @@
 
 namespace toolbox {
 
-MenuRef Menu::Create(std::int16_t id, std::string title) { return std::make_shared<Menu>(id, std::move(title)); }
+MenuRef Menu::Create(std::int16_t id, std::string title) {
+  return std::make_shared<Menu>(id, std::move(title));
+}
 
 MenuItem* Menu::Item(int index) {
   if (index < 1 || index > CountItems()) return nullptr;
@@ -30,7 +32,9 @@ int Menu::AppendItem(MenuItem item) {
   return CountItems();
 }
 
-int Menu::AppendSeparator() { return AppendItem("-"); }
+int Menu::AppendSeparator() {
+  return AppendItem("-");
+}
 
 int Menu::InsertItem(int after, MenuItem item) {
   after = std::clamp(after, 0, CountItems());
@@ -114,7 +118,8 @@ void MenuBar::Append(MenuRef menu) {
 
 void MenuBar::Insert(MenuRef menu, std::int16_t before_id) {
   if (!menu) return;
-  auto it = std::find_if(menus_.begin(), menus_.end(), [&](const MenuRef& m) { return m->id() == before_id; });
+  auto it =
+      std::find_if(menus_.begin(), menus_.end(), [&](const MenuRef& m) { return m->id() == before_id; });
   menus_.insert(it, std::move(menu));
 }
 

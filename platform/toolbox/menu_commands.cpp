@@ -16,7 +16,8 @@ Status SendCommand(Window* window, const Command& command) {
   return status;
 }
 
-MenuSelection Present(Window* window, Point where, const MenuRef& menu, MenuPlacement placement, int current) {
+MenuSelection Present(Window* window, Point where, const MenuRef& menu, MenuPlacement placement,
+                      int current) {
   if (!menu) return {};
   UpdateMenuCommandStatus(*menu, window);
   MenuRequest request{menu, placement, window, where, current};
@@ -39,7 +40,8 @@ void UpdateMenuCommandStatus(Menu& menu, Window* window) {
     MenuItem& item = *menu.Item(i);
     if (item.submenu) UpdateMenuCommandStatus(*item.submenu, window);
     if (item.command == 0 || item.separator) continue;
-    const CommandStatus status = window ? window->UpdateCommandStatus(item.command) : UpdateCommandStatus(item.command);
+    const CommandStatus status =
+        window ? window->UpdateCommandStatus(item.command) : UpdateCommandStatus(item.command);
     if (status.enabled) item.enabled = *status.enabled;
     if (status.text) item.text = *status.text;
     if (status.mark) item.mark = *status.mark;

@@ -21,8 +21,14 @@ unsigned FromKeyboard() {
 }
 }  // namespace
 
-unsigned GetCurrentKeyModifiers() { return Source() ? Source()() : FromKeyboard(); }
-bool IsOptionKeyDown() { return (GetCurrentKeyModifiers() & kModifierOption) != 0; }
-void SetKeyModifiersSource(std::function<unsigned()> source) { Source() = std::move(source); }
+unsigned GetCurrentKeyModifiers() {
+  return Source() ? Source()() : FromKeyboard();
+}
+bool IsOptionKeyDown() {
+  return (GetCurrentKeyModifiers() & kModifierOption) != 0;
+}
+void SetKeyModifiersSource(std::function<unsigned()> source) {
+  Source() = std::move(source);
+}
 
 }  // namespace toolbox

@@ -154,7 +154,8 @@ void PainterContext::DrawLinearGradient(const Gradient& gradient, Point start, P
   if (gradient.stops.empty()) return;
   painter_.setWorldTransform(ToQTransform(state().ctm));
   QLinearGradient g(ToQPoint(start), ToQPoint(end));
-  for (const Gradient::Stop& s : gradient.stops) g.setColorAt(std::clamp(s.location, 0.0, 1.0), ToQColor(s.color));
+  for (const Gradient::Stop& s : gradient.stops)
+    g.setColorAt(std::clamp(s.location, 0.0, 1.0), ToQColor(s.color));
   g.setSpread(QGradient::PadSpread);
   ApplyCompositionMode();
   painter_.setOpacity(state().alpha);

@@ -29,7 +29,7 @@ struct AlertButton {
 struct AlertRequest {
   AlertStyle style = AlertStyle::kWarning;
   std::string message;
-  std::string informative;  // "" = none
+  std::string informative;           // "" = none
   std::vector<AlertButton> buttons;  // left to right as read; an empty list shows one "OK"
   Window* parent = nullptr;          // shown as a sheet of this window when given
 };

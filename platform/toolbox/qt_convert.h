@@ -15,12 +15,22 @@
 
 namespace toolbox {
 
-inline QString ToQString(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-inline std::string FromQString(const QString& s) { return s.toStdString(); }
+inline QString ToQString(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+inline std::string FromQString(const QString& s) {
+  return s.toStdString();
+}
 
-inline QPointF ToQPoint(Point p) { return {p.x, p.y}; }
-inline QRectF ToQRect(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
-inline Rect FromQRect(const QRectF& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+inline QPointF ToQPoint(Point p) {
+  return {p.x, p.y};
+}
+inline QRectF ToQRect(const Rect& r) {
+  return {r.x, r.y, r.width, r.height};
+}
+inline Rect FromQRect(const QRectF& r) {
+  return {r.x(), r.y(), r.width(), r.height()};
+}
 
 inline QColor ToQColor(const Color& c) {
   QColor q;
@@ -28,9 +38,13 @@ inline QColor ToQColor(const Color& c) {
             static_cast<float>(c.alpha));
   return q;
 }
-inline Color FromQColor(const QColor& q) { return {q.redF(), q.greenF(), q.blueF(), q.alphaF()}; }
+inline Color FromQColor(const QColor& q) {
+  return {q.redF(), q.greenF(), q.blueF(), q.alphaF()};
+}
 
-inline QTransform ToQTransform(const AffineTransform& t) { return QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty); }
+inline QTransform ToQTransform(const AffineTransform& t) {
+  return QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty);
+}
 
 inline QFont ToQFont(const Font& f) {
   QFont q;
@@ -42,7 +56,8 @@ inline QFont ToQFont(const Font& f) {
 }
 
 inline Font FromQFont(const QFont& q) {
-  return {FromQString(q.family()), q.pointSizeF() > 0 ? q.pointSizeF() : q.pixelSize() * 0.75, q.bold(), q.italic()};
+  return {FromQString(q.family()), q.pointSizeF() > 0 ? q.pointSizeF() : q.pixelSize() * 0.75, q.bold(),
+          q.italic()};
 }
 
 }  // namespace toolbox

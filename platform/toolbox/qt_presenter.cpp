@@ -63,8 +63,8 @@ class QtPresenter : public Presenter {
     if (buttons.empty()) buttons.push_back({"OK", true, false});
     std::vector<QPushButton*> made;
     for (const AlertButton& b : buttons) {
-      QPushButton* q = box.addButton(ToQString(b.text), b.is_cancel ? QMessageBox::RejectRole
-                                                                    : QMessageBox::AcceptRole);
+      QPushButton* q =
+          box.addButton(ToQString(b.text), b.is_cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
       if (b.is_default) box.setDefaultButton(q);
       if (b.is_cancel) box.setEscapeButton(q);
       made.push_back(q);
@@ -97,18 +97,19 @@ class QtPresenter : public Presenter {
   }
 
   std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override {
-    const QString path = QFileDialog::getExistingDirectory(request.parent ? request.parent->widget() : nullptr,
-                                                           ToQString(request.title), ToQString(request.directory));
+    const QString path =
+        QFileDialog::getExistingDirectory(request.parent ? request.parent->widget() : nullptr,
+                                          ToQString(request.title), ToQString(request.directory));
     if (path.isEmpty()) return std::nullopt;
     return FromQString(path);
   }
 
   std::optional<std::string> PutFile(const FileDialogRequest& request) override {
     QString start = ToQString(request.directory);
-    if (!request.file_name.empty()) start = start.isEmpty() ? ToQString(request.file_name)
-                                                            : start + "/" + ToQString(request.file_name);
-    const QString path =
-        QFileDialog::getSaveFileName(request.parent ? request.parent->widget() : nullptr, ToQString(request.title), start);
+    if (!request.file_name.empty())
+      start = start.isEmpty() ? ToQString(request.file_name) : start + "/" + ToQString(request.file_name);
+    const QString path = QFileDialog::getSaveFileName(request.parent ? request.parent->widget() : nullptr,
+                                                      ToQString(request.title), start);
     if (path.isEmpty()) return std::nullopt;
     return FromQString(path);
   }
@@ -121,7 +122,9 @@ std::unique_ptr<Presenter>& Slot() {
 
 }  // namespace
 
-std::unique_ptr<Presenter> MakeQtPresenter() { return std::make_unique<QtPresenter>(); }
+std::unique_ptr<Presenter> MakeQtPresenter() {
+  return std::make_unique<QtPresenter>();
+}
 
 Presenter& GetPresenter() {
   if (!Slot()) Slot() = MakeQtPresenter();

@@ -51,9 +51,9 @@ std::string RecordingContext::Describe() const {
   for (const RecordedOp& op : ops_) {
     const Color& c = op.kind == RecordedOp::Kind::kStroke ? op.state.stroke : op.state.fill;
     char line[200];
-    std::snprintf(line, sizeof line, "%s %g,%g %gx%g rgba(%.3f,%.3f,%.3f,%.3f) %s\n", KindName(op.kind), op.rect.x,
-                  op.rect.y, op.rect.width, op.rect.height, c.red, c.green, c.blue, c.alpha * op.state.alpha,
-                  op.text.c_str());
+    std::snprintf(line, sizeof line, "%s %g,%g %gx%g rgba(%.3f,%.3f,%.3f,%.3f) %s\n", KindName(op.kind),
+                  op.rect.x, op.rect.y, op.rect.width, op.rect.height, c.red, c.green, c.blue,
+                  c.alpha * op.state.alpha, op.text.c_str());
     out += line;
   }
   return out;
@@ -61,7 +61,7 @@ std::string RecordingContext::Describe() const {
 
 void RecordingContext::DoPath(PathOp op, const std::vector<PathElement>& path, FillRule rule) {
   RecordedOp r;
-  r.kind = op == PathOp::kFill ? RecordedOp::Kind::kFill
+  r.kind = op == PathOp::kFill     ? RecordedOp::Kind::kFill
            : op == PathOp::kStroke ? RecordedOp::Kind::kStroke
                                    : RecordedOp::Kind::kClip;
   r.rect = PathBounds(path);

@@ -14,15 +14,15 @@ namespace toolbox {
 struct RecordedOp {
   enum class Kind { kFill, kStroke, kClip, kClear, kImage, kGradient, kText };
   Kind kind = Kind::kFill;
-  Rect rect;                       // device-space bounds of what was drawn
-  std::vector<PathElement> path;   // paths only
+  Rect rect;                      // device-space bounds of what was drawn
+  std::vector<PathElement> path;  // paths only
   FillRule rule = FillRule::kWinding;
-  GraphicsState state;             // the state in force
-  std::string text;                // text only: the text as given
-  TextStyle style;                 // text only
-  Gradient gradient;               // gradients only
-  Point start, end;                // gradients only, device space
-  Size image_size;                 // images only
+  GraphicsState state;  // the state in force
+  std::string text;     // text only: the text as given
+  TextStyle style;      // text only
+  Gradient gradient;    // gradients only
+  Point start, end;     // gradients only, device space
+  Size image_size;      // images only
 };
 
 class RecordingContext : public DrawingContext {

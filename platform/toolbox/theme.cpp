@@ -7,7 +7,9 @@ namespace toolbox {
 namespace {
 
 // Lines of width 1 land on pixel centres when drawn half a pixel in.
-Rect Crisp(const Rect& r) { return {r.x + 0.5, r.y + 0.5, r.width - 1, r.height - 1}; }
+Rect Crisp(const Rect& r) {
+  return {r.x + 0.5, r.y + 0.5, r.width - 1, r.height - 1};
+}
 
 }  // namespace
 

@@ -10,8 +10,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QUrl>
 #include <QWidget>
 
@@ -172,7 +172,8 @@ void ViewWidget::resizeEvent(QResizeEvent* e) {
 
 void ViewWidget::dragEnterEvent(QDragEnterEvent* e) {
   if (!view_) return;
-  const unsigned action = view_->OnDragEnter(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
+  const unsigned action =
+      view_->OnDragEnter(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
   if (action == kDragActionNone) return e->ignore();
   e->setDropAction(ToDropAction(action));
   e->accept();
@@ -180,7 +181,8 @@ void ViewWidget::dragEnterEvent(QDragEnterEvent* e) {
 
 void ViewWidget::dragMoveEvent(QDragMoveEvent* e) {
   if (!view_) return;
-  const unsigned action = view_->OnDragWithin(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
+  const unsigned action =
+      view_->OnDragWithin(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
   if (action == kDragActionNone) return e->ignore();
   e->setDropAction(ToDropAction(action));
   e->accept();
@@ -203,9 +205,15 @@ int View::HitTest(Point where) {
   return where.x >= 0 && where.y >= 0 && where.x < s.width && where.y < s.height ? 1 : 0;
 }
 
-Window* View::window() const { return control_ ? &control_->window() : nullptr; }
-Rect View::Bounds() const { return control_ ? control_->Bounds() : Rect{}; }
-Size View::GetSize() const { return Bounds().GetSize(); }
+Window* View::window() const {
+  return control_ ? &control_->window() : nullptr;
+}
+Rect View::Bounds() const {
+  return control_ ? control_->Bounds() : Rect{};
+}
+Size View::GetSize() const {
+  return Bounds().GetSize();
+}
 
 void View::Invalidate() {
   if (control_) control_->widget()->update();

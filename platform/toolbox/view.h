@@ -32,8 +32,8 @@ struct MouseEvent {
 };
 
 struct KeyEvent {
-  std::string text;      // UTF-8 of the key, "" for keys without text
-  int key = 0;           // one of the kKey codes below, or the character's code point
+  std::string text;  // UTF-8 of the key, "" for keys without text
+  int key = 0;       // one of the kKey codes below, or the character's code point
   unsigned modifiers = 0;
 };
 

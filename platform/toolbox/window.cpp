@@ -39,7 +39,8 @@ std::uint64_t g_next_serial = 1;
 // The top-level widget of a window: turns Qt's window events into the window's events.
 class WindowWidget : public QWidget {
  public:
-  WindowWidget(Window& owner, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), owner_(&owner) {}
+  WindowWidget(Window& owner, QWidget* parent, Qt::WindowFlags flags)
+      : QWidget(parent, flags), owner_(&owner) {}
   // A released window's widget lives on until Qt deletes it, without its owner.
   void Detach() { owner_ = nullptr; }
 
@@ -197,14 +198,16 @@ void ConnectSignals(Control& control) {
     case ControlKind::kCheckBox:
     case ControlKind::kDisclosure:
     case ControlKind::kBevelButton:
-      QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, [c] { c->NotifyPressed(); });
+      QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked,
+                       [c] { c->NotifyPressed(); });
       break;
     case ControlKind::kPopUpButton:
       QObject::connect(static_cast<QComboBox*>(w), QOverload<int>::of(&QComboBox::activated),
                        [c](int) { c->NotifyPressed(); });
       break;
     case ControlKind::kSlider:
-      QObject::connect(static_cast<QSlider*>(w), &QSlider::valueChanged, [c](int) { c->NotifyValueChanged(); });
+      QObject::connect(static_cast<QSlider*>(w), &QSlider::valueChanged,
+                       [c](int) { c->NotifyValueChanged(); });
       break;
     case ControlKind::kEditText:
     case ControlKind::kPasswordText:
@@ -230,7 +233,8 @@ void ConnectSignals(Control& control) {
 Window::Window(const WindowSpec& spec)
     : serial_(g_next_serial++),
       kind_(spec.kind),
-      target_(runtime::EventTarget::Create(runtime::EventTarget::Kind::kWindow, runtime::EventTarget::Application())),
+      target_(runtime::EventTarget::Create(runtime::EventTarget::Kind::kWindow,
+                                           runtime::EventTarget::Application())),
       in_window_menu_(spec.in_window_menu) {}
 
 std::shared_ptr<Window> Window::Create(const WindowSpec& spec) {
@@ -260,7 +264,9 @@ Window::~Window() {
   }
 }
 
-std::vector<std::shared_ptr<Window>> Window::AllWindows() { return Registry(); }
+std::vector<std::shared_ptr<Window>> Window::AllWindows() {
+  return Registry();
+}
 
 std::shared_ptr<Window> Window::FrontWindow() {
   QWidget* active = QApplication::activeWindow();
@@ -269,7 +275,8 @@ std::shared_ptr<Window> Window::FrontWindow() {
   return nullptr;
 }
 
-runtime::HandlerRef Window::InstallHandler(std::vector<runtime::EventTypeSpec> types, runtime::EventHandler handler) {
+runtime::HandlerRef Window::InstallHandler(std::vector<runtime::EventTypeSpec> types,
+                                           runtime::EventHandler handler) {
   return target_->InstallHandler(std::move(types), std::move(handler));
 }
 
@@ -309,21 +316,29 @@ void Window::Show() {
 void Window::Hide() {
   if (widget_) widget_->hide();
 }
-bool Window::IsVisible() const { return widget_ && widget_->isVisible(); }
+bool Window::IsVisible() const {
+  return widget_ && widget_->isVisible();
+}
 void Window::Select() {
   if (!widget_) return;
   widget_->show();
   widget_->raise();
   widget_->activateWindow();
 }
-bool Window::IsActive() const { return widget_ && widget_->isActiveWindow(); }
+bool Window::IsActive() const {
+  return widget_ && widget_->isActiveWindow();
+}
 
-std::string Window::Title() const { return widget_ ? FromQString(widget_->windowTitle()) : std::string(); }
+std::string Window::Title() const {
+  return widget_ ? FromQString(widget_->windowTitle()) : std::string();
+}
 void Window::SetTitle(const std::string& title) {
   if (widget_) widget_->setWindowTitle(ToQString(title));
 }
 
-Rect Window::ContentBounds() const { return widget_ ? FromQRect(QRectF(widget_->geometry())) : Rect{}; }
+Rect Window::ContentBounds() const {
+  return widget_ ? FromQRect(QRectF(widget_->geometry())) : Rect{};
+}
 
 void Window::SetContentBounds(const Rect& bounds) {
   if (!widget_) return;
@@ -338,7 +353,9 @@ void Window::SetContentBounds(const Rect& bounds) {
   }
 }
 
-Rect Window::StructureBounds() const { return widget_ ? FromQRect(QRectF(widget_->frameGeometry())) : Rect{}; }
+Rect Window::StructureBounds() const {
+  return widget_ ? FromQRect(QRectF(widget_->frameGeometry())) : Rect{};
+}
 
 void Window::SetStructureBounds(const Rect& bounds) {
   if (!widget_) return;
@@ -430,11 +447,15 @@ void Window::SaveFrame() const {
   prefs::SharedPreferences().Set(autosave_key_, values::Value(std::move(d)));
 }
 
-double Window::Opacity() const { return widget_ ? widget_->windowOpacity() : 1; }
+double Window::Opacity() const {
+  return widget_ ? widget_->windowOpacity() : 1;
+}
 void Window::SetOpacity(double alpha) {
   if (widget_) widget_->setWindowOpacity(std::clamp(alpha, 0.0, 1.0));
 }
-bool Window::IsStayOnTop() const { return widget_ && (widget_->windowFlags() & Qt::WindowStaysOnTopHint); }
+bool Window::IsStayOnTop() const {
+  return widget_ && (widget_->windowFlags() & Qt::WindowStaysOnTopHint);
+}
 void Window::SetStayOnTop(bool on_top) {
   if (!widget_ || on_top == IsStayOnTop()) return;
   const bool shown = widget_->isVisible();
@@ -449,7 +470,9 @@ const values::Value* Window::Property(FourCharCode creator, FourCharCode tag) co
   auto it = properties_.find({creator, tag});
   return it == properties_.end() ? nullptr : &it->second;
 }
-void Window::RemoveProperty(FourCharCode creator, FourCharCode tag) { properties_.erase({creator, tag}); }
+void Window::RemoveProperty(FourCharCode creator, FourCharCode tag) {
+  properties_.erase({creator, tag});
+}
 
 Control* Window::AddControl(const ControlSpec& spec) {
   if (!widget_) return nullptr;
@@ -488,7 +511,8 @@ Control* Window::FindControl(ControlID id) const {
 }
 
 void Window::RemoveControl(Control* control) {
-  auto it = std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
+  auto it =
+      std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
   if (it == controls_.end()) return;
   QWidget* w = (*it)->widget();
   if ((*it)->GetView()) static_cast<ViewWidget*>(w)->Detach();
@@ -548,7 +572,9 @@ CommandStatus AskStatus(runtime::EventTarget& target, FourCharCode command) {
 }
 }  // namespace
 
-CommandStatus Window::UpdateCommandStatus(FourCharCode command) { return AskStatus(*FocusTarget(), command); }
+CommandStatus Window::UpdateCommandStatus(FourCharCode command) {
+  return AskStatus(*FocusTarget(), command);
+}
 
 void Window::UpdateButtonStates() {
   for (const auto& c : Controls()) {
@@ -579,7 +605,9 @@ Image Window::Grab() const {
   return FromQImage(widget_->grab().toImage());
 }
 
-bool Window::GrabToPng(const std::string& path) const { return Grab().SavePng(path); }
+bool Window::GrabToPng(const std::string& path) const {
+  return Grab().SavePng(path);
+}
 
 Status ProcessCommand(FourCharCode command, std::int16_t menu_id, int item) {
   auto event = MakeCommandEvent(kEventCommandProcess, Command{command, menu_id, item});

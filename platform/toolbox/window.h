@@ -75,7 +75,8 @@ class Window : public std::enable_shared_from_this<Window> {
   std::uint64_t serial() const { return serial_; }
   WindowKind kind() const { return kind_; }
   const std::shared_ptr<runtime::EventTarget>& target() const { return target_; }
-  runtime::HandlerRef InstallHandler(std::vector<runtime::EventTypeSpec> types, runtime::EventHandler handler);
+  runtime::HandlerRef InstallHandler(std::vector<runtime::EventTypeSpec> types,
+                                     runtime::EventHandler handler);
 
   // What the close box does: sends the close event and releases the window unless a
   // handler took it.
@@ -133,7 +134,9 @@ class Window : public std::enable_shared_from_this<Window> {
   // A custom view (view.h) as a control of the window; the window keeps the view.
   Control* AddView(const ControlSpec& spec, std::shared_ptr<class View> view);
   Control* FindControl(ControlID id) const;
-  Control* FindControl(FourCharCode signature, std::int32_t id) const { return FindControl(ControlID{signature, id}); }
+  Control* FindControl(FourCharCode signature, std::int32_t id) const {
+    return FindControl(ControlID{signature, id});
+  }
   void RemoveControl(Control* control);
   std::vector<Control*> Controls() const;
   Control* FocusedControl() const;

@@ -27,10 +27,9 @@ struct AnswerCase {
 
 TEST_F(ConfirmationAlertTest, EachButtonAnswersItsCode) {
   const AnswerCase cases[] = {
-      {7, false, 0, kConfirmOK},          {7, false, 1, kConfirmCancel},
-      {8, true, 0, kConfirmKeepFiles},    {8, true, 1, kConfirmMoveToTrash}, {8, true, 2, kConfirmCancel},
-      {3, false, 0, kConfirmOK},          {13, true, 1, kConfirmMoveToTrash},
-      {6, true, 0, kConfirmKeepFiles},    {6, true, 2, kConfirmCancel},
+      {7, false, 0, kConfirmOK},          {7, false, 1, kConfirmCancel},      {8, true, 0, kConfirmKeepFiles},
+      {8, true, 1, kConfirmMoveToTrash},  {8, true, 2, kConfirmCancel},       {3, false, 0, kConfirmOK},
+      {13, true, 1, kConfirmMoveToTrash}, {6, true, 0, kConfirmKeepFiles},    {6, true, 2, kConfirmCancel},
       {15, false, 0, kConfirmOK},         {99, true, 1, kConfirmMoveToTrash},
   };
   for (const AnswerCase& c : cases) {
@@ -54,9 +53,10 @@ TEST_F(ConfirmationAlertTest, ButtonsTextsAndStylePerKind) {
   EXPECT_EQ(with_files.buttons[1], (toolbox::AlertButton{"Move To Trash", false, false}));
   EXPECT_EQ(with_files.buttons[2], (toolbox::AlertButton{"Cancel", false, true}));
   EXPECT_EQ(with_files.style, toolbox::AlertStyle::kWarning);
-  EXPECT_EQ(with_files.message,
-            "You are about to clear all of the currently listed items. Do you want to move the associated files to "
-            "the trash?");
+  EXPECT_EQ(
+      with_files.message,
+      "You are about to clear all of the currently listed items. Do you want to move the associated files to "
+      "the trash?");
   EXPECT_EQ(with_files.informative, "");
 
   const auto& ftp = presenter->alerts[1];
@@ -67,7 +67,8 @@ TEST_F(ConfirmationAlertTest, ButtonsTextsAndStylePerKind) {
 
   const auto& whole_queue = presenter->alerts[2];
   EXPECT_EQ(whole_queue.style, toolbox::AlertStyle::kCritical);
-  for (const auto& b : whole_queue.buttons) EXPECT_FALSE(b.is_default) << b.text << ": Return must not answer";
+  for (const auto& b : whole_queue.buttons)
+    EXPECT_FALSE(b.is_default) << b.text << ": Return must not answer";
   EXPECT_EQ(whole_queue.informative, "This cannot be undone");
 
   EXPECT_EQ(presenter->alerts[3].message, "") << "a kind outside the table has no text";

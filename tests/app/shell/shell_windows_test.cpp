@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "app/shell/message_window.h"
@@ -8,6 +9,7 @@
 #include "platform/runtime/run_loop.h"
 #include "platform/toolbox/application.h"
 #include "platform/toolbox/font.h"
+#include "tests/fakes/fake_ui_services.h"
 #include "tests/support/temp_home.h"
 
 namespace shell {
@@ -19,7 +21,8 @@ using toolbox::kApplicationSignature;
 std::vector<std::shared_ptr<toolbox::Window>> MessageWindows() {
   std::vector<std::shared_ptr<toolbox::Window>> out;
   for (auto& w : toolbox::Window::AllWindows())
-    if (w->FindControl(kApplicationSignature, kMessageTextControlID) && !w->IsInWindowMenu()) out.push_back(w);
+    if (w->FindControl(kApplicationSignature, kMessageTextControlID) && !w->IsInWindowMenu())
+      out.push_back(w);
   return out;
 }
 
@@ -44,7 +47,8 @@ TEST_F(MessageWindowTest, AOneLineMessageKeepsTheWindowSize) {
   auto windows = MessageWindows();
   ASSERT_EQ(windows.size(), 1u);
   auto w = windows.back();
-  EXPECT_EQ(w->FindControl(kApplicationSignature, kMessageTextControlID)->Text(), "Download of file.zip complete");
+  EXPECT_EQ(w->FindControl(kApplicationSignature, kMessageTextControlID)->Text(),
+            "Download of file.zip complete");
   EXPECT_EQ(w->ContentBounds().width, nib.width);
   EXPECT_EQ(w->ContentBounds().height, nib.height);
   EXPECT_TRUE(w->IsVisible());
@@ -76,6 +80,17 @@ TEST_F(MessageWindowTest, OKClosesTheWindowAndOutsideTextIsNotAFormat) {
   EXPECT_TRUE(MessageWindows().empty());
 }
 
+TEST_F(MessageWindowTest, AsksForTheUsersAttentionWhenInTheBackground) {
+  auto services = std::make_unique<fakes::FakeUiServices>();
+  fakes::FakeUiServices* fake = services.get();
+  fake->frontmost = false;
+  auto previous = ui::SetUiServices(std::move(services));
+  ShowMessageWindow(nullptr, "Done");
+  const std::size_t requests = fake->active_attention_requests.size();
+  ui::SetUiServices(std::move(previous));
+  EXPECT_EQ(requests, 1u);
+}
+
 TEST_F(MessageWindowTest, GrabbedWindowIsNotBlank) {
   ShowMessageWindow(nullptr, "The transfer of %@ failed.", {"archive.tar.gz"});
   auto w = MessageWindows().back();
@@ -94,6 +109,14 @@ TEST_F(MessageWindowTest, GrabbedWindowIsNotBlank) {
     }
   EXPECT_GT(colours.size(), 10u);
   EXPECT_GT(dark, 50) << "the text is drawn";
+
+  // For reviewing the look: TRUVANE_SCREENSHOT_DIR=/some/folder keeps the pictures.
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) {
+    w->GrabToPng(std::string(keep) + "/message_window.png");
+    ShowQuitWarningWindow();
+    CurrentQuitWarningWindow()->GrabToPng(std::string(keep) + "/quit_warning_window.png");
+    CurrentQuitWarningWindow()->Release();
+  }
 }
 
 class QuitWarningTest : public ::testing::Test {
@@ -135,15 +158,17 @@ TEST_F(QuitWarningTest, QuitButtonEndsTheApplicationLoop) {
   auto w = CurrentQuitWarningWindow();
   // Press the default button from inside the running loop; a guard timer bounds the test.
   bool pressed = false;
-  auto press = runtime::Timer::Create(std::chrono::milliseconds(1), std::chrono::milliseconds(0), [&](runtime::Timer&) {
-    pressed = true;
-    w->DefaultButton()->Click();
-  });
+  auto press = runtime::Timer::Create(std::chrono::milliseconds(1), std::chrono::milliseconds(0),
+                                      [&](runtime::Timer&) {
+                                        pressed = true;
+                                        w->DefaultButton()->Click();
+                                      });
   bool timed_out = false;
-  auto guard = runtime::Timer::Create(std::chrono::seconds(5), std::chrono::milliseconds(0), [&](runtime::Timer&) {
-    timed_out = true;
-    toolbox::Application::Shared().QuitEventLoop();
-  });
+  auto guard =
+      runtime::Timer::Create(std::chrono::seconds(5), std::chrono::milliseconds(0), [&](runtime::Timer&) {
+        timed_out = true;
+        toolbox::Application::Shared().QuitEventLoop();
+      });
   runtime::RunLoop::Main()->AddTimer(press);
   runtime::RunLoop::Main()->AddTimer(guard);
   runtime::RunApplicationEventLoop();

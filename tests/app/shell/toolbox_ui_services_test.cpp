@@ -35,7 +35,8 @@ class ToolboxUiServicesTest : public ::testing::Test {
 
 TEST_F(ToolboxUiServicesTest, ControlsAreFoundThroughTheCoreHelpers) {
   auto w = MakeWindow();
-  toolbox::Control* c = w->AddControl({.kind = toolbox::ControlKind::kStaticText, .id = {toolbox::kApplicationSignature, 3}});
+  toolbox::Control* c =
+      w->AddControl({.kind = toolbox::ControlKind::kStaticText, .id = {toolbox::kApplicationSignature, 3}});
   ui::ControlRef found = nullptr;
   ASSERT_EQ(util::GetAppControlByID(ToWindowRef(w.get()), 3, &found), ui::kNoErr);
   EXPECT_EQ(FromControlRef(found), c);
@@ -46,7 +47,8 @@ TEST_F(ToolboxUiServicesTest, ControlsAreFoundThroughTheCoreHelpers) {
 
 TEST_F(ToolboxUiServicesTest, StandardAlertGoesThroughThePresenter) {
   fakes::ScopedScriptedPresenter presenter;
-  EXPECT_EQ(util::RunStandardAlertText(ui::AlertType::kCaution, "Disk full", std::string("Free some space")), 1);
+  EXPECT_EQ(util::RunStandardAlertText(ui::AlertType::kCaution, "Disk full", std::string("Free some space")),
+            1);
   ASSERT_EQ(presenter->alerts.size(), 1u);
   EXPECT_EQ(presenter->alerts[0].message, "Disk full");
   EXPECT_EQ(presenter->alerts[0].informative, "Free some space");
@@ -77,8 +79,9 @@ TEST_F(ToolboxUiServicesTest, WindowPlacesRoundTripThroughThePreferences) {
 }
 
 TEST_F(ToolboxUiServicesTest, CenterIfNotSetLetsASavedFrameWin) {
-  prefs::SharedPreferences().Set("Centred Or Not", values::Value(values::Dictionary{
-                                                       {"left", 60}, {"top", 70}, {"right", 360}, {"bottom", 270}}));
+  prefs::SharedPreferences().Set(
+      "Centred Or Not",
+      values::Value(values::Dictionary{{"left", 60}, {"top", 70}, {"right", 360}, {"bottom", 270}}));
   auto w = MakeWindow({0, 0, 300, 200});
   w->SetFrameAutosaveKey("Centred Or Not");
   util::CenterIfNotSet(ToWindowRef(w.get()));
@@ -91,10 +94,11 @@ TEST_F(ToolboxUiServicesTest, CenterIfNotSetLetsASavedFrameWin) {
 }
 
 TEST_F(ToolboxUiServicesTest, SelectedIconsAreDrawnDarker) {
-  const toolbox::Image white = toolbox::Image::Render(8, 8, toolbox::Origin::kTopLeft, [](toolbox::DrawingContext& c) {
-    c.SetFillColor(toolbox::Color::White());
-    c.FillRect({0, 0, 8, 8});
-  });
+  const toolbox::Image white =
+      toolbox::Image::Render(8, 8, toolbox::Origin::kTopLeft, [](toolbox::DrawingContext& c) {
+        c.SetFillColor(toolbox::Color::White());
+        c.FillRect({0, 0, 8, 8});
+      });
   const ToolboxIcon icon(white);
   ToolboxUiServices services;
   auto plot = [&](std::int16_t transform) {

@@ -135,8 +135,9 @@ TEST(PainterContext, ImagesStayUprightInABottomLeftContext) {
     ctx.SetFillColor({0, 1, 0, 1});
     ctx.FillRect({0, 0, 4, 2});  // green top half
   });
-  const Image image = Image::Render(4, 4, Origin::kBottomLeft,
-                                    [&](DrawingContext& ctx) { ctx.DrawImage({0, 0, 4, 4}, marker); });
+  const Image image = Image::Render(4, 4, Origin::kBottomLeft, [&](DrawingContext& ctx) {
+    ctx.DrawImage({0, 0, 4, 4}, marker);
+  });
   EXPECT_EQ(image.PixelAt(1, 0), (Color{0, 1, 0, 1}));
   EXPECT_EQ(image.PixelAt(1, 3).alpha, 0);
 }

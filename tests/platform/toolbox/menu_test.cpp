@@ -158,12 +158,13 @@ TEST(DesktopServices, ClipboardTextRoundTrips) {
 TEST(DesktopServices, MainTimersFireFromTheApplicationLoop) {
   Application& app = Application::Shared();
   int fired = 0;
-  auto timer = InstallMainTimer(std::chrono::milliseconds(1), std::chrono::milliseconds(1), [&](runtime::Timer& t) {
-    if (++fired == 3) {
-      t.Invalidate();
-      app.QuitEventLoop();
-    }
-  });
+  auto timer =
+      InstallMainTimer(std::chrono::milliseconds(1), std::chrono::milliseconds(1), [&](runtime::Timer& t) {
+        if (++fired == 3) {
+          t.Invalidate();
+          app.QuitEventLoop();
+        }
+      });
   auto guard = InstallMainTimer(std::chrono::seconds(5), {}, [&](runtime::Timer&) { app.QuitEventLoop(); });
   app.RunEventLoop();
   guard->Invalidate();

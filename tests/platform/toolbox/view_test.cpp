@@ -13,16 +13,16 @@ struct TrackStep {
   char action;  // 'p' press, 'm' move, 'r' release
   int part;     // the part under the mouse
   int highlighted_after;
-  int acted;    // release only
+  int acted;  // release only
 };
 
 TEST(PressTracker, ActsOnlyOnAReleaseOverThePressedPart) {
   const std::vector<std::vector<TrackStep>> scripts = {
-      {{'p', 1, 1, 0}, {'r', 1, 0, 1}},                                   // a plain click
-      {{'p', 1, 1, 0}, {'m', 0, 0, 0}, {'r', 0, 0, 0}},                   // dragged off: nothing
-      {{'p', 1, 1, 0}, {'m', 2, 0, 0}, {'m', 1, 1, 0}, {'r', 1, 0, 1}},   // off and back on
-      {{'p', 2, 2, 0}, {'m', 1, 0, 0}, {'r', 1, 0, 0}},                   // released over another part
-      {{'p', 0, 0, 0}, {'m', 1, 0, 0}, {'r', 1, 0, 0}},                   // pressed on no part
+      {{'p', 1, 1, 0}, {'r', 1, 0, 1}},                                  // a plain click
+      {{'p', 1, 1, 0}, {'m', 0, 0, 0}, {'r', 0, 0, 0}},                  // dragged off: nothing
+      {{'p', 1, 1, 0}, {'m', 2, 0, 0}, {'m', 1, 1, 0}, {'r', 1, 0, 1}},  // off and back on
+      {{'p', 2, 2, 0}, {'m', 1, 0, 0}, {'r', 1, 0, 0}},                  // released over another part
+      {{'p', 0, 0, 0}, {'m', 1, 0, 0}, {'r', 1, 0, 0}},                  // pressed on no part
   };
   for (std::size_t i = 0; i < scripts.size(); ++i) {
     PressTracker t;

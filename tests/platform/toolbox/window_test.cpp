@@ -51,9 +51,13 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, ControlsAreFoundBySignatureAndNumber) {
   auto w = MakeWindow();
-  w->AddControl({.kind = ControlKind::kStaticText, .id = {kApplicationSignature, 3}, .bounds = {10, 10, 200, 20},
+  w->AddControl({.kind = ControlKind::kStaticText,
+                 .id = {kApplicationSignature, 3},
+                 .bounds = {10, 10, 200, 20},
                  .text = "three"});
-  w->AddControl({.kind = ControlKind::kCheckBox, .id = {FourCC("Othr"), 3}, .bounds = {10, 40, 200, 20},
+  w->AddControl({.kind = ControlKind::kCheckBox,
+                 .id = {FourCC("Othr"), 3},
+                 .bounds = {10, 40, 200, 20},
                  .text = "box"});
   ASSERT_NE(w->FindControl(kApplicationSignature, 3), nullptr);
   EXPECT_EQ(w->FindControl(kApplicationSignature, 3)->Text(), "three");
@@ -68,9 +72,13 @@ TEST_F(WindowTest, ControlStateReadsBackPerKind) {
   menu->AppendSeparator();
   menu->AppendItem("Three");
   Control* box = w->AddControl({.kind = ControlKind::kCheckBox, .id = {kApplicationSignature, 1}});
-  Control* pop = w->AddControl({.kind = ControlKind::kPopUpButton, .id = {kApplicationSignature, 2}, .menu = menu});
-  Control* slider = w->AddControl(
-      {.kind = ControlKind::kSlider, .id = {kApplicationSignature, 3}, .value = 5, .minimum = 1, .maximum = 10});
+  Control* pop =
+      w->AddControl({.kind = ControlKind::kPopUpButton, .id = {kApplicationSignature, 2}, .menu = menu});
+  Control* slider = w->AddControl({.kind = ControlKind::kSlider,
+                                   .id = {kApplicationSignature, 3},
+                                   .value = 5,
+                                   .minimum = 1,
+                                   .maximum = 10});
   Control* number = w->AddControl({.kind = ControlKind::kNumberText, .id = {kApplicationSignature, 4}});
   Control* date = w->AddControl({.kind = ControlKind::kDateTime, .id = {kApplicationSignature, 5}});
   Control* disclosure = w->AddControl({.kind = ControlKind::kDisclosure, .id = {kApplicationSignature, 6}});
@@ -106,7 +114,8 @@ TEST_F(WindowTest, ControlStateReadsBackPerKind) {
 
 TEST_F(WindowTest, EnableVisibleAndFocusAreTheControlsOwn) {
   auto w = MakeWindow();
-  Control* field = w->AddControl({.kind = ControlKind::kPasswordText, .id = {kApplicationSignature, 1}, .text = "secret"});
+  Control* field =
+      w->AddControl({.kind = ControlKind::kPasswordText, .id = {kApplicationSignature, 1}, .text = "secret"});
   Control* button = w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 2}});
   EXPECT_EQ(field->Text(), "secret");
   button->SetEnabled(false);
@@ -146,15 +155,22 @@ TEST_F(WindowTest, CommandsGoFocusThenWindowThenApplicationAndFallThrough) {
 
 TEST_F(WindowTest, PushButtonSendsItsCommandAndReturnPressesTheDefault) {
   auto w = MakeWindow();
-  Control* ok = w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 1}, .text = "OK",
-                               .command = kCommandOK, .is_default = true});
-  w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 2}, .text = "Cancel",
-                 .command = kCommandCancel, .is_cancel = true});
+  Control* ok = w->AddControl({.kind = ControlKind::kPushButton,
+                               .id = {kApplicationSignature, 1},
+                               .text = "OK",
+                               .command = kCommandOK,
+                               .is_default = true});
+  w->AddControl({.kind = ControlKind::kPushButton,
+                 .id = {kApplicationSignature, 2},
+                 .text = "Cancel",
+                 .command = kCommandCancel,
+                 .is_cancel = true});
   std::vector<FourCharCode> got;
-  w->InstallHandler({{kEventClassCommand, kEventCommandProcess}}, [&](runtime::HandlerCall&, runtime::Event& e) {
-    got.push_back(GetCommand(e).id);
-    return kNoErr;
-  });
+  w->InstallHandler({{kEventClassCommand, kEventCommandProcess}},
+                    [&](runtime::HandlerCall&, runtime::Event& e) {
+                      got.push_back(GetCommand(e).id);
+                      return kNoErr;
+                    });
   ok->Click();
   ok->SetEnabled(false);
   ok->Click();  // disabled: nothing
@@ -166,15 +182,18 @@ TEST_F(WindowTest, PushButtonSendsItsCommandAndReturnPressesTheDefault) {
 
 TEST_F(WindowTest, UpdateStatusEnablesButtonsAndLeavesUnansweredOnesAlone) {
   auto w = MakeWindow();
-  Control* a = w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 1}, .command = kTestCommand});
-  Control* b = w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 2}, .command = kOtherCommand});
+  Control* a = w->AddControl(
+      {.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 1}, .command = kTestCommand});
+  Control* b = w->AddControl(
+      {.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 2}, .command = kOtherCommand});
   b->SetEnabled(false);
   bool allow = false;
-  w->InstallHandler({{kEventClassCommand, kEventCommandUpdateStatus}}, [&](runtime::HandlerCall&, runtime::Event& e) {
-    if (GetCommand(e).id != kTestCommand) return kEventNotHandledErr;
-    SetCommandEnabled(e, allow);
-    return kNoErr;
-  });
+  w->InstallHandler({{kEventClassCommand, kEventCommandUpdateStatus}},
+                    [&](runtime::HandlerCall&, runtime::Event& e) {
+                      if (GetCommand(e).id != kTestCommand) return kEventNotHandledErr;
+                      SetCommandEnabled(e, allow);
+                      return kNoErr;
+                    });
   w->UpdateButtonStates();
   EXPECT_FALSE(a->IsEnabled());
   EXPECT_FALSE(b->IsEnabled()) << "no handler answered: state kept";
@@ -217,10 +236,14 @@ TEST_F(WindowTest, CloseBoxReleasesUnlessAHandlerKeepsTheWindow) {
 
 TEST_F(WindowTest, BoundEdgesFollowTheWindowWhenItGrows) {
   auto w = MakeWindow({100, 100, 300, 200});
-  Control* text = w->AddControl({.kind = ControlKind::kStaticText, .id = {kApplicationSignature, 1},
-                                 .bounds = {10, 10, 280, 150}, .bindings = kBindLeft | kBindTop | kBindRight | kBindBottom});
-  Control* ok = w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 2},
-                               .bounds = {210, 170, 80, 20}, .bindings = kBindRight | kBindBottom});
+  Control* text = w->AddControl({.kind = ControlKind::kStaticText,
+                                 .id = {kApplicationSignature, 1},
+                                 .bounds = {10, 10, 280, 150},
+                                 .bindings = kBindLeft | kBindTop | kBindRight | kBindBottom});
+  Control* ok = w->AddControl({.kind = ControlKind::kPushButton,
+                               .id = {kApplicationSignature, 2},
+                               .bounds = {210, 170, 80, 20},
+                               .bindings = kBindRight | kBindBottom});
   w->SetContentBounds({100, 100, 340, 260});
   EXPECT_EQ(text->Bounds(), (Rect{10, 10, 320, 210}));
   EXPECT_EQ(ok->Bounds(), (Rect{250, 230, 80, 20}));
@@ -241,8 +264,9 @@ TEST_F(WindowTest, FrameIsSavedUnderItsKeyAndRestoredOnScreen) {
   EXPECT_FALSE(MakeWindow()->SetFrameAutosaveKey("No Such Frame"));
 
   // A frame saved far off the screen comes back onto it.
-  prefs::SharedPreferences().Set("Far Frame", values::Value(values::Dictionary{
-                                                  {"left", 20000}, {"top", 20000}, {"right", 20300}, {"bottom", 20200}}));
+  prefs::SharedPreferences().Set("Far Frame",
+                                 values::Value(values::Dictionary{
+                                     {"left", 20000}, {"top", 20000}, {"right", 20300}, {"bottom", 20200}}));
   auto far = MakeWindow();
   EXPECT_TRUE(far->SetFrameAutosaveKey("Far Frame"));
   EXPECT_LT(far->ContentBounds().x, 20000);
@@ -268,7 +292,9 @@ TEST_F(WindowTest, PropertiesOpacityAndStayOnTop) {
 
 TEST_F(WindowTest, GrabShowsTheControlsOffscreen) {
   auto w = MakeWindow({0, 0, 200, 80});
-  w->AddControl({.kind = ControlKind::kPushButton, .id = {kApplicationSignature, 1}, .bounds = {10, 10, 100, 24},
+  w->AddControl({.kind = ControlKind::kPushButton,
+                 .id = {kApplicationSignature, 1},
+                 .bounds = {10, 10, 100, 24},
                  .text = "Press"});
   w->Show();
   const Image image = w->Grab();
@@ -283,10 +309,11 @@ TEST_F(WindowTest, GrabShowsTheControlsOffscreen) {
 TEST(ApplicationLoop, MainRunLoopTimersRunInsideTheQtLoopAndQuitEndsIt) {
   Application& app = Application::Shared();
   int fired = 0;
-  auto timer = runtime::Timer::Create(std::chrono::milliseconds(1), std::chrono::milliseconds(0), [&](runtime::Timer&) {
-    ++fired;
-    runtime::QuitApplicationEventLoop();  // reaches the Qt loop through the runtime
-  });
+  auto timer = runtime::Timer::Create(
+      std::chrono::milliseconds(1), std::chrono::milliseconds(0), [&](runtime::Timer&) {
+        ++fired;
+        runtime::QuitApplicationEventLoop();  // reaches the Qt loop through the runtime
+      });
   runtime::RunLoop::Main()->AddTimer(timer);
   // Bound the test: should the quit be lost, a second timer ends the loop anyway.
   auto guard = runtime::Timer::Create(std::chrono::seconds(5), std::chrono::milliseconds(0),
