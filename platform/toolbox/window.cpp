@@ -246,6 +246,7 @@ std::shared_ptr<Window> Window::Create(const WindowSpec& spec) {
 }
 
 void Window::Build(const WindowSpec& spec) {
+  if (spec.kind == WindowKind::kSheet) parent_ = spec.parent;
   QWidget* parent = spec.kind == WindowKind::kSheet && spec.parent ? spec.parent->widget() : nullptr;
   widget_ = new WindowWidget(*this, parent, FlagsFor(spec));
   widget_->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -295,6 +296,10 @@ void Window::Close() {
 void Window::Release() {
   if (!widget_) return;
   std::shared_ptr<Window> keep = shared_from_this();
+  // A sheet's widget is a child of its parent's: the sheets go first.
+  for (const auto& other : AllWindows())
+    if (other->parent_ == this) other->Release();
+  HideSheet();
   SendWindowEvent(kEventWindowDispose);
   SaveFrame();
   auto& registry = Registry();
@@ -308,6 +313,33 @@ void Window::Release() {
   // Release may come from a handler of one of the window's own buttons, while Qt is
   // still inside that button's signal: the widgets go when control returns to Qt.
   widget->deleteLater();
+}
+
+Status Window::ShowSheet() {
+  if (!widget_ || kind_ != WindowKind::kSheet || widget_->isVisible()) return runtime::kParamErr;
+  std::shared_ptr<Window> keep = shared_from_this();
+  const Status status = SendWindowEvent(kEventWindowSheetOpening);
+  if (status != runtime::kNoErr && status != runtime::kEventNotHandledErr) return status;
+  if (IsReleased()) return runtime::kParamErr;
+  if (parent_ && parent_->widget()) {
+    // Centred under the parent's top edge, where a sheet drops from.
+    const QRect p = parent_->widget()->geometry();
+    widget_->move(p.left() + (p.width() - widget_->width()) / 2, p.top());
+  }
+  widget_->show();
+  widget_->raise();
+  widget_->activateWindow();
+  SendWindowEvent(kEventWindowSheetOpened);
+  return runtime::kNoErr;
+}
+
+void Window::HideSheet() {
+  if (!widget_ || kind_ != WindowKind::kSheet || !widget_->isVisible()) return;
+  std::shared_ptr<Window> keep = shared_from_this();
+  SendWindowEvent(kEventWindowSheetClosing);
+  if (IsReleased()) return;
+  widget_->hide();
+  SendWindowEvent(kEventWindowSheetClosed);
 }
 
 void Window::Show() {

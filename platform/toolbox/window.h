@@ -41,6 +41,12 @@ inline constexpr std::uint32_t kEventWindowBoundsChanged = 27;
 inline constexpr std::uint32_t kEventWindowClose = 72;
 inline constexpr std::uint32_t kEventWindowClosed = 73;
 inline constexpr std::uint32_t kEventWindowDispose = 1005;
+// Sheets: sent to the sheet before it opens (a handler may refuse with an error), after
+// it opened, before it closes and after it closed.
+inline constexpr std::uint32_t kEventWindowSheetOpening = 210;
+inline constexpr std::uint32_t kEventWindowSheetOpened = 211;
+inline constexpr std::uint32_t kEventWindowSheetClosing = 212;
+inline constexpr std::uint32_t kEventWindowSheetClosed = 213;
 inline constexpr FourCharCode kParamWindow = FourCC("wind");  // the window's id (uint64)
 
 enum class WindowKind {
@@ -90,6 +96,12 @@ class Window : public std::enable_shared_from_this<Window> {
   bool IsVisible() const;
   // Shows, brings to the front and activates.
   void Select();
+  // Sheets (kind kSheet): shows the sheet over its parent, modal to that window only;
+  // the opening event may refuse (its status is returned and nothing is shown).
+  Status ShowSheet();
+  // Hides the sheet; it may be shown again. Release() also closes it.
+  void HideSheet();
+  Window* SheetParent() const { return parent_; }
   bool IsActive() const;
 
   std::string Title() const;
@@ -168,6 +180,7 @@ class Window : public std::enable_shared_from_this<Window> {
 
   std::uint64_t serial_;
   WindowKind kind_;
+  Window* parent_ = nullptr;  // sheets
   std::shared_ptr<runtime::EventTarget> target_;
   QWidget* widget_ = nullptr;  // owns the controls' widgets; deleted by Release
   bool in_window_menu_ = true;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/toolbox/color_blend.h"
 #include "platform/toolbox/drawing_context.h"
 #include "platform/toolbox/image.h"
 #include "platform/toolbox/recording_context.h"
@@ -172,6 +173,22 @@ TEST(Text, WrappedTextGrowsInHeightNotWidth) {
   const Size many = MeasureWrappedText(std::string(40, 'w') + " " + std::string(40, 'w'), font, 200);
   EXPECT_GT(many.height, one.height * 1.5);
   EXPECT_LE(MeasureWrappedText("one two three four five six seven", font, 60).width, 60);
+}
+
+TEST(ColorBlend, TakesTheTintsHueAndKeepsEachPixelsLightness) {
+  const Image greys = Image::Render(3, 1, Origin::kTopLeft, [](DrawingContext& ctx) {
+    ctx.SetFillColor(Color::FromBytes(40, 40, 40));
+    ctx.FillRect({0, 0, 1, 1});
+    ctx.SetFillColor(Color::FromBytes(160, 160, 160));
+    ctx.FillRect({1, 0, 1, 1});
+  });  // the third pixel stays transparent
+  const Image tinted = ApplyColorBlend(greys, {0, 1, 0, 1});
+  const Color dark = tinted.PixelAt(0, 0), light = tinted.PixelAt(1, 0);
+  EXPECT_GT(dark.green, dark.red);
+  EXPECT_GT(light.green, light.red);
+  EXPECT_GT(light.green, dark.green) << "lighter stays lighter";
+  EXPECT_NEAR(0.3 * light.red + 0.59 * light.green + 0.11 * light.blue, 160 / 255.0, 0.01);
+  EXPECT_EQ(tinted.PixelAt(2, 0).alpha, 0);
 }
 
 }  // namespace

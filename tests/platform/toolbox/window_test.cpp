@@ -344,5 +344,35 @@ TEST(ApplicationLoop, EventsPostedToTheMainQueueReachTheApplicationTarget) {
   EXPECT_EQ(got, 1);
 }
 
+TEST(Sheets, OpenAndCloseHooksAndARefusedOpening) {
+  auto parent = Window::Create({.content = {100, 100, 400, 300}});
+  auto sheet =
+      Window::Create({.kind = WindowKind::kSheet, .content = {0, 0, 200, 100}, .parent = parent.get()});
+  std::vector<std::uint32_t> events;
+  bool refuse = true;
+  sheet->InstallHandler({{kEventClassWindow, kEventWindowSheetOpening},
+                         {kEventClassWindow, kEventWindowSheetOpened},
+                         {kEventClassWindow, kEventWindowSheetClosing},
+                         {kEventClassWindow, kEventWindowSheetClosed}},
+                        [&](runtime::HandlerCall&, runtime::Event& e) {
+                          events.push_back(e.kind());
+                          if (e.kind() == kEventWindowSheetOpening && refuse) return runtime::Status(-128);
+                          return runtime::kEventNotHandledErr;
+                        });
+  parent->Show();
+  EXPECT_EQ(sheet->ShowSheet(), -128);
+  EXPECT_FALSE(sheet->IsVisible());
+  refuse = false;
+  EXPECT_EQ(sheet->ShowSheet(), runtime::kNoErr);
+  EXPECT_TRUE(sheet->IsVisible());
+  EXPECT_EQ(sheet->SheetParent(), parent.get());
+  parent->Release();  // takes its sheet with it
+  EXPECT_TRUE(sheet->IsReleased());
+  EXPECT_EQ(events, (std::vector<std::uint32_t>{kEventWindowSheetOpening, kEventWindowSheetOpening,
+                                                kEventWindowSheetOpened, kEventWindowSheetClosing,
+                                                kEventWindowSheetClosed}));
+  Application::Shared().ProcessPendingEvents();
+}
+
 }  // namespace
 }  // namespace toolbox
