@@ -14,41 +14,11 @@
 #include "platform/toolbox/modifiers.h"
 #include "platform/toolbox/presenter.h"
 #include "platform/toolbox/qt_convert.h"
+#include "platform/toolbox/qt_menu.h"
 #include "platform/toolbox/window.h"
 
 namespace toolbox {
 namespace {
-
-QString MarkedText(const MenuItem& item) {
-  QString text = ToQString(item.text);
-  if (item.mark != 0 && item.mark != kCheckMark) text = QString::fromUcs4(&item.mark, 1) + " " + text;
-  return text;
-}
-
-// Fills `qmenu` from `menu`; each action carries its (menu, index) through `chosen`.
-void Fill(QMenu& qmenu, const MenuRef& menu, unsigned modifiers, std::map<QAction*, MenuSelection>& chosen) {
-  for (int index : VisibleItemIndexes(*menu, modifiers)) {
-    const MenuItem& item = *menu->Item(index);
-    if (item.separator) {
-      qmenu.addSeparator();
-      continue;
-    }
-    if (item.submenu) {
-      QMenu* sub = qmenu.addMenu(MarkedText(item));
-      sub->setEnabled(menu->IsItemEnabled(index));
-      Fill(*sub, item.submenu, modifiers, chosen);
-      continue;
-    }
-    QAction* action = qmenu.addAction(MarkedText(item));
-    action->setEnabled(menu->IsItemEnabled(index));
-    if (item.mark == kCheckMark) {
-      action->setCheckable(true);
-      action->setChecked(true);
-    }
-    if (!item.icon.IsNull()) action->setIcon(QIcon(QPixmap::fromImage(ToQImage(item.icon))));
-    chosen[action] = MenuSelection{menu, index, item.command};
-  }
-}
 
 class QtPresenter : public Presenter {
  public:
@@ -83,17 +53,22 @@ class QtPresenter : public Presenter {
   MenuSelection ShowMenu(const MenuRequest& request) override {
     if (!request.menu) return {};
     QMenu qmenu;
-    std::map<QAction*, MenuSelection> chosen;
-    Fill(qmenu, request.menu, GetCurrentKeyModifiers(), chosen);
+    MenuSelection selection;
+    FillQMenu(qmenu, request.menu, GetCurrentKeyModifiers(), [&selection](const MenuRef& menu, int index) {
+      selection = MenuSelection{menu, index, menu->Item(index)->command};
+    });
     QPoint where = QPoint(int(request.where.x), int(request.where.y));
     if (request.window && request.window->widget()) where = request.window->widget()->mapToGlobal(where);
+    // A pop-up opens with its current item under the mouse: the visible items count.
     QAction* at = nullptr;
-    if (request.placement == MenuPlacement::kPopUp)
-      for (auto& [action, sel] : chosen)
-        if (sel.menu == request.menu && sel.item == request.current_item) at = action;
-    QAction* picked = qmenu.exec(where, at);
-    auto it = chosen.find(picked);
-    return it == chosen.end() ? MenuSelection{} : it->second;
+    if (request.placement == MenuPlacement::kPopUp) {
+      const std::vector<int> shown = VisibleItemIndexes(*request.menu, GetCurrentKeyModifiers());
+      const auto actions = qmenu.actions();
+      for (std::size_t i = 0; i < shown.size() && i < std::size_t(actions.size()); ++i)
+        if (shown[i] == request.current_item) at = actions[qsizetype(i)];
+    }
+    qmenu.exec(where, at);
+    return selection;
   }
 
   std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override {

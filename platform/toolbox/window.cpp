@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,7 +23,10 @@
 #include "platform/prefs/preference_store.h"
 #include "platform/toolbox/application.h"
 #include "platform/toolbox/image_impl.h"
+#include "platform/toolbox/menu_commands.h"
+#include "platform/toolbox/modifiers.h"
 #include "platform/toolbox/qt_convert.h"
+#include "platform/toolbox/qt_menu.h"
 #include "platform/toolbox/view.h"
 #include "platform/toolbox/view_widget.h"
 
@@ -254,6 +258,8 @@ void Window::Build(const WindowSpec& spec) {
   widget_->setWindowTitle(ToQString(spec.title));
   if (!spec.content.IsEmpty()) widget_->setGeometry(ToQRect(spec.content).toRect());
   if (!spec.resizable) widget_->setFixedSize(widget_->size());
+  content_ = new QWidget(widget_);
+  content_->setGeometry(0, 0, widget_->width(), widget_->height());
   laid_out_size_ = {double(widget_->width()), double(widget_->height())};
 }
 
@@ -369,12 +375,17 @@ void Window::SetTitle(const std::string& title) {
 }
 
 Rect Window::ContentBounds() const {
-  return widget_ ? FromQRect(QRectF(widget_->geometry())) : Rect{};
+  if (!widget_) return {};
+  const Rect outer = FromQRect(QRectF(widget_->geometry()));
+  return {outer.x, outer.y + menu_bar_height_, outer.width, outer.height - menu_bar_height_};
 }
 
 void Window::SetContentBounds(const Rect& bounds) {
   if (!widget_) return;
-  const QRect r = ToQRect(bounds).toRect();
+  // The menu bar, when there is one, sits above the content inside Qt's geometry.
+  const QRect r =
+      ToQRect({bounds.x, bounds.y - menu_bar_height_, bounds.width, bounds.height + menu_bar_height_})
+          .toRect();
   const bool fixed = widget_->minimumSize() == widget_->maximumSize();
   if (fixed) widget_->setFixedSize(r.size());
   widget_->setGeometry(r);
@@ -392,7 +403,7 @@ Rect Window::StructureBounds() const {
 void Window::SetStructureBounds(const Rect& bounds) {
   if (!widget_) return;
   const QRect frame = widget_->frameGeometry(), content = widget_->geometry();
-  const double l = content.left() - frame.left(), t = content.top() - frame.top();
+  const double l = content.left() - frame.left(), t = content.top() - frame.top() + menu_bar_height_;
   const double r = frame.right() - content.right(), b = frame.bottom() - content.bottom();
   SetContentBounds({bounds.x + l, bounds.y + t, bounds.width - l - r, bounds.height - t - b});
 }
@@ -404,15 +415,16 @@ void Window::SizeContent(double width, double height) {
 
 void Window::MoveTo(double left, double top) {
   if (!widget_) return;
-  widget_->move(QPoint(int(left), int(top)) - (widget_->geometry().topLeft() - widget_->pos()));
+  widget_->move(QPoint(int(left), int(top) - menu_bar_height_) -
+                (widget_->geometry().topLeft() - widget_->pos()));
   if (!widget_->isVisible()) HandleMoveOrResize();
 }
 
 void Window::SetMinimumSize(Size size) {
-  if (widget_) widget_->setMinimumSize(int(size.width), int(size.height));
+  if (widget_) widget_->setMinimumSize(int(size.width), int(size.height) + menu_bar_height_);
 }
 void Window::SetMaximumSize(Size size) {
-  if (widget_) widget_->setMaximumSize(int(size.width), int(size.height));
+  if (widget_) widget_->setMaximumSize(int(size.width), int(size.height) + menu_bar_height_);
 }
 
 void Window::Center() {
@@ -508,7 +520,7 @@ void Window::RemoveProperty(FourCharCode creator, FourCharCode tag) {
 
 Control* Window::AddControl(const ControlSpec& spec) {
   if (!widget_) return nullptr;
-  QWidget* w = MakeWidget(spec, widget_);
+  QWidget* w = MakeWidget(spec, content_);
   w->setFont(ToQFont(spec.font));
   w->setGeometry(ToQRect(spec.bounds).toRect());
   w->show();
@@ -523,7 +535,7 @@ Control* Window::AddControl(const ControlSpec& spec) {
 
 Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
   if (!widget_ || !view) return nullptr;
-  auto* w = new ViewWidget(*view, widget_);
+  auto* w = new ViewWidget(*view, content_);
   w->setGeometry(ToQRect(spec.bounds).toRect());
   w->show();
   ControlSpec pane = spec;
@@ -619,7 +631,9 @@ void Window::UpdateButtonStates() {
 
 void Window::HandleResize() {
   if (!widget_) return;
-  const Size now{double(widget_->width()), double(widget_->height())};
+  content_->setGeometry(0, menu_bar_height_, widget_->width(), widget_->height() - menu_bar_height_);
+  if (qt_menu_bar_) qt_menu_bar_->setGeometry(0, 0, widget_->width(), menu_bar_height_);
+  const Size now{double(content_->width()), double(content_->height())};
   const double dx = now.width - laid_out_size_.width, dy = now.height - laid_out_size_.height;
   laid_out_size_ = now;
   if (dx == 0 && dy == 0) return;
@@ -630,6 +644,46 @@ void Window::HandleMoveOrResize() {
   if (!widget_) return;
   SendWindowEvent(kEventWindowBoundsChanged);
   SaveFrame();
+}
+
+void Window::SetMenuBar(MenuBar* bar) {
+  if (!widget_) return;
+  const Rect content = ContentBounds();
+  menu_bar_ = bar;
+  if (!bar) {
+    delete std::exchange(qt_menu_bar_, nullptr);
+    menu_bar_height_ = 0;
+  } else {
+    if (!qt_menu_bar_) qt_menu_bar_ = new QMenuBar(widget_);
+    RebuildMenuBar();
+    menu_bar_height_ = qt_menu_bar_->sizeHint().height();
+    qt_menu_bar_->show();
+  }
+  SetContentBounds(content);  // the content keeps its place and size; the frame grows
+  HandleResize();
+}
+
+void Window::RebuildMenuBar() {
+  if (!qt_menu_bar_ || !menu_bar_) return;
+  qt_menu_bar_->clear();
+  std::weak_ptr<Window> weak = weak_from_this();
+  auto choose = [weak](const MenuRef& menu, int index) {
+    auto self = weak.lock();
+    if (!self || self->IsReleased()) return;
+    // A key equivalent reaches here without the menu having opened: ask first.
+    UpdateMenuCommandStatus(*menu, self.get());
+    SelectMenuItem(*menu, index, self.get());
+  };
+  for (const MenuRef& menu : menu_bar_->menus()) {
+    QMenu* q = qt_menu_bar_->addMenu(ToQString(menu->title()));
+    FillQMenu(*q, menu, 0, choose);
+    QObject::connect(q, &QMenu::aboutToShow, [weak, q, menu, choose] {
+      auto self = weak.lock();
+      if (!self || self->IsReleased()) return;
+      UpdateMenuCommandStatus(*menu, self.get());
+      FillQMenu(*q, menu, GetCurrentKeyModifiers(), choose);
+    });
+  }
 }
 
 Image Window::Grab() const {

@@ -31,6 +31,7 @@
 #include "platform/values/value.h"
 
 class QWidget;
+class QMenuBar;
 
 namespace toolbox {
 
@@ -155,6 +156,14 @@ class Window : public std::enable_shared_from_this<Window> {
   Control* DefaultButton() const;
   Control* CancelButton() const;
 
+  // Shows `bar` (kept by the caller, normally GetMenuBar()) at the top of the window,
+  // above the content, which keeps its size. Each menu asks the update-status pass
+  // before it opens; choosing an item sends its command from this window's focus.
+  // nullptr removes it. Call RebuildMenuBar after adding or removing menus.
+  void SetMenuBar(MenuBar* bar);
+  void RebuildMenuBar();
+  bool HasMenuBar() const { return menu_bar_ != nullptr; }
+
   // Sends the command process event from the window's focus: the focused control, then
   // the window, then the application. After it, the window's buttons are updated.
   Status ProcessCommand(FourCharCode command);
@@ -182,7 +191,11 @@ class Window : public std::enable_shared_from_this<Window> {
   WindowKind kind_;
   Window* parent_ = nullptr;  // sheets
   std::shared_ptr<runtime::EventTarget> target_;
-  QWidget* widget_ = nullptr;  // owns the controls' widgets; deleted by Release
+  QWidget* widget_ = nullptr;   // the top-level widget; deleted by Release
+  QWidget* content_ = nullptr;  // below the menu bar; holds the controls' widgets
+  QMenuBar* qt_menu_bar_ = nullptr;
+  MenuBar* menu_bar_ = nullptr;
+  int menu_bar_height_ = 0;
   bool in_window_menu_ = true;
   std::string autosave_key_;
   bool restoring_ = false;

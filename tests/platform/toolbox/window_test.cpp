@@ -344,6 +344,32 @@ TEST(ApplicationLoop, EventsPostedToTheMainQueueReachTheApplicationTarget) {
   EXPECT_EQ(got, 1);
 }
 
+TEST_F(WindowTest, AMenuBarSitsAboveTheContentWhichKeepsItsPlace) {
+  auto w = MakeWindow({100, 120, 300, 200});
+  Control* box = w->AddControl({.kind = ControlKind::kPlacard,
+                                .id = {kApplicationSignature, 1},
+                                .bounds = {0, 0, 300, 20},
+                                .bindings = kBindLeft | kBindRight | kBindTop});
+  MenuBar bar;
+  auto file = Menu::Create(129, "File");
+  file->AppendItem("Close", kCommandClose);
+  bar.Append(file);
+  w->SetMenuBar(&bar);
+  EXPECT_TRUE(w->HasMenuBar());
+  EXPECT_EQ(w->ContentBounds(), (Rect{100, 120, 300, 200}));
+  EXPECT_EQ(box->Bounds(), (Rect{0, 0, 300, 20}));
+  w->Show();
+  const Image grab = w->Grab();
+  EXPECT_GT(grab.height(), 200) << "the grab holds the bar and the content";
+
+  bar.Append(Menu::Create(132, "Edit"));
+  w->RebuildMenuBar();
+  w->SetContentBounds({100, 120, 360, 220});
+  EXPECT_EQ(box->Bounds(), (Rect{0, 0, 360, 20}));
+  w->SetMenuBar(nullptr);
+  EXPECT_EQ(w->ContentBounds(), (Rect{100, 120, 360, 220}));
+}
+
 TEST(Sheets, OpenAndCloseHooksAndARefusedOpening) {
   auto parent = Window::Create({.content = {100, 100, 400, 300}});
   auto sheet =
