@@ -143,8 +143,26 @@ Status ReceiveNextEvent(Nanoseconds timeout, EventRef& out) {
   return status;
 }
 
+namespace {
+std::mutex g_driver_mutex;
+ApplicationLoopDriver g_driver;
+
+ApplicationLoopDriver CurrentDriver() {
+  std::lock_guard lock(g_driver_mutex);
+  return g_driver;
+}
+}  // namespace
+
+void SetApplicationLoopDriver(ApplicationLoopDriver driver) {
+  std::lock_guard lock(g_driver_mutex);
+  g_driver = std::move(driver);
+}
+
 void RunApplicationEventLoop() {
   auto queue = EventQueue::Current();
+  if (queue->IsMain()) {
+    if (ApplicationLoopDriver driver = CurrentDriver(); driver.run) return driver.run();
+  }
   EventLoopFrame frame(*queue, EventQueue::FrameKind::kApplication);
   for (;;) {
     EventRef event;
@@ -155,6 +173,7 @@ void RunApplicationEventLoop() {
 }
 
 void QuitApplicationEventLoop() {
+  if (ApplicationLoopDriver driver = CurrentDriver(); driver.quit) return driver.quit();
   auto queue = EventQueue::Main();
   {
     std::lock_guard lock(queue->mutex_);

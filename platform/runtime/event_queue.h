@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -96,6 +97,17 @@ Status ReceiveNextEvent(Nanoseconds timeout, EventRef& out);
 void RunApplicationEventLoop();
 // Ends the main thread's RunApplicationEventLoop. Any thread.
 void QuitApplicationEventLoop();
+
+// When another toolkit's event loop drives the main thread (the user-interface layer's,
+// which runs the main run loop from it), RunApplicationEventLoop on the main thread runs
+// that loop instead, and QuitApplicationEventLoop ends it: `run` is called on the main
+// thread, `quit` from any thread and must keep a quit asked for before the run. Empty
+// functions restore the runtime's own loop.
+struct ApplicationLoopDriver {
+  std::function<void()> run;
+  std::function<void()> quit;
+};
+void SetApplicationLoopDriver(ApplicationLoopDriver driver);
 // Takes the calling thread's events and sends each to its 'ptrg' target (events without
 // one are dropped) until quit; returns kEventLoopQuitErr.
 Status RunNestedEventLoop();
