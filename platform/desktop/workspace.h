@@ -1,0 +1,61 @@
+#pragma once
+// The desktop's workspace: opening documents and web pages with the user's programs,
+// showing an item in the file manager, copying items, and moving them to the Trash.
+//
+// The Linux default opens through xdg-open (the user's associations in mimeapps.list),
+// shows an item by opening its folder, copies whole trees, and trashes by the
+// freedesktop.org Trash specification, so the file manager can restore what was trashed.
+// Tests install a recording stand-in with SetWorkspace.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace desktop {
+
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+  // A web page, a file URL or any URL the desktop knows a program for.
+  virtual bool OpenURL(const std::string& url) = 0;
+  virtual bool OpenFile(const std::string& path) = 0;
+  // Shows the item in the file manager (its folder opened).
+  virtual bool RevealItem(const std::string& path) = 0;
+  // Copies the item (a whole folder with its contents) into the folder under its own
+  // name; false when that name is taken there or the copy fails.
+  virtual bool CopyItem(const std::string& path, const std::string& destination_folder) = 0;
+  // Moves the named items of one folder to the Trash; true when every one went.
+  virtual bool RecycleItems(const std::string& folder, const std::vector<std::string>& names) = 0;
+};
+
+// Runs a helper program with these arguments, without waiting; false when it cannot start.
+using CommandRunner = std::function<bool(const std::vector<std::string>& argv)>;
+
+class LinuxWorkspace : public Workspace {
+ public:
+  // `runner` starts xdg-open; by default LaunchDetached.
+  explicit LinuxWorkspace(CommandRunner runner = nullptr);
+  bool OpenURL(const std::string& url) override;
+  bool OpenFile(const std::string& path) override;
+  bool RevealItem(const std::string& path) override;
+  bool CopyItem(const std::string& path, const std::string& destination_folder) override;
+  bool RecycleItems(const std::string& folder, const std::vector<std::string>& names) override;
+
+ private:
+  CommandRunner runner_;
+};
+
+inline std::unique_ptr<Workspace>& WorkspaceSlot() {
+  static std::unique_ptr<Workspace> slot = std::make_unique<LinuxWorkspace>();
+  return slot;
+}
+inline Workspace& GetWorkspace() { return *WorkspaceSlot(); }
+// Installs `workspace` (the Linux default when null) and returns the previous one.
+inline std::unique_ptr<Workspace> SetWorkspace(std::unique_ptr<Workspace> workspace) {
+  if (!workspace) workspace = std::make_unique<LinuxWorkspace>();
+  return std::exchange(WorkspaceSlot(), std::move(workspace));
+}
+
+}  // namespace desktop
