@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
   # test servers and tools
-  nginx-light openssl python3 curl
+  nginx-light tinyproxy openssl python3 curl
 )
 
 missing=()

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "app/util/settings_store.h"
+
 namespace util {
 
 ui::OSStatus GetAppControlByID(ui::WindowRef window, std::int32_t id, ui::ControlRef* out) {
@@ -46,6 +48,19 @@ void CenterIfNotSet(ui::WindowRef window) {
   services.SetFrameAutosaveName(window, name);
 }
 
-void ShowAboutWindow() { ui::GetUiServices().ShowAboutWindow(kAboutVersion); }
+void ShowAboutWindow() {
+  ui::GetUiServices().ShowAboutWindow(kAboutVersion);
+}
+
+void RequestUserAttention() {
+  if (PrefBoolForKey("NoDockBounces")) return;
+  ui::UiServices& services = ui::GetUiServices();
+  const std::optional<bool> front = services.IsApplicationFrontmost();
+  if (!front || *front) return;
+  const std::uint64_t request = services.BeginAttentionRequest();
+  // Cancelled at once, the request is still seen once; left in place, it lasts until
+  // the user brings the application forward.
+  if (PrefIntegerForKey("BounceCount") == 1) services.CancelAttentionRequest(request);
+}
 
 }  // namespace util

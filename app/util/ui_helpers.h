@@ -34,6 +34,12 @@ ui::NibRef GetCachedNibReference(const std::string& name);
 // without a saved frame stays centred.
 void CenterIfNotSet(ui::WindowRef window);
 
+// Draws the user's attention to the application (its task-bar entry flashes), unless the
+// setting "NoDockBounces" is on or the application is in front (or which application is
+// in front cannot be told): briefly when "BounceCount" is 1, else until the application
+// comes to the front.
+void RequestUserAttention();
+
 // The version text the About window shows.
 inline constexpr const char* kAboutVersion = "5.2.16";
 void ShowAboutWindow();

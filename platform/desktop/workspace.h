@@ -4,7 +4,7 @@
 //
 // The Linux default opens through xdg-open (the user's associations in mimeapps.list),
 // shows an item by opening its folder, copies whole trees, and trashes by the
-// freedesktop.org Trash specification, so the file manager can restore what was trashed.
+// freedesktop.org Trash layout, so the file manager can restore what was trashed.
 // Tests install a recording stand-in with SetWorkspace.
 
 #include <functional>

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 
-#include "platform/files/unique_fd.h"
+#include "platform/runtime/unique_fd.h"
 
 namespace files {
 
@@ -15,7 +15,7 @@ Status CreateFile(const FileRef& file, mode_t mode) {
     fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Status::FromErrno(errno);
-  UniqueFd owned(fd);
+  runtime::UniqueFd owned(fd);
   return Status();
 }
 

@@ -17,10 +17,12 @@
 #include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/os_error.h"
-#include "platform/files/unique_fd.h"
+#include "platform/runtime/unique_fd.h"
 #include "platform/values/value.h"
 
 namespace files {
+
+using runtime::UniqueFd;
 
 enum OpenFlags : unsigned {
   kOpenRead = 1u << 0,

@@ -18,9 +18,11 @@
 #include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/os_error.h"
-#include "platform/files/unique_fd.h"
+#include "platform/runtime/unique_fd.h"
 
 namespace files {
+
+using runtime::UniqueFd;
 
 struct FolderEntry {
   std::string name;

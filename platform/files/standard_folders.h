@@ -13,7 +13,7 @@
 //   kTrash               $XDG_DATA_HOME/Trash  (the freedesktop home trash)
 //
 // An XDG_*_HOME variable that is unset, empty or not an absolute path counts as unset, as
-// the base-directory specification says. Paths are computed from the environment on every
+// the XDG base-directory rules say. Paths are computed from the environment on every
 // call, so tests that point HOME and the XDG variables at a temporary folder see their own.
 
 #include <string>

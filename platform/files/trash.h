@@ -1,5 +1,5 @@
 #pragma once
-// The Trash, as the freedesktop.org Trash specification lays it out, so that the desktop's
+// The Trash, as the freedesktop.org Trash layout lays it out, so that the desktop's
 // file manager shows, restores and empties what this program put there.
 //
 // A trash folder holds "files/" (the trashed items under unique names) and "info/" (one

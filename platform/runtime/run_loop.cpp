@@ -556,14 +556,14 @@ void RunLoop::UpdateTimerFd() {
     earliest = kForever;
   }
   if (earliest == armed_for_) return;
-  itimerspec spec{};
+  itimerspec when{};
   if (earliest != kForever) {
     // 0 would disarm; an already-due timer gets the smallest date, which expires at once.
     const std::int64_t ns = std::max<std::int64_t>(earliest.count(), 1);
-    spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-    spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    when.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    when.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
   }
-  timerfd_settime(timer_fd_.get(), TFD_TIMER_ABSTIME, &spec, nullptr);
+  timerfd_settime(timer_fd_.get(), TFD_TIMER_ABSTIME, &when, nullptr);
   armed_for_ = earliest;
 }
 

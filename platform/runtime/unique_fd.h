@@ -23,6 +23,7 @@ class UniqueFd {
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   int Release() { return std::exchange(fd_, -1); }
+  // Closing is never retried on EINTR: on Linux the descriptor is gone either way.
   void Reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;

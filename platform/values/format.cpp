@@ -18,7 +18,7 @@ constexpr int kMaxWidth = 65535;
 
 enum class Length { kNone, kChar, kShort, kLong, kLongLong, kLongDouble, kWide };
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;
   int precision = -1;
@@ -119,27 +119,27 @@ double RealOf(const Numeric& n) {
   return static_cast<double>(n.i);
 }
 
-std::string Printf(const std::string& spec, auto value) {
+std::string Printf(const std::string& cs, auto value) {
   char buf[128];
-  const int n = std::snprintf(buf, sizeof buf, spec.c_str(), value);
+  const int n = std::snprintf(buf, sizeof buf, cs.c_str(), value);
   if (n < 0) return {};
   if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
   std::string out(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(out.data(), out.size(), spec.c_str(), value);
+  std::snprintf(out.data(), out.size(), cs.c_str(), value);
   out.resize(static_cast<std::size_t>(n));
   return out;
 }
 
-// The C conversion spec for snprintf, with our own length modifier.
-std::string CSpec(const Spec& spec, const char* length, char conversion) {
+// The C conversion cs for snprintf, with our own length modifier.
+std::string CSpec(const Conversion& cs, const char* length, char conversion) {
   std::string out = "%";
-  for (char f : spec.flags) {
+  for (char f : cs.flags) {
     if (f == '-' || f == '+' || f == ' ' || f == '#' || f == '0') out += f;
   }
-  if (spec.width >= 0) out += std::to_string(spec.width);
-  if (spec.precision >= 0) {
+  if (cs.width >= 0) out += std::to_string(cs.width);
+  if (cs.precision >= 0) {
     out += '.';
-    out += std::to_string(spec.precision);
+    out += std::to_string(cs.precision);
   }
   out += length;
   out += conversion;
@@ -147,24 +147,24 @@ std::string CSpec(const Spec& spec, const char* length, char conversion) {
 }
 
 // Pads or cuts text; widths and precisions count UTF-16 units.
-void AppendText(std::string& out, std::string_view text, const Spec& spec, bool apply_precision) {
+void AppendText(std::string& out, std::string_view text, const Conversion& cs, bool apply_precision) {
   std::string cut;
-  if (apply_precision && spec.precision >= 0 &&
-      Utf16Length(text) > static_cast<std::size_t>(spec.precision)) {
-    cut = Utf16Substring(text, 0, static_cast<std::size_t>(spec.precision));
+  if (apply_precision && cs.precision >= 0 &&
+      Utf16Length(text) > static_cast<std::size_t>(cs.precision)) {
+    cut = Utf16Substring(text, 0, static_cast<std::size_t>(cs.precision));
     text = cut;
   }
   const std::size_t units = Utf16Length(text);
-  const std::size_t pad = spec.width > 0 && units < static_cast<std::size_t>(spec.width)
-                              ? static_cast<std::size_t>(spec.width) - units
+  const std::size_t pad = cs.width > 0 && units < static_cast<std::size_t>(cs.width)
+                              ? static_cast<std::size_t>(cs.width) - units
                               : 0;
-  if (!spec.LeftAligned()) out.append(pad, ' ');
+  if (!cs.LeftAligned()) out.append(pad, ' ');
   if (IsValidUtf8(text)) {
     out.append(text);
   } else {
     out.append(SanitizeUtf8(text));
   }
-  if (spec.LeftAligned()) out.append(pad, ' ');
+  if (cs.LeftAligned()) out.append(pad, ' ');
 }
 
 std::string DescribeData(const Bytes& bytes) {
@@ -229,8 +229,8 @@ int ReadStarArgument(std::string_view fmt, std::size_t& i, Context& ctx) {
   return static_cast<int>(v);
 }
 
-void AppendSigned(std::string& out, const Spec& spec, std::int64_t v) {
-  switch (spec.length) {
+void AppendSigned(std::string& out, const Conversion& cs, std::int64_t v) {
+  switch (cs.length) {
     case Length::kChar:
       v = static_cast<signed char>(v);
       break;
@@ -245,11 +245,11 @@ void AppendSigned(std::string& out, const Spec& spec, std::int64_t v) {
     default:
       break;
   }
-  out += Printf(CSpec(spec, "ll", 'd'), static_cast<long long>(v));
+  out += Printf(CSpec(cs, "ll", 'd'), static_cast<long long>(v));
 }
 
-void AppendUnsigned(std::string& out, const Spec& spec, std::uint64_t v, char conversion) {
-  switch (spec.length) {
+void AppendUnsigned(std::string& out, const Conversion& cs, std::uint64_t v, char conversion) {
+  switch (cs.length) {
     case Length::kChar:
       v = static_cast<unsigned char>(v);
       break;
@@ -264,11 +264,11 @@ void AppendUnsigned(std::string& out, const Spec& spec, std::uint64_t v, char co
     default:
       break;
   }
-  out += Printf(CSpec(spec, "ll", conversion), static_cast<unsigned long long>(v));
+  out += Printf(CSpec(cs, "ll", conversion), static_cast<unsigned long long>(v));
 }
 
 // %c of a byte: the platform reads 8-bit characters in its system encoding, Mac OS Roman.
-void AppendCharacter(std::string& out, const Spec& spec, std::uint64_t code, bool wide) {
+void AppendCharacter(std::string& out, const Conversion& cs, std::uint64_t code, bool wide) {
   std::string ch;
   if (wide) {
     AppendCodePoint(ch, static_cast<char32_t>(code & 0x1FFFFF));
@@ -280,19 +280,19 @@ void AppendCharacter(std::string& out, const Spec& spec, std::uint64_t code, boo
       ch = DecodeText(std::string_view(&byte, 1), TextEncoding::MacRoman()).value_or("\xEF\xBF\xBD");
     }
   }
-  Spec padded = spec;
+  Conversion padded = cs;
   padded.precision = -1;
   AppendText(out, ch, padded, false);
 }
 
-void AppendConversion(std::string& out, const Spec& spec, const FormatArg* arg) {
-  const char conv = spec.conversion;
+void AppendConversion(std::string& out, const Conversion& cs, const FormatArg* arg) {
+  const char conv = cs.conversion;
   if (conv == '@' || conv == 's' || conv == 'S') {
-    AppendText(out, Describe(arg), spec, true);
+    AppendText(out, Describe(arg), cs, true);
     return;
   }
   if (IsText(arg)) {  // text given to a numeric conversion
-    Spec padded = spec;
+    Conversion padded = cs;
     padded.precision = -1;
     AppendText(out, Describe(arg), padded, false);
     return;
@@ -301,18 +301,18 @@ void AppendConversion(std::string& out, const Spec& spec, const FormatArg* arg) 
   switch (conv) {
     case 'd':
     case 'i':
-      AppendSigned(out, spec, SignedOf(n));
+      AppendSigned(out, cs, SignedOf(n));
       return;
     case 'u':
     case 'x':
     case 'X':
     case 'o':
-      AppendUnsigned(out, spec, UnsignedOf(n), conv);
+      AppendUnsigned(out, cs, UnsignedOf(n), conv);
       return;
     case 'c':
     case 'C':
-      AppendCharacter(out, spec, UnsignedOf(n),
-                      conv == 'C' || spec.length == Length::kLong || spec.length == Length::kWide);
+      AppendCharacter(out, cs, UnsignedOf(n),
+                      conv == 'C' || cs.length == Length::kLong || cs.length == Length::kWide);
       return;
     case 'f':
     case 'F':
@@ -322,11 +322,11 @@ void AppendConversion(std::string& out, const Spec& spec, const FormatArg* arg) 
     case 'G':
     case 'a':
     case 'A':
-      out += Printf(CSpec(spec, "", conv), RealOf(n));
+      out += Printf(CSpec(cs, "", conv), RealOf(n));
       return;
     case 'p': {
       const std::uint64_t address = UnsignedOf(n);
-      Spec plain = spec;
+      Conversion plain = cs;
       plain.precision = -1;
       out +=
           Printf(CSpec(plain, "", 'p'), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)));
@@ -392,7 +392,7 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
       ++i;
       continue;
     }
-    Spec spec;
+    Conversion cs;
     std::size_t position = 0;
     {
       std::size_t j = i;
@@ -403,22 +403,22 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
       }
     }
     while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos)
-      spec.flags += fmt[i++];
+      cs.flags += fmt[i++];
     if (i < fmt.size() && fmt[i] == '*') {
       const int w = ReadStarArgument(fmt, i, ctx);
-      if (w < 0) spec.flags += '-';
-      spec.width = w < 0 ? -w : w;
+      if (w < 0) cs.flags += '-';
+      cs.width = w < 0 ? -w : w;
     } else {
-      spec.width = ReadNumber(fmt, i);
+      cs.width = ReadNumber(fmt, i);
     }
     if (i < fmt.size() && fmt[i] == '.') {
       ++i;
       if (i < fmt.size() && fmt[i] == '*') {
         const int p = ReadStarArgument(fmt, i, ctx);
-        spec.precision = p < 0 ? -1 : p;  // a negative precision counts as none
+        cs.precision = p < 0 ? -1 : p;  // a negative precision counts as none
       } else {
         const int p = ReadNumber(fmt, i);
-        spec.precision = p < 0 ? 0 : p;
+        cs.precision = p < 0 ? 0 : p;
       }
     }
     // Length modifiers.
@@ -426,18 +426,18 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
       switch (fmt[i]) {
         case 'h':
           ++i;
-          spec.length = Length::kShort;
+          cs.length = Length::kShort;
           if (i < fmt.size() && fmt[i] == 'h') {
             ++i;
-            spec.length = Length::kChar;
+            cs.length = Length::kChar;
           }
           break;
         case 'l':
           ++i;
-          spec.length = Length::kLong;
+          cs.length = Length::kLong;
           if (i < fmt.size() && fmt[i] == 'l') {
             ++i;
-            spec.length = Length::kLongLong;
+            cs.length = Length::kLongLong;
           }
           break;
         case 'q':
@@ -445,17 +445,17 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
         case 'z':
         case 't':
           ++i;
-          spec.length = Length::kLongLong;
+          cs.length = Length::kLongLong;
           break;
         case 'L':
           ++i;
-          spec.length = Length::kLongDouble;
+          cs.length = Length::kLongDouble;
           break;
         default:
           break;
       }
     }
-    if (i >= fmt.size()) {  // an unfinished spec stays as written
+    if (i >= fmt.size()) {  // an unfinished cs stays as written
       out.append(fmt.substr(start));
       break;
     }
@@ -467,17 +467,17 @@ std::string Format(std::string_view fmt, std::span<const FormatArg> args) {
     // The old capital forms mean the long versions.
     if (conv == 'D' || conv == 'U' || conv == 'O') {
       conv = static_cast<char>(conv - 'A' + 'a');
-      spec.length = Length::kLong;
+      cs.length = Length::kLong;
     }
     static constexpr std::string_view kKnown = "@dioOuxXcCsSfFeEgGaApn";
     if (kKnown.find(conv) == std::string_view::npos) {
       out.append(fmt.substr(start, i - start));
       continue;
     }
-    spec.conversion = conv;
+    cs.conversion = conv;
     const FormatArg* arg = position ? ctx.Take(position) : ctx.TakeNext();
     if (conv == 'n') continue;
-    AppendConversion(out, spec, arg);
+    AppendConversion(out, cs, arg);
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "platform/values/plist_xml.h"
 
+#include "platform/values/utf16.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -259,24 +261,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // Character data with its references resolved. Only the predefined entities and
 // character references exist here: a DOCTYPE may not declare others.
 bool DecodeReferences(std::string_view raw, std::string& out, std::string& error) {
@@ -312,7 +296,7 @@ bool DecodeReferences(std::string_view raw, std::string& out, std::string& error
         error = "bad character reference &" + std::string(name) + ";";
         return false;
       }
-      AppendUtf8(out, c);
+      AppendCodePoint(out, static_cast<char32_t>(c));
     } else {
       error = "unknown entity &" + std::string(name) + ";";
       return false;

@@ -1,5 +1,7 @@
 #include "platform/values/url_escape.h"
 
+#include "platform/values/utf16.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -45,24 +47,6 @@ bool NextUtf8(std::string_view s, std::size_t& i, char32_t& out) {
   return true;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // A set given as UTF-8 text. Malformed bytes in a set are ignored rather than refused:
 // the sets are written by the program, and a bad one should not refuse good input.
 std::u32string DecodeSet(std::string_view set) {
@@ -88,7 +72,7 @@ bool EncodeChar(char32_t c, EscapeEncoding encoding, std::string& bytes) {
   bytes.clear();
   switch (encoding) {
     case EscapeEncoding::kUtf8:
-      AppendUtf8(bytes, c);
+      AppendCodePoint(bytes, c);
       return true;
     case EscapeEncoding::kIsoLatin1:
       if (c > 0xFF) return false;
@@ -146,7 +130,7 @@ bool DecodeRun(const std::vector<unsigned char>& bytes, std::string_view source,
     if (InSet(leave, c)) {
       out.append(source.substr(start * 3, (i - start) * 3));
     } else {
-      AppendUtf8(out, c);
+      AppendCodePoint(out, static_cast<char32_t>(c));
     }
   }
   return true;

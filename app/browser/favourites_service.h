@@ -1,0 +1,52 @@
+#pragma once
+// What the settings store asks of the server favourites: fill the favourites table from
+// the stored entries at start-up, and give the table back in its stored form when an
+// entry of the older form was converted.
+//
+// The remote browser registers its implementation at start-up with
+// SetFavouritesService. The default keeps the entries as given and converts none, so the
+// stored favourites stay as they are.
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/values/value.h"
+
+namespace browser {
+
+class FavouritesService {
+ public:
+  virtual ~FavouritesService() = default;
+  // Makes a favourite of one stored entry (as FavouriteCreateWithDictionary) and puts it
+  // into the favourites table; answers true when the entry was of the older form and was
+  // converted.
+  virtual bool AddFavouriteFromPreference(const std::string& name, const values::Value& entry) = 0;
+  // The whole table in its stored form ("Favouritesv2").
+  virtual values::Dictionary CopyFavouritesPreferenceDictionary() = 0;
+};
+
+class DefaultFavouritesService : public FavouritesService {
+ public:
+  bool AddFavouriteFromPreference(const std::string& name, const values::Value& entry) override {
+    entries_.insert_or_assign(name, entry);
+    return false;
+  }
+  values::Dictionary CopyFavouritesPreferenceDictionary() override { return entries_; }
+
+ private:
+  values::Dictionary entries_;
+};
+
+inline std::unique_ptr<FavouritesService>& FavouritesServiceSlot() {
+  static std::unique_ptr<FavouritesService> service = std::make_unique<DefaultFavouritesService>();
+  return service;
+}
+inline FavouritesService& GetFavouritesService() {
+  return *FavouritesServiceSlot();
+}
+inline void SetFavouritesService(std::unique_ptr<FavouritesService> service) {
+  FavouritesServiceSlot() = std::move(service);
+}
+
+}  // namespace browser

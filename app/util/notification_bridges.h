@@ -1,0 +1,19 @@
+#pragma once
+// The process-local notification centre and the notifications posted through it from
+// any thread (observers are called on the posting thread).
+
+#include <string_view>
+
+#include "platform/runtime/notification_center.h"
+
+namespace util {
+
+// Posted (no object) when a connection to a remote host opens or closes.
+inline constexpr std::string_view kConnectedHostListChanged = "ConnectedHostListChanged";
+
+// The centre that the windows and the models observe each other through.
+runtime::NotificationCenter& GetLocalNotificationCenter();
+
+void PostConnectedHostListChanged();
+
+}  // namespace util
