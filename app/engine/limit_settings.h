@@ -2,18 +2,20 @@
 // The bandwidth limits in force while the program runs, read by the transfers on every
 // read and write, and the writer that changes them.
 //
-// Per direction (downloads, uploads): whether the limit is on, its rate in bytes per
-// second (the transports size socket buffers by it), and the queue of the direction's
-// limiter task. Beside them: whether the rate history wants per-second samples, and the
-// queue those samples go to. All are atomics: transfer tasks read them without a lock,
-// and a change takes effect at their next read.
+// Per direction (downloads, uploads): whether the limit is on and its rate in bytes per
+// second (the transports size socket buffers by it) are the settings store's values
+// (`Settings::downloadBandwidth`, `uploadBandwidth`), read from its current snapshot and
+// changed through it, so the limit in force and the limit saved at shut-down are one.
+// The queue of each direction's limiter task, whether the rate history wants per-second
+// samples and the queue those go to are run-time state here, in atomics.
 //
 // `SetDownloadBandwidthLimit` and `SetUploadBandwidthLimit` are the one writer of a new
 // rate (bandwidth menus, mini window, Apple events, start-up): they tell the limiter when
-// asked, then store {"limit", "status"} in the direction's live preference dictionary,
-// keeping the dictionary's other entries. Which key that is, and how it stays in step
-// with the settings store's own key of the same limit, is the settings store's business
-// (app/util/bandwidth_settings.h); the writer goes through it.
+// asked, record the rate in the settings, then store {"limit", "status"} in the
+// direction's live preference dictionary ("Bandwidth Settings", "Upload Bandwidth
+// Settings"), keeping the dictionary's other entries. The key and how it stays in step
+// with the store's own key of the same limit ("Bandwidth settings") belong to the
+// settings store (app/util/bandwidth_settings.h); the writer only uses them.
 
 #include <atomic>
 #include <cstdint>
@@ -25,6 +27,8 @@ namespace engine {
 enum class TransferDirection : std::uint8_t { kDownload, kUpload };
 
 bool IsBandwidthLimitOn(TransferDirection direction);
+// Main thread (the bandwidth menus' on and off commands): the preference follows with the
+// next write of the limit or the settings.
 void SetBandwidthLimitOn(TransferDirection direction, bool on);
 std::int32_t BandwidthLimitBytesPerSecond(TransferDirection direction);
 

@@ -1,16 +1,12 @@
 #include "app/engine/sensitive_servers.h"
 
-#include <mutex>
+#include <memory>
 
 #include "app/engine/url_list.h"
+#include "app/util/settings_store.h"
 
 namespace engine {
 namespace {
-
-std::vector<std::string>& Rules() {
-  static std::vector<std::string> rules;
-  return rules;
-}
 
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -31,30 +27,6 @@ std::string_view WithoutRootDot(std::string_view host) {
 
 }  // namespace
 
-runtime::CriticalRegion& SensitiveServersRegion() {
-  static runtime::CriticalRegion region;
-  return region;
-}
-
-void SetSensitiveServerRules(std::vector<std::string> rules) {
-  std::scoped_lock lock(SensitiveServersRegion());
-  Rules() = std::move(rules);
-}
-
-std::vector<std::string> CopySensitiveServerRules() {
-  std::scoped_lock lock(SensitiveServersRegion());
-  return Rules();
-}
-
-std::vector<std::string> SensitiveServerRulesFromPreference(const values::Value* stored) {
-  std::vector<std::string> rules;
-  if (stored == nullptr || !stored->IsArray()) return rules;
-  for (const values::Value& v : *stored->AsArray()) {
-    if (const std::string* s = v.AsString(); s != nullptr && !s->empty()) rules.push_back(*s);
-  }
-  return rules;
-}
-
 bool SensitiveServerRuleMatches(std::string_view rule, std::string_view host) {
   host = WithoutRootDot(host);
   rule = WithoutRootDot(rule);
@@ -66,8 +38,8 @@ bool SensitiveServerRuleMatches(std::string_view rule, std::string_view host) {
 }
 
 bool IsSensitiveServerHost(std::string_view host) {
-  std::scoped_lock lock(SensitiveServersRegion());
-  for (const std::string& rule : Rules()) {
+  const std::shared_ptr<const util::Settings> settings = util::CurrentSettings();
+  for (const std::string& rule : settings->blackList) {
     if (SensitiveServerRuleMatches(rule, host)) return true;
   }
   return false;

@@ -5,6 +5,9 @@
 #include <thread>
 
 #include "app/engine/limit_settings.h"
+#include "app/util/settings_store.h"
+#include "platform/prefs/preference_store.h"
+#include "tests/support/temp_home.h"
 
 using engine::BandwidthBudget;
 using runtime::Nanoseconds;
@@ -151,4 +154,31 @@ TEST(BandwidthLimiterTask, GrantsReportsAndStopsThroughQueues) {
   EXPECT_EQ(runtime::NotifyQueue(queue, 0, 0, 0), runtime::kInvalidIdErr);
   engine::SetStatisticsWanted(false);
   engine::SetStatisticsQueue(0);
+}
+
+TEST(LimitSettings, WriterTellsTheLimiterAndKeepsOtherPreferenceEntries) {
+  prefs::PreferenceStore store(testsupport::MakeTempDir());
+  util::SetSettingsPreferences(&store);
+  store.Set("Bandwidth Settings", values::Value(values::Dictionary{{"total", 5}, {"limit", 1}}));
+  runtime::MessageQueue limiter;
+  engine::SetLimiterQueue(engine::TransferDirection::kDownload, limiter.id());
+
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kDownload, true);
+  engine::SetDownloadBandwidthLimit(true, 40960);
+  runtime::Message m;
+  ASSERT_EQ(limiter.Wait(m, Nanoseconds(0)), runtime::kNoErr);
+  EXPECT_EQ(m, (runtime::Message{40960, 0, 2}));
+  EXPECT_TRUE(engine::IsBandwidthLimitOn(engine::TransferDirection::kDownload));
+  EXPECT_EQ(engine::BandwidthLimitBytesPerSecond(engine::TransferDirection::kDownload), 40960);
+  EXPECT_EQ(store.CopyValue("Bandwidth Settings"),
+            values::Value(values::Dictionary{{"total", 5}, {"limit", 40960}, {"status", true}}));
+
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, false);
+  engine::SetUploadBandwidthLimit(false, 1024);  // no limiter told
+  EXPECT_EQ(limiter.Wait(m, Nanoseconds(0)), runtime::kTimeoutErr);
+  EXPECT_EQ(store.CopyValue("Upload Bandwidth Settings"),
+            values::Value(values::Dictionary{{"limit", 1024}, {"status", false}}));
+
+  engine::SetLimiterQueue(engine::TransferDirection::kDownload, 0);
+  util::SetSettingsPreferences(nullptr);
 }

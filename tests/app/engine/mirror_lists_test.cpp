@@ -5,6 +5,7 @@
 #include "app/engine/sensitive_servers.h"
 #include "app/engine/url_entries.h"
 #include "app/engine/url_list.h"
+#include "app/util/settings_store.h"
 
 using values::Array;
 using values::Value;
@@ -74,14 +75,12 @@ TEST(SensitiveServers, RuleTable) {
   }
 }
 
-TEST(SensitiveServers, ListFromPreferenceDecidesForURLLists) {
-  const Value stored(Array{".files.example", 7, "one.example", ""});
-  engine::SetSensitiveServerRules(engine::SensitiveServerRulesFromPreference(&stored));
-  EXPECT_EQ(engine::CopySensitiveServerRules(), (std::vector<std::string>{".files.example", "one.example"}));
+TEST(SensitiveServers, SettingsRulesDecideForURLLists) {
+  util::ChangeSettings([](util::Settings& s) { s.blackList = {".files.example", "one.example"}; });
   EXPECT_TRUE(engine::IsSensitiveServerHost("eu.files.example"));
   EXPECT_TRUE(
       engine::URLListHasSensitiveServer({Entry("http://other.example/a"), Entry("ftp://one.example/a")}));
   EXPECT_FALSE(engine::URLListHasSensitiveServer({Entry("http://other.example/a"), Entry("not a url")}));
-  engine::SetSensitiveServerRules(engine::SensitiveServerRulesFromPreference(nullptr));
+  util::ChangeSettings([](util::Settings& s) { s.blackList.clear(); });
   EXPECT_FALSE(engine::IsSensitiveServerHost("eu.files.example"));
 }
