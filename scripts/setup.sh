@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
+  # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
+  vsftpd
 )
 
 missing=()

@@ -185,6 +185,17 @@ void TlsStream::Flush() {
     sent += static_cast<std::size_t>(n);
   }
   outgoing_.erase(0, sent);
+  if (shut_after_flush_ && outgoing_.empty()) {
+    shut_after_flush_ = false;
+    carrier_->ShutdownWriting();
+  }
+}
+
+void TlsStream::ShutdownWriting() {
+  if (status_ != StreamStatus::kOpen && status_ != StreamStatus::kAtEnd) return;
+  session_->Close();
+  shut_after_flush_ = true;
+  Flush();
 }
 
 void TlsStream::Fail(StreamError error) {

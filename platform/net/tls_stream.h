@@ -53,6 +53,11 @@ class TlsStream : public ByteStream {
   bool Open(std::shared_ptr<runtime::RunLoop> loop = nullptr) override;
   // Sends the close notification (best effort) and closes the carrier.
   void Close() override;
+  // Ends our sending side only: the close notification goes out after whatever is still
+  // queued, then the carrier's sending side is shut, and the peer's last records can still
+  // be read. Uploads need this: a server takes an upload that ends without the notice, or
+  // a socket closed before its reply is read, for a cut one.
+  void ShutdownWriting();
   std::ptrdiff_t Read(void* out, std::size_t size) override;
   std::ptrdiff_t Write(const void* data, std::size_t size) override;
   bool HasBytesAvailable() const override { return plain_.size() > plain_pos_; }
@@ -84,6 +89,7 @@ class TlsStream : public ByteStream {
   bool tls_ended_ = false;
   bool end_delivered_ = false;
   bool can_accept_armed_ = false;
+  bool shut_after_flush_ = false;
 
   unsigned events_ = 0;
   std::shared_ptr<Client> client_;

@@ -1,0 +1,58 @@
+#pragma once
+// Calls the queue core makes into its own later pieces (undo, smart folders) and into the
+// shell's message window. Each hook does nothing until its owner installs it at start-up,
+// so the core runs - and is tested - without them; tests install recording ones.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/queue/download_queue_wrapper.h"
+
+namespace queue {
+
+struct QueueHooks {
+  // A download's searchable attributes changed (DownloadAttributeChangeBits).
+  std::function<void(const WrapperRef&, std::uint32_t bits)> noteElementChanged;
+  // The undo manager forgets every action aimed at `target` (a wrapper or a folder going away).
+  std::function<void(const void* target)> removeUndoActionsForTarget;
+  std::function<void(const std::vector<WrapperRef>&)> registerUndoDownloadAdded;
+  std::function<void(const WrapperRef&)> registerUndoDownloadStarted;
+  std::function<void(const WrapperRef&, ViewID folder)> registerUndoRemoveFromFolder;
+  std::function<void(ViewID folder, bool undoShouldTrash)> registerUndoFolderAdded;
+  std::function<void(ViewID folder, const std::string& oldName)> registerUndoFolderRenamed;
+  std::function<void(ViewID folder, bool trashFiles)> registerUndoFolderRemoved;
+  std::function<void(const WrapperRef&)> registerUndoDownloadFilesMoved;
+  std::function<void(const std::string& name)> setUndoActionName;
+  // The folder leaves the set of displayed views.
+  std::function<void(ViewID folder)> forgetDisplayedView;
+  // The message window for a failure the user must see.
+  std::function<void(const std::string& text)> showMessage;
+  // The stored-password cipher. Without it, enciphered credentials can be neither written
+  // nor read (as when the cipher's key is unavailable).
+  std::function<std::optional<values::Bytes>(const std::string& plain)> encipherCredential;
+  // Nothing when the value cannot be deciphered.
+  std::function<std::optional<std::string>(const values::Bytes& enciphered)> decipherCredential;
+  // Stores the credentials in the keychain for the URL's host.
+  std::function<void(const std::string& host, const std::string& user, const std::string& password)>
+      storeCredentials;
+  // The clipboard's text, when it holds any.
+  std::function<std::optional<std::string>()> readClipboardText;
+  // The folder chosen once per session for the downloads of a peer's items; nothing when
+  // the user cancelled. Without it, the default download folder is used.
+  std::function<std::optional<std::string>()> sessionDownloadFolder;
+  // A desktop notice (the keys of the notification dictionary).
+  std::function<void(const values::Dictionary& notice)> postNotice;
+};
+
+QueueHooks& GetQueueHooks();
+
+// Logs a failure to the transfer log as an error and, unless the user chose the error log
+// only, shows it in the message window.
+void ReportQueueFailure(const std::string& text);
+
+}  // namespace queue

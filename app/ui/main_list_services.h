@@ -1,0 +1,107 @@
+#pragma once
+// What the download queue asks of the main window: its list of downloads, the status
+// line, the mini window and the transfer log.
+//
+// The main window registers its implementation at start-up with SetMainListServices().
+// Until then (headless runs) the default shows nothing: it has no rows, the library view
+// is never on screen, and log messages go to standard error so that nothing reported is
+// lost.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace queue {
+class DownloadQueueWrapper;
+}
+
+namespace ui {
+
+using DownloadRef = std::shared_ptr<queue::DownloadQueueWrapper>;
+
+class MainListServices {
+ public:
+  virtual ~MainListServices() = default;
+
+  // The transfer log, one finished message (never a format).
+  virtual void LogMessageToGlobalLog(bool isError, const std::string& text) = 0;
+
+  // The download joins the main list's shown items (once) and, when My Downloads is on
+  // screen, gets its row.
+  virtual void AddElementToDownloadsView(const DownloadRef& download) = 0;
+  // True while the main list shows My Downloads.
+  virtual bool IsLibraryViewShown() = 0;
+  // A new download's row, when it passes the filter bar and the search text; selected
+  // when asked.
+  virtual void AddNewDownloadRow(const DownloadRef& download, bool select) = 0;
+  // Scrolls the row into view (back to the list's left edge).
+  virtual void RevealDownloadRow(std::uint32_t uid) = 0;
+  // Asks the application to show a download added while another view is on screen (at most
+  // one such request pending).
+  virtual void RequestShowDownload(std::uint32_t uid) = 0;
+  virtual void UpdateDownloadRow(std::uint32_t uid) = 0;
+  // The running byte total of the shown rows moves by newSize - oldSize (all-ones counts as 0).
+  virtual void AdjustStatusTotals(const DownloadRef& download, std::int64_t newSize,
+                                  std::int64_t oldSize) = 0;
+  virtual void RefreshStatusBar() = 0;
+  virtual void RefreshTransferLogView(std::uint32_t uid) = 0;
+
+  virtual void MiniWindowShowDownload(const DownloadRef& download) = 0;
+  virtual void MiniWindowShowDownloadIfNone(const DownloadRef& download) = 0;
+
+  // Posts "active downloads change".
+  virtual void PostActiveDownloadsChange() = 0;
+
+  // Source-list rows of folders (nothing for an id without a row).
+  virtual void RelabelFolderRow(std::uint32_t folderID, const std::string& name) = 0;
+  virtual void SetFolderRowShared(std::uint32_t folderID, bool shared) = 0;
+  virtual void RemoveFolderRow(std::uint32_t folderID) = 0;
+  // Sets the icons of these folders' rows again from their flags (only while the main
+  // window exists).
+  virtual void RefreshFolderRowIcons(const std::vector<std::uint32_t>& folderIDs) = 0;
+};
+
+class HeadlessMainListServices : public MainListServices {
+ public:
+  void LogMessageToGlobalLog(bool isError, const std::string& text) override {
+    std::fprintf(stderr, "%s%s\n", isError ? "Error: " : "", text.c_str());
+  }
+  void AddElementToDownloadsView(const DownloadRef&) override {}
+  bool IsLibraryViewShown() override { return false; }
+  void AddNewDownloadRow(const DownloadRef&, bool) override {}
+  void RevealDownloadRow(std::uint32_t) override {}
+  void RequestShowDownload(std::uint32_t) override {}
+  void UpdateDownloadRow(std::uint32_t) override {}
+  void AdjustStatusTotals(const DownloadRef&, std::int64_t, std::int64_t) override {}
+  void RefreshStatusBar() override {}
+  void RefreshTransferLogView(std::uint32_t) override {}
+  void MiniWindowShowDownload(const DownloadRef&) override {}
+  void MiniWindowShowDownloadIfNone(const DownloadRef&) override {}
+  void PostActiveDownloadsChange() override {}
+  void RelabelFolderRow(std::uint32_t, const std::string&) override {}
+  void SetFolderRowShared(std::uint32_t, bool) override {}
+  void RemoveFolderRow(std::uint32_t) override {}
+  void RefreshFolderRowIcons(const std::vector<std::uint32_t>&) override {}
+};
+
+inline std::unique_ptr<MainListServices>& MainListServicesSlot() {
+  static std::unique_ptr<MainListServices> services = std::make_unique<HeadlessMainListServices>();
+  return services;
+}
+
+inline MainListServices& GetMainListServices() {
+  return *MainListServicesSlot();
+}
+
+// Installs `services` (the headless default when null) and returns the previous one.
+inline std::unique_ptr<MainListServices> SetMainListServices(std::unique_ptr<MainListServices> services) {
+  if (!services) services = std::make_unique<HeadlessMainListServices>();
+  return std::exchange(MainListServicesSlot(), std::move(services));
+}
+
+}  // namespace ui

@@ -1,0 +1,97 @@
+// Saves and loads a queue of 10,000 downloads and prints the times. The queue file is
+// written in a private temporary home, never the user's.
+//
+//   queue_file_bench [records] [rounds]
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/queue/folder_table.h"
+#include "app/queue/queue_file.h"
+#include "app/queue/queue_settings.h"
+#include "app/queue/queue_tables.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Millis(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void FillQueue(int count) {
+  queue::ClearQueueTables();
+  queue::ClearFolderTable();
+  queue::AddMissingBuiltInFolders();
+  queue::AddFolder(0x100001, "Work");
+  for (int i = 0; i < count; ++i) {
+    auto w = queue::DownloadQueueWrapper::Create();
+    queue::DownloadQueueElement& e = w->element();
+    e.uid = static_cast<queue::DownloadUID>(i + 1);
+    e.filename = "file-" + std::to_string(i) + ".tar.gz";
+    e.urlData = {values::Value(values::Dictionary{
+        {"url", "https://mirror" + std::to_string(i % 17) + ".example.org/pub/releases/" + e.filename},
+        {"referer", "https://www.example.org/downloads/"}})};
+    e.domains = {"mirror" + std::to_string(i % 17) + ".example.org"};
+    e.status = i % 3 == 0 ? queue::kStatusQueued : queue::kStatusCompleted;
+    e.fileSize = 1000000 + i;
+    e.progress = e.fileSize;
+    e.connections = 4;
+    e.startDate = 700000000.0 + i;
+    e.endDate = 700000100.0 + i;
+    e.batchID = "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+    e.destination = values::Bytes(120, 0x41);
+    if (e.status == queue::kStatusQueued) {
+      queue::gQueueOrder.push_back(e.uid);
+      e.queuePosition = static_cast<std::int32_t>(queue::gQueueOrder.size());
+    }
+    queue::QueueItemsSet(e.uid, w);
+    queue::AddElementToListableFolder(queue::kMyDownloadsViewID, w);
+    if (i % 10 == 0) queue::AddElementToListableFolder(0x100001, w);
+  }
+  queue::gQueuedCount = static_cast<std::int32_t>(queue::gQueueOrder.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int records = argc > 1 ? std::atoi(argv[1]) : 10000;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+  char home[] = "/tmp/truvane-bench-XXXXXX";
+  if (mkdtemp(home) == nullptr) return 1;
+  setenv("HOME", home, 1);
+  for (const char* var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+    unsetenv(var);
+  queue::SetQueueSettingsProvider([] { return queue::QueueSettings{}; });
+
+  std::vector<double> saves, loads;
+  std::uintmax_t bytes = 0;
+  for (int r = 0; r < rounds; ++r) {
+    FillQueue(records);
+    auto t0 = Clock::now();
+    if (!queue::SaveQueueFile().ok()) return 2;
+    auto t1 = Clock::now();
+    if (!queue::LoadQueueFile().ok()) return 3;
+    auto t2 = Clock::now();
+    if (queue::gQueueItems.size() != static_cast<std::size_t>(records) || queue::QueueOrderProblem())
+      return 4;
+    saves.push_back(Millis(t1 - t0));
+    loads.push_back(Millis(t2 - t1));
+    bytes = std::filesystem::file_size(queue::QueueFileRef()->Path());
+  }
+  std::sort(saves.begin(), saves.end());
+  std::sort(loads.begin(), loads.end());
+  std::printf("records %d, file %.1f MB, rounds %d\n", records, bytes / 1e6, rounds);
+  std::printf("save: median %.1f ms (min %.1f, max %.1f)\n", saves[saves.size() / 2], saves.front(),
+              saves.back());
+  std::printf("load: median %.1f ms (min %.1f, max %.1f)\n", loads[loads.size() / 2], loads.front(),
+              loads.back());
+  std::filesystem::remove_all(home);
+  return 0;
+}

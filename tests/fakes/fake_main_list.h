@@ -1,0 +1,67 @@
+#pragma once
+// A main window for tests: records what the queue asked of its list, status line, mini
+// window and transfer log. `libraryShown` plays My Downloads being on screen.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/queue/download_queue_wrapper.h"
+#include "app/ui/main_list_services.h"
+
+class FakeMainList : public ui::MainListServices {
+ public:
+  bool libraryShown = false;
+  std::vector<std::pair<bool, std::string>> log;        // (is error, text)
+  std::vector<std::uint32_t> shownItems;                // AddElementToDownloadsView
+  std::vector<std::pair<std::uint32_t, bool>> newRows;  // (uid, selected)
+  std::vector<std::uint32_t> revealed;
+  std::vector<std::uint32_t> showRequests;
+  std::vector<std::uint32_t> rowUpdates;
+  std::vector<std::int64_t> totalAdjustments;  // new - old
+  std::vector<std::uint32_t> miniWindow;
+  int statusRefreshes = 0;
+  int activeChanges = 0;
+  std::vector<std::pair<std::uint32_t, std::string>> relabelled;
+  std::vector<std::pair<std::uint32_t, bool>> sharedIcons;
+  std::vector<std::uint32_t> removedRows;
+  std::vector<std::vector<std::uint32_t>> iconRefreshes;
+
+  void LogMessageToGlobalLog(bool isError, const std::string& text) override {
+    log.emplace_back(isError, text);
+  }
+  void AddElementToDownloadsView(const ui::DownloadRef& d) override { shownItems.push_back(Uid(d)); }
+  bool IsLibraryViewShown() override { return libraryShown; }
+  void AddNewDownloadRow(const ui::DownloadRef& d, bool select) override {
+    newRows.emplace_back(Uid(d), select);
+  }
+  void RevealDownloadRow(std::uint32_t uid) override { revealed.push_back(uid); }
+  void RequestShowDownload(std::uint32_t uid) override { showRequests.push_back(uid); }
+  void UpdateDownloadRow(std::uint32_t uid) override { rowUpdates.push_back(uid); }
+  void AdjustStatusTotals(const ui::DownloadRef&, std::int64_t newSize, std::int64_t oldSize) override {
+    totalAdjustments.push_back((newSize == -1 ? 0 : newSize) - oldSize);
+  }
+  void RefreshStatusBar() override { ++statusRefreshes; }
+  void RefreshTransferLogView(std::uint32_t) override {}
+  void MiniWindowShowDownload(const ui::DownloadRef& d) override { miniWindow.push_back(Uid(d)); }
+  void MiniWindowShowDownloadIfNone(const ui::DownloadRef& d) override {
+    if (miniWindow.empty()) miniWindow.push_back(Uid(d));
+  }
+  void PostActiveDownloadsChange() override { ++activeChanges; }
+  void RelabelFolderRow(std::uint32_t id, const std::string& name) override {
+    relabelled.emplace_back(id, name);
+  }
+  void SetFolderRowShared(std::uint32_t id, bool shared) override { sharedIcons.emplace_back(id, shared); }
+  void RemoveFolderRow(std::uint32_t id) override { removedRows.push_back(id); }
+  void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { iconRefreshes.push_back(ids); }
+
+  bool Logged(const std::string& part) const {
+    for (const auto& [error, text] : log) {
+      if (text.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+ private:
+  static std::uint32_t Uid(const ui::DownloadRef& d) { return d->uid(); }
+};

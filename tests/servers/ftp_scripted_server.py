@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""A scripted FTP server on 127.0.0.1 for the replies real servers do not give.
+
+Usage: ftp_scripted_server.py PORT SCENARIO
+Scenarios:
+  plain           a well-behaved server (multi-line welcome, 226 sent right after the data)
+  rest-refused    REST is answered 502: the file comes from its start
+  pasv-elsewhere  PASV names 10.255.255.1: a client that follows it never connects
+  tls-stall       AUTH TLS is answered 234, then the server says nothing more
+  abort-451       the transfer breaks off after 1000 bytes with 451
+The file served for any RETR is bytes 0..255 repeated to 10240 bytes.
+"""
+import socket
+import sys
+import threading
+
+DATA = bytes(range(256)) * 40
+
+
+def handle(conn, scenario):
+    reader = conn.makefile("rb")
+
+    def send(text):
+        conn.sendall(text.encode("latin-1"))
+
+    send("220-Scripted FTP\r\n220 ready\r\n")
+    listener = None
+    rest = 0
+    while True:
+        line = reader.readline()
+        if not line:
+            break
+        command = line.decode("latin-1").rstrip("\r\n")
+        verb = command.split(" ")[0].upper()
+        if verb == "USER":
+            send("331 password please\r\n")
+        elif verb == "PASS":
+            send("230 logged in\r\n")
+        elif verb == "TYPE":
+            send("200 binary\r\n")
+        elif verb == "PWD":
+            send('257 "/" is current\r\n')
+        elif verb == "CWD":
+            send("250 ok\r\n")
+        elif verb == "SIZE":
+            send("213 %d\r\n" % len(DATA))
+        elif verb == "AUTH":
+            if scenario == "tls-stall":
+                send("234 go ahead\r\n")
+                while reader.readline():  # swallow the handshake until the client gives up
+                    pass
+                break
+            send("502 no TLS here\r\n")
+        elif verb == "PASV":
+            listener = socket.socket()
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(1)
+            port = listener.getsockname()[1]
+            address = "10,255,255,1" if scenario == "pasv-elsewhere" else "127,0,0,1"
+            send("227 Entering Passive Mode (%s,%d,%d)\r\n" % (address, port >> 8, port & 255))
+        elif verb == "REST":
+            if scenario == "rest-refused":
+                send("502 REST not implemented\r\n")
+            else:
+                rest = int(command.split(" ")[1])
+                send("350 restarting at %d\r\n" % rest)
+        elif verb == "RETR":
+            if listener is None:
+                send("425 use PASV first\r\n")
+                continue
+            listener.settimeout(10)
+            data, _ = listener.accept()
+            listener.close()
+            listener = None
+            send("150 opening data connection\r\n")
+            if scenario == "abort-451":
+                data.sendall(DATA[:1000])
+                data.close()
+                send("451 local error in processing\r\n")
+            else:
+                data.sendall(DATA[rest:])
+                data.close()
+                send("226 transfer complete\r\n")
+            rest = 0
+        elif verb == "QUIT":
+            send("221 bye\r\n")
+            break
+        else:
+            send("502 not implemented\r\n")
+    conn.close()
+
+
+def main():
+    port = int(sys.argv[1])
+    scenario = sys.argv[2]
+    server = socket.socket()
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", port))
+    server.listen(8)
+    while True:
+        conn, _ = server.accept()
+        threading.Thread(target=handle, args=(conn, scenario), daemon=True).start()
+
+
+if __name__ == "__main__":
+    main()
