@@ -1,0 +1,110 @@
+#pragma once
+// The bandwidth limiter: one byte budget shared by every transfer of one direction.
+//
+// A limiter is a task that owns a message queue. A transfer task that wants to read (or
+// write) sends it a request for bytes with its own reply queue, blocks on that queue for
+// the grant, moves at most the grant, then reports what it did not use and what it moved.
+// A queue timer refills the budget every 250 ms, so the rate is budget x 4 per second.
+// Messages are three words; the kind is the low 16 bits of the third:
+//
+//   kind 0 request   (bytes wanted, reply queue)      -> reply (grant, 0, 0)
+//   kind 1 tick      (from the limiter's own timer)   tokens := budget; re-arm
+//   kind 2 set rate  (bytes per second)               budget := trunc(rate x 0.25)
+//   kind 3 report    (unused grant, bytes moved)      tokens back, moved bytes counted
+//   kind 4 stop                                       the loop ends
+//
+// A grant is a share of the tokens left, trunc(tokens / 3.8), not all of them: several
+// transfers asking in one tick each get a part, and none takes the whole tick. When the
+// tokens run down to 49 or fewer the limiter sleeps until shortly before the next refill
+// (75 ms steps), so that requesters queue up behind the refill instead of spinning on
+// grants of a few bytes. Returned tokens are capped at twice the budget (at the budget
+// when it is below 500), so idle transfers cannot save up a burst.
+//
+// The same loop counts the bytes moved (also by transfers running without a limit, which
+// report with an unused part of 0) and, once a second when the rate history wants them,
+// sends (bytes moved, limiter queue, 0) to the statistics queue.
+//
+// `BandwidthBudget` is that arithmetic without threads or clocks (the time of each call is
+// passed in), so tests drive it tick by tick; `BandwidthLimiterTask` is the task body
+// around it. Everything goes through queues: the limiter needs no lock.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/runtime/clock.h"
+#include "platform/runtime/message_queue.h"
+#include "platform/runtime/status.h"
+#include "platform/runtime/task.h"
+
+namespace engine {
+
+enum class LimiterMessage : std::uint16_t { kRequest = 0, kTick = 1, kSetRate = 2, kReport = 3, kStop = 4 };
+
+inline constexpr runtime::Nanoseconds kLimiterPeriod = std::chrono::milliseconds(250);
+// Budget per tick before the first set-rate message: about 52 KB/s.
+inline constexpr std::int64_t kInitialBudgetPerTick = 0x3334;
+
+class BandwidthBudget {
+ public:
+  struct Grant {
+    std::int64_t bytes = 0;
+    // How long the limiter should sleep after answering (0: serve the next message now).
+    runtime::Nanoseconds pause{0};
+  };
+
+  explicit BandwidthBudget(runtime::Nanoseconds now) : lastTick_(now) {}
+
+  void SetRate(std::int64_t bytesPerSecond);
+  // The refill. Returns the bytes moved during the last second on every fourth tick when
+  // `statisticsWanted`; the count restarts every second either way.
+  std::optional<std::int64_t> Tick(runtime::Nanoseconds now, bool statisticsWanted);
+  Grant Request(std::int64_t wanted, runtime::Nanoseconds now);
+  void Report(std::int64_t unused, std::int64_t moved);
+
+  std::int64_t budget() const { return budget_; }
+  std::int64_t tokens() const { return tokens_; }
+  std::int64_t moved() const { return moved_; }
+
+ private:
+  std::int64_t budget_ = kInitialBudgetPerTick;
+  std::int64_t tokens_ = 0;
+  int tickCount_ = 0;
+  std::int64_t moved_ = 0;
+  runtime::Nanoseconds lastTick_;
+};
+
+// The limiter's task body: serves `queue` until a stop message or until the queue is
+// deleted. Statistics go to the queue `StatisticsQueue()` names while
+// `StatisticsWanted()` holds (limit_settings.h).
+runtime::Status BandwidthLimiterTask(runtime::QueueId queue);
+
+// One limiter: its queue and its task. Stopping (also on destruction) sends the stop
+// message and waits for the task. Stop a limiter only after every transfer that asks it
+// has ended: a transfer waits for its grant without a time-out.
+class BandwidthLimiter {
+ public:
+  // nullptr when the queue or the task could not be made.
+  static std::unique_ptr<BandwidthLimiter> Start(const char* name);
+  ~BandwidthLimiter();
+  BandwidthLimiter(const BandwidthLimiter&) = delete;
+  BandwidthLimiter& operator=(const BandwidthLimiter&) = delete;
+
+  runtime::QueueId queue() const { return queue_; }
+  void SetRate(std::int64_t bytesPerSecond) const;
+  void Stop();
+
+ private:
+  BandwidthLimiter() = default;
+  runtime::QueueId queue_ = 0;
+  std::shared_ptr<runtime::Task> task_;
+};
+
+// Transfer side. With the limit on: ask for `wanted` bytes and block for the grant (0
+// when the limiter has gone). After moving, always report what was moved and the part of
+// the grant not used; with the limit off the unused part is 0.
+std::int64_t RequestBandwidth(runtime::QueueId limiter, runtime::QueueId replyQueue, std::int64_t wanted);
+void ReportBandwidth(runtime::QueueId limiter, std::int64_t unusedGrant, std::int64_t moved);
+
+}  // namespace engine
