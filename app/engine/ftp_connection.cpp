@@ -289,8 +289,10 @@ Step HandleReply(FTPConnectionParam& c, const FTPReply& reply) {
       if (code != 150 && code != 125) return Step::kRefused;
       c.state = kFTPStateTransferRunning;
       // The end-of-transfer reply is read only after the data, so that a 226 that races
-      // ahead of the last data bytes does not end the transfer early.
-      if (c.io->IsDataOpen()) c.control_reading_held = true;
+      // ahead of the last data bytes does not end the transfer early. An active connection
+      // may not be accepted yet when the 150 comes, but the server has opened it by then
+      // (or the engine's silence time-out ends the wait).
+      if (c.io->IsDataOpen() || c.data_via_listen) c.control_reading_held = true;
       return Notify(c, FTPMessage::kTransferAnswered, reply.last_line) ? Step::kStopped : Step::kDone;
     case kFTPStateTransferRunning:
       return HandleTransferEnd(c, reply);

@@ -81,7 +81,9 @@ std::optional<values::Array> ParseURLListText(std::string_view text, const std::
   values::Array entries;
   std::size_t start = 0;
   while (start <= text.size()) {
-    std::size_t end = text.find('\r', start);
+    // Lines end with CR (the scripting and browser hand-offs), LF (text from this system's
+    // own files and pastes) or CRLF; an empty piece between CR and LF is skipped below.
+    std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
     const std::string line = CleanLine(text.substr(start, end - start));
     start = end + 1;
@@ -106,17 +108,18 @@ std::optional<values::Array> ParseURLListCString(std::string_view utf8, const st
   return ParseURLListText(utf8, referer);
 }
 
+// Entries are paired by position: mirror lists keep their order, and holding every entry
+// against every other would make two identical lists of different mirrors unequal. An
+// entry without a referer never equals another, so typed URLs are never taken as repeats.
 bool URLListsAreEqual(const values::Array& a, const values::Array& b) {
   if (a.size() != b.size()) return false;
-  for (const values::Value& ea : a) {
-    for (const values::Value& eb : b) {
-      const values::Value* url_a = ea.Find(kEntryURL);
-      const values::Value* url_b = eb.Find(kEntryURL);
-      if (!url_a || !url_b || *url_a != *url_b) return false;
-      const values::Value* referer_a = ea.Find(kEntryReferer);
-      const values::Value* referer_b = eb.Find(kEntryReferer);
-      if (!referer_a || !referer_b || *referer_a != *referer_b) return false;
-    }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const values::Value* url_a = a[i].Find(kEntryURL);
+    const values::Value* url_b = b[i].Find(kEntryURL);
+    if (!url_a || !url_b || *url_a != *url_b) return false;
+    const values::Value* referer_a = a[i].Find(kEntryReferer);
+    const values::Value* referer_b = b[i].Find(kEntryReferer);
+    if (!referer_a || !referer_b || *referer_a != *referer_b) return false;
   }
   return true;
 }

@@ -18,7 +18,8 @@ TEST(ParseURLListText, OneEntryPerUsableLine) {
   using L = std::vector<std::string>;
   const std::pair<const char*, L> cases[] = {
       {"http://a/one\rftp://a\rftp://b/two", L{"http://a/one", "ftp://b/two"}},  // 7 characters: skipped
-      {"http://a/one\nhttp://a/two", L{"http://a/onehttp://a/two"}},             // LF is not a separator
+      {"http://a/one\nhttp://a/two", L{"http://a/one", "http://a/two"}},         // LF separates too
+      {"http://a/one\r\nhttp://a/two\r\n", L{"http://a/one", "http://a/two"}},
       {"  http://a/with space.zip\t", L{"http://a/with%20space.zip"}},
       {"http://a/p#frag", L{"http://a/p#frag"}},                                 // "#" stays a fragment
       {"http://a/%41%25", L{"http://a/%41%25"}},                                 // escapes kept as given
@@ -57,7 +58,7 @@ Value Entry(const char* url, const char* referer) {
   return e;
 }
 
-TEST(URLListsAreEqual, EveryEntryAgainstEveryEntry) {
+TEST(URLListsAreEqual, EntriesPairedByPosition) {
   struct Case {
     Array a, b;
     bool equal;
@@ -67,8 +68,8 @@ TEST(URLListsAreEqual, EveryEntryAgainstEveryEntry) {
       {{Entry("http://a/1", "r")}, {Entry("http://a/1", "s")}, false},
       {{Entry("http://a/1", nullptr)}, {Entry("http://a/1", nullptr)}, false},  // no referer never equals
       {{Entry("http://a/1", "r")}, {Entry("http://a/1", "r"), Entry("http://a/1", "r")}, false},
-      // Two different mirrors compare unequal even to the same list.
-      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")}, {Entry("http://a/1", "r"), Entry("http://a/2", "r")}, false},
+      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")}, {Entry("http://a/1", "r"), Entry("http://a/2", "r")}, true},
+      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")}, {Entry("http://a/2", "r"), Entry("http://a/1", "r")}, false},
       {{Entry("http://a/1", "r"), Entry("http://a/1", "r")}, {Entry("http://a/1", "r"), Entry("http://a/1", "r")}, true},
   };
   for (const auto& c : cases) EXPECT_EQ(engine::URLListsAreEqual(c.a, c.b), c.equal);
