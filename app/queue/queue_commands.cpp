@@ -204,11 +204,11 @@ void RemoveSelectedItems(bool undoable, const WrapperRef& item) {
   bool trash = false;
   if (!ConfirmFiles(kConfirmRemoveSelected, files, trash)) return;
   list.MarkDockTileChanged();
-  NameStep(removing.size(), "Remove Download", "Remove %d Downloads");
   const std::set<ViewID>& views = GetDisplayedViewSet();
   const bool fromLibrary =
       views.size() == 1 && (IsSmartFolderID(*views.begin()) || IsDateFolderID(*views.begin()));
   RemoveDownloads(UIDs(removing), views, fromLibrary, undoable);
+  NameStep(removing.size(), "Remove Download", "Remove %d Downloads");
   if (trash) util::MoveItemsToTrash(files);
   list.RefreshStatusBar();
   MarkQueueDirty();

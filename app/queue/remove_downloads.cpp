@@ -72,6 +72,12 @@ void RemoveFromPlace(const WrapperRef& wrapper, Pass& pass) {
     LeaveHistory(wrapper);
     return;
   }
+  // Registered first, while the download still has its place in the queue.
+  if (pass.undoable) {
+    RegisterUndoDownloadRemoved(wrapper, {pass.folder}, false);
+  } else {
+    ForgetUndo(wrapper);
+  }
   RemoveElementFromFolder(wrapper, pass.folder);
   if (pass.folder == kMyDownloadsViewID) {
     if (e.status == kStatusQueued) {
@@ -79,11 +85,6 @@ void RemoveFromPlace(const WrapperRef& wrapper, Pass& pass) {
       RemoveFromQueueOrder(e.uid);
     }
     ui::GetMainListServices().MarkDockTileChanged();
-  }
-  if (pass.undoable) {
-    RegisterUndoDownloadRemoved(wrapper, {pass.folder}, false);
-  } else {
-    ForgetUndo(wrapper);
   }
 }
 

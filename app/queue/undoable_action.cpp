@@ -1,5 +1,7 @@
 #include "app/queue/undoable_action.h"
 
+#include <filesystem>
+
 #include "app/browser/favourite_undo_service.h"
 #include "app/queue/displayed_views.h"
 #include "app/queue/download_files.h"
@@ -7,12 +9,15 @@
 #include "app/queue/queue_commands.h"
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_locks.h"
+#include "app/queue/queue_order.h"
 #include "app/queue/remove_downloads.h"
 #include "app/queue/start_download.h"
 #include "app/sharing/received_file_service.h"
 #include "app/ui/main_list_services.h"
 #include "app/upload/upload_queue_service.h"
 #include "app/util/session_helpers.h"
+#include "platform/files/alias.h"
+#include "platform/files/standard_folders.h"
 #include "platform/files/trash.h"
 #include "platform/files/tree_ops.h"
 #include "platform/values/localize.h"
@@ -77,12 +82,36 @@ std::optional<files::FileRef> MoveItemBack(const files::FileRef& item, const fil
   return std::nullopt;
 }
 
+// The item of the home Trash that was trashed from `original`. An alias follows a moved
+// item only within a bounded search, which the Trash may lie beyond.
+std::optional<files::FileRef> FindTrashedItem(const std::string& original) {
+  const files::FileRef trashed = files::StandardFolderRef(files::StandardFolder::kTrash).Child("files");
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(trashed.Path(), error)) {
+    const files::FileRef item(entry.path().string());
+    if (auto was = files::ReadTrashInfoPath(item); was.ok() && was->Path() == original) return item;
+  }
+  return std::nullopt;
+}
+
+// The path an alias field was made for.
+std::optional<std::string> RecordedPath(const std::optional<values::Bytes>& alias) {
+  if (!alias) return std::nullopt;
+  auto record = files::AliasFromBytes(*alias);
+  if (!record.ok()) return std::nullopt;
+  return record->path;
+}
+
 void MoveDownloadFilesBack(const WrapperRef& wrapper, const values::Dictionary& info) {
   DownloadQueueElement& e = wrapper->element();
   if (auto folderText = InfoString(info, kUndoLastLocationKey)) {
     auto folder = FolderFromURLText(*folderText);
+    const auto recorded = RecordedPath(e.completeFile);
     const auto& complete = DownloadQueueElementGetCompleteURL(e);
     auto path = complete ? values::PathFromFileUrl(*complete) : std::nullopt;
+    if (!path && recorded) {
+      if (auto trashed = FindTrashedItem(*recorded)) path = trashed->Path();
+    }
     if (folder && path) {
       if (auto back = MoveItemBack(files::FileRef(*path), *folder)) {
         e.completeURL = values::FileUrlFromPath(back->Path(), false);
@@ -92,11 +121,12 @@ void MoveDownloadFilesBack(const WrapperRef& wrapper, const values::Dictionary& 
   }
   if (auto folderText = InfoString(info, kUndoLastPartialKey)) {
     auto folder = FolderFromURLText(*folderText);
+    const auto recorded = RecordedPath(e.fileAlias);
     auto package = CopyPartialPackageURL(e);
-    if (folder && package) {
+    if (!package && recorded) package = FindTrashedItem(files::FileRef(*recorded).Parent().Path());
+    if (folder && package && recorded) {
       if (auto back = MoveItemBack(*package, *folder)) {
-        auto data = ResolveAliasField(e.fileAlias);
-        if (data) e.fileAlias = MakeAliasBytes(back->Child(data->Name()));
+        e.fileAlias = MakeAliasBytes(back->Child(files::FileRef(*recorded).Name()));
       }
     }
   }
@@ -121,6 +151,8 @@ void UndoDownloadRemoved(const WrapperRef& wrapper, const values::Dictionary& in
           RenumberQueue(at, gQueueOrder.size() - at);
         }
       }
+    } else if (auto place = InfoInteger(info, kUndoQueuePositionKey); place && e.status == kStatusOnHold) {
+      MoveElementToQueuePosition(wrapper, static_cast<std::int32_t>(*place));
     }
   }
   MoveDownloadFilesBack(wrapper, info);
@@ -307,6 +339,9 @@ void RegisterUndoDownloadRemoved(const WrapperRef& wrapper, const std::set<ViewI
   for (ViewID id : folders) ids.Add(values::Number::Int64(id));
   values::Dictionary info{{kUndoFoldersKey, std::move(ids)}, {kUndoWouldDeleteKey, wouldDelete}};
   PutFileLocations(wrapper->element(), info);
+  if (!wouldDelete && wrapper->status() == kStatusQueued) {
+    info[kUndoQueuePositionKey] = values::Number::Int64(wrapper->element().queuePosition);
+  }
   Register(wrapper, kUndoDownloadRemoved, std::move(info));
 }
 

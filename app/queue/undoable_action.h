@@ -48,6 +48,9 @@ inline constexpr const char kUndoItemsDeletedKey[] = "items deleted";
 inline constexpr const char kUndoShouldTrashKey[] = "undo should trash";
 inline constexpr const char kUndoOldIndexKey[] = "old index";
 inline constexpr const char kUndoConnectionIdentifierKey[] = "connectionIdentifier";
+// The queue place of a Queued download that left My Downloads but stayed in the queue
+// (going On Hold); undoing puts it back there.
+inline constexpr const char kUndoQueuePositionKey[] = "queue position";
 // "old index" of an upload that was not waiting.
 inline constexpr std::uint32_t kUndoNotWaiting = 0x7fffffff;
 
