@@ -9,8 +9,10 @@
 #include "app/queue/download_files.h"
 #include "app/queue/folder_table.h"
 #include "app/queue/queue_hooks.h"
+#include "app/queue/queue_order.h"
 #include "app/queue/queue_settings.h"
 #include "app/queue/queue_tables.h"
+#include "app/queue/undoable_action.h"
 #include "app/ui/main_list_services.h"
 #include "app/util/file_names.h"
 #include "app/util/session_helpers.h"
@@ -43,20 +45,6 @@ bool EndsWithCaseless(const std::string& s, std::string_view suffix) {
 }
 
 }  // namespace
-
-void MoveElementToQueuePosition(const WrapperRef& wrapper, std::int32_t position) {
-  std::lock_guard lock(gQueueItemsLock);
-  auto it = std::find(gQueueOrder.begin(), gQueueOrder.end(), wrapper->uid());
-  if (it == gQueueOrder.end()) return;
-  std::size_t from = static_cast<std::size_t>(it - gQueueOrder.begin());
-  gQueueOrder.erase(it);
-  std::size_t to =
-      std::min<std::size_t>(position > 0 ? static_cast<std::size_t>(position - 1) : 0, gQueueOrder.size());
-  gQueueOrder.insert(gQueueOrder.begin() + static_cast<std::ptrdiff_t>(to), wrapper->uid());
-  const std::size_t first = std::min(from, to);
-  RenumberQueue(first, gQueueOrder.size() - first);
-  MarkQueueDirty();
-}
 
 DownloadUID AddDownload(const AddDownloadRequest& r) {
   if (r.urlEntries.empty() || !EntriesAreWellFormed(r.urlEntries)) return 0;
@@ -114,7 +102,7 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
 
   auto& hooks = GetQueueHooks();
   if (hooks.noteElementChanged) hooks.noteElementChanged(wrapper, kChangedAll);
-  if (hooks.registerUndoDownloadAdded) hooks.registerUndoDownloadAdded({wrapper});
+  RegisterUndoDownloadAdded(wrapper);
   if (r.queuePosition > 0) MoveElementToQueuePosition(wrapper, r.queuePosition);
 
   auto& list = ui::GetMainListServices();

@@ -59,8 +59,4 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package);
 // Adds further mirrors to a download still in the queue.
 void AppendURLEntries(const values::Array& extra, const WrapperRef& wrapper);
 
-// Moves a Queued download to a 1-based place in the queue order (the end when beyond it)
-// and renumbers.
-void MoveElementToQueuePosition(const WrapperRef& wrapper, std::int32_t position);
-
 }  // namespace queue

@@ -19,9 +19,8 @@ WrapperRef DownloadQueueWrapper::CreateWithCopy(const DownloadQueueElement& elem
   return Create(std::make_unique<DownloadQueueElement>(element));
 }
 
-DownloadQueueWrapper::~DownloadQueueWrapper() {
-  if (auto& hook = GetQueueHooks().removeUndoActionsForTarget) hook(this);
-}
+// Undo actions hold their downloads, so none is left aiming at one that goes away.
+DownloadQueueWrapper::~DownloadQueueWrapper() = default;
 
 std::optional<std::string> DownloadQueueWrapper::url() const {
   if (element_->urlData.empty()) return std::nullopt;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <set>
 
+#include "app/queue/displayed_views.h"
 #include "app/queue/download_files.h"
 #include "app/queue/folder_table.h"
-#include "app/queue/queue_hooks.h"
+#include "app/queue/remove_downloads.h"
 #include "app/queue/queue_tables.h"
+#include "app/queue/undoable_action.h"
 #include "app/ui/main_list_services.h"
 #include "app/util/file_bridges.h"
 #include "app/util/sharing_users.h"
@@ -44,41 +46,44 @@ std::map<DownloadUID, WrapperRef>* GetAllDownloadsItems() {
 
 void RemoveFolder(ViewID uid, bool trashFiles) {
   if (!IsRemovableFolderID(uid)) return;
-  auto& hooks = GetQueueHooks();
+  FolderRef folder;
   {
     runtime::RegionGuard folders(gFoldersLock);
-    FolderRef folder = LookUpFolder(uid);
+    folder = LookUpFolder(uid);
     if (folder && folder->HasItems()) {
       std::vector<WrapperRef> items;
-      std::vector<std::string> paths;
       {
         std::lock_guard lock(folder->itemsLock());
         for (const auto& [id, wrapper] : folder->items()) items.push_back(wrapper);
       }
       if (trashFiles) {
+        std::vector<std::string> paths;
         for (const auto& wrapper : items) {
           DownloadQueueElement& e = wrapper->element();
           if (const auto& complete = DownloadQueueElementGetCompleteURL(e)) {
             if (auto path = values::PathFromFileUrl(*complete)) paths.push_back(*path);
           }
           if (auto package = CopyPartialPackageURL(e)) paths.push_back(package->Path());
-          if (hooks.registerUndoDownloadFilesMoved) hooks.registerUndoDownloadFilesMoved(wrapper);
+          RegisterUndoDownloadFilesMoved(wrapper);
         }
         util::MoveItemsToTrash(paths);
       }
-      for (const auto& wrapper : items) RemoveElementFromFolder(wrapper, uid);
-      if (!items.empty()) MarkQueueDirty();
+      if (!items.empty()) {
+        std::vector<DownloadUID> uids;
+        for (const auto& wrapper : items) uids.push_back(wrapper->uid());
+        RemoveDownloadsFromFolder(uids, uid, false, true);
+      }
     }
   }
   // The users' region is never taken inside the folders' region.
   RemoveFromUserLists(uid);
-  if (hooks.registerUndoFolderRemoved) hooks.registerUndoFolderRemoved(uid, trashFiles);
+  if (folder) RegisterUndoFolderRemoved(folder, trashFiles);
   ui::GetMainListServices().RemoveFolderRow(uid);
   {
     runtime::RegionGuard folders(gFoldersLock);
     gFolders.erase(uid);
   }
-  if (hooks.forgetDisplayedView) hooks.forgetDisplayedView(uid);
+  RemoveDisplayedView(uid);
   MarkQueueDirty();
 }
 

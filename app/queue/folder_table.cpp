@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "app/queue/queue_hooks.h"
+#include "app/queue/undoable_action.h"
 #include "app/queue/queue_tables.h"
 #include "app/ui/main_list_services.h"
 
@@ -150,10 +150,9 @@ ViewID NewSmartFolderUID() {
 void AddFolder(ViewID uid, const std::string& name) {
   auto folder = MakeFolder(uid, DefaultUserFolderOptions(), kSortByQueueOrder, 1);
   folder->setName(name);
-  AddFolderToFolderTable(std::move(folder), uid);
-  auto& hooks = GetQueueHooks();
-  if (hooks.registerUndoFolderAdded) hooks.registerUndoFolderAdded(uid, false);
-  if (hooks.setUndoActionName) hooks.setUndoActionName("Add Folder");
+  AddFolderToFolderTable(folder, uid);
+  RegisterUndoFolderAdded(LookUpFolder(uid), false);
+  TruvaneUndoSetActionName("Add Folder");
   MarkQueueDirty();
 }
 
@@ -164,9 +163,8 @@ void RenameFolder(ViewID uid, const std::string& name) {
   if (old == name) return;
   ui::GetMainListServices().RelabelFolderRow(uid, name);
   folder->setName(name);
-  auto& hooks = GetQueueHooks();
-  if (hooks.registerUndoFolderRenamed) hooks.registerUndoFolderRenamed(uid, old);
-  if (hooks.setUndoActionName) hooks.setUndoActionName("Rename Folder");
+  RegisterUndoFolderRenamed(folder, old);
+  TruvaneUndoSetActionName("Rename Folder");
   MarkQueueDirty();
 }
 
@@ -187,7 +185,7 @@ void AddElementToFolder(const WrapperRef& wrapper, ViewID folderUID) {
     FolderRef folder = LookUpFolder(folderUID);
     if (folder && folder->HasItems()) AddToFolder(folder, wrapper);
   }
-  if (auto& hook = GetQueueHooks().registerUndoRemoveFromFolder) hook(wrapper, folderUID);
+  RegisterUndoRemoveFromFolder(wrapper, folderUID);
 }
 
 void AddElementToListableFolder(ViewID folderUID, const WrapperRef& wrapper) {

@@ -1,6 +1,6 @@
 #pragma once
-// Calls the queue core makes into its own later pieces (undo, smart folders) and into the
-// shell's message window. Each hook does nothing until its owner installs it at start-up,
+// Calls the queue core makes into its own later pieces (smart folders, history, displayed
+// views) and into the shell's message window. Each hook does nothing until its owner installs it at start-up,
 // so the core runs - and is tested - without them; tests install recording ones.
 //
 // Main thread only.
@@ -18,18 +18,8 @@ namespace queue {
 struct QueueHooks {
   // A download's searchable attributes changed (DownloadAttributeChangeBits).
   std::function<void(const WrapperRef&, std::uint32_t bits)> noteElementChanged;
-  // The undo manager forgets every action aimed at `target` (a wrapper or a folder going away).
-  std::function<void(const void* target)> removeUndoActionsForTarget;
-  std::function<void(const std::vector<WrapperRef>&)> registerUndoDownloadAdded;
-  std::function<void(const WrapperRef&)> registerUndoDownloadStarted;
-  std::function<void(const WrapperRef&, ViewID folder)> registerUndoRemoveFromFolder;
-  std::function<void(ViewID folder, bool undoShouldTrash)> registerUndoFolderAdded;
-  std::function<void(ViewID folder, const std::string& oldName)> registerUndoFolderRenamed;
-  std::function<void(ViewID folder, bool trashFiles)> registerUndoFolderRemoved;
-  std::function<void(const WrapperRef&)> registerUndoDownloadFilesMoved;
-  std::function<void(const std::string& name)> setUndoActionName;
-  // The folder leaves the set of displayed views.
-  std::function<void(ViewID folder)> forgetDisplayedView;
+  // The download leaves its history day (the day loses its row when it is left empty).
+  std::function<void(const WrapperRef&)> removeFromHistory;
   // The message window for a failure the user must see.
   std::function<void(const std::string& text)> showMessage;
   // The stored-password cipher. Without it, enciphered credentials can be neither written

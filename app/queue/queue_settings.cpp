@@ -23,6 +23,7 @@ QueueSettings FromSettingsStore() {
   q.domainLimits.insert(s->domainLimits.begin(), s->domainLimits.end());
   q.switchMain = s->switchMain;
   q.userAgent = s->userAgent;
+  q.downloadsStopWithQueue = s->downloadsStopWithQueue;
   return q;
 }
 

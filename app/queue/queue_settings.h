@@ -19,6 +19,7 @@ struct QueueSettings {
   std::map<std::string, std::int32_t> domainLimits;  // "domainLimits": host or ".suffix" to limit
   bool switchMain = false;                           // "switchMain"
   std::string userAgent;                             // "User agent"
+  bool downloadsStopWithQueue = true;                // "Downloads stop with queue"
 };
 
 // Replaces the source of the settings (nullptr: the settings store).

@@ -10,6 +10,7 @@
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_settings.h"
 #include "app/queue/queue_tables.h"
+#include "app/queue/undoable_action.h"
 #include "app/ui/main_list_services.h"
 #include "app/util/session_helpers.h"
 #include "platform/files/create_items.h"
@@ -208,7 +209,7 @@ std::int32_t StartDownload(const WrapperRef& given) {
 
   list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
   auto& hooks = GetQueueHooks();
-  if (hooks.registerUndoDownloadStarted) hooks.registerUndoDownloadStarted(wrapper);
+  RegisterUndoDownloadStarted(wrapper);
   if (hooks.postNotice) {
     values::Dictionary notice{{"ApplicationName", "Truvane"},
                               {"NotificationName", "Download is starting"},

@@ -3,13 +3,11 @@
 #include <cstdio>
 
 #include "app/queue/download_files.h"
-#include "app/queue/queue_hooks.h"
 
 namespace queue {
 
-TRFolder::~TRFolder() {
-  if (auto& hook = GetQueueHooks().removeUndoActionsForTarget) hook(this);
-}
+// Undo actions hold their folders, so none is left aiming at one that goes away.
+TRFolder::~TRFolder() = default;
 
 std::string TRFolder::name() const {
   std::lock_guard lock(nameLock_);

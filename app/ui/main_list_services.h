@@ -64,6 +64,34 @@ class MainListServices {
   // Sets the icons of these folders' rows again from their flags (only while the main
   // window exists).
   virtual void RefreshFolderRowIcons(const std::vector<std::uint32_t>& folderIDs) = 0;
+  // A folder's row back in the source list (after an undone removal), its rows re-sorted,
+  // and the row selected.
+  virtual void AddFolderRow(std::uint32_t folderID, const std::string& name) = 0;
+  virtual void SortFolderRows() = 0;
+  virtual void SelectFolderRow(std::uint32_t folderID) = 0;
+
+  // The downloads selected in the main list, in row order (none outside a downloads view).
+  virtual std::vector<DownloadRef> CopySelectedDownloads() = 0;
+  // The filter bar's scope (1 all ... 6 incomplete) and the search field's text.
+  virtual int CurrentFilterScope() = 0;
+  virtual std::string CurrentSearchText() = 0;
+  virtual void RemoveDownloadRows(const std::vector<std::uint32_t>& uids) = 0;
+  // Redraws one column (a property id: 1026 status, 11025 queue position) of these rows;
+  // of every row when `uids` is empty.
+  virtual void UpdateDownloadColumn(std::uint32_t property, const std::vector<std::uint32_t>& uids) = 0;
+  // Fills the list again from the displayed views.
+  virtual void RefillMainList() = 0;
+  // Asks for the shown folder to be drawn again, once however often asked before it is.
+  virtual void RequestRedisplayCurrentFolder() = 0;
+  // The queue switch's toolbar button and commands: 'Stop'/'Star' for downloads,
+  // 'StoU'/'StaU' for uploads.
+  virtual void ShowQueueSwitch(bool uploads, bool running) = 0;
+  // Enables and disables the commands again from the current state.
+  virtual void RefreshCommandState() = 0;
+  virtual void CloseDownloadInspector(const DownloadRef& download) = 0;
+  virtual void NotifyMiniWindowDownloadRemoved(const DownloadRef& download) = 0;
+  // The Dock tile's counts are drawn again at the next tick.
+  virtual void MarkDockTileChanged() = 0;
 };
 
 class HeadlessMainListServices : public MainListServices {
@@ -87,6 +115,21 @@ class HeadlessMainListServices : public MainListServices {
   void SetFolderRowShared(std::uint32_t, bool) override {}
   void RemoveFolderRow(std::uint32_t) override {}
   void RefreshFolderRowIcons(const std::vector<std::uint32_t>&) override {}
+  void AddFolderRow(std::uint32_t, const std::string&) override {}
+  void SortFolderRows() override {}
+  void SelectFolderRow(std::uint32_t) override {}
+  std::vector<DownloadRef> CopySelectedDownloads() override { return {}; }
+  int CurrentFilterScope() override { return 1; }
+  std::string CurrentSearchText() override { return {}; }
+  void RemoveDownloadRows(const std::vector<std::uint32_t>&) override {}
+  void UpdateDownloadColumn(std::uint32_t, const std::vector<std::uint32_t>&) override {}
+  void RefillMainList() override {}
+  void RequestRedisplayCurrentFolder() override {}
+  void ShowQueueSwitch(bool, bool) override {}
+  void RefreshCommandState() override {}
+  void CloseDownloadInspector(const DownloadRef&) override {}
+  void NotifyMiniWindowDownloadRemoved(const DownloadRef&) override {}
+  void MarkDockTileChanged() override {}
 };
 
 inline std::unique_ptr<MainListServices>& MainListServicesSlot() {

@@ -26,6 +26,21 @@ class FakeMainList : public ui::MainListServices {
   std::vector<std::pair<std::uint32_t, bool>> sharedIcons;
   std::vector<std::uint32_t> removedRows;
   std::vector<std::vector<std::uint32_t>> iconRefreshes;
+  std::vector<std::pair<std::uint32_t, std::string>> addedFolderRows;
+  std::vector<std::uint32_t> selectedFolderRows;
+  int folderRowSorts = 0;
+  std::vector<ui::DownloadRef> selection;  // what CopySelectedDownloads answers
+  int filterScope = 1;
+  std::string searchText;
+  std::vector<std::uint32_t> removedDownloadRows;
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint32_t>>> columnUpdates;  // (property, rows)
+  int refills = 0;
+  int redisplayRequests = 0;
+  std::vector<std::pair<bool, bool>> queueSwitch;  // (uploads, running)
+  int commandStateRefreshes = 0;
+  std::vector<std::uint32_t> inspectorsClosed;
+  std::vector<std::uint32_t> miniWindowRemovals;
+  int dockTileMarks = 0;
 
   void LogMessageToGlobalLog(bool isError, const std::string& text) override {
     log.emplace_back(isError, text);
@@ -54,6 +69,25 @@ class FakeMainList : public ui::MainListServices {
   void SetFolderRowShared(std::uint32_t id, bool shared) override { sharedIcons.emplace_back(id, shared); }
   void RemoveFolderRow(std::uint32_t id) override { removedRows.push_back(id); }
   void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { iconRefreshes.push_back(ids); }
+  void AddFolderRow(std::uint32_t id, const std::string& name) override { addedFolderRows.emplace_back(id, name); }
+  void SortFolderRows() override { ++folderRowSorts; }
+  void SelectFolderRow(std::uint32_t id) override { selectedFolderRows.push_back(id); }
+  std::vector<ui::DownloadRef> CopySelectedDownloads() override { return selection; }
+  int CurrentFilterScope() override { return filterScope; }
+  std::string CurrentSearchText() override { return searchText; }
+  void RemoveDownloadRows(const std::vector<std::uint32_t>& uids) override {
+    removedDownloadRows.insert(removedDownloadRows.end(), uids.begin(), uids.end());
+  }
+  void UpdateDownloadColumn(std::uint32_t property, const std::vector<std::uint32_t>& uids) override {
+    columnUpdates.emplace_back(property, uids);
+  }
+  void RefillMainList() override { ++refills; }
+  void RequestRedisplayCurrentFolder() override { ++redisplayRequests; }
+  void ShowQueueSwitch(bool uploads, bool running) override { queueSwitch.emplace_back(uploads, running); }
+  void RefreshCommandState() override { ++commandStateRefreshes; }
+  void CloseDownloadInspector(const ui::DownloadRef& d) override { inspectorsClosed.push_back(Uid(d)); }
+  void NotifyMiniWindowDownloadRemoved(const ui::DownloadRef& d) override { miniWindowRemovals.push_back(Uid(d)); }
+  void MarkDockTileChanged() override { ++dockTileMarks; }
 
   bool Logged(const std::string& part) const {
     for (const auto& [error, text] : log) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/queue/displayed_views.h"
 #include "app/queue/download_files.h"
 #include "app/util/sharing_users.h"
 #include "tests/app/queue/download_test_support.h"
@@ -36,8 +37,7 @@ TEST_F(FolderOperationsTest, RemovedFolderLetsItsDownloadsGoButKeepsThemQueued) 
   AddFolder(0x100001, "A");
   AddElementToFolder(w, 0x100001);
   SetUser("Guest", {0x100001, 1}, {0x100001});
-  std::vector<ViewID> forgotten;
-  GetQueueHooks().forgetDisplayedView = [&](ViewID id) { forgotten.push_back(id); };
+  DisplayViews({kMyDownloadsViewID, 0x100001});
 
   RemoveFolder(kMyDownloadsViewID, true);  // not removable: nothing happens
   EXPECT_TRUE(LookUpFolder(kMyDownloadsViewID));
@@ -48,7 +48,7 @@ TEST_F(FolderOperationsTest, RemovedFolderLetsItsDownloadsGoButKeepsThemQueued) 
   EXPECT_EQ(w->foldersContainedIn(), std::set<ViewID>{kMyDownloadsViewID});
   EXPECT_FALSE(std::filesystem::exists(dir + "/f.bin.partial"));  // in the Trash
   EXPECT_EQ(mainList->removedRows, std::vector<std::uint32_t>{0x100001});
-  EXPECT_EQ(forgotten, std::vector<ViewID>{0x100001});
+  EXPECT_EQ(GetDisplayedViewSet(), std::set<ViewID>{kMyDownloadsViewID});
   runtime::RegionGuard inside(util::SharingUsersRegion());
   EXPECT_EQ(util::SharingUsers()["Guest"].viewUIDs, std::vector<std::uint32_t>{1});
   EXPECT_TRUE(util::SharingUsers()["Guest"].downloadUIDs.empty());

@@ -4,6 +4,7 @@
 
 #include "app/queue/folder_record.h"
 #include "app/queue/queue_file.h"
+#include "app/queue/truvane_undo.h"
 #include "tests/app/queue/queue_test_support.h"
 
 namespace queue {
@@ -151,15 +152,14 @@ TEST_F(QueueTest, FolderItemsAndFolderSetsStayInStep) {
   auto w = DownloadQueueWrapper::Create();
   w->element().uid = 77;
   QueueItemsSet(77, w);
-  std::vector<ViewID> undo;
-  GetQueueHooks().registerUndoRemoveFromFolder = [&](const WrapperRef&, ViewID f) { undo.push_back(f); };
   AddFolder(0x100001, "A");
+  TruvaneUndoRemoveAllActions();
   AddElementToFolder(w, 0x100001);
   AddElementToFolder(w, 0x100001);
   AddElementToFolder(w, 0x123456);  // no such folder: nothing but the undo action
   EXPECT_EQ(GetFolderItemCount(0x100001), 1u);
   EXPECT_EQ(w->foldersContainedIn(), std::set<ViewID>{0x100001});
-  EXPECT_EQ(undo.size(), 3u);
+  EXPECT_TRUE(TruvaneUndoCanUndo());  // the no-folder add too
   AddElementToListableFolder(kHistoryViewID, w);  // not listable: nothing
   EXPECT_EQ(w->foldersContainedIn(), std::set<ViewID>{0x100001});
   RemoveElementFromFolder(w, 0x100001);
@@ -168,14 +168,15 @@ TEST_F(QueueTest, FolderItemsAndFolderSetsStayInStep) {
 }
 
 TEST_F(QueueTest, RenameToTheSameNameRegistersNoUndo) {
-  int renames = 0;
-  GetQueueHooks().registerUndoFolderRenamed = [&](ViewID, const std::string&) { ++renames; };
   AddFolder(0x100001, "A");
+  TruvaneUndoRemoveAllActions();
   RenameFolder(0x100001, "A");
-  EXPECT_EQ(renames, 0);
+  EXPECT_FALSE(TruvaneUndoCanUndo());
   RenameFolder(0x100001, "B");
-  EXPECT_EQ(renames, 1);
   EXPECT_EQ(LookUpFolder(0x100001)->name(), "B");
+  EXPECT_EQ(TruvaneUndoCopyUndoTitle(), "Undo Rename Folder");
+  TruvaneUndoPerformUndo();
+  EXPECT_EQ(LookUpFolder(0x100001)->name(), "A");
 }
 
 TEST_F(QueueTest, FoldersBelowTheUserRangeAreKeptOnlyForBuiltIns) {

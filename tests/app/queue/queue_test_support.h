@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/queue/displayed_views.h"
 #include "app/queue/folder_table.h"
+#include "app/queue/truvane_undo.h"
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_settings.h"
 #include "app/queue/queue_tables.h"
@@ -36,6 +38,9 @@ class QueueTest : public ::testing::Test {
     CreateScheduledItemList();
     ResetFolderUIDCounters();
     GetQueueHooks() = QueueHooks{};
+    TruvaneUndoRemoveAllActions();
+    while (TruvaneUndo::Shared().IsRegistrationEnabled() == false) TruvaneUndoEnableRegistration();
+    ClearDisplayedViews();
     SetQueueSettingsProvider([] { return QueueSettings{}; });
     ui::SetMainListServices(std::make_unique<FakeMainList>());  // quiet: no log on standard error
     // The temporary home is shared by the tests of this process.
