@@ -5,7 +5,10 @@
 
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_list.h"
-#include "app/queue/pending_queue_operations.h"
+#include "app/queue/queue_queries.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/remove_downloads.h"
+#include "app/queue/truvane_undo.h"
 #include "app/queue/post_download_actions.h"
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_tables.h"

@@ -6,7 +6,11 @@
 #include <mutex>
 #include <utility>
 
-#include "app/queue/pending_queue_operations.h"
+#include "app/queue/queue_settings.h"
+#include "app/queue/queue_queries.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/remove_downloads.h"
+#include "app/queue/truvane_undo.h"
 #include "app/util/settings_store.h"
 #include "platform/desktop/process_launcher.h"
 #include "platform/desktop/system_actions.h"
@@ -48,7 +52,7 @@ void PerformCompletionAction(const std::optional<std::string>& scriptName, std::
       break;
     case kCompletionStopQueue:
       // Running downloads stop only when the user wants them to stop with the queue.
-      StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
+      StopQueue(CurrentQueueSettings().downloadsStopWithQueue);
       break;
     case kCompletionQuit:
       QuitApplication();

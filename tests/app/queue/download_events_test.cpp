@@ -11,7 +11,10 @@
 #include "app/queue/completion.h"
 #include "app/queue/download_events.h"
 #include "app/queue/download_files.h"
-#include "app/queue/pending_queue_operations.h"
+#include "app/queue/queue_queries.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/remove_downloads.h"
+#include "app/queue/truvane_undo.h"
 #include "app/util/settings_store.h"
 #include "platform/files/xattr.h"
 #include "tests/app/queue/download_test_support.h"
@@ -473,6 +476,9 @@ TEST_F(CompletionTest, TheLaterServerDateBecomesTheFileDate) {
 
 TEST_F(CompletionTest, RemoveWhenTwoLeavesTheLibraryButNotTheQueue) {
   util::SetPreferenceValue("remove when", values::Value(2));
+  // Completion puts the download into today's history first (position 1), so leaving My
+  // Downloads does not take it out of the queue.
+  GetCompletionHooks().addToHistory = [](const WrapperRef& w) { w->element().historyPosition = 1; };
   WrapperRef w = Started("http://a.example/r.bin");
   ASSERT_TRUE(w->foldersContainedIn().contains(kMyDownloadsViewID));
   PlayEngine(0, "r");

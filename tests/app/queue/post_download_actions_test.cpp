@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/pending_queue_operations.h"
+#include "app/queue/queue_queries.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/remove_downloads.h"
+#include "app/queue/truvane_undo.h"
 #include "app/queue/post_download_actions.h"
 #include "app/util/settings_store.h"
 #include "tests/app/queue/download_test_support.h"
@@ -28,6 +31,7 @@ class PostDownloadActionsTest : public DownloadTest {
     });
     SetQuitApplicationHandler([this] { ++quits; });
     gQueueRunning = false;
+    gQueueReady = true;
   }
   void TearDown() override {
     SetScriptsFolder(std::nullopt);
@@ -86,13 +90,16 @@ TEST_F(PostDownloadActionsTest, StopQueueActionStopsRunningDownloadsOnlyWhenThey
   ASSERT_EQ(StartDownload(running), 0);
   auto stop = running->element().stopSource;
   for (bool stopWithQueue : {false, true}) {
-    util::ChangeSettings([&](util::Settings& s) { s.downloadsStopWithQueue = stopWithQueue; });
+    SetQueueSettingsProvider([stopWithQueue] {
+      QueueSettings s;
+      s.downloadsStopWithQueue = stopWithQueue;
+      return s;
+    });
     gQueueRunning = true;
     PerformCompletionAction(std::nullopt, kCompletionStopQueue);
     EXPECT_FALSE(gQueueRunning);
     EXPECT_EQ(stop->IsSignalled(), stopWithQueue);
   }
-  util::ChangeSettings([](util::Settings& s) { s.downloadsStopWithQueue = true; });
 }
 
 TEST_F(PostDownloadActionsTest, PostProcessingOpensFilesOfTheListedTypes) {
