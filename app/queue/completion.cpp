@@ -14,7 +14,10 @@
 #include "app/queue/queue_tables.h"
 #include "app/queue/start_download.h"
 #include "app/queue/view_ids.h"
+#include "app/sharing/peer_hosts_service.h"
 #include "app/ui/main_list_services.h"
+#include "app/upload/upload_handoff_service.h"
+#include "app/upload/upload_queue_service.h"
 #include "app/util/download_folder.h"
 #include "app/util/http_dates.h"
 #include "app/util/settings_store.h"
@@ -304,11 +307,10 @@ void CancelWhenDoneCheck() {
 
 void CheckPostDownloadAction() {
   CancelWhenDoneCheck();
-  const CompletionHooks& hooks = GetCompletionHooks();
-  if (hooks.activeUploadCount && hooks.activeUploadCount() > 0) return;
+  if (upload::GetUploadHandoffService().CountActiveUploads() > 0) return;
   if (!gActiveDownloads.empty()) return;
-  if (hooks.runningUploadServers && hooks.runningUploadServers() > 0) return;
-  if (gUploadQueueRunning && hooks.waitingUploadCount && hooks.waitingUploadCount() > 0) return;
+  if (sharing::GetPeerHostsService().RunningUploadServers() > 0) return;
+  if (gUploadQueueRunning && upload::GetUploadQueueService().WaitingCount() > 0) return;
   if (gQueueRunning && gQueuedCount > 0) return;
   if (!util::PrefBoolForKey("take action when done")) return;
   RunPostDownloadAction(util::PrefIntegerForKey("post download action"));

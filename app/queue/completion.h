@@ -46,11 +46,6 @@ struct CompletionHooks {
   std::function<void(const WrapperRef&)> addToHistory;
   // Writes the download's search metadata onto its finished file.
   std::function<void(const WrapperRef&, const files::FileRef& file)> writeElementMetadata;
-  // The count of files being received from peers right now.
-  std::function<std::int32_t()> runningUploadServers;
-  // Uploads in progress, and waiting in the upload queue.
-  std::function<std::int32_t()> activeUploadCount;
-  std::function<std::int32_t()> waitingUploadCount;
 };
 
 CompletionHooks& GetCompletionHooks();

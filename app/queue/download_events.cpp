@@ -12,6 +12,7 @@
 #include "app/queue/remove_downloads.h"
 #include "app/queue/truvane_undo.h"
 #include "app/queue/queue_hooks.h"
+#include "app/queue/queue_order.h"
 #include "app/queue/queue_settings.h"
 #include "app/queue/queue_tables.h"
 #include "app/queue/start_download.h"
@@ -29,6 +30,7 @@ namespace {
 namespace p = download_params;
 
 ui::DownloadEventViews& Views() { return ui::GetDownloadEventViews(); }
+ui::MainListServices& List() { return ui::GetMainListServices(); }
 
 std::optional<std::string> StringParam(const runtime::Event& event, values::FourCharCode code) {
   if (const std::string* s = event.Find<std::string>(code)) return *s;
@@ -89,7 +91,8 @@ void RequeueAtHead(const WrapperRef& wrapper) {
     gQueueOrder.insert(gQueueOrder.begin(), wrapper->uid());
   }
   RenumberQueue(0, gQueueOrder.size());
-  Views().RedrawQueueColumns();
+  List().UpdateDownloadColumn(kStatusColumn, {});
+  List().UpdateDownloadColumn(kQueuePositionColumn, {});
 }
 
 void HandleFinished(const runtime::Event& event) {
@@ -98,7 +101,7 @@ void HandleFinished(const runtime::Event& event) {
   if (uid) {
     auto active = std::find(gActiveDownloads.begin(), gActiveDownloads.end(), *uid);
     if (active != gActiveDownloads.end()) gActiveDownloads.erase(active);
-    ui::GetMainListServices().PostActiveDownloadsChange();
+    List().PostActiveDownloadsChange();
   }
   WrapperRef wrapper = uid ? LookUpDownloadWrapper(*uid) : nullptr;
   if (uid && !wrapper) MarkQueueDirty();
@@ -148,12 +151,12 @@ void HandleFinished(const runtime::Event& event) {
       }
       PostFailureNotice(e, error ? error->code : 0);
     }
-    Views().RedrawRow(e.uid);
+    List().UpdateDownloadRow(e.uid);
     Views().NotifyMiniWindowDownloadChanged(e.uid);
     MarkQueueDirty();
   }
-  Views().MarkDockTileDirty();
-  Views().UpdateQueueCommandState();
+  List().MarkDockTileChanged();
+  List().RefreshCommandState();
   ArmWhenDoneCheck(stopped);
 }
 
@@ -311,7 +314,7 @@ runtime::Status HandleDownloadThreadEvent(runtime::Event& event) {
       break;
     case kDownloadEventStarted:
       wrapper->setStatus(kStatusDownloading);
-      Views().RedrawRow(*uid);
+      List().UpdateDownloadRow(*uid);
       break;
     case kDownloadEventFileInfo:
       HandleFileInfo(event, wrapper);
@@ -331,7 +334,7 @@ runtime::Status HandleDownloadThreadEvent(runtime::Event& event) {
       break;
     case kDownloadEventVerifying:
       wrapper->setStatus(kStatusVerifying);
-      Views().RedrawRow(*uid);
+      List().UpdateDownloadRow(*uid);
       break;
     default:
       break;

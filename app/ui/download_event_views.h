@@ -1,8 +1,9 @@
 #pragma once
-// What the main thread's handling of download-task events asks of the windows: redraws
-// of a download's row, inspector and mini-window row, the queue commands' state, the
-// Dock tile, and the three questions a running download may put to the user (an unknown
-// certificate root, a certificate to trust, and a user name and password).
+// What the main thread's handling of download-task events asks of the windows beyond the
+// main list (main_list_services.h): the changed-rows table that the list-refresh timer
+// redraws, the download inspector and the mini-window row, and the three questions a
+// running download may put to the user (an unknown certificate root, a certificate to
+// trust, and a user name and password).
 //
 // The credentials question is not modal: `AskCredentials` shows the "AuthRequired"
 // window and returns at once; the window later calls `answer` exactly once (OK or
@@ -46,14 +47,8 @@ class DownloadEventViews {
 
   // The row joins the changed-rows table that the list-refresh timer redraws.
   virtual void NoteRowChanged(std::uint32_t uid) = 0;
-  // Redraws the download's row in the main list now.
-  virtual void RedrawRow(std::uint32_t uid) = 0;
-  // Redraws the status and queue-position columns of every row.
-  virtual void RedrawQueueColumns() = 0;
   virtual void UpdateDownloadInspector(std::uint32_t uid) = 0;
   virtual void NotifyMiniWindowDownloadChanged(std::uint32_t uid) = 0;
-  virtual void UpdateQueueCommandState() = 0;
-  virtual void MarkDockTileDirty() = 0;
 
   // Kind 5: the server's certificate chain ends in an unknown root.
   virtual void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust,
@@ -68,12 +63,8 @@ class DownloadEventViews {
 class HeadlessDownloadEventViews : public DownloadEventViews {
  public:
   void NoteRowChanged(std::uint32_t) override {}
-  void RedrawRow(std::uint32_t) override {}
-  void RedrawQueueColumns() override {}
   void UpdateDownloadInspector(std::uint32_t) override {}
   void NotifyMiniWindowDownloadChanged(std::uint32_t) override {}
-  void UpdateQueueCommandState() override {}
-  void MarkDockTileDirty() override {}
   void ShowUnknownCertificateWindow(std::uint32_t, const std::string&, bool, std::int32_t, std::int32_t) override {}
   void AskDownloadCertificateTrust(std::uint32_t, const std::string&, bool) override {}
   void AskCredentials(const CredentialsRequest&, std::function<void(const CredentialsAnswer&)> answer) override {

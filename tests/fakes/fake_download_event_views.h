@@ -12,8 +12,7 @@
 
 class FakeDownloadEventViews : public ui::DownloadEventViews {
  public:
-  std::vector<std::uint32_t> changedRows, redrawnRows, inspectorUpdates, miniWindowChanges;
-  int queueColumnRedraws = 0, commandStateUpdates = 0, dockMarks = 0;
+  std::vector<std::uint32_t> changedRows, inspectorUpdates, miniWindowChanges;
   struct CertificateQuestion {
     int kind;  // 5 or 6
     std::uint32_t uid;
@@ -25,12 +24,8 @@ class FakeDownloadEventViews : public ui::DownloadEventViews {
   std::vector<ui::CredentialsRequest> credentialRequests;
 
   void NoteRowChanged(std::uint32_t uid) override { changedRows.push_back(uid); }
-  void RedrawRow(std::uint32_t uid) override { redrawnRows.push_back(uid); }
-  void RedrawQueueColumns() override { ++queueColumnRedraws; }
   void UpdateDownloadInspector(std::uint32_t uid) override { inspectorUpdates.push_back(uid); }
   void NotifyMiniWindowDownloadChanged(std::uint32_t uid) override { miniWindowChanges.push_back(uid); }
-  void UpdateQueueCommandState() override { ++commandStateUpdates; }
-  void MarkDockTileDirty() override { ++dockMarks; }
   void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust, std::int32_t domain,
                                     std::int32_t code) override {
     certificateQuestions.push_back({5, uid, url, hasTrust, domain, code});

@@ -20,6 +20,7 @@
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_download_event_views.h"
 #include "tests/fakes/fake_notifier.h"
+#include "tests/fakes/fake_scripting_services.h"
 #include "tests/fakes/fake_sound_player.h"
 #include "tests/fakes/fake_system_actions.h"
 #include "tests/fakes/fake_workspace.h"
@@ -95,7 +96,7 @@ TEST_F(DownloadEventsTest, OtherClassesAndKindsAreNotHandled) {
     EXPECT_EQ(HandleDownloadThreadEvent(*Make(kind, 12345)), runtime::kNoErr);
     EXPECT_EQ(HandleDownloadThreadEvent(*Make(kind, std::nullopt)), runtime::kNoErr);
   }
-  EXPECT_TRUE(views->redrawnRows.empty());
+  EXPECT_TRUE(mainList->rowUpdates.empty());
   EXPECT_TRUE(views->credentialRequests.empty());
 }
 
@@ -230,7 +231,7 @@ TEST_F(DownloadEventsTest, StopWithRequeueComesBackAtTheHeadOfTheQueue) {
   EXPECT_DOUBLE_EQ(running->element().duration, 3.0);
   EXPECT_FALSE(running->element().controller);
   EXPECT_TRUE(gActiveDownloads.empty());
-  EXPECT_EQ(views->queueColumnRedraws, 1);
+  EXPECT_EQ(mainList->columnUpdates.size(), 2u);
   EXPECT_QUEUE_CONSISTENT();
   // A stop with no when-done check pending arms none.
   EXPECT_FALSE(PendingWhenDoneTimer());
@@ -252,7 +253,7 @@ TEST_F(DownloadEventsTest, FinishedForAGoneDownloadStillLeavesTheActiveList) {
   Send(finished);
   EXPECT_TRUE(gActiveDownloads.empty());
   EXPECT_TRUE(gQueueChanged);
-  EXPECT_EQ(views->dockMarks, 1);
+  EXPECT_EQ(mainList->dockTileMarks, 1);
   EXPECT_TRUE(PendingWhenDoneTimer());
 }
 
@@ -348,15 +349,25 @@ TEST_F(DownloadEventsTest, WhenDoneCheckRunsTheActionOnlyWhenNothingIsLeft) {
   fakes::ScopedFakeSystemActions system;
   util::SetPreferenceValue("take action when done", values::Value(true));
   util::SetPreferenceValue("post download action", values::Value(3));
-  int activeUploads = 1;
-  GetCompletionHooks().activeUploadCount = [&] { return activeUploads; };
+  auto uploads = std::make_unique<FakeUploadHandoff>();
+  FakeUploadHandoff* fakeUploads = uploads.get();
+  upload::SetUploadHandoffService(std::move(uploads));
+  fakeUploads->activeUploads = 1;
 
   ArmWhenDoneCheck(false);
   CheckPostDownloadAction();
   EXPECT_TRUE(system->performed.empty());
   EXPECT_FALSE(PendingWhenDoneTimer()) << "a check that finds work left is not re-armed";
 
-  activeUploads = 0;
+  fakeUploads->activeUploads = 0;
+  auto peers = std::make_unique<FakePeerHosts>();
+  peers->runningUploadServers = 1;
+  FakePeerHosts* fakePeers = peers.get();
+  sharing::SetPeerHostsService(std::move(peers));
+  CheckPostDownloadAction();
+  EXPECT_TRUE(system->performed.empty()) << "a file still coming from a peer";
+  fakePeers->runningUploadServers = 0;
+
   gQueueRunning = true;
   AddTo("http://a.example/waiting", dir);  // one still queued
   CheckPostDownloadAction();
@@ -374,6 +385,8 @@ TEST_F(DownloadEventsTest, WhenDoneCheckRunsTheActionOnlyWhenNothingIsLeft) {
   util::SetPreferenceValue("take action when done", values::Value(false));
   CheckPostDownloadAction();
   EXPECT_EQ(system->performed.size(), 1u);
+  upload::SetUploadHandoffService(nullptr);
+  sharing::SetPeerHostsService(nullptr);
 }
 
 // ---- Completion ----
