@@ -7,10 +7,11 @@ namespace shell {
 
 void InstallScriptingSuite(appleevents::HandlerTable& table) {
   using values::FourCC;
-  table.Install(appleevents::kCoreEventClass, FourCC("quit"), [](const appleevents::AppleEvent&, appleevents::AppleEvent&) {
-    runtime::QuitApplicationEventLoop();
-    return appleevents::kNoErr;
-  });
+  table.Install(appleevents::kCoreEventClass, FourCC("quit"),
+                [](const appleevents::AppleEvent&, appleevents::AppleEvent&) {
+                  runtime::QuitApplicationEventLoop();
+                  return appleevents::kNoErr;
+                });
   table.Install(appleevents::kCoreEventClass, FourCC("rapp"),
                 [](const appleevents::AppleEvent&, appleevents::AppleEvent&) { return appleevents::kNoErr; });
 }

@@ -122,8 +122,10 @@ void AutosaveTimer() {
   if (queue::gQueueChanged) queue::SaveQueueFile();
   if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
   const auto settings = util::CurrentSettings();
-  util::SetPreferenceValue("Files transfered", values::Value(values::Number::Int64(settings->filesTransferred)));
-  util::SetPreferenceValue("Bytes transfered", values::Value(values::Number::Int64(settings->bytesTransferred)));
+  util::SetPreferenceValue("Files transfered",
+                           values::Value(values::Number::Int64(settings->filesTransferred)));
+  util::SetPreferenceValue("Bytes transfered",
+                           values::Value(values::Number::Int64(settings->bytesTransferred)));
 }
 
 void RefreshListTimer() {
@@ -204,7 +206,8 @@ void ShellTimers::Arm(runtime::RunLoop& loop) {
   Disarm();
   loop_ = loop.shared_from_this();
   auto add = [&](TimerSchedule schedule, void (*routine)()) {
-    auto timer = runtime::Timer::Create(schedule.first, schedule.interval, [routine](runtime::Timer&) { routine(); });
+    auto timer =
+        runtime::Timer::Create(schedule.first, schedule.interval, [routine](runtime::Timer&) { routine(); });
     loop.AddTimer(timer);
     timers_.push_back(std::move(timer));
   };

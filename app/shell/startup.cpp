@@ -156,7 +156,8 @@ void ForwardToRunningCopy() {
     return;
   }
   options.wants_reply = false;
-  appleevents::SendEvent(appleevents::AppleEvent(appleevents::kCoreEventClass, FourCC("rapp")), reply, options);
+  appleevents::SendEvent(appleevents::AppleEvent(appleevents::kCoreEventClass, FourCC("rapp")), reply,
+                         options);
 }
 
 }  // namespace
@@ -199,7 +200,8 @@ StartupOutcome Shell::StartUp() {
   if (runtime::CreateQueue(s.rateSamples) == runtime::kNoErr) engine::SetStatisticsQueue(s.rateSamples);
   s.downloadLimiter = engine::BandwidthLimiter::Start("download limiter");
   s.uploadLimiter = engine::BandwidthLimiter::Start("upload limiter");
-  if (s.downloadLimiter) engine::SetLimiterQueue(engine::TransferDirection::kDownload, s.downloadLimiter->queue());
+  if (s.downloadLimiter)
+    engine::SetLimiterQueue(engine::TransferDirection::kDownload, s.downloadLimiter->queue());
   if (s.uploadLimiter) engine::SetLimiterQueue(engine::TransferDirection::kUpload, s.uploadLimiter->queue());
 
   Step("SetUpApplication");
@@ -356,8 +358,10 @@ void Shell::Quit() {
   Step("SaveSettings");
   {
     const auto settings = util::CurrentSettings();
-    util::SetPreferenceValue("Files transfered", values::Value(values::Number::Int64(settings->filesTransferred)));
-    util::SetPreferenceValue("Bytes transfered", values::Value(values::Number::Int64(settings->bytesTransferred)));
+    util::SetPreferenceValue("Files transfered",
+                             values::Value(values::Number::Int64(settings->filesTransferred)));
+    util::SetPreferenceValue("Bytes transfered",
+                             values::Value(values::Number::Int64(settings->bytesTransferred)));
     util::SetPreferenceValue("lastfolder", values::Value(values::Number::Int64(gCurrentViewID)));
   }
   util::SaveBandwidthSettings();

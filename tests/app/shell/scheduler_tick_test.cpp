@@ -110,10 +110,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TickCase{"OnlyLowStartsTheFirst", {{1, 1, "a"}, {2, 1, "b"}}, {}, true, 6, 0, 1},
         TickCase{"NormalAnywhereBeatsLow", {{1, 1, "a"}, {2, 1, "b"}, {3, 0, "c"}}, {}, true, 6, 0, 3},
-        TickCase{"HighAnywhereBeatsNormal", {{1, 0, "a"}, {2, 1, "b"}, {3, 2, "c"}, {4, 2, "d"}}, {}, true, 6, 0, 3},
-        TickCase{"HeadAtItsHostLimitIsPassedOver", {{1, 0, "busy"}, {2, 0, "free"}}, {{"busy", 1}}, true, 6, 0, 2},
-        TickCase{"HighAtItsHostLimitLetsNormalStart", {{1, 2, "busy"}, {2, 0, "free"}}, {{"busy", 1}}, true, 6, 0, 2},
-        TickCase{"EveryHostAtItsLimitStartsNothing", {{1, 0, "busy"}, {2, 2, "busy"}}, {{"busy", 1}}, true, 6, 0, {}},
+        TickCase{"HighAnywhereBeatsNormal",
+                 {{1, 0, "a"}, {2, 1, "b"}, {3, 2, "c"}, {4, 2, "d"}},
+                 {},
+                 true,
+                 6,
+                 0,
+                 3},
+        TickCase{
+            "HeadAtItsHostLimitIsPassedOver", {{1, 0, "busy"}, {2, 0, "free"}}, {{"busy", 1}}, true, 6, 0, 2},
+        TickCase{"HighAtItsHostLimitLetsNormalStart",
+                 {{1, 2, "busy"}, {2, 0, "free"}},
+                 {{"busy", 1}},
+                 true,
+                 6,
+                 0,
+                 2},
+        TickCase{"EveryHostAtItsLimitStartsNothing",
+                 {{1, 0, "busy"}, {2, 2, "busy"}},
+                 {{"busy", 1}},
+                 true,
+                 6,
+                 0,
+                 {}},
         TickCase{"UnknownPriorityIsSkipped", {{1, 7, "a"}}, {}, true, 6, 0, {}},
         TickCase{"QueueStoppedStartsNothing", {{1, 2, "a"}}, {}, false, 6, 0, {}},
         TickCase{"QueueLengthReachedStartsNothing", {{1, 2, "a"}}, {}, true, 2, 2, {}},
@@ -125,8 +144,12 @@ TEST_F(SchedulerTickTest, CancelledStartStopsTheQueue) {
   Enqueue({{1, 0, "a"}});
   queue::gQueueRunning = true;
   queue::gQueueReady = true;
-  shell::GetSchedulerActions().startDownload = [](const queue::WrapperRef&) { return queue::kStartCancelled; };
-  shell::GetSchedulerActions().canStartUnderHostLimits = [](const queue::DownloadQueueElement&) { return true; };
+  shell::GetSchedulerActions().startDownload = [](const queue::WrapperRef&) {
+    return queue::kStartCancelled;
+  };
+  shell::GetSchedulerActions().canStartUnderHostLimits = [](const queue::DownloadQueueElement&) {
+    return true;
+  };
   shell::SchedulerTick();
   EXPECT_FALSE(queue::gQueueRunning);
 }

@@ -109,7 +109,7 @@ class StartupOrderTest : public ::testing::Test {
     };
     hooks.addBuiltInTypeSmartFolders = record("addBuiltInTypeSmartFolders");
     hooks.saveWindowState = record("saveWindowState");
-      queue::gQueueReady = false;
+    queue::gQueueReady = false;
     queue::gQueueRunning = false;
     queue::gQueueStartPending = false;
     // "Start On Launch" off: only a start asked for at launch runs the queue.
@@ -129,7 +129,8 @@ class StartupOrderTest : public ::testing::Test {
   }
   void ExpectOrder(const std::vector<std::string>& names) const {
     for (std::size_t i = 1; i < names.size(); ++i) {
-      EXPECT_LT(Position(names[i - 1]), Position(names[i])) << names[i - 1] << " before " << names[i] << "\n" << ::testing::PrintToString(trace);
+      EXPECT_LT(Position(names[i - 1]), Position(names[i])) << names[i - 1] << " before " << names[i] << "\n"
+                                                            << ::testing::PrintToString(trace);
     }
   }
 
@@ -210,7 +211,8 @@ TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
   // The program is up once its socket answers: the sender then delivers the quit.
   int sent = -1;
   while (std::chrono::steady_clock::now() < deadline) {
-    const std::string command = std::string("timeout 10 '") + TRUVANE_SEND_PATH + "' --timeout 5 aevt quit 2>&1";
+    const std::string command =
+        std::string("timeout 10 '") + TRUVANE_SEND_PATH + "' --timeout 5 aevt quit 2>&1";
     sent = ::system(command.c_str());
     if (WIFEXITED(sent) && WEXITSTATUS(sent) == 0) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
