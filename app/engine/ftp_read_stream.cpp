@@ -165,10 +165,8 @@ void FTPReadStream::OnMessage(FTPConnectionParam& c, int message, bool& stop) {
         Fail(early_data_error_);
         return;
       }
-      if (status_ == net::StreamStatus::kOpening) {
-        status_ = net::StreamStatus::kOpen;
-        Post(net::kEventOpenCompleted);
-      }
+      if (status_ == net::StreamStatus::kOpening) status_ = net::StreamStatus::kOpen;
+      if (!open_delivered_) Post(net::kEventOpenCompleted);
       return;
     case FTPMessage::kTransferComplete:
       if (!data_finished_) {
@@ -199,6 +197,18 @@ void FTPReadStream::OnDataEvent(FTPConnectionParam& c, int event) {
     case FTPDataEvent::kHasBytes:
       if (data_finished_ || status_ == net::StreamStatus::kError) return;
       data_ready_ = true;
+      if (status_ == net::StreamStatus::kOpening) status_ = net::StreamStatus::kOpen;
+      if (!open_delivered_) {
+        // The data can overtake the 150 reply: the open is told first.
+        open_delivered_ = true;
+        posted_ &= ~static_cast<unsigned>(net::kEventOpenCompleted);
+        if ((events_ & net::kEventOpenCompleted) && client_) {
+          std::weak_ptr<char> alive = alive_;
+          auto client = client_;
+          (*client)(net::kEventOpenCompleted);
+          if (alive.expired() || status_ == net::StreamStatus::kClosed) return;
+        }
+      }
       if ((events_ & net::kEventHasBytes) && client_) {
         // Straight through: the data connection repeats this event on every pass while
         // bytes wait, and the client may close this stream inside its callback.
@@ -259,6 +269,10 @@ void FTPReadStream::PerformPosted() {
   for (net::StreamEvent event : {net::kEventOpenCompleted, net::kEventEnd, net::kEventError}) {
     if (!(posted_ & event)) continue;
     posted_ &= ~static_cast<unsigned>(event);
+    if (event == net::kEventOpenCompleted) {
+      if (open_delivered_) continue;
+      open_delivered_ = true;
+    }
     if (!(events_ & event) || !client_) continue;
     auto client = client_;
     (*client)(event);

@@ -12,7 +12,8 @@
 // unless they begin with "%2F".
 //
 // Events (the bits of byte_stream.h):
-//   kEventOpenCompleted  the server answered the transfer command: data will come;
+//   kEventOpenCompleted  once: the server answered the transfer command, or its data
+//                        began (whichever came first), always before kEventHasBytes;
 //   kEventHasBytes       Read returns bytes; level-triggered, so a reader that takes less
 //                        than what is there (a small bandwidth grant) loses nothing;
 //   kEventEnd            the data ended and the server confirmed it with 226;
@@ -125,7 +126,8 @@ class FTPReadStream {
   net::StreamError error_;
   bool data_ready_ = false;
   bool data_finished_ = false;  // the data connection ended; waiting for the end reply
-  bool complete_reply_ = false;  // 226 came before the data had ended
+  bool complete_reply_ = false;
+  bool open_delivered_ = false;  // kEventOpenCompleted went out (once)  // 226 came before the data had ended
   bool rest_answered_ = false;
   bool transfer_answered_ = false;  // 150/125 came
   // A data connection that failed before the transfer command was answered: the reply,
