@@ -1,11 +1,11 @@
-#include "platform/toolbox/menu.h"
+#include "platform/toolbox/menus/menu.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/desktop_services.h"
-#include "platform/toolbox/menu_commands.h"
-#include "platform/toolbox/modifiers.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/menus/menu_commands.h"
+#include "platform/toolbox/services/desktop_services.h"
+#include "platform/toolbox/services/modifiers.h"
 #include "tests/fakes/scripted_presenter.h"
 
 namespace toolbox {

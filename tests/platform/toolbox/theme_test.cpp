@@ -1,10 +1,10 @@
-#include "platform/toolbox/theme.h"
+#include "platform/toolbox/theme/theme.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "platform/toolbox/recording_context.h"
+#include "platform/toolbox/drawing/recording_context.h"
 
 namespace toolbox {
 namespace {
