@@ -5,8 +5,11 @@
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/runtime/event_queue.h"
@@ -21,16 +24,27 @@ struct Application::Impl {
   std::unique_ptr<QApplication> app;
   std::shared_ptr<runtime::RunLoop> main_loop;
   std::unique_ptr<QSocketNotifier> loop_notifier;
-  std::vector<QEventLoop*> loops;  // innermost last; each owned by its RunEventLoop frame
-  int pending_quits = 0;           // quits asked for while no loop ran (main thread only)
-  bool in_pass = false;
+  struct Frame {
+    QEventLoop* loop;       // owned by its RunEventLoop or RunModalLoop frame
+    ModalLoopID modal = 0;  // 0: an application loop
+  };
+  std::vector<Frame> loops;     // innermost last
+  std::set<ModalLoopID> ended;  // modal runs ended before (or while) they ran
+  ModalLoopID next_modal = 1;
+  int pending_quits = 0;  // quits asked for while no loop ran (main thread only)
+  // The number of loop frames when the running pass began; -1 when none runs.
+  long pass_depth = -1;
 
   void PerformPass() {
-    // A nested event loop inside a run-loop callback would otherwise re-enter the pass.
-    if (in_pass) return;
-    in_pass = true;
+    // Qt may call back from inside a pass (a dialog's own loop in a callback): that
+    // must not re-enter it. A modal run started from a callback is another matter: it
+    // is a nested run of the main loop, whose passes serve everything but the callback
+    // itself (the run loop allows that).
+    const long depth = static_cast<long>(loops.size());
+    if (pass_depth == depth) return;
+    const long outer = std::exchange(pass_depth, depth);
     main_loop->PerformPass();
-    in_pass = false;
+    pass_depth = outer;
   }
 };
 
@@ -85,10 +99,38 @@ void Application::RunEventLoop() {
     return;
   }
   QEventLoop loop;
-  impl_->loops.push_back(&loop);
+  impl_->loops.push_back({&loop});
   impl_->PerformPass();  // work queued before the loop started
   loop.exec();
   impl_->loops.pop_back();
+}
+
+Application::ModalLoopID Application::NewModalLoop() {
+  return impl_->next_modal++;
+}
+
+void Application::RunModalLoop(ModalLoopID id) {
+  if (impl_->ended.erase(id)) return;
+  QEventLoop loop;
+  impl_->loops.push_back({&loop, id});
+  impl_->PerformPass();
+  loop.exec();
+  impl_->loops.pop_back();
+  impl_->ended.erase(id);
+}
+
+void Application::EndModalLoop(ModalLoopID id) {
+  auto it = std::find_if(impl_->loops.begin(), impl_->loops.end(),
+                         [id](const Impl::Frame& f) { return f.modal == id; });
+  // An outer run ended while an inner one runs returns once the inner one has (Qt's
+  // nested loops unwind in order).
+  if (it != impl_->loops.end()) it->loop->exit(0);
+  impl_->ended.insert(id);
+}
+
+bool Application::IsInModalLoop() const {
+  return std::any_of(impl_->loops.begin(), impl_->loops.end(),
+                     [](const Impl::Frame& f) { return f.modal != 0; });
 }
 
 void Application::QuitEventLoop() {
@@ -98,11 +140,13 @@ void Application::QuitEventLoop() {
         impl_->app.get(), [this] { QuitEventLoop(); }, Qt::QueuedConnection);
     return;
   }
-  if (impl_->loops.empty()) {
-    ++impl_->pending_quits;
-    return;
+  for (auto it = impl_->loops.rbegin(); it != impl_->loops.rend(); ++it) {
+    if (it->modal == 0) {
+      it->loop->exit(0);
+      return;
+    }
   }
-  impl_->loops.back()->exit(0);
+  ++impl_->pending_quits;
 }
 
 bool Application::IsRunningEventLoop() const {

@@ -5,6 +5,7 @@
 // from Qt's event loop, so that timers, sources and posted events of the runtime layer
 // run while windows are shown.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -30,6 +31,19 @@ class Application {
   // Ends the innermost RunEventLoop. Any thread.
   void QuitEventLoop();
   bool IsRunningEventLoop() const;
+
+  // Modal runs (a sheet or an alert waiting for its answer): Qt's loop run nested - it
+  // drives the main run loop, so timers, sources and posted events keep being served -
+  // until EndModalLoop with the run's id. The runtime's own nested loop cannot stand in
+  // here: on the main thread it would wait on the run loop alone and starve the window
+  // system. QuitEventLoop never ends a modal run: it ends the application loop around
+  // it once the modal run has returned. A run whose end came before it started returns
+  // at once.
+  using ModalLoopID = std::uint64_t;
+  ModalLoopID NewModalLoop();
+  void RunModalLoop(ModalLoopID id);
+  void EndModalLoop(ModalLoopID id);
+  bool IsInModalLoop() const;
 
   // Whether one of the application's windows is the active window of the desktop.
   bool IsFrontmost() const;

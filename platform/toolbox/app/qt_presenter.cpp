@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCursor>
+#include <QDialog>
 #include <QFileDialog>
 #include <QIcon>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "platform/toolbox/app/application.h"
 #include "platform/toolbox/app/presenter.h"
 #include "platform/toolbox/drawing/image_impl.h"
 #include "platform/toolbox/drawing/qt_convert.h"
@@ -42,7 +44,18 @@ class QtPresenter : public Presenter {
     // Without a default button Return must not answer: no button is auto-default.
     if (std::none_of(buttons.begin(), buttons.end(), [](const AlertButton& b) { return b.is_default; }))
       for (QPushButton* q : made) q->setAutoDefault(false);
-    box.exec();
+    QWidget* parent = request.parent ? request.parent->widget() : nullptr;
+    if (parent) {
+      // A sheet of its window: only that window waits; the others and the run loop go on.
+      box.setWindowModality(Qt::WindowModal);
+      Application& app = Application::Shared();
+      const Application::ModalLoopID run = app.NewModalLoop();
+      QObject::connect(&box, &QDialog::finished, [&app, run] { app.EndModalLoop(run); });
+      box.open();
+      app.RunModalLoop(run);
+    } else {
+      box.exec();
+    }
     for (std::size_t i = 0; i < made.size(); ++i)
       if (box.clickedButton() == made[i]) return static_cast<int>(i);
     for (std::size_t i = 0; i < buttons.size(); ++i)
