@@ -4,8 +4,12 @@
 // position. Data from other programs arrives as 'furl' (a file or web URL, UTF-8) and
 // 'utxt' (text, UTF-8); objects dragged inside the program travel as handles.
 //
-// Tests build Drag values and call the view's drag callbacks directly; the Qt adapter
-// turns a Qt drop into a Drag.
+// Between programs a drag travels as a payload of MIME types (drag_payload.h): items
+// with 'furl' become a text/uri-list, 'utxt' and 'TEXT' plain text, and the whole drag -
+// every flavour, and the objects - stays in this program under a private type that
+// carries only a session token, so a payload forged by another program can never name
+// one of our objects. Tests build Drag values, or payloads, and hand them to a view's
+// drag entry points (View::HandleDrag*).
 
 #include <map>
 #include <optional>
@@ -20,6 +24,7 @@ namespace toolbox {
 
 inline constexpr values::FourCharCode kFlavorFileURL = values::FourCC("furl");
 inline constexpr values::FourCharCode kFlavorText = values::FourCC("utxt");
+inline constexpr values::FourCharCode kFlavorPlainText = values::FourCC("TEXT");  // UTF-8 too
 
 struct DragItem {
   std::map<values::FourCharCode, std::string> flavors;  // bytes by flavour

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QUrl>
 #include <QWidget>
+#include <utility>
 
 #include "platform/toolbox/drawing/painter_context.h"
 #include "platform/toolbox/drawing/qt_convert.h"
@@ -63,24 +65,72 @@ int KeyCode(const QKeyEvent* e) {
   }
 }
 
-Drag DragFromMime(const QMimeData* mime, QPointF where, Qt::KeyboardModifiers modifiers, bool internal) {
-  Drag drag;
+DragPayload PayloadFromMime(const QMimeData* mime) {
+  DragPayload payload;
+  if (!mime) return payload;
+  for (const char* type : {kPrivateDragMimeType, kUriListMimeType}) {
+    const QByteArray bytes = mime->data(QString::fromLatin1(type));
+    if (!bytes.isEmpty()) payload.data[type] = bytes.toStdString();
+  }
+  if (mime->hasText()) payload.data[kPlainTextMimeType] = mime->text().toStdString();
+  return payload;
+}
+
+Drag DragFromMime(const QMimeData* mime, QPointF where, Qt::KeyboardModifiers modifiers,
+                  Qt::DropActions allowed) {
+  Drag drag = DecodeDrag(PayloadFromMime(mime));
   drag.mouse = {where.x(), where.y()};
   drag.modifiers = ModifiersOf(modifiers);
-  drag.from_this_program = internal;
-  if (!mime) return drag;
-  if (mime->hasUrls()) {
-    for (const QUrl& url : mime->urls()) {
-      DragItem item;
-      item.flavors[kFlavorFileURL] = url.toString(QUrl::FullyEncoded).toStdString();
-      drag.items.push_back(std::move(item));
-    }
-  } else if (mime->hasText()) {
-    DragItem item;
-    item.flavors[kFlavorText] = mime->text().toStdString();
-    drag.items.push_back(std::move(item));
-  }
+  drag.allowed_actions = 0;
+  if (allowed & Qt::CopyAction) drag.allowed_actions |= kDragActionCopy;
+  if (allowed & Qt::MoveAction) drag.allowed_actions |= kDragActionMove;
+  if (allowed & Qt::LinkAction) drag.allowed_actions |= kDragActionLink;
   return drag;
+}
+
+unsigned FromDropAction(Qt::DropAction action) {
+  switch (action) {
+    case Qt::CopyAction:
+      return kDragActionCopy;
+    case Qt::MoveAction:
+    case Qt::TargetMoveAction:
+      return kDragActionMove;
+    case Qt::LinkAction:
+      return kDragActionLink;
+    default:
+      return kDragActionNone;
+  }
+}
+
+// The first of move, copy, link that both sides allow.
+unsigned OneAction(unsigned actions) {
+  for (unsigned a : {unsigned(kDragActionMove), unsigned(kDragActionCopy), unsigned(kDragActionLink)})
+    if (actions & a) return a;
+  return kDragActionNone;
+}
+
+unsigned QtPerformDrag(View& source, const DragPayload& payload, unsigned allowed) {
+  QWidget* widget = source.control() ? source.control()->widget() : nullptr;
+  if (!widget) return kDragActionNone;
+  auto* mime = new QMimeData;  // the QDrag takes it
+  for (const auto& [type, bytes] : payload.data) {
+    if (type == kPlainTextMimeType)
+      mime->setText(QString::fromStdString(bytes));
+    else
+      mime->setData(QString::fromLatin1(type.c_str()), QByteArray::fromStdString(bytes));
+  }
+  auto* drag = new QDrag(widget);  // deleted by Qt when the drag ends
+  drag->setMimeData(mime);
+  Qt::DropActions actions;
+  if (allowed & kDragActionCopy) actions |= Qt::CopyAction;
+  if (allowed & kDragActionMove) actions |= Qt::MoveAction;
+  if (allowed & kDragActionLink) actions |= Qt::LinkAction;
+  return FromDropAction(drag->exec(actions));
+}
+
+DragPerformer& Performer() {
+  static DragPerformer performer;
+  return performer;
 }
 
 Qt::DropAction ToDropAction(unsigned action) {
@@ -172,8 +222,8 @@ void ViewWidget::resizeEvent(QResizeEvent* e) {
 
 void ViewWidget::dragEnterEvent(QDragEnterEvent* e) {
   if (!view_) return;
-  const unsigned action =
-      view_->OnDragEnter(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
+  const unsigned action = drag_action_ = view_->HandleDragEnter(
+      DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions()));
   if (action == kDragActionNone) return e->ignore();
   e->setDropAction(ToDropAction(action));
   e->accept();
@@ -181,23 +231,25 @@ void ViewWidget::dragEnterEvent(QDragEnterEvent* e) {
 
 void ViewWidget::dragMoveEvent(QDragMoveEvent* e) {
   if (!view_) return;
-  const unsigned action =
-      view_->OnDragWithin(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source()));
+  const unsigned action = drag_action_ = view_->HandleDragWithin(
+      DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions()));
   if (action == kDragActionNone) return e->ignore();
   e->setDropAction(ToDropAction(action));
   e->accept();
 }
 
 void ViewWidget::dragLeaveEvent(QDragLeaveEvent*) {
-  if (view_) view_->OnDragLeave();
+  if (view_) view_->HandleDragLeave();
 }
 
 void ViewWidget::dropEvent(QDropEvent* e) {
   if (!view_) return;
-  if (view_->OnDrop(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->source())))
-    e->acceptProposedAction();
-  else
+  if (view_->HandleDrop(DragFromMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions()))) {
+    e->setDropAction(ToDropAction(drag_action_));
+    e->accept();
+  } else {
     e->ignore();
+  }
 }
 
 int View::HitTest(Point where) {
@@ -261,6 +313,61 @@ void View::HandleMouseUp(const MouseEvent& event) {
   const int acted = tracker_.Release(HitTest(event.where));
   Invalidate();
   if (acted != 0) OnPartClicked(acted, event);
+}
+
+unsigned View::HandleDragEnter(const Drag& drag) {
+  const unsigned action = OneAction(OnDragEnter(drag) & drag.allowed_actions);
+  drag_inside_ = action != kDragActionNone;
+  if (drag_inside_) Invalidate();
+  return action;
+}
+
+unsigned View::HandleDragWithin(const Drag& drag) {
+  const unsigned action = OneAction(OnDragWithin(drag) & drag.allowed_actions);
+  if ((action != kDragActionNone) != drag_inside_) Invalidate();
+  drag_inside_ = action != kDragActionNone;
+  return action;
+}
+
+void View::HandleDragLeave() {
+  if (drag_inside_) Invalidate();
+  drag_inside_ = false;
+  OnDragLeave();
+}
+
+bool View::HandleDrop(const Drag& drag) {
+  if (drag_inside_) Invalidate();
+  drag_inside_ = false;
+  return OnDrop(drag);
+}
+
+unsigned View::StartDrag(const Drag& drag) {
+  const DragPayload payload = EncodeDrag(drag);
+  const DragPerformer& performer = Performer();
+  const unsigned action = performer ? performer(*this, payload, drag.allowed_actions)
+                                    : QtPerformDrag(*this, payload, drag.allowed_actions);
+  EndDragSession(payload);
+  OnDragEnded(action);
+  return action;
+}
+
+DragPerformer SetDragPerformer(DragPerformer performer) {
+  return std::exchange(Performer(), std::move(performer));
+}
+
+unsigned DeliverDrop(View& target, const DragPayload& payload, Point where, unsigned modifiers,
+                     unsigned allowed_actions) {
+  Drag drag = DecodeDrag(payload);
+  drag.mouse = where;
+  drag.modifiers = modifiers;
+  drag.allowed_actions = allowed_actions;
+  if (target.HandleDragEnter(drag) == kDragActionNone) return kDragActionNone;
+  const unsigned action = target.HandleDragWithin(drag);
+  if (action == kDragActionNone) {
+    target.HandleDragLeave();
+    return kDragActionNone;
+  }
+  return target.HandleDrop(drag) ? action : kDragActionNone;
 }
 
 // The global cursor, for the duration of a drag or a modal tracking (kArrow restores).

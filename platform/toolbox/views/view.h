@@ -10,17 +10,21 @@
 //               the mouse stays over it and acts (OnPartClicked) only on a release over
 //               it; a view that wants every move instead (dragging a divider) says so in
 //               TracksContinuously and gets OnTrack;
-//   OnContextualClick, OnKey, OnFocusChanged, and the drag callbacks.
+//   OnContextualClick, OnKey, OnFocusChanged, and the drag callbacks;
+//   drags out of the view: StartDrag (from a press or a track of the view's own) runs
+//               the drag to its end and tells OnDragEnded the action taken.
 //
 // The Handle* entry points are what the Qt widget calls for real input; tests call
 // them with made-up events.
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/toolbox/controls/control.h"
 #include "platform/toolbox/drawing/drawing_context.h"
 #include "platform/toolbox/views/drag.h"
+#include "platform/toolbox/views/drag_payload.h"
 #include "platform/toolbox/views/press_tracker.h"
 
 namespace toolbox {
@@ -73,6 +77,9 @@ class View {
   virtual unsigned OnDragWithin(const Drag& drag) { return OnDragEnter(drag); }
   virtual void OnDragLeave() {}
   virtual bool OnDrop(const Drag& drag) { return false; }
+  // A drag this view started has ended with `action` (kDragActionNone: refused or
+  // cancelled). Where it was dropped is never known.
+  virtual void OnDragEnded(unsigned action) {}
 
   // ---- What a view can ask ----
   Control* control() const { return control_; }
@@ -83,6 +90,11 @@ class View {
   int highlighted_part() const { return tracker_.highlighted_part(); }
   void SetCursor(CursorKind cursor);
   void SetToolTip(const std::string& text);
+  // Drags `drag` out of this view and returns when the drag has ended, with the action
+  // the drop took; the objects of its items are kept alive until then.
+  unsigned StartDrag(const Drag& drag);
+  // Whether a drag the view accepted is over it now (for the drop highlight).
+  bool IsDragInside() const { return drag_inside_; }
 
   // ---- Input, from Qt or from tests ----
   void HandleMouseDown(const MouseEvent& event);
@@ -90,6 +102,11 @@ class View {
   void HandleMouseUp(const MouseEvent& event);
   bool HandleContextualClick(const MouseEvent& event) { return OnContextualClick(event); }
   bool HandleKey(const KeyEvent& event) { return OnKey(event); }
+  // Drags arriving: what the view accepts is limited to the drag's allowed actions.
+  unsigned HandleDragEnter(const Drag& drag);
+  unsigned HandleDragWithin(const Drag& drag);
+  void HandleDragLeave();
+  bool HandleDrop(const Drag& drag);
 
   // Internal: set when the view is added to a window.
   void Attach(Control* control) { control_ = control; }
@@ -98,7 +115,20 @@ class View {
   Control* control_ = nullptr;
   PressTracker tracker_;
   bool continuous_ = false;
+  bool drag_inside_ = false;
 };
+
+// Carries out a drag: the window system's own unless a test installed another (which
+// may hand the payload to DeliverDrop). Returns the action the drop took.
+using DragPerformer =
+    std::function<unsigned(View& source, const DragPayload& payload, unsigned allowed_actions)>;
+// Installs `performer` (the window system's when empty); returns the previous one.
+DragPerformer SetDragPerformer(DragPerformer performer);
+// A drop of `payload` on `target` at `where` as the window system delivers it: enter,
+// a move within, then the drop, or a leave when the view refuses on the way. The
+// action taken, kDragActionNone when refused.
+unsigned DeliverDrop(View& target, const DragPayload& payload, Point where, unsigned modifiers = 0,
+                     unsigned allowed_actions = kDragActionCopy | kDragActionMove);
 
 // The cursor of the whole application, for the length of a drag or a tracking
 // (kArrow gives each view its own cursor back).

@@ -33,6 +33,7 @@ class ViewWidget : public QWidget {
  private:
   View* view_;
   Rect last_bounds_;
+  unsigned drag_action_ = 0;  // what the view last said it would do with the drag over it
 };
 
 }  // namespace toolbox
