@@ -111,8 +111,8 @@ unsigned OneAction(unsigned actions) {
 
 unsigned QtPerformDrag(View& source, const DragPayload& payload, unsigned allowed) {
   QWidget* widget = source.control() ? source.control()->widget() : nullptr;
-  if (!widget) return kDragActionNone;
-  auto* mime = new QMimeData;  // the QDrag takes it
+  if (!widget) return kDragActionNone;  // the host's frame will do as the drag's source
+  auto* mime = new QMimeData;           // the QDrag takes it
   for (const auto& [type, bytes] : payload.data) {
     if (type == kPlainTextMimeType)
       mime->setText(QString::fromStdString(bytes));
@@ -264,15 +264,27 @@ Rect View::Bounds() const {
   return control_ ? control_->Bounds() : Rect{};
 }
 Size View::GetSize() const {
+  if (widget_) return {double(widget_->width()), double(widget_->height())};
   return Bounds().GetSize();
 }
 
+void View::Attach(Control* control, QWidget* widget, std::unique_ptr<ScrollHost> host) {
+  control_ = control;
+  widget_ = widget;
+  scroll_host_ = std::move(host);
+}
+
+QWidget* View::Widget() const {
+  if (widget_) return widget_;
+  return control_ ? control_->widget() : nullptr;
+}
+
 void View::Invalidate() {
-  if (control_) control_->widget()->update();
+  if (QWidget* w = Widget()) w->update();
 }
 
 void View::SetCursor(CursorKind cursor) {
-  if (control_) control_->widget()->setCursor(ToShape(cursor));
+  if (QWidget* w = Widget()) w->setCursor(ToShape(cursor));
 }
 
 void View::SetToolTip(const std::string& text) {

@@ -26,6 +26,9 @@
 #include "platform/toolbox/views/drag.h"
 #include "platform/toolbox/views/drag_payload.h"
 #include "platform/toolbox/views/press_tracker.h"
+#include "platform/toolbox/views/scroll_host.h"
+
+class QWidget;
 
 namespace toolbox {
 
@@ -84,8 +87,8 @@ class View {
   // ---- What a view can ask ----
   Control* control() const { return control_; }
   Window* window() const;
-  Rect Bounds() const;  // in the window's content
-  Size GetSize() const;
+  Rect Bounds() const;   // in the window's content (a scrolling view: its host's frame)
+  Size GetSize() const;  // a scrolling view: its image size
   void Invalidate();
   int highlighted_part() const { return tracker_.highlighted_part(); }
   void SetCursor(CursorKind cursor);
@@ -108,11 +111,18 @@ class View {
   void HandleDragLeave();
   bool HandleDrop(const Drag& drag);
 
-  // Internal: set when the view is added to a window.
-  void Attach(Control* control) { control_ = control; }
+  // The scroll host of a view added with Window::AddScrollingView, else nullptr.
+  ScrollHost* GetScrollHost() const { return scroll_host_.get(); }
+
+  // Internal: set when the view is added to a window; `widget` is the view's own widget
+  // when it is not the control's (in a scroll host).
+  void Attach(Control* control, QWidget* widget = nullptr, std::unique_ptr<ScrollHost> host = nullptr);
 
  private:
+  QWidget* Widget() const;
   Control* control_ = nullptr;
+  QWidget* widget_ = nullptr;
+  std::unique_ptr<ScrollHost> scroll_host_;
   PressTracker tracker_;
   bool continuous_ = false;
   bool drag_inside_ = false;

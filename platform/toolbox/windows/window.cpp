@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QToolButton>
 #include <QWidget>
@@ -232,6 +234,12 @@ void ConnectSignals(Control& control) {
   }
 }
 
+// The widget of a view control: its own, or the one inside its scroll host.
+ViewWidget* ViewWidgetOf(const Control& c) {
+  if (auto* area = qobject_cast<QScrollArea*>(c.widget())) return static_cast<ViewWidget*>(area->widget());
+  return static_cast<ViewWidget*>(c.widget());
+}
+
 }  // namespace
 
 Window::Window(const WindowSpec& spec)
@@ -313,7 +321,7 @@ void Window::Release() {
   QWidget* widget = std::exchange(widget_, nullptr);
   static_cast<WindowWidget*>(widget)->Detach();
   for (const auto& c : controls_)
-    if (c->GetView()) static_cast<ViewWidget*>(c->widget())->Detach();
+    if (c->GetView()) ViewWidgetOf(*c)->Detach();
   widget->hide();
   controls_.clear();
   // Release may come from a handler of one of the window's own buttons, while Qt is
@@ -548,6 +556,27 @@ Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
   return c;
 }
 
+Control* Window::AddScrollingView(const ControlSpec& spec, std::shared_ptr<View> view) {
+  if (!widget_ || !view) return nullptr;
+  auto* area = new QScrollArea(content_);
+  area->setGeometry(ToQRect(spec.bounds).toRect());
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(false);
+  area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* w = new ViewWidget(*view, nullptr);
+  w->resize(area->viewport()->size());
+  area->setWidget(w);
+  area->show();
+  ControlSpec pane = spec;
+  pane.kind = ControlKind::kUserPane;
+  auto control = std::make_unique<Control>(*this, pane, area);
+  Control* c = control.get();
+  controls_.push_back(std::move(control));
+  view->Attach(c, w, std::make_unique<ScrollHost>(area));
+  c->SetView(std::move(view));
+  return c;
+}
+
 Control* Window::FindControl(ControlID id) const {
   for (const auto& c : controls_)
     if (c->id() == id) return c.get();
@@ -559,7 +588,7 @@ void Window::RemoveControl(Control* control) {
       std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
   if (it == controls_.end()) return;
   QWidget* w = (*it)->widget();
-  if ((*it)->GetView()) static_cast<ViewWidget*>(w)->Detach();
+  if ((*it)->GetView()) ViewWidgetOf(**it)->Detach();
   controls_.erase(it);
   w->hide();
   w->deleteLater();

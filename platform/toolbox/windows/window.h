@@ -146,6 +146,9 @@ class Window : public std::enable_shared_from_this<Window> {
   Control* AddControl(const ControlSpec& spec);
   // A custom view (view.h) as a control of the window; the window keeps the view.
   Control* AddView(const ControlSpec& spec, std::shared_ptr<class View> view);
+  // The same inside a scroll host (view.h: View::GetScrollHost) with `spec.bounds` as
+  // its frame; the view's image starts at the frame's size.
+  Control* AddScrollingView(const ControlSpec& spec, std::shared_ptr<class View> view);
   Control* FindControl(ControlID id) const;
   Control* FindControl(FourCharCode signature, std::int32_t id) const {
     return FindControl(ControlID{signature, id});
