@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cmath>
+#include <utility>
 
 #include "platform/toolbox/drawing/qt_convert.h"
 
@@ -15,6 +16,33 @@ std::atomic<double> g_base_size{13};
 
 void SetThemeFontBaseSize(double points) {
   g_base_size = points > 0 ? points : 13;
+}
+
+namespace {
+int g_font_size_preference = 2;  // main thread
+std::function<void(int)>& FontSizeObserver() {
+  static std::function<void(int)> observer;
+  return observer;
+}
+}  // namespace
+
+void SetFontSizePreference(int value) {
+  if (value != 1) value = 2;
+  if (value == g_font_size_preference) return;
+  g_font_size_preference = value;
+  if (FontSizeObserver()) FontSizeObserver()(value);
+}
+
+int FontSizePreference() {
+  return g_font_size_preference;
+}
+
+ThemeFont ListThemeFont() {
+  return g_font_size_preference == 1 ? ThemeFont::kSystem : ThemeFont::kSmallSystem;
+}
+
+void SetFontSizeObserver(std::function<void(int)> observer) {
+  FontSizeObserver() = std::move(observer);
 }
 
 Font GetThemeFont(ThemeFont which) {

@@ -7,6 +7,7 @@
 // Measuring needs the application object (fonts come from the window system); see
 // application.h.
 
+#include <functional>
 #include <string>
 
 #include "platform/toolbox/drawing/geometry.h"
@@ -33,6 +34,15 @@ enum class ThemeFont {
 // The base size of kSystem (default 13); the other sizes follow it.
 void SetThemeFontBaseSize(double points);
 Font GetThemeFont(ThemeFont which);
+
+// The "fontSize" preference, which sets the lists' text: 1 the system font, 2 (the
+// default) the small system font. Other values read as 2, as the preference reader
+// does. The settings store calls the setter when it loads or changes the preference;
+// the observer (one, the main list's owner) hears of a change.
+void SetFontSizePreference(int value);
+int FontSizePreference();
+ThemeFont ListThemeFont();
+void SetFontSizeObserver(std::function<void(int)> observer);
 
 enum class Truncation { kNone, kEnd, kMiddle };
 enum class TextAlignment { kLeft, kCenter, kRight };

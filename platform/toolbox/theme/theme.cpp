@@ -55,6 +55,30 @@ void DrawIndeterminateProgressBar(DrawingContext& ctx, const Rect& r, double pha
   ctx.RestoreGState();
 }
 
+void DrawChasingArrows(DrawingContext& ctx, const Rect& r, int step) {
+  const double radius = std::min(r.width, r.height) / 2;
+  if (radius <= 0) return;
+  const double cx = r.x + r.width / 2;
+  const double cy = r.y + r.height / 2;
+  const int lead = ((step % kChasingArrowsSteps) + kChasingArrowsSteps) % kChasingArrowsSteps;
+  ctx.SaveGState();
+  ctx.SetLineWidth(std::max(1.0, radius / 4));
+  ctx.SetLineCap(LineCap::kRound);
+  for (int i = 0; i < kChasingArrowsSteps; ++i) {
+    // Clockwise from twelve o'clock; a spoke `behind` steps behind the lead is lighter.
+    const int behind = (lead - i + kChasingArrowsSteps) % kChasingArrowsSteps;
+    const double angle = 2 * M_PI * i / kChasingArrowsSteps;
+    const double dx = std::sin(angle);
+    const double dy = -std::cos(angle);
+    Color c = ThemeColors::Triangle();
+    c.alpha = 1.0 - 0.75 * behind / (kChasingArrowsSteps - 1);
+    ctx.SetStrokeColor(c);
+    ctx.StrokeLine({cx + dx * radius * 0.45, cy + dy * radius * 0.45},
+                   {cx + dx * radius * 0.85, cy + dy * radius * 0.85});
+  }
+  ctx.RestoreGState();
+}
+
 void DrawDisclosureTriangle(DrawingContext& ctx, const Rect& r, bool open, bool pressed) {
   const double side = std::min(r.width, r.height) * 0.6;
   const Point c = r.Center();

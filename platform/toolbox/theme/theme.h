@@ -29,6 +29,12 @@ void DrawProgressBar(DrawingContext& ctx, const Rect& r, double fraction);
 // with a timer).
 void DrawIndeterminateProgressBar(DrawingContext& ctx, const Rect& r, double phase);
 
+// The chasing arrows (the asynchronous progress indicator): twelve spokes round the
+// centre of `r`, the one at `step` (callers advance it with a timer, modulo 12) darkest
+// and the ones behind it fading.
+inline constexpr int kChasingArrowsSteps = 12;
+void DrawChasingArrows(DrawingContext& ctx, const Rect& r, int step);
+
 // A triangle pointing right (closed) or down (open), centred in `r`.
 void DrawDisclosureTriangle(DrawingContext& ctx, const Rect& r, bool open, bool pressed);
 
