@@ -46,6 +46,13 @@ struct Application::Impl {
     main_loop->PerformPass();
     pass_depth = outer;
   }
+
+  // A pass as soon as the loop being started runs. Not before exec(): a callback of
+  // that pass could ask the loop to exit, and exec() forgets an exit asked before it.
+  void PassOnceRunning() {
+    QMetaObject::invokeMethod(
+        app.get(), [this] { PerformPass(); }, Qt::QueuedConnection);
+  }
 };
 
 namespace {
@@ -100,7 +107,7 @@ void Application::RunEventLoop() {
   }
   QEventLoop loop;
   impl_->loops.push_back({&loop});
-  impl_->PerformPass();  // work queued before the loop started
+  impl_->PassOnceRunning();  // work queued before the loop started
   loop.exec();
   impl_->loops.pop_back();
 }
@@ -113,7 +120,7 @@ void Application::RunModalLoop(ModalLoopID id) {
   if (impl_->ended.erase(id)) return;
   QEventLoop loop;
   impl_->loops.push_back({&loop, id});
-  impl_->PerformPass();
+  impl_->PassOnceRunning();
   loop.exec();
   impl_->loops.pop_back();
   impl_->ended.erase(id);
