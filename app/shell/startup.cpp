@@ -37,7 +37,7 @@
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/main_thread.h"
 #include "platform/runtime/message_queue.h"
-#include "platform/toolbox/application.h"
+#include "platform/toolbox/app/application.h"
 #include "platform/values/localize.h"
 
 namespace shell {
