@@ -38,6 +38,7 @@
 #include "platform/runtime/main_thread.h"
 #include "platform/runtime/message_queue.h"
 #include "platform/toolbox/app/application.h"
+#include "platform/toolbox/theme/font.h"
 #include "platform/values/localize.h"
 
 namespace shell {
@@ -230,6 +231,7 @@ StartupOutcome Shell::StartUp() {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
   util::SavePreferences();
+  toolbox::SetFontSizePreference(util::CurrentSettings().fontSize);
 
   Step("LoadQueueFile");
   queue::LoadQueueFile();
