@@ -231,7 +231,7 @@ StartupOutcome Shell::StartUp() {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
   util::SavePreferences();
-  toolbox::SetFontSizePreference(util::CurrentSettings().fontSize);
+  toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
 
   Step("LoadQueueFile");
   queue::LoadQueueFile();
