@@ -13,7 +13,8 @@
 //     `failEveryConnection` fails every connection at once (retry bounds);
 //   - `stall`: connections open and then say nothing (time-outs); `stallAfter`: they go
 //     silent after that many bytes each (stopping a download half-way);
-//   - `omitSize`: the size is never reported (an open-ended body).
+//   - `omitSize`: the size is never reported (an open-ended body);
+//   - `requireUser`: without that user the server wants credentials.
 // Everything it saw is recorded (ranges asked for, open count) under a lock, since tests
 // read it from their own thread.
 
@@ -44,6 +45,7 @@ class FakeTransport : public engine::DownloadTransport {
   bool stall = false;
   std::int64_t stallAfter = -1;  // each connection goes silent after this many bytes
   bool omitSize = false;
+  std::optional<std::string> requireUser;  // asks for credentials until the download has this user
   int refuseOpens = 0;
   bool failEveryConnection = false;
   std::map<int, Failure> failures;
@@ -115,6 +117,11 @@ class FakeTransportConnection : public engine::TransportConnection {
         return;
       }
       if (r.location != 0 && transport_.sendsStartForRanges) position_ = 0;
+      if (transport_.requireUser && connection_.Download().user != transport_.requireUser) {
+        connection_.SetError({net::ErrorDomain::kHttp, 401}, "Authorization required");
+        connection_.End(engine::kStreamError | engine::kStreamNeedsAuth);
+        return;
+      }
       connection_.NoteActivity();
       if (!transport_.omitSize) connection_.LearnFileSize(size);
       if (connection_.NeedsValidation()) connection_.MarkValidated();
