@@ -200,7 +200,9 @@ TEST_P(ByteExactTest, FileMatchesTheServersBytes) {
   EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
   EXPECT_EQ(RangesOnDisk(-1), (engine::RangeList{{0, static_cast<std::int64_t>(c.size)}}));
   EXPECT_LE(transport->MaxSimultaneous(), c.connections);
-  if (c.connections > 1) EXPECT_GT(transport->MaxSimultaneous(), 1) << "the file was never split";
+  if (c.connections > 1) {
+    EXPECT_GT(transport->MaxSimultaneous(), 1) << "the file was never split";
+  }
   // The host counts taken at the start are given back.
   EXPECT_EQ(engine::GetHostCounts().Count("example.test"), 0);
 }
