@@ -64,6 +64,9 @@ class DownloadTaskController {
   // Answers the task's request for credentials ('TRCo' kind 2); nothing for both clears them.
   virtual void SupplyCredentials(const std::optional<std::string>& user,
                                  const std::optional<std::string>& password) = 0;
+  // Goes on after the user accepted a server certificate ('TRCo' kind 1); a refusal
+  // signals the stop source instead.
+  virtual void ContinueAfterCertificate(bool /*alwaysTrust*/) {}
 };
 
 // The context of one download task, filled by the queue, owned by the task.

@@ -35,6 +35,7 @@
 #include "app/engine/ftp_reply.h"
 #include "app/engine/ftp_request.h"
 #include "app/engine/ftp_resource_listing.h"
+#include "platform/net/certificate.h"
 #include "platform/net/stream_error.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
@@ -163,6 +164,12 @@ class FTPConnectionIO {
 
   // The record this IO reports to; called once by FTPConnectionCreate.
   virtual void Attach(FTPConnectionParam& connection) {}
+
+  // The control connection's TLS peer, leaf first: after the handshake, and after a
+  // failed one (the certificate a trust question is about). Empty without TLS.
+  virtual net::CertificateChain ControlPeerCertificates() const { return {}; }
+  // The data connection's socket (receive-buffer sizing); -1 when there is none.
+  virtual int DataDescriptor() const { return -1; }
 };
 
 // (record, message, text or nothing, stop flag: false on entry).

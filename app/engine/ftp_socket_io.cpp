@@ -145,6 +145,12 @@ class FTPSocketIO final : public FTPConnectionIO {
     finishing_ = wrote_ = write_acknowledged_ = writes_done_ = false;
   }
 
+  net::CertificateChain ControlPeerCertificates() const override {
+    return control_tls_ ? control_tls_->PeerCertificates() : net::CertificateChain{};
+  }
+
+  int DataDescriptor() const override { return data_ ? data_->Descriptor() : -1; }
+
   bool IsDataOpen() const override { return data_ && data_open_ && !data_ended_ && !data_failed_; }
 
   FTPDataResult ReadData(void* out, std::size_t size, std::size_t& got, net::StreamError& error) override {

@@ -4,6 +4,8 @@
 // is absent) and says what it means, so that the odd values servers send are tested here
 // case by case.
 
+#include "platform/values/ascii.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@
 
 namespace engine {
 
-std::string AsciiLower(std::string_view text);
+using values::AsciiLower;
 std::string_view TrimBlanks(std::string_view text);
 bool ContainsIgnoringCase(std::string_view text, std::string_view needle);
 

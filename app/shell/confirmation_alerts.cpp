@@ -3,8 +3,8 @@
 #include <array>
 
 #include "platform/desktop/workspace.h"
-#include "platform/toolbox/modifiers.h"
-#include "platform/toolbox/presenter.h"
+#include "platform/toolbox/app/presenter.h"
+#include "platform/toolbox/services/modifiers.h"
 #include "platform/values/localize.h"
 
 namespace shell {

@@ -1,13 +1,14 @@
-// Start-up of the application comes with the shell; until then the program only
-// reports what it is, so that the build and the README's run command can be checked.
+// The program's entry: `truvane --version` prints the version; anything else runs the
+// application (on the off-screen platform when no display is set).
 #include <cstdio>
 #include <cstring>
+
+#include "app/shell/startup.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("Truvane 0.1\n");
     return 0;
   }
-  std::printf("Truvane 0.1: the download engine is not built yet.\n");
-  return 0;
+  return shell::AppMain(argc, argv);
 }

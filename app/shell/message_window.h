@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/runtime/status.h"
-#include "platform/toolbox/window.h"
+#include "platform/toolbox/windows/window.h"
 #include "platform/values/format.h"
 
 namespace shell {

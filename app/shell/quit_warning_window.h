@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/runtime/event_target.h"
-#include "platform/toolbox/window.h"
+#include "platform/toolbox/windows/window.h"
 
 namespace shell {
 

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/icons.h"
-#include "platform/toolbox/presenter.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/app/presenter.h"
+#include "platform/toolbox/theme/icons.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 

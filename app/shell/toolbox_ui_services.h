@@ -12,9 +12,9 @@
 #include <string>
 
 #include "app/ui/ui_services.h"
-#include "platform/toolbox/drawing_context.h"
-#include "platform/toolbox/menu.h"
-#include "platform/toolbox/window.h"
+#include "platform/toolbox/drawing/drawing_context.h"
+#include "platform/toolbox/menus/menu.h"
+#include "platform/toolbox/windows/window.h"
 
 namespace shell {
 

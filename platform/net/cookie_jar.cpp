@@ -1,5 +1,7 @@
 #include "platform/net/cookie_jar.h"
 
+#include "platform/values/ascii.h"
+
 #include <arpa/inet.h>
 #include <strings.h>
 
@@ -12,12 +14,6 @@
 namespace net {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -69,15 +65,17 @@ std::optional<std::int64_t> ParseCookieDate(std::string_view text) {
     const bool digits = std::isdigit(static_cast<unsigned char>(tok[0]));
     int num = 0;
     std::size_t ndig = 0;
-    while (ndig < tok.size() && std::isdigit(static_cast<unsigned char>(tok[ndig]))) num = num * 10 + (tok[ndig++] - '0');
+    while (ndig < tok.size() && std::isdigit(static_cast<unsigned char>(tok[ndig])))
+      num = num * 10 + (tok[ndig++] - '0');
     if (!have_day && digits && ndig <= 2) {
       have_day = true;
       day = num;
       continue;
     }
     if (!have_month && tok.size() >= 3) {
-      static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
-      const std::string head = Lower(tok.substr(0, 3));
+      static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                      "jul", "aug", "sep", "oct", "nov", "dec"};
+      const std::string head = values::AsciiLower(tok.substr(0, 3));
       auto it = std::find(std::begin(kMonths), std::end(kMonths), head);
       if (it != std::end(kMonths)) {
         have_month = true;
@@ -106,7 +104,7 @@ std::optional<std::int64_t> ParseCookieDate(std::string_view text) {
 }
 
 bool CookieDomainMatches(std::string_view host_in, const Cookie& cookie) {
-  const std::string host = Lower(host_in);
+  const std::string host = values::AsciiLower(host_in);
   if (host == cookie.domain) return true;
   if (cookie.host_only || IsAddress(host)) return false;
   return host.size() > cookie.domain.size() && host.ends_with(cookie.domain) &&
@@ -124,7 +122,7 @@ std::optional<Cookie> ParseSetCookie(std::string_view field, const values::Url& 
   const values::Url abs = url.Absolute();
   auto host_opt = abs.Host();
   if (!host_opt) return std::nullopt;
-  const std::string host = Lower(*host_opt);
+  const std::string host = values::AsciiLower(*host_opt);
 
   std::size_t semi = field.find(';');
   std::string_view pair = Trim(field.substr(0, semi));
@@ -144,13 +142,15 @@ std::optional<Cookie> ParseSetCookie(std::string_view field, const values::Url& 
   bool have_path = false;
   while (semi != std::string_view::npos) {
     std::size_t next = field.find(';', semi + 1);
-    std::string_view attr = Trim(field.substr(semi + 1, next == std::string_view::npos ? std::string_view::npos : next - semi - 1));
+    std::string_view attr = Trim(
+        field.substr(semi + 1, next == std::string_view::npos ? std::string_view::npos : next - semi - 1));
     semi = next;
     const std::size_t aeq = attr.find('=');
-    const std::string key = Lower(Trim(attr.substr(0, aeq)));
-    const std::string_view value = aeq == std::string_view::npos ? std::string_view() : Trim(attr.substr(aeq + 1));
+    const std::string key = values::AsciiLower(Trim(attr.substr(0, aeq)));
+    const std::string_view value =
+        aeq == std::string_view::npos ? std::string_view() : Trim(attr.substr(aeq + 1));
     if (key == "domain") {
-      std::string d = Lower(value);
+      std::string d = values::AsciiLower(value);
       while (!d.empty() && d.front() == '.') d.erase(0, 1);
       domain_attr = d;
     } else if (key == "path") {
@@ -227,7 +227,7 @@ std::vector<Cookie> CookieJar::CookiesForUrl(const values::Url& url, std::int64_
   const values::Url abs = url.Absolute();
   auto host = abs.Host();
   if (!host) return {};
-  const bool secure = Lower(abs.Scheme()) == "https";
+  const bool secure = values::AsciiLower(abs.Scheme()) == "https";
   std::string path = abs.Path();
   if (path.empty()) path.push_back('/');
   std::vector<const Entry*> hits;

@@ -1,5 +1,11 @@
 #include "platform/net/http_authentication.h"
 
+#include "platform/values/digest.h"
+
+#include "platform/values/base64.h"
+
+#include "platform/values/ascii.h"
+
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
@@ -10,33 +16,6 @@
 namespace net {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Base64(std::string_view in) {
-  std::string out(4 * ((in.size() + 2) / 3) + 1, '\0');
-  int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                          reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(in.size()));
-  out.resize(static_cast<std::size_t>(n));
-  return out;
-}
-
-std::string Md5Hex(std::string_view in) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(in.data(), in.size(), digest, &len, EVP_md5(), nullptr);
-  static const char* hex = "0123456789abcdef";
-  std::string out;
-  for (unsigned i = 0; i < len; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
-}
 
 // Splits one challenge field into challenges: "Digest realm="a", nonce="b", Basic realm="c"".
 // Returns (scheme, parameters) pairs; parameter names lowered, quotes removed.
@@ -79,10 +58,10 @@ std::vector<Parsed> ParseChallenges(std::string_view s) {
         while (i < s.size() && s[i] != ',' && s[i] != ' ' && s[i] != '\t') ++i;
         value = std::string(s.substr(b, i - b));
       }
-      out.back().params.emplace_back(Lower(word), value);
+      out.back().params.emplace_back(values::AsciiLower(word), value);
     } else {
       i = save;
-      out.push_back({Lower(word), {}});
+      out.push_back({values::AsciiLower(word), {}});
     }
   }
   return out;
@@ -100,7 +79,7 @@ std::string BasicAuthorizationValue(std::string_view user, std::string_view pass
   std::string pair(user);
   pair += ':';
   pair += password;
-  return "Basic " + Base64(pair);
+  return "Basic " + values::EncodeBase64(pair);
 }
 
 std::optional<HttpAuthentication::Challenge> HttpAuthentication::PickChallenge(
@@ -116,8 +95,8 @@ std::optional<HttpAuthentication::Challenge> HttpAuthentication::PickChallenge(
         c.opaque = Param(p, "opaque");
         c.algorithm = Param(p, "algorithm");
         c.qop = Param(p, "qop");
-        c.stale = Lower(Param(p, "stale")) == "true";
-        const std::string alg = Lower(c.algorithm);
+        c.stale = values::AsciiLower(Param(p, "stale")) == "true";
+        const std::string alg = values::AsciiLower(c.algorithm);
         if (!c.nonce.empty() && (alg.empty() || alg == "md5" || alg == "md5-sess")) return c;
       } else if (p.scheme == "basic" && !basic) {
         Challenge c;
@@ -132,7 +111,8 @@ std::optional<HttpAuthentication::Challenge> HttpAuthentication::PickChallenge(
 std::shared_ptr<HttpAuthentication> HttpAuthentication::CreateFromResponse(const HttpResponseHead& response) {
   auto auth = std::shared_ptr<HttpAuthentication>(new HttpAuthentication());
   auth->for_proxy_ = response.StatusCode() == 407;
-  auto challenge = PickChallenge(response.Headers().Values(auth->for_proxy_ ? "Proxy-Authenticate" : "WWW-Authenticate"));
+  auto challenge =
+      PickChallenge(response.Headers().Values(auth->for_proxy_ ? "Proxy-Authenticate" : "WWW-Authenticate"));
   if (!challenge) {
     auth->error_ = {ErrorDomain::kHttp, http_code::kAuthenticationTypeUnsupported};
     return auth;
@@ -161,11 +141,12 @@ bool HttpAuthentication::IsValid(StreamError* error) const {
 
 bool HttpAuthentication::ChallengeIsStale(std::string_view challenge) {
   for (const Parsed& p : ParseChallenges(challenge))
-    if (p.scheme == "digest" && Lower(Param(p, "stale")) == "true") return true;
+    if (p.scheme == "digest" && values::AsciiLower(Param(p, "stale")) == "true") return true;
   return false;
 }
 
-bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view user, std::string_view password) {
+bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view user,
+                                          std::string_view password) {
   std::string value;
   {
     std::lock_guard lock(mutex_);
@@ -176,7 +157,7 @@ bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view
       value = BasicAuthorizationValue(user, password);
     } else {
       const Challenge& c = challenge_;
-      const bool sess = Lower(c.algorithm) == "md5-sess";
+      const bool sess = values::AsciiLower(c.algorithm) == "md5-sess";
       // qop may offer several options: "auth,auth-int"; only "auth" is spoken here.
       bool qop_auth = false;
       for (std::size_t b = 0; b <= c.qop.size();) {
@@ -185,7 +166,7 @@ bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view
         std::string opt = c.qop.substr(b, e - b);
         while (!opt.empty() && opt.front() == ' ') opt.erase(0, 1);
         while (!opt.empty() && opt.back() == ' ') opt.pop_back();
-        if (Lower(opt) == "auth") qop_auth = true;
+        if (values::AsciiLower(opt) == "auth") qop_auth = true;
         b = e + 1;
       }
       unsigned char rnd[8];
@@ -195,11 +176,12 @@ bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view
       char nc[9];
       std::snprintf(nc, sizeof nc, "%08x", ++nonce_count_);
       const std::string uri = request.TargetText(RequestTarget::kOrigin);
-      std::string ha1 = Md5Hex(std::string(user) + ":" + c.realm + ":" + std::string(password));
-      if (sess) ha1 = Md5Hex(ha1 + ":" + c.nonce + ":" + cnonce);
-      const std::string ha2 = Md5Hex(request.Method() + ":" + uri);
-      const std::string response = qop_auth ? Md5Hex(ha1 + ":" + c.nonce + ":" + nc + ":" + cnonce + ":auth:" + ha2)
-                                            : Md5Hex(ha1 + ":" + c.nonce + ":" + ha2);
+      std::string ha1 = values::Md5Hex(std::string(user) + ":" + c.realm + ":" + std::string(password));
+      if (sess) ha1 = values::Md5Hex(ha1 + ":" + c.nonce + ":" + cnonce);
+      const std::string ha2 = values::Md5Hex(request.Method() + ":" + uri);
+      const std::string response =
+          qop_auth ? values::Md5Hex(ha1 + ":" + c.nonce + ":" + nc + ":" + cnonce + ":auth:" + ha2)
+                   : values::Md5Hex(ha1 + ":" + c.nonce + ":" + ha2);
       auto quoted = [](std::string_view v) {
         std::string out = "\"";
         for (char ch : v) {
@@ -208,8 +190,8 @@ bool HttpAuthentication::ApplyCredentials(HttpRequest& request, std::string_view
         }
         return out + "\"";
       };
-      value = "Digest username=" + quoted(user) + ", realm=" + quoted(c.realm) + ", nonce=" + quoted(c.nonce) +
-              ", uri=" + quoted(uri) + ", response=\"" + response + "\"";
+      value = "Digest username=" + quoted(user) + ", realm=" + quoted(c.realm) +
+              ", nonce=" + quoted(c.nonce) + ", uri=" + quoted(uri) + ", response=\"" + response + "\"";
       if (!c.algorithm.empty()) value += ", algorithm=" + c.algorithm;
       if (!c.opaque.empty()) value += ", opaque=" + quoted(c.opaque);
       if (qop_auth) value += std::string(", qop=auth, nc=") + nc + ", cnonce=\"" + cnonce + "\"";
@@ -225,7 +207,8 @@ void HttpAuthentication::NoteResponse(const HttpResponseHead& response) {
   if (!applied_ || error_) return;
   const int refused = for_proxy_ ? 407 : 401;
   if (response.StatusCode() != refused) return;
-  auto challenge = PickChallenge(response.Headers().Values(for_proxy_ ? "Proxy-Authenticate" : "WWW-Authenticate"));
+  auto challenge =
+      PickChallenge(response.Headers().Values(for_proxy_ ? "Proxy-Authenticate" : "WWW-Authenticate"));
   if (challenge && challenge->scheme == Scheme::kDigest && scheme_ == Scheme::kDigest && challenge->stale) {
     // Right credentials, old nonce: answer the new one.
     challenge_ = *challenge;

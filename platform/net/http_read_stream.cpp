@@ -1,5 +1,7 @@
 #include "platform/net/http_read_stream.h"
 
+#include "platform/values/ascii.h"
+
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -21,12 +23,9 @@ constexpr std::size_t kReadChunk = 32 * 1024;
 // Idle keep-alive connections kept per thread; the oldest goes first.
 constexpr std::size_t kPoolLimit = 8;
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
+bool IsHttps(const values::Url& url) {
+  return values::AsciiLower(url.Scheme()) == "https";
 }
-
-bool IsHttps(const values::Url& url) { return Lower(url.Scheme()) == "https"; }
 
 int PortOf(const values::Url& url) {
   const int port = url.Port();
@@ -55,8 +54,8 @@ bool IsIdleAndAlive(const ByteStream& s) {
 
 bool ConnectionHeaderSaysClose(const HttpResponseHead& head) {
   auto v = head.Header("Connection");
-  if (v && Lower(*v).find("close") != std::string::npos) return true;
-  if (head.Version() < 11) return !(v && Lower(*v).find("keep-alive") != std::string::npos);
+  if (v && values::AsciiLower(*v).find("close") != std::string::npos) return true;
+  if (head.Version() < 11) return !(v && values::AsciiLower(*v).find("keep-alive") != std::string::npos);
   return false;
 }
 
@@ -64,7 +63,9 @@ bool ConnectionHeaderSaysClose(const HttpResponseHead& head) {
 
 HttpReadStream::HttpReadStream(HttpRequest request) : request_(std::move(request)) {}
 
-HttpReadStream::~HttpReadStream() { Close(); }
+HttpReadStream::~HttpReadStream() {
+  Close();
+}
 
 void HttpReadStream::SetClient(unsigned events, Client client) {
   events_ = events;
@@ -89,14 +90,15 @@ bool HttpReadStream::Open(std::shared_ptr<runtime::RunLoop> loop) {
 
 std::string HttpReadStream::PoolKey() const {
   const values::Url& url = request_.Url();
-  std::string key = Lower(url.Scheme()) + "://" + Lower(url.Host().value_or("")) + ":" + std::to_string(PortOf(url));
+  std::string key = values::AsciiLower(url.Scheme()) + "://" + values::AsciiLower(url.Host().value_or("")) +
+                    ":" + std::to_string(PortOf(url));
   if (proxy_) key += "|" + proxy_->host + ":" + std::to_string(proxy_->port);
   return key;
 }
 
 void HttpReadStream::Connect() {
   const values::Url& url = request_.Url();
-  const std::string scheme = Lower(url.Scheme());
+  const std::string scheme = values::AsciiLower(url.Scheme());
   if ((scheme != "http" && scheme != "https") || !url.Host() || url.Host()->empty()) {
     Fail({ErrorDomain::kHttp, http_code::kBadResponse});
     return;
@@ -204,7 +206,8 @@ void HttpReadStream::SendRequest() {
     if (auto auth = request_.Header("Proxy-Authorization")) {
       head += "Proxy-Authorization: " + *auth + "\r\n";
     } else if (!proxy_->user.empty()) {
-      head += "Proxy-Authorization: Basic " + values::EncodeBase64(proxy_->user + ":" + proxy_->password) + "\r\n";
+      head += "Proxy-Authorization: Basic " + values::EncodeBase64(proxy_->user + ":" + proxy_->password) +
+              "\r\n";
     }
     if (auto agent = request_.Header("User-Agent")) head += "User-Agent: " + *agent + "\r\n";
     head += "\r\n";
@@ -233,7 +236,8 @@ void HttpReadStream::SendRequest() {
 
 void HttpReadStream::PumpOutgoing() {
   while (outgoing_pos_ < outgoing_.size()) {
-    const std::ptrdiff_t n = connection_->Write(outgoing_.data() + outgoing_pos_, outgoing_.size() - outgoing_pos_);
+    const std::ptrdiff_t n =
+        connection_->Write(outgoing_.data() + outgoing_pos_, outgoing_.size() - outgoing_pos_);
     if (n == kStreamFailed) {
       Fail(connection_->Error());
       return;
@@ -336,23 +340,27 @@ bool HttpReadStream::FollowRedirect(const HttpResponseHead& head) {
   if (!location) return false;
   auto next = values::Url::CreateAbsolute(*location, request_.Url());
   if (!next) return false;
-  const std::string scheme = Lower(next->Scheme());
+  const std::string scheme = values::AsciiLower(next->Scheme());
   if (scheme != "http" && scheme != "https") return false;
   if (redirects_ >= redirect_limit_) {
     Fail({ErrorDomain::kHttp, http_code::kRedirectionLoop});
     return true;
   }
   ++redirects_;
-  const bool same_server = Lower(next->Host().value_or("")) == Lower(request_.Url().Host().value_or("")) &&
-                           PortOf(*next) == PortOf(request_.Url()) && scheme == Lower(request_.Url().Scheme());
+  const bool same_server = values::AsciiLower(next->Host().value_or("")) ==
+                               values::AsciiLower(request_.Url().Host().value_or("")) &&
+                           PortOf(*next) == PortOf(request_.Url()) &&
+                           scheme == values::AsciiLower(request_.Url().Scheme());
   std::string method = request_.Method();
   const bool to_get = code == 303 || ((code == 301 || code == 302) && method == "POST");
   HttpRequest next_request(to_get ? "GET" : method, *next);
   for (const auto& [name, value] : request_.Headers().Fields()) {
     if (HeaderNameEquals(name, "Host")) continue;
-    if (to_get && (HeaderNameEquals(name, "Content-Length") || HeaderNameEquals(name, "Content-Type"))) continue;
+    if (to_get && (HeaderNameEquals(name, "Content-Length") || HeaderNameEquals(name, "Content-Type")))
+      continue;
     // Credentials and cookies of one server are not handed to another.
-    if (!same_server && (HeaderNameEquals(name, "Authorization") || HeaderNameEquals(name, "Cookie"))) continue;
+    if (!same_server && (HeaderNameEquals(name, "Authorization") || HeaderNameEquals(name, "Cookie")))
+      continue;
     next_request.Headers().Add(name, value);
   }
   if (!to_get) next_request.SetBody(request_.Body());
@@ -521,7 +529,9 @@ std::ptrdiff_t HttpReadStream::Read(void* out, std::size_t size) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-int HttpReadStream::Descriptor() const { return connection_ ? connection_->Descriptor() : -1; }
+int HttpReadStream::Descriptor() const {
+  return connection_ ? connection_->Descriptor() : -1;
+}
 
 void HttpReadStream::Close() {
   if (connection_) {

@@ -1,5 +1,7 @@
 #include "platform/net/proxy_settings.h"
 
+#include "platform/values/ascii.h"
+
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -11,12 +13,6 @@
 namespace net {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool IsLoopback(const std::string& host) {
   if (host == "localhost" || host.ends_with(".localhost") || host == "::1") return true;
@@ -60,10 +56,10 @@ std::optional<ProxyServer> FromDictionary(const values::Dictionary& d, const cha
 }  // namespace
 
 bool ProxySettings::IsException(std::string_view host_in) const {
-  const std::string host = Lower(host_in);
+  const std::string host = values::AsciiLower(host_in);
   if (IsLoopback(host)) return true;
   for (std::string e : exceptions) {
-    e = Lower(e);
+    e = values::AsciiLower(e);
     while (!e.empty() && e.back() == ' ') e.pop_back();
     while (!e.empty() && e.front() == ' ') e.erase(0, 1);
     if (e.empty()) continue;
@@ -82,7 +78,7 @@ std::optional<ProxyServer> ProxySettings::ProxyFor(const values::Url& url) const
   const values::Url abs = url.Absolute();
   auto host = abs.Host();
   if (!host || IsException(*host)) return std::nullopt;
-  const std::string scheme = Lower(abs.Scheme());
+  const std::string scheme = values::AsciiLower(abs.Scheme());
   if (scheme == "http") return http;
   if (scheme == "https") return https;
   if (scheme == "ftp" || scheme == "ftps") return ftp;
@@ -109,7 +105,8 @@ values::Dictionary ProxySettings::ToDictionary() const {
   return d;
 }
 
-ProxySettings ProxySettingsFromEnvironment(const std::function<std::optional<std::string>(const char*)>& lookup_in) {
+ProxySettings ProxySettingsFromEnvironment(
+    const std::function<std::optional<std::string>(const char*)>& lookup_in) {
   auto lookup = [&](const char* name) -> std::optional<std::string> {
     if (lookup_in) return lookup_in(name);
     const char* v = std::getenv(name);
@@ -200,8 +197,9 @@ std::uint64_t ProxySettingsSource::AddListener(Listener listener) {
 
 void ProxySettingsSource::RemoveListener(std::uint64_t id) {
   std::lock_guard lock(mutex_);
-  listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(), [&](auto& p) { return p.first == id; }),
-                   listeners_.end());
+  listeners_.erase(
+      std::remove_if(listeners_.begin(), listeners_.end(), [&](auto& p) { return p.first == id; }),
+      listeners_.end());
 }
 
 }  // namespace net

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/toolbox/presenter.h"
+#include "platform/toolbox/app/presenter.h"
 
 namespace fakes {
 

@@ -8,6 +8,9 @@ Scenarios:
   pasv-elsewhere  PASV names 10.255.255.1: a client that follows it never connects
   tls-stall       AUTH TLS is answered 234, then the server says nothing more
   abort-451       the transfer breaks off after 1000 bytes with 451
+  retr-550        RETR is answered 550 before any data connection is used
+  login-530       the password is refused with 530
+  rest-ignored    REST is answered 350, but the data starts at byte 0 all the same
 The file served for any RETR is bytes 0..255 repeated to 10240 bytes.
 """
 import socket
@@ -35,7 +38,10 @@ def handle(conn, scenario):
         if verb == "USER":
             send("331 password please\r\n")
         elif verb == "PASS":
-            send("230 logged in\r\n")
+            if scenario == "login-530":
+                send("530 login incorrect\r\n")
+            else:
+                send("230 logged in\r\n")
         elif verb == "TYPE":
             send("200 binary\r\n")
         elif verb == "PWD":
@@ -68,6 +74,13 @@ def handle(conn, scenario):
             if listener is None:
                 send("425 use PASV first\r\n")
                 continue
+            if scenario == "retr-550":
+                listener.close()
+                listener = None
+                send("550 no such file\r\n")
+                continue
+            if scenario == "rest-ignored":
+                rest = 0
             listener.settimeout(10)
             data, _ = listener.accept()
             listener.close()

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/modifiers.h"
+#include "platform/toolbox/services/modifiers.h"
 #include "tests/fakes/fake_workspace.h"
 #include "tests/fakes/scripted_presenter.h"
 

@@ -7,8 +7,8 @@
 #include "app/shell/quit_warning_window.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/run_loop.h"
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/font.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/theme/font.h"
 #include "tests/fakes/fake_ui_services.h"
 #include "tests/support/temp_home.h"
 

@@ -5,8 +5,8 @@
 #include "app/util/ui_helpers.h"
 #include "app/util/window_bounds_prefs.h"
 #include "platform/prefs/preference_store.h"
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/image.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/drawing/image.h"
 #include "tests/fakes/scripted_presenter.h"
 
 namespace shell {

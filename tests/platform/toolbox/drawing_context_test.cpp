@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/color_blend.h"
-#include "platform/toolbox/drawing_context.h"
-#include "platform/toolbox/image.h"
-#include "platform/toolbox/recording_context.h"
+#include "platform/toolbox/drawing/color_blend.h"
+#include "platform/toolbox/drawing/drawing_context.h"
+#include "platform/toolbox/drawing/image.h"
+#include "platform/toolbox/drawing/recording_context.h"
 
 namespace toolbox {
 namespace {

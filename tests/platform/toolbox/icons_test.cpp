@@ -1,8 +1,8 @@
-#include "platform/toolbox/icons.h"
+#include "platform/toolbox/theme/icons.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/drawing_context.h"
+#include "platform/toolbox/drawing/drawing_context.h"
 #include "tests/support/temp_home.h"
 
 namespace toolbox {

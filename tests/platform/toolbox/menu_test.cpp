@@ -1,11 +1,13 @@
-#include "platform/toolbox/menu.h"
+#include "platform/toolbox/menus/menu.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/desktop_services.h"
-#include "platform/toolbox/menu_commands.h"
-#include "platform/toolbox/modifiers.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/menus/menu_commands.h"
+#include "platform/toolbox/menus/window_menu.h"
+#include "platform/toolbox/services/desktop_services.h"
+#include "platform/toolbox/services/modifiers.h"
+#include "platform/toolbox/windows/window.h"
 #include "tests/fakes/scripted_presenter.h"
 
 namespace toolbox {
@@ -169,6 +171,50 @@ TEST(DesktopServices, MainTimersFireFromTheApplicationLoop) {
   app.RunEventLoop();
   guard->Invalidate();
   EXPECT_EQ(fired, 3);
+}
+
+}  // namespace
+}  // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+TEST(WindowMenu, ListsTheShownWindowsAfterTheFixedItemsAndBringsOneForward) {
+  auto first = Window::Create({.title = "Queue", .content = {0, 0, 200, 100}});
+  auto hidden = Window::Create({.title = "Hidden", .content = {0, 0, 200, 100}});
+  auto unlisted = Window::Create({.title = "Unlisted", .content = {0, 0, 200, 100}, .in_window_menu = false});
+  auto second = Window::Create({.title = "Log", .content = {0, 0, 200, 100}});
+  auto sheet =
+      Window::Create({.kind = WindowKind::kSheet, .content = {0, 0, 100, 50}, .parent = second.get()});
+  for (auto* w : {first.get(), unlisted.get(), second.get()}) w->Show();
+  sheet->ShowSheet();
+  second->Select();
+  Application::Shared().ProcessPendingEvents();
+
+  auto menu = Menu::Create(136, "Window");
+  menu->AppendItem("Minimize", FourCC("mini"));
+  menu->AppendItem("stale entry");  // from an earlier refresh: replaced
+  RefreshWindowMenu(*menu, 1);
+  std::vector<std::string> texts;
+  for (int i = 1; i <= menu->CountItems(); ++i)
+    texts.push_back(menu->Item(i)->separator ? "-" : menu->Item(i)->text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Minimize", "-", "Queue", "Log"}));
+  EXPECT_FALSE(SelectWindowMenuItem(*menu, 1));  // a fixed item is not a window
+
+  first->Select();
+  Application::Shared().ProcessPendingEvents();
+  EXPECT_TRUE(SelectWindowMenuItem(*menu, 4));
+  Application::Shared().ProcessPendingEvents();
+  RefreshWindowMenu(*menu, 1);
+  // The front window is checked (offscreen, activation follows Select).
+  if (Window::FrontWindow()) {
+    EXPECT_EQ(Window::FrontWindow(), second);
+    EXPECT_EQ(menu->ItemMark(4), kCheckMark);
+    EXPECT_EQ(menu->ItemMark(3), 0u);
+  }
+  second->Release();
+  EXPECT_FALSE(SelectWindowMenuItem(*menu, 4));  // gone meanwhile
+  for (auto* w : {first.get(), hidden.get(), unlisted.get()}) w->Release();
 }
 
 }  // namespace

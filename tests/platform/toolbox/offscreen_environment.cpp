@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/toolbox/application.h"
+#include "platform/toolbox/app/application.h"
 
 namespace {
 class OffscreenEnvironment : public ::testing::Environment {

@@ -1,9 +1,9 @@
 // The real presenter, answered by pressing its buttons.
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/modal_automation.h"
-#include "platform/toolbox/presenter.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/app/modal_automation.h"
+#include "platform/toolbox/app/presenter.h"
 
 namespace toolbox {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/toolbox/theme.h"
+#include "platform/toolbox/theme/theme.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "platform/toolbox/recording_context.h"
+#include "platform/toolbox/drawing/recording_context.h"
 
 namespace toolbox {
 namespace {
@@ -84,6 +84,54 @@ TEST(Theme, SeparatorIsOnePixelAlongTheLongSide) {
   ASSERT_EQ(fills.size(), 2u);
   EXPECT_EQ(fills[0].rect, (Rect{0, 12, 80, 1}));
   EXPECT_EQ(fills[1].rect, (Rect{12, 0, 1, 60}));
+}
+
+}  // namespace
+}  // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+TEST(Theme, ChasingArrowsLeadWithTheDarkestSpokeAtTheStep) {
+  for (int step : {0, 3, 11, 12, -1}) {
+    RecordingContext ctx({0, 0, 16, 16});
+    DrawChasingArrows(ctx, {0, 0, 16, 16}, step);
+    const auto spokes = ctx.OpsOfKind(RecordedOp::Kind::kStroke);
+    ASSERT_EQ(spokes.size(), std::size_t(kChasingArrowsSteps));
+    int darkest = -1;
+    double best = 0;
+    for (int i = 0; i < kChasingArrowsSteps; ++i) {
+      EXPECT_TRUE(Rect({0, 0, 16, 16}).Contains(spokes[i].rect.Center())) << i;
+      if (spokes[i].state.stroke.alpha > best) best = spokes[i].state.stroke.alpha, darkest = i;
+    }
+    EXPECT_EQ(darkest, ((step % 12) + 12) % 12) << "step " << step;
+    // The spoke just before the lead is the next darkest: the arrows chase clockwise.
+    const int before = (darkest + 11) % 12;
+    for (int i = 0; i < kChasingArrowsSteps; ++i)
+      if (i != darkest && i != before)
+        EXPECT_LT(spokes[i].state.stroke.alpha, spokes[before].state.stroke.alpha);
+  }
+}
+
+TEST(Theme, FontSizePreferencePicksTheListFontAndTellsTheObserver) {
+  std::vector<int> heard;
+  SetFontSizeObserver([&](int v) { heard.push_back(v); });
+  const struct {
+    int stored;
+    int read;
+    ThemeFont font;
+  } cases[] = {{1, 1, ThemeFont::kSystem},
+               {2, 2, ThemeFont::kSmallSystem},
+               {3, 2, ThemeFont::kSmallSystem},
+               {1, 1, ThemeFont::kSystem},
+               {0, 2, ThemeFont::kSmallSystem}};
+  for (const auto& c : cases) {
+    SetFontSizePreference(c.stored);
+    EXPECT_EQ(FontSizePreference(), c.read) << c.stored;
+    EXPECT_EQ(ListThemeFont(), c.font) << c.stored;
+  }
+  EXPECT_EQ(heard, (std::vector<int>{1, 2, 1, 2}));  // only changes are told
+  SetFontSizeObserver({});
 }
 
 }  // namespace

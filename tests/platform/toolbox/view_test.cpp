@@ -1,10 +1,10 @@
-#include "platform/toolbox/view.h"
+#include "platform/toolbox/views/view.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/press_tracker.h"
-#include "platform/toolbox/window.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/views/press_tracker.h"
+#include "platform/toolbox/windows/window.h"
 
 namespace toolbox {
 namespace {

@@ -6,8 +6,8 @@
 #include "platform/prefs/preference_store.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/run_loop.h"
-#include "platform/toolbox/application.h"
-#include "platform/toolbox/window.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/windows/window.h"
 #include "tests/support/temp_home.h"
 
 namespace toolbox {

@@ -1,0 +1,49 @@
+#pragma once
+// The download engine's side of starting a download: a task (thread) per download that
+// runs a DownloadRun (download_run.h) with its own run loop and event loop, and the
+// controller through which the main thread answers it.
+//
+// Events the task posts, class 'TRDc', each with 'UID_' (uint32) and 'ptrg' (the download
+// event target of transfer_log.h):
+//   0 progress     'Tot_' int64 bytes done, 'C___' float KB/s, 'Port' int32 open
+//                  connections, 'Rang' array of [location, length] int64 pairs, 'Time'
+//                  double seconds since the start (pauses for questions left out); low
+//   1 finished     'Reas' int32 (0 incomplete, 1 failed, 4 stopped, 8 complete), 'ErrC'
+//                  array [domain, code] int32 when failed, 'ErrM' string, 'File' file ref
+//                  of the data file, 'UrlD' array of URL entries, 'Veri' bool (the checksum
+//                  did not match or could not be checked); high
+//   2 started      'Qu$$' the task's EventQueue (object); high
+//   3 log line     'Mess' (transfer_log.h); high
+//   4 file info    'Size' int64, with a name also 'Name' string, 'Alis' file ref of the
+//                  renamed data file, 'Fnam' bool (the name came from a page title); standard
+//   5 unknown root 'URL_' string, 'ERRR' array [domain, code], 'Trus' array of DER data; high
+//   6 certificate changed  'URL_', 'Trus'; high
+//   7 credentials wanted   'URL_'; high
+//   8 verifying    -; high
+// Answers to the task: 'TRCo' kind 1 ('----' bool always trust) and kind 2 ('Usee',
+// 'PaSS' strings), posted by the controller to the task's queue, addressed to the task's
+// own target.
+
+#include <memory>
+
+#include "app/engine/download_engine_services.h"
+#include "app/engine/download_run.h"
+
+namespace engine {
+
+inline constexpr values::FourCharCode kDownloadEventClass = values::FourCC("TRDc");
+inline constexpr values::FourCharCode kDownloadControlClass = values::FourCC("TRCo");
+
+class DownloadEngine : public DownloadEngineServices {
+ public:
+  explicit DownloadEngine(DownloadRunOptions options = {}) : options_(std::move(options)) {}
+  std::shared_ptr<DownloadTaskController> StartDownloadTask(std::unique_ptr<DownloadThreadState> state) override;
+
+ private:
+  DownloadRunOptions options_;
+};
+
+// Makes the real engine the one the queue starts downloads with.
+void InstallDownloadEngine(DownloadRunOptions options = {});
+
+}  // namespace engine

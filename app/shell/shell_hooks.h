@@ -1,0 +1,88 @@
+#pragma once
+// Calls the shell's start-up, timers and shut-down make into pieces of other subsystems
+// that install themselves at start-up: windows, uploads, sharing, undo, smart folders,
+// history, the Dock tile. Each hook does nothing (or answers "none") until its owner sets
+// it, so the shell runs headless - and is tested - without them; tests set recording ones.
+//
+// Main thread only, except the two counters, which the shut-down wait reads while the
+// transfer tasks change them.
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+namespace shell {
+
+struct ShellHooks {
+  // Start-up, before the settings are loaded.
+  std::function<void()> createDisplayedViewSet;
+  // Undo registration off while the data is loaded and while the scheduler starts a download.
+  std::function<void(bool enabled)> setUndoRegistrationEnabled;
+  // Data sets other than the settings and the queue.
+  std::function<void()> loadUploadQueue;
+  std::function<void()> loadAuthItems;
+  std::function<void()> loadHistory;
+  std::function<void()> computeNextScheduleTimes;
+  // Windows: the main window and the mini window (when neither is hidden by the settings).
+  std::function<void()> createMainWindow;
+  std::function<void()> showMiniWindowIfNeeded;
+  // The plug-in set-up sheet or update sheet, by "setup type".
+  std::function<void(std::int64_t setupType)> runPluginSetup;
+  // Sharing: start the servers the settings ask for; browse for peers.
+  std::function<void()> startSharingServers;
+  std::function<void()> startBrowsingSharingServices;
+  std::function<void()> connectAutoconnectFavourites;
+  // First-launch steps of the smart folders.
+  std::function<void()> addBuiltInTypeSmartFolders;
+  std::function<void()> writeMetadataForAllElements;
+
+  // Timers.
+  std::function<void()> checkQueueSchedule;
+  std::function<void()> flushSmartFolderChanges;
+  std::function<void()> flushMetadataChanges;
+  std::function<void()> miniWindowUpdateLabels;
+  std::function<void()> updateQueueCommandState;
+  // Redraws the queue-position column (11025) of every row of the main list.
+  std::function<void()> redrawQueueColumn;
+  // The list refresh: redraws the changed rows when the list shows something that moves.
+  std::function<void()> refreshChangedRows;
+  std::function<void()> updateDockTile;
+  // Uploads: the upload scheduler's one start per tick.
+  std::function<std::int32_t()> activeUploadCount;
+  std::function<std::int32_t()> waitingUploadCount;
+  std::function<void()> startNextUpload;
+  std::function<bool()> uploadsChanged;
+  std::function<void()> saveUploadQueue;
+
+  // Shut-down.
+  // Window and list state into the preferences (panes, bounds, columns, source-list rows).
+  std::function<void()> saveWindowState;
+  // Refuses new file-transfer connections; later stops the server.
+  std::function<void()> refuseFileTransferConnections;
+  std::function<void()> stopFileTransferServer;
+  // Signals the stop of every file being received from a peer.
+  std::function<void()> cancelReceivedFiles;
+  // Download streams still running, and files still being received: the quit waits for
+  // both to reach 0. Any thread.
+  std::function<std::int32_t()> runningDownloadStreams;
+  std::function<std::int32_t()> incomingTransfers;
+  std::function<void()> saveFavouritesIfChanged;
+  std::function<void()> saveHostKeys;
+  std::function<void()> stopSharingServices;
+  std::function<void()> restoreDockTile;
+};
+
+ShellHooks& GetShellHooks();
+
+// Calls the hook when it is set.
+template <class F, class... Args>
+void CallHook(const F& hook, Args&&... args) {
+  if (hook) hook(std::forward<Args>(args)...);
+}
+// The hook's answer, or `none` when it is not set.
+template <class R, class... Args>
+R AskHook(const std::function<R(Args...)>& hook, R none, Args... args) {
+  return hook ? hook(args...) : none;
+}
+
+}  // namespace shell

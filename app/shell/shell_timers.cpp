@@ -1,0 +1,229 @@
+#include "app/shell/shell_timers.h"
+
+#include "app/queue/truvane_undo.h"
+
+#include "app/queue/queue_file.h"
+#include "app/queue/queue_hooks.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/queue_tables.h"
+#include "app/queue/scheduled_items.h"
+#include "app/queue/start_download.h"
+#include "app/shell/shell_hooks.h"
+#include "app/util/proxy_settings.h"
+#include "app/util/session_helpers.h"
+#include "app/util/settings_store.h"
+#include "platform/desktop/workspace.h"
+#include "platform/runtime/event_queue.h"
+#include "platform/runtime/main_thread.h"
+#include "platform/values/date_time.h"
+
+namespace shell {
+
+namespace {
+
+SchedulerActions DefaultSchedulerActions() {
+  return {queue::StartDownload, queue::CanStartUnderHostLimits};
+}
+
+enum Priority : std::int32_t { kNormal = 0, kLow = 1, kHigh = 2 };
+
+// Starts one download the way the scheduler does: the undo manager forgets the actions
+// aimed at it and records none for the start itself. A start cancelled for want of a
+// download folder stops the queue, so the next tick does not ask again.
+void StartForScheduler(const queue::WrapperRef& wrapper) {
+  auto& hooks = GetShellHooks();
+  queue::TruvaneUndoRemoveActionsForTarget(wrapper.get());
+  CallHook(hooks.setUndoRegistrationEnabled, false);
+  const std::int32_t result = GetSchedulerActions().startDownload(wrapper);
+  CallHook(hooks.setUndoRegistrationEnabled, true);
+  if (result == queue::kStartCancelled) queue::StopQueue(false);
+}
+
+struct DayCache {
+  DayBoundaries boundaries;
+  bool valid = false;
+};
+DayCache& Days() {
+  static DayCache cache;
+  return cache;
+}
+
+}  // namespace
+
+SchedulerActions& GetSchedulerActions() {
+  static SchedulerActions actions = DefaultSchedulerActions();
+  return actions;
+}
+
+void ResetSchedulerActions() {
+  GetSchedulerActions() = DefaultSchedulerActions();
+}
+
+queue::WrapperRef ChooseQueuedDownloadToStart(
+    const std::function<bool(const queue::DownloadQueueElement&)>& allowed) {
+  queue::WrapperRef normal;
+  queue::WrapperRef low;
+  for (const queue::DownloadUID uid : queue::gQueueOrder) {
+    auto it = queue::gQueueItems.find(uid);
+    if (it == queue::gQueueItems.end() || !it->second) continue;
+    const queue::WrapperRef& wrapper = it->second;
+    const auto& element = wrapper->element();
+    switch (element.priority) {
+      case kHigh:
+        if (allowed(element)) return wrapper;
+        break;
+      case kNormal:
+        if (!normal && allowed(element)) normal = wrapper;
+        break;
+      case kLow:
+        if (!low && allowed(element)) low = wrapper;
+        break;
+      default:
+        break;
+    }
+  }
+  return normal ? normal : low;
+}
+
+bool SchedulerTick() {
+  auto& hooks = GetShellHooks();
+  bool started = false;
+  CallHook(hooks.checkQueueSchedule);
+
+  const auto settings = util::CurrentSettings();
+  const auto running = static_cast<std::int64_t>(queue::gActiveDownloads.size());
+  if (queue::gQueueRunning && running < settings->queueLength && queue::gQueuedCount > 0) {
+    queue::gQueuedCount = static_cast<std::int32_t>(queue::gQueueOrder.size());
+    if (auto chosen = ChooseQueuedDownloadToStart(GetSchedulerActions().canStartUnderHostLimits)) {
+      StartForScheduler(chosen);
+      started = true;
+      CallHook(hooks.redrawQueueColumn);
+    }
+  }
+
+  if (auto due = queue::PopDueScheduledItem(values::Now())) {
+    StartForScheduler(due);
+    started = true;
+  }
+
+  CallHook(hooks.miniWindowUpdateLabels);
+
+  if (queue::gUploadQueueRunning && AskHook<std::int32_t>(hooks.waitingUploadCount, 0) > 0 &&
+      AskHook<std::int32_t>(hooks.activeUploadCount, 0) < util::PrefIntegerForKey("max sim uploads")) {
+    CallHook(hooks.startNextUpload);
+    started = true;
+  }
+
+  if (util::PrefBoolForKey("show speeds")) CallHook(hooks.updateDockTile);
+  if (started) CallHook(hooks.updateQueueCommandState);
+  return started;
+}
+
+void AutosaveTimer() {
+  auto& hooks = GetShellHooks();
+  if (queue::gQueueChanged) queue::SaveQueueFile();
+  if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
+  const auto settings = util::CurrentSettings();
+  util::SetPreferenceValue("Files transfered",
+                           values::Value(values::Number::Int64(settings->filesTransferred)));
+  util::SetPreferenceValue("Bytes transfered",
+                           values::Value(values::Number::Int64(settings->bytesTransferred)));
+}
+
+void RefreshListTimer() {
+  CallHook(GetShellHooks().refreshChangedRows);
+}
+
+void SmartFolderDateTimer() {
+  CallHook(GetShellHooks().flushSmartFolderChanges);
+}
+
+void FlushMetadataTimer() {
+  CallHook(GetShellHooks().flushMetadataChanges);
+}
+
+void QuitAppEventLoopTimer() {
+  runtime::QuitApplicationEventLoop();
+}
+
+void ReconnectFavouritesTimer() {
+  CallHook(GetShellHooks().connectAutoconnectFavourites);
+}
+
+void ProxySettingsChanged() {
+  util::UpdateProxyCredentialsFromSystem();
+}
+
+std::shared_ptr<ReachabilityWatch> ReachabilityWatch::Start(std::string host) {
+  auto watch = std::make_shared<ReachabilityWatch>();
+  std::weak_ptr<ReachabilityWatch> weak = watch;
+  auto report = [weak](unsigned flags) {
+    // Reports come on the announcing thread; the watch acts on the main thread, and not
+    // at all once it has ended.
+    runtime::PerformOnMainThread([weak, flags] {
+      if (auto self = weak.lock()) self->ReachabilityChanged(flags);
+    });
+  };
+  watch->target_ = net::ReachabilityTarget::Create(std::move(host), report);
+  // The state now is the first report: a probe reports changes only, and a launch that
+  // waits for a connection must not wait for a change when the network is up already.
+  report(watch->target_->Flags());
+  return watch;
+}
+
+void ReachabilityWatch::ReachabilityChanged(unsigned flags) {
+  if (!target_) return;  // a later report, or one that raced with the first
+  if ((flags & net::kReachabilityReachable) != 0) {
+    const auto settings = util::CurrentSettings();
+    if (settings->startOnLaunch && settings->startIfConnected) queue::StartQueue();
+    if (util::PrefBoolForKey("start ul on launch") && util::PrefBoolForKey("start ul if connected")) {
+      queue::StartUploadQueue();
+    }
+  }
+  target_.reset();
+}
+
+DayBoundaries GetRelativeDayBoundaries() {
+  DayCache& cache = Days();
+  if (!cache.valid) {
+    const values::TimeZone zone = values::DefaultTimeZone();
+    const values::AbsoluteTime today = values::DayStart(values::Now(), zone);
+    const values::AbsoluteTime tomorrow = values::AddDays(today, 1, zone);
+    cache.boundaries = {today, tomorrow, values::AddDays(tomorrow, 1, zone)};
+    cache.valid = true;
+  }
+  return cache.boundaries;
+}
+
+void InvalidateDayBoundaries() {
+  util::ResetSessionState();
+  Days().valid = false;
+}
+
+void RevealFileFromGrowlClick(const values::Value& context) {
+  if (const std::string* path = context.AsString()) desktop::GetWorkspace().RevealItem(*path);
+}
+
+void ShellTimers::Arm(runtime::RunLoop& loop) {
+  Disarm();
+  loop_ = loop.shared_from_this();
+  auto add = [&](TimerSchedule schedule, void (*routine)()) {
+    auto timer =
+        runtime::Timer::Create(schedule.first, schedule.interval, [routine](runtime::Timer&) { routine(); });
+    loop.AddTimer(timer);
+    timers_.push_back(std::move(timer));
+  };
+  add(kSmartFolderDateTimer, SmartFolderDateTimer);
+  add(kSchedulerTimer, [] { SchedulerTick(); });
+  add(kAutosaveTimer, AutosaveTimer);
+  add(kRefreshListTimer, RefreshListTimer);
+  add(kFlushMetadataTimer, FlushMetadataTimer);
+}
+
+void ShellTimers::Disarm() {
+  for (auto& timer : timers_) timer->Invalidate();
+  timers_.clear();
+  loop_.reset();
+}
+
+}  // namespace shell

@@ -1,0 +1,426 @@
+#include "app/shell/startup.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "app/engine/bandwidth_limiter.h"
+#include "app/engine/limit_settings.h"
+#include "app/engine/proxy_credentials_service.h"
+#include "app/engine/transfer_log.h"
+#include "app/queue/folder_table.h"
+#include "app/queue/queue_file.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/queue_tables.h"
+#include "app/queue/truvane_undo.h"
+#include "app/queue/scheduled_items.h"
+#include "app/shell/confirmation_alerts.h"
+#include "app/shell/scripting_suite.h"
+#include "app/shell/shell_hooks.h"
+#include "app/shell/shell_timers.h"
+#include "app/shell/shutdown.h"
+#include "app/shell/toolbox_ui_services.h"
+#include "app/ui/confirmation_service.h"
+#include "app/util/default_settings.h"
+#include "app/util/plugin_file_types.h"
+#include "app/util/settings_store.h"
+#include "platform/appleevents/event_client.h"
+#include "platform/appleevents/event_server.h"
+#include "platform/appleevents/initial_event.h"
+#include "platform/net/proxy_settings.h"
+#include "platform/runtime/event_queue.h"
+#include "platform/runtime/main_thread.h"
+#include "platform/runtime/message_queue.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/theme/font.h"
+#include "platform/values/localize.h"
+
+namespace shell {
+
+bool gLaunching = false;
+bool gSystemIs105OrLater = false;
+queue::ViewID gCurrentViewID = queue::kMyDownloadsViewID;
+
+namespace {
+
+using values::FourCC;
+
+constexpr rlim_t kOpenFilesWanted = 1200;
+constexpr rlim_t kProcessesWanted = 300;
+// How long a second copy waits for the running one to answer the event it hands over.
+constexpr std::chrono::seconds kForwardTimeout{60};
+
+std::function<void(std::string_view)>& StepObserver() {
+  static std::function<void(std::string_view)> observer;
+  return observer;
+}
+
+void Step(std::string_view name) {
+  if (StepObserver()) StepObserver()(name);
+}
+
+void LogToGlobalLog(const char* key) {
+  engine::LogMessageToGlobalLog(false, "%@", {values::Localized(key)});
+}
+
+std::string ProgramPath() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+// "last location": where the program was last started from, for the plug-ins that start
+// it. Synchronised only when it moved, so an unchanged launch writes nothing.
+void StoreLastLocation() {
+  const std::string path = ProgramPath();
+  if (path.empty()) return;
+  auto& prefs = util::SettingsPreferences();
+  const auto old = prefs.GetString("last location");
+  prefs.Set("last location", values::Value(path));
+  if (!old || *old != path) prefs.Synchronize();
+}
+
+bool PrefIsSet(const char* key) {
+  return util::PrefBoolForKey(key);
+}
+
+// A first-launch step: runs once per user, the flag set before the step runs so that a
+// step that fails is not retried at every launch.
+void RunOnce(const char* flag, const std::function<void()>& step) {
+  if (PrefIsSet(flag)) return;
+  util::SetPreferenceValue(flag, values::Value(true));
+  CallHook(step);
+}
+
+}  // namespace
+
+struct ShellSession {
+  std::shared_ptr<appleevents::HandlerTable> handlers = std::make_shared<appleevents::HandlerTable>();
+  std::unique_ptr<appleevents::EventServer> eventServer;
+  std::unique_ptr<engine::BandwidthLimiter> downloadLimiter;
+  std::unique_ptr<engine::BandwidthLimiter> uploadLimiter;
+  runtime::QueueId rateSamples = 0;
+  std::uint64_t proxyListener = 0;
+  std::shared_ptr<ReachabilityWatch> networkWatch;
+  std::shared_ptr<runtime::Timer> reconnectTimer;
+  std::shared_ptr<runtime::Observer> passObserver;
+  std::shared_ptr<runtime::Observer> undoObserver;
+  ShellTimers timers;
+  bool started = false;
+};
+
+void SetStartupStepObserver(std::function<void(std::string_view)> observer) {
+  StepObserver() = std::move(observer);
+}
+
+rlim_t RaiseSoftLimit(int resource, rlim_t wanted) {
+  rlimit limit{};
+  if (::getrlimit(resource, &limit) != 0) return 0;
+  if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted) return limit.rlim_cur;
+  const rlim_t target = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+  if (target <= limit.rlim_cur) return limit.rlim_cur;
+  rlimit raised{target, limit.rlim_max};
+  if (::setrlimit(resource, &raised) != 0) return limit.rlim_cur;
+  return target;
+}
+
+void RaiseProcessLimits() {
+  RaiseSoftLimit(RLIMIT_NOFILE, kOpenFilesWanted);
+  RaiseSoftLimit(RLIMIT_NPROC, kProcessesWanted);
+}
+
+queue::ViewID ChooseCurrentView(std::optional<std::int64_t> lastFolder) {
+  if (!lastFolder || *lastFolder <= 0 || *lastFolder > UINT32_MAX) return queue::kMyDownloadsViewID;
+  const auto view = static_cast<queue::ViewID>(*lastFolder);
+  return queue::LookUpFolder(view) ? view : queue::kMyDownloadsViewID;
+}
+
+Shell::Shell() : session_(std::make_unique<ShellSession>()) {}
+Shell::~Shell() = default;
+
+namespace {
+
+// Removals and clearings ask the user through the shell's alerts.
+class AlertConfirmations : public ui::ConfirmationService {
+ public:
+  int RunConfirmationAlert(int kind, bool fileChoice) override { return shell::RunConfirmationAlert(kind, fileChoice); }
+};
+
+
+// Another copy owns the event socket: it gets the event this one was started with (its
+// answer goes back to whoever started this one), or, without one, is asked to come forward.
+void ForwardToRunningCopy() {
+  appleevents::SendOptions options;
+  options.timeout = kForwardTimeout;
+  appleevents::AppleEvent reply = appleevents::AppleEvent::MakeReply();
+  if (auto initial = appleevents::TakeInitialEvent()) {
+    options.wants_reply = initial->wants_reply;
+    if (appleevents::SendEvent(initial->event, reply, options) != appleevents::kNoErr) {
+      reply.SetError(appleevents::kProcNotFound);
+    }
+    if (initial->wants_reply) appleevents::AnswerInitialEvent(*initial, reply);
+    return;
+  }
+  options.wants_reply = false;
+  appleevents::SendEvent(appleevents::AppleEvent(appleevents::kCoreEventClass, FourCC("rapp")), reply,
+                         options);
+}
+
+}  // namespace
+
+StartupOutcome Shell::StartUp() {
+  ShellSession& s = *session_;
+  auto& hooks = GetShellHooks();
+  const auto main = runtime::RunLoop::Main();
+
+  // One copy per user, decided before anything is read or written.
+  Step("ClaimEventSocket");
+  const appleevents::Status claimed = appleevents::EventServer::Start(main, s.handlers, s.eventServer);
+  if (claimed == appleevents::kAlreadyRunning) {
+    ForwardToRunningCopy();
+    return StartupOutcome::kForwarded;
+  }
+  if (claimed != appleevents::kNoErr) {
+    std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
+    return StartupOutcome::kFailed;
+  }
+
+  Step("SeedRandom");
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+  Step("CreateSharedTables");
+  CallHook(hooks.createDisplayedViewSet);
+  queue::CreateScheduledItemList();
+
+  Step("RaiseProcessLimits");
+  RaiseProcessLimits();
+
+  Step("WatchProxySettings");
+  s.proxyListener = net::ProxySettingsSource::Shared().AddListener(
+      [](const net::ProxySettings&) { runtime::PerformOnMainThread(ProxySettingsChanged); });
+
+  // Every system this runs on has the Downloads folder and the rest that flag stands for.
+  gSystemIs105OrLater = true;
+
+  Step("StartBandwidthLimiters");
+  if (runtime::CreateQueue(s.rateSamples) == runtime::kNoErr) engine::SetStatisticsQueue(s.rateSamples);
+  s.downloadLimiter = engine::BandwidthLimiter::Start("download limiter");
+  s.uploadLimiter = engine::BandwidthLimiter::Start("upload limiter");
+  if (s.downloadLimiter)
+    engine::SetLimiterQueue(engine::TransferDirection::kDownload, s.downloadLimiter->queue());
+  if (s.uploadLimiter) engine::SetLimiterQueue(engine::TransferDirection::kUpload, s.uploadLimiter->queue());
+
+  Step("SetUpApplication");
+  toolbox::Application::Shared();
+  InstallToolboxUiServices();
+  ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
+  util::RegisterDefaultSettings();
+  util::registerDefaultPluginTypes();
+  CallHook(hooks.setUndoRegistrationEnabled, false);
+
+  Step("StoreLastLocation");
+  StoreLastLocation();
+
+  Step("LoadPreferences");
+  engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
+  util::LoadPreferences(false);
+  util::SavePreferences();
+  toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
+
+  Step("LoadQueueFile");
+  queue::LoadQueueFile();
+  CallHook(hooks.loadUploadQueue);
+  CallHook(hooks.computeNextScheduleTimes);
+  CallHook(hooks.loadAuthItems);
+  CallHook(hooks.loadHistory);
+  queue::RefreshSharedFolderFlags();
+
+  Step("ChooseCurrentView");
+  gCurrentViewID = ChooseCurrentView(util::SettingsPreferences().GetInteger("lastfolder"));
+
+  Step("SendLimiterRates");
+  {
+    const auto settings = util::CurrentSettings();
+    if (s.downloadLimiter) s.downloadLimiter->SetRate(settings->downloadBandwidth.limit);
+    if (s.uploadLimiter) s.uploadLimiter->SetRate(settings->uploadBandwidth.limit);
+  }
+
+  Step("InstallAppleEventHandlers");
+  InstallScriptingSuite(*s.handlers);
+
+  Step("CreateWindows");
+  engine::CreateGlobalLogWindow();
+  CallHook(hooks.createMainWindow);
+
+  // The launch events: those already waiting on the socket, then the one the program was
+  // started with. A quit among them ends the drain instead of the timer; it is asked again
+  // so that it ends the main loop at once.
+  Step("TakeLaunchEvents");
+  gLaunching = true;
+  bool drainTimerFired = false;
+  auto drain = runtime::Timer::Create(kLaunchEventDrain, runtime::Nanoseconds(0), [&](runtime::Timer&) {
+    drainTimerFired = true;
+    QuitAppEventLoopTimer();
+  });
+  main->AddTimer(drain);
+  runtime::RunApplicationEventLoop();
+  drain->Invalidate();
+  const bool quitDuringDrain = !drainTimerFired;
+  appleevents::HandleInitialEvent(*s.handlers);
+  gLaunching = false;
+  if (quitDuringDrain) runtime::QuitApplicationEventLoop();
+
+  Step("MarkQueuesReady");
+  queue::gQueueReady = true;
+  queue::gUploadQueueReady = true;
+
+  Step("PluginSetup");
+  CallHook(hooks.runPluginSetup, util::SettingsPreferences().GetInteger("setup type").value_or(0));
+
+  Step("StartSharingServers");
+  if (util::CurrentSettings()->shareFolders) CallHook(hooks.startSharingServers);
+
+  Step("StartQueues");
+  {
+    const auto settings = util::CurrentSettings();
+    const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
+    const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
+    const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
+    if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
+
+    if (queue::gQueueStartPending) {
+      queue::gQueueStartPending = false;
+      queue::StartQueue();
+    } else {
+      queue::gQueueRunning = false;
+      if (settings->startOnLaunch && !settings->startIfConnected) {
+        queue::StartQueue();
+      } else {
+        queue::StopQueue(false);
+      }
+    }
+    if (uploadsOnLaunch && !uploadsWaitForNetwork) {
+      queue::StartUploadQueue();
+    } else {
+      queue::StopUploadQueue(false);
+    }
+  }
+
+  Step("ArmTimers");
+  s.timers.Arm(*main);
+
+  Step("LogStartup");
+  LogToGlobalLog("Application startup successful\r");
+
+  Step("LaterSteps");
+  if (util::CurrentSettings()->advancedMode && util::CurrentSettings()->reconnectAtStart) {
+    s.reconnectTimer = runtime::Timer::Create(kReconnectFavouritesDelay, runtime::Nanoseconds(0),
+                                              [](runtime::Timer&) { ReconnectFavouritesTimer(); });
+    main->AddTimer(s.reconnectTimer);
+  }
+  CallHook(hooks.updateDockTile);
+  CallHook(hooks.startBrowsingSharingServices);
+  RunOnce("DemoSmartFoldersAddedv5", hooks.addBuiltInTypeSmartFolders);
+  RunOnce("InitialImport", hooks.writeMetadataForAllElements);
+  CallHook(hooks.setUndoRegistrationEnabled, true);
+
+  Step("ObservePasses");
+  s.passObserver = main->AddObserver(runtime::kActivityBeforeSources,
+                                     [](runtime::RunLoopActivity) { InvalidateDayBoundaries(); });
+  // One user action or one Apple event is one undo step.
+  s.undoObserver = queue::InstallUndoGroupingObserver(*main);
+
+  Step("ShowWindows");
+  CallHook(hooks.showMiniWindowIfNeeded);
+
+  s.started = true;
+  return StartupOutcome::kStarted;
+}
+
+void Shell::RunMainLoop() {
+  Step("RunMainLoop");
+  runtime::RunApplicationEventLoop();
+}
+
+void Shell::Quit() {
+  ShellSession& s = *session_;
+  if (!s.started) return;
+  s.started = false;
+  auto& hooks = GetShellHooks();
+  const auto main = runtime::RunLoop::Main();
+
+  Step("SaveWindowState");
+  CallHook(hooks.saveWindowState);
+  if (s.passObserver) main->RemoveObserver(s.passObserver);
+  s.passObserver.reset();
+  if (s.undoObserver) main->RemoveObserver(s.undoObserver);
+  s.undoObserver.reset();
+
+  Step("Shutdown");
+  CallHook(hooks.refuseFileTransferConnections);
+  Shutdown();
+
+  Step("StopWatchers");
+  net::ProxySettingsSource::Shared().RemoveListener(s.proxyListener);
+  if (s.networkWatch) s.networkWatch->Stop();
+  s.networkWatch.reset();
+  if (s.reconnectTimer) s.reconnectTimer->Invalidate();
+  s.timers.Disarm();
+
+  Step("SaveSettings");
+  {
+    const auto settings = util::CurrentSettings();
+    util::SetPreferenceValue("Files transfered",
+                             values::Value(values::Number::Int64(settings->filesTransferred)));
+    util::SetPreferenceValue("Bytes transfered",
+                             values::Value(values::Number::Int64(settings->bytesTransferred)));
+    util::SetPreferenceValue("lastfolder", values::Value(values::Number::Int64(gCurrentViewID)));
+  }
+  util::SaveBandwidthSettings();
+
+  Step("SaveQueueFile");
+  if (queue::gQueueChanged || queue::gFolderSettingsChanged) queue::SaveQueueFile();
+  CallHook(hooks.saveHostKeys);
+
+  Step("LogQuitting");
+  LogToGlobalLog("Application Quitting\r");
+  CallHook(hooks.stopSharingServices);
+
+  Step("Synchronize");
+  util::SettingsPreferences().Synchronize();
+  CallHook(hooks.restoreDockTile);
+  engine::CloseGlobalLog();
+
+  // Nothing asks the limiters for bytes once the transfers have stopped.
+  engine::SetLimiterQueue(engine::TransferDirection::kDownload, 0);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
+  s.downloadLimiter.reset();
+  s.uploadLimiter.reset();
+  engine::SetStatisticsQueue(0);
+  if (s.rateSamples != 0) runtime::DeleteQueue(s.rateSamples);
+  s.rateSamples = 0;
+  s.eventServer.reset();
+}
+
+int AppMain(int argc, char** argv) {
+  Shell shell;
+  switch (shell.StartUp()) {
+    case StartupOutcome::kForwarded:
+      return 0;
+    case StartupOutcome::kFailed:
+      return 1;
+    case StartupOutcome::kStarted:
+      break;
+  }
+  shell.RunMainLoop();
+  shell.Quit();
+  return 0;
+}
+
+}  // namespace shell

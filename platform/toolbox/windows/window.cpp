@@ -1,0 +1,743 @@
+#include "platform/toolbox/windows/window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSlider>
+#include <QToolButton>
+#include <QWidget>
+#include <algorithm>
+
+#include "platform/prefs/preference_store.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/drawing/image_impl.h"
+#include "platform/toolbox/drawing/qt_convert.h"
+#include "platform/toolbox/menus/menu_commands.h"
+#include "platform/toolbox/menus/qt_menu.h"
+#include "platform/toolbox/services/modifiers.h"
+#include "platform/toolbox/views/view.h"
+#include "platform/toolbox/views/view_widget.h"
+
+namespace toolbox {
+namespace {
+
+std::vector<std::shared_ptr<Window>>& Registry() {
+  static std::vector<std::shared_ptr<Window>> windows;
+  return windows;
+}
+
+std::uint64_t g_next_serial = 1;
+
+// The top-level widget of a window: turns Qt's window events into the window's events.
+class WindowWidget : public QWidget {
+ public:
+  WindowWidget(Window& owner, QWidget* parent, Qt::WindowFlags flags)
+      : QWidget(parent, flags), owner_(&owner) {}
+  // A released window's widget lives on until Qt deletes it, without its owner.
+  void Detach() { owner_ = nullptr; }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();  // the window decides: release it unless a handler took the close
+    if (owner_) owner_->Close();
+  }
+  void moveEvent(QMoveEvent* e) override {
+    QWidget::moveEvent(e);
+    if (owner_) owner_->HandleMoveOrResize();
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QWidget::resizeEvent(e);
+    if (!owner_) return;
+    owner_->HandleResize();
+    owner_->HandleMoveOrResize();
+  }
+  void changeEvent(QEvent* e) override {
+    QWidget::changeEvent(e);
+    if (owner_ && e->type() == QEvent::ActivationChange) {
+      std::shared_ptr<Window> keep = owner_->shared_from_this();
+      owner_->SendWindowEvent(isActiveWindow() ? kEventWindowActivated : kEventWindowDeactivated);
+      if (isActiveWindow() && !keep->IsReleased()) keep->UpdateButtonStates();
+    }
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    Control* button = nullptr;
+    if (owner_ && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) button = owner_->DefaultButton();
+    if (owner_ && e->key() == Qt::Key_Escape) button = owner_->CancelButton();
+    if (button && button->IsEnabled() && button->IsVisible()) {
+      button->Click();
+      return;
+    }
+    QWidget::keyPressEvent(e);
+  }
+
+ private:
+  Window* owner_;
+};
+
+Qt::WindowFlags FlagsFor(const WindowSpec& spec) {
+  Qt::WindowFlags flags;
+  switch (spec.kind) {
+    case WindowKind::kDocument:
+      flags = Qt::Window;
+      break;
+    case WindowKind::kDialog:
+      flags = Qt::Dialog;
+      break;
+    case WindowKind::kFloating:
+      flags = Qt::Tool;
+      break;
+    case WindowKind::kSheet:
+      flags = Qt::Sheet | Qt::Dialog;
+      break;
+    case WindowKind::kPlain:
+      flags = Qt::Window | Qt::FramelessWindowHint;
+      break;
+  }
+  if (spec.kind != WindowKind::kPlain) {
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (spec.close_box) flags |= Qt::WindowCloseButtonHint;
+    if (spec.resizable && spec.kind == WindowKind::kDocument) flags |= Qt::WindowMinMaxButtonsHint;
+  }
+  return flags;
+}
+
+QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
+  const QString text = ToQString(spec.text);
+  switch (spec.kind) {
+    case ControlKind::kPushButton: {
+      auto* b = new QPushButton(text, parent);
+      b->setDefault(spec.is_default);
+      b->setAutoDefault(false);
+      return b;
+    }
+    case ControlKind::kCheckBox:
+      return new QCheckBox(text, parent);
+    case ControlKind::kPopUpButton:
+      return new QComboBox(parent);
+    case ControlKind::kSlider: {
+      auto* s = new QSlider(Qt::Horizontal, parent);
+      s->setRange(spec.minimum, std::max(spec.minimum, spec.maximum));
+      return s;
+    }
+    case ControlKind::kEditText:
+    case ControlKind::kPasswordText:
+    case ControlKind::kNumberText: {
+      auto* e = new QLineEdit(text, parent);
+      if (spec.kind == ControlKind::kPasswordText) e->setEchoMode(QLineEdit::Password);
+      if (spec.kind == ControlKind::kNumberText)
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
+      return e;
+    }
+    case ControlKind::kMultilineText:
+    case ControlKind::kTextView: {
+      auto* t = new QPlainTextEdit(text, parent);
+      if (spec.kind == ControlKind::kTextView) {
+        t->setReadOnly(true);
+        t->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      }
+      return t;
+    }
+    case ControlKind::kDateTime: {
+      auto* d = new QDateTimeEdit(parent);
+      d->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
+      return d;
+    }
+    case ControlKind::kStaticText: {
+      auto* l = new QLabel(text, parent);
+      l->setWordWrap(true);
+      l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      l->setTextFormat(Qt::PlainText);
+      return l;
+    }
+    case ControlKind::kPlacard: {
+      auto* l = new QLabel(text, parent);
+      l->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+      l->setTextFormat(Qt::PlainText);
+      return l;
+    }
+    case ControlKind::kDisclosure: {
+      auto* b = new QToolButton(parent);
+      b->setCheckable(true);
+      b->setArrowType(Qt::RightArrow);
+      b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+      b->setAutoRaise(true);
+      b->setText(text);
+      return b;
+    }
+    case ControlKind::kBevelButton: {
+      auto* b = new QToolButton(parent);
+      b->setText(text);
+      if (!spec.image.IsNull()) b->setIcon(QIcon(QPixmap::fromImage(ToQImage(spec.image))));
+      return b;
+    }
+    case ControlKind::kImageView: {
+      auto* l = new QLabel(parent);
+      l->setAlignment(Qt::AlignCenter);
+      if (!spec.image.IsNull()) l->setPixmap(QPixmap::fromImage(ToQImage(spec.image)));
+      return l;
+    }
+    case ControlKind::kUserPane:
+      return new QWidget(parent);
+  }
+  return new QWidget(parent);
+}
+
+void ConnectSignals(Control& control) {
+  QWidget* w = control.widget();
+  Control* c = &control;
+  switch (control.kind()) {
+    case ControlKind::kPushButton:
+    case ControlKind::kCheckBox:
+    case ControlKind::kDisclosure:
+    case ControlKind::kBevelButton:
+      QObject::connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked,
+                       [c] { c->NotifyPressed(); });
+      break;
+    case ControlKind::kPopUpButton:
+      QObject::connect(static_cast<QComboBox*>(w), QOverload<int>::of(&QComboBox::activated),
+                       [c](int) { c->NotifyPressed(); });
+      break;
+    case ControlKind::kSlider:
+      QObject::connect(static_cast<QSlider*>(w), &QSlider::valueChanged,
+                       [c](int) { c->NotifyValueChanged(); });
+      break;
+    case ControlKind::kEditText:
+    case ControlKind::kPasswordText:
+    case ControlKind::kNumberText:
+      QObject::connect(static_cast<QLineEdit*>(w), &QLineEdit::textEdited,
+                       [c](const QString&) { c->NotifyValueChanged(); });
+      break;
+    case ControlKind::kMultilineText:
+      QObject::connect(static_cast<QPlainTextEdit*>(w), &QPlainTextEdit::textChanged,
+                       [c] { c->NotifyValueChanged(); });
+      break;
+    case ControlKind::kDateTime:
+      QObject::connect(static_cast<QDateTimeEdit*>(w), &QDateTimeEdit::dateTimeChanged,
+                       [c](const QDateTime&) { c->NotifyValueChanged(); });
+      break;
+    default:
+      break;
+  }
+}
+
+// The widget of a view control: its own, or the one inside its scroll host.
+ViewWidget* ViewWidgetOf(const Control& c) {
+  if (auto* area = qobject_cast<QScrollArea*>(c.widget())) return static_cast<ViewWidget*>(area->widget());
+  return static_cast<ViewWidget*>(c.widget());
+}
+
+}  // namespace
+
+Window::Window(const WindowSpec& spec)
+    : serial_(g_next_serial++),
+      kind_(spec.kind),
+      target_(runtime::EventTarget::Create(runtime::EventTarget::Kind::kWindow,
+                                           runtime::EventTarget::Application())),
+      in_window_menu_(spec.in_window_menu) {}
+
+std::shared_ptr<Window> Window::Create(const WindowSpec& spec) {
+  Application::Shared();
+  auto window = std::make_shared<Window>(spec);
+  window->Build(spec);
+  Registry().push_back(window);
+  return window;
+}
+
+void Window::Build(const WindowSpec& spec) {
+  if (spec.kind == WindowKind::kSheet) parent_ = spec.parent;
+  QWidget* parent = spec.kind == WindowKind::kSheet && spec.parent ? spec.parent->widget() : nullptr;
+  widget_ = new WindowWidget(*this, parent, FlagsFor(spec));
+  widget_->setAttribute(Qt::WA_DeleteOnClose, false);
+  if (spec.kind == WindowKind::kSheet) widget_->setWindowModality(Qt::WindowModal);
+  widget_->setWindowTitle(ToQString(spec.title));
+  if (!spec.content.IsEmpty()) widget_->setGeometry(ToQRect(spec.content).toRect());
+  if (!spec.resizable) widget_->setFixedSize(widget_->size());
+  content_ = new QWidget(widget_);
+  content_->setGeometry(0, 0, widget_->width(), widget_->height());
+  laid_out_size_ = {double(widget_->width()), double(widget_->height())};
+}
+
+Window::~Window() {
+  // Only a window never released still has its widget (the registry holds every other).
+  if (widget_) {
+    static_cast<WindowWidget*>(widget_)->Detach();
+    delete widget_;
+  }
+}
+
+std::vector<std::shared_ptr<Window>> Window::AllWindows() {
+  return Registry();
+}
+
+std::shared_ptr<Window> Window::FrontWindow() {
+  QWidget* active = QApplication::activeWindow();
+  for (const auto& w : Registry())
+    if (w->widget_ && w->widget_ == active) return w;
+  return nullptr;
+}
+
+runtime::HandlerRef Window::InstallHandler(std::vector<runtime::EventTypeSpec> types,
+                                           runtime::EventHandler handler) {
+  return target_->InstallHandler(std::move(types), std::move(handler));
+}
+
+Status Window::SendWindowEvent(std::uint32_t kind) {
+  auto event = runtime::Event::Create(kEventClassWindow, kind);
+  event->SetInt64(kParamWindow, static_cast<std::int64_t>(serial_));
+  return target_->Send(*event);
+}
+
+void Window::Close() {
+  if (!widget_) return;
+  std::shared_ptr<Window> keep = shared_from_this();
+  if (SendWindowEvent(kEventWindowClose) == runtime::kEventNotHandledErr) Release();
+}
+
+void Window::Release() {
+  if (!widget_) return;
+  std::shared_ptr<Window> keep = shared_from_this();
+  // A sheet's widget is a child of its parent's: the sheets go first.
+  for (const auto& other : AllWindows())
+    if (other->parent_ == this) other->Release();
+  HideSheet();
+  SendWindowEvent(kEventWindowDispose);
+  SaveFrame();
+  auto& registry = Registry();
+  std::erase_if(registry, [this](const std::shared_ptr<Window>& w) { return w.get() == this; });
+  QWidget* widget = std::exchange(widget_, nullptr);
+  static_cast<WindowWidget*>(widget)->Detach();
+  for (const auto& c : controls_)
+    if (c->GetView()) ViewWidgetOf(*c)->Detach();
+  widget->hide();
+  controls_.clear();
+  // Release may come from a handler of one of the window's own buttons, while Qt is
+  // still inside that button's signal: the widgets go when control returns to Qt.
+  widget->deleteLater();
+}
+
+Status Window::ShowSheet() {
+  if (!widget_ || kind_ != WindowKind::kSheet || widget_->isVisible()) return runtime::kParamErr;
+  std::shared_ptr<Window> keep = shared_from_this();
+  const Status status = SendWindowEvent(kEventWindowSheetOpening);
+  if (status != runtime::kNoErr && status != runtime::kEventNotHandledErr) return status;
+  if (IsReleased()) return runtime::kParamErr;
+  if (parent_ && parent_->widget()) {
+    // Centred under the parent's top edge, where a sheet drops from.
+    const QRect p = parent_->widget()->geometry();
+    widget_->move(p.left() + (p.width() - widget_->width()) / 2, p.top());
+  }
+  widget_->show();
+  widget_->raise();
+  widget_->activateWindow();
+  SendWindowEvent(kEventWindowSheetOpened);
+  return runtime::kNoErr;
+}
+
+void Window::HideSheet() {
+  if (!widget_ || kind_ != WindowKind::kSheet || !widget_->isVisible()) return;
+  std::shared_ptr<Window> keep = shared_from_this();
+  SendWindowEvent(kEventWindowSheetClosing);
+  if (IsReleased()) return;
+  widget_->hide();
+  SendWindowEvent(kEventWindowSheetClosed);
+}
+
+void Window::Show() {
+  if (widget_) widget_->show();
+}
+void Window::Hide() {
+  if (widget_) widget_->hide();
+}
+bool Window::IsVisible() const {
+  return widget_ && widget_->isVisible();
+}
+void Window::Select() {
+  if (!widget_) return;
+  widget_->show();
+  widget_->raise();
+  widget_->activateWindow();
+}
+bool Window::IsActive() const {
+  return widget_ && widget_->isActiveWindow();
+}
+
+std::string Window::Title() const {
+  return widget_ ? FromQString(widget_->windowTitle()) : std::string();
+}
+void Window::SetTitle(const std::string& title) {
+  if (widget_) widget_->setWindowTitle(ToQString(title));
+}
+
+Rect Window::ContentBounds() const {
+  if (!widget_) return {};
+  const Rect outer = FromQRect(QRectF(widget_->geometry()));
+  return {outer.x, outer.y + menu_bar_height_, outer.width, outer.height - menu_bar_height_};
+}
+
+void Window::SetContentBounds(const Rect& bounds) {
+  if (!widget_) return;
+  // The menu bar, when there is one, sits above the content inside Qt's geometry.
+  const QRect r =
+      ToQRect({bounds.x, bounds.y - menu_bar_height_, bounds.width, bounds.height + menu_bar_height_})
+          .toRect();
+  const bool fixed = widget_->minimumSize() == widget_->maximumSize();
+  if (fixed) widget_->setFixedSize(r.size());
+  widget_->setGeometry(r);
+  if (!widget_->isVisible()) {
+    // Qt sends no move or resize events to a hidden window.
+    HandleResize();
+    HandleMoveOrResize();
+  }
+}
+
+Rect Window::StructureBounds() const {
+  return widget_ ? FromQRect(QRectF(widget_->frameGeometry())) : Rect{};
+}
+
+void Window::SetStructureBounds(const Rect& bounds) {
+  if (!widget_) return;
+  const QRect frame = widget_->frameGeometry(), content = widget_->geometry();
+  const double l = content.left() - frame.left(), t = content.top() - frame.top() + menu_bar_height_;
+  const double r = frame.right() - content.right(), b = frame.bottom() - content.bottom();
+  SetContentBounds({bounds.x + l, bounds.y + t, bounds.width - l - r, bounds.height - t - b});
+}
+
+void Window::SizeContent(double width, double height) {
+  const Rect now = ContentBounds();
+  SetContentBounds({now.x, now.y, width, height});
+}
+
+void Window::MoveTo(double left, double top) {
+  if (!widget_) return;
+  widget_->move(QPoint(int(left), int(top) - menu_bar_height_) -
+                (widget_->geometry().topLeft() - widget_->pos()));
+  if (!widget_->isVisible()) HandleMoveOrResize();
+}
+
+void Window::SetMinimumSize(Size size) {
+  if (widget_) widget_->setMinimumSize(int(size.width), int(size.height) + menu_bar_height_);
+}
+void Window::SetMaximumSize(Size size) {
+  if (widget_) widget_->setMaximumSize(int(size.width), int(size.height) + menu_bar_height_);
+}
+
+void Window::Center() {
+  if (!widget_) return;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const Rect now = ContentBounds();
+  MoveTo(area.left() + (area.width() - now.width) / 2, area.top() + (area.height() - now.height) / 3);
+}
+
+void Window::ConstrainToScreen(bool may_resize) {
+  if (!widget_) return;
+  const Rect frame = StructureBounds();
+  QScreen* screen = QGuiApplication::screenAt(ToQRect(frame).center().toPoint());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const Rect area = FromQRect(QRectF(screen->availableGeometry()));
+  Rect r = frame;
+  if (may_resize) {
+    r.width = std::min(r.width, area.width);
+    r.height = std::min(r.height, area.height);
+  }
+  // Right and bottom first, so that a window larger than the screen keeps its top-left
+  // (and title bar) visible.
+  if (r.Right() > area.Right()) r.x = area.Right() - r.width;
+  if (r.Bottom() > area.Bottom()) r.y = area.Bottom() - r.height;
+  r.x = std::max(r.x, area.x);
+  r.y = std::max(r.y, area.y);
+  if (!(r == frame)) SetStructureBounds(r);
+}
+
+bool Window::SetFrameAutosaveKey(const std::string& key, bool keep_size) {
+  autosave_key_ = key;
+  if (key.empty() || !widget_) return false;
+  auto saved = prefs::SharedPreferences().GetDictionary(key);
+  if (!saved) return false;
+  auto number = [&](const char* name) -> std::optional<double> {
+    auto it = saved->find(name);
+    if (it == saved->end() || !it->second.AsNumber()) return std::nullopt;
+    return it->second.AsNumber()->AsDouble();
+  };
+  const auto l = number("left"), t = number("top"), r = number("right"), b = number("bottom");
+  if (!l || !t || !r || !b || *r <= *l || *b <= *t) return false;
+  restoring_ = true;
+  if (keep_size) {
+    MoveTo(*l, *t);
+  } else {
+    SetContentBounds(RectFromEdges(*l, *t, *r, *b));
+  }
+  ConstrainToScreen(!keep_size);
+  restoring_ = false;
+  return true;
+}
+
+void Window::SaveFrame() const {
+  if (autosave_key_.empty() || !widget_ || restoring_) return;
+  const Rect r = ContentBounds();
+  values::Dictionary d;
+  d["left"] = values::Value(int(r.Left()));
+  d["top"] = values::Value(int(r.Top()));
+  d["right"] = values::Value(int(r.Right()));
+  d["bottom"] = values::Value(int(r.Bottom()));
+  prefs::SharedPreferences().Set(autosave_key_, values::Value(std::move(d)));
+}
+
+double Window::Opacity() const {
+  return widget_ ? widget_->windowOpacity() : 1;
+}
+void Window::SetOpacity(double alpha) {
+  if (widget_) widget_->setWindowOpacity(std::clamp(alpha, 0.0, 1.0));
+}
+bool Window::IsStayOnTop() const {
+  return widget_ && (widget_->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+void Window::SetStayOnTop(bool on_top) {
+  if (!widget_ || on_top == IsStayOnTop()) return;
+  const bool shown = widget_->isVisible();
+  widget_->setWindowFlag(Qt::WindowStaysOnTopHint, on_top);  // hides the window
+  if (shown) widget_->show();
+}
+
+void Window::SetProperty(FourCharCode creator, FourCharCode tag, values::Value value) {
+  properties_[{creator, tag}] = std::move(value);
+}
+const values::Value* Window::Property(FourCharCode creator, FourCharCode tag) const {
+  auto it = properties_.find({creator, tag});
+  return it == properties_.end() ? nullptr : &it->second;
+}
+void Window::RemoveProperty(FourCharCode creator, FourCharCode tag) {
+  properties_.erase({creator, tag});
+}
+
+Control* Window::AddControl(const ControlSpec& spec) {
+  if (!widget_) return nullptr;
+  QWidget* w = MakeWidget(spec, content_);
+  w->setFont(ToQFont(spec.font));
+  w->setGeometry(ToQRect(spec.bounds).toRect());
+  w->show();
+  auto control = std::make_unique<Control>(*this, spec, w);
+  Control* c = control.get();
+  controls_.push_back(std::move(control));
+  if (spec.kind == ControlKind::kPopUpButton) c->RefreshMenu();
+  c->SetValue(spec.value);
+  ConnectSignals(*c);
+  return c;
+}
+
+Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
+  if (!widget_ || !view) return nullptr;
+  auto* w = new ViewWidget(*view, content_);
+  w->setGeometry(ToQRect(spec.bounds).toRect());
+  w->show();
+  ControlSpec pane = spec;
+  pane.kind = ControlKind::kUserPane;
+  auto control = std::make_unique<Control>(*this, pane, w);
+  Control* c = control.get();
+  controls_.push_back(std::move(control));
+  view->Attach(c);
+  c->SetView(std::move(view));
+  return c;
+}
+
+Control* Window::AddScrollingView(const ControlSpec& spec, std::shared_ptr<View> view) {
+  if (!widget_ || !view) return nullptr;
+  auto* area = new QScrollArea(content_);
+  area->setGeometry(ToQRect(spec.bounds).toRect());
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(false);
+  area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* w = new ViewWidget(*view, nullptr);
+  w->resize(area->viewport()->size());
+  area->setWidget(w);
+  area->show();
+  ControlSpec pane = spec;
+  pane.kind = ControlKind::kUserPane;
+  auto control = std::make_unique<Control>(*this, pane, area);
+  Control* c = control.get();
+  controls_.push_back(std::move(control));
+  view->Attach(c, w, std::make_unique<ScrollHost>(area));
+  c->SetView(std::move(view));
+  return c;
+}
+
+Control* Window::FindControl(ControlID id) const {
+  for (const auto& c : controls_)
+    if (c->id() == id) return c.get();
+  return nullptr;
+}
+
+void Window::RemoveControl(Control* control) {
+  auto it =
+      std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
+  if (it == controls_.end()) return;
+  QWidget* w = (*it)->widget();
+  if ((*it)->GetView()) ViewWidgetOf(**it)->Detach();
+  controls_.erase(it);
+  w->hide();
+  w->deleteLater();
+}
+
+std::vector<Control*> Window::Controls() const {
+  std::vector<Control*> out;
+  for (const auto& c : controls_) out.push_back(c.get());
+  return out;
+}
+
+Control* Window::FocusedControl() const {
+  if (!widget_) return nullptr;
+  QWidget* focus = widget_->focusWidget();
+  for (const auto& c : controls_)
+    if (c->widget() == focus) return c.get();
+  return nullptr;
+}
+
+Control* Window::DefaultButton() const {
+  for (const auto& c : controls_)
+    if (c->IsDefault()) return c.get();
+  return nullptr;
+}
+
+Control* Window::CancelButton() const {
+  for (const auto& c : controls_)
+    if (c->IsCancel()) return c.get();
+  return nullptr;
+}
+
+std::shared_ptr<runtime::EventTarget> Window::FocusTarget() const {
+  if (Control* focus = FocusedControl()) return focus->target();
+  return target_;
+}
+
+Status Window::ProcessCommand(FourCharCode command) {
+  std::shared_ptr<Window> keep = shared_from_this();
+  auto event = MakeCommandEvent(kEventCommandProcess, Command{command, 0, 0});
+  const Status status = FocusTarget()->Send(*event);
+  if (!IsReleased()) UpdateButtonStates();
+  return status;
+}
+
+namespace {
+CommandStatus AskStatus(runtime::EventTarget& target, FourCharCode command) {
+  auto event = MakeCommandEvent(kEventCommandUpdateStatus, Command{command, 0, 0});
+  CommandStatus out;
+  if (target.Send(*event) != runtime::kNoErr) return out;
+  out.enabled = event->Get<bool>(kParamCommandEnabled);
+  out.text = event->Get<std::string>(kParamCommandText);
+  if (auto mark = event->Get<std::uint32_t>(kParamCommandMark)) out.mark = static_cast<char32_t>(*mark);
+  return out;
+}
+}  // namespace
+
+CommandStatus Window::UpdateCommandStatus(FourCharCode command) {
+  return AskStatus(*FocusTarget(), command);
+}
+
+void Window::UpdateButtonStates() {
+  for (const auto& c : Controls()) {
+    if (IsReleased()) return;
+    if (c->Command() == 0) continue;
+    const CommandStatus status = UpdateCommandStatus(c->Command());
+    if (status.enabled && !IsReleased()) c->SetEnabled(*status.enabled);
+  }
+}
+
+void Window::HandleResize() {
+  if (!widget_) return;
+  content_->setGeometry(0, menu_bar_height_, widget_->width(), widget_->height() - menu_bar_height_);
+  if (qt_menu_bar_) qt_menu_bar_->setGeometry(0, 0, widget_->width(), menu_bar_height_);
+  const Size now{double(content_->width()), double(content_->height())};
+  const double dx = now.width - laid_out_size_.width, dy = now.height - laid_out_size_.height;
+  laid_out_size_ = now;
+  if (dx == 0 && dy == 0) return;
+  for (const auto& c : controls_) c->FollowWindowResize(dx, dy);
+}
+
+void Window::HandleMoveOrResize() {
+  if (!widget_) return;
+  SendWindowEvent(kEventWindowBoundsChanged);
+  SaveFrame();
+}
+
+void Window::SetMenuBar(MenuBar* bar) {
+  if (!widget_) return;
+  const Rect content = ContentBounds();
+  menu_bar_ = bar;
+  if (!bar) {
+    delete std::exchange(qt_menu_bar_, nullptr);
+    menu_bar_height_ = 0;
+  } else {
+    if (!qt_menu_bar_) qt_menu_bar_ = new QMenuBar(widget_);
+    RebuildMenuBar();
+    menu_bar_height_ = qt_menu_bar_->sizeHint().height();
+    qt_menu_bar_->show();
+  }
+  SetContentBounds(content);  // the content keeps its place and size; the frame grows
+  HandleResize();
+}
+
+void Window::RebuildMenuBar() {
+  if (!qt_menu_bar_ || !menu_bar_) return;
+  qt_menu_bar_->clear();
+  std::weak_ptr<Window> weak = weak_from_this();
+  auto choose = [weak](const MenuRef& menu, int index) {
+    auto self = weak.lock();
+    if (!self || self->IsReleased()) return;
+    // A key equivalent reaches here without the menu having opened: ask first.
+    UpdateMenuCommandStatus(*menu, self.get());
+    SelectMenuItem(*menu, index, self.get());
+  };
+  for (const MenuRef& menu : menu_bar_->menus()) {
+    QMenu* q = qt_menu_bar_->addMenu(ToQString(menu->title()));
+    FillQMenu(*q, menu, 0, choose);
+    QObject::connect(q, &QMenu::aboutToShow, [weak, q, menu, choose] {
+      auto self = weak.lock();
+      if (!self || self->IsReleased()) return;
+      UpdateMenuCommandStatus(*menu, self.get());
+      FillQMenu(*q, menu, GetCurrentKeyModifiers(), choose);
+    });
+  }
+}
+
+Image Window::Grab() const {
+  if (!widget_) return Image();
+  return FromQImage(widget_->grab().toImage());
+}
+
+bool Window::GrabToPng(const std::string& path) const {
+  return Grab().SavePng(path);
+}
+
+Status ProcessCommand(FourCharCode command, std::int16_t menu_id, int item) {
+  auto event = MakeCommandEvent(kEventCommandProcess, Command{command, menu_id, item});
+  if (auto front = Window::FrontWindow()) {
+    Control* focus = front->FocusedControl();
+    const Status status = (focus ? focus->target() : front->target())->Send(*event);
+    if (!front->IsReleased()) front->UpdateButtonStates();
+    return status;
+  }
+  return runtime::EventTarget::Application()->Send(*event);
+}
+
+CommandStatus UpdateCommandStatus(FourCharCode command) {
+  if (auto front = Window::FrontWindow()) return front->UpdateCommandStatus(command);
+  return AskStatus(*runtime::EventTarget::Application(), command);
+}
+
+}  // namespace toolbox

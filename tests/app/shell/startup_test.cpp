@@ -1,0 +1,233 @@
+// Start-up and quit: the limits, the first view, the order of the steps against the order
+// of their effects, and the real program started headless and told to quit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/engine/transfer_log.h"
+#include "app/queue/folder_table.h"
+#include "app/queue/queue_file.h"
+#include "app/queue/queue_switch.h"
+#include "app/queue/queue_tables.h"
+#include "app/shell/shell_hooks.h"
+#include "app/shell/startup.h"
+#include "app/util/settings_store.h"
+#include "platform/appleevents/event_folder.h"
+#include "platform/files/standard_folders.h"
+#include "platform/values/plist.h"
+#include "tests/support/temp_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string LogFilePath() {
+  return files::StandardFolderRef(files::StandardFolder::kLogs).Path() + "/" + engine::kGlobalLogFileName;
+}
+std::string QueueFilePath() {
+  return queue::QueueFileRef()->Path();
+}
+std::string ReadIfExists(const std::string& path) {
+  return fs::exists(path) ? testsupport::ReadFile(path) : std::string();
+}
+
+TEST(ProcessLimits, SoftLimitIsRaisedNeverLowered) {
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+  // Asking for less than in force changes nothing.
+  EXPECT_EQ(shell::RaiseSoftLimit(RLIMIT_NOFILE, 1), before.rlim_cur);
+  rlimit after{};
+  ::getrlimit(RLIMIT_NOFILE, &after);
+  EXPECT_EQ(after.rlim_cur, before.rlim_cur);
+  EXPECT_EQ(after.rlim_max, before.rlim_max);
+
+  // Lower the soft limit (not the hard one) and ask for more: raised to the asked value,
+  // the hard limit untouched.
+  if (before.rlim_max != RLIM_INFINITY && before.rlim_max < 64) GTEST_SKIP() << "hard limit too low";
+  rlimit low{32, before.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  EXPECT_EQ(shell::RaiseSoftLimit(RLIMIT_NOFILE, 48), 48u);
+  ::getrlimit(RLIMIT_NOFILE, &after);
+  EXPECT_EQ(after.rlim_cur, 48u);
+  EXPECT_EQ(after.rlim_max, before.rlim_max);
+  // Never beyond the hard limit.
+  if (before.rlim_max != RLIM_INFINITY) {
+    EXPECT_EQ(shell::RaiseSoftLimit(RLIMIT_NOFILE, before.rlim_max + 1000), before.rlim_max);
+  }
+  ::setrlimit(RLIMIT_NOFILE, &before);
+}
+
+TEST(ProcessLimits, ProcessLimitIsNeverLowered) {
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NPROC, &before), 0);
+  shell::RaiseProcessLimits();
+  rlimit after{};
+  ::getrlimit(RLIMIT_NPROC, &after);
+  EXPECT_GE(after.rlim_cur, std::min<rlim_t>(before.rlim_cur, after.rlim_max));
+  EXPECT_EQ(after.rlim_max, before.rlim_max);
+}
+
+TEST(CurrentView, LastFolderMustNameAFolder) {
+  queue::ClearFolderTable();
+  queue::AddMissingBuiltInFolders();
+  queue::AddFolder(0x100001, "Mine");
+  EXPECT_EQ(shell::ChooseCurrentView(std::nullopt), 1u);
+  EXPECT_EQ(shell::ChooseCurrentView(0), 1u);
+  EXPECT_EQ(shell::ChooseCurrentView(0x100001), 0x100001u);
+  EXPECT_EQ(shell::ChooseCurrentView(0x100002), 1u);  // deleted folder
+  EXPECT_EQ(shell::ChooseCurrentView(-5), 1u);
+  queue::ClearFolderTable();
+}
+
+// Start-up and quit in this process, with recording hooks for the subsystems not built.
+class StartupOrderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    shell::GetShellHooks() = {};
+    shell::SetStartupStepObserver([this](std::string_view step) { trace.emplace_back(step); });
+    auto record = [this](const char* name) { return [this, name] { trace.emplace_back(name); }; };
+    auto& hooks = shell::GetShellHooks();
+    hooks.setUndoRegistrationEnabled = [this](bool on) { trace.emplace_back(on ? "undo on" : "undo off"); };
+    hooks.loadUploadQueue = [this] {
+      trace.emplace_back("loadUploadQueue");
+      settingsLoadedBeforeQueue = !util::CurrentSettings()->startOnLaunch;
+    };
+    hooks.createMainWindow = [this] {
+      trace.emplace_back("createMainWindow");
+      // A start asked for before the queue is ready, as a launch event may ask.
+      if (startQueueWhileLaunching) queue::StartQueue();
+    };
+    hooks.addBuiltInTypeSmartFolders = record("addBuiltInTypeSmartFolders");
+    hooks.saveWindowState = record("saveWindowState");
+    queue::gQueueReady = false;
+    queue::gQueueRunning = false;
+    queue::gQueueStartPending = false;
+    // "Start On Launch" off: only a start asked for at launch runs the queue.
+    util::SettingsPreferences().Set("Start On Launch", values::Value(false));
+    util::SettingsPreferences().Synchronize();
+  }
+  void TearDown() override {
+    shell::SetStartupStepObserver(nullptr);
+    shell::GetShellHooks() = {};
+    queue::ClearQueueTables();
+  }
+
+  std::size_t Position(const std::string& name) const {
+    auto it = std::find(trace.begin(), trace.end(), name);
+    EXPECT_NE(it, trace.end()) << name << " missing";
+    return static_cast<std::size_t>(it - trace.begin());
+  }
+  void ExpectOrder(const std::vector<std::string>& names) const {
+    for (std::size_t i = 1; i < names.size(); ++i) {
+      EXPECT_LT(Position(names[i - 1]), Position(names[i])) << names[i - 1] << " before " << names[i] << "\n"
+                                                            << ::testing::PrintToString(trace);
+    }
+  }
+
+  std::vector<std::string> trace;
+  bool settingsLoadedBeforeQueue = false;
+  bool startQueueWhileLaunching = false;
+};
+
+TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
+  startQueueWhileLaunching = true;
+  shell::Shell app;
+  ASSERT_EQ(app.StartUp(), shell::StartupOutcome::kStarted);
+  EXPECT_TRUE(settingsLoadedBeforeQueue);
+  EXPECT_TRUE(queue::gQueueReady);
+  EXPECT_TRUE(queue::gQueueRunning) << "the start asked for while launching was lost";
+  EXPECT_FALSE(queue::gQueueStartPending);
+  ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "LoadPreferences", "LoadQueueFile",
+               "loadUploadQueue", "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents",
+               "MarkQueuesReady", "StartQueues", "ArmTimers", "LogStartup", "undo on", "ObservePasses"});
+
+  queue::MarkQueueDirty();
+  app.Quit();
+  ExpectOrder({"saveWindowState", "Shutdown", "SaveSettings", "SaveQueueFile", "LogQuitting", "Synchronize"});
+  EXPECT_TRUE(fs::exists(QueueFilePath()));
+  const std::string log = ReadIfExists(LogFilePath());
+  const auto started = log.rfind("Application startup successful\r");
+  const auto quitting = log.rfind("Application Quitting\r");
+  ASSERT_NE(started, std::string::npos);
+  ASSERT_NE(quitting, std::string::npos);
+  EXPECT_LT(started, quitting);
+}
+
+TEST_F(StartupOrderTest, WithoutALaunchStartTheQueueStaysStoppedAndFirstLaunchStepsRunOnce) {
+  for (int launch = 0; launch < 2; ++launch) {
+    shell::Shell app;
+    ASSERT_EQ(app.StartUp(), shell::StartupOutcome::kStarted);
+    EXPECT_FALSE(queue::gQueueRunning);
+    app.Quit();
+  }
+  EXPECT_LE(std::count(trace.begin(), trace.end(), "addBuiltInTypeSmartFolders"), 1);
+  EXPECT_TRUE(util::PrefBoolForKey("DemoSmartFoldersAddedv5"));
+}
+
+// The real program, headless, told to quit by the sender.
+TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
+  // An older queue file makes the queue changed at load, so the quit must write the
+  // current one.
+  const std::string olderQueue =
+      files::StandardFolderRef(files::StandardFolder::kPreferences).Path() + "/Truvane 3 Queue.plist";
+  fs::remove(QueueFilePath());
+  auto bytes = values::WritePropertyList(
+      values::Value(values::Dictionary{{"Elements", values::Array{}}, {"Folders", values::Array{}}}),
+      values::PlistFormat::kXml);
+  ASSERT_TRUE(bytes.ok());
+  testsupport::WriteFile(olderQueue, std::string(bytes->begin(), bytes->end()));
+  const std::string logBefore = ReadIfExists(LogFilePath());
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::execl(TRUVANE_PATH, TRUVANE_PATH, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  auto waitForExit = [&](int& status) {
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (::waitpid(child, &status, WNOHANG) == child) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return false;
+  };
+
+  // The program is up once its socket answers: the sender then delivers the quit.
+  int sent = -1;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const std::string command =
+        std::string("timeout 10 '") + TRUVANE_SEND_PATH + "' --timeout 5 aevt quit 2>&1";
+    sent = ::system(command.c_str());
+    if (WIFEXITED(sent) && WEXITSTATUS(sent) == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  int status = 0;
+  ASSERT_TRUE(waitForExit(status)) << "the program did not end after quit";
+  EXPECT_TRUE(WIFEXITED(sent) && WEXITSTATUS(sent) == 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string log = ReadIfExists(LogFilePath()).substr(logBefore.size());
+  EXPECT_NE(log.find("Application startup successful\r"), std::string::npos) << log;
+  EXPECT_NE(log.find("Application Quitting\r"), std::string::npos) << log;
+  EXPECT_TRUE(fs::exists(QueueFilePath()));
+  fs::remove(olderQueue);
+}
+
+}  // namespace
