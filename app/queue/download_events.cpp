@@ -1,12 +1,12 @@
 #include "app/queue/download_events.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "app/engine/download_engine_services.h"
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_list.h"
 #include "app/queue/completion.h"
+#include "app/queue/download_files.h"
 #include "app/queue/queue_queries.h"
 #include "app/queue/queue_switch.h"
 #include "app/queue/remove_downloads.h"
@@ -168,7 +168,11 @@ void HandleFileInfo(const runtime::Event& event, const WrapperRef& wrapper) {
     wrapper->setFilename(*name);
   }
   if (event.Get<bool>(p::kNameFromServer).value_or(false)) e.flags |= kFlagFilenameFixed;
-  if (const values::Data* alias = event.Find<values::Data>(p::kAlias)) e.fileAlias = alias->bytes;
+  if (const values::Data* alias = event.Find<values::Data>(p::kAlias)) {
+    e.fileAlias = alias->bytes;
+  } else if (const runtime::FileRef* file = event.Find<runtime::FileRef>(p::kAlias)) {
+    if (auto bytes = MakeAliasBytes(files::FileRef(file->path))) e.fileAlias = std::move(*bytes);
+  }
   Views().NoteRowChanged(e.uid);
   MarkQueueDirty();
   Views().UpdateDownloadInspector(e.uid);
@@ -203,20 +207,17 @@ std::map<DownloadUID, values::Array>& DownloadReceivedRanges() {
   return ranges;
 }
 
-values::Bytes EncodeStreamError(StreamErrorParam error) {
-  values::Bytes bytes(8);
-  std::memcpy(bytes.data(), &error.domain, 4);
-  std::memcpy(bytes.data() + 4, &error.code, 4);
-  return bytes;
+values::Value EncodeStreamError(StreamErrorParam error) {
+  return values::Value(values::Array{values::Number::Int32(error.domain), values::Number::Int32(error.code)});
 }
 
 std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, values::FourCharCode code) {
-  const values::Data* data = event.Find<values::Data>(code);
-  if (data == nullptr || data->bytes.size() != 8) return std::nullopt;
-  StreamErrorParam error;
-  std::memcpy(&error.domain, data->bytes.data(), 4);
-  std::memcpy(&error.code, data->bytes.data() + 4, 4);
-  return error;
+  const values::Value* v = event.Find<values::Value>(code);
+  if (v == nullptr || !v->IsArray() || v->Count() != 2) return std::nullopt;
+  const values::Number* domain = (*v)[0].AsNumber();
+  const values::Number* value = (*v)[1].AsNumber();
+  if (domain == nullptr || value == nullptr) return std::nullopt;
+  return StreamErrorParam{static_cast<std::int32_t>((*v)[0].Int64Or(0)), static_cast<std::int32_t>((*v)[1].Int64Or(0))};
 }
 
 std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam error,

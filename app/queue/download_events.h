@@ -15,15 +15,16 @@
 //   2 started       'Qu$$' the task's event queue (optional)
 //   3 message       'Mess' string, a line for the download's transfer log
 //   4 file info     'Size' int64, 'Name' string, 'Fnam' bool (the server chose the
-//                   name), 'Alis' data (alias of the data file); each optional
-//   5 unknown root  'Trus' any object (optional), 'ERRR' stream error (optional), 'URL_'
-//                   string (required)
+//                   name), 'Alis' the data file (a file reference, or alias data);
+//                   each optional
+//   5 unknown root  'Trus' the certificates (optional), 'ERRR' stream error (optional),
+//                   'URL_' string (required)
 //   6 certificate   'Trus' (optional), 'URL_' string (required)
 //   7 credentials   'URL_' string (required)
 //   8 verifying     nothing more
 //
-// A stream error is 8 bytes of values::Data: the int32 domain then the int32 code, in
-// this machine's byte order (EncodeStreamError).
+// A stream error is a Value array of two numbers: the domain, then the code
+// (EncodeStreamError).
 //
 // The credentials question: kind 7 opens the "AuthRequired" window (app/ui
 // download_event_views.h). Its OK reaches the task through the download's controller
@@ -38,6 +39,8 @@
 #include <optional>
 #include <string>
 
+#include "app/engine/download_task.h"
+#include "app/engine/transfer_log.h"
 #include "app/queue/download_queue_wrapper.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/event_target.h"
@@ -45,25 +48,21 @@
 
 namespace queue {
 
-inline constexpr values::FourCharCode kDownloadEventClass = values::FourCC("TRDc");
-
-enum DownloadThreadEventKind : std::uint32_t {
-  kDownloadEventProgress = 0,
-  kDownloadEventFinished = 1,
-  kDownloadEventStarted = 2,
-  kDownloadEventMessage = 3,
-  kDownloadEventFileInfo = 4,
-  kDownloadEventUnknownRoot = 5,
-  kDownloadEventCertificateQuestion = 6,
-  kDownloadEventAuthRequired = 7,
-  kDownloadEventVerifying = 8,
-};
-
-enum DownloadFinishReason : std::int32_t {
-  kFinishFailed = 1,
-  kFinishStopped = 4,
-  kFinishDone = 8,
-};
+// The event class, kinds and finish reasons are the engine's (download_task.h,
+// download_run.h, transfer_log.h); the queue names them here as it reads them.
+using engine::kDownloadEventClass;
+using engine::kDownloadEventMessage;
+using engine::kDownloadEventProgress;
+using engine::kDownloadEventFinished;
+using engine::kDownloadEventStarted;
+using engine::kDownloadEventFileInfo;
+using engine::kDownloadEventUnknownRoot;
+using engine::kDownloadEventCertificateQuestion;
+using engine::kDownloadEventAuthRequired;
+using engine::kDownloadEventVerifying;
+using engine::kFinishFailed;
+using engine::kFinishStopped;
+inline constexpr std::int32_t kFinishDone = engine::kFinishComplete;
 
 namespace download_params {
 inline constexpr values::FourCharCode kUID = values::FourCC("UID_");
@@ -100,8 +99,8 @@ struct StreamErrorParam {
   std::int32_t code = 0;
   bool operator==(const StreamErrorParam&) const = default;
 };
-values::Bytes EncodeStreamError(StreamErrorParam error);
-// Nothing when the parameter is missing or not 8 bytes of data.
+values::Value EncodeStreamError(StreamErrorParam error);
+// Nothing when the parameter is missing or not an array of two integers.
 std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, values::FourCharCode code);
 
 // kEventNotHandledErr for another class or a kind of 9 or more; kNoErr otherwise, also

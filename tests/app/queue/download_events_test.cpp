@@ -16,6 +16,7 @@
 #include "app/queue/remove_downloads.h"
 #include "app/queue/truvane_undo.h"
 #include "app/util/settings_store.h"
+#include "platform/files/alias.h"
 #include "platform/files/xattr.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_download_event_views.h"
@@ -141,6 +142,16 @@ TEST_F(DownloadEventsTest, KindsUpdateTheRecord) {
   EXPECT_EQ(w->element().fileAlias, (values::Bytes{1, 2, 3}));
   EXPECT_TRUE(gQueueChanged);
 
+  // The engine names the data file by its path; the record keeps an alias of it.
+  auto moved = Make(kDownloadEventFileInfo, uid);
+  const std::string dataFile = dir + "/file.bin.partial/file.bin";
+  moved->SetFileRef(p::kAlias, dataFile);
+  Send(moved);
+  ASSERT_TRUE(w->element().fileAlias);
+  auto record = files::AliasFromBytes(*w->element().fileAlias);
+  ASSERT_TRUE(record.ok());
+  EXPECT_EQ(record.value().path, dataFile);
+
   // A name that is not one safe path component is refused.
   for (const char* bad : {"../../.bashrc", "a/b", "..", ""}) {
     auto evil = Make(kDownloadEventFileInfo, uid);
@@ -158,7 +169,7 @@ TEST_F(DownloadEventsTest, CertificateAndCredentialQuestionsGoToTheWindows) {
   const DownloadUID uid = w->uid();
   auto root = Make(kDownloadEventUnknownRoot, uid);
   root->SetString(p::kURL, "https://a.example/dir/f.iso");
-  root->SetData(p::kStreamError, EncodeStreamError({3, -9812}));
+  root->SetValue(p::kStreamError, EncodeStreamError({3, -9812}));
   Send(root);
   auto trust = Make(kDownloadEventCertificateQuestion, uid);
   trust->SetString(p::kURL, "https://a.example/dir/f.iso");
@@ -270,7 +281,7 @@ TEST_F(DownloadEventsTest, FailureShowsTheMessageUnlessTheErrorLogIsChosenAndAlw
     w->element().batchID = "B1";
     auto failed = Make(kDownloadEventFinished, w->uid());
     failed->SetInt32(p::kReason, kFinishFailed);
-    failed->SetData(p::kErrorCode, EncodeStreamError({kHTTPErrorDomain, 404}));
+    failed->SetValue(p::kErrorCode, EncodeStreamError({kHTTPErrorDomain, 404}));
     Send(failed);
     EXPECT_EQ(w->status(), kStatusFailed);
     EXPECT_EQ(messages.size(), errorLog ? 0u : 1u);
