@@ -77,10 +77,13 @@ class InMemoryFavouriteConnections : public FavouriteConnectionsService {
 };
 
 inline std::unique_ptr<FavouriteConnectionsService>& FavouriteConnectionsServiceSlot() {
-  static std::unique_ptr<FavouriteConnectionsService> service = std::make_unique<InMemoryFavouriteConnections>();
+  static std::unique_ptr<FavouriteConnectionsService> service =
+      std::make_unique<InMemoryFavouriteConnections>();
   return service;
 }
-inline FavouriteConnectionsService& GetFavouriteConnectionsService() { return *FavouriteConnectionsServiceSlot(); }
+inline FavouriteConnectionsService& GetFavouriteConnectionsService() {
+  return *FavouriteConnectionsServiceSlot();
+}
 // Installs `service` (an empty table in memory when null) and returns the previous one.
 inline std::unique_ptr<FavouriteConnectionsService> SetFavouriteConnectionsService(
     std::unique_ptr<FavouriteConnectionsService> service) {

@@ -5,14 +5,14 @@
 
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_list.h"
-#include "app/queue/queue_queries.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/remove_downloads.h"
-#include "app/queue/truvane_undo.h"
 #include "app/queue/post_download_actions.h"
 #include "app/queue/queue_hooks.h"
+#include "app/queue/queue_queries.h"
+#include "app/queue/queue_switch.h"
 #include "app/queue/queue_tables.h"
+#include "app/queue/remove_downloads.h"
 #include "app/queue/start_download.h"
+#include "app/queue/truvane_undo.h"
 #include "app/queue/view_ids.h"
 #include "app/sharing/peer_hosts_service.h"
 #include "app/ui/main_list_services.h"
@@ -108,12 +108,14 @@ std::optional<values::AbsoluteTime> ServerDate(const values::Array& entries) {
 void DeleteEmptiedPartialPackage(const files::FileRef& package, const std::string& fileName) {
   const std::string name = package.Name();
   constexpr std::string_view kSuffix = ".partial";
-  if (name.size() < kSuffix.size() || name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+  if (name.size() < kSuffix.size() ||
+      name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
     return;
   }
   if (files::Exists(package.Child(fileName)) || !files::Exists(package.Child("downloadInfo"))) return;
   // A file still held open somewhere reports busy; two short waits let it go.
-  for (auto wait : {std::chrono::milliseconds(0), std::chrono::milliseconds(20), std::chrono::milliseconds(100)}) {
+  for (auto wait :
+       {std::chrono::milliseconds(0), std::chrono::milliseconds(20), std::chrono::milliseconds(100)}) {
     if (wait.count() > 0) std::this_thread::sleep_for(wait);
     const files::Status status = files::DeleteTree(package);
     if (status.code() != kFileBusyErr) return;
@@ -212,7 +214,8 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
   if (folder) {
     files::FileRef moved;
     files::OSErr err = util::MoveAndRenameUnique(file, *folder, dataName, &moved);
-    if (err == kDiffVolErr && haveDefault) err = util::MoveAndRenameUnique(file, defaultFolder, dataName, &moved);
+    if (err == kDiffVolErr && haveDefault)
+      err = util::MoveAndRenameUnique(file, defaultFolder, dataName, &moved);
     if (err == kDiffVolErr) err = util::MoveAndRenameUnique(file, package.Parent(), dataName, &moved);
     if (err == 0) file = moved;
   }
@@ -229,8 +232,9 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
   SetFinderComment(file, urlList);
 
   constexpr std::string_view kMetalink = ".metalink";
-  const bool metalink = e.filename.size() >= kMetalink.size() &&
-                        e.filename.compare(e.filename.size() - kMetalink.size(), kMetalink.size(), kMetalink) == 0;
+  const bool metalink =
+      e.filename.size() >= kMetalink.size() &&
+      e.filename.compare(e.filename.size() - kMetalink.size(), kMetalink.size(), kMetalink) == 0;
   if (metalink) {
     if (GetCompletionHooks().openMetalinkFile) GetCompletionHooks().openMetalinkFile(file);
   } else {
@@ -292,11 +296,14 @@ void ArmWhenDoneCheck(bool stopped, runtime::RunLoop* loop) {
   }
   if (stopped) return;
   state.loop = loop != nullptr ? loop->shared_from_this() : runtime::RunLoop::Main();
-  state.timer = runtime::Timer::Create(delay, runtime::Nanoseconds(0), [](runtime::Timer&) { CheckPostDownloadAction(); });
+  state.timer = runtime::Timer::Create(delay, runtime::Nanoseconds(0),
+                                       [](runtime::Timer&) { CheckPostDownloadAction(); });
   state.loop->AddTimer(state.timer);
 }
 
-std::shared_ptr<runtime::Timer> PendingWhenDoneTimer() { return WhenDone().timer; }
+std::shared_ptr<runtime::Timer> PendingWhenDoneTimer() {
+  return WhenDone().timer;
+}
 
 void CancelWhenDoneCheck() {
   WhenDoneState& state = WhenDone();

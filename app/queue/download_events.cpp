@@ -7,15 +7,15 @@
 #include "app/engine/url_list.h"
 #include "app/queue/completion.h"
 #include "app/queue/download_files.h"
-#include "app/queue/queue_queries.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/remove_downloads.h"
-#include "app/queue/truvane_undo.h"
 #include "app/queue/queue_hooks.h"
 #include "app/queue/queue_order.h"
+#include "app/queue/queue_queries.h"
 #include "app/queue/queue_settings.h"
+#include "app/queue/queue_switch.h"
 #include "app/queue/queue_tables.h"
+#include "app/queue/remove_downloads.h"
 #include "app/queue/start_download.h"
+#include "app/queue/truvane_undo.h"
 #include "app/ui/download_event_views.h"
 #include "app/ui/main_list_services.h"
 #include "app/ui/url_display_name.h"
@@ -29,8 +29,12 @@ namespace {
 
 namespace p = download_params;
 
-ui::DownloadEventViews& Views() { return ui::GetDownloadEventViews(); }
-ui::MainListServices& List() { return ui::GetMainListServices(); }
+ui::DownloadEventViews& Views() {
+  return ui::GetDownloadEventViews();
+}
+ui::MainListServices& List() {
+  return ui::GetMainListServices();
+}
 
 std::optional<std::string> StringParam(const runtime::Event& event, values::FourCharCode code) {
   if (const std::string* s = event.Find<std::string>(code)) return *s;
@@ -217,7 +221,8 @@ std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, v
   const values::Number* domain = (*v)[0].AsNumber();
   const values::Number* value = (*v)[1].AsNumber();
   if (domain == nullptr || value == nullptr) return std::nullopt;
-  return StreamErrorParam{static_cast<std::int32_t>((*v)[0].Int64Or(0)), static_cast<std::int32_t>((*v)[1].Int64Or(0))};
+  return StreamErrorParam{static_cast<std::int32_t>((*v)[0].Int64Or(0)),
+                          static_cast<std::int32_t>((*v)[1].Int64Or(0))};
 }
 
 std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam error,
@@ -226,15 +231,19 @@ std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam 
   if (error.domain == kHTTPErrorDomain) {
     switch (error.code) {
       case 404:
-        text = "The download of \r%@\rfailed because an error of type 404 occurred: the file could not be found.";
+        text =
+            "The download of \r%@\rfailed because an error of type 404 occurred: the file could not be "
+            "found.";
         break;
       case 403:
         text = "The download of \r%@\rfailed because an error of type 403 occurred: access forbidden.";
         break;
       case 401:
       case 407:
-        text = "The download of \r%@\rfailed because an error of type 401 occurred: a password is need to access "
-               "this URL.";
+        text =
+            "The download of \r%@\rfailed because an error of type 401 occurred: a password is need to "
+            "access "
+            "this URL.";
         break;
       case 503:
         text = "The download of \r%@\rfailed because an error of type 503 occurred: service unavailable.";
@@ -245,7 +254,9 @@ std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam 
   } else if (error.domain == kFTPErrorDomain) {
     switch (error.code) {
       case 550:
-        text = "The download of \r%@\rfailed because an error of type 550 occurred: the file could not be found.";
+        text =
+            "The download of \r%@\rfailed because an error of type 550 occurred: the file could not be "
+            "found.";
         break;
       case 530:
         text = "The download of \r%@\rfailed because an error of type 530 occurred: authentication failed";
@@ -268,13 +279,14 @@ std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam 
                                             "error:%@\nThe last message from the server was: %@."),
                           {urlList, code, *serverMessage});
   }
-  return values::Format(values::Localized("The download of \r%@\r failed because no urls were valid. Last error:%@."),
-                        {urlList, code});
+  return values::Format(
+      values::Localized("The download of \r%@\r failed because no urls were valid. Last error:%@."),
+      {urlList, code});
 }
 
 double AverageSpeedKBps(std::int64_t fileSize, std::int64_t progress, double duration) {
-  const double bytes = static_cast<double>(fileSize) > 0.1 ? static_cast<double>(fileSize)
-                                                           : static_cast<double>(progress);
+  const double bytes =
+      static_cast<double>(fileSize) > 0.1 ? static_cast<double>(fileSize) : static_cast<double>(progress);
   // A download that finished within the clock's resolution has no meaningful rate.
   if (!(duration > 0)) return 0;
   return bytes * 0.0009765625 / duration;
@@ -288,8 +300,8 @@ runtime::Status ShowAuthRequiredWindow(DownloadUID uid, const std::string& url) 
     request.host = parsed->Host().value_or("");
     request.displayName = ui::CopyURLDisplayName(*parsed);
   }
-  Views().AskCredentials(request,
-                         [uid, url](const ui::CredentialsAnswer& answer) { AnswerAuthRequired(uid, url, answer); });
+  Views().AskCredentials(
+      request, [uid, url](const ui::CredentialsAnswer& answer) { AnswerAuthRequired(uid, url, answer); });
   return runtime::kNoErr;
 }
 
@@ -328,7 +340,8 @@ runtime::Status HandleDownloadThreadEvent(runtime::Event& event) {
       break;
     }
     case kDownloadEventCertificateQuestion:
-      if (auto url = StringParam(event, p::kURL)) Views().AskDownloadCertificateTrust(*uid, *url, event.Has(p::kTrust));
+      if (auto url = StringParam(event, p::kURL))
+        Views().AskDownloadCertificateTrust(*uid, *url, event.Has(p::kTrust));
       break;
     case kDownloadEventAuthRequired:
       if (auto url = StringParam(event, p::kURL)) ShowAuthRequiredWindow(*uid, *url);
@@ -348,8 +361,9 @@ runtime::HandlerRef InstallDownloadEventHandler(runtime::EventTarget& target) {
   for (std::uint32_t kind = kDownloadEventProgress; kind <= kDownloadEventVerifying; ++kind) {
     kinds.push_back({kDownloadEventClass, kind});
   }
-  return target.InstallHandler(std::move(kinds),
-                               [](runtime::HandlerCall&, runtime::Event& event) { return HandleDownloadThreadEvent(event); });
+  return target.InstallHandler(std::move(kinds), [](runtime::HandlerCall&, runtime::Event& event) {
+    return HandleDownloadThreadEvent(event);
+  });
 }
 
 }  // namespace queue

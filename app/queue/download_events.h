@@ -50,15 +50,15 @@ namespace queue {
 
 // The event class, kinds and finish reasons are the engine's (download_task.h,
 // download_run.h, transfer_log.h); the queue names them here as it reads them.
+using engine::kDownloadEventAuthRequired;
+using engine::kDownloadEventCertificateQuestion;
 using engine::kDownloadEventClass;
+using engine::kDownloadEventFileInfo;
+using engine::kDownloadEventFinished;
 using engine::kDownloadEventMessage;
 using engine::kDownloadEventProgress;
-using engine::kDownloadEventFinished;
 using engine::kDownloadEventStarted;
-using engine::kDownloadEventFileInfo;
 using engine::kDownloadEventUnknownRoot;
-using engine::kDownloadEventCertificateQuestion;
-using engine::kDownloadEventAuthRequired;
 using engine::kDownloadEventVerifying;
 using engine::kFinishFailed;
 using engine::kFinishStopped;

@@ -1,13 +1,12 @@
 #include "app/queue/post_download_actions.h"
 
-
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <utility>
 
-#include "app/queue/queue_settings.h"
 #include "app/queue/queue_queries.h"
+#include "app/queue/queue_settings.h"
 #include "app/queue/queue_switch.h"
 #include "app/queue/remove_downloads.h"
 #include "app/queue/truvane_undo.h"
@@ -106,9 +105,13 @@ files::FileRef ScriptsFolder() {
   return files::FileRef(program).Parent().Child("share/truvane/Scripts");
 }
 
-void SetScriptsFolder(std::optional<std::string> folder) { State().scriptsFolder = std::move(folder); }
+void SetScriptsFolder(std::optional<std::string> folder) {
+  State().scriptsFolder = std::move(folder);
+}
 
-void SetScriptLauncher(ScriptLauncher launcher) { State().launcher = std::move(launcher); }
+void SetScriptLauncher(ScriptLauncher launcher) {
+  State().launcher = std::move(launcher);
+}
 
 files::OSErr RunScriptResource(const std::string& name) {
   // A name from the queue file must stay inside the scripts folder.
@@ -120,7 +123,9 @@ files::OSErr RunScriptResource(const std::string& name) {
   return RunScriptFile(script);
 }
 
-files::OSErr RunDisconnectModemScript() { return RunScriptResource(kDisconnectModemScript); }
+files::OSErr RunDisconnectModemScript() {
+  return RunScriptResource(kDisconnectModemScript);
+}
 
 files::OSErr RunScriptFile(const files::FileRef& script) {
   auto info = files::GetCatalogInfo(script, files::LinkMode::kFollow);
@@ -139,11 +144,19 @@ void QuitApplication() {
   }
 }
 
-void SetQuitApplicationHandler(std::function<void()> handler) { State().quit = std::move(handler); }
+void SetQuitApplicationHandler(std::function<void()> handler) {
+  State().quit = std::move(handler);
+}
 
-files::OSErr ShutDownComputer() { return PerformSystemAction(desktop::SystemAction::kShutDown); }
-files::OSErr SleepComputer() { return PerformSystemAction(desktop::SystemAction::kSleep); }
-files::OSErr LogOutUser() { return PerformSystemAction(desktop::SystemAction::kLogOut); }
+files::OSErr ShutDownComputer() {
+  return PerformSystemAction(desktop::SystemAction::kShutDown);
+}
+files::OSErr SleepComputer() {
+  return PerformSystemAction(desktop::SystemAction::kSleep);
+}
+files::OSErr LogOutUser() {
+  return PerformSystemAction(desktop::SystemAction::kLogOut);
+}
 
 void ApplyFileTypeAndPostProcess(const files::FileRef& file, bool postProcess, const std::string& fileName,
                                  const std::string&) {

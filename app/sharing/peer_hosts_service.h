@@ -79,7 +79,8 @@ class NoPeerHostsService : public PeerHostsService {
  public:
   std::vector<PeerHost> CopyPeerHosts() override { return {}; }
   std::optional<PeerHost> CopyPeerHost(std::uint32_t) override { return std::nullopt; }
-  std::int32_t ConnectToSharingPeerSilently(const std::string&, const std::string&, const std::string&) override {
+  std::int32_t ConnectToSharingPeerSilently(const std::string&, const std::string&,
+                                            const std::string&) override {
     return -1;
   }
   bool RefreshSharingHost(std::uint32_t) override { return false; }
@@ -92,7 +93,9 @@ inline std::unique_ptr<PeerHostsService>& PeerHostsServiceSlot() {
   static std::unique_ptr<PeerHostsService> service = std::make_unique<NoPeerHostsService>();
   return service;
 }
-inline PeerHostsService& GetPeerHostsService() { return *PeerHostsServiceSlot(); }
+inline PeerHostsService& GetPeerHostsService() {
+  return *PeerHostsServiceSlot();
+}
 // Installs `service` (the default when null) and returns the previous one.
 inline std::unique_ptr<PeerHostsService> SetPeerHostsService(std::unique_ptr<PeerHostsService> service) {
   if (!service) service = std::make_unique<NoPeerHostsService>();

@@ -124,13 +124,16 @@ void HoldDownload(const queue::WrapperRef& w) {
 }
 
 std::string ItemLine(std::uint32_t hostID, std::uint32_t uid, const std::string& urls) {
-  return values::Format("Host: %lu\t%lu\t%@\n", {static_cast<unsigned long>(hostID), static_cast<unsigned long>(uid), urls});
+  return values::Format("Host: %lu\t%lu\t%@\n",
+                        {static_cast<unsigned long>(hostID), static_cast<unsigned long>(uid), urls});
 }
 
 }  // namespace
 
 void InstallQueueHandlers(appleevents::HandlerTable& t) {
-  auto on = [&t](values::FourCharCode id, appleevents::EventHandler h) { t.Install(kSuiteClass, id, std::move(h)); };
+  auto on = [&t](values::FourCharCode id, appleevents::EventHandler h) {
+    t.Install(kSuiteClass, id, std::move(h));
+  };
 
   on(FourCC("GSta"), [](const AppleEvent&, AppleEvent& reply) -> Status {
     Reply(reply, Descriptor::SInt16(static_cast<std::int16_t>(queue::gActiveDownloads.size())));
@@ -147,7 +150,8 @@ void InstallQueueHandlers(appleevents::HandlerTable& t) {
   });
   on(FourCC("JSta"), [](const AppleEvent& event, AppleEvent& reply) -> Status {
     auto w = DownloadParam(event);
-    Reply(reply, Descriptor::SInt64(w ? static_cast<std::int64_t>(static_cast<std::uint32_t>(w->status())) : 0));
+    Reply(reply,
+          Descriptor::SInt64(w ? static_cast<std::int64_t>(static_cast<std::uint32_t>(w->status())) : 0));
     return appleevents::kNoErr;
   });
   on(FourCC("Canc"), [](const AppleEvent& event, AppleEvent& reply) -> Status {

@@ -102,7 +102,9 @@ bool IsRepeatedHandOff(const values::Array& entries, double now) {
   return true;
 }
 
-bool AnyAddURLTarget() { return !queue::CopyElementsWithStatus(kAddURLTargetMask).empty(); }
+bool AnyAddURLTarget() {
+  return !queue::CopyElementsWithStatus(kAddURLTargetMask).empty();
+}
 
 Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
   Descriptor items;
@@ -117,18 +119,21 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
   const std::optional<bool> startQueue = scripting::BoolParam(event, FourCC("Stqu"));
   queue::WrapperRef target;
   if (scripting::BoolParam(event, FourCC("Sepa")).value_or(false)) {
-    if (auto quid = scripting::UInt32Param(event, FourCC("Quid"))) target = queue::LookUpDownloadWrapper(*quid);
+    if (auto quid = scripting::UInt32Param(event, FourCC("Quid")))
+      target = queue::LookUpDownloadWrapper(*quid);
     if (target) answer.Append(Descriptor::UInt32(target->uid()));
   }
   Descriptor cookies;
   const bool haveCookies =
-      event.GetParam(FourCC("Co_k"), appleevents::types::kList, cookies) == appleevents::kNoErr && cookies.IsList();
+      event.GetParam(FourCC("Co_k"), appleevents::types::kList, cookies) == appleevents::kNoErr &&
+      cookies.IsList();
 
   std::optional<std::string> referer;
-  if (auto text = scripting::TextParam(event, FourCC("Refe"))) referer = util::CreatePercentEscapedString(*text, "", "");
+  if (auto text = scripting::TextParam(event, FourCC("Refe")))
+    referer = util::CreatePercentEscapedString(*text, "", "");
   std::optional<values::Bytes> formData;
-  if (const Descriptor* data = event.Parameters().Find(FourCC("Data")); data != nullptr && !data->IsList() &&
-                                                                          !data->IsRecord()) {
+  if (const Descriptor* data = event.Parameters().Find(FourCC("Data"));
+      data != nullptr && !data->IsList() && !data->IsRecord()) {
     formData = values::Bytes(data->data().begin(), data->data().end());
   }
   std::optional<files::FileRef> folder;
@@ -179,7 +184,8 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
     if (!folder && util::PrefIntegerForKey("downloadMode") == 2) {
       windows.BringApplicationToFront();
       std::string suggested;
-      if (auto url = values::Url::Create((*entries)[0].Find("url") ? (*entries)[0].Find("url")->StringOr("") : "")) {
+      if (auto url =
+              values::Url::Create((*entries)[0].Find("url") ? (*entries)[0].Find("url")->StringOr("") : "")) {
         suggested = util::CopyFileNameForURL(*url);
       }
       auto saved = windows.RunSaveDialog(suggested);
@@ -209,7 +215,8 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
 
   if (startQueue) {
     if (*startQueue && !queue::gQueueRunning) queue::StartQueue();
-  } else if (util::CurrentSettings()->autoStartQueue && !queue::gQueueRunning && queue::gQueueRestartAllowed) {
+  } else if (util::CurrentSettings()->autoStartQueue && !queue::gQueueRunning &&
+             queue::gQueueRestartAllowed) {
     queue::StartQueue();
   }
   scripting::Reply(reply, std::move(answer));
@@ -240,7 +247,8 @@ Status HandleGetURLEvent(const AppleEvent& event, AppleEvent&) {
 std::vector<std::string> PathsOfList(const AppleEvent& event) {
   std::vector<std::string> paths;
   Descriptor list;
-  if (event.GetParam(kDirect, appleevents::types::kList, list) != appleevents::kNoErr || !list.IsList()) return paths;
+  if (event.GetParam(kDirect, appleevents::types::kList, list) != appleevents::kNoErr || !list.IsList())
+    return paths;
   for (const Descriptor& item : list.Items()) {
     std::string path;
     if (appleevents::GetPath(item, path) == appleevents::kNoErr) paths.push_back(path);
@@ -319,7 +327,9 @@ void InstallHandOffHandlers(appleevents::HandlerTable& t) {
 
 }  // namespace scripting
 
-void SetDroppedRefererHost(std::string host) { State().droppedRefererHost = std::move(host); }
+void SetDroppedRefererHost(std::string host) {
+  State().droppedRefererHost = std::move(host);
+}
 
 void ResetScriptingSuiteState() {
   State().lastList.reset();

@@ -32,8 +32,12 @@ constexpr const char kNoHostForUID[] = "No host found for the UID supplied";
 constexpr const char kNoHostForHostID[] = "No host found for the hostID supplied";
 constexpr const char kNoFolderForUID[] = "No folder found for the UID supplied";
 
-sharing::PeerHostsService& Peers() { return sharing::GetPeerHostsService(); }
-browser::FavouriteConnectionsService& Favourites() { return browser::GetFavouriteConnectionsService(); }
+sharing::PeerHostsService& Peers() {
+  return sharing::GetPeerHostsService();
+}
+browser::FavouriteConnectionsService& Favourites() {
+  return browser::GetFavouriteConnectionsService();
+}
 
 std::string ItemLine(std::uint32_t hostID, std::uint32_t uid, const std::string& urls) {
   return values::Format("Host: %lu\t%lu\t%@\n",
@@ -53,25 +57,31 @@ std::string URLsOf(const values::Array& urlData) {
 
 std::string ItemLines(const sharing::SharedFolder& folder) {
   std::string text;
-  for (const sharing::SharedItem& item : folder.items) text += ItemLine(item.hostID, item.uid, URLsOf(item.urlData));
+  for (const sharing::SharedItem& item : folder.items)
+    text += ItemLine(item.hostID, item.uid, URLsOf(item.urlData));
   return text;
 }
 
-std::int32_t ResultCode(bool ok) { return ok ? 0 : -1; }
+std::int32_t ResultCode(bool ok) {
+  return ok ? 0 : -1;
+}
 
 // A peer's file-server URL for one of its items, with the peer's credentials escaped so
 // that neither can end the user information or the host early.
 std::optional<std::string> PeerItemURL(const sharing::PeerHost& host, std::uint32_t itemUID) {
-  const std::string address = host.address.find(':') != std::string::npos ? "[" + host.address + "]" : host.address;
-  const std::string plain = values::Format("http://%@:%d/%lu?dig",
-                                           {address, host.port + 1, static_cast<unsigned long>(itemUID)});
+  const std::string address =
+      host.address.find(':') != std::string::npos ? "[" + host.address + "]" : host.address;
+  const std::string plain =
+      values::Format("http://%@:%d/%lu?dig", {address, host.port + 1, static_cast<unsigned long>(itemUID)});
   return util::CopyURLStringWithCredentials(plain, host.user, host.password);
 }
 
 }  // namespace
 
 void InstallSharingHandlers(appleevents::HandlerTable& t) {
-  auto on = [&t](values::FourCharCode id, appleevents::EventHandler h) { t.Install(kSuiteClass, id, std::move(h)); };
+  auto on = [&t](values::FourCharCode id, appleevents::EventHandler h) {
+    t.Install(kSuiteClass, id, std::move(h));
+  };
 
   on(FourCC("LHos"), [](const AppleEvent&, AppleEvent& reply) -> Status {
     std::string text;
@@ -110,7 +120,8 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
     if (host && !host->favouriteName) {
       browser::FavouriteInfo f;
       f.address = host->bonjourName ? *host->bonjourName : host->address + ":" + std::to_string(host->port);
-      f.name = Favourites().CopyUniqueFavouriteName(host->displayName.empty() ? f.address : host->displayName);
+      f.name =
+          Favourites().CopyUniqueFavouriteName(host->displayName.empty() ? f.address : host->displayName);
       f.user = host->user;
       f.password = host->password;
       f.hostType = host->bonjourName ? 2 : 3;
@@ -223,8 +234,8 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
       if (folder && folder->HasItems()) {
         std::lock_guard items(folder->itemsLock());
         for (const auto& [itemUID, w] : folder->items()) {
-          text += values::Format("%lu\t%@\n",
-                                 {static_cast<unsigned long>(itemUID), queue::CopyElementURLList(w->element())});
+          text += values::Format(
+              "%lu\t%@\n", {static_cast<unsigned long>(itemUID), queue::CopyElementURLList(w->element())});
         }
       }
     }
@@ -268,8 +279,9 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
     auto rates = ui::GetApplicationWindowsService().CopyRateHistory();
     std::string text = "No monitoring data available\n";
     if (rates) {
-      text = values::Format("1 second average: %.1f, 5 minute average: %.1lf, 15 minute average: %.1lf",
-                            {rates->oneSecond / 1024.0, rates->fiveMinutes / 1024.0, rates->fifteenMinutes / 1024.0});
+      text = values::Format(
+          "1 second average: %.1f, 5 minute average: %.1lf, 15 minute average: %.1lf",
+          {rates->oneSecond / 1024.0, rates->fiveMinutes / 1024.0, rates->fifteenMinutes / 1024.0});
     }
     Reply(reply, Descriptor::Text(text));
     return appleevents::kNoErr;

@@ -63,7 +63,9 @@ inline std::unique_ptr<ApplicationWindowsService>& ApplicationWindowsServiceSlot
   static std::unique_ptr<ApplicationWindowsService> service = std::make_unique<HeadlessApplicationWindows>();
   return service;
 }
-inline ApplicationWindowsService& GetApplicationWindowsService() { return *ApplicationWindowsServiceSlot(); }
+inline ApplicationWindowsService& GetApplicationWindowsService() {
+  return *ApplicationWindowsServiceSlot();
+}
 // Installs `service` (the headless stand-in when null) and returns the previous one.
 inline std::unique_ptr<ApplicationWindowsService> SetApplicationWindowsService(
     std::unique_ptr<ApplicationWindowsService> service) {

@@ -65,9 +65,11 @@ class HeadlessDownloadEventViews : public DownloadEventViews {
   void NoteRowChanged(std::uint32_t) override {}
   void UpdateDownloadInspector(std::uint32_t) override {}
   void NotifyMiniWindowDownloadChanged(std::uint32_t) override {}
-  void ShowUnknownCertificateWindow(std::uint32_t, const std::string&, bool, std::int32_t, std::int32_t) override {}
+  void ShowUnknownCertificateWindow(std::uint32_t, const std::string&, bool, std::int32_t,
+                                    std::int32_t) override {}
   void AskDownloadCertificateTrust(std::uint32_t, const std::string&, bool) override {}
-  void AskCredentials(const CredentialsRequest&, std::function<void(const CredentialsAnswer&)> answer) override {
+  void AskCredentials(const CredentialsRequest&,
+                      std::function<void(const CredentialsAnswer&)> answer) override {
     answer(CredentialsAnswer{});
   }
 };
@@ -76,7 +78,9 @@ inline std::unique_ptr<DownloadEventViews>& DownloadEventViewsSlot() {
   static std::unique_ptr<DownloadEventViews> slot = std::make_unique<HeadlessDownloadEventViews>();
   return slot;
 }
-inline DownloadEventViews& GetDownloadEventViews() { return *DownloadEventViewsSlot(); }
+inline DownloadEventViews& GetDownloadEventViews() {
+  return *DownloadEventViewsSlot();
+}
 // Installs `views` (the headless stand-in when null) and returns the previous one.
 inline std::unique_ptr<DownloadEventViews> SetDownloadEventViews(std::unique_ptr<DownloadEventViews> views) {
   if (!views) views = std::make_unique<HeadlessDownloadEventViews>();

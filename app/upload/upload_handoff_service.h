@@ -34,9 +34,12 @@ inline std::unique_ptr<UploadHandoffService>& UploadHandoffServiceSlot() {
   static std::unique_ptr<UploadHandoffService> service = std::make_unique<NoUploadHandoffService>();
   return service;
 }
-inline UploadHandoffService& GetUploadHandoffService() { return *UploadHandoffServiceSlot(); }
+inline UploadHandoffService& GetUploadHandoffService() {
+  return *UploadHandoffServiceSlot();
+}
 // Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<UploadHandoffService> SetUploadHandoffService(std::unique_ptr<UploadHandoffService> service) {
+inline std::unique_ptr<UploadHandoffService> SetUploadHandoffService(
+    std::unique_ptr<UploadHandoffService> service) {
   if (!service) service = std::make_unique<NoUploadHandoffService>();
   return std::exchange(UploadHandoffServiceSlot(), std::move(service));
 }

@@ -23,6 +23,8 @@ std::vector<std::string> CommandNotifier::CommandFor(const Notice& notice) {
   return argv;
 }
 
-bool CommandNotifier::Post(const Notice& notice) { return runner_(CommandFor(notice)); }
+bool CommandNotifier::Post(const Notice& notice) {
+  return runner_(CommandFor(notice));
+}
 
 }  // namespace desktop

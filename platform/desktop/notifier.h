@@ -56,7 +56,9 @@ inline std::unique_ptr<Notifier>& NotifierSlot() {
   static std::unique_ptr<Notifier> slot = std::make_unique<CommandNotifier>();
   return slot;
 }
-inline Notifier& GetNotifier() { return *NotifierSlot(); }
+inline Notifier& GetNotifier() {
+  return *NotifierSlot();
+}
 // Installs `notifier` (the Linux default when null) and returns the previous one.
 inline std::unique_ptr<Notifier> SetNotifier(std::unique_ptr<Notifier> notifier) {
   if (!notifier) notifier = std::make_unique<CommandNotifier>();

@@ -44,7 +44,9 @@ inline std::unique_ptr<SystemActions>& SystemActionsSlot() {
   static std::unique_ptr<SystemActions> slot = std::make_unique<LogindSystemActions>();
   return slot;
 }
-inline SystemActions& GetSystemActions() { return *SystemActionsSlot(); }
+inline SystemActions& GetSystemActions() {
+  return *SystemActionsSlot();
+}
 // Installs `actions` (the Linux default when null) and returns the previous one.
 inline std::unique_ptr<SystemActions> SetSystemActions(std::unique_ptr<SystemActions> actions) {
   if (!actions) actions = std::make_unique<LogindSystemActions>();

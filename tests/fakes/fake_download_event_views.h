@@ -26,8 +26,8 @@ class FakeDownloadEventViews : public ui::DownloadEventViews {
   void NoteRowChanged(std::uint32_t uid) override { changedRows.push_back(uid); }
   void UpdateDownloadInspector(std::uint32_t uid) override { inspectorUpdates.push_back(uid); }
   void NotifyMiniWindowDownloadChanged(std::uint32_t uid) override { miniWindowChanges.push_back(uid); }
-  void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust, std::int32_t domain,
-                                    std::int32_t code) override {
+  void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust,
+                                    std::int32_t domain, std::int32_t code) override {
     certificateQuestions.push_back({5, uid, url, hasTrust, domain, code});
   }
   void AskDownloadCertificateTrust(std::uint32_t uid, const std::string& url, bool hasTrust) override {

@@ -65,7 +65,7 @@ class FakeApplicationWindows : public ui::ApplicationWindowsService {
   int reopens = 0, broughtToFront = 0;
   bool optionKey = false;
   std::vector<values::Array> addURLWindows;
-  std::vector<std::string> saveDialogs;  // the suggested names
+  std::vector<std::string> saveDialogs;                          // the suggested names
   std::vector<std::optional<ui::SaveDialogAnswer>> saveAnswers;  // played in order; none left: cancel
   std::optional<ui::RateHistory> rates;
   std::vector<std::string> removedFavouriteRows;

@@ -38,7 +38,8 @@ class DownloadEventsRoadTest : public testing_support::DownloadTest {
     engine::SetDownloadEngineServices(std::make_unique<engine::DownloadEngine>(o));
   }
   void TearDown() override {
-    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i)
+      std::this_thread::sleep_for(1ms);
     CancelWhenDoneCheck();
     DownloadTest::TearDown();
   }
@@ -61,9 +62,8 @@ TEST_F(DownloadEventsRoadTest, TheTasksEventsCompleteTheDownload) {
   ASSERT_EQ(StartDownload(w), 0);
   {
     std::unique_lock lock(mutex);
-    ASSERT_TRUE(cv.wait_for(lock, 20s, [&] {
-      return !events.empty() && events.back()->kind() == kDownloadEventFinished;
-    }));
+    ASSERT_TRUE(cv.wait_for(
+        lock, 20s, [&] { return !events.empty() && events.back()->kind() == kDownloadEventFinished; }));
   }
   std::vector<runtime::EventRef> got;
   {

@@ -194,9 +194,8 @@ TEST_F(DownloadEventsTest, CertificateAndCredentialQuestionsGoToTheWindows) {
 
 TEST_F(DownloadEventsTest, CredentialsAnswerReachesOnlyARunningTask) {
   std::vector<std::string> stored;
-  GetQueueHooks().storeCredentials = [&](const std::string& host, const std::string& user, const std::string&) {
-    stored.push_back(host + ":" + user);
-  };
+  GetQueueHooks().storeCredentials = [&](const std::string& host, const std::string& user,
+                                         const std::string&) { stored.push_back(host + ":" + user); };
   WrapperRef w = Started("http://a.example/f");
   Send(Make(kDownloadEventStarted, w->uid()));
   auto controller = engine->tasks.at(0).controller;
@@ -302,28 +301,45 @@ TEST(DownloadFailureMessageTest, TextByDomainAndCode) {
   };
   const std::string u = "http://h/f";
   const std::vector<Case> cases = {
-      {{kHTTPErrorDomain, 404}, {},
-       "The download of \rhttp://h/f\rfailed because an error of type 404 occurred: the file could not be found."},
-      {{kHTTPErrorDomain, 403}, {},
+      {{kHTTPErrorDomain, 404},
+       {},
+       "The download of \rhttp://h/f\rfailed because an error of type 404 occurred: the file could not be "
+       "found."},
+      {{kHTTPErrorDomain, 403},
+       {},
        "The download of \rhttp://h/f\rfailed because an error of type 403 occurred: access forbidden."},
-      {{kHTTPErrorDomain, 407}, {},
-       "The download of \rhttp://h/f\rfailed because an error of type 401 occurred: a password is need to access "
+      {{kHTTPErrorDomain, 407},
+       {},
+       "The download of \rhttp://h/f\rfailed because an error of type 401 occurred: a password is need to "
+       "access "
        "this URL."},
-      {{kHTTPErrorDomain, 503}, {},
+      {{kHTTPErrorDomain, 503},
+       {},
        "The download of \rhttp://h/f\rfailed because an error of type 503 occurred: service unavailable."},
-      {{kFTPErrorDomain, 530}, {},
+      {{kFTPErrorDomain, 530},
+       {},
        "The download of \rhttp://h/f\rfailed because an error of type 530 occurred: authentication failed"},
-      {{kFTPErrorDomain, 553}, {},
+      {{kFTPErrorDomain, 553},
+       {},
        "The download of \rhttp://h/f\rfailed because an error of type 553 occurred: permission denied."},
-      {{kOwnErrorDomain, 1}, {}, "You appear to be over your RapidShare download limit for http://h/f. Try again later."},
-      {{kNetDBErrorDomain, 8}, {}, "The download of \rhttp://h/f\rfailed because the server could not be found."},
-      {{kFTPErrorDomain, 500}, {}, "The download of \rhttp://h/f\r failed because no urls were valid. Last error:500."},
-      {{kOwnErrorDomain, 2}, std::string("gone"),
-       "The download of \rhttp://h/f\rfailed because no urls were valid. Last error:2\nThe last message from the "
+      {{kOwnErrorDomain, 1},
+       {},
+       "You appear to be over your RapidShare download limit for http://h/f. Try again later."},
+      {{kNetDBErrorDomain, 8},
+       {},
+       "The download of \rhttp://h/f\rfailed because the server could not be found."},
+      {{kFTPErrorDomain, 500},
+       {},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error:500."},
+      {{kOwnErrorDomain, 2},
+       std::string("gone"),
+       "The download of \rhttp://h/f\rfailed because no urls were valid. Last error:2\nThe last message from "
+       "the "
        "server was: gone."},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DownloadFailureMessage(u, c.error, c.serverMessage), c.expected) << c.error.domain << "/" << c.error.code;
+    EXPECT_EQ(DownloadFailureMessage(u, c.error, c.serverMessage), c.expected)
+        << c.error.domain << "/" << c.error.code;
   }
 }
 
@@ -340,7 +356,8 @@ TEST_F(DownloadEventsTest, WhenDoneDelayIsTheSettingButAtLeastFourSeconds) {
     std::int64_t expected;
   };
   for (const Case& c : std::vector<Case>{{{}, 4}, {0, 4}, {-5, 4}, {3, 4}, {4, 4}, {30, 30}}) {
-    util::SetPreferenceValue("inactivity timer duration", c.setting ? values::Value(*c.setting) : values::Value());
+    util::SetPreferenceValue("inactivity timer duration",
+                             c.setting ? values::Value(*c.setting) : values::Value());
     EXPECT_EQ(WhenDoneDelaySeconds(), c.expected) << (c.setting ? *c.setting : 999);
   }
 }
@@ -438,7 +455,8 @@ TEST_F(CompletionTest, TheEngineRoadEndsWithTheFileFiledLoggedCountedAndStamped)
   EXPECT_GT(w->endDate(), 0);
 
   ASSERT_NE(engine::CurrentGlobalLog(), nullptr);
-  EXPECT_NE(engine::CurrentGlobalLog()->Text().find("Download of http://user:<hidden>@a.example/dir/report.pdf complete"),
+  EXPECT_NE(engine::CurrentGlobalLog()->Text().find(
+                "Download of http://user:<hidden>@a.example/dir/report.pdf complete"),
             std::string::npos)
       << engine::CurrentGlobalLog()->Text();
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "app/queue/post_download_actions.h"
 #include "app/queue/queue_queries.h"
 #include "app/queue/queue_switch.h"
 #include "app/queue/remove_downloads.h"
 #include "app/queue/truvane_undo.h"
-#include "app/queue/post_download_actions.h"
 #include "app/util/settings_store.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_system_actions.h"
@@ -80,9 +80,10 @@ TEST_F(PostDownloadActionsTest, CompletionActionsByType) {
   PerformCompletionAction("after", kCompletionRunScript);
   PerformCompletionAction(std::nullopt, kCompletionRunScript);
   EXPECT_EQ(launched.size(), 1u);
-  for (auto type : {kCompletionShutDown, kCompletionSleep, kCompletionLogOut}) PerformCompletionAction({}, type);
-  EXPECT_EQ(system->performed,
-            (std::vector<SystemAction>{SystemAction::kShutDown, SystemAction::kSleep, SystemAction::kLogOut}));
+  for (auto type : {kCompletionShutDown, kCompletionSleep, kCompletionLogOut})
+    PerformCompletionAction({}, type);
+  EXPECT_EQ(system->performed, (std::vector<SystemAction>{SystemAction::kShutDown, SystemAction::kSleep,
+                                                          SystemAction::kLogOut}));
 }
 
 TEST_F(PostDownloadActionsTest, StopQueueActionStopsRunningDownloadsOnlyWhenTheyStopWithTheQueue) {
