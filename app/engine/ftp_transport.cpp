@@ -402,7 +402,11 @@ FTPFailure FTPFailureFlags(net::StreamError error, const FTPFailureContext& cont
         case 451:
         case 500:
         case 504:
-          out.flags = kStreamError | kStreamWholeFile;
+          // Taken as a server that cannot resume, which only means something for a
+          // connection that asked for an offset. One that fetched from 0 already is the
+          // whole-file reader: starting it again at once would ask the same server the
+          // same thing in a tight loop. It is retried later like any failure.
+          if (context.range_location > 0) out.flags = kStreamError | kStreamWholeFile;
           return out;
         case 530:
           out.flags = kStreamError | kStreamNeedsAuth;
