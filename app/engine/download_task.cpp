@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/engine/accepted_certificates.h"
+#include "app/engine/builtin_transports.h"
 #include "app/engine/checksum_verification.h"
 #include "app/engine/download_file_name.h"
 #include "app/engine/limit_settings.h"
@@ -557,6 +558,7 @@ std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
 }
 
 void InstallDownloadEngine(DownloadRunOptions options) {
+  if (!options.transports) RegisterBuiltInTransports();
   SetDownloadEngineServices(std::make_unique<DownloadEngine>(std::move(options)));
 }
 

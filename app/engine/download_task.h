@@ -43,7 +43,9 @@ class DownloadEngine : public DownloadEngineServices {
   DownloadRunOptions options_;
 };
 
-// Makes the real engine the one the queue starts downloads with.
+// Makes the real engine the one the queue starts downloads with. Without a transport
+// table of its own in `options`, the built-in transports are registered in the process's
+// table first (builtin_transports.h).
 void InstallDownloadEngine(DownloadRunOptions options = {});
 
 }  // namespace engine
