@@ -39,6 +39,8 @@ void DownloadStream::LowerWantedConnections() {
   owner.facts_.wantedConnections = std::max(1, owner.facts_.wantedConnections - 1);
 }
 
+void DownloadStream::WatchReachability() { owner.WatchReachability(*this); }
+
 void DownloadStream::SetError(net::StreamError e, std::string text) {
   error = e;
   errorText = std::move(text);

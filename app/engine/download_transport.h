@@ -157,6 +157,10 @@ class DownloadConnection {
   virtual void SetError(net::StreamError error, std::string text = {}) = 0;
   // A line for the download's transfer log, framed by the caller ("\r...\r").
   virtual void Log(std::string_view line) = 0;
+  // Watches the reachability of this connection's mirror host for the rest of the
+  // download (once per mirror): an unreachable host is not used, and its return starts
+  // connections again. Transports that dial a host by name call it when they open.
+  virtual void WatchReachability() {}
 
   // ---- Data path
   virtual void NoteActivity() = 0;
