@@ -14,9 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "app/engine/accepted_certificates.h"
-#include "app/engine/afp_transport.h"
+#include "app/engine/builtin_transports.h"
 #include "app/engine/download_task.h"
-#include "app/engine/ftp_transport.h"
 #include "app/engine/resume_file.h"
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_entries.h"
@@ -111,10 +110,7 @@ struct Outcome {
 
 class FTPMainRoadTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    RegisterFTPTransports();
-    RegisterAFPTransport();
-  }
+  static void SetUpTestSuite() { RegisterBuiltInTransports(); }
 
   void SetUp() override {
     dir_ = testsupport::MakeTempDir("ftpdl");
@@ -169,9 +165,11 @@ class FTPMainRoadTest : public ::testing::Test {
     auto e = events_->Of(kDownloadEventFinished).at(before);
     finishedSeen_ = before + 1;
     out.reason = e->Get<std::int32_t>(FourCC("Reas")).value_or(-1);
-    if (auto code = e->Get<values::Value>(FourCC("ErrC")); code && code->IsArray()) {
-      out.errorDomain = static_cast<std::int32_t>((*code)[0].Int64Or(0));
-      out.errorCode = static_cast<std::int32_t>((*code)[1].Int64Or(0));
+    if (const auto* code = e->Find<values::Data>(FourCC("ErrC"))) {
+      if (const auto error = StreamErrorFromBytes(code->bytes)) {
+        out.errorDomain = static_cast<std::int32_t>(error->domain);
+        out.errorCode = error->code;
+      }
     }
     out.entries = e->Get<values::Value>(FourCC("UrlD")).value_or(values::Value());
     out.file = ReadAll(dir_ + "/file.bin");
