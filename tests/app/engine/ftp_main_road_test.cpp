@@ -3,6 +3,8 @@
 // fake volume mounter. What is checked is what the user gets: the bytes on disk, the
 // finished event (reason, error, URL entries) and the transfer log.
 
+#include <netdb.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -16,10 +18,13 @@
 #include "app/engine/accepted_certificates.h"
 #include "app/engine/builtin_transports.h"
 #include "app/engine/download_task.h"
+#include "app/engine/ftp_socket_io.h"
+#include "app/engine/ftp_transport.h"
 #include "app/engine/resume_file.h"
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_entries.h"
 #include "app/engine/volume_mounter.h"
+#include "platform/net/reachability.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 #include "platform/values/fourcc.h"
@@ -316,6 +321,48 @@ TEST_F(VsftpdRoadTest, RefusedLoginAsksForCredentialsAndGoesOnWithThem) {
   const Outcome out = Finish();
   EXPECT_EQ(out.reason, kFinishComplete) << out.log;
   EXPECT_EQ(Sha1Of(out.file), Sha1Of(content));
+}
+
+// ---- A mirror whose name does not resolve
+
+class UnresolvedNameRoadTest : public FTPMainRoadTest {
+ protected:
+  void SetUp() override {
+    FTPMainRoadTest::SetUp();
+    // The lookup fails here, without asking any name server.
+    FTPTransportOptions options;
+    options.ftps_io = [](const values::Url& url) {
+      FTPSocketOptions socket;
+      socket.resolver = [](const std::string&, int, std::vector<net::SocketAddress>&) { return EAI_NONAME; };
+      return CreateFTPSocketIO(url, socket);
+    };
+    DownloadTransports().Register("ftps", std::make_shared<FTPSTransport>(options));
+  }
+  void TearDown() override {
+    FTPMainRoadTest::TearDown();
+    net::SetReachabilityProbe(nullptr);
+    RegisterBuiltInTransports();
+  }
+
+  struct NoNetwork final : net::ReachabilityProbe {
+    unsigned FlagsForHost(std::string_view) override { return 0; }
+  };
+};
+
+TEST_F(UnresolvedNameRoadTest, WithTheNetworkUpTheMirrorFailsForGood) {
+  const Outcome out = Run(State({"ftps://no-such-host.test/f.bin"}, 1));
+  EXPECT_EQ(out.reason, kFinishFailed) << out.log;
+  EXPECT_EQ(out.errorDomain, static_cast<std::int32_t>(net::ErrorDomain::kNetDb));
+  EXPECT_TRUE(out.EntryHas(kEntryFatalError));
+}
+
+TEST_F(UnresolvedNameRoadTest, WithoutANetworkTheDownloadWaitsToRetry) {
+  runtime::ScopedFakeClock clock;
+  net::SetReachabilityProbe(std::make_shared<NoNetwork>());
+  Start(State({"ftps://no-such-host.test/f.bin"}, 1));
+  EXPECT_FALSE(events_->WaitFor(kDownloadEventFinished, 1, 500ms)) << events_->Log();
+  stop_->Signal();
+  EXPECT_EQ(Finish().reason, kFinishStopped);
 }
 
 // ---- The scripted server: replies real servers do not give
