@@ -11,8 +11,6 @@ Scenarios:
   retr-550        RETR is answered 550 before any data connection is used
   login-530       the password is refused with 530
   rest-ignored    REST is answered 350, but the data starts at byte 0 all the same
-  stall           the data stops after 5000 bytes (counted from the restart offset) and the
-                  connection stays open until the client leaves
 The file served for any RETR is 10240 bytes in which no 256-byte block repeats (a resumed
 read never looks like the file's start). With COMMAND_LOG, every command received is
 appended to that file, one a line.
@@ -93,20 +91,6 @@ def handle(conn, scenario, log_path):
             listener.close()
             listener = None
             send("150 opening data connection\r\n")
-            if scenario == "stall":
-                data.sendall(DATA[rest:rest + 5000])
-                # Hold the data connection until the client closes it.
-                data.settimeout(0.2)
-                while True:
-                    try:
-                        if not data.recv(1):
-                            break
-                    except socket.timeout:
-                        continue
-                    except OSError:
-                        break
-                data.close()
-                break
             if scenario == "abort-451":
                 data.sendall(DATA[rest:rest + 1000])
                 data.close()
