@@ -37,6 +37,13 @@ void DownloadRun::MergeProgress() {
   for (const auto& s : connections_) MergeStreamProgressIntoRanges(s->range, s->bytesDone, done_);
 }
 
+std::vector<std::int64_t> DownloadRun::CopyStreamResumeOffsets(std::int64_t add) const {
+  std::vector<std::int64_t> offsets;
+  offsets.reserve(connections_.size());
+  for (const auto& s : connections_) offsets.push_back(s->writeOffset + add);
+  return offsets;
+}
+
 bool DownloadRun::IsComplete(bool sizeMustBeKnown) const {
   return DownloadIsComplete(done_, failed_, facts_.sizeKnown ? facts_.totalSize : -1, sizeMustBeKnown);
 }

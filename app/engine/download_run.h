@@ -40,6 +40,7 @@
 #include "app/engine/stream_progress.h"
 #include "platform/files/file_handle.h"
 #include "platform/net/certificate.h"
+#include "platform/net/reachability.h"
 #include "platform/net/stream_error.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/event_queue.h"
@@ -112,6 +113,7 @@ class DownloadStream final : public DownloadConnection {
   void ProposeFileName(std::string_view name, bool fromPageTitle) override;
   void ApplyPendingRanges() override;
   void LowerWantedConnections() override;
+  void WatchReachability() override;
   void SetPeerCertificates(std::vector<net::Certificate> chain) override { peerCertificates = std::move(chain); }
   void SetError(net::StreamError e, std::string text) override;
   void Log(std::string_view line) override;
@@ -123,6 +125,7 @@ class DownloadStream final : public DownloadConnection {
   std::size_t RequestBandwidth(std::size_t wanted) override;
   void ReportTransfer(std::size_t unusedGrant, std::size_t moved) override;
   bool End(std::uint32_t flags) override;
+  void StopDownload() override;
   bool OpenReplacement(std::optional<values::Url> url, std::any carried) override;
 
   // Opens through the transport of the URL's scheme; false (error set) when it cannot.
@@ -212,6 +215,11 @@ class DownloadRun {
   void ProposeFileName(std::string_view name, bool fromPageTitle);
   bool OpenReplacement(DownloadStream& old, std::optional<values::Url> url, std::any carried);
   void Log(std::string_view line);
+  // Each running connection's write position plus `add`.
+  std::vector<std::int64_t> CopyStreamResumeOffsets(std::int64_t add = 0) const;
+  // Reachability of the mirrors' hosts: one watch per entry, reports on the task's loop.
+  void WatchReachability(DownloadStream& stream);
+  void ReachabilityChanged(std::size_t entryIndex, unsigned flags);
   std::size_t RequestBandwidth(std::size_t wanted);
   void ReportTransfer(std::size_t unusedGrant, std::size_t moved);
 
@@ -301,6 +309,7 @@ class DownloadRun {
   std::shared_ptr<runtime::Timer> emptyCheckTimer_;
   std::vector<std::shared_ptr<runtime::Timer>> oneShots_;
   std::optional<runtime::MessageQueue> bandwidthReplyQueue_;
+  std::map<std::size_t, std::shared_ptr<net::ReachabilityTarget>> reachability_;
 };
 
 // The number of download tasks running now (any thread).

@@ -39,6 +39,8 @@ void DownloadStream::LowerWantedConnections() {
   owner.facts_.wantedConnections = std::max(1, owner.facts_.wantedConnections - 1);
 }
 
+void DownloadStream::WatchReachability() { owner.WatchReachability(*this); }
+
 void DownloadStream::SetError(net::StreamError e, std::string text) {
   error = e;
   errorText = std::move(text);
@@ -79,6 +81,9 @@ void DownloadStream::ReportTransfer(std::size_t unusedGrant, std::size_t moved) 
 }
 
 bool DownloadStream::End(std::uint32_t flags) { return owner.StreamEnded(*this, flags); }
+
+// The same way as the queue's stop: through the stop source, on the next pass of the loop.
+void DownloadStream::StopDownload() { owner.stopSource_->Signal(); }
 
 bool DownloadStream::OpenReplacement(std::optional<values::Url> url, std::any carry) {
   return owner.OpenReplacement(*this, std::move(url), std::move(carry));

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 
 #include "app/engine/accepted_certificates.h"
+#include "app/engine/builtin_transports.h"
 #include "app/engine/checksum_verification.h"
 #include "app/engine/download_file_name.h"
 #include "app/engine/limit_settings.h"
@@ -31,11 +33,6 @@ std::int32_t gRunningTasks = 0;
 
 runtime::Nanoseconds Seconds(double s) {
   return std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(s));
-}
-
-values::Value ErrorPair(const net::StreamError& e) {
-  return values::Value(values::Array{values::Number::Int32(static_cast<std::int32_t>(e.domain)),
-                                     values::Number::Int32(e.code)});
 }
 
 bool SchemeIs(const values::Value& entry, std::string_view scheme) {
@@ -138,6 +135,7 @@ DownloadRun::DownloadRun(std::unique_ptr<DownloadThreadState> input, DownloadRun
 
 DownloadRun::~DownloadRun() {
   ended_ = true;
+  reachability_.clear();
   connections_.clear();
   graveyard_.clear();
 }
@@ -183,7 +181,7 @@ void DownloadRun::QuitLoop() {
 void DownloadRun::PostQuestion(std::uint32_t kind, DownloadStream& s) {
   auto event = MakeEvent(kind);
   event->SetString(FourCC("URL_"), s.URL().String());
-  if (kind == kDownloadEventUnknownRoot) event->SetValue(FourCC("ERRR"), ErrorPair(s.error));
+  if (kind == kDownloadEventUnknownRoot) event->SetData(FourCC("ERRR"), StreamErrorBytes(s.error));
   if (kind != kDownloadEventAuthRequired && !s.peerCertificates.empty()) {
     values::Array chain;
     for (const auto& c : s.peerCertificates) chain.emplace_back(values::Data{c.Der()});
@@ -197,7 +195,7 @@ void DownloadRun::PostQuestion(std::uint32_t kind, DownloadStream& s) {
 void DownloadRun::PostFinished(std::int32_t reason, bool verifyFailed) {
   auto event = MakeEvent(kDownloadEventFinished);
   event->SetInt32(FourCC("Reas"), reason);
-  if (reason == kFinishFailed) event->SetValue(FourCC("ErrC"), ErrorPair(error_));
+  if (reason == kFinishFailed) event->SetData(FourCC("ErrC"), StreamErrorBytes(error_));
   if (!errorMessage_.empty()) event->SetString(FourCC("ErrM"), errorMessage_);
   event->SetFileRef(FourCC("File"), input_->dataFile);
   event->SetValue(FourCC("UrlD"), values::Value(input_->urlEntries));
@@ -512,6 +510,7 @@ void DownloadRun::Run() {
     connections_.clear();
     graveyard_.clear();
     slots_.clear();
+    reachability_.clear();
     PostFinished(reason, verifyFailed);
   }
 
@@ -556,7 +555,26 @@ std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
   return controller;
 }
 
+values::Bytes StreamErrorBytes(const net::StreamError& error) {
+  const auto domain = static_cast<std::int32_t>(error.domain);
+  const auto code = static_cast<std::int32_t>(error.code);
+  values::Bytes bytes(8);
+  std::memcpy(bytes.data(), &domain, 4);
+  std::memcpy(bytes.data() + 4, &code, 4);
+  return bytes;
+}
+
+std::optional<net::StreamError> StreamErrorFromBytes(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() != 8) return std::nullopt;
+  std::int32_t domain = 0;
+  std::int32_t code = 0;
+  std::memcpy(&domain, bytes.data(), 4);
+  std::memcpy(&code, bytes.data() + 4, 4);
+  return net::StreamError{static_cast<net::ErrorDomain>(domain), code};
+}
+
 void InstallDownloadEngine(DownloadRunOptions options) {
+  if (!options.transports) RegisterBuiltInTransports();
   SetDownloadEngineServices(std::make_unique<DownloadEngine>(std::move(options)));
 }
 

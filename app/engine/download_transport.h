@@ -157,6 +157,10 @@ class DownloadConnection {
   virtual void SetError(net::StreamError error, std::string text = {}) = 0;
   // A line for the download's transfer log, framed by the caller ("\r...\r").
   virtual void Log(std::string_view line) = 0;
+  // Watches the reachability of this connection's mirror host for the rest of the
+  // download (once per mirror): an unreachable host is not used, and its return starts
+  // connections again. Transports that dial a host by name call it when they open.
+  virtual void WatchReachability() {}
 
   // ---- Data path
   virtual void NoteActivity() = 0;
@@ -180,6 +184,11 @@ class DownloadConnection {
   // again. False only for kStreamWholeFile|kStreamKeepAsWhole when it goes on fetching
   // the whole file from offset 0.
   virtual bool End(std::uint32_t flags) = 0;
+  // Stops the whole download as if the user had stopped it (the user cancelled a step the
+  // transport asked about, e.g. a volume's login): it finishes as stopped, not failed.
+  // Takes effect once the current callback has returned; end this connection with
+  // kStreamStopped too.
+  virtual void StopDownload() = 0;
   // A new connection for this one's range, for `url` (this one's URL when none), with
   // `carried` handed to it. False when it could not be opened (its error is logged).
   virtual bool OpenReplacement(std::optional<values::Url> url, std::any carried = {}) = 0;

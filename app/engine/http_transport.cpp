@@ -11,11 +11,12 @@
 #include "app/engine/http_request_builder.h"
 #include "app/engine/http_response_names.h"
 #include "app/engine/http_status_table.h"
+#include "app/engine/network_reachability.h"
+#include "app/engine/socket_buffer.h"
 #include "app/engine/url_entries.h"
 #include "app/util/url_utilities.h"
 #include "platform/net/http_authentication.h"
 #include "platform/net/http_read_stream.h"
-#include "platform/net/reachability.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"
 
@@ -197,6 +198,7 @@ bool HttpConnection::Start() {
   }
   connection_.NoteActivity();
   connection_.SetTimeout(kTimeout);
+  connection_.WatchReachability();
   return true;
 }
 
@@ -332,6 +334,7 @@ bool HttpConnection::WholeFileForRange(const net::HttpResponseHead& head) {
 
 bool HttpConnection::AcceptBody(const net::HttpResponseHead& head) {
   const int status = head.StatusCode();
+  SetStreamSocketBuffer(stream_->Descriptor(), connection_.Download());
   const std::int64_t location = connection_.Range().location;
   const auto contentType = head.Header("Content-Type");
   if (contentType && MultipartByterangesBoundary(*contentType)) {
@@ -552,7 +555,7 @@ bool HttpConnection::HandleError() {
     case net::ErrorDomain::kNetDb:
       // A name that does not resolve on the first try while the network is up: the
       // mirror is wrong, not the network.
-      if (connection_.NeedsValidation() && connection_.URL().Host() && net::IsHostReachable(*connection_.URL().Host())) {
+      if (connection_.NeedsValidation() && IsNetworkReachable()) {
         return End(kStreamError | kStreamFatal);
       }
       return End(kStreamError);

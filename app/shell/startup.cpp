@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/engine/bandwidth_limiter.h"
+#include "app/engine/download_task.h"
 #include "app/engine/limit_settings.h"
 #include "app/engine/proxy_credentials_service.h"
 #include "app/engine/transfer_log.h"
@@ -218,6 +219,9 @@ StartupOutcome Shell::StartUp() {
   if (s.downloadLimiter)
     engine::SetLimiterQueue(engine::TransferDirection::kDownload, s.downloadLimiter->queue());
   if (s.uploadLimiter) engine::SetLimiterQueue(engine::TransferDirection::kUpload, s.uploadLimiter->queue());
+  // Downloads can run from here on: the limiter they ask for bytes exists, and the launch
+  // events and the queue's start below may start them.
+  engine::InstallDownloadEngine();
 
   Step("SetUpApplication");
   toolbox::Application::Shared();

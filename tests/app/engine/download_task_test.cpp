@@ -264,9 +264,9 @@ TEST_F(DownloadTaskTest, FatalErrorOnEveryMirrorFailsWithTheLastError) {
   transport->failures[0] = {0, engine::kStreamError | engine::kStreamFatal, {net::ErrorDomain::kHttp, 404}};
   auto finished = RunToEnd(MakeState(1));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
-  const auto code = finished->Get<values::Value>(FourCC("ErrC"));
+  const auto* code = finished->Find<values::Data>(FourCC("ErrC"));
   ASSERT_TRUE(code);
-  EXPECT_EQ((*code)[1].Int64Or(0), 404);
+  EXPECT_EQ(engine::StreamErrorFromBytes(code->bytes), (net::StreamError{net::ErrorDomain::kHttp, 404}));
   EXPECT_EQ(engine::GetHostCounts().Count("example.test"), 0);
 }
 
@@ -325,9 +325,10 @@ TEST_F(DownloadTaskTest, NoConnectionOpensFailsWithTheTransportsError) {
   transport->refuseOpens = 100;
   auto finished = RunToEnd(MakeState(2));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
-  const auto code = finished->Get<values::Value>(FourCC("ErrC"));
+  const auto* code = finished->Find<values::Data>(FourCC("ErrC"));
   ASSERT_TRUE(code);
-  EXPECT_EQ((*code)[1].Int64Or(0), net::posix_code::kConnectionRefused);
+  EXPECT_EQ(engine::StreamErrorFromBytes(code->bytes),
+            (net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused}));
 }
 
 TEST_F(DownloadTaskTest, DiskFullEndsTheDownloadWithAClearError) {
