@@ -23,6 +23,7 @@
 #include "app/queue/queue_tables.h"
 #include "app/queue/truvane_undo.h"
 #include "app/queue/scheduled_items.h"
+#include "app/shell/application_event_handler.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/shell_hooks.h"
@@ -115,6 +116,7 @@ struct ShellSession {
   std::shared_ptr<runtime::Observer> passObserver;
   std::shared_ptr<runtime::Observer> undoObserver;
   runtime::HandlerRef downloadEvents;
+  runtime::HandlerRef applicationEvents;
   ShellTimers timers;
   bool started = false;
 };
@@ -266,6 +268,7 @@ StartupOutcome Shell::StartUp() {
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
+  s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);
 
   // The launch events: those already waiting on the socket, then the one the program was
