@@ -3,8 +3,8 @@
 that real servers make with ranges.
 
 Usage: ranged_fault_server.py PORT
-GET /MODE/NAME?size=N[&rate=BYTES_PER_S] serves N bytes of a fixed pattern (byte i is
-(i * 7 + i // 65536) % 256) named NAME. Modes:
+GET /MODE/NAME[?rate=BYTES_PER_S] serves the file content.bin of the working folder
+(written by the test) under the name NAME. Modes:
   plain         ranges honoured ("bytes=a-" and "bytes=a-b")
   wrong-range   a range from a > 0 is answered 206 with the bytes from 0 and a
                 Content-Range that says so
@@ -16,7 +16,6 @@ GET /MODE/NAME?size=N[&rate=BYTES_PER_S] serves N bytes of a fixed pattern (byte
                 ones served
 Every request line and Range header is appended to requests.log in the working folder.
 """
-import os
 import socketserver
 import sys
 import threading
@@ -26,22 +25,9 @@ _lock = threading.Lock()
 _first_done = set()
 
 
-def pattern(size):
-    # Blocks of 65536 start at multiples of 256, so byte i of block k is (i % 256 * 7 + k) % 256.
-    blocks = []
-    for k in range((size + 65535) // 65536):
-        blocks.append(bytes(((j * 7) + k) % 256 for j in range(256)) * 256)
-    return b"".join(blocks)[:size]
-
-
-_cache = {}
-
-
-def body(size):
-    with _lock:
-        if size not in _cache:
-            _cache[size] = pattern(size)
-        return _cache[size]
+def content():
+    with open("content.bin", "rb") as f:
+        return f.read()
 
 
 def first_time(mode):
@@ -89,7 +75,6 @@ class Handler(socketserver.BaseRequestHandler):
         params = dict(p.split("=", 1) for p in query.split("&") if "=" in p)
         parts = path.strip("/").split("/")
         mode = parts[0] if len(parts) == 2 else ""
-        size = int(params.get("size", "1048576"))
         rate = int(params.get("rate", "0"))
         rng = headers.get("range", "")
         with _lock:
@@ -110,7 +95,8 @@ class Handler(socketserver.BaseRequestHandler):
             except OSError:
                 pass
             return
-        data = body(size)
+        data = content()
+        size = len(data)
         start, end = 0, size - 1
         ranged = rng.startswith("bytes=") and mode != "ignore-range"
         if ranged:
