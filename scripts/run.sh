@@ -4,4 +4,4 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$here/scripts/build.sh" >/dev/null
 build="${TRUVANE_BUILD_DIR:-$here/build}"
-exec "$build/app/shell/truvane" "$@"
+exec "$build/bin/truvane" "$@"

@@ -108,7 +108,10 @@ class AFPConnectionOfDownload final : public TransportConnection {
                     ", vol is: " + std::to_string(mount_ ? mount_->VolumeId() : 0) + "\r");
     connection_.NoteActivity();
     if (status == kVolumeMountCancelled) {
+      // The user cancelled the server's login: the download stops, it did not fail, and
+      // no retry asks again.
       connection_.Log("user cancelled");
+      connection_.StopDownload();
       connection_.End(kStreamStopped);
       return;
     }

@@ -125,6 +125,7 @@ class DownloadStream final : public DownloadConnection {
   std::size_t RequestBandwidth(std::size_t wanted) override;
   void ReportTransfer(std::size_t unusedGrant, std::size_t moved) override;
   bool End(std::uint32_t flags) override;
+  void StopDownload() override;
   bool OpenReplacement(std::optional<values::Url> url, std::any carried) override;
 
   // Opens through the transport of the URL's scheme; false (error set) when it cannot.

@@ -82,6 +82,9 @@ void DownloadStream::ReportTransfer(std::size_t unusedGrant, std::size_t moved) 
 
 bool DownloadStream::End(std::uint32_t flags) { return owner.StreamEnded(*this, flags); }
 
+// The same way as the queue's stop: through the stop source, on the next pass of the loop.
+void DownloadStream::StopDownload() { owner.stopSource_->Signal(); }
+
 bool DownloadStream::OpenReplacement(std::optional<values::Url> url, std::any carry) {
   return owner.OpenReplacement(*this, std::move(url), std::move(carry));
 }

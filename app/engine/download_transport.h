@@ -184,6 +184,11 @@ class DownloadConnection {
   // again. False only for kStreamWholeFile|kStreamKeepAsWhole when it goes on fetching
   // the whole file from offset 0.
   virtual bool End(std::uint32_t flags) = 0;
+  // Stops the whole download as if the user had stopped it (the user cancelled a step the
+  // transport asked about, e.g. a volume's login): it finishes as stopped, not failed.
+  // Takes effect once the current callback has returned; end this connection with
+  // kStreamStopped too.
+  virtual void StopDownload() = 0;
   // A new connection for this one's range, for `url` (this one's URL when none), with
   // `carried` handed to it. False when it could not be opened (its error is logged).
   virtual bool OpenReplacement(std::optional<values::Url> url, std::any carried = {}) = 0;

@@ -53,7 +53,7 @@ class FTPSocketIO final : public FTPConnectionIO {
   // ---- control connection
 
   void OpenControl() override {
-    control_tcp_ = net::TcpStream::Connect(host_, port_, ResolveIpv4);
+    control_tcp_ = net::TcpStream::Connect(host_, port_, options_.resolver ? options_.resolver : ResolveIpv4);
     control_ = control_tcp_.get();
     control_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnControlEvent(e); });
     control_->Open(loop_);

@@ -26,6 +26,7 @@
 
 #include "app/engine/ftp_connection.h"
 #include "platform/net/certificate.h"
+#include "platform/net/tcp_stream.h"
 #include "platform/values/url.h"
 
 namespace engine {
@@ -37,6 +38,8 @@ struct FTPSocketOptions {
   // issued for another name.
   std::vector<net::Certificate> trusted_roots;
   bool use_system_roots = true;
+  // Name lookups of the control connection; default: the system's, IPv4 addresses only.
+  net::TcpStream::Resolver resolver;
 };
 
 std::unique_ptr<FTPConnectionIO> CreateFTPSocketIO(const values::Url& url, FTPSocketOptions options = {});

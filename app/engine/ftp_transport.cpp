@@ -6,6 +6,8 @@
 #include "app/engine/accepted_certificates.h"
 #include "app/engine/ftp_read_stream.h"
 #include "app/engine/ftp_socket_io.h"
+#include "app/engine/network_reachability.h"
+#include "app/engine/socket_buffer.h"
 #include "app/util/settings_store.h"
 #include "platform/net/proxy_settings.h"
 #include "platform/runtime/run_loop.h"
@@ -44,6 +46,10 @@ void NoteUnsupportedProxy(DownloadConnection& connection) {
   if (noted.has_value()) return;
   noted = true;
   connection.Log("\rFTP proxies are not supported; connecting to the server directly\r");
+}
+
+bool NetworkWorks(const FTPTransportOptions& options) {
+  return options.is_network_reachable ? options.is_network_reachable() : IsNetworkReachable();
 }
 
 // First data of a connection: the offset the server really sends from, the size, the
@@ -98,6 +104,7 @@ class FTPConnectionOfDownload final : public TransportConnection {
     }
     connection_.NoteActivity();
     connection_.SetTimeout(kFTPOpenTimeout);
+    connection_.WatchReachability();
     return true;
   }
 
@@ -125,6 +132,7 @@ class FTPConnectionOfDownload final : public TransportConnection {
     connection_.NoteActivity();
     if (!data_came_) {
       data_came_ = true;
+      (void)SetStreamSocketBuffer(stream_.Descriptor(), connection_.Download());
       if (!HandleFirstData(connection_, stream_.FileTransferOffset(), size_asked_, stream_.ResourceSize()))
         return;
     }
@@ -149,7 +157,8 @@ class FTPConnectionOfDownload final : public TransportConnection {
     connection_.SetError(error);
     FTPFailureContext context;
     context.first_connection = connection_.NeedsValidation();
-    context.network_reachable = options_.is_network_reachable && options_.is_network_reachable();
+    context.network_reachable = context.first_connection && error.domain == net::ErrorDomain::kNetDb &&
+                                NetworkWorks(options_);
     context.data_received = data_came_;
     context.range_location = connection_.Range().location;
     const FTPFailure failure = FTPFailureFlags(error, context);
@@ -206,6 +215,7 @@ class FTPSConnectionOfDownload final : public TransportConnection {
     FTPConnectionOpen(*client_);
     connection_.NoteActivity();
     connection_.SetTimeout(kFTPSOpenTimeout);
+    connection_.WatchReachability();
     return true;
   }
 
@@ -277,6 +287,8 @@ class FTPSConnectionOfDownload final : public TransportConnection {
     connection_.NoteActivity();
     if (!data_came_) {
       data_came_ = true;
+      // TLS records come in larger bursts than plain data: a larger buffer per share.
+      (void)SetStreamSocketBuffer(Descriptor(), connection_.Download(), kFTPSSocketBufferFactor);
       if (!HandleFirstData(connection_, c.restart_offset, size_asked_, c.remote_size)) return;
     }
     auto buffer = connection_.ReadBuffer();
@@ -321,7 +333,8 @@ class FTPSConnectionOfDownload final : public TransportConnection {
     }
     FTPFailureContext context;
     context.first_connection = connection_.NeedsValidation();
-    context.network_reachable = options_.is_network_reachable && options_.is_network_reachable();
+    context.network_reachable = context.first_connection && error.domain == net::ErrorDomain::kNetDb &&
+                                NetworkWorks(options_);
     context.data_received = data_came_;
     context.range_location = connection_.Range().location;
     const FTPFailure failure = FTPFailureFlags(error, context);
@@ -402,7 +415,11 @@ FTPFailure FTPFailureFlags(net::StreamError error, const FTPFailureContext& cont
         case 451:
         case 500:
         case 504:
-          out.flags = kStreamError | kStreamWholeFile;
+          // Taken as a server that cannot resume, which only means something for a
+          // connection that asked for an offset. One that fetched from 0 already is the
+          // whole-file reader: starting it again at once would ask the same server the
+          // same thing in a tight loop. It is retried later like any failure.
+          if (context.range_location > 0) out.flags = kStreamError | kStreamWholeFile;
           return out;
         case 530:
           out.flags = kStreamError | kStreamNeedsAuth;

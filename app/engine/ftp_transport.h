@@ -15,6 +15,8 @@
 // Endings: 226 after the data is the end (kStreamDone when this connection's range, or
 // the whole file, is there; a short file is an error, retried later rather than at once,
 // so that a server whose file is shorter than announced is not asked again in a loop).
+// Both watch the reachability of the mirror's host once opened, and size the data
+// socket's receive buffer under a download bandwidth limit on the first data.
 // Failures map to end flags by FTPFailureFlags (one table for both schemes). A TLS
 // failure of the control connection about the certificate asks the user (unknown root,
 // or a certificate that differs from the one accepted before); any other TLS failure
@@ -68,7 +70,8 @@ std::uint32_t FTPTransferEndFlags(const DownloadConnection& connection);
 
 struct FTPTransportOptions {
   // Whether the network works at all (a name that does not resolve is then the server's
-  // fault); unknown counts as not.
+  // fault); asked only when a mirror's first connection fails on its name. Default:
+  // IsNetworkReachable (network_reachability.h).
   std::function<bool()> is_network_reachable;
   // FTPS: the command client's network side (tests); default: sockets trusting the host's
   // accepted certificate.

@@ -35,10 +35,10 @@ std::optional<values::Array> ParseURLListText(std::string_view text, const std::
 // The same for UTF-8 bytes; nothing when they are not valid UTF-8.
 std::optional<values::Array> ParseURLListCString(std::string_view utf8, const std::optional<std::string>& referer);
 
-// Whether two lists stand for the same hand-off: the same number of entries, and every
-// entry of `a` has the same "url" and the same "referer" as every entry of `b`. An entry
-// without a referer is never equal, so in practice only one-URL lists are ever equal;
-// two empty lists are.
+// Whether two lists stand for the same hand-off: the same number of entries, and each entry
+// of `a` has the same "url" and the same "referer" as the entry of `b` at its position. An
+// entry without a referer is never equal (typed URLs are never taken for repeats); two
+// empty lists are.
 bool URLListsAreEqual(const values::Array& a, const values::Array& b);
 
 // Copies of the entries with "referer" set on each when a referer is given.

@@ -105,6 +105,10 @@ bool SchedulerTick() {
     StartForScheduler(due);
     started = true;
   }
+  // A download that has just started is written to the queue file at once rather than at
+  // the next autosave, up to two minutes later: a program killed during the transfer then
+  // finds the download again at its next start, and resumes it from its partial package.
+  if (started && queue::gQueueChanged) queue::SaveQueueFile();
 
   CallHook(hooks.miniWindowUpdateLabels);
 

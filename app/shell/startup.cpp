@@ -18,6 +18,8 @@
 #include "app/queue/folder_table.h"
 #include "app/queue/queue_file.h"
 #include "app/queue/queue_switch.h"
+#include "app/queue/completion.h"
+#include "app/queue/download_events.h"
 #include "app/queue/queue_tables.h"
 #include "app/queue/truvane_undo.h"
 #include "app/queue/scheduled_items.h"
@@ -112,6 +114,7 @@ struct ShellSession {
   std::shared_ptr<runtime::Timer> reconnectTimer;
   std::shared_ptr<runtime::Observer> passObserver;
   std::shared_ptr<runtime::Observer> undoObserver;
+  runtime::HandlerRef downloadEvents;
   ShellTimers timers;
   bool started = false;
 };
@@ -260,6 +263,9 @@ StartupOutcome Shell::StartUp() {
 
   Step("CreateWindows");
   engine::CreateGlobalLogWindow();
+  // Download tasks report to the application target; the queue's handler applies them.
+  engine::SetDownloadEventTarget(runtime::EventTarget::Application());
+  s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);
 
   // The launch events: those already waiting on the socket, then the one the program was
@@ -368,6 +374,7 @@ void Shell::Quit() {
 
   Step("Shutdown");
   CallHook(hooks.refuseFileTransferConnections);
+  queue::CancelWhenDoneCheck();
   Shutdown();
 
   Step("StopWatchers");

@@ -1,26 +1,28 @@
 #!/usr/bin/env python3
 """A scripted FTP server on 127.0.0.1 for the replies real servers do not give.
 
-Usage: ftp_scripted_server.py PORT SCENARIO
+Usage: ftp_scripted_server.py PORT SCENARIO [COMMAND_LOG]
 Scenarios:
   plain           a well-behaved server (multi-line welcome, 226 sent right after the data)
   rest-refused    REST is answered 502: the file comes from its start
   pasv-elsewhere  PASV names 10.255.255.1: a client that follows it never connects
   tls-stall       AUTH TLS is answered 234, then the server says nothing more
-  abort-451       the transfer breaks off after 1000 bytes with 451
+  abort-451       the transfer breaks off with 451 after 1000 bytes (from the restart offset)
   retr-550        RETR is answered 550 before any data connection is used
   login-530       the password is refused with 530
   rest-ignored    REST is answered 350, but the data starts at byte 0 all the same
-The file served for any RETR is bytes 0..255 repeated to 10240 bytes.
+The file served for any RETR is 10240 bytes in which no 256-byte block repeats (a resumed
+read never looks like the file's start). With COMMAND_LOG, every command received is
+appended to that file, one a line.
 """
 import socket
 import sys
 import threading
 
-DATA = bytes(range(256)) * 40
+DATA = bytes(((i * 7) + (i >> 8) * 13) & 255 for i in range(10240))
 
 
-def handle(conn, scenario):
+def handle(conn, scenario, log_path):
     reader = conn.makefile("rb")
 
     def send(text):
@@ -34,6 +36,9 @@ def handle(conn, scenario):
         if not line:
             break
         command = line.decode("latin-1").rstrip("\r\n")
+        if log_path:
+            with open(log_path, "a") as log:
+                log.write(command + "\n")
         verb = command.split(" ")[0].upper()
         if verb == "USER":
             send("331 password please\r\n")
@@ -87,7 +92,7 @@ def handle(conn, scenario):
             listener = None
             send("150 opening data connection\r\n")
             if scenario == "abort-451":
-                data.sendall(DATA[:1000])
+                data.sendall(DATA[rest:rest + 1000])
                 data.close()
                 send("451 local error in processing\r\n")
             else:
@@ -106,13 +111,14 @@ def handle(conn, scenario):
 def main():
     port = int(sys.argv[1])
     scenario = sys.argv[2]
+    log_path = sys.argv[3] if len(sys.argv) > 3 else None
     server = socket.socket()
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     server.bind(("127.0.0.1", port))
     server.listen(8)
     while True:
         conn, _ = server.accept()
-        threading.Thread(target=handle, args=(conn, scenario), daemon=True).start()
+        threading.Thread(target=handle, args=(conn, scenario, log_path), daemon=True).start()
 
 
 if __name__ == "__main__":

@@ -61,7 +61,14 @@ VsftpdServer::VsftpdServer(const Options& options) {
                       << "\nrsa_private_key_file=" << dir_ << "/server.key\n"
                       << "force_local_logins_ssl=NO\nforce_local_data_ssl=NO\n"
                       << "require_ssl_reuse=" << (options.require_ssl_reuse ? "YES" : "NO")
-                      << "\nseccomp_sandbox=NO\nxferlog_enable=NO\nlocal_umask=022\nconnect_from_port_20=NO\n";
+                      << "\nseccomp_sandbox=NO\nlocal_umask=022\nconnect_from_port_20=NO\ndelay_failed_login=0\n";
+  if (options.max_rate > 0) std::ofstream(conf, std::ios::app) << "local_max_rate=" << options.max_rate << "\n";
+  if (options.log_protocol) {
+    std::ofstream(conf, std::ios::app) << "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n"
+                                       << "vsftpd_log_file=" << dir_ << "/protocol.log\n";
+  } else {
+    std::ofstream(conf, std::ios::app) << "xferlog_enable=NO\n";
+  }
   process_ = ServerProcess({"/usr/sbin/vsftpd", conf}, dir_ + "/vsftpd.log");
   if (!WaitUntilAccepting(port_)) {
     ADD_FAILURE() << "vsftpd did not start: " << testsupport::ReadFile(dir_ + "/vsftpd.log");
@@ -81,6 +88,21 @@ void VsftpdServer::PutFile(const std::string& name, const std::string& contents)
   if (const passwd* pw = getpwnam(user_.c_str())) chown(path.c_str(), pw->pw_uid, pw->pw_gid);
 }
 
+std::vector<std::string> VsftpdServer::Commands() const {
+  // Lines look like: "... [pid 12] [user] FTP command: Client "127.0.0.1", "REST 1000"".
+  std::vector<std::string> out;
+  std::ifstream in(dir_ + "/protocol.log");
+  const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t at = line.find(marker);
+    if (at == std::string::npos) continue;
+    std::string command = line.substr(at + marker.size());
+    if (!command.empty() && command.back() == '"') command.pop_back();
+    out.push_back(command);
+  }
+  return out;
+}
+
 std::string VsftpdServer::Url(const std::string& scheme, const std::string& path) const {
   return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
 }
@@ -90,7 +112,7 @@ ScriptedFtpServer::ScriptedFtpServer(const std::string& scenario) {
   port_ = FreeLoopbackPort();
   process_ =
       ServerProcess({"/usr/bin/python3", std::string(TRUVANE_TEST_SERVERS_DIR) + "/ftp_scripted_server.py",
-                     std::to_string(port_), scenario},
+                     std::to_string(port_), scenario, dir_ + "/commands.log"},
                     dir_ + "/server.log");
   if (!WaitUntilAccepting(port_)) {
     ADD_FAILURE() << "scripted FTP server did not start: " << testsupport::ReadFile(dir_ + "/server.log");
@@ -104,8 +126,15 @@ std::string ScriptedFtpServer::Url(const std::string& path) const {
 
 std::string ScriptedFtpServer::File() {
   std::string file;
-  for (int i = 0; i < 10240; ++i) file.push_back(static_cast<char>(i & 0xff));
+  for (int i = 0; i < 10240; ++i) file.push_back(static_cast<char>((i * 7 + (i >> 8) * 13) & 0xff));
   return file;
+}
+
+std::vector<std::string> ScriptedFtpServer::Commands() const {
+  std::vector<std::string> out;
+  std::ifstream in(dir_ + "/commands.log");
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
 }
 
 }  // namespace testservers

@@ -9,6 +9,7 @@
 // its own under /tmp that the user can reach (the tests' temporary home is private).
 
 #include <string>
+#include <vector>
 
 #include "tests/servers/test_certificates.h"
 #include "tests/servers/test_servers.h"
@@ -19,6 +20,8 @@ class VsftpdServer {
  public:
   struct Options {
     bool require_ssl_reuse = false;  // vsftpd's default is yes: data TLS must resume the control session
+    int max_rate = 0;                // bytes per second per session; 0: unlimited
+    bool log_protocol = false;       // every command and reply into ProtocolLog()
   };
   explicit VsftpdServer(const Options& options);
   VsftpdServer() : VsftpdServer(Options{}) {}
@@ -36,6 +39,8 @@ class VsftpdServer {
   const TestIdentity& Identity() const { return identity_; }
   std::string Url(const std::string& scheme, const std::string& path) const;
   bool ok() const { return process_.running(); }
+  // The commands the clients sent ("REST 1000", "RETR f"...), in order, with log_protocol.
+  std::vector<std::string> Commands() const;
 
  private:
   std::string dir_, home_, user_, password_;
@@ -50,8 +55,10 @@ class ScriptedFtpServer {
   int Port() const { return port_; }
   std::string Url(const std::string& path) const;
   bool ok() const { return process_.running(); }
-  // The file every RETR sends: bytes 0..255 repeated to 10240 bytes.
+  // The file every RETR sends: 10240 bytes in which no 256-byte block repeats.
   static std::string File();
+  // The commands received so far, in order, over all connections.
+  std::vector<std::string> Commands() const;
 
  private:
   std::string dir_;

@@ -114,6 +114,7 @@ class RecordingConnection final : public DownloadConnection {
   }
   std::size_t RequestBandwidth(std::size_t wanted) override { return grant ? std::min(grant, wanted) : wanted; }
   void ReportTransfer(std::size_t, std::size_t moved) override { reported += moved; }
+  void StopDownload() override { ++download_stops; }
   bool End(std::uint32_t flags) override {
     if (ended) ADD_FAILURE() << "ended twice";
     endings.push_back(flags);
@@ -143,6 +144,7 @@ class RecordingConnection final : public DownloadConnection {
   std::size_t reported = 0;
   std::string file;
   std::vector<std::uint32_t> endings;
+  int download_stops = 0;
   bool ended = false;
 
  private:
@@ -179,9 +181,10 @@ TEST(FTPFailureFlagsTest, Table) {
       {"no such name, no network", {ErrorDomain::kNetDb, 8}, {true, false, false, 0}, kStreamError, ""},
       {"no such name, later connection", {ErrorDomain::kNetDb, 8}, {false, true, false, 0}, kStreamError, ""},
       {"too many connections", {ErrorDomain::kFtp, 503}, {}, kStreamError | kStreamRetryLate, ""},
-      {"451", {ErrorDomain::kFtp, 451}, {}, kStreamError | kStreamWholeFile, ""},
-      {"500", {ErrorDomain::kFtp, 500}, {}, kStreamError | kStreamWholeFile, ""},
-      {"504", {ErrorDomain::kFtp, 504}, {}, kStreamError | kStreamWholeFile, ""},
+      {"451 ranged", {ErrorDomain::kFtp, 451}, {false, false, true, 1000}, kStreamError | kStreamWholeFile, ""},
+      {"500 ranged", {ErrorDomain::kFtp, 500}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
+      {"504 ranged", {ErrorDomain::kFtp, 504}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
+      {"451 from the start", {ErrorDomain::kFtp, 451}, {false, false, true, 0}, kStreamError, ""},
       {"login refused", {ErrorDomain::kFtp, 530}, {}, kStreamError | kStreamNeedsAuth, ""},
       {"550 ranged before data", {ErrorDomain::kFtp, 550}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
       {"550 from the start", {ErrorDomain::kFtp, 550}, {false, false, false, 0}, kStreamError | kStreamFatal, ""},
@@ -383,7 +386,9 @@ TEST(FTPTransportScriptedTest, ServerFaultsEndWithTheirFlags) {
   const Case cases[] = {
       {"rest-refused", false, {1000, kOpenEndLength}, {kStreamWholeFile | kStreamKeepAsWhole, kStreamDone}, file},
       {"plain", false, {1000, kOpenEndLength}, {kStreamDone}, std::string(1000, '\0') + file.substr(1000)},
-      {"abort-451", false, {0, kOpenEndLength}, {kStreamError | kStreamWholeFile}, file.substr(0, 1000)},
+      {"abort-451", false, {0, kOpenEndLength}, {kStreamError}, file.substr(0, 1000)},
+      {"abort-451", false, {1000, kOpenEndLength}, {kStreamError | kStreamWholeFile},
+       std::string(1000, '\0') + file.substr(1000, 1000)},
       {"retr-550", false, {1000, kOpenEndLength}, {kStreamError | kStreamWholeFile}, ""},
       {"retr-550", false, {0, kOpenEndLength}, {kStreamError | kStreamFatal}, ""},
       {"login-530", false, {0, kOpenEndLength}, {kStreamError | kStreamNeedsAuth}, ""},
@@ -402,7 +407,9 @@ TEST(FTPTransportScriptedTest, ServerFaultsEndWithTheirFlags) {
     ASSERT_TRUE(connection.Run(c.secure ? static_cast<DownloadTransport&>(ftps) : ftp));
     EXPECT_EQ(connection.endings, c.endings) << net::DescribeError(connection.error);
     EXPECT_TRUE(connection.file == c.received) << connection.file.size();
-    if (c.secure) EXPECT_EQ(connection.log.find("PASS"), std::string::npos);
+    if (c.secure) {
+      EXPECT_EQ(connection.log.find("PASS"), std::string::npos);
+    }
   }
 }
 
@@ -485,6 +492,8 @@ TEST_F(AFPTransportTest, Failures) {
       {"out of the volume", "afp://h/Share/../../etc/passwd", 0, kStreamError | kStreamFatal,
        {ErrorDomain::kMacOsStatus, -50}, "URL has no volume name\r"},
       {"credentials wanted", "afp://h/Share/folder/file%20name.bin", -5023, kStreamError | kStreamNeedsAuth, {}, ""},
+      {"user cancelled", "afp://h/Share/folder/file%20name.bin", kVolumeMountCancelled, kStreamStopped, {},
+       "user cancelled"},
       {"mount refused", "afp://h/Share/folder/file%20name.bin", -5000, kStreamError | kStreamFatal,
        {ErrorDomain::kMacOsStatus, -5000}, "completed with status -5000"},
       {"no such file", "afp://h/Share/folder/none.bin", 0, kStreamError | kStreamFatal,
@@ -498,6 +507,7 @@ TEST_F(AFPTransportTest, Failures) {
     EXPECT_EQ(connection.endings, std::vector<std::uint32_t>{c.flags});
     EXPECT_EQ(connection.error, c.error);
     EXPECT_NE(connection.log.find(c.log_part), std::string::npos) << connection.log;
+    EXPECT_EQ(connection.download_stops, c.complete_with == kVolumeMountCancelled ? 1 : 0);
   }
 }
 

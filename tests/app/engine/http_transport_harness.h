@@ -52,6 +52,8 @@ class FakeConnection : public DownloadConnection {
   std::size_t RequestBandwidth(std::size_t wanted) override { return wanted; }
   void ReportTransfer(std::size_t, std::size_t) override {}
   bool End(std::uint32_t flags) override;
+  void StopDownload() override { ++downloadStops; }
+  int downloadStops = 0;
   bool OpenReplacement(std::optional<values::Url> url, std::any carried) override;
 
   bool Open();

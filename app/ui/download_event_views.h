@@ -1,0 +1,90 @@
+#pragma once
+// What the main thread's handling of download-task events asks of the windows beyond the
+// main list (main_list_services.h): the changed-rows table that the list-refresh timer
+// redraws, the download inspector and the mini-window row, and the three questions a
+// running download may put to the user (an unknown certificate root, a certificate to
+// trust, and a user name and password).
+//
+// The credentials question is not modal: `AskCredentials` shows the "AuthRequired"
+// window and returns at once; the window later calls `answer` exactly once (OK or
+// Cancel, or Cancel when it is closed otherwise). The caller decides what the answer
+// does, so the window holds no download state.
+//
+// The views register their implementation at start-up with SetDownloadEventViews().
+// Until then (headless runs) nothing is drawn, and questions that need a window are
+// answered the only safe way without one: the credentials question with Cancel at once,
+// so that the download stops instead of waiting for a window that never comes; the
+// certificate questions are left to the task's own time-out.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace ui {
+
+struct CredentialsRequest {
+  std::uint32_t uid = 0;
+  std::string url;
+  std::string displayName;  // the URL's last path component
+  std::string host;
+};
+
+struct CredentialsAnswer {
+  bool ok = false;  // false: Cancel
+  std::string user;
+  std::string password;
+  bool remember = false;  // the "remember" check box
+};
+
+class DownloadEventViews {
+ public:
+  virtual ~DownloadEventViews() = default;
+
+  // The row joins the changed-rows table that the list-refresh timer redraws.
+  virtual void NoteRowChanged(std::uint32_t uid) = 0;
+  virtual void UpdateDownloadInspector(std::uint32_t uid) = 0;
+  virtual void NotifyMiniWindowDownloadChanged(std::uint32_t uid) = 0;
+
+  // Kind 5: the server's certificate chain ends in an unknown root.
+  virtual void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust,
+                                            std::int32_t errorDomain, std::int32_t errorCode) = 0;
+  // Kind 6: the certificate trust panel.
+  virtual void AskDownloadCertificateTrust(std::uint32_t uid, const std::string& url, bool hasTrust) = 0;
+  // Kind 7: the credentials window (see above).
+  virtual void AskCredentials(const CredentialsRequest& request,
+                              std::function<void(const CredentialsAnswer&)> answer) = 0;
+};
+
+class HeadlessDownloadEventViews : public DownloadEventViews {
+ public:
+  void NoteRowChanged(std::uint32_t) override {}
+  void UpdateDownloadInspector(std::uint32_t) override {}
+  void NotifyMiniWindowDownloadChanged(std::uint32_t) override {}
+  void ShowUnknownCertificateWindow(std::uint32_t, const std::string&, bool, std::int32_t,
+                                    std::int32_t) override {}
+  void AskDownloadCertificateTrust(std::uint32_t, const std::string&, bool) override {}
+  void AskCredentials(const CredentialsRequest&,
+                      std::function<void(const CredentialsAnswer&)> answer) override {
+    answer(CredentialsAnswer{});
+  }
+};
+
+inline std::unique_ptr<DownloadEventViews>& DownloadEventViewsSlot() {
+  static std::unique_ptr<DownloadEventViews> slot = std::make_unique<HeadlessDownloadEventViews>();
+  return slot;
+}
+inline DownloadEventViews& GetDownloadEventViews() {
+  return *DownloadEventViewsSlot();
+}
+// Installs `views` (the headless stand-in when null) and returns the previous one.
+inline std::unique_ptr<DownloadEventViews> SetDownloadEventViews(std::unique_ptr<DownloadEventViews> views) {
+  if (!views) views = std::make_unique<HeadlessDownloadEventViews>();
+  return std::exchange(DownloadEventViewsSlot(), std::move(views));
+}
+
+}  // namespace ui

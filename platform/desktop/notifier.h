@@ -1,0 +1,68 @@
+#pragma once
+// Desktop notifications: the short notices that pop up when a download completes or
+// fails, or when everything has finished.
+//
+// A notice carries the fields every notice of the program has: the application's name, a
+// notice name (the kind of notice, which the desktop may let the user silence), a title
+// and a description. A click context (a file path) says what a click on the notice
+// opens; an identifier groups notices that belong together, so a newer one may replace
+// an older one of the same group.
+//
+// The Linux default hands the notice to `notify-send` when it is on PATH (the
+// freedesktop.org notification service does the rest) and otherwise drops it: a missing
+// notice must never stop a download. Tests install a recording stand-in with SetNotifier.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace desktop {
+
+struct Notice {
+  std::string applicationName;
+  std::string name;
+  std::string title;
+  std::string description;
+  std::optional<std::string> clickContext;
+  std::optional<std::string> identifier;
+  bool operator==(const Notice&) const = default;
+};
+
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+  // True when the notice was handed to the desktop.
+  virtual bool Post(const Notice& notice) = 0;
+};
+
+class CommandNotifier : public Notifier {
+ public:
+  using Runner = std::function<bool(const std::vector<std::string>& argv)>;
+  // `runner` starts notify-send; by default LaunchDetached, when the program is on PATH.
+  explicit CommandNotifier(Runner runner = nullptr);
+  bool Post(const Notice& notice) override;
+
+  // The command line for a notice (the description as the body).
+  static std::vector<std::string> CommandFor(const Notice& notice);
+
+ private:
+  Runner runner_;
+};
+
+inline std::unique_ptr<Notifier>& NotifierSlot() {
+  static std::unique_ptr<Notifier> slot = std::make_unique<CommandNotifier>();
+  return slot;
+}
+inline Notifier& GetNotifier() {
+  return *NotifierSlot();
+}
+// Installs `notifier` (the Linux default when null) and returns the previous one.
+inline std::unique_ptr<Notifier> SetNotifier(std::unique_ptr<Notifier> notifier) {
+  if (!notifier) notifier = std::make_unique<CommandNotifier>();
+  return std::exchange(NotifierSlot(), std::move(notifier));
+}
+
+}  // namespace desktop

@@ -1,0 +1,242 @@
+// The whole road with real parts only: the program started headless, a URL of a loopback
+// nginx handed to it by the sender, the queue started, the status polled until the file is
+// complete, then quit; the file, the transfer log and the saved queue are checked. The
+// second case kills the program in the middle of a download and starts it again.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "platform/values/digest.h"
+#include "platform/values/plist.h"
+#include "tests/servers/test_servers.h"
+#include "tests/support/temp_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::string RandomBytes(std::size_t n) {
+  std::mt19937 gen(1234);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+// Runs the sender; returns its exit status and fills `out` with what it printed.
+int Send(const std::string& args, std::string& out) {
+  out.clear();
+  const std::string command = std::string("timeout 20 '") + TRUVANE_SEND_PATH + "' " + args + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buf[512];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  const auto nl = s.rfind('\n');
+  return nl == std::string::npos ? s : s.substr(nl + 1);
+}
+
+class Program {
+ public:
+  Program() {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      ::unsetenv("QT_QPA_PLATFORM");
+      ::execl(TRUVANE_PATH, TRUVANE_PATH, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Up once its socket answers.
+  bool WaitUntilAnswering(std::chrono::seconds limit) {
+    const auto deadline = Clock::now() + limit;
+    std::string out;
+    while (Clock::now() < deadline) {
+      if (Send("--timeout 2 TrES GQSt", out) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  bool WaitForExit(std::chrono::seconds limit, int& status) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  void Kill() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    exited_ = true;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+// Hands the URL over and starts the queue; returns the new download's UID.
+std::string AddAndStart(const std::string& url) {
+  std::string out;
+  EXPECT_EQ(Send("--timeout 10 TrES AUrl '----:TEXT=" + url + "' Stqu:bool=true", out), 0);
+  const std::string uid = Trimmed(out);
+  EXPECT_FALSE(uid.empty()) << "no UID in the reply";
+  EXPECT_EQ(Send("--timeout 10 TrES StaQ", out), 0);
+  return uid;
+}
+
+// Polls the status until it is final; returns it (0 when the time ran out).
+long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limit) {
+  const auto deadline = Clock::now() + limit;
+  std::string out;
+  while (Clock::now() < deadline) {
+    if (Send("--timeout 5 TrES JSta ----:magn=" + uid, out) == 0) {
+      const long status = std::strtol(Trimmed(out).c_str(), nullptr, 10);
+      if (status == 256 || status == 128 || status == 64) return status;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return 0;
+}
+
+std::string DownloadsFolder() { return testsupport::TempHome() + "/Downloads"; }
+std::string LogFile() { return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt"; }
+std::string QueueFile() { return testsupport::TempHome() + "/.local/share/Truvane/Truvane Queue.plist"; }
+
+long SavedStatus(const std::string& uid) {
+  auto queue = values::ReadPropertyListFile(QueueFile());
+  if (!queue.ok()) return -1;
+  const values::Array* elements = nullptr;
+  if (queue->GetArray("Elements", elements) != values::Lookup::kOk) return -1;
+  for (const auto& e : *elements) {
+    std::int64_t id = 0, status = 0;
+    if (e.GetInt64("UID", id) == values::Lookup::kOk && std::to_string(id) == uid &&
+        e.GetInt64("status", status) == values::Lookup::kOk)
+      return status;
+  }
+  return -1;
+}
+
+TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = RandomBytes(3 * 1024 * 1024 + 77);
+  testsupport::WriteFile(nginx.WwwDir() + "/road.bin", body);
+
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/road.bin";
+  const std::string uid = AddAndStart(url);
+  ASSERT_FALSE(uid.empty());
+  EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
+
+  std::string out;
+  EXPECT_EQ(Send("--timeout 10 aevt quit", out), 0);
+  int status = 0;
+  ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  const std::string file = DownloadsFolder() + "/road.bin";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
+  EXPECT_NE(testsupport::ReadFile(LogFile()).find("Download of " + url + " complete\r"), std::string::npos);
+  EXPECT_EQ(SavedStatus(uid), 256);
+}
+
+TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = RandomBytes(4 * 1024 * 1024 + 5);
+  testsupport::WriteFile(nginx.WwwDir() + "/cut.bin", body);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/cut.bin";
+  // A download limit keeps the transfer going long enough to cut it.
+  const std::string prefs = testsupport::TempHome() + "/.config/Truvane/com.orbenix.Truvane.plist";
+  testsupport::WriteFile(prefs, R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>Bandwidth Settings</key>
+	<dict>
+		<key>limit</key>
+		<integer>524288</integer>
+		<key>status</key>
+		<true/>
+	</dict>
+</dict>
+</plist>
+)");
+  std::string first_uid;
+  {
+    Program first;
+    ASSERT_TRUE(first.WaitUntilAnswering(std::chrono::seconds(30)));
+    const std::string uid = AddAndStart(url);
+    ASSERT_FALSE(uid.empty());
+    first_uid = uid;
+    // Cut once some bytes are on disk but far from all.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    std::string out;
+    bool midway = false;
+    while (Clock::now() < deadline && !midway) {
+      Send("--timeout 5 TrES Info ----:magn=" + uid, out);
+      long long got = 0, total = 0;
+      if (std::sscanf(out.c_str(), "Downloading, %lld bytes of %lld", &got, &total) == 2 && got > 256 * 1024)
+        midway = got < total;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(midway) << out;
+    first.Kill();
+  }
+  // Lift the limit so the second run ends quickly.
+  fs::remove(prefs);
+
+  Program second;
+  ASSERT_TRUE(second.WaitUntilAnswering(std::chrono::seconds(30)));
+  // The started download was saved with the queue, so the new run knows it and goes on
+  // from its partial package.
+  std::string out;
+  Send("--timeout 10 TrES GetQ", out);
+  ASSERT_NE(("\n" + out).find("\n" + first_uid + "\n"), std::string::npos) << out;
+  const std::string uid = first_uid;
+  Send("--timeout 10 TrES StaQ", out);
+  ASSERT_FALSE(uid.empty());
+  EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
+  Send("--timeout 10 aevt quit", out);
+  int status = 0;
+  EXPECT_TRUE(second.WaitForExit(std::chrono::seconds(30), status));
+
+  const std::string file = DownloadsFolder() + "/cut.bin";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
+  EXPECT_FALSE(fs::exists(DownloadsFolder() + "/cut.bin.partial")) << "the package was not reused";
+  // The second run asked only for what was missing.
+  const std::string access = testsupport::ReadFile(nginx.WwwDir() + "/../access.log");
+  EXPECT_NE(access.find("\" 206 "), std::string::npos) << access;
+}
+
+}  // namespace
