@@ -29,6 +29,7 @@
 #include "app/engine/download_task.h"
 #include "app/engine/limit_settings.h"
 #include "app/engine/resume_file.h"
+#include "app/queue/download_events.h"
 #include "app/queue/download_files.h"
 #include "app/queue/queue_commands.h"
 #include "app/util/file_names.h"
@@ -525,6 +526,15 @@ TEST_F(HttpMainRoadTest, CutOffBodyKeepsWhatCameAndFetchesOnlyTheRest) {
   ASSERT_EQ(requests.size(), 2u) << all << Log();
   EXPECT_NE(requests[1].find("range=bytes=" + std::to_string(kSize * 4 / 10) + "-"), std::string::npos)
       << requests[1];
+}
+
+// A failure reaches the queue with its code in the form the queue's event handler reads.
+TEST_F(HttpMainRoadTest, AMissingFileFailsWithTheStatusTheQueueReads) {
+  testservers::ScriptedHttpServer server;
+  ASSERT_TRUE(server.ok());
+  auto finished = Run(Add(server.Url("/no-such-route"), 1));
+  ASSERT_EQ(Reason(finished), engine::kFinishFailed) << Log();
+  EXPECT_EQ(DecodeStreamError(*finished, FourCC("ErrC")), (StreamErrorParam{kHTTPErrorDomain, 404}));
 }
 
 // The scripted server's answers: authentication, redirects, content encoding.
