@@ -40,7 +40,11 @@ head -c $((1024 * 1024 * 1024)) /dev/urandom > "$work/www/big.bin"
 expected="$(sha256sum "$work/www/big.bin" | cut -d' ' -f1)"
 
 port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+# As root, nginx's workers would drop to "nobody", who cannot read the private work folder.
+user_line=""
+[ "$(id -u)" = 0 ] && user_line="user root;"
 cat > "$work/nginx.conf" <<CONF
+$user_line
 worker_processes 4;
 pid $work/nginx.pid;
 error_log $work/logs/error.log;
@@ -68,7 +72,7 @@ url="http://127.0.0.1:$port/big.bin"
 out="$work/out/big.bin"
 hyperfine --warmup 1 --runs "$runs" --export-markdown "$work/results.md" \
   --prepare "rm -rf $work/out/*" \
-  -n curl "curl -s -o $out $url" \
+  -n curl "curl -sf -o $out $url" \
   -n wget "wget -q -O $out $url" \
   -n "aria2c -x$connections" "aria2c -q -x$connections -s$connections -d $work/out -o big.bin --allow-overwrite=true --file-allocation=falloc $url" \
   -n "axel -n$connections" "axel -q -n $connections -o $out $url" \

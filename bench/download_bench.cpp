@@ -6,8 +6,8 @@
 // The limiter task runs as in the program (every read reports to it); --limit turns the
 // download limit on at that rate. The resume file sits beside the output as PATH.ranges
 // and is removed at the end. The engine renames the data file after the server's name
-// for it, as for any download; the bench moves it back to PATH at the end. Prints wall time, CPU time (user, sys) and peak memory of the
-// whole process, and exits 0 only when the download completed.
+// for it, as for any download; the bench moves it back to PATH at the end. Prints wall time, CPU time (user,
+// sys) and peak memory of the whole process, and exits 0 only when the download completed.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -38,7 +38,8 @@ struct Arguments {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] --output PATH\n");
+  std::fprintf(stderr,
+               "usage: truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] --output PATH\n");
   return 2;
 }
 
@@ -61,7 +62,9 @@ bool Parse(int argc, char** argv, Arguments& a) {
   return !a.url.empty() && !a.output.empty() && a.connections >= 1;
 }
 
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+double Seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 }  // namespace
 
@@ -137,9 +140,12 @@ int main(int argc, char** argv) {
   util::SetSettingsPreferences(nullptr);
   std::filesystem::remove_all(folder);
 
-  const std::int64_t size = std::filesystem::exists(args.output) ? static_cast<std::int64_t>(std::filesystem::file_size(args.output)) : 0;
+  const std::int64_t size = std::filesystem::exists(args.output)
+                                ? static_cast<std::int64_t>(std::filesystem::file_size(args.output))
+                                : 0;
   std::printf("bytes      %lld\n", static_cast<long long>(size));
-  std::printf("wall       %.3f s (%.1f MiB/s)\n", wall, static_cast<double>(size) / 1048576.0 / (wall > 0 ? wall : 1));
+  std::printf("wall       %.3f s (%.1f MiB/s)\n", wall,
+              static_cast<double>(size) / 1048576.0 / (wall > 0 ? wall : 1));
   std::printf("cpu user   %.3f s\n", Seconds(usage.ru_utime));
   std::printf("cpu sys    %.3f s\n", Seconds(usage.ru_stime));
   std::printf("peak rss   %ld KiB\n", usage.ru_maxrss);

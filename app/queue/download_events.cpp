@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/engine/download_engine_services.h"
+#include "app/engine/download_task.h"
 #include "app/engine/transfer_log.h"
 #include "app/engine/url_list.h"
 #include "app/queue/completion.h"
@@ -212,17 +213,19 @@ std::map<DownloadUID, values::Array>& DownloadReceivedRanges() {
 }
 
 values::Value EncodeStreamError(StreamErrorParam error) {
-  return values::Value(values::Array{values::Number::Int32(error.domain), values::Number::Int32(error.code)});
+  return values::Value(
+      values::Data{engine::StreamErrorBytes({static_cast<net::ErrorDomain>(error.domain), error.code})});
 }
 
 std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, values::FourCharCode code) {
-  const values::Value* v = event.Find<values::Value>(code);
-  if (v == nullptr || !v->IsArray() || v->Count() != 2) return std::nullopt;
-  const values::Number* domain = (*v)[0].AsNumber();
-  const values::Number* value = (*v)[1].AsNumber();
-  if (domain == nullptr || value == nullptr) return std::nullopt;
-  return StreamErrorParam{static_cast<std::int32_t>((*v)[0].Int64Or(0)),
-                          static_cast<std::int32_t>((*v)[1].Int64Or(0))};
+  const values::Data* data = event.Find<values::Data>(code);
+  if (data == nullptr) {
+    if (const values::Value* v = event.Find<values::Value>(code)) data = v->AsData();
+  }
+  if (data == nullptr) return std::nullopt;
+  const auto error = engine::StreamErrorFromBytes(data->bytes);
+  if (!error) return std::nullopt;
+  return StreamErrorParam{static_cast<std::int32_t>(error->domain), error->code};
 }
 
 std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam error,

@@ -23,8 +23,8 @@
 //   7 credentials   'URL_' string (required)
 //   8 verifying     nothing more
 //
-// A stream error is a Value array of two numbers: the domain, then the code
-// (EncodeStreamError).
+// A stream error is 8 bytes of data, the int32 domain then the int32 code, as the engine
+// writes them (engine::StreamErrorBytes; EncodeStreamError).
 //
 // The credentials question: kind 7 opens the "AuthRequired" window (app/ui
 // download_event_views.h). Its OK reaches the task through the download's controller
@@ -100,7 +100,7 @@ struct StreamErrorParam {
   bool operator==(const StreamErrorParam&) const = default;
 };
 values::Value EncodeStreamError(StreamErrorParam error);
-// Nothing when the parameter is missing or not an array of two integers.
+// Nothing when the parameter is missing or not 8 bytes of data.
 std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, values::FourCharCode code);
 
 // kEventNotHandledErr for another class or a kind of 9 or more; kNoErr otherwise, also

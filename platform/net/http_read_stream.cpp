@@ -165,6 +165,14 @@ void HttpReadStream::OnConnectionEvent(StreamEvent event) {
       PumpOutgoing();
       break;
     case kEventHasBytes:
+      if (DirectBody() && (events_ & kEventHasBytes) && client_) {
+        // Nothing is buffered: the reader takes the bytes from the connection itself.
+        // (A client that paused its events gets them buffered as before, up to the limit.)
+        // It may destroy this stream from inside the callback.
+        std::shared_ptr<Client> client = client_;
+        (*client)(kEventHasBytes);
+        return;
+      }
       ReadConnection();
       break;
     case kEventEnd:
@@ -510,9 +518,43 @@ void HttpReadStream::PerformPosted() {
   }
 }
 
+bool HttpReadStream::DirectBody() const {
+  if (phase_ != Phase::kBody || !connection_ || !decoder_ || decoder_->state() != HttpBodyDecoder::State::kBody)
+    return false;
+  const auto framing = decoder_->framing();
+  return (framing == HttpBodyDecoder::Framing::kLength || framing == HttpBodyDecoder::Framing::kUntilClose) &&
+         body_pos_ == body_.size() && raw_pos_ == raw_.size();
+}
+
+std::ptrdiff_t HttpReadStream::ReadDirect(void* out, std::size_t size) {
+  // Never past a length-delimited body: what follows belongs to the next response.
+  const std::int64_t remaining = decoder_->Remaining();
+  if (remaining >= 0) size = std::min<std::uint64_t>(size, static_cast<std::uint64_t>(remaining));
+  if (size == 0) return kStreamWouldBlock;
+  const std::ptrdiff_t n = connection_->Read(out, size);
+  if (n > 0) {
+    // The framing of these bodies is their length alone: the decoder only counts.
+    decoder_->Advance(std::string_view(static_cast<const char*>(out), static_cast<std::size_t>(n)),
+                      static_cast<std::size_t>(n));
+    if (decoder_->state() == HttpBodyDecoder::State::kDone) {
+      Finish();
+      Post(kEventNone);
+    }
+    return n;
+  }
+  if (n == kStreamAtEnd) {
+    ConnectionEnded();
+  } else if (n == kStreamFailed) {
+    OnConnectionEvent(kEventError);
+  }
+  // The end or the error reaches the client as an event, as after buffered bytes.
+  return kStreamWouldBlock;
+}
+
 std::ptrdiff_t HttpReadStream::Read(void* out, std::size_t size) {
   const std::size_t available = body_.size() - body_pos_;
   if (available == 0) {
+    if (DirectBody()) return ReadDirect(out, size);
     if (phase_ == Phase::kDone) return kStreamAtEnd;
     if (phase_ == Phase::kFailed && end_delivered_) return kStreamFailed;
     return kStreamWouldBlock;

@@ -11,7 +11,9 @@
 // amount per event and nothing is lost; kEventEnd when the body is complete and read;
 // kEventError when anything failed, after the body bytes received before the failure
 // were offered. A body cut short (fewer bytes than Content-Length, no last chunk) is an
-// error {HTTP, kBodyCutShort}, never an end. The response head is readable from the
+// error {HTTP, kBodyCutShort}, never an end. A length-delimited or until-close body is
+// not buffered once the bytes that came with the head are read: each Read is one read of
+// the connection straight into the caller's buffer (downloads move gigabytes this way). The response head is readable from the
 // first kEventHasBytes on, and at kEventEnd for bodies that are empty (3xx, 401, an
 // empty 206); a 407 to CONNECT is delivered as the response, with its head.
 //
@@ -106,6 +108,10 @@ class HttpReadStream {
   void SendRequest();
   void PumpOutgoing();
   void ReadConnection();
+  // A length-delimited or until-close body with nothing buffered: Read takes the bytes
+  // straight from the connection into the reader's buffer, one read and no copy.
+  bool DirectBody() const;
+  std::ptrdiff_t ReadDirect(void* out, std::size_t size);
   void HandleHead(HttpResponseHead head);
   bool FollowRedirect(const HttpResponseHead& head);
   void DecodeBody();

@@ -40,7 +40,8 @@ TEST(StreamSocketBufferSize, FollowsTheShareOfTheLimit) {
       {"never below 32 KiB", true, 5120, 10, 3, 32768},
       {"ftps takes five seconds", true, 102400, 1, 5, 512000},
       {"no connections counts as one", true, 102400, 0, 3, 307200},
-      {"the unlimited preset is no limit", true, static_cast<std::int64_t>(kUnlimitedBytesPerSecond), 3, 3, std::nullopt},
+      {"the unlimited preset is no limit", true, static_cast<std::int64_t>(kUnlimitedBytesPerSecond), 3, 3,
+       std::nullopt},
       {"past autotuning's reach", true, 20 * 1024 * 1024, 3, 3, std::nullopt},
       {"zero rate", true, 0, 1, 3, std::nullopt},
   };
@@ -107,11 +108,13 @@ TEST(IsNetworkReachable, AnyOfTheProbeHostsWillDo) {
   EXPECT_FALSE(IsNetworkReachable());
   EXPECT_EQ(none->asked.size(), kNetworkProbeHosts.size());
 
-  auto last = std::make_shared<ScriptedReachability>(std::set<std::string>{std::string(kNetworkProbeHosts.back())});
+  auto last =
+      std::make_shared<ScriptedReachability>(std::set<std::string>{std::string(kNetworkProbeHosts.back())});
   net::SetReachabilityProbe(last);
   EXPECT_TRUE(IsNetworkReachable());
 
-  auto first = std::make_shared<ScriptedReachability>(std::set<std::string>{std::string(kNetworkProbeHosts.front())});
+  auto first =
+      std::make_shared<ScriptedReachability>(std::set<std::string>{std::string(kNetworkProbeHosts.front())});
   net::SetReachabilityProbe(first);
   EXPECT_TRUE(IsNetworkReachable());
   EXPECT_EQ(first->asked.size(), 1u) << "stops at the first answer";
