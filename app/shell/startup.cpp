@@ -37,6 +37,7 @@
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_server.h"
 #include "platform/appleevents/initial_event.h"
+#include "platform/net/interface_reachability.h"
 #include "platform/net/proxy_settings.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/main_thread.h"
@@ -113,6 +114,7 @@ struct ShellSession {
   std::uint64_t proxyListener = 0;
   std::shared_ptr<ReachabilityWatch> networkWatch;
   std::shared_ptr<runtime::Timer> reconnectTimer;
+  std::shared_ptr<runtime::Timer> interfaceCheck;
   std::shared_ptr<runtime::Observer> passObserver;
   std::shared_ptr<runtime::Observer> undoObserver;
   runtime::HandlerRef downloadEvents;
@@ -210,6 +212,12 @@ StartupOutcome Shell::StartUp() {
   Step("WatchProxySettings");
   s.proxyListener = net::ProxySettingsSource::Shared().AddListener(
       [](const net::ProxySettings&) { runtime::PerformOnMainThread(ProxySettingsChanged); });
+  // Reachability follows the network interfaces; nothing announces their changes, so the
+  // watchers are asked again every few seconds (a cheap read of the interface list).
+  net::SetReachabilityProbe(std::make_shared<net::InterfaceReachabilityProbe>());
+  s.interfaceCheck = runtime::Timer::Create(std::chrono::seconds(5), std::chrono::seconds(5),
+                                            [](runtime::Timer&) { net::ReachabilityTarget::AnnounceChange(); });
+  main->AddTimer(s.interfaceCheck);
 
   // Every system this runs on has the Downloads folder and the rest that flag stands for.
   gSystemIs105OrLater = true;
@@ -385,6 +393,8 @@ void Shell::Quit() {
   if (s.networkWatch) s.networkWatch->Stop();
   s.networkWatch.reset();
   if (s.reconnectTimer) s.reconnectTimer->Invalidate();
+  if (s.interfaceCheck) main->RemoveTimer(s.interfaceCheck);
+  s.interfaceCheck.reset();
   s.timers.Disarm();
 
   Step("SaveSettings");
