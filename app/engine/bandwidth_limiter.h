@@ -102,7 +102,7 @@ class BandwidthLimiter {
 };
 
 // Transfer side. With the limit on: ask for `wanted` bytes and block for the grant (0
-// when the limiter has gone). After moving, always report what was moved and the part of
+// when the limiter has gone). After moving, always report what was moved and the share of
 // the grant not used; with the limit off the unused part is 0.
 std::int64_t RequestBandwidth(runtime::QueueId limiter, runtime::QueueId replyQueue, std::int64_t wanted);
 void ReportBandwidth(runtime::QueueId limiter, std::int64_t unusedGrant, std::int64_t moved);

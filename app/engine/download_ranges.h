@@ -54,7 +54,7 @@ std::int64_t SumRangeLengths(const RangeList& list);
 // written bytes and leave the list unchanged.
 void MergeRangeIntoList(RangeList& list, LongRange range);
 
-// What one connection has written so far: the part of its range from its start,
+// What one connection has written so far: the piece of its range from its start,
 // `bytesWritten` long, merged into the done list. Every reader of the done list merges
 // the running connections' progress first, so the list is never behind the file.
 void MergeStreamProgressIntoRanges(const LongRange& streamRange, std::int64_t bytesWritten, RangeList& done);

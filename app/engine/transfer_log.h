@@ -128,7 +128,7 @@ void AppendTransferLog(std::string_view text, std::uint32_t uid, TransferLogReco
 // download found by UID is asked to redraw, and then shows the empty log.
 void RefreshTransferLogView(std::uint32_t uid, TransferLogRecord* record);
 
-// The open window's side of a redraw: the part of the log it does not show yet, and
+// The open window's side of a redraw: the stretch of the log it does not show yet, and
 // whether it replaces the window's text (nothing shown before) or is appended. Nothing
 // when the download is gone, no request is out, or the window is up to date.
 struct UnshownTransferLog {

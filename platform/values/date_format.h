@@ -7,7 +7,7 @@
 // syntax ("EEE, dd MMM yyyy HH:mm:ss"). The locale defaults to the program's display
 // locale: "en_US" unless set with SetDisplayLocale (the application passes the user's
 // locale at start; tests may pass another). Formatted text uses plain spaces where recent
-// locale data puts narrow or thin no-break spaces (before "PM", between the parts of a
+// locale data puts narrow or thin no-break spaces (before "PM", between the pieces of a
 // range), as the platform's output did and as logs and tests expect.
 //
 // A formatter may be used from several threads; each call is serialised on the formatter.

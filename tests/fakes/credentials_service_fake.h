@@ -1,6 +1,6 @@
 #pragma once
 // A CredentialsService over a fixed table of internet passwords, keyed by protocol and
-// host (the part of the server before the colon, as the keychain search goes); records
+// host (the server name before the colon, as the keychain search goes); records
 // every search.
 
 #include <map>
