@@ -419,6 +419,14 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
     return true;
   }
 
+  if ((flags & kStreamWholeFile) && s.range.location == 0) {
+    // "Sends the whole file" only means something for a connection that asked for an
+    // offset. One from 0 is what a restart for the whole file opens: starting it again at
+    // once would ask the same server the same thing in a tight loop. It is retried later
+    // like any failure, and counted.
+    flags &= ~kStreamWholeFile;
+  }
+
   s.Close();
   if (!(flags & kStreamError)) {
     if ((flags & kStreamDone) && !facts_.sizeKnown && s.range.length == kOpenEndLength) {

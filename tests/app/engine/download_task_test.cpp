@@ -285,6 +285,49 @@ TEST_F(DownloadTaskTest, PlainFailuresAreRetriedAFewTimesNotForEver) {
   EXPECT_TRUE(events.Logged("Giving up"));
 }
 
+// A connection from 0 asked for no offset, so a whole-file answer to it says nothing about
+// resuming: starting it again at once would ask the same server the same thing for ever.
+// It is a plain failure instead: a bounded burst, then the retry delay, then giving up.
+struct WholeFileFromZeroCase {
+  const char* name;
+  std::int32_t connections;
+  int burstAtMost;  // opens before any retry timer: the first ones and one restart from 0
+};
+
+class WholeFileFromZeroTest : public DownloadTaskTest, public ::testing::WithParamInterface<WholeFileFromZeroCase> {};
+
+TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
+  const WholeFileFromZeroCase& c = GetParam();
+  runtime::ScopedFakeClock clock;
+  transport->content = RandomBytes(1000000);
+  // Every connection, wherever it starts, ends before its first byte saying the server
+  // sends the whole file. Past these a connection would succeed, so a loop ends too.
+  for (int i = 0; i < 2000; ++i) {
+    transport->failures[i] = {0, engine::kStreamError | engine::kStreamWholeFile, {net::ErrorDomain::kHttp, 200}};
+  }
+  auto task = Start(MakeState(c.connections));
+  ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
+  // The clock stands still: whatever opens now opens without waiting for a timer.
+  int opens = -1;
+  for (int i = 0; i < 100 && transport->OpenCount() != opens; ++i) {
+    opens = transport->OpenCount();
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_GE(opens, 1);
+  EXPECT_LE(opens, c.burstAtMost);
+  for (int i = 0; i < 100 && !Ended(task, 5ms); ++i) clock.Advance(61s);
+  ASSERT_TRUE(Ended(task));
+  auto finished = events.Of(engine::kDownloadEventFinished);
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(Reason(finished[0]), engine::kFinishFailed);
+  EXPECT_TRUE(events.Logged("Giving up"));
+  EXPECT_LE(transport->OpenCount(), c.burstAtMost + engine::kMaxRetriesWithoutProgress + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Connections, WholeFileFromZeroTest,
+                         ::testing::Values(WholeFileFromZeroCase{"one", 1, 1}, WholeFileFromZeroCase{"four", 4, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DownloadTaskTest, ServerIgnoringRangesLeavesOneWholeFileConnection) {
   transport->content = RandomBytes(1000000);
   transport->reportsWholeFile = true;

@@ -528,6 +528,48 @@ TEST_F(HttpMainRoadTest, CutOffBodyKeepsWhatCameAndFetchesOnlyTheRest) {
       << requests[1];
 }
 
+// A server that ignores ranges and cuts every body short: each retry timer brings a
+// bounded few requests (a ranged one, once more with If-Range, then the mirror is fetched
+// whole from 0), never a stream of reconnections while the clock stands still.
+TEST_F(HttpMainRoadTest, ServerIgnoringRangesAndCuttingEveryBodyIsNotAskedAgainAtOnce) {
+  RangedFaultServer server(512 * 1024);
+  runtime::ScopedFakeClock clock;
+  WrapperRef w = Add(server.Url("ignore-range-cut"), 4);
+  ASSERT_EQ(StartDownload(w), 0);
+  started.push_back(w);
+  // The clock stands still, so no retry timer fires: the requests must stop coming.
+  auto settle = [&] {
+    std::size_t last = 0;
+    for (int i = 0; i < 50; ++i) {
+      std::this_thread::sleep_for(100ms);
+      const std::size_t now = server.Requests().size();
+      if (now != 0 && now == last) break;
+      last = now;
+    }
+    return last;
+  };
+  auto all = [&] {
+    std::string text;
+    for (const auto& r : server.Requests()) text += r + "\n";
+    return text;
+  };
+  std::size_t count = settle();
+  EXPECT_GE(count, 1u) << all();
+  EXPECT_LE(count, 5u) << all();
+  for (int round = 0; round < 3; ++round) {
+    clock.Advance(61s);
+    for (int i = 0; i < 500 && server.Requests().size() == count; ++i) std::this_thread::sleep_for(10ms);
+    const std::size_t now = settle();
+    EXPECT_GE(now, count + 1) << all();
+    EXPECT_LE(now, count + 3) << all();
+    count = now;
+  }
+  // By now the mirror is known not to resume: the retry asks for the whole file.
+  const auto requests = server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_TRUE(requests.back().ends_with("range=")) << all();
+}
+
 // A failure reaches the queue with its code in the form the queue's event handler reads.
 TEST_F(HttpMainRoadTest, AMissingFileFailsWithTheStatusTheQueueReads) {
   testservers::ScriptedHttpServer server;

@@ -9,6 +9,8 @@ GET /MODE/NAME[?rate=BYTES_PER_S] serves the file content.bin of the working fol
   wrong-range   a range from a > 0 is answered 206 with the bytes from 0 and a
                 Content-Range that says so
   ignore-range  every request gets 200 and the whole file
+  ignore-range-cut  every request gets 200 and the whole file's size, and every body
+                is cut off after 40 %
   multipart     a range from a > 0 is answered as multipart/byteranges
   cut-once      the first response is cut off after 40 % of its body; later ones whole
   busy-once     the first request is answered 503; later ones served
@@ -80,7 +82,7 @@ class Handler(socketserver.BaseRequestHandler):
         with _lock:
             with open("requests.log", "a") as log:
                 log.write("%s range=%s\n" % (line, rng))
-        if mode not in ("plain", "wrong-range", "ignore-range", "multipart", "cut-once", "busy-once", "silent-once"):
+        if mode not in ("plain", "wrong-range", "ignore-range", "ignore-range-cut", "multipart", "cut-once", "busy-once", "silent-once"):
             self.request.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
             return
         if mode == "busy-once" and first_time(mode):
@@ -98,7 +100,7 @@ class Handler(socketserver.BaseRequestHandler):
         data = content()
         size = len(data)
         start, end = 0, size - 1
-        ranged = rng.startswith("bytes=") and mode != "ignore-range"
+        ranged = rng.startswith("bytes=") and mode not in ("ignore-range", "ignore-range-cut")
         if ranged:
             a, _, b = rng[6:].partition("-")
             start = int(a)
@@ -106,6 +108,8 @@ class Handler(socketserver.BaseRequestHandler):
         common = "Accept-Ranges: bytes\r\nETag: \"fixed-%d\"\r\nConnection: close\r\n" % size
         if not ranged:
             cut = int(size * 0.4) if mode == "cut-once" and first_time(mode) else None
+            if mode == "ignore-range-cut":
+                cut = int(size * 0.4)
             head = "HTTP/1.1 200 OK\r\nContent-Length: %d\r\n%s\r\n" % (size, common)
             return self.send_all(head, data, rate, cut)
         if start > 0 and mode == "wrong-range":
