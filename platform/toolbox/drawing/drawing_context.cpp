@@ -44,6 +44,14 @@ void DrawingContext::SetLineDash(double phase, std::vector<double> lengths) {
   state_.dash = any ? std::move(lengths) : std::vector<double>{};
 }
 
+void DrawingContext::SetFillPattern(const Image& tile, std::optional<Color> stencil_color) {
+  if (tile.IsNull() || tile.width() <= 0 || tile.height() <= 0) {
+    state_.fill_pattern.reset();
+    return;
+  }
+  state_.fill_pattern = FillPattern{tile, stencil_color};
+}
+
 void DrawingContext::Add(PathElement::Kind kind, Point p, Point c1, Point c2) {
   const AffineTransform& m = state_.ctm;
   path_.push_back({kind, m.Apply(p), m.Apply(c1), m.Apply(c2)});

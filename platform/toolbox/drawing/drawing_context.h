@@ -12,6 +12,12 @@
 // Path points are taken through the CTM when they are added (as the platform does), so
 // changing the CTM between MoveTo and Fill does not move what is already in the path.
 //
+// A fill pattern replaces the fill colour for fills (not strokes, images or text): an
+// image tile repeated without gaps from the pattern phase in user space, taken through
+// the CTM like the path. The tile stays upright as images do: the phase is its top-left
+// corner in a y-down user space and its bottom-left corner in a y-up one. An uncoloured pattern uses only the tile's alpha, painted in its colour.
+// Setting a fill colour ends the pattern; the phase is state of its own and outlives it.
+//
 // `PainterContext` draws with QPainter; `RecordingContext` records what was drawn, in
 // device coordinates with the state in force, for tests.
 
@@ -52,9 +58,17 @@ struct PathElement {
   bool operator==(const PathElement&) const = default;
 };
 
+struct FillPattern {
+  Image tile;
+  // Set for an uncoloured pattern: the tile is a stencil painted in this colour.
+  std::optional<Color> color;
+};
+
 struct GraphicsState {
   AffineTransform ctm;
   Color fill = Color::Black();
+  std::optional<FillPattern> fill_pattern;  // when set, fills use it instead of `fill`
+  Point pattern_phase;                      // user space, where a tile's top-left corner lies
   Color stroke = Color::Black();
   double line_width = 1;
   LineCap cap = LineCap::kButt;
@@ -87,7 +101,13 @@ class DrawingContext {
   // Flips the y axis within `height` (a view drawing bottom-up content).
   void FlipVertically(double height);
 
-  void SetFillColor(const Color& c) { state_.fill = c; }
+  void SetFillColor(const Color& c) {
+    state_.fill = c;
+    state_.fill_pattern.reset();
+  }
+  // A null tile (or an empty one) leaves the fill colour in force.
+  void SetFillPattern(const Image& tile, std::optional<Color> stencil_color = std::nullopt);
+  void SetPatternPhase(Point phase) { state_.pattern_phase = phase; }
   void SetStrokeColor(const Color& c) { state_.stroke = c; }
   void SetLineWidth(double w) { state_.line_width = w; }
   void SetLineCap(LineCap cap) { state_.cap = cap; }

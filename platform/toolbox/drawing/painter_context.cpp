@@ -1,5 +1,7 @@
 #include "platform/toolbox/drawing/painter_context.h"
 
+#include <QBrush>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -43,6 +45,27 @@ Color WithAlpha(Color c, double alpha) {
 double LengthScale(const AffineTransform& m) {
   const double det = std::abs(m.a * m.d - m.b * m.c);
   return det > 0 ? std::sqrt(det) : 1;
+}
+
+// The brush of a fill pattern, mapping tile pixels to device space: the tile placed at
+// the phase in user space, then through the CTM (paths are drawn in device space).
+QBrush PatternBrush(const FillPattern& pattern, Point phase, const AffineTransform& ctm) {
+  QImage tile = ToQImage(pattern.tile);
+  if (pattern.color) {
+    // Uncoloured: keep the colour only where the tile has coverage.
+    QImage stencil(tile.size(), QImage::Format_ARGB32_Premultiplied);
+    stencil.fill(ToQColor(*pattern.color));
+    QPainter p(&stencil);
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(0, 0, tile);
+    p.end();
+    tile = std::move(stencil);
+  }
+  QBrush brush(tile);
+  QTransform place = QTransform::fromTranslate(phase.x, phase.y);
+  if (ctm.FlipsY()) place = QTransform(1, 0, 0, -1, 0, tile.height()) * place;
+  brush.setTransform(place * ToQTransform(ctm));
+  return brush;
 }
 
 }  // namespace
@@ -97,6 +120,12 @@ void PainterContext::DoPath(PathOp op, const std::vector<PathElement>& path, Fil
   }
   ApplyCompositionMode();
   if (op == PathOp::kFill) {
+    if (state().fill_pattern) {
+      painter_.setOpacity(state().alpha);
+      painter_.fillPath(q, PatternBrush(*state().fill_pattern, state().pattern_phase, state().ctm));
+      painter_.setOpacity(1);
+      return;
+    }
     painter_.fillPath(q, ToQColor(WithAlpha(state().fill, state().alpha)));
     return;
   }

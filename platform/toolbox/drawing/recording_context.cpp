@@ -55,6 +55,11 @@ std::string RecordingContext::Describe() const {
                   op.rect.x, op.rect.y, op.rect.width, op.rect.height, c.red, c.green, c.blue,
                   c.alpha * op.state.alpha, op.text.c_str());
     out += line;
+    if (op.pattern_tile) {
+      std::snprintf(line, sizeof line, "  pattern %gx%g phase %g,%g\n", op.pattern_tile->width,
+                    op.pattern_tile->height, op.pattern_phase.x, op.pattern_phase.y);
+      out += line;
+    }
   }
   return out;
 }
@@ -68,6 +73,11 @@ void RecordingContext::DoPath(PathOp op, const std::vector<PathElement>& path, F
   r.path = path;
   r.rule = rule;
   r.state = state();
+  if (op == PathOp::kFill && state().fill_pattern) {
+    const Image& tile = state().fill_pattern->tile;
+    r.pattern_tile = Size{double(tile.width()), double(tile.height())};
+    r.pattern_phase = state().ctm.Apply(state().pattern_phase);
+  }
   ops_.push_back(std::move(r));
 }
 

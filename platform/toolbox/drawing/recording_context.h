@@ -4,6 +4,7 @@
 // y down, the CTM applied) and a copy of the graphics state in force, so a test can ask
 // "what was filled where, in which colour, under which clip".
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct RecordedOp {
   Gradient gradient;    // gradients only
   Point start, end;     // gradients only, device space
   Size image_size;      // images only
+  // Fills with a pattern: the tile's size and the phase in device space (the phase
+  // itself, user space, is in `state`).
+  std::optional<Size> pattern_tile;
+  Point pattern_phase;
 };
 
 class RecordingContext : public DrawingContext {

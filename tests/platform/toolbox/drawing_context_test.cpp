@@ -153,6 +153,112 @@ TEST(PainterContext, GradientFillsOnlyTheClip) {
   EXPECT_EQ(image.PixelAt(10, 15).alpha, 0);
 }
 
+// A 4x2 tile: columns 0-1 red, 2-3 blue.
+Image TwoColourTile() {
+  return Image::Render(4, 2, Origin::kTopLeft, [](DrawingContext& ctx) {
+    ctx.SetFillColor({1, 0, 0, 1});
+    ctx.FillRect({0, 0, 2, 2});
+    ctx.SetFillColor({0, 0, 1, 1});
+    ctx.FillRect({2, 0, 2, 2});
+  });
+}
+
+TEST(RecordingContext, FillsCarryThePatternAndItsPhaseUntilRestoreOrAColour) {
+  RecordingContext ctx;
+  ctx.SetFillColor({1, 0, 0, 1});
+  ctx.SaveGState();
+  ctx.TranslateCTM(10, 5);
+  ctx.SetFillPattern(TwoColourTile(), Color::Black());
+  ctx.SetPatternPhase({3, -1});
+  ctx.FillRect({0, 0, 20, 7});
+  ctx.StrokeRect({0, 0, 20, 7});
+  ctx.RestoreGState();
+  ctx.FillRect({0, 0, 5, 5});
+  ctx.SetFillPattern(TwoColourTile());
+  ctx.SetFillColor({0, 1, 0, 1});
+  ctx.FillRect({0, 0, 5, 5});
+
+  const std::vector<RecordedOp> fills = ctx.OpsOfKind(RecordedOp::Kind::kFill);
+  ASSERT_EQ(fills.size(), 3u) << ctx.Describe();
+  ASSERT_TRUE(fills[0].pattern_tile.has_value()) << ctx.Describe();
+  EXPECT_EQ(*fills[0].pattern_tile, (Size{4, 2}));
+  EXPECT_EQ(fills[0].state.pattern_phase, (Point{3, -1}));
+  EXPECT_EQ(fills[0].pattern_phase, (Point{13, 4})) << "the phase goes through the CTM";
+  EXPECT_EQ(fills[0].state.fill_pattern->color, Color::Black());
+  EXPECT_FALSE(ctx.OpsOfKind(RecordedOp::Kind::kStroke)[0].pattern_tile) << "strokes keep their colour";
+  EXPECT_FALSE(fills[1].pattern_tile) << "restore brings the colour fill back";
+  EXPECT_FALSE(fills[1].state.fill_pattern);
+  EXPECT_EQ(fills[1].state.fill, (Color{1, 0, 0, 1}));
+  EXPECT_EQ(fills[1].state.pattern_phase, (Point{0, 0}));
+  EXPECT_FALSE(fills[2].pattern_tile) << "a fill colour ends the pattern";
+  EXPECT_EQ(fills[2].state.fill, (Color{0, 1, 0, 1}));
+}
+
+TEST(PainterContext, PatternFillsRepeatTheTileFromThePhase) {
+  const Color red{1, 0, 0, 1}, blue{0, 0, 1, 1};
+  struct Case {
+    Point phase;
+    std::vector<Color> row;  // pixels 0..8 of a row
+  };
+  const Case cases[] = {
+      {{0, 0}, {red, red, blue, blue, red, red, blue, blue, red}},
+      {{3, 0}, {red, blue, blue, red, red, blue, blue, red, red}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase.x);
+    const Image image = Image::Render(16, 4, Origin::kTopLeft, [&](DrawingContext& ctx) {
+      ctx.SetFillPattern(TwoColourTile());
+      ctx.SetPatternPhase(c.phase);
+      ctx.FillRect({0, 0, 16, 4});
+    });
+    for (int x = 0; x < int(c.row.size()); ++x) {
+      EXPECT_EQ(image.PixelAt(x, 0), c.row[x]) << "x " << x;
+      EXPECT_EQ(image.PixelAt(x, 3), c.row[x]) << "x " << x;
+    }
+  }
+}
+
+TEST(PainterContext, PatternFollowsTheTransformAndStaysUprightBottomUp) {
+  // A 2x3 tile: column 0 green, red, blue from the top; column 1 clear.
+  const Image tile = Image::Render(2, 3, Origin::kTopLeft, [](DrawingContext& ctx) {
+    ctx.SetFillColor({0, 1, 0, 1});
+    ctx.FillRect({0, 0, 1, 1});
+    ctx.SetFillColor({1, 0, 0, 1});
+    ctx.FillRect({0, 1, 1, 1});
+    ctx.SetFillColor({0, 0, 1, 1});
+    ctx.FillRect({0, 2, 1, 1});
+  });
+  // Translated by 1, the tile starts one pixel in; y up, the phase is the tile's bottom
+  // edge (device row 6 here) and its rows still read green, red, blue downwards.
+  const Image image = Image::Render(8, 6, Origin::kBottomLeft, [&](DrawingContext& ctx) {
+    ctx.TranslateCTM(1, 0);
+    ctx.SetFillPattern(tile);
+    ctx.FillRect({-1, 0, 8, 6});
+  });
+  for (int x : {1, 5}) {
+    EXPECT_EQ(image.PixelAt(x, 0), (Color{0, 1, 0, 1})) << x;
+    EXPECT_EQ(image.PixelAt(x, 1), (Color{1, 0, 0, 1})) << x;
+    EXPECT_EQ(image.PixelAt(x, 2), (Color{0, 0, 1, 1})) << x;
+    EXPECT_EQ(image.PixelAt(x, 3), (Color{0, 1, 0, 1})) << x;
+  }
+  EXPECT_EQ(image.PixelAt(0, 1).alpha, 0);
+  EXPECT_EQ(image.PixelAt(4, 4).alpha, 0);
+}
+
+TEST(PainterContext, UncolouredPatternPaintsItsColourWhereTheTileIsOpaque) {
+  const Image stencil = Image::Render(4, 1, Origin::kTopLeft, [](DrawingContext& ctx) {
+    ctx.SetFillColor({1, 0, 0, 1});
+    ctx.FillRect({0, 0, 2, 1});  // the rest stays clear
+  });
+  const Image image = Image::Render(8, 2, Origin::kTopLeft, [&](DrawingContext& ctx) {
+    ctx.SetFillPattern(stencil, Color::Black());
+    ctx.FillRect({0, 0, 8, 2});
+  });
+  EXPECT_EQ(image.PixelAt(1, 1), Color::Black());
+  EXPECT_EQ(image.PixelAt(2, 1).alpha, 0);
+  EXPECT_EQ(image.PixelAt(4, 0), Color::Black());
+}
+
 TEST(Text, TruncationFitsAndKeepsBothEndsInTheMiddleMode) {
   const Font font = GetThemeFont(ThemeFont::kSmallSystem);
   const std::string text = "a-rather-long-file-name-for-the-list.dmg";
