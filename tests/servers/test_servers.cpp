@@ -1,5 +1,8 @@
 #include "tests/servers/test_servers.h"
 
+#include <chrono>
+#include <random>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -37,7 +40,25 @@ std::string FindProgram(const std::vector<std::string>& candidates) {
 
 }  // namespace
 
+// Ports for test servers come from below the kernel's range of ephemeral ports: a port
+// the kernel handed out for a moment would otherwise be free game for the next outgoing
+// connection of a test running beside this one, and the server would then fail to bind.
+// The picks are random so that tests running side by side rarely try the same one, and
+// each is checked to be free right now. Room is left above each for FTP passive ranges.
 int FreeLoopbackPort() {
+  static std::mt19937 generator(static_cast<unsigned>(getpid()) ^
+                                static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::uniform_int_distribution<int> pick(20000, 32000);
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const int port = pick(generator);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) break;
+    sockaddr_in a = Loopback(port);
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    if (free) return port;
+  }
+  // Fall back to one the kernel chooses.
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a = Loopback(0);
   bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);

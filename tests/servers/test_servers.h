@@ -23,7 +23,7 @@
 
 namespace testservers {
 
-// A port that was free a moment ago.
+// A port that was free a moment ago, below the ephemeral range.
 int FreeLoopbackPort();
 // Polls until 127.0.0.1:`port` accepts a connection; false after `limit`.
 bool WaitUntilAccepting(int port, std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
