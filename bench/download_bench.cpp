@@ -22,10 +22,10 @@
 #include <mutex>
 #include <string>
 
-#include "app/engine/bandwidth_limiter.h"
-#include "app/engine/download_task.h"
-#include "app/engine/limit_settings.h"
-#include "app/util/settings_store.h"
+#include "app/engine/limits/bandwidth_limiter.h"
+#include "app/engine/task/download_task.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/folder_table.h"
-#include "app/queue/queue_file.h"
-#include "app/queue/queue_settings.h"
-#include "app/queue/queue_tables.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/record/queue_file.h"
+#include "app/queue/record/queue_settings.h"
+#include "app/queue/record/queue_tables.h"
 
 namespace {
 

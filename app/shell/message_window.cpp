@@ -1,6 +1,6 @@
 #include "app/shell/message_window.h"
 
-#include "app/util/ui_helpers.h"
+#include "app/util/desktop/ui_helpers.h"
 #include "platform/runtime/event_target.h"
 #include "platform/values/localize.h"
 

@@ -1,6 +1,6 @@
 #include "app/shell/shell_hooks.h"
 
-#include "app/queue/truvane_undo.h"
+#include "app/queue/undo/truvane_undo.h"
 
 namespace shell {
 

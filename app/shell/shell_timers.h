@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/download_queue_wrapper.h"
+#include "app/queue/record/download_queue_wrapper.h"
 #include "platform/net/reachability.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "app/engine/download_engine_services.h"
-#include "app/queue/download_status.h"
-#include "app/queue/queue_file.h"
-#include "app/queue/queue_tables.h"
+#include "app/engine/task/download_engine_services.h"
+#include "app/queue/record/download_status.h"
+#include "app/queue/record/queue_file.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 
 namespace shell {
 

@@ -26,7 +26,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/queue/view_ids.h"
+#include "app/queue/folders/view_ids.h"
 
 namespace shell {
 

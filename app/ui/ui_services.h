@@ -18,7 +18,7 @@
 #include <string>
 #include <utility>
 
-#include "app/util/rect_helpers.h"
+#include "app/util/desktop/rect_helpers.h"
 #include "platform/values/fourcc.h"
 
 namespace ui {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/download_queue_wrapper.h"
+#include "app/queue/record/download_queue_wrapper.h"
 #include "app/ui/main_list_services.h"
 
 class FakeMainList : public ui::MainListServices {

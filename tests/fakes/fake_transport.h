@@ -26,7 +26,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/engine/download_transport.h"
+#include "app/engine/task/download_transport.h"
 #include "platform/runtime/run_loop.h"
 
 class FakeTransport : public engine::DownloadTransport {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/queue/filter_table_service.h"
-#include "app/queue/queue_schedule_service.h"
+#include "app/queue/services/filter_table_service.h"
+#include "app/queue/services/queue_schedule_service.h"
 
 namespace queue {
 

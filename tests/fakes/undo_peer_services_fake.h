@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/browser/favourite_undo_service.h"
-#include "app/queue/undoable_action.h"
+#include "app/queue/undo/undoable_action.h"
 #include "app/sharing/received_file_service.h"
 #include "app/upload/upload_queue_service.h"
 

@@ -1,4 +1,4 @@
-#include "app/engine/accepted_certificates.h"
+#include "app/engine/network/accepted_certificates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "app/engine/bandwidth_limiter.h"
+#include "app/engine/limits/bandwidth_limiter.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "app/engine/limit_settings.h"
-#include "app/util/settings_store.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 #include "tests/support/temp_home.h"
 

@@ -1,4 +1,4 @@
-#include "app/engine/bandwidth_presets.h"
+#include "app/engine/limits/bandwidth_presets.h"
 
 #include <gtest/gtest.h>
 

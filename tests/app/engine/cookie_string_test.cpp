@@ -1,4 +1,4 @@
-#include "app/engine/cookie_string.h"
+#include "app/engine/http/cookie_string.h"
 
 #include <gtest/gtest.h>
 

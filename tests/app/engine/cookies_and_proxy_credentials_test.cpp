@@ -1,4 +1,4 @@
-#include "app/engine/cookies_and_proxy_credentials.h"
+#include "app/engine/http/cookies_and_proxy_credentials.h"
 
 #include <gtest/gtest.h>
 

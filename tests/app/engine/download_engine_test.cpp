@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/download_task.h"
-#include "app/engine/transfer_log.h"
+#include "app/engine/task/download_task.h"
+#include "app/engine/log/transfer_log.h"
 #include "tests/fakes/fake_transport.h"
 #include "tests/support/temp_home.h"
 

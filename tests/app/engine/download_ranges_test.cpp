@@ -1,4 +1,4 @@
-#include "app/engine/download_ranges.h"
+#include "app/engine/task/download_ranges.h"
 
 #include <gtest/gtest.h>
 

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/download_task.h"
-#include "app/engine/resume_file.h"
-#include "app/engine/transfer_log.h"
-#include "app/engine/url_entries.h"
-#include "app/engine/url_list.h"
+#include "app/engine/task/download_task.h"
+#include "app/engine/task/resume_file.h"
+#include "app/engine/log/transfer_log.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/engine/urls/url_list.h"
 #include "platform/runtime/clock.h"
 #include "platform/runtime/task.h"
 #include "platform/values/digest.h"

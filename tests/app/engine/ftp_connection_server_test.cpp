@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/engine/ftp_connection.h"
-#include "app/engine/ftp_request_queue.h"
-#include "app/engine/ftp_resource_listing.h"
-#include "app/engine/ftp_socket_io.h"
+#include "app/engine/ftp/ftp_connection.h"
+#include "app/engine/ftp/ftp_request_queue.h"
+#include "app/engine/ftp/ftp_resource_listing.h"
+#include "app/engine/ftp/ftp_socket_io.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/servers/ftp_test_servers.h"
 

@@ -1,7 +1,7 @@
 // The command client's state machine, driven by scripted replies through a recording
 // stand-in for the network.
 
-#include "app/engine/ftp_connection.h"
+#include "app/engine/ftp/ftp_connection.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/ftp_request_queue.h"
+#include "app/engine/ftp/ftp_request_queue.h"
 
 namespace engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/engine/ftp_list_parser.h"
+#include "app/engine/ftp/ftp_list_parser.h"
 
 #include <gtest/gtest.h>
 

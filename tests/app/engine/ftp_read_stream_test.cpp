@@ -1,7 +1,7 @@
 // The plain-FTP read stream over the command client, against vsftpd and the scripted
 // server on loopback.
 
-#include "app/engine/ftp_read_stream.h"
+#include "app/engine/ftp/ftp_read_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "app/engine/ftp_resource_listing.h"
+#include "app/engine/ftp/ftp_resource_listing.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/servers/ftp_test_servers.h"
 

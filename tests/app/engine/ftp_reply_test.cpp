@@ -1,4 +1,4 @@
-#include "app/engine/ftp_reply.h"
+#include "app/engine/ftp/ftp_reply.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/engine/ftp_resource_listing.h"
+#include "app/engine/ftp/ftp_resource_listing.h"
 
 #include <gtest/gtest.h>
 

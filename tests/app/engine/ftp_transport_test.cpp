@@ -1,7 +1,7 @@
 // The FTP, FTPS and AFP transports against a recording connection of a download, with
 // vsftpd, the scripted FTP server and a fake volume mounter.
 
-#include "app/engine/ftp_transport.h"
+#include "app/engine/ftp/ftp_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <random>
 
 #include "app/browser/auth_items_service.h"
-#include "app/engine/accepted_certificates.h"
-#include "app/engine/afp_transport.h"
-#include "app/engine/ftp_socket_io.h"
-#include "app/engine/volume_mounter.h"
-#include "app/util/settings_store.h"
+#include "app/engine/network/accepted_certificates.h"
+#include "app/engine/afp/afp_transport.h"
+#include "app/engine/ftp/ftp_socket_io.h"
+#include "app/engine/afp/volume_mounter.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/fakes/fake_volume_mounter.h"
 #include "tests/servers/ftp_test_servers.h"

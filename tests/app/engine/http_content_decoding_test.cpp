@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/engine/http_content_decoding.h"
+#include "app/engine/http/http_content_decoding.h"
 
 namespace engine {
 namespace {

@@ -1,10 +1,10 @@
 // Response fields the HTTP transport decides on, and the status table.
 #include <gtest/gtest.h>
 
-#include "app/engine/http_content_decoding.h"
-#include "app/engine/http_header_values.h"
-#include "app/engine/http_status_table.h"
-#include "app/util/http_dates.h"
+#include "app/engine/http/http_content_decoding.h"
+#include "app/engine/http/http_header_values.h"
+#include "app/engine/http/http_status_table.h"
+#include "app/util/text/http_dates.h"
 
 namespace engine {
 namespace {

@@ -1,7 +1,7 @@
 // The request one connection sends: headers from the entry, the range and the download.
 #include <gtest/gtest.h>
 
-#include "app/engine/http_request_builder.h"
+#include "app/engine/http/http_request_builder.h"
 #include "tests/fakes/auth_items_service_fake.h"
 
 namespace engine {

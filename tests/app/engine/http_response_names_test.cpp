@@ -1,8 +1,8 @@
 // File names from the server's answer: never outside the download folder.
 #include <gtest/gtest.h>
 
-#include "app/engine/http_response_names.h"
-#include "app/util/file_names.h"
+#include "app/engine/http/http_response_names.h"
+#include "app/util/files/file_names.h"
 
 namespace engine {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/download_transport.h"
-#include "app/engine/http_transport.h"
+#include "app/engine/task/download_transport.h"
+#include "app/engine/http/http_transport.h"
 #include "tests/platform/net/net_test_support.h"
 
 namespace engine::testing {

@@ -2,9 +2,9 @@
 // test thread's loop (tests/app/engine/http_transport_harness.h plays the engine).
 #include <gtest/gtest.h>
 
-#include "app/engine/cookies_and_proxy_credentials.h"
-#include "app/engine/url_entries.h"
-#include "app/util/file_names.h"
+#include "app/engine/http/cookies_and_proxy_credentials.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/util/files/file_names.h"
 #include "platform/values/base64.h"
 #include "tests/app/engine/http_transport_harness.h"
 #include "tests/servers/test_servers.h"

@@ -4,10 +4,10 @@
 
 #include <fstream>
 
-#include "app/engine/accepted_certificates.h"
-#include "app/engine/cookies_and_proxy_credentials.h"
-#include "app/engine/url_entries.h"
-#include "app/util/file_names.h"
+#include "app/engine/network/accepted_certificates.h"
+#include "app/engine/http/cookies_and_proxy_credentials.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/util/files/file_names.h"
 #include "platform/net/proxy_settings.h"
 #include "tests/app/engine/http_transport_harness.h"
 #include "tests/servers/test_servers.h"

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/download_task.h"
-#include "app/queue/download_files.h"
+#include "app/engine/task/download_task.h"
+#include "app/queue/record/download_files.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_transport.h"
 

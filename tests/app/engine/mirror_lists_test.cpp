@@ -1,11 +1,11 @@
-#include "app/engine/mirror_lists.h"
+#include "app/engine/urls/mirror_lists.h"
 
 #include <gtest/gtest.h>
 
-#include "app/engine/sensitive_servers.h"
-#include "app/engine/url_entries.h"
-#include "app/engine/url_list.h"
-#include "app/util/settings_store.h"
+#include "app/engine/urls/sensitive_servers.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/engine/urls/url_list.h"
+#include "app/util/settings/settings_store.h"
 
 using values::Array;
 using values::Value;

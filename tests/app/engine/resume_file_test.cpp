@@ -1,4 +1,4 @@
-#include "app/engine/resume_file.h"
+#include "app/engine/task/resume_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The receive buffer under a download limit, and the network check behind mirror
 // failures.
 
-#include "app/engine/socket_buffer.h"
+#include "app/engine/network/socket_buffer.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/bandwidth_presets.h"
-#include "app/engine/limit_settings.h"
-#include "app/engine/network_reachability.h"
-#include "app/util/settings_store.h"
+#include "app/engine/limits/bandwidth_presets.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/engine/network/network_reachability.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/net/reachability.h"
 #include "platform/prefs/preference_store.h"
 #include "tests/support/temp_home.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/engine/download_file_name.h"
-#include "app/engine/stream_progress.h"
+#include "app/engine/task/download_file_name.h"
+#include "app/engine/task/stream_progress.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/engine/transfer_log.h"
+#include "app/engine/log/transfer_log.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "app/queue/transfer_log_lookup.h"
+#include "app/queue/services/transfer_log_lookup.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/clock.h"
 #include "platform/values/date_time.h"

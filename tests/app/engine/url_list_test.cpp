@@ -1,4 +1,4 @@
-#include "app/engine/url_list.h"
+#include "app/engine/urls/url_list.h"
 
 #include <gtest/gtest.h>
 

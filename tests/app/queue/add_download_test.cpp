@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/queue/download_files.h"
+#include "app/queue/record/download_files.h"
 #include "tests/app/queue/download_test_support.h"
 
 namespace queue {

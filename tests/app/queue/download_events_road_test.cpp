@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/download_task.h"
-#include "app/queue/completion.h"
-#include "app/queue/download_events.h"
-#include "app/queue/download_files.h"
+#include "app/engine/task/download_task.h"
+#include "app/queue/events/completion.h"
+#include "app/queue/events/download_events.h"
+#include "app/queue/record/download_files.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_notifier.h"
 #include "tests/fakes/fake_transport.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/download_engine_services.h"
-#include "app/queue/add_download.h"
-#include "app/queue/start_download.h"
+#include "app/engine/task/download_engine_services.h"
+#include "app/queue/adding/add_download.h"
+#include "app/queue/adding/start_download.h"
 #include "tests/app/queue/queue_test_support.h"
 #include "tests/fakes/fake_download_engine.h"
 #include "tests/fakes/fake_main_list.h"

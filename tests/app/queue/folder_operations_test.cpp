@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "app/queue/displayed_views.h"
-#include "app/queue/download_files.h"
-#include "app/util/sharing_users.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/record/download_files.h"
+#include "app/util/settings/sharing_users.h"
 #include "tests/app/queue/download_test_support.h"
 
 namespace queue {

@@ -2,9 +2,9 @@
 
 #include <ostream>
 
-#include "app/queue/folder_record.h"
-#include "app/queue/queue_file.h"
-#include "app/queue/truvane_undo.h"
+#include "app/queue/folders/folder_record.h"
+#include "app/queue/record/queue_file.h"
+#include "app/queue/undo/truvane_undo.h"
 #include "tests/app/queue/queue_test_support.h"
 
 namespace queue {

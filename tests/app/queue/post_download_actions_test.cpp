@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/post_download_actions.h"
-#include "app/queue/queue_queries.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/remove_downloads.h"
-#include "app/queue/truvane_undo.h"
-#include "app/util/settings_store.h"
+#include "app/queue/events/post_download_actions.h"
+#include "app/queue/operations/queue_queries.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/operations/remove_downloads.h"
+#include "app/queue/undo/truvane_undo.h"
+#include "app/util/settings/settings_store.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_system_actions.h"
 #include "tests/fakes/fake_workspace.h"

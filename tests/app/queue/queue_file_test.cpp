@@ -1,4 +1,4 @@
-#include "app/queue/queue_file.h"
+#include "app/queue/record/queue_file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "app/queue/folder_record.h"
-#include "app/queue/queue_element_record.h"
+#include "app/queue/folders/folder_record.h"
+#include "app/queue/record/queue_element_record.h"
 #include "tests/app/queue/queue_test_support.h"
 
 namespace queue {

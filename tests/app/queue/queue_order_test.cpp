@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/queue/queue_commands.h"
-#include "app/queue/queue_order.h"
-#include "app/queue/queue_queries.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/remove_downloads.h"
+#include "app/queue/operations/queue_commands.h"
+#include "app/queue/operations/queue_order.h"
+#include "app/queue/operations/queue_queries.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/operations/remove_downloads.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/scripted_confirmations.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/queue/download_queue_wrapper.h"
+#include "app/queue/record/download_queue_wrapper.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 #include "tests/app/queue/queue_test_support.h"

@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include "app/queue/download_files.h"
-#include "app/queue/queue_commands.h"
-#include "app/queue/queue_order.h"
-#include "app/queue/remove_downloads.h"
-#include "app/queue/truvane_undo.h"
-#include "app/queue/undoable_action.h"
+#include "app/queue/record/download_files.h"
+#include "app/queue/operations/queue_commands.h"
+#include "app/queue/operations/queue_order.h"
+#include "app/queue/operations/remove_downloads.h"
+#include "app/queue/undo/truvane_undo.h"
+#include "app/queue/undo/undoable_action.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/scripted_confirmations.h"

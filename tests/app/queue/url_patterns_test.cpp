@@ -1,4 +1,4 @@
-#include "app/queue/url_patterns.h"
+#include "app/queue/adding/url_patterns.h"
 
 #include <gtest/gtest.h>
 

@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/download_engine_services.h"
-#include "app/queue/queue_settings.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/queue_tables.h"
-#include "app/queue/scheduled_items.h"
-#include "app/queue/start_download.h"
+#include "app/engine/task/download_engine_services.h"
+#include "app/queue/record/queue_settings.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_tables.h"
+#include "app/queue/adding/scheduled_items.h"
+#include "app/queue/adding/start_download.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/browser/favourite_connections_service.h"
-#include "app/queue/completion.h"
-#include "app/queue/queue_switch.h"
+#include "app/queue/events/completion.h"
+#include "app/queue/operations/queue_switch.h"
 #include "app/shell/scripting_suite.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/appleevents/coercion.h"
 #include "platform/appleevents/handler_table.h"
 #include "platform/values/clock.h"

@@ -4,14 +4,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/engine/download_engine_services.h"
-#include "app/queue/queue_file.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/queue_tables.h"
+#include "app/engine/task/download_engine_services.h"
+#include "app/queue/record/queue_file.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/net/reachability.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/date_time.h"

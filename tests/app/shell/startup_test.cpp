@@ -14,14 +14,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/transfer_log.h"
-#include "app/queue/folder_table.h"
-#include "app/queue/queue_file.h"
-#include "app/queue/queue_switch.h"
-#include "app/queue/queue_tables.h"
+#include "app/engine/log/transfer_log.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/record/queue_file.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"

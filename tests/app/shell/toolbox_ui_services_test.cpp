@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/util/ui_helpers.h"
-#include "app/util/window_bounds_prefs.h"
+#include "app/util/desktop/ui_helpers.h"
+#include "app/util/settings/window_bounds_prefs.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/drawing/image.h"

@@ -1,4 +1,4 @@
-#include "app/util/bandwidth_settings.h"
+#include "app/util/settings/bandwidth_settings.h"
 
 #include <gtest/gtest.h>
 

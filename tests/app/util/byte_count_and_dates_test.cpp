@@ -1,5 +1,5 @@
-#include "app/util/byte_count.h"
-#include "app/util/http_dates.h"
+#include "app/util/text/byte_count.h"
+#include "app/util/text/http_dates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/collection_helpers.h"
+#include "app/util/helpers/collection_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/util/default_settings.h"
-#include "app/util/plugin_file_types.h"
-#include "app/util/settings_store.h"
+#include "app/util/settings/default_settings.h"
+#include "app/util/settings/plugin_file_types.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 #include "tests/support/temp_home.h"
 

@@ -1,4 +1,4 @@
-#include "app/util/default_settings.h"
+#include "app/util/settings/default_settings.h"
 
 #include <gtest/gtest.h>
 

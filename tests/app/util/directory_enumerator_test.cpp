@@ -1,4 +1,4 @@
-#include "app/util/directory_enumerator.h"
+#include "app/util/files/directory_enumerator.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

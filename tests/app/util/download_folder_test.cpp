@@ -1,12 +1,12 @@
-#include "app/util/download_folder.h"
+#include "app/util/settings/download_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 
-#include "app/util/session_helpers.h"
-#include "app/util/settings_store.h"
+#include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/files/alias.h"
 #include "platform/files/standard_folders.h"
 #include "platform/prefs/preference_store.h"

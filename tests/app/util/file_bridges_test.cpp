@@ -1,6 +1,6 @@
-#include "app/util/file_bridges.h"
-#include "app/util/folder_tree_size.h"
-#include "app/util/unique_move.h"
+#include "app/util/files/file_bridges.h"
+#include "app/util/files/folder_tree_size.h"
+#include "app/util/files/unique_move.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

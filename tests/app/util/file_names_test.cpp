@@ -1,4 +1,4 @@
-#include "app/util/file_names.h"
+#include "app/util/files/file_names.h"
 
 #include <gtest/gtest.h>
 

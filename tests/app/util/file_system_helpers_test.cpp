@@ -1,4 +1,4 @@
-#include "app/util/file_system_helpers.h"
+#include "app/util/files/file_system_helpers.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/util/folder_walkers.h"
+#include "app/util/files/folder_walkers.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-#include "app/util/rect_helpers.h"
-#include "app/util/string_list.h"
+#include "app/util/desktop/rect_helpers.h"
+#include "app/util/text/string_list.h"
 
 #include <gtest/gtest.h>
 

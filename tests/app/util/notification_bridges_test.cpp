@@ -1,5 +1,5 @@
-#include "app/util/notification_bridges.h"
-#include "app/util/update_bridges.h"
+#include "app/util/desktop/notification_bridges.h"
+#include "app/util/desktop/update_bridges.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/path_utilities.h"
+#include "app/util/files/path_utilities.h"
 
 #include <gtest/gtest.h>
 

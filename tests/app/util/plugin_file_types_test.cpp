@@ -1,4 +1,4 @@
-#include "app/util/plugin_file_types.h"
+#include "app/util/settings/plugin_file_types.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/proxy_settings.h"
+#include "app/util/settings/proxy_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/regex_utilities.h"
+#include "app/util/text/regex_utilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/util/session_helpers.h"
-#include "app/util/user_privileges.h"
+#include "app/util/helpers/session_helpers.h"
+#include "app/util/desktop/user_privileges.h"
 
 #include <gtest/gtest.h>
 

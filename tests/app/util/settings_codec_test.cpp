@@ -1,4 +1,4 @@
-#include "app/util/settings_codec.h"
+#include "app/util/settings/settings_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "app/util/settings_store.h"
+#include "app/util/settings/settings_store.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "app/util/download_folder.h"
-#include "app/util/sharing_users.h"
+#include "app/util/settings/download_folder.h"
+#include "app/util/settings/sharing_users.h"
 #include "platform/prefs/preference_store.h"
 #include "tests/fakes/favourites_service_fake.h"
 #include "tests/fakes/interface_service_fake.h"

@@ -1,4 +1,4 @@
-#include "app/util/sharing_users.h"
+#include "app/util/settings/sharing_users.h"
 
 #include <gtest/gtest.h>
 

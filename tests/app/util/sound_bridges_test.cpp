@@ -1,4 +1,4 @@
-#include "app/util/sound_bridges.h"
+#include "app/util/desktop/sound_bridges.h"
 
 #include <gtest/gtest.h>
 

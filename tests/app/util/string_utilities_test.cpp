@@ -1,4 +1,4 @@
-#include "app/util/string_utilities.h"
+#include "app/util/text/string_utilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/task_helpers.h"
+#include "app/util/helpers/task_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/util/icon_helpers.h"
-#include "app/util/ui_helpers.h"
+#include "app/util/desktop/icon_helpers.h"
+#include "app/util/desktop/ui_helpers.h"
 
 #include <gtest/gtest.h>
 

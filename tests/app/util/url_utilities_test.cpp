@@ -1,4 +1,4 @@
-#include "app/util/url_utilities.h"
+#include "app/util/text/url_utilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/util/value_transformers.h"
+#include "app/util/text/value_transformers.h"
 
 #include <gtest/gtest.h>
 

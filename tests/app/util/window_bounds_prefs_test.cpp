@@ -1,4 +1,4 @@
-#include "app/util/window_bounds_prefs.h"
+#include "app/util/settings/window_bounds_prefs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,92 @@
+#include "app/engine/limits/limit_settings.h"
+
+#include <string>
+
+#include "app/engine/limits/bandwidth_limiter.h"
+#include "app/util/settings/bandwidth_settings.h"
+#include "app/util/settings/settings_store.h"
+#include "platform/prefs/preference_store.h"
+
+namespace engine {
+namespace {
+
+std::atomic<runtime::QueueId> gDownloadLimiter{0};
+std::atomic<runtime::QueueId> gUploadLimiter{0};
+std::atomic<bool> gStatisticsWanted{false};
+std::atomic<runtime::QueueId> gStatisticsQueue{0};
+
+std::atomic<runtime::QueueId>& Limiter(TransferDirection direction) {
+  return direction == TransferDirection::kDownload ? gDownloadLimiter : gUploadLimiter;
+}
+
+util::BandwidthLimit& LimitOf(util::Settings& s, TransferDirection direction) {
+  return direction == TransferDirection::kDownload ? s.downloadBandwidth : s.uploadBandwidth;
+}
+
+util::BandwidthLimit CurrentLimit(TransferDirection direction) {
+  const std::shared_ptr<const util::Settings> s = util::CurrentSettings();
+  return direction == TransferDirection::kDownload ? s->downloadBandwidth : s->uploadBandwidth;
+}
+
+void SetBandwidthLimit(TransferDirection direction, bool notifyLimiter, std::int32_t bytesPerSecond) {
+  if (notifyLimiter) {
+    if (const runtime::QueueId limiter = LimiterQueue(direction)) {
+      runtime::NotifyQueue(limiter, static_cast<runtime::Word>(std::max<std::int32_t>(bytesPerSecond, 0)), 0,
+                           static_cast<runtime::Word>(LimiterMessage::kSetRate));
+    }
+  }
+  util::ChangeSettings([&](util::Settings& s) { LimitOf(s, direction).limit = bytesPerSecond; });
+  const util::BandwidthLimit limit = CurrentLimit(direction);
+  const util::BandwidthKeyPair& pair =
+      direction == TransferDirection::kDownload ? util::kDownloadBandwidthKeys : util::kUploadBandwidthKeys;
+  prefs::PreferenceStore& store = util::SettingsPreferences();
+  const values::Value all = store.CopyAll();
+  static const values::Dictionary kEmpty;
+  const values::Dictionary& domain = all.IsDictionary() ? *all.AsDictionary() : kEmpty;
+  util::SetPreferenceValue(pair.liveKey,
+                           values::Value(util::MergeBandwidthDictionary(domain, pair.liveKey, limit)));
+}
+
+}  // namespace
+
+bool IsBandwidthLimitOn(TransferDirection direction) {
+  return CurrentLimit(direction).status;
+}
+
+void SetBandwidthLimitOn(TransferDirection direction, bool on) {
+  util::ChangeSettings([&](util::Settings& s) { LimitOf(s, direction).status = on; });
+}
+
+std::int32_t BandwidthLimitBytesPerSecond(TransferDirection direction) {
+  return CurrentLimit(direction).limit;
+}
+
+runtime::QueueId LimiterQueue(TransferDirection direction) {
+  return Limiter(direction).load();
+}
+void SetLimiterQueue(TransferDirection direction, runtime::QueueId queue) {
+  Limiter(direction).store(queue);
+}
+
+bool StatisticsWanted() {
+  return gStatisticsWanted.load();
+}
+void SetStatisticsWanted(bool wanted) {
+  gStatisticsWanted.store(wanted);
+}
+runtime::QueueId StatisticsQueue() {
+  return gStatisticsQueue.load();
+}
+void SetStatisticsQueue(runtime::QueueId queue) {
+  gStatisticsQueue.store(queue);
+}
+
+void SetDownloadBandwidthLimit(bool notifyLimiter, std::int32_t bytesPerSecond) {
+  SetBandwidthLimit(TransferDirection::kDownload, notifyLimiter, bytesPerSecond);
+}
+
+void SetUploadBandwidthLimit(bool notifyLimiter, std::int32_t bytesPerSecond) {
+  SetBandwidthLimit(TransferDirection::kUpload, notifyLimiter, bytesPerSecond);
+}
+
+}  // namespace engine

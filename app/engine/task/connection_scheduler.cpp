@@ -1,0 +1,634 @@
+// The scheduler of a download's connections: splitting the missing bytes, ending
+// connections and what follows each ending, and writing received bytes.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/engine/task/download_run.h"
+#include "app/engine/urls/mirror_lists.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/engine/urls/url_list.h"
+#include "platform/values/format.h"
+
+namespace engine {
+
+namespace {
+
+constexpr std::int64_t kMinimumReserve = 32768;
+constexpr std::int64_t kBalancedSplitMinimumGap = 131072;
+constexpr std::int64_t kSmallestSplitPiece = 262144;
+constexpr std::int64_t kNeighbourWindow = 24576;
+constexpr double kEmptyCheckDelay = 20;
+constexpr double kRestartRetryDelay = 10;
+
+void SetEntryFlag(values::Value& entry, const char* key) {
+  if (auto* d = entry.AsDictionary()) (*d)[key] = true;
+}
+
+bool AllSameByte(std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [&](std::uint8_t b) { return b == bytes.front(); });
+}
+
+}  // namespace
+
+void DownloadRun::MergeProgress() {
+  for (const auto& s : connections_) MergeStreamProgressIntoRanges(s->range, s->bytesDone, done_);
+}
+
+std::vector<std::int64_t> DownloadRun::CopyStreamResumeOffsets(std::int64_t add) const {
+  std::vector<std::int64_t> offsets;
+  offsets.reserve(connections_.size());
+  for (const auto& s : connections_) offsets.push_back(s->writeOffset + add);
+  return offsets;
+}
+
+bool DownloadRun::IsComplete(bool sizeMustBeKnown) const {
+  return DownloadIsComplete(done_, failed_, facts_.sizeKnown ? facts_.totalSize : -1, sizeMustBeKnown);
+}
+
+std::size_t DownloadRun::PickURLEntry() {
+  auto& entries = urlEntries();
+  if (entries.size() <= 1) return 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!EntryIsRestartable(entries[i])) continue;
+    const bool used = std::any_of(connections_.begin(), connections_.end(),
+                                  [&](const auto& s) { return s->IsOpen() && s->entryIndex == i; });
+    if (!used) return i;
+  }
+  std::vector<std::size_t> restartable;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (EntryIsRestartable(entries[i])) restartable.push_back(i);
+  }
+  // Drawing until one fits would never end without a restartable mirror.
+  if (restartable.empty()) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (EntryIsUsable(entries[i])) return i;
+    }
+    return 0;
+  }
+  return restartable[static_cast<std::size_t>(std::rand()) % restartable.size()];
+}
+
+RangeList DownloadRun::ComputeUnfinishedRanges(std::int64_t reserve) {
+  MergeProgress();
+  RangeList gaps;
+  std::int64_t cursor = 0;
+  std::size_t i = 0;
+  if (!done_.empty() && done_[0].location == 0) {
+    cursor = done_[0].End();
+    i = 1;
+  }
+  for (; i < done_.size(); ++i) {
+    if (done_[i].location > cursor) gaps.push_back({cursor, done_[i].location - cursor});
+    cursor = std::max(cursor, done_[i].End());
+  }
+  if (facts_.sizeKnown && facts_.totalSize > cursor) gaps.push_back({cursor, facts_.totalSize - cursor});
+  if (connections_.empty()) {
+    for (auto& g : gaps) g.location = -g.location;
+    return gaps;
+  }
+  RangeList out;
+  for (LongRange g : gaps) {
+    const bool owned = std::any_of(connections_.begin(), connections_.end(),
+                                   [&](const auto& s) { return s->writeOffset == g.location; });
+    if (owned) {
+      if (g.length <= 2 * reserve) continue;  // the connection finishes it
+      g.location += reserve;
+      g.length -= reserve;
+    } else {
+      g.location = -g.location;  // free; turned back before use
+    }
+    out.push_back(g);
+  }
+  return out;
+}
+
+void DownloadRun::SetRangeWithRule(DownloadStream& s, LongRange newRange) {
+  // A connection from 0 has not asked for a range; its new end is held until its
+  // transport has the server's answer, unless the new range is the whole file anyway.
+  if (s.range.location != 0 || newRange.length == kOpenEndLength ||
+      (facts_.sizeKnown && newRange.length == facts_.totalSize)) {
+    s.range = newRange;
+    s.pendingRangeSet = false;
+  } else {
+    s.pendingRange = newRange;
+    s.pendingRangeSet = true;
+  }
+}
+
+void DownloadRun::ApplyPendingRanges() {
+  for (const auto& s : connections_) {
+    if (!s->pendingRangeSet) continue;
+    s->range = s->pendingRange;
+    s->pendingRangeSet = false;
+  }
+}
+
+bool DownloadRun::AddAndOpen(std::unique_ptr<DownloadStream> stream) {
+  DownloadStream* raw = stream.get();
+  connections_.push_back(std::move(stream));
+  if (raw->Open()) return true;
+  lastOpenError_ = raw->error;
+  lastOpenErrorText_ = raw->errorText;
+  if (!raw->errorText.empty()) Log("\r" + raw->errorText + "\r");
+  // Never opened, so no transport callback is on the stack: freed at once.
+  std::erase_if(connections_, [&](const auto& s) { return s.get() == raw; });
+  return false;
+}
+
+bool DownloadRun::OpenNewStream(std::size_t entryIndex, LongRange range, bool needsValidation, bool sole) {
+  if (ended_) return false;
+  auto s = std::make_unique<DownloadStream>(*this, entryIndex, range);
+  s->serverSize = facts_.sizeKnown ? facts_.totalSize : -1;
+  s->needsValidation = needsValidation;
+  s->soleConnection = sole || EntryFlag(urlEntries()[entryIndex], kEntryNoRestarts);
+  s->timeout = s->soleConnection ? kSoleConnectionTimeout : kConnectionTimeout;
+  return AddAndOpen(std::move(s));
+}
+
+void DownloadRun::ArmEmptyCheck() {
+  if (!loop_ || ended_) return;
+  if (!emptyCheckTimer_) {
+    emptyCheckTimer_ = runtime::Timer::Create(runtime::kForever, runtime::Nanoseconds(0), [this](runtime::Timer&) {
+      if (facts_.openConnections == 0) SpawnMoreStreams();
+    });
+    loop_->AddTimer(emptyCheckTimer_);
+  }
+  emptyCheckTimer_->SetNextFireIn(std::chrono::duration_cast<runtime::Nanoseconds>(
+      std::chrono::duration<double>(kEmptyCheckDelay)));
+}
+
+void DownloadRun::SpawnAfter(double seconds) {
+  if (!loop_ || ended_) return;
+  // Fired one-shot timers stay on the loop until removed: drop them here.
+  std::erase_if(oneShots_, [&](const auto& t) {
+    if (t->NextFireDate() != runtime::kForever) return false;
+    t->Invalidate();
+    return true;
+  });
+  auto timer = runtime::Timer::Create(
+      std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(seconds)),
+      runtime::Nanoseconds(0), [this](runtime::Timer&) { SpawnMoreStreams(); });
+  loop_->AddTimer(timer);
+  oneShots_.push_back(std::move(timer));
+}
+
+void DownloadRun::SpawnMoreStreams() {
+  if (ended_ || waitingForUser_) return;
+  auto& entries = urlEntries();
+  if (CountUsableEntries(entries) == 0) return;
+  const std::int32_t open = facts_.openConnections;
+  std::int64_t reserve = 0;
+  if (open > 0) {
+    if (rate_ >= 1) {
+      reserve = std::max<std::int64_t>(kMinimumReserve, static_cast<std::int64_t>(rate_ * 1024.0 / open * 8.0));
+    } else {
+      reserve = kMinimumReserve;
+    }
+  }
+  const std::int32_t toAdd = facts_.wantedConnections - open;
+  if (toAdd <= 0) return;
+  const bool restartable = CountRestartableEntries(entries) > 0;
+  std::size_t firstUsable = 0;
+  while (firstUsable + 1 < entries.size() && !EntryIsUsable(entries[firstUsable])) ++firstUsable;
+
+  if (open == 0 && !facts_.sizeKnown) {
+    LongRange r{0, kOpenEndLength};
+    if (restartable && !done_.empty() && done_[0].location == 0) r.location = done_[0].length;
+    if (!OpenNewStream(firstUsable, r, true)) ArmEmptyCheck();
+    return;
+  }
+  if (!restartable) {
+    if (open > 0) {
+      ArmEmptyCheck();
+      return;
+    }
+    done_.clear();
+    firstBytes_.reset();
+    if (!OpenNewStream(firstUsable, {0, kOpenEndLength}, true)) ArmEmptyCheck();
+    return;
+  }
+
+  RangeList gaps = ComputeUnfinishedRanges(reserve);
+  if (gaps.empty()) return;
+  const std::size_t n = gaps.size();
+  std::vector<std::int32_t> assigned(n, 0);
+  std::vector<bool> worked(n, false);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (gaps[i].location <= 0) continue;
+    const bool running = std::any_of(connections_.begin(), connections_.end(), [&](const auto& s) {
+      return gaps[i].location >= s->writeOffset + reserve && gaps[i].location <= s->writeOffset + 2 * reserve;
+    });
+    if (running) {
+      assigned[i] = 1;
+      worked[i] = true;
+    }
+  }
+
+  if (open > 0 && gaps[0].length >= kBalancedSplitMinimumGap) {
+    for (std::int32_t k = 0; k < toAdd; ++k) {
+      std::ptrdiff_t chosen = -1;
+      std::int64_t bestPiece = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (gaps[i].location <= 0 && assigned[i] == 0) {
+          chosen = static_cast<std::ptrdiff_t>(i);
+          bestPiece = gaps[i].length;
+          break;
+        }
+      }
+      if (chosen < 0) {
+        std::int64_t bestSmallest = -1;
+        for (std::size_t i = 0; i < n; ++i) {
+          std::int64_t smallest = std::numeric_limits<std::int64_t>::max();
+          for (std::size_t j = 0; j < n; ++j) {
+            const std::int32_t a = j == i ? assigned[j] + 1 : assigned[j];
+            if (a == 0) continue;
+            smallest = std::min(smallest, gaps[j].length / a);
+          }
+          if (smallest > bestSmallest) {
+            bestSmallest = smallest;
+            chosen = static_cast<std::ptrdiff_t>(i);
+          }
+        }
+        if (chosen < 0) {
+          std::fprintf(stderr, "Warning, unexpected empty set in SpawnMoreStreams\n");
+          break;
+        }
+        bestPiece = gaps[chosen].length / (assigned[chosen] + 1);
+      }
+      // Splitting what a connection is already fetching only pays for large pieces.
+      if (worked[chosen] && open > 0 &&
+          (bestPiece < kSmallestSplitPiece || (rate_ > 4 && rate_ * 15 > static_cast<float>(bestPiece)))) {
+        break;
+      }
+      ++assigned[chosen];
+    }
+  } else {
+    std::int32_t given = 0;
+    for (std::size_t i = 0; i < n && given < toAdd; ++i) {
+      if (assigned[i] != 0) continue;
+      assigned[i] = 1;
+      ++given;
+    }
+  }
+
+  std::vector<LongRange> pieces;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t count = assigned[i];
+    if (count == 0) continue;
+    const LongRange g{std::llabs(gaps[i].location), gaps[i].length};
+    if (worked[i] && count == 1) {
+      // A connection running into bytes that are already on disk (a resumed download's
+      // open-ended first connection) stops at the end of its gap instead of fetching
+      // them again.
+      for (const auto& s : connections_) {
+        if (s->writeOffset + reserve != g.location) continue;
+        const std::int64_t length = reserve + s->bytesDone + g.length;
+        if (s->range.length == kOpenEndLength || s->range.length > length) {
+          SetRangeWithRule(*s, {s->range.location, length});
+        }
+        break;
+      }
+      continue;
+    }
+    const std::int64_t piece = g.length / count;
+    const std::int64_t first = g.length - piece * (count - 1);
+    std::int64_t at = g.location;
+    if (worked[i]) {
+      for (const auto& s : connections_) {
+        if (s->writeOffset + reserve != g.location) continue;
+        SetRangeWithRule(*s, {s->range.location, reserve + s->bytesDone + first});
+        break;
+      }
+    } else {
+      pieces.push_back({at, first});
+    }
+    at += first;
+    for (std::int32_t k = 1; k < count; ++k) {
+      pieces.push_back({at, piece});
+      at += piece;
+    }
+  }
+  for (const LongRange& p : pieces) {
+    const std::size_t entry = PickURLEntry();
+    OpenNewStream(entry, p, !EntryFlag(urlEntries()[entry], kEntryValidated));
+  }
+  ArmEmptyCheck();
+}
+
+void DownloadRun::Remove(DownloadStream& stream) {
+  stream.Close();
+  auto it = std::find_if(connections_.begin(), connections_.end(),
+                         [&](const auto& s) { return s.get() == &stream; });
+  if (it == connections_.end()) return;
+  graveyard_.push_back(std::move(*it));
+  connections_.erase(it);
+  if (!graveyardSweepQueued_ && loop_) {
+    graveyardSweepQueued_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    loop_->Perform([this, alive] {
+      if (alive.expired()) return;
+      graveyardSweepQueued_ = false;
+      graveyard_.clear();
+    });
+  }
+}
+
+void DownloadRun::GiveBackHostCount(const DownloadStream& s) {
+  const auto host = s.URL().Host();
+  if (!host) return;
+  auto it = input_->hostCounts.find(*host);
+  if (it == input_->hostCounts.end()) return;
+  GetHostCounts().Release({{*host, 1}});
+  if (--it->second <= 0) input_->hostCounts.erase(it);
+}
+
+void DownloadRun::GiveBackAllHostCounts() {
+  GetHostCounts().Release(input_->hostCounts);
+  input_->hostCounts.clear();
+}
+
+void DownloadRun::FailWith(const DownloadStream& s) {
+  failed_ = true;
+  error_ = s.error;
+  errorMessage_ = s.errorText;
+  QuitLoop();
+}
+
+void DownloadRun::HandRestToNeighbour(DownloadStream& failed) {
+  for (const auto& s : connections_) {
+    if (s.get() == &failed || s->range.location <= 0 || s->range.length == kOpenEndLength) continue;
+    const std::int64_t end = s->range.End();
+    if (end > failed.writeOffset || failed.writeOffset - end > kNeighbourWindow) continue;
+    const std::int64_t newEnd = failed.range.length == kOpenEndLength ? -1 : failed.range.End();
+    SetRangeWithRule(*s, {s->range.location, newEnd < 0 ? kOpenEndLength : newEnd - s->range.location});
+    return;
+  }
+}
+
+void DownloadRun::RestartFromScratch(DownloadStream& stream) {
+  auto& entries = urlEntries();
+  std::size_t entry = stream.entryIndex;
+  if (!EntryIsUsable(entries[entry])) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (EntryIsUsable(entries[i])) {
+        entry = i;
+        break;
+      }
+    }
+  }
+  Remove(stream);
+  done_.clear();
+  firstBytes_.reset();
+  if (!OpenNewStream(entry, {0, kOpenEndLength}, false, true)) SpawnAfter(kRestartRetryDelay);
+}
+
+bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
+  MergeProgress();
+  auto& entries = urlEntries();
+
+  if ((flags & kStreamWholeFile) && (flags & kStreamKeepAsWhole)) {
+    SetEntryFlag(s.Entry(), kEntryNoRestarts);
+    DownloadStream* lowest = nullptr;
+    for (const auto& c : connections_) {
+      if (!lowest || c->range.location < lowest->range.location) lowest = c.get();
+    }
+    const LongRange whole{0, facts_.sizeKnown ? facts_.totalSize : kOpenEndLength};
+    if (lowest && lowest != &s && lowest->range.location < s.range.location) {
+      if (lowest->range.location == 0) SetRangeWithRule(*lowest, whole);
+      Remove(s);
+      return true;
+    }
+    if (entries.size() == 1) {
+      s.writeOffset = 0;
+      if (s.range.location != 0) {
+        s.bytesDone = 0;
+        done_.clear();
+      }
+      s.range = whole;
+      s.pendingRangeSet = false;
+      s.headChecked = true;
+      s.soleConnection = true;
+      s.timeout = kSoleConnectionTimeout;
+      return false;
+    }
+    Remove(s);
+    if (facts_.openConnections == 0) SpawnMoreStreams();
+    return true;
+  }
+
+  if ((flags & kStreamWholeFile) && s.range.location == 0) {
+    // "Sends the whole file" only means something for a connection that asked for an
+    // offset. One from 0 is what a restart for the whole file opens: starting it again at
+    // once would ask the same server the same thing in a tight loop. It is retried later
+    // like any failure, and counted.
+    flags &= ~kStreamWholeFile;
+  }
+
+  s.Close();
+  if (!(flags & kStreamError)) {
+    if ((flags & kStreamDone) && !facts_.sizeKnown && s.range.length == kOpenEndLength) {
+      // The end of an open-ended body is the end of the file.
+      facts_.sizeKnown = true;
+      facts_.totalSize = s.writeOffset;
+    }
+    Remove(s);
+    if (flags & kStreamDone) {
+      if (facts_.openConnections == 0 && IsComplete(true)) {
+        QuitLoop();
+      } else {
+        SpawnMoreStreams();
+      }
+    }
+    return true;
+  }
+
+  if (!(flags & kStreamFatal) && !(flags & kStreamWholeFile) &&
+      !(flags & (kStreamUnknownRoot | kStreamCertChanged | kStreamNeedsAuth | kStreamRestartAll | kStreamAbortAll))) {
+    // A plain failure: bounded per mirror, counted until the mirror writes again.
+    if (++retries_[s.entryIndex] > kMaxRetriesWithoutProgress) {
+      Log(values::Format("\rGiving up on this server after %d failed attempts\r",
+                         {static_cast<std::int64_t>(kMaxRetriesWithoutProgress)}));
+      flags |= kStreamFatal;
+    }
+  }
+
+  if (flags & kStreamFatal) {
+    SetEntryFlag(s.Entry(), kEntryFatalError);
+    GiveBackHostCount(s);
+    if (CountEntriesWithoutFatalError(entries) > 0) {
+      if (CountRestartableEntries(entries) == 0) {
+        if (facts_.openConnections > 0) {
+          HandRestToNeighbour(s);
+          Remove(s);
+        } else {
+          RestartFromScratch(s);
+        }
+      } else {
+        Remove(s);
+        SpawnMoreStreams();
+      }
+    } else {
+      if (facts_.openConnections == 0) FailWith(s);
+      HandRestToNeighbour(s);
+      Remove(s);
+    }
+    return true;
+  }
+
+  if (!(flags & kStreamWholeFile)) {
+    std::uint32_t question = 0;
+    if (flags & kStreamUnknownRoot) question = kDownloadEventUnknownRoot;
+    else if (flags & kStreamCertChanged) question = kDownloadEventCertificateQuestion;
+    else if (flags & kStreamNeedsAuth) question = kDownloadEventAuthRequired;
+    if (question != 0) {
+      PostQuestion(question, s);
+      waitingForUser_ = true;
+      pauseStart_ = Now();
+      Remove(s);
+      return true;
+    }
+    if (flags & (kStreamRestartAll | kStreamAbortAll)) {
+      std::vector<DownloadStream*> others;
+      for (const auto& c : connections_) {
+        if (c.get() != &s) others.push_back(c.get());
+      }
+      for (DownloadStream* c : others) StreamEnded(*c, kStreamStopped);
+      Remove(s);
+      if (flags & kStreamRestartAll) {
+        done_.clear();
+        firstBytes_.reset();
+        SpawnMoreStreams();
+      } else {
+        failed_ = true;
+        error_ = s.error;
+        if (error_.domain == net::ErrorDomain::kHttp && error_.code != 401) {
+          error_ = {static_cast<net::ErrorDomain>(kAbortedDownloadDomain), 1};
+        }
+        errorMessage_ = s.errorText;
+        QuitLoop();
+      }
+      return true;
+    }
+    if (CountEntriesWithoutFatalError(entries) > 0) {
+      SpawnAfter((flags & kStreamRetryLate) ? 25 : (flags & kStreamRetrySoon) ? 4 : 60);
+    } else {
+      FailWith(s);
+    }
+    Remove(s);
+    return true;
+  }
+
+  // The server ignores ranges.
+  SetEntryFlag(s.Entry(), kEntryNoRestarts);
+  if (CountRestartableEntries(entries) > 0) {
+    Remove(s);
+    SpawnMoreStreams();
+  } else if (facts_.openConnections > 0) {
+    for (const auto& c : connections_) {
+      if (c.get() != &s && c->range.location == 0) {
+        SetRangeWithRule(*c, {0, kOpenEndLength});
+        break;
+      }
+    }
+    Remove(s);
+  } else {
+    RestartFromScratch(s);
+  }
+  return true;
+}
+
+bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> bytes) {
+  if (s.pendingRangeSet) {
+    s.range = s.pendingRange;
+    s.pendingRangeSet = false;
+  }
+  bool finish = false;
+  std::size_t n = bytes.size();
+  if (s.range.length > 0) {
+    const std::int64_t left = s.range.length - s.bytesDone;
+    if (left <= 0) {
+      StreamEnded(s, kStreamDone);
+      return false;
+    }
+    if (static_cast<std::int64_t>(n) >= left) {
+      n = static_cast<std::size_t>(left);
+      finish = true;
+    }
+  }
+  if (n > 0) {
+    const files::Status st = dataFork_.WriteAt(static_cast<std::uint64_t>(s.writeOffset), bytes.first(n));
+    if (!st.ok()) {
+      // A full disk or a failing one does not get better by asking the server again.
+      const std::string text =
+          st.code() == files::dskFulErr
+              ? std::string("The disk is full: the download file could not be written.")
+              : values::Format("The download file could not be written. Error %d.",
+                               {static_cast<std::int64_t>(st.code())});
+      Log("\r" + text + "\r");
+      s.SetError({net::ErrorDomain::kMacOsStatus, st.code()}, text);
+      StreamEnded(s, kStreamError | kStreamAbortAll);
+      return false;
+    }
+    s.writeOffset += static_cast<std::int64_t>(n);
+    s.bytesDone += static_cast<std::int64_t>(n);
+    s.wroteData = true;
+    retries_.erase(s.entryIndex);
+  }
+  if (finish) {
+    StreamEnded(s, kStreamDone);
+    return false;
+  }
+  return true;
+}
+
+bool DownloadRun::ResumeCheck(DownloadStream& s, std::span<const std::uint8_t>& bytes, bool& goOn) {
+  goOn = true;
+  const std::size_t take = std::min(kFirstBytesLength - s.headCount, bytes.size());
+  std::copy_n(bytes.begin(), take, s.headBuffer.begin() + static_cast<std::ptrdiff_t>(s.headCount));
+  s.headCount += take;
+  if (s.headCount < kFirstBytesLength) return false;
+  s.headChecked = true;
+  const std::span<const std::uint8_t> head(s.headBuffer.data(), kFirstBytesLength);
+  if (s.range.location == 0) {
+    if (!firstBytes_) firstBytes_.emplace(head.begin(), head.end());
+    return false;
+  }
+  if (firstBytes_ && firstBytes_->size() >= kFirstBytesLength &&
+      std::equal(head.begin(), head.end(), firstBytes_->begin()) && !AllSameByte(head)) {
+    Log("\rServer resume error detected, switching to compatibility mode\r");
+    const std::int64_t before = s.bytesDone;
+    // Nothing this connection wrote is what it claimed; keep the merge from adding it back.
+    s.bytesDone = 0;
+    s.writeOffset = s.range.location;
+    LongRangeListSubtract(done_, {s.range.location, before});
+    if (StreamEnded(s, kStreamWholeFile | kStreamKeepAsWhole)) {
+      goOn = false;
+      return false;
+    }
+    // It fetches the whole file now, and what it received so far is the file's start.
+    bytes = bytes.subspan(take);
+    return true;
+  }
+  ApplyPendingRanges();
+  return false;
+}
+
+bool DownloadRun::WriteStreamData(DownloadStream& s, std::span<const std::uint8_t> bytes, bool) {
+  if (!s.IsOpen() || ended_) return false;
+  s.lastActivity = Now();
+  if (!s.headChecked && s.transportWantsResumeCheck()) {
+    bool goOn = true;
+    const bool rewriteHead = ResumeCheck(s, bytes, goOn);
+    if (!goOn) return false;
+    if (rewriteHead) {
+      if (!WriteCore(s, std::span<const std::uint8_t>(s.headBuffer.data(), kFirstBytesLength))) return false;
+    }
+  }
+  if (bytes.empty()) return true;
+  return WriteCore(s, bytes);
+}
+
+}  // namespace engine

@@ -1,0 +1,581 @@
+#include "app/engine/task/download_task.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+
+#include "app/engine/network/accepted_certificates.h"
+#include "app/engine/task/builtin_transports.h"
+#include "app/engine/task/checksum_verification.h"
+#include "app/engine/task/download_file_name.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/engine/limits/bandwidth_limiter.h"
+#include "app/engine/urls/mirror_lists.h"
+#include "app/engine/task/resume_file.h"
+#include "app/engine/urls/sensitive_servers.h"
+#include "app/engine/log/transfer_log.h"
+#include "app/engine/urls/url_entries.h"
+#include "app/engine/urls/url_list.h"
+#include "platform/files/rename.h"
+#include "platform/runtime/event_target.h"
+#include "platform/runtime/task.h"
+#include "platform/values/localize.h"
+
+namespace engine {
+
+namespace {
+
+using values::FourCC;
+
+std::mutex gRunningTasksMutex;
+std::int32_t gRunningTasks = 0;
+
+runtime::Nanoseconds Seconds(double s) {
+  return std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(s));
+}
+
+bool SchemeIs(const values::Value& entry, std::string_view scheme) {
+  auto url = EntryURL(entry);
+  if (!url) return false;
+  std::string s = url->Scheme();
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s == scheme;
+}
+
+std::string EntryText(const values::Value& entry) {
+  const values::Value* url = entry.Find("url");
+  return url && url->IsString() ? *url->AsString() : std::string();
+}
+
+// The main thread's handle on a task: answers go to the task's queue once the task has
+// said where it is; answers given before that wait for it.
+class DownloadThreadController final : public DownloadTaskController {
+ public:
+  void SupplyCredentials(const std::optional<std::string>& user,
+                         const std::optional<std::string>& password) override {
+    auto event = runtime::Event::Create(kDownloadControlClass, 2);
+    if (user) event->SetString(FourCC("Usee"), *user);
+    if (password) event->SetString(FourCC("PaSS"), *password);
+    Send(std::move(event));
+  }
+  void ContinueAfterCertificate(bool alwaysTrust) override {
+    auto event = runtime::Event::Create(kDownloadControlClass, 1);
+    event->SetBool(runtime::kParamDirectObject, alwaysTrust);
+    Send(std::move(event));
+  }
+
+  // The task's side, on its own thread.
+  void Attach(std::shared_ptr<runtime::EventQueue> queue, std::shared_ptr<runtime::EventTarget> target) {
+    std::vector<runtime::EventRef> waiting;
+    {
+      std::lock_guard lock(mutex_);
+      queue_ = queue;
+      target_ = target;
+      waiting.swap(waiting_);
+    }
+    for (auto& e : waiting) {
+      e->SetPostTarget(target);
+      queue->Post(e, runtime::EventPriority::kHigh);
+    }
+  }
+  void Detach() {
+    std::lock_guard lock(mutex_);
+    queue_.reset();
+    target_.reset();
+    detached_ = true;
+  }
+
+ private:
+  void Send(runtime::EventRef event) {
+    std::shared_ptr<runtime::EventQueue> queue;
+    std::shared_ptr<runtime::EventTarget> target;
+    {
+      std::lock_guard lock(mutex_);
+      if (detached_) return;
+      queue = queue_.lock();
+      target = target_;
+      if (!queue) {
+        waiting_.push_back(std::move(event));
+        return;
+      }
+    }
+    event->SetPostTarget(target);
+    queue->Post(std::move(event), runtime::EventPriority::kHigh);
+  }
+
+  std::mutex mutex_;
+  std::weak_ptr<runtime::EventQueue> queue_;
+  std::shared_ptr<runtime::EventTarget> target_;
+  std::vector<runtime::EventRef> waiting_;
+  bool detached_ = false;
+};
+
+}  // namespace
+
+std::int32_t RunningDownloadTaskCount() {
+  std::lock_guard lock(gRunningTasksMutex);
+  return gRunningTasks;
+}
+
+// ---- DownloadRun: construction, events, the task body
+
+DownloadRun::DownloadRun(std::unique_ptr<DownloadThreadState> input, DownloadRunOptions options)
+    : input_(std::move(input)), options_(std::move(options)) {
+  transports_ = options_.transports ? options_.transports : &DownloadTransports();
+  facts_.uid = input_->uid;
+  facts_.sizeKnown = input_->totalSize > 0;
+  facts_.totalSize = facts_.sizeKnown ? input_->totalSize : -1;
+  facts_.wantedConnections = std::clamp(input_->wantedConnections, 1, kMaxConnections);
+  facts_.urlEntryCount = input_->urlEntries.size();
+  facts_.user = input_->user;
+  facts_.password = input_->password;
+  facts_.userAgent = input_->userAgent;
+}
+
+DownloadRun::~DownloadRun() {
+  ended_ = true;
+  reachability_.clear();
+  connections_.clear();
+  graveyard_.clear();
+}
+
+double DownloadRun::Now() const { return runtime::UpTimeSeconds(); }
+
+std::int32_t DownloadRun::Retries(std::size_t entryIndex) const {
+  auto it = retries_.find(entryIndex);
+  return it == retries_.end() ? 0 : it->second;
+}
+
+runtime::EventRef DownloadRun::MakeEvent(std::uint32_t kind) {
+  auto event = runtime::Event::Create(kDownloadEventClass, kind);
+  event->SetUInt32(FourCC("UID_"), input_->uid);
+  return event;
+}
+
+void DownloadRun::Post(runtime::EventRef event, runtime::EventPriority priority) {
+  if (options_.post) {
+    options_.post(std::move(event), priority);
+    return;
+  }
+  if (auto target = DownloadEventTarget()) event->SetPostTarget(std::move(target));
+  runtime::EventQueue::Main()->Post(std::move(event), priority);
+}
+
+void DownloadRun::Log(std::string_view line) {
+  if (options_.log) {
+    options_.log(line);
+  } else if (options_.post) {
+    auto event = MakeEvent(kDownloadEventMessage);
+    event->SetString(FourCC("Mess"), std::string(line));
+    Post(std::move(event), runtime::EventPriority::kHigh);
+  } else {
+    PostTransferLogLine(line, input_->uid);
+  }
+}
+
+void DownloadRun::QuitLoop() {
+  if (queue_) runtime::QuitEventLoop(*queue_);
+}
+
+void DownloadRun::PostQuestion(std::uint32_t kind, DownloadStream& s) {
+  auto event = MakeEvent(kind);
+  event->SetString(FourCC("URL_"), s.URL().String());
+  if (kind == kDownloadEventUnknownRoot) event->SetData(FourCC("ERRR"), StreamErrorBytes(s.error));
+  if (kind != kDownloadEventAuthRequired && !s.peerCertificates.empty()) {
+    values::Array chain;
+    for (const auto& c : s.peerCertificates) chain.emplace_back(values::Data{c.Der()});
+    event->SetValue(FourCC("Trus"), values::Value(std::move(chain)));
+    pendingCertificate_ = s.peerCertificates.front();
+    pendingCertificateURL_ = s.URL();
+  }
+  Post(std::move(event), runtime::EventPriority::kHigh);
+}
+
+void DownloadRun::PostFinished(std::int32_t reason, bool verifyFailed) {
+  auto event = MakeEvent(kDownloadEventFinished);
+  event->SetInt32(FourCC("Reas"), reason);
+  if (reason == kFinishFailed) event->SetData(FourCC("ErrC"), StreamErrorBytes(error_));
+  if (!errorMessage_.empty()) event->SetString(FourCC("ErrM"), errorMessage_);
+  event->SetFileRef(FourCC("File"), input_->dataFile);
+  event->SetValue(FourCC("UrlD"), values::Value(input_->urlEntries));
+  event->SetBool(FourCC("Veri"), verifyFailed);
+  Post(std::move(event), runtime::EventPriority::kHigh);
+}
+
+void DownloadRun::ContinueAfterCertificate(bool alwaysTrust) {
+  facts_.alwaysTrust = alwaysTrust;
+  if (pendingCertificate_ && pendingCertificateURL_) {
+    SaveAcceptedCertificate(*pendingCertificateURL_, *pendingCertificate_, !alwaysTrust);
+    facts_.acceptedCertificate = pendingCertificate_;
+    facts_.acceptedCertificateHost = pendingCertificateURL_->Host();
+  }
+  pendingCertificate_.reset();
+  pendingCertificateURL_.reset();
+  startTime_ += Now() - pauseStart_;
+  statistics_.Restart();
+  facts_.resumedAfterPrompt = true;
+  waitingForUser_ = false;
+  SpawnMoreStreams();
+}
+
+void DownloadRun::SupplyCredentials(std::optional<std::string> user, std::optional<std::string> password) {
+  if (user && password) {
+    facts_.user = std::move(user);
+    facts_.password = std::move(password);
+  } else if (!user && !password) {
+    facts_.user.reset();
+    facts_.password.reset();
+  }
+  startTime_ += Now() - pauseStart_;
+  statistics_.Restart();
+  waitingForUser_ = false;
+  SpawnMoreStreams();
+}
+
+void DownloadRun::LearnFileSize(DownloadStream& s, std::int64_t size) {
+  // 2^31 - 1 is what servers and proxies say when they do not know.
+  s.serverSize = (size > 0 && size != 2147483647) ? size : -1;
+  if (facts_.sizeKnown || s.serverSize <= 0) {
+    // A resumed download knew its size: its first answer is the moment to split, not 8 s
+    // later.
+    if (facts_.sizeKnown && facts_.openConnections < facts_.wantedConnections && connections_.size() == 1 &&
+        CountRestartableEntries(urlEntries()) > 0) {
+      SpawnMoreStreams();
+    }
+    return;
+  }
+  facts_.sizeKnown = true;
+  facts_.totalSize = s.serverSize;
+  auto info = MakeEvent(kDownloadEventFileInfo);
+  info->SetInt64(FourCC("Size"), facts_.totalSize);
+  Post(std::move(info), runtime::EventPriority::kStandard);
+  if (facts_.openConnections < facts_.wantedConnections) {
+    if (options_.fitConnectionsToSize) {
+      facts_.wantedConnections = LimitStreamsForFileSize(facts_.wantedConnections, facts_.totalSize);
+    }
+    if (facts_.wantedConnections > 1 && CountRestartableEntries(urlEntries()) > 0) {
+      // Reserving the space up front keeps pieces written out of order from fragmenting
+      // the file; a file system that cannot is skipped, a full disk shows at the writes.
+      (void)dataFork_.Allocate(0, static_cast<std::uint64_t>(facts_.totalSize));
+    }
+    SpawnMoreStreams();
+  }
+}
+
+void DownloadRun::ProposeFileName(std::string_view name, bool fromPageTitle) {
+  if (fromPageTitle && (facts_.nameFlags & 1)) return;
+  const auto clean = SanitizeServerFileName(name);
+  if (!clean) return;
+  const files::FileRef data(input_->dataFile);
+  const files::FileRef target = data.Parent().Child(*clean);
+  if (target.Path() == data.Path()) return;
+  if (!files::RenameNoReplace(data, target).ok()) return;
+  input_->dataFile = target.Path();
+  if (fromPageTitle) facts_.nameFlags |= 1;
+  auto info = MakeEvent(kDownloadEventFileInfo);
+  info->SetInt64(FourCC("Size"), facts_.sizeKnown ? facts_.totalSize : -1);
+  info->SetString(FourCC("Name"), *clean);
+  info->SetFileRef(FourCC("Alis"), input_->dataFile);
+  info->SetBool(FourCC("Fnam"), fromPageTitle);
+  Post(std::move(info), runtime::EventPriority::kStandard);
+}
+
+bool DownloadRun::OpenReplacement(DownloadStream& old, std::optional<values::Url> url, std::any carried) {
+  if (ended_) return false;
+  auto s = std::make_unique<DownloadStream>(*this, old.entryIndex, old.range);
+  s->writeOffset = old.writeOffset;
+  s->bytesDone = old.bytesDone;
+  s->serverSize = old.serverSize;
+  s->needsValidation = old.needsValidation;
+  s->soleConnection = old.soleConnection;
+  s->timeout = old.timeout;
+  s->headChecked = old.headChecked;
+  s->headCount = old.headCount;
+  s->headBuffer = old.headBuffer;
+  s->pendingRangeSet = old.pendingRangeSet;
+  s->pendingRange = old.pendingRange;
+  s->SetURL(url ? std::move(*url) : old.URL());
+  s->carried = std::move(carried);
+  // The old connection's bytes now belong to the new one; it must not count them twice.
+  old.bytesDone = 0;
+  old.writeOffset = old.range.location;
+  return AddAndOpen(std::move(s));
+}
+
+std::size_t DownloadRun::RequestBandwidth(std::size_t wanted) {
+  if (!IsBandwidthLimitOn(TransferDirection::kDownload)) return wanted;
+  const runtime::QueueId limiter = LimiterQueue(TransferDirection::kDownload);
+  if (limiter == 0) return wanted;
+  if (!bandwidthReplyQueue_) bandwidthReplyQueue_.emplace();
+  const std::int64_t grant =
+      engine::RequestBandwidth(limiter, bandwidthReplyQueue_->id(), static_cast<std::int64_t>(wanted));
+  // 0: the limiter has gone (shutting down); reading on unlimited beats stalling.
+  return grant > 0 ? std::min(wanted, static_cast<std::size_t>(grant)) : wanted;
+}
+
+void DownloadRun::ReportTransfer(std::size_t unusedGrant, std::size_t moved) {
+  const runtime::QueueId limiter = LimiterQueue(TransferDirection::kDownload);
+  if (limiter != 0) {
+    engine::ReportBandwidth(limiter, static_cast<std::int64_t>(unusedGrant), static_cast<std::int64_t>(moved));
+  }
+}
+
+void DownloadRun::SaveRanges() {
+  MergeProgress();
+  if (rangesFork_.is_open()) (void)WriteRangesFile(rangesFork_, done_);
+}
+
+void DownloadRun::Tick(bool final) {
+  MergeProgress();
+  const std::int64_t total = SumRangeLengths(done_);
+  const double now = Now();
+  rate_ = statistics_.AddSample(total, now);
+  auto event = MakeEvent(kDownloadEventProgress);
+  event->SetInt64(FourCC("Tot_"), total);
+  event->SetFloat(FourCC("C___"), rate_);
+  event->SetInt32(FourCC("Port"), facts_.openConnections);
+  values::Array ranges;
+  ranges.reserve(done_.size());
+  for (const LongRange& r : done_) {
+    ranges.emplace_back(values::Array{values::Number::Int64(r.location), values::Number::Int64(r.length)});
+  }
+  event->SetValue(FourCC("Rang"), values::Value(std::move(ranges)));
+  event->SetDouble(FourCC("Time"), now - startTime_);
+  Post(std::move(event), runtime::EventPriority::kLow);
+  if (final) return;
+  if (IsComplete(true)) {
+    QuitLoop();
+    return;
+  }
+  std::vector<DownloadStream*> streams;
+  for (const auto& s : connections_) streams.push_back(s.get());
+  for (auto it = streams.rbegin(); it != streams.rend(); ++it) {
+    DownloadStream* s = *it;
+    const bool stillThere = std::any_of(connections_.begin(), connections_.end(),
+                                        [&](const auto& c) { return c.get() == s; });
+    if (!stillThere || now - s->lastActivity <= s->timeout) continue;
+    Log("\rTiming out connection\r");
+    s->SetError({net::ErrorDomain::kPosix, net::posix_code::kTimedOut}, "Timed out");
+    StreamEnded(*s, kStreamError);
+  }
+}
+
+bool DownloadRun::OpenFiles() {
+  auto data = files::FileHandle::Open(files::FileRef(input_->dataFile), files::kOpenReadWrite);
+  if (data.ok()) dataFork_ = std::move(*data);
+  (void)ReadRangesFile(files::FileRef(input_->rangesFile), facts_.sizeKnown ? facts_.totalSize : -1, done_);
+  auto ranges = files::FileHandle::Open(files::FileRef(input_->rangesFile), files::kOpenReadWrite);
+  if (ranges.ok()) rangesFork_ = std::move(*ranges);
+  return dataFork_.is_open() && rangesFork_.is_open();
+}
+
+void DownloadRun::StartFirstConnection() {
+  auto& entries = urlEntries();
+  if (entries.empty()) return;
+  if (IsComplete(true)) return;
+  LongRange r{0, kOpenEndLength};
+  if (CountRestartableEntries(entries) > 0) {
+    if (facts_.sizeKnown) {
+      if (options_.fitConnectionsToSize) {
+        facts_.wantedConnections = LimitStreamsForFileSize(facts_.wantedConnections, facts_.totalSize);
+      }
+      SpawnAfter(8);
+    }
+    if (!done_.empty() && done_[0].location == 0) r.location = done_[0].length;
+  }
+  OpenNewStream(0, r, true);
+}
+
+void DownloadRun::Run() {
+  {
+    std::lock_guard lock(gRunningTasksMutex);
+    ++gRunningTasks;
+  }
+  loop_ = runtime::RunLoop::Current();
+  queue_ = loop_->Events();
+  startTime_ = Now();
+  stopSource_ = runtime::Source::Create([this] {
+    stopped_ = true;
+    QuitLoop();
+  });
+  loop_->AddSource(stopSource_);
+  if (input_->stopSource) input_->stopSource->SetPerform([source = stopSource_] { source->Signal(); });
+
+  auto& entries = urlEntries();
+  URLListRemoveKey(entries, kEntryFatalError);
+  auto started = MakeEvent(kDownloadEventStarted);
+  started->SetObject(FourCC("Qu$$"), queue_);
+  Post(std::move(started), runtime::EventPriority::kHigh);
+
+  if (!OpenFiles()) {
+    dataFork_ = {};
+    rangesFork_ = {};
+    failed_ = true;
+    errorMessage_ = values::Localized("The download file could not be opened.");
+    GiveBackAllHostCounts();
+    PostFinished(kFinishFailed, false);
+  } else {
+    if (!done_.empty() && done_[0].length >= 256) {
+      std::vector<std::uint8_t> head(kFirstBytesLength);
+      auto got = dataFork_.ReadAt(0, head);
+      if (got.ok()) {
+        head.resize(*got);
+        firstBytes_ = std::move(head);
+      }
+    }
+    const std::string first = entries.empty() ? std::string() : EntryText(entries[0]);
+    bool single = URLListHasSensitiveServer(entries) || first.find("/receivedFile?") != std::string::npos;
+    if (!options_.storeScriptPath.empty() && first.find(options_.storeScriptPath) != std::string::npos) {
+      single = true;
+      if (auto* d = entries[0].AsDictionary()) (*d)[kEntryNoRestarts] = true;
+    }
+    if (std::any_of(entries.begin(), entries.end(), [](const auto& e) { return SchemeIs(e, "afp"); })) {
+      single = true;
+    }
+    if (single) facts_.wantedConnections = 1;
+
+    StartFirstConnection();
+
+    tickTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.tickInterval),
+                                        [this](runtime::Timer&) { Tick(); });
+    saveTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.saveInterval),
+                                        [this](runtime::Timer&) { SaveRanges(); });
+    loop_->AddTimer(tickTimer_);
+    loop_->AddTimer(saveTimer_);
+
+    if (!IsComplete(true)) {
+      if (connections_.empty()) {
+        failed_ = true;
+        error_ = lastOpenError_;
+        errorMessage_ = lastOpenErrorText_;
+      } else {
+        loopRunning_ = true;
+        runtime::RunNestedEventLoop();
+        loopRunning_ = false;
+      }
+    }
+    ended_ = true;
+    bandwidthReplyQueue_.reset();
+    Tick(true);
+    GiveBackAllHostCounts();
+    tickTimer_->Invalidate();
+    saveTimer_->Invalidate();
+    if (emptyCheckTimer_) emptyCheckTimer_->Invalidate();
+    for (auto& t : oneShots_) t->Invalidate();
+    oneShots_.clear();
+    MergeProgress();
+    SaveRanges();
+    for (const auto& s : connections_) s->Close();
+
+    std::int32_t reason = kFinishIncomplete;
+    if (stopped_) {
+      reason = kFinishStopped;
+    } else if (failed_) {
+      reason = kFinishFailed;
+    } else if (done_.size() == 1 && done_[0].location == 0 && done_[0].length > 0 && facts_.sizeKnown &&
+               done_[0].length >= facts_.totalSize) {
+      reason = kFinishComplete;
+    }
+    bool verifyFailed = false;
+    if (reason == kFinishComplete && input_->checksum && !input_->checksum->empty()) {
+      Post(MakeEvent(kDownloadEventVerifying), runtime::EventPriority::kHigh);
+      switch (VerifyDownloadChecksum(dataFork_, *input_->checksum)) {
+        case ChecksumResult::kMatch:
+          break;
+        case ChecksumResult::kMismatch:
+          verifyFailed = true;
+          Log("\rChecksum verification failed\r");
+          break;
+        case ChecksumResult::kUnknownAlgorithm:
+          verifyFailed = true;
+          Log("\rThe checksum could not be verified: unknown checksum type\r");
+          break;
+        case ChecksumResult::kUnreadable:
+          verifyFailed = true;
+          Log("\rThe checksum could not be verified: the file could not be read\r");
+          break;
+      }
+    }
+    (void)dataFork_.Close();
+    (void)rangesFork_.Close();
+    for (auto& entry : entries) {
+      if (auto* d = entry.AsDictionary()) {
+        for (std::string_view key : kTaskEndEntryKeys) {
+          auto it = d->find(key);
+          if (it != d->end()) d->erase(it);
+        }
+      }
+    }
+    connections_.clear();
+    graveyard_.clear();
+    slots_.clear();
+    reachability_.clear();
+    PostFinished(reason, verifyFailed);
+  }
+
+  stopSource_->Invalidate();
+  loop_->RemoveSource(stopSource_);
+  {
+    std::lock_guard lock(gRunningTasksMutex);
+    --gRunningTasks;
+  }
+}
+
+// ---- The engine service
+
+std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
+    std::unique_ptr<DownloadThreadState> state) {
+  if (!state) return nullptr;
+  auto controller = std::make_shared<DownloadThreadController>();
+  const std::uint32_t uid = state->uid;
+  auto shared = std::make_shared<std::unique_ptr<DownloadThreadState>>(std::move(state));
+  runtime::TaskOptions task_options;
+  task_options.name = "download " + std::to_string(uid);
+  auto task = runtime::Task::Start(std::move(task_options), [controller, shared, options = options_]() {
+    DownloadRun run(std::move(*shared), options);
+    auto target = runtime::EventTarget::Create(runtime::EventTarget::Kind::kObject);
+    auto handler = target->InstallHandler(
+        {{kDownloadControlClass, 1}, {kDownloadControlClass, 2}},
+        [&run](runtime::HandlerCall&, runtime::Event& event) -> runtime::Status {
+          if (event.kind() == 1) {
+            run.ContinueAfterCertificate(event.Get<bool>(runtime::kParamDirectObject).value_or(false));
+          } else {
+            run.SupplyCredentials(event.Get<std::string>(FourCC("Usee")), event.Get<std::string>(FourCC("PaSS")));
+          }
+          return runtime::kNoErr;
+        });
+    controller->Attach(runtime::RunLoop::Current()->Events(), target);
+    run.Run();
+    controller->Detach();
+    handler->Remove();
+    return runtime::kNoErr;
+  });
+  if (!task) return nullptr;
+  return controller;
+}
+
+values::Bytes StreamErrorBytes(const net::StreamError& error) {
+  const auto domain = static_cast<std::int32_t>(error.domain);
+  const auto code = static_cast<std::int32_t>(error.code);
+  values::Bytes bytes(8);
+  std::memcpy(bytes.data(), &domain, 4);
+  std::memcpy(bytes.data() + 4, &code, 4);
+  return bytes;
+}
+
+std::optional<net::StreamError> StreamErrorFromBytes(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() != 8) return std::nullopt;
+  std::int32_t domain = 0;
+  std::int32_t code = 0;
+  std::memcpy(&domain, bytes.data(), 4);
+  std::memcpy(&code, bytes.data() + 4, 4);
+  return net::StreamError{static_cast<net::ErrorDomain>(domain), code};
+}
+
+void InstallDownloadEngine(DownloadRunOptions options) {
+  if (!options.transports) RegisterBuiltInTransports();
+  SetDownloadEngineServices(std::make_unique<DownloadEngine>(std::move(options)));
+}
+
+}  // namespace engine

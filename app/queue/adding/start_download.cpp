@@ -1,0 +1,254 @@
+#include "app/queue/adding/start_download.h"
+
+#include <algorithm>
+
+#include "app/engine/task/download_engine_services.h"
+#include "app/engine/urls/url_list.h"
+#include "app/queue/adding/add_download.h"
+#include "app/queue/record/download_files.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/record/queue_hooks.h"
+#include "app/queue/record/queue_settings.h"
+#include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/undoable_action.h"
+#include "app/ui/main_list_services.h"
+#include "app/util/helpers/session_helpers.h"
+#include "platform/files/create_items.h"
+#include "platform/files/standard_folders.h"
+#include "platform/values/clock.h"
+#include "platform/values/localize.h"
+
+namespace queue {
+
+std::vector<DownloadUID> gActiveDownloads;
+
+namespace {
+
+// Failures before the task exists: the download leaves the queue order first, so the
+// scheduler does not start it again at its next tick, then is marked Failed.
+void MarkStartFailed(const WrapperRef& wrapper) {
+  if (wrapper->status() == kStatusQueued) RemoveFromQueueOrder(wrapper->uid());
+  wrapper->setStatus(kStatusFailed);
+  MarkQueueDirty();
+}
+
+void ReportFileError(files::OSErr code) {
+  if (code == files::afpAccessDenied) {
+    const std::string text = values::Localized("kDownloadStartPerms");
+    ui::GetMainListServices().LogMessageToGlobalLog(true, text);
+    if (auto& show = GetQueueHooks().showMessage) show(text);
+    return;
+  }
+  ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(code) + ".");
+}
+
+std::string JoinedURLs(const values::Array& entries) {
+  std::string out;
+  for (const auto& entry : entries) {
+    const values::Value* url = entry.Find("url");
+    if (url == nullptr || !url->IsString()) continue;
+    if (!out.empty()) out += "\r";
+    out += *url->AsString();
+  }
+  return out;
+}
+
+// The folder a fresh download goes into: its destination, else the default download folder.
+std::optional<files::FileRef> DownloadFolderFor(DownloadQueueElement& e, files::OSErr& error) {
+  if (auto folder = ResolveAliasField(e.destination)) return folder;
+  auto folder = files::FindStandardFolder(files::StandardFolder::kDownloads, true);
+  if (!folder.ok()) {
+    error = folder.code();
+    return std::nullopt;
+  }
+  return *folder;
+}
+
+// A peer's shared item becomes a local download of the same mirrors; nothing when the user
+// cancelled the folder choice.
+WrapperRef LocalCopyOfPeerItem(const WrapperRef& item, bool& cancelled) {
+  const DownloadQueueElement& e = item->element();
+  AddDownloadRequest r;
+  r.urlEntries = e.urlData;
+  r.useAuth = e.useAuth;
+  if (!e.authUser.empty()) r.user = e.authUser;
+  if (!e.authPassword.empty()) r.password = e.authPassword;
+  r.batchID = util::GetSessionUUIDString();
+  if (auto& ask = GetQueueHooks().sessionDownloadFolder) {
+    const auto folder = ask();
+    if (!folder) {
+      cancelled = true;
+      return nullptr;
+    }
+    auto standard = files::StandardFolderRef(files::StandardFolder::kDownloads);
+    if (files::FileRef(*folder) != standard) r.destination = MakeAliasBytes(files::FileRef(*folder));
+  }
+  WrapperRef local = LookUpDownloadWrapper(AddDownload(r));
+  if (local) local->setFileSize(e.fileSize);
+  return local;
+}
+
+}  // namespace
+
+std::int32_t StartDownload(const WrapperRef& given) {
+  WrapperRef wrapper = given;
+  if (wrapper->status() & kRunningMask) return 0;
+  if (wrapper->hostUID() != 0) {
+    bool cancelled = false;
+    wrapper = LocalCopyOfPeerItem(given, cancelled);
+    if (cancelled) return kStartCancelled;
+    if (!wrapper) return 0;
+  }
+  DownloadQueueElement& e = wrapper->element();
+  auto state = std::make_unique<engine::DownloadThreadState>();
+
+  std::optional<files::FileRef> dataFile = ResolveAliasField(e.fileAlias);
+  if (dataFile) {
+    // Resuming: the package must hold its ranges file.
+    const files::Status s = files::CreateFile(dataFile->Parent().Child(kRangesFileName));
+    if (!s.ok() && s.code() != files::dupFNErr) {
+      ReportFileError(s.code());
+      MarkStartFailed(wrapper);
+      return s.code();
+    }
+  } else {
+    e.fileAlias.reset();
+    files::OSErr folderError = files::noErr;
+    const auto folder = DownloadFolderFor(e, folderError);
+    if (!folder) {
+      ReportQueueFailure("Truvane could not find its download folder. Error " + std::to_string(folderError) +
+                         ".");
+      MarkStartFailed(wrapper);
+      return kStartNoDownloadFolder;
+    }
+    auto package = MakePartialPackage(*folder, e.filename);
+    if (!package.ok()) {
+      ReportFileError(package.code());
+      MarkStartFailed(wrapper);
+      return kStartCancelled;
+    }
+    const files::FileRef data = package->Child(TruncateUTF8(e.filename, 255));
+    files::Status s = files::CreateFile(data);
+    if (s.ok()) s = files::CreateFile(package->Child(kRangesFileName));
+    if (!s.ok()) {
+      ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(s.code()) + ".");
+      MarkStartFailed(wrapper);
+      return kStartCancelled;
+    }
+    e.fileAlias = MakeAliasBytes(data);
+    dataFile = data;
+  }
+  WritePartialProperties(e);
+
+  if (e.status == kStatusQueued) RemoveFromQueueOrder(e.uid);
+
+  auto stop = std::make_shared<engine::DownloadStopSource>();
+  e.stopSource = stop;
+  state->stopSource = stop;
+  if (e.useAuth && !e.authUser.empty() && !e.authPassword.empty()) {
+    state->user = e.authUser;
+    state->password = e.authPassword;
+  }
+  state->urlEntries = e.urlData;
+  state->userAgent = CurrentQueueSettings().userAgent;
+  state->checksum = e.checksum;
+  state->wantedConnections = e.connections;
+  state->uid = e.uid;
+  state->totalSize = e.fileSize;
+  state->sizeKnown = e.fileSize > 0;
+  state->flags = e.flags;
+  state->priority = e.priority;
+  state->taskOption = (e.flags & kFlagTaskOption) != 0;
+  state->dataFile = dataFile->Path();
+  state->rangesFile = dataFile->Parent().Child(kRangesFileName).Path();
+  e.rate = 0;
+  e.openConnections = 0;
+  e.elapsed = 0;
+
+  engine::URLListRemoveKey(state->urlEntries, "norestarts");
+  if (e.status == kStatusCompleted || e.finished) {
+    // Started again: a new download of the same file.
+    e.completeFile.reset();
+    e.completeURL.reset();
+    e.duration = 0;
+    e.progress = 0;
+    for (const char* key : {"fatalError", "dateString", "validated", "useIfRange"}) {
+      engine::URLListRemoveKey(state->urlEntries, key);
+    }
+    state->totalSize = 0;
+    state->sizeKnown = false;
+  }
+  e.returnToQueue = true;
+  e.finished = false;
+
+  for (const auto& entry : state->urlEntries) {
+    if (auto url = engine::EntryURL(entry)) engine::GetHostCounts().IncrementForURL(*url, &state->hostCounts);
+  }
+  const auto heldCounts = state->hostCounts;
+
+  auto& list = ui::GetMainListServices();
+  list.AddElementToDownloadsView(wrapper);
+  AddElementToListableFolder(kMyDownloadsViewID, wrapper);
+  wrapper->setStatus(kStatusStarting);
+  wrapper->setStartDate(values::Now());
+  list.UpdateDownloadRow(e.uid);
+  list.RefreshTransferLogView(e.uid);
+
+  gActiveDownloads.push_back(e.uid);
+  e.controller = engine::GetDownloadEngineServices().StartDownloadTask(std::move(state));
+  if (!e.controller) {
+    std::erase(gActiveDownloads, e.uid);
+    engine::GetHostCounts().Release(heldCounts);
+    e.stopSource.reset();
+    ReportQueueFailure("Couldn't start the download of " + e.filename + ".");
+    MarkStartFailed(wrapper);
+    return kStartNoTask;
+  }
+  list.PostActiveDownloadsChange();
+  MarkQueueDirty();
+
+  list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
+  auto& hooks = GetQueueHooks();
+  RegisterUndoDownloadStarted(wrapper);
+  if (hooks.postNotice) {
+    values::Dictionary notice{{"ApplicationName", "Truvane"},
+                              {"NotificationName", "Download is starting"},
+                              {"NotificationTitle", values::Localized("Download started")},
+                              {"NotificationDescription", wrapper->url().value_or(e.filename)}};
+    if (e.batchID) notice["GrowlNotificationIdentifier"] = *e.batchID;
+    hooks.postNotice(notice);
+  }
+  list.MiniWindowShowDownloadIfNone(wrapper);
+  return 0;
+}
+
+bool CanStartUnderHostLimits(const DownloadQueueElement& element) {
+  const QueueSettings settings = CurrentQueueSettings();
+  // 0: no limit.
+  const std::int32_t fallback = settings.limitSimultaneousDownloads ? std::max(settings.maxDomainDownloads, 1) : 0;
+  return engine::GetHostCounts().With([&](const std::map<std::string, std::int32_t>& counts) {
+    for (const std::string& host : element.domains) {
+      auto c = counts.find(host);
+      const std::int32_t running = c == counts.end() ? 0 : c->second;
+      std::int32_t limit = fallback;
+      if (auto exact = settings.domainLimits.find(host); exact != settings.domainLimits.end()) {
+        limit = exact->second;
+      } else if (!settings.domainLimits.empty()) {
+        // ".b.c", then ".c" for a host a.b.c.
+        std::string_view rest = host;
+        if (!rest.empty() && rest.front() == '.') rest.remove_prefix(1);
+        for (auto dot = rest.find('.'); dot != std::string_view::npos; dot = rest.find('.', 1)) {
+          rest.remove_prefix(dot);
+          if (auto s = settings.domainLimits.find(std::string(rest)); s != settings.domainLimits.end()) {
+            limit = s->second;
+            break;
+          }
+        }
+      }
+      if (limit != 0 && running >= limit) return false;
+    }
+    return true;
+  });
+}
+
+}  // namespace queue

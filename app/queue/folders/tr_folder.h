@@ -1,0 +1,107 @@
+#pragma once
+// A folder of the source list: the column layout and sort of one view and, for views that
+// list downloads of their own (My Downloads, user folders, smart folders, date folders),
+// the downloads it lists.
+//
+// A folder's items and each download's foldersContainedIn are two sides of one relation;
+// AddElementToFolder and the removals keep them in step. The name is guarded by its own
+// lock and the items by another, because the sharing server reads both from its tasks.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/folders/view_ids.h"
+#include "platform/values/value.h"
+
+namespace queue {
+
+inline constexpr std::size_t kMaxFolderColumns = 16;
+
+// The browser columns of a view in display order; the list ends at the first 0 property.
+struct FolderColumnOptions {
+  std::array<std::uint32_t, kMaxFolderColumns> props{};
+  std::array<std::uint16_t, kMaxFolderColumns> sizes{};  // 0: automatic width
+  bool operator==(const FolderColumnOptions&) const = default;
+};
+
+// Folder flags.
+inline constexpr std::uint32_t kFolderFlagShared = 1;
+inline constexpr std::uint32_t kFolderFlagSmart = 8;
+
+// Sort values that stand for the queue-order columns.
+inline constexpr std::uint32_t kSortByQueueOrder = 10000;
+
+class TRFolder;
+using FolderRef = std::shared_ptr<TRFolder>;
+
+class TRFolder {
+ public:
+  TRFolder() = default;
+  virtual ~TRFolder();
+  TRFolder(const TRFolder&) = delete;
+  TRFolder& operator=(const TRFolder&) = delete;
+
+  std::uint32_t hostID() const { return hostID_; }
+  void setHostID(std::uint32_t id) { hostID_ = id; }
+  ViewID uid() const { return uid_; }
+  void setUid(ViewID id) { uid_ = id; }
+  std::string name() const;
+  void setName(std::string name);
+  std::uint32_t flags() const { return flags_; }
+  void setFlags(std::uint32_t flags) { flags_ = flags; }
+  const FolderColumnOptions& options() const { return options_; }
+  // True when the new layout equals the old one; stores it in every case.
+  bool setOptions(const FolderColumnOptions& options);
+  std::uint32_t sort() const { return sort_; }
+  void setSort(std::uint32_t sort) { sort_ = sort; }
+  std::uint16_t sortOrder() const { return sortOrder_; }
+  void setSortOrder(std::uint16_t order) { sortOrder_ = order; }
+  std::uint32_t lastFolder() const { return lastFolder_; }
+  void setLastFolder(std::uint32_t value) { lastFolder_ = value; }
+  const std::optional<values::Bytes>& folderAlias() const { return folderAlias_; }
+  void setFolderAlias(std::optional<values::Bytes> alias) { folderAlias_ = std::move(alias); }
+
+  // Whether the folder lists downloads of its own: a peer's folder, My Downloads, user,
+  // smart and date folders.
+  bool HasItems() const;
+  // The items; only meaningful when HasItems(). Change and walk them under itemsLock().
+  std::map<DownloadUID, WrapperRef>& items() { return items_; }
+  std::mutex& itemsLock() { return itemsLock_; }
+
+  // True when one item's finished file still exists.
+  bool containsFiles();
+
+  // What the smart-folder layer stores for a smart folder, kept as read so that a smart
+  // folder survives a save even where its rules cannot be evaluated.
+  const std::optional<values::Value>& archivedPredicate() const { return archivedPredicate_; }
+  void setArchivedPredicate(std::optional<values::Value> v) { archivedPredicate_ = std::move(v); }
+  const std::optional<values::Bytes>& savedSearchAlias() const { return savedSearchAlias_; }
+  void setSavedSearchAlias(std::optional<values::Bytes> v) { savedSearchAlias_ = std::move(v); }
+
+  // "<TRFolder: %x: folder id %u name:%@"
+  std::string description() const;
+
+ private:
+  std::uint32_t hostID_ = 0;
+  ViewID uid_ = 0;
+  mutable std::mutex nameLock_;
+  std::string name_;
+  std::uint32_t flags_ = 0;
+  FolderColumnOptions options_;
+  std::uint32_t sort_ = kSortByQueueOrder;
+  std::uint16_t sortOrder_ = 1;
+  std::uint32_t lastFolder_ = 0;
+  std::map<DownloadUID, WrapperRef> items_;
+  std::mutex itemsLock_;
+  std::optional<values::Bytes> folderAlias_;
+  std::optional<values::Value> archivedPredicate_;
+  std::optional<values::Bytes> savedSearchAlias_;
+};
+
+}  // namespace queue

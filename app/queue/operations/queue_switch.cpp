@@ -1,0 +1,68 @@
+#include "app/queue/operations/queue_switch.h"
+
+#include "app/engine/task/download_engine_services.h"
+#include "app/queue/record/queue_locks.h"
+#include "app/queue/record/queue_settings.h"
+#include "app/ui/main_list_services.h"
+#include "app/upload/upload_queue_service.h"
+
+namespace queue {
+
+bool gQueueRunning = false;
+bool gQueueStartPending = false;
+bool gQueueRestartAllowed = false;
+bool gQueueReady = false;
+bool gUploadQueueRunning = false;
+bool gUploadQueueStartPending = false;
+bool gUploadQueueReady = false;
+
+void StartQueue() {
+  gQueueRestartAllowed = true;
+  if (!gQueueReady) {
+    gQueueStartPending = true;
+    return;
+  }
+  {
+    QueueTablesGuard guard;
+    RenumberQueue(0, gQueueOrder.size());
+  }
+  gQueueRunning = true;
+  auto& list = ui::GetMainListServices();
+  list.ShowQueueSwitch(false, true);
+  list.LogMessageToGlobalLog(false, kQueueStartedMessage);
+  list.RefreshCommandState();
+}
+
+void StopQueue(bool force) {
+  gQueueRunning = false;
+  if (force || CurrentQueueSettings().downloadsStopWithQueue) {
+    QueueTablesGuard guard;
+    for (auto& [uid, wrapper] : gQueueItems) {
+      DownloadQueueElement& e = wrapper->element();
+      if ((e.status & kRunningMask) == 0 || !e.stopSource) continue;
+      e.stopSource->Signal();
+      e.requeueOnStop = e.returnToQueue;
+    }
+    gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
+  }
+  auto& list = ui::GetMainListServices();
+  list.ShowQueueSwitch(false, false);
+  list.LogMessageToGlobalLog(false, kQueueStoppedMessage);
+}
+
+void StartUploadQueue() {
+  if (!gUploadQueueReady) {
+    gUploadQueueStartPending = true;
+    return;
+  }
+  gUploadQueueRunning = true;
+  ui::GetMainListServices().ShowQueueSwitch(true, true);
+}
+
+void StopUploadQueue(bool stopRunning) {
+  gUploadQueueRunning = false;
+  if (stopRunning) upload::GetUploadQueueService().RequeueActiveUploads();
+  ui::GetMainListServices().ShowQueueSwitch(true, false);
+}
+
+}  // namespace queue

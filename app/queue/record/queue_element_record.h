@@ -1,0 +1,25 @@
+#pragma once
+// A download's record in the queue file's "Elements" array, and back.
+//
+// Reading corrects what a damaged or older file may hold: a priority other than 0, 1 or 2
+// becomes 0, connections are kept within 1 to 32 (missing: the default setting), a record
+// without a name is called "temp1", one without a UID gets a new one, a missing status is
+// On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
+// "EauthPassword" when the user asked for that; once the cipher fails during a load, no
+// further record of that load reads credentials, and the load tells the user once.
+
+#include "app/queue/record/download_queue_wrapper.h"
+#include "platform/values/value.h"
+
+namespace queue {
+
+values::Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& element);
+
+// State shared by the records of one load.
+struct RecordLoadState {
+  bool cipherFailed = false;
+};
+
+WrapperRef DownloadQueueElementCreateFromDictionary(const values::Value& record, RecordLoadState& state);
+
+}  // namespace queue

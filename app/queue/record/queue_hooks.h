@@ -1,0 +1,48 @@
+#pragma once
+// Calls the queue core makes into its own later pieces (smart folders, history, displayed
+// views) and into the shell's message window. Each hook does nothing until its owner installs it at start-up,
+// so the core runs - and is tested - without them; tests install recording ones.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/queue/record/download_queue_wrapper.h"
+
+namespace queue {
+
+struct QueueHooks {
+  // A download's searchable attributes changed (DownloadAttributeChangeBits).
+  std::function<void(const WrapperRef&, std::uint32_t bits)> noteElementChanged;
+  // The download leaves its history day (the day loses its row when it is left empty).
+  std::function<void(const WrapperRef&)> removeFromHistory;
+  // The message window for a failure the user must see.
+  std::function<void(const std::string& text)> showMessage;
+  // The stored-password cipher. Without it, enciphered credentials can be neither written
+  // nor read (as when the cipher's key is unavailable).
+  std::function<std::optional<values::Bytes>(const std::string& plain)> encipherCredential;
+  // Nothing when the value cannot be deciphered.
+  std::function<std::optional<std::string>(const values::Bytes& enciphered)> decipherCredential;
+  // Stores the credentials in the keychain for the URL's host.
+  std::function<void(const std::string& host, const std::string& user, const std::string& password)>
+      storeCredentials;
+  // The clipboard's text, when it holds any.
+  std::function<std::optional<std::string>()> readClipboardText;
+  // The folder chosen once per session for the downloads of a peer's items; nothing when
+  // the user cancelled. Without it, the default download folder is used.
+  std::function<std::optional<std::string>()> sessionDownloadFolder;
+  // A desktop notice (the keys of the notification dictionary).
+  std::function<void(const values::Dictionary& notice)> postNotice;
+};
+
+QueueHooks& GetQueueHooks();
+
+// Logs a failure to the transfer log as an error and, unless the user chose the error log
+// only, shows it in the message window.
+void ReportQueueFailure(const std::string& text);
+
+}  // namespace queue

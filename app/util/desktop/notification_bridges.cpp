@@ -1,0 +1,15 @@
+#include "app/util/desktop/notification_bridges.h"
+
+#include <string>
+
+namespace util {
+
+runtime::NotificationCenter& GetLocalNotificationCenter() {
+  return runtime::NotificationCenter::Default();
+}
+
+void PostConnectedHostListChanged() {
+  GetLocalNotificationCenter().Post(std::string(kConnectedHostListChanged));
+}
+
+}  // namespace util
