@@ -10,12 +10,12 @@ using toolbox::ControlKind;
 using toolbox::kApplicationSignature;
 
 std::shared_ptr<toolbox::Window> CreateStandardMessageWindow() {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = "";
-  spec.content = {0, 0, 420, 112};
-  spec.close_box = false;
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = "";
+  desc.content = {0, 0, 420, 112};
+  desc.close_box = false;
+  auto window = toolbox::Window::Create(desc);
   // The text grows with the window in both directions; OK stays in the bottom-right corner.
   window->AddControl(
       {.kind = ControlKind::kStaticText,

@@ -13,12 +13,12 @@ using toolbox::kApplicationSignature;
 std::shared_ptr<toolbox::Window> gQuitWarningWindow;
 
 std::shared_ptr<toolbox::Window> CreateQuitWarningWindow() {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = values::Localized("Quit Truvane");
-  spec.content = {0, 0, 440, 132};
-  spec.close_box = false;
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = values::Localized("Quit Truvane");
+  desc.content = {0, 0, 440, 132};
+  desc.close_box = false;
+  auto window = toolbox::Window::Create(desc);
   window->AddControl({.kind = ControlKind::kStaticText,
                       .id = {kApplicationSignature, 1},
                       .bounds = {20, 16, 400, 20},

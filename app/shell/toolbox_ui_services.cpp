@@ -185,11 +185,11 @@ void ToolboxUiServices::CancelAttentionRequest(std::uint64_t) {
 void ToolboxUiServices::ShowAboutWindow(const std::string& version) {
   static std::weak_ptr<toolbox::Window> about;
   if (auto existing = about.lock(); existing && !existing->IsReleased()) return existing->Select();
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = values::Localized("About Truvane");
-  spec.content = {0, 0, 280, 110};
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = values::Localized("About Truvane");
+  desc.content = {0, 0, 280, 110};
+  auto window = toolbox::Window::Create(desc);
   window->AddControl({.kind = toolbox::ControlKind::kStaticText,
                       .id = {toolbox::kApplicationSignature, 1},
                       .bounds = {20, 24, 240, 22},

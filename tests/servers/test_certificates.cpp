@@ -51,7 +51,7 @@ void AddExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
   X509_EXTENSION_free(ext);
 }
 
-TestIdentity Make(const CertificateSpec& spec, const TestIdentity* issuer) {
+TestIdentity Make(const CertificateSpec& desc, const TestIdentity* issuer) {
   KeyPtr key(EVP_EC_gen("P-256"), &EVP_PKEY_free);
   CertPtr cert(X509_new(), &X509_free);
   X509_set_version(cert.get(), 2);
@@ -61,14 +61,14 @@ TestIdentity Make(const CertificateSpec& spec, const TestIdentity* issuer) {
   BIGNUM* bn = BN_bin2bn(serial, sizeof serial, nullptr);
   BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert.get()));
   BN_free(bn);
-  X509_gmtime_adj(X509_getm_notBefore(cert.get()), static_cast<long>(spec.not_before.count()));
-  X509_gmtime_adj(X509_getm_notAfter(cert.get()), static_cast<long>(spec.not_after.count()));
+  X509_gmtime_adj(X509_getm_notBefore(cert.get()), static_cast<long>(desc.not_before.count()));
+  X509_gmtime_adj(X509_getm_notAfter(cert.get()), static_cast<long>(desc.not_after.count()));
   X509_set_pubkey(cert.get(), key.get());
   X509_NAME* name = X509_get_subject_name(cert.get());
   X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Truvane Tests"), -1,
                              -1, 0);
   X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
-                             reinterpret_cast<const unsigned char*>(spec.common_name.c_str()), -1, -1, 0);
+                             reinterpret_cast<const unsigned char*>(desc.common_name.c_str()), -1, -1, 0);
 
   CertPtr issuer_cert(nullptr, &X509_free);
   KeyPtr issuer_key(nullptr, &EVP_PKEY_free);
@@ -85,18 +85,18 @@ TestIdentity Make(const CertificateSpec& spec, const TestIdentity* issuer) {
     X509_set_issuer_name(cert.get(), name);
   }
   X509* signer = issuer ? issuer_cert.get() : cert.get();
-  AddExtension(cert.get(), signer, NID_basic_constraints, spec.is_ca ? "critical,CA:TRUE" : "CA:FALSE");
+  AddExtension(cert.get(), signer, NID_basic_constraints, desc.is_ca ? "critical,CA:TRUE" : "CA:FALSE");
   AddExtension(cert.get(), signer, NID_subject_key_identifier, "hash");
   AddExtension(cert.get(), signer, NID_authority_key_identifier, "keyid:always");
-  if (spec.is_ca) {
+  if (desc.is_ca) {
     AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
   } else {
     AddExtension(cert.get(), signer, NID_key_usage, "critical,digitalSignature,keyEncipherment");
     AddExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
   }
-  if (!spec.alt_names.empty()) {
+  if (!desc.alt_names.empty()) {
     std::string sans;
-    for (const auto& s : spec.alt_names) sans += (sans.empty() ? "" : ",") + s;
+    for (const auto& s : desc.alt_names) sans += (sans.empty() ? "" : ",") + s;
     AddExtension(cert.get(), signer, NID_subject_alt_name, sans);
   }
   X509_sign(cert.get(), issuer ? issuer_key.get() : key.get(), EVP_sha256());
@@ -112,8 +112,8 @@ TestIdentity Make(const CertificateSpec& spec, const TestIdentity* issuer) {
 
 }  // namespace
 
-TestIdentity MakeSelfSigned(const CertificateSpec& spec) { return Make(spec, nullptr); }
-TestIdentity MakeSigned(const CertificateSpec& spec, const TestIdentity& issuer) { return Make(spec, &issuer); }
+TestIdentity MakeSelfSigned(const CertificateSpec& desc) { return Make(desc, nullptr); }
+TestIdentity MakeSigned(const CertificateSpec& desc, const TestIdentity& issuer) { return Make(desc, &issuer); }
 
 std::string WriteIdentity(const TestIdentity& identity, const std::string& dir, const std::string& name) {
   const std::string chain = dir + "/" + name + ".pem";

@@ -26,9 +26,9 @@ struct CertificateSpec {
 };
 
 // Self-signed.
-TestIdentity MakeSelfSigned(const CertificateSpec& spec);
+TestIdentity MakeSelfSigned(const CertificateSpec& desc);
 // Signed by `issuer` (usually a CA made with is_ca = true).
-TestIdentity MakeSigned(const CertificateSpec& spec, const TestIdentity& issuer);
+TestIdentity MakeSigned(const CertificateSpec& desc, const TestIdentity& issuer);
 
 // Writes the identity as `dir`/`name`.pem (chain) and `dir`/`name`.key; returns the
 // chain path.

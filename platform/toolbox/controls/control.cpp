@@ -56,19 +56,19 @@ QString PlainText(const QWidget* w, ControlKind kind) {
 
 }  // namespace
 
-Control::Control(Window& window, const ControlSpec& spec, QWidget* widget)
+Control::Control(Window& window, const ControlSpec& desc, QWidget* widget)
     : window_(window),
-      id_(spec.id),
-      kind_(spec.kind),
+      id_(desc.id),
+      kind_(desc.kind),
       widget_(widget),
       target_(runtime::EventTarget::Create(runtime::EventTarget::Kind::kObject, window.target())),
-      command_(spec.command),
-      minimum_(spec.minimum),
-      maximum_(std::max(spec.minimum, spec.maximum)),
-      is_default_(spec.is_default),
-      is_cancel_(spec.is_cancel),
-      bindings_(spec.bindings),
-      menu_(spec.menu) {}
+      command_(desc.command),
+      minimum_(desc.minimum),
+      maximum_(std::max(desc.minimum, desc.maximum)),
+      is_default_(desc.is_default),
+      is_cancel_(desc.is_cancel),
+      bindings_(desc.bindings),
+      menu_(desc.menu) {}
 
 Control::~Control() = default;
 

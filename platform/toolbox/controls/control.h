@@ -149,7 +149,7 @@ class Control {
   // Internal.
   QWidget* widget() const { return widget_; }
   void SetView(std::shared_ptr<class View> view) { view_ = std::move(view); }
-  Control(Window& window, const ControlSpec& spec, QWidget* widget);
+  Control(Window& window, const ControlSpec& desc, QWidget* widget);
   void NotifyValueChanged();
   // A button pressed by the user or by Click(): sends its command, then tells the handler.
   void NotifyPressed();

@@ -88,9 +88,9 @@ class WindowWidget : public QWidget {
   Window* owner_;
 };
 
-Qt::WindowFlags FlagsFor(const WindowSpec& spec) {
+Qt::WindowFlags FlagsFor(const WindowSpec& desc) {
   Qt::WindowFlags flags;
-  switch (spec.kind) {
+  switch (desc.kind) {
     case WindowKind::kDocument:
       flags = Qt::Window;
       break;
@@ -107,20 +107,20 @@ Qt::WindowFlags FlagsFor(const WindowSpec& spec) {
       flags = Qt::Window | Qt::FramelessWindowHint;
       break;
   }
-  if (spec.kind != WindowKind::kPlain) {
+  if (desc.kind != WindowKind::kPlain) {
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (spec.close_box) flags |= Qt::WindowCloseButtonHint;
-    if (spec.resizable && spec.kind == WindowKind::kDocument) flags |= Qt::WindowMinMaxButtonsHint;
+    if (desc.close_box) flags |= Qt::WindowCloseButtonHint;
+    if (desc.resizable && desc.kind == WindowKind::kDocument) flags |= Qt::WindowMinMaxButtonsHint;
   }
   return flags;
 }
 
-QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
-  const QString text = ToQString(spec.text);
-  switch (spec.kind) {
+QWidget* MakeWidget(const ControlSpec& desc, QWidget* parent) {
+  const QString text = ToQString(desc.text);
+  switch (desc.kind) {
     case ControlKind::kPushButton: {
       auto* b = new QPushButton(text, parent);
-      b->setDefault(spec.is_default);
+      b->setDefault(desc.is_default);
       b->setAutoDefault(false);
       return b;
     }
@@ -130,22 +130,22 @@ QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
       return new QComboBox(parent);
     case ControlKind::kSlider: {
       auto* s = new QSlider(Qt::Horizontal, parent);
-      s->setRange(spec.minimum, std::max(spec.minimum, spec.maximum));
+      s->setRange(desc.minimum, std::max(desc.minimum, desc.maximum));
       return s;
     }
     case ControlKind::kEditText:
     case ControlKind::kPasswordText:
     case ControlKind::kNumberText: {
       auto* e = new QLineEdit(text, parent);
-      if (spec.kind == ControlKind::kPasswordText) e->setEchoMode(QLineEdit::Password);
-      if (spec.kind == ControlKind::kNumberText)
+      if (desc.kind == ControlKind::kPasswordText) e->setEchoMode(QLineEdit::Password);
+      if (desc.kind == ControlKind::kNumberText)
         e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
       return e;
     }
     case ControlKind::kMultilineText:
     case ControlKind::kTextView: {
       auto* t = new QPlainTextEdit(text, parent);
-      if (spec.kind == ControlKind::kTextView) {
+      if (desc.kind == ControlKind::kTextView) {
         t->setReadOnly(true);
         t->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
       }
@@ -181,13 +181,13 @@ QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
     case ControlKind::kBevelButton: {
       auto* b = new QToolButton(parent);
       b->setText(text);
-      if (!spec.image.IsNull()) b->setIcon(QIcon(QPixmap::fromImage(ToQImage(spec.image))));
+      if (!desc.image.IsNull()) b->setIcon(QIcon(QPixmap::fromImage(ToQImage(desc.image))));
       return b;
     }
     case ControlKind::kImageView: {
       auto* l = new QLabel(parent);
       l->setAlignment(Qt::AlignCenter);
-      if (!spec.image.IsNull()) l->setPixmap(QPixmap::fromImage(ToQImage(spec.image)));
+      if (!desc.image.IsNull()) l->setPixmap(QPixmap::fromImage(ToQImage(desc.image)));
       return l;
     }
     case ControlKind::kUserPane:
@@ -242,30 +242,30 @@ ViewWidget* ViewWidgetOf(const Control& c) {
 
 }  // namespace
 
-Window::Window(const WindowSpec& spec)
+Window::Window(const WindowSpec& desc)
     : serial_(g_next_serial++),
-      kind_(spec.kind),
+      kind_(desc.kind),
       target_(runtime::EventTarget::Create(runtime::EventTarget::Kind::kWindow,
                                            runtime::EventTarget::Application())),
-      in_window_menu_(spec.in_window_menu) {}
+      in_window_menu_(desc.in_window_menu) {}
 
-std::shared_ptr<Window> Window::Create(const WindowSpec& spec) {
+std::shared_ptr<Window> Window::Create(const WindowSpec& desc) {
   Application::Shared();
-  auto window = std::make_shared<Window>(spec);
-  window->Build(spec);
+  auto window = std::make_shared<Window>(desc);
+  window->Build(desc);
   Registry().push_back(window);
   return window;
 }
 
-void Window::Build(const WindowSpec& spec) {
-  if (spec.kind == WindowKind::kSheet) parent_ = spec.parent;
-  QWidget* parent = spec.kind == WindowKind::kSheet && spec.parent ? spec.parent->widget() : nullptr;
-  widget_ = new WindowWidget(*this, parent, FlagsFor(spec));
+void Window::Build(const WindowSpec& desc) {
+  if (desc.kind == WindowKind::kSheet) parent_ = desc.parent;
+  QWidget* parent = desc.kind == WindowKind::kSheet && desc.parent ? desc.parent->widget() : nullptr;
+  widget_ = new WindowWidget(*this, parent, FlagsFor(desc));
   widget_->setAttribute(Qt::WA_DeleteOnClose, false);
-  if (spec.kind == WindowKind::kSheet) widget_->setWindowModality(Qt::WindowModal);
-  widget_->setWindowTitle(ToQString(spec.title));
-  if (!spec.content.IsEmpty()) widget_->setGeometry(ToQRect(spec.content).toRect());
-  if (!spec.resizable) widget_->setFixedSize(widget_->size());
+  if (desc.kind == WindowKind::kSheet) widget_->setWindowModality(Qt::WindowModal);
+  widget_->setWindowTitle(ToQString(desc.title));
+  if (!desc.content.IsEmpty()) widget_->setGeometry(ToQRect(desc.content).toRect());
+  if (!desc.resizable) widget_->setFixedSize(widget_->size());
   content_ = new QWidget(widget_);
   content_->setGeometry(0, 0, widget_->width(), widget_->height());
   laid_out_size_ = {double(widget_->width()), double(widget_->height())};
@@ -526,27 +526,27 @@ void Window::RemoveProperty(FourCharCode creator, FourCharCode tag) {
   properties_.erase({creator, tag});
 }
 
-Control* Window::AddControl(const ControlSpec& spec) {
+Control* Window::AddControl(const ControlSpec& desc) {
   if (!widget_) return nullptr;
-  QWidget* w = MakeWidget(spec, content_);
-  w->setFont(ToQFont(spec.font));
-  w->setGeometry(ToQRect(spec.bounds).toRect());
+  QWidget* w = MakeWidget(desc, content_);
+  w->setFont(ToQFont(desc.font));
+  w->setGeometry(ToQRect(desc.bounds).toRect());
   w->show();
-  auto control = std::make_unique<Control>(*this, spec, w);
+  auto control = std::make_unique<Control>(*this, desc, w);
   Control* c = control.get();
   controls_.push_back(std::move(control));
-  if (spec.kind == ControlKind::kPopUpButton) c->RefreshMenu();
-  c->SetValue(spec.value);
+  if (desc.kind == ControlKind::kPopUpButton) c->RefreshMenu();
+  c->SetValue(desc.value);
   ConnectSignals(*c);
   return c;
 }
 
-Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
+Control* Window::AddView(const ControlSpec& desc, std::shared_ptr<View> view) {
   if (!widget_ || !view) return nullptr;
   auto* w = new ViewWidget(*view, content_);
-  w->setGeometry(ToQRect(spec.bounds).toRect());
+  w->setGeometry(ToQRect(desc.bounds).toRect());
   w->show();
-  ControlSpec pane = spec;
+  ControlSpec pane = desc;
   pane.kind = ControlKind::kUserPane;
   auto control = std::make_unique<Control>(*this, pane, w);
   Control* c = control.get();
@@ -556,10 +556,10 @@ Control* Window::AddView(const ControlSpec& spec, std::shared_ptr<View> view) {
   return c;
 }
 
-Control* Window::AddScrollingView(const ControlSpec& spec, std::shared_ptr<View> view) {
+Control* Window::AddScrollingView(const ControlSpec& desc, std::shared_ptr<View> view) {
   if (!widget_ || !view) return nullptr;
   auto* area = new QScrollArea(content_);
-  area->setGeometry(ToQRect(spec.bounds).toRect());
+  area->setGeometry(ToQRect(desc.bounds).toRect());
   area->setFrameShape(QFrame::NoFrame);
   area->setWidgetResizable(false);
   area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -567,7 +567,7 @@ Control* Window::AddScrollingView(const ControlSpec& spec, std::shared_ptr<View>
   w->resize(area->viewport()->size());
   area->setWidget(w);
   area->show();
-  ControlSpec pane = spec;
+  ControlSpec pane = desc;
   pane.kind = ControlKind::kUserPane;
   auto control = std::make_unique<Control>(*this, pane, area);
   Control* c = control.get();

@@ -70,7 +70,7 @@ struct WindowSpec {
 
 class Window : public std::enable_shared_from_this<Window> {
  public:
-  static std::shared_ptr<Window> Create(const WindowSpec& spec);
+  static std::shared_ptr<Window> Create(const WindowSpec& desc);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -143,12 +143,12 @@ class Window : public std::enable_shared_from_this<Window> {
 
   // Controls. Adding an id already present replaces nothing: the new control is made
   // but FindControl returns the first.
-  Control* AddControl(const ControlSpec& spec);
+  Control* AddControl(const ControlSpec& desc);
   // A custom view (view.h) as a control of the window; the window keeps the view.
-  Control* AddView(const ControlSpec& spec, std::shared_ptr<class View> view);
-  // The same inside a scroll host (view.h: View::GetScrollHost) with `spec.bounds` as
+  Control* AddView(const ControlSpec& desc, std::shared_ptr<class View> view);
+  // The same inside a scroll host (view.h: View::GetScrollHost) with `desc.bounds` as
   // its frame; the view's image starts at the frame's size.
-  Control* AddScrollingView(const ControlSpec& spec, std::shared_ptr<class View> view);
+  Control* AddScrollingView(const ControlSpec& desc, std::shared_ptr<class View> view);
   Control* FindControl(ControlID id) const;
   Control* FindControl(FourCharCode signature, std::int32_t id) const {
     return FindControl(ControlID{signature, id});
@@ -184,10 +184,10 @@ class Window : public std::enable_shared_from_this<Window> {
   void HandleResize();
   void HandleMoveOrResize();
   Status SendWindowEvent(std::uint32_t kind);
-  Window(const WindowSpec& spec);
+  Window(const WindowSpec& desc);
 
  private:
-  void Build(const WindowSpec& spec);
+  void Build(const WindowSpec& desc);
   std::shared_ptr<runtime::EventTarget> FocusTarget() const;
 
   std::uint64_t serial_;

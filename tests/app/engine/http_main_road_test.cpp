@@ -363,9 +363,9 @@ TEST_F(HttpMainRoadTest, ResumesAfterTheTaskIsStopped) {
 
 // The child's half of the next test: runs a download and waits to be killed.
 TEST(HttpMainRoadChild, RunsADownloadUntilKilled) {
-  const char* spec = std::getenv("TRUVANE_MAIN_ROAD_CHILD");
-  if (spec == nullptr) GTEST_SKIP() << "only run as the child of KilledProcessResumesByteExact";
-  const std::string text = spec;
+  const char* desc = std::getenv("TRUVANE_MAIN_ROAD_CHILD");
+  if (desc == nullptr) GTEST_SKIP() << "only run as the child of KilledProcessResumesByteExact";
+  const std::string text = desc;
   const auto bar1 = text.find('|');
   const auto bar2 = text.find('|', bar1 + 1);
   engine::DownloadRunOptions o;

@@ -21,10 +21,10 @@ class ToolboxUiServicesTest : public ::testing::Test {
     toolbox::Application::Shared().ProcessPendingEvents();
   }
   std::shared_ptr<toolbox::Window> MakeWindow(toolbox::Rect content = {200, 150, 300, 200}) {
-    toolbox::WindowSpec spec;
-    spec.content = content;
-    spec.resizable = true;
-    auto w = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = content;
+    desc.resizable = true;
+    auto w = toolbox::Window::Create(desc);
     windows_.push_back(w);
     return w;
   }

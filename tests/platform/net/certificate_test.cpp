@@ -10,9 +10,9 @@ namespace net {
 namespace {
 
 TEST(CertificateTest, RoundTripsThroughDerAndComparesByBytes) {
-  testservers::CertificateSpec spec;
-  spec.common_name = "files.example";
-  auto id = testservers::MakeSelfSigned(spec);
+  testservers::CertificateSpec desc;
+  desc.common_name = "files.example";
+  auto id = testservers::MakeSelfSigned(desc);
   auto cert = Certificate::FromPem(id.certificate_pem);
   ASSERT_TRUE(cert);
   auto again = Certificate::FromDer(cert->Der());
@@ -27,7 +27,7 @@ TEST(CertificateTest, RoundTripsThroughDerAndComparesByBytes) {
   EXPECT_NEAR(static_cast<double>(cert->NotAfter()), static_cast<double>(now + 7 * 24 * 3600), 5);
   EXPECT_EQ(cert->Type(), 3);
 
-  auto other = Certificate::FromPem(testservers::MakeSelfSigned(spec).certificate_pem);
+  auto other = Certificate::FromPem(testservers::MakeSelfSigned(desc).certificate_pem);
   EXPECT_FALSE(*other == *cert);
 }
 

@@ -190,11 +190,11 @@ TEST(HttpReadStreamErrors, ConnectionRefusedIsAPosixError) {
 
 const testservers::TestIdentity& Ca() {
   static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec spec;
-    spec.common_name = "Truvane Stream Test CA";
-    spec.alt_names = {};
-    spec.is_ca = true;
-    return testservers::MakeSelfSigned(spec);
+    testservers::CertificateSpec desc;
+    desc.common_name = "Truvane Stream Test CA";
+    desc.alt_names = {};
+    desc.is_ca = true;
+    return testservers::MakeSelfSigned(desc);
   }();
   return ca;
 }

@@ -233,11 +233,11 @@ TEST_F(ScriptedServerTest, DigestWithStaleNonceSucceedsOnTheRenewedNonce) {
 
 const testservers::TestIdentity& Ca() {
   static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec spec;
-    spec.common_name = "Truvane Test CA";
-    spec.alt_names = {};
-    spec.is_ca = true;
-    return testservers::MakeSelfSigned(spec);
+    testservers::CertificateSpec desc;
+    desc.common_name = "Truvane Test CA";
+    desc.alt_names = {};
+    desc.is_ca = true;
+    return testservers::MakeSelfSigned(desc);
   }();
   return ca;
 }

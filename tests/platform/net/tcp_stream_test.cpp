@@ -173,11 +173,11 @@ TEST(TcpStreamErrors, UnknownHostThroughTheSystemResolverIsANameLookupError) {
 
 const testservers::TestIdentity& TestCa() {
   static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec spec;
-    spec.common_name = "Stream Test CA";
-    spec.alt_names = {};
-    spec.is_ca = true;
-    return testservers::MakeSelfSigned(spec);
+    testservers::CertificateSpec desc;
+    desc.common_name = "Stream Test CA";
+    desc.alt_names = {};
+    desc.is_ca = true;
+    return testservers::MakeSelfSigned(desc);
   }();
   return ca;
 }

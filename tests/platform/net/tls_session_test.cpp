@@ -40,11 +40,11 @@ struct Pair {
 
 const TestIdentity& Ca() {
   static const TestIdentity ca = [] {
-    CertificateSpec spec;
-    spec.common_name = "Truvane Test CA";
-    spec.alt_names = {};
-    spec.is_ca = true;
-    return testservers::MakeSelfSigned(spec);
+    CertificateSpec desc;
+    desc.common_name = "Truvane Test CA";
+    desc.alt_names = {};
+    desc.is_ca = true;
+    return testservers::MakeSelfSigned(desc);
   }();
   return ca;
 }
@@ -96,7 +96,7 @@ TEST(TlsSessionTest, ExchangesDataBothWaysAfterAValidHandshake) {
 
 struct TrustCase {
   const char* name;
-  CertificateSpec spec;
+  CertificateSpec desc;
   bool self_signed;
   bool trust_ca;
   const char* host;
@@ -107,7 +107,7 @@ class TlsTrustTable : public ::testing::TestWithParam<TrustCase> {};
 
 TEST_P(TlsTrustTable, MapsTheFailureToItsCode) {
   const TrustCase& c = GetParam();
-  TestIdentity id = c.self_signed ? testservers::MakeSelfSigned(c.spec) : testservers::MakeSigned(c.spec, Ca());
+  TestIdentity id = c.self_signed ? testservers::MakeSelfSigned(c.desc) : testservers::MakeSigned(c.desc, Ca());
   Pair p = Connect(id, c.host, TrustOnly(c.trust_ca ? std::vector{CaCertificate()} : std::vector<Certificate>{}));
   TlsResult r = p.Handshake();
   if (c.expected == 0) {
@@ -156,10 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TlsSessionTest, AnAcceptedServerCertificatePassesEvenExpiredAndForAnotherName) {
-  CertificateSpec spec = Expired();
-  spec.common_name = "other.example";
-  spec.alt_names = {"DNS:other.example"};
-  TestIdentity id = testservers::MakeSelfSigned(spec);
+  CertificateSpec desc = Expired();
+  desc.common_name = "other.example";
+  desc.alt_names = {"DNS:other.example"};
+  TestIdentity id = testservers::MakeSelfSigned(desc);
   Pair p = Connect(id, "localhost", TrustOnly({*Certificate::FromPem(id.certificate_pem)}));
   EXPECT_EQ(p.Handshake(), TlsResult::kOk) << DescribeError(p.client->Error());
 }

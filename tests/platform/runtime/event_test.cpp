@@ -71,16 +71,16 @@ TEST(EventTargetTest, NotHandledFallsThroughHandlersThenToParent) {
   auto app = EventTarget::Create(EventTarget::Kind::kApplication);
   auto window = EventTarget::Create(EventTarget::Kind::kWindow, app);
   std::string trace;
-  const EventTypeSpec spec{kDownloadClass, 3};
-  app->InstallHandler({spec}, [&](HandlerCall&, Event&) {
+  const EventTypeSpec desc{kDownloadClass, 3};
+  app->InstallHandler({desc}, [&](HandlerCall&, Event&) {
     trace += "app;";
     return kNoErr;
   });
-  window->InstallHandler({spec}, [&](HandlerCall&, Event&) {
+  window->InstallHandler({desc}, [&](HandlerCall&, Event&) {
     trace += "first;";
     return kEventNotHandledErr;
   });
-  auto newest = window->InstallHandler({spec, {kDownloadClass, 4}}, [&](HandlerCall&, Event&) {
+  auto newest = window->InstallHandler({desc, {kDownloadClass, 4}}, [&](HandlerCall&, Event&) {
     trace += "newest;";
     return kEventNotHandledErr;
   });
@@ -107,12 +107,12 @@ TEST(EventTargetTest, NotHandledFallsThroughHandlersThenToParent) {
 TEST(EventTargetTest, HandlerCanRunTheRestOfTheChainFirst) {
   auto object = EventTarget::Create(EventTarget::Kind::kObject);
   std::string trace;
-  const EventTypeSpec spec{FourCC("hiob"), 2};
-  object->InstallHandler({spec}, [&](HandlerCall&, Event&) {
+  const EventTypeSpec desc{FourCC("hiob"), 2};
+  object->InstallHandler({desc}, [&](HandlerCall&, Event&) {
     trace += "base;";
     return kNoErr;
   });
-  object->InstallHandler({spec}, [&](HandlerCall& call, Event& e) {
+  object->InstallHandler({desc}, [&](HandlerCall& call, Event& e) {
     const Status base = CallNextEventHandler(call, e);
     trace += "subclass;";
     return base == kNoErr ? kParamErr : base;

@@ -22,11 +22,11 @@ constexpr FourCharCode kOtherCommand = FourCC("Tst2");
 class WindowTest : public ::testing::Test {
  protected:
   std::shared_ptr<Window> MakeWindow(Rect content = {100, 100, 300, 200}, bool resizable = true) {
-    WindowSpec spec;
-    spec.title = "Test";
-    spec.content = content;
-    spec.resizable = resizable;
-    auto w = Window::Create(spec);
+    WindowSpec desc;
+    desc.title = "Test";
+    desc.content = content;
+    desc.resizable = resizable;
+    auto w = Window::Create(desc);
     windows_.push_back(w);
     return w;
   }

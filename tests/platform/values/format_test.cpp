@@ -205,31 +205,31 @@ TEST(FormatTest, AgreesWithPrintfAcrossFlagsWidthsAndPrecisions) {
         const std::string head = std::string("%") + f + w + p;
         for (long long v : integers) {
           for (const char* conv : {"d", "ld", "lld", "u", "lu", "x", "llX", "o", "hd"}) {
-            const std::string spec = head + conv;
+            const std::string desc = head + conv;
             const std::string c(conv);
             if (c == "d") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<int>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<int>(v));
             } else if (c == "hd") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<short>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<short>(v));
             } else if (c == "u" || c == "x" || c == "o") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<unsigned>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<unsigned>(v));
             } else if (c == "ld") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<long>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<long>(v));
             } else if (c == "lu") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<unsigned long>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<unsigned long>(v));
             } else if (c == "llX") {
-              std::snprintf(expected, sizeof expected, spec.c_str(), static_cast<unsigned long long>(v));
+              std::snprintf(expected, sizeof expected, desc.c_str(), static_cast<unsigned long long>(v));
             } else {
-              std::snprintf(expected, sizeof expected, spec.c_str(), v);
+              std::snprintf(expected, sizeof expected, desc.c_str(), v);
             }
-            EXPECT_EQ(Format(spec, {v}), expected) << spec << " of " << v;
+            EXPECT_EQ(Format(desc, {v}), expected) << desc << " of " << v;
           }
         }
         for (double v : reals) {
           for (const char* conv : {"f", "e", "g", "G", "a"}) {
-            const std::string spec = head + conv;
-            std::snprintf(expected, sizeof expected, spec.c_str(), v);
-            EXPECT_EQ(Format(spec, {v}), expected) << spec << " of " << v;
+            const std::string desc = head + conv;
+            std::snprintf(expected, sizeof expected, desc.c_str(), v);
+            EXPECT_EQ(Format(desc, {v}), expected) << desc << " of " << v;
           }
         }
       }
