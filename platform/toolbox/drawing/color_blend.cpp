@@ -7,7 +7,7 @@
 namespace toolbox {
 namespace {
 
-// Luminosity and the colour operations of the W3C compositing specification.
+// Luminosity and the colour operations of W3C Compositing and Blending.
 double Lum(double r, double g, double b) {
   return 0.3 * r + 0.59 * g + 0.11 * b;
 }

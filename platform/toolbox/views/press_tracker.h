@@ -1,6 +1,6 @@
 #pragma once
 // Press tracking as a state machine. A button-like part acts when the mouse goes down
-// on it and comes up on it: while the button is held the part shows pressed only while
+// on it and comes up on it: while the button is held the control part shows pressed only while
 // the mouse is over it, and a release anywhere else does nothing. This is the platform's
 // "track until mouse-up" loop turned inside out, fed by press, move and release events.
 
@@ -21,7 +21,7 @@ class PressTracker {
     highlighted_ = inside;
     return true;
   }
-  // Mouse up over `part_under_mouse`: the part to act on, 0 for none.
+  // Mouse up over `part_under_mouse`: the control part to act on, 0 for none.
   int Release(int part_under_mouse) {
     const int acted = pressed_part_ != 0 && part_under_mouse == pressed_part_ ? pressed_part_ : 0;
     pressed_part_ = 0;
@@ -32,7 +32,7 @@ class PressTracker {
 
   bool IsTracking() const { return pressed_part_ != 0; }
   int pressed_part() const { return pressed_part_; }
-  // The part to draw pressed now, 0 for none.
+  // The control part to draw pressed now, 0 for none.
   int highlighted_part() const { return highlighted_ ? pressed_part_ : 0; }
 
  private:

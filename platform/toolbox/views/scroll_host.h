@@ -1,6 +1,6 @@
 #pragma once
 // A scroll host shows a custom view larger than its frame: the view draws its whole
-// image (its own coordinates, 0,0 at the image's top-left), the host shows the part
+// image (its own coordinates, 0,0 at the image's top-left), the host shows the control part
 // at the current origin with scroll bars as needed. The view's owner tells the host
 // the image size and the line size (one click of a scroll-bar arrow); the host answers
 // the visible area and scrolls to an origin or to bring a rectangle into view. Mouse
@@ -27,7 +27,7 @@ class ScrollHost {
   Point Origin() const;
   // Clamped so that no area beyond the image shows.
   void ScrollTo(Point origin);
-  // The part of the image shown now.
+  // The control part of the image shown now.
   Rect VisibleArea() const;
   // The least scroll that shows `r` (its top-left part when it is larger than the frame).
   void ScrollRectToVisible(const Rect& r);

@@ -5,8 +5,8 @@
 //
 //   Draw        paints into a drawing context (top-left origin, the view's bounds at
 //               0,0) whenever the view is invalid;
-//   HitTest     names the part under a point (0 = none);
-//   presses     go through a PressTracker: the part pressed is drawn highlighted while
+//   HitTest     names the control part under a point (0 = none);
+//   presses     go through a PressTracker: the control part pressed is drawn highlighted while
 //               the mouse stays over it and acts (OnPartClicked) only on a release over
 //               it; a view that wants every move instead (dragging a divider) says so in
 //               TracksContinuously and gets OnTrack;
@@ -62,7 +62,7 @@ class View {
 
   // ---- What a view does (override) ----
   virtual void Draw(DrawingContext& ctx, const Rect& dirty) {}
-  // The part under `where`; by default 1 anywhere inside the view.
+  // The control part under `where`; by default 1 anywhere inside the view.
   virtual int HitTest(Point where);
   virtual void OnPartClicked(int part, const MouseEvent& event) {}
   // A mouse-down no part takes, or a double click.

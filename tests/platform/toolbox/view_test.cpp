@@ -11,7 +11,7 @@ namespace {
 
 struct TrackStep {
   char action;  // 'p' press, 'm' move, 'r' release
-  int part;     // the part under the mouse
+  int part;     // the control part under the mouse
   int highlighted_after;
   int acted;  // release only
 };
