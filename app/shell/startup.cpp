@@ -29,6 +29,7 @@
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
+#include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
 #include "app/ui/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
@@ -433,6 +434,9 @@ void Shell::Quit() {
 }
 
 int AppMain(int argc, char** argv) {
+  // Watched from the start: a signal during start-up (the launch drain runs the loop) is
+  // kept for the main loop, which then ends at once.
+  const auto signals = TerminationSignals::Watch(runtime::RunLoop::Main());
   Shell shell;
   switch (shell.StartUp()) {
     case StartupOutcome::kForwarded:

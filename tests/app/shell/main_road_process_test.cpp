@@ -95,6 +95,7 @@ class Program {
     ::waitpid(pid_, nullptr, 0);
     exited_ = true;
   }
+  void Signal(int signal_number) { ::kill(pid_, signal_number); }
 
  private:
   pid_t pid_ = -1;
@@ -237,6 +238,22 @@ TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
   // The second run asked only for what was missing.
   const std::string access = testsupport::ReadFile(nginx.WwwDir() + "/../access.log");
   EXPECT_NE(access.find("\" 206 "), std::string::npos) << access;
+}
+
+// The session ending (SIGTERM) or Ctrl-C (SIGINT) quits as the quit event does: the
+// shut-down runs, logs its line and saves the queue.
+TEST(MainRoad, TerminationSignalsQuitCleanly) {
+  for (int signal_number : {SIGTERM, SIGINT}) {
+    const std::string logBefore = fs::exists(LogFile()) ? testsupport::ReadFile(LogFile()) : std::string();
+    Program program;
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    program.Signal(signal_number);
+    int status = 0;
+    ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status)) << signal_number;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal_number;
+    const std::string log = testsupport::ReadFile(LogFile()).substr(logBefore.size());
+    EXPECT_NE(log.find("Application Quitting\r"), std::string::npos) << signal_number;
+  }
 }
 
 }  // namespace
