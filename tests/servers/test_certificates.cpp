@@ -65,8 +65,8 @@ TestIdentity Make(const CertificateSpec& desc, const TestIdentity* issuer) {
   X509_gmtime_adj(X509_getm_notAfter(cert.get()), static_cast<long>(desc.not_after.count()));
   X509_set_pubkey(cert.get(), key.get());
   X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Truvane Tests"), -1,
-                             -1, 0);
+  X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>("Truvane Tests"), -1, -1, 0);
   X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
                              reinterpret_cast<const unsigned char*>(desc.common_name.c_str()), -1, -1, 0);
 
@@ -112,14 +112,42 @@ TestIdentity Make(const CertificateSpec& desc, const TestIdentity* issuer) {
 
 }  // namespace
 
-TestIdentity MakeSelfSigned(const CertificateSpec& desc) { return Make(desc, nullptr); }
-TestIdentity MakeSigned(const CertificateSpec& desc, const TestIdentity& issuer) { return Make(desc, &issuer); }
+TestIdentity MakeSelfSigned(const CertificateSpec& desc) {
+  return Make(desc, nullptr);
+}
+TestIdentity MakeSigned(const CertificateSpec& desc, const TestIdentity& issuer) {
+  return Make(desc, &issuer);
+}
 
 std::string WriteIdentity(const TestIdentity& identity, const std::string& dir, const std::string& name) {
   const std::string chain = dir + "/" + name + ".pem";
   testsupport::WriteFile(chain, identity.chain_pem);
   testsupport::WriteFile(dir + "/" + name + ".key", identity.key_pem);
   return chain;
+}
+
+const TestIdentity& TestCa() {
+  static const TestIdentity ca = [] {
+    CertificateSpec desc;
+    desc.common_name = "Truvane Test CA";
+    desc.alt_names = {};
+    desc.is_ca = true;
+    return MakeSelfSigned(desc);
+  }();
+  return ca;
+}
+
+std::map<std::string, TestIdentity> TrustOutcomeIdentities() {
+  CertificateSpec expired;
+  expired.not_before = -std::chrono::hours(24 * 60);
+  expired.not_after = -std::chrono::hours(24);
+  CertificateSpec other;
+  other.common_name = "other.example";
+  other.alt_names = {"DNS:other.example"};
+  return {{"good", MakeSigned({}, TestCa())},
+          {"selfsigned", MakeSelfSigned({})},
+          {"expired", MakeSigned(expired, TestCa())},
+          {"wronghost", MakeSigned(other, TestCa())}};
 }
 
 }  // namespace testservers

@@ -4,6 +4,7 @@
 // to about a millisecond per certificate.
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct CertificateSpec {
 TestIdentity MakeSelfSigned(const CertificateSpec& desc);
 // Signed by `issuer` (usually a CA made with is_ca = true).
 TestIdentity MakeSigned(const CertificateSpec& desc, const TestIdentity& issuer);
+
+// One CA for the whole test program, made on first use.
+const TestIdentity& TestCa();
+// Servers for the trust outcomes, by name: "good" (signed by TestCa), "selfsigned",
+// "expired" (signed by TestCa, ended a day ago) and "wronghost" (signed by TestCa, for
+// other.example).
+std::map<std::string, TestIdentity> TrustOutcomeIdentities();
 
 // Writes the identity as `dir`/`name`.pem (chain) and `dir`/`name`.key; returns the
 // chain path.

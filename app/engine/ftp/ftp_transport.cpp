@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "app/browser/auth_items_service.h"
-#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/ftp/ftp_read_stream.h"
 #include "app/engine/ftp/ftp_socket_io.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/network/network_reachability.h"
 #include "app/engine/network/socket_buffer.h"
 #include "app/util/settings/settings_store.h"
@@ -76,6 +76,25 @@ bool HandleFirstData(DownloadConnection& connection, std::int64_t used_offset, b
 }
 
 // ---- FTP: the read stream
+
+// How a failed FTP or FTPS connection ends: the failure table's flags, its log line, and
+// fewer wanted connections when the server takes only one.
+std::uint32_t EndFlagsForFailure(DownloadConnection& connection, const FTPTransportOptions& options,
+                                 net::StreamError error, bool data_came) {
+  FTPFailureContext context;
+  context.first_connection = connection.NeedsValidation();
+  context.network_reachable =
+      context.first_connection && error.domain == net::ErrorDomain::kNetDb && NetworkWorks(options);
+  context.data_received = data_came;
+  context.range_location = connection.Range().location;
+  const FTPFailure failure = FTPFailureFlags(error, context);
+  if (!failure.log.empty()) connection.Log(failure.log);
+  if (failure.single_connection) {
+    for (int i = 0; i < 10 && connection.Download().wantedConnections > 1; ++i)
+      connection.LowerWantedConnections();
+  }
+  return failure.flags;
+}
 
 class FTPConnectionOfDownload final : public TransportConnection {
  public:
@@ -155,18 +174,7 @@ class FTPConnectionOfDownload final : public TransportConnection {
 
   void Fail(net::StreamError error) {
     connection_.SetError(error);
-    FTPFailureContext context;
-    context.first_connection = connection_.NeedsValidation();
-    context.network_reachable = context.first_connection && error.domain == net::ErrorDomain::kNetDb &&
-                                NetworkWorks(options_);
-    context.data_received = data_came_;
-    context.range_location = connection_.Range().location;
-    const FTPFailure failure = FTPFailureFlags(error, context);
-    if (!failure.log.empty()) connection_.Log(failure.log);
-    if (failure.single_connection) {
-      for (int i = 0; i < 10 && connection_.Download().wantedConnections > 1; ++i) connection_.LowerWantedConnections();
-    }
-    connection_.End(failure.flags);
+    connection_.End(EndFlagsForFailure(connection_, options_, error, data_came_));
   }
 
   DownloadConnection& connection_;
@@ -201,7 +209,8 @@ class FTPSConnectionOfDownload final : public TransportConnection {
       client_ = FTPConnectionCreate(url, credentials.user, credentials.password, &error);
     }
     if (!client_) {
-      connection_.SetError(error ? error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused});
+      connection_.SetError(
+          error ? error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused});
       return false;
     }
     client_->tls_level = kFTPTlsRequired;
@@ -237,7 +246,8 @@ class FTPSConnectionOfDownload final : public TransportConnection {
   // True when the connection was ended (the client must stop).
   bool End(std::uint32_t flags) { return connection_.End(flags); }
 
-  void OnMessage(FTPConnectionParam& c, FTPMessage message, const std::optional<std::string>& text, bool& stop) {
+  void OnMessage(FTPConnectionParam& c, FTPMessage message, const std::optional<std::string>& text,
+                 bool& stop) {
     switch (message) {
       case FTPMessage::kCommandSent:
       case FTPMessage::kReplyReceived:
@@ -272,7 +282,8 @@ class FTPSConnectionOfDownload final : public TransportConnection {
         if (!transfer_answered_) {
           // A server refusing the file drops the data connection; its reply says why.
           early_data_error_ =
-              c.error ? c.error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionReset};
+              c.error ? c.error
+                      : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionReset};
           return;
         }
         (void)Fail(c.error);
@@ -324,25 +335,15 @@ class FTPSConnectionOfDownload final : public TransportConnection {
   bool Fail(net::StreamError error) {
     connection_.SetError(error);
     if (IsCertificateFailure(error)) {
-      net::CertificateChain chain = client_ ? client_->io->ControlPeerCertificates() : net::CertificateChain{};
+      net::CertificateChain chain =
+          client_ ? client_->io->ControlPeerCertificates() : net::CertificateChain{};
       const auto accepted = CopyAcceptedCertificateData(connection_.URL());
       const bool changed = accepted && !chain.empty() && chain.front().Der() != *accepted;
       connection_.SetPeerCertificates(std::move(chain));
       connection_.SetTimeout(kQuestionTimeout);
       return End(kStreamError | (changed ? kStreamCertChanged : kStreamUnknownRoot));
     }
-    FTPFailureContext context;
-    context.first_connection = connection_.NeedsValidation();
-    context.network_reachable = context.first_connection && error.domain == net::ErrorDomain::kNetDb &&
-                                NetworkWorks(options_);
-    context.data_received = data_came_;
-    context.range_location = connection_.Range().location;
-    const FTPFailure failure = FTPFailureFlags(error, context);
-    if (!failure.log.empty()) connection_.Log(failure.log);
-    if (failure.single_connection) {
-      for (int i = 0; i < 10 && connection_.Download().wantedConnections > 1; ++i) connection_.LowerWantedConnections();
-    }
-    return End(failure.flags);
+    return End(EndFlagsForFailure(connection_, options_, error, data_came_));
   }
 
   DownloadConnection& connection_;
@@ -362,13 +363,14 @@ class FTPSConnectionOfDownload final : public TransportConnection {
 FTPCredentials ResolveFTPCredentials(const values::Url& url, const DownloadFacts& download) {
   if (download.user && download.password) return {*download.user, *download.password};
   std::optional<std::string> user = url.User() ? std::optional(Unescaped(url.User())) : std::nullopt;
-  std::optional<std::string> password = url.Password() ? std::optional(Unescaped(url.Password())) : std::nullopt;
+  std::optional<std::string> password =
+      url.Password() ? std::optional(Unescaped(url.Password())) : std::nullopt;
   if (user && !password) password = std::string();
   if (!user || !password) {
     const std::string host = url.Host().value_or("");
     const int port = url.Port() > 0 ? url.Port() : 21;
-    const auto item = browser::GetAuthItemsService()->FindAuthItem(host + ":" + std::to_string(port), url.Path(),
-                                                                     browser::kAuthItemTypeFTP);
+    const auto item = browser::GetAuthItemsService()->FindAuthItem(host + ":" + std::to_string(port),
+                                                                   url.Path(), browser::kAuthItemTypeFTP);
     if (item) return {item->user, item->password};
   }
   if (user && password) return {*user, *password};
@@ -427,8 +429,9 @@ FTPFailure FTPFailureFlags(net::StreamError error, const FTPFailureContext& cont
         case 550:
           // A ranged request refused before any data: the server will not resume. Else
           // there is no such file.
-          out.flags = !context.data_received && context.range_location != 0 ? (kStreamError | kStreamWholeFile)
-                                                                             : (kStreamError | kStreamFatal);
+          out.flags = !context.data_received && context.range_location != 0
+                          ? (kStreamError | kStreamWholeFile)
+                          : (kStreamError | kStreamFatal);
           return out;
         default:
           return out;
@@ -441,7 +444,8 @@ FTPFailure FTPFailureFlags(net::StreamError error, const FTPFailureContext& cont
 std::uint32_t FTPTransferEndFlags(const DownloadConnection& connection) {
   const LongRange range = connection.Range();
   const std::int64_t total = connection.Download().totalSize;
-  if (range.length > 0) return connection.WriteOffset() >= range.location + range.length ? kStreamDone : kStreamError;
+  if (range.length > 0)
+    return connection.WriteOffset() >= range.location + range.length ? kStreamDone : kStreamError;
   // To the end of the file: done unless the size is known and not reached.
   if (connection.Download().sizeKnown && total > 0 && connection.WriteOffset() < total) return kStreamError;
   return kStreamDone;

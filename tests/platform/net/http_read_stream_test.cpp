@@ -28,11 +28,13 @@ struct Outcome {
   std::string final_url;
 };
 
-HttpRequest Get(const std::string& url) { return HttpRequest("GET", *values::Url::Create(url)); }
+HttpRequest Get(const std::string& url) {
+  return HttpRequest("GET", *values::Url::Create(url));
+}
 
 // Runs the stream to its end or error, reading `grant` bytes per has-bytes event.
 Outcome RunStream(HttpReadStream& stream, std::size_t grant = 300,
-            std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
+                  std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
   Outcome out;
   stream.SetClient(kEventAll, [&](StreamEvent e) {
     if (e == kEventHasBytes) {
@@ -73,7 +75,8 @@ TEST_F(HttpReadStreamScriptedTest, FramingsDeliverTheExactBodyAndCutBodiesAreErr
   struct Case {
     const char* path;
     bool complete;
-  } cases[] = {{"/ok", true}, {"/chunked", true}, {"/until-close", true}, {"/cut", false}, {"/cut-chunked", false}};
+  } cases[] = {
+      {"/ok", true}, {"/chunked", true}, {"/until-close", true}, {"/cut", false}, {"/cut-chunked", false}};
   const std::string body = ScriptedHttpServer::Body();
   for (const Case& c : cases) {
     Outcome out = Fetch(Get(server_.Url(c.path)));
@@ -188,30 +191,10 @@ TEST(HttpReadStreamErrors, ConnectionRefusedIsAPosixError) {
 
 // ---- nginx and tinyproxy
 
-const testservers::TestIdentity& Ca() {
-  static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec desc;
-    desc.common_name = "Truvane Stream Test CA";
-    desc.alt_names = {};
-    desc.is_ca = true;
-    return testservers::MakeSelfSigned(desc);
-  }();
-  return ca;
-}
-
 class HttpReadStreamRealServersTest : public ::testing::Test {
  protected:
   static std::map<std::string, testservers::TestIdentity> Identities() {
-    testservers::CertificateSpec expired;
-    expired.not_before = -std::chrono::hours(24 * 60);
-    expired.not_after = -std::chrono::hours(24);
-    testservers::CertificateSpec other;
-    other.common_name = "other.example";
-    other.alt_names = {"DNS:other.example"};
-    return {{"good", testservers::MakeSigned({}, Ca())},
-            {"selfsigned", testservers::MakeSelfSigned({})},
-            {"expired", testservers::MakeSigned(expired, Ca())},
-            {"wronghost", testservers::MakeSigned(other, Ca())}};
+    return testservers::TrustOutcomeIdentities();
   }
   void SetUp() override {
     ASSERT_TRUE(nginx_.ok());
@@ -232,7 +215,7 @@ class HttpReadStreamRealServersTest : public ::testing::Test {
     HttpReadStream stream(request ? *request : Get(url));
     stream.SetProxySettings(std::move(proxies));
     stream.SetUseSystemRoots(false);
-    stream.SetTrustedCertificates({*Certificate::FromPem(Ca().certificate_pem)});
+    stream.SetTrustedCertificates({*Certificate::FromPem(testservers::TestCa().certificate_pem)});
     stream.SetValidateChain(validate);
     return RunStream(stream, 4096);
   }

@@ -134,7 +134,9 @@ Exchange Fetch(int port, HttpRequest& request, RequestTarget target = RequestTar
   return ReadResponse(c, request.Method());
 }
 
-HttpRequest Get(const std::string& url) { return HttpRequest("GET", *values::Url::Create(url)); }
+HttpRequest Get(const std::string& url) {
+  return HttpRequest("GET", *values::Url::Create(url));
+}
 
 class ScriptedServerTest : public ::testing::Test {
  protected:
@@ -231,30 +233,10 @@ TEST_F(ScriptedServerTest, DigestWithStaleNonceSucceedsOnTheRenewedNonce) {
 
 // ---- nginx and tinyproxy
 
-const testservers::TestIdentity& Ca() {
-  static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec desc;
-    desc.common_name = "Truvane Test CA";
-    desc.alt_names = {};
-    desc.is_ca = true;
-    return testservers::MakeSelfSigned(desc);
-  }();
-  return ca;
-}
-
 class RealServersTest : public ::testing::Test {
  protected:
   static std::map<std::string, testservers::TestIdentity> Identities() {
-    testservers::CertificateSpec expired;
-    expired.not_before = -std::chrono::hours(24 * 60);
-    expired.not_after = -std::chrono::hours(24);
-    testservers::CertificateSpec other;
-    other.common_name = "other.example";
-    other.alt_names = {"DNS:other.example"};
-    return {{"good", testservers::MakeSigned({}, Ca())},
-            {"selfsigned", testservers::MakeSelfSigned({})},
-            {"expired", testservers::MakeSigned(expired, Ca())},
-            {"wronghost", testservers::MakeSigned(other, Ca())}};
+    return testservers::TrustOutcomeIdentities();
   }
   void SetUp() override {
     ASSERT_TRUE(nginx_.ok());
@@ -263,7 +245,7 @@ class RealServersTest : public ::testing::Test {
   TlsTrust CaTrust() const {
     TlsTrust t;
     t.use_system_roots = false;
-    t.trusted_roots = {*Certificate::FromPem(Ca().certificate_pem)};
+    t.trusted_roots = {*Certificate::FromPem(testservers::TestCa().certificate_pem)};
     return t;
   }
   testservers::NginxServer nginx_{Identities()};

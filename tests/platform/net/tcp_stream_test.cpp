@@ -29,7 +29,8 @@ struct Reader {
     if (e == kEventHasBytes) {
       ++has_bytes_events;
       std::string buf(grant, '\0');
-      const std::ptrdiff_t n = stream.Read(buf.data(), grant);  // one grant per event: the rest must come back
+      const std::ptrdiff_t n =
+          stream.Read(buf.data(), grant);  // one grant per event: the rest must come back
       if (n > 0) received.append(buf, 0, static_cast<std::size_t>(n));
     }
     if (e == kEventEnd) ended = true;
@@ -62,9 +63,8 @@ struct Writer {
 class ListeningSocketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    listener_ = ListeningSocket::Listen("127.0.0.1", 0, [this](std::unique_ptr<TcpStream> c) {
-      accepted_.push_back(std::move(c));
-    });
+    listener_ = ListeningSocket::Listen(
+        "127.0.0.1", 0, [this](std::unique_ptr<TcpStream> c) { accepted_.push_back(std::move(c)); });
     ASSERT_TRUE(listener_);
     ASSERT_GT(listener_->Port(), 0);
   }
@@ -112,8 +112,8 @@ TEST_F(ListeningSocketTest, AcceptedConnectionCarriesBytesBothWaysInSmallGrants)
 
 TEST_F(ListeningSocketTest, ListensOnIpv6LoopbackToo) {
   StreamError why;
-  auto v6 = ListeningSocket::Listen("::1", 0, [this](std::unique_ptr<TcpStream> c) { accepted_.push_back(std::move(c)); },
-                                    nullptr, &why);
+  auto v6 = ListeningSocket::Listen(
+      "::1", 0, [this](std::unique_ptr<TcpStream> c) { accepted_.push_back(std::move(c)); }, nullptr, &why);
   if (!v6) GTEST_SKIP() << "no IPv6 loopback here: " << DescribeError(why);
   auto client = TcpStream::Connect("::1", v6->Port());
   Reader reader(*client);
@@ -129,16 +129,20 @@ TEST(TcpStreamErrors, FailuresArriveAsErrorEventsInTheirDomains) {
     ASSERT_TRUE(probe);
     closed_port = probe->Port();
   }
-  TcpStream::Resolver no_such_name = [](const std::string&, int, std::vector<SocketAddress>&) { return EAI_NONAME; };
+  TcpStream::Resolver no_such_name = [](const std::string&, int, std::vector<SocketAddress>&) {
+    return EAI_NONAME;
+  };
   struct Case {
     const char* what;
     std::unique_ptr<TcpStream> stream;
     StreamError expected;
   };
   std::vector<Case> cases;
-  cases.push_back({"refused", TcpStream::Connect("127.0.0.1", closed_port),
+  cases.push_back({"refused",
+                   TcpStream::Connect("127.0.0.1", closed_port),
                    {ErrorDomain::kPosix, posix_code::kConnectionRefused}});
-  cases.push_back({"no such name", TcpStream::Connect("nonexistent.invalid", 80, no_such_name),
+  cases.push_back({"no such name",
+                   TcpStream::Connect("nonexistent.invalid", 80, no_such_name),
                    {ErrorDomain::kNetDb, netdb_code::kNoName}});
   for (Case& c : cases) {
     Reader reader(*c.stream);
@@ -171,17 +175,6 @@ TEST(TcpStreamErrors, UnknownHostThroughTheSystemResolverIsANameLookupError) {
 
 // ---- TLS over the streams
 
-const testservers::TestIdentity& TestCa() {
-  static const testservers::TestIdentity ca = [] {
-    testservers::CertificateSpec desc;
-    desc.common_name = "Stream Test CA";
-    desc.alt_names = {};
-    desc.is_ca = true;
-    return testservers::MakeSelfSigned(desc);
-  }();
-  return ca;
-}
-
 class TlsStreamTest : public ListeningSocketTest {
  protected:
   // Serves every accepted connection with `identity`, echoing what it reads.
@@ -206,11 +199,12 @@ class TlsStreamTest : public ListeningSocketTest {
   TlsTrust CaTrust() const {
     TlsTrust t;
     t.use_system_roots = false;
-    t.trusted_roots = {*Certificate::FromPem(TestCa().certificate_pem)};
+    t.trusted_roots = {*Certificate::FromPem(testservers::TestCa().certificate_pem)};
     return t;
   }
   std::unique_ptr<TlsStream> Connect(TlsTrust trust) {
-    return TlsStream::CreateClient(TcpStream::Connect("127.0.0.1", listener_->Port()), "localhost", std::move(trust));
+    return TlsStream::CreateClient(TcpStream::Connect("127.0.0.1", listener_->Port()), "localhost",
+                                   std::move(trust));
   }
   bool Echo(TlsStream& client, Reader& reader, const std::string& text) {
     Writer w(client, text);
@@ -230,7 +224,7 @@ class TlsStreamTest : public ListeningSocketTest {
 };
 
 TEST_F(TlsStreamTest, HandshakeThenBytesBothWaysAndSessionReuse) {
-  Serve(testservers::MakeSigned({}, TestCa()));
+  Serve(testservers::MakeSigned({}, testservers::TestCa()));
   auto first = Connect(CaTrust());
   Reader reader(*first, 300);
   ASSERT_TRUE(first->Open());

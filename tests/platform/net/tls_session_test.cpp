@@ -38,18 +38,9 @@ struct Pair {
   }
 };
 
-const TestIdentity& Ca() {
-  static const TestIdentity ca = [] {
-    CertificateSpec desc;
-    desc.common_name = "Truvane Test CA";
-    desc.alt_names = {};
-    desc.is_ca = true;
-    return testservers::MakeSelfSigned(desc);
-  }();
-  return ca;
+Certificate CaCertificate() {
+  return *Certificate::FromPem(testservers::TestCa().certificate_pem);
 }
-
-Certificate CaCertificate() { return *Certificate::FromPem(Ca().certificate_pem); }
 
 Pair Connect(const TestIdentity& server_id, const std::string& host, TlsTrust trust) {
   auto server_ctx = TlsContext::Server(server_id.chain_pem, server_id.key_pem);
@@ -67,7 +58,7 @@ TlsTrust TrustOnly(std::vector<Certificate> roots) {
 }
 
 TEST(TlsSessionTest, ExchangesDataBothWaysAfterAValidHandshake) {
-  TestIdentity id = testservers::MakeSigned({}, Ca());
+  TestIdentity id = testservers::MakeSigned({}, testservers::TestCa());
   Pair p = Connect(id, "localhost", TrustOnly({CaCertificate()}));
   ASSERT_EQ(p.Handshake(), TlsResult::kOk) << DescribeError(p.client->Error());
 
@@ -107,14 +98,17 @@ class TlsTrustTable : public ::testing::TestWithParam<TrustCase> {};
 
 TEST_P(TlsTrustTable, MapsTheFailureToItsCode) {
   const TrustCase& c = GetParam();
-  TestIdentity id = c.self_signed ? testservers::MakeSelfSigned(c.desc) : testservers::MakeSigned(c.desc, Ca());
-  Pair p = Connect(id, c.host, TrustOnly(c.trust_ca ? std::vector{CaCertificate()} : std::vector<Certificate>{}));
+  TestIdentity id = c.self_signed ? testservers::MakeSelfSigned(c.desc)
+                                  : testservers::MakeSigned(c.desc, testservers::TestCa());
+  Pair p =
+      Connect(id, c.host, TrustOnly(c.trust_ca ? std::vector{CaCertificate()} : std::vector<Certificate>{}));
   TlsResult r = p.Handshake();
   if (c.expected == 0) {
     EXPECT_EQ(r, TlsResult::kOk) << DescribeError(p.client->Error());
   } else {
     EXPECT_EQ(r, TlsResult::kError);
-    EXPECT_EQ(p.client->Error(), (StreamError{ErrorDomain::kSsl, c.expected})) << DescribeError(p.client->Error());
+    EXPECT_EQ(p.client->Error(), (StreamError{ErrorDomain::kSsl, c.expected}))
+        << DescribeError(p.client->Error());
     // The chain stays readable for the trust prompt.
     ASSERT_FALSE(p.client->PeerCertificates().empty());
     EXPECT_EQ(p.client->PeerCertificates()[0], *Certificate::FromPem(id.certificate_pem));
@@ -142,17 +136,17 @@ CertificateSpec OtherHost() {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TlsTrustTable,
-    ::testing::Values(TrustCase{"ValidForName", {}, false, true, "localhost", 0},
-                      TrustCase{"ValidForAddress", {}, false, true, "127.0.0.1", 0},
-                      TrustCase{"SelfSigned", {}, true, false, "localhost", tls_code::kUnknownRoot},
-                      TrustCase{"IssuerUnknown", {}, false, false, "localhost", tls_code::kUnknownIssuer},
-                      TrustCase{"Expired", Expired(), false, true, "localhost", tls_code::kExpired},
-                      TrustCase{"NotYetValid", NotYetValid(), false, true, "localhost", tls_code::kNotYetValid},
-                      TrustCase{"WrongHost", OtherHost(), false, true, "localhost", tls_code::kHostNameMismatch},
-                      TrustCase{"WrongAddress", {}, false, true, "127.0.0.2", tls_code::kHostNameMismatch},
-                      // An untrusted root outranks the other faults: accepting it is what the user can do.
-                      TrustCase{"SelfSignedAndExpired", Expired(), true, false, "localhost",
-                                tls_code::kUnknownRoot}),
+    ::testing::Values(
+        TrustCase{"ValidForName", {}, false, true, "localhost", 0},
+        TrustCase{"ValidForAddress", {}, false, true, "127.0.0.1", 0},
+        TrustCase{"SelfSigned", {}, true, false, "localhost", tls_code::kUnknownRoot},
+        TrustCase{"IssuerUnknown", {}, false, false, "localhost", tls_code::kUnknownIssuer},
+        TrustCase{"Expired", Expired(), false, true, "localhost", tls_code::kExpired},
+        TrustCase{"NotYetValid", NotYetValid(), false, true, "localhost", tls_code::kNotYetValid},
+        TrustCase{"WrongHost", OtherHost(), false, true, "localhost", tls_code::kHostNameMismatch},
+        TrustCase{"WrongAddress", {}, false, true, "127.0.0.2", tls_code::kHostNameMismatch},
+        // An untrusted root outranks the other faults: accepting it is what the user can do.
+        TrustCase{"SelfSignedAndExpired", Expired(), true, false, "localhost", tls_code::kUnknownRoot}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TlsSessionTest, AnAcceptedServerCertificatePassesEvenExpiredAndForAnotherName) {
@@ -190,7 +184,7 @@ TEST(TlsSessionTest, CarrierEndDuringHandshakeIsAnAbort) {
 }
 
 TEST(TlsSessionTest, SecondConnectionResumesTheFirstSession) {
-  TestIdentity id = testservers::MakeSigned({}, Ca());
+  TestIdentity id = testservers::MakeSigned({}, testservers::TestCa());
   auto server_ctx = TlsContext::Server(id.chain_pem, id.key_pem);
   auto client_ctx = TlsContext::Client();
   Pair first{TlsSession::CreateClient(client_ctx, "localhost", TrustOnly({CaCertificate()})),
