@@ -1,5 +1,7 @@
 #include "app/engine/ftp/ftp_transport.h"
 
+#include <optional>
+
 #include <utility>
 
 #include "app/browser/auth_items_service.h"
@@ -77,6 +79,17 @@ bool HandleFirstData(DownloadConnection& connection, std::int64_t used_offset, b
 
 // ---- FTP: the read stream
 
+// The start of opening either kind of connection: a URL without a host is a parameter
+// error; otherwise the credentials to log in with.
+std::optional<FTPCredentials> CredentialsForOpen(DownloadConnection& connection) {
+  if (!connection.URL().Host()) {
+    connection.SetError(kParamError);
+    return std::nullopt;
+  }
+  NoteUnsupportedProxy(connection);
+  return ResolveFTPCredentials(connection.URL(), connection.Download());
+}
+
 // How a failed FTP or FTPS connection ends: the failure table's flags, its log line, and
 // fewer wanted connections when the server takes only one.
 std::uint32_t EndFlagsForFailure(DownloadConnection& connection, const FTPTransportOptions& options,
@@ -103,12 +116,9 @@ class FTPConnectionOfDownload final : public TransportConnection {
 
   bool Open() {
     const values::Url& url = connection_.URL();
-    if (!url.Host()) {
-      connection_.SetError(kParamError);
-      return false;
-    }
-    NoteUnsupportedProxy(connection_);
-    const FTPCredentials credentials = ResolveFTPCredentials(url, connection_.Download());
+    const std::optional<FTPCredentials> found = CredentialsForOpen(connection_);
+    if (!found) return false;
+    const FTPCredentials& credentials = *found;
     stream_.SetUser(credentials.user);
     stream_.SetPassword(credentials.password);
     stream_.SetAttemptPersistentConnection(false);
@@ -195,12 +205,9 @@ class FTPSConnectionOfDownload final : public TransportConnection {
 
   bool Open() {
     const values::Url& url = connection_.URL();
-    if (!url.Host()) {
-      connection_.SetError(kParamError);
-      return false;
-    }
-    NoteUnsupportedProxy(connection_);
-    const FTPCredentials credentials = ResolveFTPCredentials(url, connection_.Download());
+    const std::optional<FTPCredentials> found = CredentialsForOpen(connection_);
+    if (!found) return false;
+    const FTPCredentials& credentials = *found;
     net::StreamError error;
     if (options_.ftps_io) {
       client_ = FTPConnectionCreate(url, credentials.user, credentials.password, options_.ftps_io(url),
