@@ -115,7 +115,6 @@ class FTPConnectionOfDownload final : public TransportConnection {
       : connection_(connection), options_(options), stream_(connection.URL()) {}
 
   bool Open() {
-    const values::Url& url = connection_.URL();
     const std::optional<FTPCredentials> found = CredentialsForOpen(connection_);
     if (!found) return false;
     const FTPCredentials& credentials = *found;
