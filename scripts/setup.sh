@@ -12,7 +12,7 @@ packages=(
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
-  vsftpd
+  vsftpd passwd
 )
 
 missing=()
