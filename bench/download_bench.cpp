@@ -23,8 +23,8 @@
 #include <string>
 
 #include "app/engine/limits/bandwidth_limiter.h"
-#include "app/engine/task/download_task.h"
 #include "app/engine/limits/limit_settings.h"
+#include "app/engine/task/download_task.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 

@@ -9,6 +9,8 @@ packages=(
   libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
+  # the format check (scripts/check_format.sh)
+  clang-format
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)

@@ -37,12 +37,15 @@ class AuthItemsService {
  public:
   virtual ~AuthItemsService() = default;
   // Any thread. Nothing when no stored item matches.
-  virtual std::optional<AuthItem> FindAuthItem(std::string_view hostWithPort, std::string_view path, int type) = 0;
+  virtual std::optional<AuthItem> FindAuthItem(std::string_view hostWithPort, std::string_view path,
+                                               int type) = 0;
 };
 
 class NoAuthItems : public AuthItemsService {
  public:
-  std::optional<AuthItem> FindAuthItem(std::string_view, std::string_view, int) override { return std::nullopt; }
+  std::optional<AuthItem> FindAuthItem(std::string_view, std::string_view, int) override {
+    return std::nullopt;
+  }
 };
 
 struct AuthItemsServiceHolder {

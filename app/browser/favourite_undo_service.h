@@ -29,7 +29,8 @@ class FavouriteUndoService {
   // Stores the favourite under its name again, its connection cleared and then attached
   // again to the connection of that id when it still exists and has no favourite;
   // otherwise it is marked not connected.
-  virtual void RestoreFavourite(const FavouriteHandle& favourite, std::optional<std::uint64_t> connection) = 0;
+  virtual void RestoreFavourite(const FavouriteHandle& favourite,
+                                std::optional<std::uint64_t> connection) = 0;
   // The favourite's row in My Servers.
   virtual void AddFavouriteRow(const FavouriteHandle& favourite, bool select) = 0;
   virtual void RemoveFavouriteRow(const FavouriteHandle& favourite) = 0;
@@ -50,9 +51,12 @@ inline std::unique_ptr<FavouriteUndoService>& FavouriteUndoServiceSlot() {
   static std::unique_ptr<FavouriteUndoService> service = std::make_unique<NoFavouriteUndoService>();
   return service;
 }
-inline FavouriteUndoService& GetFavouriteUndoService() { return *FavouriteUndoServiceSlot(); }
+inline FavouriteUndoService& GetFavouriteUndoService() {
+  return *FavouriteUndoServiceSlot();
+}
 // Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<FavouriteUndoService> SetFavouriteUndoService(std::unique_ptr<FavouriteUndoService> service) {
+inline std::unique_ptr<FavouriteUndoService> SetFavouriteUndoService(
+    std::unique_ptr<FavouriteUndoService> service) {
   if (!service) service = std::make_unique<NoFavouriteUndoService>();
   return std::exchange(FavouriteUndoServiceSlot(), std::move(service));
 }

@@ -49,9 +49,12 @@ inline std::unique_ptr<ReceivedFileService>& ReceivedFileServiceSlot() {
   static std::unique_ptr<ReceivedFileService> service = std::make_unique<NoReceivedFileService>();
   return service;
 }
-inline ReceivedFileService& GetReceivedFileService() { return *ReceivedFileServiceSlot(); }
+inline ReceivedFileService& GetReceivedFileService() {
+  return *ReceivedFileServiceSlot();
+}
 // Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<ReceivedFileService> SetReceivedFileService(std::unique_ptr<ReceivedFileService> service) {
+inline std::unique_ptr<ReceivedFileService> SetReceivedFileService(
+    std::unique_ptr<ReceivedFileService> service) {
   if (!service) service = std::make_unique<NoReceivedFileService>();
   return std::exchange(ReceivedFileServiceSlot(), std::move(service));
 }

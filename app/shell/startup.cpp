@@ -10,19 +10,19 @@
 #include <ctime>
 #include <string>
 
-#include "app/engine/limits/bandwidth_limiter.h"
-#include "app/engine/task/download_task.h"
-#include "app/engine/limits/limit_settings.h"
 #include "app/engine/http/proxy_credentials_service.h"
+#include "app/engine/limits/bandwidth_limiter.h"
+#include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
-#include "app/queue/folders/folder_table.h"
-#include "app/queue/record/queue_file.h"
-#include "app/queue/operations/queue_switch.h"
+#include "app/engine/task/download_task.h"
+#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
-#include "app/queue/adding/scheduled_items.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
@@ -158,9 +158,10 @@ namespace {
 // Removals and clearings ask the user through the shell's alerts.
 class AlertConfirmations : public ui::ConfirmationService {
  public:
-  int RunConfirmationAlert(int kind, bool fileChoice) override { return shell::RunConfirmationAlert(kind, fileChoice); }
+  int RunConfirmationAlert(int kind, bool fileChoice) override {
+    return shell::RunConfirmationAlert(kind, fileChoice);
+  }
 };
-
 
 // Another copy owns the event socket: it gets the event this one was started with (its
 // answer goes back to whoever started this one), or, without one, is asked to come forward.
@@ -216,8 +217,9 @@ StartupOutcome Shell::StartUp() {
   // Reachability follows the network interfaces; nothing announces their changes, so the
   // watchers are asked again every few seconds (a cheap read of the interface list).
   net::SetReachabilityProbe(std::make_shared<net::InterfaceReachabilityProbe>());
-  s.interfaceCheck = runtime::Timer::Create(std::chrono::seconds(5), std::chrono::seconds(5),
-                                            [](runtime::Timer&) { net::ReachabilityTarget::AnnounceChange(); });
+  s.interfaceCheck =
+      runtime::Timer::Create(std::chrono::seconds(5), std::chrono::seconds(5),
+                             [](runtime::Timer&) { net::ReachabilityTarget::AnnounceChange(); });
   main->AddTimer(s.interfaceCheck);
 
   // Every system this runs on has the Downloads folder and the rest that flag stands for.

@@ -34,9 +34,12 @@ inline std::unique_ptr<ConfirmationService>& ConfirmationServiceSlot() {
   static std::unique_ptr<ConfirmationService> service = std::make_unique<UnansweredConfirmationService>();
   return service;
 }
-inline ConfirmationService& GetConfirmationService() { return *ConfirmationServiceSlot(); }
+inline ConfirmationService& GetConfirmationService() {
+  return *ConfirmationServiceSlot();
+}
 // Installs `service` (the unanswered default when null) and returns the previous one.
-inline std::unique_ptr<ConfirmationService> SetConfirmationService(std::unique_ptr<ConfirmationService> service) {
+inline std::unique_ptr<ConfirmationService> SetConfirmationService(
+    std::unique_ptr<ConfirmationService> service) {
   if (!service) service = std::make_unique<UnansweredConfirmationService>();
   return std::exchange(ConfirmationServiceSlot(), std::move(service));
 }

@@ -156,8 +156,8 @@ class HeadlessUiServices : public UiServices {
   void RestoreGraphicsState(CGContextRef) override {}
   void TranslateContext(CGContextRef, double, double) override {}
   void ScaleContext(CGContextRef, double, double) override {}
-  OSStatus PlotIcon(CGContextRef, const util::CGRect&, std::int16_t, std::int16_t, const std::optional<RGBColor>&,
-                    std::uint32_t, const Icon&) override {
+  OSStatus PlotIcon(CGContextRef, const util::CGRect&, std::int16_t, std::int16_t,
+                    const std::optional<RGBColor>&, std::uint32_t, const Icon&) override {
     return kNoErr;
   }
   std::optional<bool> IsApplicationFrontmost() override { return std::nullopt; }
@@ -171,7 +171,9 @@ inline std::unique_ptr<UiServices>& UiServicesSlot() {
   return services;
 }
 
-inline UiServices& GetUiServices() { return *UiServicesSlot(); }
+inline UiServices& GetUiServices() {
+  return *UiServicesSlot();
+}
 
 // Installs `services` (the headless stand-in when null) and returns the previous one.
 inline std::unique_ptr<UiServices> SetUiServices(std::unique_ptr<UiServices> services) {

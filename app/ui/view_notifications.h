@@ -29,7 +29,9 @@ inline std::unique_ptr<ViewNotifications>& ViewNotificationsSlot() {
   return slot;
 }
 
-inline ViewNotifications& GetViewNotifications() { return *ViewNotificationsSlot(); }
+inline ViewNotifications& GetViewNotifications() {
+  return *ViewNotificationsSlot();
+}
 
 // Installs `n` (the silent stand-in when null) and returns the previous one.
 inline std::unique_ptr<ViewNotifications> SetViewNotifications(std::unique_ptr<ViewNotifications> n) {

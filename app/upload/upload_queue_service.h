@@ -79,9 +79,12 @@ inline std::unique_ptr<UploadQueueService>& UploadQueueServiceSlot() {
   static std::unique_ptr<UploadQueueService> service = std::make_unique<NoUploadQueueService>();
   return service;
 }
-inline UploadQueueService& GetUploadQueueService() { return *UploadQueueServiceSlot(); }
+inline UploadQueueService& GetUploadQueueService() {
+  return *UploadQueueServiceSlot();
+}
 // Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<UploadQueueService> SetUploadQueueService(std::unique_ptr<UploadQueueService> service) {
+inline std::unique_ptr<UploadQueueService> SetUploadQueueService(
+    std::unique_ptr<UploadQueueService> service) {
   if (!service) service = std::make_unique<NoUploadQueueService>();
   return std::exchange(UploadQueueServiceSlot(), std::move(service));
 }

@@ -16,11 +16,21 @@ namespace {
 bool IsInteger(DescType t) {
   return t == types::kSInt16 || t == types::kSInt32 || t == types::kUInt32 || t == types::kSInt64;
 }
-bool IsNumber(DescType t) { return IsInteger(t) || t == types::kFloat64; }
-bool IsText(DescType t) { return t == types::kText || t == types::kUtf8; }
-bool IsCode(DescType t) { return t == types::kType || t == types::kEnumerated || t == types::kKeyword; }
-bool IsFile(DescType t) { return t == types::kFSRef || t == types::kFileURL; }
-bool IsBool(DescType t) { return t == types::kBoolean || t == types::kTrue || t == types::kFalse; }
+bool IsNumber(DescType t) {
+  return IsInteger(t) || t == types::kFloat64;
+}
+bool IsText(DescType t) {
+  return t == types::kText || t == types::kUtf8;
+}
+bool IsCode(DescType t) {
+  return t == types::kType || t == types::kEnumerated || t == types::kKeyword;
+}
+bool IsFile(DescType t) {
+  return t == types::kFSRef || t == types::kFileURL;
+}
+bool IsBool(DescType t) {
+  return t == types::kBoolean || t == types::kTrue || t == types::kFalse;
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -163,9 +173,12 @@ Status CoerceScalar(const Descriptor& from, DescType to, Descriptor& out) {
     if (IsNumber(to)) return NumberFromText(from.data(), to, out);
     if (to == types::kBoolean) {
       std::string_view s = Trim(from.data());
-      if (s == "true") out = Descriptor::Boolean(true);
-      else if (s == "false") out = Descriptor::Boolean(false);
-      else return kCoercionFail;
+      if (s == "true")
+        out = Descriptor::Boolean(true);
+      else if (s == "false")
+        out = Descriptor::Boolean(false);
+      else
+        return kCoercionFail;
       return kNoErr;
     }
     if (IsFile(to)) return MakeFile(from.data(), to, out);

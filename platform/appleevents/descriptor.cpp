@@ -29,15 +29,33 @@ Descriptor Descriptor::FromData(DescType type, std::string bytes) {
   return d;
 }
 
-Descriptor Descriptor::Text(std::string_view text) { return FromData(types::kText, std::string(text)); }
-Descriptor Descriptor::Utf8(std::string_view text) { return FromData(types::kUtf8, std::string(text)); }
-Descriptor Descriptor::UInt32(std::uint32_t v) { return FromData(types::kUInt32, BytesOf(v)); }
-Descriptor Descriptor::SInt32(std::int32_t v) { return FromData(types::kSInt32, BytesOf(v)); }
-Descriptor Descriptor::SInt16(std::int16_t v) { return FromData(types::kSInt16, BytesOf(v)); }
-Descriptor Descriptor::SInt64(std::int64_t v) { return FromData(types::kSInt64, BytesOf(v)); }
-Descriptor Descriptor::Float64(double v) { return FromData(types::kFloat64, BytesOf(v)); }
-Descriptor Descriptor::Boolean(bool v) { return FromData(types::kBoolean, std::string(1, v ? '\1' : '\0')); }
-Descriptor Descriptor::FileRef(std::string_view path) { return FromData(types::kFSRef, std::string(path)); }
+Descriptor Descriptor::Text(std::string_view text) {
+  return FromData(types::kText, std::string(text));
+}
+Descriptor Descriptor::Utf8(std::string_view text) {
+  return FromData(types::kUtf8, std::string(text));
+}
+Descriptor Descriptor::UInt32(std::uint32_t v) {
+  return FromData(types::kUInt32, BytesOf(v));
+}
+Descriptor Descriptor::SInt32(std::int32_t v) {
+  return FromData(types::kSInt32, BytesOf(v));
+}
+Descriptor Descriptor::SInt16(std::int16_t v) {
+  return FromData(types::kSInt16, BytesOf(v));
+}
+Descriptor Descriptor::SInt64(std::int64_t v) {
+  return FromData(types::kSInt64, BytesOf(v));
+}
+Descriptor Descriptor::Float64(double v) {
+  return FromData(types::kFloat64, BytesOf(v));
+}
+Descriptor Descriptor::Boolean(bool v) {
+  return FromData(types::kBoolean, std::string(1, v ? '\1' : '\0'));
+}
+Descriptor Descriptor::FileRef(std::string_view path) {
+  return FromData(types::kFSRef, std::string(path));
+}
 
 Descriptor Descriptor::TypeCode(values::FourCharCode code, DescType type) {
   // Big-endian, so the data reads as the four characters.
@@ -107,7 +125,8 @@ std::optional<std::int64_t> Descriptor::IntegerValue() const {
 }
 
 std::optional<double> Descriptor::FloatValue() const {
-  if (shape_ == Shape::kScalar && type_ == types::kFloat64 && data_.size() == 8) return ValueOf<double>(data_);
+  if (shape_ == Shape::kScalar && type_ == types::kFloat64 && data_.size() == 8)
+    return ValueOf<double>(data_);
   return std::nullopt;
 }
 

@@ -29,7 +29,7 @@ using AEKeyword = values::FourCharCode;
 namespace types {
 inline constexpr DescType kNull = values::FourCC("null");
 inline constexpr DescType kWildCard = values::FourCC("****");
-inline constexpr DescType kText = values::FourCC("TEXT");       // system encoding (UTF-8 here)
+inline constexpr DescType kText = values::FourCC("TEXT");  // system encoding (UTF-8 here)
 inline constexpr DescType kUtf8 = values::FourCC("utf8");
 inline constexpr DescType kUInt32 = values::FourCC("magn");
 inline constexpr DescType kSInt32 = values::FourCC("long");
@@ -57,16 +57,17 @@ class Descriptor {
   Descriptor() = default;  // 'null'
 
   static Descriptor FromData(DescType type, std::string bytes);
-  static Descriptor Text(std::string_view text);  // 'TEXT'
-  static Descriptor Utf8(std::string_view text);  // 'utf8'
-  static Descriptor UInt32(std::uint32_t v);      // 'magn'
-  static Descriptor SInt32(std::int32_t v);       // 'long'
-  static Descriptor SInt16(std::int16_t v);       // 'shor'
-  static Descriptor SInt64(std::int64_t v);       // 'comp'
-  static Descriptor Float64(double v);            // 'doub'
-  static Descriptor Boolean(bool v);              // 'bool'
+  static Descriptor Text(std::string_view text);     // 'TEXT'
+  static Descriptor Utf8(std::string_view text);     // 'utf8'
+  static Descriptor UInt32(std::uint32_t v);         // 'magn'
+  static Descriptor SInt32(std::int32_t v);          // 'long'
+  static Descriptor SInt16(std::int16_t v);          // 'shor'
+  static Descriptor SInt64(std::int64_t v);          // 'comp'
+  static Descriptor Float64(double v);               // 'doub'
+  static Descriptor Boolean(bool v);                 // 'bool'
   static Descriptor FileRef(std::string_view path);  // 'fsrf'
-  static Descriptor TypeCode(values::FourCharCode code, DescType type = types::kType);  // 'type', 'enum', 'keyw'
+  static Descriptor TypeCode(values::FourCharCode code,
+                             DescType type = types::kType);  // 'type', 'enum', 'keyw'
   static Descriptor List(std::vector<Descriptor> items = {});
   static Descriptor Record(DescType type = types::kRecord);
 
@@ -91,9 +92,9 @@ class Descriptor {
 
   // Scalar readers of the exact type, no coercion: no value when the type differs or
   // the data has the wrong size.
-  std::optional<std::int64_t> IntegerValue() const;  // shor, long, magn, comp
-  std::optional<double> FloatValue() const;          // doub
-  std::optional<bool> BoolValue() const;             // bool, true, fals
+  std::optional<std::int64_t> IntegerValue() const;       // shor, long, magn, comp
+  std::optional<double> FloatValue() const;               // doub
+  std::optional<bool> BoolValue() const;                  // bool, true, fals
   std::optional<values::FourCharCode> CodeValue() const;  // type, enum, keyw
 
   friend bool operator==(const Descriptor& a, const Descriptor& b);

@@ -107,7 +107,8 @@ Status SendEvent(const AppleEvent& event, AppleEvent& reply, const SendOptions& 
   runtime::UniqueFd fd;
   Status connected = Connect(EventSocketPath(folder), fd);
   if (connected == kProcNotFound && !options.launch_program.empty()) {
-    return LaunchWithInitialEvent(options.launch_program, folder, event, options.wants_reply, deadline, reply);
+    return LaunchWithInitialEvent(options.launch_program, folder, event, options.wants_reply, deadline,
+                                  reply);
   }
   if (connected != kNoErr) return connected;
   if (Status s = WriteAll(fd.get(), FrameMessage(message), deadline); s != kNoErr) return s;

@@ -12,7 +12,8 @@ namespace {
 Status MakeOwnFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return kUnsafeFolderErr;
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return kUnsafeFolderErr;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+    return kUnsafeFolderErr;
   if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) return kUnsafeFolderErr;
   return kNoErr;
 }
@@ -37,6 +38,8 @@ Status PrepareEventFolder(std::string& folder) {
   return MakeOwnFolder(folder);
 }
 
-std::string EventSocketPath(const std::string& folder) { return folder + "/events"; }
+std::string EventSocketPath(const std::string& folder) {
+  return folder + "/events";
+}
 
 }  // namespace appleevents

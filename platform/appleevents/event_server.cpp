@@ -134,8 +134,10 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
       AppleEvent reply = AppleEvent::MakeReply();
       // Keep the table alive across the handler, which may replace it.
       std::shared_ptr<const HandlerTable> table = handlers;
-      if (table) table->Dispatch(message.event, reply);
-      else reply.SetError(kEventNotHandled);
+      if (table)
+        table->Dispatch(message.event, reply);
+      else
+        reply.SetError(kEventNotHandled);
       it = connections.find(fd);
       if (it == connections.end()) return false;
       if (message.wants_reply) it->second->out += FrameMessage(EncodeEvent(reply, false));
@@ -168,12 +170,17 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
 
 EventServer::EventServer(std::shared_ptr<Core> core) : core_(std::move(core)) {}
 
-EventServer::~EventServer() { core_->Shutdown(); }
+EventServer::~EventServer() {
+  core_->Shutdown();
+}
 
-const std::string& EventServer::socket_path() const { return core_->path; }
+const std::string& EventServer::socket_path() const {
+  return core_->path;
+}
 
-Status EventServer::Start(const std::shared_ptr<runtime::RunLoop>& loop, std::shared_ptr<const HandlerTable> handlers,
-                          std::unique_ptr<EventServer>& out, std::string folder) {
+Status EventServer::Start(const std::shared_ptr<runtime::RunLoop>& loop,
+                          std::shared_ptr<const HandlerTable> handlers, std::unique_ptr<EventServer>& out,
+                          std::string folder) {
   if (Status s = PrepareEventFolder(folder); s != kNoErr) return s;
   auto core = std::make_shared<Core>();
   core->loop = loop;

@@ -26,8 +26,9 @@ inline constexpr Status kAlreadyRunning = -1731;
 class EventServer {
  public:
   // `folder` empty: EventFolderPath().
-  static Status Start(const std::shared_ptr<runtime::RunLoop>& loop, std::shared_ptr<const HandlerTable> handlers,
-                      std::unique_ptr<EventServer>& out, std::string folder = {});
+  static Status Start(const std::shared_ptr<runtime::RunLoop>& loop,
+                      std::shared_ptr<const HandlerTable> handlers, std::unique_ptr<EventServer>& out,
+                      std::string folder = {});
   ~EventServer();
   EventServer(const EventServer&) = delete;
   EventServer& operator=(const EventServer&) = delete;

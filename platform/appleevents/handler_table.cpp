@@ -2,7 +2,8 @@
 
 namespace appleevents {
 
-void HandlerTable::Install(values::FourCharCode event_class, values::FourCharCode event_id, EventHandler handler) {
+void HandlerTable::Install(values::FourCharCode event_class, values::FourCharCode event_id,
+                           EventHandler handler) {
   handlers_[{event_class, event_id}] = std::move(handler);
 }
 

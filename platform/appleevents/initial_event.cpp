@@ -103,7 +103,8 @@ bool SpawnDetached(const std::string& program, const std::string& env_entry) {
 }  // namespace
 
 Status LaunchWithInitialEvent(const std::string& program, const std::string& folder, const AppleEvent& event,
-                              bool wants_reply, std::chrono::steady_clock::time_point deadline, AppleEvent& reply) {
+                              bool wants_reply, std::chrono::steady_clock::time_point deadline,
+                              AppleEvent& reply) {
   static std::atomic<unsigned> counter{0};
   const std::string path =
       folder + "/initial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".event";
@@ -152,7 +153,8 @@ Status AnswerInitialEvent(const InitialEvent& initial, const AppleEvent& reply) 
   if (!initial.wants_reply) return kNoErr;
   const std::string temp = initial.reply_path + ".tmp";
   ::unlink(temp.c_str());
-  if (!WriteNewFile(temp, EncodeEvent(reply, false)) || ::rename(temp.c_str(), initial.reply_path.c_str()) != 0) {
+  if (!WriteNewFile(temp, EncodeEvent(reply, false)) ||
+      ::rename(temp.c_str(), initial.reply_path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return kConnectionFailed;
   }

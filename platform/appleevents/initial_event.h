@@ -25,7 +25,8 @@ inline constexpr char kInitialEventVariable[] = "TRUVANE_INITIAL_EVENT";
 // `deadline` for the reply. kLaunchFailed when the program cannot be started; kTimeout
 // when no reply came in time.
 Status LaunchWithInitialEvent(const std::string& program, const std::string& folder, const AppleEvent& event,
-                              bool wants_reply, std::chrono::steady_clock::time_point deadline, AppleEvent& reply);
+                              bool wants_reply, std::chrono::steady_clock::time_point deadline,
+                              AppleEvent& reply);
 
 struct InitialEvent {
   AppleEvent event;

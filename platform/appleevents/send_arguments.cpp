@@ -20,8 +20,8 @@ bool ParseCode(const std::string& s, values::FourCharCode& out) {
 // read would, so "12" as magn is the number 12 and "x" as magn is refused here.
 bool MakeValue(const std::string& type, const std::string& value, Descriptor& out) {
   static const std::map<std::string, DescType> kTypes = {
-      {"TEXT", types::kText},   {"utf8", types::kUtf8},    {"magn", types::kUInt32}, {"long", types::kSInt32},
-      {"shor", types::kSInt16}, {"comp", types::kSInt64},  {"bool", types::kBoolean}, {"fsrf", types::kFSRef},
+      {"TEXT", types::kText},   {"utf8", types::kUtf8},   {"magn", types::kUInt32},  {"long", types::kSInt32},
+      {"shor", types::kSInt16}, {"comp", types::kSInt64}, {"bool", types::kBoolean}, {"fsrf", types::kFSRef},
   };
   auto it = kTypes.find(type);
   if (it == kTypes.end()) return false;
@@ -32,9 +32,12 @@ bool MakeValue(const std::string& type, const std::string& value, Descriptor& ou
     return true;
   }
   if (it->second == types::kBoolean) {
-    if (value == "true" || value == "1") out = Descriptor::Boolean(true);
-    else if (value == "false" || value == "0") out = Descriptor::Boolean(false);
-    else return false;
+    if (value == "true" || value == "1")
+      out = Descriptor::Boolean(true);
+    else if (value == "false" || value == "0")
+      out = Descriptor::Boolean(false);
+    else
+      return false;
     return true;
   }
   return Coerce(Descriptor::Utf8(value), it->second, out) == kNoErr;

@@ -35,7 +35,9 @@ inline std::unique_ptr<SoundPlayer>& SoundPlayerSlot() {
   static std::unique_ptr<SoundPlayer> slot = std::make_unique<CommandSoundPlayer>();
   return slot;
 }
-inline SoundPlayer& GetSoundPlayer() { return *SoundPlayerSlot(); }
+inline SoundPlayer& GetSoundPlayer() {
+  return *SoundPlayerSlot();
+}
 // Installs `player` (the command player when null) and returns the previous one.
 inline std::unique_ptr<SoundPlayer> SetSoundPlayer(std::unique_ptr<SoundPlayer> player) {
   if (!player) player = std::make_unique<CommandSoundPlayer>();

@@ -11,7 +11,9 @@ LinuxWorkspace::LinuxWorkspace(CommandRunner runner) : runner_(std::move(runner)
   if (!runner_) runner_ = [](const std::vector<std::string>& argv) { return LaunchDetached(argv); };
 }
 
-bool LinuxWorkspace::OpenURL(const std::string& url) { return !url.empty() && runner_({"xdg-open", url}); }
+bool LinuxWorkspace::OpenURL(const std::string& url) {
+  return !url.empty() && runner_({"xdg-open", url});
+}
 
 bool LinuxWorkspace::OpenFile(const std::string& path) {
   return !path.empty() && runner_({"xdg-open", files::FileRef(path).Path()});

@@ -51,7 +51,9 @@ inline std::unique_ptr<Workspace>& WorkspaceSlot() {
   static std::unique_ptr<Workspace> slot = std::make_unique<LinuxWorkspace>();
   return slot;
 }
-inline Workspace& GetWorkspace() { return *WorkspaceSlot(); }
+inline Workspace& GetWorkspace() {
+  return *WorkspaceSlot();
+}
 // Installs `workspace` (the Linux default when null) and returns the previous one.
 inline std::unique_ptr<Workspace> SetWorkspace(std::unique_ptr<Workspace> workspace) {
   if (!workspace) workspace = std::make_unique<LinuxWorkspace>();

@@ -32,7 +32,9 @@ std::int64_t TimeValue(const ASN1_TIME* t) {
 
 }  // namespace
 
-void Certificate::Free::operator()(X509* x) const { X509_free(x); }
+void Certificate::Free::operator()(X509* x) const {
+  X509_free(x);
+}
 
 std::optional<Certificate> Certificate::FromDer(std::span<const std::uint8_t> der) {
   const unsigned char* p = der.data();
@@ -82,8 +84,12 @@ std::string Certificate::Pem() const {
   return std::string(data, static_cast<std::size_t>(n));
 }
 
-std::string Certificate::Subject() const { return NameText(X509_get_subject_name(x509_.get())); }
-std::string Certificate::Issuer() const { return NameText(X509_get_issuer_name(x509_.get())); }
+std::string Certificate::Subject() const {
+  return NameText(X509_get_subject_name(x509_.get()));
+}
+std::string Certificate::Issuer() const {
+  return NameText(X509_get_issuer_name(x509_.get()));
+}
 
 std::string Certificate::CommonName() const {
   const X509_NAME* name = X509_get_subject_name(x509_.get());
@@ -98,7 +104,11 @@ std::string Certificate::CommonName() const {
   return out;
 }
 
-std::int64_t Certificate::NotBefore() const { return TimeValue(X509_get0_notBefore(x509_.get())); }
-std::int64_t Certificate::NotAfter() const { return TimeValue(X509_get0_notAfter(x509_.get())); }
+std::int64_t Certificate::NotBefore() const {
+  return TimeValue(X509_get0_notBefore(x509_.get()));
+}
+std::int64_t Certificate::NotAfter() const {
+  return TimeValue(X509_get0_notAfter(x509_.get()));
+}
 
 }  // namespace net

@@ -49,8 +49,8 @@ class CookieJar {
  public:
   void Set(Cookie cookie, std::int64_t now = CurrentUnixTime());
   // Every Set-Cookie value, in order; returns the cookies that were stored.
-  std::vector<Cookie> SetFromResponse(const std::vector<std::string>& set_cookie_fields, const values::Url& url,
-                                      std::int64_t now = CurrentUnixTime());
+  std::vector<Cookie> SetFromResponse(const std::vector<std::string>& set_cookie_fields,
+                                      const values::Url& url, std::int64_t now = CurrentUnixTime());
   // Cookies to send to `url`: longest path first, then oldest first.
   std::vector<Cookie> CookiesForUrl(const values::Url& url, std::int64_t now = CurrentUnixTime()) const;
   std::vector<Cookie> AllCookies() const;

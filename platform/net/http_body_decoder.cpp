@@ -35,7 +35,8 @@ HttpBodyDecoder HttpBodyDecoder::ForResponse(const HttpResponseHead& head, std::
   if (HeaderNameEquals(method, "HEAD") || (code >= 100 && code < 200) || code == 204 || code == 304)
     return HttpBodyDecoder(Framing::kNone);
   // A successful CONNECT turns the connection into a tunnel: no body of its own.
-  if (HeaderNameEquals(method, "CONNECT") && code >= 200 && code < 300) return HttpBodyDecoder(Framing::kNone);
+  if (HeaderNameEquals(method, "CONNECT") && code >= 200 && code < 300)
+    return HttpBodyDecoder(Framing::kNone);
   if (auto te = head.Header("Transfer-Encoding"); te && ContainsChunked(*te))
     return HttpBodyDecoder(Framing::kChunked);
   if (auto cl = head.Header("Content-Length")) {
@@ -71,14 +72,16 @@ HttpBodyDecoder::Step HttpBodyDecoder::Advance(std::string_view in, std::size_t 
       step.consumed = step.body_size;
       return step;
     case Framing::kLength: {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({remaining_, in.size(), max_body}));
+      const std::size_t n =
+          static_cast<std::size_t>(std::min<std::uint64_t>({remaining_, in.size(), max_body}));
       step.body_size = n;
       step.consumed = n;
       remaining_ -= n;
       if (remaining_ == 0) state_ = State::kDone;
       return step;
     }
-    case Framing::kChunked: break;
+    case Framing::kChunked:
+      break;
   }
 
   std::size_t i = 0;
@@ -129,7 +132,8 @@ HttpBodyDecoder::Step HttpBodyDecoder::Advance(std::string_view in, std::size_t 
           step.consumed = i;
           return step;
         }
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({remaining_, in.size() - i, max_body}));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>({remaining_, in.size() - i, max_body}));
         step.body_offset = i;
         step.body_size = n;
         remaining_ -= n;

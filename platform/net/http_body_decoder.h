@@ -46,7 +46,17 @@ class HttpBodyDecoder {
   bool ConnectionReusable() const { return state_ == State::kDone && framing_ != Framing::kUntilClose; }
 
  private:
-  enum class ChunkPhase { kSize, kSizeExtension, kSizeLf, kData, kDataCr, kDataLf, kTrailerLineStart, kTrailerLine, kTrailerLf };
+  enum class ChunkPhase {
+    kSize,
+    kSizeExtension,
+    kSizeLf,
+    kData,
+    kDataCr,
+    kDataLf,
+    kTrailerLineStart,
+    kTrailerLine,
+    kTrailerLf
+  };
 
   Framing framing_;
   State state_;

@@ -30,14 +30,16 @@ bool HeaderNameEquals(std::string_view a, std::string_view b) {
 }
 
 void HttpHeaders::Set(std::string_view name, std::string_view value) {
-  auto it = std::find_if(fields_.begin(), fields_.end(), [&](const Field& f) { return HeaderNameEquals(f.first, name); });
+  auto it = std::find_if(fields_.begin(), fields_.end(),
+                         [&](const Field& f) { return HeaderNameEquals(f.first, name); });
   if (it == fields_.end()) {
     fields_.emplace_back(std::string(name), std::string(value));
     return;
   }
   it->second = std::string(value);
-  fields_.erase(std::remove_if(it + 1, fields_.end(), [&](const Field& f) { return HeaderNameEquals(f.first, name); }),
-                fields_.end());
+  fields_.erase(
+      std::remove_if(it + 1, fields_.end(), [&](const Field& f) { return HeaderNameEquals(f.first, name); }),
+      fields_.end());
 }
 
 void HttpHeaders::Add(std::string_view name, std::string_view value) {
@@ -45,12 +47,14 @@ void HttpHeaders::Add(std::string_view name, std::string_view value) {
 }
 
 void HttpHeaders::Remove(std::string_view name) {
-  fields_.erase(std::remove_if(fields_.begin(), fields_.end(), [&](const Field& f) { return HeaderNameEquals(f.first, name); }),
+  fields_.erase(std::remove_if(fields_.begin(), fields_.end(),
+                               [&](const Field& f) { return HeaderNameEquals(f.first, name); }),
                 fields_.end());
 }
 
 bool HttpHeaders::Has(std::string_view name) const {
-  return std::any_of(fields_.begin(), fields_.end(), [&](const Field& f) { return HeaderNameEquals(f.first, name); });
+  return std::any_of(fields_.begin(), fields_.end(),
+                     [&](const Field& f) { return HeaderNameEquals(f.first, name); });
 }
 
 std::optional<std::string> HttpHeaders::Get(std::string_view name) const {
@@ -77,7 +81,8 @@ std::vector<std::string> HttpHeaders::Values(std::string_view name) const {
 
 // ---- HttpRequest
 
-HttpRequest::HttpRequest(std::string method, values::Url url) : method_(std::move(method)), url_(std::move(url)) {}
+HttpRequest::HttpRequest(std::string method, values::Url url)
+    : method_(std::move(method)), url_(std::move(url)) {}
 
 std::string HttpRequest::HostHeaderValue() const {
   const values::Url abs = url_.Absolute();
@@ -98,7 +103,8 @@ std::string HttpRequest::TargetText(RequestTarget target) const {
   if (target == RequestTarget::kOrigin) return path;
   // Absolute form never carries user info or the fragment.
   std::string scheme = abs.Scheme();
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return scheme + "://" + HostHeaderValue() + path;
 }
 
@@ -114,8 +120,8 @@ std::string HttpRequest::HeadForLog() const {
   std::string out = method_ + " " + TargetText(RequestTarget::kOrigin) + " HTTP/1.1\r\n";
   if (!headers_.Has("Host")) out += "Host: " + HostHeaderValue() + "\r\n";
   for (const auto& [name, value] : headers_.Fields()) {
-    const bool secret = HeaderNameEquals(name, "Authorization") || HeaderNameEquals(name, "Proxy-Authorization") ||
-                        HeaderNameEquals(name, "Cookie");
+    const bool secret = HeaderNameEquals(name, "Authorization") ||
+                        HeaderNameEquals(name, "Proxy-Authorization") || HeaderNameEquals(name, "Cookie");
     out += name + ": " + (secret ? std::string("<hidden>") : value) + "\r\n";
   }
   out += "\r\n";
@@ -123,7 +129,8 @@ std::string HttpRequest::HeadForLog() const {
 }
 
 void HttpRequest::NoteAppliedAuthentication(std::shared_ptr<HttpAuthentication> auth) {
-  if (std::find(applied_.begin(), applied_.end(), auth) == applied_.end()) applied_.push_back(std::move(auth));
+  if (std::find(applied_.begin(), applied_.end(), auth) == applied_.end())
+    applied_.push_back(std::move(auth));
 }
 
 // ---- HttpHeadParser

@@ -519,7 +519,8 @@ void HttpReadStream::PerformPosted() {
 }
 
 bool HttpReadStream::DirectBody() const {
-  if (phase_ != Phase::kBody || !connection_ || !decoder_ || decoder_->state() != HttpBodyDecoder::State::kBody)
+  if (phase_ != Phase::kBody || !connection_ || !decoder_ ||
+      decoder_->state() != HttpBodyDecoder::State::kBody)
     return false;
   const auto framing = decoder_->framing();
   return (framing == HttpBodyDecoder::Framing::kLength || framing == HttpBodyDecoder::Framing::kUntilClose) &&

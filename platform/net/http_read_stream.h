@@ -13,9 +13,9 @@
 // were offered. A body cut short (fewer bytes than Content-Length, no last chunk) is an
 // error {HTTP, kBodyCutShort}, never an end. A length-delimited or until-close body is
 // not buffered once the bytes that came with the head are read: each Read is one read of
-// the connection straight into the caller's buffer (downloads move gigabytes this way). The response head is readable from the
-// first kEventHasBytes on, and at kEventEnd for bodies that are empty (3xx, 401, an
-// empty 206); a 407 to CONNECT is delivered as the response, with its head.
+// the connection straight into the caller's buffer (downloads move gigabytes this way). The response head is
+// readable from the first kEventHasBytes on, and at kEventEnd for bodies that are empty (3xx, 401, an empty
+// 206); a 407 to CONNECT is delivered as the response, with its head.
 //
 // After each head (redirects and CONNECT included), every authentication object the
 // request carries is told the answer (HttpAuthentication::NoteResponse). Nothing is

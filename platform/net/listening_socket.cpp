@@ -30,7 +30,8 @@ std::unique_ptr<ListeningSocket> ListeningSocket::Listen(const std::string& addr
   // A restarted server must get its port back while old connections sit in TIME_WAIT.
   setsockopt(s->fd_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   if (where->Family() == AF_INET6) setsockopt(s->fd_.get(), IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
-  if (::bind(s->fd_.get(), reinterpret_cast<const sockaddr*>(&where->storage), where->length) != 0) return fail(errno);
+  if (::bind(s->fd_.get(), reinterpret_cast<const sockaddr*>(&where->storage), where->length) != 0)
+    return fail(errno);
   if (::listen(s->fd_.get(), kBacklog) != 0) return fail(errno);
   s->loop_ = loop ? std::move(loop) : runtime::RunLoop::Current();
   s->on_accept_ = std::move(on_accept);
@@ -44,7 +45,9 @@ std::unique_ptr<ListeningSocket> ListeningSocket::Listen(const std::string& addr
   return s;
 }
 
-ListeningSocket::~ListeningSocket() { Close(); }
+ListeningSocket::~ListeningSocket() {
+  Close();
+}
 
 void ListeningSocket::AcceptPending() {
   std::weak_ptr<char> alive = alive_;

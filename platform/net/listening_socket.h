@@ -26,7 +26,8 @@ class ListeningSocket {
   // Listens on the numeric `address` ("127.0.0.1", "0.0.0.0", "::1", "::") and `port`
   // (0: one the system picks), calling back on `loop` (the calling thread's when null).
   // nullptr on failure, with the reason in `error`.
-  static std::unique_ptr<ListeningSocket> Listen(const std::string& address, int port, AcceptCallback on_accept,
+  static std::unique_ptr<ListeningSocket> Listen(const std::string& address, int port,
+                                                 AcceptCallback on_accept,
                                                  std::shared_ptr<runtime::RunLoop> loop = nullptr,
                                                  StreamError* error = nullptr);
   ~ListeningSocket();

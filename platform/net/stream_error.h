@@ -37,18 +37,18 @@ struct StreamError {
 
 // POSIX error numbers as stored and tested (BSD numbering).
 namespace posix_code {
-inline constexpr int kBrokenPipe = 32;             // EPIPE
-inline constexpr int kWouldBlock = 35;             // EAGAIN
-inline constexpr int kInProgress = 36;             // EINPROGRESS
-inline constexpr int kAddressInUse = 48;           // EADDRINUSE
-inline constexpr int kNetworkDown = 50;            // ENETDOWN
-inline constexpr int kNetworkUnreachable = 51;     // ENETUNREACH
-inline constexpr int kConnectionAborted = 53;      // ECONNABORTED
-inline constexpr int kConnectionReset = 54;        // ECONNRESET
-inline constexpr int kNotConnected = 57;           // ENOTCONN
-inline constexpr int kTimedOut = 60;               // ETIMEDOUT
-inline constexpr int kConnectionRefused = 61;      // ECONNREFUSED
-inline constexpr int kHostUnreachable = 65;        // EHOSTUNREACH
+inline constexpr int kBrokenPipe = 32;          // EPIPE
+inline constexpr int kWouldBlock = 35;          // EAGAIN
+inline constexpr int kInProgress = 36;          // EINPROGRESS
+inline constexpr int kAddressInUse = 48;        // EADDRINUSE
+inline constexpr int kNetworkDown = 50;         // ENETDOWN
+inline constexpr int kNetworkUnreachable = 51;  // ENETUNREACH
+inline constexpr int kConnectionAborted = 53;   // ECONNABORTED
+inline constexpr int kConnectionReset = 54;     // ECONNRESET
+inline constexpr int kNotConnected = 57;        // ENOTCONN
+inline constexpr int kTimedOut = 60;            // ETIMEDOUT
+inline constexpr int kConnectionRefused = 61;   // ECONNREFUSED
+inline constexpr int kHostUnreachable = 65;     // EHOSTUNREACH
 }  // namespace posix_code
 
 // Name-lookup codes (BSD getaddrinfo numbering).
@@ -85,8 +85,8 @@ namespace http_code {
 inline constexpr int kAuthenticationTypeUnsupported = -1000;
 inline constexpr int kAuthenticationBadUserName = -1001;
 inline constexpr int kAuthenticationBadPassword = -1002;
-inline constexpr int kBodyCutShort = -1003;        // the connection ended inside the body
-inline constexpr int kBadResponse = -1004;         // the head could not be parsed
+inline constexpr int kBodyCutShort = -1003;  // the connection ended inside the body
+inline constexpr int kBadResponse = -1004;   // the head could not be parsed
 inline constexpr int kRedirectionLoop = -1005;
 inline constexpr int kProxyConnectFailed = -1006;  // CONNECT answered with something else than 2xx/407
 }  // namespace http_code

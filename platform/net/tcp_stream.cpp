@@ -97,7 +97,9 @@ std::unique_ptr<TcpStream> TcpStream::FromConnected(runtime::UniqueFd fd) {
   return s;
 }
 
-TcpStream::~TcpStream() { Close(); }
+TcpStream::~TcpStream() {
+  Close();
+}
 
 void TcpStream::SetClient(unsigned events, Client client) {
   events_ = events;
@@ -295,7 +297,8 @@ std::ptrdiff_t TcpStream::Read(void* out, std::size_t size) {
 
 std::ptrdiff_t TcpStream::Write(const void* data, std::size_t size) {
   if (status_ == StreamStatus::kError) return kStreamFailed;
-  if ((status_ != StreamStatus::kOpen && status_ != StreamStatus::kAtEnd) || size == 0) return kStreamWouldBlock;
+  if ((status_ != StreamStatus::kOpen && status_ != StreamStatus::kAtEnd) || size == 0)
+    return kStreamWouldBlock;
   ssize_t n;
   do {
     n = ::send(fd_.get(), data, size, MSG_DONTWAIT | MSG_NOSIGNAL);

@@ -50,17 +50,26 @@ int TlsCodeForVerifyError(int e) {
 
 int Rank(int tls) {
   switch (tls) {
-    case tls_code::kUnknownRoot: return 0;
-    case tls_code::kUnknownIssuer: return 1;
-    case tls_code::kExpired: return 2;
-    case tls_code::kNotYetValid: return 3;
-    case tls_code::kHostNameMismatch: return 4;
-    case tls_code::kBadCertificate: return 5;
-    default: return 6;
+    case tls_code::kUnknownRoot:
+      return 0;
+    case tls_code::kUnknownIssuer:
+      return 1;
+    case tls_code::kExpired:
+      return 2;
+    case tls_code::kNotYetValid:
+      return 3;
+    case tls_code::kHostNameMismatch:
+      return 4;
+    case tls_code::kBadCertificate:
+      return 5;
+    default:
+      return 6;
   }
 }
 
-void ClearErrors() { ERR_clear_error(); }
+void ClearErrors() {
+  ERR_clear_error();
+}
 
 }  // namespace
 
@@ -101,8 +110,8 @@ std::shared_ptr<TlsContext> TlsContext::Server(std::string_view chain_pem, std::
   while (X509* extra = PEM_read_bio_X509(certs.get(), nullptr, nullptr, nullptr)) {
     SSL_CTX_add_extra_chain_cert(ctx.get(), extra);  // takes ownership
   }
-  std::unique_ptr<BIO, decltype(&BIO_free)> keys(BIO_new_mem_buf(key_pem.data(), static_cast<int>(key_pem.size())),
-                                                 &BIO_free);
+  std::unique_ptr<BIO, decltype(&BIO_free)> keys(
+      BIO_new_mem_buf(key_pem.data(), static_cast<int>(key_pem.size())), &BIO_free);
   EVP_PKEY* key = PEM_read_bio_PrivateKey(keys.get(), nullptr, nullptr, nullptr);
   bool ok = key && SSL_CTX_use_PrivateKey(ctx.get(), key) == 1 && SSL_CTX_check_private_key(ctx.get()) == 1;
   EVP_PKEY_free(key);
@@ -114,7 +123,9 @@ std::shared_ptr<TlsContext> TlsContext::Server(std::string_view chain_pem, std::
   return std::shared_ptr<TlsContext>(new TlsContext(ctx.release(), true));
 }
 
-TlsContext::~TlsContext() { SSL_CTX_free(ctx_); }
+TlsContext::~TlsContext() {
+  SSL_CTX_free(ctx_);
+}
 
 // ---- TlsSession
 
@@ -128,10 +139,12 @@ TlsSession::TlsSession(std::shared_ptr<TlsContext> context, SSL* ssl, bool serve
   SSL_set_bio(ssl_, in, out);
 }
 
-TlsSession::~TlsSession() { SSL_free(ssl_); }
+TlsSession::~TlsSession() {
+  SSL_free(ssl_);
+}
 
-std::unique_ptr<TlsSession> TlsSession::CreateClient(std::shared_ptr<TlsContext> context, std::string peer_name,
-                                                     TlsTrust trust) {
+std::unique_ptr<TlsSession> TlsSession::CreateClient(std::shared_ptr<TlsContext> context,
+                                                     std::string peer_name, TlsTrust trust) {
   if (!context || context->IsServer()) return nullptr;
   SSL* ssl = SSL_new(context->Raw());
   if (!ssl) return nullptr;
@@ -187,15 +200,21 @@ void TlsSession::ResumeSessionOf(const TlsSession& established) {
   }
 }
 
-bool TlsSession::IsSessionReused() const { return SSL_session_reused(ssl_) == 1; }
+bool TlsSession::IsSessionReused() const {
+  return SSL_session_reused(ssl_) == 1;
+}
 
 void TlsSession::PutIncoming(const void* data, std::size_t size) {
   if (size) BIO_write(SSL_get_rbio(ssl_), data, static_cast<int>(size));
 }
 
-void TlsSession::IncomingEnded() { BIO_set_mem_eof_return(SSL_get_rbio(ssl_), 0); }
+void TlsSession::IncomingEnded() {
+  BIO_set_mem_eof_return(SSL_get_rbio(ssl_), 0);
+}
 
-std::size_t TlsSession::OutgoingSize() const { return BIO_ctrl_pending(SSL_get_wbio(ssl_)); }
+std::size_t TlsSession::OutgoingSize() const {
+  return BIO_ctrl_pending(SSL_get_wbio(ssl_));
+}
 
 std::size_t TlsSession::TakeOutgoing(void* out, std::size_t size) {
   if (!size) return 0;
@@ -232,7 +251,8 @@ TlsResult TlsSession::MapFailure(int ret) {
       if (!handshake_done_) return Fail(tls_code::kClosedAbort);
       ClearErrors();
       return TlsResult::kClosed;
-    default: break;
+    default:
+      break;
   }
   const unsigned long e = ERR_peek_last_error();
   const int reason = ERR_GET_REASON(e);
@@ -339,10 +359,13 @@ CertificateChain TlsSession::PeerCertificates() const {
   if (server_) {
     if (X509* leaf = SSL_get0_peer_certificate(ssl_)) chain.push_back(Certificate::FromX509(leaf));
   }
-  for (int i = 0; stack && i < sk_X509_num(stack); ++i) chain.push_back(Certificate::FromX509(sk_X509_value(stack, i)));
+  for (int i = 0; stack && i < sk_X509_num(stack); ++i)
+    chain.push_back(Certificate::FromX509(sk_X509_value(stack, i)));
   return chain;
 }
 
-std::string TlsSession::NegotiatedVersion() const { return SSL_get_version(ssl_); }
+std::string TlsSession::NegotiatedVersion() const {
+  return SSL_get_version(ssl_);
+}
 
 }  // namespace net

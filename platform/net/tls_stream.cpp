@@ -33,9 +33,13 @@ std::unique_ptr<TlsStream> TlsStream::CreateServer(std::unique_ptr<TcpStream> ca
 TlsStream::TlsStream(std::unique_ptr<TcpStream> carrier, std::unique_ptr<TlsSession> session)
     : carrier_(std::move(carrier)), session_(std::move(session)) {}
 
-TlsStream::~TlsStream() { Close(); }
+TlsStream::~TlsStream() {
+  Close();
+}
 
-void TlsStream::ResumeSessionOf(const TlsStream& established) { session_->ResumeSessionOf(*established.session_); }
+void TlsStream::ResumeSessionOf(const TlsStream& established) {
+  session_->ResumeSessionOf(*established.session_);
+}
 
 void TlsStream::SetClient(unsigned events, Client client) {
   events_ = events;
@@ -221,7 +225,8 @@ void TlsStream::PerformPosted() {
   if (HasBytesAvailable()) {
     if (!Deliver(kEventHasBytes)) return;
     // Level-triggered: bytes still waiting are announced again on the next pass.
-    if ((HasBytesAvailable() && (events_ & kEventHasBytes) && client_) || (!HasBytesAvailable() && tls_ended_))
+    if ((HasBytesAvailable() && (events_ & kEventHasBytes) && client_) ||
+        (!HasBytesAvailable() && tls_ended_))
       Post(kEventNone);
   } else if (tls_ended_ && !end_delivered_ && status_ != StreamStatus::kClosed) {
     status_ = StreamStatus::kAtEnd;

@@ -33,7 +33,8 @@ class TlsStream : public ByteStream {
   // `peer_name` is used for SNI and the host-name check. `context` defaults to the
   // process's client context.
   static std::unique_ptr<TlsStream> CreateClient(std::unique_ptr<TcpStream> carrier, std::string peer_name,
-                                                 TlsTrust trust = {}, std::shared_ptr<TlsContext> context = nullptr);
+                                                 TlsTrust trust = {},
+                                                 std::shared_ptr<TlsContext> context = nullptr);
   static std::unique_ptr<TlsStream> CreateServer(std::unique_ptr<TcpStream> carrier,
                                                  std::shared_ptr<TlsContext> context);
   ~TlsStream() override;

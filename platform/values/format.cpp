@@ -149,8 +149,7 @@ std::string CSpec(const Conversion& cs, const char* length, char conversion) {
 // Pads or cuts text; widths and precisions count UTF-16 units.
 void AppendText(std::string& out, std::string_view text, const Conversion& cs, bool apply_precision) {
   std::string cut;
-  if (apply_precision && cs.precision >= 0 &&
-      Utf16Length(text) > static_cast<std::size_t>(cs.precision)) {
+  if (apply_precision && cs.precision >= 0 && Utf16Length(text) > static_cast<std::size_t>(cs.precision)) {
     cut = Utf16Substring(text, 0, static_cast<std::size_t>(cs.precision));
     text = cut;
   }

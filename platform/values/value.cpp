@@ -77,15 +77,24 @@ bool Set::operator==(const Set& other) const {
 
 const char* TypeName(Type t) {
   switch (t) {
-    case Type::kNull: return "null";
-    case Type::kBool: return "boolean";
-    case Type::kNumber: return "number";
-    case Type::kString: return "string";
-    case Type::kDate: return "date";
-    case Type::kData: return "data";
-    case Type::kArray: return "array";
-    case Type::kDictionary: return "dictionary";
-    case Type::kSet: return "set";
+    case Type::kNull:
+      return "null";
+    case Type::kBool:
+      return "boolean";
+    case Type::kNumber:
+      return "number";
+    case Type::kString:
+      return "string";
+    case Type::kDate:
+      return "date";
+    case Type::kData:
+      return "data";
+    case Type::kArray:
+      return "array";
+    case Type::kDictionary:
+      return "dictionary";
+    case Type::kSet:
+      return "set";
   }
   return "?";
 }
@@ -96,7 +105,8 @@ const Value kNullValue;
 
 bool Value::BoolOr(bool fallback) const {
   if (auto b = AsBool()) return *b;
-  if (auto n = AsNumber()) return n->IsReal() ? n->d != 0 : (n->kind == Number::Kind::kUInt64 ? n->u != 0 : n->i != 0);
+  if (auto n = AsNumber())
+    return n->IsReal() ? n->d != 0 : (n->kind == Number::Kind::kUInt64 ? n->u != 0 : n->i != 0);
   return fallback;
 }
 
@@ -239,7 +249,9 @@ void Value::Append(Value v) {
   if (auto a = AsArray()) a->push_back(std::move(v));
 }
 
-bool Value::operator==(const Value& other) const { return v_ == other.v_; }
+bool Value::operator==(const Value& other) const {
+  return v_ == other.v_;
+}
 
 namespace {
 

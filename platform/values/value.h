@@ -45,7 +45,9 @@ struct Number {
   static Number Int32(std::int32_t v) { return {Kind::kInt32, v, 0, 0}; }
   static Number Int64(std::int64_t v) { return {Kind::kInt64, v, 0, 0}; }
   static Number UInt64(std::uint64_t v);  // kInt64 when it fits
-  static Number Float32(float v) { return {Kind::kFloat32, 0, 0, static_cast<double>(static_cast<float>(v))}; }
+  static Number Float32(float v) {
+    return {Kind::kFloat32, 0, 0, static_cast<double>(static_cast<float>(v))};
+  }
   static Number Float64(double v) { return {Kind::kFloat64, 0, 0, v}; }
 
   bool IsReal() const { return kind == Kind::kFloat32 || kind == Kind::kFloat64; }
@@ -165,9 +167,9 @@ class Value {
   Lookup GetDictionary(std::string_view key, const Value*& out) const;  // out is the dictionary value
 
   // Array access.
-  std::size_t Count() const;  // elements of an array, set or dictionary; 0 otherwise
+  std::size_t Count() const;                         // elements of an array, set or dictionary; 0 otherwise
   const Value& operator[](std::size_t index) const;  // null value when out of range
-  void Append(Value v);  // turning a null value into an empty array first
+  void Append(Value v);                              // turning a null value into an empty array first
 
   bool operator==(const Value& other) const;
   bool operator!=(const Value& other) const { return !(*this == other); }

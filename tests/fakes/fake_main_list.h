@@ -69,7 +69,9 @@ class FakeMainList : public ui::MainListServices {
   void SetFolderRowShared(std::uint32_t id, bool shared) override { sharedIcons.emplace_back(id, shared); }
   void RemoveFolderRow(std::uint32_t id) override { removedRows.push_back(id); }
   void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { iconRefreshes.push_back(ids); }
-  void AddFolderRow(std::uint32_t id, const std::string& name) override { addedFolderRows.emplace_back(id, name); }
+  void AddFolderRow(std::uint32_t id, const std::string& name) override {
+    addedFolderRows.emplace_back(id, name);
+  }
   void SortFolderRows() override { ++folderRowSorts; }
   void SelectFolderRow(std::uint32_t id) override { selectedFolderRows.push_back(id); }
   std::vector<ui::DownloadRef> CopySelectedDownloads() override { return selection; }
@@ -86,7 +88,9 @@ class FakeMainList : public ui::MainListServices {
   void ShowQueueSwitch(bool uploads, bool running) override { queueSwitch.emplace_back(uploads, running); }
   void RefreshCommandState() override { ++commandStateRefreshes; }
   void CloseDownloadInspector(const ui::DownloadRef& d) override { inspectorsClosed.push_back(Uid(d)); }
-  void NotifyMiniWindowDownloadRemoved(const ui::DownloadRef& d) override { miniWindowRemovals.push_back(Uid(d)); }
+  void NotifyMiniWindowDownloadRemoved(const ui::DownloadRef& d) override {
+    miniWindowRemovals.push_back(Uid(d));
+  }
   void MarkDockTileChanged() override { ++dockTileMarks; }
 
   bool Logged(const std::string& part) const {

@@ -140,9 +140,11 @@ class FakeTransportConnection : public engine::TransportConnection {
       return;
     }
     auto buffer = connection_.ReadBuffer();
-    std::size_t n = std::min<std::size_t>({buffer.size(), transport_.chunk, static_cast<std::size_t>(size - position_)});
+    std::size_t n =
+        std::min<std::size_t>({buffer.size(), transport_.chunk, static_cast<std::size_t>(size - position_)});
     if (failure_) n = std::min<std::size_t>(n, static_cast<std::size_t>(failure_->afterBytes - sent_));
-    if (transport_.stallAfter >= 0) n = std::min<std::size_t>(n, static_cast<std::size_t>(transport_.stallAfter - sent_));
+    if (transport_.stallAfter >= 0)
+      n = std::min<std::size_t>(n, static_cast<std::size_t>(transport_.stallAfter - sent_));
     std::copy_n(transport_.content.begin() + position_, n, buffer.begin());
     position_ += static_cast<std::int64_t>(n);
     sent_ += static_cast<std::int64_t>(n);
@@ -161,14 +163,16 @@ class FakeTransportConnection : public engine::TransportConnection {
   std::int64_t sent_ = 0;
 };
 
-inline std::unique_ptr<engine::TransportConnection> FakeTransport::Open(engine::DownloadConnection& connection) {
+inline std::unique_ptr<engine::TransportConnection> FakeTransport::Open(
+    engine::DownloadConnection& connection) {
   std::optional<Failure> failure;
   {
     std::lock_guard lock(mutex);
     const int index = opens++;
     asked.push_back(connection.Range());
     if (index < refuseOpens) {
-      connection.SetError({net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused}, "Connection refused");
+      connection.SetError({net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused},
+                          "Connection refused");
       return nullptr;
     }
     if (failEveryConnection) {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <deque>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,8 +100,8 @@ class FakeUiServices : public ui::UiServices {
     }
     int left = std::clamp<int>(b.left, screen.left, std::max<int>(screen.left, screen.right - width));
     int top = std::clamp<int>(b.top, screen.top, std::max<int>(screen.top, screen.bottom - height));
-    b = {static_cast<std::int16_t>(top), static_cast<std::int16_t>(left), static_cast<std::int16_t>(top + height),
-         static_cast<std::int16_t>(left + width)};
+    b = {static_cast<std::int16_t>(top), static_cast<std::int16_t>(left),
+         static_cast<std::int16_t>(top + height), static_cast<std::int16_t>(left + width)};
     return ui::kNoErr;
   }
   std::string GetFrameAutosaveName(ui::WindowRef window) override { return windows[window].autosave_name; }
@@ -116,9 +116,10 @@ class FakeUiServices : public ui::UiServices {
     calls.push_back("CenterWindow");
     util::Rect& b = windows[window].bounds;
     const int width = b.right - b.left, height = b.bottom - b.top;
-    const int left = (screen.left + screen.right - width) / 2, top = (screen.top + screen.bottom - height) / 2;
-    b = {static_cast<std::int16_t>(top), static_cast<std::int16_t>(left), static_cast<std::int16_t>(top + height),
-         static_cast<std::int16_t>(left + width)};
+    const int left = (screen.left + screen.right - width) / 2,
+              top = (screen.top + screen.bottom - height) / 2;
+    b = {static_cast<std::int16_t>(top), static_cast<std::int16_t>(left),
+         static_cast<std::int16_t>(top + height), static_cast<std::int16_t>(left + width)};
   }
   ui::OSStatus GetIconForExtension(const std::string& extension, ui::IconRef* out) override {
     calls.push_back("GetIconForExtension " + extension);
@@ -128,18 +129,20 @@ class FakeUiServices : public ui::UiServices {
   }
   ui::IconRef RegisterIconResource(values::FourCharCode creator, values::FourCharCode type,
                                    const std::string& resource_name) override {
-    calls.push_back("RegisterIconResource " + values::FourCCString(creator) + " " + values::FourCCString(type) +
-                    " " + resource_name);
+    calls.push_back("RegisterIconResource " + values::FourCCString(creator) + " " +
+                    values::FourCCString(type) + " " + resource_name);
     auto it = icon_resources.find(resource_name);
     return it == icon_resources.end() ? nullptr : it->second;
   }
   void SaveGraphicsState(ui::CGContextRef) override { calls.push_back("SaveGraphicsState"); }
   void RestoreGraphicsState(ui::CGContextRef) override { calls.push_back("RestoreGraphicsState"); }
   void TranslateContext(ui::CGContextRef, double dx, double dy) override {
-    calls.push_back("Translate " + std::to_string(static_cast<int>(dx)) + " " + std::to_string(static_cast<int>(dy)));
+    calls.push_back("Translate " + std::to_string(static_cast<int>(dx)) + " " +
+                    std::to_string(static_cast<int>(dy)));
   }
   void ScaleContext(ui::CGContextRef, double sx, double sy) override {
-    calls.push_back("Scale " + std::to_string(static_cast<int>(sx)) + " " + std::to_string(static_cast<int>(sy)));
+    calls.push_back("Scale " + std::to_string(static_cast<int>(sx)) + " " +
+                    std::to_string(static_cast<int>(sy)));
   }
   ui::OSStatus PlotIcon(ui::CGContextRef, const util::CGRect&, std::int16_t, std::int16_t,
                         const std::optional<ui::RGBColor>&, std::uint32_t, const ui::Icon& icon) override {

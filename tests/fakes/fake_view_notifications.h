@@ -11,7 +11,9 @@ namespace fakes {
 class FakeViewNotifications : public ui::ViewNotifications {
  public:
   std::vector<std::string> batch_action_changes;
-  void PostBatchActionChange(const std::string& batch_id) override { batch_action_changes.push_back(batch_id); }
+  void PostBatchActionChange(const std::string& batch_id) override {
+    batch_action_changes.push_back(batch_id);
+  }
 };
 
 class ScopedFakeViewNotifications {

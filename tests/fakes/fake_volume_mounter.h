@@ -46,7 +46,8 @@ class FakeVolumeMounter final : public engine::VolumeMounter {
     const std::string volume = strict.substr(0, strict.find('/'));
     auto it = volumes_.find(volume);
     const int result = complete_with != 0 ? complete_with : (it == volumes_.end() ? -5016 : 0);
-    auto mount = std::make_unique<Mount>(*this, result == 0 && !lose_root && it != volumes_.end() ? it->second : "");
+    auto mount =
+        std::make_unique<Mount>(*this, result == 0 && !lose_root && it != volumes_.end() ? it->second : "");
     std::weak_ptr<bool> alive = mount->alive;
     loop->Perform([alive, done, result] {
       if (!alive.expired()) done(result);

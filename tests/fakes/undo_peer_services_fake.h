@@ -37,8 +37,8 @@ class FakeUploads : public upload::UploadQueueService {
   // What the uploads do when the user removes one: undoable, with its place and its file.
   void Remove(const upload::UploadHandle& u, bool trashFile, const std::string& trashFolder) {
     auto at = std::find(waiting.begin(), waiting.end(), u);
-    const auto index = at == waiting.end() ? queue::kUndoNotWaiting
-                                           : static_cast<std::uint32_t>(at - waiting.begin());
+    const auto index =
+        at == waiting.end() ? queue::kUndoNotWaiting : static_cast<std::uint32_t>(at - waiting.begin());
     queue::RegisterUndoUploadRemoved(u, index, trashFile);
     if (at != waiting.end()) waiting.erase(at);
     std::erase(listed, u);
@@ -79,7 +79,9 @@ class FakeFavourites : public browser::FavouriteUndoService {
   std::vector<std::string> rows;
   int changes = 0;
 
-  static FakeFavourite& Of(const browser::FavouriteHandle& f) { return *std::static_pointer_cast<FakeFavourite>(f); }
+  static FakeFavourite& Of(const browser::FavouriteHandle& f) {
+    return *std::static_pointer_cast<FakeFavourite>(f);
+  }
 
   std::optional<std::uint64_t> ConnectionIdentifier(const browser::FavouriteHandle& f) override {
     return Of(f).connection;

@@ -53,16 +53,18 @@ VsftpdServer::VsftpdServer(const Options& options) {
   port_ = FreeLoopbackPort();
   const int pasv_low = FreeLoopbackPort();
   const std::string conf = dir_ + "/vsftpd.conf";
-  std::ofstream(conf) << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port_
-                      << "\nbackground=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
-                      << "pam_service_name=vsftpd\nsecure_chroot_dir=" << dir_ << "/empty\n"
-                      << "pasv_enable=YES\npasv_min_port=" << pasv_low << "\npasv_max_port=" << pasv_low + 20
-                      << "\npasv_address=127.0.0.1\nssl_enable=YES\nrsa_cert_file=" << chain
-                      << "\nrsa_private_key_file=" << dir_ << "/server.key\n"
-                      << "force_local_logins_ssl=NO\nforce_local_data_ssl=NO\n"
-                      << "require_ssl_reuse=" << (options.require_ssl_reuse ? "YES" : "NO")
-                      << "\nseccomp_sandbox=NO\nlocal_umask=022\nconnect_from_port_20=NO\ndelay_failed_login=0\n";
-  if (options.max_rate > 0) std::ofstream(conf, std::ios::app) << "local_max_rate=" << options.max_rate << "\n";
+  std::ofstream(conf)
+      << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port_
+      << "\nbackground=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+      << "pam_service_name=vsftpd\nsecure_chroot_dir=" << dir_ << "/empty\n"
+      << "pasv_enable=YES\npasv_min_port=" << pasv_low << "\npasv_max_port=" << pasv_low + 20
+      << "\npasv_address=127.0.0.1\nssl_enable=YES\nrsa_cert_file=" << chain
+      << "\nrsa_private_key_file=" << dir_ << "/server.key\n"
+      << "force_local_logins_ssl=NO\nforce_local_data_ssl=NO\n"
+      << "require_ssl_reuse=" << (options.require_ssl_reuse ? "YES" : "NO")
+      << "\nseccomp_sandbox=NO\nlocal_umask=022\nconnect_from_port_20=NO\ndelay_failed_login=0\n";
+  if (options.max_rate > 0)
+    std::ofstream(conf, std::ios::app) << "local_max_rate=" << options.max_rate << "\n";
   if (options.log_protocol) {
     std::ofstream(conf, std::ios::app) << "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n"
                                        << "vsftpd_log_file=" << dir_ << "/protocol.log\n";

@@ -46,8 +46,9 @@ std::string FindProgram(const std::vector<std::string>& candidates) {
 // The picks are random so that tests running side by side rarely try the same one, and
 // each is checked to be free right now. Room is left above each for FTP passive ranges.
 int FreeLoopbackPort() {
-  static std::mt19937 generator(static_cast<unsigned>(getpid()) ^
-                                static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937 generator(
+      static_cast<unsigned>(getpid()) ^
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::uniform_int_distribution<int> pick(20000, 32000);
   for (int attempt = 0; attempt < 200; ++attempt) {
     const int port = pick(generator);
@@ -87,7 +88,8 @@ ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                   0600);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -97,7 +99,9 @@ ServerProcess::ServerProcess(const std::vector<std::string>& argv, const std::st
   posix_spawn_file_actions_destroy(&actions);
 }
 
-ServerProcess::~ServerProcess() { Stop(); }
+ServerProcess::~ServerProcess() {
+  Stop();
+}
 
 ServerProcess::ServerProcess(ServerProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
 
@@ -133,7 +137,8 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
   std::filesystem::create_directories(www_);
   std::filesystem::create_directories(dir_ + "/tmp");
   http_port_ = FreeLoopbackPort();
-  std::string servers = "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ + "; }\n";
+  std::string servers =
+      "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ + "; }\n";
   for (const auto& [name, identity] : https) {
     const int port = FreeLoopbackPort();
     https_ports_[name] = port;
@@ -142,21 +147,23 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
                "; ssl_certificate_key " + dir_ + "/" + name + ".key; root " + www_ + "; }\n";
   }
   const std::string d = dir_;
-  const std::string conf = std::string("daemon off;\n") + (geteuid() == 0 ? "user root;\n" : "") +
-                           "worker_processes 1;\npid " + d + "/nginx.pid;\nerror_log " + d +
-                           "/error.log;\nevents { worker_connections 256; }\nhttp {\n  access_log " + d +
-                           "/access.log;\n  client_body_temp_path " + d + "/tmp/body;\n  proxy_temp_path " + d +
-                           "/tmp/proxy;\n  fastcgi_temp_path " + d + "/tmp/fcgi;\n  uwsgi_temp_path " + d +
-                           "/tmp/uwsgi;\n  scgi_temp_path " + d +
-                           "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; }\n  sendfile on;\n" +
-                           servers + "}\n";
+  const std::string conf =
+      std::string("daemon off;\n") + (geteuid() == 0 ? "user root;\n" : "") + "worker_processes 1;\npid " +
+      d + "/nginx.pid;\nerror_log " + d +
+      "/error.log;\nevents { worker_connections 256; }\nhttp {\n  access_log " + d +
+      "/access.log;\n  client_body_temp_path " + d + "/tmp/body;\n  proxy_temp_path " + d +
+      "/tmp/proxy;\n  fastcgi_temp_path " + d + "/tmp/fcgi;\n  uwsgi_temp_path " + d +
+      "/tmp/uwsgi;\n  scgi_temp_path " + d +
+      "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; }\n  sendfile on;\n" + servers +
+      "}\n";
   testsupport::WriteFile(d + "/nginx.conf", conf);
   const std::string nginx = FindProgram({"/usr/sbin/nginx", "/usr/bin/nginx"});
   if (nginx.empty()) {
     ADD_FAILURE() << "nginx is not installed (scripts/setup.sh installs it)";
     return;
   }
-  process_ = ServerProcess({nginx, "-e", d + "/stderr.log", "-p", d, "-c", d + "/nginx.conf"}, d + "/stdout.log");
+  process_ =
+      ServerProcess({nginx, "-e", d + "/stderr.log", "-p", d, "-c", d + "/nginx.conf"}, d + "/stdout.log");
   bool up = WaitUntilAccepting(http_port_);
   for (const auto& [name, port] : https_ports_) up = up && WaitUntilAccepting(port);
   if (!up) {
@@ -170,9 +177,10 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
 TinyproxyServer::TinyproxyServer(const std::string& user, const std::string& password) {
   dir_ = testsupport::MakeTempDir("tinyproxy");
   port_ = FreeLoopbackPort();
-  std::string conf = "Port " + std::to_string(port_) +
-                     "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\nMaxClients 50\nLogLevel Info\nLogFile \"" +
-                     dir_ + "/tinyproxy.log\"\nPidFile \"" + dir_ + "/tinyproxy.pid\"\nDisableViaHeader Yes\n";
+  std::string conf =
+      "Port " + std::to_string(port_) +
+      "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\nMaxClients 50\nLogLevel Info\nLogFile \"" + dir_ +
+      "/tinyproxy.log\"\nPidFile \"" + dir_ + "/tinyproxy.pid\"\nDisableViaHeader Yes\n";
   // No ConnectPort line: CONNECT may reach any port (the test servers use high ones).
   if (!user.empty()) conf += "BasicAuth " + user + " " + password + "\n";
   testsupport::WriteFile(dir_ + "/tinyproxy.conf", conf);
@@ -198,9 +206,9 @@ ScriptedHttpServer::ScriptedHttpServer() {
     ADD_FAILURE() << "python3 is not installed";
     return;
   }
-  process_ = ServerProcess({python, std::string(TRUVANE_TEST_SERVERS_DIR) + "/scripted_http_server.py",
-                            std::to_string(port_)},
-                           dir_ + "/server.log");
+  process_ = ServerProcess(
+      {python, std::string(TRUVANE_TEST_SERVERS_DIR) + "/scripted_http_server.py", std::to_string(port_)},
+      dir_ + "/server.log");
   if (!WaitUntilAccepting(port_)) {
     ADD_FAILURE() << "scripted server did not start: " << testsupport::ReadFile(dir_ + "/server.log");
     process_.Stop();

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -20,10 +20,11 @@ std::string MakeHome() {
   if (!mkdtemp(templ.data())) std::abort();
   const std::string home = templ;
   setenv("HOME", home.c_str(), 1);
-  const std::pair<const char*, const char*> dirs[] = {
-      {"XDG_CONFIG_HOME", "/.config"}, {"XDG_DATA_HOME", "/.local/share"},
-      {"XDG_STATE_HOME", "/.local/state"}, {"XDG_CACHE_HOME", "/.cache"},
-      {"XDG_RUNTIME_DIR", "/run"}};
+  const std::pair<const char*, const char*> dirs[] = {{"XDG_CONFIG_HOME", "/.config"},
+                                                      {"XDG_DATA_HOME", "/.local/share"},
+                                                      {"XDG_STATE_HOME", "/.local/state"},
+                                                      {"XDG_CACHE_HOME", "/.cache"},
+                                                      {"XDG_RUNTIME_DIR", "/run"}};
   for (auto [var, sub] : dirs) {
     fs::create_directories(home + sub);
     setenv(var, (home + sub).c_str(), 1);
@@ -72,6 +73,8 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-void RegisterCleanup() { ::testing::AddGlobalTestEnvironment(new HomeCleanup); }
+void RegisterCleanup() {
+  ::testing::AddGlobalTestEnvironment(new HomeCleanup);
+}
 
 }  // namespace testsupport

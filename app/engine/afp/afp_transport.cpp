@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/engine/ftp/ftp_transport.h"
 #include "app/engine/afp/volume_mounter.h"
+#include "app/engine/ftp/ftp_transport.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/runtime/unique_fd.h"
 #include "platform/values/url_escape.h"
@@ -80,7 +80,8 @@ class AFPConnectionOfDownload final : public TransportConnection {
         },
         status);
     if (!mount_) {
-      if (status == kVolumeMountUnsupported) connection_.Log("AFP volumes cannot be mounted on this system\r");
+      if (status == kVolumeMountUnsupported)
+        connection_.Log("AFP volumes cannot be mounted on this system\r");
       connection_.Log("Volume Mount failed instantly: " + std::to_string(status) + "\r");
       connection_.SetError(MacStatus(status));
       return false;

@@ -50,7 +50,8 @@ bool FTPReadStream::Open(std::shared_ptr<runtime::RunLoop> loop) {
   listing_ = path.empty() || path.ends_with('/');
 
   std::unique_ptr<FTPConnectionIO> io = io_factory_ ? io_factory_(url_) : CreateFTPSocketIO(url_);
-  const bool passive = passive_ >= 0 ? passive_ == 1 : net::ProxySettingsSource::Shared().Current().ftp_passive;
+  const bool passive =
+      passive_ >= 0 ? passive_ == 1 : net::ProxySettingsSource::Shared().Current().ftp_passive;
   net::StreamError create_error;
   connection_ = FTPConnectionCreate(url_, user_, password_, std::move(io), passive, &create_error);
   if (!connection_) {
@@ -223,7 +224,8 @@ void FTPReadStream::OnDataEvent(FTPConnectionParam& c, int event) {
       if (!transfer_answered_) {
         // Servers drop the data connection when they refuse the file; their reply is
         // the real cause.
-        early_data_error_ = c.error ? c.error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionReset};
+        early_data_error_ =
+            c.error ? c.error : net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionReset};
         return;
       }
       Fail(c.error);

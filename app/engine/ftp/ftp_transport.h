@@ -30,8 +30,8 @@
 #include <memory>
 #include <string>
 
-#include "app/engine/task/download_transport.h"
 #include "app/engine/ftp/ftp_connection.h"
+#include "app/engine/task/download_transport.h"
 #include "platform/net/stream_error.h"
 #include "platform/values/url.h"
 
@@ -50,12 +50,12 @@ FTPCredentials ResolveFTPCredentials(const values::Url& url, const DownloadFacts
 
 struct FTPFailure {
   std::uint32_t flags = kStreamError;
-  std::string log;             // a line for the transfer log, or empty
+  std::string log;                 // a line for the transfer log, or empty
   bool single_connection = false;  // the server wants fewer connections: one
 };
 
 struct FTPFailureContext {
-  bool first_connection = false;  // this connection validates the mirror
+  bool first_connection = false;   // this connection validates the mirror
   bool network_reachable = false;  // the network works (a name that does not resolve is fatal)
   bool data_received = false;
   std::int64_t range_location = 0;

@@ -21,7 +21,9 @@ ProxyCredentials& HttpPair() {
   return pair;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -33,7 +35,8 @@ net::CookieJar& SharedCookieJar() {
 CookieDictionary CopyCookiesForURL(const values::Url& url, const CookieDictionary* own, bool ownWins) {
   CookieDictionary stored;
   // Most specific first: a name met again on a shorter path keeps the first value.
-  for (const net::Cookie& c : SharedCookieJar().CookiesForUrl(url)) stored.emplace(c.name, values::Value(c.value));
+  for (const net::Cookie& c : SharedCookieJar().CookiesForUrl(url))
+    stored.emplace(c.name, values::Value(c.value));
   if (!own) return stored;
   if (ownWins) {
     for (const auto& [name, value] : *own) stored[name] = value;
@@ -70,7 +73,8 @@ bool CookiesDifferFromStorage(const values::Url& url, const CookieDictionary& co
     auto it = cookies.find(c.name);
     if (it == cookies.end()) continue;
     const std::string value = it->second.StringOr("");
-    if (value.size() != c.value.size() || strncasecmp(value.c_str(), c.value.c_str(), c.value.size()) != 0) return true;
+    if (value.size() != c.value.size() || strncasecmp(value.c_str(), c.value.c_str(), c.value.size()) != 0)
+      return true;
   }
   return false;
 }

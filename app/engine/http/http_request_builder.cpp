@@ -1,8 +1,8 @@
 #include "app/engine/http/http_request_builder.h"
 
 #include "app/browser/auth_items_service.h"
-#include "app/engine/urls/url_entries.h"
 #include "app/engine/http/http_header_values.h"
+#include "app/engine/urls/url_entries.h"
 
 namespace engine {
 
@@ -61,7 +61,8 @@ HttpRequestBuild BuildHttpRequest(const HttpRequestInput& input) {
 
   if (input.authentication) {
     const auto credentials = ResolveHttpCredentials(input.url, input.user, input.password);
-    if (!credentials || !input.authentication->ApplyCredentials(request, credentials->user, credentials->password)) {
+    if (!credentials ||
+        !input.authentication->ApplyCredentials(request, credentials->user, credentials->password)) {
       return out;
     }
   }
@@ -77,7 +78,8 @@ HttpRequestBuild BuildHttpRequest(const HttpRequestInput& input) {
     if (entry && EntryFlag(*entry, kEntryUseIfRange)) {
       if (auto date = EntryString(entry, kEntryDateString); date && !date->empty()) {
         request.SetHeader("If-Range", *date);
-      } else if (auto etag = EntryString(entry, kEntryETag); etag && !etag->empty() && !etag->starts_with("W/")) {
+      } else if (auto etag = EntryString(entry, kEntryETag);
+                 etag && !etag->empty() && !etag->starts_with("W/")) {
         request.SetHeader("If-Range", *etag);
       }
     }
@@ -89,7 +91,8 @@ HttpRequestBuild BuildHttpRequest(const HttpRequestInput& input) {
 
   if (input.proxyAuthentication) {
     const ProxyCredentials proxy = CopyHTTPProxyCredentials();
-    if (proxy.user && proxy.password) input.proxyAuthentication->ApplyCredentials(request, *proxy.user, *proxy.password);
+    if (proxy.user && proxy.password)
+      input.proxyAuthentication->ApplyCredentials(request, *proxy.user, *proxy.password);
   }
   out.request = std::move(request);
   return out;

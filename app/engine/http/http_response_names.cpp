@@ -4,8 +4,8 @@
 #include "app/util/files/file_names.h"
 #include "app/util/text/string_utilities.h"
 #include "platform/values/text_encoding.h"
-#include "platform/values/utf16.h"
 #include "platform/values/url_escape.h"
+#include "platform/values/utf16.h"
 
 namespace engine {
 
@@ -43,8 +43,10 @@ std::optional<std::string> FileNameFromContentDisposition(std::string_view value
     if (second != std::string_view::npos) {
       const std::string charset = AsciiLower(rest.substr(0, first));
       const std::string_view text = rest.substr(second + 1);
-      const auto encoding = charset == "iso-8859-1" ? values::EscapeEncoding::kIsoLatin1 : values::EscapeEncoding::kUtf8;
-      if (auto decoded = values::PercentUnescape(text, {}, encoding); decoded && !decoded->empty()) return decoded;
+      const auto encoding =
+          charset == "iso-8859-1" ? values::EscapeEncoding::kIsoLatin1 : values::EscapeEncoding::kUtf8;
+      if (auto decoded = values::PercentUnescape(text, {}, encoding); decoded && !decoded->empty())
+        return decoded;
     }
   }
   auto plain = ParameterValue(value, "filename=");
@@ -80,7 +82,8 @@ std::optional<std::string> SanitizeDownloadFileName(std::string_view name) {
   return text;
 }
 
-std::string FileNameForResponse(const std::optional<std::string>& contentDisposition, const values::Url& finalUrl) {
+std::string FileNameForResponse(const std::optional<std::string>& contentDisposition,
+                                const values::Url& finalUrl) {
   if (contentDisposition) {
     if (auto raw = FileNameFromContentDisposition(*contentDisposition)) {
       if (auto safe = SanitizeDownloadFileName(*raw)) return *safe;

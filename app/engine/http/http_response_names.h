@@ -28,6 +28,7 @@ std::optional<std::string> SanitizeDownloadFileName(std::string_view name);
 
 // The file name a response gives: the Content-Disposition's when it has a usable one,
 // else the final URL's (util::CopyFileNameForURL), already safe.
-std::string FileNameForResponse(const std::optional<std::string>& contentDisposition, const values::Url& finalUrl);
+std::string FileNameForResponse(const std::optional<std::string>& contentDisposition,
+                                const values::Url& finalUrl);
 
 }  // namespace engine

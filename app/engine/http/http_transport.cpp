@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/http/cookies_and_proxy_credentials.h"
 #include "app/engine/http/http_content_decoding.h"
 #include "app/engine/http/http_header_values.h"
 #include "app/engine/http/http_request_builder.h"
 #include "app/engine/http/http_response_names.h"
 #include "app/engine/http/http_status_table.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/network/network_reachability.h"
 #include "app/engine/network/socket_buffer.h"
 #include "app/engine/urls/url_entries.h"
@@ -187,7 +187,8 @@ bool HttpConnection::Start() {
     // there: not for other mirrors or redirect targets of the same download.
     stream_->SetValidateChain(!AcceptedForHost(facts, url));
     auto accepted = CopyAcceptedCertificates(url);
-    if (facts.acceptedCertificate && AcceptedForHost(facts, url)) accepted.push_back(*facts.acceptedCertificate);
+    if (facts.acceptedCertificate && AcceptedForHost(facts, url))
+      accepted.push_back(*facts.acceptedCertificate);
     if (!accepted.empty()) stream_->SetTrustedCertificates(std::move(accepted));
   }
   stream_->SetClient(net::kEventHasBytes | net::kEventEnd | net::kEventError,
@@ -204,10 +205,11 @@ bool HttpConnection::Start() {
 
 void HttpConnection::EndSoon(std::uint32_t flags) {
   auto loop = runtime::RunLoop::Current();
-  deferred_ = runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [this, flags](runtime::Timer&) {
-    deferred_.reset();
-    if (!closed_ && !ended_) End(flags);
-  });
+  deferred_ = runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0),
+                                     [this, flags](runtime::Timer&) {
+                                       deferred_.reset();
+                                       if (!closed_ && !ended_) End(flags);
+                                     });
   loop->AddTimer(deferred_);
 }
 
@@ -239,7 +241,8 @@ bool HttpConnection::Fail(net::StreamError error, std::string text, std::uint32_
 bool HttpConnection::HandleResponse() {
   headHandled_ = true;
   const net::HttpResponseHead* headPointer = stream_->ResponseHead();
-  if (headPointer == nullptr) return Fail({net::ErrorDomain::kHttp, net::http_code::kBadResponse}, {}, kStreamError);
+  if (headPointer == nullptr)
+    return Fail({net::ErrorDomain::kHttp, net::http_code::kBadResponse}, {}, kStreamError);
   const net::HttpResponseHead head = *headPointer;
   connection_.NoteActivity();
 
@@ -250,7 +253,8 @@ bool HttpConnection::HandleResponse() {
         accepted && *accepted != chain.front().Der()) {
       connection_.SetTimeout(kQuestionTimeout);
       connection_.SetPeerCertificates(std::vector<net::Certificate>(chain.begin(), chain.end()));
-      return Fail({net::ErrorDomain::kSsl, net::tls_code::kUnknownRoot}, {}, kStreamError | kStreamCertChanged);
+      return Fail({net::ErrorDomain::kSsl, net::tls_code::kUnknownRoot}, {},
+                  kStreamError | kStreamCertChanged);
     }
   }
   // Set-Cookie values are hidden by the log itself.
@@ -269,7 +273,8 @@ bool HttpConnection::HandleResponse() {
     case HttpStatusAction::kBusy:
       connection_.LowerWantedConnections();
       if (auto squid = head.Header("X-Squid-Error"); squid && ContainsIgnoringCase(*squid, "ERR_DNS_FAIL")) {
-        return Fail({net::ErrorDomain::kNetDb, net::netdb_code::kNoData}, head.StatusLine(), kStreamError | kStreamFatal);
+        return Fail({net::ErrorDomain::kNetDb, net::netdb_code::kNoData}, head.StatusLine(),
+                    kStreamError | kStreamFatal);
       }
       return Fail(statusError, head.StatusLine(), kStreamError | kStreamRetryLate);
     case HttpStatusAction::kRetryNow:
@@ -305,14 +310,16 @@ bool HttpConnection::WholeFileForRange(const net::HttpResponseHead& head) {
       int& retries = SlotCounter(connection_, kOldDateRetriesSlot);
       if (retries < kMaxOldDateRetries) {
         ++retries;
-        return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(), kStreamError | kStreamRetrySoon);
+        return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(),
+                    kStreamError | kStreamRetrySoon);
       }
       break;
     }
     case DateAge::kUnreadable:
       if (!EntryFlag(connection_.Entry(), kEntryNoDate)) {
         SetEntryFlag(connection_, kEntryNoDate);
-        return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(), kStreamError | kStreamRetrySoon);
+        return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(),
+                    kStreamError | kStreamRetrySoon);
       }
       break;
     case DateAge::kMissing:
@@ -323,7 +330,8 @@ bool HttpConnection::WholeFileForRange(const net::HttpResponseHead& head) {
   if (!rangeText) SetEntryFlag(connection_, kEntryNoRestarts);
   if (rangeText || head.StatusCode() == 206) {
     // Bytes of some other range: nothing of this body can be placed.
-    return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(), kStreamError | kStreamWholeFile);
+    return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(),
+                kStreamError | kStreamWholeFile);
   }
   connection_.SetError({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine());
   // False: the engine kept this connection as the whole-file one, from offset 0.
@@ -367,7 +375,8 @@ bool HttpConnection::AcceptBody(const net::HttpResponseHead& head) {
       ++restarts;
       if (restarts > 1) SetEntryFlag(connection_, kEntryNoRestarts);
       if (restarts > 2) {
-        return Fail({net::ErrorDomain::kHttp, status}, "The file keeps changing on the server", kStreamError | kStreamFatal);
+        return Fail({net::ErrorDomain::kHttp, status}, "The file keeps changing on the server",
+                    kStreamError | kStreamFatal);
       }
       connection_.Log("\rThe file changed on the server, starting again\r");
       return Fail({net::ErrorDomain::kHttp, status}, head.StatusLine(), kStreamError | kStreamRestartAll);
@@ -396,10 +405,11 @@ bool HttpConnection::AcceptBody(const net::HttpResponseHead& head) {
 
   if (connection_.NeedsValidation()) {
     connection_.MarkValidated();
-    if (auto modified = head.Header("Last-Modified")) SetEntryString(connection_, kEntryDateString, *modified);
+    if (auto modified = head.Header("Last-Modified"))
+      SetEntryString(connection_, kEntryDateString, *modified);
     if ((connection_.Download().nameFlags & 1) == 0) {
-      connection_.ProposeFileName(FileNameForResponse(head.Header("Content-Disposition"), stream_->FinalUrl().Absolute()),
-                                  false);
+      connection_.ProposeFileName(
+          FileNameForResponse(head.Header("Content-Disposition"), stream_->FinalUrl().Absolute()), false);
     }
   }
   if (!connection_.Download().sizeKnown && connection_.ServerSize() > 0 && !gzip) {
@@ -414,17 +424,20 @@ bool HttpConnection::HandleChallenge(const net::HttpResponseHead& head, bool pro
   const net::StreamError error{net::ErrorDomain::kHttp, head.StatusCode()};
   const std::string challengeField = proxy ? "Proxy-Authenticate" : "WWW-Authenticate";
   bool stale = false;
-  for (const auto& value : head.Headers().Values(challengeField)) stale = stale || net::HttpAuthentication::ChallengeIsStale(value);
+  for (const auto& value : head.Headers().Values(challengeField))
+    stale = stale || net::HttpAuthentication::ChallengeIsStale(value);
 
   carried_.authAttempts += 1;
-  if (carried_.authAttempts > kMaxAuthAttempts) return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
+  if (carried_.authAttempts > kMaxAuthAttempts)
+    return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
 
   if (proxy) {
     auto& shared = ProxyAuthentication(connection_);
     if (stale) shared.reset();
     net::StreamError why;
     if (shared && !shared->IsValid(&why)) {
-      if (why.code == net::http_code::kAuthenticationBadUserName || why.code == net::http_code::kAuthenticationBadPassword) {
+      if (why.code == net::http_code::kAuthenticationBadUserName ||
+          why.code == net::http_code::kAuthenticationBadPassword) {
         return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
       }
       shared.reset();
@@ -432,13 +445,15 @@ bool HttpConnection::HandleChallenge(const net::HttpResponseHead& head, bool pro
     if (!shared) shared = net::HttpAuthentication::CreateFromResponse(head);
     if (!shared->IsValid()) return Fail(error, head.StatusLine(), kStreamError | kStreamFatal);
     const ProxyCredentials credentials = CopyHTTPProxyCredentials();
-    if (!credentials.user || !credentials.password) return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
+    if (!credentials.user || !credentials.password)
+      return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
     return Replace(std::nullopt, carried_);
   }
 
   auto& authentication = carried_.authentication;
   if (stale) authentication.reset();
-  if (authentication && !authentication->IsValid()) return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
+  if (authentication && !authentication->IsValid())
+    return Fail(error, head.StatusLine(), kStreamError | kStreamNeedsAuth);
   if (!authentication) authentication = net::HttpAuthentication::CreateFromResponse(head);
   if (!authentication->IsValid()) return Fail(error, head.StatusLine(), kStreamError | kStreamFatal);
   const DownloadFacts& facts = connection_.Download();
@@ -451,22 +466,26 @@ bool HttpConnection::HandleChallenge(const net::HttpResponseHead& head, bool pro
 bool HttpConnection::FollowRedirect(const net::HttpResponseHead& head) {
   const net::StreamError error{net::ErrorDomain::kHttp, head.StatusCode()};
   const auto location = head.Header("Location");
-  if (!location || TrimBlanks(*location).empty()) return Fail(error, head.StatusLine(), kStreamError | kStreamFatal);
+  if (!location || TrimBlanks(*location).empty())
+    return Fail(error, head.StatusLine(), kStreamError | kStreamFatal);
   if (carried_.redirects >= kMaxRedirects) {
-    return Fail({net::ErrorDomain::kHttp, net::http_code::kRedirectionLoop}, head.StatusLine(), kStreamError | kStreamFatal);
+    return Fail({net::ErrorDomain::kHttp, net::http_code::kRedirectionLoop}, head.StatusLine(),
+                kStreamError | kStreamFatal);
   }
   const values::Url current = connection_.URL().Absolute();
   const std::string text(TrimBlanks(*location));
   auto target = values::Url::CreateAbsolute(text, current);
   if (!target) {
-    if (auto escaped = util::CreatePercentEscapedString(text, "#%", "")) target = values::Url::CreateAbsolute(*escaped, current);
+    if (auto escaped = util::CreatePercentEscapedString(text, "#%", ""))
+      target = values::Url::CreateAbsolute(*escaped, current);
   }
   if (!target || !target->Host()) return Fail(error, head.StatusLine(), kStreamError | kStreamFatal);
 
   if (head.Headers().Has("Set-Cookie")) {
     if (auto* d = EntryDictionary(connection_)) {
       CookieDictionary cookies;
-      if (const auto* own = connection_.Entry().Find(kEntryCookie); own && own->IsDictionary()) cookies = *own->AsDictionary();
+      if (const auto* own = connection_.Entry().Find(kEntryCookie); own && own->IsDictionary())
+        cookies = *own->AsDictionary();
       for (auto& [name, value] : CopyCookiesFromHeaders(head, current)) cookies.emplace(name, value);
       (*d)[kEntryCookie] = values::Value(cookies);
     }
@@ -509,13 +528,14 @@ bool HttpConnection::Deliver(std::size_t count) {
     return ended_;
   }
   const std::span<std::uint8_t> buffer = connection_.ReadBuffer();
-  const auto result = inflater_->Feed(
-      std::string_view(reinterpret_cast<const char*>(buffer.data()), count), inflated_.data(), inflated_.size(),
-      [this](const char* data, std::size_t size) {
-        if (connection_.WriteBytes({reinterpret_cast<const std::uint8_t*>(data), size})) return true;
-        ended_ = true;
-        return false;
-      });
+  const auto result =
+      inflater_->Feed(std::string_view(reinterpret_cast<const char*>(buffer.data()), count), inflated_.data(),
+                      inflated_.size(), [this](const char* data, std::size_t size) {
+                        if (connection_.WriteBytes({reinterpret_cast<const std::uint8_t*>(data), size}))
+                          return true;
+                        ended_ = true;
+                        return false;
+                      });
   if (ended_) return true;
   if (result == GzipInflater::Result::kError) {
     connection_.Log("zlib error: decompression failed: " + std::to_string(inflater_->ErrorCode()));

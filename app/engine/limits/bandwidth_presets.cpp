@@ -3,7 +3,8 @@
 namespace engine {
 namespace {
 
-constexpr int kPresetKilobytes[kBandwidthPresetCount] = {5, 10, 20, 30, 40, 50, 75, 100, 150, 200, 300, 500, 750, 1000};
+constexpr int kPresetKilobytes[kBandwidthPresetCount] = {5,   10,  20,  30,  40,  50,  75,
+                                                         100, 150, 200, 300, 500, 750, 1000};
 
 }  // namespace
 

@@ -149,8 +149,8 @@ void SetTrustPanel(std::shared_ptr<TrustPanel> panel) {
   PanelSlot() = panel ? std::move(panel) : std::make_shared<CancellingPanel>();
 }
 
-int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url, int tls_error,
-                              bool certificate_changed) {
+int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
+                              int tls_error, bool certificate_changed) {
   if (certificates.empty()) return 0;
   auto parsed = values::Url::Create(url);
   const std::string host = parsed ? parsed->Absolute().Host().value_or("") : std::string();

@@ -40,7 +40,8 @@ std::pair<values::Dictionary, values::Dictionary> PermanentCertificateTables();
 
 // The accepted bytes for the URL's host, permanent table first; `type` is 3 unless the
 // permanent type table says otherwise. Nothing for a URL without a host.
-std::optional<values::Bytes> CopyAcceptedCertificateData(const values::Url& url, std::int32_t* type = nullptr);
+std::optional<values::Bytes> CopyAcceptedCertificateData(const values::Url& url,
+                                                         std::int32_t* type = nullptr);
 // The accepted certificate as trusted roots: one, or none when nothing is stored or the
 // bytes do not decode.
 std::vector<net::Certificate> CopyAcceptedCertificates(const values::Url& url);
@@ -66,7 +67,7 @@ void SetTrustPanel(std::shared_ptr<TrustPanel> panel);
 
 // Main thread. Asks the user; when accepted, saves the first certificate for the URL's
 // host (for the session unless always-trust was ticked). 1 when accepted, else 0.
-int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url, int tls_error,
-                              bool certificate_changed);
+int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
+                              int tls_error, bool certificate_changed);
 
 }  // namespace engine

@@ -3,7 +3,6 @@
 #include <memory>
 #include <vector>
 
-
 namespace engine {
 
 namespace {
@@ -42,7 +41,8 @@ ChecksumResult VerifyDownloadChecksum(const files::FileHandle& file, std::string
   }
   const std::string digest = values::HexUpper(digester.Finish());
   std::string_view expected = checksum.substr(4);
-  while (!expected.empty() && (expected.back() == ' ' || expected.back() == '\n' || expected.back() == '\r')) {
+  while (!expected.empty() &&
+         (expected.back() == ' ' || expected.back() == '\n' || expected.back() == '\r')) {
     expected.remove_suffix(1);
   }
   return EqualIgnoringCase(digest, expected) ? ChecksumResult::kMatch : ChecksumResult::kMismatch;

@@ -151,13 +151,14 @@ bool DownloadRun::OpenNewStream(std::size_t entryIndex, LongRange range, bool ne
 void DownloadRun::ArmEmptyCheck() {
   if (!loop_ || ended_) return;
   if (!emptyCheckTimer_) {
-    emptyCheckTimer_ = runtime::Timer::Create(runtime::kForever, runtime::Nanoseconds(0), [this](runtime::Timer&) {
-      if (facts_.openConnections == 0) SpawnMoreStreams();
-    });
+    emptyCheckTimer_ =
+        runtime::Timer::Create(runtime::kForever, runtime::Nanoseconds(0), [this](runtime::Timer&) {
+          if (facts_.openConnections == 0) SpawnMoreStreams();
+        });
     loop_->AddTimer(emptyCheckTimer_);
   }
-  emptyCheckTimer_->SetNextFireIn(std::chrono::duration_cast<runtime::Nanoseconds>(
-      std::chrono::duration<double>(kEmptyCheckDelay)));
+  emptyCheckTimer_->SetNextFireIn(
+      std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(kEmptyCheckDelay)));
 }
 
 void DownloadRun::SpawnAfter(double seconds) {
@@ -183,7 +184,8 @@ void DownloadRun::SpawnMoreStreams() {
   std::int64_t reserve = 0;
   if (open > 0) {
     if (rate_ >= 1) {
-      reserve = std::max<std::int64_t>(kMinimumReserve, static_cast<std::int64_t>(rate_ * 1024.0 / open * 8.0));
+      reserve =
+          std::max<std::int64_t>(kMinimumReserve, static_cast<std::int64_t>(rate_ * 1024.0 / open * 8.0));
     } else {
       reserve = kMinimumReserve;
     }
@@ -446,7 +448,8 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
   }
 
   if (!(flags & kStreamFatal) && !(flags & kStreamWholeFile) &&
-      !(flags & (kStreamUnknownRoot | kStreamCertChanged | kStreamNeedsAuth | kStreamRestartAll | kStreamAbortAll))) {
+      !(flags &
+        (kStreamUnknownRoot | kStreamCertChanged | kStreamNeedsAuth | kStreamRestartAll | kStreamAbortAll))) {
     // A plain failure: bounded per mirror, counted until the mirror writes again.
     if (++retries_[s.entryIndex] > kMaxRetriesWithoutProgress) {
       Log(values::Format("\rGiving up on this server after %d failed attempts\r",
@@ -480,9 +483,12 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
 
   if (!(flags & kStreamWholeFile)) {
     std::uint32_t question = 0;
-    if (flags & kStreamUnknownRoot) question = kDownloadEventUnknownRoot;
-    else if (flags & kStreamCertChanged) question = kDownloadEventCertificateQuestion;
-    else if (flags & kStreamNeedsAuth) question = kDownloadEventAuthRequired;
+    if (flags & kStreamUnknownRoot)
+      question = kDownloadEventUnknownRoot;
+    else if (flags & kStreamCertChanged)
+      question = kDownloadEventCertificateQuestion;
+    else if (flags & kStreamNeedsAuth)
+      question = kDownloadEventAuthRequired;
     if (question != 0) {
       PostQuestion(question, s);
       waitingForUser_ = true;
@@ -562,11 +568,10 @@ bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> byt
     const files::Status st = dataFork_.WriteAt(static_cast<std::uint64_t>(s.writeOffset), bytes.first(n));
     if (!st.ok()) {
       // A full disk or a failing one does not get better by asking the server again.
-      const std::string text =
-          st.code() == files::dskFulErr
-              ? std::string("The disk is full: the download file could not be written.")
-              : values::Format("The download file could not be written. Error %d.",
-                               {static_cast<std::int64_t>(st.code())});
+      const std::string text = st.code() == files::dskFulErr
+                                   ? std::string("The disk is full: the download file could not be written.")
+                                   : values::Format("The download file could not be written. Error %d.",
+                                                    {static_cast<std::int64_t>(st.code())});
       Log("\r" + text + "\r");
       s.SetError({net::ErrorDomain::kMacOsStatus, st.code()}, text);
       StreamEnded(s, kStreamError | kStreamAbortAll);

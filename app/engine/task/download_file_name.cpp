@@ -6,7 +6,8 @@ std::optional<std::string> SanitizeServerFileName(std::string_view proposed) {
   const auto slash = proposed.find_last_of("/\\");
   if (slash != std::string_view::npos) proposed.remove_prefix(slash + 1);
   // Blanks around a quoted header value are not part of the name.
-  while (!proposed.empty() && (proposed.front() == ' ' || proposed.front() == '\t')) proposed.remove_prefix(1);
+  while (!proposed.empty() && (proposed.front() == ' ' || proposed.front() == '\t'))
+    proposed.remove_prefix(1);
   while (!proposed.empty() && (proposed.back() == ' ' || proposed.back() == '\t')) proposed.remove_suffix(1);
   while (!proposed.empty() && proposed.front() == '.') proposed.remove_prefix(1);
   std::string name;

@@ -114,7 +114,9 @@ class DownloadStream final : public DownloadConnection {
   void ApplyPendingRanges() override;
   void LowerWantedConnections() override;
   void WatchReachability() override;
-  void SetPeerCertificates(std::vector<net::Certificate> chain) override { peerCertificates = std::move(chain); }
+  void SetPeerCertificates(std::vector<net::Certificate> chain) override {
+    peerCertificates = std::move(chain);
+  }
   void SetError(net::StreamError e, std::string text) override;
   void Log(std::string_view line) override;
   void NoteActivity() override;

@@ -14,41 +14,59 @@ DownloadStream::DownloadStream(DownloadRun& run, std::size_t index, LongRange r)
   lastActivity = owner.Now();
 }
 
-DownloadStream::~DownloadStream() { Close(); }
+DownloadStream::~DownloadStream() {
+  Close();
+}
 
-values::Value& DownloadStream::Entry() { return owner.urlEntries().at(entryIndex); }
+values::Value& DownloadStream::Entry() {
+  return owner.urlEntries().at(entryIndex);
+}
 
-const DownloadFacts& DownloadStream::Download() const { return owner.facts_; }
+const DownloadFacts& DownloadStream::Download() const {
+  return owner.facts_;
+}
 
-std::any& DownloadStream::DownloadSlot(std::string_view key) { return owner.Slot(key); }
+std::any& DownloadStream::DownloadSlot(std::string_view key) {
+  return owner.Slot(key);
+}
 
 void DownloadStream::MarkValidated() {
   needsValidation = false;
   if (auto* d = Entry().AsDictionary()) (*d)[kEntryValidated] = true;
 }
 
-void DownloadStream::LearnFileSize(std::int64_t size) { owner.LearnFileSize(*this, size); }
+void DownloadStream::LearnFileSize(std::int64_t size) {
+  owner.LearnFileSize(*this, size);
+}
 
 void DownloadStream::ProposeFileName(std::string_view name, bool fromPageTitle) {
   owner.ProposeFileName(name, fromPageTitle);
 }
 
-void DownloadStream::ApplyPendingRanges() { owner.ApplyPendingRanges(); }
+void DownloadStream::ApplyPendingRanges() {
+  owner.ApplyPendingRanges();
+}
 
 void DownloadStream::LowerWantedConnections() {
   owner.facts_.wantedConnections = std::max(1, owner.facts_.wantedConnections - 1);
 }
 
-void DownloadStream::WatchReachability() { owner.WatchReachability(*this); }
+void DownloadStream::WatchReachability() {
+  owner.WatchReachability(*this);
+}
 
 void DownloadStream::SetError(net::StreamError e, std::string text) {
   error = e;
   errorText = std::move(text);
 }
 
-void DownloadStream::Log(std::string_view line) { owner.Log(line); }
+void DownloadStream::Log(std::string_view line) {
+  owner.Log(line);
+}
 
-void DownloadStream::NoteActivity() { lastActivity = owner.Now(); }
+void DownloadStream::NoteActivity() {
+  lastActivity = owner.Now();
+}
 
 std::span<std::uint8_t> DownloadStream::ReadBuffer() {
   // Grows only: a shrink keeps the storage, so a busy-idle-busy connection does not
@@ -74,16 +92,22 @@ bool DownloadStream::WriteBytes(std::span<const std::uint8_t> bytes) {
   return owner.WriteStreamData(*this, bytes, false);
 }
 
-std::size_t DownloadStream::RequestBandwidth(std::size_t wanted) { return owner.RequestBandwidth(wanted); }
+std::size_t DownloadStream::RequestBandwidth(std::size_t wanted) {
+  return owner.RequestBandwidth(wanted);
+}
 
 void DownloadStream::ReportTransfer(std::size_t unusedGrant, std::size_t moved) {
   owner.ReportTransfer(unusedGrant, moved);
 }
 
-bool DownloadStream::End(std::uint32_t flags) { return owner.StreamEnded(*this, flags); }
+bool DownloadStream::End(std::uint32_t flags) {
+  return owner.StreamEnded(*this, flags);
+}
 
 // The same way as the queue's stop: through the stop source, on the next pass of the loop.
-void DownloadStream::StopDownload() { owner.stopSource_->Signal(); }
+void DownloadStream::StopDownload() {
+  owner.stopSource_->Signal();
+}
 
 bool DownloadStream::OpenReplacement(std::optional<values::Url> url, std::any carry) {
   return owner.OpenReplacement(*this, std::move(url), std::move(carry));

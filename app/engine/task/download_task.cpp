@@ -5,16 +5,16 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/engine/limits/bandwidth_limiter.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
 #include "app/engine/task/builtin_transports.h"
 #include "app/engine/task/checksum_verification.h"
 #include "app/engine/task/download_file_name.h"
-#include "app/engine/limits/limit_settings.h"
-#include "app/engine/limits/bandwidth_limiter.h"
-#include "app/engine/urls/mirror_lists.h"
 #include "app/engine/task/resume_file.h"
+#include "app/engine/urls/mirror_lists.h"
 #include "app/engine/urls/sensitive_servers.h"
-#include "app/engine/log/transfer_log.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/engine/urls/url_list.h"
 #include "platform/files/rename.h"
@@ -140,7 +140,9 @@ DownloadRun::~DownloadRun() {
   graveyard_.clear();
 }
 
-double DownloadRun::Now() const { return runtime::UpTimeSeconds(); }
+double DownloadRun::Now() const {
+  return runtime::UpTimeSeconds();
+}
 
 std::int32_t DownloadRun::Retries(std::size_t entryIndex) const {
   auto it = retries_.find(entryIndex);
@@ -317,7 +319,8 @@ std::size_t DownloadRun::RequestBandwidth(std::size_t wanted) {
 void DownloadRun::ReportTransfer(std::size_t unusedGrant, std::size_t moved) {
   const runtime::QueueId limiter = LimiterQueue(TransferDirection::kDownload);
   if (limiter != 0) {
-    engine::ReportBandwidth(limiter, static_cast<std::int64_t>(unusedGrant), static_cast<std::int64_t>(moved));
+    engine::ReportBandwidth(limiter, static_cast<std::int64_t>(unusedGrant),
+                            static_cast<std::int64_t>(moved));
   }
 }
 
@@ -352,8 +355,8 @@ void DownloadRun::Tick(bool final) {
   for (const auto& s : connections_) streams.push_back(s.get());
   for (auto it = streams.rbegin(); it != streams.rend(); ++it) {
     DownloadStream* s = *it;
-    const bool stillThere = std::any_of(connections_.begin(), connections_.end(),
-                                        [&](const auto& c) { return c.get() == s; });
+    const bool stillThere =
+        std::any_of(connections_.begin(), connections_.end(), [&](const auto& c) { return c.get() == s; });
     if (!stillThere || now - s->lastActivity <= s->timeout) continue;
     Log("\rTiming out connection\r");
     s->SetError({net::ErrorDomain::kPosix, net::posix_code::kTimedOut}, "Timed out");
@@ -541,7 +544,8 @@ std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
           if (event.kind() == 1) {
             run.ContinueAfterCertificate(event.Get<bool>(runtime::kParamDirectObject).value_or(false));
           } else {
-            run.SupplyCredentials(event.Get<std::string>(FourCC("Usee")), event.Get<std::string>(FourCC("PaSS")));
+            run.SupplyCredentials(event.Get<std::string>(FourCC("Usee")),
+                                  event.Get<std::string>(FourCC("PaSS")));
           }
           return runtime::kNoErr;
         });

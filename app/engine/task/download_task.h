@@ -42,7 +42,8 @@ inline constexpr values::FourCharCode kDownloadControlClass = values::FourCC("TR
 class DownloadEngine : public DownloadEngineServices {
  public:
   explicit DownloadEngine(DownloadRunOptions options = {}) : options_(std::move(options)) {}
-  std::shared_ptr<DownloadTaskController> StartDownloadTask(std::unique_ptr<DownloadThreadState> state) override;
+  std::shared_ptr<DownloadTaskController> StartDownloadTask(
+      std::unique_ptr<DownloadThreadState> state) override;
 
  private:
   DownloadRunOptions options_;

@@ -69,20 +69,20 @@ namespace engine {
 
 // How a connection ends: the flags of DownloadConnection::End(), combined by OR.
 enum StreamEndFlags : std::uint32_t {
-  kStreamError = 1,           // the connection failed
-  kStreamFatal = 2,           // with kStreamError: the mirror must not be used again
-  kStreamStopped = 4,         // ended because the download stops
-  kStreamDone = 8,            // the connection's range (or the file) is complete
-  kStreamWholeFile = 16,      // the server sends the whole file, not the range asked for
-  kStreamRetryLate = 32,      // with kStreamError: retry in 25 s instead of 60 s
-  kStreamReplaced = 64,       // replaced (redirect, new request); nothing follows
-  kStreamKeepAsWhole = 128,   // with kStreamWholeFile: keep it, fetching the whole file
-  kStreamUnknownRoot = 256,   // with kStreamError: ask about an untrusted chain
-  kStreamCertChanged = 512,   // with kStreamError: ask about a changed certificate
-  kStreamRetrySoon = 1024,    // with kStreamError: retry in 4 s
-  kStreamRestartAll = 2048,   // with kStreamError: the file changed; start again
-  kStreamNeedsAuth = 4096,    // with kStreamError: ask the user for credentials
-  kStreamAbortAll = 8192,     // with kStreamError: end the download with this error
+  kStreamError = 1,          // the connection failed
+  kStreamFatal = 2,          // with kStreamError: the mirror must not be used again
+  kStreamStopped = 4,        // ended because the download stops
+  kStreamDone = 8,           // the connection's range (or the file) is complete
+  kStreamWholeFile = 16,     // the server sends the whole file, not the range asked for
+  kStreamRetryLate = 32,     // with kStreamError: retry in 25 s instead of 60 s
+  kStreamReplaced = 64,      // replaced (redirect, new request); nothing follows
+  kStreamKeepAsWhole = 128,  // with kStreamWholeFile: keep it, fetching the whole file
+  kStreamUnknownRoot = 256,  // with kStreamError: ask about an untrusted chain
+  kStreamCertChanged = 512,  // with kStreamError: ask about a changed certificate
+  kStreamRetrySoon = 1024,   // with kStreamError: retry in 4 s
+  kStreamRestartAll = 2048,  // with kStreamError: the file changed; start again
+  kStreamNeedsAuth = 4096,   // with kStreamError: ask the user for credentials
+  kStreamAbortAll = 8192,    // with kStreamError: end the download with this error
 };
 
 // What a transport reads of the whole download. Kept current by the engine.
@@ -95,8 +95,8 @@ struct DownloadFacts {
   std::size_t urlEntryCount = 0;
   std::optional<std::string> user;  // the download's credentials, when it has any
   std::optional<std::string> password;
-  std::string userAgent;  // empty: none
-  std::uint32_t nameFlags = 0;  // bit 0: a name was already taken from a page title
+  std::string userAgent;            // empty: none
+  std::uint32_t nameFlags = 0;      // bit 0: a name was already taken from a page title
   bool resumedAfterPrompt = false;  // the user accepted a certificate question
   bool alwaysTrust = false;
   std::optional<net::Certificate> acceptedCertificate;  // what the user accepted, if any
@@ -125,7 +125,7 @@ class DownloadConnection {
   // The mirror's entry, shared with the whole download: keys set here ("validated",
   // "dateString", "ETag", "norestarts" ...) are seen by every connection and saved.
   virtual values::Value& Entry() = 0;
-  virtual LongRange Range() const = 0;    // length kOpenEndLength: to the end
+  virtual LongRange Range() const = 0;           // length kOpenEndLength: to the end
   virtual std::int64_t WriteOffset() const = 0;  // where the next byte goes
   virtual std::int64_t BytesDone() const = 0;    // written since Range().location
   virtual bool NeedsValidation() const = 0;      // first request to this mirror in this run

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::string_view kMetalinkFragmentPrefix = "!metalink3!";
 
-bool HasPrefix(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool HasPrefix(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
 
 std::string CleanLine(std::string_view line) {
   return values::TrimWhitespace(values::DeleteCharacters(line, values::CharacterSet::Controls()));
@@ -77,7 +79,8 @@ values::Value MakeURLEntry(const values::Url& url, const std::optional<std::stri
   return entry;
 }
 
-std::optional<values::Array> ParseURLListText(std::string_view text, const std::optional<std::string>& referer) {
+std::optional<values::Array> ParseURLListText(std::string_view text,
+                                              const std::optional<std::string>& referer) {
   values::Array entries;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -103,7 +106,8 @@ std::optional<values::Array> ParseURLListText(std::string_view text, const std::
   return entries;
 }
 
-std::optional<values::Array> ParseURLListCString(std::string_view utf8, const std::optional<std::string>& referer) {
+std::optional<values::Array> ParseURLListCString(std::string_view utf8,
+                                                 const std::optional<std::string>& referer) {
   if (!values::IsValidUtf8(utf8)) return std::nullopt;
   return ParseURLListText(utf8, referer);
 }
@@ -153,7 +157,9 @@ void URLListCopyHostNames(const values::Array& list, values::Array& out) {
   }
 }
 
-values::Array URLListCopyWithURLStrings(const values::Array& list) { return list; }
+values::Array URLListCopyWithURLStrings(const values::Array& list) {
+  return list;
+}
 
 values::Array URLListCopyWithURLObjects(const values::Array& list) {
   values::Array out = list;

@@ -31,9 +31,11 @@ values::Value MakeURLEntry(const values::Url& url, const std::optional<std::stri
 // fewer skipped). Each line is escaped (keeping "{", "}" and "#") and must then make a
 // URL with a host. A search engine's redirect link gives the URL it points to, and a
 // "#!metalink3!" fragment gives the URL behind it. Nothing when no line gives a URL.
-std::optional<values::Array> ParseURLListText(std::string_view text, const std::optional<std::string>& referer);
+std::optional<values::Array> ParseURLListText(std::string_view text,
+                                              const std::optional<std::string>& referer);
 // The same for UTF-8 bytes; nothing when they are not valid UTF-8.
-std::optional<values::Array> ParseURLListCString(std::string_view utf8, const std::optional<std::string>& referer);
+std::optional<values::Array> ParseURLListCString(std::string_view utf8,
+                                                 const std::optional<std::string>& referer);
 
 // Whether two lists stand for the same hand-off: the same number of entries, and each entry
 // of `a` has the same "url" and the same "referer" as the entry of `b` at its position. An

@@ -6,10 +6,10 @@
 #include <cctype>
 
 #include "app/engine/urls/url_list.h"
-#include "app/queue/record/download_files.h"
 #include "app/queue/folders/folder_table.h"
-#include "app/queue/record/queue_hooks.h"
 #include "app/queue/operations/queue_order.h"
+#include "app/queue/record/download_files.h"
+#include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"

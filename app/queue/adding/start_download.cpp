@@ -5,8 +5,8 @@
 #include "app/engine/task/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/add_download.h"
-#include "app/queue/record/download_files.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
@@ -225,7 +225,8 @@ std::int32_t StartDownload(const WrapperRef& given) {
 bool CanStartUnderHostLimits(const DownloadQueueElement& element) {
   const QueueSettings settings = CurrentQueueSettings();
   // 0: no limit.
-  const std::int32_t fallback = settings.limitSimultaneousDownloads ? std::max(settings.maxDomainDownloads, 1) : 0;
+  const std::int32_t fallback =
+      settings.limitSimultaneousDownloads ? std::max(settings.maxDomainDownloads, 1) : 0;
   return engine::GetHostCounts().With([&](const std::map<std::string, std::int32_t>& counts) {
     for (const std::string& host : element.domains) {
       auto c = counts.find(host);

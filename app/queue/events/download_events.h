@@ -39,8 +39,8 @@
 #include <optional>
 #include <string>
 
-#include "app/engine/task/download_task.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/task/download_task.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/event_target.h"

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "app/queue/operations/queue_queries.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/operations/remove_downloads.h"
+#include "app/queue/record/queue_settings.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/process_launcher.h"

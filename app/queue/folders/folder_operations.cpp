@@ -4,9 +4,9 @@
 #include <set>
 
 #include "app/queue/folders/displayed_views.h"
-#include "app/queue/record/download_files.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/remove_downloads.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/main_list_services.h"

@@ -2,8 +2,8 @@
 
 #include <initializer_list>
 
-#include "app/queue/undo/undoable_action.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/undoable_action.h"
 #include "app/ui/main_list_services.h"
 
 namespace queue {

@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 
-#include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/folders/view_ids.h"
+#include "app/queue/record/download_queue_wrapper.h"
 #include "platform/values/value.h"
 
 namespace queue {

@@ -3,16 +3,16 @@
 #include <algorithm>
 
 #include "app/engine/task/download_engine_services.h"
+#include "app/queue/adding/scheduled_items.h"
+#include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
+#include "app/queue/operations/queue_order.h"
+#include "app/queue/operations/queue_queries.h"
+#include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/queue/operations/queue_order.h"
-#include "app/queue/operations/remove_downloads.h"
-#include "app/queue/adding/scheduled_items.h"
-#include "app/queue/adding/start_download.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/queue/operations/queue_queries.h"
 #include "app/sharing/received_file_service.h"
 #include "app/ui/confirmation_service.h"
 #include "app/ui/main_list_services.h"
@@ -162,7 +162,8 @@ void StopSelectedDownloads(const WrapperRef& item) {
   } else if (IsDisplayingReceivedFiles()) {
     sharing::GetReceivedFileService().StopSelectedReceivedFiles();
   } else {
-    const std::vector<WrapperRef> stopping = item ? std::vector<WrapperRef>{item} : SelectedWithStatus(kRunningMask);
+    const std::vector<WrapperRef> stopping =
+        item ? std::vector<WrapperRef>{item} : SelectedWithStatus(kRunningMask);
     for (const auto& w : stopping) StopDownload(w);
     if (!stopping.empty()) NameStep(stopping.size(), "Stop Download", "Stop %d Downloads");
   }
@@ -198,7 +199,8 @@ void RemoveSelectedItems(bool undoable, const WrapperRef& item) {
     if (n > 0) NameStep(n, "Remove Received File", "Remove %d Received Files");
     return;
   }
-  const std::vector<WrapperRef> removing = item ? std::vector<WrapperRef>{item} : SelectedWithStatus(kNotBusyMask);
+  const std::vector<WrapperRef> removing =
+      item ? std::vector<WrapperRef>{item} : SelectedWithStatus(kNotBusyMask);
   if (removing.empty()) return;
   const std::vector<std::string> files = ExistingFiles(removing);
   bool trash = false;

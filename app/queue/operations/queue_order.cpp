@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/engine/urls/url_list.h"
+#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/queue/adding/scheduled_items.h"
 #include "app/ui/main_list_services.h"
 
 namespace queue {
@@ -79,7 +79,8 @@ void MoveQueuedElements(const std::vector<WrapperRef>& wrappers, std::int32_t st
   while (!moving.empty() && steps != 0) {
     if (steps < 0) {
       std::size_t packed = 0;
-      while (packed < moving.size() && position(moving[packed]) == static_cast<std::int32_t>(packed + 1)) ++packed;
+      while (packed < moving.size() && position(moving[packed]) == static_cast<std::int32_t>(packed + 1))
+        ++packed;
       moving.erase(moving.begin(), moving.begin() + static_cast<std::ptrdiff_t>(packed));
       if (moving.empty()) break;
       for (const auto& w : moving) {
@@ -112,9 +113,11 @@ void MoveQueuedToTop(const std::vector<WrapperRef>& wrappers) {
     const std::vector<WrapperRef> moving = QueuedByPosition(wrappers);
     if (moving.empty()) return;
     for (auto it = moving.rbegin(); it != moving.rend(); ++it) {
-      if (auto at = OrderIndex((*it)->element())) gQueueOrder.erase(gQueueOrder.begin() + static_cast<std::ptrdiff_t>(*at));
+      if (auto at = OrderIndex((*it)->element()))
+        gQueueOrder.erase(gQueueOrder.begin() + static_cast<std::ptrdiff_t>(*at));
     }
-    for (auto it = moving.rbegin(); it != moving.rend(); ++it) gQueueOrder.insert(gQueueOrder.begin(), (*it)->uid());
+    for (auto it = moving.rbegin(); it != moving.rend(); ++it)
+      gQueueOrder.insert(gQueueOrder.begin(), (*it)->uid());
     RenumberFrom(0);
     MarkQueueDirty();
   }

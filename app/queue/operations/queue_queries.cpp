@@ -1,8 +1,8 @@
 #include "app/queue/operations/queue_queries.h"
 
+#include "app/queue/adding/start_download.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/queue/adding/start_download.h"
 #include "app/ui/main_list_services.h"
 #include "app/upload/upload_queue_service.h"
 #include "app/util/text/url_utilities.h"
@@ -19,7 +19,8 @@ std::string JoinURLs(const DownloadQueueElement& e, bool withoutUserInfo) {
     if (url == nullptr || !url->IsString()) continue;
     std::string one = *url->AsString();
     if (withoutUserInfo) {
-      if (auto parsed = values::Url::Create(one)) one = util::CopyURLStringWithoutUserInfo(*parsed).value_or(one);
+      if (auto parsed = values::Url::Create(one))
+        one = util::CopyURLStringWithoutUserInfo(*parsed).value_or(one);
     }
     if (!first) text += "\r";
     text += one;
@@ -73,7 +74,8 @@ bool ElementMatchesFilterAndSearch(const DownloadQueueElement& e, const std::str
   if (values::FindString(e.filename, search, values::kCaseInsensitive)) return true;
   for (const values::Value& entry : e.urlData) {
     const values::Value* url = entry.Find("url");
-    if (url != nullptr && url->IsString() && values::FindString(*url->AsString(), search, values::kCaseInsensitive))
+    if (url != nullptr && url->IsString() &&
+        values::FindString(*url->AsString(), search, values::kCaseInsensitive))
       return true;
   }
   return false;

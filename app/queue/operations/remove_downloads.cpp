@@ -1,11 +1,11 @@
 #include "app/queue/operations/remove_downloads.h"
 
+#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/displayed_views.h"
+#include "app/queue/operations/queue_order.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/queue/operations/queue_order.h"
-#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/main_list_services.h"
 #include "platform/files/tree_ops.h"
@@ -110,7 +110,8 @@ void RunPass(const std::vector<DownloadUID>& uids, Pass& pass) {
       RemoveFromPlace(wrapper, pass);
     }
   }
-  if (folder == kWholeQueue || IsViewDisplayed(folder)) ui::GetMainListServices().RemoveDownloadRows(pass.rows);
+  if (folder == kWholeQueue || IsViewDisplayed(folder))
+    ui::GetMainListServices().RemoveDownloadRows(pass.rows);
   for (DownloadUID uid : pass.removed) QueueItemsRemove(uid);
 }
 

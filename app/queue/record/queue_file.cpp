@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <set>
 
+#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/folder_record.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/queue/adding/scheduled_items.h"
 #include "app/ui/main_list_services.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"

@@ -101,8 +101,9 @@ void TruvaneUndo::RemoveAllActions() {
 void TruvaneUndo::RemoveActionsForTarget(const void* target) {
   std::vector<UndoableActionRef> dropped;
   auto sift = [&](Group& group) {
-    auto keep = std::stable_partition(group.actions.begin(), group.actions.end(),
-                                      [&](const UndoableActionRef& a) { return a->object().get() != target; });
+    auto keep =
+        std::stable_partition(group.actions.begin(), group.actions.end(),
+                              [&](const UndoableActionRef& a) { return a->object().get() != target; });
     std::move(keep, group.actions.end(), std::back_inserter(dropped));
     group.actions.erase(keep, group.actions.end());
   };

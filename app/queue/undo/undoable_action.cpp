@@ -3,15 +3,15 @@
 #include <filesystem>
 
 #include "app/browser/favourite_undo_service.h"
+#include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
-#include "app/queue/record/download_files.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_commands.h"
-#include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_locks.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/remove_downloads.h"
-#include "app/queue/adding/start_download.h"
+#include "app/queue/record/download_files.h"
+#include "app/queue/record/queue_hooks.h"
+#include "app/queue/record/queue_locks.h"
 #include "app/sharing/received_file_service.h"
 #include "app/ui/main_list_services.h"
 #include "app/upload/upload_queue_service.h"
@@ -205,7 +205,8 @@ void UndoUploadRemoved(const std::shared_ptr<void>& upload, const values::Dictio
     uploads.InsertIntoWaitingOrder(upload, std::min(static_cast<std::size_t>(index), count));
   }
   if (auto folderText = InfoString(info, kUndoLastLocationKey)) {
-    if (auto path = uploads.ResolveFilePath(upload)) MoveItemBack(files::FileRef(*path), files::FileRef(*folderText));
+    if (auto path = uploads.ResolveFilePath(upload))
+      MoveItemBack(files::FileRef(*path), files::FileRef(*folderText));
   }
   uploads.UpdateLocation(upload);
   uploads.MarkUploadsChanged();
@@ -333,7 +334,8 @@ void RegisterUndoRemoveFromFolder(const WrapperRef& wrapper, ViewID folder) {
   Register(wrapper, kUndoRemoveFromFolder, {{kUndoFolderIDKey, values::Number::Int64(folder)}});
 }
 
-void RegisterUndoDownloadRemoved(const WrapperRef& wrapper, const std::set<ViewID>& folders, bool wouldDelete) {
+void RegisterUndoDownloadRemoved(const WrapperRef& wrapper, const std::set<ViewID>& folders,
+                                 bool wouldDelete) {
   if (!wrapper || !TruvaneUndo::Shared().IsRegistrationEnabled()) return;
   values::Set ids;
   for (ViewID id : folders) ids.Add(values::Number::Int64(id));

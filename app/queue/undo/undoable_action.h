@@ -78,7 +78,8 @@ class TruvaneUndoableAction {
 
 // Registration, one function per type; each does nothing while registration is disabled.
 void RegisterUndoRemoveFromFolder(const WrapperRef& wrapper, ViewID folder);
-void RegisterUndoDownloadRemoved(const WrapperRef& wrapper, const std::set<ViewID>& folders, bool wouldDelete);
+void RegisterUndoDownloadRemoved(const WrapperRef& wrapper, const std::set<ViewID>& folders,
+                                 bool wouldDelete);
 void RegisterUndoDownloadAdded(const WrapperRef& wrapper);
 void RegisterUndoFolderRenamed(const FolderRef& folder, const std::string& oldName);
 void RegisterUndoFolderRemoved(const FolderRef& folder, bool itemsDeleted);

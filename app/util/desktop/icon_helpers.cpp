@@ -42,7 +42,8 @@ ui::OSStatus DrawIconRefInRect(ui::CGContextRef context, const util::CGRect& rec
   // Mirror about the rectangle's horizontal centre line: y -> (y + maxY) - y.
   services.TranslateContext(context, 0, rect.y + (rect.y + rect.height));
   services.ScaleContext(context, 1, -1);
-  const ui::OSStatus status = services.PlotIcon(context, rect, alignment, transform, label_colour, flags, *icon);
+  const ui::OSStatus status =
+      services.PlotIcon(context, rect, alignment, transform, label_colour, flags, *icon);
   services.RestoreGraphicsState(context);
   return status;
 }

@@ -14,7 +14,8 @@ bool IsAdministratorGroup(gid_t gid) {
     struct group entry;
     struct group* found = nullptr;
     std::vector<char> buffer(4096);
-    if (getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->gr_gid == gid) {
+    if (getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->gr_gid == gid) {
       return true;
     }
   }

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "app/util/text/string_utilities.h"
 #include "app/util/desktop/ui_helpers.h"
+#include "app/util/text/string_utilities.h"
 #include "app/util/text/url_utilities.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
@@ -17,7 +17,9 @@ namespace {
 
 constexpr std::size_t kFileSystemNameLimit = 255;
 
-bool IsDirectoryReference(std::string_view name) { return name == "." || name == ".."; }
+bool IsDirectoryReference(std::string_view name) {
+  return name == "." || name == "..";
+}
 
 // The last component of the path as it stands in the URL, escapes and all, so that the
 // name is unescaped exactly once ("%2541" names "%41", not "A").
@@ -74,8 +76,10 @@ std::string CopyFileNameForURL(const values::Url& url) {
   const std::string scheme = values::Lowercase(url.Scheme());
   if ((scheme == "ftp" || scheme == "ftps") && url.HasDirectoryPath()) name += values::Localized(" (Folder)");
 
-  if (values::Utf16Length(name) > kMaxFileNameLength) name = TruncateAtClusterBreak(name, kMaxFileNameLength + 1);
-  if (name.size() > kMaxFileNameBytes) name = values::TruncateUtf8BytesAtClusterBoundary(name, kMaxFileNameBytes);
+  if (values::Utf16Length(name) > kMaxFileNameLength)
+    name = TruncateAtClusterBreak(name, kMaxFileNameLength + 1);
+  if (name.size() > kMaxFileNameBytes)
+    name = values::TruncateUtf8BytesAtClusterBoundary(name, kMaxFileNameBytes);
   // A single cluster longer than the limit leaves nothing.
   if (name.empty()) name = "index.html";
   return name;

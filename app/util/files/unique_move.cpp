@@ -18,8 +18,8 @@ std::string NumberedName(const std::string& name, unsigned n) {
   return name.substr(0, dot) + "." + std::to_string(n) + name.substr(dot);
 }
 
-files::OSErr MoveAndRenameUnique(const files::FileRef& item, const files::FileRef& folder, const std::string& name,
-                                 files::FileRef* new_item) {
+files::OSErr MoveAndRenameUnique(const files::FileRef& item, const files::FileRef& folder,
+                                 const std::string& name, files::FileRef* new_item) {
   files::FileRef current = item;
   files::OSErr err = MoveAndRenameItem(current, folder, &name, new_item);
   for (unsigned n = 1; err == files::dupFNErr && n <= kMaxAttempts; ++n) {

@@ -18,7 +18,7 @@ std::string NumberedName(const std::string& name, unsigned n);
 // "name.2.ext" ... (each formed from `name`). 0 and `new_item` at its new place on
 // success. On another error the item is given `name` where it stands (when that name is
 // free there) and the error is returned.
-files::OSErr MoveAndRenameUnique(const files::FileRef& item, const files::FileRef& folder, const std::string& name,
-                                 files::FileRef* new_item);
+files::OSErr MoveAndRenameUnique(const files::FileRef& item, const files::FileRef& folder,
+                                 const std::string& name, files::FileRef* new_item);
 
 }  // namespace util

@@ -81,8 +81,8 @@ values::Array ArrayWithObjectsForKey(const values::Array& array, std::string_vie
   return out;
 }
 
-values::Array ArrayByPerformingSelector(const values::Array& array,
-                                        const std::function<std::optional<values::Value>(const values::Value&)>& fn) {
+values::Array ArrayByPerformingSelector(
+    const values::Array& array, const std::function<std::optional<values::Value>(const values::Value&)>& fn) {
   values::Array out;
   out.reserve(array.size());
   for (const values::Value& element : array) {

@@ -38,12 +38,13 @@ std::optional<std::pair<std::string, values::Value>> GetFirstDictionaryEntry(con
 
 // Each element's value for `key`, in order. An element without one (or that is not a
 // dictionary) contributes a null value, or nothing when `discard_null` is set.
-values::Array ArrayWithObjectsForKey(const values::Array& array, std::string_view key, bool discard_null = false);
+values::Array ArrayWithObjectsForKey(const values::Array& array, std::string_view key,
+                                     bool discard_null = false);
 // The same, with missing values replaced by `placeholder`.
 values::Array ArrayWithObjectsForKey(const values::Array& array, std::string_view key,
                                      const values::Value& placeholder);
 // `fn` applied to each element; a null value stands where it gives nothing.
-values::Array ArrayByPerformingSelector(const values::Array& array,
-                                        const std::function<std::optional<values::Value>(const values::Value&)>& fn);
+values::Array ArrayByPerformingSelector(
+    const values::Array& array, const std::function<std::optional<values::Value>(const values::Value&)>& fn);
 
 }  // namespace util

@@ -7,8 +7,10 @@ namespace util {
 
 std::string CopyByteCountString(std::int64_t byte_count) {
   if (byte_count < 0) return "--";
-  if (byte_count < 1024) return values::Format(values::Localized("%ld bytes"), {static_cast<long>(byte_count)});
-  if (byte_count < 1048576) return values::Format(values::Localized("%ld KB"), {static_cast<long>(byte_count / 1024)});
+  if (byte_count < 1024)
+    return values::Format(values::Localized("%ld bytes"), {static_cast<long>(byte_count)});
+  if (byte_count < 1048576)
+    return values::Format(values::Localized("%ld KB"), {static_cast<long>(byte_count / 1024)});
   const float count = static_cast<float>(byte_count);
   if (byte_count < 1073741824) {
     const float megabytes = count * (1.0f / 1048576.0f);

@@ -35,8 +35,8 @@ std::string CopyHTTPDateString(values::AbsoluteTime time) {
   const values::CalendarDate d = values::SplitDate(time, values::TimeZone::Gmt());
   const int second = static_cast<int>(std::floor(d.date.second));
   return values::Format("%s, %.2d %s %.4d %.2d:%.2d:%.2d GMT",
-                        {kDays[(d.day_of_week - 1) % 7], d.date.day, kMonths[(d.date.month - 1) % 12], d.date.year,
-                         d.date.hour, d.date.minute, second});
+                        {kDays[(d.day_of_week - 1) % 7], d.date.day, kMonths[(d.date.month - 1) % 12],
+                         d.date.year, d.date.hour, d.date.minute, second});
 }
 
 }  // namespace util

@@ -21,9 +21,9 @@ void EscapeURLBrackets(std::string& text);
 // again, so an escape already in the text ("%41") comes out as it went in, and nested
 // escaping ("%252541") collapses to one level ("%41"). A "%" not followed by two hex
 // digits stays escaped ("%25"). Nothing when the text cannot be escaped in the encoding.
-std::optional<std::string> CreatePercentEscapedString(std::string_view text, std::string_view leave_unescaped,
-                                                      std::string_view force_escaped,
-                                                      values::EscapeEncoding encoding = values::EscapeEncoding::kUtf8);
+std::optional<std::string> CreatePercentEscapedString(
+    std::string_view text, std::string_view leave_unescaped, std::string_view force_escaped,
+    values::EscapeEncoding encoding = values::EscapeEncoding::kUtf8);
 
 // The collapse step of CreatePercentEscapedString on its own.
 std::string CollapseDoubledPercentEscapes(std::string text);

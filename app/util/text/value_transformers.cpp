@@ -91,8 +91,8 @@ void RegisterStandardValueTransformers() {
 TransformResult ByteUnitsTransformer::Transform(const values::Value& value) const {
   ScaledBytes scaled{};
   if (auto early = ByteUnitsOrFailure(value, scaled)) return *early;
-  return {values::Value(values::Format("%.1f %@", {static_cast<double>(scaled.amount),
-                                                   values::Localized(scaled.unit)})),
+  return {values::Value(values::Format("%.1f %@",
+                                       {static_cast<double>(scaled.amount), values::Localized(scaled.unit)})),
           std::nullopt};
 }
 

@@ -15,8 +15,9 @@
 // A fill pattern replaces the fill colour for fills (not strokes, images or text): an
 // image tile repeated without gaps from the pattern phase in user space, taken through
 // the CTM like the path. The tile stays upright as images do: the phase is its top-left
-// corner in a y-down user space and its bottom-left corner in a y-up one. An uncoloured pattern uses only the tile's alpha, painted in its colour.
-// Setting a fill colour ends the pattern; the phase is state of its own and outlives it.
+// corner in a y-down user space and its bottom-left corner in a y-up one. An uncoloured pattern uses only the
+// tile's alpha, painted in its colour. Setting a fill colour ends the pattern; the phase is state of its own
+// and outlives it.
 //
 // `PainterContext` draws with QPainter; `RecordingContext` records what was drawn, in
 // device coordinates with the state in force, for tests.

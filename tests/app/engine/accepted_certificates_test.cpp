@@ -8,7 +8,9 @@
 namespace engine {
 namespace {
 
-values::Url U(const char* s) { return *values::Url::Create(s); }
+values::Url U(const char* s) {
+  return *values::Url::Create(s);
+}
 
 net::Certificate MakeCertificate() {
   return *net::Certificate::FromPem(testservers::MakeSelfSigned({}).certificate_pem);
@@ -44,8 +46,9 @@ TEST_F(AcceptedCertificatesTest, NoHostFindsNothingAndReportsType3) {
 }
 
 TEST_F(AcceptedCertificatesTest, UndecodableDataGivesNoRootsAndStoredTypeIsReported) {
-  LoadAcceptedCertificates(values::Value(values::Dictionary{{"bad.example", values::Value(values::Data{{1, 2, 3}})}}),
-                           values::Value(values::Dictionary{{"bad.example", values::Value(7)}}));
+  LoadAcceptedCertificates(
+      values::Value(values::Dictionary{{"bad.example", values::Value(values::Data{{1, 2, 3}})}}),
+      values::Value(values::Dictionary{{"bad.example", values::Value(7)}}));
   std::int32_t type = 0;
   EXPECT_TRUE(CopyAcceptedCertificateData(U("https://bad.example/"), &type));
   EXPECT_EQ(type, 7);
@@ -72,12 +75,14 @@ TEST_F(AcceptedCertificatesTest, CancelSavesNothingAcceptSavesTheFirstCertificat
   auto cancel = std::make_shared<ScriptedPanel>(TrustPanel::Answer{false, true});
   SetTrustPanel(cancel);
   EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", net::tls_code::kExpired, false), 0);
-  EXPECT_EQ(cancel->shown_message, "The certificate for files.example is expired. Do you still want to connect?");
+  EXPECT_EQ(cancel->shown_message,
+            "The certificate for files.example is expired. Do you still want to connect?");
   EXPECT_FALSE(CopyAcceptedCertificateData(U("https://files.example/")));
 
   auto session = std::make_shared<ScriptedPanel>(TrustPanel::Answer{true, false});
   SetTrustPanel(session);
-  EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", net::tls_code::kUnknownRoot, false), 1);
+  EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", net::tls_code::kUnknownRoot, false),
+            1);
   EXPECT_EQ(CopyAcceptedCertificateData(U("https://files.example/")), chain[0].Der());
   EXPECT_TRUE(PermanentCertificateTables().first.empty());
 
@@ -96,13 +101,17 @@ TEST(TrustPromptMessageTest, ChosenByTheTlsError) {
   } cases[] = {
       {net::tls_code::kHostNameMismatch, false,
        "The name on the certificate for %@ is for a different host. Do you still want to connect?"},
-      {net::tls_code::kNotYetValid, false, "The certificate for %@ is not valid. Do you still want to connect?"},
-      {net::tls_code::kBadCertificate, false, "The certificate for %@ is not valid. Do you still want to connect?"},
-      {net::tls_code::kChainInvalid, false, "The certificate for %@ is not valid. Do you still want to connect?"},
+      {net::tls_code::kNotYetValid, false,
+       "The certificate for %@ is not valid. Do you still want to connect?"},
+      {net::tls_code::kBadCertificate, false,
+       "The certificate for %@ is not valid. Do you still want to connect?"},
+      {net::tls_code::kChainInvalid, false,
+       "The certificate for %@ is not valid. Do you still want to connect?"},
       {net::tls_code::kExpired, false, "The certificate for %@ is expired. Do you still want to connect?"},
       {net::tls_code::kUnknownIssuer, false,
        "The issuer of the certificate for %@ is unknown. Do you still want to connect?"},
-      {net::tls_code::kUnknownRoot, false, "The root certificate for %@ is unknown. Do you still want to connect?"},
+      {net::tls_code::kUnknownRoot, false,
+       "The root certificate for %@ is unknown. Do you still want to connect?"},
       {net::tls_code::kUnknownRoot, true, "kCertificateChanged"},
       {net::tls_code::kProtocol, false, ""},
   };

@@ -13,8 +13,8 @@ TEST(BandwidthPresets, RatesAndUnlimitedAboveTheTable) {
 }
 
 TEST(BandwidthPresets, IndexIsTheFirstPresetAtLeastTheRate) {
-  const std::pair<std::int64_t, unsigned> cases[] = {
-      {0, 0}, {5120, 0}, {5121, 1}, {6000, 1}, {102400, 7}, {1024000, 13}, {2000000, 13}};
+  const std::pair<std::int64_t, unsigned> cases[] = {{0, 0},      {5120, 0},     {5121, 1},    {6000, 1},
+                                                     {102400, 7}, {1024000, 13}, {2000000, 13}};
   for (auto [rate, index] : cases) EXPECT_EQ(engine::BandwidthPresetIndexForRate(rate), index) << rate;
 }
 

@@ -16,13 +16,13 @@ TEST(ParseCookieString, ReadsPairsAndSkipsWhatItCannotRead) {
       {"", std::nullopt},
       {"   ", std::nullopt},
       {"=v", D{{"", "v"}}},
-      {"a=b=c", D{{"a", "b=c"}}},              // only the first "=" separates
-      {"a=; b=2", D{{"b", "2"}}},              // a pair without a value is passed over
+      {"a=b=c", D{{"a", "b=c"}}},  // only the first "=" separates
+      {"a=; b=2", D{{"b", "2"}}},  // a pair without a value is passed over
       {"a=1;", D{{"a", "1"}}},
       {"noequals", std::nullopt},
-      {"junk; a=1", D{{"junk; a", "1"}}},      // the name runs up to the first "="
+      {"junk; a=1", D{{"junk; a", "1"}}},  // the name runs up to the first "="
       {";;;", std::nullopt},
-      {"a=1; a=2", D{{"a", "2"}}},             // a later pair replaces an earlier one
+      {"a=1; a=2", D{{"a", "2"}}},                           // a later pair replaces an earlier one
       {"sid = x y ; t=1", D{{"sid ", "x y "}, {"t", "1"}}},  // leading blanks skipped, others kept
   };
   for (const auto& c : cases) {

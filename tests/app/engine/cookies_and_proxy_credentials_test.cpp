@@ -5,7 +5,9 @@
 namespace engine {
 namespace {
 
-values::Url U(const char* s) { return *values::Url::Create(s); }
+values::Url U(const char* s) {
+  return *values::Url::Create(s);
+}
 
 TEST(CookieHeaderTest, PairsInKeyOrderNamelessAsValueNoTrailingSemicolon) {
   EXPECT_EQ(CookieHeaderFromDictionary({{"a", "1"}, {"", "x"}}), "x; a=1");
@@ -19,8 +21,10 @@ TEST(CopyCookiesForURLTest, OwnCookiesWinOnlyWhenAsked) {
   const values::Url url = U("http://files.example/dl/file.zip");
   SharedCookieJar().SetFromResponse({"sid=B; Path=/", "stored=1; Path=/"}, url);
   const CookieDictionary own = {{"sid", "A"}, {"mine", "2"}};
-  EXPECT_EQ(CopyCookiesForURL(url, &own, true), (CookieDictionary{{"mine", "2"}, {"sid", "A"}, {"stored", "1"}}));
-  EXPECT_EQ(CopyCookiesForURL(url, &own, false), (CookieDictionary{{"mine", "2"}, {"sid", "B"}, {"stored", "1"}}));
+  EXPECT_EQ(CopyCookiesForURL(url, &own, true),
+            (CookieDictionary{{"mine", "2"}, {"sid", "A"}, {"stored", "1"}}));
+  EXPECT_EQ(CopyCookiesForURL(url, &own, false),
+            (CookieDictionary{{"mine", "2"}, {"sid", "B"}, {"stored", "1"}}));
   EXPECT_EQ(CopyCookiesForURL(url, nullptr, false), (CookieDictionary{{"sid", "B"}, {"stored", "1"}}));
   EXPECT_TRUE(CopyCookiesForURL(U("http://other.example/"), nullptr, false).empty());
 
@@ -35,7 +39,8 @@ TEST(CopyCookiesFromHeadersTest, TakesEverySetCookieField) {
   head.MutableHeaders().Add("Set-Cookie", "a=1; Path=/");
   head.MutableHeaders().Add("set-cookie", "b=2; Domain=elsewhere.example");  // refused: not this host's
   head.MutableHeaders().Add("Set-Cookie", "c=3");
-  EXPECT_EQ(CopyCookiesFromHeaders(head, U("http://files.example/x")), (CookieDictionary{{"a", "1"}, {"c", "3"}}));
+  EXPECT_EQ(CopyCookiesFromHeaders(head, U("http://files.example/x")),
+            (CookieDictionary{{"a", "1"}, {"c", "3"}}));
 }
 
 TEST(ProxyCredentialsTest, PairsAreKeptApartAndClearedByEmptyValues) {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/task/download_task.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/task/download_task.h"
 #include "tests/fakes/fake_transport.h"
 #include "tests/support/temp_home.h"
 
@@ -28,7 +28,8 @@ class DownloadEngineTest : public ::testing::Test {
   }
   void TearDown() override {
     // The tasks post into this fixture until they end.
-    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i)
+      std::this_thread::sleep_for(1ms);
   }
 
   std::unique_ptr<engine::DownloadThreadState> State() {

@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/task/download_task.h"
 #include "app/engine/task/resume_file.h"
-#include "app/engine/log/transfer_log.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/engine/urls/url_list.h"
 #include "platform/runtime/clock.h"
@@ -81,7 +81,8 @@ class EventLog {
   }
   std::vector<std::string> Lines() {
     std::vector<std::string> out;
-    for (auto& e : Of(engine::kDownloadEventMessage)) out.push_back(e->Get<std::string>(FourCC("Mess")).value_or(""));
+    for (auto& e : Of(engine::kDownloadEventMessage))
+      out.push_back(e->Get<std::string>(FourCC("Mess")).value_or(""));
     return out;
   }
   bool Logged(std::string_view text) {
@@ -110,7 +111,8 @@ class DownloadTaskTest : public ::testing::Test {
   }
 
   std::unique_ptr<DownloadThreadState> MakeState(std::int32_t connections, std::int64_t knownSize = 0,
-                                                 std::vector<std::string> urls = {"http://example.test/file.bin"}) {
+                                                 std::vector<std::string> urls = {
+                                                     "http://example.test/file.bin"}) {
     auto s = std::make_unique<DownloadThreadState>();
     s->uid = 4242;
     for (const auto& u : urls) {
@@ -294,7 +296,8 @@ struct WholeFileFromZeroCase {
   int burstAtMost;  // opens before any retry timer: the first ones and one restart from 0
 };
 
-class WholeFileFromZeroTest : public DownloadTaskTest, public ::testing::WithParamInterface<WholeFileFromZeroCase> {};
+class WholeFileFromZeroTest : public DownloadTaskTest,
+                              public ::testing::WithParamInterface<WholeFileFromZeroCase> {};
 
 TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
   const WholeFileFromZeroCase& c = GetParam();
@@ -303,7 +306,8 @@ TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
   // Every connection, wherever it starts, ends before its first byte saying the server
   // sends the whole file. Past these a connection would succeed, so a loop ends too.
   for (int i = 0; i < 2000; ++i) {
-    transport->failures[i] = {0, engine::kStreamError | engine::kStreamWholeFile, {net::ErrorDomain::kHttp, 200}};
+    transport->failures[i] = {
+        0, engine::kStreamError | engine::kStreamWholeFile, {net::ErrorDomain::kHttp, 200}};
   }
   auto task = Start(MakeState(c.connections));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
@@ -325,7 +329,8 @@ TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Connections, WholeFileFromZeroTest,
-                         ::testing::Values(WholeFileFromZeroCase{"one", 1, 1}, WholeFileFromZeroCase{"four", 4, 5}),
+                         ::testing::Values(WholeFileFromZeroCase{"one", 1, 1},
+                                           WholeFileFromZeroCase{"four", 4, 5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadTaskTest, ServerIgnoringRangesLeavesOneWholeFileConnection) {
@@ -359,7 +364,8 @@ TEST_F(DownloadTaskTest, UnopenableDataFileFailsAtOnceAndGivesBackHostCounts) {
   state->dataFile = dir + "/missing/file.bin";
   auto finished = RunToEnd(std::move(state));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
-  EXPECT_EQ(finished->Get<std::string>(FourCC("ErrM")).value_or(""), "The download file could not be opened.");
+  EXPECT_EQ(finished->Get<std::string>(FourCC("ErrM")).value_or(""),
+            "The download file could not be opened.");
   EXPECT_EQ(engine::GetHostCounts().Count("example.test"), 0);
 }
 
@@ -438,7 +444,8 @@ TEST_F(DownloadTaskTest, StoppingAlreadyCompleteDownloadStillSaysStopped) {
 
 TEST_F(DownloadTaskTest, ResumeWithEverythingOnDiskFinishesWithoutConnecting) {
   const auto content = RandomBytes(5000);
-  std::ofstream(dir + "/file.bin", std::ios::binary).write(reinterpret_cast<const char*>(content.data()), 5000);
+  std::ofstream(dir + "/file.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(content.data()), 5000);
   std::ofstream(dir + "/downloadInfo") << "0,5000\n";
   auto finished = RunToEnd(MakeState(2, 5000));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
@@ -459,7 +466,8 @@ TEST_P(ChecksumTest, FinishedEventSaysWhetherTheChecksumHeld) {
   transport->content = RandomBytes(70000);
   const auto& c = GetParam();
   std::string checksum = c.checksum;
-  const std::string md5 = values::HexLower(values::ComputeDigest(values::DigestAlgorithm::kMd5, transport->content));
+  const std::string md5 =
+      values::HexLower(values::ComputeDigest(values::DigestAlgorithm::kMd5, transport->content));
   const std::string sha = Sha1Of(transport->content);
   if (auto at = checksum.find("%md5"); at != std::string::npos) checksum.replace(at, 4, md5);
   if (auto at = checksum.find("%MD5"); at != std::string::npos) {
@@ -476,15 +484,16 @@ TEST_P(ChecksumTest, FinishedEventSaysWhetherTheChecksumHeld) {
   EXPECT_EQ(events.Of(engine::kDownloadEventVerifying).size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Checksums, ChecksumTest,
-    ::testing::Values(ChecksumCase{"md5_lower", "md5;%md5", false}, ChecksumCase{"md5_upper", "md5;%MD5", false},
-                      ChecksumCase{"prefix_in_capitals", "MD5;%md5", false},
-                      ChecksumCase{"sha1", "sha;%sha", false},
-                      ChecksumCase{"md5_mismatch", "md5;00000000000000000000000000000000", true},
-                      ChecksumCase{"sha1_given_as_md5", "md5;%sha", true},
-                      ChecksumCase{"unknown_algorithm", "crc;12345678", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Checksums, ChecksumTest,
+                         ::testing::Values(ChecksumCase{"md5_lower", "md5;%md5", false},
+                                           ChecksumCase{"md5_upper", "md5;%MD5", false},
+                                           ChecksumCase{"prefix_in_capitals", "MD5;%md5", false},
+                                           ChecksumCase{"sha1", "sha;%sha", false},
+                                           ChecksumCase{"md5_mismatch",
+                                                        "md5;00000000000000000000000000000000", true},
+                                           ChecksumCase{"sha1_given_as_md5", "md5;%sha", true},
+                                           ChecksumCase{"unknown_algorithm", "crc;12345678", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Progress events
 
@@ -508,7 +517,8 @@ TEST_F(DownloadTaskTest, ProgressComesEveryTickWithTheElapsedTime) {
   auto progress = events.Of(engine::kDownloadEventProgress);
   ASSERT_EQ(progress.size(), 5u) << "one progress event per tick, no more";
   for (std::size_t i = 0; i < progress.size(); ++i) {
-    EXPECT_NEAR(progress[i]->Get<double>(FourCC("Time")).value_or(-1), 0.3 + 0.8 * static_cast<double>(i), 1e-6);
+    EXPECT_NEAR(progress[i]->Get<double>(FourCC("Time")).value_or(-1), 0.3 + 0.8 * static_cast<double>(i),
+                1e-6);
     EXPECT_EQ(progress[i]->Get<std::int64_t>(FourCC("Tot_")).value_or(-1), 30000);
     EXPECT_EQ(progress[i]->Get<std::int32_t>(FourCC("Port")).value_or(-1), 1);
   }

@@ -15,15 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include "app/engine/afp/volume_mounter.h"
+#include "app/engine/ftp/ftp_socket_io.h"
+#include "app/engine/ftp/ftp_transport.h"
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
 #include "app/engine/task/builtin_transports.h"
 #include "app/engine/task/download_task.h"
-#include "app/engine/ftp/ftp_socket_io.h"
-#include "app/engine/ftp/ftp_transport.h"
 #include "app/engine/task/resume_file.h"
-#include "app/engine/log/transfer_log.h"
 #include "app/engine/urls/url_entries.h"
-#include "app/engine/afp/volume_mounter.h"
 #include "platform/net/reachability.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
@@ -109,7 +109,8 @@ struct Outcome {
   std::string file;
   std::string log;
   bool EntryHas(std::string_view key, std::size_t index = 0) const {
-    return entries.IsArray() && entries.AsArray()->size() > index && EntryFlag((*entries.AsArray())[index], key);
+    return entries.IsArray() && entries.AsArray()->size() > index &&
+           EntryFlag((*entries.AsArray())[index], key);
   }
 };
 
@@ -122,7 +123,9 @@ class FTPMainRoadTest : public ::testing::Test {
     GetHostCounts().Clear();
     events_ = std::make_shared<Events>();
     DownloadRunOptions options;
-    options.post = [events = events_](runtime::EventRef e, runtime::EventPriority) { events->Add(std::move(e)); };
+    options.post = [events = events_](runtime::EventRef e, runtime::EventPriority) {
+      events->Add(std::move(e));
+    };
     engine_ = std::make_unique<DownloadEngine>(options);
   }
 
@@ -212,8 +215,8 @@ class VsftpdRoadTest : public FTPMainRoadTest {
 
   static void SetUpTestSuite() {
     FTPMainRoadTest::SetUpTestSuite();
-    server_ = new testservers::VsftpdServer(
-        testservers::VsftpdServer::Options{.require_ssl_reuse = true, .max_rate = kRate, .log_protocol = true});
+    server_ = new testservers::VsftpdServer(testservers::VsftpdServer::Options{
+        .require_ssl_reuse = true, .max_rate = kRate, .log_protocol = true});
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -231,7 +234,8 @@ class VsftpdRoadTest : public FTPMainRoadTest {
                             *net::Certificate::FromPem(server_->Identity().certificate_pem), true);
   }
 
-  static std::string Url(const std::string& scheme, const std::string& name, const std::string& password = {}) {
+  static std::string Url(const std::string& scheme, const std::string& name,
+                         const std::string& password = {}) {
     return scheme + "://" + server_->User() + ":" + (password.empty() ? server_->Password() : password) +
            "@127.0.0.1:" + std::to_string(server_->Port()) + "/" + name;
   }
@@ -256,8 +260,8 @@ TEST_F(VsftpdRoadTest, ByteExactWithOneAndSeveralConnections) {
     std::size_t size;
   };
   int seed = 1;
-  for (const Case& c : {Case{"ftp", 1, 300000}, Case{"ftp", 3, 3000000}, Case{"ftps", 1, 300000},
-                        Case{"ftps", 3, 3000000}}) {
+  for (const Case& c :
+       {Case{"ftp", 1, 300000}, Case{"ftp", 3, 3000000}, Case{"ftps", 1, 300000}, Case{"ftps", 3, 3000000}}) {
     SCOPED_TRACE(std::string(c.scheme) + " with " + std::to_string(c.connections));
     const std::string name = "file" + std::to_string(seed) + ".bin";
     const std::string content = RandomBytes(c.size, seed++);
@@ -304,11 +308,13 @@ TEST_F(VsftpdRoadTest, StoppedDownloadResumesWhereItStopped) {
   // first saved range, none from 0.
   const auto restarts = Restarts(commandsBefore);
   ASSERT_FALSE(restarts.empty());
-  EXPECT_EQ(restarts.front(), "REST " + std::to_string(saved.front().location == 0 ? saved.front().length : 0));
+  EXPECT_EQ(restarts.front(),
+            "REST " + std::to_string(saved.front().location == 0 ? saved.front().length : 0));
   const auto commands = server_->Commands();
-  const auto retrs = Matching(std::vector<std::string>(commands.begin() + static_cast<std::ptrdiff_t>(commandsBefore),
-                                                       commands.end()),
-                              "RETR");
+  const auto retrs =
+      Matching(std::vector<std::string>(commands.begin() + static_cast<std::ptrdiff_t>(commandsBefore),
+                                        commands.end()),
+               "RETR");
   EXPECT_EQ(retrs.size(), restarts.size()) << "a connection fetched from the file's start";
 }
 
@@ -377,8 +383,8 @@ TEST_F(ScriptedRoadTest, RestartOffsetsTheServerDoesNotHonour) {
   };
   const std::string file = testservers::ScriptedFtpServer::File();
   const std::string onDisk = file.substr(0, 4000);
-  for (const Case& c : {Case{"plain", false, false}, Case{"rest-refused", true, false},
-                        Case{"rest-ignored", true, true}}) {
+  for (const Case& c :
+       {Case{"plain", false, false}, Case{"rest-refused", true, false}, Case{"rest-ignored", true, true}}) {
     SCOPED_TRACE(c.scenario);
     std::filesystem::remove(dir_ + "/file.bin");
     std::filesystem::remove(dir_ + "/downloadInfo");
@@ -388,7 +394,8 @@ TEST_F(ScriptedRoadTest, RestartOffsetsTheServerDoesNotHonour) {
     EXPECT_EQ(out.reason, kFinishComplete) << out.log;
     EXPECT_TRUE(out.file == file) << "the file on disk differs from the server's";
     EXPECT_EQ(out.EntryHas(kEntryNoRestarts), c.norestarts);
-    EXPECT_EQ(out.log.find("\rServer resume error detected, switching to compatibility mode\r") != std::string::npos,
+    EXPECT_EQ(out.log.find("\rServer resume error detected, switching to compatibility mode\r") !=
+                  std::string::npos,
               c.compatibilityMode)
         << out.log;
     const auto commands = server.Commands();
@@ -509,12 +516,12 @@ TEST_F(AFPRoadTest, MountOutcomes) {
     const char* logged;
   };
   SetVolumeMounter(mounter_);
-  for (const Case& c : {Case{"no volume name", 0, "afp://server.test/Share", kFinishFailed, -50,
-                             "URL has no volume name\r"},
-                        Case{"mount failed", -5016, "afp://server.test/Share/folder/file.bin", kFinishFailed, -5016,
-                             "Volume Mount completed with status -5016"},
-                        Case{"user cancelled", -128, "afp://server.test/Share/folder/file.bin", kFinishStopped, 0,
-                             "user cancelled"}}) {
+  for (const Case& c :
+       {Case{"no volume name", 0, "afp://server.test/Share", kFinishFailed, -50, "URL has no volume name\r"},
+        Case{"mount failed", -5016, "afp://server.test/Share/folder/file.bin", kFinishFailed, -5016,
+             "Volume Mount completed with status -5016"},
+        Case{"user cancelled", -128, "afp://server.test/Share/folder/file.bin", kFinishStopped, 0,
+             "user cancelled"}}) {
     SCOPED_TRACE(c.name);
     mounter_->complete_with = c.completeWith;
     const Outcome out = Run(State({c.url}, 1));

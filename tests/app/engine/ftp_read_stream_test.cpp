@@ -29,7 +29,8 @@ std::string RandomBytes(std::size_t size, unsigned seed = 7) {
 // Reads a stream to its end or failure on the current thread's loop, `grant` bytes at a
 // time per event (a bandwidth limiter hands out small grants).
 struct Reader {
-  explicit Reader(const std::string& url, std::size_t grant = 65536) : stream(*values::Url::Create(url)), grant(grant) {
+  explicit Reader(const std::string& url, std::size_t grant = 65536)
+      : stream(*values::Url::Create(url)), grant(grant) {
     stream.SetPassive(true);
     stream.SetClient(net::kEventAll, [this](net::StreamEvent e) {
       events.push_back(e);
@@ -93,8 +94,8 @@ TEST_F(FTPReadStreamVsftpdTest, WholeFileWithItsSizeAndFromAnOffset) {
     std::int64_t offset;
     std::size_t grant;
   };
-  for (const Case& c : {Case{"from the start", 0, 65536}, Case{"from 123457", 123457, 65536},
-                        Case{"small grants", 0, 700}}) {
+  for (const Case& c :
+       {Case{"from the start", 0, 65536}, Case{"from 123457", 123457, 65536}, Case{"small grants", 0, 700}}) {
     SCOPED_TRACE(c.name);
     Reader reader(server_->Url("ftp", "/whole.bin"), c.grant);
     Login(reader);

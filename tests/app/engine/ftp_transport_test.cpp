@@ -11,10 +11,10 @@
 #include <random>
 
 #include "app/browser/auth_items_service.h"
-#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/afp/afp_transport.h"
-#include "app/engine/ftp/ftp_socket_io.h"
 #include "app/engine/afp/volume_mounter.h"
+#include "app/engine/ftp/ftp_socket_io.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/fakes/fake_volume_mounter.h"
@@ -38,7 +38,8 @@ std::string RandomBytes(std::size_t size, unsigned seed = 11) {
 // can observe: bytes land in `file` at the write offset, endings are recorded.
 class RecordingConnection final : public DownloadConnection {
  public:
-  RecordingConnection(const std::string& url, LongRange range) : url_(*values::Url::Create(url)), range_(range) {
+  RecordingConnection(const std::string& url, LongRange range)
+      : url_(*values::Url::Create(url)), range_(range) {
     write_offset_ = range.location;
     entry_ = values::Value(values::Dictionary{});
     buffer_.resize(24576);
@@ -85,7 +86,9 @@ class RecordingConnection final : public DownloadConnection {
   void LowerWantedConnections() override {
     if (facts.wantedConnections > 1) --facts.wantedConnections;
   }
-  void SetPeerCertificates(std::vector<net::Certificate> chain) override { peer_certificates = std::move(chain); }
+  void SetPeerCertificates(std::vector<net::Certificate> chain) override {
+    peer_certificates = std::move(chain);
+  }
   void SetError(net::StreamError e, std::string) override { error = e; }
   void Log(std::string_view line) override { log += line; }
   void NoteActivity() override { ++activity; }
@@ -107,12 +110,15 @@ class RecordingConnection final : public DownloadConnection {
     }
     const auto at = static_cast<std::size_t>(write_offset_);
     if (file.size() < at + count) file.resize(at + count);
-    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count), file.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count),
+              file.begin() + static_cast<std::ptrdiff_t>(at));
     write_offset_ += static_cast<std::int64_t>(count);
     if (finished) return !End(kStreamDone);
     return true;
   }
-  std::size_t RequestBandwidth(std::size_t wanted) override { return grant ? std::min(grant, wanted) : wanted; }
+  std::size_t RequestBandwidth(std::size_t wanted) override {
+    return grant ? std::min(grant, wanted) : wanted;
+  }
   void ReportTransfer(std::size_t, std::size_t moved) override { reported += moved; }
   void StopDownload() override { ++download_stops; }
   bool End(std::uint32_t flags) override {
@@ -174,21 +180,53 @@ TEST(FTPFailureFlagsTest, Table) {
       {"broken pipe", {ErrorDomain::kPosix, 32}, {}, kStreamError | kStreamRetryLate, "Broken pipe\r"},
       {"network down", {ErrorDomain::kPosix, 50}, {}, kStreamError | kStreamRetryLate, "Host unreachable\r"},
       {"reset", {ErrorDomain::kPosix, 54}, {}, kStreamError | kStreamRetryLate, "Connection reset\r"},
-      {"lost", {ErrorDomain::kPosix, 57}, {}, kStreamError | kStreamRetryLate, "Connection with server was lost\r"},
+      {"lost",
+       {ErrorDomain::kPosix, 57},
+       {},
+       kStreamError | kStreamRetryLate,
+       "Connection with server was lost\r"},
       {"refused", {ErrorDomain::kPosix, 61}, {}, kStreamError | kStreamRetryLate, "Connection refused\r"},
       {"other posix", {ErrorDomain::kPosix, 60}, {}, kStreamError, ""},
-      {"no such name, network works", {ErrorDomain::kNetDb, 8}, {true, true, false, 0}, kStreamError | kStreamFatal, ""},
+      {"no such name, network works",
+       {ErrorDomain::kNetDb, 8},
+       {true, true, false, 0},
+       kStreamError | kStreamFatal,
+       ""},
       {"no such name, no network", {ErrorDomain::kNetDb, 8}, {true, false, false, 0}, kStreamError, ""},
       {"no such name, later connection", {ErrorDomain::kNetDb, 8}, {false, true, false, 0}, kStreamError, ""},
       {"too many connections", {ErrorDomain::kFtp, 503}, {}, kStreamError | kStreamRetryLate, ""},
-      {"451 ranged", {ErrorDomain::kFtp, 451}, {false, false, true, 1000}, kStreamError | kStreamWholeFile, ""},
-      {"500 ranged", {ErrorDomain::kFtp, 500}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
-      {"504 ranged", {ErrorDomain::kFtp, 504}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
+      {"451 ranged",
+       {ErrorDomain::kFtp, 451},
+       {false, false, true, 1000},
+       kStreamError | kStreamWholeFile,
+       ""},
+      {"500 ranged",
+       {ErrorDomain::kFtp, 500},
+       {false, false, false, 1000},
+       kStreamError | kStreamWholeFile,
+       ""},
+      {"504 ranged",
+       {ErrorDomain::kFtp, 504},
+       {false, false, false, 1000},
+       kStreamError | kStreamWholeFile,
+       ""},
       {"451 from the start", {ErrorDomain::kFtp, 451}, {false, false, true, 0}, kStreamError, ""},
       {"login refused", {ErrorDomain::kFtp, 530}, {}, kStreamError | kStreamNeedsAuth, ""},
-      {"550 ranged before data", {ErrorDomain::kFtp, 550}, {false, false, false, 1000}, kStreamError | kStreamWholeFile, ""},
-      {"550 from the start", {ErrorDomain::kFtp, 550}, {false, false, false, 0}, kStreamError | kStreamFatal, ""},
-      {"550 after data", {ErrorDomain::kFtp, 550}, {false, false, true, 1000}, kStreamError | kStreamFatal, ""},
+      {"550 ranged before data",
+       {ErrorDomain::kFtp, 550},
+       {false, false, false, 1000},
+       kStreamError | kStreamWholeFile,
+       ""},
+      {"550 from the start",
+       {ErrorDomain::kFtp, 550},
+       {false, false, false, 0},
+       kStreamError | kStreamFatal,
+       ""},
+      {"550 after data",
+       {ErrorDomain::kFtp, 550},
+       {false, false, true, 1000},
+       kStreamError | kStreamFatal,
+       ""},
       {"other reply", {ErrorDomain::kFtp, 421}, {}, kStreamError, ""},
       {"TLS", {ErrorDomain::kSsl, -9806}, {}, kStreamError, ""},
   };
@@ -203,7 +241,8 @@ TEST(FTPFailureFlagsTest, Table) {
 
 class StoredItems final : public browser::AuthItemsService {
  public:
-  std::optional<browser::AuthItem> FindAuthItem(std::string_view host, std::string_view path, int type) override {
+  std::optional<browser::AuthItem> FindAuthItem(std::string_view host, std::string_view path,
+                                                int type) override {
     asked.push_back(std::string(host) + " " + std::string(path) + " " + std::to_string(type));
     if (host == "stored.example:21") return browser::AuthItem{"stored.example", "keeper", "kept", "/", type};
     return std::nullopt;
@@ -235,7 +274,8 @@ TEST(FTPCredentialsTest, DownloadThenUrlThenStoredThenAnonymous) {
     SCOPED_TRACE(c.url);
     EXPECT_EQ(ResolveFTPCredentials(*values::Url::Create(c.url), c.facts), c.expected);
   }
-  EXPECT_EQ(items->asked, (std::vector<std::string>{"stored.example:21 /pub/f 1", "nobody.example:2121 /f 1"}));
+  EXPECT_EQ(items->asked,
+            (std::vector<std::string>{"stored.example:21 /pub/f 1", "nobody.example:2121 /f 1"}));
   browser::SetAuthItemsService(nullptr);
 }
 
@@ -302,7 +342,8 @@ TEST_F(FTPTransportVsftpdTest, WholeFilesAndPiecesByteExact) {
     ASSERT_TRUE(connection.Run(*c.transport)) << net::DescribeError(connection.error) << connection.log;
     EXPECT_EQ(connection.endings, std::vector<std::uint32_t>{kStreamDone});
     const auto from = static_cast<std::size_t>(c.range.location);
-    const std::size_t length = c.range.length > 0 ? static_cast<std::size_t>(c.range.length) : file_->size() - from;
+    const std::size_t length =
+        c.range.length > 0 ? static_cast<std::size_t>(c.range.length) : file_->size() - from;
     EXPECT_EQ(connection.file.size(), from + length);
     EXPECT_TRUE(connection.file.compare(from, length, *file_, from, length) == 0);
     EXPECT_TRUE(connection.validated);
@@ -351,7 +392,8 @@ TEST_F(FTPTransportVsftpdTest, FtpsCertificateQuestions) {
     ASSERT_TRUE(connection.Run(ftps));
     EXPECT_EQ(connection.endings, std::vector<std::uint32_t>{kStreamError | kStreamUnknownRoot});
     ASSERT_FALSE(connection.peer_certificates.empty());
-    EXPECT_EQ(connection.peer_certificates.front(), *net::Certificate::FromPem(server_->Identity().certificate_pem));
+    EXPECT_EQ(connection.peer_certificates.front(),
+              *net::Certificate::FromPem(server_->Identity().certificate_pem));
     EXPECT_EQ(connection.timeout, 3600);
   }
   {
@@ -384,10 +426,17 @@ TEST(FTPTransportScriptedTest, ServerFaultsEndWithTheirFlags) {
     std::string received;  // from offset 0 of the data file
   };
   const Case cases[] = {
-      {"rest-refused", false, {1000, kOpenEndLength}, {kStreamWholeFile | kStreamKeepAsWhole, kStreamDone}, file},
+      {"rest-refused",
+       false,
+       {1000, kOpenEndLength},
+       {kStreamWholeFile | kStreamKeepAsWhole, kStreamDone},
+       file},
       {"plain", false, {1000, kOpenEndLength}, {kStreamDone}, std::string(1000, '\0') + file.substr(1000)},
       {"abort-451", false, {0, kOpenEndLength}, {kStreamError}, file.substr(0, 1000)},
-      {"abort-451", false, {1000, kOpenEndLength}, {kStreamError | kStreamWholeFile},
+      {"abort-451",
+       false,
+       {1000, kOpenEndLength},
+       {kStreamError | kStreamWholeFile},
        std::string(1000, '\0') + file.substr(1000, 1000)},
       {"retr-550", false, {1000, kOpenEndLength}, {kStreamError | kStreamWholeFile}, ""},
       {"retr-550", false, {0, kOpenEndLength}, {kStreamError | kStreamFatal}, ""},
@@ -398,7 +447,8 @@ TEST(FTPTransportScriptedTest, ServerFaultsEndWithTheirFlags) {
   FTPTransport ftp;
   FTPSTransport ftps;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.scenario) + (c.secure ? " ftps" : " ftp") + " from " + std::to_string(c.range.location));
+    SCOPED_TRACE(std::string(c.scenario) + (c.secure ? " ftps" : " ftp") + " from " +
+                 std::to_string(c.range.location));
     testservers::ScriptedFtpServer server(c.scenario);
     ASSERT_TRUE(server.ok());
     std::string url = server.Url("/file.bin");
@@ -420,7 +470,8 @@ TEST(FTPTransportScriptedTest, RefusedConnectionRetriesLate) {
   ASSERT_TRUE(connection.Run(ftp));
   EXPECT_EQ(connection.endings, std::vector<std::uint32_t>{kStreamError | kStreamRetryLate});
   EXPECT_EQ(connection.log, "Connection refused\r");
-  EXPECT_EQ(connection.error, (net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused}));
+  EXPECT_EQ(connection.error,
+            (net::StreamError{net::ErrorDomain::kPosix, net::posix_code::kConnectionRefused}));
 }
 
 // ---- AFP
@@ -456,13 +507,15 @@ TEST_F(AFPTransportTest, ReadsTheFileFromTheMountedVolume) {
     ASSERT_TRUE(connection.Run(afp_)) << connection.log;
     EXPECT_EQ(connection.endings, std::vector<std::uint32_t>{kStreamDone}) << connection.log;
     const auto from = static_cast<std::size_t>(c.range.location);
-    const std::size_t length = c.range.length > 0 ? static_cast<std::size_t>(c.range.length) : file_.size() - from;
+    const std::size_t length =
+        c.range.length > 0 ? static_cast<std::size_t>(c.range.length) : file_.size() - from;
     EXPECT_TRUE(connection.file.compare(from, length, file_, from, length) == 0);
     EXPECT_EQ(connection.learned_sizes, std::vector<std::int64_t>{100000});
     EXPECT_EQ(mounter_->calls.back().user, "user");
     EXPECT_EQ(mounter_->mounted, 0);  // unmounted with the connection
   }
-  RecordingConnection connection("afp://user:pw@server.local/Share/folder/file%20name.bin", {5, kOpenEndLength});
+  RecordingConnection connection("afp://user:pw@server.local/Share/folder/file%20name.bin",
+                                 {5, kOpenEndLength});
   ASSERT_TRUE(connection.Run(afp_));
   EXPECT_EQ(connection.log,
             "Starting Volume Mount\rVolume Mount completed with status 0, vol is: -101\rcreated url\r"
@@ -487,17 +540,42 @@ TEST_F(AFPTransportTest, Failures) {
   };
   using net::ErrorDomain;
   const Case cases[] = {
-      {"no volume name", "afp://h/Share", 0, kStreamError | kStreamFatal, {ErrorDomain::kMacOsStatus, -50},
+      {"no volume name",
+       "afp://h/Share",
+       0,
+       kStreamError | kStreamFatal,
+       {ErrorDomain::kMacOsStatus, -50},
        "URL has no volume name\r"},
-      {"out of the volume", "afp://h/Share/../../etc/passwd", 0, kStreamError | kStreamFatal,
-       {ErrorDomain::kMacOsStatus, -50}, "URL has no volume name\r"},
-      {"credentials wanted", "afp://h/Share/folder/file%20name.bin", -5023, kStreamError | kStreamNeedsAuth, {}, ""},
-      {"user cancelled", "afp://h/Share/folder/file%20name.bin", kVolumeMountCancelled, kStreamStopped, {},
+      {"out of the volume",
+       "afp://h/Share/../../etc/passwd",
+       0,
+       kStreamError | kStreamFatal,
+       {ErrorDomain::kMacOsStatus, -50},
+       "URL has no volume name\r"},
+      {"credentials wanted",
+       "afp://h/Share/folder/file%20name.bin",
+       -5023,
+       kStreamError | kStreamNeedsAuth,
+       {},
+       ""},
+      {"user cancelled",
+       "afp://h/Share/folder/file%20name.bin",
+       kVolumeMountCancelled,
+       kStreamStopped,
+       {},
        "user cancelled"},
-      {"mount refused", "afp://h/Share/folder/file%20name.bin", -5000, kStreamError | kStreamFatal,
-       {ErrorDomain::kMacOsStatus, -5000}, "completed with status -5000"},
-      {"no such file", "afp://h/Share/folder/none.bin", 0, kStreamError | kStreamFatal,
-       {ErrorDomain::kPosix, 2}, "Find root with status 2\r"},
+      {"mount refused",
+       "afp://h/Share/folder/file%20name.bin",
+       -5000,
+       kStreamError | kStreamFatal,
+       {ErrorDomain::kMacOsStatus, -5000},
+       "completed with status -5000"},
+      {"no such file",
+       "afp://h/Share/folder/none.bin",
+       0,
+       kStreamError | kStreamFatal,
+       {ErrorDomain::kPosix, 2},
+       "Find root with status 2\r"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -517,7 +595,8 @@ TEST_F(AFPTransportTest, WithoutAnAFPClientTheOpenFailsAtOnce) {
   EXPECT_FALSE(connection.Run(afp_));
   EXPECT_EQ(connection.error, (net::StreamError{net::ErrorDomain::kMacOsStatus, kVolumeMountUnsupported}));
   EXPECT_EQ(connection.log,
-            "Starting Volume Mount\rAFP volumes cannot be mounted on this system\rVolume Mount failed instantly: -4\r");
+            "Starting Volume Mount\rAFP volumes cannot be mounted on this system\rVolume Mount failed "
+            "instantly: -4\r");
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ TEST(GzipInflater, CorruptDataIsAnErrorWithZlibsCode) {
   for (std::size_t i = 20; i < 60; ++i) packed[i] = static_cast<char>(packed[i] ^ 0x5a);
   GzipInflater inflater;
   char scratch[4096];
-  const auto result = inflater.Feed(packed, scratch, sizeof scratch, [](const char*, std::size_t) { return true; });
+  const auto result =
+      inflater.Feed(packed, scratch, sizeof scratch, [](const char*, std::size_t) { return true; });
   EXPECT_EQ(result, GzipInflater::Result::kError);
   EXPECT_EQ(inflater.ErrorCode(), Z_DATA_ERROR);
 }
@@ -67,7 +68,8 @@ TEST(GzipInflater, ASinkThatStopsStopsDecoding) {
   GzipInflater inflater;
   char scratch[1024];
   int calls = 0;
-  const auto result = inflater.Feed(packed, scratch, sizeof scratch, [&](const char*, std::size_t) { return ++calls < 3; });
+  const auto result =
+      inflater.Feed(packed, scratch, sizeof scratch, [&](const char*, std::size_t) { return ++calls < 3; });
   EXPECT_EQ(result, GzipInflater::Result::kStopped);
   EXPECT_EQ(calls, 3);
 }

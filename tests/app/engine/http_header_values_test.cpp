@@ -13,8 +13,8 @@ TEST(HttpHeaderValues, ContentLengthTreatsSaturatedAndBrokenValuesAsUnknown) {
   const struct {
     std::optional<std::string> text;
     std::int64_t size;
-  } cases[] = {{std::nullopt, -1}, {"0", 0},           {" 1234 ", 1234},  {"2147483647", -1},
-               {"2147483648", 2147483648LL},            {"-5", -1},        {"12abc", -1},     {"", -1}};
+  } cases[] = {{std::nullopt, -1},           {"0", 0},   {" 1234 ", 1234}, {"2147483647", -1},
+               {"2147483648", 2147483648LL}, {"-5", -1}, {"12abc", -1},    {"", -1}};
   for (const auto& c : cases) EXPECT_EQ(ContentLengthSize(c.text), c.size) << c.text.value_or("<none>");
 }
 
@@ -43,7 +43,8 @@ TEST(HttpHeaderValues, MultipartBoundaryOnlyForByteranges) {
   EXPECT_EQ(MultipartByterangesBoundary("multipart/byteranges; boundary=SEP"), "SEP");
   EXPECT_EQ(MultipartByterangesBoundary("multipart/x-byteranges; boundary=\"a b\""), "a b");
   EXPECT_EQ(MultipartByterangesBoundary("multipart/byteranges; boundary=ab cd"), "ab");
-  EXPECT_EQ(MultipartByterangesBoundary("multipart/byteranges; boundary=" + std::string(500, 'x'))->size(), 380u);
+  EXPECT_EQ(MultipartByterangesBoundary("multipart/byteranges; boundary=" + std::string(500, 'x'))->size(),
+            380u);
   EXPECT_FALSE(MultipartByterangesBoundary("text/html; boundary=SEP"));
   EXPECT_FALSE(MultipartByterangesBoundary("multipart/byteranges"));
 }
@@ -66,14 +67,14 @@ TEST(HttpStatusTable, OnlyTwoHundredsCarryTheFile) {
   const struct {
     int status;
     HttpStatusAction action;
-  } cases[] = {{200, HttpStatusAction::kBody},         {203, HttpStatusAction::kBody},
-               {206, HttpStatusAction::kPartialBody},  {301, HttpStatusAction::kRedirect},
-               {302, HttpStatusAction::kRedirect},     {307, HttpStatusAction::kRedirect},
-               {350, HttpStatusAction::kRedirect},     {304, HttpStatusAction::kFail},
-               {400, HttpStatusAction::kFail},         {401, HttpStatusAction::kAuthenticate},
-               {404, HttpStatusAction::kFail},         {407, HttpStatusAction::kProxyAuthenticate},
-               {421, HttpStatusAction::kBusy},         {503, HttpStatusAction::kBusy},
-               {499, HttpStatusAction::kRetryNow},     {500, HttpStatusAction::kFail},
+  } cases[] = {{200, HttpStatusAction::kBody},        {203, HttpStatusAction::kBody},
+               {206, HttpStatusAction::kPartialBody}, {301, HttpStatusAction::kRedirect},
+               {302, HttpStatusAction::kRedirect},    {307, HttpStatusAction::kRedirect},
+               {350, HttpStatusAction::kRedirect},    {304, HttpStatusAction::kFail},
+               {400, HttpStatusAction::kFail},        {401, HttpStatusAction::kAuthenticate},
+               {404, HttpStatusAction::kFail},        {407, HttpStatusAction::kProxyAuthenticate},
+               {421, HttpStatusAction::kBusy},        {503, HttpStatusAction::kBusy},
+               {499, HttpStatusAction::kRetryNow},    {500, HttpStatusAction::kFail},
                {100, HttpStatusAction::kFail}};
   for (const auto& c : cases) EXPECT_EQ(ActionForStatus(c.status), c.action) << c.status;
 }

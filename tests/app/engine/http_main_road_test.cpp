@@ -22,16 +22,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/network/accepted_certificates.h"
-#include "app/engine/limits/bandwidth_limiter.h"
-#include "app/engine/task/builtin_transports.h"
 #include "app/engine/http/cookies_and_proxy_credentials.h"
-#include "app/engine/task/download_task.h"
+#include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
+#include "app/engine/network/accepted_certificates.h"
+#include "app/engine/task/builtin_transports.h"
+#include "app/engine/task/download_task.h"
 #include "app/engine/task/resume_file.h"
 #include "app/queue/events/download_events.h"
-#include "app/queue/record/download_files.h"
 #include "app/queue/operations/queue_commands.h"
+#include "app/queue/record/download_files.h"
 #include "app/util/files/file_names.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/net/proxy_settings.h"

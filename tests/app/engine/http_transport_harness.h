@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/task/download_transport.h"
 #include "app/engine/http/http_transport.h"
+#include "app/engine/task/download_transport.h"
 #include "tests/platform/net/net_test_support.h"
 
 namespace engine::testing {
@@ -21,8 +21,13 @@ class FakeDownload;
 class FakeConnection : public DownloadConnection {
  public:
   FakeConnection(FakeDownload& d, values::Url url, LongRange range, bool needsValidation, std::any carried)
-      : d_(d), url_(std::move(url)), range_(range), writeOffset_(range.location), needsValidation_(needsValidation),
-        carried_(std::move(carried)), buffer_(24576) {}
+      : d_(d),
+        url_(std::move(url)),
+        range_(range),
+        writeOffset_(range.location),
+        needsValidation_(needsValidation),
+        carried_(std::move(carried)),
+        buffer_(24576) {}
 
   const values::Url& URL() const override { return url_; }
   values::Value& Entry() override;
@@ -83,9 +88,10 @@ class FakeDownload {
   }
 
   // Opens a first connection for `range` and runs the loop until no connection is open.
-  bool Run(LongRange range = {0, kOpenEndLength}, std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
-    auto first = std::make_unique<FakeConnection>(*this, *values::Url::Create(*entry.Find("url")->AsString()), range,
-                                                  true, std::any());
+  bool Run(LongRange range = {0, kOpenEndLength},
+           std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
+    auto first = std::make_unique<FakeConnection>(*this, *values::Url::Create(*entry.Find("url")->AsString()),
+                                                  range, true, std::any());
     FakeConnection* c = first.get();
     connections.push_back(std::move(first));
     if (!c->Open()) return false;
@@ -119,12 +125,16 @@ class FakeDownload {
   int active = 0;
 };
 
-inline values::Value& FakeConnection::Entry() { return d_.entry; }
+inline values::Value& FakeConnection::Entry() {
+  return d_.entry;
+}
 inline bool FakeConnection::IsSoleConnection() const {
   const values::Value* v = d_.entry.Find("norestarts");
   return v && v->AsBool() && *v->AsBool();
 }
-inline const DownloadFacts& FakeConnection::Download() const { return d_.facts; }
+inline const DownloadFacts& FakeConnection::Download() const {
+  return d_.facts;
+}
 inline std::any& FakeConnection::DownloadSlot(std::string_view key) {
   auto it = d_.slots.find(key);
   if (it == d_.slots.end()) it = d_.slots.emplace(std::string(key), std::any()).first;
@@ -139,7 +149,9 @@ inline void FakeConnection::LearnFileSize(std::int64_t size) {
   d_.facts.totalSize = size;
   d_.facts.sizeKnown = true;
 }
-inline void FakeConnection::ProposeFileName(std::string_view name, bool) { d_.names.emplace_back(name); }
+inline void FakeConnection::ProposeFileName(std::string_view name, bool) {
+  d_.names.emplace_back(name);
+}
 inline void FakeConnection::LowerWantedConnections() {
   if (d_.facts.wantedConnections > 1) --d_.facts.wantedConnections;
 }
@@ -147,7 +159,9 @@ inline void FakeConnection::SetError(net::StreamError error, std::string text) {
   d_.error = error;
   d_.errorText = std::move(text);
 }
-inline void FakeConnection::Log(std::string_view line) { d_.log.emplace_back(line); }
+inline void FakeConnection::Log(std::string_view line) {
+  d_.log.emplace_back(line);
+}
 
 inline bool FakeConnection::WriteBytes(std::span<const std::uint8_t> bytes) {
   std::size_t n = bytes.size();
@@ -193,7 +207,8 @@ inline bool FakeConnection::Open() {
 }
 
 inline bool FakeConnection::OpenReplacement(std::optional<values::Url> url, std::any carried) {
-  auto next = std::make_unique<FakeConnection>(d_, url ? *url : url_, range_, needsValidation_, std::move(carried));
+  auto next =
+      std::make_unique<FakeConnection>(d_, url ? *url : url_, range_, needsValidation_, std::move(carried));
   FakeConnection* c = next.get();
   d_.connections.push_back(std::move(next));
   return c->Open();

@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/http/cookies_and_proxy_credentials.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/util/files/file_names.h"
 #include "platform/net/proxy_settings.h"
@@ -33,7 +33,9 @@ class HttpTransportServersTest : public ::testing::Test {
   std::string Http(const std::string& host = "127.0.0.1") const {
     return "http://" + host + ":" + std::to_string(nginx_.HttpPort()) + "/file.bin";
   }
-  std::string Https() const { return "https://localhost:" + std::to_string(nginx_.HttpsPort("self")) + "/file.bin"; }
+  std::string Https() const {
+    return "https://localhost:" + std::to_string(nginx_.HttpsPort("self")) + "/file.bin";
+  }
 
   testservers::TestIdentity identity_ = testservers::MakeSelfSigned({});
   testservers::NginxServer nginx_{{{"self", identity_}}};
@@ -75,7 +77,8 @@ TEST_F(HttpTransportServersTest, HttpsNeedsTheUsersAcceptanceOfAnUnknownCertific
   EXPECT_EQ(refused.error.domain, net::ErrorDomain::kSsl);
   EXPECT_TRUE(refused.file.empty());
 
-  SaveAcceptedCertificate(*values::Url::Create(Https()), *net::Certificate::FromPem(identity_.certificate_pem), true);
+  SaveAcceptedCertificate(*values::Url::Create(Https()),
+                          *net::Certificate::FromPem(identity_.certificate_pem), true);
   FakeDownload accepted(Https());
   ASSERT_TRUE(accepted.Run());
   EXPECT_EQ(accepted.ends.back(), kStreamDone);

@@ -34,7 +34,8 @@ class MainRoadTest : public testing_support::DownloadTest {
     engine::SetDownloadEngineServices(std::make_unique<engine::DownloadEngine>(o));
   }
   void TearDown() override {
-    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i)
+      std::this_thread::sleep_for(1ms);
     DownloadTest::TearDown();
   }
 

@@ -13,9 +13,10 @@ struct SizeCase {
 
 TEST(LimitStreamsForFileSizeTest, SizeCapsTheConnections) {
   const SizeCase cases[] = {
-      {511999, 10, 1},       {512000, 10, 2},          {2047999, 10, 2},     {2048000, 10, 3},
-      {10240000, 10, 5},     {400LL * 1000 * 1000, 10, 10}, {5LL << 30, 10, 10}, {512000, 1, 1},
-      {307199999, 10, 9},    {307200000, 10, 10},      {153600000, 3, 3},
+      {511999, 10, 1},     {512000, 10, 2},   {2047999, 10, 2},
+      {2048000, 10, 3},    {10240000, 10, 5}, {400LL * 1000 * 1000, 10, 10},
+      {5LL << 30, 10, 10}, {512000, 1, 1},    {307199999, 10, 9},
+      {307200000, 10, 10}, {153600000, 3, 3},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(engine::LimitStreamsForFileSize(c.wanted, c.size), c.expected) << c.size << " bytes";
@@ -55,16 +56,11 @@ struct NameCase {
 
 TEST(SanitizeServerFileNameTest, NamesStayInsideTheFolder) {
   const NameCase cases[] = {
-      {"report.pdf", "report.pdf"},
-      {"../../.bashrc", "bashrc"},
-      {"/etc/passwd", "passwd"},
-      {"a\\..\\b.txt", "b.txt"},
-      {"...hidden", "hidden"},
-      {"..", std::nullopt},
-      {".", std::nullopt},
-      {"dir/", std::nullopt},
-      {"", std::nullopt},
-      {"  spaced.zip  ", "spaced.zip"},
+      {"report.pdf", "report.pdf"}, {"../../.bashrc", "bashrc"},
+      {"/etc/passwd", "passwd"},    {"a\\..\\b.txt", "b.txt"},
+      {"...hidden", "hidden"},      {"..", std::nullopt},
+      {".", std::nullopt},          {"dir/", std::nullopt},
+      {"", std::nullopt},           {"  spaced.zip  ", "spaced.zip"},
       {"tab\there", "tab_here"},
   };
   for (const auto& c : cases) {

@@ -21,19 +21,20 @@ TEST(ParseURLListText, OneEntryPerUsableLine) {
       {"http://a/one\nhttp://a/two", L{"http://a/one", "http://a/two"}},         // LF separates too
       {"http://a/one\r\nhttp://a/two\r\n", L{"http://a/one", "http://a/two"}},
       {"  http://a/with space.zip\t", L{"http://a/with%20space.zip"}},
-      {"http://a/p#frag", L{"http://a/p#frag"}},                                 // "#" stays a fragment
-      {"http://a/%41%25", L{"http://a/%41%25"}},                                 // escapes kept as given
+      {"http://a/p#frag", L{"http://a/p#frag"}},  // "#" stays a fragment
+      {"http://a/%41%25", L{"http://a/%41%25"}},  // escapes kept as given
       {"http://a/x#!metalink3!http://m/file.iso", L{"http://m/file.iso"}},
       {"http://www.google.com/url?sa=t&source=web&q=https%3A%2F%2Fdl.example%2Fa.zip&ei=1",
        L{"https://dl.example/a.zip"}},
       {"http://www.google.com/url?sa=t&q=just%20words", L{"http://www.google.com/url?sa=t&q=just%20words"}},
-      {"http://www.google.com/url?q=https%3A%2F%2Fdl.example%2Fa.zip",           // no "sa" key
+      {"http://www.google.com/url?q=https%3A%2F%2Fdl.example%2Fa.zip",  // no "sa" key
        L{"http://www.google.com/url?q=https%3A%2F%2Fdl.example%2Fa.zip"}},
-      {"file:///etc/passwd", L{}},                                               // no host
+      {"file:///etc/passwd", L{}},  // no host
       {"nothing to see here", L{}},
       {"", L{}},
   };
-  for (const auto& [text, urls] : cases) EXPECT_EQ(Urls(engine::ParseURLListText(text, std::nullopt)), urls) << text;
+  for (const auto& [text, urls] : cases)
+    EXPECT_EQ(Urls(engine::ParseURLListText(text, std::nullopt)), urls) << text;
   EXPECT_FALSE(engine::ParseURLListText("short\r", std::nullopt));
 }
 
@@ -68,24 +69,31 @@ TEST(URLListsAreEqual, EntriesPairedByPosition) {
       {{Entry("http://a/1", "r")}, {Entry("http://a/1", "s")}, false},
       {{Entry("http://a/1", nullptr)}, {Entry("http://a/1", nullptr)}, false},  // no referer never equals
       {{Entry("http://a/1", "r")}, {Entry("http://a/1", "r"), Entry("http://a/1", "r")}, false},
-      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")}, {Entry("http://a/1", "r"), Entry("http://a/2", "r")}, true},
-      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")}, {Entry("http://a/2", "r"), Entry("http://a/1", "r")}, false},
-      {{Entry("http://a/1", "r"), Entry("http://a/1", "r")}, {Entry("http://a/1", "r"), Entry("http://a/1", "r")}, true},
+      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")},
+       {Entry("http://a/1", "r"), Entry("http://a/2", "r")},
+       true},
+      {{Entry("http://a/1", "r"), Entry("http://a/2", "r")},
+       {Entry("http://a/2", "r"), Entry("http://a/1", "r")},
+       false},
+      {{Entry("http://a/1", "r"), Entry("http://a/1", "r")},
+       {Entry("http://a/1", "r"), Entry("http://a/1", "r")},
+       true},
   };
   for (const auto& c : cases) EXPECT_EQ(engine::URLListsAreEqual(c.a, c.b), c.equal);
 }
 
 TEST(URLLists, SchemesHostsFoldersAndKeys) {
-  EXPECT_TRUE(engine::URLListSchemesAreSupported({Entry("HTTP://a/", nullptr), Entry("afp://b/x", nullptr),
-                                                  Entry("ftps://c/", nullptr)}));
-  EXPECT_FALSE(engine::URLListSchemesAreSupported({Entry("http://a/", nullptr), Entry("gopher://b/", nullptr)}));
+  EXPECT_TRUE(engine::URLListSchemesAreSupported(
+      {Entry("HTTP://a/", nullptr), Entry("afp://b/x", nullptr), Entry("ftps://c/", nullptr)}));
+  EXPECT_FALSE(
+      engine::URLListSchemesAreSupported({Entry("http://a/", nullptr), Entry("gopher://b/", nullptr)}));
   EXPECT_FALSE(engine::URLListSchemesAreSupported({Entry("relative/path", nullptr)}));
   EXPECT_FALSE(engine::URLListSchemesAreSupported({Value{{"referer", "x"}}}));
 
   Array hosts{Value("kept")};
-  engine::URLListCopyHostNames({Entry("http://a.example/", nullptr), Entry("file:///x", nullptr),
-                                Entry("ftp://b.example/", nullptr)},
-                               hosts);
+  engine::URLListCopyHostNames(
+      {Entry("http://a.example/", nullptr), Entry("file:///x", nullptr), Entry("ftp://b.example/", nullptr)},
+      hosts);
   EXPECT_EQ(hosts, (Array{"kept", "a.example", "b.example"}));
 
   EXPECT_TRUE(engine::URLListIsFTPFolder({Entry("FTP://h/pub/", nullptr), Entry("http://h/x", nullptr)}));

@@ -159,7 +159,7 @@ TEST_F(QueueTest, FolderItemsAndFolderSetsStayInStep) {
   AddElementToFolder(w, 0x123456);  // no such folder: nothing but the undo action
   EXPECT_EQ(GetFolderItemCount(0x100001), 1u);
   EXPECT_EQ(w->foldersContainedIn(), std::set<ViewID>{0x100001});
-  EXPECT_TRUE(TruvaneUndoCanUndo());  // the no-folder add too
+  EXPECT_TRUE(TruvaneUndoCanUndo());              // the no-folder add too
   AddElementToListableFolder(kHistoryViewID, w);  // not listable: nothing
   EXPECT_EQ(w->foldersContainedIn(), std::set<ViewID>{0x100001});
   RemoveElementFromFolder(w, 0x100001);

@@ -18,7 +18,8 @@ class QueueOrderTest : public DownloadTest {
   // n Queued downloads, then `held` On Hold ones; wrappers in that order.
   std::vector<WrapperRef> MakeQueue(int n, int held = 0) {
     std::vector<WrapperRef> out;
-    for (int i = 0; i < n + held; ++i) out.push_back(LookUpDownloadWrapper(Add("http://h.example/f" + std::to_string(i))));
+    for (int i = 0; i < n + held; ++i)
+      out.push_back(LookUpDownloadWrapper(Add("http://h.example/f" + std::to_string(i))));
     for (int i = n; i < n + held; ++i) PutElementOnHold(out[static_cast<std::size_t>(i)]);
     return out;
   }
@@ -57,21 +58,59 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OrderCase{"SecondToFirst", 3, 0, [](auto& w) { MoveElementToQueuePosition(w[1], 1); }, {1, 0, 2}},
         OrderCase{"FirstBeyondTheEnd", 3, 0, [](auto& w) { MoveElementToQueuePosition(w[0], 9); }, {1, 2, 0}},
-        OrderCase{"HeldToTenOfThree", 3, 1, [](auto& w) { MoveElementToQueuePosition(w[3], 10); }, {0, 1, 2, 3}},
+        OrderCase{
+            "HeldToTenOfThree", 3, 1, [](auto& w) { MoveElementToQueuePosition(w[3], 10); }, {0, 1, 2, 3}},
         OrderCase{"HeldToTheHead", 3, 1, [](auto& w) { MoveElementToQueuePosition(w[3], 0); }, {3, 0, 1, 2}},
-        OrderCase{"UpFirstTwoDoesNothing", 4, 0, [](auto& w) { MoveQueuedElements({w[0], w[1]}, -1); }, {0, 1, 2, 3}},
-        OrderCase{"UpFirstAndThird", 4, 0, [](auto& w) { MoveQueuedElements({w[0], w[2]}, -1); }, {0, 2, 1, 3}},
-        OrderCase{"UpTwoStepsCatchesUp", 5, 0, [](auto& w) { MoveQueuedElements({w[1], w[4]}, -2); },
+        OrderCase{"UpFirstTwoDoesNothing",
+                  4,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedElements({w[0], w[1]}, -1);
+                  },
+                  {0, 1, 2, 3}},
+        OrderCase{"UpFirstAndThird",
+                  4,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedElements({w[0], w[2]}, -1);
+                  },
+                  {0, 2, 1, 3}},
+        OrderCase{"UpTwoStepsCatchesUp",
+                  5,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedElements({w[1], w[4]}, -2);
+                  },
                   {1, 0, 4, 2, 3}},
-        OrderCase{"DownLastTwoDoesNothing", 5, 0, [](auto& w) { MoveQueuedElements({w[3], w[4]}, 1); },
+        OrderCase{"DownLastTwoDoesNothing",
+                  5,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedElements({w[3], w[4]}, 1);
+                  },
                   {0, 1, 2, 3, 4}},
-        OrderCase{"DownABlock", 5, 0, [](auto& w) { MoveQueuedElements({w[0], w[1]}, 2); }, {2, 3, 0, 1, 4}},
-        OrderCase{"ToTopKeepsTheirOrder", 5, 0, [](auto& w) { MoveQueuedToTop({w[4], w[2]}); }, {2, 4, 0, 1, 3}},
+        OrderCase{"DownABlock",
+                  5,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedElements({w[0], w[1]}, 2);
+                  },
+                  {2, 3, 0, 1, 4}},
+        OrderCase{"ToTopKeepsTheirOrder",
+                  5,
+                  0,
+                  [](auto& w) {
+                    MoveQueuedToTop({w[4], w[2]});
+                  },
+                  {2, 4, 0, 1, 3}},
         OrderCase{"HoldTheMiddle", 3, 0, [](auto& w) { PutElementOnHold(w[1]); }, {0, 2}},
         OrderCase{"EnqueueHeldAtTheEnd", 2, 1, [](auto& w) { EnqueueElement(w[2]); }, {0, 1, 2}},
         OrderCase{"EnqueueQueuedDoesNothing", 2, 0, [](auto& w) { EnqueueElement(w[0]); }, {0, 1}},
-        OrderCase{"RemoveTheHeadFromTheLibrary", 3, 0,
-                  [](auto& w) { RemoveDownloads({w[0]->uid()}, {}, true, true); }, {1, 2}}),
+        OrderCase{"RemoveTheHeadFromTheLibrary",
+                  3,
+                  0,
+                  [](auto& w) { RemoveDownloads({w[0]->uid()}, {}, true, true); },
+                  {1, 2}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(QueueOrderTest, HoldingACompletedDownloadForgetsItsLastRun) {
@@ -132,17 +171,18 @@ struct ScopeCase {
 
 TEST(QueueQueries, ViewFilterScopes) {
   const ScopeCase cases[] = {
-      {kStatusFailed, 0, kScopePaused, false},        {kStatusFailed, 1, kScopePaused, true},
-      {kStatusDownloading, 5, kScopePaused, false},   {kStatusCompleted, 5, kScopePaused, false},
+      {kStatusFailed, 0, kScopePaused, false},         {kStatusFailed, 1, kScopePaused, true},
+      {kStatusDownloading, 5, kScopePaused, false},    {kStatusCompleted, 5, kScopePaused, false},
       {kStatusDownloading, 0, kScopeInProgress, true}, {kStatusScheduled, 0, kScopeQueued, true},
-      {kStatusOnHold, 0, kScopeIncomplete, false},    {kStatusOnHold, 1, kScopeIncomplete, true},
-      {kStatusCompleted, 0, kScopeCompleted, true},   {kStatusCompleted, 0, 9, true},
+      {kStatusOnHold, 0, kScopeIncomplete, false},     {kStatusOnHold, 1, kScopeIncomplete, true},
+      {kStatusCompleted, 0, kScopeCompleted, true},    {kStatusCompleted, 0, 9, true},
   };
   for (const ScopeCase& c : cases) {
     DownloadQueueElement e;
     e.status = c.status;
     e.progress = c.progress;
-    EXPECT_EQ(ElementMatchesViewFilter(e, c.scope), c.matches) << c.status << " " << c.progress << " " << c.scope;
+    EXPECT_EQ(ElementMatchesViewFilter(e, c.scope), c.matches)
+        << c.status << " " << c.progress << " " << c.scope;
   }
 }
 

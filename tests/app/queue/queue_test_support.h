@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
-#include "app/queue/undo/truvane_undo.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/queue/adding/scheduled_items.h"
+#include "app/queue/undo/truvane_undo.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
 #include "tests/fakes/fake_main_list.h"

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "app/queue/record/download_files.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/remove_downloads.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/queue/undo/undoable_action.h"
 #include "platform/runtime/run_loop.h"
@@ -156,10 +156,16 @@ TEST_F(UndoTest, AGroupWithNothingQueuedLeavesNoStep) {
   TruvaneUndoRemoveAllActions();
   PutElementOnHold(w);
   TruvaneUndoRemoveAllActions();
-  { DownloadUndoGrouping group("Add %d Downloads from FTP server"); group.addDownload(w); }
+  {
+    DownloadUndoGrouping group("Add %d Downloads from FTP server");
+    group.addDownload(w);
+  }
   EXPECT_FALSE(TruvaneUndoCanUndo());
   EnqueueElement(w);
-  { DownloadUndoGrouping group("Add %d Downloads from FTP server"); group.addDownload(w); }
+  {
+    DownloadUndoGrouping group("Add %d Downloads from FTP server");
+    group.addDownload(w);
+  }
   EXPECT_EQ(TruvaneUndoCopyUndoTitle(), "Undo Add 1 Downloads from FTP server");
 }
 
@@ -200,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
     Types, ActionTable,
     ::testing::Values(
         ActionCase{"AddedToFolder", [](UndoTest&, auto& w) { AddElementToFolder(w[0], 0x100001); }},
-        ActionCase{"RemovedFromQueue", [](UndoTest&, auto& w) { RemoveDownloads({w[1]->uid()}, {}, true, true); }},
+        ActionCase{"RemovedFromQueue",
+                   [](UndoTest&, auto& w) { RemoveDownloads({w[1]->uid()}, {}, true, true); }},
         ActionCase{"RemovedFromLibraryOnly",
                    [](UndoTest&, auto& w) { RemoveDownloadsFromFolder({w[1]->uid()}, 1, false, true); }},
         ActionCase{"Added", [](UndoTest& t, auto&) { t.Add("http://new.example/n"); }},

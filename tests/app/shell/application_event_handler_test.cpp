@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/log/transfer_log.h"
-#include "app/util/settings/settings_store.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/util/helpers/task_helpers.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/net/certificate.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/values/url.h"

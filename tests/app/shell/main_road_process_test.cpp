@@ -126,9 +126,15 @@ long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limit) {
   return 0;
 }
 
-std::string DownloadsFolder() { return testsupport::TempHome() + "/Downloads"; }
-std::string LogFile() { return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt"; }
-std::string QueueFile() { return testsupport::TempHome() + "/.local/share/Truvane/Truvane Queue.plist"; }
+std::string DownloadsFolder() {
+  return testsupport::TempHome() + "/Downloads";
+}
+std::string LogFile() {
+  return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt";
+}
+std::string QueueFile() {
+  return testsupport::TempHome() + "/.local/share/Truvane/Truvane Queue.plist";
+}
 
 long SavedStatus(const std::string& uid) {
   auto queue = values::ReadPropertyListFile(QueueFile());

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "app/engine/task/download_engine_services.h"
-#include "app/queue/record/queue_settings.h"
-#include "app/queue/operations/queue_switch.h"
-#include "app/queue/record/queue_tables.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_settings.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/util/settings/settings_store.h"

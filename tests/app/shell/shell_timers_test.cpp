@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/engine/task/download_engine_services.h"
-#include "app/queue/record/queue_file.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"

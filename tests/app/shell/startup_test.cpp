@@ -16,8 +16,8 @@
 
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/folders/folder_table.h"
-#include "app/queue/record/queue_file.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"

@@ -50,13 +50,15 @@ TEST(FirstDictionaryEntry, IsTheFirstInKeyOrder) {
 TEST(ArraysOfDictionaries, ValuesForAKeyWithNullsPlaceholdersOrNothing) {
   values::Array rows{values::Value{{"k", 1}}, values::Value{{"other", 2}}, values::Value("not a dict"),
                      values::Value{{"k", "x"}}};
-  EXPECT_EQ(util::ArrayWithObjectsForKey(rows, "k"), (values::Array{1, values::Value(), values::Value(), "x"}));
+  EXPECT_EQ(util::ArrayWithObjectsForKey(rows, "k"),
+            (values::Array{1, values::Value(), values::Value(), "x"}));
   EXPECT_EQ(util::ArrayWithObjectsForKey(rows, "k", true), (values::Array{1, "x"}));
   EXPECT_EQ(util::ArrayWithObjectsForKey(rows, "k", values::Value("-")), (values::Array{1, "-", "-", "x"}));
-  auto counted = util::ArrayByPerformingSelector(rows, [](const values::Value& v) -> std::optional<values::Value> {
-    if (!v.IsDictionary()) return std::nullopt;
-    return values::Value(static_cast<int>(v.Count()));
-  });
+  auto counted =
+      util::ArrayByPerformingSelector(rows, [](const values::Value& v) -> std::optional<values::Value> {
+        if (!v.IsDictionary()) return std::nullopt;
+        return values::Value(static_cast<int>(v.Count()));
+      });
   EXPECT_EQ(counted, (values::Array{1, 1, values::Value(), 1}));
 }
 

@@ -65,7 +65,7 @@ TEST(LinuxWorkspace, OpensThroughXdgOpenAndCopiesAndTrashesForReal) {
   EXPECT_TRUE(workspace.OpenURL("https://example.org/a b"));
   EXPECT_TRUE(workspace.RevealItem("/data/x/file.zip"));
   EXPECT_EQ(runs, (std::vector<std::vector<std::string>>{{"xdg-open", "https://example.org/a b"},
-                                                          {"xdg-open", "/data/x"}}));
+                                                         {"xdg-open", "/data/x"}}));
 
   const std::string dir = testsupport::MakeTempDir("workspace");
   testsupport::WriteFile(dir + "/src/plugin/inner", "1");
@@ -98,8 +98,8 @@ TEST(GetFolderTreeSize, SumsFilesAtEveryLevel) {
 
 TEST(MoveAndRenameUnique, NumbersBeforeTheExtension) {
   const std::pair<std::pair<const char*, unsigned>, const char*> names[] = {
-      {{"report.pdf", 2}, "report.2.pdf"}, {{"README", 1}, "README.1"},   {{".profile", 1}, ".profile.1"},
-      {{"a.tar.gz", 3}, "a.tar.3.gz"},     {{"name.", 1}, "name..1"},      {{"v1.0 final", 1}, "v1.0 final.1"},
+      {{"report.pdf", 2}, "report.2.pdf"}, {{"README", 1}, "README.1"}, {{".profile", 1}, ".profile.1"},
+      {{"a.tar.gz", 3}, "a.tar.3.gz"},     {{"name.", 1}, "name..1"},   {{"v1.0 final", 1}, "v1.0 final.1"},
   };
   for (const auto& [in, out] : names) EXPECT_EQ(util::NumberedName(in.first, in.second), out) << in.first;
 
@@ -117,8 +117,8 @@ TEST(MoveAndRenameUnique, NumbersBeforeTheExtension) {
 
   // Another failure: the item keeps its place and takes the requested name there.
   testsupport::WriteFile(dir + "/src/other", "x");
-  EXPECT_EQ(util::MoveAndRenameUnique(files::FileRef(dir + "/src/other"), files::FileRef(dir + "/no-such-folder"),
-                                      "wanted.txt", &moved),
+  EXPECT_EQ(util::MoveAndRenameUnique(files::FileRef(dir + "/src/other"),
+                                      files::FileRef(dir + "/no-such-folder"), "wanted.txt", &moved),
             files::fnfErr);
   EXPECT_EQ(testsupport::ReadFile(dir + "/src/wanted.txt"), "x");
 }

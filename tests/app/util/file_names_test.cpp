@@ -16,28 +16,29 @@ std::string NameFor(const std::string& text) {
 TEST(CopyFileNameForURL, NamesFromPathsQueriesAndEscapes) {
   const std::pair<std::string, std::string> cases[] = {
       {"http://h/dir/file.zip", "file.zip"},
-      {"http://h/get.php?file=setup.zip", "setup.zip"},           // script page: the value after "="
-      {"http://h/a.php?x=ab.c", "a.php"},                          // candidate shorter than 6
-      {"http://h/a.php?id=12345", "a.php"},                        // tail longer than 5: no candidate
-      {"http://h/dl.cgi?f=x/y/archive.tgz", "yarchive.tgz"},     // after the first "/"; "/" deleted
-      {"http://h/get?u=http://m/files/app.dmg", "mfilesapp.dmg"},  // after the first "/" of the value; "/" deleted
-      {"http://h/page.html?a=b.c", "page.html"},                   // a real extension keeps the path name
-      {"http://h/My%20File%C3%A9.txt", "My File\xC3\xA9.txt"},     // UTF-8 escapes
-      {"http://h/caf%E9.txt", "caf\xC3\xA9.txt"},                  // not UTF-8: read as Latin-1
+      {"http://h/get.php?file=setup.zip", "setup.zip"},       // script page: the value after "="
+      {"http://h/a.php?x=ab.c", "a.php"},                     // candidate shorter than 6
+      {"http://h/a.php?id=12345", "a.php"},                   // tail longer than 5: no candidate
+      {"http://h/dl.cgi?f=x/y/archive.tgz", "yarchive.tgz"},  // after the first "/"; "/" deleted
+      {"http://h/get?u=http://m/files/app.dmg",
+       "mfilesapp.dmg"},                          // after the first "/" of the value; "/" deleted
+      {"http://h/page.html?a=b.c", "page.html"},  // a real extension keeps the path name
+      {"http://h/My%20File%C3%A9.txt", "My File\xC3\xA9.txt"},  // UTF-8 escapes
+      {"http://h/caf%E9.txt", "caf\xC3\xA9.txt"},               // not UTF-8: read as Latin-1
       {"http://h/100%25.txt", "100%.txt"},
-      {"http://h/a%2541.txt", "a%41.txt"},                         // unescaped once only
-      {"http://h/a%3Ab%0Dc%0A.txt", "abc.txt"},                    // ":" CR LF deleted
-      {"http://h/rtl%E2%80%8Fname.txt", "rtlname.txt"},            // a format character (U+200F)
-      {"http://h/.hidden", "hidden"},                              // one leading dot goes
+      {"http://h/a%2541.txt", "a%41.txt"},               // unescaped once only
+      {"http://h/a%3Ab%0Dc%0A.txt", "abc.txt"},          // ":" CR LF deleted
+      {"http://h/rtl%E2%80%8Fname.txt", "rtlname.txt"},  // a format character (U+200F)
+      {"http://h/.hidden", "hidden"},                    // one leading dot goes
       {"http://h/..file", ".file"},
       {"http://h/", "index.html"},
       {"http://h", "index.html"},
-      {"http://h/%2E%2E", "index.html"},                           // becomes "." after the dot rule
-      {"http://h/%2E%2E%2E", "index.html"},                        // would become ".."
-      {"http://h/a/%2F", "index.html"},                            // only a "/" left
+      {"http://h/%2E%2E", "index.html"},     // becomes "." after the dot rule
+      {"http://h/%2E%2E%2E", "index.html"},  // would become ".."
+      {"http://h/a/%2F", "index.html"},      // only a "/" left
       {"ftp://h/pub/dir/", "dir (Folder)"},
       {"FTPS://h/pub/", "pub (Folder)"},
-      {"http://h/pub/", "pub"},                                    // only FTP names folders
+      {"http://h/pub/", "pub"},  // only FTP names folders
   };
   for (const auto& [url, name] : cases) EXPECT_EQ(NameFor(url), name) << url;
 }
@@ -66,9 +67,17 @@ TEST(CopyFileNameForURL, LongNamesFitCharacterAndByteLimitsOnWholeClusters) {
 TEST(ValidateFileName, RefusesWhatCannotNameAFile) {
   fakes::ScopedFakeUi fake;
   const std::pair<std::string, bool> cases[] = {
-      {"report.pdf", true}, {"", false},    {"a:b", false},  {"a/b", false},  {".", false},
-      {"..", false},        {"...", true},  {".hidden", true}, {"tab\there", false},
-      {std::string(255, 'x'), true},        {std::string(256, 'x'), false},
+      {"report.pdf", true},
+      {"", false},
+      {"a:b", false},
+      {"a/b", false},
+      {".", false},
+      {"..", false},
+      {"...", true},
+      {".hidden", true},
+      {"tab\there", false},
+      {std::string(255, 'x'), true},
+      {std::string(256, 'x'), false},
   };
   for (const auto& [name, ok] : cases) EXPECT_EQ(util::ValidateFileName(name, false), ok) << name;
   EXPECT_TRUE(fake->alerts.empty());

@@ -35,9 +35,9 @@ TEST(Rects, ConvertBothWays) {
   util::Rect back;
   util::CGRectToRect(util::CGRect{10.9, -20.7, 100.6, 50.2}, back);
   EXPECT_EQ(back.left, 10);
-  EXPECT_EQ(back.top, -20);     // toward zero, not down
-  EXPECT_EQ(back.right, 110);   // 10 + 100.6 truncated
-  EXPECT_EQ(back.bottom, 30);   // -20 + 50.2 truncated
+  EXPECT_EQ(back.top, -20);    // toward zero, not down
+  EXPECT_EQ(back.right, 110);  // 10 + 100.6 truncated
+  EXPECT_EQ(back.bottom, 30);  // -20 + 50.2 truncated
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ TEST(SplitPathAtLastSlash, SplitsAtTheLastSlash) {
 
 TEST(CopyPathByAppendingComponent, JoinsWithExactlyOneSlash) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"/a/", "/b", "/a/b"}, {"/a", "b", "/a/b"}, {"/a/", "b", "/a/b"}, {"/a", "/b", "/a/b"},
-      {"/a", "", "/a"},      {"", "b", "/b"},
+      {"/a/", "/b", "/a/b"}, {"/a", "b", "/a/b"}, {"/a/", "b", "/a/b"},
+      {"/a", "/b", "/a/b"},  {"/a", "", "/a"},    {"", "b", "/b"},
   };
   for (auto [base, component, joined] : cases) {
     EXPECT_EQ(util::CopyPathByAppendingComponent(base, component), joined) << base << " + " << component;
@@ -37,8 +37,8 @@ TEST(CopyPathRelativeToBase, GivesTheRestUnderTheBase) {
       {"/a", "/a/", ""},
       {"/a", "/a", std::nullopt},
       {"/a", "/b/a", std::nullopt},
-      {"/A", "/a/b", std::nullopt},   // case-sensitive
-      {"/a", "/ab", std::nullopt},    // not a component boundary
+      {"/A", "/a/b", std::nullopt},  // case-sensitive
+      {"/a", "/ab", std::nullopt},   // not a component boundary
       {std::nullopt, "/a", std::nullopt},
       {"/a", std::nullopt, std::nullopt},
   };
@@ -46,7 +46,8 @@ TEST(CopyPathRelativeToBase, GivesTheRestUnderTheBase) {
     std::optional<std::string_view> b, p;
     if (base) b = *base;
     if (path) p = *path;
-    EXPECT_EQ(util::CopyPathRelativeToBase(b, p), expected) << base.value_or("null") << " " << path.value_or("null");
+    EXPECT_EQ(util::CopyPathRelativeToBase(b, p), expected)
+        << base.value_or("null") << " " << path.value_or("null");
   }
 }
 

@@ -21,8 +21,8 @@ TEST(RegexUtilities, CaptureGivesTheFirstGroupCaseBlindPerLine) {
       {"NAME=Value", "name=(.*)", "Value"},
       {"a\nkey=v\nz", "^key=(.*)$", "v"},  // newline-sensitive anchors
       {"nothing here", "key=(.*)", std::nullopt},
-      {"ab", "a(x)?b", std::nullopt},     // the group took no part
-      {"x", "(", std::nullopt},           // does not compile
+      {"ab", "a(x)?b", std::nullopt},  // the group took no part
+      {"x", "(", std::nullopt},        // does not compile
   };
   for (const auto& [text, pattern, expected] : cases) {
     EXPECT_EQ(util::CopyRegexCaptureFromCFString(text, pattern), expected) << text << " ~ " << pattern;

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <unistd.h>
+#include <regex>
 
 #include "tests/fakes/fake_view_notifications.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/util/settings/settings_store.h"
 #include "app/util/desktop/sound_bridges.h"
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/desktop/update_bridges.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/fakes/fake_sound_player.h"

@@ -1,5 +1,5 @@
-#include "app/util/desktop/icon_helpers.h"
 #include "app/util/desktop/ui_helpers.h"
+#include "app/util/desktop/icon_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,12 @@
 
 namespace {
 
-ui::WindowRef Window(int n) { return reinterpret_cast<ui::WindowRef>(static_cast<std::uintptr_t>(n)); }
-ui::MenuRef Menu(int n) { return reinterpret_cast<ui::MenuRef>(static_cast<std::uintptr_t>(n)); }
+ui::WindowRef Window(int n) {
+  return reinterpret_cast<ui::WindowRef>(static_cast<std::uintptr_t>(n));
+}
+ui::MenuRef Menu(int n) {
+  return reinterpret_cast<ui::MenuRef>(static_cast<std::uintptr_t>(n));
+}
 
 TEST(UiHelpers, ControlsAreFoundByTheApplicationSignature) {
   fakes::ScopedFakeUi fake;
@@ -88,7 +92,8 @@ TEST(IconHelpers, OneLookUpPerExtensionOfTheLastDot) {
 TEST(IconHelpers, BundleIconsAndFlippedDrawing) {
   fakes::ScopedFakeUi fake;
   ui::IconRef icon;
-  EXPECT_EQ(util::RegisterBundleIcon(ui::kAppSignature, values::FourCC("Stop"), "cancel", &icon), ui::kFileNotFoundErr);
+  EXPECT_EQ(util::RegisterBundleIcon(ui::kAppSignature, values::FourCC("Stop"), "cancel", &icon),
+            ui::kFileNotFoundErr);
   EXPECT_EQ(icon, nullptr);
   fake->icon_resources["cancel"] = std::make_shared<fakes::FakeIcon>("cancel");
   EXPECT_EQ(util::RegisterBundleIcon(ui::kAppSignature, values::FourCC("Stop"), "cancel", &icon), ui::kNoErr);

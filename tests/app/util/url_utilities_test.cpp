@@ -15,20 +15,21 @@ TEST(EscapeURLBrackets, EscapesAllFourBrackets) {
 TEST(CreatePercentEscapedString, KeepsExistingEscapesAndEscapesTheRest) {
   const std::tuple<const char*, const char*, const char*, O> cases[] = {
       {"a b", "", "", "a%20b"},
-      {"%41", "", "", "%41"},              // an escape already present stays as given
-      {"%252541", "", "", "%41"},          // nested escaping collapses to one level
-      {"%%41", "%", "", "%41"},            // "%%" in front of two hex digits (signs left unescaped)
+      {"%41", "", "", "%41"},      // an escape already present stays as given
+      {"%252541", "", "", "%41"},  // nested escaping collapses to one level
+      {"%%41", "%", "", "%41"},    // "%%" in front of two hex digits (signs left unescaped)
       {"%%41", "", "", "%25%41"},
       {"100% sure", "", "", "100%25%20sure"},  // a lone "%" keeps the escaping
       {"%zz", "", "", "%25zz"},
-      {"a{b}#c", "{}#", "", "a{b}#c"},     // left unescaped on request
-      {"a@b:c", "", "@:", "a%40b%3Ac"},    // legal characters escaped on request
+      {"a{b}#c", "{}#", "", "a{b}#c"},   // left unescaped on request
+      {"a@b:c", "", "@:", "a%40b%3Ac"},  // legal characters escaped on request
       {"\xC3\xA9", "", "", "%C3%A9"},
   };
   for (const auto& [text, leave, force, expected] : cases) {
     EXPECT_EQ(util::CreatePercentEscapedString(text, leave, force), expected) << text;
   }
-  EXPECT_EQ(util::CreatePercentEscapedString("\xE2\x82\xAC", "", "", values::EscapeEncoding::kIsoLatin1), std::nullopt);
+  EXPECT_EQ(util::CreatePercentEscapedString("\xE2\x82\xAC", "", "", values::EscapeEncoding::kIsoLatin1),
+            std::nullopt);
 }
 
 TEST(CopyURLStringWithoutUserInfo, DropsUserPasswordAndAt) {
@@ -76,7 +77,7 @@ TEST(CopyURLExtensions, PathExtensionAndShortTail) {
       {"http://h/get.php?f=a.tar.GZ", "php", "gz"},
       {"http://h/a.php?id=12345", "php", std::nullopt},  // "php?id=12345" is longer than 5
       {"http://h/readme", std::nullopt, std::nullopt},
-      {"http://h/x.", std::nullopt, std::nullopt},       // nothing behind the dot
+      {"http://h/x.", std::nullopt, std::nullopt},        // nothing behind the dot
       {"http://h.example/", std::nullopt, std::nullopt},  // "example/" is 8 long
   };
   for (const auto& [text, extension, tail] : cases) {

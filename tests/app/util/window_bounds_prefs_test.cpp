@@ -7,7 +7,9 @@
 
 namespace {
 
-ui::WindowRef Window(int n) { return reinterpret_cast<ui::WindowRef>(static_cast<std::uintptr_t>(n)); }
+ui::WindowRef Window(int n) {
+  return reinterpret_cast<ui::WindowRef>(static_cast<std::uintptr_t>(n));
+}
 
 TEST(WindowRectPref, StoresFourSixteenBitEdges) {
   util::SaveWindowRectPref({20, 10, 220, 310}, "test window a");
@@ -23,7 +25,8 @@ TEST(WindowRectPref, StoresFourSixteenBitEdges) {
 TEST(WindowRectPref, NothingOrSomethingElseStoredReadsAsNothing) {
   util::Rect r{1, 2, 3, 4};
   EXPECT_FALSE(util::LoadWindowRectPref(r, "test window never saved"));
-  prefs::SharedPreferences().Set("test window odd", values::Value{{"left", 1}, {"right", "x"}, {"top", 0}, {"bottom", 0}});
+  prefs::SharedPreferences().Set("test window odd",
+                                 values::Value{{"left", 1}, {"right", "x"}, {"top", 0}, {"bottom", 0}});
   EXPECT_FALSE(util::LoadWindowRectPref(r, "test window odd"));
   EXPECT_EQ(r, (util::Rect{1, 2, 3, 4}));
 }

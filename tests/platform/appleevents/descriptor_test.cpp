@@ -51,7 +51,8 @@ TEST(DescriptorWire, EveryTypeRoundTrips) {
 
 TEST(DescriptorWire, EventRoundTripsWithFlags) {
   AppleEvent event(FourCC("TrES"), FourCC("AUrl"));
-  event.PutParam(keys::kDirectObject, Descriptor::List({Descriptor::Text("http://a/"), Descriptor::Text("ftp://b/")}));
+  event.PutParam(keys::kDirectObject,
+                 Descriptor::List({Descriptor::Text("http://a/"), Descriptor::Text("ftp://b/")}));
   event.PutParam(FourCC("Stqu"), Descriptor::Boolean(false));
   event.PutAttribute(keys::kReturnID, Descriptor::SInt32(7));
   for (bool wants_reply : {true, false}) {
@@ -83,7 +84,8 @@ TEST(DescriptorWire, HostileInputIsRefused) {
   std::string forged_text = EncodeDescriptor(Descriptor::Text("abc"));
   forged_text.replace(5, 4, "\xFF\xFF\xFF\xFF", 4);
   EXPECT_EQ(DecodeDescriptor(forged_text, d), kCorruptData);
-  EXPECT_EQ(DecodeDescriptor(std::string("TEXT\x07", 5) + std::string(4, '\0'), d), kCorruptData);  // bad shape
+  EXPECT_EQ(DecodeDescriptor(std::string("TEXT\x07", 5) + std::string(4, '\0'), d),
+            kCorruptData);  // bad shape
 
   // Nesting: the limit itself decodes, one more is refused.
   EXPECT_EQ(DecodeDescriptor(EncodeDescriptor(Nested(kMaxNesting)), d), kNoErr);
@@ -110,13 +112,15 @@ struct CoercionCase {
 TEST(Coercion, Table) {
   const std::string here = testsupport::MakeTempDir("coerce");
   const CoercionCase cases[] = {
-      {"magn to TEXT is decimal", Descriptor::UInt32(4000000000u), types::kText, kNoErr, Descriptor::Text("4000000000")},
+      {"magn to TEXT is decimal", Descriptor::UInt32(4000000000u), types::kText, kNoErr,
+       Descriptor::Text("4000000000")},
       {"long to utf8", Descriptor::SInt32(-42), types::kUtf8, kNoErr, Descriptor::Utf8("-42")},
       {"shor widens to long", Descriptor::SInt16(-3), types::kSInt32, kNoErr, Descriptor::SInt32(-3)},
       {"long fits shor", Descriptor::SInt32(32767), types::kSInt16, kNoErr, Descriptor::SInt16(32767)},
       {"long too big for shor", Descriptor::SInt32(32768), types::kSInt16, kCoercionFail, {}},
       {"negative never magn", Descriptor::SInt32(-1), types::kUInt32, kCoercionFail, {}},
-      {"magn to comp", Descriptor::UInt32(0xFFFFFFFFu), types::kSInt64, kNoErr, Descriptor::SInt64(0xFFFFFFFFLL)},
+      {"magn to comp", Descriptor::UInt32(0xFFFFFFFFu), types::kSInt64, kNoErr,
+       Descriptor::SInt64(0xFFFFFFFFLL)},
       {"comp too big for magn", Descriptor::SInt64(1LL << 32), types::kUInt32, kCoercionFail, {}},
       {"comp to long", Descriptor::SInt64(-4), types::kSInt32, kNoErr, Descriptor::SInt32(-4)},
       {"whole doub to long", Descriptor::Float64(3.0), types::kSInt32, kNoErr, Descriptor::SInt32(3)},
@@ -128,8 +132,10 @@ TEST(Coercion, Table) {
       {"empty is no number", Descriptor::Text(""), types::kSInt32, kCoercionFail, {}},
       {"TEXT to utf8 keeps bytes", Descriptor::Text("é"), types::kUtf8, kNoErr, Descriptor::Utf8("é")},
       {"utf8 to TEXT keeps bytes", Descriptor::Utf8("é"), types::kText, kNoErr, Descriptor::Text("é")},
-      {"true to bool", Descriptor::FromData(types::kTrue, ""), types::kBoolean, kNoErr, Descriptor::Boolean(true)},
-      {"bool to fals", Descriptor::Boolean(false), types::kFalse, kNoErr, Descriptor::FromData(types::kFalse, "")},
+      {"true to bool", Descriptor::FromData(types::kTrue, ""), types::kBoolean, kNoErr,
+       Descriptor::Boolean(true)},
+      {"bool to fals", Descriptor::Boolean(false), types::kFalse, kNoErr,
+       Descriptor::FromData(types::kFalse, "")},
       {"bool to long", Descriptor::Boolean(true), types::kSInt32, kNoErr, Descriptor::SInt32(1)},
       {"long 0 to bool", Descriptor::SInt32(0), types::kBoolean, kNoErr, Descriptor::Boolean(false)},
       {"long 2 not bool", Descriptor::SInt32(2), types::kBoolean, kCoercionFail, {}},
@@ -144,16 +150,24 @@ TEST(Coercion, Table) {
       {"type to enum", Descriptor::TypeCode(FourCC("AEq ")), types::kEnumerated, kNoErr,
        Descriptor::TypeCode(FourCC("AEq "), types::kEnumerated)},
       {"type to TEXT", Descriptor::TypeCode(FourCC("AEq ")), types::kText, kNoErr, Descriptor::Text("AEq ")},
-      {"item to list", Descriptor::UInt32(5), types::kList, kNoErr, Descriptor::List({Descriptor::UInt32(5)})},
+      {"item to list", Descriptor::UInt32(5), types::kList, kNoErr,
+       Descriptor::List({Descriptor::UInt32(5)})},
       {"one-item list to its item's type", Descriptor::List({Descriptor::UInt32(5)}), types::kText, kNoErr,
        Descriptor::Text("5")},
-      {"two-item list no scalar", Descriptor::List({Descriptor::UInt32(5), Descriptor::UInt32(6)}), types::kUInt32,
-       kCoercionFail, {}},
+      {"two-item list no scalar",
+       Descriptor::List({Descriptor::UInt32(5), Descriptor::UInt32(6)}),
+       types::kUInt32,
+       kCoercionFail,
+       {}},
       {"null no text", Descriptor(), types::kText, kCoercionFail, {}},
       {"record no list", Descriptor::Record(), types::kList, kCoercionFail, {}},
       {"text no record", Descriptor::Text("x"), types::kRecord, kCoercionFail, {}},
       {"wild card takes as is", Descriptor::SInt16(9), types::kWildCard, kNoErr, Descriptor::SInt16(9)},
-      {"short data is no number", Descriptor::FromData(types::kSInt32, "ab"), types::kText, kCoercionFail, {}},
+      {"short data is no number",
+       Descriptor::FromData(types::kSInt32, "ab"),
+       types::kText,
+       kCoercionFail,
+       {}},
   };
   for (const auto& c : cases) {
     Descriptor out;

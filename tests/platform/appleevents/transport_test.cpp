@@ -28,7 +28,8 @@ using values::FourCC;
 std::shared_ptr<HandlerTable> TestHandlers() {
   auto table = std::make_shared<HandlerTable>();
   table->Install(FourCC("TrES"), FourCC("GAct"), [](const AppleEvent&, AppleEvent& reply) {
-    reply.PutParam(keys::kDirectObject, Descriptor::List({Descriptor::UInt32(7), Descriptor::UInt32(4000000000u)}));
+    reply.PutParam(keys::kDirectObject,
+                   Descriptor::List({Descriptor::UInt32(7), Descriptor::UInt32(4000000000u)}));
     return kNoErr;
   });
   table->Install(FourCC("TrES"), FourCC("Echo"), [](const AppleEvent& event, AppleEvent& reply) {
@@ -178,7 +179,8 @@ TEST(InitialEvent, LaunchedProgramGetsTheEventAndItsReplyComesBack) {
   ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
   // A stand-in application that answers with the event itself.
   const std::string program = testsupport::MakeTempDir("app") + "/truvane";
-  testsupport::WriteFile(program, "#!/bin/sh\ncp \"$TRUVANE_INITIAL_EVENT\" \"$TRUVANE_INITIAL_EVENT.reply\"\n");
+  testsupport::WriteFile(program,
+                         "#!/bin/sh\ncp \"$TRUVANE_INITIAL_EVENT\" \"$TRUVANE_INITIAL_EVENT.reply\"\n");
   ASSERT_EQ(::chmod(program.c_str(), 0700), 0);
   AppleEvent event(FourCC("TrES"), FourCC("AUrl"));
   event.PutParam(keys::kDirectObject, Descriptor::List({Descriptor::Text("http://127.0.0.1/a")}));
@@ -227,7 +229,9 @@ TEST(SendArguments, Table) {
       {{"TrES", "AEq ", "LRQ :shor=-3"}, true, With(q, FourCC("LRQ "), Descriptor::SInt16(-3))},
       {{"TrES", "AEq ", "Stqu:bool=false"}, true, With(q, FourCC("Stqu"), Descriptor::Boolean(false))},
       {{"TrES", "AEq ", "Loca:fsrf=/tmp/x"}, true, With(q, FourCC("Loca"), Descriptor::FileRef("/tmp/x"))},
-      {{"TrES", "AEq ", "comp:comp=-9000000000"}, true, With(q, FourCC("comp"), Descriptor::SInt64(-9000000000LL))},
+      {{"TrES", "AEq ", "comp:comp=-9000000000"},
+       true,
+       With(q, FourCC("comp"), Descriptor::SInt64(-9000000000LL))},
       {{"TrES", "AEq ", "----:utf8=x", "----:utf8=y"},
        true,
        With(q, keys::kDirectObject, Descriptor::List({Descriptor::Utf8("x"), Descriptor::Utf8("y")}))},

@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::int64_t kNow = 1700000000;  // 2023-11-14 22:13:20 GMT
 
-values::Url U(const char* s) { return *values::Url::Create(s); }
+values::Url U(const char* s) {
+  return *values::Url::Create(s);
+}
 
 struct SetCookieCase {
   const char* name;
@@ -38,27 +40,27 @@ TEST_P(SetCookieTable, Parses) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SetCookieTable,
     ::testing::Values(
-        SetCookieCase{"Defaults", "http://WWW.Example.com/dir/file.bin", "sid=1", true, "www.example.com", true, "/dir",
-                      std::nullopt, false},
+        SetCookieCase{"Defaults", "http://WWW.Example.com/dir/file.bin", "sid=1", true, "www.example.com",
+                      true, "/dir", std::nullopt, false},
         SetCookieCase{"DefaultPathAtRoot", "http://example.com/file", "sid=1", true, "example.com", true, "/",
                       std::nullopt, false},
         SetCookieCase{"ParentDomain", "http://www.example.com/", "sid=1; Domain=.Example.com; Path=/a", true,
                       "example.com", false, "/a", std::nullopt, false},
-        SetCookieCase{"SiblingDomainRefused", "http://www.example.com/", "sid=1; Domain=other.com", false, "", false,
-                      "", std::nullopt, false},
-        SetCookieCase{"TopLevelDomainRefused", "http://www.example.com/", "sid=1; Domain=com", false, "", false, "",
-                      std::nullopt, false},
+        SetCookieCase{"SiblingDomainRefused", "http://www.example.com/", "sid=1; Domain=other.com", false, "",
+                      false, "", std::nullopt, false},
+        SetCookieCase{"TopLevelDomainRefused", "http://www.example.com/", "sid=1; Domain=com", false, "",
+                      false, "", std::nullopt, false},
         SetCookieCase{"AddressOnlyItself", "http://127.0.0.1/", "sid=1; Domain=0.0.1", false, "", false, "",
                       std::nullopt, false},
-        SetCookieCase{"Expires", "http://h.example/", "a=b; expires=Wed, 15 Nov 2023 22:13:20 GMT", true, "h.example",
-                      true, "/", kNow + 86400, false},
-        SetCookieCase{"OldExpiresForm", "http://h.example/", "a=b; Expires=Wednesday, 15-Nov-23 22:13:20 GMT", true,
+        SetCookieCase{"Expires", "http://h.example/", "a=b; expires=Wed, 15 Nov 2023 22:13:20 GMT", true,
                       "h.example", true, "/", kNow + 86400, false},
+        SetCookieCase{"OldExpiresForm", "http://h.example/", "a=b; Expires=Wednesday, 15-Nov-23 22:13:20 GMT",
+                      true, "h.example", true, "/", kNow + 86400, false},
         SetCookieCase{"MaxAgeWinsOverExpires", "http://h.example/",
-                      "a=b; Max-Age=60; Expires=Wed, 15 Nov 2023 22:13:20 GMT", true, "h.example", true, "/", kNow + 60,
-                      false},
-        SetCookieCase{"SecureAndHttpOnly", "https://h.example/x/", "a=b; Secure; HttpOnly", true, "h.example", true,
-                      "/x", std::nullopt, true},
+                      "a=b; Max-Age=60; Expires=Wed, 15 Nov 2023 22:13:20 GMT", true, "h.example", true, "/",
+                      kNow + 60, false},
+        SetCookieCase{"SecureAndHttpOnly", "https://h.example/x/", "a=b; Secure; HttpOnly", true, "h.example",
+                      true, "/x", std::nullopt, true},
         SetCookieCase{"Empty", "http://h.example/", "", false, "", false, "", std::nullopt, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -89,13 +91,15 @@ TEST_P(CookieMatchTable, SendsTheRightCookies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CookieMatchTable,
-    ::testing::Values(MatchCase{"SameFolderOverHttps", "https://www.example.com/docs/x", {"host", "domain", "secure"}},
-                      MatchCase{"DeeperPathFirst", "https://www.example.com/docs/a/b", {"deep", "host", "domain", "secure"}},
-                      MatchCase{"PathPrefixIsNotAFolder", "https://www.example.com/docsx", {"domain", "secure"}},
-                      MatchCase{"PlainHttpNoSecure", "http://www.example.com/docs/", {"host", "domain"}},
-                      MatchCase{"SubDomainGetsDomainCookie", "http://a.b.example.com/", {"domain"}},
-                      MatchCase{"HostOnlyNotForParent", "https://example.com/docs/", {"domain"}},
-                      MatchCase{"OtherSite", "https://badexample.com/", {}}),
+    ::testing::Values(
+        MatchCase{"SameFolderOverHttps", "https://www.example.com/docs/x", {"host", "domain", "secure"}},
+        MatchCase{
+            "DeeperPathFirst", "https://www.example.com/docs/a/b", {"deep", "host", "domain", "secure"}},
+        MatchCase{"PathPrefixIsNotAFolder", "https://www.example.com/docsx", {"domain", "secure"}},
+        MatchCase{"PlainHttpNoSecure", "http://www.example.com/docs/", {"host", "domain"}},
+        MatchCase{"SubDomainGetsDomainCookie", "http://a.b.example.com/", {"domain"}},
+        MatchCase{"HostOnlyNotForParent", "https://example.com/docs/", {"domain"}},
+        MatchCase{"OtherSite", "https://badexample.com/", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CookieJarTest, ReplacesSameNameDomainPathAndRemovesOnExpiry) {

@@ -11,7 +11,8 @@ namespace {
 HttpResponseHead Challenge(int code, std::vector<std::string> fields) {
   HttpResponseHead head;
   head.SetStatus(11, code, "HTTP/1.1 " + std::to_string(code) + " X");
-  for (auto& f : fields) head.MutableHeaders().Add(code == 407 ? "Proxy-Authenticate" : "WWW-Authenticate", f);
+  for (auto& f : fields)
+    head.MutableHeaders().Add(code == 407 ? "Proxy-Authenticate" : "WWW-Authenticate", f);
   return head;
 }
 
@@ -70,8 +71,9 @@ TEST(HttpAuthenticationTest, BasicFromAChallengeAndRefusedAttemptInvalidates) {
 
 TEST(HttpAuthenticationTest, DigestAnswersWithQopAuthAndCountsNonces) {
   auto auth = HttpAuthentication::CreateFromResponse(Challenge(
-      401, {"Basic realm=\"x\"", "Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
-                                 "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""}));
+      401, {"Basic realm=\"x\"",
+            "Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
+            "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""}));
   ASSERT_EQ(auth->scheme(), HttpAuthentication::Scheme::kDigest);
   HttpRequest req("GET", *values::Url::Create("http://www.nowhere.org/dir/index.html"));
   ASSERT_TRUE(auth->ApplyCredentials(req, "Mufasa", "Circle Of Life"));
@@ -90,7 +92,8 @@ TEST(HttpAuthenticationTest, DigestAnswersWithQopAuthAndCountsNonces) {
 }
 
 TEST(HttpAuthenticationTest, StaleDigestRenewsTheNonceAndStaysValid) {
-  auto auth = HttpAuthentication::CreateFromResponse(Challenge(407, {"Digest realm=\"p\", nonce=\"n1\", qop=auth"}));
+  auto auth =
+      HttpAuthentication::CreateFromResponse(Challenge(407, {"Digest realm=\"p\", nonce=\"n1\", qop=auth"}));
   EXPECT_TRUE(auth->IsForProxy());
   HttpRequest req("GET", *values::Url::Create("http://h/f"));
   auth->ApplyCredentials(req, "u", "p");

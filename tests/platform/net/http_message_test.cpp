@@ -7,7 +7,9 @@
 namespace net {
 namespace {
 
-values::Url U(const char* s) { return *values::Url::Create(s); }
+values::Url U(const char* s) {
+  return *values::Url::Create(s);
+}
 
 TEST(HttpRequestTest, SerialisesOriginAndAbsoluteFormsWithHost) {
   HttpRequest req("GET", U("http://user:pw@files.example:8080/a/b%20c;type=i?x=1#frag"));
@@ -68,8 +70,8 @@ TEST(HttpHeadParserTest, AcceptsOldAndBareForms) {
 }
 
 TEST(HttpHeadParserTest, RefusesWhatIsNotAResponse) {
-  for (const char* text : {"ICY 200 OK\r\n\r\n", "HTTP/1.1 2x0 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nno colon\r\n\r\n",
-                           "HTTP/2.0 200 OK\r\n\r\n"}) {
+  for (const char* text : {"ICY 200 OK\r\n\r\n", "HTTP/1.1 2x0 OK\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nno colon\r\n\r\n", "HTTP/2.0 200 OK\r\n\r\n"}) {
     HttpHeadParser parser;
     parser.Feed(text);
     EXPECT_EQ(parser.state(), HttpHeadParser::State::kError) << text;
@@ -126,13 +128,15 @@ using S = HttpBodyDecoder::State;
 INSTANTIATE_TEST_SUITE_P(
     Cases, BodyFramingTable,
     ::testing::Values(
-        FramingCase{"Length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", "GET", "hello", "hello", S::kDone},
-        FramingCase{"LengthIgnoresExtraBytes", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", "GET", "hello", "he",
+        FramingCase{"Length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", "GET", "hello", "hello",
                     S::kDone},
+        FramingCase{"LengthIgnoresExtraBytes", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", "GET", "hello",
+                    "he", S::kDone},
         FramingCase{"LengthCutShort", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n", "GET", "hello", "hello",
                     S::kError},
         FramingCase{"Chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "GET",
-                    "5;ext=1\r\nhello\r\nA\r\n, chunked!\r\n0\r\nTrailer: x\r\n\r\n", "hello, chunked!", S::kDone},
+                    "5;ext=1\r\nhello\r\nA\r\n, chunked!\r\n0\r\nTrailer: x\r\n\r\n", "hello, chunked!",
+                    S::kDone},
         FramingCase{"ChunkedWinsOverLength",
                     "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n", "GET",
                     "3\r\nabc\r\n0\r\n\r\n", "abc", S::kDone},
@@ -141,10 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"ChunkedGarbageSize", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "GET",
                     "zz\r\nabc\r\n", "", S::kError},
         FramingCase{"UntilClose", "HTTP/1.0 200 OK\r\n\r\n", "GET", "all of it", "all of it", S::kDone},
-        FramingCase{"HeadHasNoBody", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", "HEAD", "", "", S::kDone},
+        FramingCase{"HeadHasNoBody", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", "HEAD", "", "",
+                    S::kDone},
         FramingCase{"NotModifiedHasNoBody", "HTTP/1.1 304 Not Modified\r\n\r\n", "GET", "", "", S::kDone},
-        FramingCase{"EmptyPartial", "HTTP/1.1 206 Partial Content\r\nContent-Length: 0\r\n\r\n", "GET", "", "",
-                    S::kDone}),
+        FramingCase{"EmptyPartial", "HTTP/1.1 206 Partial Content\r\nContent-Length: 0\r\n\r\n", "GET", "",
+                    "", S::kDone}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HttpBodyDecoderTest, LengthDelimitedBodyPointsIntoTheInput) {

@@ -10,10 +10,17 @@ namespace net {
 namespace {
 
 TEST(InterfaceReachability, LoopbackNamesAreRecognised) {
-  const std::pair<const char*, bool> cases[] = {
-      {"localhost", true}, {"LOCALHOST", true}, {"a.localhost", true}, {"127.0.0.1", true},
-      {"127.1.2.3", true}, {"::1", true},       {"[::1]", true},       {"128.0.0.1", false},
-      {"example.org", false}, {"localhost.example", false}, {"", false}};
+  const std::pair<const char*, bool> cases[] = {{"localhost", true},
+                                                {"LOCALHOST", true},
+                                                {"a.localhost", true},
+                                                {"127.0.0.1", true},
+                                                {"127.1.2.3", true},
+                                                {"::1", true},
+                                                {"[::1]", true},
+                                                {"128.0.0.1", false},
+                                                {"example.org", false},
+                                                {"localhost.example", false},
+                                                {"", false}};
   for (auto [host, loopback] : cases) EXPECT_EQ(IsLoopbackHostName(host), loopback) << host;
 }
 
