@@ -49,8 +49,9 @@ bool IsProgramOnPath(const std::string& name) {
   std::istringstream dirs(path ? path : "/usr/local/bin:/usr/bin:/bin");
   std::string dir;
   while (std::getline(dirs, dir, ':')) {
-    if (dir.empty()) dir = ".";
-    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    // An empty entry is the current folder.
+    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
   }
   return false;
 }

@@ -26,10 +26,11 @@
 
 namespace runtime {
 
+// Every member has an initializer: designated initializers name only what they post.
 struct Notification {
-  std::string name;
-  ObjectHandle object;
-  values::Value user_info;
+  std::string name{};
+  ObjectHandle object{};
+  values::Value user_info{};
 };
 
 class NotificationCenter : public std::enable_shared_from_this<NotificationCenter> {

@@ -11,11 +11,15 @@ namespace util {
 namespace {
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  std::size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t pos; (pos = text.find(from, start)) != std::string::npos; start = pos + from.size()) {
+    out.append(text, start, pos - start);
+    out.append(to);
   }
+  out.append(text, start);
+  text = std::move(out);
 }
 
 }  // namespace

@@ -68,19 +68,21 @@ enum EdgeBinding : unsigned {
   kBindBottom = 1u << 3,
 };
 
+// Every member has an initializer, so that a designated initializer may name only what
+// differs from the defaults (-Wmissing-field-initializers counts the others as missing).
 struct ControlSpec {
   ControlKind kind = ControlKind::kPushButton;
-  ControlID id;
-  Rect bounds;  // in the window's content
-  std::string text;
+  ControlID id{};
+  Rect bounds{};  // in the window's content
+  std::string text{};
   FourCharCode command = 0;
   std::int32_t value = 0;
   std::int32_t minimum = 0;
   std::int32_t maximum = 1;
   bool is_default = false;  // push buttons: answers Return
   bool is_cancel = false;   // push buttons: answers Escape
-  MenuRef menu;             // pop-up buttons
-  Image image;              // bevel buttons, image views
+  MenuRef menu{};           // pop-up buttons
+  Image image{};            // bevel buttons, image views
   Font font = GetThemeFont(ThemeFont::kSystem);
   unsigned bindings = kBindLeft | kBindTop;
 };

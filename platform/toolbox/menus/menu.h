@@ -25,18 +25,19 @@ namespace toolbox {
 class Menu;
 using MenuRef = std::shared_ptr<Menu>;
 
+// Every member has an initializer: designated initializers name only what differs.
 struct MenuItem {
-  std::string text;
+  std::string text{};
   FourCharCode command = 0;
   bool enabled = true;
   char32_t mark = 0;  // 0 = none; U+2713 is the usual check
   bool separator = false;
-  std::string key_equivalent;  // "" = none; a letter, shown with kModifierCommand plus `modifiers`
-  unsigned modifiers = 0;      // KeyModifier bits beyond the primary key
-  bool dynamic = false;        // the Option alternate of the item before
-  Image icon;
-  MenuRef submenu;
-  std::map<std::pair<FourCharCode, FourCharCode>, values::Value> properties;
+  std::string key_equivalent{};  // "" = none; a letter, shown with kModifierCommand plus `modifiers`
+  unsigned modifiers = 0;        // KeyModifier bits beyond the primary key
+  bool dynamic = false;          // the Option alternate of the item before
+  Image icon{};
+  MenuRef submenu{};
+  std::map<std::pair<FourCharCode, FourCharCode>, values::Value> properties{};
 };
 
 inline constexpr char32_t kCheckMark = 0x2713;

@@ -58,10 +58,11 @@ enum class WindowKind {
   kPlain,     // no frame (draws its own)
 };
 
+// Every member has an initializer: designated initializers name only what differs.
 struct WindowSpec {
   WindowKind kind = WindowKind::kDocument;
-  std::string title;
-  Rect content;  // global coordinates of the content area
+  std::string title{};
+  Rect content{};  // global coordinates of the content area
   bool resizable = false;
   bool close_box = true;
   bool in_window_menu = true;

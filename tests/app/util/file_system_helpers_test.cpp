@@ -101,8 +101,10 @@ TEST(MoveAndRenameItem, Cases) {
               c.expected);
     EXPECT_EQ(out.Path(), dir + "/" + c.expected_place);
     EXPECT_EQ(ReadFile(dir + "/" + c.expected_place), "moving");
+    // Every other item in the destination is one that was there before, untouched.
     for (const std::string& resident : Names(dir + "/dest")) {
-      if (dir + "/dest/" + resident != out.Path()) EXPECT_EQ(ReadFile(dir + "/dest/" + resident), "resident");
+      if (dir + "/dest/" + resident == out.Path()) continue;
+      EXPECT_EQ(ReadFile(dir + "/dest/" + resident), "resident");
     }
   }
 }

@@ -56,10 +56,11 @@ TEST(FileHandle, AllocateReservesWithoutChangingContents) {
   auto r = h->Allocate(0, 1 << 20);
   ASSERT_TRUE(r.ok()) << r.status().Describe();
   EXPECT_EQ(*h->Size(), 1u << 20);
-  if (*r == AllocateResult::kAllocated) EXPECT_GE(h->Info()->allocated_size, 1u << 20);
   std::vector<std::uint8_t> head(3);
   ASSERT_TRUE(h->ReadAt(0, head).ok());
   EXPECT_EQ(std::string(head.begin(), head.end()), "abc");
+  if (*r != AllocateResult::kAllocated) GTEST_SKIP() << "this file system reserves no blocks ahead";
+  EXPECT_GE(h->Info()->allocated_size, 1u << 20);
 }
 
 TEST(FileHandle, FullDiskIsDskFulErr) {

@@ -50,10 +50,12 @@ TEST(TreeOps, CopyTreeKeepsModesTimesLinksAndAttributes) {
   EXPECT_EQ(GetCatalogInfo(FileRef(dir + "/dst/sub/data"))->modification_time, (FileTime{1000000000, 5}));
   EXPECT_EQ(GetCatalogInfo(FileRef(dir + "/dst/sub"))->modification_time, (FileTime{1100000000, 0}));
   EXPECT_TRUE(GetCatalogInfo(FileRef(dir + "/dst/link"))->is_symlink);
-  if (xattr.ok()) EXPECT_EQ(*GetStringAttribute(FileRef(dir + "/dst/script"), kCommentAttribute), "note");
 
   EXPECT_EQ(CopyTree(FileRef(dir + "/src"), FileRef(dir + "/dst")).code(), dupFNErr);
   EXPECT_EQ(CopyTree(FileRef(dir + "/src"), FileRef(dir + "/src/sub/inner")).code(), paramErr);
+
+  if (!xattr.ok()) GTEST_SKIP() << "this file system keeps no extended attributes";
+  EXPECT_EQ(*GetStringAttribute(FileRef(dir + "/dst/script"), kCommentAttribute), "note");
 }
 
 TEST(TreeOps, MoveAcrossDevicesCopiesThenDeletes) {

@@ -107,9 +107,10 @@ TEST(Theme, ChasingArrowsLeadWithTheDarkestSpokeAtTheStep) {
     EXPECT_EQ(darkest, ((step % 12) + 12) % 12) << "step " << step;
     // The spoke just before the lead is the next darkest: the arrows chase clockwise.
     const int before = (darkest + 11) % 12;
-    for (int i = 0; i < kChasingArrowsSteps; ++i)
-      if (i != darkest && i != before)
-        EXPECT_LT(spokes[i].state.stroke.alpha, spokes[before].state.stroke.alpha);
+    for (int i = 0; i < kChasingArrowsSteps; ++i) {
+      if (i == darkest || i == before) continue;
+      EXPECT_LT(spokes[i].state.stroke.alpha, spokes[before].state.stroke.alpha);
+    }
   }
 }
 
