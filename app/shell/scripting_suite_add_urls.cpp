@@ -26,6 +26,7 @@
 #include "app/util/text/url_utilities.h"
 #include "platform/files/catalog_info.h"
 #include "platform/files/folder_iterator.h"
+#include "platform/values/ascii.h"
 #include "platform/values/clock.h"
 
 namespace shell {
@@ -59,11 +60,6 @@ HandOffState& State() {
 
 bool EndsWith(const std::string& s, std::string_view tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::string Lowercase(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 std::optional<std::string> RefererFor(const std::optional<std::string>& referer) {
@@ -262,7 +258,7 @@ Status HandleOpenDocumentsEvent(const AppleEvent& event, AppleEvent&) {
     const std::string name = ref.Name();
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos) continue;
-    const std::string extension = Lowercase(name.substr(dot + 1));
+    const std::string extension = values::AsciiLower(name.substr(dot + 1));
     if (extension == "partial") {
       queue::AddDownloadFromPartialPackage(ref);
     } else if (extension == "download") {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/values/ascii.h"
+
 namespace net {
 
 namespace {
@@ -17,9 +19,7 @@ int HexValue(char c) {
 
 bool ContainsChunked(std::string_view te) {
   // The last coding decides; "chunked" anywhere in the list is good enough in practice.
-  std::string lower(te);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower.find("chunked") != std::string::npos;
+  return values::AsciiLower(te).find("chunked") != std::string::npos;
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "platform/net/http_message.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <charconv>
 
 #include "platform/net/http_authentication.h"
+#include "platform/values/ascii.h"
 
 namespace net {
 
@@ -26,7 +25,7 @@ int DefaultPort(std::string_view scheme) {
 }  // namespace
 
 bool HeaderNameEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return values::AsciiEqualsIgnoringCase(a, b);
 }
 
 void HttpHeaders::Set(std::string_view name, std::string_view value) {
@@ -102,10 +101,7 @@ std::string HttpRequest::TargetText(RequestTarget target) const {
   if (auto query = abs.Query()) path += "?" + *query;
   if (target == RequestTarget::kOrigin) return path;
   // Absolute form never carries user info or the fragment.
-  std::string scheme = abs.Scheme();
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return scheme + "://" + HostHeaderValue() + path;
+  return values::AsciiLower(abs.Scheme()) + "://" + HostHeaderValue() + path;
 }
 
 std::string HttpRequest::SerializeHead(RequestTarget target) const {

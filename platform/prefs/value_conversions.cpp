@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/values/ascii.h"
+
 namespace prefs {
 
 namespace {
@@ -14,12 +16,6 @@ std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 std::optional<std::int64_t> ParseInteger(std::string_view s) {
@@ -38,8 +34,10 @@ std::optional<bool> BoolFromValue(const values::Value& v) {
   if (v.IsNumber()) return v.BoolOr(false);
   if (auto s = v.AsString()) {
     const std::string_view text = Trimmed(*s);
-    if (EqualsIgnoringCase(text, "true") || EqualsIgnoringCase(text, "yes")) return true;
-    if (EqualsIgnoringCase(text, "false") || EqualsIgnoringCase(text, "no")) return false;
+    if (values::AsciiEqualsIgnoringCase(text, "true") || values::AsciiEqualsIgnoringCase(text, "yes"))
+      return true;
+    if (values::AsciiEqualsIgnoringCase(text, "false") || values::AsciiEqualsIgnoringCase(text, "no"))
+      return false;
     if (auto n = ParseInteger(text)) return *n != 0;
   }
   return std::nullopt;

@@ -12,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "platform/values/ascii.h"
 #include "platform/values/base64.h"
 #include "platform/values/plist_text.h"
 
@@ -451,9 +452,7 @@ class XmlReader {
   }
 
   std::optional<Value> ParseReal(const pugi::xml_node& node, std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
+    const std::string lower = AsciiLower(text);
     constexpr double kInf = std::numeric_limits<double>::infinity();
     if (lower == "+infinity" || lower == "+inf") return Value(Number::Float64(kInf));
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <string>
 
+#include "platform/values/ascii.h"
 #include "platform/values/url_escape.h"
 
 namespace values {
@@ -36,16 +37,6 @@ bool IsLegalUrlText(std::string_view text) {
 
 bool IsSchemeChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::string UnescapedOrAsIs(std::string_view s) {
@@ -495,9 +486,9 @@ std::optional<Url> FileUrlFromPath(std::string_view path, bool isDirectory) {
 
 std::optional<std::string> PathFromFileUrl(const Url& url) {
   const Url absolute = url.Absolute();
-  if (!EqualsIgnoringCase(absolute.Scheme(), "file")) return std::nullopt;
+  if (!AsciiEqualsIgnoringCase(absolute.Scheme(), "file")) return std::nullopt;
   const auto host = absolute.Host();
-  if (host && !EqualsIgnoringCase(*host, "localhost")) return std::nullopt;
+  if (host && !AsciiEqualsIgnoringCase(*host, "localhost")) return std::nullopt;
   return absolute.FileSystemPath();
 }
 

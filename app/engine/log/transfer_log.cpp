@@ -9,6 +9,7 @@
 #include "platform/files/standard_folders.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/event_queue.h"
+#include "platform/values/ascii.h"
 #include "platform/values/clock.h"
 #include "platform/values/date_time.h"
 #include "platform/values/fourcc.h"
@@ -24,24 +25,12 @@ constexpr std::string_view kHidden = "<hidden>";
 constexpr std::array<std::string_view, 5> kSecretHeaders = {"authorization", "proxy-authorization", "cookie",
                                                             "set-cookie", "x-session-key"};
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
 // One line: a secret header keeps its name; a URL's password becomes "<hidden>".
 void RedactLine(std::string_view line, std::string& out) {
   std::string_view trimmed = line;
   while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.remove_prefix(1);
   for (std::string_view header : kSecretHeaders) {
-    if (StartsWithIgnoringCase(trimmed, header) && trimmed.size() > header.size() &&
+    if (values::AsciiStartsWithIgnoringCase(trimmed, header) && trimmed.size() > header.size() &&
         trimmed[header.size()] == ':') {
       out.append(line.substr(0, line.size() - trimmed.size() + header.size() + 1));
       out.append(" ");

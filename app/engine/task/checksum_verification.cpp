@@ -3,26 +3,15 @@
 #include <memory>
 #include <vector>
 
+#include "platform/values/ascii.h"
+
 namespace engine {
-
-namespace {
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<values::DigestAlgorithm> ChecksumAlgorithm(std::string_view checksum) {
   if (checksum.size() < 4) return std::nullopt;
   const std::string_view prefix = checksum.substr(0, 4);
-  if (EqualIgnoringCase(prefix, "md5;")) return values::DigestAlgorithm::kMd5;
-  if (EqualIgnoringCase(prefix, "sha;")) return values::DigestAlgorithm::kSha1;
+  if (values::AsciiEqualsIgnoringCase(prefix, "md5;")) return values::DigestAlgorithm::kMd5;
+  if (values::AsciiEqualsIgnoringCase(prefix, "sha;")) return values::DigestAlgorithm::kSha1;
   return std::nullopt;
 }
 
@@ -45,7 +34,8 @@ ChecksumResult VerifyDownloadChecksum(const files::FileHandle& file, std::string
          (expected.back() == ' ' || expected.back() == '\n' || expected.back() == '\r')) {
     expected.remove_suffix(1);
   }
-  return EqualIgnoringCase(digest, expected) ? ChecksumResult::kMatch : ChecksumResult::kMismatch;
+  return values::AsciiEqualsIgnoringCase(digest, expected) ? ChecksumResult::kMatch
+                                                           : ChecksumResult::kMismatch;
 }
 
 }  // namespace engine

@@ -20,6 +20,7 @@
 #include "platform/files/rename.h"
 #include "platform/runtime/event_target.h"
 #include "platform/runtime/task.h"
+#include "platform/values/ascii.h"
 #include "platform/values/localize.h"
 
 namespace engine {
@@ -38,9 +39,7 @@ runtime::Nanoseconds Seconds(double s) {
 bool SchemeIs(const values::Value& entry, std::string_view scheme) {
   auto url = EntryURL(entry);
   if (!url) return false;
-  std::string s = url->Scheme();
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s == scheme;
+  return values::AsciiLower(url->Scheme()) == scheme;
 }
 
 std::string EntryText(const values::Value& entry) {

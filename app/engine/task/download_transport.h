@@ -62,6 +62,7 @@
 #include "app/engine/task/download_ranges.h"
 #include "platform/net/certificate.h"
 #include "platform/net/stream_error.h"
+#include "platform/values/ascii.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
 
@@ -213,16 +214,16 @@ class DownloadTransportTable {
  public:
   void Register(std::string_view scheme, std::shared_ptr<DownloadTransport> transport) {
     std::lock_guard lock(mutex_);
-    transports_[Lower(scheme)] = std::move(transport);
+    transports_[values::AsciiLower(scheme)] = std::move(transport);
   }
   void Unregister(std::string_view scheme) {
     std::lock_guard lock(mutex_);
-    transports_.erase(Lower(scheme));
+    transports_.erase(values::AsciiLower(scheme));
   }
   // Null when neither the scheme nor "http" has a transport.
   std::shared_ptr<DownloadTransport> Find(std::string_view scheme) const {
     std::lock_guard lock(mutex_);
-    auto it = transports_.find(Lower(scheme));
+    auto it = transports_.find(values::AsciiLower(scheme));
     if (it == transports_.end()) it = transports_.find("http");
     return it == transports_.end() ? nullptr : it->second;
   }
@@ -232,13 +233,6 @@ class DownloadTransportTable {
   }
 
  private:
-  static std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-  }
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<DownloadTransport>> transports_;
 };

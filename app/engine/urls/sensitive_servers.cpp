@@ -4,21 +4,10 @@
 
 #include "app/engine/urls/url_list.h"
 #include "app/util/settings/settings_store.h"
+#include "platform/values/ascii.h"
 
 namespace engine {
 namespace {
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 std::string_view WithoutRootDot(std::string_view host) {
   if (host.size() > 1 && host.back() == '.') host.remove_suffix(1);
@@ -32,9 +21,10 @@ bool SensitiveServerRuleMatches(std::string_view rule, std::string_view host) {
   rule = WithoutRootDot(rule);
   if (rule.empty() || host.empty()) return false;
   if (rule.front() == '.') {
-    return host.size() > rule.size() && EqualsIgnoringCase(host.substr(host.size() - rule.size()), rule);
+    return host.size() > rule.size() &&
+           values::AsciiEqualsIgnoringCase(host.substr(host.size() - rule.size()), rule);
   }
-  return EqualsIgnoringCase(host, rule);
+  return values::AsciiEqualsIgnoringCase(host, rule);
 }
 
 bool IsSensitiveServerHost(std::string_view host) {

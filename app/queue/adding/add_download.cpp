@@ -20,6 +20,7 @@
 #include "platform/files/create_items.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
+#include "platform/values/ascii.h"
 #include "platform/values/clock.h"
 #include "platform/values/plist.h"
 #include "platform/values/utf16.h"
@@ -36,12 +37,6 @@ bool EntriesAreWellFormed(const values::Array& entries) {
 std::string FilenameForEntries(const values::Array& entries) {
   auto url = engine::EntryURL(entries.front());
   return url ? util::CopyFileNameForURL(*url) : std::string("index.html");
-}
-
-bool EndsWithCaseless(const std::string& s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), s.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 }  // namespace
@@ -151,8 +146,7 @@ std::size_t AddDownloadsFromURLListFile(const files::FileRef& file) {
   }
   if (!values::IsValidUtf8(text)) return 0;
 
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string lower = values::AsciiLower(text);
   std::size_t added = 0;
   for (std::size_t at = lower.find("url: "); at != std::string::npos; at = lower.find("url: ", at)) {
     at += 5;
@@ -206,7 +200,7 @@ std::optional<values::Value> ReadPlist(const files::FileRef& file) {
 
 bool ImportBrowserDownload(const files::FileRef& folder) {
   const std::string name = folder.Name();
-  if (!EndsWithCaseless(name, ".download")) return false;
+  if (!values::AsciiEndsWithIgnoringCase(name, ".download")) return false;
   const auto info = ReadPlist(folder.Child("Info.plist"));
   if (!info) return true;
 
