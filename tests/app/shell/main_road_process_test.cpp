@@ -19,18 +19,12 @@
 #include "platform/values/plist.h"
 #include "tests/servers/test_servers.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-std::string RandomBytes(std::size_t n) {
-  std::mt19937 gen(1234);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 // Runs the sender; returns its exit status and fills `out` with what it printed.
 int Send(const std::string& args, std::string& out) {
@@ -153,7 +147,7 @@ long SavedStatus(const std::string& uid) {
 TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
-  const std::string body = RandomBytes(3 * 1024 * 1024 + 77);
+  const std::string body = testsupport::RandomBytes(3 * 1024 * 1024 + 77, 1234);
   testsupport::WriteFile(nginx.WwwDir() + "/road.bin", body);
 
   Program program;
@@ -179,7 +173,7 @@ TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
 TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
-  const std::string body = RandomBytes(4 * 1024 * 1024 + 5);
+  const std::string body = testsupport::RandomBytes(4 * 1024 * 1024 + 5, 1234);
   testsupport::WriteFile(nginx.WwwDir() + "/cut.bin", body);
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/cut.bin";
   // A download limit keeps the transfer going long enough to cut it.

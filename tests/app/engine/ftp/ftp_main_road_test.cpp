@@ -30,26 +30,15 @@
 #include "platform/values/fourcc.h"
 #include "tests/fakes/fake_volume_mounter.h"
 #include "tests/servers/ftp_test_servers.h"
+#include "tests/support/event_log.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace engine {
 namespace {
 
 using namespace std::chrono_literals;
 using values::FourCC;
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random() & 0xff);
-  return out;
-}
-
-std::string Sha1Of(const std::string& bytes) {
-  return values::HexLower(values::ComputeDigest(
-      values::DigestAlgorithm::kSha1,
-      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
-}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -64,41 +53,14 @@ std::vector<std::string> Matching(const std::vector<std::string>& lines, std::st
   return out;
 }
 
-// The events one download posted, readable from the test thread while it runs.
-class Events {
- public:
-  void Add(runtime::EventRef e) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(e));
-    cv_.notify_all();
-  }
-  bool WaitFor(std::uint32_t kind, std::size_t count, std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, limit, [&] { return CountLocked(kind) >= count; });
-  }
-  std::vector<runtime::EventRef> Of(std::uint32_t kind) {
-    std::lock_guard lock(mutex_);
-    std::vector<runtime::EventRef> out;
-    for (auto& e : events_) {
-      if (e->kind() == kind) out.push_back(e);
-    }
-    return out;
-  }
-  std::string Log() {
-    std::string out;
-    for (auto& e : Of(kDownloadEventMessage)) out += e->Get<std::string>(FourCC("Mess")).value_or("");
-    return out;
-  }
+using testsupport::EventLog;
 
- private:
-  std::size_t CountLocked(std::uint32_t kind) const {
-    return static_cast<std::size_t>(
-        std::count_if(events_.begin(), events_.end(), [&](const auto& e) { return e->kind() == kind; }));
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<runtime::EventRef> events_;
-};
+// The transfer log the download posted, as one text.
+std::string LogOf(EventLog& events) {
+  std::string out;
+  for (const auto& line : events.Texts(kDownloadEventMessage, FourCC("Mess"))) out += line;
+  return out;
+}
 
 // What a finished download left behind.
 struct Outcome {
@@ -121,7 +83,7 @@ class FTPMainRoadTest : public ::testing::Test {
   void SetUp() override {
     dir_ = testsupport::MakeTempDir("ftpdl");
     GetHostCounts().Clear();
-    events_ = std::make_shared<Events>();
+    events_ = std::make_shared<EventLog>();
     DownloadRunOptions options;
     options.post = [events = events_](runtime::EventRef e, runtime::EventPriority) {
       events->Add(std::move(e));
@@ -166,7 +128,7 @@ class FTPMainRoadTest : public ::testing::Test {
     Outcome out;
     const std::size_t before = finishedSeen_;
     if (!events_->WaitFor(kDownloadEventFinished, before + 1, limit)) {
-      ADD_FAILURE() << "the download did not finish; log:\n" << events_->Log();
+      ADD_FAILURE() << "the download did not finish; log:\n" << LogOf(*events_);
       return out;
     }
     for (int i = 0; i < 5000 && RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
@@ -181,7 +143,7 @@ class FTPMainRoadTest : public ::testing::Test {
     }
     out.entries = e->Get<values::Value>(FourCC("UrlD")).value_or(values::Value());
     out.file = ReadAll(dir_ + "/file.bin");
-    out.log = events_->Log();
+    out.log = LogOf(*events_);
     return out;
   }
 
@@ -197,7 +159,7 @@ class FTPMainRoadTest : public ::testing::Test {
   }
 
   std::string dir_;
-  std::shared_ptr<Events> events_;
+  std::shared_ptr<EventLog> events_;
   std::unique_ptr<DownloadEngine> engine_;
   std::shared_ptr<DownloadTaskController> controller_;
   std::shared_ptr<DownloadStopSource> stop_;
@@ -264,7 +226,7 @@ TEST_F(VsftpdRoadTest, ByteExactWithOneAndSeveralConnections) {
        {Case{"ftp", 1, 300000}, Case{"ftp", 3, 3000000}, Case{"ftps", 1, 300000}, Case{"ftps", 3, 3000000}}) {
     SCOPED_TRACE(std::string(c.scheme) + " with " + std::to_string(c.connections));
     const std::string name = "file" + std::to_string(seed) + ".bin";
-    const std::string content = RandomBytes(c.size, seed++);
+    const std::string content = testsupport::RandomBytes(c.size, seed++);
     server_->PutFile(name, content);
     std::filesystem::remove(dir_ + "/file.bin");
     std::filesystem::remove(dir_ + "/downloadInfo");
@@ -272,7 +234,7 @@ TEST_F(VsftpdRoadTest, ByteExactWithOneAndSeveralConnections) {
 
     const Outcome out = Run(State({Url(c.scheme, name)}, c.connections));
     EXPECT_EQ(out.reason, kFinishComplete) << out.log;
-    EXPECT_EQ(Sha1Of(out.file), Sha1Of(content));
+    EXPECT_EQ(testsupport::Sha1Of(out.file), testsupport::Sha1Of(content));
     EXPECT_TRUE(out.EntryHas(kEntryValidated));
     EXPECT_FALSE(out.EntryHas(kEntryNoRestarts));
     // Split: every further connection resumed at its own piece.
@@ -286,7 +248,7 @@ TEST_F(VsftpdRoadTest, ByteExactWithOneAndSeveralConnections) {
 }
 
 TEST_F(VsftpdRoadTest, StoppedDownloadResumesWhereItStopped) {
-  const std::string content = RandomBytes(4000000, 42);
+  const std::string content = testsupport::RandomBytes(4000000, 42);
   server_->PutFile("resume.bin", content);
   Start(State({Url("ftp", "resume.bin")}, 3));
   // The first progress tick comes after 0.8 s: by then each session moved at most 0.8 MB.
@@ -303,7 +265,7 @@ TEST_F(VsftpdRoadTest, StoppedDownloadResumesWhereItStopped) {
   const std::size_t commandsBefore = server_->Commands().size();
   const Outcome done = Run(State({Url("ftp", "resume.bin")}, 3, static_cast<std::int64_t>(content.size())));
   EXPECT_EQ(done.reason, kFinishComplete) << done.log;
-  EXPECT_EQ(Sha1Of(done.file), Sha1Of(content));
+  EXPECT_EQ(testsupport::Sha1Of(done.file), testsupport::Sha1Of(content));
   // The restart asked only for what was missing: the first connection at the end of the
   // first saved range, none from 0.
   const auto restarts = Restarts(commandsBefore);
@@ -319,14 +281,14 @@ TEST_F(VsftpdRoadTest, StoppedDownloadResumesWhereItStopped) {
 }
 
 TEST_F(VsftpdRoadTest, RefusedLoginAsksForCredentialsAndGoesOnWithThem) {
-  const std::string content = RandomBytes(50000, 9);
+  const std::string content = testsupport::RandomBytes(50000, 9);
   server_->PutFile("login.bin", content);
   Start(State({Url("ftp", "login.bin", "wrong-password")}, 1));
-  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 1, 10s)) << events_->Log();
+  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 1, 10s)) << LogOf(*events_);
   controller_->SupplyCredentials(server_->User(), server_->Password());
   const Outcome out = Finish();
   EXPECT_EQ(out.reason, kFinishComplete) << out.log;
-  EXPECT_EQ(Sha1Of(out.file), Sha1Of(content));
+  EXPECT_EQ(testsupport::Sha1Of(out.file), testsupport::Sha1Of(content));
 }
 
 // ---- A mirror whose name does not resolve
@@ -366,7 +328,7 @@ TEST_F(UnresolvedNameRoadTest, WithoutANetworkTheDownloadWaitsToRetry) {
   runtime::ScopedFakeClock clock;
   net::SetReachabilityProbe(std::make_shared<NoNetwork>());
   Start(State({"ftps://no-such-host.test/f.bin"}, 1));
-  EXPECT_FALSE(events_->WaitFor(kDownloadEventFinished, 1, 500ms)) << events_->Log();
+  EXPECT_FALSE(events_->WaitFor(kDownloadEventFinished, 1, 500ms)) << LogOf(*events_);
   stop_->Signal();
   EXPECT_EQ(Finish().reason, kFinishStopped);
 }
@@ -444,11 +406,11 @@ TEST_F(ScriptedRoadTest, BrokenOffTransfersAreRetriedLaterNotInALoop) {
     return retrs();
   };
   Start(State({server.Url("/f.bin")}, 1));
-  EXPECT_EQ(settled(1), 1u) << events_->Log();
+  EXPECT_EQ(settled(1), 1u) << LogOf(*events_);
   // The retry resumes after the 1000 bytes; refused again, the file is fetched from its
   // start once, and then the download waits.
   clock.Advance(61s);
-  EXPECT_EQ(settled(3), 3u) << events_->Log();
+  EXPECT_EQ(settled(3), 3u) << LogOf(*events_);
   const auto commands = server.Commands();
   EXPECT_EQ(Matching(commands, "REST"), std::vector<std::string>{"REST 1000"});
   stop_->Signal();
@@ -462,11 +424,11 @@ TEST_F(ScriptedRoadTest, RefusedLoginAsksAgainAfterEachAnswer) {
   testservers::ScriptedFtpServer server("login-530");
   ASSERT_TRUE(server.ok());
   Start(State({server.Url("/f.bin")}, 1));
-  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 1, 10s)) << events_->Log();
+  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 1, 10s)) << LogOf(*events_);
   auto asked = events_->Of(kDownloadEventAuthRequired).front();
   EXPECT_EQ(asked->Get<std::string>(FourCC("URL_")).value_or(""), server.Url("/f.bin"));
   controller_->SupplyCredentials(std::string("someone"), std::string("secret"));
-  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 2, 10s)) << events_->Log();
+  ASSERT_TRUE(events_->WaitFor(kDownloadEventAuthRequired, 2, 10s)) << LogOf(*events_);
   EXPECT_EQ(Matching(server.Commands(), "USER someone").size(), 1u);
   stop_->Signal();
   EXPECT_EQ(Finish().reason, kFinishStopped);
@@ -480,7 +442,7 @@ class AFPRoadTest : public FTPMainRoadTest {
     FTPMainRoadTest::SetUp();
     volume_ = testsupport::MakeTempDir("volume");
     std::filesystem::create_directories(volume_ + "/folder");
-    content_ = RandomBytes(700000, 3);
+    content_ = testsupport::RandomBytes(700000, 3);
     std::ofstream(volume_ + "/folder/file.bin", std::ios::binary) << content_;
     mounter_ = std::make_shared<fakes::FakeVolumeMounter>();
     mounter_->AddVolume("Share", volume_);
@@ -499,7 +461,7 @@ TEST_F(AFPRoadTest, FileComesFromTheMountedVolumeAndTheVolumeIsLetGo) {
   SetVolumeMounter(mounter_);
   const Outcome out = Run(State({"afp://server.test/Share/folder/file.bin"}, 4));
   EXPECT_EQ(out.reason, kFinishComplete) << out.log;
-  EXPECT_EQ(Sha1Of(out.file), Sha1Of(content_));
+  EXPECT_EQ(testsupport::Sha1Of(out.file), testsupport::Sha1Of(content_));
   EXPECT_EQ(mounter_->calls.size(), 1u) << "afp downloads run on one connection";
   EXPECT_EQ(mounter_->mounted, 0);
   EXPECT_NE(out.log.find("Starting Volume Mount\r"), std::string::npos);

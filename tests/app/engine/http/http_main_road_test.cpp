@@ -42,6 +42,7 @@
 #include "tests/app/queue/download_test_support.h"
 #include "tests/servers/test_servers.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace queue {
 namespace {
@@ -51,13 +52,6 @@ using values::FourCC;
 
 // Bytes without a period: the engine's resume check compares a connection's first 1024
 // bytes with the file's start, and a repeating pattern could match at some offset.
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random() & 0xff);
-  return out;
-}
-
 std::string Digest(const std::string& bytes) {
   return values::Sha256Hex(bytes);
 }
@@ -75,9 +69,9 @@ class RangedFaultServer {
   explicit RangedFaultServer(std::size_t size)
       : dir_(testsupport::MakeTempDir("faults")),
         port_(testservers::FreeLoopbackPort()),
-        content_(RandomBytes(size, static_cast<unsigned>(size))) {
+        content_(testsupport::RandomBytes(size, static_cast<unsigned>(size))) {
     testsupport::WriteFile(dir_ + "/content.bin", content_);
-    const std::string script = std::string(TRUVANE_ENGINE_TEST_DIR) + "/ranged_fault_server.py";
+    const std::string script = std::string(TRUVANE_ENGINE_TEST_DIR) + "/http/ranged_fault_server.py";
     process_ = testservers::ServerProcess(
         {"/bin/sh", "-c", "cd '" + dir_ + "' && exec python3 '" + script + "' " + std::to_string(port_)},
         dir_ + "/stdout.log");
@@ -275,7 +269,7 @@ class NginxMainRoadTest : public HttpMainRoadTest {
     return "https://localhost:" + std::to_string(nginx.HttpsPort("self")) + "/file.bin";
   }
 
-  const std::string content = RandomBytes(6 * 1024 * 1024 + 12345, 1);
+  const std::string content = testsupport::RandomBytes(6 * 1024 * 1024 + 12345, 1);
   testservers::TestIdentity identity = testservers::MakeSelfSigned({});
   testservers::NginxServer nginx{{{"self", identity}}};
 };

@@ -21,7 +21,9 @@
 #include "platform/values/digest.h"
 #include "platform/values/fourcc.h"
 #include "tests/fakes/fake_transport.h"
+#include "tests/support/event_log.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace {
 
@@ -42,65 +44,20 @@ bool Ended(const std::shared_ptr<runtime::Task>& task, std::chrono::milliseconds
   return true;
 }
 
-std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed = 7) {
-  std::mt19937 gen(seed);
-  std::vector<std::uint8_t> out(n);
-  for (auto& b : out) b = static_cast<std::uint8_t>(gen());
-  return out;
-}
-
-std::string Sha1Of(std::span<const std::uint8_t> bytes) {
-  return values::HexLower(values::ComputeDigest(values::DigestAlgorithm::kSha1, bytes));
-}
-
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The events a task posted, readable from the test thread while it runs.
-class EventLog {
- public:
-  void Add(runtime::EventRef e) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(e));
-    cv_.notify_all();
-  }
-  // Waits (bounded) until `count` events of `kind` have come.
-  bool WaitFor(std::uint32_t kind, std::size_t count = 1, std::chrono::milliseconds limit = 20s) {
-    std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, limit, [&] { return CountLocked(kind) >= count; });
-  }
-  std::vector<runtime::EventRef> Of(std::uint32_t kind) {
-    std::lock_guard lock(mutex_);
-    std::vector<runtime::EventRef> out;
-    for (auto& e : events_) {
-      if (e->kind() == kind) out.push_back(e);
-    }
-    return out;
-  }
-  std::vector<std::string> Lines() {
-    std::vector<std::string> out;
-    for (auto& e : Of(engine::kDownloadEventMessage))
-      out.push_back(e->Get<std::string>(FourCC("Mess")).value_or(""));
-    return out;
-  }
-  bool Logged(std::string_view text) {
-    for (const auto& l : Lines()) {
-      if (l.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+using testsupport::EventLog;
 
- private:
-  std::size_t CountLocked(std::uint32_t kind) const {
-    return static_cast<std::size_t>(
-        std::count_if(events_.begin(), events_.end(), [&](const auto& e) { return e->kind() == kind; }));
+// A transfer-log line the download posted contains `text`.
+bool Logged(EventLog& events, std::string_view text) {
+  for (const auto& line : events.Texts(engine::kDownloadEventMessage, FourCC("Mess"))) {
+    if (line.find(text) != std::string::npos) return true;
   }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<runtime::EventRef> events_;
-};
+  return false;
+}
 
 class DownloadTaskTest : public ::testing::Test {
  protected:
@@ -193,13 +150,13 @@ class ByteExactTest : public DownloadTaskTest, public ::testing::WithParamInterf
 
 TEST_P(ByteExactTest, FileMatchesTheServersBytes) {
   const auto& c = GetParam();
-  transport->content = RandomBytes(c.size);
+  transport->content = testsupport::RandomByteVector(c.size, 7);
   transport->chunk = 4096;
   auto finished = RunToEnd(MakeState(c.connections));
   ASSERT_TRUE(finished);
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
   EXPECT_FALSE(finished->Get<bool>(FourCC("Veri")).value_or(true));
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
   EXPECT_EQ(RangesOnDisk(-1), (engine::RangeList{{0, static_cast<std::int64_t>(c.size)}}));
   EXPECT_LE(transport->MaxSimultaneous(), c.connections);
   if (c.connections > 1) {
@@ -217,39 +174,39 @@ INSTANTIATE_TEST_SUITE_P(Connections, ByteExactTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadTaskTest, SizeLimitsTheConnectionCount) {
-  transport->content = RandomBytes(400000);  // below 500 KiB: one connection
+  transport->content = testsupport::RandomByteVector(400000, 7);  // below 500 KiB: one connection
   auto options = Options();
   options.fitConnectionsToSize = true;
   auto finished = RunToEnd(MakeState(10), options);
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
   EXPECT_EQ(transport->OpenCount(), 1);
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
 }
 
 TEST_F(DownloadTaskTest, BodyWithoutSizeCompletesAtItsEnd) {
-  transport->content = RandomBytes(100000);
+  transport->content = testsupport::RandomByteVector(100000, 7);
   transport->omitSize = true;
   auto finished = RunToEnd(MakeState(4));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
   EXPECT_EQ(transport->OpenCount(), 1);
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
 }
 
 // ---- Failures
 
 TEST_F(DownloadTaskTest, ConnectionFailingMidWayHasItsRestTakenOver) {
-  transport->content = RandomBytes(2000000);
+  transport->content = testsupport::RandomByteVector(2000000, 7);
   transport->chunk = 4096;
   // The second connection dies after 100000 bytes of its piece.
   transport->failures[1] = {100000, engine::kStreamError | engine::kStreamRetrySoon, {}};
   auto finished = RunToEnd(MakeState(3));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
   EXPECT_GE(transport->OpenCount(), 4) << "nobody took over the failed connection's rest";
 }
 
 TEST_F(DownloadTaskTest, FatalErrorOnOneMirrorGoesOnWithTheOther) {
-  transport->content = RandomBytes(50000);
+  transport->content = testsupport::RandomByteVector(50000, 7);
   transport->failures[0] = {0, engine::kStreamError | engine::kStreamFatal, {}};
   auto state = MakeState(1, 0, {"http://a.test/f", "http://b.test/f"});
   auto finished = RunToEnd(std::move(state));
@@ -262,7 +219,7 @@ TEST_F(DownloadTaskTest, FatalErrorOnOneMirrorGoesOnWithTheOther) {
 }
 
 TEST_F(DownloadTaskTest, FatalErrorOnEveryMirrorFailsWithTheLastError) {
-  transport->content = RandomBytes(50000);
+  transport->content = testsupport::RandomByteVector(50000, 7);
   transport->failures[0] = {0, engine::kStreamError | engine::kStreamFatal, {net::ErrorDomain::kHttp, 404}};
   auto finished = RunToEnd(MakeState(1));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
@@ -274,7 +231,7 @@ TEST_F(DownloadTaskTest, FatalErrorOnEveryMirrorFailsWithTheLastError) {
 
 TEST_F(DownloadTaskTest, PlainFailuresAreRetriedAFewTimesNotForEver) {
   runtime::ScopedFakeClock clock;
-  transport->content = RandomBytes(50000);
+  transport->content = testsupport::RandomByteVector(50000, 7);
   transport->failEveryConnection = true;
   auto task = Start(MakeState(1));
   // Every retry waits its 60 s; move the clock until the task gives up.
@@ -284,7 +241,7 @@ TEST_F(DownloadTaskTest, PlainFailuresAreRetriedAFewTimesNotForEver) {
   ASSERT_EQ(finished.size(), 1u);
   EXPECT_EQ(Reason(finished[0]), engine::kFinishFailed);
   EXPECT_EQ(transport->OpenCount(), engine::kMaxRetriesWithoutProgress + 1);
-  EXPECT_TRUE(events.Logged("Giving up"));
+  EXPECT_TRUE(Logged(events, "Giving up"));
 }
 
 // A connection from 0 asked for no offset, so a whole-file answer to it says nothing about
@@ -302,7 +259,7 @@ class WholeFileFromZeroTest : public DownloadTaskTest,
 TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
   const WholeFileFromZeroCase& c = GetParam();
   runtime::ScopedFakeClock clock;
-  transport->content = RandomBytes(1000000);
+  transport->content = testsupport::RandomByteVector(1000000, 7);
   // Every connection, wherever it starts, ends before its first byte saying the server
   // sends the whole file. Past these a connection would succeed, so a loop ends too.
   for (int i = 0; i < 2000; ++i) {
@@ -324,7 +281,7 @@ TEST_P(WholeFileFromZeroTest, WaitsForTheRetryInsteadOfReconnectingAtOnce) {
   auto finished = events.Of(engine::kDownloadEventFinished);
   ASSERT_EQ(finished.size(), 1u);
   EXPECT_EQ(Reason(finished[0]), engine::kFinishFailed);
-  EXPECT_TRUE(events.Logged("Giving up"));
+  EXPECT_TRUE(Logged(events, "Giving up"));
   EXPECT_LE(transport->OpenCount(), c.burstAtMost + engine::kMaxRetriesWithoutProgress + 1);
 }
 
@@ -334,20 +291,20 @@ INSTANTIATE_TEST_SUITE_P(Connections, WholeFileFromZeroTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadTaskTest, ServerIgnoringRangesLeavesOneWholeFileConnection) {
-  transport->content = RandomBytes(1000000);
+  transport->content = testsupport::RandomByteVector(1000000, 7);
   transport->reportsWholeFile = true;
   auto finished = RunToEnd(MakeState(4));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
 }
 
 TEST_F(DownloadTaskTest, ServerSendingTheStartForARangeIsCaughtByTheResumeCheck) {
-  transport->content = RandomBytes(1000000);
+  transport->content = testsupport::RandomByteVector(1000000, 7);
   transport->sendsStartForRanges = true;
   auto finished = RunToEnd(MakeState(4));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
-  EXPECT_TRUE(events.Logged("Server resume error detected, switching to compatibility mode"));
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(transport->content));
+  EXPECT_TRUE(Logged(events, "Server resume error detected, switching to compatibility mode"));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content));
 }
 
 TEST_F(DownloadTaskTest, AllZeroStartIsNoResumeError) {
@@ -355,7 +312,7 @@ TEST_F(DownloadTaskTest, AllZeroStartIsNoResumeError) {
   transport->content.assign(1000000, 0);
   auto finished = RunToEnd(MakeState(4));
   EXPECT_EQ(Reason(finished), engine::kFinishComplete);
-  EXPECT_FALSE(events.Logged("Server resume error"));
+  EXPECT_FALSE(Logged(events, "Server resume error"));
   EXPECT_GT(transport->MaxSimultaneous(), 1);
 }
 
@@ -370,7 +327,7 @@ TEST_F(DownloadTaskTest, UnopenableDataFileFailsAtOnceAndGivesBackHostCounts) {
 }
 
 TEST_F(DownloadTaskTest, NoConnectionOpensFailsWithTheTransportsError) {
-  transport->content = RandomBytes(1000);
+  transport->content = testsupport::RandomByteVector(1000, 7);
   transport->refuseOpens = 100;
   auto finished = RunToEnd(MakeState(2));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
@@ -391,7 +348,7 @@ TEST_F(DownloadTaskTest, DiskFullEndsTheDownloadWithAClearError) {
     ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
   } unmount{mountPoint};
   dir = mountPoint;
-  transport->content = RandomBytes(1000000);
+  transport->content = testsupport::RandomByteVector(1000000, 7);
   auto finished = RunToEnd(MakeState(1));
   EXPECT_EQ(Reason(finished), engine::kFinishFailed);
   EXPECT_NE(finished->Get<std::string>(FourCC("ErrM")).value_or("").find("disk is full"), std::string::npos);
@@ -401,7 +358,7 @@ TEST_F(DownloadTaskTest, DiskFullEndsTheDownloadWithAClearError) {
 // ---- Stopping and resuming
 
 TEST_F(DownloadTaskTest, StopThenResumeFromTheRangesFile) {
-  const auto content = RandomBytes(1200000);
+  const auto content = testsupport::RandomByteVector(1200000, 7);
   transport->content = content;
   transport->stallAfter = 150000;
   auto task = Start(MakeState(3));
@@ -427,13 +384,13 @@ TEST_F(DownloadTaskTest, StopThenResumeFromTheRangesFile) {
   table.Register("http", fresh);
   auto second = RunToEnd(MakeState(3, 1200000));
   EXPECT_EQ(Reason(events.Of(engine::kDownloadEventFinished).back()), engine::kFinishComplete);
-  EXPECT_EQ(Sha1Of(ReadBytes(dir + "/file.bin")), Sha1Of(content));
+  EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(content));
   ASSERT_FALSE(fresh->RangesAsked().empty());
   EXPECT_EQ(fresh->RangesAsked().front().location, saved.front().location == 0 ? saved.front().length : 0);
 }
 
 TEST_F(DownloadTaskTest, StoppingAlreadyCompleteDownloadStillSaysStopped) {
-  transport->content = RandomBytes(1000);
+  transport->content = testsupport::RandomByteVector(1000, 7);
   transport->stall = true;
   auto task = Start(MakeState(1));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
@@ -443,7 +400,7 @@ TEST_F(DownloadTaskTest, StoppingAlreadyCompleteDownloadStillSaysStopped) {
 }
 
 TEST_F(DownloadTaskTest, ResumeWithEverythingOnDiskFinishesWithoutConnecting) {
-  const auto content = RandomBytes(5000);
+  const auto content = testsupport::RandomByteVector(5000, 7);
   std::ofstream(dir + "/file.bin", std::ios::binary)
       .write(reinterpret_cast<const char*>(content.data()), 5000);
   std::ofstream(dir + "/downloadInfo") << "0,5000\n";
@@ -463,12 +420,12 @@ struct ChecksumCase {
 class ChecksumTest : public DownloadTaskTest, public ::testing::WithParamInterface<ChecksumCase> {};
 
 TEST_P(ChecksumTest, FinishedEventSaysWhetherTheChecksumHeld) {
-  transport->content = RandomBytes(70000);
+  transport->content = testsupport::RandomByteVector(70000, 7);
   const auto& c = GetParam();
   std::string checksum = c.checksum;
   const std::string md5 =
       values::HexLower(values::ComputeDigest(values::DigestAlgorithm::kMd5, transport->content));
-  const std::string sha = Sha1Of(transport->content);
+  const std::string sha = testsupport::Sha1Of(transport->content);
   if (auto at = checksum.find("%md5"); at != std::string::npos) checksum.replace(at, 4, md5);
   if (auto at = checksum.find("%MD5"); at != std::string::npos) {
     std::string upper = md5;
@@ -499,7 +456,7 @@ INSTANTIATE_TEST_SUITE_P(Checksums, ChecksumTest,
 
 TEST_F(DownloadTaskTest, ProgressComesEveryTickWithTheElapsedTime) {
   runtime::ScopedFakeClock clock;
-  transport->content = RandomBytes(100000);
+  transport->content = testsupport::RandomByteVector(100000, 7);
   transport->stallAfter = 30000;
   auto task = Start(MakeState(1));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
@@ -530,7 +487,7 @@ TEST_F(DownloadTaskTest, ProgressComesEveryTickWithTheElapsedTime) {
 
 TEST_F(DownloadTaskTest, SilentConnectionIsTimedOutAndRetried) {
   runtime::ScopedFakeClock clock;
-  transport->content = RandomBytes(100000);
+  transport->content = testsupport::RandomByteVector(100000, 7);
   transport->stall = true;
   auto task = Start(MakeState(1));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
@@ -539,8 +496,8 @@ TEST_F(DownloadTaskTest, SilentConnectionIsTimedOutAndRetried) {
     clock.Advance(1s);
     std::this_thread::sleep_for(2ms);
   }
-  for (int i = 0; i < 500 && !events.Logged("Timing out connection"); ++i) std::this_thread::sleep_for(2ms);
-  EXPECT_TRUE(events.Logged("Timing out connection"));
+  for (int i = 0; i < 500 && !Logged(events, "Timing out connection"); ++i) std::this_thread::sleep_for(2ms);
+  EXPECT_TRUE(Logged(events, "Timing out connection"));
   // The retry comes 60 s later.
   clock.Advance(61s);
   for (int i = 0; i < 1000 && transport->OpenCount() < 2; ++i) std::this_thread::sleep_for(2ms);

@@ -9,7 +9,7 @@
 #include "app/engine/urls/url_entries.h"
 #include "app/util/files/file_names.h"
 #include "platform/net/proxy_settings.h"
-#include "tests/app/engine/http_transport_harness.h"
+#include "tests/app/engine/http/http_transport_harness.h"
 #include "tests/servers/test_servers.h"
 
 namespace engine {

@@ -15,18 +15,12 @@
 #include "app/engine/ftp/ftp_socket_io.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/servers/ftp_test_servers.h"
+#include "tests/support/test_bytes.h"
 
 namespace engine {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string RandomBytes(std::size_t size) {
-  std::mt19937 random(42);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random() & 0xff);
-  return out;
-}
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -143,7 +137,7 @@ class VsftpdTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.ok());
-    file = RandomBytes(300 * 1024 + 17);
+    file = testsupport::RandomBytes(300 * 1024 + 17, 42);
     server.PutFile("data.bin", file);
   }
   testservers::VsftpdServer server;
@@ -184,7 +178,7 @@ TEST_F(VsftpdTest, ExplicitTlsProtectsData) {
 TEST(VsftpdReuseTest, ServerThatRequiresSessionReuseAcceptsData) {
   testservers::VsftpdServer server({.require_ssl_reuse = true});
   ASSERT_TRUE(server.ok());
-  const std::string file = RandomBytes(70000);
+  const std::string file = testsupport::RandomBytes(70000, 42);
   server.PutFile("r.bin", file);
   Transfer t(server.Url("ftps", "/r.bin"), server.User(), server.Password(), TrustServer(server));
   t.connection->tls_level = kFTPTlsRequired;
@@ -210,7 +204,7 @@ TEST_F(VsftpdTest, UploadsPlainAndProtected) {
     Transfer t(server.Url(scheme, "/" + name), server.User(), server.Password(), TrustServer(server));
     if (scheme == "ftps") t.connection->tls_level = kFTPTlsRequired;
     t.connection->upload_mode = true;
-    t.to_send = RandomBytes(200000);
+    t.to_send = testsupport::RandomBytes(200000, 42);
     ASSERT_TRUE(t.Run());
     EXPECT_EQ(t.outcome, FTPMessage::kTransferComplete) << t.commands << net::DescribeError(t.error);
     EXPECT_NE(t.commands.find("STOR " + name + "\r\n"), std::string::npos) << t.commands;

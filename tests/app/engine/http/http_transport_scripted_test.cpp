@@ -1,12 +1,12 @@
 // The HTTP transport against the scripted server's faults, one download at a time on the
-// test thread's loop (tests/app/engine/http_transport_harness.h plays the engine).
+// test thread's loop (tests/app/engine/http/http_transport_harness.h plays the engine).
 #include <gtest/gtest.h>
 
 #include "app/engine/http/cookies_and_proxy_credentials.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/util/files/file_names.h"
 #include "platform/values/base64.h"
-#include "tests/app/engine/http_transport_harness.h"
+#include "tests/app/engine/http/http_transport_harness.h"
 #include "tests/servers/test_servers.h"
 
 namespace engine {

@@ -21,18 +21,12 @@
 #include "tests/servers/ftp_test_servers.h"
 #include "tests/servers/test_certificates.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace engine {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string RandomBytes(std::size_t size, unsigned seed = 11) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random() & 0xff);
-  return out;
-}
 
 // One connection of a download as the engine would run it, reduced to what a transport
 // can observe: bytes land in `file` at the write offset, endings are recorded.
@@ -285,7 +279,7 @@ class FTPTransportVsftpdTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new testservers::VsftpdServer();
-    file_ = new std::string(RandomBytes(700000));
+    file_ = new std::string(testsupport::RandomBytes(700000, 11));
     server_->PutFile("file.bin", *file_);
   }
   static void TearDownTestSuite() {
@@ -481,7 +475,7 @@ class AFPTransportTest : public ::testing::Test {
   void SetUp() override {
     volume_ = testsupport::MakeTempDir("afpvolume");
     std::filesystem::create_directories(volume_ + "/folder");
-    file_ = RandomBytes(100000, 5);
+    file_ = testsupport::RandomBytes(100000, 5);
     std::ofstream(volume_ + "/folder/file name.bin", std::ios::binary) << file_;
     mounter_ = std::make_shared<fakes::FakeVolumeMounter>();
     mounter_->AddVolume("Share", volume_);

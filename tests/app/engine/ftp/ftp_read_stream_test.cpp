@@ -13,18 +13,12 @@
 #include "app/engine/ftp/ftp_resource_listing.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/servers/ftp_test_servers.h"
+#include "tests/support/test_bytes.h"
 
 namespace engine {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string RandomBytes(std::size_t size, unsigned seed = 7) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random() & 0xff);
-  return out;
-}
 
 // Reads a stream to its end or failure on the current thread's loop, `grant` bytes at a
 // time per event (a bandwidth limiter hands out small grants).
@@ -87,7 +81,7 @@ testservers::VsftpdServer* FTPReadStreamVsftpdTest::server_ = nullptr;
 
 TEST_F(FTPReadStreamVsftpdTest, WholeFileWithItsSizeAndFromAnOffset) {
   ASSERT_TRUE(server_->ok());
-  const std::string file = RandomBytes(300000);
+  const std::string file = testsupport::RandomBytes(300000, 7);
   server_->PutFile("whole.bin", file);
   struct Case {
     const char* name;
