@@ -163,4 +163,17 @@ std::string FrameMessage(std::string_view message) {
   return out;
 }
 
+Status DecodeFrame(std::string_view received, std::size_t& used, WireEvent& out) {
+  used = 0;
+  if (received.size() < 4) return kNoErr;
+  std::uint32_t len = 0;
+  for (int i = 0; i < 4; ++i) len = (len << 8) | static_cast<unsigned char>(received[i]);
+  // Refused before the body arrives, so a lying length never makes us buffer it.
+  if (len > kMaxMessageBytes) return kMessageTooLarge;
+  if (received.size() - 4 < std::size_t{len}) return kNoErr;
+  if (Status s = DecodeEvent(received.substr(4, len), out); s != kNoErr) return s;
+  used = 4 + std::size_t{len};
+  return kNoErr;
+}
+
 }  // namespace appleevents

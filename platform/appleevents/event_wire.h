@@ -46,4 +46,10 @@ Status DecodeEvent(std::string_view bytes, WireEvent& out);
 // The message with its length in front, as written to the socket.
 std::string FrameMessage(std::string_view message);
 
+// Reads the first framed message of the bytes received on a connection. kNoErr with
+// `used` 0: the frame is not whole yet (keep the bytes, read more). kNoErr with `used`
+// above 0: `out` holds the message and its frame was that many bytes. Any other status:
+// the frame is refused (too large, or it does not decode) and the connection is done.
+Status DecodeFrame(std::string_view received, std::size_t& used, WireEvent& out);
+
 }  // namespace appleevents

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets of tests/fuzz with clang's libFuzzer (and AddressSanitizer and
+# UndefinedBehaviorSanitizer) into build-fuzz/, and runs them.
+#   scripts/fuzz.sh                    build every target
+#   scripts/fuzz.sh NAME [SECONDS]     build, then fuzz NAME (default 600 s)
+# A run starts from the seed corpus tests/fuzz/corpus/NAME and keeps what it finds in
+# build-fuzz/corpus/NAME, so the seeds in the repository stay small; a crashing input is
+# written to build-fuzz/artifacts/NAME/. Copy an input that once failed into the seed
+# corpus with its fix: the normal build replays the seeds (ctest -R fuzz_replay).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${TRUVANE_FUZZ_BUILD_DIR:-$here/build-fuzz}"
+source "$here/scripts/ccache_env.sh"
+if ! command -v clang++ >/dev/null; then
+  echo "fuzz: clang++ is needed (apt-get install clang)" >&2
+  exit 1
+fi
+targets=(plist_xml plist_binary ftp_list_line ftp_parsed_listing http_response_head
+  http_body_decoder ranges_file url_parse event_frame cookie_string)
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTRUVANE_FUZZ=ON -DTRUVANE_TESTS=OFF -DTRUVANE_BENCH=OFF \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+fi
+cmake --build "$build" -j "${TRUVANE_JOBS:-$(nproc)}" --target "${targets[@]/#/fuzz_}"
+[ $# -eq 0 ] && exit 0
+
+name="$1"
+seconds="${2:-600}"
+mkdir -p "$build/corpus/$name" "$build/artifacts/$name"
+# -timeout: one input taking longer is a hang; -rss_limit_mb: a reader that grows without
+# bound is a fault. The outer timeout bounds the whole run even if the fuzzer sticks.
+timeout --kill-after=30 $((seconds + 120)) \
+  "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -artifact_prefix="$build/artifacts/$name/" -print_final_stats=1 \
+  "$build/corpus/$name" "$here/tests/fuzz/corpus/$name"
