@@ -5,11 +5,11 @@
 #include "platform/appleevents/event_wire.h"
 #include "tests/fuzz/fuzz_target.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input = fuzz::AsText(data, size);
-  const std::size_t piece = fuzz::TakeByte(input) * 16 + 1;
-  // As the server reads a connection: bytes arrive in pieces, whole frames are taken off
-  // the front, the first refused frame ends the connection.
+namespace {
+
+// As the server reads a connection: bytes arrive in pieces, whole frames are taken off
+// the front, the first refused frame ends the connection.
+void ReadConnection(std::string_view input, std::size_t piece) {
   std::string received;
   while (true) {
     appleevents::WireEvent message;
@@ -30,5 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     received.append(input.substr(0, n));
     input.remove_prefix(n);
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t piece : fuzz::kPieceSizes) ReadConnection(fuzz::AsText(data, size), piece);
   return 0;
 }

@@ -7,13 +7,10 @@
 #include "tests/fuzz/fuzz_target.h"
 
 namespace {
-constexpr std::int64_t kNow = 1700000000;
-}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input = fuzz::AsText(data, size);
-  // The first byte sets how many bytes each read from the connection brings.
-  const std::size_t piece = fuzz::TakeByte(input) % 64 + 1;
+constexpr std::int64_t kNow = 1700000000;
+
+void ReadListing(std::string_view input, std::size_t piece) {
   std::string pending;
   std::optional<engine::FTPResource> resource;
   while (true) {
@@ -34,5 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pending.append(input.substr(0, n));
     input.remove_prefix(n);
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t piece : fuzz::kPieceSizes) ReadListing(fuzz::AsText(data, size), piece);
   return 0;
 }

@@ -21,13 +21,11 @@ inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
 
-// Takes the first byte of `input` as a small number (0 when empty) and drops it.
-inline unsigned TakeByte(std::string_view& input) {
-  if (input.empty()) return 0;
-  const auto b = static_cast<unsigned char>(input.front());
-  input.remove_prefix(1);
-  return b;
-}
+// Inputs are the reader's bytes exactly as they arrive from outside, so that a failing
+// input from anywhere can go into the corpus as it is. Readers that take bytes as they
+// come are run twice: on the whole input at once, and on it cut into 7-byte pieces.
+inline constexpr std::size_t kWholeInput = static_cast<std::size_t>(-1);
+inline constexpr std::size_t kPieceSizes[] = {kWholeInput, 7};
 
 }  // namespace fuzz
 

@@ -1,7 +1,7 @@
-// The framing of an HTTP response body (chunked, Content-Length, until close), stepped
-// over bytes that arrive in pieces.
+// A whole HTTP response as it comes off the connection: the head sets the framing of the
+// body (chunked, Content-Length, until close), which is stepped over bytes that arrive
+// in pieces.
 
-#include <cstring>
 #include <string>
 
 #include "platform/net/http_body_decoder.h"
@@ -12,39 +12,11 @@ namespace {
 
 using net::HttpBodyDecoder;
 
-// The framing: from a response head at the start of the input (mode 0), or chosen
-// directly so that the fuzzer reaches the body without spelling a head.
-HttpBodyDecoder MakeDecoder(unsigned mode, std::string_view& input) {
-  switch (mode % 4) {
-    case 0: {
-      net::HttpHeadParser parser;
-      input.remove_prefix(parser.Feed(input));
-      if (parser.state() != net::HttpHeadParser::State::kDone)
-        return HttpBodyDecoder(HttpBodyDecoder::Framing::kNone);
-      return HttpBodyDecoder::ForResponse(parser.Head(), "GET");
-    }
-    case 1:
-      return HttpBodyDecoder(HttpBodyDecoder::Framing::kChunked);
-    case 2: {
-      std::int64_t length = 0;
-      const std::size_t n = std::min<std::size_t>(sizeof length, input.size());
-      std::memcpy(&length, input.data(), n);
-      input.remove_prefix(n);
-      return HttpBodyDecoder(HttpBodyDecoder::Framing::kLength, length);
-    }
-    default:
-      return HttpBodyDecoder(HttpBodyDecoder::Framing::kUntilClose);
-  }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input = fuzz::AsText(data, size);
-  const unsigned mode = fuzz::TakeByte(input);
-  const std::size_t piece = fuzz::TakeByte(input) % 64 + 1;
-  const std::size_t max_body = fuzz::TakeByte(input) % 128 + 1;
-  HttpBodyDecoder decoder = MakeDecoder(mode, input);
+void ReadResponse(std::string_view input, std::size_t piece, std::size_t max_body) {
+  net::HttpHeadParser parser;
+  input.remove_prefix(parser.Feed(input));
+  if (parser.state() != net::HttpHeadParser::State::kDone) return;
+  HttpBodyDecoder decoder = HttpBodyDecoder::ForResponse(parser.Head(), "GET");
   const std::int64_t declared = decoder.Remaining();
   const bool by_length = decoder.framing() == HttpBodyDecoder::Framing::kLength;
   std::uint64_t body = 0;
@@ -68,6 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A length-delimited body ends exactly at its length, never before or after.
   if (by_length && decoder.state() == HttpBodyDecoder::State::kDone) {
     TRUVANE_FUZZ_CHECK(body == static_cast<std::uint64_t>(declared));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t piece : fuzz::kPieceSizes) {
+    // Body bytes are handed out in runs of at most max_body (a reader's free buffer).
+    ReadResponse(fuzz::AsText(data, size), piece, 5);
+    ReadResponse(fuzz::AsText(data, size), piece, 64 * 1024);
   }
   return 0;
 }

@@ -6,9 +6,9 @@
 #include "platform/net/http_message.h"
 #include "tests/fuzz/fuzz_target.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input = fuzz::AsText(data, size);
-  const std::size_t piece = fuzz::TakeByte(input) % 32 + 1;
+namespace {
+
+void ReadHead(std::string_view input, std::size_t piece) {
   net::HttpHeadParser parser;
   while (!input.empty() && parser.state() == net::HttpHeadParser::State::kNeedMore) {
     const std::string_view part = input.substr(0, piece);
@@ -23,5 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)head.StatusCode();
     (void)net::HttpBodyDecoder::ForResponse(head, "GET");
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t piece : fuzz::kPieceSizes) ReadHead(fuzz::AsText(data, size), piece);
   return 0;
 }

@@ -1,21 +1,14 @@
 // The ranges file of a partial download: a file on disk that a crash may have cut short
 // or a person may have edited.
 
-#include <cstring>
-
 #include "app/engine/task/resume_file.h"
 #include "tests/fuzz/fuzz_target.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input = fuzz::AsText(data, size);
-  // The first eight bytes are the download's size (negative: not known).
-  std::int64_t total = -1;
-  if (input.size() >= sizeof total) {
-    std::memcpy(&total, input.data(), sizeof total);
-    input.remove_prefix(sizeof total);
-  }
+namespace {
+
+void ReadRanges(std::string_view text, std::int64_t total) {
   engine::RangeList list;
-  engine::ParseRangesFile(input, total, list);
+  engine::ParseRangesFile(text, total, list);
   // Whatever the file said, the done list keeps its invariant: sorted, every range
   // longer than 0, none overlapping or touching, none past a known size.
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -32,5 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < list.size(); ++i) {
     TRUVANE_FUZZ_CHECK(again[i].location == list[i].location && again[i].length == list[i].length);
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text = fuzz::AsText(data, size);
+  ReadRanges(text, -1);    // the download's size not known yet
+  ReadRanges(text, 1000);  // a small known size: most ranges cut or dropped
+  ReadRanges(text, std::int64_t{1} << 40);
   return 0;
 }
