@@ -9,9 +9,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$here/scripts/setup.sh"
 build="${TRUVANE_SANITIZE_BUILD_DIR:-$here/build-sanitize}"
-export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/truvane-ccache}"
-export CCACHE_BASEDIR="$here"
-export CCACHE_NOHASHDIR=1
+source "$here/scripts/ccache_env.sh"
 if [ ! -f "$build/build.ninja" ]; then
   # Line numbers in reports are worth the debug information, except on CI's two cores.
   type=RelWithDebInfo
