@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/engine/network/accepted_certificates.h"
-#include "app/ui/download_event_views.h"
+#include "app/ui/services/download_event_views.h"
 
 namespace shell {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/engine/log/transfer_log.h"
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/engine/task/download_ranges.h"
 #include "app/engine/task/resume_file.h"
 #include "app/queue/record/download_files.h"
