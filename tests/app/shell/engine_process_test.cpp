@@ -18,19 +18,13 @@
 #include "tests/servers/test_certificates.h"
 #include "tests/servers/test_servers.h"
 #include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace programtest;
 using namespace std::chrono_literals;
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 std::string LogText() {
   return fs::exists(LogFile()) ? testsupport::ReadFile(LogFile()) : std::string();
@@ -65,7 +59,7 @@ TEST(EngineRoad, CertificateNobodyCanBeAskedAboutFailsAtOnceWithTheReason) {
   const testservers::TestIdentity identity = testservers::MakeSelfSigned({});
   testservers::NginxServer nginx{{{"self", identity}}};
   ASSERT_TRUE(nginx.ok());
-  testsupport::WriteFile(nginx.WwwDir() + "/secret.bin", RandomBytes(100000, 3));
+  testsupport::WriteFile(nginx.WwwDir() + "/secret.bin", testsupport::RandomBytes(100000, 3));
   Program program;
   ASSERT_TRUE(program.WaitUntilAnswering(30s));
   const std::string uid =
@@ -83,7 +77,7 @@ TEST(EngineRoad, CertificateNobodyCanBeAskedAboutFailsAtOnceWithTheReason) {
 // Certificates accepted for good in an earlier run are in the preferences; the program
 // trusts them for their hosts from the start, over HTTPS and over FTPS.
 TEST(EngineRoad, CertificatesAcceptedBeforeAreTrustedFromTheStart) {
-  const std::string body = RandomBytes(300000, 5);
+  const std::string body = testsupport::RandomBytes(300000, 5);
   const testservers::TestIdentity identity = testservers::MakeSelfSigned({});
   testservers::NginxServer nginx{{{"self", identity}}};
   ASSERT_TRUE(nginx.ok());
@@ -133,7 +127,7 @@ TEST(EngineRoad, CertificatesAcceptedBeforeAreTrustedFromTheStart) {
 TEST(EngineRoad, QuitInTheMiddleSavesTheProgressAndTheNextRunResumesByteExact) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
-  const std::string body = RandomBytes(3 * 1024 * 1024 + 11, 7);
+  const std::string body = testsupport::RandomBytes(3 * 1024 * 1024 + 11, 7);
   testsupport::WriteFile(nginx.WwwDir() + "/quit.bin", body);
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/quit.bin";
   // The limit keeps the download running long enough to quit in its middle.

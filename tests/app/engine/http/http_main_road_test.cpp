@@ -379,8 +379,8 @@ TEST_F(NginxMainRoadTest, HoldsTheBandwidthLimit) {
   constexpr double kSecondsOfData = 4;
   for (const Case c : cases) {
     SCOPED_TRACE(testing::Message() << c.limit << " B/s, " << c.connections << " connections");
-    const std::string body =
-        RandomBytes(static_cast<std::size_t>(c.limit * kSecondsOfData), static_cast<unsigned>(c.limit));
+    const std::string body = testsupport::RandomBytes(static_cast<std::size_t>(c.limit * kSecondsOfData),
+                                                      static_cast<unsigned>(c.limit));
     const std::string name =
         "limited-" + std::to_string(c.limit) + "-" + std::to_string(c.connections) + ".bin";
     std::ofstream(nginx.WwwDir() + "/" + name, std::ios::binary) << body;
