@@ -519,7 +519,12 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
       return true;
     }
     if (CountEntriesWithoutFatalError(entries) > 0) {
-      SpawnAfter((flags & kStreamRetryLate) ? 25 : (flags & kStreamRetrySoon) ? 4 : 60);
+      const int delay = (flags & kStreamRetryLate) ? 25 : (flags & kStreamRetrySoon) ? 4 : 60;
+      // In the download's own log, so whoever watches the download (its window, a script)
+      // learns that it waits, for how long and why.
+      const std::string reason = s.errorText.empty() ? net::DescribeError(s.error) : s.errorText;
+      Log(values::Format("\r%@, retrying in %d s\r", {reason, static_cast<std::int64_t>(delay)}));
+      SpawnAfter(delay);
     } else {
       FailWith(s);
     }

@@ -150,8 +150,8 @@ void HandleFinished(const runtime::Event& event) {
       wrapper->setStatus(kStatusFailed);
       TruvaneUndoRemoveActionsForTarget(wrapper.get());
       const std::optional<StreamErrorParam> error = DecodeStreamError(event, p::kErrorCode);
-      if (error && !CurrentQueueSettings().useErrorLog && GetQueueHooks().showMessage) {
-        GetQueueHooks().showMessage(
+      if (error && !CurrentQueueSettings().useErrorLog) {
+        ShowQueueMessage(
             DownloadFailureMessage(CopyElementURLList(e), *error, StringParam(event, p::kErrorMessage)));
       }
       PostFailureNotice(e, error ? error->code : 0);
