@@ -7,7 +7,7 @@
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/shell/message_window.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "platform/toolbox/app/application.h"
 
 namespace shell {
