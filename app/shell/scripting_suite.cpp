@@ -80,6 +80,9 @@ std::string StatusLine(const queue::DownloadQueueElement& e) {
     case queue::kStatusStopped:
       return Format("Cancelled, %lld bytes of %lld transferred", {got, total});
     case queue::kStatusFailed:
+      if (!e.failureReason.empty()) {
+        return Format("Failed, %lld bytes of %lld transferred: %@", {got, total, e.failureReason});
+      }
       return Format("Failed, %lld bytes of %lld transferred", {got, total});
     case queue::kStatusScheduled:
       return Format("scheduled, %lld bytes of %lld transferred", {got, total});
@@ -200,7 +203,7 @@ void InstallQueueHandlers(appleevents::HandlerTable& t) {
   // hidden): where a script finds why a download waits or failed. Null for an unknown UID.
   on(FourCC("TLog"), [](const AppleEvent& event, AppleEvent& reply) -> Status {
     auto w = DownloadParam(event);
-    Reply(reply, w ? Descriptor::Text(w->element().log) : Descriptor());
+    Reply(reply, w ? Descriptor::Text(w->element().transferLog.log.value_or(std::string())) : Descriptor());
     return appleevents::kNoErr;
   });
   on(FourCC("GetQ"), [](const AppleEvent&, AppleEvent& reply) -> Status {
