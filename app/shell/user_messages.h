@@ -4,9 +4,9 @@
 // A message for the user (the queue's `showMessage`: a refused URL, a download that is
 // still active, a queue that cannot be cleared) is always written to the transfer log (by
 // the queue, ShowQueueMessage) and shown in the message window when there is a display;
-// headless, the log is where it is found. While an Apple event is handled, the messages it causes are also collected, so
-// a handler that refuses its input can say why in its error reply ('errs') instead of an
-// answer that only says "nothing was added".
+// headless, the log is where it is found. While an Apple event is handled, the messages it causes are also
+// collected, so a handler that refuses its input can say why in its error reply ('errs') instead of an answer
+// that only says "nothing was added".
 //
 // The queue's log lines (through the main list's `LogMessageToGlobalLog`) go to the
 // engine's global log, in every mode: the global log hides passwords and keeps the file,

@@ -4,16 +4,16 @@
 // passwords) go.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/app/shell/program_under_test.h"
+#include "tests/app/shell/program_process.h"
 #include "tests/servers/test_servers.h"
 
 namespace {
@@ -46,12 +46,12 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   std::map<std::string, std::string> report;
   {
     Program program({{"TRUVANE_SERVICES_REPORT", reportFile}});
-    ASSERT_TRUE(program.WaitUntilAnswering());
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
     // Written once start-up is through, which is after the socket first answers.
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     while (!fs::exists(reportFile) && Clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(program.Quit());
+    EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
   }
   std::istringstream lines(ReadIfExists(reportFile));
   for (std::string line; std::getline(lines, line);) {
@@ -84,8 +84,8 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
 TEST(ShippedProgram, FirstLaunchFlagsStayClearForStepsThatDidNotRun) {
   {
     Program program;
-    ASSERT_TRUE(program.WaitUntilAnswering());
-    ASSERT_TRUE(program.Quit());
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
   }
   const values::Value prefs = ReadPreferences();
   ASSERT_NE(prefs.Find("last location"), nullptr) << "the preferences were not written";
@@ -110,19 +110,18 @@ TEST(ShippedProgram, RemoveWhenThreeClearsFinishedDownloadsAtQuit) {
     fs::remove(QueueFile());
     WritePreferences({{"remove when", values::Value(c.removeWhen)}});
     Program program;
-    ASSERT_TRUE(program.WaitUntilAnswering());
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
     const std::string uid = AddAndStart(url);
     ASSERT_FALSE(uid.empty());
     ASSERT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256) << c.removeWhen;
     // Still listed while the program runs.
-    EXPECT_NE(("\n" + Send({"--timeout", "10", "TrES", "GetQ"}).out).find("\n" + uid + "\n"),
+    EXPECT_NE(("\n" + SendWords({"--timeout", "10", "TrES", "GetQ"}).out).find("\n" + uid + "\n"),
               std::string::npos);
-    ASSERT_TRUE(program.Quit());
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
 
-    auto saved = values::ReadPropertyListFile(QueueFile());
-    ASSERT_TRUE(saved.ok());
+    ASSERT_TRUE(fs::exists(QueueFile()));
     // My Downloads was its only place (no history is kept yet): leaving it leaves the queue.
-    const bool kept = SavedRecord(*saved, uid) != nullptr;
+    const bool kept = SavedRecord(uid).has_value();
     EXPECT_EQ(kept, c.keptAfterQuit) << "remove when " << c.removeWhen;
     EXPECT_TRUE(fs::exists(DownloadsFolder() + "/done.bin"));
     fs::remove(DownloadsFolder() + "/done.bin");
@@ -137,12 +136,12 @@ TEST(ShippedProgram, AskWhereToSaveWithoutAWindowUsesTheDownloadFolder) {
   const std::string body = FileOfSize(nginx.WwwDir(), "asked.bin", 30000);
   WritePreferences({{"downloadMode", values::Value(2)}});
   Program program;
-  ASSERT_TRUE(program.WaitUntilAnswering());
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
   const std::string uid = AddAndStart("http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/asked.bin");
   ASSERT_FALSE(uid.empty()) << "the hand-off was dropped";
   ASSERT_NE(uid, "0");
   EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
-  EXPECT_TRUE(program.Quit());
+  EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
   EXPECT_EQ(ReadIfExists(DownloadsFolder() + "/asked.bin"), body);
 }
 
@@ -158,21 +157,21 @@ TEST(ShippedProgram, RefusedURLsSayWhyToTheSenderAndInTheLog) {
       {"", "The url entered is invalid."},
   };
   Program program;
-  ASSERT_TRUE(program.WaitUntilAnswering());
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
   for (const Case& c : cases) {
     const SendResult r =
-        Send({"--timeout", "10", "TrES", "AUrl", std::string("----:TEXT=") + c.text, "Stqu:bool=false"});
+        SendWords({"--timeout", "10", "TrES", "AUrl", std::string("----:TEXT=") + c.text, "Stqu:bool=false"});
     EXPECT_NE(r.status, 0) << c.text;
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << ": " << r.err;
   }
   // A good URL after a refused one is still added and answered; the reason still comes back.
-  const SendResult mixed = Send({"--timeout", "10", "TrES", "AUrl", "----:TEXT=gopher://127.0.0.1/y",
-                                 "----:TEXT=http://127.0.0.1:9/a.bin", "Stqu:bool=false"});
+  const SendResult mixed = SendWords({"--timeout", "10", "TrES", "AUrl", "----:TEXT=gopher://127.0.0.1/y",
+                                      "----:TEXT=http://127.0.0.1:9/a.bin", "Stqu:bool=false"});
   EXPECT_NE(mixed.status, 0);
   EXPECT_NE(mixed.err.find(cases[0].reason), std::string::npos) << mixed.err;
   ASSERT_EQ(mixed.out.substr(0, 2), "0\n") << mixed.out;
   EXPECT_GT(std::strtoul(LastLine(mixed.out).c_str(), nullptr, 10), 0ul) << mixed.out;
-  ASSERT_TRUE(program.Quit());
+  ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
   const std::string log = ReadIfExists(LogFile());
   EXPECT_NE(log.find(cases[0].reason), std::string::npos) << log;
 }
@@ -185,17 +184,16 @@ TEST(ShippedProgram, QueueLinesAreLoggedAndPasswordsAreNot) {
   const std::string secret = testservers::ScriptedHttpServer::kPassword;
   // "user:secret" in Base64, as a Basic Authorization header carries it.
   const std::string basic = "dXNlcjpzZWNyZXQ=";
-  const std::string url =
-      "http://user:" + secret + "@127.0.0.1:" + std::to_string(server.Port()) + "/basic";
+  const std::string url = "http://user:" + secret + "@127.0.0.1:" + std::to_string(server.Port()) + "/basic";
   std::string stderrFile;
   {
     Program program;
     stderrFile = program.StandardErrorFile();
-    ASSERT_TRUE(program.WaitUntilAnswering());
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
     const std::string uid = AddAndStart(url);
     ASSERT_FALSE(uid.empty());
     EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
-    ASSERT_TRUE(program.Quit());
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
   }
   const std::string log = ReadIfExists(LogFile());
   EXPECT_NE(log.find("Download of http://user:"), std::string::npos) << log;
