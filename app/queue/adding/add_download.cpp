@@ -44,7 +44,7 @@ std::string FilenameForEntries(const values::Array& entries) {
 DownloadUID AddDownload(const AddDownloadRequest& r) {
   if (r.urlEntries.empty() || !EntriesAreWellFormed(r.urlEntries)) return 0;
   if (!engine::URLListSchemesAreSupported(r.urlEntries)) {
-    if (auto& show = GetQueueHooks().showMessage) show(kUnsupportedSchemeMessage);
+    ShowQueueMessage(kUnsupportedSchemeMessage);
     return 0;
   }
   const QueueSettings settings = CurrentQueueSettings();
