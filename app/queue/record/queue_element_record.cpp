@@ -5,6 +5,7 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/record/url_passwords.h"
 
 namespace queue {
 namespace {
@@ -48,6 +49,12 @@ std::optional<values::Bytes> OptionalData(const Value& d, const char* key) {
   return b;
 }
 
+// Without a cipher, or with its key lost, nothing enciphered can be read.
+bool KeyFailed() {
+  auto& hooks = GetQueueHooks();
+  return !hooks.decipherCredential || (hooks.storedPasswordKeyFailed && hooks.storedPasswordKeyFailed());
+}
+
 // One credential: the enciphered key when present (left out when it does not decipher),
 // else the plain one.
 std::string ReadCredential(const Value& d, const char* encipheredKey, const char* plainKey,
@@ -60,7 +67,12 @@ std::string ReadCredential(const Value& d, const char* encipheredKey, const char
       return {};
     }
     if (data == nullptr) return {};
-    return decipher(data->bytes).value_or(std::string());
+    auto plain = decipher(data->bytes);
+    if (!plain) {
+      if (KeyFailed()) state.cipherFailed = true;
+      return {};
+    }
+    return *plain;
   }
   return OptionalString(d, plainKey).value_or(std::string());
 }
@@ -76,7 +88,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   values::Array domains(e.domains.begin(), e.domains.end());
   d.Put("domains", std::move(domains));
   d.Put("finished", e.finished);
-  d.Put("url data", engine::URLListCopyWithURLStrings(e.urlData));
+  d.Put("url data", URLListForStoring(e.urlData));
   d.Put("priority", Number::Int32(e.priority));
   PutString(d, "Completion", e.completion);
   d.Put("Filename", e.filename);
@@ -122,11 +134,16 @@ WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadSt
   const values::Array* urls = nullptr;
   if (d.GetArray("url data", urls) == Lookup::kOk) {
     // Keep only entries that are dictionaries: everything else reads entries by key.
+    values::Array stored = *urls;
+    // Once the key has failed in this load, no password is read.
+    if (state.cipherFailed) engine::URLListRemoveKey(stored, kEntryEncipheredURLPassword);
+    bool undecipherable = false;
     values::Array entries;
-    for (const Value& entry : engine::URLListCopyWithURLObjects(*urls)) {
+    for (const Value& entry : URLListFromStored(stored, &undecipherable)) {
       if (entry.IsDictionary()) entries.push_back(entry);
     }
     e->urlData = std::move(entries);
+    if (undecipherable && KeyFailed()) state.cipherFailed = true;
   }
   e->batchID = OptionalString(d, "batchID");
   e->completion = OptionalString(d, "Completion");
