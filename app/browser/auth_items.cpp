@@ -45,7 +45,8 @@ std::vector<std::string> Labels(std::string_view s) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t dot = s.find('.', start);
-    out.push_back(Lower(s.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start)));
+    out.push_back(
+        Lower(s.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start)));
     if (dot == std::string_view::npos) break;
     start = dot + 1;
   }
@@ -109,7 +110,8 @@ std::string StringIn(const Value& d, const char* key) {
 // Text of a fixed field: up to its first NUL, never past the field.
 std::string FieldText(const std::uint8_t* field, std::size_t size) {
   const auto* end = static_cast<const std::uint8_t*>(std::memchr(field, 0, size));
-  return std::string(reinterpret_cast<const char*>(field), end ? static_cast<std::size_t>(end - field) : size);
+  return std::string(reinterpret_cast<const char*>(field),
+                     end ? static_cast<std::size_t>(end - field) : size);
 }
 
 std::int32_t HostInt32(const std::uint8_t* p) {
@@ -129,14 +131,17 @@ void MigrateLegacyRecords(const values::Bytes& data, std::int64_t count) {
     const auto unscramble = [](const std::uint8_t* field, std::int32_t length, int offset) {
       const std::size_t len = static_cast<std::size_t>(std::clamp<std::int32_t>(length, 0, kFieldSize));
       std::uint8_t plain[kFieldSize] = {};
-      for (std::size_t i = 0; i < len; ++i) plain[i] = field[i] ^ static_cast<std::uint8_t>((i + offset) & 0xFF);
+      for (std::size_t i = 0; i < len; ++i)
+        plain[i] = field[i] ^ static_cast<std::uint8_t>((i + offset) & 0xFF);
       return FieldText(plain, len);
     };
     const std::string domain = FieldText(r, 256);
     const std::string user = unscramble(r + 256, HostInt32(r + 512), 27);
     const std::string pass = unscramble(r + 384, HostInt32(r + 516), 43);
     const std::string scheme = FieldText(r + 520, 16);
-    const int type = scheme == "ftp" ? kAuthItemTypeFTP : scheme == "https" ? kAuthItemTypeHTTPS : kAuthItemTypeOther;
+    const int type = scheme == "ftp"     ? kAuthItemTypeFTP
+                     : scheme == "https" ? kAuthItemTypeHTTPS
+                                         : kAuthItemTypeOther;
     List().items.push_back(MakeAuthItem(type, domain, user, pass, "/", r[536] != 0));
   }
 }
@@ -201,8 +206,8 @@ void StoreCredentialsForURLDomain(const values::Url& url, std::string_view user,
   std::string pattern = Lower(*host);
   if (url.Port() >= 0) pattern += ":" + std::to_string(url.Port());
   const int type = scheme == "ftp" || scheme == "ftps" ? kAuthItemTypeFTP
-                   : scheme == "https"                ? kAuthItemTypeHTTPS
-                                                      : kAuthItemTypeOther;
+                   : scheme == "https"                 ? kAuthItemTypeHTTPS
+                                                       : kAuthItemTypeOther;
   StoreCredentials(pattern, user, pass, type, "/");
 }
 
@@ -325,7 +330,8 @@ std::string CopyKeychainPasswordForFTPLocation(std::string_view location, std::s
   std::uint16_t port = 0;
   if (const auto colon = server.find(':'); colon != std::string_view::npos) {
     unsigned long n = 0;
-    for (std::size_t i = colon + 1; i < server.size() && server[i] >= '0' && server[i] <= '9' && n <= 0xFFFF; ++i)
+    for (std::size_t i = colon + 1; i < server.size() && server[i] >= '0' && server[i] <= '9' && n <= 0xFFFF;
+         ++i)
       n = n * 10 + static_cast<unsigned long>(server[i] - '0');
     port = n <= 0xFFFF ? static_cast<std::uint16_t>(n) : 0;
     server = server.substr(0, colon);

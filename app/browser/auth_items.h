@@ -23,8 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/browser/auth_items_service.h"
-#include "app/browser/credentials_service.h"
+#include "app/browser/services/auth_items_service.h"
+#include "app/browser/services/credentials_service.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
 
@@ -85,12 +85,13 @@ std::string CopyKeychainPasswordForFTPLocation(std::string_view location, std::s
 // The look-ups the engine and the settings store make, on the real list and keychain.
 class StoredAuthItems : public AuthItemsService {
  public:
-  std::optional<AuthItem> FindAuthItem(std::string_view hostWithPort, std::string_view path, int type) override;
+  std::optional<AuthItem> FindAuthItem(std::string_view hostWithPort, std::string_view path,
+                                       int type) override;
 };
 class KeychainCredentials : public CredentialsService {
  public:
-  std::optional<InternetPassword> FindKeychainInternetPasswordForServer(std::string_view server,
-                                                                        values::FourCharCode protocol) override;
+  std::optional<InternetPassword> FindKeychainInternetPasswordForServer(
+      std::string_view server, values::FourCharCode protocol) override;
 };
 
 }  // namespace browser

@@ -48,8 +48,8 @@ struct CipherFree {
 };
 
 // One Blowfish-CFB64 run over `in` (a stream mode: output as long as input).
-std::optional<values::Bytes> Blowfish(const values::Bytes& in, const StoredPasswordKey& key, const std::uint8_t* iv,
-                                      bool encrypt) {
+std::optional<values::Bytes> Blowfish(const values::Bytes& in, const StoredPasswordKey& key,
+                                      const std::uint8_t* iv, bool encrypt) {
   if (!LoadBlowfishProviders()) return std::nullopt;
   std::unique_ptr<EVP_CIPHER, CipherFree> cipher(EVP_CIPHER_fetch(nullptr, "BF-CFB", nullptr));
   std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx(EVP_CIPHER_CTX_new());
@@ -61,7 +61,8 @@ std::optional<values::Bytes> Blowfish(const values::Bytes& in, const StoredPassw
     return std::nullopt;
   values::Bytes out(in.size() + kBlock);
   int len = 0;
-  if (EVP_CipherUpdate(ctx.get(), out.data(), &len, in.data(), static_cast<int>(in.size())) != 1) return std::nullopt;
+  if (EVP_CipherUpdate(ctx.get(), out.data(), &len, in.data(), static_cast<int>(in.size())) != 1)
+    return std::nullopt;
   int tail = 0;
   if (EVP_CipherFinal_ex(ctx.get(), out.data() + len, &tail) != 1) return std::nullopt;
   out.resize(static_cast<std::size_t>(len + tail));
@@ -71,12 +72,14 @@ std::optional<values::Bytes> Blowfish(const values::Bytes& in, const StoredPassw
 std::optional<values::Bytes> OpenWithIV(const std::uint8_t* iv, const values::Bytes& enciphered,
                                         const StoredPasswordKey& key) {
   auto plain = Blowfish(enciphered, key, iv, false);
-  if (!plain || plain->size() < kBlock || std::memcmp(plain->data(), kCheckBlock, kBlock) != 0) return std::nullopt;
+  if (!plain || plain->size() < kBlock || std::memcmp(plain->data(), kCheckBlock, kBlock) != 0)
+    return std::nullopt;
   return values::Bytes(plain->begin() + kBlock, plain->end());
 }
 
 std::optional<StoredPasswordKey> DecodeKey(const values::Bytes& text) {
-  auto bytes = values::DecodeBase64(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  auto bytes =
+      values::DecodeBase64(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
   if (!bytes || bytes->size() != StoredPasswordKey{}.size()) return std::nullopt;
   StoredPasswordKey key;
   std::copy(bytes->begin(), bytes->end(), key.begin());
@@ -124,7 +127,8 @@ std::optional<StoredPasswordKey> GetStoredPasswordKey(bool forDecrypt) {
   StoredPasswordKey key;
   if (RAND_bytes(key.data(), static_cast<int>(key.size())) != 1) return std::nullopt;
   const std::string text = values::EncodeBase64(std::span<const std::uint8_t>(key.data(), key.size()));
-  if (k.AddGenericPassword(kStoredPasswordKeyService, "", values::Bytes(text.begin(), text.end())) != keychain::kNoErr)
+  if (k.AddGenericPassword(kStoredPasswordKeyService, "", values::Bytes(text.begin(), text.end())) !=
+      keychain::kNoErr)
     return std::nullopt;
   s.key = key;
   if (forDecrypt) {
@@ -146,7 +150,8 @@ std::optional<values::Bytes> EncryptDataWithKey(const values::Bytes& plain, cons
   return out;
 }
 
-std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered, const StoredPasswordKey& key) {
+std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered,
+                                                const StoredPasswordKey& key) {
   static constexpr std::uint8_t kZeroIV[kBlock] = {};
   if (auto plain = OpenWithIV(kZeroIV, enciphered, key)) return plain;
   if (enciphered.size() < 2 * kBlock) return std::nullopt;

@@ -56,7 +56,8 @@ void ForgetStoredPasswordKey();
 
 std::optional<values::Bytes> EncryptDataWithKey(const values::Bytes& plain, const StoredPasswordKey& key);
 // Nothing when the check block does not match (wrong key, damaged bytes, too short).
-std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered, const StoredPasswordKey& key);
+std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered,
+                                                const StoredPasswordKey& key);
 
 std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain);
 std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& enciphered);

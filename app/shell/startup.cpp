@@ -25,6 +25,7 @@
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
@@ -247,6 +248,9 @@ StartupOutcome Shell::StartUp() {
   Step("StoreLastLocation");
   StoreLastLocation();
 
+  Step("InstallCredentialServices");
+  InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+
   Step("LoadPreferences");
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
@@ -257,7 +261,7 @@ StartupOutcome Shell::StartUp() {
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   CallHook(hooks.computeNextScheduleTimes);
-  CallHook(hooks.loadAuthItems);
+  LoadCredentials();
   CallHook(hooks.loadHistory);
   queue::RefreshSharedFolderFlags();
 

@@ -144,7 +144,8 @@ std::string StringField(const Value& d, const char* key) {
   return v && v->IsString() ? *v->AsString() : std::string();
 }
 
-values::Array::iterator FindGeneric(values::Array& list, const std::string& service, const std::string& account) {
+values::Array::iterator FindGeneric(values::Array& list, const std::string& service,
+                                    const std::string& account) {
   for (auto it = list.begin(); it != list.end(); ++it) {
     if (StringField(*it, "service") == service && StringField(*it, "account") == account) return it;
   }
@@ -167,9 +168,11 @@ InternetPassword InternetFromValue(const Value& v) {
   item.account = StringField(v, "account");
   item.path = StringField(v, "path");
   std::int64_t n = 0;
-  if (v.GetInt64("port", n) == values::Lookup::kOk && n >= 0 && n <= 0xFFFF) item.port = static_cast<std::uint16_t>(n);
+  if (v.GetInt64("port", n) == values::Lookup::kOk && n >= 0 && n <= 0xFFFF)
+    item.port = static_cast<std::uint16_t>(n);
   if (v.GetInt64("protocol", n) == values::Lookup::kOk) item.protocol = static_cast<values::FourCharCode>(n);
-  if (v.GetInt64("authType", n) == values::Lookup::kOk) item.authenticationType = static_cast<values::FourCharCode>(n);
+  if (v.GetInt64("authType", n) == values::Lookup::kOk)
+    item.authenticationType = static_cast<values::FourCharCode>(n);
   item.password = StringField(v, "password");
   return item;
 }
@@ -199,7 +202,8 @@ Status FileKeychain::Load(Value& items) {
     items = EmptyItems();
     return kNoErr;
   }
-  if (storeRead != ReadOutcome::kOk || keyRead != ReadOutcome::kOk || key.size() != kKeySize) return kNotAvailable;
+  if (storeRead != ReadOutcome::kOk || keyRead != ReadOutcome::kOk || key.size() != kKeySize)
+    return kNotAvailable;
   const auto plain = Open(key, sealed);
   if (!plain) return kNotAvailable;
   auto parsed = values::ReadPropertyList(*plain);
@@ -211,7 +215,8 @@ Status FileKeychain::Load(Value& items) {
 Status FileKeychain::Save(const Value& items) {
   Bytes key;
   const ReadOutcome keyRead = ReadWholeFile(keyPath_, kKeySize, key);
-  if (keyRead == ReadOutcome::kFailed || (keyRead == ReadOutcome::kOk && key.size() != kKeySize)) return kNotAvailable;
+  if (keyRead == ReadOutcome::kFailed || (keyRead == ReadOutcome::kOk && key.size() != kKeySize))
+    return kNotAvailable;
   if (keyRead == ReadOutcome::kMissing) {
     // Only reached with no store yet (Load refuses a store without its key).
     key.resize(kKeySize);
@@ -238,7 +243,8 @@ Status FileKeychain::AddGenericPassword(const std::string& service, const std::s
   return Save(items);
 }
 
-Status FileKeychain::FindGenericPassword(const std::string& service, const std::string& account, Bytes& data) {
+Status FileKeychain::FindGenericPassword(const std::string& service, const std::string& account,
+                                         Bytes& data) {
   std::lock_guard lock(mutex_);
   Value items;
   if (Status s = Load(items); s != kNoErr) return s;

@@ -24,7 +24,14 @@ const SecretSchema* GenericSchema() {
                                       {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                      0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                      0,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr};
   return &schema;
 }
 
@@ -39,7 +46,14 @@ const SecretSchema* NetworkSchema() {
                                        {"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {"authtype", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                      0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                      0,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr};
   return &schema;
 }
 
@@ -90,10 +104,10 @@ values::FourCharCode AuthTypeCode(const char* name) {
 
 bool NameAnswers(GDBusConnection* bus) {
   GError* error = nullptr;
-  GVariant* owned = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", kSecretsBusName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kProbeTimeoutMs,
-      nullptr, &error);
+  GVariant* owned = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "NameHasOwner",
+                                                g_variant_new("(s)", kSecretsBusName), G_VARIANT_TYPE("(b)"),
+                                                G_DBUS_CALL_FLAGS_NONE, kProbeTimeoutMs, nullptr, &error);
   if (owned == nullptr) {
     g_error_free(error);
     return false;
@@ -171,8 +185,8 @@ Status SecretServiceKeychain::StoreGeneric(const std::string& service, const std
   SecretValue* value = secret_value_new(reinterpret_cast<const gchar*>(data.data()),
                                         static_cast<gssize>(data.size()), "application/octet-stream");
   GError* error = nullptr;
-  const gboolean stored = secret_password_storev_binary_sync(GenericSchema(), attrs.get(), SECRET_COLLECTION_DEFAULT,
-                                                             service.c_str(), value, nullptr, &error);
+  const gboolean stored = secret_password_storev_binary_sync(
+      GenericSchema(), attrs.get(), SECRET_COLLECTION_DEFAULT, service.c_str(), value, nullptr, &error);
   secret_value_unref(value);
   return stored ? kNoErr : Failed(error);
 }
@@ -201,7 +215,8 @@ Status SecretServiceKeychain::FindGenericPassword(const std::string& service, co
   if (value == nullptr) return kItemNotFound;
   gsize length = 0;
   const gchar* bytes = secret_value_get(value, &length);
-  data.assign(reinterpret_cast<const std::uint8_t*>(bytes), reinterpret_cast<const std::uint8_t*>(bytes) + length);
+  data.assign(reinterpret_cast<const std::uint8_t*>(bytes),
+              reinterpret_cast<const std::uint8_t*>(bytes) + length);
   secret_value_unref(value);
   return kNoErr;
 }
@@ -247,12 +262,14 @@ Status SecretServiceKeychain::AddInternetPassword(const InternetPassword& item) 
   Put(attrs.get(), "authtype", AuthTypeName(item.authenticationType));
   if (item.port != 0) Put(attrs.get(), "port", std::to_string(item.port));
   GError* error = nullptr;
-  const gboolean stored = secret_password_storev_sync(NetworkSchema(), attrs.get(), SECRET_COLLECTION_DEFAULT,
-                                                      item.server.c_str(), item.password.c_str(), nullptr, &error);
+  const gboolean stored =
+      secret_password_storev_sync(NetworkSchema(), attrs.get(), SECRET_COLLECTION_DEFAULT,
+                                  item.server.c_str(), item.password.c_str(), nullptr, &error);
   return stored ? kNoErr : Failed(error);
 }
 
-Status SecretServiceKeychain::FindInternetPasswords(const InternetQuery& query, std::vector<InternetPassword>& found) {
+Status SecretServiceKeychain::FindInternetPasswords(const InternetQuery& query,
+                                                    std::vector<InternetPassword>& found) {
   std::lock_guard lock(mutex_);
   found.clear();
   // Searched by server and protocol only; the optional fields are compared here, so an
@@ -263,8 +280,8 @@ Status SecretServiceKeychain::FindInternetPasswords(const InternetQuery& query, 
   GError* error = nullptr;
   GList* items = secret_password_searchv_sync(
       NetworkSchema(), attrs.get(),
-      static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
-      &error);
+      static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS),
+      nullptr, &error);
   if (error) return Failed(error);
   std::vector<std::pair<guint64, InternetPassword>> matches;
   for (GList* l = items; l != nullptr; l = l->next) {

@@ -33,18 +33,19 @@ SecretServiceSession::SecretServiceSession() {
                              "<allow own=\"*\"/></policy></busconfig>\n");
   testsupport::WriteFile(dir_ + "/password", "keyring-test-password");
   address_ = "unix:path=" + socket;
-  bus_ = ServerProcess({"/usr/bin/dbus-daemon", "--config-file=" + dir_ + "/bus.conf", "--nofork", "--nopidfile"},
-                       dir_ + "/bus.log");
+  bus_ = ServerProcess(
+      {"/usr/bin/dbus-daemon", "--config-file=" + dir_ + "/bus.conf", "--nofork", "--nopidfile"},
+      dir_ + "/bus.log");
   const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
   while (::access(socket.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
   // --unlock reads the login keyring's password from standard input.
-  keyring_ = ServerProcess({"/bin/sh", "-c",
-                            "exec gnome-keyring-daemon --foreground --unlock --components=secrets < '" + dir_ +
-                                "/password'"},
-                           dir_ + "/keyring.log");
+  keyring_ = ServerProcess(
+      {"/bin/sh", "-c",
+       "exec gnome-keyring-daemon --foreground --unlock --components=secrets < '" + dir_ + "/password'"},
+      dir_ + "/keyring.log");
   while (std::chrono::steady_clock::now() < deadline) {
     if (NameOwned(address_)) {
       ready_ = true;

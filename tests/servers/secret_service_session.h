@@ -3,8 +3,9 @@
 // dbus-daemon on a socket in a temporary folder) with gnome-keyring's secrets component on
 // it, its login keyring made and unlocked with a fixed password inside the test's home.
 //
-// Construction points DBUS_SESSION_BUS_ADDRESS of this process at the private bus (the developer's own session is never reached) and waits, bounded, until the
-// service owns its name; both daemons are stopped when the object goes.
+// Construction points DBUS_SESSION_BUS_ADDRESS of this process at the private bus (the
+// developer's own session is never reached) and waits, bounded, until the service owns its
+// name; both daemons are stopped when the object goes.
 
 #include <string>
 

@@ -93,7 +93,8 @@ EVP_PKEY* FromParts(const std::array<Bn, 8>& parts) {
   EVP_PKEY* key = nullptr;
   Ctx ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
   const int selection = parts[2] ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY;
-  if (!ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 || EVP_PKEY_fromdata(ctx.get(), &key, selection, params) != 1)
+  if (!ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
+      EVP_PKEY_fromdata(ctx.get(), &key, selection, params) != 1)
     key = nullptr;
   OSSL_PARAM_free(params);
   return key;
@@ -101,7 +102,8 @@ EVP_PKEY* FromParts(const std::array<Bn, 8>& parts) {
 
 bool SetOAEP(EVP_PKEY_CTX* ctx) {
   return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_OAEP_PADDING) == 1 &&
-         EVP_PKEY_CTX_set_rsa_oaep_md(ctx, EVP_sha1()) == 1 && EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, EVP_sha1()) == 1;
+         EVP_PKEY_CTX_set_rsa_oaep_md(ctx, EVP_sha1()) == 1 &&
+         EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, EVP_sha1()) == 1;
 }
 
 }  // namespace
@@ -128,7 +130,8 @@ std::unique_ptr<RSAKey> RSAKey::FromOpenSSLKey(const EVP_PKEY* key) {
   return dup ? std::unique_ptr<RSAKey>(new RSAKey(dup)) : nullptr;
 }
 
-std::unique_ptr<RSAKey> RSAKey::FromPublicKeyString(std::string_view hexModulus, std::string_view decimalExponent) {
+std::unique_ptr<RSAKey> RSAKey::FromPublicKeyString(std::string_view hexModulus,
+                                                    std::string_view decimalExponent) {
   std::array<Bn, 8> parts;
   parts[0] = ParseHex(hexModulus);
   parts[1] = ParseDecimal(decimalExponent);
@@ -225,7 +228,8 @@ std::optional<values::Bytes> RSAKey::DecryptOAEP(std::span<const std::uint8_t> e
   Ctx ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key_, nullptr));
   if (!ctx || EVP_PKEY_decrypt_init(ctx.get()) != 1 || !SetOAEP(ctx.get())) return std::nullopt;
   std::size_t size = 0;
-  if (EVP_PKEY_decrypt(ctx.get(), nullptr, &size, enciphered.data(), enciphered.size()) != 1) return std::nullopt;
+  if (EVP_PKEY_decrypt(ctx.get(), nullptr, &size, enciphered.data(), enciphered.size()) != 1)
+    return std::nullopt;
   values::Bytes out(size);
   if (EVP_PKEY_decrypt(ctx.get(), out.data(), &size, enciphered.data(), enciphered.size()) != 1)
     return std::nullopt;

@@ -43,7 +43,8 @@ class RSAKey {
   static std::unique_ptr<RSAKey> FromOpenSSLKey(const EVP_PKEY* key);
   // A public key from the hexadecimal modulus and the decimal exponent; nothing when either
   // does not parse.
-  static std::unique_ptr<RSAKey> FromPublicKeyString(std::string_view hexModulus, std::string_view decimalExponent);
+  static std::unique_ptr<RSAKey> FromPublicKeyString(std::string_view hexModulus,
+                                                     std::string_view decimalExponent);
   // Nothing without "n" and "e", or when a present part is not hexadecimal.
   static std::unique_ptr<RSAKey> Unarchive(const values::Value& archive);
   static std::unique_ptr<RSAKey> UnarchiveData(std::span<const std::uint8_t> bytes);

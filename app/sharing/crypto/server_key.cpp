@@ -37,7 +37,8 @@ void SaveServerKey() {
   auto& s = State();
   std::lock_guard lock(s.region);
   if (!s.key) return;
-  const auto enciphered = browser::StoredPasswordServiceSlot::Get().EncryptStoredPassword(s.key->ArchiveData());
+  const auto enciphered =
+      browser::StoredPasswordServiceSlot::Get().EncryptStoredPassword(s.key->ArchiveData());
   if (!enciphered) return;
   auto& prefs = util::SettingsPreferences();
   prefs.Set(kServerKeyPreference, values::Value(values::Data{*enciphered}));

@@ -39,10 +39,18 @@ void IsaacGenerate(IsaacContext& ctx) {
   for (std::size_t i = 0; i < 256; ++i) {
     const std::uint32_t x = m[i];
     switch (i & 3) {
-      case 0: a ^= a << 13; break;
-      case 1: a ^= a >> 6; break;
-      case 2: a ^= a << 2; break;
-      default: a ^= a >> 16; break;
+      case 0:
+        a ^= a << 13;
+        break;
+      case 1:
+        a ^= a >> 6;
+        break;
+      case 2:
+        a ^= a << 2;
+        break;
+      default:
+        a ^= a >> 16;
+        break;
     }
     a += m[(i + 128) & 255];
     const std::uint32_t y = m[(x >> 2) & 255] + a + b;

@@ -38,9 +38,10 @@ std::vector<Choice> Choices(const HostKeyQuestion& q, toolbox::AlertRequest& req
   } else if (q.policy == kHostKeyChanged) {
     request.style = toolbox::AlertStyle::kCritical;
     request.message = "The key of “" + q.host + "” has changed.";
-    request.informative = "Its new key has the fingerprint " + q.fingerprint +
-                          ". Another computer may be posing as this host. Trust the new key only when you know why "
-                          "it changed.";
+    request.informative =
+        "Its new key has the fingerprint " + q.fingerprint +
+        ". Another computer may be posing as this host. Trust the new key only when you know why "
+        "it changed.";
     HostKeyAnswer session = Ok();
     session.acceptNewKeyForOneSessionOnly = true;
     choices = {{{"Don't Trust", true, true}, {}}, {{"Trust Until Quit"}, session}, {{"Trust"}, Ok()}};
@@ -50,7 +51,8 @@ std::vector<Choice> Choices(const HostKeyQuestion& q, toolbox::AlertRequest& req
     request.informative = "Its key has the fingerprint " + q.fingerprint + ". Do you trust it?";
     HostKeyAnswer all = Ok();
     all.alwaysAcceptUnknownHosts = true;
-    choices = {{{"Don't Trust", false, true}, {}}, {{"Trust Every New Host"}, all}, {{"Trust", true, false}, Ok()}};
+    choices = {
+        {{"Don't Trust", false, true}, {}}, {{"Trust Every New Host"}, all}, {{"Trust", true, false}, Ok()}};
   }
   for (const Choice& c : choices) request.buttons.push_back(c.button);
   return choices;
@@ -62,7 +64,8 @@ HostKeyAnswer ToolboxHostKeyQuestions::Ask(const HostKeyQuestion& question) {
   if (!interactive_) return {};
   toolbox::AlertRequest request;
   const std::vector<Choice> choices = Choices(question, request);
-  const int pressed = runtime::PerformOnMainThreadAndWait([&] { return toolbox::GetPresenter().RunAlert(request); });
+  const int pressed =
+      runtime::PerformOnMainThreadAndWait([&] { return toolbox::GetPresenter().RunAlert(request); });
   if (pressed < 0 || pressed >= static_cast<int>(choices.size())) return {};
   return choices[static_cast<std::size_t>(pressed)].answer;
 }

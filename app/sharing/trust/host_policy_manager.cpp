@@ -155,10 +155,12 @@ int HostPolicyManager::PolicyLocked(std::string_view host, std::string_view fing
   const auto session = sessionOnlyHosts_.find(host);
   const bool inPermanent = permanent != hosts_.end();
   const bool inSession = session != sessionOnlyHosts_.end();
-  if ((inSession && session->second.contains(fingerprint)) || (inPermanent && permanent->second.contains(fingerprint)))
+  if ((inSession && session->second.contains(fingerprint)) ||
+      (inPermanent && permanent->second.contains(fingerprint)))
     return kHostKeyAccepted;
   if (!inPermanent && !inSession) {
-    return fingerprintsToAlwaysAccept_.contains(fingerprint) ? kUnknownHostFingerprintAlwaysAccepted : kHostUnknown;
+    return fingerprintsToAlwaysAccept_.contains(fingerprint) ? kUnknownHostFingerprintAlwaysAccepted
+                                                             : kHostUnknown;
   }
   if (hostsToAlwaysAccept_.contains(host)) return kHostAlwaysAccepted;
   if (fingerprintsToAlwaysAccept_.contains(fingerprint)) return kKnownHostFingerprintAlwaysAccepted;
@@ -185,7 +187,8 @@ int HostPolicyManager::PolicyForHost(std::string_view host, std::string_view fin
 
 bool HostPolicyManager::UnsecurePolicyForHost(std::string_view host) {
   std::lock_guard lock(insecureHostsLock_);
-  return alwaysAcceptInsecureHosts_ || insecureHosts_.contains(host) || sessionOnlyInsecureHosts_.contains(host);
+  return alwaysAcceptInsecureHosts_ || insecureHosts_.contains(host) ||
+         sessionOnlyInsecureHosts_.contains(host);
 }
 
 bool HostPolicyManager::FingerPrintIsKnown(std::string_view fingerprint) {
@@ -227,7 +230,8 @@ bool HostPolicyManager::UnsecureConnectionToHost(std::string_view address, bool&
 
 void HostPolicyManager::ApplyAnswer(const std::string& host, const std::string& fingerprint, int policy,
                                     bool alwaysAcceptUnknownHosts, bool acceptNewKeyForOneSessionOnly,
-                                    bool alwaysAcceptUnsecuredConnections, bool unsecuredConnectionsSpecifiedHostOnly) {
+                                    bool alwaysAcceptUnsecuredConnections,
+                                    bool unsecuredConnectionsSpecifiedHostOnly) {
   if (!fingerprint.empty()) {
     if (policy == kHostUnknown) {
       if (alwaysAcceptUnknownHosts) SetUnknownHostPolicy(kUnknownHostAccept);
@@ -276,7 +280,8 @@ void HostPolicyManager::ReconfigureFromPreferencesArray(const values::Array& row
   for (const Value& r : rows) {
     std::string host, fingerprint;
     const bool hasHost = r.GetString("hostname", host) == values::Lookup::kOk && !host.empty();
-    const bool hasFingerprint = r.GetString("fingerprint", fingerprint) == values::Lookup::kOk && !fingerprint.empty();
+    const bool hasFingerprint =
+        r.GetString("fingerprint", fingerprint) == values::Lookup::kOk && !fingerprint.empty();
     const Value* session = r.Find("session only");
     const bool sessionOnly = session != nullptr && session->BoolOr(false);
     if (hasHost && hasFingerprint && fingerprint == "*") {

@@ -73,9 +73,9 @@ class HostPolicyManager {
   bool UnsecureConnectionToHost(std::string_view address, bool& interacted);
 
   // What the question's OK does, by the question asked.
-  void ApplyAnswer(const std::string& host, const std::string& fingerprint, int policy, bool alwaysAcceptUnknownHosts,
-                   bool acceptNewKeyForOneSessionOnly, bool alwaysAcceptUnsecuredConnections,
-                   bool unsecuredConnectionsSpecifiedHostOnly);
+  void ApplyAnswer(const std::string& host, const std::string& fingerprint, int policy,
+                   bool alwaysAcceptUnknownHosts, bool acceptNewKeyForOneSessionOnly,
+                   bool alwaysAcceptUnsecuredConnections, bool unsecuredConnectionsSpecifiedHostOnly);
 
   // Rows of the preferences window's table: {"hostname", "fingerprint" ("*": any key of
   // that host), "session only"}.

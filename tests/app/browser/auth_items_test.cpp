@@ -36,14 +36,10 @@ TEST_F(AuthItemsTest, FindAuthItemPicksTheClosestItem) {
     const char* user;
   };
   const Stored stored[] = {
-      {0, "*.s.com:80", "/", "wild-root"},
-      {0, "www.s.com:80", "/docs/", "exact-docs"},
-      {1, "s.com:21", "/", "ftp-first"},
-      {1, "s.com:21", "/", "ftp-second"},
-      {0, "*.com:80", "/", "any-com"},
-      {0, "t.*", "/", "trailing-wildcard"},
-      {0, "*.a.b.net:80", "/", "backtracking"},
-      {2, "secure.example", "/", "default-port"},
+      {0, "*.s.com:80", "/", "wild-root"},      {0, "www.s.com:80", "/docs/", "exact-docs"},
+      {1, "s.com:21", "/", "ftp-first"},        {1, "s.com:21", "/", "ftp-second"},
+      {0, "*.com:80", "/", "any-com"},          {0, "t.*", "/", "trailing-wildcard"},
+      {0, "*.a.b.net:80", "/", "backtracking"}, {2, "secure.example", "/", "default-port"},
   };
   for (const auto& s : stored) AddAuthItem(s.type, s.domain, s.path, s.user, "pw", false);
 
@@ -54,22 +50,22 @@ TEST_F(AuthItemsTest, FindAuthItemPicksTheClosestItem) {
     const char* user;  // nullptr: none
   };
   const Case cases[] = {
-      {"www.s.com:80", "/docs/a/", 0, "exact-docs"},   // 0 - 3 beats 1 - 1
-      {"www.s.com:80", "/doc/", 0, "wild-root"},       // "/docs/" is no prefix of "/doc/"
+      {"www.s.com:80", "/docs/a/", 0, "exact-docs"},  // 0 - 3 beats 1 - 1
+      {"www.s.com:80", "/doc/", 0, "wild-root"},      // "/docs/" is no prefix of "/doc/"
       {"www.s.com:80", "/", 0, "wild-root"},
-      {"WWW.S.Com:80", "docs/a", 0, "exact-docs"},     // host without regard to case, path made whole
+      {"WWW.S.Com:80", "docs/a", 0, "exact-docs"},  // host without regard to case, path made whole
       {"t.www.s.com:80", "/", 0, "wild-root"},
-      {"s.com:80", "/", 0, "wild-root"},               // "*" may stand for no label
+      {"s.com:80", "/", 0, "wild-root"},  // "*" may stand for no label
       {"other.com:80", "/", 0, "any-com"},
-      {"s.com:21", "/", 1, "ftp-first"},               // tie: the earlier item
-      {"s.com:21", "/", 0, nullptr},                   // type 1 only for type 1
+      {"s.com:21", "/", 1, "ftp-first"},  // tie: the earlier item
+      {"s.com:21", "/", 0, nullptr},      // type 1 only for type 1
       {"s.com:21", "/", 2, nullptr},
-      {"t.anything:80", "/", 0, nullptr},              // a trailing "*" matches nothing
-      {"x.a.y.a.b.net:80", "/", 0, "backtracking"},    // the second "a" is the one that fits
+      {"t.anything:80", "/", 0, nullptr},            // a trailing "*" matches nothing
+      {"x.a.y.a.b.net:80", "/", 0, "backtracking"},  // the second "a" is the one that fits
       {"secure.example:443", "/", 2, "default-port"},
       {"secure.example:8443", "/", 2, nullptr},
       {"s.com:8080", "/", 0, nullptr},
-      {"s.com:80.evil.org", "/", 0, nullptr},          // host labels left over
+      {"s.com:80.evil.org", "/", 0, nullptr},  // host labels left over
   };
   for (const Case& c : cases) {
     const auto found = FindAuthItem(c.host, c.path, c.type);
@@ -92,8 +88,10 @@ TEST_F(AuthItemsTest, ItemsAreNormalisedAsStored) {
     int components;
   };
   const Case cases[] = {
-      {1, "s.com", "", "s.com:21", "/", 1},      {2, "s.com", "docs", "s.com:443", "/docs/", 3},
-      {0, "s.com", "/a/b", "s.com:80", "/a/b/", 4}, {0, "s.com:8080", "/a/", "s.com:8080", "/a/", 3},
+      {1, "s.com", "", "s.com:21", "/", 1},
+      {2, "s.com", "docs", "s.com:443", "/docs/", 3},
+      {0, "s.com", "/a/b", "s.com:80", "/a/b/", 4},
+      {0, "s.com:8080", "/a/", "s.com:8080", "/a/", 3},
   };
   for (const Case& c : cases) {
     const auto r = MakeAuthItem(c.type, c.domain, "u", "p", c.path, false);
@@ -110,10 +108,8 @@ TEST_F(AuthItemsTest, StoreCredentialsForURLDomainKeepsTheURLsOwnHost) {
     const char* domain;
   };
   const Case cases[] = {
-      {"ftp://files.s.org:2121/x", 1, "files.s.org:2121"},
-      {"http://t/x", 0, "t:80"},
-      {"https://WWW.S.COM/x", 2, "www.s.com:443"},
-      {"ftps://s.de/", 1, "s.de:21"},
+      {"ftp://files.s.org:2121/x", 1, "files.s.org:2121"}, {"http://t/x", 0, "t:80"},
+      {"https://WWW.S.COM/x", 2, "www.s.com:443"},         {"ftps://s.de/", 1, "s.de:21"},
       {"afp://server.local/share", 0, "server.local:80"},
   };
   for (const Case& c : cases) {
@@ -164,8 +160,10 @@ values::Bytes LegacyRecord(const std::string& domain, const std::string& user, c
                            const std::string& scheme, std::int32_t userLength, std::int32_t passLength) {
   values::Bytes r(538, 0);
   std::copy(domain.begin(), domain.end(), r.begin());
-  for (std::size_t i = 0; i < user.size(); ++i) r[256 + i] = static_cast<std::uint8_t>(user[i] ^ ((i + 27) & 0xFF));
-  for (std::size_t i = 0; i < pass.size(); ++i) r[384 + i] = static_cast<std::uint8_t>(pass[i] ^ ((i + 43) & 0xFF));
+  for (std::size_t i = 0; i < user.size(); ++i)
+    r[256 + i] = static_cast<std::uint8_t>(user[i] ^ ((i + 27) & 0xFF));
+  for (std::size_t i = 0; i < pass.size(); ++i)
+    r[384 + i] = static_cast<std::uint8_t>(pass[i] ^ ((i + 43) & 0xFF));
   std::memcpy(&r[512], &userLength, 4);
   std::memcpy(&r[516], &passLength, 4);
   std::copy(scheme.begin(), scheme.end(), r.begin() + 520);

@@ -16,7 +16,8 @@ using values::Bytes;
 
 Bytes Hex(std::string_view hex) {
   Bytes out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
   return out;
 }
 Bytes Text(std::string_view s) {
@@ -103,22 +104,26 @@ TEST_F(StoredPasswordKeyTest, MadeOnceStoredAsBase64AndReadBackInTheNextRun) {
 TEST_F(StoredPasswordKeyTest, KeyItemOfKnownTextIsUsed) {
   // Base64 of the bytes 00 .. 17, as Python's base64 module gives it.
   const std::string text = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYX";
-  ASSERT_EQ(keychain_->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(text)), keychain::kNoErr);
+  ASSERT_EQ(keychain_->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(text)),
+            keychain::kNoErr);
   EXPECT_EQ(GetStoredPasswordKey(true), CountingKey());
-  EXPECT_EQ(DecryptStoredPassword(Hex("fb125b49a9028ce1d79a7341c82ff63e50a0217445aa26")), Text("secret password"));
+  EXPECT_EQ(DecryptStoredPassword(Hex("fb125b49a9028ce1d79a7341c82ff63e50a0217445aa26")),
+            Text("secret password"));
 }
 
 TEST_F(StoredPasswordKeyTest, KeyItemOfWrongLengthIsReplacedAndDecryptingGetsNothing) {
   for (const char* stored : {"AAECAwQFBgcICQoLDA0ODxAREhMUFQ==" /* 23 bytes */,
                              "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGA==" /* 25 bytes */, "not base64 at all!"}) {
     keychain_->DeleteGenericPassword("Truvane Preferences Encryption Key", "");
-    ASSERT_EQ(keychain_->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(stored)), keychain::kNoErr);
+    ASSERT_EQ(keychain_->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(stored)),
+              keychain::kNoErr);
     ForgetStoredPasswordKey();
     gStoredPasswordKeyRegenerated = false;
     EXPECT_FALSE(DecryptStoredPassword(Hex("fb125b49a9028ce1")));
     EXPECT_TRUE(gStoredPasswordKeyRegenerated) << stored;
     Bytes now;
-    ASSERT_EQ(keychain_->FindGenericPassword("Truvane Preferences Encryption Key", "", now), keychain::kNoErr);
+    ASSERT_EQ(keychain_->FindGenericPassword("Truvane Preferences Encryption Key", "", now),
+              keychain::kNoErr);
     EXPECT_EQ(now.size(), 32u) << stored;
     EXPECT_TRUE(GetStoredPasswordKey(false)) << "the new key serves enciphering in the same run";
   }
@@ -142,7 +147,9 @@ class LockedKeychain : public keychain::Keychain {
     ++writes;
     return keychain::kNotAvailable;
   }
-  keychain::Status AddInternetPassword(const keychain::InternetPassword&) override { return keychain::kNotAvailable; }
+  keychain::Status AddInternetPassword(const keychain::InternetPassword&) override {
+    return keychain::kNotAvailable;
+  }
   keychain::Status FindInternetPasswords(const keychain::InternetQuery&,
                                          std::vector<keychain::InternetPassword>&) override {
     return keychain::kNotAvailable;

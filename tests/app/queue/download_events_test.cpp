@@ -194,7 +194,8 @@ TEST_F(DownloadEventsTest, CertificateAndCredentialQuestionsGoToTheWindows) {
 
 TEST_F(DownloadEventsTest, CredentialsAnswerReachesOnlyARunningTask) {
   std::vector<std::string> stored;
-  GetQueueHooks().storeCredentials = [&](const values::Url& url, const std::string& user, const std::string&) {
+  GetQueueHooks().storeCredentials = [&](const values::Url& url, const std::string& user,
+                                         const std::string&) {
     stored.push_back(url.Host().value_or("") + ":" + user);
   };
   WrapperRef w = Started("http://a.example/f");

@@ -48,9 +48,10 @@ TEST_F(HostPolicyTest, PolicyResults) {
   const std::vector<Case> cases = {
       {"new host", [](auto&) {}, "peer", "AAAA", kHostUnknown, false},
       {"same key", [](auto& m) { m.AddHost("peer", "AAAA", false); }, "peer", "AAAA", kHostKeyAccepted, true},
-      {"same key, this session", [](auto& m) { m.AddHost("peer", "AAAA", true); }, "peer", "AAAA", kHostKeyAccepted,
-       true},
-      {"changed key", [](auto& m) { m.AddHost("peer", "AAAA", false); }, "peer", "BBBB", kHostKeyChanged, false},
+      {"same key, this session", [](auto& m) { m.AddHost("peer", "AAAA", true); }, "peer", "AAAA",
+       kHostKeyAccepted, true},
+      {"changed key", [](auto& m) { m.AddHost("peer", "AAAA", false); }, "peer", "BBBB", kHostKeyChanged,
+       false},
       {"changed key, host always accepted",
        [](auto& m) {
          m.AddHost("peer", "AAAA", false);
@@ -65,8 +66,10 @@ TEST_F(HostPolicyTest, PolicyResults) {
        },
        "peer", "BBBB", kKnownHostFingerprintAlwaysAccepted, false},
       {"new host, fingerprint always accepted",
-       [](auto& m) { m.ReconfigureFromPreferencesArray({values::Value{{"fingerprint", "BBBB"}}}); }, "peer", "BBBB",
-       kUnknownHostFingerprintAlwaysAccepted, false},
+       [](auto& m) {
+         m.ReconfigureFromPreferencesArray({values::Value{{"fingerprint", "BBBB"}}});
+       },
+       "peer", "BBBB", kUnknownHostFingerprintAlwaysAccepted, false},
       {"new host under policy 2", [](auto& m) { m.SetUnknownHostPolicy(kUnknownHostAccept); }, "peer", "AAAA",
        kHostKeyAccepted, true},
       {"new host under policy 3, key trusted for another host",
@@ -75,8 +78,9 @@ TEST_F(HostPolicyTest, PolicyResults) {
          m.AddHost("other", "AAAA", false);
        },
        "peer", "AAAA", kHostKeyAccepted, true},
-      {"new host under policy 3, new key", [](auto& m) { m.SetUnknownHostPolicy(kUnknownHostAcceptKnownKey); },
-       "peer", "AAAA", kHostUnknown, false},
+      {"new host under policy 3, new key",
+       [](auto& m) { m.SetUnknownHostPolicy(kUnknownHostAcceptKnownKey); }, "peer", "AAAA", kHostUnknown,
+       false},
   };
   for (const Case& c : cases) {
     HostPolicyManager m("");

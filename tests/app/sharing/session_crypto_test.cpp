@@ -94,8 +94,13 @@ TEST(SharingBase64, EncodesAndDecodesAsPeersDo) {
     std::string plain;
     std::string text;
   };
-  const Case rfc[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-                      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+  const Case rfc[] = {{"", ""},
+                      {"f", "Zg=="},
+                      {"fo", "Zm8="},
+                      {"foo", "Zm9v"},
+                      {"foob", "Zm9vYg=="},
+                      {"fooba", "Zm9vYmE="},
+                      {"foobar", "Zm9vYmFy"}};
   for (const Case& c : rfc) {
     EXPECT_EQ(Base64Encode(Bytes(c.plain.begin(), c.plain.end())), c.text);
     if (!c.text.empty()) EXPECT_EQ(Base64Decode(c.text), Bytes(c.plain.begin(), c.plain.end())) << c.text;
@@ -107,8 +112,8 @@ TEST(SharingBase64, EncodesAndDecodesAsPeersDo) {
     Bytes bytes;
   };
   const Lenient lenient[] = {
-      {"Zm8", {}},                  // 3 characters
-      {"Zm9vY", {}},                // 5 characters
+      {"Zm8", {}},    // 3 characters
+      {"Zm9vY", {}},  // 5 characters
       {"", {}},
       {"Zm=v", {0x66, 0x60, 0x2F}},  // "=" inside counts as 0
       {"Z!9v", {0x64, 0x0F, 0x6F}},  // so does a character outside the alphabet
@@ -138,13 +143,15 @@ TEST(RSAKey, TextsOfAKnownKey) {
   ASSERT_TRUE(peer);
   EXPECT_EQ(peer->Fingerprint(), testkey::kFingerprint);
   EXPECT_FALSE(peer->IsValidPrivateKey());
-  for (const char* bad : {"", "XYZ", "12 34", "0x1234"}) EXPECT_FALSE(RSAKey::FromPublicKeyString(bad, "65537")) << bad;
+  for (const char* bad : {"", "XYZ", "12 34", "0x1234"})
+    EXPECT_FALSE(RSAKey::FromPublicKeyString(bad, "65537")) << bad;
 }
 
 TEST(RSAKey, ArchiveKeepsThePartsTheKeyHas) {
   auto key = TestKey();
   const values::Value archive = key->Archive();
-  for (const char* part : {"n", "e", "d", "p", "q", "dmp1", "dmq1", "iqmp"}) EXPECT_TRUE(archive.Find(part)) << part;
+  for (const char* part : {"n", "e", "d", "p", "q", "dmp1", "dmq1", "iqmp"})
+    EXPECT_TRUE(archive.Find(part)) << part;
   EXPECT_EQ(archive.Find("e")->StringOr(""), "010001");
   auto back = RSAKey::UnarchiveData(key->ArchiveData());
   ASSERT_TRUE(back);
@@ -186,7 +193,8 @@ TEST(SessionKey, EnciphersForTheOpensslCommandAndBack) {
   testsupport::WriteFile(dir + "/key.pem", testkey::kPem);
   auto server = TestKey();
   auto peer = RSAKey::FromPublicKeyString(testkey::kModulusHex, kPeerKeyExponent);
-  const std::string oaep = "-pkeyopt rsa_padding_mode:oaep -pkeyopt rsa_oaep_md:sha1 -pkeyopt rsa_mgf1_md:sha1";
+  const std::string oaep =
+      "-pkeyopt rsa_padding_mode:oaep -pkeyopt rsa_oaep_md:sha1 -pkeyopt rsa_mgf1_md:sha1";
 
   // Ours to openssl: the key text deciphers to 64 bytes that seed the same key stream.
   std::string text;
@@ -195,8 +203,8 @@ TEST(SessionKey, EnciphersForTheOpensslCommandAndBack) {
   EXPECT_EQ(text.size(), 256u);
   testsupport::WriteFile(dir + "/key.b64", text + "\n");
   RunOpenSSL("base64 -d -A -in '" + dir + "/key.b64' -out '" + dir + "/key.bin'");
-  RunOpenSSL("pkeyutl -decrypt -inkey '" + dir + "/key.pem' " + oaep + " -in '" + dir + "/key.bin' -out '" + dir +
-             "/session.bin'");
+  RunOpenSSL("pkeyutl -decrypt -inkey '" + dir + "/key.pem' " + oaep + " -in '" + dir + "/key.bin' -out '" +
+             dir + "/session.bin'");
   const std::string session = testsupport::ReadFile(dir + "/session.bin");
   ASSERT_EQ(session.size(), 64u);
   SessionKey key;
@@ -209,8 +217,8 @@ TEST(SessionKey, EnciphersForTheOpensslCommandAndBack) {
   Bytes chosen(64);
   for (std::size_t i = 0; i < chosen.size(); ++i) chosen[i] = static_cast<std::uint8_t>(255 - i);
   testsupport::WriteFile(dir + "/chosen.bin", std::string(chosen.begin(), chosen.end()));
-  RunOpenSSL("pkeyutl -encrypt -inkey '" + dir + "/key.pem' " + oaep + " -in '" + dir + "/chosen.bin' -out '" + dir +
-             "/chosen.enc'");
+  RunOpenSSL("pkeyutl -encrypt -inkey '" + dir + "/key.pem' " + oaep + " -in '" + dir +
+             "/chosen.bin' -out '" + dir + "/chosen.enc'");
   const std::string enc = testsupport::ReadFile(dir + "/chosen.enc");
   auto accepted = AcceptSessionKey(*server, Base64Encode(Bytes(enc.begin(), enc.end())));
   ASSERT_TRUE(accepted);

@@ -32,13 +32,14 @@ TEST_F(FileKeychainTest, FilesAreTheUsersAloneAndHoldNoSecretInClear) {
   FileKeychain k(store_, key_);
   const std::string secret = "correct horse battery staple";
   ASSERT_EQ(k.AddGenericPassword("Truvane password data", "", Bytes(secret.begin(), secret.end())), kNoErr);
-  ASSERT_EQ(k.AddInternetPassword({"proxy.example", "alice", "", 0, kProtocolHTTPProxy, kAuthenticationDefault,
-                                   "proxy-secret"}),
+  ASSERT_EQ(k.AddInternetPassword({"proxy.example", "alice", "", 0, kProtocolHTTPProxy,
+                                   kAuthenticationDefault, "proxy-secret"}),
             kNoErr);
   EXPECT_EQ(ModeOf(store_), 0600);
   EXPECT_EQ(ModeOf(key_), 0600);
   const std::string bytes = testsupport::ReadFile(store_);
-  for (const char* needle : {"correct horse", "proxy-secret", "Truvane password data", "alice", "proxy.example"}) {
+  for (const char* needle :
+       {"correct horse", "proxy-secret", "Truvane password data", "alice", "proxy.example"}) {
     EXPECT_EQ(bytes.find(needle), std::string::npos) << needle;
   }
   // A second object over the same files reads what the first wrote.
@@ -59,19 +60,19 @@ TEST_F(FileKeychainTest, UnreadableStoreIsNotAvailableAndNeverOverwritten) {
     std::function<void()> damage;
   };
   const std::vector<Case> cases = {
-      {"a flipped byte", [&] {
+      {"a flipped byte",
+       [&] {
          std::string bad = good;
          bad[bad.size() / 2] ^= 0x01;
          testsupport::WriteFile(store_, bad);
        }},
       {"cut short", [&] { testsupport::WriteFile(store_, good.substr(0, 20)); }},
-      {"its key gone", [&] {
+      {"its key gone",
+       [&] {
          testsupport::WriteFile(store_, good);
          std::filesystem::rename(key_, key_ + ".aside");
        }},
-      {"another key", [&] {
-         testsupport::WriteFile(key_, std::string(32, 'k'));
-       }},
+      {"another key", [&] { testsupport::WriteFile(key_, std::string(32, 'k')); }},
   };
   for (const Case& c : cases) {
     c.damage();

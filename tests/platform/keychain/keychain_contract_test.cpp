@@ -24,7 +24,8 @@ class KeychainContract : public ::testing::TestWithParam<Backend> {
   void SetUp() override {
     if (GetParam() == Backend::kFile) {
       const std::string dir = testsupport::MakeTempDir("keychain");
-      keychain_ = std::make_unique<FileKeychain>(dir + "/data/Truvane Keychain", dir + "/config/Truvane Keychain Key");
+      keychain_ = std::make_unique<FileKeychain>(dir + "/data/Truvane Keychain",
+                                                 dir + "/config/Truvane Keychain Key");
       return;
     }
     session_ = std::make_unique<testservers::SecretServiceSession>();
@@ -98,9 +99,12 @@ TEST_P(KeychainContract, EmptyGenericDataRoundTrips) {
 
 TEST_P(KeychainContract, InternetPasswordSearches) {
   Keychain& k = *keychain_;
-  const InternetPassword first{"proxy.example", "alice", "", 3128, kProtocolHTTPProxy, kAuthenticationDefault, "pw-a"};
-  const InternetPassword second{"proxy.example", "bob", "", 8080, kProtocolHTTPProxy, kAuthenticationDefault, "pw-b"};
-  const InternetPassword ftp{"files.example", "carol", "/pub", 21, kProtocolFTP, kAuthenticationDefault, "pw-c"};
+  const InternetPassword first{"proxy.example",        "alice", "", 3128, kProtocolHTTPProxy,
+                               kAuthenticationDefault, "pw-a"};
+  const InternetPassword second{"proxy.example",        "bob", "", 8080, kProtocolHTTPProxy,
+                                kAuthenticationDefault, "pw-b"};
+  const InternetPassword ftp{"files.example",        "carol", "/pub", 21, kProtocolFTP,
+                             kAuthenticationDefault, "pw-c"};
   ASSERT_EQ(k.AddInternetPassword(first), kNoErr);
   LetTimePass();
   ASSERT_EQ(k.AddInternetPassword(second), kNoErr);
@@ -116,9 +120,7 @@ TEST_P(KeychainContract, InternetPasswordSearches) {
       {"server and protocol, oldest first", {"proxy.example", kProtocolHTTPProxy}, {first, second}},
       {"by account", {"proxy.example", kProtocolHTTPProxy, "bob"}, {second}},
       {"by port", {"proxy.example", kProtocolHTTPProxy, std::nullopt, 3128}, {first}},
-      {"ftp with everything",
-       {"files.example", kProtocolFTP, "carol", 21, kAuthenticationDefault},
-       {ftp}},
+      {"ftp with everything", {"files.example", kProtocolFTP, "carol", 21, kAuthenticationDefault}, {ftp}},
       {"other protocol", {"proxy.example", kProtocolFTPProxy}, {}},
       {"other server", {"proxy.example.org", kProtocolHTTPProxy}, {}},
       {"wrong port", {"files.example", kProtocolFTP, "carol", 2121}, {}},
@@ -132,15 +134,20 @@ TEST_P(KeychainContract, InternetPasswordSearches) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, KeychainContract, ::testing::Values(Backend::kFile, Backend::kSecretService),
-                         [](const auto& info) {
-                           return info.param == Backend::kFile ? std::string("File") : std::string("SecretService");
+INSTANTIATE_TEST_SUITE_P(Backends, KeychainContract,
+                         ::testing::Values(Backend::kFile, Backend::kSecretService), [](const auto& info) {
+                           return info.param == Backend::kFile ? std::string("File")
+                                                               : std::string("SecretService");
                          });
 
 TEST(ProtocolNames, MapBothWays) {
   const std::pair<values::FourCharCode, const char*> cases[] = {
-      {kProtocolFTP, "ftp"},         {kProtocolFTPS, "ftps"},   {kProtocolHTTPProxy, "http-proxy"},
-      {kProtocolFTPProxy, "ftp-proxy"}, {kProtocolHTTPS, "https"}, {values::FourCC("TRFa"), "TRFa"},
+      {kProtocolFTP, "ftp"},
+      {kProtocolFTPS, "ftps"},
+      {kProtocolHTTPProxy, "http-proxy"},
+      {kProtocolFTPProxy, "ftp-proxy"},
+      {kProtocolHTTPS, "https"},
+      {values::FourCC("TRFa"), "TRFa"},
       {values::FourCC("smb "), "smb"},
   };
   for (auto [code, name] : cases) {
