@@ -41,9 +41,10 @@ void InstallCredentialServices(bool interactive) {
 void LoadCredentials() {
   browser::LoadAuthItems();
   if (!browser::GetStoredPasswordKey(false)) {
-    engine::LogMessageToGlobalLog(true,
-                                  "The keychain gave no key for stored passwords: download passwords are kept "
-                                  "until Truvane quits and not saved.");
+    engine::LogMessageToGlobalLog(
+        true,
+        "The keychain gave no key for stored passwords: download passwords are kept "
+        "until Truvane quits and not saved.");
   }
 }
 

@@ -7,6 +7,9 @@
 namespace sharing {
 namespace {
 
+// Every question's default (Return) is the cautious answer: a key is trusted only by a
+// deliberate choice.
+
 using toolbox::AlertButton;
 
 struct Choice {
@@ -51,8 +54,7 @@ std::vector<Choice> Choices(const HostKeyQuestion& q, toolbox::AlertRequest& req
     request.informative = "Its key has the fingerprint " + q.fingerprint + ". Do you trust it?";
     HostKeyAnswer all = Ok();
     all.alwaysAcceptUnknownHosts = true;
-    choices = {
-        {{"Don't Trust", false, true}, {}}, {{"Trust Every New Host"}, all}, {{"Trust", true, false}, Ok()}};
+    choices = {{{"Don't Trust", true, true}, {}}, {{"Trust Every New Host"}, all}, {{"Trust"}, Ok()}};
   }
   for (const Choice& c : choices) request.buttons.push_back(c.button);
   return choices;

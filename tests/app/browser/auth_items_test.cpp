@@ -233,7 +233,9 @@ TEST_F(AuthItemsTest, InternetPasswordLookUps) {
   for (const Case& c : cases) {
     std::string account;
     EXPECT_EQ(CopyKeychainPasswordForFTPLocation(c.location, c.account, &account), c.password) << c.location;
-    if (*c.password) EXPECT_EQ(account, c.account);
+    if (*c.password) {
+      EXPECT_EQ(account, c.account);
+    }
   }
 }
 

@@ -109,12 +109,14 @@ TEST(StoredPasswords, PasswordInAURLIsSavedEncipheredAndLogsInAfterARestart) {
   testservers::ScriptedHttpServer server;
   ASSERT_TRUE(server.ok());
   // The queue stays stopped at launch, so the download only runs in the second run.
-  auto prefs = values::WritePropertyList(values::Value{{"Start On Launch", false}}, values::PlistFormat::kXml);
+  auto prefs =
+      values::WritePropertyList(values::Value{{"Start On Launch", false}}, values::PlistFormat::kXml);
   ASSERT_TRUE(prefs.ok());
   testsupport::WriteFile(testsupport::TempHome() + "/.config/Truvane/com.orbenix.Truvane.plist",
                          std::string(prefs->begin(), prefs->end()));
   const std::string password = testservers::ScriptedHttpServer::kPassword;
-  const std::string url = "http://user:" + password + "@127.0.0.1:" + std::to_string(server.Port()) + "/basic";
+  const std::string url =
+      "http://user:" + password + "@127.0.0.1:" + std::to_string(server.Port()) + "/basic";
 
   std::string uid;
   {
@@ -130,7 +132,8 @@ TEST(StoredPasswords, PasswordInAURLIsSavedEncipheredAndLogsInAfterARestart) {
   const std::string queue = testsupport::ReadFile(DataFolder() + "/Truvane Queue.plist");
   ASSERT_NE(queue.find(uid), std::string::npos) << "the download was not saved";
   EXPECT_EQ(queue.find(password), std::string::npos) << "the password is in the queue file in clear";
-  EXPECT_NE(queue.find("http://user@127.0.0.1:" + std::to_string(server.Port()) + "/basic"), std::string::npos);
+  EXPECT_NE(queue.find("http://user@127.0.0.1:" + std::to_string(server.Port()) + "/basic"),
+            std::string::npos);
   EXPECT_NE(queue.find("EurlPassword"), std::string::npos);
   struct stat st {};
   ASSERT_EQ(::stat((DataFolder() + "/Truvane Keychain").c_str(), &st), 0) << "no keychain file store";
