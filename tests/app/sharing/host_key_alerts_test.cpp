@@ -73,8 +73,9 @@ TEST(HostKeyAlerts, TheDefaultButtonTrustsNothing) {
 TEST(HostKeyAlerts, WithoutADisplayNothingIsAskedAndNothingTrusted) {
   fakes::ScopedScriptedPresenter presenter;
   ToolboxHostKeyQuestions questions(false);
-  for (const HostKeyQuestion& q : {HostKeyQuestion{"peer", "AAAA", kHostUnknown},
-                                   HostKeyQuestion{"peer", "AAAA", kHostKeyChanged}, HostKeyQuestion{"peer", "", 0}}) {
+  for (const HostKeyQuestion& q :
+       {HostKeyQuestion{"peer", "AAAA", kHostUnknown}, HostKeyQuestion{"peer", "AAAA", kHostKeyChanged},
+        HostKeyQuestion{"peer", "", 0}}) {
     EXPECT_FALSE(questions.Ask(q).ok);
   }
   EXPECT_TRUE(presenter->alerts.empty());
