@@ -6,8 +6,12 @@
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/record/url_passwords.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
+
+bool gCredentialsNotSavedLogged = false;
+
 namespace {
 
 using values::Lookup;
@@ -88,7 +92,9 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   values::Array domains(e.domains.begin(), e.domains.end());
   d.Put("domains", std::move(domains));
   d.Put("finished", e.finished);
-  d.Put("url data", URLListForStoring(e.urlData));
+  // Credentials left out for want of a cipher (or of its key): kept in memory only.
+  bool withheld = false;
+  d.Put("url data", URLListForStoring(e.urlData, &withheld));
   d.Put("priority", Number::Int32(e.priority));
   PutString(d, "Completion", e.completion);
   d.Put("Filename", e.filename);
@@ -115,13 +121,24 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   if (!CurrentQueueSettings().encryptQueue) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
-  } else if (auto& encipher = GetQueueHooks().encipherCredential) {
-    if (!e.authUser.empty()) {
-      if (auto bytes = encipher(e.authUser)) d.Put("EauthUser", values::Data{*bytes});
-    }
-    if (!e.authPassword.empty()) {
-      if (auto bytes = encipher(e.authPassword)) d.Put("EauthPassword", values::Data{*bytes});
-    }
+  } else {
+    const auto& encipher = GetQueueHooks().encipherCredential;
+    const auto put = [&](const char* key, const std::string& value) {
+      if (value.empty()) return;
+      std::optional<values::Bytes> bytes;
+      if (encipher) bytes = encipher(value);
+      if (bytes) {
+        d.Put(key, values::Data{*bytes});
+      } else {
+        withheld = true;
+      }
+    };
+    put("EauthUser", e.authUser);
+    put("EauthPassword", e.authPassword);
+  }
+  if (withheld && !gCredentialsNotSavedLogged) {
+    gCredentialsNotSavedLogged = true;
+    ui::GetMainListServices().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);
   }
   PutString(d, "checksum", e.checksum);
   d.Put("verificationFailed", e.verificationFailed);
