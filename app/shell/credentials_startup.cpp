@@ -5,7 +5,6 @@
 #include "app/browser/auth_items.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
-#include "app/engine/log/transfer_log.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/sharing/services/host_key_question_service.h"
 #include "app/sharing/trust/host_key_alerts.h"
@@ -40,12 +39,9 @@ void InstallCredentialServices(bool interactive) {
 
 void LoadCredentials() {
   browser::LoadAuthItems();
-  if (!browser::GetStoredPasswordKey(false)) {
-    engine::LogMessageToGlobalLog(
-        true,
-        "The keychain gave no key for stored passwords: download passwords are kept "
-        "until Truvane quits and not saved.");
-  }
+  // Made now, so that the first save of the queue finds it; when none can be had, the
+  // queue says so once it has a password it cannot save.
+  browser::GetStoredPasswordKey(false);
 }
 
 }  // namespace shell
