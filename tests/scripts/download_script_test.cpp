@@ -54,7 +54,7 @@ struct ScriptRun {
 // files; `watch` is called about every 100 ms with what it printed on standard error so
 // far and its process group, and may signal it. Killed after `limit`.
 ScriptRun RunScript(const std::vector<std::string>& urls, std::chrono::seconds limit,
-              const std::function<void(const std::string& err, pid_t group)>& watch = {}) {
+                    const std::function<void(const std::string& err, pid_t group)>& watch = {}) {
   const std::string dir = testsupport::MakeTempDir("script");
   const std::string outFile = dir + "/out", errFile = dir + "/err";
   const std::string script = std::string(std::getenv("TRUVANE_SOURCE_DIR")) + "/scripts/download.sh";
@@ -101,8 +101,8 @@ ScriptRun RunScript(const std::vector<std::string>& urls, std::chrono::seconds l
 
 // Nothing answers on the event socket once a Truvane the script started has quit.
 bool TruvaneIsRunning() {
-  const std::string command = std::string("timeout 10 '") + TRUVANE_SEND_PATH +
-                              "' --timeout 2 TrES GQSt >/dev/null 2>&1";
+  const std::string command =
+      std::string("timeout 10 '") + TRUVANE_SEND_PATH + "' --timeout 2 TrES GQSt >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -153,7 +153,7 @@ TEST(DownloadScript, AnEmptyFileCompletesAsAnEmptyFile) {
   ASSERT_TRUE(nginx.ok());
   testsupport::WriteFile(nginx.WwwDir() + "/empty.bin", "");
   const ScriptRun run = RunScript({"http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/empty.bin"},
-                            std::chrono::seconds(90));
+                                  std::chrono::seconds(90));
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_TRUE(fs::exists(Downloads() + "/empty.bin"));
   EXPECT_EQ(fs::file_size(Downloads() + "/empty.bin"), 0u);
@@ -211,13 +211,14 @@ TEST(DownloadScript, CtrlCThenTheSameCommandResumes) {
   WriteDownloadLimit(256 * 1024);
 
   bool interrupted = false;
-  const ScriptRun first = RunScript({url}, std::chrono::seconds(120), [&](const std::string& err, pid_t group) {
-    // Once a progress line shows part of the file.
-    if (!interrupted && std::regex_search(err, std::regex("(^|\n)[1-9][0-9]?%  "))) {
-      ::kill(-group, SIGINT);
-      interrupted = true;
-    }
-  });
+  const ScriptRun first =
+      RunScript({url}, std::chrono::seconds(120), [&](const std::string& err, pid_t group) {
+        // Once a progress line shows part of the file.
+        if (!interrupted && std::regex_search(err, std::regex("(^|\n)[1-9][0-9]?%  "))) {
+          ::kill(-group, SIGINT);
+          interrupted = true;
+        }
+      });
   ASSERT_TRUE(interrupted) << first.err;
   EXPECT_EQ(first.status, 130) << first.err;
   EXPECT_NE(first.err.find("run the same command again to resume"), std::string::npos) << first.err;
