@@ -29,6 +29,7 @@
 #include "app/shell/application_event_handler.h"
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/shell_hooks.h"
@@ -258,6 +259,10 @@ void StoreLastLocationStep(ShellSession&) {
   StoreLastLocation();
 }
 
+void InstallCredentialServicesStep(ShellSession&) {
+  InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+}
+
 void LoadPreferences(ShellSession&) {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
@@ -277,7 +282,7 @@ void LoadQueueFile(ShellSession&) {
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   CallHook(hooks.computeNextScheduleTimes);
-  CallHook(hooks.loadAuthItems);
+  LoadCredentials();
   CallHook(hooks.loadHistory);
   queue::RefreshSharedFolderFlags();
 }
@@ -411,6 +416,7 @@ constexpr struct {
     {"StartBandwidthLimiters", StartBandwidthLimiters},
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
+    {"InstallCredentialServices", InstallCredentialServicesStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
     {"ChooseCurrentView", ChooseCurrentViewStep},
