@@ -56,12 +56,13 @@ struct InternetPassword {
 };
 
 // An internet-password search: the server and protocol always; the rest only when given.
+// Every member has an initializer: designated initializers name only what they match.
 struct InternetQuery {
-  std::string server;
+  std::string server{};
   values::FourCharCode protocol = 0;
-  std::optional<std::string> account;
-  std::optional<std::uint16_t> port;
-  std::optional<values::FourCharCode> authenticationType;
+  std::optional<std::string> account{};
+  std::optional<std::uint16_t> port{};
+  std::optional<values::FourCharCode> authenticationType{};
 };
 
 class Keychain {
