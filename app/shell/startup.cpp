@@ -35,6 +35,7 @@
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_server.h"
 #include "platform/appleevents/initial_event.h"
@@ -200,6 +201,9 @@ StartupOutcome Shell::StartUp() {
     std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
     return StartupOutcome::kFailed;
   }
+
+  Step("RegisterEnglishTexts");
+  util::RegisterEnglishTexts();
 
   Step("SeedRandom");
   std::srand(static_cast<unsigned>(std::time(nullptr)));
