@@ -147,9 +147,12 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
 
   void Release(std::size_t bytes) { buffered -= std::min(bytes, buffered.load()); }
 
-  // What the connection waits for: input unless paused or closing, output while any is left.
+  // What the connection waits for: input unless paused or closing, output while any is
+  // left. A paused one still hears of its peer leaving, so that its bytes are freed.
   void UpdateInterest(Connection& c) {
-    unsigned interest = (c.paused || c.close_after_write) ? 0u : unsigned{runtime::kReadable};
+    unsigned interest = runtime::kReadable;
+    if (c.paused) interest = runtime::kHangup;
+    if (c.close_after_write) interest = 0;
     if (!c.out.empty()) interest |= runtime::kWritable;
     c.watch->SetInterest(interest);
   }
@@ -167,6 +170,7 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
     auto it = connections.find(fd);
     if (it == connections.end()) return;
     Connection& c = *it->second;
+    if (c.paused && (readiness & runtime::kHangup)) return Close(fd);
     if ((readiness & runtime::kReadable) && !c.close_after_write) {
       const std::size_t room =
           limits.max_buffered_bytes - std::min(buffered.load(), limits.max_buffered_bytes);
