@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/engine/http/http_response_names.h"
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/services/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/add_download.h"
@@ -215,6 +216,9 @@ void ShowAsStarting(const WrapperRef& wrapper) {
   wrapper->setStartDate(values::Now());
   list.UpdateDownloadRow(uid);
   list.RefreshTransferLogView(uid);
+  // Each run of a download begins with an empty transfer log of its own.
+  engine::RefreshTransferLogView(uid, nullptr);
+  wrapper->element().failureReason.clear();
 }
 
 // Hands the state to the engine; false (the download Failed, the counts given back) when
