@@ -58,7 +58,9 @@ TEST(FileHandle, OnlyRegularFilesOpenAndNothingElseIsWaitedOn) {
     EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(fifo, [&] {
       const auto handle = FileHandle::Open(FileRef(fifo), flags);
       EXPECT_FALSE(handle.ok()) << flags;
-      if (flags != kOpenWrite) EXPECT_EQ(handle.code(), notAFileErr) << flags;
+      // Opening a FIFO for writing alone fails earlier, with a code of its own.
+      if (flags == kOpenWrite) return;
+      EXPECT_EQ(handle.code(), notAFileErr) << flags;
     })) << flags;
   }
   EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(
