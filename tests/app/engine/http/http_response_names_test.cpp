@@ -70,9 +70,7 @@ TEST(HttpResponseNames, SanitizedNamesKeepTheirPropertiesOverFuzzedInput) {
   (void)util::GetFileNameCharacterSet();
   std::mt19937 random(20261210);
   // Bytes weighted toward the ones the rules are about.
-  const std::string_view interesting =
-      " .%/\\:?\t\r\n\x01\x7f\xc2\xae\xe2\x80\x8b\xef\xbf\xbf"
-      "0123456789abcdefABCDEF";
+  const std::string_view interesting = " .%/\\:?\t\r\n\x01\x7f\xc2\xae\xe2\x80\x8b\xef\xbf\xef";
   for (int round = 0; round < 20000; ++round) {
     std::string raw;
     const std::size_t length = random() % (round % 100 == 0 ? 600 : 24);
