@@ -19,9 +19,14 @@
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/history/history.h"
+#include "app/queue/install/queue_pieces.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/schedule/queue_schedule.h"
+#include "app/queue/smartfolders/element_metadata.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/confirmation_alerts.h"
@@ -98,10 +103,10 @@ bool PrefIsSet(const char* key) {
 
 // A first-launch step: runs once per user, the flag set before the step runs so that a
 // step that fails is not retried at every launch.
-void RunOnce(const char* flag, const std::function<void()>& step) {
+void RunOnce(const char* flag, void (*step)()) {
   if (PrefIsSet(flag)) return;
   util::SetPreferenceValue(flag, values::Value(true));
-  CallHook(step);
+  step();
 }
 
 }  // namespace
@@ -240,6 +245,9 @@ StartupOutcome Shell::StartUp() {
   toolbox::Application::Shared();
   InstallToolboxUiServices();
   ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
+  // Before the settings are read: the settings store hands the filters and the schedule
+  // to the queue while it loads them.
+  queue::InstallQueuePieces();
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
   CallHook(hooks.setUndoRegistrationEnabled, false);
@@ -256,9 +264,9 @@ StartupOutcome Shell::StartUp() {
   Step("LoadQueueFile");
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
-  CallHook(hooks.computeNextScheduleTimes);
+  queue::ComputeNextScheduleTimes();
   CallHook(hooks.loadAuthItems);
-  CallHook(hooks.loadHistory);
+  queue::LoadHistory();
   queue::RefreshSharedFolderFlags();
 
   Step("ChooseCurrentView");
@@ -350,8 +358,8 @@ StartupOutcome Shell::StartUp() {
   }
   CallHook(hooks.updateDockTile);
   CallHook(hooks.startBrowsingSharingServices);
-  RunOnce("DemoSmartFoldersAddedv5", hooks.addBuiltInTypeSmartFolders);
-  RunOnce("InitialImport", hooks.writeMetadataForAllElements);
+  RunOnce("DemoSmartFoldersAddedv5", queue::AddBuiltInTypeSmartFolders);
+  RunOnce("InitialImport", queue::WriteMetadataForAllElements);
   CallHook(hooks.setUndoRegistrationEnabled, true);
 
   Step("ObservePasses");

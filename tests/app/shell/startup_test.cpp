@@ -21,6 +21,8 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/files/standard_folders.h"
@@ -107,7 +109,6 @@ class StartupOrderTest : public ::testing::Test {
       // A start asked for before the queue is ready, as a launch event may ask.
       if (startQueueWhileLaunching) queue::StartQueue();
     };
-    hooks.addBuiltInTypeSmartFolders = record("addBuiltInTypeSmartFolders");
     hooks.saveWindowState = record("saveWindowState");
     queue::gQueueReady = false;
     queue::gQueueRunning = false;
@@ -164,13 +165,25 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
 }
 
 TEST_F(StartupOrderTest, WithoutALaunchStartTheQueueStaysStoppedAndFirstLaunchStepsRunOnce) {
+  util::SettingsPreferences().Set("DemoSmartFoldersAddedv5", values::Value(false));
+  util::SettingsPreferences().Synchronize();
   for (int launch = 0; launch < 2; ++launch) {
     shell::Shell app;
     ASSERT_EQ(app.StartUp(), shell::StartupOutcome::kStarted);
     EXPECT_FALSE(queue::gQueueRunning);
+    if (launch == 0) {
+      // The first launch adds the type folders; the user then removes one of them.
+      ASSERT_TRUE(queue::LookUpSmartFolder(0x400001));
+      EXPECT_TRUE(queue::LookUpSmartFolder(0x400006));
+      queue::RemoveFolder(0x400001, false);
+      queue::MarkQueueDirty();
+    } else {
+      // The step does not run again: the removed folder stays removed.
+      EXPECT_FALSE(queue::LookUpFolder(0x400001));
+      EXPECT_TRUE(queue::LookUpSmartFolder(0x400002));
+    }
     app.Quit();
   }
-  EXPECT_LE(std::count(trace.begin(), trace.end(), "addBuiltInTypeSmartFolders"), 1);
   EXPECT_TRUE(util::PrefBoolForKey("DemoSmartFoldersAddedv5"));
 }
 
