@@ -140,7 +140,8 @@ files::OSErr MakeFilterDestination(const files::FileRef& downloadFolder, files::
   files::FileRef target;
   if (relative) {
     // A filter's name is one folder inside the download folder, never a way out of it.
-    if (folderName == "." || folderName == ".." || folderName.find('/') != std::string::npos) return files::fnfErr;
+    if (folderName == "." || folderName == ".." || folderName.find('/') != std::string::npos)
+      return files::fnfErr;
     target = downloadFolder.Child(folderName);
   } else if (folderName[0] == '~') {
     const char* home = std::getenv("HOME");
@@ -170,7 +171,8 @@ void FileElementByFilter(const WrapperRef& wrapper, const files::FileRef& downlo
   if (file->Path().rfind(downloadFolder.Path() + "/", 0) != 0) return;
   files::FileRef destination = downloadFolder;
   if (FilterRef filter = FindFilterForFileName(file->Name())) {
-    if (MakeFilterDestination(downloadFolder, destination, filter->name, filter->relative) != files::noErr) return;
+    if (MakeFilterDestination(downloadFolder, destination, filter->name, filter->relative) != files::noErr)
+      return;
   }
   if (file->Parent() == destination) return;
   files::FileRef moved;

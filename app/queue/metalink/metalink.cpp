@@ -134,8 +134,8 @@ std::optional<std::string> MetalinkFileName(std::string_view name) {
 }
 
 TRMetalinkFile::TRMetalinkFile(std::string fileName, std::vector<values::Url> urls,
-                               std::optional<std::string> checksum, std::string language, std::string platform,
-                               std::string version)
+                               std::optional<std::string> checksum, std::string language,
+                               std::string platform, std::string version)
     : fileName_(std::move(fileName)),
       urls_(std::move(urls)),
       checksum_(std::move(checksum)),
@@ -165,7 +165,8 @@ DownloadUID TRMetalinkFile::addIfEnabled() const {
   return uid;
 }
 
-std::unique_ptr<TRMetalink> TRMetalink::metalinkWithData(std::string_view data, std::optional<MetalinkError>& error) {
+std::unique_ptr<TRMetalink> TRMetalink::metalinkWithData(std::string_view data,
+                                                         std::optional<MetalinkError>& error) {
   error.reset();
   if (data.size() > kMaxMetalinkBytes) {
     error = Error(kMetalinkErrorDomain, kMetalinkTooLarge, "The metalink file is too large.");
@@ -182,7 +183,8 @@ std::unique_ptr<TRMetalink> TRMetalink::metalinkWithData(std::string_view data, 
   }
   for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
     if (node.type() == pugi::node_doctype) {
-      error = Error(kMetalinkErrorDomain, kMetalinkDocumentType, "The metalink file declares a document type.");
+      error =
+          Error(kMetalinkErrorDomain, kMetalinkDocumentType, "The metalink file declares a document type.");
       return nullptr;
     }
   }
@@ -197,7 +199,8 @@ std::unique_ptr<TRMetalink> TRMetalink::metalinkWithData(std::string_view data, 
     return nullptr;
   }
   auto metalink = std::make_unique<TRMetalink>();
-  if (const pugi::xml_node description = FirstElement(root, "description")) metalink->description_ = Text(description);
+  if (const pugi::xml_node description = FirstElement(root, "description"))
+    metalink->description_ = Text(description);
   std::size_t count = 0;
   for (pugi::xml_node file = files.child("file"); file; file = file.next_sibling("file")) {
     if (++count > kMaxMetalinkFiles) {

@@ -86,8 +86,10 @@ class TRMetalink {
  public:
   // Nothing, and `error` set, when the document is refused; nothing without an error when
   // the file cannot be opened.
-  static std::unique_ptr<TRMetalink> metalinkWithFile(const files::FileRef& file, std::optional<MetalinkError>& error);
-  static std::unique_ptr<TRMetalink> metalinkWithData(std::string_view data, std::optional<MetalinkError>& error);
+  static std::unique_ptr<TRMetalink> metalinkWithFile(const files::FileRef& file,
+                                                      std::optional<MetalinkError>& error);
+  static std::unique_ptr<TRMetalink> metalinkWithData(std::string_view data,
+                                                      std::optional<MetalinkError>& error);
 
   std::vector<TRMetalinkFile>& files() { return files_; }
   const std::vector<TRMetalinkFile>& files() const { return files_; }

@@ -37,7 +37,8 @@ std::string MetalinkFileLabel(const TRMetalinkFile& f) {
   return label;
 }
 
-TRMetalinkController::TRMetalinkController(std::unique_ptr<TRMetalink> metalink) : metalink_(std::move(metalink)) {}
+TRMetalinkController::TRMetalinkController(std::unique_ptr<TRMetalink> metalink)
+    : metalink_(std::move(metalink)) {}
 
 TRMetalinkController::~TRMetalinkController() {
   if (window_ && !window_->IsReleased()) window_->Release();
@@ -78,7 +79,8 @@ void TRMetalinkController::Show() {
          .bounds = {20, top + static_cast<double>(i) * kRowHeight, kWidth - 40, kRowHeight - 2},
          .text = MetalinkFileLabel(files[i]),
          .value = files[i].enabled() ? 1 : 0});
-    box->SetValueChangedHandler([this, i](toolbox::Control& c) { metalink_->files()[i].setEnabled(c.Value() != 0); });
+    box->SetValueChangedHandler(
+        [this, i](toolbox::Control& c) { metalink_->files()[i].setEnabled(c.Value() != 0); });
   }
   const double buttons = height - 16 - 24;
   window_->AddControl({.kind = ControlKind::kPushButton,

@@ -181,8 +181,10 @@ std::optional<std::string> ApplyScheduleSheet(const ScheduleSheetValues& v) {
   if (v.start && v.stop && v.startMode == kScheduleSpecificDate && v.stopMode == kScheduleSpecificDate &&
       v.startDate >= v.stopDate)
     return std::string(kScheduleOrderMessage);
-  if (v.start && v.startMode == kScheduleSpecificDate && v.startDate < now) return std::string(kStartInPastMessage);
-  if (v.stop && v.stopMode == kScheduleSpecificDate && v.stopDate < now) return std::string(kStopInPastMessage);
+  if (v.start && v.startMode == kScheduleSpecificDate && v.startDate < now)
+    return std::string(kStartInPastMessage);
+  if (v.stop && v.stopMode == kScheduleSpecificDate && v.stopDate < now)
+    return std::string(kStopInPastMessage);
   QueueSchedule& s = GetQueueSchedule();
   s.start = v.start;
   s.stop = v.stop;

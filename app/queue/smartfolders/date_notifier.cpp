@@ -22,7 +22,8 @@ double SleptSeconds() {
   timespec boot{}, mono{};
   ::clock_gettime(CLOCK_BOOTTIME, &boot);
   ::clock_gettime(CLOCK_MONOTONIC, &mono);
-  return static_cast<double>(boot.tv_sec - mono.tv_sec) + static_cast<double>(boot.tv_nsec - mono.tv_nsec) / 1e9;
+  return static_cast<double>(boot.tv_sec - mono.tv_sec) +
+         static_cast<double>(boot.tv_nsec - mono.tv_nsec) / 1e9;
 }
 
 // Kept until the process ends, never destroyed at exit: its timers belong to the main run
@@ -84,9 +85,9 @@ void TRDateNotifier::recalculateNextMidnight() {
 void TRDateNotifier::ScheduleTimer() {
   if (dateChangeTimer_) dateChangeTimer_->Invalidate();
   const double seconds = std::max(0.0, nextMidnight_ - values::Now());
-  dateChangeTimer_ =
-      runtime::Timer::Create(std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(seconds)),
-                             runtime::Nanoseconds(0), [this](runtime::Timer&) { midnightReached(); });
+  dateChangeTimer_ = runtime::Timer::Create(
+      std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(seconds)),
+      runtime::Nanoseconds(0), [this](runtime::Timer&) { midnightReached(); });
   loop_->AddTimer(dateChangeTimer_);
 }
 

@@ -63,7 +63,8 @@ void ClearMetadataChanges() {
 bool WriteMetadataXattr(const std::string& name, const values::Value& value, const files::FileRef& file) {
   auto bytes = values::WritePropertyList(value, values::PlistFormat::kBinary);
   if (!bytes.ok()) return false;
-  return files::SetAttribute(file, "user." + name, std::span<const std::uint8_t>(bytes->data(), bytes->size()))
+  return files::SetAttribute(file, "user." + name,
+                             std::span<const std::uint8_t>(bytes->data(), bytes->size()))
       .ok();
 }
 

@@ -35,7 +35,8 @@ void ClearMetadataChanges();
 
 // Writes the attributes onto `file`, or onto the download's finished file when none is
 // given; nothing when there is no file.
-void WriteElementMetadata(const WrapperRef& wrapper, const std::optional<files::FileRef>& file = std::nullopt);
+void WriteElementMetadata(const WrapperRef& wrapper,
+                          const std::optional<files::FileRef>& file = std::nullopt);
 void FlushMetadataChanges();
 void WriteMetadataForAllElements();
 // One attribute: "user.<name>" holding `value` as a binary property list.

@@ -71,9 +71,9 @@ std::string Format(const char* tmpl, const std::string& value) {
 }
 
 std::string Attribute(std::int32_t criterion) {
-  return std::string(kPrefix) + (criterion == kTRPredicateClassFileURL || criterion == kTRPredicateClassFileURLRegEx
-                                     ? "url"
-                                     : "name");
+  return std::string(kPrefix) +
+         (criterion == kTRPredicateClassFileURL || criterion == kTRPredicateClassFileURLRegEx ? "url"
+                                                                                              : "name");
 }
 
 // Joins one term per word: `first` for every term, `joiner` between them.
@@ -145,13 +145,15 @@ bool TRSearchPredicate::CompileRegex() {
     regex_.reset();
   }
   auto compiled = std::make_unique<regex_t>();
-  if (!stringValue_ || ::regcomp(compiled.get(), stringValue_->c_str(), REG_EXTENDED | REG_ICASE | REG_NOSUB) != 0)
+  if (!stringValue_ ||
+      ::regcomp(compiled.get(), stringValue_->c_str(), REG_EXTENDED | REG_ICASE | REG_NOSUB) != 0)
     return false;
   regex_ = std::move(compiled);
   return true;
 }
 
-PredicateRef TRSearchPredicate::WithPredicates(PredicateRef left, PredicateRef right, std::int32_t operation) {
+PredicateRef TRSearchPredicate::WithPredicates(PredicateRef left, PredicateRef right,
+                                               std::int32_t operation) {
   auto p = std::make_shared<TRSearchPredicate>();
   p->type_ = operation;
   p->predicateValue_ = std::move(left);
@@ -159,7 +161,8 @@ PredicateRef TRSearchPredicate::WithPredicates(PredicateRef left, PredicateRef r
   return p;
 }
 
-PredicateRef TRSearchPredicate::WithNumberOfDays(std::int32_t days, std::int32_t operation, std::int32_t criterion) {
+PredicateRef TRSearchPredicate::WithNumberOfDays(std::int32_t days, std::int32_t operation,
+                                                 std::int32_t criterion) {
   auto p = std::make_shared<TRSearchPredicate>();
   p->type_ = operation | criterion;
   p->sint64Value_ = days;
@@ -440,14 +443,15 @@ std::string TRSearchPredicate::LeafQuery() const {
     case kTRPredicateClassEndDate: {
       if (op != kOpOnOrAfterDay && op != kOpOnOrBeforeDay) throw SpotlightQueryError(kQueryNoForm);
       const char* name = criterion() == kTRPredicateClassStartDate ? "StartDate" : "EndDate";
-      std::snprintf(buf, sizeof buf, "%s%s %s $time.today(-%lld)", kPrefix, name, op == kOpOnOrAfterDay ? ">=" : "<=",
-                    static_cast<long long>(sint64Value_ - 1));
+      std::snprintf(buf, sizeof buf, "%s%s %s $time.today(-%lld)", kPrefix, name,
+                    op == kOpOnOrAfterDay ? ">=" : "<=", static_cast<long long>(sint64Value_ - 1));
       return buf;
     }
     case kTRPredicateClassFileSize: {
       static const char* const kOps[] = {"==", "!=", ">=", "<="};
       if (op < 0 || op > 3) throw SpotlightQueryError(kQueryNoForm);
-      std::snprintf(buf, sizeof buf, "%sDLSize %s %lld ", kPrefix, kOps[op], static_cast<long long>(sint64Value_));
+      std::snprintf(buf, sizeof buf, "%sDLSize %s %lld ", kPrefix, kOps[op],
+                    static_cast<long long>(sint64Value_));
       return buf;
     }
     case kTRPredicateClassFileName:
@@ -554,7 +558,8 @@ class Archiver {
     d["stringValue"] = p.stringValue() ? Add(Value(*p.stringValue())) : values::MakeUid(0);
     d["sint64Value"] = values::Number::Int64(p.sint64Value());
     d["predicateValue"] = p.predicateValue() ? Encode(*p.predicateValue()) : values::MakeUid(0);
-    d["rightPredicateValue"] = p.rightPredicateValue() ? Encode(*p.rightPredicateValue()) : values::MakeUid(0);
+    d["rightPredicateValue"] =
+        p.rightPredicateValue() ? Encode(*p.rightPredicateValue()) : values::MakeUid(0);
     d["variableTypes"] = values::Number::Int64(p.variableTypes());
     if (p.arrayValue()) {
       values::Array refs;
@@ -650,7 +655,8 @@ PredicateRef DecodePredicateNode(const values::Array& objects, std::uint32_t ind
       p->setRightPredicateValue(std::move(child));
     }
   }
-  if (node.GetInt64("variableTypes", n) == values::Lookup::kOk) p->setVariableTypes(static_cast<std::uint32_t>(n));
+  if (node.GetInt64("variableTypes", n) == values::Lookup::kOk)
+    p->setVariableTypes(static_cast<std::uint32_t>(n));
   const std::int32_t c = p->criterion();
   if ((c == kTRPredicateClassFileNameRegEx || c == kTRPredicateClassFileURLRegEx) && !p->CompileRegex())
     return nullptr;

@@ -115,7 +115,8 @@ class TRSearchPredicate {
   static PredicateRef WithSize(std::int64_t bytes, std::int32_t operation);
   static PredicateRef WithStatus(std::int64_t status, std::int32_t operation);
   static PredicateRef WithStringOfTypes(const std::string& list, std::int32_t operation);
-  static PredicateRef WithArrayString(const std::string& list, std::int32_t operation, std::int32_t criterion);
+  static PredicateRef WithArrayString(const std::string& list, std::int32_t operation,
+                                      std::int32_t criterion);
 
   // Presets.
   static PredicateRef YesterdayPredicate();

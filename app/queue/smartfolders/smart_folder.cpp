@@ -176,7 +176,8 @@ bool TRSmartFolder::createFolderAtURL(const std::string& path) {
     std::string informative;
     switch (e.code) {
       case kQueryRegexTooSimple:
-        informative = "The smart folder rule contains a regular expression that is too complicated for spotlight.";
+        informative =
+            "The smart folder rule contains a regular expression that is too complicated for spotlight.";
         break;
       case kQueryNoTerms:
         informative = "The smart folder rule contains no terms understandable by spotlight.";
@@ -201,7 +202,8 @@ bool TRSmartFolder::createFolderAtURL(const std::string& path) {
       {"RawQuery", "com_orbenix_truvane_FromTR==1 && (" + query + ")"},
       {"Version", "10.4"},
       {"SearchCriteria",
-       values::Value(values::Dictionary{{"FXScopeArrayOfPaths", values::Array{values::Value("kMDQueryScopeComputer")}}})},
+       values::Value(values::Dictionary{
+           {"FXScopeArrayOfPaths", values::Array{values::Value("kMDQueryScopeComputer")}}})},
   });
   auto bytes = values::WritePropertyList(search, values::PlistFormat::kXml);
   if (!bytes.ok()) return false;
@@ -216,7 +218,8 @@ bool TRSmartFolder::createFolderAtURL(const std::string& path) {
   return true;
 }
 
-SmartFolderRef TRSmartFolder::createSmartFolderWithName(const std::string& name, ViewID uid, PredicateRef predicate) {
+SmartFolderRef TRSmartFolder::createSmartFolderWithName(const std::string& name, ViewID uid,
+                                                        PredicateRef predicate) {
   auto folder = std::make_shared<TRSmartFolder>(std::move(predicate));
   folder->setUid(uid);
   folder->setName(name);
@@ -241,8 +244,8 @@ std::string TRSmartFolder::smartDescription() {
   char head[64];
   std::snprintf(head, sizeof head, "<TRSmartFolder: %x: folder id %u name:",
                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this)), uid());
-  std::string out = head + name() + " predicate:" + (predicate_ ? predicate_->description() : "(null)") +
-                    " itemsCache:{";
+  std::string out =
+      head + name() + " predicate:" + (predicate_ ? predicate_->description() : "(null)") + " itemsCache:{";
   for (const auto& [id, w] : itemsCache()) out += " " + std::to_string(id);
   return out + " }";
 }
@@ -261,8 +264,8 @@ SmartFolderRef MakeDateFolder(ViewID uid, const char* key, PredicateRef rule) {
 
 void AddTypeFolder(ViewID uid, const char* key, const char* types) {
   if (LookUpFolder(uid)) return;
-  auto folder = TRSmartFolder::addSmartFolderToListWithName(values::Localized(key), uid,
-                                                            TRSearchPredicate::WithStringOfTypes(types, kOpTypeIn));
+  auto folder = TRSmartFolder::addSmartFolderToListWithName(
+      values::Localized(key), uid, TRSearchPredicate::WithStringOfTypes(types, kOpTypeIn));
   ui::GetMainListServices().AddFolderRow(uid, folder->name());
 }
 

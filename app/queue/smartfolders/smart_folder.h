@@ -67,10 +67,12 @@ class TRSmartFolder : public TRFolder {
   // rule has no query form. True when written.
   bool createFolderAtURL(const std::string& path);
 
-  static SmartFolderRef createSmartFolderWithName(const std::string& name, ViewID uid, PredicateRef predicate);
+  static SmartFolderRef createSmartFolderWithName(const std::string& name, ViewID uid,
+                                                  PredicateRef predicate);
   // Creates it, files it into the folder table (an existing folder stays), registers the
   // undo of the addition and marks the queue changed.
-  static SmartFolderRef addSmartFolderToListWithName(const std::string& name, ViewID uid, PredicateRef predicate);
+  static SmartFolderRef addSmartFolderToListWithName(const std::string& name, ViewID uid,
+                                                     PredicateRef predicate);
 
   // "<TRSmartFolder: %x: folder id %u name:%@ predicate:%@ itemsCache:%@"
   std::string smartDescription();

@@ -28,12 +28,14 @@ class DateNotifierTest : public ::testing::Test {
     zone_.reset();
   }
 
-  static double At(int y, int mo, int d, int h, int mi, int s) { return values::AssembleDate({y, mo, d, h, mi, double(s)}); }
+  static double At(int y, int mo, int d, int h, int mi, int s) {
+    return values::AssembleDate({y, mo, d, h, mi, double(s)});
+  }
 
   void Make() {
     notifier_ = std::make_unique<TRDateNotifier>(runtime::RunLoop::Current());
-    subscription_ = notifier_->notificationCenter().AddObserver(kDateHasChangedNotification, {},
-                                                                [this](const runtime::Notification&) { ++posts_; });
+    subscription_ = notifier_->notificationCenter().AddObserver(
+        kDateHasChangedNotification, {}, [this](const runtime::Notification&) { ++posts_; });
   }
 
   std::unique_ptr<values::ScopedDefaultTimeZone> zone_;
@@ -92,7 +94,8 @@ TEST_F(DateNotifierTest, WakingPastMidnightPostsOnce) {
   EXPECT_EQ(posts_, 1);
   EXPECT_EQ(notifier_->midnight(), At(2026, 3, 12, 0, 0, 0));
   // The timer is aimed at the coming midnight again, from the wall clock.
-  EXPECT_NEAR(std::chrono::duration<double>(notifier_->TimerFireDate() - runtime::UpTime()).count(), 15 * 3600, 1);
+  EXPECT_NEAR(std::chrono::duration<double>(notifier_->TimerFireDate() - runtime::UpTime()).count(),
+              15 * 3600, 1);
 }
 
 TEST_F(DateNotifierTest, ALateTimerStillLandsOnTheFirstMidnightAfterNow) {

@@ -121,8 +121,8 @@ TEST_F(HistoryTest, LoadDropsEntriesOlderThanTheLifetimeAndRestoresOpenDays) {
   auto recent = Finished(2, values::Now() - 6 * kDay);
   recent->element().historyPosition = 1;
   const std::int64_t recentDay = GetDayStart(recent->endDate());
-  util::SettingsPreferences().Set(
-      "historyOpen", values::Value(values::Array{values::Number::Int64(recentDay), values::Number::Int64(12345)}));
+  util::SettingsPreferences().Set("historyOpen", values::Value(values::Array{values::Number::Int64(recentDay),
+                                                                             values::Number::Int64(12345)}));
   LoadHistory();
   EXPECT_EQ(Position(1), -1);
   ASSERT_EQ(GetHistoryDays().size(), 1u);
@@ -177,7 +177,8 @@ TEST_F(FilterTest, NamesMatchByExtensionIgnoringCase) {
 TEST_F(FilterTest, StoredFiltersKeepTheirOrderAndDefaults) {
   const values::Array stored{
       values::Value(values::Dictionary{{"extensions", values::Array{".x"}}}),
-      values::Value(values::Dictionary{{"name", "Mine"}, {"extensions", values::Array{".y", ".x"}}, {"relative", false}}),
+      values::Value(values::Dictionary{
+          {"name", "Mine"}, {"extensions", values::Array{".y", ".x"}}, {"relative", false}}),
   };
   LoadFilters(&stored);
   auto table = GetFilters();
@@ -228,7 +229,8 @@ TEST_F(FilterTest, RefilingFindsAFreeName) {
 
 TEST_F(FilterTest, SetFiltersUpdatesInPlaceAndKeepsOpenFlags) {
   GetFilters()[1]->open = true;  // Documents
-  std::vector<DownloadFilter> edited{{.name = "Documents", .extensions = {".odt"}}, {.name = "New", .extensions = {".n"}}};
+  std::vector<DownloadFilter> edited{{.name = "Documents", .extensions = {".odt"}},
+                                     {.name = "New", .extensions = {".n"}}};
   util::SettingsPreferences().Set("keep_filters_organised", values::Value(false));
   SetFilters(edited);
   auto table = GetFilters();

@@ -17,7 +17,8 @@ namespace queue {
 namespace {
 
 std::string Doc(const std::string& files, const std::string& extra = "") {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metalink version=\"3.0\" xmlns=\"http://www.metalinker.org/\">" +
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metalink version=\"3.0\" "
+         "xmlns=\"http://www.metalinker.org/\">" +
          extra + "<files>" + files + "</files></metalink>";
 }
 
@@ -90,7 +91,8 @@ TEST(Metalink, HostileDocumentsAreRefusedCleanly) {
   std::string deep;
   for (int i = 0; i < 100000; ++i) deep += "<d>";
   std::string wide = "<metalink><files>";
-  for (std::size_t i = 0; i <= kMaxMetalinkFiles; ++i) wide += "<file name=\"f\"><resources><url>http://h/f</url></resources></file>";
+  for (std::size_t i = 0; i <= kMaxMetalinkFiles; ++i)
+    wide += "<file name=\"f\"><resources><url>http://h/f</url></resources></file>";
   wide += "</files></metalink>";
   const struct {
     std::string name;
@@ -98,17 +100,22 @@ TEST(Metalink, HostileDocumentsAreRefusedCleanly) {
     int code;
   } cases[] = {
       {"entity expansion",
-       "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
-       "<metalink><files><file name=\"&b;\"><resources><url>http://h/a</url></resources></file></files></metalink>",
+       "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+       "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+       "<metalink><files><file "
+       "name=\"&b;\"><resources><url>http://h/a</url></resources></file></files></metalink>",
        kMetalinkDocumentType},
       {"external entity",
        "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
-       "<metalink><files><file name=\"&x;\"><resources><url>http://h/a</url></resources></file></files></metalink>",
+       "<metalink><files><file "
+       "name=\"&x;\"><resources><url>http://h/a</url></resources></file></files></metalink>",
        kMetalinkDocumentType},
-      {"document type only", "<!DOCTYPE metalink SYSTEM \"http://127.0.0.1:1/m.dtd\">" + good, kMetalinkDocumentType},
+      {"document type only", "<!DOCTYPE metalink SYSTEM \"http://127.0.0.1:1/m.dtd\">" + good,
+       kMetalinkDocumentType},
       {"huge", good + std::string(kMaxMetalinkBytes, ' '), kMetalinkTooLarge},
       {"deep", "<metalink><files>" + deep, -1},
-      {"deep and closed", "<metalink><x>" + deep.substr(0, 3 * 40) + std::string(40, ' ') + "</x></metalink>", -1},
+      {"deep and closed", "<metalink><x>" + deep.substr(0, 3 * 40) + std::string(40, ' ') + "</x></metalink>",
+       -1},
       {"many files", wide, kMetalinkTooManyFiles},
   };
   for (const auto& c : cases) {
@@ -135,8 +142,10 @@ TEST(Metalink, NamesBecomePlainFileNames) {
     const char* in;
     std::optional<std::string> out;
   } cases[] = {
-      {"a.iso", "a.iso"},          {"../../etc/passwd", "etcpasswd"}, {"/abs/x", "absx"}, {"..", std::nullopt},
-      {".hidden", "hidden"},       {"a\nb\tc", "abc"},               {"  ", std::nullopt}, {"c:\\x", "cx"},
+      {"a.iso", "a.iso"},    {"../../etc/passwd", "etcpasswd"},
+      {"/abs/x", "absx"},    {"..", std::nullopt},
+      {".hidden", "hidden"}, {"a\nb\tc", "abc"},
+      {"  ", std::nullopt},  {"c:\\x", "cx"},
   };
   for (const auto& c : cases) EXPECT_EQ(MetalinkFileName(c.in), c.out) << c.in;
   EXPECT_LE(MetalinkFileName(std::string(1000, 'x'))->size(), 244u);
@@ -181,11 +190,12 @@ TEST_F(MetalinkAddTest, SelectionWindowAddsOnlyCheckedFilesAndIsGrabbed) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   toolbox::Application::Shared();
   std::optional<MetalinkError> error;
-  auto m = Read(Doc(File("first.iso", "<url>http://one/1</url>", "<size>734003200</size><os>Linux</os>") +
-                        File("second.iso", "<url>http://one/2</url>", "<language>de</language><version>2</version>") +
-                        File("third.txt", "<url>http://one/3</url>"),
-                    "<description>Three example files</description>"),
-                error);
+  auto m = Read(
+      Doc(File("first.iso", "<url>http://one/1</url>", "<size>734003200</size><os>Linux</os>") +
+              File("second.iso", "<url>http://one/2</url>", "<language>de</language><version>2</version>") +
+              File("third.txt", "<url>http://one/3</url>"),
+          "<description>Three example files</description>"),
+      error);
   ASSERT_TRUE(m);
   auto controller = ShowMetalinkWindow(std::move(m));
   ASSERT_TRUE(controller && controller->window());
@@ -200,7 +210,8 @@ TEST_F(MetalinkAddTest, SelectionWindowAddsOnlyCheckedFilesAndIsGrabbed) {
   EXPECT_TRUE(controller->window()->GrabToPng(png));
   // TRUVANE_KEEP_GRABS names a folder that keeps the picture for a look after the run.
   if (const char* keep = std::getenv("TRUVANE_KEEP_GRABS"))
-    std::filesystem::copy_file(png, std::string(keep) + "/metalink.png", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(png, std::string(keep) + "/metalink.png",
+                               std::filesystem::copy_options::overwrite_existing);
   auto window = controller->window();
   window->ProcessCommand(toolbox::kCommandOK);
   EXPECT_TRUE(window->IsReleased());

@@ -39,7 +39,9 @@ class ScheduleTest : public testing_support::QueueTest {
     zone_.reset();
     QueueTest::TearDown();
   }
-  static double At(int day, int hour, int minute) { return values::AssembleDate({2026, 3, day, hour, minute, 0}); }
+  static double At(int day, int hour, int minute) {
+    return values::AssembleDate({2026, 3, day, hour, minute, 0});
+  }
   void Tick(double seconds) {
     clock_->Advance(seconds);
     CheckQueueSchedule();
@@ -94,12 +96,12 @@ TEST_F(ScheduleTest, WeeklyStartWrapsToTheNextChosenDay) {
     int hour;
     double expected;
   } const cases[] = {
-      {kEveryDay, 9, At(12, 9, 0)},     // today's time has passed: tomorrow
-      {kEveryDay, 11, At(11, 11, 0)},   // still ahead today
-      {1u << 3, 9, At(18, 9, 0)},       // Wednesday only, passed: a week on
-      {kWeekend, 9, At(14, 9, 0)},      // Saturday
-      {kWeekdays, 9, At(12, 9, 0)},     // Thursday
-      {1u << 1, 20, At(16, 20, 0)},     // Monday
+      {kEveryDay, 9, At(12, 9, 0)},    // today's time has passed: tomorrow
+      {kEveryDay, 11, At(11, 11, 0)},  // still ahead today
+      {1u << 3, 9, At(18, 9, 0)},      // Wednesday only, passed: a week on
+      {kWeekend, 9, At(14, 9, 0)},     // Saturday
+      {kWeekdays, 9, At(12, 9, 0)},    // Thursday
+      {1u << 1, 20, At(16, 20, 0)},    // Monday
   };
   for (const auto& c : cases) {
     clock_->Set(At(11, 10, 0));
@@ -155,7 +157,8 @@ TEST_F(ScheduleTest, SheetValidationInOrder) {
   v.stopDate = At(11, 9, 0);
   EXPECT_EQ(ApplyScheduleSheet(v), kStopInPastMessage);
   EXPECT_FALSE(GetQueueSchedule().valid) << "a refused sheet changes nothing";
-  EXPECT_EQ(ParseScheduleDelta("1234567890123456789"), static_cast<std::int32_t>(std::strtol("123456789012345", nullptr, 10)));
+  EXPECT_EQ(ParseScheduleDelta("1234567890123456789"),
+            static_cast<std::int32_t>(std::strtol("123456789012345", nullptr, 10)));
   EXPECT_EQ(ParseScheduleDelta("90"), 90);
 }
 

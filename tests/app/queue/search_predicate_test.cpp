@@ -38,8 +38,9 @@ class PredicateTest : public ::testing::Test {
 
   double Today() const { return values::DayStart(now_); }
 
-  static WrapperRef Download(std::string name, std::string url = "http://example.com/a", std::int64_t size = 0,
-                             DownloadStatus status = kStatusQueued, double start = 0, double end = 0) {
+  static WrapperRef Download(std::string name, std::string url = "http://example.com/a",
+                             std::int64_t size = 0, DownloadStatus status = kStatusQueued, double start = 0,
+                             double end = 0) {
     auto w = DownloadQueueWrapper::Create();
     auto& e = w->element();
     e.filename = std::move(name);
@@ -120,7 +121,8 @@ TEST_F(PredicateTest, RegularExpressionsMatchIgnoringCase) {
       {kTRPredicateClassFileNameRegEx, kOpMatches, "^setup-[0-9]+\\.EXE$", "Setup-12.exe", "", true},
       {kTRPredicateClassFileNameRegEx, kOpMatches, "^setup-[0-9]+$", "Setup-12.exe", "", false},
       {kTRPredicateClassFileNameRegEx, kOpDoesNotMatch, "zip|rar", "a.tar", "", true},
-      {kTRPredicateClassFileURLRegEx, kOpMatches, "^https?://[^/]*example", "f", "https://www.example.org/x", true},
+      {kTRPredicateClassFileURLRegEx, kOpMatches, "^https?://[^/]*example", "f", "https://www.example.org/x",
+       true},
       {kTRPredicateClassFileURLRegEx, kOpDoesNotMatch, "example", "f", "https://www.example.org/x", false},
   };
   for (const auto& c : cases) {
@@ -146,7 +148,8 @@ TEST_F(PredicateTest, SizeStatusAndTypeOperations) {
       {P::WithSize(100, kOpNotEqual), Download("a", "", 100), false},
       {P::WithStatus(kStatusCompleted, kOpEqual), Download("a", "", 0, kStatusCompleted), true},
       {P::WithStatus(kStatusCompleted, kOpEqual), Download("a", "", 0, kStatusFailed), false},
-      {P::WithStatus(kStatusCompleted | (1LL << 32), kOpEqual), Download("a", "", 0, kStatusCompleted), false},
+      {P::WithStatus(kStatusCompleted | (1LL << 32), kOpEqual), Download("a", "", 0, kStatusCompleted),
+       false},
       {P::WithStatus(kStatusCompleted, kOpNotEqual), Download("a", "", 0, kStatusFailed), true},
       {P::WithStringOfTypes(" .DMG ; zip,,;", kOpTypeIn), Download("a.dmg"), true},
       {P::WithStringOfTypes("dmg;zip", kOpTypeIn), Download("a.ZIP"), true},
@@ -210,8 +213,9 @@ TEST_F(PredicateTest, DaysCountFromTheStartOfToday) {
       {P::RecentlyCompletedPredicate(), 0, today - 2 * kDay, false},  // status is Queued
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(cases[i].p->evaluateForElement(*Download("f", "", 0, kStatusQueued, cases[i].start, cases[i].end)),
-              cases[i].expected)
+    EXPECT_EQ(
+        cases[i].p->evaluateForElement(*Download("f", "", 0, kStatusQueued, cases[i].start, cases[i].end)),
+        cases[i].expected)
         << "case " << i;
   }
   auto done = Download("f", "", 0, kStatusCompleted, 0, today - 2 * kDay);
@@ -242,7 +246,9 @@ TEST_F(PredicateTest, VariableTypesNameTheAttributesRead) {
   EXPECT_EQ(P::LargeFilesPredicate()->variableTypes(), 4u);
   EXPECT_EQ(P::ApplicationsPredicate()->variableTypes(), 1u);
   EXPECT_EQ(P::WithRegEx("x", kOpMatches, kTRPredicateClassFileURLRegEx)->variableTypes(), 2u);
-  EXPECT_EQ(P::WithPredicates(P::RunningDownloadsPredicate(), P::LargeFilesPredicate(), kOpNot)->variableTypes(), 8u);
+  EXPECT_EQ(
+      P::WithPredicates(P::RunningDownloadsPredicate(), P::LargeFilesPredicate(), kOpNot)->variableTypes(),
+      8u);
   auto bad = std::make_shared<P>();
   bad->setType(0xA0000);
   EXPECT_EQ(bad->variableTypes(), 0u);
@@ -280,11 +286,13 @@ TEST_F(PredicateTest, QueryTexts) {
        n + "!=\"*a*\"c && " + n + "!=\"*b*\"c"},
       {P::WithStringOfTypes("zip;gz", kOpTypeIn), n + "==\"*.zip\"c || " + n + "==\"*.gz\"c"},
       {P::WithStringOfTypes("zip;gz", kOpTypeNotIn), n + "!=\"*.zip\"c && " + n + "!=\"*.gz\"c"},
-      {P::WithRegEx("ab|cd", kOpMatches, kTRPredicateClassFileNameRegEx), n + "==\"*ab*\"c || " + n + "==\"*cd*\"c"},
+      {P::WithRegEx("ab|cd", kOpMatches, kTRPredicateClassFileNameRegEx),
+       n + "==\"*ab*\"c || " + n + "==\"*cd*\"c"},
       {P::WithRegEx("ab|cd", kOpDoesNotMatch, kTRPredicateClassFileURLRegEx),
        u + "!=\"*ab*\"c && " + u + "!=\"*cd*\"c"},
       {P::LastNPredicate(1),
-       "(com_orbenix_truvane_EndDate >= $time.today(-0)) || (com_orbenix_truvane_StartDate >= $time.today(-0))"},
+       "(com_orbenix_truvane_EndDate >= $time.today(-0)) || (com_orbenix_truvane_StartDate >= "
+       "$time.today(-0))"},
       {P::WithPredicates(P::WithStatus(256, kOpEqual), P::WithStringOfTypes("zip", kOpTypeIn), kOpAnd),
        n + "==\"*.zip\"c"},
   };
@@ -328,10 +336,11 @@ TEST_F(PredicateTest, QueryFailureCodes) {
 TEST_F(PredicateTest, ArchiveRoundTripKeepsTheTreeAndItsAttributeBits) {
   const PredicateRef trees[] = {
       P::LastNPredicate(7),
-      P::WithPredicates(P::WithRegEx("a|b", kOpMatches, kTRPredicateClassFileURLRegEx),
-                        P::WithPredicates(P::WithArrayString("x;y", kOpContainsAll, kTRPredicateClassFileName),
-                                          P::WithSize(-3, kOpAtMost), kOpNot),
-                        kOpXor),
+      P::WithPredicates(
+          P::WithRegEx("a|b", kOpMatches, kTRPredicateClassFileURLRegEx),
+          P::WithPredicates(P::WithArrayString("x;y", kOpContainsAll, kTRPredicateClassFileName),
+                            P::WithSize(-3, kOpAtMost), kOpNot),
+          kOpXor),
       P::WithStringOfTypes("pdf", kOpTypeIn),
   };
   for (const auto& tree : trees) {
@@ -377,13 +386,12 @@ TEST_F(PredicateTest, MalformedArchivesAreRefused) {
   // Wrong types and references out of range.
   EXPECT_FALSE(UnarchivePredicate(archive({"$null", cls, node({{"stringValue", MakeUid(1)}})})));
   EXPECT_FALSE(UnarchivePredicate(archive({"$null", cls, node({{"predicateValue", MakeUid(99)}})})));
-  EXPECT_FALSE(UnarchivePredicate(archive({"$null", Value(values::Dictionary{{"$classname", "NSString"}}), node({})})));
+  EXPECT_FALSE(UnarchivePredicate(
+      archive({"$null", Value(values::Dictionary{{"$classname", "NSString"}}), node({})})));
   EXPECT_FALSE(UnarchivePredicate(values::Bytes{'b', 'p', 'l', 'i', 's', 't'}));
   // A regular expression that does not compile.
-  EXPECT_FALSE(UnarchivePredicate(archive({"$null", cls,
-                                            node({{"type", values::Number::Int32(0x30000)},
-                                                  {"stringValue", MakeUid(3)}}),
-                                            "a(b"})));
+  EXPECT_FALSE(UnarchivePredicate(archive(
+      {"$null", cls, node({{"type", values::Number::Int32(0x30000)}, {"stringValue", MakeUid(3)}}), "a(b"})));
 }
 
 TEST_F(PredicateTest, EscapingAndDescription) {

@@ -2,6 +2,7 @@
 // built-in folders, the queue file, the saved-search export and the search metadata.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/queue/events/completion.h"
@@ -12,6 +13,7 @@
 #include "app/queue/record/queue_file.h"
 #include "app/queue/smartfolders/date_notifier.h"
 #include "app/queue/smartfolders/element_metadata.h"
+#include "app/queue/smartfolders/metadata_query.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "platform/files/xattr.h"
 #include "platform/values/date_time.h"
@@ -165,7 +167,8 @@ TEST_F(SmartFolderTest, BuiltInTypeFoldersAreAddedOnceInTableOrder) {
 TEST_F(SmartFolderTest, QueueFileKeepsRulesAndDropsUnreadableOnes) {
   AddMissingBuiltInFolders();
   Add("a.flac");
-  Folder(0x40000A, P::WithPredicates(P::WithStringOfTypes("flac", kOpTypeIn), P::LargeFilesPredicate(), kOpOr));
+  Folder(0x40000A,
+         P::WithPredicates(P::WithStringOfTypes("flac", kOpTypeIn), P::LargeFilesPredicate(), kOpOr));
   ASSERT_TRUE(SaveQueueFile().ok());
   // A folder whose stored rule is damaged.
   auto root = values::ReadPropertyListFile(QueueFilePath());
@@ -212,7 +215,8 @@ TEST_F(SmartFolderTest, SavedSearchExport) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/Done.savedSearch"));
   ASSERT_EQ(ui->alerts.size(), 1u);
   EXPECT_EQ(ui->alerts[0].message, "The smart folder could not be created.");
-  EXPECT_EQ(ui->alerts[0].explanation, "The smart folder rule contains no terms understandable by spotlight.");
+  EXPECT_EQ(ui->alerts[0].explanation,
+            "The smart folder rule contains no terms understandable by spotlight.");
   // A saved search whose file went away loses its alias.
   std::filesystem::remove(dir + "/Zips.savedSearch");
   folder->updateSmartFolder();
@@ -225,7 +229,8 @@ TEST_F(SmartFolderTest, MetadataAttributes) {
                           values::Value(values::Dictionary{{"url", "http://two/a.bin"}})};
   w->element().startDate = 1000;
   auto m = CopyElementMetadata(*w);
-  EXPECT_EQ(m["kMDItemWhereFroms"], values::Value(values::Array{"http://one/a.bin", "http://two/a.bin", "Truvane"}));
+  EXPECT_EQ(m["kMDItemWhereFroms"],
+            values::Value(values::Array{"http://one/a.bin", "http://two/a.bin", "Truvane"}));
   EXPECT_EQ(m.count("com_orbenix_truvane_DLSize"), 0u);
   EXPECT_EQ(m.count("com_orbenix_truvane_EndDate"), 0u);
   EXPECT_EQ(m["com_orbenix_truvane_url"], values::Value("http://one/a.bin"));
@@ -242,7 +247,8 @@ TEST_F(SmartFolderTest, MetadataAttributes) {
   const std::string dir = testsupport::MakeTempDir("metadata");
   testsupport::WriteFile(dir + "/a.bin", "x");
   const files::FileRef file(dir + "/a.bin");
-  if (files::SetStringAttribute(file, "user.probe", "1").IsUnsupported()) GTEST_SKIP() << "no user attributes here";
+  if (files::SetStringAttribute(file, "user.probe", "1").IsUnsupported())
+    GTEST_SKIP() << "no user attributes here";
   WriteElementMetadata(w, file);
   EXPECT_EQ(ReadMetadataXattr("com_orbenix_truvane_name", file), values::Value("a.bin"));
   EXPECT_EQ(ReadMetadataXattr("com_orbenix_truvane_DLSize", file), values::Value(values::Number::Int64(7)));
@@ -257,6 +263,67 @@ TEST_F(SmartFolderTest, InstalledPiecesNoteEveryChange) {
   w->setFilename("b.bin");
   EXPECT_EQ(PendingSmartFolderChanges(), 1u);
   EXPECT_EQ(PendingMetadataChanges(), 1u);
+}
+
+// The exported query finds the downloaded files again through their attributes.
+TEST_F(SmartFolderTest, SavedSearchFindsFilesByTheirMetadata) {
+  fakes::ScopedFakeUi ui;
+  const std::string dir = testsupport::MakeTempDir("search");
+  const files::FileRef probe(dir + "/probe");
+  testsupport::WriteFile(probe.Path(), "");
+  if (files::SetStringAttribute(probe, "user.probe", "1").IsUnsupported())
+    GTEST_SKIP() << "no user attributes here";
+  const struct {
+    const char* name;
+    std::int64_t size;
+    double endAge;  // days ago
+  } files_[] = {{"Big Report.PDF", 200LL * 1048576, 0},
+                {"small.pdf", 10, 3},
+                {"song.mp3", 5LL * 1048576, 0},
+                {"a*b.pdf", 1, 40}};
+  for (const auto& f : files_) {
+    testsupport::WriteFile(dir + "/" + f.name, "x");
+    auto w = Add(f.name, f.size, kStatusCompleted);
+    w->element().startDate = values::Now() - f.endAge * 86400 - 60;
+    w->element().endDate = values::Now() - f.endAge * 86400;
+    WriteElementMetadata(w, files::FileRef(dir + "/" + f.name));
+  }
+  testsupport::WriteFile(dir + "/foreign.pdf", "not ours");
+  const struct {
+    PredicateRef rule;
+    std::vector<std::string> found;
+  } cases[] = {
+      {P::WithStringOfTypes("pdf", kOpTypeIn), {"Big Report.PDF", "a*b.pdf", "small.pdf"}},
+      {P::WithPredicates(P::WithStringOfTypes("pdf", kOpTypeIn), P::LargeFilesPredicate(), kOpAnd),
+       {"Big Report.PDF"}},
+      {P::LastNPredicate(7), {"Big Report.PDF", "small.pdf", "song.mp3"}},
+      {P::WithString("a*b", kOpBeginsWith, kTRPredicateClassFileName), {"a*b.pdf"}},
+      {P::WithArrayString("report; song", kOpContainsAny, kTRPredicateClassFileName),
+       {"Big Report.PDF", "song.mp3"}},
+      {P::WithString("h.example", kOpContains, kTRPredicateClassFileURL),
+       {"Big Report.PDF", "a*b.pdf", "small.pdf", "song.mp3"}},
+      {P::WithSize(10, kOpEqual), {"small.pdf"}},
+  };
+  ViewID id = 0x40000A;
+  for (const auto& c : cases) {
+    auto folder = Folder(id++, c.rule);
+    const std::string saved = dir + "/" + std::to_string(id) + ".savedSearch";
+    ASSERT_TRUE(folder->createFolderAtURL(saved));
+    auto found = RunSavedSearch(files::FileRef(saved), files::FileRef(dir));
+    ASSERT_TRUE(found) << c.rule->spotlightQuery();
+    std::vector<std::string> names;
+    for (const auto& f : *found) names.push_back(f.Name());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.found) << c.rule->spotlightQuery();
+  }
+}
+
+TEST(MetadataQuery, OnlyTheQueryLanguageIsAccepted) {
+  for (const char* good : {"a==\"x\"c", "(a==1) || (b!=\"*\\**\"c)", "a>=$time.today(-3) && b<=5 "})
+    EXPECT_TRUE(ParseMetadataQuery(good)) << good;
+  for (const char* bad : {"", "a", "a==", "a==\"x", "(a==1", "a==1)", "a=1", "a==1 &&", "a==$time.today(x)"})
+    EXPECT_FALSE(ParseMetadataQuery(bad)) << bad;
+  EXPECT_FALSE(ParseMetadataQuery(std::string(100, '(') + "a==1" + std::string(100, ')')));
 }
 
 }  // namespace
