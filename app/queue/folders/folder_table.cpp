@@ -5,7 +5,7 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
 

@@ -7,7 +7,7 @@
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_system_helpers.h"
 #include "app/util/settings/download_folder.h"
 #include "app/util/settings/settings_store.h"

@@ -6,7 +6,7 @@
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/date_time.h"
 

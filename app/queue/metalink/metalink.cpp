@@ -8,7 +8,7 @@
 #include "app/queue/metalink/metalink_window.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 #include "app/util/helpers/session_helpers.h"
 #include "platform/files/file_handle.h"
 #include "platform/values/format.h"
