@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     auto& e = w->element();
     e.uid = static_cast<queue::DownloadUID>(i + 1);
     e.filename = "file-" + std::to_string(i) + "." + kExtensions[i % 8];
-    e.urlData = {values::Value(values::Dictionary{{"url", "https://mirror" + std::to_string(i % 17) +
-                                                              ".example.org/pub/" + e.filename}})};
+    e.urlData = {values::Value(values::Dictionary{
+        {"url", "https://mirror" + std::to_string(i % 17) + ".example.org/pub/" + e.filename}})};
     e.fileSize = (i % 100) * 3 * 1048576;
     e.status = i % 5 == 0 ? queue::kStatusCompleted : queue::kStatusQueued;
     e.startDate = now - (i % 60) * 86400.0;
@@ -54,10 +54,11 @@ int main(int argc, char** argv) {
   }
   using P = TRSearchPredicate;
   queue::ViewID id = 0x40000A;
-  for (auto rule : {P::ApplicationsPredicate(), P::LargeFilesPredicate(), P::RunningDownloadsPredicate(),
-                    P::RecentlyCompletedPredicate(),
-                    P::WithRegEx("^file-[0-9]*7\\.", queue::kOpMatches, queue::kTRPredicateClassFileNameRegEx),
-                    P::WithString("mirror3.", queue::kOpContains, queue::kTRPredicateClassFileURL)}) {
+  for (auto rule :
+       {P::ApplicationsPredicate(), P::LargeFilesPredicate(), P::RunningDownloadsPredicate(),
+        P::RecentlyCompletedPredicate(),
+        P::WithRegEx("^file-[0-9]*7\\.", queue::kOpMatches, queue::kTRPredicateClassFileNameRegEx),
+        P::WithString("mirror3.", queue::kOpContains, queue::kTRPredicateClassFileURL)}) {
     queue::TRSmartFolder::addSmartFolderToListWithName("Rule " + std::to_string(id), id, rule);
     ++id;
   }
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
     auto w = queue::LookUpDownloadWrapper(static_cast<queue::DownloadUID>(1 + (r * 7919) % count));
     // Alternately a status change (read by two rules) and a name change (read by three).
     if (r % 2 == 0) {
-      w->setStatus(w->status() == queue::kStatusDownloading ? queue::kStatusQueued : queue::kStatusDownloading);
+      w->setStatus(w->status() == queue::kStatusDownloading ? queue::kStatusQueued
+                                                            : queue::kStatusDownloading);
     } else {
       w->setFilename(w->filename() + "x");
     }

@@ -95,7 +95,8 @@ class Parser {
     Skip();
     auto n = std::make_shared<MetadataQueryNode>();
     const std::size_t start = at_;
-    while (at_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[at_])) || s_[at_] == '_' || s_[at_] == ':'))
+    while (at_ < s_.size() &&
+           (std::isalnum(static_cast<unsigned char>(s_[at_])) || s_[at_] == '_' || s_[at_] == ':'))
       ++at_;
     n->attribute = std::string(s_.substr(start, at_ - start));
     if (n->attribute.empty()) return nullptr;
