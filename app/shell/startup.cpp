@@ -34,6 +34,7 @@
 #include "app/shell/application_event_handler.h"
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/shell_hooks.h"
@@ -266,6 +267,10 @@ void StoreLastLocationStep(ShellSession&) {
   StoreLastLocation();
 }
 
+void InstallCredentialServicesStep(ShellSession&) {
+  InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+}
+
 void LoadPreferences(ShellSession&) {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
@@ -285,7 +290,7 @@ void LoadQueueFile(ShellSession&) {
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   queue::ComputeNextScheduleTimes();
-  CallHook(hooks.loadAuthItems);
+  LoadCredentials();
   queue::LoadHistory();
   queue::RefreshSharedFolderFlags();
 }
@@ -419,6 +424,7 @@ constexpr struct {
     {"StartBandwidthLimiters", StartBandwidthLimiters},
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
+    {"InstallCredentialServices", InstallCredentialServicesStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
     {"ChooseCurrentView", ChooseCurrentViewStep},

@@ -8,11 +8,10 @@
 // "EauthPassword" when the user asked for that; once the cipher fails during a load, no
 // further record of that load reads credentials, and the load tells the user once.
 //
-// While no cipher is installed (the credentials store installs it at start-up through
-// the queue's `encipherCredential`/`decipherCredential` hooks) and the user asked for
-// enciphered credentials, they are not written at all: the records in memory keep them,
-// so the downloads of this run still log in, and the transfer log says once per run that
-// they were not saved.
+// When the user asked for enciphered credentials and the cipher cannot encipher them (none
+// installed, or its key cannot be had), they are not written at all, nor a password
+// inside a download URL: the records in memory keep them, so the downloads of this run
+// still log in, and the transfer log says once per run that they were not saved.
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/values/value.h"
