@@ -18,6 +18,7 @@
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
+#include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
@@ -32,6 +33,7 @@
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
 #include "app/ui/confirmation_service.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
@@ -239,6 +241,13 @@ StartupOutcome Shell::StartUp() {
   Step("SetUpApplication");
   toolbox::Application::Shared();
   InstallToolboxUiServices();
+  // The main list holds the rows of the displayed views, on screen or not; the window
+  // places it when there is one.
+  ui::InstallMainList();
+  if (!hooks.refreshChangedRows)
+    hooks.refreshChangedRows = [] {
+      if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
+    };
   ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
@@ -281,6 +290,7 @@ StartupOutcome Shell::StartUp() {
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);
+  if (queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
 
   // The launch events: those already waiting on the socket, then the one the program was
   // started with. A quit among them ends the drain instead of the timer; it is asked again
@@ -381,6 +391,8 @@ void Shell::Quit() {
 
   Step("SaveWindowState");
   CallHook(hooks.saveWindowState);
+  // The shown view's columns and sort go into its layout folder before the queue is saved.
+  queue::ClearDisplayedViews();
   if (s.passObserver) main->RemoveObserver(s.passObserver);
   s.passObserver.reset();
   if (s.undoObserver) main->RemoveObserver(s.undoObserver);

@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "app/engine/log/transfer_log.h"
+#include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/services/main_list_browser.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/files/standard_folders.h"
@@ -147,6 +149,8 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_TRUE(queue::gQueueReady);
   EXPECT_TRUE(queue::gQueueRunning) << "the start asked for while launching was lost";
   EXPECT_FALSE(queue::gQueueStartPending);
+  EXPECT_FALSE(ui::MainListBrowserSlot::IsDefault()) << "the main list fills the program's list";
+  EXPECT_TRUE(queue::IsViewDisplayed(queue::kMyDownloadsViewID));
   ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "LoadPreferences", "LoadQueueFile",
                "loadUploadQueue", "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents",
                "MarkQueuesReady", "StartQueues", "ArmTimers", "LogStartup", "undo on", "ObservePasses"});
