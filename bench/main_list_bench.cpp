@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
   const double bySize = Ms(start);
 
   std::printf("rows %zu\n", list.list().ItemCount());
-  std::printf("fill_ms %.2f\nrefresh_one_changed_ms %.3f\nsort_by_name_ms %.2f\nsort_by_size_ms %.2f\n", fill, refresh,
-              byName, bySize);
+  std::printf("fill_ms %.2f\nrefresh_one_changed_ms %.3f\nsort_by_name_ms %.2f\nsort_by_size_ms %.2f\n", fill,
+              refresh, byName, bySize);
   queue::ClearDisplayedViews();
   ui::UninstallMainList();
   return 0;

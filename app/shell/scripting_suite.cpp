@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/post_download_actions.h"
@@ -16,8 +16,8 @@
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/scripting_suite_internal.h"
-#include "app/ui/application_windows_service.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/application_windows_service.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/format.h"
 

@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-#include "app/browser/favourite_connections_service.h"
+#include "app/browser/services/favourite_connections_service.h"
 #include "app/engine/http/cookie_string.h"
 #include "app/engine/http/cookies_and_proxy_credentials.h"
 #include "app/engine/urls/url_list.h"
@@ -17,9 +17,9 @@
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/scripting_suite_internal.h"
-#include "app/ui/application_windows_service.h"
-#include "app/ui/main_list_services.h"
-#include "app/upload/upload_handoff_service.h"
+#include "app/ui/services/application_windows_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/upload/services/upload_handoff_service.h"
 #include "app/util/files/file_names.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/settings_store.h"

@@ -1,15 +1,15 @@
 // The events about sharing peers, server favourites, local folders and the transfer rate.
 
-#include "app/browser/favourite_connections_service.h"
+#include "app/browser/services/favourite_connections_service.h"
 #include "app/queue/adding/add_download.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/sharing/peer_hosts_service.h"
+#include "app/sharing/services/peer_hosts_service.h"
 #include "app/shell/scripting_suite_internal.h"
-#include "app/ui/application_windows_service.h"
+#include "app/ui/services/application_windows_service.h"
 #include "app/util/text/url_utilities.h"
 #include "platform/values/format.h"
 #include "platform/values/url.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/record/download_status.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"

@@ -10,10 +10,10 @@
 #include <ctime>
 #include <string>
 
-#include "app/engine/http/proxy_credentials_service.h"
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/services/proxy_credentials_service.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
@@ -32,8 +32,8 @@
 #include "app/shell/shutdown.h"
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
-#include "app/ui/confirmation_service.h"
 #include "app/ui/main_list/main_list.h"
+#include "app/ui/services/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"

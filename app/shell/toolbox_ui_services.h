@@ -1,5 +1,5 @@
 #pragma once
-// The user-interface services of the procedural core (app/ui/ui_services.h) on the
+// The user-interface services of the procedural core (app/ui/services/ui_services.h) on the
 // toolbox: the core's opaque window, control, menu and context handles are the
 // toolbox's Window, Control, Menu and DrawingContext objects. The shell installs it at
 // start-up (InstallToolboxUiServices); headless runs keep the stand-in.
@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 #include "platform/toolbox/drawing/drawing_context.h"
 #include "platform/toolbox/menus/menu.h"
 #include "platform/toolbox/windows/window.h"

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/browser/auth_items_service.h"
+#include "app/browser/services/auth_items_service.h"
 
 namespace browser {
 

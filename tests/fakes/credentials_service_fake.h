@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/browser/credentials_service.h"
+#include "app/browser/services/credentials_service.h"
 
 namespace browser {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/values/fourcc.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/download_event_views.h"
+#include "app/ui/services/download_event_views.h"
 
 class FakeDownloadEventViews : public ui::DownloadEventViews {
  public:

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/queue/record/download_queue_wrapper.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 class FakeMainList : public ui::MainListServices {
  public:

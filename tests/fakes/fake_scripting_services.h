@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/sharing/peer_hosts_service.h"
-#include "app/ui/application_windows_service.h"
-#include "app/upload/upload_handoff_service.h"
+#include "app/sharing/services/peer_hosts_service.h"
+#include "app/ui/services/application_windows_service.h"
+#include "app/upload/services/upload_handoff_service.h"
 
 class FakePeerHosts : public sharing::PeerHostsService {
  public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 
 namespace fakes {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/afp/volume_mounter.h"
+#include "app/engine/services/volume_mounter.h"
 #include "platform/runtime/run_loop.h"
 
 namespace fakes {

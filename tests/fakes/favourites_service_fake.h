@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/browser/favourites_service.h"
+#include "app/browser/services/favourites_service.h"
 
 namespace browser {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/folder_dialog_service.h"
+#include "app/ui/services/folder_dialog_service.h"
 
 namespace ui {
 

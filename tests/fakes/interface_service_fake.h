@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/ui/interface_service.h"
+#include "app/ui/services/interface_service.h"
 
 namespace ui {
 

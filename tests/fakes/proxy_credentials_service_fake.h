@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/engine/http/proxy_credentials_service.h"
+#include "app/engine/services/proxy_credentials_service.h"
 
 namespace engine {
 

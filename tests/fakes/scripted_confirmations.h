@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/confirmation_service.h"
+#include "app/ui/services/confirmation_service.h"
 
 namespace fakes {
 

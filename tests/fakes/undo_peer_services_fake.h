@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/browser/favourite_undo_service.h"
+#include "app/browser/services/favourite_undo_service.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/sharing/received_file_service.h"
-#include "app/upload/upload_queue_service.h"
+#include "app/sharing/services/received_file_service.h"
+#include "app/upload/services/upload_queue_service.h"
 
 namespace fakes {
 

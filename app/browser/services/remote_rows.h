@@ -110,7 +110,8 @@ class RemoteRowsService {
   // The user of the FTP connection with this id, when the connection table has its root.
   virtual std::optional<std::string> FTPConnectionUser(std::uint32_t connectionID) = 0;
   // A file of a remote listing renamed in place (FTPFileItemRename).
-  virtual void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName, const std::string& name) = 0;
+  virtual void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName,
+                                 const std::string& name) = 0;
 };
 
 class NoRemoteRows : public RemoteRowsService {

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "app/engine/afp/volume_mounter.h"
 #include "app/engine/ftp/ftp_transport.h"
+#include "app/engine/services/volume_mounter.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/runtime/unique_fd.h"
 #include "platform/values/url_escape.h"

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/browser/auth_items_service.h"
+#include "app/browser/services/auth_items_service.h"
 #include "app/engine/ftp/ftp_read_stream.h"
 #include "app/engine/ftp/ftp_socket_io.h"
 #include "app/engine/network/accepted_certificates.h"

@@ -1,6 +1,6 @@
 #include "app/engine/http/http_request_builder.h"
 
-#include "app/browser/auth_items_service.h"
+#include "app/browser/services/auth_items_service.h"
 #include "app/engine/http/http_header_values.h"
 #include "app/engine/urls/url_entries.h"
 

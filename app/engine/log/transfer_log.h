@@ -32,7 +32,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ui/transfer_log_window_service.h"
+#include "app/ui/services/transfer_log_window_service.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/os_error.h"
 #include "platform/runtime/event_target.h"

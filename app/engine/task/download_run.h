@@ -34,7 +34,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/engine/task/download_ranges.h"
 #include "app/engine/task/download_transport.h"
 #include "app/engine/task/stream_progress.h"

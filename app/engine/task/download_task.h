@@ -31,7 +31,7 @@
 #include <optional>
 #include <span>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/engine/task/download_run.h"
 
 namespace engine {

@@ -13,7 +13,7 @@
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/text/string_utilities.h"

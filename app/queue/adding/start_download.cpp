@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/add_download.h"
 #include "app/queue/folders/folder_table.h"
@@ -11,7 +11,7 @@
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/helpers/session_helpers.h"
 #include "platform/files/create_items.h"
 #include "platform/files/standard_folders.h"

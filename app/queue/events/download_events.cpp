@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/engine/log/transfer_log.h"
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/engine/task/download_task.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/start_download.h"
@@ -17,10 +17,10 @@
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
-#include "app/ui/download_event_views.h"
-#include "app/ui/main_list_services.h"
-#include "app/ui/url_display_name.h"
+#include "app/ui/services/download_event_views.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
+#include "app/util/text/url_display_name.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/url.h"
@@ -301,7 +301,7 @@ runtime::Status ShowAuthRequiredWindow(DownloadUID uid, const std::string& url) 
   request.url = url;
   if (auto parsed = values::Url::Create(url)) {
     request.host = parsed->Host().value_or("");
-    request.displayName = ui::CopyURLDisplayName(*parsed);
+    request.displayName = util::CopyURLDisplayName(*parsed);
   }
   Views().AskCredentials(
       request, [uid, url](const ui::CredentialsAnswer& answer) { AnswerAuthRequired(uid, url, answer); });

@@ -9,7 +9,7 @@
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_bridges.h"
 #include "app/util/settings/sharing_users.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
@@ -13,10 +13,10 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_locks.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/sharing/received_file_service.h"
-#include "app/ui/confirmation_service.h"
-#include "app/ui/main_list_services.h"
-#include "app/upload/upload_queue_service.h"
+#include "app/sharing/services/received_file_service.h"
+#include "app/ui/services/confirmation_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/upload/services/upload_queue_service.h"
 #include "app/util/files/file_bridges.h"
 #include "platform/desktop/workspace.h"
 #include "platform/files/standard_folders.h"

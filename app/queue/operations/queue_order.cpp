@@ -6,7 +6,7 @@
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
 namespace {

@@ -3,8 +3,8 @@
 #include "app/queue/adding/start_download.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/ui/main_list_services.h"
-#include "app/upload/upload_queue_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/upload/services/upload_queue_service.h"
 #include "app/util/text/url_utilities.h"
 #include "platform/values/string_compare.h"
 

@@ -1,10 +1,10 @@
 #include "app/queue/operations/queue_switch.h"
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/record/queue_locks.h"
 #include "app/queue/record/queue_settings.h"
-#include "app/ui/main_list_services.h"
-#include "app/upload/upload_queue_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/upload/services/upload_queue_service.h"
 
 namespace queue {
 

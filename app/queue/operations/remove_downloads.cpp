@@ -7,7 +7,7 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_locks.h"
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "platform/files/tree_ops.h"
 
 namespace queue {

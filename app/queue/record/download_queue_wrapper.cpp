@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/queue/record/queue_hooks.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
 

@@ -13,7 +13,7 @@
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
 #include "platform/files/standard_folders.h"

@@ -1,7 +1,7 @@
 #include "app/queue/record/queue_hooks.h"
 
 #include "app/queue/record/queue_settings.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
 

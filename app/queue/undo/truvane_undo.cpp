@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/queue/undo/undoable_action.h"
-#include "app/ui/main_list_services.h"
+#include "app/ui/services/main_list_services.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/localize.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/browser/favourite_undo_service.h"
+#include "app/browser/services/favourite_undo_service.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
@@ -12,9 +12,9 @@
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/sharing/received_file_service.h"
-#include "app/ui/main_list_services.h"
-#include "app/upload/upload_queue_service.h"
+#include "app/sharing/services/received_file_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/upload/services/upload_queue_service.h"
 #include "app/util/helpers/session_helpers.h"
 #include "platform/files/alias.h"
 #include "platform/files/standard_folders.h"

@@ -23,7 +23,8 @@ constexpr auto kC = ListJustification::kCenter;
 constexpr int kAppend = toolbox::kListAppendColumn;
 
 constexpr ColumnSpec kColumns[] = {
-    {kColName, "Name", true, ListColumnKind::kIconAndText, kStd | kType | kEdit, 60, 500, 200, kL, 0, kAppend},
+    {kColName, "Name", true, ListColumnKind::kIconAndText, kStd | kType | kEdit, 60, 500, 200, kL, 0,
+     kAppend},
     {kColStatus, "Status", true, ListColumnKind::kCustom, kStd, 95, 320, 220, kC, 0, kAppend},
     {kColSize, "Size", true, ListColumnKind::kText, kStd, 40, 200, 80, kC, 0, kAppend},
     {kColSpeed, "KB/s", true, ListColumnKind::kText, kStd, 60, 150, 120, kC, 0, kAppend},
@@ -68,8 +69,8 @@ bool InRange(std::uint32_t v, std::uint32_t lo, std::uint32_t hi) {
 
 // Indexes AddColumnByIndex and the width restore know.
 bool IsKnownIndex(std::uint32_t i) {
-  return InRange(i, 1, 5) || InRange(i, 7, 13) || InRange(i, 16, 20) || In(i, {1000, 2048, 6000, 7000, 7001, 10004}) ||
-         InRange(i, 1024, 1028);
+  return InRange(i, 1, 5) || InRange(i, 7, 13) || InRange(i, 16, 20) ||
+         In(i, {1000, 2048, 6000, 7000, 7001, 10004}) || InRange(i, 1024, 1028);
 }
 // Indexes a saved sort restores as.
 bool IsSortableIndex(std::uint32_t i) {
@@ -79,72 +80,121 @@ bool IsSortableIndex(std::uint32_t i) {
 
 const char* ChooserTitleKey(std::uint32_t index) {
   switch (index) {
-    case 1: return "Name";
-    case 2: return "Status";
-    case 3: return "Size";
-    case 4: return "kSpeedLabel";
-    case 5: return "kEstimatedTimeLabel";
-    case 7: return "kNumberOfConnectionsLabel";
-    case 8: return "Elapsed Time";
-    case 9: return "kPercentageLabel";
-    case 10: return "Start Date";
-    case 11: return "End Date";
-    case 12: return "Download Count";
-    case 13: return "URL";
-    case 16: return "Owner";
-    case 17: return "Group";
-    case 18: return "Permissions";
-    case 19: return "Kind";
-    case 20: return "Path";
-    case 1000: return "Upload Count";
-    case 1024: return "Address";
-    case 1025: return "Status";
-    case 1027: return "Name";
-    case 1028: return "User Name";
-    case 2048: return "Connected As";
-    case 6000: return "Remote Host";
-    case 7000: return "Received Date";
-    case 7001: return "Date Modified";
-    case 10004: return "Name";
-    default: return nullptr;
+    case 1:
+      return "Name";
+    case 2:
+      return "Status";
+    case 3:
+      return "Size";
+    case 4:
+      return "kSpeedLabel";
+    case 5:
+      return "kEstimatedTimeLabel";
+    case 7:
+      return "kNumberOfConnectionsLabel";
+    case 8:
+      return "Elapsed Time";
+    case 9:
+      return "kPercentageLabel";
+    case 10:
+      return "Start Date";
+    case 11:
+      return "End Date";
+    case 12:
+      return "Download Count";
+    case 13:
+      return "URL";
+    case 16:
+      return "Owner";
+    case 17:
+      return "Group";
+    case 18:
+      return "Permissions";
+    case 19:
+      return "Kind";
+    case 20:
+      return "Path";
+    case 1000:
+      return "Upload Count";
+    case 1024:
+      return "Address";
+    case 1025:
+      return "Status";
+    case 1027:
+      return "Name";
+    case 1028:
+      return "User Name";
+    case 2048:
+      return "Connected As";
+    case 6000:
+      return "Remote Host";
+    case 7000:
+      return "Received Date";
+    case 7001:
+      return "Date Modified";
+    case 10004:
+      return "Name";
+    default:
+      return nullptr;
   }
 }
 
 std::vector<std::uint32_t> ChooserIndexes(ChooserKind kind) {
   switch (kind) {
-    case ChooserKind::kFTPHost: return {3, 7001, 2048, 19, 18, 16, 17};
-    case ChooserKind::kWebDAVHost: return {3, 13, 7001, 2048, 19};
-    case ChooserKind::kOtherHost: return {3, 13, 7001, 2048, 1000};
-    case ChooserKind::kUploads: return {3, 2048, 1000, 4, 2, 5, 8, 10, 11, 6000, 20};
-    case ChooserKind::kReceivedFiles: return {3, 4, 2, 5, 7000, 6000};
-    case ChooserKind::kServers: return {};
-    case ChooserKind::kOther: return {3, 9, 12, 4, 2, 5, 8, 10, 11, 7, 13, 20};
+    case ChooserKind::kFTPHost:
+      return {3, 7001, 2048, 19, 18, 16, 17};
+    case ChooserKind::kWebDAVHost:
+      return {3, 13, 7001, 2048, 19};
+    case ChooserKind::kOtherHost:
+      return {3, 13, 7001, 2048, 1000};
+    case ChooserKind::kUploads:
+      return {3, 2048, 1000, 4, 2, 5, 8, 10, 11, 6000, 20};
+    case ChooserKind::kReceivedFiles:
+      return {3, 4, 2, 5, 7000, 6000};
+    case ChooserKind::kServers:
+      return {};
+    case ChooserKind::kOther:
+      return {3, 9, 12, 4, 2, 5, 8, 10, 11, 7, 13, 20};
   }
   return {};
 }
 
 std::vector<std::uint32_t> HideAllProperties(ChooserKind kind) {
   switch (kind) {
-    case ChooserKind::kFTPHost: return {1027, 8025, 3072, 1043, 1042, 1040, 1041};
-    case ChooserKind::kWebDAVHost: return {1027, 1037, 8025, 3072, 1043};
-    case ChooserKind::kOtherHost: return {1027, 1037, 8025, 3072, 2024};
-    case ChooserKind::kUploads: return {1027, 3072, 2024, 1028, 1026, 1029, 1032, 1034, 1035, 7024, 1044};
-    case ChooserKind::kReceivedFiles: return {1027, 1028, 1026, 1029, 8024, 7024};
-    case ChooserKind::kServers: return {};
-    case ChooserKind::kOther: return {1027, 1033, 1036, 1028, 1026, 1029, 1032, 1034, 1035, 1031, 1037, 1044};
+    case ChooserKind::kFTPHost:
+      return {1027, 8025, 3072, 1043, 1042, 1040, 1041};
+    case ChooserKind::kWebDAVHost:
+      return {1027, 1037, 8025, 3072, 1043};
+    case ChooserKind::kOtherHost:
+      return {1027, 1037, 8025, 3072, 2024};
+    case ChooserKind::kUploads:
+      return {1027, 3072, 2024, 1028, 1026, 1029, 1032, 1034, 1035, 7024, 1044};
+    case ChooserKind::kReceivedFiles:
+      return {1027, 1028, 1026, 1029, 8024, 7024};
+    case ChooserKind::kServers:
+      return {};
+    case ChooserKind::kOther:
+      return {1027, 1033, 1036, 1028, 1026, 1029, 1032, 1034, 1035, 1031, 1037, 1044};
   }
   return {};
 }
 
 std::vector<std::uint32_t> ShowAllIndexes(ChooserKind kind) {
   switch (kind) {
-    case ChooserKind::kFTPHost: return {3, 7001, 19, 2048, 18, 16, 17};
-    case ChooserKind::kWebDAVHost: return {3, 7001, 13, 2048, 19};
-    case ChooserKind::kOtherHost: return {3, 13, 7001, 2048, 1000};
-    case ChooserKind::kUploads: return {2, 6000, 3, 4, 2048, 1000, 5, 8, 10, 11, 20};
-    case ChooserKind::kReceivedFiles: return {3, 4, 2, 5, 7000, 6000};
-    case ChooserKind::kServers: return {};
-    case ChooserKind::kOther: return {2, 3, 4, 10, 5, 8, 11, 9, 7, 13, 12, 20};
+    case ChooserKind::kFTPHost:
+      return {3, 7001, 19, 2048, 18, 16, 17};
+    case ChooserKind::kWebDAVHost:
+      return {3, 7001, 13, 2048, 19};
+    case ChooserKind::kOtherHost:
+      return {3, 13, 7001, 2048, 1000};
+    case ChooserKind::kUploads:
+      return {2, 6000, 3, 4, 2048, 1000, 5, 8, 10, 11, 20};
+    case ChooserKind::kReceivedFiles:
+      return {3, 4, 2, 5, 7000, 6000};
+    case ChooserKind::kServers:
+      return {};
+    case ChooserKind::kOther:
+      return {2, 3, 4, 10, 5, 8, 11, 9, 7, 13, 12, 20};
   }
   return {};
 }
@@ -196,7 +246,8 @@ void SaveColumnLayout(const toolbox::ListView& list, queue::FolderColumnOptions&
   for (std::uint32_t property : columns) {
     if (slot == queue::kMaxFolderColumns) break;
     out.props[slot] = property;
-    out.sizes[slot] = static_cast<std::uint16_t>(std::clamp(list.ColumnWidth(property).value_or(0), 0, 0xFFFF));
+    out.sizes[slot] =
+        static_cast<std::uint16_t>(std::clamp(list.ColumnWidth(property).value_or(0), 0, 0xFFFF));
     ++slot;
   }
   auto dropFirst = [&out] {
@@ -231,7 +282,8 @@ void RestoreColumnLayout(toolbox::ListView& list, const queue::FolderColumnOptio
     const int width = options.sizes[i];
     if (width >= desc->min_width && width <= desc->max_width) list.SetColumnWidth(property, width);
   }
-  list.SetSortOrder(sortOrder == 2 ? toolbox::ListSortOrder::kDecreasing : toolbox::ListSortOrder::kIncreasing);
+  list.SetSortOrder(sortOrder == 2 ? toolbox::ListSortOrder::kDecreasing
+                                   : toolbox::ListSortOrder::kIncreasing);
 }
 
 void AppendColumnChooserItem(const toolbox::ListView& list, toolbox::Menu& menu, std::uint32_t index) {

@@ -14,8 +14,8 @@
 #include "app/queue/services/history_filter_rows.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_columns.h"
-#include "app/ui/main_list_services.h"
-#include "app/ui/ui_services.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/ui/services/ui_services.h"
 #include "app/upload/services/upload_rows.h"
 #include "app/util/text/byte_count.h"
 #include "platform/runtime/main_thread.h"
@@ -90,7 +90,8 @@ bool TakeRename() {
 std::string PercentText(const queue::DownloadQueueElement& e) {
   if (e.fileSize <= 0) return {};
   if (e.progress == e.fileSize) return "100%";
-  return values::Format("%.2f%%", {static_cast<double>(e.progress) * 100.0 / static_cast<double>(e.fileSize)});
+  return values::Format("%.2f%%",
+                        {static_cast<double>(e.progress) * 100.0 / static_cast<double>(e.fileSize)});
 }
 
 // The queue check box's deferred work: the list must not change from inside its callback.
@@ -121,9 +122,10 @@ Status DownloadData(const MainListItem& item, std::uint32_t property, ListItemDa
         return kListOk;
       }
       data.SetText(e.filename);
-      data.SetIcon(FileIcon(e.filename), IsFTPConnectionID(e.hostID) && !e.filename.empty() && e.filename[0] == '.'
-                                              ? toolbox::kIconTransformDisabled
-                                              : toolbox::kIconTransformNone);
+      data.SetIcon(FileIcon(e.filename),
+                   IsFTPConnectionID(e.hostID) && !e.filename.empty() && e.filename[0] == '.'
+                       ? toolbox::kIconTransformDisabled
+                       : toolbox::kIconTransformNone);
       return kListOk;
     case toolbox::kListPropertyEditable:
       data.SetBoolean(IsRemoteFile(e.hostID) && TakeRename());
@@ -201,11 +203,13 @@ Status DownloadData(const MainListItem& item, std::uint32_t property, ListItemDa
       data.SetText(CopyPermissionsString(w.mode()));
       return kListOk;
     case kColPath:
-      if (e.completeURL) data.SetText(values::PercentUnescape(e.completeURL->Path()).value_or(e.completeURL->Path()));
+      if (e.completeURL)
+        data.SetText(values::PercentUnescape(e.completeURL->Path()).value_or(e.completeURL->Path()));
       return kListOk;
     case kColConnectedAs:
       if (IsFTPConnectionID(e.hostID))
-        if (auto user = browser::RemoteRowsServiceSlot::Get().FTPConnectionUser(e.hostID)) data.SetText(*user);
+        if (auto user = browser::RemoteRowsServiceSlot::Get().FTPConnectionUser(e.hostID))
+          data.SetText(*user);
       return kListOk;
     case kColQueueCheck:
       if (set) {
@@ -248,7 +252,8 @@ Status UploadData(const MainListItem& item, std::uint32_t property, ListItemData
       data.SetText(u.speed() < 0 ? std::string() : values::Format("%.1f", {u.speed()}));
       return kListOk;
     case kColEstimatedTime:
-      if (u.state() == upload::kUploadUploading) data.SetText(EstimateText(u.fileSize(), u.bytesTransferred(), u.speed()));
+      if (u.state() == upload::kUploadUploading)
+        data.SetText(EstimateText(u.fileSize(), u.bytesTransferred(), u.speed()));
       return kListOk;
     case kColElapsedTime:
       data.SetText(DurationText(static_cast<std::int64_t>(std::trunc(u.totalElapsed()))));
@@ -278,7 +283,8 @@ Status UploadData(const MainListItem& item, std::uint32_t property, ListItemData
         std::size_t start = 0;
         for (;;) {
           const auto slash = dest->find('/', start);
-          parts.push_back(dest->substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+          parts.push_back(
+              dest->substr(start, slash == std::string::npos ? std::string::npos : slash - start));
           if (slash == std::string::npos) break;
           start = slash + 1;
         }
@@ -311,7 +317,8 @@ Status ReceivedData(const MainListItem& item, std::uint32_t property, ListItemDa
       return kListOk;
     case kColEndDate:
     case kColReceivedDate:
-      if (r.status() == sharing::kReceivedFileReceived && !std::isnan(r.dateReceived())) data.SetDate(r.dateReceived());
+      if (r.status() == sharing::kReceivedFileReceived && !std::isnan(r.dateReceived()))
+        data.SetDate(r.dateReceived());
       return kListOk;
     case kColRemoteHost:
       data.SetText(r.userAtHost());
@@ -378,7 +385,8 @@ Status FavouriteData(const MainListItem& item, std::uint32_t property, ListItemD
         if (!user->empty())
           data.SetText(*user);
         else
-          data.SetText(type == browser::kHostFTP || type == browser::kHostFTPS ? std::string("anonymous") : Str("Guest"));
+          data.SetText(type == browser::kHostFTP || type == browser::kHostFTPS ? std::string("anonymous")
+                                                                               : Str("Guest"));
       }
       return kListOk;
     }
@@ -416,7 +424,8 @@ Status FTPNodeData(const MainListItem& item, std::uint32_t property, ListItemDat
         text = FTPRootText(n.host(), n.path());
         icon = AppIcon(n.secure() ? values::FourCC("FTPS") : values::FourCC("FTP_"));
       }
-      data.SetIcon(icon, !text.empty() && text[0] == '.' ? toolbox::kIconTransformDisabled : toolbox::kIconTransformNone);
+      data.SetIcon(icon, !text.empty() && text[0] == '.' ? toolbox::kIconTransformDisabled
+                                                         : toolbox::kIconTransformNone);
       data.SetText(std::move(text));
       return kListOk;
     }
@@ -458,7 +467,7 @@ Status DotMacNodeData(const MainListItem& item, std::uint32_t property, ListItem
       if (auto ext = n.iconExtension())
         data.SetIcon(n.isDirectory() ? toolbox::IconForFolder(16) : toolbox::IconForFileExtension(*ext, 16),
                      !n.name().empty() && n.name()[0] == '.' ? toolbox::kIconTransformDisabled
-                                                              : toolbox::kIconTransformNone);
+                                                             : toolbox::kIconTransformNone);
       return kListOk;
     case kColSize:
       if (!n.isDirectory()) data.SetText(util::CopyByteCountString(n.contentLength()));
@@ -545,8 +554,8 @@ std::string PeerHostText(const std::string& address, const std::optional<std::st
   return values::Format("%@", {address});
 }
 
-toolbox::Status ListItemDataCallback(const MainListItem& item, std::uint32_t property, toolbox::ListItemData& data,
-                                     bool set) {
+toolbox::Status ListItemDataCallback(const MainListItem& item, std::uint32_t property,
+                                     toolbox::ListItemData& data, bool set) {
   if (!item.record) return kListOk;
   switch (item.kind) {
     case RowKind::kDownload:

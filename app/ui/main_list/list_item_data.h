@@ -20,8 +20,8 @@ namespace ui {
 // answers true once and clears it.
 extern bool gRenameRequested;
 
-toolbox::Status ListItemDataCallback(const MainListItem& item, std::uint32_t property, toolbox::ListItemData& data,
-                                     bool set);
+toolbox::Status ListItemDataCallback(const MainListItem& item, std::uint32_t property,
+                                     toolbox::ListItemData& data, bool set);
 
 // Text rules shared by the cells.
 // "%llds", "%lld:%.2lld" or "%lld:%.2lld:%.2lld" of whole seconds.

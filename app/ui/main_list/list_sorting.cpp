@@ -20,7 +20,8 @@ using queue::DownloadQueueElement;
 constexpr float kSpeedThreshold = 0.2f;
 constexpr std::int64_t kNoEstimate = 1000000000;
 
-bool TextLess(const std::string& a, const std::string& b, values::CompareOptions options = values::kCaseInsensitive) {
+bool TextLess(const std::string& a, const std::string& b,
+              values::CompareOptions options = values::kCaseInsensitive) {
   return values::CompareStrings(a, b, options) == values::ComparisonResult::kLessThan;
 }
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -29,15 +30,24 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 int StatusRank(std::int32_t status) {
   switch (status) {
-    case queue::kStatusDownloading: return 0;
-    case queue::kStatusStarting: return 1;
-    case queue::kStatusScheduled: return 2;
-    case queue::kStatusQueued: return 3;
-    case queue::kStatusStopped: return 4;
-    case queue::kStatusCompleted: return 5;
-    case queue::kStatusOnHold: return 6;
-    case queue::kStatusFailed: return 7;
-    default: return -1;
+    case queue::kStatusDownloading:
+      return 0;
+    case queue::kStatusStarting:
+      return 1;
+    case queue::kStatusScheduled:
+      return 2;
+    case queue::kStatusQueued:
+      return 3;
+    case queue::kStatusStopped:
+      return 4;
+    case queue::kStatusCompleted:
+      return 5;
+    case queue::kStatusOnHold:
+      return 6;
+    case queue::kStatusFailed:
+      return 7;
+    default:
+      return -1;
   }
 }
 
@@ -159,18 +169,25 @@ bool DownloadsBefore(const queue::DownloadQueueWrapper& wa, const queue::Downloa
 
 int HostTypeRank(std::int32_t type) {
   switch (type) {
-    case 3: return 0;
-    case 2: return 1;
+    case 3:
+      return 0;
+    case 2:
+      return 1;
     case 1:
-    case 4: return 2;
-    case 5: return 3;
+    case 4:
+      return 2;
+    case 5:
+      return 3;
     case 6:
-    case 7: return 4;
-    default: return 0;
+    case 7:
+      return 4;
+    default:
+      return 0;
   }
 }
 
-bool FavouritesBefore(const browser::FavouriteRow& a, const browser::FavouriteRow& b, std::uint32_t property) {
+bool FavouritesBefore(const browser::FavouriteRow& a, const browser::FavouriteRow& b,
+                      std::uint32_t property) {
   switch (property) {
     case kColAddress:
       return TextLess(a.address(), b.address());
@@ -189,12 +206,14 @@ bool FavouritesBefore(const browser::FavouriteRow& a, const browser::FavouriteRo
   }
 }
 
-bool ReceivedBefore(const sharing::ReceivedFileRow& a, const sharing::ReceivedFileRow& b, std::uint32_t property) {
+bool ReceivedBefore(const sharing::ReceivedFileRow& a, const sharing::ReceivedFileRow& b,
+                    std::uint32_t property) {
   switch (property) {
     case kColName:
       return TextLess(a.name().value_or(std::string()), b.name().value_or(std::string()));
     case kColStatus: {
-      if (a.status() != b.status() || a.status() == sharing::kReceivedFileReceived) return a.status() < b.status();
+      if (a.status() != b.status() || a.status() == sharing::kReceivedFileReceived)
+        return a.status() < b.status();
       auto fraction = [](const sharing::ReceivedFileRow& r) {
         return static_cast<float>(r.bytesTransferred()) / static_cast<float>(r.fileSize());
       };
@@ -206,7 +225,8 @@ bool ReceivedBefore(const sharing::ReceivedFileRow& a, const sharing::ReceivedFi
       return a.speed() < b.speed();
     case kColEndDate:
     case kColReceivedDate: {
-      const bool ra = a.status() == sharing::kReceivedFileReceived, rb = b.status() == sharing::kReceivedFileReceived;
+      const bool ra = a.status() == sharing::kReceivedFileReceived,
+                 rb = b.status() == sharing::kReceivedFileReceived;
       if (!(ra && rb)) return ra && !rb;
       return a.dateReceived() < b.dateReceived();
     }
@@ -268,11 +288,13 @@ bool UploadsBefore(const upload::UploadRow& a, const upload::UploadRow& b, std::
 bool FTPNodesBefore(const browser::FTPNodeRow& a, const browser::FTPNodeRow& b, std::uint32_t property) {
   if (property == kColName) return TextLess(a.name(), b.name());
   // A missing date counts as the reference date, 0.
-  if (property == kColDateModified) return a.modificationDate().value_or(0.0) < b.modificationDate().value_or(0.0);
+  if (property == kColDateModified)
+    return a.modificationDate().value_or(0.0) < b.modificationDate().value_or(0.0);
   return false;
 }
 
-bool DotMacNodesBefore(const browser::DotMacNodeRow& a, const browser::DotMacNodeRow& b, std::uint32_t property) {
+bool DotMacNodesBefore(const browser::DotMacNodeRow& a, const browser::DotMacNodeRow& b,
+                       std::uint32_t property) {
   switch (property) {
     case kColName:
       return TextLess(a.name(), b.name());
@@ -299,11 +321,16 @@ bool IsFolder(RowKind k) {
 // Mixed kinds: peer host, then Bonjour peer, then FTP folder, then WebDAV item.
 int RemoteRank(RowKind k) {
   switch (k) {
-    case RowKind::kPeerHost: return 0;
-    case RowKind::kBonjourPeer: return 1;
-    case RowKind::kFTPNode: return 2;
-    case RowKind::kDotMacNode: return 3;
-    default: return -1;
+    case RowKind::kPeerHost:
+      return 0;
+    case RowKind::kBonjourPeer:
+      return 1;
+    case RowKind::kFTPNode:
+      return 2;
+    case RowKind::kDotMacNode:
+      return 3;
+    default:
+      return -1;
   }
 }
 
@@ -314,23 +341,27 @@ bool ListItemCompareCallback(const MainListItem& first, const MainListItem& seco
   const RowKind a = first.kind, b = second.kind;
   if (a == RowKind::kDownload && b == RowKind::kFTPNode) {
     if (property == kColName)
-      return TextLess(first.as<queue::DownloadQueueWrapper>().filename(), second.as<browser::FTPNodeRow>().name());
+      return TextLess(first.as<queue::DownloadQueueWrapper>().filename(),
+                      second.as<browser::FTPNodeRow>().name());
     return true;
   }
   if (a == RowKind::kFTPNode && b == RowKind::kDownload) {
     if (property == kColName)
-      return TextLess(first.as<browser::FTPNodeRow>().name(), second.as<queue::DownloadQueueWrapper>().filename());
+      return TextLess(first.as<browser::FTPNodeRow>().name(),
+                      second.as<queue::DownloadQueueWrapper>().filename());
     return false;
   }
   if (a == RowKind::kDownload && b == RowKind::kDownload)
-    return DownloadsBefore(first.as<queue::DownloadQueueWrapper>(), second.as<queue::DownloadQueueWrapper>(), property);
+    return DownloadsBefore(first.as<queue::DownloadQueueWrapper>(), second.as<queue::DownloadQueueWrapper>(),
+                           property);
   if (a == RowKind::kHistoryDay && b == RowKind::kHistoryDay)
     return first.as<queue::HistoryDayRow>().day() < second.as<queue::HistoryDayRow>().day();
   if (IsFolder(a) && IsFolder(b)) return TextLess(FolderName(first), FolderName(second));
   if (a == RowKind::kFilter && b == RowKind::kFilter)
     return TextLess(first.as<queue::FilterRow>().name(), second.as<queue::FilterRow>().name());
   if (a == RowKind::kBonjourPeer && b == RowKind::kBonjourPeer)
-    return TextLess(first.as<sharing::BonjourPeerRow>().serviceName(), second.as<sharing::BonjourPeerRow>().serviceName());
+    return TextLess(first.as<sharing::BonjourPeerRow>().serviceName(),
+                    second.as<sharing::BonjourPeerRow>().serviceName());
   if (a == RowKind::kPeerHost && b == RowKind::kPeerHost) {
     const auto& pa = first.as<sharing::PeerHostRow>();
     const auto& pb = second.as<sharing::PeerHostRow>();
@@ -340,15 +371,18 @@ bool ListItemCompareCallback(const MainListItem& first, const MainListItem& seco
   if (a == b) {
     switch (a) {
       case RowKind::kFavourite:
-        return FavouritesBefore(first.as<browser::FavouriteRow>(), second.as<browser::FavouriteRow>(), property);
+        return FavouritesBefore(first.as<browser::FavouriteRow>(), second.as<browser::FavouriteRow>(),
+                                property);
       case RowKind::kReceivedFile:
-        return ReceivedBefore(first.as<sharing::ReceivedFileRow>(), second.as<sharing::ReceivedFileRow>(), property);
+        return ReceivedBefore(first.as<sharing::ReceivedFileRow>(), second.as<sharing::ReceivedFileRow>(),
+                              property);
       case RowKind::kUpload:
         return UploadsBefore(first.as<upload::UploadRow>(), second.as<upload::UploadRow>(), property);
       case RowKind::kFTPNode:
         return FTPNodesBefore(first.as<browser::FTPNodeRow>(), second.as<browser::FTPNodeRow>(), property);
       case RowKind::kDotMacNode:
-        return DotMacNodesBefore(first.as<browser::DotMacNodeRow>(), second.as<browser::DotMacNodeRow>(), property);
+        return DotMacNodesBefore(first.as<browser::DotMacNodeRow>(), second.as<browser::DotMacNodeRow>(),
+                                 property);
       default:
         return false;
     }

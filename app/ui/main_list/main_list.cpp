@@ -22,16 +22,26 @@ MainList*& TheMainList() {
 
 const char* StatusName(std::int32_t status) {
   switch (status) {
-    case queue::kStatusDownloading: return "Downloading";
-    case queue::kStatusStarting: return "Starting";
-    case queue::kStatusQueued: return "Queued";
-    case queue::kStatusOnHold: return "On Hold";
-    case queue::kStatusStopped: return "Stopped";
-    case queue::kStatusFailed: return "Failed";
-    case queue::kStatusCompleted: return "Completed";
-    case queue::kStatusVerifying: return "Verifying";
-    case queue::kStatusScheduled: return "Scheduled";
-    default: return "";
+    case queue::kStatusDownloading:
+      return "Downloading";
+    case queue::kStatusStarting:
+      return "Starting";
+    case queue::kStatusQueued:
+      return "Queued";
+    case queue::kStatusOnHold:
+      return "On Hold";
+    case queue::kStatusStopped:
+      return "Stopped";
+    case queue::kStatusFailed:
+      return "Failed";
+    case queue::kStatusCompleted:
+      return "Completed";
+    case queue::kStatusVerifying:
+      return "Verifying";
+    case queue::kStatusScheduled:
+      return "Scheduled";
+    default:
+      return "";
   }
 }
 
@@ -54,12 +64,14 @@ void DrawDownloadStatus(toolbox::DrawingContext& ctx, const queue::DownloadQueue
   style.truncation = toolbox::Truncation::kEnd;
   style.center_vertically = true;
   const double textX = showBar && barWidth > 20 ? r.x + barWidth + 10 : r.x + 4;
-  ctx.DrawText(values::Localized(StatusName(e.status)), {textX, r.y, r.x + r.width - textX - 2, r.height}, style);
+  ctx.DrawText(values::Localized(StatusName(e.status)), {textX, r.y, r.x + r.width - textX - 2, r.height},
+               style);
 }
 
 class ListBackedServices : public MainListServices {
  public:
-  ListBackedServices(MainList& list, std::unique_ptr<MainListServices> rest) : list_(list), rest_(std::move(rest)) {}
+  ListBackedServices(MainList& list, std::unique_ptr<MainListServices> rest)
+      : list_(list), rest_(std::move(rest)) {}
 
   void LogMessageToGlobalLog(bool isError, const std::string& text) override {
     rest_->LogMessageToGlobalLog(isError, text);
@@ -90,10 +102,14 @@ class ListBackedServices : public MainListServices {
   void MiniWindowShowDownload(const DownloadRef& d) override { rest_->MiniWindowShowDownload(d); }
   void MiniWindowShowDownloadIfNone(const DownloadRef& d) override { rest_->MiniWindowShowDownloadIfNone(d); }
   void PostActiveDownloadsChange() override { rest_->PostActiveDownloadsChange(); }
-  void RelabelFolderRow(std::uint32_t id, const std::string& name) override { rest_->RelabelFolderRow(id, name); }
+  void RelabelFolderRow(std::uint32_t id, const std::string& name) override {
+    rest_->RelabelFolderRow(id, name);
+  }
   void SetFolderRowShared(std::uint32_t id, bool shared) override { rest_->SetFolderRowShared(id, shared); }
   void RemoveFolderRow(std::uint32_t id) override { rest_->RemoveFolderRow(id); }
-  void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override { rest_->RefreshFolderRowIcons(ids); }
+  void RefreshFolderRowIcons(const std::vector<std::uint32_t>& ids) override {
+    rest_->RefreshFolderRowIcons(ids);
+  }
   void AddFolderRow(std::uint32_t id, const std::string& name) override { rest_->AddFolderRow(id, name); }
   void SortFolderRows() override { rest_->SortFolderRows(); }
   void SelectFolderRow(std::uint32_t id) override { rest_->SelectFolderRow(id); }
@@ -115,7 +131,9 @@ class ListBackedServices : public MainListServices {
   void ShowQueueSwitch(bool uploads, bool running) override { rest_->ShowQueueSwitch(uploads, running); }
   void RefreshCommandState() override { rest_->RefreshCommandState(); }
   void CloseDownloadInspector(const DownloadRef& d) override { rest_->CloseDownloadInspector(d); }
-  void NotifyMiniWindowDownloadRemoved(const DownloadRef& d) override { rest_->NotifyMiniWindowDownloadRemoved(d); }
+  void NotifyMiniWindowDownloadRemoved(const DownloadRef& d) override {
+    rest_->NotifyMiniWindowDownloadRemoved(d);
+  }
   void MarkDockTileChanged() override { rest_->MarkDockTileChanged(); }
 
  private:
@@ -127,8 +145,8 @@ class ListBackedServices : public MainListServices {
 
 MainList::MainList() : list_(std::make_unique<toolbox::ListView>()) {
   toolbox::ListCallbacks callbacks;
-  callbacks.item_data = [this](toolbox::ListItemID id, toolbox::ListPropertyID property, toolbox::ListItemData& data,
-                               bool set) -> toolbox::Status {
+  callbacks.item_data = [this](toolbox::ListItemID id, toolbox::ListPropertyID property,
+                               toolbox::ListItemData& data, bool set) -> toolbox::Status {
     if (id == 0) return toolbox::kListNoErr;
     const MainListItem* row = Row(id);
     if (!row) return toolbox::kListPropertyNotSupported;
@@ -332,7 +350,8 @@ void MainList::UpdateDownloadColumn(std::uint32_t property, const std::vector<st
   if (!ids.empty()) list_->UpdateItems(ids, property);
 }
 
-std::unique_ptr<MainListServices> MakeMainListServices(MainList& list, std::unique_ptr<MainListServices> rest) {
+std::unique_ptr<MainListServices> MakeMainListServices(MainList& list,
+                                                       std::unique_ptr<MainListServices> rest) {
   return std::make_unique<ListBackedServices>(list, std::move(rest));
 }
 

@@ -15,8 +15,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/ui/main_list_services.h"
 #include "app/ui/services/main_list_browser.h"
+#include "app/ui/services/main_list_services.h"
 #include "platform/toolbox/lists/list_view.h"
 
 namespace ui {
@@ -33,7 +33,8 @@ class MainList : public MainListBrowser {
 
   // MainListBrowser
   void RemoveAllColumns() override;
-  void RestoreColumnLayout(const queue::FolderColumnOptions& options, std::uint32_t sort, std::uint16_t order) override;
+  void RestoreColumnLayout(const queue::FolderColumnOptions& options, std::uint32_t sort,
+                           std::uint16_t order) override;
   bool SaveColumnLayout(queue::FolderColumnOptions& options) override;
   std::uint32_t SortProperty() override;
   std::uint16_t SortOrder() override;
@@ -76,7 +77,8 @@ class MainList : public MainListBrowser {
 
 // The main list's services of the queue: rows, columns and selection come from `list`;
 // the rest (log, status line, mini window, source-list rows) still from `rest`.
-std::unique_ptr<MainListServices> MakeMainListServices(MainList& list, std::unique_ptr<MainListServices> rest);
+std::unique_ptr<MainListServices> MakeMainListServices(MainList& list,
+                                                       std::unique_ptr<MainListServices> rest);
 
 // The program's main list, made by InstallMainList (nullptr before).
 MainList* GetMainList();

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 
 namespace util {
 

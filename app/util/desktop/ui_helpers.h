@@ -1,5 +1,5 @@
 #pragma once
-// Thin helpers over the user-interface layer (app/ui/ui_services.h) that every window's
+// Thin helpers over the user-interface layer (app/ui/services/ui_services.h) that every window's
 // code uses: controls by the application signature and a number, standard alerts, menu
 // marks and separators, cached window descriptions, and centring a window that has no
 // saved place.
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 
 namespace util {
 

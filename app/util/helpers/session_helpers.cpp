@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "app/ui/view_notifications.h"
+#include "app/ui/services/view_notifications.h"
 
 namespace util {
 

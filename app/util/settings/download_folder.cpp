@@ -1,6 +1,6 @@
 #include "app/util/settings/download_folder.h"
 
-#include "app/ui/folder_dialog_service.h"
+#include "app/ui/services/folder_dialog_service.h"
 #include "app/util/files/file_bridges.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/settings_store.h"

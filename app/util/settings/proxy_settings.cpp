@@ -1,7 +1,7 @@
 #include "app/util/settings/proxy_settings.h"
 
-#include "app/browser/credentials_service.h"
-#include "app/engine/http/proxy_credentials_service.h"
+#include "app/browser/services/credentials_service.h"
+#include "app/engine/services/proxy_credentials_service.h"
 #include "platform/net/proxy_settings.h"
 #include "platform/values/fourcc.h"
 

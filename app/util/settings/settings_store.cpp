@@ -6,11 +6,11 @@
 
 #include <atomic>
 
-#include "app/browser/favourites_service.h"
+#include "app/browser/services/favourites_service.h"
 #include "app/queue/services/filter_table_service.h"
 #include "app/queue/services/queue_schedule_service.h"
-#include "app/sharing/received_files_service.h"
-#include "app/ui/interface_service.h"
+#include "app/sharing/services/received_files_service.h"
+#include "app/ui/services/interface_service.h"
 #include "app/util/settings/download_folder.h"
 #include "app/util/settings/proxy_settings.h"
 #include "app/util/settings/settings_codec.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/ui/ui_services.h"
+#include "app/ui/services/ui_services.h"
 #include "app/util/desktop/rect_helpers.h"
 
 namespace util {

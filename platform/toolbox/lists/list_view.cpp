@@ -152,7 +152,9 @@ class ListModel : public QAbstractItemModel {
  public:
   explicit ListModel(ListView::Impl& d) : d_(d) {}
 
-  Node* NodeAt(const QModelIndex& i) const { return i.isValid() ? static_cast<Node*>(i.internalPointer()) : d_.target; }
+  Node* NodeAt(const QModelIndex& i) const {
+    return i.isValid() ? static_cast<Node*>(i.internalPointer()) : d_.target;
+  }
   QModelIndex index(int row, int column, const QModelIndex& parent) const override {
     const Node* p = NodeAt(parent);
     if (row < 0 || column < 0 || column >= columnCount({}) || row >= static_cast<int>(p->children.size()))
@@ -376,12 +378,14 @@ class ListDelegate : public QStyledItemDelegate {
       case ListColumnKind::kCustom:
         if (d_.callbacks.custom_draw) {
           PainterContext ctx(*p, FromQRect(QRectF(option.rect)), Origin::kTopLeft);
-          d_.callbacks.custom_draw(ctx, ListCustomDraw{n->id, col.desc.property, FromQRect(QRectF(option.rect)), selected});
+          d_.callbacks.custom_draw(
+              ctx, ListCustomDraw{n->id, col.desc.property, FromQRect(QRectF(option.rect)), selected});
         }
         break;
       case ListColumnKind::kIcon: {
         const ListItemData d = d_.Ask(n->id, col.desc.property);
-        const QRect box(r.center().x() - kIconSize / 2 + 1, r.center().y() - kIconSize / 2 + 1, kIconSize, kIconSize);
+        const QRect box(r.center().x() - kIconSize / 2 + 1, r.center().y() - kIconSize / 2 + 1, kIconSize,
+                        kIconSize);
         drawIcon(d, box);
         break;
       }
@@ -398,7 +402,8 @@ class ListDelegate : public QStyledItemDelegate {
         const ListItemData d = d_.Ask(n->id, col.desc.property);
         QStyleOptionButton b;
         b.rect = QRect(r.center().x() - 7, r.center().y() - 7, 14, 14);
-        b.state = QStyle::State_Enabled | (d.check_box().value_or(false) ? QStyle::State_On : QStyle::State_Off);
+        b.state =
+            QStyle::State_Enabled | (d.check_box().value_or(false) ? QStyle::State_On : QStyle::State_Off);
         style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &b, p, w);
         break;
       }
@@ -411,7 +416,8 @@ class ListDelegate : public QStyledItemDelegate {
     p->restore();
   }
 
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
     const Node* n = static_cast<Node*>(index.internalPointer());
     const ListPropertyID property = d_.columns[static_cast<std::size_t>(index.column())].desc.property;
     // Asked here only: the answer may be true once and then false.
@@ -459,7 +465,8 @@ void ListView::Impl::ApplyDisclosure() {
 
 void ListView::Impl::SetWidth(int logical, int width) {
   Column& col = columns[static_cast<std::size_t>(logical)];
-  if (width != 0) width = std::clamp(width, col.desc.min_width, std::max(col.desc.min_width, col.desc.max_width));
+  if (width != 0)
+    width = std::clamp(width, col.desc.min_width, std::max(col.desc.min_width, col.desc.max_width));
   col.width = width;
   placing = true;
   header->resizeSection(logical, width);
@@ -498,7 +505,9 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
   d.header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   d.delegate->owner_commit_ = [this](const std::string& text) { CommitEdit(text); };
-  d.delegate->owner_toggle_ = [this](ListItemID item, ListPropertyID property) { ClickCheckBox(item, property); };
+  d.delegate->owner_toggle_ = [this](ListItemID item, ListPropertyID property) {
+    ClickCheckBox(item, property);
+  };
 
   QObject::connect(d.header, &QHeaderView::sectionClicked, d.view, [this](int logical) {
     Impl& d = *impl_;
@@ -506,7 +515,8 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
     const auto& col = d.columns[static_cast<std::size_t>(logical)];
     if (!(col.desc.flags & kListColumnSortable)) return;
     if (col.desc.property == d.sort_property)
-      SetSortOrder(d.sort_order == ListSortOrder::kIncreasing ? ListSortOrder::kDecreasing : ListSortOrder::kIncreasing);
+      SetSortOrder(d.sort_order == ListSortOrder::kIncreasing ? ListSortOrder::kDecreasing
+                                                              : ListSortOrder::kIncreasing);
     else
       SetSortProperty(col.desc.property);
     d.Notify(0, ListNotification::kUserStateChanged);
@@ -548,7 +558,8 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
     d.Notify(0, ListNotification::kUserStateChanged);
   });
   QObject::connect(d.view, &QTreeView::doubleClicked, d.view, [this](const QModelIndex& i) {
-    if (i.isValid()) impl_->Notify(static_cast<Node*>(i.internalPointer())->id, ListNotification::kItemDoubleClicked);
+    if (i.isValid())
+      impl_->Notify(static_cast<Node*>(i.internalPointer())->id, ListNotification::kItemDoubleClicked);
   });
   QObject::connect(d.view, &QTreeView::expanded, d.view, [this](const QModelIndex& i) {
     Node* n = static_cast<Node*>(i.internalPointer());
@@ -600,8 +611,8 @@ Status ListView::AddColumn(const ListColumnDesc& desc, int position) {
   }
   if (desc.property == d.sort_property) {
     d.header->setSortIndicatorShown(true);
-    d.header->setSortIndicator(logical, d.sort_order == ListSortOrder::kIncreasing ? Qt::AscendingOrder
-                                                                                 : Qt::DescendingOrder);
+    d.header->setSortIndicator(
+        logical, d.sort_order == ListSortOrder::kIncreasing ? Qt::AscendingOrder : Qt::DescendingOrder);
   }
   if (desc.property == d.disclosure) d.ApplyDisclosure();
   return kListNoErr;
@@ -703,8 +714,8 @@ void ListView::SetSortProperty(ListPropertyID property) {
   const int logical = d.Logical(property);
   d.header->setSortIndicatorShown(logical >= 0);
   if (logical >= 0)
-    d.header->setSortIndicator(logical, d.sort_order == ListSortOrder::kIncreasing ? Qt::AscendingOrder
-                                                                                 : Qt::DescendingOrder);
+    d.header->setSortIndicator(
+        logical, d.sort_order == ListSortOrder::kIncreasing ? Qt::AscendingOrder : Qt::DescendingOrder);
   if (changed) d.Resort();
 }
 
@@ -714,7 +725,8 @@ ListSortOrder ListView::SortOrder() const {
 
 void ListView::SetSortOrder(ListSortOrder order) {
   Impl& d = *impl_;
-  if (order != ListSortOrder::kIncreasing && order != ListSortOrder::kDecreasing) order = ListSortOrder::kIncreasing;
+  if (order != ListSortOrder::kIncreasing && order != ListSortOrder::kDecreasing)
+    order = ListSortOrder::kIncreasing;
   if (order == d.sort_order) return;
   d.sort_order = order;
   SetSortProperty(d.sort_property);
@@ -1047,7 +1059,8 @@ void ListView::SetSize(int width, int height) {
 Image ListView::Grab() const {
   QWidget* v = impl_->view;
   v->ensurePolished();
-  if (!v->parentWidget() && !v->testAttribute(Qt::WA_WState_Created)) v->setAttribute(Qt::WA_DontShowOnScreen);
+  if (!v->parentWidget() && !v->testAttribute(Qt::WA_WState_Created))
+    v->setAttribute(Qt::WA_DontShowOnScreen);
   return FromQImage(v->grab().toImage());
 }
 

@@ -15,11 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine/afp/volume_mounter.h"
 #include "app/engine/ftp/ftp_socket_io.h"
 #include "app/engine/ftp/ftp_transport.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
+#include "app/engine/services/volume_mounter.h"
 #include "app/engine/task/builtin_transports.h"
 #include "app/engine/task/download_task.h"
 #include "app/engine/task/resume_file.h"

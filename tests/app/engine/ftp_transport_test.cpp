@@ -10,11 +10,11 @@
 #include <fstream>
 #include <random>
 
-#include "app/browser/auth_items_service.h"
+#include "app/browser/services/auth_items_service.h"
 #include "app/engine/afp/afp_transport.h"
-#include "app/engine/afp/volume_mounter.h"
 #include "app/engine/ftp/ftp_socket_io.h"
 #include "app/engine/network/accepted_certificates.h"
+#include "app/engine/services/volume_mounter.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/fakes/fake_volume_mounter.h"

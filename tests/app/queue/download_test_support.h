@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/adding/add_download.h"
 #include "app/queue/adding/start_download.h"
 #include "tests/app/queue/queue_test_support.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/task/download_engine_services.h"
+#include "app/engine/services/download_engine_services.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/operations/queue_switch.h"

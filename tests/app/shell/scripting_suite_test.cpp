@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/browser/favourite_connections_service.h"
+#include "app/browser/services/favourite_connections_service.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/shell/scripting_suite.h"

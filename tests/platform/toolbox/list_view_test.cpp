@@ -57,7 +57,8 @@ class ListViewTest : public ::testing::Test {
       return ra.name < rb.name;
     };
     list.SetCallbacks(cb);
-    ListColumnDesc name{kName, ListColumnKind::kText, kListColumnSortable | kListColumnEditable, "Name", 60, 500};
+    ListColumnDesc name{kName, ListColumnKind::kText, kListColumnSortable | kListColumnEditable, "Name", 60,
+                        500};
     ListColumnDesc size{kSize, ListColumnKind::kText, kListColumnSortable, "Size", 40, 200};
     ASSERT_EQ(list.AddColumn(name), kListNoErr);
     ASSERT_EQ(list.AddColumn(size), kListNoErr);

@@ -1,6 +1,6 @@
-#include "app/ui/url_display_name.h"
+#include "app/util/text/url_display_name.h"
 
-namespace ui {
+namespace util {
 
 std::string CopyURLDisplayName(const values::Url& url) {
   if (std::optional<std::string> last = url.LastPathComponent()) return *last;
@@ -9,4 +9,4 @@ std::string CopyURLDisplayName(const values::Url& url) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace ui
+}  // namespace util

@@ -5,10 +5,10 @@
 
 #include "platform/values/url.h"
 
-namespace ui {
+namespace util {
 
 // The URL's last path component (unescaped); when that cannot be read, the text after
 // the last "/" of its path (the whole path when it has no "/"); "" without a path.
 std::string CopyURLDisplayName(const values::Url& url);
 
-}  // namespace ui
+}  // namespace util

@@ -1,4 +1,4 @@
-#include "app/ui/url_display_name.h"
+#include "app/util/text/url_display_name.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ TEST(CopyURLDisplayName, LastComponentElseTextAfterTheLastSlash) {
       {"http://h/caf%E9", "caf%E9"},  // escapes that do not decode: the text as it stands
       {"mailto:a@b", ""},
   };
-  for (auto [text, name] : cases) EXPECT_EQ(ui::CopyURLDisplayName(*values::Url::Create(text)), name) << text;
+  for (auto [text, name] : cases)
+    EXPECT_EQ(util::CopyURLDisplayName(*values::Url::Create(text)), name) << text;
 }
 
 }  // namespace
