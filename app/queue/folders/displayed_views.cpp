@@ -4,6 +4,8 @@
 
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_queries.h"
+#include "app/queue/record/download_files.h"
+#include "app/queue/record/queue_locks.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/services/history_filter_rows.h"
 #include "app/sharing/services/sharing_rows.h"
@@ -18,6 +20,7 @@ using ui::MakeListItem;
 using ui::RowKind;
 
 constexpr std::uint32_t kNameProperty = 1025;
+constexpr std::uint32_t kFileProperty = 1038;
 constexpr std::uint32_t kColumnIndexBase = 1024;
 constexpr std::uint32_t kQueueCheckProperty = 11024;
 constexpr std::uint32_t kQueuePositionProperty = 11025;
@@ -327,6 +330,35 @@ void RemoveRowsNotMatchingSearch(const std::string& text) {
 void AddElementToDisplayedFolders(const WrapperRef& wrapper) {
   std::lock_guard guard(gFoldersLock);
   for (ViewID id : Views()) AddElementToListableFolder(id, wrapper);
+}
+
+void RecheckViewItemFiles(ViewID id) {
+  if (id == kHistoryViewID) {
+    for (DownloadUID uid : HistoryFilterRowsServiceSlot::Get().CopyHistoryDownloadUIDs())
+      if (WrapperRef w = LookUpDownloadWrapper(uid)) DownloadQueueElementGetCompleteURL(w->element());
+  } else if (id == kFiltersViewID) {
+    const auto filters = HistoryFilterRowsServiceSlot::Get().CopyFilterExtensions();
+    QueueTablesGuard guard;
+    for (const auto& extensions : filters)
+      for (auto& [uid, w] : gQueueItems)
+        for (const auto& ext : extensions)
+          if (w->filename().ends_with(ext)) {
+            DownloadQueueElementGetCompleteURL(w->element());
+            break;
+          }
+  } else if (id == kMyUploadsViewID) {
+    upload::UploadRowsServiceSlot::Get().CheckUploadFiles();
+    return;
+  } else if (id == kMyDownloadsViewID || id >= kFirstUserFolderID) {
+    std::lock_guard foldersGuard(gFoldersLock);
+    if (FolderRef folder = LookUpFolder(id); folder && folder->HasItems()) {
+      std::lock_guard itemsGuard(folder->itemsLock());
+      for (auto& [uid, w] : folder->items()) DownloadQueueElementGetCompleteURL(w->element());
+    }
+  } else {
+    return;
+  }
+  if (IsViewDisplayed(id)) Browser().UpdateColumn(kFileProperty);
 }
 
 bool IsCurrentViewFTPHost() {

@@ -48,6 +48,10 @@ void AddElementToDisplayedFolders(const WrapperRef& wrapper);
 // Removes the top-level rows that fail the search text (and the filter bar for downloads).
 void RemoveRowsNotMatchingSearch(const std::string& text);
 
+// Looks again for the finished files of the view's downloads (or, for My Uploads, the
+// uploads' files); the file column of a displayed view is drawn again.
+void RecheckViewItemFiles(ViewID id);
+
 // The layout folder's id of a view.
 ViewID LayoutFolderID(ViewID id);
 std::optional<browser::RemoteHost> GetHostForViewID(ViewID id);

@@ -36,12 +36,18 @@ class HistoryFilterRowsService {
   virtual ~HistoryFilterRowsService() = default;
   virtual std::vector<std::shared_ptr<HistoryDayRow>> CopyHistoryDays() = 0;
   virtual std::vector<std::shared_ptr<FilterRow>> CopyFilters() = 0;
+  // The downloads listed under the history's days, by UID.
+  virtual std::vector<std::uint32_t> CopyHistoryDownloadUIDs() = 0;
+  // Each filter's file-name extensions.
+  virtual std::vector<std::vector<std::string>> CopyFilterExtensions() = 0;
 };
 
 class NoHistoryFilterRows : public HistoryFilterRowsService {
  public:
   std::vector<std::shared_ptr<HistoryDayRow>> CopyHistoryDays() override { return {}; }
   std::vector<std::shared_ptr<FilterRow>> CopyFilters() override { return {}; }
+  std::vector<std::uint32_t> CopyHistoryDownloadUIDs() override { return {}; }
+  std::vector<std::vector<std::string>> CopyFilterExtensions() override { return {}; }
 };
 
 using HistoryFilterRowsServiceSlot = runtime::ServiceSlot<HistoryFilterRowsService, NoHistoryFilterRows>;

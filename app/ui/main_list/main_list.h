@@ -50,6 +50,7 @@ class MainList : public MainListBrowser {
   std::vector<MainListItem> SelectedRows() override;
   void SelectRows(const std::vector<MainListItem>& rows) override;
   void ScrollToTop() override;
+  void UpdateColumn(std::uint32_t property) override { list_->UpdateItems({}, property); }
   std::string SearchText() override { return search_; }
   void ClearSearchText() override { search_.clear(); }
   void SetSearchText(std::string text) { search_ = std::move(text); }

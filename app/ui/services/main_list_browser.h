@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/queue/folders/tr_folder.h"
+#include "app/queue/services/folder_column_options.h"
 #include "platform/runtime/service_slot.h"
 
 namespace ui {
@@ -84,6 +84,8 @@ class MainListBrowser {
   virtual std::vector<MainListItem> SelectedRows() = 0;
   virtual void SelectRows(const std::vector<MainListItem>& rows) = 0;
   virtual void ScrollToTop() = 0;
+  // Draws one column of every row again.
+  virtual void UpdateColumn(std::uint32_t property) = 0;
 
   // The search text (empty after every change of the current view) and the filter bar.
   virtual std::string SearchText() = 0;
@@ -112,6 +114,7 @@ class NoMainListBrowser : public MainListBrowser {
   std::vector<MainListItem> SelectedRows() override { return {}; }
   void SelectRows(const std::vector<MainListItem>&) override {}
   void ScrollToTop() override {}
+  void UpdateColumn(std::uint32_t) override {}
   std::string SearchText() override { return {}; }
   void ClearSearchText() override {}
   void UpdateFilterBar(std::uint32_t) override {}

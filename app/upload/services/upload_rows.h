@@ -51,11 +51,14 @@ class UploadRowsService {
  public:
   virtual ~UploadRowsService() = default;
   virtual std::vector<UploadRowRef> CopyAllUploadItems() = 0;
+  // Looks again for each upload's local file.
+  virtual void CheckUploadFiles() = 0;
 };
 
 class NoUploadRows : public UploadRowsService {
  public:
   std::vector<UploadRowRef> CopyAllUploadItems() override { return {}; }
+  void CheckUploadFiles() override {}
 };
 
 using UploadRowsServiceSlot = runtime::ServiceSlot<UploadRowsService, NoUploadRows>;

@@ -418,6 +418,62 @@ TEST_F(MainListFill, HostLayoutIsStoredInItsHostTypesFolder) {
   EXPECT_FALSE(queue::LookUpFolder(1030));
 }
 
+TEST_F(MainListFill, ALayoutChangedByTheUserComesBackWithTheView) {
+  Add("a", queue::kStatusQueued);
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  List().RemoveColumn(kColEstimatedTime);
+  List().SetColumnWidth(kColURL, 321);
+  List().MoveColumn(kColURL, 3);
+  List().SetSortProperty(kColSize);
+  List().SetSortOrder(toolbox::ListSortOrder::kDecreasing);
+  const auto columns = List().Columns();
+  queue::DisplayViews({queue::kMyServersViewID});
+  EXPECT_FALSE(List().HasColumn(kColURL));
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  EXPECT_EQ(List().Columns(), columns);
+  EXPECT_EQ(List().ColumnWidth(kColURL), 321);
+  EXPECT_EQ(List().SortProperty(), kColSize);
+  EXPECT_EQ(List().SortOrder(), toolbox::ListSortOrder::kDecreasing);
+  EXPECT_TRUE(queue::gFolderSettingsChanged);
+}
+
+TEST_F(MainListFill, EveryDownloadColumnSortsTheListAsTheRuleSays) {
+  const queue::DownloadStatus statuses[] = {
+      queue::kStatusDownloading, queue::kStatusStarting,  queue::kStatusQueued,
+      queue::kStatusOnHold,      queue::kStatusStopped,   queue::kStatusFailed,
+      queue::kStatusCompleted,   queue::kStatusVerifying, queue::kStatusScheduled};
+  int n = 0;
+  for (auto status : statuses)
+    for (int k = 0; k < 3; ++k, ++n) {
+      auto w = Add("file" + std::to_string((n * 7) % 11), status, n % 4 == 0 ? -1 : 1000 * (n % 5 + 1),
+                   100 * (n % 3), static_cast<float>(n % 4));
+      w->element().duration = n % 6;
+      w->element().startDate = 1000.0 * (n % 7);
+      w->element().endDate = 500.0 * (n % 5);
+      w->element().priority = n % 3;
+      w->element().queuePosition = n;
+    }
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  for (std::uint32_t property :
+       {kColName, kColStatus, kColSize, kColSpeed, kColEstimatedTime, kColConnections, kColElapsedTime,
+        kColPercent, kColStartDate, kColEndDate, kColDownloadCount, kColURL, kColPriority, kColQueueCheck}) {
+    for (auto order : {toolbox::ListSortOrder::kIncreasing, toolbox::ListSortOrder::kDecreasing}) {
+      List().SetSortOrder(order);
+      List().SetSortProperty(property);
+      const auto ids = List().Items();
+      ASSERT_EQ(ids.size(), static_cast<std::size_t>(n));
+      for (std::size_t i = 1; i < ids.size(); ++i) {
+        const MainListItem& prev = *GetMainList()->Row(ids[i - 1]);
+        const MainListItem& next = *GetMainList()->Row(ids[i]);
+        const bool inverted = order == toolbox::ListSortOrder::kIncreasing
+                                  ? ListItemCompareCallback(next, prev, property)
+                                  : ListItemCompareCallback(prev, next, property);
+        EXPECT_FALSE(inverted) << "column " << property << " row " << i;
+      }
+    }
+  }
+}
+
 TEST_F(MainListFill, SearchIsClearedWhenTheCurrentViewChanges) {
   Add("alpha", queue::kStatusQueued);
   GetMainList()->SetSearchText("zzz");
