@@ -13,6 +13,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/services/proxy_credentials_service.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
@@ -23,8 +24,10 @@
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/services/transfer_log_lookup.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
+#include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/shell_hooks.h"
@@ -237,10 +240,14 @@ StartupOutcome Shell::StartUp() {
   // Downloads can run from here on: the limiter they ask for bytes exists, and the launch
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
+  // Quitting waits for the download tasks this counts.
+  hooks.runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
 
   Step("SetUpApplication");
   toolbox::Application::Shared();
   InstallToolboxUiServices();
+  // Without a display the headless views answer certificate questions "don't trust".
+  if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
   // The main list holds the rows of the displayed views, on screen or not; the window
   // places it when there is one.
   ui::InstallMainList();
@@ -260,6 +267,9 @@ StartupOutcome Shell::StartUp() {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
   util::SavePreferences();
+  // Certificates the user accepted before: trusted for their hosts from the first download.
+  engine::LoadAcceptedCertificates(util::CurrentSettings()->savedCerts,
+                                   util::CurrentSettings()->savedCertTypes);
   toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
 
   Step("LoadQueueFile");
@@ -287,6 +297,7 @@ StartupOutcome Shell::StartUp() {
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
+  queue::SetTransferLogLookup(queue::FindDownloadTransferLog);
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);

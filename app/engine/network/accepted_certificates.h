@@ -66,8 +66,9 @@ class TrustPanel {
 void SetTrustPanel(std::shared_ptr<TrustPanel> panel);
 
 // Main thread. Asks the user; when accepted, saves the first certificate for the URL's
-// host (for the session unless always-trust was ticked). 1 when accepted, else 0.
+// host (for the session unless always-trust was ticked). 1 when accepted, else 0;
+// `always_trust` (when given) tells whether always-trust was ticked.
 int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
-                              int tls_error, bool certificate_changed);
+                              int tls_error, bool certificate_changed, bool* always_trust = nullptr);
 
 }  // namespace engine

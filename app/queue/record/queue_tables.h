@@ -45,6 +45,9 @@ void QueueItemsSet(DownloadUID uid, WrapperRef wrapper);
 void QueueItemsRemove(DownloadUID uid);
 // The wrapper of gQueueItems under the UID, or null.
 WrapperRef LookUpDownloadWrapper(DownloadUID uid);
+// The transfer log of the download with the UID, or null: the queue's answer to the
+// transfer log's lookup (transfer_log_lookup.h), installed at start-up.
+engine::TransferLogRecord* FindDownloadTransferLog(DownloadUID uid);
 
 // Numbers the Queued entries of gQueueOrder[first, first + count) from first + 1 on
 // (entries that are gone or not Queued take no number); then gQueuedCount becomes the

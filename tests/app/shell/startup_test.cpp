@@ -20,6 +20,7 @@
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/services/transfer_log_lookup.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
 #include "app/ui/services/main_list_browser.h"
@@ -160,8 +161,8 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   ExpectOrder({"saveWindowState", "Shutdown", "SaveSettings", "SaveQueueFile", "LogQuitting", "Synchronize"});
   EXPECT_TRUE(fs::exists(QueueFilePath()));
   const std::string log = ReadIfExists(LogFilePath());
-  const auto started = log.rfind("Application startup successful\r");
-  const auto quitting = log.rfind("Application Quitting\r");
+  const auto started = log.rfind("Application startup successful\n");
+  const auto quitting = log.rfind("Application Quitting\n");
   ASSERT_NE(started, std::string::npos);
   ASSERT_NE(quitting, std::string::npos);
   EXPECT_LT(started, quitting);
@@ -179,6 +180,28 @@ TEST_F(StartupOrderTest, WithoutALaunchStartTheQueueStaysStoppedAndFirstLaunchSt
 }
 
 // The real program, headless, told to quit by the sender.
+// Start-up installs the queue's answer to the transfer log's lookup: a download's lines
+// land in its own record, and its start empties the log of the run before.
+TEST_F(StartupOrderTest, EachDownloadKeepsItsOwnTransferLog) {
+  shell::Shell app;
+  ASSERT_EQ(app.StartUp(), shell::StartupOutcome::kStarted);
+  auto wrapper = queue::DownloadQueueWrapper::Create();
+  wrapper->element().uid = 41;
+  queue::QueueItemsSet(41, wrapper);
+  EXPECT_EQ(queue::FindTransferLogRecord(41), &wrapper->element().transferLog);
+  EXPECT_EQ(queue::FindTransferLogRecord(42), nullptr);
+
+  engine::RefreshTransferLogView(41, nullptr);
+  engine::AppendTransferLog("GET /f.bin HTTP/1.1\r\n", 41, nullptr);
+  engine::AppendTransferLog("Authorization: Basic c2VjcmV0\r\n", 41, nullptr);
+  ASSERT_TRUE(wrapper->element().transferLog.log);
+  EXPECT_EQ(*wrapper->element().transferLog.log, "GET /f.bin HTTP/1.1\rAuthorization: <hidden>\r");
+  engine::RefreshTransferLogView(41, nullptr);
+  EXPECT_EQ(*wrapper->element().transferLog.log, "");
+  queue::QueueItemsRemove(41);
+  app.Quit();
+}
+
 TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
   // An older queue file makes the queue changed at load, so the quit must write the
   // current one.
@@ -228,8 +251,8 @@ TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
   const std::string log = ReadIfExists(LogFilePath()).substr(logBefore.size());
-  EXPECT_NE(log.find("Application startup successful\r"), std::string::npos) << log;
-  EXPECT_NE(log.find("Application Quitting\r"), std::string::npos) << log;
+  EXPECT_NE(log.find("Application startup successful\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Application Quitting\n"), std::string::npos) << log;
   EXPECT_TRUE(fs::exists(QueueFilePath()));
   fs::remove(olderQueue);
 }
