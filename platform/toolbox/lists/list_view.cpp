@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -71,6 +72,8 @@ struct ListView::Impl {
 
   ListModel* model = nullptr;
   QTreeView* view = nullptr;
+  // The window that embeds the list deletes the widget with itself: known here.
+  QPointer<QTreeView> alive;
   ListHeader* header = nullptr;
   ListDelegate* delegate = nullptr;
 
@@ -478,6 +481,7 @@ void ListView::Impl::SetWidth(int logical, int width) {
 ListView::ListView() : impl_(std::make_unique<Impl>()) {
   Impl& d = *impl_;
   d.view = new QTreeView();
+  d.alive = d.view;
   d.model = new ListModel(d);
   d.header = new ListHeader(d);
   d.delegate = new ListDelegate(d);
@@ -582,7 +586,7 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
 ListView::~ListView() {
   Impl& d = *impl_;
   // The widget may belong to a window by now; the window may also be gone already.
-  if (d.view) {
+  if (d.alive) {
     d.view->disconnect();
     d.header->disconnect();
     d.view->selectionModel()->disconnect();

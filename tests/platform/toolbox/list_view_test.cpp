@@ -3,6 +3,9 @@
 // rows, and the editable question asked once.
 #include "platform/toolbox/lists/list_view.h"
 
+#include "platform/toolbox/controls/control.h"
+#include "platform/toolbox/windows/window.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -182,6 +185,28 @@ TEST_F(ListViewTest, ContainersOpenUnderTheTarget) {
   EXPECT_FALSE(list.HasItem(Id(child)));
   list.SetSelectedItems({Id(other)});
   EXPECT_EQ(list.SelectedItems(), std::vector<ListItemID>{Id(other)});
+}
+
+}  // namespace
+}  // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+TEST(ListViewInWindow, FillsItsPaneAndOutlivesTheWindow) {
+  auto list = std::make_unique<ListView>();
+  list->AddColumn({1025, ListColumnKind::kText, 0, "Name", 60, 500});
+  WindowSpec spec;
+  spec.content = {100, 100, 400, 300};
+  auto window = Window::Create(spec);
+  ControlSpec pane;
+  pane.kind = ControlKind::kUserPane;
+  pane.id = {kApplicationSignature, 1};
+  pane.bounds = {0, 0, 400, 300};
+  list->Embed(*window->AddControl(pane));
+  EXPECT_FALSE(window->Grab().IsNull());
+  window->Release();
+  list.reset();  // the widget went with the window; nothing is freed twice
 }
 
 }  // namespace
