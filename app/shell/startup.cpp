@@ -248,13 +248,15 @@ StartupOutcome Shell::StartUp() {
   InstallToolboxUiServices();
   // Without a display the headless views answer certificate questions "don't trust".
   if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
-  // The main list holds the rows of the displayed views, on screen or not; the window
-  // places it when there is one.
-  ui::InstallMainList();
-  if (!hooks.refreshChangedRows)
-    hooks.refreshChangedRows = [] {
-      if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
-    };
+  // With a display the main list shows the displayed views' rows; headless runs keep the
+  // list that shows nothing.
+  if (!toolbox::Application::Shared().IsOffscreen()) {
+    ui::InstallMainList();
+    if (!hooks.refreshChangedRows)
+      hooks.refreshChangedRows = [] {
+        if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
+      };
+  }
   ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
@@ -301,7 +303,7 @@ StartupOutcome Shell::StartUp() {
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);
-  if (queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
+  if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
 
   // The launch events: those already waiting on the socket, then the one the program was
   // started with. A quit among them ends the drain instead of the timer; it is asked again
@@ -403,7 +405,7 @@ void Shell::Quit() {
   Step("SaveWindowState");
   CallHook(hooks.saveWindowState);
   // The shown view's columns and sort go into its layout folder before the queue is saved.
-  queue::ClearDisplayedViews();
+  if (ui::GetMainList()) queue::ClearDisplayedViews();
   if (s.passObserver) main->RemoveObserver(s.passObserver);
   s.passObserver.reset();
   if (s.undoObserver) main->RemoveObserver(s.undoObserver);
