@@ -21,6 +21,7 @@
 #include "app/queue/events/download_events.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
@@ -29,12 +30,15 @@
 #include "app/shell/application_event_handler.h"
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
+#include "app/shell/services_report.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
+#include "app/shell/user_messages.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
@@ -63,6 +67,9 @@ namespace {
 using values::FourCC;
 
 constexpr rlim_t kOpenFilesWanted = 1200;
+// "remove when": 2 removes a download from the list when it completes (the queue does
+// that), 3 removes every finished one when the program quits.
+constexpr int kRemoveFinishedAtQuit = 3;
 constexpr rlim_t kProcessesWanted = 300;
 // How long a second copy waits for the running one to answer the event it hands over.
 constexpr std::chrono::seconds kForwardTimeout{60};
@@ -102,9 +109,10 @@ bool PrefIsSet(const char* key) {
 }
 
 // A first-launch step: runs once per user, the flag set before the step runs so that a
-// step that fails is not retried at every launch.
+// step that fails is not retried at every launch. A step whose owner is not part of this
+// program does not run, so its flag stays clear: the first launch that has the step runs it.
 void RunOnce(const char* flag, const std::function<void()>& step) {
-  if (PrefIsSet(flag)) return;
+  if (!step || PrefIsSet(flag)) return;
   util::SetPreferenceValue(flag, values::Value(true));
   CallHook(step);
 }
@@ -189,34 +197,26 @@ void ForwardToRunningCopy() {
 
 }  // namespace
 
-StartupOutcome Shell::StartUp() {
-  ShellSession& s = *session_;
-  auto& hooks = GetShellHooks();
-  const auto main = runtime::RunLoop::Main();
+namespace {
 
-  // One copy per user, decided before anything is read or written.
-  Step("ClaimEventSocket");
-  const appleevents::Status claimed = appleevents::EventServer::Start(main, s.handlers, s.eventServer);
-  if (claimed == appleevents::kAlreadyRunning) {
-    ForwardToRunningCopy();
-    return StartupOutcome::kForwarded;
-  }
-  if (claimed != appleevents::kNoErr) {
-    std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
-    return StartupOutcome::kFailed;
-  }
+// Start-up, step by step. Each step is named for the observer (see startup.h) and runs in
+// the order of kStartupSteps; the first, claiming the event socket, may end start-up.
 
-  Step("SeedRandom");
+void SeedRandom(ShellSession&) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
 
-  Step("CreateSharedTables");
-  CallHook(hooks.createDisplayedViewSet);
+void CreateSharedTables(ShellSession&) {
+  CallHook(GetShellHooks().createDisplayedViewSet);
   queue::CreateScheduledItemList();
+}
 
-  Step("RaiseProcessLimits");
+void RaiseLimits(ShellSession&) {
   RaiseProcessLimits();
+}
 
-  Step("WatchProxySettings");
+void WatchProxySettings(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   s.proxyListener = net::ProxySettingsSource::Shared().AddListener(
       [](const net::ProxySettings&) { runtime::PerformOnMainThread(ProxySettingsChanged); });
   // Reachability follows the network interfaces; nothing announces their changes, so the
@@ -229,8 +229,9 @@ StartupOutcome Shell::StartUp() {
 
   // Every system this runs on has the Downloads folder and the rest that flag stands for.
   gSystemIs105OrLater = true;
+}
 
-  Step("StartBandwidthLimiters");
+void StartBandwidthLimiters(ShellSession& s) {
   if (runtime::CreateQueue(s.rateSamples) == runtime::kNoErr) engine::SetStatisticsQueue(s.rateSamples);
   s.downloadLimiter = engine::BandwidthLimiter::Start("download limiter");
   s.uploadLimiter = engine::BandwidthLimiter::Start("upload limiter");
@@ -241,31 +242,39 @@ StartupOutcome Shell::StartUp() {
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
   // Quitting waits for the download tasks this counts.
-  hooks.runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
+  GetShellHooks().runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
+}
 
-  Step("SetUpApplication");
+void SetUpApplication(ShellSession&) {
   toolbox::Application::Shared();
   InstallToolboxUiServices();
+  InstallUserMessages();
   // Without a display the headless views answer certificate questions "don't trust".
   if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
   // With a display the main list shows the displayed views' rows; headless runs keep the
   // list that shows nothing.
   if (!toolbox::Application::Shared().IsOffscreen()) {
     ui::InstallMainList();
-    if (!hooks.refreshChangedRows)
-      hooks.refreshChangedRows = [] {
+    if (!GetShellHooks().refreshChangedRows)
+      GetShellHooks().refreshChangedRows = [] {
         if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
       };
   }
   ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
-  CallHook(hooks.setUndoRegistrationEnabled, false);
+  CallHook(GetShellHooks().setUndoRegistrationEnabled, false);
+}
 
-  Step("StoreLastLocation");
+void StoreLastLocationStep(ShellSession&) {
   StoreLastLocation();
+}
 
-  Step("LoadPreferences");
+void InstallCredentialServicesStep(ShellSession&) {
+  InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+}
+
+void LoadPreferences(ShellSession&) {
   engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
   util::LoadPreferences(false);
   util::SavePreferences();
@@ -273,42 +282,52 @@ StartupOutcome Shell::StartUp() {
   engine::LoadAcceptedCertificates(util::CurrentSettings()->savedCerts,
                                    util::CurrentSettings()->savedCertTypes);
   toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
+}
 
-  Step("LoadQueueFile");
+void LoadQueueFile(ShellSession&) {
+  // The stored-password cipher belongs here, before the queue is read: the credentials
+  // store installs queue::GetQueueHooks().encipherCredential and decipherCredential once
+  // it exists. Until then enciphered credentials are kept in memory only (the queue file
+  // record says why in the transfer log).
+  auto& hooks = GetShellHooks();
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   CallHook(hooks.computeNextScheduleTimes);
-  CallHook(hooks.loadAuthItems);
+  LoadCredentials();
   CallHook(hooks.loadHistory);
   queue::RefreshSharedFolderFlags();
+}
 
-  Step("ChooseCurrentView");
+void ChooseCurrentViewStep(ShellSession&) {
   gCurrentViewID = ChooseCurrentView(util::SettingsPreferences().GetInteger("lastfolder"));
+}
 
-  Step("SendLimiterRates");
-  {
-    const auto settings = util::CurrentSettings();
-    if (s.downloadLimiter) s.downloadLimiter->SetRate(settings->downloadBandwidth.limit);
-    if (s.uploadLimiter) s.uploadLimiter->SetRate(settings->uploadBandwidth.limit);
-  }
+void SendLimiterRates(ShellSession& s) {
+  const auto settings = util::CurrentSettings();
+  if (s.downloadLimiter) s.downloadLimiter->SetRate(settings->downloadBandwidth.limit);
+  if (s.uploadLimiter) s.uploadLimiter->SetRate(settings->uploadBandwidth.limit);
+}
 
-  Step("InstallAppleEventHandlers");
+void InstallAppleEventHandlers(ShellSession& s) {
   InstallScriptingSuite(*s.handlers);
+}
 
-  Step("CreateWindows");
+void CreateWindows(ShellSession& s) {
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
   queue::SetTransferLogLookup(queue::FindDownloadTransferLog);
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
-  CallHook(hooks.createMainWindow);
+  CallHook(GetShellHooks().createMainWindow);
   if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
+}
 
-  // The launch events: those already waiting on the socket, then the one the program was
-  // started with. A quit among them ends the drain instead of the timer; it is asked again
-  // so that it ends the main loop at once.
-  Step("TakeLaunchEvents");
+// The launch events: those already waiting on the socket, then the one the program was
+// started with. A quit among them ends the drain instead of the timer; it is asked again
+// so that it ends the main loop at once.
+void TakeLaunchEvents(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   gLaunching = true;
   bool drainTimerFired = false;
   auto drain = runtime::Timer::Create(kLaunchEventDrain, runtime::Nanoseconds(0), [&](runtime::Timer&) {
@@ -322,71 +341,137 @@ StartupOutcome Shell::StartUp() {
   appleevents::HandleInitialEvent(*s.handlers);
   gLaunching = false;
   if (quitDuringDrain) runtime::QuitApplicationEventLoop();
+}
 
-  Step("MarkQueuesReady");
+void MarkQueuesReady(ShellSession&) {
   queue::gQueueReady = true;
   queue::gUploadQueueReady = true;
+}
 
-  Step("PluginSetup");
-  CallHook(hooks.runPluginSetup, util::SettingsPreferences().GetInteger("setup type").value_or(0));
+void PluginSetup(ShellSession&) {
+  CallHook(GetShellHooks().runPluginSetup, util::SettingsPreferences().GetInteger("setup type").value_or(0));
+}
 
-  Step("StartSharingServers");
-  if (util::CurrentSettings()->shareFolders) CallHook(hooks.startSharingServers);
+void StartSharingServers(ShellSession&) {
+  if (util::CurrentSettings()->shareFolders) CallHook(GetShellHooks().startSharingServers);
+}
 
-  Step("StartQueues");
-  {
-    const auto settings = util::CurrentSettings();
-    const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
-    const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
-    const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
-    if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
+void StartQueues(ShellSession& s) {
+  const auto settings = util::CurrentSettings();
+  const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
+  const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
+  const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
+  if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
 
-    if (queue::gQueueStartPending) {
-      queue::gQueueStartPending = false;
+  if (queue::gQueueStartPending) {
+    queue::gQueueStartPending = false;
+    queue::StartQueue();
+  } else {
+    queue::gQueueRunning = false;
+    if (settings->startOnLaunch && !settings->startIfConnected) {
       queue::StartQueue();
     } else {
-      queue::gQueueRunning = false;
-      if (settings->startOnLaunch && !settings->startIfConnected) {
-        queue::StartQueue();
-      } else {
-        queue::StopQueue(false);
-      }
-    }
-    if (uploadsOnLaunch && !uploadsWaitForNetwork) {
-      queue::StartUploadQueue();
-    } else {
-      queue::StopUploadQueue(false);
+      queue::StopQueue(false);
     }
   }
+  if (uploadsOnLaunch && !uploadsWaitForNetwork) {
+    queue::StartUploadQueue();
+  } else {
+    queue::StopUploadQueue(false);
+  }
+}
 
-  Step("ArmTimers");
-  s.timers.Arm(*main);
+void ArmTimers(ShellSession& s) {
+  s.timers.Arm(*runtime::RunLoop::Main());
+}
 
-  Step("LogStartup");
+void LogStartup(ShellSession&) {
   LogToGlobalLog("Application startup successful\r");
+}
 
-  Step("LaterSteps");
+void LaterSteps(ShellSession& s) {
+  auto& hooks = GetShellHooks();
   if (util::CurrentSettings()->advancedMode && util::CurrentSettings()->reconnectAtStart) {
     s.reconnectTimer = runtime::Timer::Create(kReconnectFavouritesDelay, runtime::Nanoseconds(0),
                                               [](runtime::Timer&) { ReconnectFavouritesTimer(); });
-    main->AddTimer(s.reconnectTimer);
+    runtime::RunLoop::Main()->AddTimer(s.reconnectTimer);
   }
   CallHook(hooks.updateDockTile);
   CallHook(hooks.startBrowsingSharingServices);
   RunOnce("DemoSmartFoldersAddedv5", hooks.addBuiltInTypeSmartFolders);
   RunOnce("InitialImport", hooks.writeMetadataForAllElements);
   CallHook(hooks.setUndoRegistrationEnabled, true);
+}
 
-  Step("ObservePasses");
+void ObservePasses(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   s.passObserver = main->AddObserver(runtime::kActivityBeforeSources,
                                      [](runtime::RunLoopActivity) { InvalidateDayBoundaries(); });
   // One user action or one Apple event is one undo step.
   s.undoObserver = queue::InstallUndoGroupingObserver(*main);
+}
 
-  Step("ShowWindows");
-  CallHook(hooks.showMiniWindowIfNeeded);
+void ShowWindows(ShellSession&) {
+  CallHook(GetShellHooks().showMiniWindowIfNeeded);
+}
+
+// The order matters (startup.h): settings before the queue, handlers before any window,
+// the launch events before anything starts, the queues ready only after them.
+constexpr struct {
+  const char* name;
+  void (*run)(ShellSession&);
+} kStartupSteps[] = {
+    {"SeedRandom", SeedRandom},
+    {"CreateSharedTables", CreateSharedTables},
+    {"RaiseProcessLimits", RaiseLimits},
+    {"WatchProxySettings", WatchProxySettings},
+    {"StartBandwidthLimiters", StartBandwidthLimiters},
+    {"SetUpApplication", SetUpApplication},
+    {"StoreLastLocation", StoreLastLocationStep},
+    {"InstallCredentialServices", InstallCredentialServicesStep},
+    {"LoadPreferences", LoadPreferences},
+    {"LoadQueueFile", LoadQueueFile},
+    {"ChooseCurrentView", ChooseCurrentViewStep},
+    {"SendLimiterRates", SendLimiterRates},
+    {"InstallAppleEventHandlers", InstallAppleEventHandlers},
+    {"CreateWindows", CreateWindows},
+    {"TakeLaunchEvents", TakeLaunchEvents},
+    {"MarkQueuesReady", MarkQueuesReady},
+    {"PluginSetup", PluginSetup},
+    {"StartSharingServers", StartSharingServers},
+    {"StartQueues", StartQueues},
+    {"ArmTimers", ArmTimers},
+    {"LogStartup", LogStartup},
+    {"LaterSteps", LaterSteps},
+    {"ObservePasses", ObservePasses},
+    {"ShowWindows", ShowWindows},
+};
+
+}  // namespace
+
+StartupOutcome Shell::StartUp() {
+  ShellSession& s = *session_;
+
+  // One copy per user, decided before anything is read or written.
+  Step("ClaimEventSocket");
+  const appleevents::Status claimed =
+      appleevents::EventServer::Start(runtime::RunLoop::Main(), s.handlers, s.eventServer);
+  if (claimed == appleevents::kAlreadyRunning) {
+    ForwardToRunningCopy();
+    return StartupOutcome::kForwarded;
+  }
+  if (claimed != appleevents::kNoErr) {
+    std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
+    return StartupOutcome::kFailed;
+  }
+
+  for (const auto& step : kStartupSteps) {
+    Step(step.name);
+    step.run(s);
+  }
 
   s.started = true;
+  WriteServicesReportIfAsked();
   return StartupOutcome::kStarted;
 }
 
@@ -434,6 +519,9 @@ void Shell::Quit() {
                              values::Value(values::Number::Int64(settings->bytesTransferred)));
     util::SetPreferenceValue("lastfolder", values::Value(values::Number::Int64(gCurrentViewID)));
   }
+  // "remove when" 3: the finished downloads leave the list at quit, without asking; the
+  // queue file written below no longer lists them.
+  if (util::PrefIntegerForKey("remove when") == kRemoveFinishedAtQuit) queue::ClearFinishedDownloads(false);
   util::SaveBandwidthSettings();
 
   Step("SaveQueueFile");

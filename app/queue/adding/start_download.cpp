@@ -36,8 +36,7 @@ void MarkStartFailed(const WrapperRef& wrapper) {
 void ReportFileError(files::OSErr code) {
   if (code == files::afpAccessDenied) {
     const std::string text = values::Localized("kDownloadStartPerms");
-    ui::GetMainListServices().LogMessageToGlobalLog(true, text);
-    if (auto& show = GetQueueHooks().showMessage) show(text);
+    ShowQueueMessage(text);
     return;
   }
   ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(code) + ".");

@@ -239,7 +239,7 @@ void CleanUpQueue() {
 
 void ClearQueue() {
   if (!gActiveDownloads.empty()) {
-    if (auto& show = GetQueueHooks().showMessage) show(kClearQueueRefusedMessage);
+    ShowQueueMessage(kClearQueueRefusedMessage);
     return;
   }
   const int answer = ui::GetConfirmationService().RunConfirmationAlert(kConfirmClearQueue, true);

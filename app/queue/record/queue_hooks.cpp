@@ -10,6 +10,11 @@ QueueHooks& GetQueueHooks() {
   return hooks;
 }
 
+void ShowQueueMessage(const std::string& text) {
+  ui::GetMainListServices().LogMessageToGlobalLog(true, text);
+  if (auto& show = GetQueueHooks().showMessage) show(text);
+}
+
 void ReportQueueFailure(const std::string& text) {
   ui::GetMainListServices().LogMessageToGlobalLog(true, text);
   if (CurrentQueueSettings().useErrorLog) return;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/queue/record/download_queue_wrapper.h"
+#include "platform/values/url.h"
 
 namespace queue {
 
@@ -20,15 +21,21 @@ struct QueueHooks {
   std::function<void(const WrapperRef&, std::uint32_t bits)> noteElementChanged;
   // The download leaves its history day (the day loses its row when it is left empty).
   std::function<void(const WrapperRef&)> removeFromHistory;
-  // The message window for a failure the user must see.
+  // The message window for a failure the user must see (the caller has logged it: use
+  // ShowQueueMessage).
   std::function<void(const std::string& text)> showMessage;
   // The stored-password cipher. Without it, enciphered credentials can be neither written
   // nor read (as when the cipher's key is unavailable).
   std::function<std::optional<values::Bytes>(const std::string& plain)> encipherCredential;
   // Nothing when the value cannot be deciphered.
   std::function<std::optional<std::string>(const values::Bytes& enciphered)> decipherCredential;
-  // Stores the credentials in the keychain for the URL's host.
-  std::function<void(const std::string& host, const std::string& user, const std::string& password)>
+  // Whether the cipher's key is lost for this run (none to be had, or made anew so that
+  // nothing stored before deciphers): a load then reads no further credentials and says
+  // so once, instead of leaving each value out on its own.
+  std::function<bool()> storedPasswordKeyFailed;
+  // Stores the credentials in the keychain for the URL's host (the URL's scheme and port
+  // say which logins they serve).
+  std::function<void(const values::Url& url, const std::string& user, const std::string& password)>
       storeCredentials;
   // The clipboard's text, when it holds any.
   std::function<std::optional<std::string>()> readClipboardText;
@@ -44,5 +51,9 @@ QueueHooks& GetQueueHooks();
 // Logs a failure to the transfer log as an error and, unless the user chose the error log
 // only, shows it in the message window.
 void ReportQueueFailure(const std::string& text);
+
+// Logs the message to the transfer log as an error and shows it in the message window:
+// a message reaches the log even where no window can show it.
+void ShowQueueMessage(const std::string& text);
 
 }  // namespace queue

@@ -6,11 +6,13 @@
 //
 // The windows register their implementation at start-up with
 // SetApplicationWindowsService(). Until then (headless runs) there is no window: nothing
-// is shown or raised, no modifier is held, the save dialog cannot run (as a failed
-// dialog: the item is skipped), and there is no rate history.
+// is shown or raised, no modifier is held, the save dialog cannot run (the item goes to
+// the default download folder, as no one is there to choose another), and there is no
+// rate history.
 //
 // Main thread only.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +23,12 @@
 namespace ui {
 
 struct SaveDialogAnswer {
+  enum class Kind : std::uint8_t {
+    kNotShown,   // no window can run the dialog
+    kCancelled,  // the user dismissed it, or it failed
+    kChosen,     // `folder` and `name` hold the choice
+  };
+  Kind kind = Kind::kNotShown;
   std::string folder;  // the chosen folder
   std::string name;    // the chosen file name
 };
@@ -41,8 +49,8 @@ class ApplicationWindowsService {
   // The modifier ("option") that sends handed-in URLs to the add-URL window.
   virtual bool IsOptionKeyDown() = 0;
   virtual void ShowAddURLWindow(const values::Array& urlEntries) = 0;
-  // The put-file dialog suggesting `suggestedName`; nothing when cancelled or failed.
-  virtual std::optional<SaveDialogAnswer> RunSaveDialog(const std::string& suggestedName) = 0;
+  // The put-file dialog suggesting `suggestedName`.
+  virtual SaveDialogAnswer RunSaveDialog(const std::string& suggestedName) = 0;
   virtual std::optional<RateHistory> CopyRateHistory() = 0;
   // My Servers loses the favourite's row.
   virtual void RemoveFavouriteRow(const std::string& name) = 0;
@@ -54,7 +62,7 @@ class HeadlessApplicationWindows : public ApplicationWindowsService {
   void BringApplicationToFront() override {}
   bool IsOptionKeyDown() override { return false; }
   void ShowAddURLWindow(const values::Array&) override {}
-  std::optional<SaveDialogAnswer> RunSaveDialog(const std::string&) override { return std::nullopt; }
+  SaveDialogAnswer RunSaveDialog(const std::string&) override { return {}; }
   std::optional<RateHistory> CopyRateHistory() override { return std::nullopt; }
   void RemoveFavouriteRow(const std::string&) override {}
 };

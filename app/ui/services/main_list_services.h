@@ -5,7 +5,7 @@
 // The main window registers its implementation at start-up with SetMainListServices().
 // Until then (headless runs) the default shows nothing: it has no rows, the library view
 // is never on screen, and log messages go to standard error so that nothing reported is
-// lost.
+// lost; the running program installs one that logs to the transfer log instead.
 //
 // Main thread only.
 
@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace queue {
 class DownloadQueueWrapper;
@@ -132,19 +134,15 @@ class HeadlessMainListServices : public MainListServices {
   void MarkDockTileChanged() override {}
 };
 
-inline std::unique_ptr<MainListServices>& MainListServicesSlot() {
-  static std::unique_ptr<MainListServices> services = std::make_unique<HeadlessMainListServices>();
-  return services;
-}
+using MainListServicesSlot = runtime::ServiceSlot<MainListServices, HeadlessMainListServices>;
 
 inline MainListServices& GetMainListServices() {
-  return *MainListServicesSlot();
+  return MainListServicesSlot::Get();
 }
 
 // Installs `services` (the headless default when null) and returns the previous one.
 inline std::unique_ptr<MainListServices> SetMainListServices(std::unique_ptr<MainListServices> services) {
-  if (!services) services = std::make_unique<HeadlessMainListServices>();
-  return std::exchange(MainListServicesSlot(), std::move(services));
+  return MainListServicesSlot::Set(std::move(services));
 }
 
 }  // namespace ui

@@ -14,13 +14,18 @@
 #include <thread>
 #include <vector>
 
+#include "app/browser/auth_items.h"
+#include "app/browser/services/stored_password_service.h"
+#include "app/browser/stored_password_cipher.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
+#include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/services/transfer_log_lookup.h"
+#include "app/sharing/services/host_key_question_service.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
 #include "app/ui/services/main_list_browser.h"
@@ -152,9 +157,22 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_FALSE(queue::gQueueStartPending);
   // Off-screen the list that shows nothing stays.
   EXPECT_TRUE(ui::MainListBrowserSlot::IsDefault());
-  ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "LoadPreferences", "LoadQueueFile",
-               "loadUploadQueue", "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents",
-               "MarkQueuesReady", "StartQueues", "ArmTimers", "LogStartup", "undo on", "ObservePasses"});
+  // The credentials store is installed, and the cipher's key was made in the keychain
+  // (here the file store: the test has no session bus).
+  EXPECT_FALSE(browser::StoredPasswordServiceSlot::IsDefault());
+  EXPECT_FALSE(sharing::HostKeyQuestionServiceSlot::IsDefault());
+  EXPECT_TRUE(std::dynamic_pointer_cast<browser::StoredAuthItems>(browser::GetAuthItemsService()));
+  EXPECT_TRUE(queue::GetQueueHooks().encipherCredential);
+  ASSERT_TRUE(browser::GetCredentialsKeychain());
+  EXPECT_EQ(browser::GetCredentialsKeychain()->Name(), "file");
+  values::Bytes key;
+  EXPECT_EQ(
+      browser::GetCredentialsKeychain()->FindGenericPassword("Truvane Preferences Encryption Key", "", key),
+      keychain::kNoErr);
+  ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "InstallCredentialServices",
+               "LoadPreferences", "LoadQueueFile", "loadUploadQueue", "InstallAppleEventHandlers",
+               "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady", "StartQueues", "ArmTimers",
+               "LogStartup", "undo on", "ObservePasses"});
 
   queue::MarkQueueDirty();
   app.Quit();
