@@ -44,6 +44,7 @@
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_server.h"
 #include "platform/appleevents/initial_event.h"
@@ -201,6 +202,10 @@ namespace {
 
 // Start-up, step by step. Each step is named for the observer (see startup.h) and runs in
 // the order of kStartupSteps; the first, claiming the event socket, may end start-up.
+
+void RegisterEnglishTexts(ShellSession&) {
+  util::RegisterEnglishTexts();
+}
 
 void SeedRandom(ShellSession&) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -421,6 +426,7 @@ constexpr struct {
   const char* name;
   void (*run)(ShellSession&);
 } kStartupSteps[] = {
+    {"RegisterEnglishTexts", RegisterEnglishTexts},
     {"SeedRandom", SeedRandom},
     {"CreateSharedTables", CreateSharedTables},
     {"RaiseProcessLimits", RaiseLimits},

@@ -1,6 +1,7 @@
 // Start-up and quit: the limits, the first view, the order of the steps against the order
 // of their effects, and the real program started headless and told to quit.
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,6 +33,7 @@
 #include "app/util/settings/settings_store.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/files/standard_folders.h"
+#include "platform/values/localize.h"
 #include "platform/values/plist.h"
 #include "tests/support/temp_home.h"
 
@@ -173,6 +175,10 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
                "LoadPreferences", "LoadQueueFile", "loadUploadQueue", "InstallAppleEventHandlers",
                "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady", "StartQueues", "ArmTimers",
                "LogStartup", "undo on", "ObservePasses"});
+
+  // Symbolic message keys show their English text, not the key.
+  ExpectOrder({"RegisterEnglishTexts", "LoadQueueFile"});
+  EXPECT_NE(values::Localized("kDownloadStartPerms"), "kDownloadStartPerms");
 
   queue::MarkQueueDirty();
   app.Quit();
