@@ -19,6 +19,7 @@
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
+#include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/history/history.h"
 #include "app/queue/install/queue_pieces.h"
@@ -43,10 +44,12 @@
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
 #include "app/shell/user_messages.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_server.h"
 #include "platform/appleevents/initial_event.h"
@@ -205,6 +208,10 @@ namespace {
 // Start-up, step by step. Each step is named for the observer (see startup.h) and runs in
 // the order of kStartupSteps; the first, claiming the event socket, may end start-up.
 
+void RegisterEnglishTexts(ShellSession&) {
+  util::RegisterEnglishTexts();
+}
+
 void SeedRandom(ShellSession&) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -254,6 +261,15 @@ void SetUpApplication(ShellSession&) {
   InstallUserMessages();
   // Without a display the headless views answer certificate questions "don't trust".
   if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
+  // With a display the main list shows the displayed views' rows; headless runs keep the
+  // list that shows nothing.
+  if (!toolbox::Application::Shared().IsOffscreen()) {
+    ui::InstallMainList();
+    if (!GetShellHooks().refreshChangedRows)
+      GetShellHooks().refreshChangedRows = [] {
+        if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
+      };
+  }
   ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
@@ -317,6 +333,7 @@ void CreateWindows(ShellSession& s) {
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(GetShellHooks().createMainWindow);
+  if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
 }
 
 // The launch events: those already waiting on the socket, then the one the program was
@@ -417,6 +434,7 @@ constexpr struct {
   const char* name;
   void (*run)(ShellSession&);
 } kStartupSteps[] = {
+    {"RegisterEnglishTexts", RegisterEnglishTexts},
     {"SeedRandom", SeedRandom},
     {"CreateSharedTables", CreateSharedTables},
     {"RaiseProcessLimits", RaiseLimits},
@@ -485,6 +503,8 @@ void Shell::Quit() {
 
   Step("SaveWindowState");
   CallHook(hooks.saveWindowState);
+  // The shown view's columns and sort go into its layout folder before the queue is saved.
+  if (ui::GetMainList()) queue::ClearDisplayedViews();
   if (s.passObserver) main->RemoveObserver(s.passObserver);
   s.passObserver.reset();
   if (s.undoObserver) main->RemoveObserver(s.undoObserver);

@@ -87,6 +87,9 @@ std::string TruncateUTF8(const std::string& name, std::size_t maxBytes) {
 }
 
 files::Result<files::FileRef> MakePartialPackage(const files::FileRef& folder, const std::string& fileName) {
+  // The package is made inside `folder`, never beside it or elsewhere.
+  if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
+    return files::Status(files::bdNamErr);
   for (unsigned n = 0;; ++n) {
     const std::string suffix =
         n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;

@@ -1,5 +1,6 @@
 #include "app/queue/record/queue_element_record.h"
 
+#include "app/engine/http/http_response_names.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
@@ -164,7 +165,10 @@ WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadSt
   }
   e->batchID = OptionalString(d, "batchID");
   e->completion = OptionalString(d, "Completion");
-  e->filename = OptionalString(d, "Filename").value_or("temp1");
+  // The name becomes a path inside the download folder: checked as a server's name is.
+  if (auto stored = OptionalString(d, "Filename"))
+    e->filename = engine::StoredFileName(*stored).value_or("temp1");
+  if (e->filename.empty()) e->filename = "temp1";
   e->finished = BoolOr(d, "finished");
   const std::int64_t priority = IntOr(d, "priority", 0);
   e->priority = priority >= 0 && priority <= 2 ? static_cast<std::int32_t>(priority) : 0;

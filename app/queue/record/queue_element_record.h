@@ -3,8 +3,9 @@
 //
 // Reading corrects what a damaged or older file may hold: a priority other than 0, 1 or 2
 // becomes 0, connections are kept within 1 to 32 (missing: the default setting), a record
-// without a name is called "temp1", one without a UID gets a new one, a missing status is
-// On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
+// without a name, or whose name fails the check of names from servers (a path, "..", a
+// control character: engine::StoredFileName) and cannot be cleaned, is called "temp1", one without a UID gets
+// a new one, a missing status is On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
 // "EauthPassword" when the user asked for that; once the cipher fails during a load, no
 // further record of that load reads credentials, and the load tells the user once.
 //
