@@ -143,6 +143,11 @@ TRMetalinkFile::TRMetalinkFile(std::string fileName, std::vector<values::Url> ur
       platform_(std::move(platform)),
       version_(std::move(version)) {}
 
+// GCC 12 reports the std::variant inside the Value built from a dictionary below as maybe
+// read before it is set, deep inside libstdc++; it is always set (a known false positive
+// of -Wmaybe-uninitialized on std::variant at -O2), so only this function is exempt.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 DownloadUID TRMetalinkFile::addIfEnabled() const {
   if (!enabled_) return 0;
   AddDownloadRequest request;
@@ -164,6 +169,7 @@ DownloadUID TRMetalinkFile::addIfEnabled() const {
   MarkQueueDirty();
   return uid;
 }
+#pragma GCC diagnostic pop
 
 std::unique_ptr<TRMetalink> TRMetalink::metalinkWithData(std::string_view data,
                                                          std::optional<MetalinkError>& error) {

@@ -158,7 +158,8 @@ bool WildcardMatch(const MetadataQueryNode& n, const std::string& value) {
       pieces.back() += n.text[i];
     }
   }
-  const values::CompareOptions options = n.ignoreCase ? values::kCaseInsensitive : 0;
+  const values::CompareOptions options =
+      n.ignoreCase ? values::CompareOptions{values::kCaseInsensitive} : values::CompareOptions{0};
   if (pieces.size() == 1) return values::EqualStrings(value, pieces[0], options);
   // First and last pieces anchor to the ends; the middle ones are searched in order.
   if (!pieces.front().empty() && !values::HasPrefix(value, pieces.front(), options)) return false;

@@ -30,13 +30,6 @@ void Diagnose(const std::string& line) {
   }
 }
 
-bool IsStringClass(std::int32_t c) {
-  return c == kTRPredicateClassFileName || c == kTRPredicateClassFileURL;
-}
-bool IsRegexClass(std::int32_t c) {
-  return c == kTRPredicateClassFileNameRegEx || c == kTRPredicateClassFileURLRegEx;
-}
-
 bool ContainsCI(const std::string& text, const std::string& needle) {
   return values::FindString(text, needle, values::kCaseInsensitive).has_value();
 }

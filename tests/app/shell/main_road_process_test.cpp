@@ -257,7 +257,7 @@ TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
 TEST(MainRoad, DownloadedMetalinkAddsItsFileWithAllMirrorsAndVerifiesIt) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
-  const std::string body = RandomBytes(2 * 1024 * 1024 + 13);
+  const std::string body = testsupport::RandomBytes(2 * 1024 * 1024 + 13, 1234);
   fs::create_directories(nginx.WwwDir() + "/m1");
   fs::create_directories(nginx.WwwDir() + "/m2");
   testsupport::WriteFile(nginx.WwwDir() + "/m1/payload.bin", body);
