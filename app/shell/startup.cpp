@@ -13,7 +13,6 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
-#include "app/engine/services/proxy_credentials_service.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
@@ -26,6 +25,7 @@
 #include "app/shell/application_event_handler.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
+#include "app/shell/settings_hooks.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
@@ -186,7 +186,7 @@ void ForwardToRunningCopy() {
 
 StartupOutcome Shell::StartUp() {
   ShellSession& s = *session_;
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   const auto main = runtime::RunLoop::Main();
 
   // One copy per user, decided before anything is read or written.
@@ -239,7 +239,7 @@ StartupOutcome Shell::StartUp() {
   Step("SetUpApplication");
   toolbox::Application::Shared();
   InstallToolboxUiServices();
-  ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
+  ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
   CallHook(hooks.setUndoRegistrationEnabled, false);
@@ -248,7 +248,7 @@ StartupOutcome Shell::StartUp() {
   StoreLastLocation();
 
   Step("LoadPreferences");
-  engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
+  InstallSettingsHooks();
   util::LoadPreferences(false);
   util::SavePreferences();
   toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
@@ -376,7 +376,7 @@ void Shell::Quit() {
   ShellSession& s = *session_;
   if (!s.started) return;
   s.started = false;
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   const auto main = runtime::RunLoop::Main();
 
   Step("SaveWindowState");

@@ -49,7 +49,7 @@ bool EndsWithCaseless(const std::string& s, std::string_view suffix) {
 DownloadUID AddDownload(const AddDownloadRequest& r) {
   if (r.urlEntries.empty() || !EntriesAreWellFormed(r.urlEntries)) return 0;
   if (!engine::URLListSchemesAreSupported(r.urlEntries)) {
-    if (auto& show = GetQueueHooks().showMessage) show(kUnsupportedSchemeMessage);
+    if (auto& show = QueueHooksSlot::Get().showMessage) show(kUnsupportedSchemeMessage);
     return 0;
   }
   const QueueSettings settings = CurrentQueueSettings();
@@ -72,7 +72,7 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   e.priority = r.priority;
   e.batchID = r.batchID;
   if (r.saveCredentials && r.useAuth && r.user && r.password) {
-    if (auto& store = GetQueueHooks().storeCredentials) {
+    if (auto& store = QueueHooksSlot::Get().storeCredentials) {
       for (const auto& host : e.domains) store(host, *r.user, *r.password);
     }
   }
@@ -100,12 +100,12 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   }
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
 
-  auto& hooks = GetQueueHooks();
+  auto& hooks = QueueHooksSlot::Get();
   if (hooks.noteElementChanged) hooks.noteElementChanged(wrapper, kChangedAll);
   RegisterUndoDownloadAdded(wrapper);
   if (r.queuePosition > 0) MoveElementToQueuePosition(wrapper, r.queuePosition);
 
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (r.updateList) {
     list.MiniWindowShowDownload(wrapper);
     if (list.IsLibraryViewShown()) {
@@ -165,7 +165,7 @@ std::size_t AddDownloadsFromURLListFile(const files::FileRef& file) {
 }
 
 std::size_t AddDownloadsFromClipboard() {
-  auto& read = GetQueueHooks().readClipboardText;
+  auto& read = QueueHooksSlot::Get().readClipboardText;
   if (!read) return 0;
   const auto text = read();
   if (!text) return 0;
@@ -303,7 +303,7 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package) {
                ((a == nullptr && b == nullptr) || (a && b && *a == *b));
       }
       if (same) {
-        ui::GetMainListServices().RevealDownloadRow(existing->uid());
+        ui::MainListServicesSlot::Get().RevealDownloadRow(existing->uid());
         return existing->uid();
       }
     }

@@ -35,8 +35,8 @@ void MarkStartFailed(const WrapperRef& wrapper) {
 void ReportFileError(files::OSErr code) {
   if (code == files::afpAccessDenied) {
     const std::string text = values::Localized("kDownloadStartPerms");
-    ui::GetMainListServices().LogMessageToGlobalLog(true, text);
-    if (auto& show = GetQueueHooks().showMessage) show(text);
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
+    if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
     return;
   }
   ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(code) + ".");
@@ -74,7 +74,7 @@ WrapperRef LocalCopyOfPeerItem(const WrapperRef& item, bool& cancelled) {
   if (!e.authUser.empty()) r.user = e.authUser;
   if (!e.authPassword.empty()) r.password = e.authPassword;
   r.batchID = util::GetSessionUUIDString();
-  if (auto& ask = GetQueueHooks().sessionDownloadFolder) {
+  if (auto& ask = QueueHooksSlot::Get().sessionDownloadFolder) {
     const auto folder = ask();
     if (!folder) {
       cancelled = true;
@@ -186,7 +186,7 @@ std::int32_t StartDownload(const WrapperRef& given) {
   }
   const auto heldCounts = state->hostCounts;
 
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.AddElementToDownloadsView(wrapper);
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
   wrapper->setStatus(kStatusStarting);
@@ -195,7 +195,7 @@ std::int32_t StartDownload(const WrapperRef& given) {
   list.RefreshTransferLogView(e.uid);
 
   gActiveDownloads.push_back(e.uid);
-  e.controller = engine::GetDownloadEngineServices().StartDownloadTask(std::move(state));
+  e.controller = engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state));
   if (!e.controller) {
     std::erase(gActiveDownloads, e.uid);
     engine::GetHostCounts().Release(heldCounts);
@@ -208,7 +208,7 @@ std::int32_t StartDownload(const WrapperRef& given) {
   MarkQueueDirty();
 
   list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
-  auto& hooks = GetQueueHooks();
+  auto& hooks = QueueHooksSlot::Get();
   RegisterUndoDownloadStarted(wrapper);
   if (hooks.postNotice) {
     values::Dictionary notice{{"ApplicationName", "Truvane"},

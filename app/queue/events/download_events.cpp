@@ -31,10 +31,10 @@ namespace {
 namespace p = download_params;
 
 ui::DownloadEventViews& Views() {
-  return ui::GetDownloadEventViews();
+  return ui::DownloadEventViewsSlot::Get();
 }
 ui::MainListServices& List() {
-  return ui::GetMainListServices();
+  return ui::MainListServicesSlot::Get();
 }
 
 std::optional<std::string> StringParam(const runtime::Event& event, values::FourCharCode code) {
@@ -150,8 +150,8 @@ void HandleFinished(const runtime::Event& event) {
       wrapper->setStatus(kStatusFailed);
       TruvaneUndoRemoveActionsForTarget(wrapper.get());
       const std::optional<StreamErrorParam> error = DecodeStreamError(event, p::kErrorCode);
-      if (error && !CurrentQueueSettings().useErrorLog && GetQueueHooks().showMessage) {
-        GetQueueHooks().showMessage(
+      if (error && !CurrentQueueSettings().useErrorLog && QueueHooksSlot::Get().showMessage) {
+        QueueHooksSlot::Get().showMessage(
             DownloadFailureMessage(CopyElementURLList(e), *error, StringParam(event, p::kErrorMessage)));
       }
       PostFailureNotice(e, error ? error->code : 0);
@@ -194,9 +194,10 @@ void AnswerAuthRequired(DownloadUID uid, const std::string& urlText, const ui::C
   }
   // Only a task still running can take the answer.
   if (e.status != kStatusDownloading || !e.controller) return;
-  if (answer.remember && GetQueueHooks().storeCredentials) {
+  if (answer.remember && QueueHooksSlot::Get().storeCredentials) {
     auto url = values::Url::Create(urlText);
-    if (url && url->Host()) GetQueueHooks().storeCredentials(*url->Host(), answer.user, answer.password);
+    if (url && url->Host())
+      QueueHooksSlot::Get().storeCredentials(*url->Host(), answer.user, answer.password);
   }
   e.controller->SupplyCredentials(answer.user, answer.password);
   e.useAuth = true;

@@ -54,7 +54,7 @@ std::string ReadCredential(const Value& d, const char* encipheredKey, const char
                            RecordLoadState& state) {
   if (const Value* enciphered = d.Find(encipheredKey)) {
     const values::Data* data = enciphered->AsData();
-    auto& decipher = GetQueueHooks().decipherCredential;
+    auto& decipher = QueueHooksSlot::Get().decipherCredential;
     if (!decipher) {
       state.cipherFailed = true;
       return {};
@@ -103,7 +103,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   if (!CurrentQueueSettings().encryptQueue) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
-  } else if (auto& encipher = GetQueueHooks().encipherCredential) {
+  } else if (auto& encipher = QueueHooksSlot::Get().encipherCredential) {
     if (!e.authUser.empty()) {
       if (auto bytes = encipher(e.authUser)) d.Put("EauthUser", values::Data{*bytes});
     }

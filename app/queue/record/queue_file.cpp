@@ -59,7 +59,7 @@ bool MoveAside(const files::FileRef& file) {
     const files::FileRef aside = file.Parent().Child(name);
     const files::Status s = files::RenameNoReplace(file, aside);
     if (s.ok()) {
-      ui::GetMainListServices().LogMessageToGlobalLog(
+      ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
           true, "The queue file could not be read. It was kept as \"" + aside.Path() + "\".");
       return true;
     }
@@ -233,8 +233,8 @@ files::Status LoadQueueFile() {
     const std::string text =
         "Password data from the queue file could not be decrypted. You may have to re-enter password "
         "information for downloads that require it";
-    ui::GetMainListServices().LogMessageToGlobalLog(true, text);
-    if (auto& show = GetQueueHooks().showMessage) show(text);
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
+    if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
   }
   AddMissingBuiltInFolders();
   return {};

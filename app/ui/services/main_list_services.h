@@ -2,7 +2,7 @@
 // What the download queue asks of the main window: its list of downloads, the status
 // line, the mini window and the transfer log.
 //
-// The main window registers its implementation at start-up with SetMainListServices().
+// The main window registers its implementation at start-up with MainListServicesSlot::Set().
 // Until then (headless runs) the default shows nothing: it has no rows, the library view
 // is never on screen, and log messages go to standard error so that nothing reported is
 // lost.
@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace queue {
 class DownloadQueueWrapper;
@@ -132,19 +134,6 @@ class HeadlessMainListServices : public MainListServices {
   void MarkDockTileChanged() override {}
 };
 
-inline std::unique_ptr<MainListServices>& MainListServicesSlot() {
-  static std::unique_ptr<MainListServices> services = std::make_unique<HeadlessMainListServices>();
-  return services;
-}
-
-inline MainListServices& GetMainListServices() {
-  return *MainListServicesSlot();
-}
-
-// Installs `services` (the headless default when null) and returns the previous one.
-inline std::unique_ptr<MainListServices> SetMainListServices(std::unique_ptr<MainListServices> services) {
-  if (!services) services = std::make_unique<HeadlessMainListServices>();
-  return std::exchange(MainListServicesSlot(), std::move(services));
-}
+using MainListServicesSlot = runtime::ServiceSlot<MainListServices, HeadlessMainListServices>;
 
 }  // namespace ui

@@ -284,11 +284,11 @@ TEST_P(CredentialRecordTest, WritesTheKeysAndReadsThemBack) {
     return s;
   });
   // A reversible stand-in for the cipher.
-  GetQueueHooks().encipherCredential = [](const std::string& s) {
+  QueueHooksSlot::Get().encipherCredential = [](const std::string& s) {
     values::Bytes b(s.rbegin(), s.rend());
     return std::optional<values::Bytes>(b);
   };
-  GetQueueHooks().decipherCredential = [](const values::Bytes& b) {
+  QueueHooksSlot::Get().decipherCredential = [](const values::Bytes& b) {
     return std::optional<std::string>(std::string(b.rbegin(), b.rend()));
   };
   DownloadQueueElement e;
@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(QueueTest, CipherFailureStopsCredentialReadingAndIsToldOnce) {
   std::vector<std::string> shown;
-  GetQueueHooks().showMessage = [&](const std::string& t) { shown.push_back(t); };
+  QueueHooksSlot::Get().showMessage = [&](const std::string& t) { shown.push_back(t); };
   values::Bytes secret{1, 2};
   WriteQueueFile(Root({Record(1, kStatusStopped, {{"EauthUser", values::Data{secret}}, {"useAuth", true}}),
                        Record(2, kStatusStopped, {{"authUser", "plain"}, {"useAuth", true}})}));

@@ -93,10 +93,10 @@ TEST(CurrentView, LastFolderMustNameAFolder) {
 class StartupOrderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    shell::GetShellHooks() = {};
+    shell::ShellHooksSlot::Get() = {};
     shell::SetStartupStepObserver([this](std::string_view step) { trace.emplace_back(step); });
     auto record = [this](const char* name) { return [this, name] { trace.emplace_back(name); }; };
-    auto& hooks = shell::GetShellHooks();
+    auto& hooks = shell::ShellHooksSlot::Get();
     hooks.setUndoRegistrationEnabled = [this](bool on) { trace.emplace_back(on ? "undo on" : "undo off"); };
     hooks.loadUploadQueue = [this] {
       trace.emplace_back("loadUploadQueue");
@@ -118,7 +118,7 @@ class StartupOrderTest : public ::testing::Test {
   }
   void TearDown() override {
     shell::SetStartupStepObserver(nullptr);
-    shell::GetShellHooks() = {};
+    shell::ShellHooksSlot::Get() = {};
     queue::ClearQueueTables();
   }
 
