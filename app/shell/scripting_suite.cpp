@@ -80,6 +80,9 @@ std::string StatusLine(const queue::DownloadQueueElement& e) {
     case queue::kStatusStopped:
       return Format("Cancelled, %lld bytes of %lld transferred", {got, total});
     case queue::kStatusFailed:
+      if (!e.failureReason.empty()) {
+        return Format("Failed, %lld bytes of %lld transferred: %@", {got, total, e.failureReason});
+      }
       return Format("Failed, %lld bytes of %lld transferred", {got, total});
     case queue::kStatusScheduled:
       return Format("scheduled, %lld bytes of %lld transferred", {got, total});

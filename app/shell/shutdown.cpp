@@ -2,7 +2,11 @@
 
 #include <vector>
 
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/services/download_engine_services.h"
+#include "app/engine/task/download_ranges.h"
+#include "app/engine/task/resume_file.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/download_status.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
@@ -26,6 +30,24 @@ void SaveQueueIfChanged() {
 bool TransfersRunning(const ShellHooks& hooks) {
   return AskHook<std::int32_t>(hooks.runningDownloadStreams, 0) > 0 ||
          AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
+}
+
+// A stopping task writes its ranges file last; its finished event is never handled (the
+// main loop has ended), so the record takes its progress from that file: the saved
+// progress is then exactly what a restart resumes from.
+void TakeProgressFromRangesFile(const queue::WrapperRef& wrapper) {
+  queue::DownloadQueueElement& e = wrapper->element();
+  const auto package = queue::CopyPartialPackageURL(e);
+  if (!package) return;
+  engine::RangeList done;
+  if (!engine::ReadRangesFile(package->Child(queue::kRangesFileName), e.fileSize > 0 ? e.fileSize : -1, done)
+           .ok()) {
+    return;
+  }
+  const std::int64_t progress = engine::SumRangeLengths(done);
+  if (progress == e.progress) return;
+  e.progress = progress;
+  queue::MarkQueueDirty();
 }
 
 }  // namespace
@@ -52,7 +74,15 @@ void Shutdown() {
       if (const auto& stop = wrapper->element().stopSource) stop->Signal();
     }
     CallHook(hooks.cancelReceivedFiles);
-    while (TransfersRunning(hooks)) Delay()(kShutdownPollInterval);
+    // Bounded: a task stuck in a system call must not keep the program from ending; its
+    // last saved ranges still let the download resume.
+    int polls = 0;
+    const auto limit = static_cast<int>(kShutdownWaitLimit / kShutdownPollInterval);
+    while (TransfersRunning(hooks) && polls++ < limit) Delay()(kShutdownPollInterval);
+    if (TransfersRunning(hooks)) {
+      engine::LogMessageToGlobalLog(true, "%@", {"Quitting while a transfer had not stopped yet"});
+    }
+    for (const auto& wrapper : running) TakeProgressFromRangesFile(wrapper);
   }
 
   CallHook(hooks.stopFileTransferServer);

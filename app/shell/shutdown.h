@@ -3,7 +3,7 @@
 // by the quit sequence (startup.h) and by the updater's restart hook.
 //
 // The queue file is written before the wait for the running transfers, not after it: the
-// wait has no time limit (a download ends only when its task has stopped), and a task
+// wait may be long (a download ends only when its task has stopped), and a task
 // stuck in a system call would otherwise keep every queue change since the last autosave
 // hostage until the user kills the program. It is written again after the wait when the
 // stopping downloads changed it meanwhile.
@@ -14,8 +14,9 @@
 
 namespace shell {
 
-// The step of the wait for running transfers.
+// The step of the wait for running transfers, and how long the wait may last at most.
 inline constexpr runtime::Nanoseconds kShutdownPollInterval = std::chrono::milliseconds(200);
+inline constexpr runtime::Nanoseconds kShutdownWaitLimit = std::chrono::seconds(60);
 
 void Shutdown();
 

@@ -13,6 +13,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/network/accepted_certificates.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
@@ -23,6 +24,7 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
+#include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/settings_hooks.h"
@@ -235,10 +237,14 @@ StartupOutcome Shell::StartUp() {
   // Downloads can run from here on: the limiter they ask for bytes exists, and the launch
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
+  // Quitting waits for the download tasks this counts.
+  hooks.runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
 
   Step("SetUpApplication");
   toolbox::Application::Shared();
   InstallToolboxUiServices();
+  // Without a display the headless views answer certificate questions "don't trust".
+  if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
@@ -251,6 +257,9 @@ StartupOutcome Shell::StartUp() {
   InstallSettingsHooks();
   util::LoadPreferences(false);
   util::SavePreferences();
+  // Certificates the user accepted before: trusted for their hosts from the first download.
+  engine::LoadAcceptedCertificates(util::CurrentSettings()->savedCerts,
+                                   util::CurrentSettings()->savedCertTypes);
   toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
 
   Step("LoadQueueFile");
@@ -278,6 +287,7 @@ StartupOutcome Shell::StartUp() {
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
+  engine::TransferLogRecordsSlot::Set(std::make_unique<queue::QueueTransferLogRecords>());
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(hooks.createMainWindow);

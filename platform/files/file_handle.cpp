@@ -71,6 +71,17 @@ Result<AllocateResult> FileHandle::Allocate(std::uint64_t offset, std::uint64_t 
   return Status::FromErrno(errno);
 }
 
+Result<AllocateResult> FileHandle::Reserve(std::uint64_t offset, std::uint64_t length) const {
+  if (length == 0) return AllocateResult::kAllocated;
+  int rc;
+  do {
+    rc = ::fallocate(fd_.get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length));
+  } while (rc != 0 && errno == EINTR);
+  if (rc == 0) return AllocateResult::kAllocated;
+  if (errno == EOPNOTSUPP || errno == ENOSYS) return AllocateResult::kSkippedUnsupported;
+  return Status::FromErrno(errno);
+}
+
 Status FileHandle::Truncate(std::uint64_t size) const {
   int rc;
   do {

@@ -50,6 +50,9 @@ class FileHandle {
   Status WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) const;
   // Reserves [offset, offset + length), growing the file when it reaches past the end.
   Result<AllocateResult> Allocate(std::uint64_t offset, std::uint64_t length) const;
+  // Reserves [offset, offset + length) without changing the file's size, so that a later
+  // write there cannot fail for a full disk (until a truncation gives the space back).
+  Result<AllocateResult> Reserve(std::uint64_t offset, std::uint64_t length) const;
   Status Truncate(std::uint64_t size) const;
   Status Sync() const;
   Result<std::uint64_t> Size() const;

@@ -240,6 +240,12 @@ std::string DescribeError(const StreamError& error) {
         case http_code::kAuthenticationTypeUnsupported:
           what = "unsupported authentication";
           break;
+        case http_code::kRedirectionLoop:
+          what = "too many redirects";
+          break;
+        case http_code::kProxyConnectFailed:
+          what = "the proxy refused the tunnel";
+          break;
         default:
           break;
       }

@@ -23,6 +23,12 @@ class FakeDownloadController : public engine::DownloadTaskController {
                          const std::optional<std::string>& password) override {
     credentials.emplace_back(user, password);
   }
+  // Certificate answers in order: "trust", "always" or "refuse".
+  std::vector<std::string> certificateAnswers;
+  void ContinueAfterCertificate(bool alwaysTrust) override {
+    certificateAnswers.push_back(alwaysTrust ? "always" : "trust");
+  }
+  void RefuseCertificate() override { certificateAnswers.push_back("refuse"); }
 };
 
 class FakeDownloadEngine : public engine::DownloadEngineServices {

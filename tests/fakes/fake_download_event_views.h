@@ -26,12 +26,19 @@ class FakeDownloadEventViews : public ui::DownloadEventViews {
   void NoteRowChanged(std::uint32_t uid) override { changedRows.push_back(uid); }
   void UpdateDownloadInspector(std::uint32_t uid) override { inspectorUpdates.push_back(uid); }
   void NotifyMiniWindowDownloadChanged(std::uint32_t uid) override { miniWindowChanges.push_back(uid); }
-  void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust,
-                                    std::int32_t domain, std::int32_t code) override {
-    certificateQuestions.push_back({5, uid, url, hasTrust, domain, code});
+  void ShowUnknownCertificateWindow(const ui::CertificateQuestion& q,
+                                    ui::CertificateAnswerFunction answer) override {
+    certificateQuestions.push_back({5, q.uid, q.url, !q.chain.empty(), q.errorDomain, q.errorCode});
+    certificateAnswers_.push_back(std::move(answer));
   }
-  void AskDownloadCertificateTrust(std::uint32_t uid, const std::string& url, bool hasTrust) override {
-    certificateQuestions.push_back({6, uid, url, hasTrust, 0, 0});
+  void AskDownloadCertificateTrust(const ui::CertificateQuestion& q,
+                                   ui::CertificateAnswerFunction answer) override {
+    certificateQuestions.push_back({6, q.uid, q.url, !q.chain.empty(), 0, 0});
+    certificateAnswers_.push_back(std::move(answer));
+  }
+  // The user answers the i-th certificate question (once).
+  void AnswerCertificate(std::size_t i, const ui::CertificateAnswer& answer) {
+    if (auto f = std::exchange(certificateAnswers_.at(i), nullptr)) f(answer);
   }
   void AskCredentials(const ui::CredentialsRequest& request,
                       std::function<void(const ui::CredentialsAnswer&)> answer) override {
@@ -46,4 +53,5 @@ class FakeDownloadEventViews : public ui::DownloadEventViews {
 
  private:
   std::vector<std::function<void(const ui::CredentialsAnswer&)>> answers_;
+  std::vector<ui::CertificateAnswerFunction> certificateAnswers_;
 };

@@ -91,7 +91,8 @@ TEST(CheckLayering, LibrariesLinkOnlyWhatTheirFolderMayInclude) {
     const char* call;
     bool allowed;
   } cases[] = {
-      {"app/queue", "truvane_library(truvane_queue RECURSE DEPS truvane_util truvane_engine truvane_desktop)", true},
+      {"app/queue", "truvane_library(truvane_queue RECURSE DEPS truvane_util truvane_engine truvane_desktop)",
+       true},
       {"app/queue", "truvane_library(truvane_queue RECURSE DEPS truvane_util truvane_ui)", false},
       {"app/util", "truvane_library(truvane_util DEPS truvane_values\n  truvane_engine)", false},
       {"platform/files", "truvane_library(truvane_files DEPS truvane_values truvane_net)", false},

@@ -10,6 +10,7 @@
 
 #include "app/engine/ftp/ftp_transport.h"
 #include "app/engine/services/volume_mounter.h"
+#include "app/engine/task/download_timing.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/runtime/unique_fd.h"
 #include "platform/values/url_escape.h"
@@ -17,7 +18,6 @@
 namespace engine {
 namespace {
 
-constexpr double kOpenTimeout = 30;
 constexpr int kFileNotFound = -43;
 constexpr int kParamError = -50;
 // The guest login of a file server: no user authentication.
@@ -87,7 +87,7 @@ class AFPConnectionOfDownload final : public TransportConnection {
       return false;
     }
     connection_.NoteActivity();
-    connection_.SetTimeout(kOpenTimeout);
+    connection_.SetTimeout(kConnectionTimeout);
     return true;
   }
 

@@ -10,6 +10,7 @@
 #include "app/engine/network/accepted_certificates.h"
 #include "app/engine/network/network_reachability.h"
 #include "app/engine/network/socket_buffer.h"
+#include "app/engine/task/download_timing.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/net/proxy_settings.h"
 #include "platform/runtime/run_loop.h"
@@ -18,9 +19,6 @@
 namespace engine {
 namespace {
 
-constexpr double kFTPOpenTimeout = 30;
-constexpr double kFTPSOpenTimeout = 35;
-constexpr double kQuestionTimeout = 3600;
 // Servers that cannot tell a size answer 2^31 - 1; it means "unknown".
 constexpr std::int64_t kNoSizeMarker = 2147483647;
 constexpr net::StreamError kParamError{net::ErrorDomain::kMacOsStatus, -50};
@@ -131,7 +129,7 @@ class FTPConnectionOfDownload final : public TransportConnection {
       return false;
     }
     connection_.NoteActivity();
-    connection_.SetTimeout(kFTPOpenTimeout);
+    connection_.SetTimeout(kConnectionTimeout);
     connection_.WatchReachability();
     return true;
   }

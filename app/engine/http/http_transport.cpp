@@ -13,6 +13,7 @@
 #include "app/engine/network/accepted_certificates.h"
 #include "app/engine/network/network_reachability.h"
 #include "app/engine/network/socket_buffer.h"
+#include "app/engine/task/download_timing.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/util/text/url_utilities.h"
 #include "platform/net/http_authentication.h"
@@ -29,9 +30,6 @@ constexpr std::string_view kProxyAuthenticationSlot = "http proxy authentication
 constexpr std::string_view kOldDateRetriesSlot = "http old date retries";
 constexpr std::string_view kETagRestartsSlot = "http etag restarts";
 
-constexpr double kTimeout = 30;
-constexpr double kSoleConnectionTimeout = 55;
-constexpr double kQuestionTimeout = 3600;
 constexpr std::size_t kInflateBlock = 65536;
 
 // What a connection hands to the one that replaces it.
@@ -198,7 +196,7 @@ bool HttpConnection::Start() {
     return false;
   }
   connection_.NoteActivity();
-  connection_.SetTimeout(kTimeout);
+  connection_.SetTimeout(kConnectionTimeout);
   connection_.WatchReachability();
   return true;
 }
@@ -416,7 +414,7 @@ bool HttpConnection::AcceptBody(const net::HttpResponseHead& head) {
     connection_.LearnFileSize(connection_.ServerSize());
   }
   connection_.NoteActivity();
-  connection_.SetTimeout(connection_.IsSoleConnection() ? kSoleConnectionTimeout : kTimeout);
+  connection_.SetTimeout(connection_.IsSoleConnection() ? kSoleConnectionTimeout : kConnectionTimeout);
   return false;
 }
 

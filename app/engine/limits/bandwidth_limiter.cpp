@@ -138,11 +138,11 @@ void BandwidthLimiter::Stop() {
 std::int64_t RequestBandwidth(runtime::QueueId limiter, runtime::QueueId replyQueue, std::int64_t wanted) {
   if (runtime::NotifyQueue(limiter, static_cast<runtime::Word>(std::max<std::int64_t>(wanted, 0)), replyQueue,
                            Kind(LimiterMessage::kRequest)) != runtime::kNoErr) {
-    return 0;
+    return kLimiterGone;
   }
   runtime::Message m;
-  if (runtime::WaitOnQueue(replyQueue, m) != runtime::kNoErr) return 0;
-  return static_cast<std::int64_t>(m.p1);
+  if (runtime::WaitOnQueue(replyQueue, m) != runtime::kNoErr) return kLimiterGone;
+  return std::clamp<std::int64_t>(static_cast<std::int64_t>(m.p1), 0, std::max<std::int64_t>(wanted, 0));
 }
 
 void ReportBandwidth(runtime::QueueId limiter, std::int64_t unusedGrant, std::int64_t moved) {

@@ -101,9 +101,14 @@ class BandwidthLimiter {
   std::shared_ptr<runtime::Task> task_;
 };
 
-// Transfer side. With the limit on: ask for `wanted` bytes and block for the grant (0
-// when the limiter has gone). After moving, always report what was moved and the share of
-// the grant not used; with the limit off the unused part is 0.
+// What RequestBandwidth answers when the limiter has gone (its queue deleted at quit):
+// nothing limits any more. Told apart from a grant of 0, which is the limiter's normal
+// answer when this tick's budget is spent: "move nothing now, ask again after the refill".
+inline constexpr std::int64_t kLimiterGone = -1;
+
+// Transfer side. With the limit on: ask for `wanted` bytes and block for the grant
+// (0 ... wanted, or kLimiterGone). After moving, always report what was moved and the
+// share of the grant not used; with the limit off the unused part is 0.
 std::int64_t RequestBandwidth(runtime::QueueId limiter, runtime::QueueId replyQueue, std::int64_t wanted);
 void ReportBandwidth(runtime::QueueId limiter, std::int64_t unusedGrant, std::int64_t moved);
 

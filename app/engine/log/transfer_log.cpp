@@ -130,6 +130,16 @@ std::string NormalizeLogLineEndings(std::string_view text) {
   return out;
 }
 
+std::string LogTextForFile(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i] == '\r' ? '\n' : text[i]);
+  }
+  return out;
+}
+
 files::Result<files::FileRef> GlobalLogFile() {
   auto folder = files::FindStandardFolder(files::StandardFolder::kLogs, true);
   if (!folder.ok()) return folder.status();
@@ -148,7 +158,19 @@ void GlobalLog::AddMessage(bool isError, std::string_view message, const char* u
       RedactSecretsForLog(FormatGlobalLogEntry(isError, values::DescribeDate(values::Now()), message,
                                                url != nullptr ? RedactSecretsForLog(url).c_str() : nullptr));
   text_ += entry;
-  pending_ += values::SanitizeUtf8(entry);
+  if (text_.size() > kGlobalLogTextLimit) {
+    // Cut after a line end ("\r" is one byte, never inside a UTF-8 sequence); a tail
+    // without any line end is cut at a character start.
+    std::size_t cut = text_.size() - kGlobalLogTextLimit;
+    const std::size_t lineEnd = text_.find('\r', cut);
+    if (lineEnd != std::string::npos) {
+      cut = lineEnd + 1;
+    } else {
+      while (cut < text_.size() && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) ++cut;
+    }
+    text_.erase(0, cut);
+  }
+  pending_ += LogTextForFile(values::SanitizeUtf8(entry));
   dirty_ = true;
   TransferLogWindowServiceSlot::Get().AppendGlobalLogText(entry);
 }

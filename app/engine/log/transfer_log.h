@@ -8,6 +8,11 @@
 // repeating 25-second timer appends them to "Truvane Log.txt" in the logs folder
 // ($XDG_STATE_HOME/Truvane). The file is only ever appended to; at most 25 s of log are
 // lost when the program is killed, and closing the log (quit) writes what is pending.
+// In memory the entries end lines with "\r" as the window shows them; on disk every line
+// ends with "\n", so that tail, less and grep see lines. A file written by an older
+// version with "\r" alone is appended to as it is.
+// The text kept in memory is the last `kGlobalLogTextLimit` bytes, cut at a line start: a
+// program that runs for weeks must not grow with its log. The file keeps everything.
 //
 // A download's transfer log lives in its record (`TransferLogRecord`, held by the queue's
 // download record): the request and response heads, connection steps and errors its task
@@ -44,6 +49,7 @@ namespace engine {
 inline constexpr const char kGlobalLogFileName[] = "Truvane Log.txt";
 inline constexpr runtime::Nanoseconds kGlobalLogWriteInterval = std::chrono::seconds(25);
 inline constexpr const char kNoTransferInformation[] = "No transfer information to display.";
+inline constexpr std::size_t kGlobalLogTextLimit = 1024 * 1024;
 
 // The text of one global log entry for a date description and a message; `url` only for
 // errors while downloading a URL.
@@ -55,6 +61,8 @@ std::string RedactSecretsForLog(std::string_view text);
 
 // Every "\r\n" and every remaining "\n" as "\r".
 std::string NormalizeLogLineEndings(std::string_view text);
+// The same text with Linux line ends: every "\r\n" and every remaining "\r" as "\n".
+std::string LogTextForFile(std::string_view text);
 
 // $XDG_STATE_HOME/Truvane/Truvane Log.txt, the folder made when missing.
 files::Result<files::FileRef> GlobalLogFile();
@@ -75,12 +83,13 @@ class GlobalLog {
   // Arms the repeating write on `loop` (the main run loop).
   void StartFileTimer(runtime::RunLoop& loop);
 
+  // The tail of this run's entries (see kGlobalLogTextLimit).
   const std::string& Text() const { return text_; }
   bool dirty() const { return dirty_; }
 
  private:
   files::FileRef file_;
-  std::string text_;     // every entry of this run, as the window shows it
+  std::string text_;     // the tail of this run's entries, as the window shows them
   std::string pending_;  // bytes added since the last write
   bool dirty_ = false;
   std::shared_ptr<runtime::Timer> timer_;

@@ -131,7 +131,8 @@ std::string TrustPromptMessageKey(int tls_error, bool certificate_changed) {
 }
 
 int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
-                              int tls_error, bool certificate_changed) {
+                              int tls_error, bool certificate_changed, bool* always_trust) {
+  if (always_trust != nullptr) *always_trust = false;
   if (certificates.empty()) return 0;
   auto parsed = values::Url::Create(url);
   const std::string host = parsed ? parsed->Absolute().Host().value_or("") : std::string();
@@ -140,6 +141,7 @@ int AskUserToTrustCertificate(const net::CertificateChain& certificates, const s
   const TrustPanel::Answer answer = TrustPanelSlot::Get().RunModal(certificates, message);
   if (!answer.accepted) return 0;
   if (parsed) SaveAcceptedCertificate(*parsed, certificates.front(), !answer.always_trust);
+  if (always_trust != nullptr) *always_trust = answer.always_trust;
   return 1;
 }
 

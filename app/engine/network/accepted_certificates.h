@@ -53,8 +53,9 @@ void SaveAcceptedCertificate(const values::Url& url, const net::Certificate& cer
 std::string TrustPromptMessageKey(int tls_error, bool certificate_changed);
 
 // Main thread. Asks the user (TrustPanelSlot); when accepted, saves the first certificate for the URL's
-// host (for the session unless always-trust was ticked). 1 when accepted, else 0.
+// host (for the session unless always-trust was ticked). 1 when accepted, else 0;
+// `always_trust` (when given) tells whether always-trust was ticked.
 int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
-                              int tls_error, bool certificate_changed);
+                              int tls_error, bool certificate_changed, bool* always_trust = nullptr);
 
 }  // namespace engine

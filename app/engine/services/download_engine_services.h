@@ -65,9 +65,11 @@ class DownloadTaskController {
   // Answers the task's request for credentials ('TRCo' kind 2); nothing for both clears them.
   virtual void SupplyCredentials(const std::optional<std::string>& user,
                                  const std::optional<std::string>& password) = 0;
-  // Goes on after the user accepted a server certificate ('TRCo' kind 1); a refusal
-  // signals the stop source instead.
+  // Goes on after the user accepted a server certificate ('TRCo' kind 1).
   virtual void ContinueAfterCertificate(bool /*alwaysTrust*/) {}
+  // The certificate was not trusted ('TRCo' kind 3): the download fails, naming the host
+  // and the certificate's problem.
+  virtual void RefuseCertificate() {}
 };
 
 // The context of one download task, filled by the queue, owned by the task.

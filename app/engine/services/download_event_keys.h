@@ -42,6 +42,7 @@ enum FinishReason : std::int32_t {
 enum DownloadControlKind : std::uint32_t {
   kControlContinueAfterCertificate = 1,  // the direct object: bool, always trust
   kControlSupplyCredentials = 2,
+  kControlRefuseCertificate = 3,  // the question goes unanswered: the download fails
 };
 
 // Parameter keys of both classes.
@@ -58,6 +59,7 @@ inline constexpr values::FourCharCode kVerificationFailed = values::FourCC("Veri
 inline constexpr values::FourCharCode kFile = values::FourCC("File");
 inline constexpr values::FourCharCode kErrorCode = values::FourCC("ErrC");
 inline constexpr values::FourCharCode kErrorMessage = values::FourCC("ErrM");
+inline constexpr values::FourCharCode kFailureText = values::FourCC("ErrT");  // why it failed, in words
 inline constexpr values::FourCharCode kEventQueue = values::FourCC("Qu$$");
 inline constexpr values::FourCharCode kMessage = values::FourCC("Mess");
 inline constexpr values::FourCharCode kSize = values::FourCC("Size");

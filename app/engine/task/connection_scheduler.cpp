@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "app/engine/task/download_run.h"
 #include "app/engine/urls/mirror_lists.h"
@@ -20,8 +20,6 @@ constexpr std::int64_t kMinimumReserve = 32768;
 constexpr std::int64_t kBalancedSplitMinimumGap = 131072;
 constexpr std::int64_t kSmallestSplitPiece = 262144;
 constexpr std::int64_t kNeighbourWindow = 24576;
-constexpr double kEmptyCheckDelay = 20;
-constexpr double kRestartRetryDelay = 10;
 
 void SetEntryFlag(values::Value& entry, const char* key) {
   if (auto* d = entry.AsDictionary()) (*d)[key] = true;
@@ -45,7 +43,14 @@ std::vector<std::int64_t> DownloadRun::CopyStreamResumeOffsets(std::int64_t add)
 }
 
 bool DownloadRun::IsComplete(bool sizeMustBeKnown) const {
+  // An empty file holds no range, yet is complete once a clean end of its body has made
+  // its size known as 0.
+  if (IsCompleteEmptyFile()) return true;
   return DownloadIsComplete(done_, failed_, facts_.sizeKnown ? facts_.totalSize : -1, sizeMustBeKnown);
+}
+
+bool DownloadRun::IsCompleteEmptyFile() const {
+  return !failed_ && facts_.sizeKnown && facts_.totalSize == 0;
 }
 
 std::size_t DownloadRun::PickURLEntry() {
@@ -176,134 +181,131 @@ void DownloadRun::SpawnAfter(double seconds) {
   oneShots_.push_back(std::move(timer));
 }
 
-void DownloadRun::SpawnMoreStreams() {
-  if (ended_ || waitingForUser_) return;
+std::size_t DownloadRun::FirstUsableEntry() {
   auto& entries = urlEntries();
-  if (CountUsableEntries(entries) == 0) return;
-  const std::int32_t open = facts_.openConnections;
-  std::int64_t reserve = 0;
+  std::size_t first = 0;
+  while (first + 1 < entries.size() && !EntryIsUsable(entries[first])) ++first;
+  return first;
+}
+
+std::int64_t DownloadRun::ReserveAhead(std::int32_t open) const {
+  if (open <= 0) return 0;
+  if (rate_ < 1) return kMinimumReserve;
+  return std::max<std::int64_t>(kMinimumReserve, static_cast<std::int64_t>(rate_ * 1024.0 / open * 8.0));
+}
+
+void DownloadRun::SpawnWithoutRestarts(std::size_t firstUsable, std::int32_t open) {
+  // A mirror that cannot resume is fetched by one connection from 0, and only when none
+  // runs.
   if (open > 0) {
-    if (rate_ >= 1) {
-      reserve =
-          std::max<std::int64_t>(kMinimumReserve, static_cast<std::int64_t>(rate_ * 1024.0 / open * 8.0));
-    } else {
-      reserve = kMinimumReserve;
-    }
-  }
-  const std::int32_t toAdd = facts_.wantedConnections - open;
-  if (toAdd <= 0) return;
-  const bool restartable = CountRestartableEntries(entries) > 0;
-  std::size_t firstUsable = 0;
-  while (firstUsable + 1 < entries.size() && !EntryIsUsable(entries[firstUsable])) ++firstUsable;
-
-  if (open == 0 && !facts_.sizeKnown) {
-    LongRange r{0, kOpenEndLength};
-    if (restartable && !done_.empty() && done_[0].location == 0) r.location = done_[0].length;
-    if (!OpenNewStream(firstUsable, r, true)) ArmEmptyCheck();
+    ArmEmptyCheck();
     return;
   }
-  if (!restartable) {
-    if (open > 0) {
-      ArmEmptyCheck();
-      return;
-    }
-    done_.clear();
-    firstBytes_.reset();
-    if (!OpenNewStream(firstUsable, {0, kOpenEndLength}, true)) ArmEmptyCheck();
-    return;
-  }
+  done_.clear();
+  firstBytes_.reset();
+  if (!OpenNewStream(firstUsable, {0, kOpenEndLength}, true)) ArmEmptyCheck();
+}
 
-  RangeList gaps = ComputeUnfinishedRanges(reserve);
-  if (gaps.empty()) return;
-  const std::size_t n = gaps.size();
-  std::vector<std::int32_t> assigned(n, 0);
-  std::vector<bool> worked(n, false);
-  for (std::size_t i = 0; i < n; ++i) {
+DownloadRun::GapAssignment DownloadRun::MarkWorkedGaps(const RangeList& gaps, std::int64_t reserve) const {
+  GapAssignment plan{std::vector<std::int32_t>(gaps.size(), 0), std::vector<bool>(gaps.size(), false)};
+  for (std::size_t i = 0; i < gaps.size(); ++i) {
     if (gaps[i].location <= 0) continue;
     const bool running = std::any_of(connections_.begin(), connections_.end(), [&](const auto& s) {
       return gaps[i].location >= s->writeOffset + reserve && gaps[i].location <= s->writeOffset + 2 * reserve;
     });
     if (running) {
-      assigned[i] = 1;
-      worked[i] = true;
+      plan.assigned[i] = 1;
+      plan.worked[i] = true;
     }
   }
+  return plan;
+}
 
-  if (open > 0 && gaps[0].length >= kBalancedSplitMinimumGap) {
-    for (std::int32_t k = 0; k < toAdd; ++k) {
-      std::ptrdiff_t chosen = -1;
-      std::int64_t bestPiece = 0;
+void DownloadRun::AssignBalanced(const RangeList& gaps, GapAssignment& plan, std::int32_t toAdd,
+                                 std::int32_t open) {
+  const std::size_t n = gaps.size();
+  for (std::int32_t k = 0; k < toAdd; ++k) {
+    std::ptrdiff_t chosen = -1;
+    std::int64_t bestPiece = 0;
+    // A free gap first: it costs no running connection anything.
+    for (std::size_t i = 0; i < n; ++i) {
+      if (gaps[i].location <= 0 && plan.assigned[i] == 0) {
+        chosen = static_cast<std::ptrdiff_t>(i);
+        bestPiece = gaps[i].length;
+        break;
+      }
+    }
+    if (chosen < 0) {
+      // Otherwise the gap whose split keeps the smallest piece of all the largest.
+      std::int64_t bestSmallest = -1;
       for (std::size_t i = 0; i < n; ++i) {
-        if (gaps[i].location <= 0 && assigned[i] == 0) {
+        std::int64_t smallest = std::numeric_limits<std::int64_t>::max();
+        for (std::size_t j = 0; j < n; ++j) {
+          const std::int32_t a = j == i ? plan.assigned[j] + 1 : plan.assigned[j];
+          if (a == 0) continue;
+          smallest = std::min(smallest, gaps[j].length / a);
+        }
+        if (smallest > bestSmallest) {
+          bestSmallest = smallest;
           chosen = static_cast<std::ptrdiff_t>(i);
-          bestPiece = gaps[i].length;
-          break;
         }
       }
       if (chosen < 0) {
-        std::int64_t bestSmallest = -1;
-        for (std::size_t i = 0; i < n; ++i) {
-          std::int64_t smallest = std::numeric_limits<std::int64_t>::max();
-          for (std::size_t j = 0; j < n; ++j) {
-            const std::int32_t a = j == i ? assigned[j] + 1 : assigned[j];
-            if (a == 0) continue;
-            smallest = std::min(smallest, gaps[j].length / a);
-          }
-          if (smallest > bestSmallest) {
-            bestSmallest = smallest;
-            chosen = static_cast<std::ptrdiff_t>(i);
-          }
-        }
-        if (chosen < 0) {
-          std::fprintf(stderr, "Warning, unexpected empty set in SpawnMoreStreams\n");
-          break;
-        }
-        bestPiece = gaps[chosen].length / (assigned[chosen] + 1);
-      }
-      // Splitting what a connection is already fetching only pays for large pieces.
-      if (worked[chosen] && open > 0 &&
-          (bestPiece < kSmallestSplitPiece || (rate_ > 4 && rate_ * 15 > static_cast<float>(bestPiece)))) {
+        Log("\rWarning, unexpected empty set in SpawnMoreStreams\r");
         break;
       }
-      ++assigned[chosen];
+      bestPiece = gaps[chosen].length / (plan.assigned[chosen] + 1);
     }
-  } else {
-    std::int32_t given = 0;
-    for (std::size_t i = 0; i < n && given < toAdd; ++i) {
-      if (assigned[i] != 0) continue;
-      assigned[i] = 1;
-      ++given;
+    // Splitting what a connection is already fetching only pays for large pieces.
+    if (plan.worked[chosen] && open > 0 &&
+        (bestPiece < kSmallestSplitPiece || (rate_ > 4 && rate_ * 15 > static_cast<float>(bestPiece)))) {
+      break;
     }
+    ++plan.assigned[chosen];
   }
+}
 
+void DownloadRun::AssignToFreeGaps(GapAssignment& plan, std::int32_t toAdd) {
+  std::int32_t given = 0;
+  for (std::size_t i = 0; i < plan.assigned.size() && given < toAdd; ++i) {
+    if (plan.assigned[i] != 0) continue;
+    plan.assigned[i] = 1;
+    ++given;
+  }
+}
+
+DownloadStream* DownloadRun::StreamReaching(std::int64_t location, std::int64_t reserve) const {
+  for (const auto& s : connections_) {
+    if (s->writeOffset + reserve == location) return s.get();
+  }
+  return nullptr;
+}
+
+std::vector<LongRange> DownloadRun::CutPieces(const RangeList& gaps, const GapAssignment& plan,
+                                              std::int64_t reserve) {
   std::vector<LongRange> pieces;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::int32_t count = assigned[i];
+  for (std::size_t i = 0; i < gaps.size(); ++i) {
+    const std::int32_t count = plan.assigned[i];
     if (count == 0) continue;
     const LongRange g{std::llabs(gaps[i].location), gaps[i].length};
-    if (worked[i] && count == 1) {
+    DownloadStream* runner = plan.worked[i] ? StreamReaching(g.location, reserve) : nullptr;
+    if (plan.worked[i] && count == 1) {
       // A connection running into bytes that are already on disk (a resumed download's
       // open-ended first connection) stops at the end of its gap instead of fetching
       // them again.
-      for (const auto& s : connections_) {
-        if (s->writeOffset + reserve != g.location) continue;
-        const std::int64_t length = reserve + s->bytesDone + g.length;
-        if (s->range.length == kOpenEndLength || s->range.length > length) {
-          SetRangeWithRule(*s, {s->range.location, length});
+      if (runner) {
+        const std::int64_t length = reserve + runner->bytesDone + g.length;
+        if (runner->range.length == kOpenEndLength || runner->range.length > length) {
+          SetRangeWithRule(*runner, {runner->range.location, length});
         }
-        break;
       }
       continue;
     }
     const std::int64_t piece = g.length / count;
     const std::int64_t first = g.length - piece * (count - 1);
     std::int64_t at = g.location;
-    if (worked[i]) {
-      for (const auto& s : connections_) {
-        if (s->writeOffset + reserve != g.location) continue;
-        SetRangeWithRule(*s, {s->range.location, reserve + s->bytesDone + first});
-        break;
-      }
+    if (plan.worked[i]) {
+      if (runner) SetRangeWithRule(*runner, {runner->range.location, reserve + runner->bytesDone + first});
     } else {
       pieces.push_back({at, first});
     }
@@ -313,7 +315,41 @@ void DownloadRun::SpawnMoreStreams() {
       at += piece;
     }
   }
-  for (const LongRange& p : pieces) {
+  return pieces;
+}
+
+void DownloadRun::SpawnMoreStreams() {
+  if (ended_ || waitingForUser_) return;
+  auto& entries = urlEntries();
+  if (CountUsableEntries(entries) == 0) return;
+  const std::int32_t open = facts_.openConnections;
+  const std::int32_t toAdd = facts_.wantedConnections - open;
+  if (toAdd <= 0) return;
+  const std::size_t firstUsable = FirstUsableEntry();
+  const bool restartable = CountRestartableEntries(entries) > 0;
+
+  if (open == 0 && !facts_.sizeKnown) {
+    // Nothing can be split before the size is known: one connection from the first gap.
+    LongRange r{0, kOpenEndLength};
+    if (restartable && !done_.empty() && done_[0].location == 0) r.location = done_[0].length;
+    if (!OpenNewStream(firstUsable, r, true)) ArmEmptyCheck();
+    return;
+  }
+  if (!restartable) {
+    SpawnWithoutRestarts(firstUsable, open);
+    return;
+  }
+
+  const std::int64_t reserve = ReserveAhead(open);
+  const RangeList gaps = ComputeUnfinishedRanges(reserve);
+  if (gaps.empty()) return;
+  GapAssignment plan = MarkWorkedGaps(gaps, reserve);
+  if (open > 0 && gaps[0].length >= kBalancedSplitMinimumGap) {
+    AssignBalanced(gaps, plan, toAdd, open);
+  } else {
+    AssignToFreeGaps(plan, toAdd);
+  }
+  for (const LongRange& p : CutPieces(gaps, plan, reserve)) {
     const std::size_t entry = PickURLEntry();
     OpenNewStream(entry, p, !EntryFlag(urlEntries()[entry], kEntryValidated));
   }
@@ -355,6 +391,7 @@ void DownloadRun::GiveBackAllHostCounts() {
 void DownloadRun::FailWith(const DownloadStream& s) {
   failed_ = true;
   error_ = s.error;
+  failureError_ = s.error;
   errorMessage_ = s.errorText;
   QuitLoop();
 }
@@ -387,152 +424,164 @@ void DownloadRun::RestartFromScratch(DownloadStream& stream) {
   if (!OpenNewStream(entry, {0, kOpenEndLength}, false, true)) SpawnAfter(kRestartRetryDelay);
 }
 
-bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
-  MergeProgress();
-  auto& entries = urlEntries();
-
-  if ((flags & kStreamWholeFile) && (flags & kStreamKeepAsWhole)) {
-    SetEntryFlag(s.Entry(), kEntryNoRestarts);
-    DownloadStream* lowest = nullptr;
-    for (const auto& c : connections_) {
-      if (!lowest || c->range.location < lowest->range.location) lowest = c.get();
-    }
-    const LongRange whole{0, facts_.sizeKnown ? facts_.totalSize : kOpenEndLength};
-    if (lowest && lowest != &s && lowest->range.location < s.range.location) {
-      if (lowest->range.location == 0) SetRangeWithRule(*lowest, whole);
-      Remove(s);
-      return true;
-    }
-    if (entries.size() == 1) {
-      s.writeOffset = 0;
-      if (s.range.location != 0) {
-        s.bytesDone = 0;
-        done_.clear();
-      }
-      s.range = whole;
-      s.pendingRangeSet = false;
-      s.headChecked = true;
-      s.soleConnection = true;
-      s.timeout = kSoleConnectionTimeout;
-      return false;
-    }
-    Remove(s);
-    if (facts_.openConnections == 0) SpawnMoreStreams();
-    return true;
-  }
-
-  if ((flags & kStreamWholeFile) && s.range.location == 0) {
-    // "Sends the whole file" only means something for a connection that asked for an
-    // offset. One from 0 is what a restart for the whole file opens: starting it again at
-    // once would ask the same server the same thing in a tight loop. It is retried later
-    // like any failure, and counted.
-    flags &= ~kStreamWholeFile;
-  }
-
-  s.Close();
-  if (!(flags & kStreamError)) {
-    if ((flags & kStreamDone) && !facts_.sizeKnown && s.range.length == kOpenEndLength) {
-      // The end of an open-ended body is the end of the file.
-      facts_.sizeKnown = true;
-      facts_.totalSize = s.writeOffset;
-    }
-    Remove(s);
-    if (flags & kStreamDone) {
-      if (facts_.openConnections == 0 && IsComplete(true)) {
-        QuitLoop();
-      } else {
-        SpawnMoreStreams();
-      }
-    }
-    return true;
-  }
-
-  if (!(flags & kStreamFatal) && !(flags & kStreamWholeFile) &&
-      !(flags &
-        (kStreamUnknownRoot | kStreamCertChanged | kStreamNeedsAuth | kStreamRestartAll | kStreamAbortAll))) {
-    // A plain failure: bounded per mirror, counted until the mirror writes again.
-    if (++retries_[s.entryIndex] > kMaxRetriesWithoutProgress) {
-      Log(values::Format("\rGiving up on this server after %d failed attempts\r",
-                         {static_cast<std::int64_t>(kMaxRetriesWithoutProgress)}));
-      flags |= kStreamFatal;
-    }
-  }
-
-  if (flags & kStreamFatal) {
-    SetEntryFlag(s.Entry(), kEntryFatalError);
-    GiveBackHostCount(s);
-    if (CountEntriesWithoutFatalError(entries) > 0) {
-      if (CountRestartableEntries(entries) == 0) {
-        if (facts_.openConnections > 0) {
-          HandRestToNeighbour(s);
-          Remove(s);
-        } else {
-          RestartFromScratch(s);
-        }
-      } else {
-        Remove(s);
-        SpawnMoreStreams();
-      }
-    } else {
-      if (facts_.openConnections == 0) FailWith(s);
-      HandRestToNeighbour(s);
-      Remove(s);
-    }
-    return true;
-  }
-
-  if (!(flags & kStreamWholeFile)) {
-    std::uint32_t question = 0;
-    if (flags & kStreamUnknownRoot)
-      question = kDownloadEventUnknownRoot;
-    else if (flags & kStreamCertChanged)
-      question = kDownloadEventCertificateQuestion;
-    else if (flags & kStreamNeedsAuth)
-      question = kDownloadEventAuthRequired;
-    if (question != 0) {
-      PostQuestion(question, s);
-      waitingForUser_ = true;
-      pauseStart_ = Now();
-      Remove(s);
-      return true;
-    }
-    if (flags & (kStreamRestartAll | kStreamAbortAll)) {
-      std::vector<DownloadStream*> others;
-      for (const auto& c : connections_) {
-        if (c.get() != &s) others.push_back(c.get());
-      }
-      for (DownloadStream* c : others) StreamEnded(*c, kStreamStopped);
-      Remove(s);
-      if (flags & kStreamRestartAll) {
-        done_.clear();
-        firstBytes_.reset();
-        SpawnMoreStreams();
-      } else {
-        failed_ = true;
-        error_ = s.error;
-        if (error_.domain == net::ErrorDomain::kHttp && error_.code != 401) {
-          error_ = {static_cast<net::ErrorDomain>(kAbortedDownloadDomain), 1};
-        }
-        errorMessage_ = s.errorText;
-        QuitLoop();
-      }
-      return true;
-    }
-    if (CountEntriesWithoutFatalError(entries) > 0) {
-      SpawnAfter((flags & kStreamRetryLate) ? 25 : (flags & kStreamRetrySoon) ? 4 : 60);
-    } else {
-      FailWith(s);
-    }
-    Remove(s);
-    return true;
-  }
-
-  // The server ignores ranges.
+bool DownloadRun::KeepAsWholeFile(DownloadStream& s) {
   SetEntryFlag(s.Entry(), kEntryNoRestarts);
-  if (CountRestartableEntries(entries) > 0) {
+  DownloadStream* lowest = nullptr;
+  for (const auto& c : connections_) {
+    if (!lowest || c->range.location < lowest->range.location) lowest = c.get();
+  }
+  const LongRange whole{0, facts_.sizeKnown ? facts_.totalSize : kOpenEndLength};
+  if (lowest && lowest != &s && lowest->range.location < s.range.location) {
+    // A connection nearer the start takes the whole file over.
+    if (lowest->range.location == 0) SetRangeWithRule(*lowest, whole);
+    Remove(s);
+    return true;
+  }
+  if (urlEntries().size() == 1) {
+    s.writeOffset = 0;
+    if (s.range.location != 0) {
+      s.bytesDone = 0;
+      done_.clear();
+    }
+    s.range = whole;
+    s.pendingRangeSet = false;
+    s.headChecked = true;
+    s.soleConnection = true;
+    s.timeout = kSoleConnectionTimeout;
+    return false;
+  }
+  Remove(s);
+  if (facts_.openConnections == 0) SpawnMoreStreams();
+  return true;
+}
+
+bool DownloadRun::EndedWithoutError(DownloadStream& s, std::uint32_t flags) {
+  if ((flags & kStreamDone) && !facts_.sizeKnown && s.range.length == kOpenEndLength) {
+    // The end of an open-ended body is the end of the file.
+    facts_.sizeKnown = true;
+    facts_.totalSize = s.writeOffset;
+  }
+  Remove(s);
+  if (flags & kStreamDone) {
+    if (facts_.openConnections == 0 && IsComplete(true)) {
+      QuitLoop();
+    } else {
+      SpawnMoreStreams();
+    }
+  }
+  return true;
+}
+
+std::uint32_t DownloadRun::CountPlainFailure(const DownloadStream& s, std::uint32_t flags) {
+  constexpr std::uint32_t kNotPlain = kStreamFatal | kStreamWholeFile | kStreamUnknownRoot |
+                                      kStreamCertChanged | kStreamNeedsAuth | kStreamRestartAll |
+                                      kStreamAbortAll;
+  if (flags & kNotPlain) return flags;
+  // A plain failure: bounded per mirror, counted until the mirror writes again.
+  if (++retries_[s.entryIndex] > kMaxRetriesWithoutProgress) {
+    Log(values::Format("\rGiving up on this server after %d failed attempts\r",
+                       {static_cast<std::int64_t>(kMaxRetriesWithoutProgress)}));
+    flags |= kStreamFatal;
+  }
+  return flags;
+}
+
+bool DownloadRun::EndedFatally(DownloadStream& s) {
+  auto& entries = urlEntries();
+  SetEntryFlag(s.Entry(), kEntryFatalError);
+  GiveBackHostCount(s);
+  if (CountEntriesWithoutFatalError(entries) == 0) {
+    // The last mirror: the download fails once nothing else runs.
+    if (facts_.openConnections == 0) FailWith(s);
+    HandRestToNeighbour(s);
+    Remove(s);
+  } else if (CountRestartableEntries(entries) > 0) {
     Remove(s);
     SpawnMoreStreams();
   } else if (facts_.openConnections > 0) {
+    HandRestToNeighbour(s);
+    Remove(s);
+  } else {
+    RestartFromScratch(s);
+  }
+  return true;
+}
+
+std::uint32_t DownloadRun::QuestionFor(std::uint32_t flags) {
+  if (flags & kStreamUnknownRoot) return kDownloadEventUnknownRoot;
+  if (flags & kStreamCertChanged) return kDownloadEventCertificateQuestion;
+  if (flags & kStreamNeedsAuth) return kDownloadEventAuthRequired;
+  return 0;
+}
+
+bool DownloadRun::AskUser(DownloadStream& s, std::uint32_t question) {
+  PostQuestion(question, s);
+  waitingForUser_ = true;
+  pendingQuestionKind_ = question;
+  pendingQuestionError_ = s.error;
+  pendingQuestionURL_ = s.URL();
+  pauseStart_ = Now();
+  // The connection is gone while the question is out, so its silence limit no longer
+  // applies: the question has one of its own, and an unanswered one ends the download.
+  if (loop_ && !ended_) {
+    if (questionTimer_) questionTimer_->Invalidate();
+    questionTimer_ =
+        runtime::Timer::Create(std::chrono::duration_cast<runtime::Nanoseconds>(
+                                   std::chrono::duration<double>(options_.questionTimeout)),
+                               runtime::Nanoseconds(0), [this](runtime::Timer&) { QuestionTimedOut(); });
+    loop_->AddTimer(questionTimer_);
+  }
+  Remove(s);
+  return true;
+}
+
+bool DownloadRun::EndAllConnections(DownloadStream& s, std::uint32_t flags) {
+  std::vector<DownloadStream*> others;
+  for (const auto& c : connections_) {
+    if (c.get() != &s) others.push_back(c.get());
+  }
+  for (DownloadStream* c : others) StreamEnded(*c, kStreamStopped);
+  Remove(s);
+  if (flags & kStreamRestartAll) {
+    done_.clear();
+    firstBytes_.reset();
+    SpawnMoreStreams();
+    return true;
+  }
+  failed_ = true;
+  error_ = s.error;
+  failureError_ = s.error;
+  if (error_.domain == net::ErrorDomain::kHttp && error_.code != 401) {
+    error_ = {static_cast<net::ErrorDomain>(kAbortedDownloadDomain), 1};
+  }
+  errorMessage_ = s.errorText;
+  QuitLoop();
+  return true;
+}
+
+double DownloadRun::RetryDelayFor(std::uint32_t flags) {
+  if (flags & kStreamRetryLate) return kRetryLateDelay;
+  if (flags & kStreamRetrySoon) return kRetrySoonDelay;
+  return kRetryDelay;
+}
+
+bool DownloadRun::RetryLater(DownloadStream& s, std::uint32_t flags) {
+  if (CountEntriesWithoutFatalError(urlEntries()) > 0) {
+    SpawnAfter(RetryDelayFor(flags));
+  } else {
+    FailWith(s);
+  }
+  Remove(s);
+  return true;
+}
+
+bool DownloadRun::ServerIgnoresRanges(DownloadStream& s) {
+  SetEntryFlag(s.Entry(), kEntryNoRestarts);
+  if (CountRestartableEntries(urlEntries()) > 0) {
+    Remove(s);
+    SpawnMoreStreams();
+  } else if (facts_.openConnections > 0) {
+    // The connection from 0 fetches the rest of the file.
     for (const auto& c : connections_) {
       if (c.get() != &s && c->range.location == 0) {
         SetRangeWithRule(*c, {0, kOpenEndLength});
@@ -544,6 +593,26 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
     RestartFromScratch(s);
   }
   return true;
+}
+
+bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
+  MergeProgress();
+  if ((flags & kStreamWholeFile) && (flags & kStreamKeepAsWhole)) return KeepAsWholeFile(s);
+  if ((flags & kStreamWholeFile) && s.range.location == 0) {
+    // "Sends the whole file" only means something for a connection that asked for an
+    // offset. One from 0 is what a restart for the whole file opens: starting it again at
+    // once would ask the same server the same thing in a tight loop. It is retried later
+    // like any failure, and counted.
+    flags &= ~kStreamWholeFile;
+  }
+  s.Close();
+  if (!(flags & kStreamError)) return EndedWithoutError(s, flags);
+  flags = CountPlainFailure(s, flags);
+  if (flags & kStreamFatal) return EndedFatally(s);
+  if (flags & kStreamWholeFile) return ServerIgnoresRanges(s);
+  if (const std::uint32_t question = QuestionFor(flags)) return AskUser(s, question);
+  if (flags & (kStreamRestartAll | kStreamAbortAll)) return EndAllConnections(s, flags);
+  return RetryLater(s, flags);
 }
 
 bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> bytes) {
@@ -572,7 +641,6 @@ bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> byt
                                    ? std::string("The disk is full: the download file could not be written.")
                                    : values::Format("The download file could not be written. Error %d.",
                                                     {static_cast<std::int64_t>(st.code())});
-      Log("\r" + text + "\r");
       s.SetError({net::ErrorDomain::kMacOsStatus, st.code()}, text);
       StreamEnded(s, kStreamError | kStreamAbortAll);
       return false;

@@ -37,6 +37,7 @@
 #include "app/engine/services/download_engine_services.h"
 #include "app/engine/services/download_event_keys.h"
 #include "app/engine/task/download_ranges.h"
+#include "app/engine/task/download_timing.h"
 #include "app/engine/task/download_transport.h"
 #include "app/engine/task/stream_progress.h"
 #include "platform/files/file_handle.h"
@@ -54,14 +55,13 @@ namespace engine {
 class DownloadRun;
 
 inline constexpr std::int32_t kMaxConnections = 10;
+// Disk space kept for the ranges file: a page holds some two hundred ranges.
+inline constexpr std::uint64_t kRangesFileReserve = 4096;
 inline constexpr std::size_t kFirstBytesLength = 1024;
 inline constexpr std::size_t kInitialReadBuffer = 24576;
 inline constexpr std::size_t kMaxGrowableReadBuffer = 524288;
 inline constexpr std::size_t kReadBufferShrink = 16384;
 inline constexpr std::size_t kMinShrinkableReadBuffer = 20480;
-inline constexpr double kConnectionTimeout = 30;
-inline constexpr double kSoleConnectionTimeout = 55;
-inline constexpr double kQuestionTimeout = 3600;
 // Plain failures of one mirror in a row, without a byte written in between, before the
 // mirror counts as failed for good. A server that keeps refusing would otherwise be asked
 // every minute for ever.
@@ -115,10 +115,15 @@ class DownloadStream final : public DownloadConnection {
   // Stops the transport; the object stays until the run frees it.
   void Close();
   bool IsOpen() const { return transport_ != nullptr; }
+
+ private:
+  // The scheduler is the one reader of the fields below; transports see a connection
+  // only through DownloadConnection.
+  friend class DownloadRun;
+
   bool transportWantsResumeCheck() const { return transportType_ && transportType_->WantsResumeCheck(); }
   void SetURL(values::Url url) { url_ = std::move(url); }
 
-  // The engine's fields (read by the scheduler; transports go through the interface).
   DownloadRun& owner;
   std::size_t entryIndex;
   LongRange range;
@@ -141,8 +146,6 @@ class DownloadStream final : public DownloadConnection {
   double timeout = kConnectionTimeout;
   std::vector<net::Certificate> peerCertificates;
   std::any carried;
-
- private:
   values::Url url_;
   std::shared_ptr<DownloadTransport> transportType_;
   std::unique_ptr<TransportConnection> transport_;
@@ -161,11 +164,13 @@ struct DownloadRunOptions {
   std::string storeScriptPath;
   // Seconds between progress ticks and between range saves (tests shorten them only
   // under a fake clock: the numbers are the product's).
-  double tickInterval = 0.8;
-  double saveInterval = 15;
+  double tickInterval = kProgressTickInterval;
+  double saveInterval = kRangesSaveInterval;
   // Fit the connection count to the file's size (LimitStreamsForFileSize). Off only where
   // a test or benchmark wants many connections on a small file.
   bool fitConnectionsToSize = true;
+  // How long a question to the user may stay unanswered (tests shorten it).
+  double questionTimeout = kQuestionTimeout;
 };
 
 class DownloadRun {
@@ -181,6 +186,8 @@ class DownloadRun {
 
   // ---- Answers of the main thread (on the task's thread, from 'TRCo' events)
   void ContinueAfterCertificate(bool alwaysTrust);
+  // The certificate was not trusted: the download fails with the host and the problem.
+  void RefuseCertificate();
   void SupplyCredentials(std::optional<std::string> user, std::optional<std::string> password);
 
   // ---- Scheduler
@@ -218,6 +225,9 @@ class DownloadRun {
   bool failed() const { return failed_; }
   const net::StreamError& error() const { return error_; }
   const std::string& errorMessage() const { return errorMessage_; }
+  // Why the download failed, in words: the server's or the engine's text and the error
+  // code described. Logged at the end of a failed run and sent with the finished event.
+  std::string FailureText() const;
   std::int32_t Retries(std::size_t entryIndex) const;
 
  private:
@@ -230,6 +240,7 @@ class DownloadRun {
   bool OpenFiles();
   void StartFirstConnection();
   void SaveRanges();
+  void ReserveRangesSpace();
   bool OpenNewStream(std::size_t entryIndex, LongRange range, bool needsValidation, bool sole = false);
   // Adds a connection to the list when it opens; false (freed) when it cannot.
   bool AddAndOpen(std::unique_ptr<DownloadStream> stream);
@@ -241,12 +252,60 @@ class DownloadRun {
   void HandRestToNeighbour(DownloadStream& failed);
   void RestartFromScratch(DownloadStream& stream);
   void SpawnAfter(double seconds);
+
+  // ---- Steps of SpawnMoreStreams
+  // Per gap: how many connections it gets, and whether a running connection reaches it.
+  struct GapAssignment {
+    std::vector<std::int32_t> assigned;
+    std::vector<bool> worked;
+  };
+  std::size_t FirstUsableEntry();
+  // What a running connection keeps ahead of itself: about 8 s of its share.
+  std::int64_t ReserveAhead(std::int32_t open) const;
+  void SpawnWithoutRestarts(std::size_t firstUsable, std::int32_t open);
+  GapAssignment MarkWorkedGaps(const RangeList& gaps, std::int64_t reserve) const;
+  void AssignBalanced(const RangeList& gaps, GapAssignment& plan, std::int32_t toAdd, std::int32_t open);
+  static void AssignToFreeGaps(GapAssignment& plan, std::int32_t toAdd);
+  DownloadStream* StreamReaching(std::int64_t location, std::int64_t reserve) const;
+  // Shortens the running connections the plan splits and returns the new pieces.
+  std::vector<LongRange> CutPieces(const RangeList& gaps, const GapAssignment& plan, std::int64_t reserve);
+
+  // ---- Steps of StreamEnded, one per way a connection ends; each returns its answer.
+  bool KeepAsWholeFile(DownloadStream& stream);
+  bool EndedWithoutError(DownloadStream& stream, std::uint32_t flags);
+  // Counts a plain failure against its mirror; the flags gain kStreamFatal past the bound.
+  std::uint32_t CountPlainFailure(const DownloadStream& stream, std::uint32_t flags);
+  bool EndedFatally(DownloadStream& stream);
+  static std::uint32_t QuestionFor(std::uint32_t flags);
+  bool AskUser(DownloadStream& stream, std::uint32_t question);
+  void QuestionTimedOut();
+  void EndQuestion();
+  static std::string CertificateProblem(const net::StreamError& error, std::uint32_t kind);
+  bool EndAllConnections(DownloadStream& stream, std::uint32_t flags);
+  static double RetryDelayFor(std::uint32_t flags);
+  bool RetryLater(DownloadStream& stream, std::uint32_t flags);
+  bool ServerIgnoresRanges(DownloadStream& stream);
+
+  // ---- Steps of Run
+  void BeginTask();
+  void FailToOpenFiles();
+  void ChooseConnectionCount();
+  void StartTimers();
+  void RunUntilDone();
+  // Past the loop: timers off, host counts back, progress and ranges saved.
+  void StopEverything();
+  std::int32_t FinishReasonNow() const;
+  bool VerifyChecksum();
+  void CloseFiles();
+  void ClearTaskEndKeys();
+  void EndTask();
   void ArmEmptyCheck();
   void QuitLoop();
   void FailWith(const DownloadStream& stream);
   void GiveBackHostCount(const DownloadStream& stream);
   void GiveBackAllHostCounts();
   bool IsComplete(bool sizeMustBeKnown) const;
+  bool IsCompleteEmptyFile() const;
   // The check on a connection's first 1024 bytes. True when the connection turned into the
   // whole-file connection and its head must be written again at 0; `goOn` false when it
   // ended.
@@ -271,7 +330,9 @@ class DownloadRun {
   bool waitingForUser_ = false;
   bool loopRunning_ = false;
   bool ended_ = false;  // past the event loop: nothing new is started
+  bool rangesWriteFailed_ = false;
   net::StreamError error_;
+  net::StreamError failureError_;  // the connection's own error, before any mapping for the queue
   std::string errorMessage_;
   net::StreamError lastOpenError_;
   std::string lastOpenErrorText_;
@@ -281,6 +342,10 @@ class DownloadRun {
   std::optional<std::vector<std::uint8_t>> firstBytes_;
   std::optional<net::Certificate> pendingCertificate_;
   std::optional<values::Url> pendingCertificateURL_;
+  std::uint32_t pendingQuestionKind_ = 0;
+  std::optional<net::StreamError> pendingQuestionError_;
+  std::optional<values::Url> pendingQuestionURL_;
+  std::shared_ptr<runtime::Timer> questionTimer_;
   std::map<std::string, std::any, std::less<>> slots_;
   std::map<std::size_t, std::int32_t> retries_;
   std::shared_ptr<runtime::RunLoop> loop_;

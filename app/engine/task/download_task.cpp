@@ -64,6 +64,9 @@ class DownloadThreadController final : public DownloadTaskController {
     event->SetBool(runtime::kParamDirectObject, alwaysTrust);
     Send(std::move(event));
   }
+  void RefuseCertificate() override {
+    Send(runtime::Event::Create(kDownloadControlClass, kControlRefuseCertificate));
+  }
 
   // The task's side, on its own thread.
   void Attach(std::shared_ptr<runtime::EventQueue> queue, std::shared_ptr<runtime::EventTarget> target) {
@@ -195,10 +198,19 @@ void DownloadRun::PostQuestion(std::uint32_t kind, DownloadStream& s) {
   Post(std::move(event), runtime::EventPriority::kHigh);
 }
 
+std::string DownloadRun::FailureText() const {
+  if (!failureError_.IsError()) return errorMessage_.empty() ? std::string("unknown error") : errorMessage_;
+  const std::string code = net::DescribeError(failureError_);
+  return errorMessage_.empty() ? code : errorMessage_ + " (" + code + ")";
+}
+
 void DownloadRun::PostFinished(std::int32_t reason, bool verifyFailed) {
   auto event = MakeEvent(kDownloadEventFinished);
   event->SetInt32(download_params::kReason, reason);
-  if (reason == kFinishFailed) event->SetData(download_params::kErrorCode, StreamErrorBytes(error_));
+  if (reason == kFinishFailed) {
+    event->SetData(download_params::kErrorCode, StreamErrorBytes(error_));
+    event->SetString(download_params::kFailureText, FailureText());
+  }
   if (!errorMessage_.empty()) event->SetString(download_params::kErrorMessage, errorMessage_);
   event->SetFileRef(download_params::kFile, input_->dataFile);
   event->SetValue(download_params::kURLData, values::Value(input_->urlEntries));
@@ -206,7 +218,61 @@ void DownloadRun::PostFinished(std::int32_t reason, bool verifyFailed) {
   Post(std::move(event), runtime::EventPriority::kHigh);
 }
 
+void DownloadRun::RefuseCertificate() {
+  if (!waitingForUser_ || !pendingQuestionError_) return;
+  const std::string host = pendingQuestionURL_ ? pendingQuestionURL_->Host().value_or("") : std::string();
+  failed_ = true;
+  error_ = *pendingQuestionError_;
+  failureError_ = *pendingQuestionError_;
+  errorMessage_ = values::Format("The certificate of %@ is not trusted: %@",
+                                 {host, CertificateProblem(*pendingQuestionError_, pendingQuestionKind_)});
+  EndQuestion();
+  QuitLoop();
+}
+
+void DownloadRun::QuestionTimedOut() {
+  if (!waitingForUser_) return;
+  if (pendingQuestionError_ && pendingQuestionKind_ != kDownloadEventAuthRequired) {
+    Log("\rNobody answered the certificate question\r");
+    RefuseCertificate();
+    return;
+  }
+  failed_ = true;
+  error_ = pendingQuestionError_.value_or(net::StreamError{});
+  failureError_ = error_;
+  errorMessage_ = "Nobody answered the request for a user name and password";
+  EndQuestion();
+  QuitLoop();
+}
+
+void DownloadRun::EndQuestion() {
+  waitingForUser_ = false;
+  pendingQuestionError_.reset();
+  pendingQuestionURL_.reset();
+  if (questionTimer_) questionTimer_->Invalidate();
+  questionTimer_.reset();
+}
+
+std::string DownloadRun::CertificateProblem(const net::StreamError& error, std::uint32_t kind) {
+  if (kind == kDownloadEventCertificateQuestion) return "the certificate changed since it was accepted";
+  switch (error.code) {
+    case net::tls_code::kUnknownRoot:
+      return "it is signed by an unknown root certificate (self-signed or a private authority)";
+    case net::tls_code::kUnknownIssuer:
+      return "its issuer is unknown";
+    case net::tls_code::kExpired:
+      return "it has expired";
+    case net::tls_code::kNotYetValid:
+      return "it is not valid yet";
+    case net::tls_code::kHostNameMismatch:
+      return "it was issued for another host name";
+    default:
+      return net::DescribeError(error);
+  }
+}
+
 void DownloadRun::ContinueAfterCertificate(bool alwaysTrust) {
+  EndQuestion();
   facts_.alwaysTrust = alwaysTrust;
   if (pendingCertificate_ && pendingCertificateURL_) {
     SaveAcceptedCertificate(*pendingCertificateURL_, *pendingCertificate_, !alwaysTrust);
@@ -223,6 +289,7 @@ void DownloadRun::ContinueAfterCertificate(bool alwaysTrust) {
 }
 
 void DownloadRun::SupplyCredentials(std::optional<std::string> user, std::optional<std::string> password) {
+  EndQuestion();
   if (user && password) {
     facts_.user = std::move(user);
     facts_.password = std::move(password);
@@ -313,8 +380,11 @@ std::size_t DownloadRun::RequestBandwidth(std::size_t wanted) {
   if (!bandwidthReplyQueue_) bandwidthReplyQueue_.emplace();
   const std::int64_t grant =
       engine::RequestBandwidth(limiter, bandwidthReplyQueue_->id(), static_cast<std::int64_t>(wanted));
-  // 0: the limiter has gone (shutting down); reading on unlimited beats stalling.
-  return grant > 0 ? std::min(wanted, static_cast<std::size_t>(grant)) : wanted;
+  // Only a limiter that has gone (quitting) lifts the limit. A grant of 0 is a spent
+  // budget: the transport reads nothing and asks again, and the limiter holds the asker
+  // back until its next refill.
+  if (grant == kLimiterGone) return wanted;
+  return std::min(wanted, static_cast<std::size_t>(grant));
 }
 
 void DownloadRun::ReportTransfer(std::size_t unusedGrant, std::size_t moved) {
@@ -327,7 +397,25 @@ void DownloadRun::ReportTransfer(std::size_t unusedGrant, std::size_t moved) {
 
 void DownloadRun::SaveRanges() {
   MergeProgress();
-  if (rangesFork_.is_open()) (void)WriteRangesFile(rangesFork_, done_);
+  if (!rangesFork_.is_open()) return;
+  // A resume file that cannot be written only costs a resume; once per run is enough to
+  // say why the next start fetches more than was on disk.
+  if (const files::Status st = WriteRangesFile(rangesFork_, done_); !st.ok()) {
+    if (!rangesWriteFailed_) {
+      rangesWriteFailed_ = true;
+      Log(values::Format("\rThe resume information could not be written. Error %d.\r",
+                         {static_cast<std::int64_t>(st.code())}));
+    }
+    return;
+  }
+  ReserveRangesSpace();
+}
+
+void DownloadRun::ReserveRangesSpace() {
+  // The ranges must still be written when the data file has filled the disk: that is when
+  // they matter most. A truncation gives reserved space back, so it is taken again after
+  // every write; where it cannot be had, the next write simply tries its luck.
+  (void)rangesFork_.Reserve(0, kRangesFileReserve);
 }
 
 void DownloadRun::Tick(bool final) {
@@ -370,7 +458,10 @@ bool DownloadRun::OpenFiles() {
   if (data.ok()) dataFork_ = std::move(*data);
   (void)ReadRangesFile(files::FileRef(input_->rangesFile), facts_.sizeKnown ? facts_.totalSize : -1, done_);
   auto ranges = files::FileHandle::Open(files::FileRef(input_->rangesFile), files::kOpenReadWrite);
-  if (ranges.ok()) rangesFork_ = std::move(*ranges);
+  if (ranges.ok()) {
+    rangesFork_ = std::move(*ranges);
+    ReserveRangesSpace();
+  }
   return dataFork_.is_open() && rangesFork_.is_open();
 }
 
@@ -384,14 +475,14 @@ void DownloadRun::StartFirstConnection() {
       if (options_.fitConnectionsToSize) {
         facts_.wantedConnections = LimitStreamsForFileSize(facts_.wantedConnections, facts_.totalSize);
       }
-      SpawnAfter(8);
+      SpawnAfter(kFirstSplitDelay);
     }
     if (!done_.empty() && done_[0].location == 0) r.location = done_[0].length;
   }
   OpenNewStream(0, r, true);
 }
 
-void DownloadRun::Run() {
+void DownloadRun::BeginTask() {
   {
     std::lock_guard lock(gRunningTasksMutex);
     ++gRunningTasks;
@@ -406,124 +497,166 @@ void DownloadRun::Run() {
   loop_->AddSource(stopSource_);
   if (input_->stopSource) input_->stopSource->SetPerform([source = stopSource_] { source->Signal(); });
 
-  auto& entries = urlEntries();
-  URLListRemoveKey(entries, kEntryFatalError);
+  URLListRemoveKey(urlEntries(), kEntryFatalError);
   auto started = MakeEvent(kDownloadEventStarted);
   started->SetObject(download_params::kEventQueue, queue_);
   Post(std::move(started), runtime::EventPriority::kHigh);
+}
 
-  if (!OpenFiles()) {
-    dataFork_ = {};
-    rangesFork_ = {};
-    failed_ = true;
-    errorMessage_ = values::Localized("The download file could not be opened.");
-    GiveBackAllHostCounts();
-    PostFinished(kFinishFailed, false);
-  } else {
-    if (!done_.empty() && done_[0].length >= 256) {
-      std::vector<std::uint8_t> head(kFirstBytesLength);
-      auto got = dataFork_.ReadAt(0, head);
-      if (got.ok()) {
-        head.resize(*got);
-        firstBytes_ = std::move(head);
-      }
-    }
-    const std::string first = entries.empty() ? std::string() : EntryText(entries[0]);
-    bool single = URLListHasSensitiveServer(entries) || first.find("/receivedFile?") != std::string::npos;
-    if (!options_.storeScriptPath.empty() && first.find(options_.storeScriptPath) != std::string::npos) {
-      single = true;
-      if (auto* d = entries[0].AsDictionary()) (*d)[kEntryNoRestarts] = true;
-    }
-    if (std::any_of(entries.begin(), entries.end(), [](const auto& e) { return SchemeIs(e, "afp"); })) {
-      single = true;
-    }
-    if (single) facts_.wantedConnections = 1;
+void DownloadRun::FailToOpenFiles() {
+  dataFork_ = {};
+  rangesFork_ = {};
+  failed_ = true;
+  errorMessage_ = values::Localized("The download file could not be opened.");
+  Log("\rDownload failed: " + FailureText() + "\r");
+  GiveBackAllHostCounts();
+  PostFinished(kFinishFailed, false);
+}
 
-    StartFirstConnection();
-
-    tickTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.tickInterval),
-                                        [this](runtime::Timer&) { Tick(); });
-    saveTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.saveInterval),
-                                        [this](runtime::Timer&) { SaveRanges(); });
-    loop_->AddTimer(tickTimer_);
-    loop_->AddTimer(saveTimer_);
-
-    if (!IsComplete(true)) {
-      if (connections_.empty()) {
-        failed_ = true;
-        error_ = lastOpenError_;
-        errorMessage_ = lastOpenErrorText_;
-      } else {
-        loopRunning_ = true;
-        runtime::RunNestedEventLoop();
-        loopRunning_ = false;
-      }
-    }
-    ended_ = true;
-    bandwidthReplyQueue_.reset();
-    Tick(true);
-    GiveBackAllHostCounts();
-    tickTimer_->Invalidate();
-    saveTimer_->Invalidate();
-    if (emptyCheckTimer_) emptyCheckTimer_->Invalidate();
-    for (auto& t : oneShots_) t->Invalidate();
-    oneShots_.clear();
-    MergeProgress();
-    SaveRanges();
-    for (const auto& s : connections_) s->Close();
-
-    std::int32_t reason = kFinishIncomplete;
-    if (stopped_) {
-      reason = kFinishStopped;
-    } else if (failed_) {
-      reason = kFinishFailed;
-    } else if (done_.size() == 1 && done_[0].location == 0 && done_[0].length > 0 && facts_.sizeKnown &&
-               done_[0].length >= facts_.totalSize) {
-      reason = kFinishComplete;
-    }
-    bool verifyFailed = false;
-    if (reason == kFinishComplete && input_->checksum && !input_->checksum->empty()) {
-      Post(MakeEvent(kDownloadEventVerifying), runtime::EventPriority::kHigh);
-      switch (VerifyDownloadChecksum(dataFork_, *input_->checksum)) {
-        case ChecksumResult::kMatch:
-          break;
-        case ChecksumResult::kMismatch:
-          verifyFailed = true;
-          Log("\rChecksum verification failed\r");
-          break;
-        case ChecksumResult::kUnknownAlgorithm:
-          verifyFailed = true;
-          Log("\rThe checksum could not be verified: unknown checksum type\r");
-          break;
-        case ChecksumResult::kUnreadable:
-          verifyFailed = true;
-          Log("\rThe checksum could not be verified: the file could not be read\r");
-          break;
-      }
-    }
-    (void)dataFork_.Close();
-    (void)rangesFork_.Close();
-    for (auto& entry : entries) {
-      if (auto* d = entry.AsDictionary()) {
-        for (std::string_view key : kTaskEndEntryKeys) {
-          auto it = d->find(key);
-          if (it != d->end()) d->erase(it);
-        }
-      }
-    }
-    connections_.clear();
-    graveyard_.clear();
-    slots_.clear();
-    reachability_.clear();
-    PostFinished(reason, verifyFailed);
+void DownloadRun::ChooseConnectionCount() {
+  auto& entries = urlEntries();
+  const std::string first = entries.empty() ? std::string() : EntryText(entries[0]);
+  bool single = URLListHasSensitiveServer(entries) || first.find("/receivedFile?") != std::string::npos;
+  if (!options_.storeScriptPath.empty() && first.find(options_.storeScriptPath) != std::string::npos) {
+    single = true;
+    if (auto* d = entries[0].AsDictionary()) (*d)[kEntryNoRestarts] = true;
   }
+  if (std::any_of(entries.begin(), entries.end(), [](const auto& e) { return SchemeIs(e, "afp"); })) {
+    single = true;
+  }
+  if (single) facts_.wantedConnections = 1;
+}
 
+void DownloadRun::StartTimers() {
+  tickTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.tickInterval),
+                                      [this](runtime::Timer&) { Tick(); });
+  saveTimer_ = runtime::Timer::Create(Seconds(0.3), Seconds(options_.saveInterval),
+                                      [this](runtime::Timer&) { SaveRanges(); });
+  loop_->AddTimer(tickTimer_);
+  loop_->AddTimer(saveTimer_);
+}
+
+void DownloadRun::RunUntilDone() {
+  if (IsComplete(true)) return;
+  if (connections_.empty()) {
+    failed_ = true;
+    error_ = lastOpenError_;
+    failureError_ = lastOpenError_;
+    errorMessage_ = lastOpenErrorText_;
+    return;
+  }
+  loopRunning_ = true;
+  runtime::RunNestedEventLoop();
+  loopRunning_ = false;
+}
+
+void DownloadRun::StopEverything() {
+  ended_ = true;
+  bandwidthReplyQueue_.reset();
+  Tick(true);
+  GiveBackAllHostCounts();
+  tickTimer_->Invalidate();
+  saveTimer_->Invalidate();
+  if (emptyCheckTimer_) emptyCheckTimer_->Invalidate();
+  if (questionTimer_) questionTimer_->Invalidate();
+  for (auto& t : oneShots_) t->Invalidate();
+  oneShots_.clear();
+  MergeProgress();
+  SaveRanges();
+  for (const auto& s : connections_) s->Close();
+}
+
+std::int32_t DownloadRun::FinishReasonNow() const {
+  if (stopped_) return kFinishStopped;
+  if (failed_) return kFinishFailed;
+  if (IsCompleteEmptyFile()) return kFinishComplete;
+  if (done_.size() == 1 && done_[0].location == 0 && done_[0].length > 0 && facts_.sizeKnown &&
+      done_[0].length >= facts_.totalSize) {
+    return kFinishComplete;
+  }
+  return kFinishIncomplete;
+}
+
+bool DownloadRun::VerifyChecksum() {
+  if (!input_->checksum || input_->checksum->empty()) return false;
+  Post(MakeEvent(kDownloadEventVerifying), runtime::EventPriority::kHigh);
+  switch (VerifyDownloadChecksum(dataFork_, *input_->checksum)) {
+    case ChecksumResult::kMatch:
+      return false;
+    case ChecksumResult::kMismatch:
+      Log("\rChecksum verification failed\r");
+      return true;
+    case ChecksumResult::kUnknownAlgorithm:
+      Log("\rThe checksum could not be verified: unknown checksum type\r");
+      return true;
+    case ChecksumResult::kUnreadable:
+      Log("\rThe checksum could not be verified: the file could not be read\r");
+      return true;
+  }
+  return true;
+}
+
+void DownloadRun::CloseFiles() {
+  // Closing is where a delayed write error of the file system shows.
+  if (const files::Status st = dataFork_.Close(); !st.ok()) {
+    Log(values::Format("\rThe download file could not be closed. Error %d.\r",
+                       {static_cast<std::int64_t>(st.code())}));
+  }
+  if (const files::Status st = rangesFork_.Close(); !st.ok()) {
+    Log(values::Format("\rThe resume information could not be closed. Error %d.\r",
+                       {static_cast<std::int64_t>(st.code())}));
+  }
+}
+
+void DownloadRun::ClearTaskEndKeys() {
+  for (auto& entry : urlEntries()) {
+    if (auto* d = entry.AsDictionary()) {
+      for (std::string_view key : kTaskEndEntryKeys) {
+        auto it = d->find(key);
+        if (it != d->end()) d->erase(it);
+      }
+    }
+  }
+}
+
+void DownloadRun::EndTask() {
   stopSource_->Invalidate();
   loop_->RemoveSource(stopSource_);
-  {
-    std::lock_guard lock(gRunningTasksMutex);
-    --gRunningTasks;
+  std::lock_guard lock(gRunningTasksMutex);
+  --gRunningTasks;
+}
+
+void DownloadRun::Run() {
+  BeginTask();
+  if (!OpenFiles()) {
+    FailToOpenFiles();
+    EndTask();
+    return;
   }
+  if (!done_.empty() && done_[0].length >= 256) {
+    // The file's start, for the check that catches a server ignoring ranges.
+    std::vector<std::uint8_t> head(kFirstBytesLength);
+    if (auto got = dataFork_.ReadAt(0, head); got.ok()) {
+      head.resize(*got);
+      firstBytes_ = std::move(head);
+    }
+  }
+  ChooseConnectionCount();
+  StartFirstConnection();
+  StartTimers();
+  RunUntilDone();
+  StopEverything();
+  const std::int32_t reason = FinishReasonNow();
+  if (reason == kFinishFailed) Log("\rDownload failed: " + FailureText() + "\r");
+  const bool verifyFailed = reason == kFinishComplete && VerifyChecksum();
+  CloseFiles();
+  ClearTaskEndKeys();
+  connections_.clear();
+  graveyard_.clear();
+  slots_.clear();
+  reachability_.clear();
+  PostFinished(reason, verifyFailed);
+  EndTask();
 }
 
 // ---- The engine service
@@ -541,10 +674,13 @@ std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
     auto target = runtime::EventTarget::Create(runtime::EventTarget::Kind::kObject);
     auto handler = target->InstallHandler(
         {{kDownloadControlClass, kControlContinueAfterCertificate},
-         {kDownloadControlClass, kControlSupplyCredentials}},
+         {kDownloadControlClass, kControlSupplyCredentials},
+         {kDownloadControlClass, kControlRefuseCertificate}},
         [&run](runtime::HandlerCall&, runtime::Event& event) -> runtime::Status {
           if (event.kind() == kControlContinueAfterCertificate) {
             run.ContinueAfterCertificate(event.Get<bool>(runtime::kParamDirectObject).value_or(false));
+          } else if (event.kind() == kControlRefuseCertificate) {
+            run.RefuseCertificate();
           } else {
             run.SupplyCredentials(event.Get<std::string>(download_params::kUser),
                                   event.Get<std::string>(download_params::kPassword));

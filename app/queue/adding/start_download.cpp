@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/engine/log/transfer_log.h"
 #include "app/engine/services/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/add_download.h"
@@ -193,6 +194,9 @@ std::int32_t StartDownload(const WrapperRef& given) {
   wrapper->setStartDate(values::Now());
   list.UpdateDownloadRow(e.uid);
   list.RefreshTransferLogView(e.uid);
+  // Each run of a download begins with an empty transfer log of its own.
+  engine::RefreshTransferLogView(e.uid, nullptr);
+  e.failureReason.clear();
 
   gActiveDownloads.push_back(e.uid);
   e.controller = engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state));

@@ -150,6 +150,16 @@ void HandleFinished(const runtime::Event& event) {
       wrapper->setStatus(kStatusFailed);
       TruvaneUndoRemoveActionsForTarget(wrapper.get());
       const std::optional<StreamErrorParam> error = DecodeStreamError(event, p::kErrorCode);
+      // The reason stays with the download (its status line says it) and goes to the log
+      // whatever the message settings: a failure nobody saw must still be explainable.
+      e.failureReason = StringParam(event, p::kFailureText)
+                            .value_or(error ? values::Format("error %d/%d", {error->domain, error->code})
+                                            : std::string("unknown error"));
+      {
+        const values::Value* url = e.urlData.empty() ? nullptr : e.urlData.front().Find(engine::kEntryURL);
+        const std::string what = url != nullptr && url->IsString() ? *url->AsString() : e.filename;
+        engine::LogErrorForURLToGlobalLog(what.c_str(), "%@", {e.failureReason});
+      }
       if (error && !CurrentQueueSettings().useErrorLog && QueueHooksSlot::Get().showMessage) {
         QueueHooksSlot::Get().showMessage(
             DownloadFailureMessage(CopyElementURLList(e), *error, StringParam(event, p::kErrorMessage)));
@@ -182,6 +192,18 @@ void HandleFileInfo(const runtime::Event& event, const WrapperRef& wrapper) {
   MarkQueueDirty();
   Views().UpdateDownloadInspector(e.uid);
   Views().NotifyMiniWindowDownloadChanged(e.uid);
+}
+
+void AnswerCertificateQuestion(DownloadUID uid, const ui::CertificateAnswer& answer) {
+  WrapperRef wrapper = LookUpDownloadWrapper(uid);
+  if (!wrapper) return;
+  DownloadQueueElement& e = wrapper->element();
+  if (!e.controller) return;
+  if (answer.trust) {
+    e.controller->ContinueAfterCertificate(answer.alwaysTrust);
+  } else {
+    e.controller->RefuseCertificate();
+  }
 }
 
 void AnswerAuthRequired(DownloadUID uid, const std::string& urlText, const ui::CredentialsAnswer& answer) {
@@ -336,17 +358,29 @@ runtime::Status HandleDownloadThreadEvent(runtime::Event& event) {
     case kDownloadEventFileInfo:
       HandleFileInfo(event, wrapper);
       break;
-    case kDownloadEventUnknownRoot: {
+    case kDownloadEventUnknownRoot:
+    case kDownloadEventCertificateQuestion: {
       auto url = StringParam(event, p::kURL);
       if (!url) break;
-      const StreamErrorParam error = DecodeStreamError(event, p::kStreamError).value_or(StreamErrorParam{});
-      Views().ShowUnknownCertificateWindow(*uid, *url, event.Has(p::kTrust), error.domain, error.code);
+      ui::CertificateQuestion question;
+      question.uid = *uid;
+      question.url = *url;
+      if (auto chain = ArrayParam(event, p::kTrust)) {
+        for (const auto& c : *chain) {
+          if (const values::Data* der = c.AsData()) question.chain.push_back(der->bytes);
+        }
+      }
+      auto answer = [uid = *uid](const ui::CertificateAnswer& a) { AnswerCertificateQuestion(uid, a); };
+      if (event.kind() == kDownloadEventUnknownRoot) {
+        const StreamErrorParam error = DecodeStreamError(event, p::kStreamError).value_or(StreamErrorParam{});
+        question.errorDomain = error.domain;
+        question.errorCode = error.code;
+        Views().ShowUnknownCertificateWindow(question, std::move(answer));
+      } else {
+        Views().AskDownloadCertificateTrust(question, std::move(answer));
+      }
       break;
     }
-    case kDownloadEventCertificateQuestion:
-      if (auto url = StringParam(event, p::kURL))
-        Views().AskDownloadCertificateTrust(*uid, *url, event.Has(p::kTrust));
-      break;
     case kDownloadEventAuthRequired:
       if (auto url = StringParam(event, p::kURL)) ShowAuthRequiredWindow(*uid, *url);
       break;

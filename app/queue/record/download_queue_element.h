@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/log/transfer_log.h"
 #include "app/queue/record/download_status.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
@@ -73,9 +74,8 @@ struct DownloadQueueElement {
   std::shared_ptr<engine::DownloadStopSource> stopSource;      // signalled to stop the running task
   std::shared_ptr<engine::DownloadTaskController> controller;  // answers the running task
   bool requeueOnStop = false;
-  std::string log;
-  bool logDirty = false;
-  std::int32_t cleanSize = 0;
+  engine::TransferLogRecord transferLog;  // this run's transfer log
+  std::string failureReason;              // why the last run failed; empty otherwise
   bool inUse = false;
   float rate = 0;
   double elapsed = 0;

@@ -84,9 +84,7 @@ void LoadElements(const values::Array& elements, RecordLoadState& state) {
     if (!dict.IsDictionary()) continue;
     WrapperRef wrapper = DownloadQueueElementCreateFromDictionary(dict, state);
     DownloadQueueElement& e = wrapper->element();
-    e.log.clear();
-    e.logDirty = false;
-    e.cleanSize = 0;
+    e.transferLog = {};
     e.inUse = false;
     records.push_back(std::move(wrapper));
   }

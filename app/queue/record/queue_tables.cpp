@@ -39,6 +39,12 @@ WrapperRef LookUpDownloadWrapper(DownloadUID uid) {
   return it == gQueueItems.end() ? nullptr : it->second;
 }
 
+engine::TransferLogRecord* FindDownloadTransferLog(DownloadUID uid) {
+  WrapperRef wrapper = LookUpDownloadWrapper(uid);
+  // The record lives in the element, which the queue keeps while the wrapper is listed.
+  return wrapper ? &wrapper->element().transferLog : nullptr;
+}
+
 std::int32_t RenumberQueue(std::size_t first, std::size_t count) {
   if (count == 0) return gQueuedCount;
   std::lock_guard lock(gQueueItemsLock);

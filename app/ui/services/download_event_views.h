@@ -12,9 +12,10 @@
 //
 // The views register their implementation at start-up with DownloadEventViewsSlot::Set().
 // Until then (headless runs) nothing is drawn, and questions that need a window are
-// answered the only safe way without one: the credentials question with Cancel at once,
-// so that the download stops instead of waiting for a window that never comes; the
-// certificate questions are left to the task's own time-out.
+// answered the only safe way without one, at once, so that the download ends instead of
+// waiting for a window that never comes: the credentials question with Cancel, the
+// certificate questions with "don't trust". The certificate questions, like the
+// credentials one, return at once and call `answer` exactly once later.
 //
 // Main thread only.
 
@@ -24,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/runtime/service_slot.h"
 
@@ -43,6 +45,21 @@ struct CredentialsAnswer {
   bool remember = false;  // the "remember" check box
 };
 
+struct CertificateQuestion {
+  std::uint32_t uid = 0;
+  std::string url;
+  std::vector<std::vector<std::uint8_t>> chain;  // DER, the server's certificate first
+  std::int32_t errorDomain = 0;                  // the TLS failure (kind 5)
+  std::int32_t errorCode = 0;
+};
+
+struct CertificateAnswer {
+  bool trust = false;        // false: don't trust (the download fails)
+  bool alwaysTrust = false;  // kept in the preferences, not only for this session
+};
+
+using CertificateAnswerFunction = std::function<void(const CertificateAnswer&)>;
+
 class DownloadEventViews {
  public:
   virtual ~DownloadEventViews() = default;
@@ -53,10 +70,11 @@ class DownloadEventViews {
   virtual void NotifyMiniWindowDownloadChanged(std::uint32_t uid) = 0;
 
   // Kind 5: the server's certificate chain ends in an unknown root.
-  virtual void ShowUnknownCertificateWindow(std::uint32_t uid, const std::string& url, bool hasTrust,
-                                            std::int32_t errorDomain, std::int32_t errorCode) = 0;
-  // Kind 6: the certificate trust panel.
-  virtual void AskDownloadCertificateTrust(std::uint32_t uid, const std::string& url, bool hasTrust) = 0;
+  virtual void ShowUnknownCertificateWindow(const CertificateQuestion& question,
+                                            CertificateAnswerFunction answer) = 0;
+  // Kind 6: the certificate trust panel (a certificate other than the one accepted).
+  virtual void AskDownloadCertificateTrust(const CertificateQuestion& question,
+                                           CertificateAnswerFunction answer) = 0;
   // Kind 7: the credentials window (see above).
   virtual void AskCredentials(const CredentialsRequest& request,
                               std::function<void(const CredentialsAnswer&)> answer) = 0;
@@ -67,9 +85,12 @@ class HeadlessDownloadEventViews : public DownloadEventViews {
   void NoteRowChanged(std::uint32_t) override {}
   void UpdateDownloadInspector(std::uint32_t) override {}
   void NotifyMiniWindowDownloadChanged(std::uint32_t) override {}
-  void ShowUnknownCertificateWindow(std::uint32_t, const std::string&, bool, std::int32_t,
-                                    std::int32_t) override {}
-  void AskDownloadCertificateTrust(std::uint32_t, const std::string&, bool) override {}
+  void ShowUnknownCertificateWindow(const CertificateQuestion&, CertificateAnswerFunction answer) override {
+    answer(CertificateAnswer{});
+  }
+  void AskDownloadCertificateTrust(const CertificateQuestion&, CertificateAnswerFunction answer) override {
+    answer(CertificateAnswer{});
+  }
   void AskCredentials(const CredentialsRequest&,
                       std::function<void(const CredentialsAnswer&)> answer) override {
     answer(CredentialsAnswer{});

@@ -45,15 +45,29 @@ class DownloadEngineTest : public ::testing::Test {
     return s;
   }
 
-  engine::DownloadEngine Engine() {
+  engine::DownloadEngine Engine(double questionTimeout = engine::kQuestionTimeout) {
     engine::DownloadRunOptions o;
     o.transports = &table;
+    o.questionTimeout = questionTimeout;
     o.post = [this](runtime::EventRef e, runtime::EventPriority) {
       std::lock_guard lock(mutex);
       kinds.push_back(e->kind());
+      events.push_back(e);
       cv.notify_all();
     };
+    o.log = [this](std::string_view line) {
+      std::lock_guard lock(mutex);
+      log.append(line);
+    };
     return engine::DownloadEngine(o);
+  }
+
+  runtime::EventRef Finished() {
+    std::lock_guard lock(mutex);
+    for (const auto& e : events) {
+      if (e->kind() == engine::kDownloadEventFinished) return e;
+    }
+    return nullptr;
   }
 
   bool WaitForKind(std::uint32_t kind) {
@@ -67,6 +81,8 @@ class DownloadEngineTest : public ::testing::Test {
   std::mutex mutex;
   std::condition_variable cv;
   std::vector<std::uint32_t> kinds;
+  std::vector<runtime::EventRef> events;
+  std::string log;
 };
 
 TEST_F(DownloadEngineTest, CredentialsFromTheControllerLetTheDownloadGoOn) {
@@ -99,6 +115,47 @@ TEST_F(DownloadEngineTest, StopSourceEndsTheTask) {
   controller->SupplyCredentials(std::nullopt, std::nullopt);
   for (int i = 0; i < 1000 && engine::RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
   EXPECT_EQ(engine::RunningDownloadTaskCount(), 0);
+}
+
+// A certificate question that is refused, or that nobody answers within its time, ends the
+// download as failed, naming the host and what is wrong with the certificate, in the
+// download's log and in the finished event; nothing waits on.
+TEST_F(DownloadEngineTest, RefusedOrUnansweredCertificateQuestionFailsWithTheReason) {
+  struct Case {
+    const char* name;
+    bool refuse;
+    double questionTimeout;
+  } cases[] = {{"refused", true, engine::kQuestionTimeout}, {"unanswered", false, 0.3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::lock_guard lock(mutex);
+      kinds.clear();
+      events.clear();
+      log.clear();
+    }
+    transport = std::make_shared<FakeTransport>();
+    table.Register("https", transport);
+    transport->content.assign(50000, 'a');
+    transport->failures[0] = {0,
+                              engine::kStreamError | engine::kStreamUnknownRoot,
+                              {net::ErrorDomain::kSsl, net::tls_code::kUnknownRoot}};
+    auto engine = Engine(c.questionTimeout);
+    auto controller = engine.StartDownloadTask(State());
+    ASSERT_TRUE(controller);
+    ASSERT_TRUE(WaitForKind(engine::kDownloadEventUnknownRoot));
+    if (c.refuse) controller->RefuseCertificate();
+    ASSERT_TRUE(WaitForKind(engine::kDownloadEventFinished));
+    auto finished = Finished();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(finished->Get<std::int32_t>(FourCC("Reas")), engine::kFinishFailed);
+    const std::string why = finished->Get<std::string>(FourCC("ErrT")).value_or("");
+    EXPECT_NE(why.find("The certificate of secure.test is not trusted"), std::string::npos) << why;
+    EXPECT_NE(why.find("unknown root certificate"), std::string::npos) << why;
+    std::lock_guard lock(mutex);
+    EXPECT_NE(log.find("Download failed: The certificate of secure.test is not trusted"), std::string::npos)
+        << log;
+  }
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ TEST_F(TransferLogTest, GlobalEntriesAreFormattedAndReachTheFileEvery25Seconds) 
 
     upTime.Advance(std::chrono::seconds(1));
     loop->PerformPass();
-    EXPECT_EQ(testsupport::ReadFile(file.Path()), expected);  // created with exactly the pending text
+    // Created with exactly the pending text, lines ended the Linux way.
+    EXPECT_EQ(testsupport::ReadFile(file.Path()), "2001-01-02 03:04:05 +0000\nQueue started\n\n");
     EXPECT_EQ(windows_->scrolls, 1);
 
     log.AddMessage(true, "Couldn't open the queue file.");
@@ -91,13 +92,52 @@ TEST_F(TransferLogTest, GlobalEntriesAreFormattedAndReachTheFileEvery25Seconds) 
     upTime.Advance(std::chrono::seconds(25));
     loop->PerformPass();
     EXPECT_EQ(testsupport::ReadFile(file.Path()),
-              expected + "2001-01-02 03:04:05 +0000\rError occurred:Couldn't open the queue file.\r\r" +
-                  "2001-01-02 03:04:05 +0000\rError occurred while attempting to download URL "
-                  "ftp://anon:<hidden>@host.example/f.zip:Timed out\r\r");
+              "2001-01-02 03:04:05 +0000\nQueue started\n\n"
+              "2001-01-02 03:04:05 +0000\nError occurred:Couldn't open the queue file.\n\n"
+              "2001-01-02 03:04:05 +0000\nError occurred while attempting to download URL "
+              "ftp://anon:<hidden>@host.example/f.zip:Timed out\n\n");
 
     log.AddMessage(false, "Application quitting");
   }  // closing writes what is pending
-  EXPECT_TRUE(testsupport::ReadFile(file.Path()).ends_with("\rApplication quitting\r\r"));
+  EXPECT_TRUE(testsupport::ReadFile(file.Path()).ends_with("\nApplication quitting\n\n"));
+}
+
+// The file is for tail, less and grep: one line per line, whatever a message ends its
+// lines with; a file an older version wrote with "\r" alone is appended to, not rewritten.
+TEST_F(TransferLogTest, FileLinesEndWithNewlineAndAnOldFileIsAppendedTo) {
+  const std::string folder = testsupport::MakeTempDir();
+  const files::FileRef file(folder + "/" + engine::kGlobalLogFileName);
+  const std::string old = "2000-01-01 00:00:00 +0000\rOld entry\r\r";
+  testsupport::WriteFile(file.Path(), old);
+  {
+    engine::GlobalLog log(file);
+    log.AddMessage(false, "Two\r\nlines\nand one\r");
+    EXPECT_EQ(log.Text(), "2001-01-02 03:04:05 +0000\rTwo\r\nlines\nand one\r\r\r");
+  }
+  EXPECT_EQ(testsupport::ReadFile(file.Path()), old + "2001-01-02 03:04:05 +0000\nTwo\nlines\nand one\n\n\n");
+}
+
+// A long run keeps only the tail of its log in memory, cut at a line start; the file has
+// every entry.
+TEST_F(TransferLogTest, TextInMemoryIsABoundedTailAndTheFileKeepsEverything) {
+  const files::FileRef file(testsupport::MakeTempDir() + "/" + engine::kGlobalLogFileName);
+  const std::string filler(1000, 'x');
+  const std::size_t entries = 3 * engine::kGlobalLogTextLimit / filler.size();
+  {
+    engine::GlobalLog log(file);
+    for (std::size_t i = 0; i < entries; ++i)
+      log.AddMessage(false, "entry " + std::to_string(i) + " " + filler);
+    EXPECT_LE(log.Text().size(), engine::kGlobalLogTextLimit);
+    EXPECT_GE(log.Text().size(), engine::kGlobalLogTextLimit - 2 * filler.size());
+    EXPECT_TRUE(log.Text().starts_with("2001-01-02 03:04:05 +0000\r") || log.Text().starts_with("entry ") ||
+                log.Text().starts_with("\r"))
+        << log.Text().substr(0, 40);
+    EXPECT_TRUE(log.Text().ends_with("entry " + std::to_string(entries - 1) + " " + filler + "\r\r"));
+    EXPECT_EQ(log.Text().find("entry 0 "), std::string::npos);
+  }
+  const std::string written = testsupport::ReadFile(file.Path());
+  EXPECT_NE(written.find("\nentry 0 " + filler + "\n"), std::string::npos);
+  EXPECT_NE(written.find("\nentry " + std::to_string(entries - 1) + " " + filler + "\n"), std::string::npos);
 }
 
 TEST_F(TransferLogTest, OutsideTextIsAnArgumentNotAFormat) {

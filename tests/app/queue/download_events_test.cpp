@@ -192,6 +192,35 @@ TEST_F(DownloadEventsTest, CertificateAndCredentialQuestionsGoToTheWindows) {
   EXPECT_EQ(views->credentialRequests[0].displayName, "f.iso");
 }
 
+// Each certificate answer goes back to the task that asked: trust (for this session or
+// always) or refuse; the headless views refuse at once, so a download without a window
+// never waits on a question.
+TEST_F(DownloadEventsTest, CertificateAnswersReachTheTask) {
+  WrapperRef w = Started("https://a.example/f");
+  auto controller = engine->tasks.at(0).controller;
+  auto ask = [&](std::uint32_t kind) {
+    auto e = Make(kind, w->uid());
+    e->SetString(p::kURL, "https://a.example/f");
+    e->SetValue(p::kTrust, values::Value(values::Array{values::Value(values::Data{{0x30, 0x00}})}));
+    Send(e);
+  };
+  ask(kDownloadEventUnknownRoot);
+  ask(kDownloadEventCertificateQuestion);
+  ask(kDownloadEventUnknownRoot);
+  ASSERT_EQ(views->certificateQuestions.size(), 3u);
+  EXPECT_TRUE(views->certificateQuestions[0].hasTrust);
+  views->AnswerCertificate(0, {true, false});
+  views->AnswerCertificate(1, {true, true});
+  views->AnswerCertificate(2, {});
+  EXPECT_EQ(controller->certificateAnswers, (std::vector<std::string>{"trust", "always", "refuse"}));
+
+  ui::DownloadEventViewsSlot::Set(nullptr);  // headless
+  ask(kDownloadEventUnknownRoot);
+  ask(kDownloadEventCertificateQuestion);
+  EXPECT_EQ(controller->certificateAnswers,
+            (std::vector<std::string>{"trust", "always", "refuse", "refuse", "refuse"}));
+}
+
 TEST_F(DownloadEventsTest, CredentialsAnswerReachesOnlyARunningTask) {
   std::vector<std::string> stored;
   QueueHooksSlot::Get().storeCredentials = [&](const std::string& host, const std::string& user,

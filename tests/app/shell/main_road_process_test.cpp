@@ -172,7 +172,7 @@ TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
   const std::string file = DownloadsFolder() + "/road.bin";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
-  EXPECT_NE(testsupport::ReadFile(LogFile()).find("Download of " + url + " complete\r"), std::string::npos);
+  EXPECT_NE(testsupport::ReadFile(LogFile()).find("Download of " + url + " complete\n"), std::string::npos);
   EXPECT_EQ(SavedStatus(uid), 256);
 }
 
@@ -258,7 +258,7 @@ TEST(MainRoad, TerminationSignalsQuitCleanly) {
     ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status)) << signal_number;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal_number;
     const std::string log = testsupport::ReadFile(LogFile()).substr(logBefore.size());
-    EXPECT_NE(log.find("Application Quitting\r"), std::string::npos) << signal_number;
+    EXPECT_NE(log.find("Application Quitting\n"), std::string::npos) << signal_number;
   }
 }
 

@@ -156,8 +156,8 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   ExpectOrder({"saveWindowState", "Shutdown", "SaveSettings", "SaveQueueFile", "LogQuitting", "Synchronize"});
   EXPECT_TRUE(fs::exists(QueueFilePath()));
   const std::string log = ReadIfExists(LogFilePath());
-  const auto started = log.rfind("Application startup successful\r");
-  const auto quitting = log.rfind("Application Quitting\r");
+  const auto started = log.rfind("Application startup successful\n");
+  const auto quitting = log.rfind("Application Quitting\n");
   ASSERT_NE(started, std::string::npos);
   ASSERT_NE(quitting, std::string::npos);
   EXPECT_LT(started, quitting);
@@ -224,8 +224,8 @@ TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
   const std::string log = ReadIfExists(LogFilePath()).substr(logBefore.size());
-  EXPECT_NE(log.find("Application startup successful\r"), std::string::npos) << log;
-  EXPECT_NE(log.find("Application Quitting\r"), std::string::npos) << log;
+  EXPECT_NE(log.find("Application startup successful\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Application Quitting\n"), std::string::npos) << log;
   EXPECT_TRUE(fs::exists(QueueFilePath()));
   fs::remove(olderQueue);
 }

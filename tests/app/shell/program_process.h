@@ -1,0 +1,159 @@
+#pragma once
+// The real program as a child process, driven by the real sender: started headless in the
+// test's temporary HOME, asked over its event socket, killed or told to quit. Every wait
+// is bounded.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/values/plist.h"
+#include "tests/support/temp_home.h"
+
+namespace programtest {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the sender; returns its exit status and fills `out` with what it printed.
+inline int Send(const std::string& args, std::string& out) {
+  out.clear();
+  const std::string command = std::string("timeout 20 '") + TRUVANE_SEND_PATH + "' " + args + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buf[512];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The last line, without its line end.
+inline std::string LastLine(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+  const auto nl = s.rfind('\n');
+  return nl == std::string::npos ? s : s.substr(nl + 1);
+}
+
+class Program {
+ public:
+  Program() {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      ::unsetenv("QT_QPA_PLATFORM");
+      ::execl(TRUVANE_PATH, TRUVANE_PATH, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool WaitUntilAnswering(std::chrono::seconds limit) {
+    const auto deadline = Clock::now() + limit;
+    std::string out;
+    while (Clock::now() < deadline) {
+      if (Send("--timeout 2 TrES GQSt", out) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  bool WaitForExit(std::chrono::seconds limit, int& status) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  // Quits through the quit event; true when the program ended cleanly within the limit.
+  bool Quit(std::chrono::seconds limit) {
+    std::string out;
+    Send("--timeout 10 aevt quit", out);
+    int status = 0;
+    return WaitForExit(limit, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+// Hands the URL over and starts the queue; returns the new download's UID.
+inline std::string AddAndStart(const std::string& url) {
+  std::string out;
+  if (Send("--timeout 10 TrES AUrl '----:TEXT=" + url + "' Stqu:bool=true", out) != 0) return {};
+  const std::string uid = LastLine(out);
+  Send("--timeout 10 TrES StaQ", out);
+  return uid;
+}
+
+inline std::string Info(const std::string& uid) {
+  std::string out;
+  Send("--timeout 5 TrES Info ----:magn=" + uid, out);
+  return LastLine(out);
+}
+
+// Polls the status until it is final (256 complete, 128 failed, 64 stopped); 0 when the
+// time ran out.
+inline long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limit) {
+  const auto deadline = Clock::now() + limit;
+  std::string out;
+  while (Clock::now() < deadline) {
+    if (Send("--timeout 5 TrES JSta ----:magn=" + uid, out) == 0) {
+      const long status = std::strtol(LastLine(out).c_str(), nullptr, 10);
+      if (status == 256 || status == 128 || status == 64) return status;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return 0;
+}
+
+inline std::string DownloadsFolder() {
+  return testsupport::TempHome() + "/Downloads";
+}
+inline std::string LogFile() {
+  return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt";
+}
+inline std::string QueueFile() {
+  return testsupport::TempHome() + "/.local/share/Truvane/Truvane Queue.plist";
+}
+inline std::string PreferencesFile() {
+  return testsupport::TempHome() + "/.config/Truvane/com.orbenix.Truvane.plist";
+}
+
+// The saved record of the download, or null.
+inline std::optional<values::Value> SavedRecord(const std::string& uid) {
+  auto queue = values::ReadPropertyListFile(QueueFile());
+  if (!queue.ok()) return std::nullopt;
+  const values::Array* elements = nullptr;
+  if (queue->GetArray("Elements", elements) != values::Lookup::kOk) return std::nullopt;
+  for (const auto& e : *elements) {
+    std::int64_t id = 0;
+    if (e.GetInt64("UID", id) == values::Lookup::kOk && std::to_string(id) == uid) return e;
+  }
+  return std::nullopt;
+}
+
+inline void WritePreferences(const values::Dictionary& prefs) {
+  auto bytes = values::WritePropertyList(values::Value(prefs), values::PlistFormat::kXml);
+  ASSERT_TRUE(bytes.ok());
+  testsupport::WriteFile(PreferencesFile(), std::string(bytes->begin(), bytes->end()));
+}
+
+}  // namespace programtest
