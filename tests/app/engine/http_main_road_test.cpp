@@ -83,7 +83,9 @@ class RangedFaultServer {
     process_ = testservers::ServerProcess(
         {"/bin/sh", "-c", "cd '" + dir_ + "' && exec python3 '" + script + "' " + std::to_string(port_)},
         dir_ + "/stdout.log");
-    if (!testservers::WaitUntilAccepting(port_)) ADD_FAILURE() << "the fault server did not start";
+    // Python takes seconds to start on a loaded machine.
+    if (!testservers::WaitUntilAccepting(port_, std::chrono::seconds(30)))
+      ADD_FAILURE() << "the fault server did not start";
   }
   std::string Url(const std::string& mode, std::size_t rate = 0) const {
     std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/" + mode + "/file.bin";
@@ -575,6 +577,25 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultMainRoadTest,
                            std::erase(name, '-');
                            return name;
                          });
+
+// A download that fails says why, in its own log and in the finished event the queue
+// shows and logs: the server's status line, or what went wrong with the redirects.
+TEST_F(HttpMainRoadTest, FailureSaysWhyInTheLogAndTheFinishedEvent) {
+  RangedFaultServer server(1000);
+  struct Case {
+    const char* mode;
+    const char* why;
+  } cases[] = {{"missing", "HTTP/1.1 404 Not Found"}, {"redirect-loop", "too many redirects"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const std::size_t logStart = Log().size();
+    auto finished = Run(Add(server.Url(c.mode), 1));
+    ASSERT_EQ(Reason(finished), engine::kFinishFailed) << Log();
+    const std::string text = finished->Get<std::string>(FourCC("ErrT")).value_or("");
+    EXPECT_NE(text.find(c.why), std::string::npos) << text;
+    EXPECT_NE(Log().find("Download failed: " + text, logStart), std::string::npos) << Log();
+  }
+}
 
 TEST_F(HttpMainRoadTest, CutOffBodyKeepsWhatCameAndFetchesOnlyTheRest) {
   constexpr std::size_t kSize = 1024 * 1024;

@@ -82,6 +82,10 @@ class Handler(socketserver.BaseRequestHandler):
         with _lock:
             with open("requests.log", "a") as log:
                 log.write("%s range=%s\n" % (line, rng))
+        if mode == "redirect-loop":
+            self.request.sendall(("HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n"
+                                  "Connection: close\r\n\r\n" % path).encode())
+            return
         if mode not in ("plain", "wrong-range", "ignore-range", "ignore-range-cut", "multipart", "cut-once", "busy-once", "silent-once"):
             self.request.sendall(b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
             return

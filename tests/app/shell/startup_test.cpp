@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
@@ -175,6 +176,28 @@ TEST_F(StartupOrderTest, WithoutALaunchStartTheQueueStaysStoppedAndFirstLaunchSt
 }
 
 // The real program, headless, told to quit by the sender.
+// Start-up installs the queue's answer to the transfer log's lookup: a download's lines
+// land in its own record, and its start empties the log of the run before.
+TEST_F(StartupOrderTest, EachDownloadKeepsItsOwnTransferLog) {
+  shell::Shell app;
+  ASSERT_EQ(app.StartUp(), shell::StartupOutcome::kStarted);
+  auto wrapper = queue::DownloadQueueWrapper::Create();
+  wrapper->element().uid = 41;
+  queue::QueueItemsSet(41, wrapper);
+  EXPECT_EQ(engine::TransferLogRecordsSlot::Get().Find(41), &wrapper->element().transferLog);
+  EXPECT_EQ(engine::TransferLogRecordsSlot::Get().Find(42), nullptr);
+
+  engine::RefreshTransferLogView(41, nullptr);
+  engine::AppendTransferLog("GET /f.bin HTTP/1.1\r\n", 41, nullptr);
+  engine::AppendTransferLog("Authorization: Basic c2VjcmV0\r\n", 41, nullptr);
+  ASSERT_TRUE(wrapper->element().transferLog.log);
+  EXPECT_EQ(*wrapper->element().transferLog.log, "GET /f.bin HTTP/1.1\rAuthorization: <hidden>\r");
+  engine::RefreshTransferLogView(41, nullptr);
+  EXPECT_EQ(*wrapper->element().transferLog.log, "");
+  queue::QueueItemsRemove(41);
+  app.Quit();
+}
+
 TEST(ProgramProcess, StartsHeadlessAndQuitsOnTheQuitEvent) {
   // An older queue file makes the queue changed at load, so the quit must write the
   // current one.
