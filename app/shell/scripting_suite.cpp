@@ -199,6 +199,13 @@ void InstallQueueHandlers(appleevents::HandlerTable& t) {
     Reply(reply, w ? Descriptor::Text(queue::CopyElementURLList(w->element())) : Descriptor());
     return appleevents::kNoErr;
   });
+  // The download's own transfer log, as its transfer-information window shows it (secrets
+  // hidden): where a script finds why a download waits or failed. Null for an unknown UID.
+  on(FourCC("TLog"), [](const AppleEvent& event, AppleEvent& reply) -> Status {
+    auto w = DownloadParam(event);
+    Reply(reply, w ? Descriptor::Text(w->element().transferLog.log.value_or(std::string())) : Descriptor());
+    return appleevents::kNoErr;
+  });
   on(FourCC("GetQ"), [](const AppleEvent&, AppleEvent& reply) -> Status {
     std::vector<queue::DownloadUID> uids;
     {

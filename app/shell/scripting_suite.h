@@ -5,7 +5,8 @@
 // Class 'TrES' is the program's own: 'AUrl' (URLs to download, with referer, cookies and
 // form data) and 'STRa' (files to upload) are the plug-ins' hand-off and their wire
 // format is fixed; the other ids query and steer the queue, the sharing peers and the
-// server favourites. The standard events answered are 'aevt'/'quit', 'rapp' and 'odoc',
+// server favourites; 'TLog' answers a download's own transfer log, so that a script can
+// tell why a download waits or failed. The standard events answered are 'aevt'/'quit', 'rapp' and 'odoc',
 // 'GURL'/'GURL' and 'WWW!'/'OURL'.
 //
 // Conventions of the wire format: a download or a peer is named by a 'magn' (uint32)
@@ -30,7 +31,7 @@
 
 namespace shell {
 
-// Installs the 42 handlers.
+// Installs the 43 handlers.
 void InstallScriptingSuite(appleevents::HandlerTable& table);
 
 // A referer of this host that ends in "index.html" is not sent with the URLs handed in

@@ -17,6 +17,7 @@
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/scripting_suite_internal.h"
+#include "app/shell/user_messages.h"
 #include "app/ui/services/application_windows_service.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_handoff_service.h"
@@ -45,6 +46,22 @@ constexpr double kRecentStartWindow = 30.0;
 constexpr std::int16_t kUserChosenName = 1;
 // Downloads an add-URL window may add further sources to.
 constexpr queue::DownloadStatus kAddURLTargetMask = 0x5F1;
+// Why an item was not added when the parser found no URL in it (the add window's text).
+constexpr const char kNoURLInItemMessage[] = "The url entered is invalid.";
+
+// A hand-off that refused some of its input says why in the reply's error: a script then
+// learns the reason (the sender prints it), where a reply of "0" alone says nothing. The
+// answer, when there is one, stays in the reply.
+void ReplyRefusals(AppleEvent& reply, const std::vector<std::string>& reasons) {
+  if (reasons.empty()) return;
+  std::string text;
+  for (const std::string& reason : reasons) {
+    if (text.find(reason) != std::string::npos) continue;
+    if (!text.empty()) text += "\n";
+    text += reason;
+  }
+  reply.SetError(appleevents::kParamErr, text);
+}
 
 struct HandOffState {
   std::optional<values::Array> lastList;
@@ -143,12 +160,17 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
   }
   const std::string batchID = util::CreateUUIDString();
   auto& windows = ui::ApplicationWindowsServiceSlot::Get();
+  MessageCapture shown;
+  std::vector<std::string> refusals;
 
   for (std::size_t n = 0; n < items.Count(); ++n) {
     std::string text;
     if (appleevents::GetText(items.Items()[n], text) != appleevents::kNoErr) continue;
     std::optional<values::Array> entries = engine::ParseURLListCString(text, RefererFor(referer));
-    if (!entries || entries->empty()) continue;
+    if (!entries || entries->empty()) {
+      refusals.emplace_back(kNoURLInItemMessage);
+      continue;
+    }
 
     if (haveCookies && n < cookies.Count()) {
       std::string cookieText;
@@ -188,11 +210,20 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
               values::Url::Create((*entries)[0].Find("url") ? (*entries)[0].Find("url")->StringOr("") : "")) {
         suggested = util::CopyFileNameForURL(*url);
       }
-      auto saved = windows.RunSaveDialog(suggested);
-      if (!saved) continue;
-      folder = files::FileRef(saved->folder);
-      // A name typed by the user must still be one safe path component.
-      if (saved->name != suggested && util::ValidateFileName(saved->name, false)) chosenName = saved->name;
+      const ui::SaveDialogAnswer saved = windows.RunSaveDialog(suggested);
+      switch (saved.kind) {
+        case ui::SaveDialogAnswer::Kind::kCancelled:
+          continue;
+        case ui::SaveDialogAnswer::Kind::kNotShown:
+          // Nobody can be asked (no window): the item goes where "downloadMode" 1 puts it,
+          // the default download folder, instead of being dropped.
+          break;
+        case ui::SaveDialogAnswer::Kind::kChosen:
+          folder = files::FileRef(saved.folder);
+          // A name typed by the user must still be one safe path component.
+          if (saved.name != suggested && util::ValidateFileName(saved.name, false)) chosenName = saved.name;
+          break;
+      }
     }
 
     queue::AddDownloadRequest request;
@@ -201,6 +232,9 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
     request.batchID = batchID;
     request.select = chosenName.has_value();
     const queue::DownloadUID uid = queue::AddDownload(request);
+    for (std::string& message : shown.Take()) {
+      if (uid == 0) refusals.push_back(std::move(message));
+    }
     if (chosenName && uid != 0) {
       if (auto w = queue::LookUpDownloadWrapper(uid)) {
         w->setFilename(*chosenName);
@@ -220,16 +254,20 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
     queue::StartQueue();
   }
   scripting::Reply(reply, std::move(answer));
+  ReplyRefusals(reply, refusals);
   if (util::CurrentSettings()->bringToFront) windows.BringApplicationToFront();
   queue::TruvaneUndoEnableRegistration();
   return appleevents::kNoErr;
 }
 
-Status HandleGetURLEvent(const AppleEvent& event, AppleEvent&) {
+Status HandleGetURLEvent(const AppleEvent& event, AppleEvent& reply) {
   auto text = scripting::TextParam(event, kDirect);
   if (!text) return -108;
   std::optional<values::Array> entries = engine::ParseURLListCString(*text, std::nullopt);
-  if (!entries || entries->empty()) return appleevents::kParamErr;
+  if (!entries || entries->empty()) {
+    ReplyRefusals(reply, {kNoURLInItemMessage});
+    return appleevents::kParamErr;
+  }
   auto& windows = ui::ApplicationWindowsServiceSlot::Get();
   if (windows.IsOptionKeyDown() && AnyAddURLTarget()) {
     windows.BringApplicationToFront();
@@ -239,8 +277,10 @@ Status HandleGetURLEvent(const AppleEvent& event, AppleEvent&) {
   queue::AddDownloadRequest request;
   request.urlEntries = std::move(*entries);
   queue::TruvaneUndoDisableRegistration();
-  queue::AddDownload(request);
+  MessageCapture shown;
+  const queue::DownloadUID uid = queue::AddDownload(request);
   queue::TruvaneUndoEnableRegistration();
+  if (uid == 0) ReplyRefusals(reply, shown.Take());
   return appleevents::kNoErr;
 }
 

@@ -14,11 +14,13 @@
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
@@ -27,12 +29,14 @@
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/scripting_suite.h"
+#include "app/shell/services_report.h"
 #include "app/shell/settings_hooks.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
+#include "app/shell/user_messages.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
@@ -60,6 +64,9 @@ namespace {
 using values::FourCC;
 
 constexpr rlim_t kOpenFilesWanted = 1200;
+// "remove when": 2 removes a download from the list when it completes (the queue does
+// that), 3 removes every finished one when the program quits.
+constexpr int kRemoveFinishedAtQuit = 3;
 constexpr rlim_t kProcessesWanted = 300;
 // How long a second copy waits for the running one to answer the event it hands over.
 constexpr std::chrono::seconds kForwardTimeout{60};
@@ -99,9 +106,10 @@ bool PrefIsSet(const char* key) {
 }
 
 // A first-launch step: runs once per user, the flag set before the step runs so that a
-// step that fails is not retried at every launch.
+// step that fails is not retried at every launch. A step whose owner is not part of this
+// program does not run, so its flag stays clear: the first launch that has the step runs it.
 void RunOnce(const char* flag, const std::function<void()>& step) {
-  if (PrefIsSet(flag)) return;
+  if (!step || PrefIsSet(flag)) return;
   util::SetPreferenceValue(flag, values::Value(true));
   CallHook(step);
 }
@@ -186,34 +194,26 @@ void ForwardToRunningCopy() {
 
 }  // namespace
 
-StartupOutcome Shell::StartUp() {
-  ShellSession& s = *session_;
-  auto& hooks = ShellHooksSlot::Get();
-  const auto main = runtime::RunLoop::Main();
+namespace {
 
-  // One copy per user, decided before anything is read or written.
-  Step("ClaimEventSocket");
-  const appleevents::Status claimed = appleevents::EventServer::Start(main, s.handlers, s.eventServer);
-  if (claimed == appleevents::kAlreadyRunning) {
-    ForwardToRunningCopy();
-    return StartupOutcome::kForwarded;
-  }
-  if (claimed != appleevents::kNoErr) {
-    std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
-    return StartupOutcome::kFailed;
-  }
+// Start-up, step by step. Each step is named for the observer (see startup.h) and runs in
+// the order of kStartupSteps; the first, claiming the event socket, may end start-up.
 
-  Step("SeedRandom");
+void SeedRandom(ShellSession&) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
 
-  Step("CreateSharedTables");
-  CallHook(hooks.createDisplayedViewSet);
+void CreateSharedTables(ShellSession&) {
+  CallHook(ShellHooksSlot::Get().createDisplayedViewSet);
   queue::CreateScheduledItemList();
+}
 
-  Step("RaiseProcessLimits");
+void RaiseLimits(ShellSession&) {
   RaiseProcessLimits();
+}
 
-  Step("WatchProxySettings");
+void WatchProxySettings(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   s.proxyListener = net::ProxySettingsSource::Shared().AddListener(
       [](const net::ProxySettings&) { runtime::PerformOnMainThread(ProxySettingsChanged); });
   // Reachability follows the network interfaces; nothing announces their changes, so the
@@ -226,8 +226,9 @@ StartupOutcome Shell::StartUp() {
 
   // Every system this runs on has the Downloads folder and the rest that flag stands for.
   gSystemIs105OrLater = true;
+}
 
-  Step("StartBandwidthLimiters");
+void StartBandwidthLimiters(ShellSession& s) {
   if (runtime::CreateQueue(s.rateSamples) == runtime::kNoErr) engine::SetStatisticsQueue(s.rateSamples);
   s.downloadLimiter = engine::BandwidthLimiter::Start("download limiter");
   s.uploadLimiter = engine::BandwidthLimiter::Start("upload limiter");
@@ -238,22 +239,26 @@ StartupOutcome Shell::StartUp() {
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
   // Quitting waits for the download tasks this counts.
-  hooks.runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
+  ShellHooksSlot::Get().runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
+}
 
-  Step("SetUpApplication");
+void SetUpApplication(ShellSession&) {
   toolbox::Application::Shared();
   InstallToolboxUiServices();
+  InstallUserMessages();
   // Without a display the headless views answer certificate questions "don't trust".
   if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
-  CallHook(hooks.setUndoRegistrationEnabled, false);
+  CallHook(ShellHooksSlot::Get().setUndoRegistrationEnabled, false);
+}
 
-  Step("StoreLastLocation");
+void StoreLastLocationStep(ShellSession&) {
   StoreLastLocation();
+}
 
-  Step("LoadPreferences");
+void LoadPreferences(ShellSession&) {
   InstallSettingsHooks();
   util::LoadPreferences(false);
   util::SavePreferences();
@@ -261,41 +266,51 @@ StartupOutcome Shell::StartUp() {
   engine::LoadAcceptedCertificates(util::CurrentSettings()->savedCerts,
                                    util::CurrentSettings()->savedCertTypes);
   toolbox::SetFontSizePreference(util::CurrentSettings()->fontSize);
+}
 
-  Step("LoadQueueFile");
+void LoadQueueFile(ShellSession&) {
+  // The stored-password cipher belongs here, before the queue is read: the credentials
+  // store installs queue::QueueHooksSlot::Get().encipherCredential and decipherCredential once
+  // it exists. Until then enciphered credentials are kept in memory only (the queue file
+  // record says why in the transfer log).
+  auto& hooks = ShellHooksSlot::Get();
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   CallHook(hooks.computeNextScheduleTimes);
   CallHook(hooks.loadAuthItems);
   CallHook(hooks.loadHistory);
   queue::RefreshSharedFolderFlags();
+}
 
-  Step("ChooseCurrentView");
+void ChooseCurrentViewStep(ShellSession&) {
   gCurrentViewID = ChooseCurrentView(util::SettingsPreferences().GetInteger("lastfolder"));
+}
 
-  Step("SendLimiterRates");
-  {
-    const auto settings = util::CurrentSettings();
-    if (s.downloadLimiter) s.downloadLimiter->SetRate(settings->downloadBandwidth.limit);
-    if (s.uploadLimiter) s.uploadLimiter->SetRate(settings->uploadBandwidth.limit);
-  }
+void SendLimiterRates(ShellSession& s) {
+  const auto settings = util::CurrentSettings();
+  if (s.downloadLimiter) s.downloadLimiter->SetRate(settings->downloadBandwidth.limit);
+  if (s.uploadLimiter) s.uploadLimiter->SetRate(settings->uploadBandwidth.limit);
+}
 
-  Step("InstallAppleEventHandlers");
+void InstallAppleEventHandlers(ShellSession& s) {
   InstallScriptingSuite(*s.handlers);
+}
 
-  Step("CreateWindows");
+void CreateWindows(ShellSession& s) {
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
   engine::TransferLogRecordsSlot::Set(std::make_unique<queue::QueueTransferLogRecords>());
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
-  CallHook(hooks.createMainWindow);
+  CallHook(ShellHooksSlot::Get().createMainWindow);
+}
 
-  // The launch events: those already waiting on the socket, then the one the program was
-  // started with. A quit among them ends the drain instead of the timer; it is asked again
-  // so that it ends the main loop at once.
-  Step("TakeLaunchEvents");
+// The launch events: those already waiting on the socket, then the one the program was
+// started with. A quit among them ends the drain instead of the timer; it is asked again
+// so that it ends the main loop at once.
+void TakeLaunchEvents(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   gLaunching = true;
   bool drainTimerFired = false;
   auto drain = runtime::Timer::Create(kLaunchEventDrain, runtime::Nanoseconds(0), [&](runtime::Timer&) {
@@ -309,71 +324,137 @@ StartupOutcome Shell::StartUp() {
   appleevents::HandleInitialEvent(*s.handlers);
   gLaunching = false;
   if (quitDuringDrain) runtime::QuitApplicationEventLoop();
+}
 
-  Step("MarkQueuesReady");
+void MarkQueuesReady(ShellSession&) {
   queue::gQueueReady = true;
   queue::gUploadQueueReady = true;
+}
 
-  Step("PluginSetup");
-  CallHook(hooks.runPluginSetup, util::SettingsPreferences().GetInteger("setup type").value_or(0));
+void PluginSetup(ShellSession&) {
+  CallHook(ShellHooksSlot::Get().runPluginSetup,
+           util::SettingsPreferences().GetInteger("setup type").value_or(0));
+}
 
-  Step("StartSharingServers");
-  if (util::CurrentSettings()->shareFolders) CallHook(hooks.startSharingServers);
+void StartSharingServers(ShellSession&) {
+  if (util::CurrentSettings()->shareFolders) CallHook(ShellHooksSlot::Get().startSharingServers);
+}
 
-  Step("StartQueues");
-  {
-    const auto settings = util::CurrentSettings();
-    const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
-    const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
-    const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
-    if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
+void StartQueues(ShellSession& s) {
+  const auto settings = util::CurrentSettings();
+  const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
+  const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
+  const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
+  if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
 
-    if (queue::gQueueStartPending) {
-      queue::gQueueStartPending = false;
+  if (queue::gQueueStartPending) {
+    queue::gQueueStartPending = false;
+    queue::StartQueue();
+  } else {
+    queue::gQueueRunning = false;
+    if (settings->startOnLaunch && !settings->startIfConnected) {
       queue::StartQueue();
     } else {
-      queue::gQueueRunning = false;
-      if (settings->startOnLaunch && !settings->startIfConnected) {
-        queue::StartQueue();
-      } else {
-        queue::StopQueue(false);
-      }
-    }
-    if (uploadsOnLaunch && !uploadsWaitForNetwork) {
-      queue::StartUploadQueue();
-    } else {
-      queue::StopUploadQueue(false);
+      queue::StopQueue(false);
     }
   }
+  if (uploadsOnLaunch && !uploadsWaitForNetwork) {
+    queue::StartUploadQueue();
+  } else {
+    queue::StopUploadQueue(false);
+  }
+}
 
-  Step("ArmTimers");
-  s.timers.Arm(*main);
+void ArmTimers(ShellSession& s) {
+  s.timers.Arm(*runtime::RunLoop::Main());
+}
 
-  Step("LogStartup");
+void LogStartup(ShellSession&) {
   LogToGlobalLog("Application startup successful\r");
+}
 
-  Step("LaterSteps");
+void LaterSteps(ShellSession& s) {
+  auto& hooks = ShellHooksSlot::Get();
   if (util::CurrentSettings()->advancedMode && util::CurrentSettings()->reconnectAtStart) {
     s.reconnectTimer = runtime::Timer::Create(kReconnectFavouritesDelay, runtime::Nanoseconds(0),
                                               [](runtime::Timer&) { ReconnectFavouritesTimer(); });
-    main->AddTimer(s.reconnectTimer);
+    runtime::RunLoop::Main()->AddTimer(s.reconnectTimer);
   }
   CallHook(hooks.updateDockTile);
   CallHook(hooks.startBrowsingSharingServices);
   RunOnce("DemoSmartFoldersAddedv5", hooks.addBuiltInTypeSmartFolders);
   RunOnce("InitialImport", hooks.writeMetadataForAllElements);
   CallHook(hooks.setUndoRegistrationEnabled, true);
+}
 
-  Step("ObservePasses");
+void ObservePasses(ShellSession& s) {
+  const auto main = runtime::RunLoop::Main();
   s.passObserver = main->AddObserver(runtime::kActivityBeforeSources,
                                      [](runtime::RunLoopActivity) { InvalidateDayBoundaries(); });
   // One user action or one Apple event is one undo step.
   s.undoObserver = queue::InstallUndoGroupingObserver(*main);
+}
 
-  Step("ShowWindows");
-  CallHook(hooks.showMiniWindowIfNeeded);
+void ShowWindows(ShellSession&) {
+  CallHook(ShellHooksSlot::Get().showMiniWindowIfNeeded);
+}
+
+// The order matters (startup.h): settings before the queue, handlers before any window,
+// the launch events before anything starts, the queues ready only after them.
+constexpr struct {
+  const char* name;
+  void (*run)(ShellSession&);
+} kStartupSteps[] = {
+    {"SeedRandom", SeedRandom},
+    {"CreateSharedTables", CreateSharedTables},
+    {"RaiseProcessLimits", RaiseLimits},
+    {"WatchProxySettings", WatchProxySettings},
+    {"StartBandwidthLimiters", StartBandwidthLimiters},
+    {"SetUpApplication", SetUpApplication},
+    {"StoreLastLocation", StoreLastLocationStep},
+    {"LoadPreferences", LoadPreferences},
+    {"LoadQueueFile", LoadQueueFile},
+    {"ChooseCurrentView", ChooseCurrentViewStep},
+    {"SendLimiterRates", SendLimiterRates},
+    {"InstallAppleEventHandlers", InstallAppleEventHandlers},
+    {"CreateWindows", CreateWindows},
+    {"TakeLaunchEvents", TakeLaunchEvents},
+    {"MarkQueuesReady", MarkQueuesReady},
+    {"PluginSetup", PluginSetup},
+    {"StartSharingServers", StartSharingServers},
+    {"StartQueues", StartQueues},
+    {"ArmTimers", ArmTimers},
+    {"LogStartup", LogStartup},
+    {"LaterSteps", LaterSteps},
+    {"ObservePasses", ObservePasses},
+    {"ShowWindows", ShowWindows},
+};
+
+}  // namespace
+
+StartupOutcome Shell::StartUp() {
+  ShellSession& s = *session_;
+
+  // One copy per user, decided before anything is read or written.
+  Step("ClaimEventSocket");
+  const appleevents::Status claimed =
+      appleevents::EventServer::Start(runtime::RunLoop::Main(), s.handlers, s.eventServer);
+  if (claimed == appleevents::kAlreadyRunning) {
+    ForwardToRunningCopy();
+    return StartupOutcome::kForwarded;
+  }
+  if (claimed != appleevents::kNoErr) {
+    std::fprintf(stderr, "truvane: cannot open the event socket (error %d)\n", static_cast<int>(claimed));
+    return StartupOutcome::kFailed;
+  }
+
+  for (const auto& step : kStartupSteps) {
+    Step(step.name);
+    step.run(s);
+  }
 
   s.started = true;
+  WriteServicesReportIfAsked();
   return StartupOutcome::kStarted;
 }
 
@@ -419,6 +500,9 @@ void Shell::Quit() {
                              values::Value(values::Number::Int64(settings->bytesTransferred)));
     util::SetPreferenceValue("lastfolder", values::Value(values::Number::Int64(gCurrentViewID)));
   }
+  // "remove when" 3: the finished downloads leave the list at quit, without asking; the
+  // queue file written below no longer lists them.
+  if (util::PrefIntegerForKey("remove when") == kRemoveFinishedAtQuit) queue::ClearFinishedDownloads(false);
   util::SaveBandwidthSettings();
 
   Step("SaveQueueFile");

@@ -65,8 +65,8 @@ class FakeApplicationWindows : public ui::ApplicationWindowsService {
   int reopens = 0, broughtToFront = 0;
   bool optionKey = false;
   std::vector<values::Array> addURLWindows;
-  std::vector<std::string> saveDialogs;                          // the suggested names
-  std::vector<std::optional<ui::SaveDialogAnswer>> saveAnswers;  // played in order; none left: cancel
+  std::vector<std::string> saveDialogs;           // the suggested names
+  std::vector<ui::SaveDialogAnswer> saveAnswers;  // played in order; none left: cancel
   std::optional<ui::RateHistory> rates;
   std::vector<std::string> removedFavouriteRows;
 
@@ -74,9 +74,9 @@ class FakeApplicationWindows : public ui::ApplicationWindowsService {
   void BringApplicationToFront() override { ++broughtToFront; }
   bool IsOptionKeyDown() override { return optionKey; }
   void ShowAddURLWindow(const values::Array& entries) override { addURLWindows.push_back(entries); }
-  std::optional<ui::SaveDialogAnswer> RunSaveDialog(const std::string& suggested) override {
+  ui::SaveDialogAnswer RunSaveDialog(const std::string& suggested) override {
     saveDialogs.push_back(suggested);
-    if (saveAnswers.empty()) return std::nullopt;
+    if (saveAnswers.empty()) return {ui::SaveDialogAnswer::Kind::kCancelled, {}, {}};
     auto answer = saveAnswers.front();
     saveAnswers.erase(saveAnswers.begin());
     return answer;

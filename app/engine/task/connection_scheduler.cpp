@@ -567,7 +567,12 @@ double DownloadRun::RetryDelayFor(std::uint32_t flags) {
 
 bool DownloadRun::RetryLater(DownloadStream& s, std::uint32_t flags) {
   if (CountEntriesWithoutFatalError(urlEntries()) > 0) {
-    SpawnAfter(RetryDelayFor(flags));
+    const double delay = RetryDelayFor(flags);
+    // In the download's own log, so whoever watches the download (its window, a script)
+    // learns that it waits, for how long and why.
+    const std::string reason = s.errorText.empty() ? net::DescribeError(s.error) : s.errorText;
+    Log(values::Format("\r%@, retrying in %d s\r", {reason, static_cast<std::int64_t>(delay)}));
+    SpawnAfter(delay);
   } else {
     FailWith(s);
   }

@@ -49,7 +49,7 @@ bool EndsWithCaseless(const std::string& s, std::string_view suffix) {
 DownloadUID AddDownload(const AddDownloadRequest& r) {
   if (r.urlEntries.empty() || !EntriesAreWellFormed(r.urlEntries)) return 0;
   if (!engine::URLListSchemesAreSupported(r.urlEntries)) {
-    if (auto& show = QueueHooksSlot::Get().showMessage) show(kUnsupportedSchemeMessage);
+    ShowQueueMessage(kUnsupportedSchemeMessage);
     return 0;
   }
   const QueueSettings settings = CurrentQueueSettings();

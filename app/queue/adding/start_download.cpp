@@ -36,8 +36,7 @@ void MarkStartFailed(const WrapperRef& wrapper) {
 void ReportFileError(files::OSErr code) {
   if (code == files::afpAccessDenied) {
     const std::string text = values::Localized("kDownloadStartPerms");
-    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
-    if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
+    ShowQueueMessage(text);
     return;
   }
   ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(code) + ".");

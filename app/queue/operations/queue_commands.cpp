@@ -240,7 +240,7 @@ void CleanUpQueue() {
 
 void ClearQueue() {
   if (!gActiveDownloads.empty()) {
-    if (auto& show = QueueHooksSlot::Get().showMessage) show(kClearQueueRefusedMessage);
+    ShowQueueMessage(kClearQueueRefusedMessage);
     return;
   }
   const int answer = ui::ConfirmationServiceSlot::Get().RunConfirmationAlert(kConfirmClearQueue, true);

@@ -41,7 +41,7 @@ struct Pass {
 void RemoveCompletely(const WrapperRef& wrapper, Pass& pass) {
   DownloadQueueElement& e = wrapper->element();
   if ((e.status & kRunningMask) || e.inUse) {
-    if (auto& show = QueueHooksSlot::Get().showMessage) show(kItemIsActiveMessage);
+    ShowQueueMessage(kItemIsActiveMessage);
     return;
   }
   if (pass.undoable) {

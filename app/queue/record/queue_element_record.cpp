@@ -5,8 +5,12 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/ui/services/main_list_services.h"
 
 namespace queue {
+
+bool gCredentialsNotSavedLogged = false;
+
 namespace {
 
 using values::Lookup;
@@ -110,6 +114,9 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
     if (!e.authPassword.empty()) {
       if (auto bytes = encipher(e.authPassword)) d.Put("EauthPassword", values::Data{*bytes});
     }
+  } else if ((!e.authUser.empty() || !e.authPassword.empty()) && !gCredentialsNotSavedLogged) {
+    gCredentialsNotSavedLogged = true;
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);
   }
   PutString(d, "checksum", e.checksum);
   d.Put("verificationFailed", e.verificationFailed);

@@ -7,6 +7,12 @@
 // On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
 // "EauthPassword" when the user asked for that; once the cipher fails during a load, no
 // further record of that load reads credentials, and the load tells the user once.
+//
+// While no cipher is installed (the credentials store installs it at start-up through
+// the queue's `encipherCredential`/`decipherCredential` hooks) and the user asked for
+// enciphered credentials, they are not written at all: the records in memory keep them,
+// so the downloads of this run still log in, and the transfer log says once per run that
+// they were not saved.
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/values/value.h"
@@ -21,5 +27,12 @@ struct RecordLoadState {
 };
 
 WrapperRef DownloadQueueElementCreateFromDictionary(const values::Value& record, RecordLoadState& state);
+
+// What the transfer log says when credentials were kept out of the queue file.
+inline constexpr const char kCredentialsNotSavedMessage[] =
+    "Download passwords were not saved with the queue: no cipher for stored passwords is available. "
+    "They are kept until Truvane quits.";
+// Set once the transfer log has said so (tests clear it to see it said again).
+extern bool gCredentialsNotSavedLogged;
 
 }  // namespace queue

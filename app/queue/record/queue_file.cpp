@@ -231,8 +231,7 @@ files::Status LoadQueueFile() {
     const std::string text =
         "Password data from the queue file could not be decrypted. You may have to re-enter password "
         "information for downloads that require it";
-    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
-    if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
+    ShowQueueMessage(text);
   }
   AddMissingBuiltInFolders();
   return {};

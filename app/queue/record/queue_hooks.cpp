@@ -5,6 +5,11 @@
 
 namespace queue {
 
+void ShowQueueMessage(const std::string& text) {
+  ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
+  if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
+}
+
 void ReportQueueFailure(const std::string& text) {
   ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
   if (CurrentQueueSettings().useErrorLog) return;

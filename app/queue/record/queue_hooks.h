@@ -21,7 +21,8 @@ struct QueueHooks {
   std::function<void(const WrapperRef&, std::uint32_t bits)> noteElementChanged;
   // The download leaves its history day (the day loses its row when it is left empty).
   std::function<void(const WrapperRef&)> removeFromHistory;
-  // The message window for a failure the user must see.
+  // The message window for a failure the user must see (the caller has logged it: use
+  // ShowQueueMessage).
   std::function<void(const std::string& text)> showMessage;
   // The stored-password cipher. Without it, enciphered credentials can be neither written
   // nor read (as when the cipher's key is unavailable).
@@ -45,5 +46,9 @@ using QueueHooksSlot = runtime::HookSlot<QueueHooks>;
 // Logs a failure to the transfer log as an error and, unless the user chose the error log
 // only, shows it in the message window.
 void ReportQueueFailure(const std::string& text);
+
+// Logs the message to the transfer log as an error and shows it in the message window:
+// a message reaches the log even where no window can show it.
+void ShowQueueMessage(const std::string& text);
 
 }  // namespace queue

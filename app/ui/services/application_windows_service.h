@@ -11,6 +11,7 @@
 //
 // Main thread only.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,12 @@
 namespace ui {
 
 struct SaveDialogAnswer {
+  enum class Kind : std::uint8_t {
+    kNotShown,   // no window can run the dialog
+    kCancelled,  // the user dismissed it, or it failed
+    kChosen,     // `folder` and `name` hold the choice
+  };
+  Kind kind = Kind::kNotShown;
   std::string folder;  // the chosen folder
   std::string name;    // the chosen file name
 };
@@ -42,8 +49,8 @@ class ApplicationWindowsService {
   // The modifier ("option") that sends handed-in URLs to the add-URL window.
   virtual bool IsOptionKeyDown() = 0;
   virtual void ShowAddURLWindow(const values::Array& urlEntries) = 0;
-  // The put-file dialog suggesting `suggestedName`; nothing when cancelled or failed.
-  virtual std::optional<SaveDialogAnswer> RunSaveDialog(const std::string& suggestedName) = 0;
+  // The put-file dialog suggesting `suggestedName`.
+  virtual SaveDialogAnswer RunSaveDialog(const std::string& suggestedName) = 0;
   virtual std::optional<RateHistory> CopyRateHistory() = 0;
   // My Servers loses the favourite's row.
   virtual void RemoveFavouriteRow(const std::string& name) = 0;
@@ -55,7 +62,7 @@ class HeadlessApplicationWindows : public ApplicationWindowsService {
   void BringApplicationToFront() override {}
   bool IsOptionKeyDown() override { return false; }
   void ShowAddURLWindow(const values::Array&) override {}
-  std::optional<SaveDialogAnswer> RunSaveDialog(const std::string&) override { return std::nullopt; }
+  SaveDialogAnswer RunSaveDialog(const std::string&) override { return {}; }
   std::optional<RateHistory> CopyRateHistory() override { return std::nullopt; }
   void RemoveFavouriteRow(const std::string&) override {}
 };

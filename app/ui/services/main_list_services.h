@@ -5,7 +5,7 @@
 // The main window registers its implementation at start-up with MainListServicesSlot::Set().
 // Until then (headless runs) the default shows nothing: it has no rows, the library view
 // is never on screen, and log messages go to standard error so that nothing reported is
-// lost.
+// lost; the running program installs one that logs to the transfer log instead.
 //
 // Main thread only.
 

@@ -46,14 +46,17 @@ int main(int argc, char** argv) {
     std::cerr << "truvane-send: cannot reach Truvane (error " << sent << ")\n";
     return 1;
   }
+  // An event that did part of its work answers and fails at once (a hand-off that added
+  // one URL and refused another): the answer is printed, the reason goes to standard error.
+  if (const Descriptor* value = reply.Parameters().Find(keys::kDirectObject)) {
+    std::cout << FormatReplyValue(*value);
+  }
   if (const Status failed = reply.ErrorNumber(); failed != kNoErr) {
+    std::cout.flush();
     const std::string message = reply.ErrorString();
     std::cerr << "truvane-send: the event failed (error " << failed << ")" << (message.empty() ? "" : ": ")
               << message << "\n";
     return 1;
-  }
-  if (const Descriptor* value = reply.Parameters().Find(keys::kDirectObject)) {
-    std::cout << FormatReplyValue(*value);
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "app/queue/folders/folder_record.h"
 #include "app/queue/record/queue_element_record.h"
 #include "tests/app/queue/queue_test_support.h"
+#include "tests/fakes/fake_main_list.h"
 
 namespace queue {
 namespace {
@@ -314,6 +315,36 @@ INSTANTIATE_TEST_SUITE_P(
         CredentialCase{
             "EmptyPasswordWritesNoKey", true, "u", "", {"EauthUser"}, {"EauthPassword", "authPassword"}}),
     [](const testing::TestParamInfo<CredentialCase>& info) { return info.param.name; });
+
+// Enciphered credentials asked for, but no cipher installed: nothing is written, the
+// records in memory keep the credentials, and the log says so once however many records
+// hold some.
+TEST_F(QueueTest, WithoutACipherCredentialsStayInMemoryAndTheLogSaysSoOnce) {
+  auto list = std::make_unique<FakeMainList>();
+  FakeMainList* log = list.get();
+  ui::MainListServicesSlot::Set(std::move(list));
+  SetQueueSettingsProvider([] {
+    QueueSettings s;
+    s.encryptQueue = true;
+    return s;
+  });
+  QueueHooksSlot::Get().encipherCredential = nullptr;
+  gCredentialsNotSavedLogged = false;
+  for (std::uint32_t uid : {1u, 2u}) {
+    DownloadQueueElement e;
+    e.uid = uid;
+    e.useAuth = true;
+    e.authUser = "user";
+    e.authPassword = "pass-" + std::to_string(uid);
+    const Value d = DownloadQueueElementCopyDictionary(e);
+    for (const char* key : {"authUser", "authPassword", "EauthUser", "EauthPassword"})
+      EXPECT_EQ(d.Find(key), nullptr) << key;
+    EXPECT_EQ(e.authPassword, "pass-" + std::to_string(uid));
+  }
+  ASSERT_EQ(log->log.size(), 1u);
+  EXPECT_EQ(log->log[0].second, kCredentialsNotSavedMessage);
+  ui::MainListServicesSlot::Set(nullptr);
+}
 
 TEST_F(QueueTest, CipherFailureStopsCredentialReadingAndIsToldOnce) {
   std::vector<std::string> shown;

@@ -3,6 +3,7 @@
 // test's temporary HOME, asked over its event socket, killed or told to quit. Every wait
 // is bounded.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +11,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/values/plist.h"
 #include "tests/support/temp_home.h"
@@ -33,6 +37,40 @@ inline int Send(const std::string& args, std::string& out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+inline std::string ReadIfExists(const std::string& path) {
+  return std::filesystem::exists(path) ? testsupport::ReadFile(path) : std::string();
+}
+
+struct SendResult {
+  int status = -1;  // the sender's exit status
+  std::string out;  // what it printed on standard output
+  std::string err;  // and on standard error
+};
+
+// Runs the sender with `words` (each one argument, no shell quoting needed), bounded to
+// 20 s, keeping both of its outputs.
+inline SendResult SendWords(const std::vector<std::string>& words) {
+  auto quoted = [](const std::string& w) {
+    std::string q = "'";
+    for (char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
+  SendResult r;
+  const std::string errFile = testsupport::MakeTempDir("send") + "/stderr";
+  std::string command = "timeout 20 " + quoted(TRUVANE_SEND_PATH);
+  for (const auto& w : words) command += " " + quoted(w);
+  command += " 2>" + quoted(errFile);
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return r;
+  char buf[512];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+  const int status = ::pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.err = ReadIfExists(errFile);
+  return r;
+}
+
 // The last line, without its line end.
 inline std::string LastLine(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
@@ -42,12 +80,17 @@ inline std::string LastLine(std::string s) {
 
 class Program {
  public:
-  Program() {
+  // With these extra environment variables; standard error goes to StandardErrorFile().
+  explicit Program(const std::vector<std::pair<std::string, std::string>>& env = {})
+      : stderr_(testsupport::MakeTempDir("program") + "/stderr") {
     pid_ = ::fork();
     if (pid_ == 0) {
       ::unsetenv("DISPLAY");
       ::unsetenv("WAYLAND_DISPLAY");
       ::unsetenv("QT_QPA_PLATFORM");
+      for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+      const int fd = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd >= 0) ::dup2(fd, 2);
       ::execl(TRUVANE_PATH, TRUVANE_PATH, static_cast<char*>(nullptr));
       ::_exit(127);
     }
@@ -88,8 +131,10 @@ class Program {
     int status = 0;
     return WaitForExit(limit, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
+  const std::string& StandardErrorFile() const { return stderr_; }
 
  private:
+  std::string stderr_;
   pid_t pid_ = -1;
   bool exited_ = false;
 };
@@ -148,6 +193,11 @@ inline std::optional<values::Value> SavedRecord(const std::string& uid) {
     if (e.GetInt64("UID", id) == values::Lookup::kOk && std::to_string(id) == uid) return e;
   }
   return std::nullopt;
+}
+
+inline values::Value ReadPreferences() {
+  auto prefs = values::ReadPropertyListFile(PreferencesFile());
+  return prefs.ok() ? *prefs : values::Value(values::Dictionary{});
 }
 
 inline void WritePreferences(const values::Dictionary& prefs) {

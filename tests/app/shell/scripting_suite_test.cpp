@@ -117,9 +117,8 @@ TEST_F(ScriptingSuiteTest, InstallsEveryHandlerOfTheSuite) {
       {"TrES", "ARem"}, {"TrES", "LHos"}, {"TrES", "CHos"}, {"TrES", "CFav"}, {"TrES", "DFav"},
       {"TrES", "AdFv"}, {"TrES", "ReFv"}, {"TrES", "LiFv"}, {"TrES", "LCRL"}, {"TrES", "LRQ "},
       {"TrES", "LRFC"}, {"TrES", "LRem"}, {"TrES", "LFoc"}, {"TrES", "DDL "}, {"TrES", "LFol"},
-      {"TrES", "RrfH"}, {"TrES", "BWSt"},
+      {"TrES", "RrfH"}, {"TrES", "BWSt"}, {"TrES", "TLog"},
   };
-  ASSERT_EQ(events.size(), 42u);
   for (const auto& [cls, id] : events) EXPECT_TRUE(table.Has(Code(cls), Code(id))) << cls << "/" << id;
 }
 
@@ -139,6 +138,7 @@ TEST_F(ScriptingSuiteTest, UnknownNamesAnswerWithTheirReplyValues) {
     cases.push_back({"Canc", {{"----", uid}}, Descriptor::SInt32(-4)});
     cases.push_back({"Info", {{"----", uid}}, Descriptor::Text("Invalid UID")});
     cases.push_back({"GDUl", {{"----", uid}}, Descriptor()});
+    cases.push_back({"TLog", {{"----", uid}}, Descriptor()});
     cases.push_back({"ARem", {{"----", uid}}, Descriptor::SInt32(-2)});
     cases.push_back({"DFav", {{"----", uid}}, Descriptor::SInt32(-1)});
     cases.push_back({"AdFv", {{"----", uid}}, Descriptor::SInt32(-1)});
@@ -181,11 +181,20 @@ TEST_F(ScriptingSuiteTest, BadEventsGetAnErrorReplyAndLeaveTheQueueAlone) {
   reply = Send(kSuite, FourCC("Nope"), {}, &status);
   EXPECT_EQ(reply.ErrorNumber(), ae::kEventNotHandled);
 
-  // Direct parameters of the wrong kind add nothing.
-  for (Descriptor bad :
-       {Descriptor::UInt32(7), Descriptor::List({Descriptor::UInt32(7)}), Descriptor::Record()}) {
-    reply = Suite("AUrl", {{"----", bad}});
-    EXPECT_EQ(reply.ErrorNumber(), 0);
+  // Direct parameters of the wrong kind add nothing; one read as text that holds no URL
+  // says so in the reply's error.
+  struct BadCase {
+    Descriptor direct;
+    ae::Status error;
+    const char* reason;
+  };
+  for (const BadCase& c :
+       {BadCase{Descriptor::UInt32(7), ae::kParamErr, "The url entered is invalid."},
+        BadCase{Descriptor::List({Descriptor::UInt32(7)}), ae::kParamErr, "The url entered is invalid."},
+        BadCase{Descriptor::Record(), ae::kNoErr, ""}}) {
+    reply = Suite("AUrl", {{"----", c.direct}});
+    EXPECT_EQ(reply.ErrorNumber(), c.error) << ae::DescribeDescriptor(c.direct);
+    EXPECT_EQ(reply.ErrorString(), c.reason);
     EXPECT_EQ(Result(reply), Descriptor::List()) << ae::DescribeDescriptor(Result(reply));
   }
   reply = Send(FourCC("GURL"), FourCC("GURL"), {{"----", Descriptor::Text("no url here")}}, &status);
@@ -409,7 +418,7 @@ TEST_F(ScriptingSuiteTest, StartRule) {
 
 TEST_F(ScriptingSuiteTest, AskWhereToSaveOncePerEvent) {
   util::SetPreferenceValue("downloadMode", values::Value(2));
-  windows->saveAnswers = {ui::SaveDialogAnswer{dir, "chosen.zip"}};
+  windows->saveAnswers = {ui::SaveDialogAnswer{ui::SaveDialogAnswer::Kind::kChosen, dir, "chosen.zip"}};
   Descriptor uids =
       Result(Suite("AUrl", {{"----", UrlList({"http://a.example/a.zip", "http://a.example/b.zip"})}}));
   ASSERT_EQ(uids.Count(), 2u);
@@ -434,6 +443,19 @@ TEST_F(ScriptingSuiteTest, AskWhereToSaveOncePerEvent) {
       Suite("AUrl", {{"----", UrlList({"http://a.example/e.zip"})}, {"Loca", Descriptor::FileRef(dir)}}));
   EXPECT_EQ(uids.Count(), 1u);
   EXPECT_EQ(windows->saveDialogs.size(), 2u);
+
+  // No window can run the dialog: the item is added for the default download folder
+  // rather than dropped.
+  windows->saveDialogs.clear();
+  windows->saveAnswers = {ui::SaveDialogAnswer{}};
+  uids = Result(Suite("AUrl", {{"----", UrlList({"http://a.example/f.zip"})}}));
+  ASSERT_EQ(uids.Count(), 1u);
+  EXPECT_EQ(windows->saveDialogs, std::vector<std::string>{"f.zip"});
+  std::uint32_t f = 0;
+  ae::GetUInt32(uids.Items()[0], f);
+  ASSERT_TRUE(queue::LookUpDownloadWrapper(f));
+  EXPECT_EQ(queue::LookUpDownloadWrapper(f)->filename(), "f.zip");
+  EXPECT_FALSE(queue::LookUpDownloadWrapper(f)->element().destination);
 }
 
 TEST_F(ScriptingSuiteTest, TheVendorRefererEndingInIndexHtmlIsDropped) {

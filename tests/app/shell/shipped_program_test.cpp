@@ -1,0 +1,212 @@
+// What the shipped program does with its own start-up, when driven as a user or a script
+// drives it: its first-launch flags, the settings that act at quit or without a window,
+// the reasons it gives for refusing input, and where its log lines (and never its
+// passwords) go.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/app/shell/program_process.h"
+#include "tests/servers/test_servers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace programtest;
+
+std::string FileOfSize(const std::string& dir, const std::string& name, std::size_t size) {
+  std::string body(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>('a' + i % 26);
+  testsupport::WriteFile(dir + "/" + name, body);
+  return body;
+}
+
+// The running program lists every service slot it used, with what it holds. A slot whose
+// owner is built must hold the real implementation: a default still there is a service
+// that start-up forgot to install, which tests with fakes would never see. A default may
+// stand only while its owner is not built, and then the table below names that owner.
+TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
+  const std::vector<std::string> installed = {
+      "ui::MainListServices",
+  };
+  struct Pending {
+    std::string slot;
+    std::string owner;  // who installs it once built
+  };
+  const std::vector<Pending> pending = {};
+
+  const std::string reportFile = testsupport::MakeTempDir("services") + "/report";
+  std::map<std::string, std::string> report;
+  {
+    Program program({{"TRUVANE_SERVICES_REPORT", reportFile}});
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    // Written once start-up is through, which is after the socket first answers.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(reportFile) && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
+  }
+  std::istringstream lines(ReadIfExists(reportFile));
+  for (std::string line; std::getline(lines, line);) {
+    const auto tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    report[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  ASSERT_FALSE(report.empty()) << "no services report in " << reportFile;
+
+  for (const std::string& slot : installed) {
+    ASSERT_EQ(report.count(slot), 1u) << slot << " is not reported";
+    EXPECT_EQ(report[slot], "installed") << slot << ": start-up does not install it";
+  }
+  for (const auto& [slot, state] : report) {
+    ASSERT_TRUE(state == "installed" || state == "default") << slot << ": " << state;
+    const auto waiting =
+        std::find_if(pending.begin(), pending.end(), [&](const Pending& p) { return p.slot == slot; });
+    if (state == "default") {
+      EXPECT_NE(waiting, pending.end()) << slot
+                                        << " still holds its default: install the real one at start-up, or "
+                                           "list it as pending with the owner that will";
+    } else {
+      EXPECT_EQ(waiting, pending.end()) << slot << " is installed now: take it off the pending list";
+    }
+  }
+}
+
+// The first-launch steps of the smart folders are not part of this program yet: their
+// flags must stay clear, so that the first launch that has them runs them.
+TEST(ShippedProgram, FirstLaunchFlagsStayClearForStepsThatDidNotRun) {
+  {
+    Program program;
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+  }
+  const values::Value prefs = ReadPreferences();
+  ASSERT_NE(prefs.Find("last location"), nullptr) << "the preferences were not written";
+  for (const char* flag : {"DemoSmartFoldersAddedv5", "InitialImport"}) {
+    const values::Value* value = prefs.Find(flag);
+    EXPECT_TRUE(value == nullptr || !value->BoolOr(false)) << flag;
+  }
+}
+
+// "remove when" 3 takes the finished downloads out of the list at quit; other values keep
+// them.
+TEST(ShippedProgram, RemoveWhenThreeClearsFinishedDownloadsAtQuit) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  FileOfSize(nginx.WwwDir(), "done.bin", 20000);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/done.bin";
+  struct Case {
+    int removeWhen;
+    bool keptAfterQuit;
+  };
+  for (const Case c : {Case{1, true}, Case{3, false}}) {
+    fs::remove(QueueFile());
+    WritePreferences({{"remove when", values::Value(c.removeWhen)}});
+    Program program;
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    const std::string uid = AddAndStart(url);
+    ASSERT_FALSE(uid.empty());
+    ASSERT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256) << c.removeWhen;
+    // Still listed while the program runs.
+    EXPECT_NE(("\n" + SendWords({"--timeout", "10", "TrES", "GetQ"}).out).find("\n" + uid + "\n"),
+              std::string::npos);
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+
+    ASSERT_TRUE(fs::exists(QueueFile()));
+    // My Downloads was its only place (no history is kept yet): leaving it leaves the queue.
+    const bool kept = SavedRecord(uid).has_value();
+    EXPECT_EQ(kept, c.keptAfterQuit) << "remove when " << c.removeWhen;
+    EXPECT_TRUE(fs::exists(DownloadsFolder() + "/done.bin"));
+    fs::remove(DownloadsFolder() + "/done.bin");
+  }
+}
+
+// "downloadMode" 2 asks where to save; with no window to ask in, the download goes to the
+// default download folder instead of being dropped.
+TEST(ShippedProgram, AskWhereToSaveWithoutAWindowUsesTheDownloadFolder) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = FileOfSize(nginx.WwwDir(), "asked.bin", 30000);
+  WritePreferences({{"downloadMode", values::Value(2)}});
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  const std::string uid = AddAndStart("http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/asked.bin");
+  ASSERT_FALSE(uid.empty()) << "the hand-off was dropped";
+  ASSERT_NE(uid, "0");
+  EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
+  EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
+  EXPECT_EQ(ReadIfExists(DownloadsFolder() + "/asked.bin"), body);
+}
+
+// Input a hand-off refuses is refused with its reason: the sender prints it on standard
+// error and fails, and the transfer log keeps it.
+TEST(ShippedProgram, RefusedURLsSayWhyToTheSenderAndInTheLog) {
+  struct Case {
+    const char* text;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"gopher://127.0.0.1/x", "URLs must start with http://, https://, ftp:// or ftps://"},
+      {"", "The url entered is invalid."},
+  };
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  for (const Case& c : cases) {
+    const SendResult r =
+        SendWords({"--timeout", "10", "TrES", "AUrl", std::string("----:TEXT=") + c.text, "Stqu:bool=false"});
+    EXPECT_NE(r.status, 0) << c.text;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << ": " << r.err;
+  }
+  // A good URL after a refused one is still added and answered; the reason still comes back.
+  const SendResult mixed = SendWords({"--timeout", "10", "TrES", "AUrl", "----:TEXT=gopher://127.0.0.1/y",
+                                      "----:TEXT=http://127.0.0.1:9/a.bin", "Stqu:bool=false"});
+  EXPECT_NE(mixed.status, 0);
+  EXPECT_NE(mixed.err.find(cases[0].reason), std::string::npos) << mixed.err;
+  ASSERT_EQ(mixed.out.substr(0, 2), "0\n") << mixed.out;
+  EXPECT_GT(std::strtoul(LastLine(mixed.out).c_str(), nullptr, 10), 0ul) << mixed.out;
+  ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+  const std::string log = ReadIfExists(LogFile());
+  EXPECT_NE(log.find(cases[0].reason), std::string::npos) << log;
+}
+
+// The queue's own lines reach the transfer log file, and no password - of a URL, or of the
+// Authorization header built from it - reaches any log file or standard error.
+TEST(ShippedProgram, QueueLinesAreLoggedAndPasswordsAreNot) {
+  testservers::ScriptedHttpServer server;
+  ASSERT_TRUE(server.ok());
+  const std::string secret = testservers::ScriptedHttpServer::kPassword;
+  // "user:secret" in Base64, as a Basic Authorization header carries it.
+  const std::string basic = "dXNlcjpzZWNyZXQ=";
+  const std::string url = "http://user:" + secret + "@127.0.0.1:" + std::to_string(server.Port()) + "/basic";
+  std::string stderrFile;
+  {
+    Program program;
+    stderrFile = program.StandardErrorFile();
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    const std::string uid = AddAndStart(url);
+    ASSERT_FALSE(uid.empty());
+    EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+  }
+  const std::string log = ReadIfExists(LogFile());
+  EXPECT_NE(log.find("Download of http://user:"), std::string::npos) << log;
+  EXPECT_NE(log.find(" starting"), std::string::npos) << log;
+
+  std::vector<std::string> places = {stderrFile};
+  for (const auto& entry : fs::recursive_directory_iterator(testsupport::TempHome() + "/.local/state"))
+    if (entry.is_regular_file()) places.push_back(entry.path());
+  for (const std::string& place : places) {
+    const std::string text = ReadIfExists(place);
+    EXPECT_EQ(text.find(secret), std::string::npos) << place << ":\n" << text;
+    EXPECT_EQ(text.find(basic), std::string::npos) << place << ":\n" << text;
+  }
+}
+
+}  // namespace
