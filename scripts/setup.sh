@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build ccache pkg-config g++ git
-  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev
+  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
   # the format check (scripts/check_format.sh)
@@ -15,6 +15,8 @@ packages=(
   nginx-light tinyproxy openssl python3 curl
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
   vsftpd passwd
+  # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
+  dbus gnome-keyring
 )
 
 missing=()

@@ -37,12 +37,20 @@ std::optional<std::uint32_t> UInt32Param(const AppleEvent& event, appleevents::A
   return v;
 }
 
+std::optional<std::string> TextOf(const Descriptor& desc) {
+  std::string v;
+  if (appleevents::GetText(desc, v) != appleevents::kNoErr) return std::nullopt;
+  const bool control = std::any_of(v.begin(), v.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+  });
+  if (control) return std::nullopt;
+  return v;
+}
+
 std::optional<std::string> TextParam(const AppleEvent& event, appleevents::AEKeyword key) {
   Descriptor d;
   if (event.GetParam(key, appleevents::types::kWildCard, d) != appleevents::kNoErr) return std::nullopt;
-  std::string v;
-  if (appleevents::GetText(d, v) != appleevents::kNoErr) return std::nullopt;
-  return v;
+  return TextOf(d);
 }
 
 std::optional<bool> BoolParam(const AppleEvent& event, appleevents::AEKeyword key) {

@@ -164,18 +164,17 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
   std::vector<std::string> refusals;
 
   for (std::size_t n = 0; n < items.Count(); ++n) {
-    std::string text;
-    if (appleevents::GetText(items.Items()[n], text) != appleevents::kNoErr) continue;
-    std::optional<values::Array> entries = engine::ParseURLListCString(text, RefererFor(referer));
+    const std::optional<std::string> text = scripting::TextOf(items.Items()[n]);
+    if (!text) continue;
+    std::optional<values::Array> entries = engine::ParseURLListCString(*text, RefererFor(referer));
     if (!entries || entries->empty()) {
       refusals.emplace_back(kNoURLInItemMessage);
       continue;
     }
 
     if (haveCookies && n < cookies.Count()) {
-      std::string cookieText;
-      if (appleevents::GetText(cookies.Items()[n], cookieText) == appleevents::kNoErr) {
-        if (auto parsed = engine::ParseCookieString(cookieText)) {
+      if (const std::optional<std::string> cookieText = scripting::TextOf(cookies.Items()[n])) {
+        if (auto parsed = engine::ParseCookieString(*cookieText)) {
           values::Value& first = (*entries)[0];
           bool differs = false;
           if (auto url = values::Url::Create(first.Find("url") ? first.Find("url")->StringOr("") : "")) {

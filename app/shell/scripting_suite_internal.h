@@ -19,6 +19,10 @@ inline constexpr appleevents::AEKeyword kDirect = appleevents::keys::kDirectObje
 
 // The parameter as a uint32 through coercion; nothing when missing or not convertible.
 std::optional<std::uint32_t> UInt32Param(const appleevents::AppleEvent& event, appleevents::AEKeyword key);
+// A text from an event. A text holding a control character other than tab, line feed
+// and carriage return is refused (nothing): no name, URL or cookie holds one, and kept it
+// would reach a download's record and the queue file.
+std::optional<std::string> TextOf(const appleevents::Descriptor& desc);
 std::optional<std::string> TextParam(const appleevents::AppleEvent& event, appleevents::AEKeyword key);
 std::optional<bool> BoolParam(const appleevents::AppleEvent& event, appleevents::AEKeyword key);
 

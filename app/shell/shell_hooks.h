@@ -22,7 +22,6 @@ struct ShellHooks {
   std::function<void(bool enabled)> setUndoRegistrationEnabled;
   // Data sets other than the settings and the queue.
   std::function<void()> loadUploadQueue;
-  std::function<void()> loadAuthItems;
   std::function<void()> loadHistory;
   std::function<void()> computeNextScheduleTimes;
   // Windows: the main window and the mini window (when neither is hidden by the settings).

@@ -28,6 +28,7 @@
 #include "app/shell/application_event_handler.h"
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/settings_hooks.h"
@@ -41,6 +42,7 @@
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_server.h"
 #include "platform/appleevents/initial_event.h"
@@ -199,6 +201,10 @@ namespace {
 // Start-up, step by step. Each step is named for the observer (see startup.h) and runs in
 // the order of kStartupSteps; the first, claiming the event socket, may end start-up.
 
+void RegisterEnglishTexts(ShellSession&) {
+  util::RegisterEnglishTexts();
+}
+
 void SeedRandom(ShellSession&) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -258,6 +264,10 @@ void StoreLastLocationStep(ShellSession&) {
   StoreLastLocation();
 }
 
+void InstallCredentialServicesStep(ShellSession&) {
+  InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+}
+
 void LoadPreferences(ShellSession&) {
   InstallSettingsHooks();
   util::LoadPreferences(false);
@@ -277,7 +287,7 @@ void LoadQueueFile(ShellSession&) {
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   CallHook(hooks.computeNextScheduleTimes);
-  CallHook(hooks.loadAuthItems);
+  LoadCredentials();
   CallHook(hooks.loadHistory);
   queue::RefreshSharedFolderFlags();
 }
@@ -405,6 +415,7 @@ constexpr struct {
   const char* name;
   void (*run)(ShellSession&);
 } kStartupSteps[] = {
+    {"RegisterEnglishTexts", RegisterEnglishTexts},
     {"SeedRandom", SeedRandom},
     {"CreateSharedTables", CreateSharedTables},
     {"RaiseProcessLimits", RaiseLimits},
@@ -412,6 +423,7 @@ constexpr struct {
     {"StartBandwidthLimiters", StartBandwidthLimiters},
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
+    {"InstallCredentialServices", InstallCredentialServicesStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
     {"ChooseCurrentView", ChooseCurrentViewStep},

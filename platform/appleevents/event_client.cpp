@@ -19,6 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a full backlog is tried again: short against a person waiting, long enough
+// not to spin.
+constexpr int kConnectRetryMilliseconds = 20;
+
 int MillisecondsLeft(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
@@ -35,15 +39,25 @@ Status WaitFor(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-// kProcNotFound when nobody answers on the socket.
-Status Connect(const std::string& path, runtime::UniqueFd& out) {
+// kProcNotFound when nobody answers on the socket; kTimeout when a listener is there but
+// its backlog stays full (a program that hangs, or one that never accepts) past the
+// deadline.
+Status Connect(const std::string& path, Clock::time_point deadline, runtime::UniqueFd& out) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) return kParamErr;
   std::memcpy(addr.sun_path, path.data(), path.size());
-  runtime::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  // Non-blocking: a full backlog answers EAGAIN at once instead of holding connect() until
+  // the listener accepts, which may be never. Room is looked for again until the deadline.
+  runtime::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd.valid()) return kConnectionFailed;
-  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) return kProcNotFound;
+  for (;;) {
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) return kProcNotFound;
+    if (MillisecondsLeft(deadline) == 0) return kTimeout;
+    ::poll(nullptr, 0, std::min(MillisecondsLeft(deadline), kConnectRetryMilliseconds));
+  }
   ucred cred{};
   socklen_t len = sizeof cred;
   if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != ::geteuid()) {
@@ -105,7 +119,7 @@ Status SendEvent(const AppleEvent& event, AppleEvent& reply, const SendOptions& 
   if (message.size() > kMaxMessageBytes) return kMessageTooLarge;
 
   runtime::UniqueFd fd;
-  Status connected = Connect(EventSocketPath(folder), fd);
+  Status connected = Connect(EventSocketPath(folder), deadline, fd);
   if (connected == kProcNotFound && !options.launch_program.empty()) {
     return LaunchWithInitialEvent(options.launch_program, folder, event, options.wants_reply, deadline,
                                   reply);

@@ -2,7 +2,8 @@
 // Sending an event to the running application and waiting for its reply.
 //
 // The sender connects to the event socket (see event_folder.h), writes one message and,
-// when it waits, reads one reply, all against one deadline. When nothing answers on the
+// when it waits, reads one reply, all against one deadline: a listener that never accepts
+// (its backlog full) is a time-out like a reply that never comes. When nothing answers on the
 // socket (no socket file, or a stale one) and a program is given, the program is
 // started detached with the event as its initial event (see initial_event.h), and the
 // sender waits, within the same deadline, for the reply it leaves.

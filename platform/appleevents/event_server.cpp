@@ -5,9 +5,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "platform/appleevents/event_folder.h"
 #include "platform/appleevents/event_wire.h"
@@ -15,10 +18,6 @@
 
 namespace appleevents {
 namespace {
-
-// Senders are scripts and plug-ins that connect, send one event and go; more at once
-// than this is a runaway script, and refusing it keeps descriptors for the downloads.
-constexpr std::size_t kMaxConnections = 64;
 
 bool FillAddress(const std::string& path, sockaddr_un& addr) {
   std::memset(&addr, 0, sizeof addr);
@@ -34,10 +33,16 @@ bool PeerIsThisUser(int fd) {
   return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == ::geteuid();
 }
 
-// True when something accepts connections on `path`.
+// True when something listens on `path`. Non-blocking: a listener whose backlog is full
+// (busy or hung) is there all the same, and must not hold this start-up.
 bool SocketAnswers(const sockaddr_un& addr) {
-  runtime::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  return fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+  runtime::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd.valid()) return false;
+  int result;
+  do {
+    result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || errno == EAGAIN;
 }
 
 }  // namespace
@@ -49,40 +54,84 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
     std::string in;
     std::string out;
     bool close_after_write = false;
+    // Not read from while the partial messages of all connections fill their budget.
+    bool paused = false;
+    // Its event is being handled (perhaps in a nested loop): it is not timed meanwhile.
+    bool dispatching = false;
+    // Up-time by which it must have delivered a whole message or taken a whole reply.
+    runtime::Nanoseconds deadline{};
   };
 
   std::shared_ptr<runtime::RunLoop> loop;
   std::shared_ptr<const HandlerTable> handlers;
+  EventServerLimits limits;
   std::string path;
   ino_t inode = 0;
   runtime::UniqueFd listener;
   std::shared_ptr<runtime::DescriptorWatch> listen_watch;
+  std::shared_ptr<runtime::Timer> sweep_timer;
   std::map<int, std::unique_ptr<Connection>> connections;
+  // Read by other threads for tests and diagnostics only.
+  std::atomic<std::size_t> buffered{0};
+  std::atomic<std::size_t> connection_count{0};
 
   void Shutdown() {
     if (listen_watch) loop->RemoveWatch(listen_watch);
     listen_watch.reset();
+    if (sweep_timer) sweep_timer->Invalidate();
+    sweep_timer.reset();
     for (auto& [fd, c] : connections) loop->RemoveWatch(c->watch);
     connections.clear();
+    buffered = 0;
+    connection_count = 0;
     // Only our own socket file: a successor may have replaced it already.
     struct stat st {};
     if (listener.valid() && ::lstat(path.c_str(), &st) == 0 && st.st_ino == inode) ::unlink(path.c_str());
     listener.Reset();
   }
 
+  runtime::Nanoseconds NextDeadline() const { return runtime::DeadlineAfter(limits.timeout); }
+
+  // The sweep runs by the earliest deadline; deadlines only ever move later, so a sweep
+  // that comes early just finds nothing and sets itself again.
+  void ArmSweep(runtime::Nanoseconds at) {
+    if (sweep_timer && at < sweep_timer->NextFireDate()) sweep_timer->SetNextFireDate(at);
+  }
+
+  void Sweep() {
+    const runtime::Nanoseconds now = runtime::UpTime();
+    std::vector<int> expired;
+    runtime::Nanoseconds next = runtime::kForever;
+    for (const auto& [fd, c] : connections) {
+      if (c->dispatching) continue;
+      if (c->deadline <= now) {
+        expired.push_back(fd);
+      } else {
+        next = std::min(next, c->deadline);
+      }
+    }
+    for (int fd : expired) Close(fd);
+    // Connections in a dispatch arm the sweep again once it returns.
+    if (sweep_timer) sweep_timer->SetNextFireDate(next);
+  }
+
   void Accept() {
     for (;;) {
       runtime::UniqueFd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
       if (!fd.valid()) return;  // EAGAIN, or a peer that left before we got to it
-      if (!PeerIsThisUser(fd.get()) || connections.size() >= kMaxConnections) continue;
+      if (!PeerIsThisUser(fd.get()) || connections.size() >= limits.max_connections) continue;
       auto c = std::make_unique<Connection>();
       const int raw = fd.get();
       c->fd = std::move(fd);
+      c->deadline = NextDeadline();
       std::weak_ptr<Core> weak = weak_from_this();
       c->watch = loop->AddWatch(raw, runtime::kReadable, [weak, raw](unsigned readiness) {
         if (auto self = weak.lock()) self->Service(raw, readiness);
       });
-      if (c->watch) connections.emplace(raw, std::move(c));
+      if (!c->watch) continue;
+      ArmSweep(c->deadline);
+      connections.emplace(raw, std::move(c));
+      connection_count = connections.size();
     }
   }
 
@@ -90,24 +139,64 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
     auto it = connections.find(fd);
     if (it == connections.end()) return;
     loop->RemoveWatch(it->second->watch);
+    Release(it->second->in.size());
     connections.erase(it);
+    connection_count = connections.size();
+    ResumePaused();
+  }
+
+  void Release(std::size_t bytes) { buffered -= std::min(bytes, buffered.load()); }
+
+  // What the connection waits for: input unless paused or closing, output while any is
+  // left. A paused one still hears of its peer leaving, so that its bytes are freed.
+  void UpdateInterest(Connection& c) {
+    unsigned interest = runtime::kReadable;
+    if (c.paused) interest = runtime::kHangup;
+    if (c.close_after_write) interest = 0;
+    if (!c.out.empty()) interest |= runtime::kWritable;
+    c.watch->SetInterest(interest);
+  }
+
+  void ResumePaused() {
+    if (buffered >= limits.max_buffered_bytes) return;
+    for (auto& [fd, c] : connections) {
+      if (!c->paused) continue;
+      c->paused = false;
+      UpdateInterest(*c);
+    }
   }
 
   void Service(int fd, unsigned readiness) {
     auto it = connections.find(fd);
     if (it == connections.end()) return;
     Connection& c = *it->second;
-    if (readiness & runtime::kReadable) {
-      char buf[65536];
-      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return Close(fd);
-      if (n > 0) c.in.append(buf, static_cast<std::size_t>(n));
+    if (c.paused && (readiness & runtime::kHangup)) return Close(fd);
+    if ((readiness & runtime::kReadable) && !c.close_after_write) {
+      const std::size_t room =
+          limits.max_buffered_bytes - std::min(buffered.load(), limits.max_buffered_bytes);
+      if (room == 0) {
+        c.paused = true;
+      } else {
+        char buf[65536];
+        const ssize_t n = ::recv(fd, buf, std::min(sizeof buf, room), 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return Close(fd);
+        if (n > 0) {
+          c.in.append(buf, static_cast<std::size_t>(n));
+          buffered += static_cast<std::size_t>(n);
+        }
+      }
       // A dispatch may run a nested loop that closes this connection; look it up again.
       if (!HandleMessages(fd)) return;
     }
     it = connections.find(fd);
     if (it == connections.end()) return;
     if (!Flush(*it->second)) return Close(fd);
+  }
+
+  // Takes `n` bytes off the front of the connection's input.
+  void Consume(Connection& c, std::size_t n) {
+    c.in.erase(0, n);
+    Release(n);
   }
 
   // False when the connection is gone.
@@ -126,7 +215,8 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
       if (c.in.size() < 4 + std::size_t{len}) return true;
       WireEvent message;
       const Status decoded = DecodeEvent(std::string_view(c.in).substr(4, len), message);
-      c.in.erase(0, 4 + std::size_t{len});
+      Consume(c, 4 + std::size_t{len});
+      ResumePaused();
       if (decoded != kNoErr) {
         Refuse(c, decoded);
         return true;
@@ -134,12 +224,16 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
       AppleEvent reply = AppleEvent::MakeReply();
       // Keep the table alive across the handler, which may replace it.
       std::shared_ptr<const HandlerTable> table = handlers;
+      c.dispatching = true;
       if (table)
         table->Dispatch(message.event, reply);
       else
         reply.SetError(kEventNotHandled);
       it = connections.find(fd);
       if (it == connections.end()) return false;
+      it->second->dispatching = false;
+      it->second->deadline = NextDeadline();
+      ArmSweep(it->second->deadline);
       if (message.wants_reply) it->second->out += FrameMessage(EncodeEvent(reply, false));
     }
   }
@@ -148,12 +242,14 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
     AppleEvent reply = AppleEvent::MakeReply();
     reply.SetError(code);
     c.out += FrameMessage(EncodeEvent(reply, false));
-    c.in.clear();
+    Consume(c, c.in.size());
     c.close_after_write = true;
+    ResumePaused();
   }
 
   // Writes what it can; false when the connection should go.
   bool Flush(Connection& c) {
+    const bool had_output = !c.out.empty();
     while (!c.out.empty()) {
       const ssize_t n = ::send(c.fd.get(), c.out.data(), c.out.size(), MSG_NOSIGNAL);
       if (n < 0) {
@@ -163,7 +259,9 @@ struct EventServer::Core : std::enable_shared_from_this<EventServer::Core> {
       c.out.erase(0, static_cast<std::size_t>(n));
     }
     if (c.out.empty() && c.close_after_write) return false;
-    c.watch->SetInterest(c.out.empty() ? runtime::kReadable : (runtime::kReadable | runtime::kWritable));
+    // A reply taken whole starts the time for the next message afresh.
+    if (had_output && c.out.empty()) c.deadline = NextDeadline();
+    UpdateInterest(c);
     return true;
   }
 };
@@ -178,13 +276,24 @@ const std::string& EventServer::socket_path() const {
   return core_->path;
 }
 
+std::size_t EventServer::BufferedBytes() const {
+  return core_->buffered.load();
+}
+
+std::size_t EventServer::ConnectionCount() const {
+  return core_->connection_count.load();
+}
+
 Status EventServer::Start(const std::shared_ptr<runtime::RunLoop>& loop,
                           std::shared_ptr<const HandlerTable> handlers, std::unique_ptr<EventServer>& out,
-                          std::string folder) {
+                          std::string folder, EventServerLimits limits) {
   if (Status s = PrepareEventFolder(folder); s != kNoErr) return s;
   auto core = std::make_shared<Core>();
   core->loop = loop;
   core->handlers = std::move(handlers);
+  // One whole message must always fit, or a large event could never complete.
+  limits.max_buffered_bytes = std::max(limits.max_buffered_bytes, std::size_t{4} + kMaxMessageBytes);
+  core->limits = limits;
   core->path = EventSocketPath(folder);
   sockaddr_un addr{};
   if (!FillAddress(core->path, addr)) return kParamErr;
@@ -214,6 +323,11 @@ Status EventServer::Start(const std::shared_ptr<runtime::RunLoop>& loop,
     core->Shutdown();
     return kConnectionFailed;
   }
+  core->sweep_timer =
+      runtime::Timer::Create(runtime::kForever, runtime::Nanoseconds(0), [weak](runtime::Timer&) {
+        if (auto self = weak.lock()) self->Sweep();
+      });
+  loop->AddTimer(core->sweep_timer);
   out = std::make_unique<EventServer>(std::move(core));
   return kNoErr;
 }

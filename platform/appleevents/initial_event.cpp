@@ -35,7 +35,8 @@ bool WriteNewFile(const std::string& path, std::string_view bytes) {
 
 // No more than a message's worth, so a planted huge file cannot take the memory.
 bool ReadSmallFile(const std::string& path, std::string& out) {
-  runtime::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  // Non-blocking: a FIFO planted in its place must be refused below, not waited on.
+  runtime::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   struct stat st {};
   if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
       static_cast<std::size_t>(st.st_size) > kMaxMessageBytes) {

@@ -9,7 +9,10 @@ namespace files {
 
 Result<FileHandle> FileHandle::Open(const FileRef& file, unsigned flags, mode_t create_mode) {
   if (file.empty() || !(flags & kOpenReadWrite)) return Status(paramErr);
-  int oflags = O_CLOEXEC;
+  // Non-blocking, so that opening a FIFO or a device put where a file belongs returns at
+  // once (to be refused below) instead of waiting for a writer for ever. It changes
+  // nothing for a regular file.
+  int oflags = O_CLOEXEC | O_NONBLOCK;
   if ((flags & kOpenReadWrite) == kOpenReadWrite) {
     oflags |= O_RDWR;
   } else {
@@ -24,7 +27,11 @@ Result<FileHandle> FileHandle::Open(const FileRef& file, unsigned flags, mode_t 
     fd = ::open(file.c_str(), oflags, create_mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Status::FromErrno(errno);
-  return FileHandle(UniqueFd(fd));
+  UniqueFd owned(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Status::FromErrno(errno);
+  if (!S_ISREG(st.st_mode)) return Status(notAFileErr);
+  return FileHandle(std::move(owned));
 }
 
 Result<std::size_t> FileHandle::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {

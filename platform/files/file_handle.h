@@ -39,6 +39,8 @@ enum class AllocateResult : std::uint8_t { kAllocated, kSkippedUnsupported };
 class FileHandle {
  public:
   FileHandle() = default;
+  // Only regular files open: anything else (a folder, a FIFO, a device, a socket) is
+  // notAFileErr, and opening never waits on it.
   static Result<FileHandle> Open(const FileRef& file, unsigned flags, mode_t create_mode = 0666);
 
   bool is_open() const { return fd_.valid(); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <optional>
 
 namespace net {
 
@@ -20,6 +21,27 @@ bool ContainsChunked(std::string_view te) {
   std::string lower(te);
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
   return lower.find("chunked") != std::string::npos;
+}
+
+// Only decimal digits, at most 2^63 - 1. Repeated fields arrive joined ("5, 5"); they
+// must agree.
+std::optional<std::int64_t> ParseContentLength(std::string_view field) {
+  std::optional<std::int64_t> length;
+  while (true) {
+    const std::size_t comma = field.find(',');
+    std::string_view v = field.substr(0, comma);
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+    if (v.empty() || !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return std::nullopt;
+    std::int64_t n = 0;
+    const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (res.ec != std::errc() || res.ptr != v.data() + v.size()) return std::nullopt;
+    if (length && *length != n) return std::nullopt;
+    length = n;
+    if (comma == std::string_view::npos) return length;
+    field.remove_prefix(comma + 1);
+  }
 }
 
 }  // namespace
@@ -40,12 +62,15 @@ HttpBodyDecoder HttpBodyDecoder::ForResponse(const HttpResponseHead& head, std::
   if (auto te = head.Header("Transfer-Encoding"); te && ContainsChunked(*te))
     return HttpBodyDecoder(Framing::kChunked);
   if (auto cl = head.Header("Content-Length")) {
-    // Repeated identical fields arrive joined ("5, 5"): the first value stands.
-    std::string_view v = *cl;
-    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
-    std::int64_t n = 0;
-    auto res = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (res.ec == std::errc() && n >= 0) return HttpBodyDecoder(Framing::kLength, n);
+    // A length that cannot be read says nothing about where the body ends; reading to
+    // the close instead would take a cut-off body for a whole one.
+    const std::optional<std::int64_t> n = ParseContentLength(*cl);
+    if (!n) {
+      HttpBodyDecoder invalid(Framing::kLength, 0);
+      invalid.state_ = State::kError;
+      return invalid;
+    }
+    return HttpBodyDecoder(Framing::kLength, *n);
   }
   return HttpBodyDecoder(Framing::kUntilClose);
 }

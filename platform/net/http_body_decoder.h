@@ -7,7 +7,9 @@
 // `Advance` looks at the received bytes and points at the next run of body bytes inside
 // them, so a length-delimited body is never copied; chunk sizes and trailers are
 // stepped over. A body that ends early (the connection closes before Content-Length
-// bytes or before the last chunk) is an error, never a quiet end.
+// bytes or before the last chunk) is an error, never a quiet end. So is a Content-Length
+// that is not a plain decimal number below 2^63 (or repeated with different values): the
+// decoder starts in kError and the connection is not used further.
 
 #include <cstddef>
 #include <cstdint>

@@ -96,7 +96,8 @@ FileIdentity IdentityOf(const std::string& path) {
 
 DomainFile ReadDomainFile(const std::string& path) {
   DomainFile result;
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking: a FIFO in the file's place must be refused below, not waited on.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     if (errno != ENOENT) {
       result.state = DomainFile::State::kFailed;

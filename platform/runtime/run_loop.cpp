@@ -141,7 +141,7 @@ DescriptorWatch::DescriptorWatch(int fd, unsigned interest, Callback callback, s
     : fd_(fd), interest_(interest), callback_(std::move(callback)), id_(id) {}
 
 void DescriptorWatch::SetInterest(unsigned interest) {
-  interest_.store(interest & (kReadable | kWritable));
+  interest_.store(interest & (kReadable | kWritable | kHangup));
   if (auto loop = loop_.lock()) {
     std::lock_guard lock(loop->mutex_);
     if (active_.load()) loop->ApplyInterestLocked(*this);
@@ -277,8 +277,8 @@ std::shared_ptr<DescriptorWatch> RunLoop::AddWatch(int fd, unsigned interest,
   for (auto& [id, w] : watches_) {
     if (w->fd_ == fd) return nullptr;
   }
-  auto watch = std::make_shared<DescriptorWatch>(fd, interest & (kReadable | kWritable), std::move(callback),
-                                                 next_watch_id_++);
+  auto watch = std::make_shared<DescriptorWatch>(fd, interest & (kReadable | kWritable | kHangup),
+                                                 std::move(callback), next_watch_id_++);
   watch->loop_ = weak_from_this();
   ApplyInterestLocked(*watch);
   if ((watch->Interest() != 0) && !watch->registered_) return nullptr;  // epoll refused the descriptor

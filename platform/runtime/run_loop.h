@@ -141,7 +141,8 @@ class DescriptorWatch {
   using Callback = std::function<void(unsigned readiness)>;
 
   int descriptor() const { return fd_; }
-  // Any mix of kReadable and kWritable; 0 pauses the watch.
+  // Any mix of kReadable and kWritable; 0 pauses the watch. kHangup alone (or with
+  // kWritable) hears of errors and hang-ups without the descriptor's input.
   void SetInterest(unsigned interest);
   unsigned Interest() const { return interest_.load(); }
   // Stops watching. Cancel before closing the descriptor.

@@ -34,7 +34,8 @@ PlistResult<Value> ReadPropertyList(std::string_view bytes, PlistFormat* format)
 
 PlistResult<Value> ReadPropertyListFile(const std::string& path, PlistFormat* format) {
   using Result = PlistResult<Value>;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO in the file's place must be refused below, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Result::Failure(path + ": " + std::strerror(errno));
   struct Closer {
     int fd;

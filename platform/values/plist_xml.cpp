@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/values/base64.h"
@@ -65,6 +67,46 @@ constexpr double kLastWritableDate = DaysFromCivil(10000, 1, 1) * 86400.0;
 
 // ---- Writer ----
 
+// A character XML 1.0 cannot carry, not even as a character reference: the C0 controls
+// other than tab, line feed and carriage return, and U+FFFE and U+FFFF. A reader refuses
+// the whole document for one of them, so one is never written.
+std::optional<char32_t> FirstCharacterOutsideXml(std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return c;
+    // U+FFFE and U+FFFF are EF BF BE and EF BF BF in UTF-8.
+    if (c == 0xEF && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0xBF &&
+        (static_cast<unsigned char>(s[i + 2]) & 0xFE) == 0xBE) {
+      return static_cast<char32_t>(0xFFFE + (static_cast<unsigned char>(s[i + 2]) & 1));
+    }
+  }
+  return std::nullopt;
+}
+
+std::string CodePointName(char32_t c) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+  return buf;
+}
+
+// Why a string cannot be written as XML text; empty when it can.
+std::string UnwritableTextReason(std::string_view s) {
+  if (!plist_text::IsValidUtf8(s)) return "is not valid UTF-8";
+  if (auto c = FirstCharacterOutsideXml(s)) return "holds " + CodePointName(*c) + ", which XML cannot carry";
+  return {};
+}
+
+// A key path for messages: keys joined by "/", array items by their index.
+std::string JoinPath(const std::vector<std::string>& path) {
+  std::string joined;
+  for (const auto& part : path) {
+    if (!joined.empty()) joined += '/';
+    // A key that cannot be written cannot be shown as it is either.
+    joined += UnwritableTextReason(part).empty() ? part : "?";
+  }
+  return joined;
+}
+
 class XmlWriter {
  public:
   std::string out;
@@ -100,15 +142,22 @@ class XmlWriter {
   }
 
  private:
+  // The keys (and array indices) from the root to the value being written.
+  std::vector<std::string> path_;
+
   bool Fail(std::string message) {
-    if (error.empty()) error = std::move(message);
+    if (error.empty()) {
+      error = std::move(message);
+      if (!path_.empty()) error += " (at \"" + JoinPath(path_) + "\")";
+    }
     return false;
   }
 
   void Indent(int indent) { out.append(static_cast<std::size_t>(indent), '\t'); }
 
   bool WriteText(std::string_view tag, const std::string& s, int indent) {
-    if (!plist_text::IsValidUtf8(s)) return Fail("string is not valid UTF-8");
+    if (std::string reason = UnwritableTextReason(s); !reason.empty())
+      return Fail((tag == "key" ? "dictionary key " : "string ") + reason);
     Indent(indent);
     out += '<';
     out += tag;
@@ -212,8 +261,10 @@ class XmlWriter {
       return true;
     }
     out += "<array>\n";
-    for (const auto& item : items) {
-      if (!Write(item, indent + 1)) return false;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      path_.push_back(std::to_string(i));
+      if (!Write(items[i], indent + 1)) return false;
+      path_.pop_back();
     }
     Indent(indent);
     out += "</array>\n";
@@ -229,15 +280,20 @@ class XmlWriter {
     std::vector<const Dictionary::value_type*> entries;
     entries.reserve(dict.size());
     for (const auto& entry : dict) {
-      if (!plist_text::IsValidUtf8(entry.first)) return Fail("dictionary key is not valid UTF-8");
+      if (std::string reason = UnwritableTextReason(entry.first); !reason.empty()) {
+        path_.push_back(entry.first);
+        return Fail("dictionary key " + reason);
+      }
       entries.push_back(&entry);
     }
     std::sort(entries.begin(), entries.end(),
               [](auto* a, auto* b) { return plist_text::Utf16Less(a->first, b->first); });
     out += "<dict>\n";
     for (const auto* entry : entries) {
+      path_.push_back(entry->first);
       WriteText("key", entry->first, indent + 1);
       if (!Write(entry->second, indent + 1)) return false;
+      path_.pop_back();
     }
     Indent(indent);
     out += "</dict>\n";
@@ -490,7 +546,72 @@ class XmlReader {
   }
 };
 
+// Whether the writer takes `v` itself (not looking inside containers).
+bool ScalarWritable(const Value& v) {
+  switch (v.type()) {
+    case Type::kNull:
+      return false;
+    case Type::kString:
+      return UnwritableTextReason(*v.AsString()).empty();
+    case Type::kDate: {
+      const double seconds = std::floor(v.AsDate()->seconds) + kSecondsFrom1970To2001;
+      return std::isfinite(seconds) && seconds >= kFirstWritableDate && seconds < kLastWritableDate;
+    }
+    default:
+      return true;
+  }
+}
+
+// Removes what cannot be written below `v` (at nesting `depth`, counted as the writer
+// does); records each removal's path.
+void RemoveUnwritable(Value& v, int depth, std::vector<std::string>& path,
+                      std::vector<std::string>& removed) {
+  auto keep = [&](Value& item) {
+    if (depth + 1 > kMaxPlistDepth || !ScalarWritable(item)) {
+      removed.push_back(JoinPath(path));
+      return false;
+    }
+    RemoveUnwritable(item, depth + 1, path, removed);
+    return true;
+  };
+  auto filterItems = [&](Array& items) {
+    Array kept;
+    kept.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      path.push_back(std::to_string(i));
+      if (keep(items[i])) kept.push_back(std::move(items[i]));
+      path.pop_back();
+    }
+    items = std::move(kept);
+  };
+  if (Array* items = v.AsArray()) {
+    filterItems(*items);
+  } else if (Set* set = v.AsSet()) {
+    filterItems(set->members);
+  } else if (Dictionary* dict = v.AsDictionary()) {
+    for (auto it = dict->begin(); it != dict->end();) {
+      path.push_back(it->first);
+      bool ok = UnwritableTextReason(it->first).empty();
+      if (!ok) {
+        removed.push_back(JoinPath(path));
+      } else {
+        ok = keep(it->second);
+      }
+      it = ok ? std::next(it) : dict->erase(it);
+      path.pop_back();
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> RemoveValuesXmlCannotHold(Value& value) {
+  std::vector<std::string> removed;
+  if (!ScalarWritable(value)) return {""};
+  std::vector<std::string> path;
+  RemoveUnwritable(value, 1, path, removed);
+  return removed;
+}
 
 PlistResult<std::string> WriteXmlPropertyList(const Value& value) {
   XmlWriter writer;

@@ -216,6 +216,12 @@ def r_set_cookies(h, req):
     h.send("200 OK", [("Set-Cookie", "a=1; Path=/"), ("Set-Cookie", "b=2, with comma; Max-Age=60")], b"ok\n")
 
 
+def r_bad_length(h, req):
+    # A length no reader can trust, and a body cut off before its end.
+    h.request.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %dabc\r\nConnection: close\r\n\r\n" % len(BODY) +
+                      BODY[:5000])
+
+
 ROUTES = {
     "ok": r_ok,
     "echo": r_echo,
@@ -234,6 +240,7 @@ ROUTES = {
     "gzip": r_gzip,
     "silent": r_silent,
     "set-cookies": r_set_cookies,
+    "bad-length": r_bad_length,
 }
 
 

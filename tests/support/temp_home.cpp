@@ -33,6 +33,9 @@ std::string MakeHome() {
   unsetenv("XDG_CONFIG_DIRS");
   unsetenv("XDG_DATA_DIRS");
   unsetenv("XDG_DOWNLOAD_DIR");
+  // The developer's session bus leads to the real keyring: tests that want a Secret
+  // Service start their own (tests/servers/secret_service_session.h).
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
   return home;
 }
 

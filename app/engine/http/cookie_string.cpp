@@ -1,5 +1,6 @@
 #include "app/engine/http/cookie_string.h"
 
+#include <algorithm>
 #include <string>
 
 namespace engine {
@@ -7,6 +8,11 @@ namespace {
 
 bool IsSkippedWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool HasControlCharacter(std::string_view s) {
+  return std::any_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 // A scanner over the text that, like a header reader, skips white space before every
@@ -74,7 +80,10 @@ std::optional<values::Dictionary> ParseCookieString(std::string_view text) {
     std::string value;
     scanner.ScanUpTo('=', name);  // a cookie without a name keeps the empty name
     if (scanner.ScanChar('=') && scanner.ScanUpTo(';', value)) {
-      cookies[name] = values::Value(std::move(value));
+      // A control character is in no cookie a browser sends; kept, it would reach the
+      // request head and the queue file.
+      if (!HasControlCharacter(name) && !HasControlCharacter(value))
+        cookies[name] = values::Value(std::move(value));
       scanner.ScanChar(';');
       continue;
     }

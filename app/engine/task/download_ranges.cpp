@@ -53,6 +53,25 @@ void MergeRangeIntoList(RangeList& list, LongRange r) {
   list.push_back(r);
 }
 
+void NormalizeRangeList(RangeList& list) {
+  std::erase_if(list, [](const LongRange& r) {
+    return r.length <= 0 || r.location < 0 ||
+           r.length > std::numeric_limits<std::int64_t>::max() - r.location;
+  });
+  std::sort(list.begin(), list.end(),
+            [](const LongRange& a, const LongRange& b) { return a.location < b.location; });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (kept > 0 && list[i].location <= list[kept - 1].End()) {
+      LongRange& last = list[kept - 1];
+      last.length = std::max(last.End(), list[i].End()) - last.location;
+    } else {
+      list[kept++] = list[i];
+    }
+  }
+  list.resize(kept);
+}
+
 void MergeStreamProgressIntoRanges(const LongRange& streamRange, std::int64_t bytesWritten, RangeList& done) {
   MergeRangeIntoList(done, {streamRange.location, bytesWritten});
 }

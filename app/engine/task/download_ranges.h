@@ -54,6 +54,12 @@ std::int64_t SumRangeLengths(const RangeList& list);
 // written bytes and leave the list unchanged.
 void MergeRangeIntoList(RangeList& list, LongRange range);
 
+// Makes any list of ranges a done list at once: ranges that are not written bytes (as
+// for the merge) dropped, the rest sorted and every overlapping or touching run joined.
+// The same list as merging the ranges one by one, in O(n log n) rather than O(n^2), for
+// lists read from outside (the ranges file) that may be long and in any order.
+void NormalizeRangeList(RangeList& list);
+
 // What one connection has written so far: the piece of its range from its start,
 // `bytesWritten` long, merged into the done list. Every reader of the done list merges
 // the running connections' progress first, so the list is never behind the file.

@@ -58,6 +58,9 @@ std::string FormatRangesFile(const RangeList& done) {
 }
 
 std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, RangeList& list) {
+  // Gathered first and normalised once: merging line by line costs a shift of the list per
+  // line, hours for a long file in reverse order.
+  RangeList read = list;
   std::size_t taken = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -77,10 +80,12 @@ std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, Range
         r.length = totalSize - r.location;
       }
     }
-    if (usable && r.length > 0) MergeRangeIntoList(list, r);
+    if (usable && r.length > 0) read.push_back(r);
     if (lf == std::string_view::npos) break;
     pos = lf + 1;
   }
+  NormalizeRangeList(read);
+  list = std::move(read);
   return taken;
 }
 

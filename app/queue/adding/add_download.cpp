@@ -12,6 +12,7 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/record/url_passwords.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
@@ -73,7 +74,9 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   e.batchID = r.batchID;
   if (r.saveCredentials && r.useAuth && r.user && r.password) {
     if (auto& store = QueueHooksSlot::Get().storeCredentials) {
-      for (const auto& host : e.domains) store(host, *r.user, *r.password);
+      for (const values::Value& entry : e.urlData) {
+        if (auto url = engine::EntryURL(entry); url && url->Host()) store(*url, *r.user, *r.password);
+      }
     }
   }
   e.connections = r.connections < 0 ? 1 : r.connections > 32 ? 32 : r.connections;
@@ -285,7 +288,7 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package) {
   props->GetString("filename", filename);
   const values::Array* stored = nullptr;
   if (props->GetArray("URL data", stored) != values::Lookup::kOk) return 0;
-  const values::Array entries = engine::URLListCopyWithURLObjects(*stored);
+  const values::Array entries = URLListFromStored(*stored);
   std::int64_t storedUID = 0;
   const bool hasUID = props->GetInt64("uid", storedUID) == values::Lookup::kOk;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/engine/http/http_response_names.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/services/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
@@ -24,6 +25,8 @@ namespace queue {
 std::vector<DownloadUID> gActiveDownloads;
 
 namespace {
+
+using HeldHostCounts = std::map<std::string, std::int32_t>;
 
 // Failures before the task exists: the download leaves the queue order first, so the
 // scheduler does not start it again at its next tick, then is marked Failed.
@@ -88,60 +91,72 @@ WrapperRef LocalCopyOfPeerItem(const WrapperRef& item, bool& cancelled) {
   return local;
 }
 
-}  // namespace
-
-std::int32_t StartDownload(const WrapperRef& given) {
-  WrapperRef wrapper = given;
-  if (wrapper->status() & kRunningMask) return 0;
-  if (wrapper->hostUID() != 0) {
-    bool cancelled = false;
-    wrapper = LocalCopyOfPeerItem(given, cancelled);
-    if (cancelled) return kStartCancelled;
-    if (!wrapper) return 0;
-  }
-  DownloadQueueElement& e = wrapper->element();
-  auto state = std::make_unique<engine::DownloadThreadState>();
-
-  std::optional<files::FileRef> dataFile = ResolveAliasField(e.fileAlias);
-  if (dataFile) {
-    // Resuming: the package must hold its ranges file.
-    const files::Status s = files::CreateFile(dataFile->Parent().Child(kRangesFileName));
-    if (!s.ok() && s.code() != files::dupFNErr) {
-      ReportFileError(s.code());
-      MarkStartFailed(wrapper);
-      return s.code();
-    }
+// A name that reached the record by another way than the load (a script, an older
+// record kept in memory) is checked once more before it becomes a path.
+void CheckFileName(DownloadQueueElement& e) {
+  if (auto safe = engine::StoredFileName(e.filename)) {
+    if (*safe != e.filename) e.filename = *safe;
   } else {
-    e.fileAlias.reset();
-    files::OSErr folderError = files::noErr;
-    const auto folder = DownloadFolderFor(e, folderError);
-    if (!folder) {
-      ReportQueueFailure("Truvane could not find its download folder. Error " + std::to_string(folderError) +
-                         ".");
-      MarkStartFailed(wrapper);
-      return kStartNoDownloadFolder;
-    }
-    auto package = MakePartialPackage(*folder, e.filename);
-    if (!package.ok()) {
-      ReportFileError(package.code());
-      MarkStartFailed(wrapper);
-      return kStartCancelled;
-    }
-    const files::FileRef data = package->Child(TruncateUTF8(e.filename, 255));
-    files::Status s = files::CreateFile(data);
-    if (s.ok()) s = files::CreateFile(package->Child(kRangesFileName));
-    if (!s.ok()) {
-      ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(s.code()) + ".");
-      MarkStartFailed(wrapper);
-      return kStartCancelled;
-    }
-    e.fileAlias = MakeAliasBytes(data);
-    dataFile = data;
+    e.filename = "temp1";
   }
-  WritePartialProperties(e);
+}
 
-  if (e.status == kStatusQueued) RemoveFromQueueOrder(e.uid);
+// Resuming: the package of the data file must hold its ranges file.
+std::int32_t ReopenPackage(const WrapperRef& wrapper, const files::FileRef& dataFile) {
+  const files::Status s = files::CreateFile(dataFile.Parent().Child(kRangesFileName));
+  if (!s.ok() && s.code() != files::dupFNErr) {
+    ReportFileError(s.code());
+    MarkStartFailed(wrapper);
+    return s.code();
+  }
+  return 0;
+}
 
+// A fresh start: the package "<name>.partial" in the download folder, holding the empty
+// data file and ranges file; the record's alias then names the data file.
+std::int32_t MakeFreshPackage(const WrapperRef& wrapper, std::optional<files::FileRef>& dataFile) {
+  DownloadQueueElement& e = wrapper->element();
+  e.fileAlias.reset();
+  files::OSErr folderError = files::noErr;
+  const auto folder = DownloadFolderFor(e, folderError);
+  if (!folder) {
+    ReportQueueFailure("Truvane could not find its download folder. Error " + std::to_string(folderError) +
+                       ".");
+    MarkStartFailed(wrapper);
+    return kStartNoDownloadFolder;
+  }
+  CheckFileName(e);
+  auto package = MakePartialPackage(*folder, e.filename);
+  if (!package.ok()) {
+    ReportFileError(package.code());
+    MarkStartFailed(wrapper);
+    return kStartCancelled;
+  }
+  const files::FileRef data = package->Child(TruncateUTF8(e.filename, 255));
+  files::Status s = files::CreateFile(data);
+  if (s.ok()) s = files::CreateFile(package->Child(kRangesFileName));
+  if (!s.ok()) {
+    ReportQueueFailure("Couldn't create destination file. Error " + std::to_string(s.code()) + ".");
+    MarkStartFailed(wrapper);
+    return kStartCancelled;
+  }
+  e.fileAlias = MakeAliasBytes(data);
+  dataFile = data;
+  return 0;
+}
+
+// The data file to write: the record's own when its alias resolves, else a new package.
+std::int32_t PrepareDataFile(const WrapperRef& wrapper, std::optional<files::FileRef>& dataFile) {
+  dataFile = ResolveAliasField(wrapper->element().fileAlias);
+  if (dataFile) return ReopenPackage(wrapper, *dataFile);
+  return MakeFreshPackage(wrapper, dataFile);
+}
+
+// What the task is given: the record's sources, credentials, limits and files. A download
+// started again after it completed is a new download of the same file.
+std::unique_ptr<engine::DownloadThreadState> MakeTaskState(DownloadQueueElement& e,
+                                                           const files::FileRef& dataFile) {
+  auto state = std::make_unique<engine::DownloadThreadState>();
   auto stop = std::make_shared<engine::DownloadStopSource>();
   e.stopSource = stop;
   state->stopSource = stop;
@@ -159,15 +174,14 @@ std::int32_t StartDownload(const WrapperRef& given) {
   state->flags = e.flags;
   state->priority = e.priority;
   state->taskOption = (e.flags & kFlagTaskOption) != 0;
-  state->dataFile = dataFile->Path();
-  state->rangesFile = dataFile->Parent().Child(kRangesFileName).Path();
+  state->dataFile = dataFile.Path();
+  state->rangesFile = dataFile.Parent().Child(kRangesFileName).Path();
   e.rate = 0;
   e.openConnections = 0;
   e.elapsed = 0;
 
   engine::URLListRemoveKey(state->urlEntries, "norestarts");
   if (e.status == kStatusCompleted || e.finished) {
-    // Started again: a new download of the same file.
     e.completeFile.reset();
     e.completeURL.reset();
     e.duration = 0;
@@ -180,23 +194,37 @@ std::int32_t StartDownload(const WrapperRef& given) {
   }
   e.returnToQueue = true;
   e.finished = false;
+  return state;
+}
 
-  for (const auto& entry : state->urlEntries) {
-    if (auto url = engine::EntryURL(entry)) engine::GetHostCounts().IncrementForURL(*url, &state->hostCounts);
+// Counts the download against the per-host limits; the counts held, to give back should
+// the task not start.
+HeldHostCounts CountHosts(engine::DownloadThreadState& state) {
+  for (const auto& entry : state.urlEntries) {
+    if (auto url = engine::EntryURL(entry)) engine::GetHostCounts().IncrementForURL(*url, &state.hostCounts);
   }
-  const auto heldCounts = state->hostCounts;
+  return state.hostCounts;
+}
 
+void ShowAsStarting(const WrapperRef& wrapper) {
+  const DownloadUID uid = wrapper->uid();
   auto& list = ui::MainListServicesSlot::Get();
   list.AddElementToDownloadsView(wrapper);
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
   wrapper->setStatus(kStatusStarting);
   wrapper->setStartDate(values::Now());
-  list.UpdateDownloadRow(e.uid);
-  list.RefreshTransferLogView(e.uid);
+  list.UpdateDownloadRow(uid);
+  list.RefreshTransferLogView(uid);
   // Each run of a download begins with an empty transfer log of its own.
-  engine::RefreshTransferLogView(e.uid, nullptr);
-  e.failureReason.clear();
+  engine::RefreshTransferLogView(uid, nullptr);
+  wrapper->element().failureReason.clear();
+}
 
+// Hands the state to the engine; false (the download Failed, the counts given back) when
+// no task could be made.
+bool LaunchTask(const WrapperRef& wrapper, std::unique_ptr<engine::DownloadThreadState> state,
+                const HeldHostCounts& heldCounts) {
+  DownloadQueueElement& e = wrapper->element();
   gActiveDownloads.push_back(e.uid);
   e.controller = engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state));
   if (!e.controller) {
@@ -205,23 +233,52 @@ std::int32_t StartDownload(const WrapperRef& given) {
     e.stopSource.reset();
     ReportQueueFailure("Couldn't start the download of " + e.filename + ".");
     MarkStartFailed(wrapper);
-    return kStartNoTask;
+    return false;
   }
-  list.PostActiveDownloadsChange();
+  ui::MainListServicesSlot::Get().PostActiveDownloadsChange();
   MarkQueueDirty();
+  return true;
+}
 
+// The log line, the undo step, the notice and the mini window of a started download.
+void AnnounceStart(const WrapperRef& wrapper) {
+  DownloadQueueElement& e = wrapper->element();
+  auto& list = ui::MainListServicesSlot::Get();
   list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
-  auto& hooks = QueueHooksSlot::Get();
   RegisterUndoDownloadStarted(wrapper);
-  if (hooks.postNotice) {
+  if (auto& postNotice = QueueHooksSlot::Get().postNotice) {
     values::Dictionary notice{{"ApplicationName", "Truvane"},
                               {"NotificationName", "Download is starting"},
                               {"NotificationTitle", values::Localized("Download started")},
                               {"NotificationDescription", wrapper->url().value_or(e.filename)}};
     if (e.batchID) notice["GrowlNotificationIdentifier"] = *e.batchID;
-    hooks.postNotice(notice);
+    postNotice(notice);
   }
   list.MiniWindowShowDownloadIfNone(wrapper);
+}
+
+}  // namespace
+
+std::int32_t StartDownload(const WrapperRef& given) {
+  WrapperRef wrapper = given;
+  if (wrapper->status() & kRunningMask) return 0;
+  if (wrapper->hostUID() != 0) {
+    bool cancelled = false;
+    wrapper = LocalCopyOfPeerItem(given, cancelled);
+    if (cancelled) return kStartCancelled;
+    if (!wrapper) return 0;
+  }
+  DownloadQueueElement& e = wrapper->element();
+  std::optional<files::FileRef> dataFile;
+  if (const std::int32_t error = PrepareDataFile(wrapper, dataFile); error != 0) return error;
+  WritePartialProperties(e);
+  if (e.status == kStatusQueued) RemoveFromQueueOrder(e.uid);
+
+  std::unique_ptr<engine::DownloadThreadState> state = MakeTaskState(e, *dataFile);
+  const auto heldCounts = CountHosts(*state);
+  ShowAsStarting(wrapper);
+  if (!LaunchTask(wrapper, std::move(state), heldCounts)) return kStartNoTask;
+  AnnounceStart(wrapper);
   return 0;
 }
 

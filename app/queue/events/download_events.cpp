@@ -218,8 +218,7 @@ void AnswerAuthRequired(DownloadUID uid, const std::string& urlText, const ui::C
   if (e.status != kStatusDownloading || !e.controller) return;
   if (answer.remember && QueueHooksSlot::Get().storeCredentials) {
     auto url = values::Url::Create(urlText);
-    if (url && url->Host())
-      QueueHooksSlot::Get().storeCredentials(*url->Host(), answer.user, answer.password);
+    if (url && url->Host()) QueueHooksSlot::Get().storeCredentials(*url, answer.user, answer.password);
   }
   e.controller->SupplyCredentials(answer.user, answer.password);
   e.useAuth = true;

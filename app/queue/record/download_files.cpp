@@ -2,6 +2,7 @@
 
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/record/url_passwords.h"
 #include "platform/files/alias.h"
 #include "platform/files/create_items.h"
 #include "platform/files/file_handle.h"
@@ -64,7 +65,7 @@ void AppendDownloadFileURLs(std::vector<std::string>& paths) {
 files::Status WritePartialProperties(DownloadQueueElement& element) {
   auto data = ResolveAliasField(element.fileAlias);
   if (!data) return files::Status(files::fnfErr);
-  values::Array entries = engine::URLListCopyWithURLStrings(element.urlData);
+  values::Array entries = URLListForStoring(element.urlData);
   engine::URLListRemoveKey(entries, "fatalError");
   values::Value root(values::Dictionary{
       {"filename", element.filename},
@@ -86,6 +87,9 @@ std::string TruncateUTF8(const std::string& name, std::size_t maxBytes) {
 }
 
 files::Result<files::FileRef> MakePartialPackage(const files::FileRef& folder, const std::string& fileName) {
+  // The package is made inside `folder`, never beside it or elsewhere.
+  if (fileName.empty() || fileName.find('/') != std::string::npos || fileName == "." || fileName == "..")
+    return files::Status(files::bdNamErr);
   for (unsigned n = 0;; ++n) {
     const std::string suffix =
         n == 0 ? std::string(kPartialExtension) : "." + std::to_string(n) + kPartialExtension;

@@ -48,7 +48,8 @@ files::Status WritePartialProperties(DownloadQueueElement& element);
 
 // A new, empty package folder for `fileName` in `folder`: "<name>.partial", else
 // "<name>.1.partial", "<name>.2.partial"... The name is cut, on a character boundary, so
-// that the whole folder name fits the file system.
+// that the whole folder name fits the file system. A name that is not one path component
+// ("", ".", "..", or holding "/") is refused (bdNamErr).
 files::Result<files::FileRef> MakePartialPackage(const files::FileRef& folder, const std::string& fileName);
 
 // `name` cut on a UTF-8 character boundary to at most `maxBytes` bytes.

@@ -1,10 +1,12 @@
 #include "app/queue/record/queue_element_record.h"
 
+#include "app/engine/http/http_response_names.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/record/url_passwords.h"
 #include "app/ui/services/main_list_services.h"
 
 namespace queue {
@@ -52,6 +54,12 @@ std::optional<values::Bytes> OptionalData(const Value& d, const char* key) {
   return b;
 }
 
+// Without a cipher, or with its key lost, nothing enciphered can be read.
+bool KeyFailed() {
+  auto& hooks = QueueHooksSlot::Get();
+  return !hooks.decipherCredential || (hooks.storedPasswordKeyFailed && hooks.storedPasswordKeyFailed());
+}
+
 // One credential: the enciphered key when present (left out when it does not decipher),
 // else the plain one.
 std::string ReadCredential(const Value& d, const char* encipheredKey, const char* plainKey,
@@ -64,7 +72,12 @@ std::string ReadCredential(const Value& d, const char* encipheredKey, const char
       return {};
     }
     if (data == nullptr) return {};
-    return decipher(data->bytes).value_or(std::string());
+    auto plain = decipher(data->bytes);
+    if (!plain) {
+      if (KeyFailed()) state.cipherFailed = true;
+      return {};
+    }
+    return *plain;
   }
   return OptionalString(d, plainKey).value_or(std::string());
 }
@@ -80,7 +93,9 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   values::Array domains(e.domains.begin(), e.domains.end());
   d.Put("domains", std::move(domains));
   d.Put("finished", e.finished);
-  d.Put("url data", engine::URLListCopyWithURLStrings(e.urlData));
+  // Credentials left out for want of a cipher (or of its key): kept in memory only.
+  bool withheld = false;
+  d.Put("url data", URLListForStoring(e.urlData, &withheld));
   d.Put("priority", Number::Int32(e.priority));
   PutString(d, "Completion", e.completion);
   d.Put("Filename", e.filename);
@@ -107,14 +122,22 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   if (!CurrentQueueSettings().encryptQueue) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
-  } else if (auto& encipher = QueueHooksSlot::Get().encipherCredential) {
-    if (!e.authUser.empty()) {
-      if (auto bytes = encipher(e.authUser)) d.Put("EauthUser", values::Data{*bytes});
-    }
-    if (!e.authPassword.empty()) {
-      if (auto bytes = encipher(e.authPassword)) d.Put("EauthPassword", values::Data{*bytes});
-    }
-  } else if ((!e.authUser.empty() || !e.authPassword.empty()) && !gCredentialsNotSavedLogged) {
+  } else {
+    const auto& encipher = QueueHooksSlot::Get().encipherCredential;
+    const auto put = [&](const char* key, const std::string& value) {
+      if (value.empty()) return;
+      std::optional<values::Bytes> bytes;
+      if (encipher) bytes = encipher(value);
+      if (bytes) {
+        d.Put(key, values::Data{*bytes});
+      } else {
+        withheld = true;
+      }
+    };
+    put("EauthUser", e.authUser);
+    put("EauthPassword", e.authPassword);
+  }
+  if (withheld && !gCredentialsNotSavedLogged) {
     gCredentialsNotSavedLogged = true;
     ui::MainListServicesSlot::Get().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);
   }
@@ -129,15 +152,23 @@ WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadSt
   const values::Array* urls = nullptr;
   if (d.GetArray("url data", urls) == Lookup::kOk) {
     // Keep only entries that are dictionaries: everything else reads entries by key.
+    values::Array stored = *urls;
+    // Once the key has failed in this load, no password is read.
+    if (state.cipherFailed) engine::URLListRemoveKey(stored, kEntryEncipheredURLPassword);
+    bool undecipherable = false;
     values::Array entries;
-    for (const Value& entry : engine::URLListCopyWithURLObjects(*urls)) {
+    for (const Value& entry : URLListFromStored(stored, &undecipherable)) {
       if (entry.IsDictionary()) entries.push_back(entry);
     }
     e->urlData = std::move(entries);
+    if (undecipherable && KeyFailed()) state.cipherFailed = true;
   }
   e->batchID = OptionalString(d, "batchID");
   e->completion = OptionalString(d, "Completion");
-  e->filename = OptionalString(d, "Filename").value_or("temp1");
+  // The name becomes a path inside the download folder: checked as a server's name is.
+  if (auto stored = OptionalString(d, "Filename"))
+    e->filename = engine::StoredFileName(*stored).value_or("temp1");
+  if (e->filename.empty()) e->filename = "temp1";
   e->finished = BoolOr(d, "finished");
   const std::int64_t priority = IntOr(d, "priority", 0);
   e->priority = priority >= 0 && priority <= 2 ? static_cast<std::int32_t>(priority) : 0;

@@ -3,16 +3,16 @@
 //
 // Reading corrects what a damaged or older file may hold: a priority other than 0, 1 or 2
 // becomes 0, connections are kept within 1 to 32 (missing: the default setting), a record
-// without a name is called "temp1", one without a UID gets a new one, a missing status is
-// On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
+// without a name, or whose name fails the check of names from servers (a path, "..", a
+// control character: engine::StoredFileName) and cannot be cleaned, is called "temp1", one without a UID gets
+// a new one, a missing status is On Hold. Credentials are stored plain, or enciphered under "EauthUser" and
 // "EauthPassword" when the user asked for that; once the cipher fails during a load, no
 // further record of that load reads credentials, and the load tells the user once.
 //
-// While no cipher is installed (the credentials store installs it at start-up through
-// the queue's `encipherCredential`/`decipherCredential` hooks) and the user asked for
-// enciphered credentials, they are not written at all: the records in memory keep them,
-// so the downloads of this run still log in, and the transfer log says once per run that
-// they were not saved.
+// When the user asked for enciphered credentials and the cipher cannot encipher them (none
+// installed, or its key cannot be had), they are not written at all, nor a password
+// inside a download URL: the records in memory keep them, so the downloads of this run
+// still log in, and the transfer log says once per run that they were not saved.
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/values/value.h"

@@ -18,6 +18,7 @@
 #include "platform/files/rename.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
+#include "platform/values/plist_xml.h"
 
 namespace queue {
 namespace {
@@ -28,8 +29,11 @@ void ReportOpenFailure(int number) {
   ReportQueueFailure("Couldn't open the queue file. Error " + std::to_string(number) + ".");
 }
 
-// Writes every byte, flushes, and reads the file back to compare.
-files::Status WriteAndCheck(const files::FileRef& file, const values::Bytes& bytes) {
+// Writes every byte, flushes, and reads the file back as the next start will: it must
+// parse, and hold as many records as were written. (Comparing bytes would pass a file that
+// no reader takes, as long as it was written faithfully.)
+files::Status WriteAndCheck(const files::FileRef& file, const values::Bytes& bytes, std::size_t elementCount,
+                            std::size_t folderCount) {
   {
     auto handle =
         files::FileHandle::Open(file, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
@@ -40,8 +44,41 @@ files::Status WriteAndCheck(const files::FileRef& file, const values::Bytes& byt
   }
   auto back = files::ReadFileContents(file, bytes.size() + 1);
   if (!back.ok()) return back.status();
-  if (*back != bytes) return files::Status(files::ioErr);
+  auto root = values::ReadPropertyList(std::span<const std::uint8_t>(back.value()));
+  const values::Array* elements = nullptr;
+  const values::Array* folders = nullptr;
+  if (!root.ok() || root->GetArray("Elements", elements) != values::Lookup::kOk ||
+      root->GetArray("Folders", folders) != values::Lookup::kOk || elements->size() != elementCount ||
+      folders->size() != folderCount) {
+    return files::Status(files::ioErr);
+  }
   return {};
+}
+
+// What was already reported as left out of the saved queue, so that each save does not
+// report it again.
+std::set<std::string>& ReportedOmissions() {
+  static std::set<std::string> reported;
+  return reported;
+}
+
+// Takes out of one record what the queue file cannot hold (a control character that got
+// in, text that is not UTF-8), so that one bad record never stops the queue from being
+// saved; the transfer log says what was left out.
+void RemoveWhatCannotBeSaved(values::Value& record, const std::string& owner) {
+  for (const std::string& path : values::RemoveValuesXmlCannotHold(record)) {
+    if (!ReportedOmissions().insert(owner + "\n" + path).second) continue;
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
+        true, owner + " was saved in the queue file without its value \"" + path +
+                  "\", which holds characters that cannot be stored.");
+  }
+}
+
+// How the transfer log names a download: by its name when that can be shown.
+std::string DownloadDescription(const DownloadQueueElement& e) {
+  values::Value name(e.filename);
+  if (values::RemoveValuesXmlCannotHold(name).empty()) return "The download \"" + e.filename + "\"";
+  return "The download " + std::to_string(e.uid);
 }
 
 void SyncFolder(const files::FileRef& folder) {
@@ -165,13 +202,19 @@ files::Status SaveQueueFile() {
     elements.reserve(gQueueItems.size());
     for (const auto& [uid, wrapper] : gQueueItems) {
       elements.push_back(DownloadQueueElementCopyDictionary(wrapper->element()));
+      RemoveWhatCannotBeSaved(elements.back(), DownloadDescription(wrapper->element()));
     }
   }
   values::Array folders;
   {
     std::lock_guard lock(gFoldersLock);
-    for (const auto& [uid, folder] : gFolders) folders.push_back(CopyFolderRecord(*folder));
+    for (const auto& [uid, folder] : gFolders) {
+      folders.push_back(CopyFolderRecord(*folder));
+      RemoveWhatCannotBeSaved(folders.back(), "The folder " + std::to_string(uid));
+    }
   }
+  const std::size_t elementCount = elements.size();
+  const std::size_t folderCount = folders.size();
   values::Value root(values::Dictionary{{"Elements", std::move(elements)}, {"Folders", std::move(folders)}});
   auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
   if (!bytes.ok()) {
@@ -180,7 +223,7 @@ files::Status SaveQueueFile() {
   }
 
   const files::FileRef newFile = file->Parent().Child(std::string(kQueueFileName) + ".new");
-  files::Status status = WriteAndCheck(newFile, bytes.value());
+  files::Status status = WriteAndCheck(newFile, bytes.value(), elementCount, folderCount);
   if (status.ok() && ::rename(newFile.c_str(), file->c_str()) != 0) status = files::Status::FromErrno(errno);
   if (!status.ok()) {
     ::unlink(newFile.c_str());
@@ -198,6 +241,7 @@ files::Status LoadQueueFile() {
   ClearFolderTable();
   CreateScheduledItemList();
   gSaveBlocked = false;
+  ReportedOmissions().clear();
 
   auto fileRef = QueueFileRef();
   if (!fileRef.ok()) return fileRef.status();
@@ -212,7 +256,11 @@ files::Status LoadQueueFile() {
   if (files::MakeExistingRef(file.Path()).ok()) {
     auto bytes = files::ReadFileContents(file, values::kMaxPlistFileSize);
     if (!bytes.ok()) {
-      ReportOpenFailure(bytes.code());
+      if (bytes.code() == files::notAFileErr) {
+        ReportQueueFailure("The queue file \"" + file.Path() + "\" is not a regular file.");
+      } else {
+        ReportOpenFailure(bytes.code());
+      }
       GiveUnreadableFileUp(file);
     } else {
       auto root = values::ReadPropertyList(std::span<const std::uint8_t>(bytes.value()));

@@ -4,8 +4,11 @@
 //
 // Nothing the user queued may be lost to a failed write or a damaged file:
 // - a save serialises the whole queue in memory, writes it to "Truvane Queue.plist.new",
-//   flushes it to disk, reads it back to check it, and only then renames it over the old
-//   file (the rename is atomic, so the file on disk is always one whole queue);
+//   flushes it to disk, reads it back and parses it to check it, and only then renames it
+//   over the old file (the rename is atomic, so the file on disk is always one whole queue);
+// - a value the file cannot hold (text that is not UTF-8, a character XML forbids) is left
+//   out of its record's saved copy, once reported in the transfer log, so that one bad
+//   record never keeps the rest of the queue from being saved;
 // - a file that cannot be read or parsed is moved aside ("Truvane Queue.plist.unreadable",
 //   ".unreadable.1", ...) before the queue starts empty, and when even that fails, saving
 //   is refused for the rest of the run rather than overwrite it;

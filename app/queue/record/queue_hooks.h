@@ -13,6 +13,7 @@
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/runtime/hook_slot.h"
+#include "platform/values/url.h"
 
 namespace queue {
 
@@ -29,8 +30,13 @@ struct QueueHooks {
   std::function<std::optional<values::Bytes>(const std::string& plain)> encipherCredential;
   // Nothing when the value cannot be deciphered.
   std::function<std::optional<std::string>(const values::Bytes& enciphered)> decipherCredential;
-  // Stores the credentials in the keychain for the URL's host.
-  std::function<void(const std::string& host, const std::string& user, const std::string& password)>
+  // Whether the cipher's key is lost for this run (none to be had, or made anew so that
+  // nothing stored before deciphers): a load then reads no further credentials and says
+  // so once, instead of leaving each value out on its own.
+  std::function<bool()> storedPasswordKeyFailed;
+  // Stores the credentials in the keychain for the URL's host (the URL's scheme and port
+  // say which logins they serve).
+  std::function<void(const values::Url& url, const std::string& user, const std::string& password)>
       storeCredentials;
   // The clipboard's text, when it holds any.
   std::function<std::optional<std::string>()> readClipboardText;

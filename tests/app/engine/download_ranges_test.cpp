@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 using engine::LongRange;
@@ -73,6 +74,27 @@ TEST(DownloadRanges, RandomMergesKeepInvariantAndCoverExactlyTheWrittenBytes) {
     for (const LongRange& r : list)
       for (std::int64_t b = r.location; b < r.End(); ++b) covered[static_cast<std::size_t>(b)] = true;
     ASSERT_EQ(covered, written) << Show(list);
+  }
+}
+
+TEST(DownloadRanges, NormalizingGivesTheListOfMergingOneByOne) {
+  std::mt19937 rng(777);
+  for (int round = 0; round < 300; ++round) {
+    RangeList given;
+    const int count = std::uniform_int_distribution<int>(0, 20)(rng);
+    for (int k = 0; k < count; ++k) {
+      // Some ranges that are not written bytes, which both must drop.
+      const std::int64_t loc = std::uniform_int_distribution<int>(-20, 380)(rng);
+      const std::int64_t len = std::uniform_int_distribution<int>(-2, 60)(rng);
+      given.push_back({loc, len});
+    }
+    given.push_back({std::numeric_limits<std::int64_t>::max() - 5, 10});  // end would overflow
+    RangeList merged;
+    for (const LongRange& r : given) engine::MergeRangeIntoList(merged, r);
+    RangeList normalized = given;
+    engine::NormalizeRangeList(normalized);
+    ASSERT_EQ(normalized, merged) << "from " << Show(given);
+    ASSERT_TRUE(IsDoneList(normalized));
   }
 }
 

@@ -134,8 +134,9 @@ TEST_F(DownloadTest, SwitchMainShowsTheNewDownload) {
 
 TEST_F(DownloadTest, CredentialsAreStoredPerHostWhenAsked) {
   std::vector<std::string> hosts;
-  QueueHooksSlot::Get().storeCredentials = [&](const std::string& h, const std::string&, const std::string&) {
-    hosts.push_back(h);
+  QueueHooksSlot::Get().storeCredentials = [&](const values::Url& url, const std::string&,
+                                               const std::string&) {
+    hosts.push_back(url.Scheme() + "://" + url.Host().value_or(""));
   };
   AddDownloadRequest r = Request({"http://a.example/f", "ftp://b.example/f"});
   r.useAuth = true;
@@ -145,7 +146,7 @@ TEST_F(DownloadTest, CredentialsAreStoredPerHostWhenAsked) {
   EXPECT_TRUE(hosts.empty());
   r.saveCredentials = true;
   AddDownload(r);
-  EXPECT_EQ(hosts, (std::vector<std::string>{"a.example", "b.example"}));
+  EXPECT_EQ(hosts, (std::vector<std::string>{"http://a.example", "ftp://b.example"}));
 }
 
 TEST_F(DownloadTest, URLListFileAddsEachURLOnce) {

@@ -223,8 +223,10 @@ TEST_F(DownloadEventsTest, CertificateAnswersReachTheTask) {
 
 TEST_F(DownloadEventsTest, CredentialsAnswerReachesOnlyARunningTask) {
   std::vector<std::string> stored;
-  QueueHooksSlot::Get().storeCredentials = [&](const std::string& host, const std::string& user,
-                                               const std::string&) { stored.push_back(host + ":" + user); };
+  QueueHooksSlot::Get().storeCredentials = [&](const values::Url& url, const std::string& user,
+                                               const std::string&) {
+    stored.push_back(url.Host().value_or("") + ":" + user);
+  };
   WrapperRef w = Started("http://a.example/f");
   Send(Make(kDownloadEventStarted, w->uid()));
   auto controller = engine->tasks.at(0).controller;

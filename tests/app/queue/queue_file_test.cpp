@@ -10,6 +10,7 @@
 #include "app/queue/record/queue_element_record.h"
 #include "tests/app/queue/queue_test_support.h"
 #include "tests/fakes/fake_main_list.h"
+#include "tests/support/fifo_in_place.h"
 
 namespace queue {
 namespace {
@@ -119,6 +120,21 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"MissingFilenameIsTemp1",
                  {Value(values::Dictionary{{"UID", Number::Int64(4)}, {"status", Number::Int64(64)}})},
                  {{4, kStatusStopped, -1, -1, -1, "temp1"}}},
+        // A stored name is checked as a name from a server is: never a path elsewhere.
+        LoadCase{"FilenameThatLeavesTheFolderIsCleaned",
+                 {QueueTest::Record(1, kStatusStopped, {{"Filename", "../../../../elsewhere/escaped"}})},
+                 {{1, kStatusStopped, -1, -1, -1, "elsewhereescaped"}}},
+        LoadCase{"FilenameDotDotIsTemp1",
+                 {QueueTest::Record(1, kStatusStopped, {{"Filename", ".."}})},
+                 {{1, kStatusStopped, -1, -1, -1, "temp1"}}},
+        LoadCase{"FilenameWithAControlCharacterIsCleaned",
+                 {QueueTest::Record(1, kStatusStopped, {{"Filename", "a\tb.zip"}})},
+                 {{1, kStatusStopped, -1, -1, -1, "ab.zip"}}},
+        LoadCase{"OrdinaryFilenamesStayAsTheyAre",
+                 {QueueTest::Record(1, kStatusStopped, {{"Filename", "100%25 done \xC3\xA9t\xC3\xA9.zip"}}),
+                  QueueTest::Record(2, kStatusStopped, {{"Filename", ".hidden by the user"}})},
+                 {{1, kStatusStopped, -1, -1, -1, "100%25 done \xC3\xA9t\xC3\xA9.zip"},
+                  {2, kStatusStopped, -1, -1, -1, ".hidden by the user"}}},
         LoadCase{"UIDAboveThirtyTwoBitsIsCut",
                  {QueueTest::Record(0x100000005LL, kStatusStopped)},
                  {{5, kStatusStopped}}}),
@@ -167,6 +183,20 @@ TEST_F(QueueTest, UnreadableFileIsMovedAsideNotOverwritten) {
   EXPECT_EQ(testsupport::ReadFile(QueueFilePath() + ".unreadable"), "this is not a property list");
   ASSERT_TRUE(SaveQueueFile().ok());
   EXPECT_EQ(testsupport::ReadFile(QueueFilePath() + ".unreadable"), "this is not a property list");
+  std::filesystem::remove(QueueFilePath() + ".unreadable");
+}
+
+TEST_F(QueueTest, AFifoInTheQueueFilesPlaceIsSetAsideNotWaitedOn) {
+  ASSERT_TRUE(testsupport::MakeFifo(QueueFilePath()));
+  auto* list = new FakeMainList();
+  ui::MainListServicesSlot::Set(std::unique_ptr<FakeMainList>(list));
+  EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(QueueFilePath(), [] { EXPECT_TRUE(LoadQueueFile().ok()); }));
+  EXPECT_TRUE(list->Logged("The queue file \"" + QueueFilePath() + "\" is not a regular file."))
+      << ::testing::PrintToString(list->log);
+  EXPECT_TRUE(std::filesystem::is_fifo(QueueFilePath() + ".unreadable"));
+  EXPECT_FALSE(QueueFileSaveBlocked());
+  ASSERT_TRUE(SaveQueueFile().ok());
+  EXPECT_TRUE(std::filesystem::is_regular_file(QueueFilePath()));
   std::filesystem::remove(QueueFilePath() + ".unreadable");
 }
 
@@ -263,6 +293,64 @@ TEST_F(QueueTest, FailedSaveKeepsTheOldFileAndTheFlags) {
   EXPECT_TRUE(gQueueChanged);
   EXPECT_EQ(testsupport::ReadFile(QueueFilePath()), old);
   std::filesystem::remove(QueueFilePath() + ".new");
+}
+
+// A value that reached a record with a character XML cannot carry costs that value, never
+// the queue: the save writes every record, the next start reads them all.
+TEST_F(QueueTest, AControlCharacterInARecordNeverLosesTheQueue) {
+  struct Case {
+    const char* name;
+    std::string bad;
+  } cases[] = {
+      {"Nul", std::string("sess=ab\0cd", 10)},
+      {"ControlA",
+       "sess=ab\x01"
+       "cd"},
+      {"NotUtf8", "a%\xc2 b\xef.bin"},
+      {"NonCharacter", "x\xEF\xBF\xBF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Reset();
+    ASSERT_TRUE(LoadQueueFile().ok());  // a new run: nothing reported yet
+    auto* list = new FakeMainList();
+    ui::MainListServicesSlot::Set(std::unique_ptr<FakeMainList>(list));
+    for (DownloadUID uid = 1; uid <= 28; ++uid) {
+      auto w = DownloadQueueWrapper::Create();
+      w->element().uid = uid;
+      w->element().filename = "f" + std::to_string(uid);
+      w->element().status = kStatusStopped;
+      w->element().urlData = {Value(values::Dictionary{{"url", "http://x.example/" + std::to_string(uid)}})};
+      QueueItemsSet(uid, w);
+    }
+    // One record with the bad value in a cookie, one with it as its name.
+    LookUpDownloadWrapper(7)->element().urlData[0].Put("cookie", Value(values::Dictionary{{"sess", c.bad}}));
+    LookUpDownloadWrapper(9)->element().filename = c.bad;
+    AddMissingBuiltInFolders();
+
+    ASSERT_TRUE(SaveQueueFile().ok());
+    ASSERT_TRUE(SaveQueueFile().ok());
+    // Said once in the transfer log for each value left out, naming where it was.
+    std::vector<std::string> said;
+    for (const auto& [error, text] : list->log) {
+      if (text.find("without its value") != std::string::npos) said.push_back(text);
+    }
+    ASSERT_EQ(said.size(), 2u) << ::testing::PrintToString(list->log);
+    EXPECT_NE(said[0].find("url data/0/cookie/sess"), std::string::npos) << said[0];
+    EXPECT_NE(said[1].find("\"Filename\""), std::string::npos) << said[1];
+    // Any XML reader takes the file, not only ours.
+    const std::string written = testsupport::ReadFile(QueueFilePath());
+    EXPECT_EQ(written.find('\0'), std::string::npos);
+    EXPECT_EQ(written.find('\x01'), std::string::npos);
+
+    ASSERT_TRUE(LoadQueueFile().ok());
+    EXPECT_EQ(gQueueItems.size(), 28u);
+    EXPECT_FALSE(std::filesystem::exists(QueueFilePath() + ".unreadable"));
+    const values::Value& entry = LookUpDownloadWrapper(7)->element().urlData[0];
+    EXPECT_FALSE(entry.Find("cookie") && entry.Find("cookie")->Find("sess"));
+    EXPECT_EQ(LookUpDownloadWrapper(9)->element().filename, "temp1");
+    EXPECT_EQ(LookUpDownloadWrapper(8)->element().filename, "f8");
+  }
 }
 
 struct CredentialCase {

@@ -98,6 +98,46 @@ TEST_F(StartTest, LongNamesFitTheFileSystem) {
   EXPECT_EQ(package, std::string(247, 'y') + ".partial");
 }
 
+// However a name reached the record, the package and its file are made inside the
+// download folder.
+TEST_F(StartTest, ANameThatIsAPathStaysInsideTheDownloadFolder) {
+  const struct {
+    const char* name;
+    const char* package;
+  } cases[] = {
+      {"../../../../elsewhere/escaped", "elsewhereescaped.partial"},
+      {"..", "temp1.partial"},
+      {"/", "temp1.partial"},
+      {"sub/../../up", "sub....up.partial"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = testsupport::MakeTempDir() + "/downloads";
+    std::filesystem::create_directory(folder);
+    WrapperRef w = AddTo("http://a.example/f.bin", folder);
+    ASSERT_TRUE(w);
+    w->element().filename = c.name;
+    const std::size_t before = engine->tasks.size();
+    ASSERT_EQ(StartDownload(w), 0);
+    ASSERT_EQ(engine->tasks.size(), before + 1);
+    const std::filesystem::path data = engine->tasks.back().state->dataFile;
+    EXPECT_EQ(data.parent_path().parent_path(), std::filesystem::path(folder));
+    EXPECT_EQ(data.parent_path().filename(), c.package);
+    std::vector<std::string> inFolder;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder).parent_path()))
+      inFolder.push_back(entry.path().filename());
+    EXPECT_EQ(inFolder, std::vector<std::string>{"downloads"});
+  }
+}
+
+TEST(PartialPackage, ANameThatIsNotOneComponentIsRefused) {
+  const files::FileRef folder(testsupport::MakeTempDir());
+  for (const char* name : {"", ".", "..", "../x", "a/b"}) {
+    EXPECT_EQ(MakePartialPackage(folder, name).code(), files::bdNamErr) << name;
+  }
+  EXPECT_TRUE(MakePartialPackage(folder, "ok.bin").ok());
+}
+
 TEST_F(StartTest, RestartingACompletedDownloadStartsAfresh) {
   WrapperRef w = AddTo("http://a.example/f.bin", dir);
   RemoveFromQueueOrder(w->uid());

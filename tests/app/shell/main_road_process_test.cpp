@@ -4,7 +4,9 @@
 // second case kills the program in the middle of a download and starts it again.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -248,6 +250,30 @@ TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
 
 // The session ending (SIGTERM) or Ctrl-C (SIGINT) quits as the quit event does: the
 // shut-down runs, logs its line and saves the queue.
+// Start-up reads the queue file before anything else answers: a FIFO in its place must
+// be set aside, not waited on for ever.
+TEST(MainRoad, AFifoInTheQueueFilesPlaceNeitherHangsStartUpNorStaysThere) {
+  fs::create_directories(fs::path(QueueFile()).parent_path());
+  fs::remove(QueueFile());
+  fs::remove(QueueFile() + ".unreadable");
+  ASSERT_EQ(::mkfifo(QueueFile().c_str(), 0600), 0);
+  Program program;
+  const bool answered = program.WaitUntilAnswering(std::chrono::seconds(30));
+  if (!answered) {
+    // Release a start-up stuck on the FIFO so that the program can be stopped.
+    const int fd = ::open(QueueFile().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+  }
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(fs::is_fifo(QueueFile() + ".unreadable"));
+  std::string out;
+  EXPECT_EQ(Send("--timeout 10 aevt quit", out), 0);
+  int status = 0;
+  ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status));
+  EXPECT_FALSE(fs::is_fifo(QueueFile()));
+  fs::remove(QueueFile() + ".unreadable");
+}
+
 TEST(MainRoad, TerminationSignalsQuitCleanly) {
   for (int signal_number : {SIGTERM, SIGINT}) {
     const std::string logBefore = fs::exists(LogFile()) ? testsupport::ReadFile(LogFile()) : std::string();

@@ -1,6 +1,7 @@
 // Start-up and quit: the limits, the first view, the order of the steps against the order
 // of their effects, and the real program started headless and told to quit.
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,17 +15,23 @@
 #include <thread>
 #include <vector>
 
+#include "app/browser/auth_items.h"
+#include "app/browser/services/stored_password_service.h"
+#include "app/browser/stored_password_cipher.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/services/transfer_log_records.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
+#include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/sharing/services/host_key_question_service.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/files/standard_folders.h"
+#include "platform/values/localize.h"
 #include "platform/values/plist.h"
 #include "tests/support/temp_home.h"
 
@@ -148,9 +155,26 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_TRUE(queue::gQueueReady);
   EXPECT_TRUE(queue::gQueueRunning) << "the start asked for while launching was lost";
   EXPECT_FALSE(queue::gQueueStartPending);
-  ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "LoadPreferences", "LoadQueueFile",
-               "loadUploadQueue", "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents",
-               "MarkQueuesReady", "StartQueues", "ArmTimers", "LogStartup", "undo on", "ObservePasses"});
+  // The credentials store is installed, and the cipher's key was made in the keychain
+  // (here the file store: the test has no session bus).
+  EXPECT_FALSE(browser::StoredPasswordServiceSlot::IsDefault());
+  EXPECT_FALSE(sharing::HostKeyQuestionServiceSlot::IsDefault());
+  EXPECT_TRUE(dynamic_cast<browser::StoredAuthItems*>(&browser::AuthItemsServiceSlot::Get()));
+  EXPECT_TRUE(queue::QueueHooksSlot::Get().encipherCredential);
+  ASSERT_TRUE(browser::GetCredentialsKeychain());
+  EXPECT_EQ(browser::GetCredentialsKeychain()->Name(), "file");
+  values::Bytes key;
+  EXPECT_EQ(
+      browser::GetCredentialsKeychain()->FindGenericPassword("Truvane Preferences Encryption Key", "", key),
+      keychain::kNoErr);
+  ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "InstallCredentialServices",
+               "LoadPreferences", "LoadQueueFile", "loadUploadQueue", "InstallAppleEventHandlers",
+               "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady", "StartQueues", "ArmTimers",
+               "LogStartup", "undo on", "ObservePasses"});
+
+  // Symbolic message keys show their English text, not the key.
+  ExpectOrder({"RegisterEnglishTexts", "LoadQueueFile"});
+  EXPECT_NE(values::Localized("kDownloadStartPerms"), "kDownloadStartPerms");
 
   queue::MarkQueueDirty();
   app.Quit();

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <thread>
+#include <vector>
 
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_folder.h"
@@ -45,18 +49,23 @@ std::shared_ptr<HandlerTable> TestHandlers() {
 // A server on a run loop of its own thread, as the main thread runs it in the application.
 class ServerThread {
  public:
-  explicit ServerThread(std::string folder) : folder_(std::move(folder)) {
+  explicit ServerThread(std::string folder, EventServerLimits limits = {}) : folder_(std::move(folder)) {
     std::promise<Status> started;
     auto result = started.get_future();
-    thread_ = std::thread([this, &started] {
+    thread_ = std::thread([this, &started, limits] {
       loop_ = runtime::RunLoop::Current();
       std::unique_ptr<EventServer> server;
-      started.set_value(EventServer::Start(loop_, TestHandlers(), server, folder_));
+      const Status status = EventServer::Start(loop_, TestHandlers(), server, folder_, limits);
+      server_ = server.get();
+      started.set_value(status);
       if (server) loop_->RunFor(std::chrono::seconds(30));
+      server_ = nullptr;
       server.reset();
     });
     status_ = result.get();
   }
+  // Alive while the loop runs; its counters may be read from any thread.
+  const EventServer& server() const { return *server_; }
   ~ServerThread() {
     if (loop_) loop_->Stop();
     thread_.join();
@@ -66,9 +75,43 @@ class ServerThread {
  private:
   std::string folder_;
   std::shared_ptr<runtime::RunLoop> loop_;
+  std::atomic<EventServer*> server_{nullptr};
   std::thread thread_;
   Status status_ = kNoErr;
 };
+
+// A raw connection to the event socket, for senders that misbehave.
+runtime::UniqueFd ConnectRaw(const std::string& folder, bool nonblocking = false) {
+  runtime::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (nonblocking ? SOCK_NONBLOCK : 0), 0));
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string path = EventSocketPath(folder);
+  std::memcpy(addr.sun_path, path.c_str(), path.size());
+  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) fd.Reset();
+  return fd;
+}
+
+// Waits, within `limit`, until `done` holds.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// True once the peer has closed the connection (a read gives 0 or fails).
+bool ClosedByPeer(int fd) {
+  char buf[256];
+  const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+  return n == 0 || (n < 0 && errno != EAGAIN);
+}
+
+std::string FrameHeader(std::uint32_t length) {
+  return {static_cast<char>(length >> 24), static_cast<char>(length >> 16), static_cast<char>(length >> 8),
+          static_cast<char>(length)};
+}
 
 SendOptions Options(const std::string& folder) {
   SendOptions o;
@@ -140,6 +183,125 @@ TEST(EventTransport, BadMessagesGetAnErrorReplyAndTheServerGoesOn) {
   }
   AppleEvent reply;
   EXPECT_EQ(SendEvent(AppleEvent(FourCC("TrES"), FourCC("GAct")), reply, Options(folder)), kNoErr);
+}
+
+// A listener that never accepts (a hung program) fills its backlog; the sender's time-out
+// covers connecting too.
+TEST(EventTransport, AListenerThatNeverAcceptsIsATimeOutNotAHang) {
+  std::string folder = testsupport::MakeTempDir("ae") + "/truvane";
+  ASSERT_EQ(PrepareEventFolder(folder), kNoErr);
+  runtime::UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string path = EventSocketPath(folder);
+  std::memcpy(addr.sun_path, path.c_str(), path.size());
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener.get(), 0), 0);
+  std::vector<runtime::UniqueFd> queued;
+  for (int i = 0; i < 64; ++i) {
+    runtime::UniqueFd fd = ConnectRaw(folder, true);
+    if (!fd.valid()) break;
+    queued.push_back(std::move(fd));
+  }
+  ASSERT_FALSE(ConnectRaw(folder, true).valid()) << "the backlog never filled";
+
+  SendOptions o = Options(folder);
+  o.timeout = 300ms;
+  auto sent = std::async(std::launch::async, [&] {
+    AppleEvent reply;
+    return SendEvent(AppleEvent(FourCC("TrES"), FourCC("GAct")), reply, o);
+  });
+  const bool returned = sent.wait_for(10s) == std::future_status::ready;
+  if (!returned) listener.Reset();  // wakes a connect() that waits for room
+  EXPECT_TRUE(returned) << "connect() waited past the time-out";
+  EXPECT_EQ(sent.get(), kTimeout);
+}
+
+// Idle senders are closed after the time-out, so they cannot keep every slot taken.
+TEST(EventTransport, IdleConnectionsTimeOutAndFreeTheirPlaces) {
+  const std::string folder = testsupport::MakeTempDir("ae") + "/truvane";
+  EventServerLimits limits;
+  limits.max_connections = 4;
+  limits.timeout = 300ms;
+  ServerThread server(folder, limits);
+  ASSERT_EQ(server.status(), kNoErr);
+  std::vector<runtime::UniqueFd> idle;
+  for (int i = 0; i < 6; ++i) idle.push_back(ConnectRaw(folder));
+  EXPECT_TRUE(Eventually([&] { return server.server().ConnectionCount() == 4; }));
+  EXPECT_TRUE(Eventually([&] { return server.server().ConnectionCount() == 0; })) << "idle ones stay";
+  for (const auto& fd : idle) EXPECT_TRUE(ClosedByPeer(fd.get()));
+  AppleEvent reply;
+  EXPECT_EQ(SendEvent(AppleEvent(FourCC("TrES"), FourCC("GAct")), reply, Options(folder)), kNoErr);
+  EXPECT_EQ(reply.ErrorNumber(), kNoErr);
+}
+
+// A sender that trickles a message slower than the time-out allows is closed, though it
+// never stops sending.
+TEST(EventTransport, ASlowSenderIsClosed) {
+  const std::string folder = testsupport::MakeTempDir("ae") + "/truvane";
+  EventServerLimits limits;
+  limits.timeout = 300ms;
+  ServerThread server(folder, limits);
+  ASSERT_EQ(server.status(), kNoErr);
+  runtime::UniqueFd fd = ConnectRaw(folder);
+  ASSERT_TRUE(fd.valid());
+  const std::string header = FrameHeader(1000);
+  ASSERT_EQ(::send(fd.get(), header.data(), header.size(), MSG_NOSIGNAL), 4);
+  bool closed = false;
+  for (int i = 0; i < 200 && !closed; ++i) {
+    std::this_thread::sleep_for(25ms);
+    closed = ::send(fd.get(), "x", 1, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 || ClosedByPeer(fd.get());
+  }
+  EXPECT_TRUE(closed) << "a trickling sender kept its connection for 5 s";
+}
+
+// Partial messages of several senders together never hold more than the budget, and
+// the server answers again once they are gone.
+TEST(EventTransport, PartialMessagesHoldAtMostTheBudget) {
+  const std::string folder = testsupport::MakeTempDir("ae") + "/truvane";
+  EventServerLimits limits;
+  limits.timeout = 60s;           // the senders are stopped by the test, not by the time-out
+  limits.max_buffered_bytes = 0;  // the least there is: one message of the largest size
+  ServerThread server(folder, limits);
+  ASSERT_EQ(server.status(), kNoErr);
+  const std::size_t budget = 4 + kMaxMessageBytes;
+  std::atomic<bool> stop{false};
+  std::vector<runtime::UniqueFd> fds;
+  for (int i = 0; i < 3; ++i) fds.push_back(ConnectRaw(folder));
+  std::vector<std::thread> senders;
+  for (const auto& fd : fds) {
+    ASSERT_TRUE(fd.valid());
+    senders.emplace_back([&stop, raw = fd.get()] {
+      timeval tv{0, 100000};
+      ::setsockopt(raw, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+      // A whole message's header, and all of its body but the last byte.
+      const std::string bytes = FrameHeader(kMaxMessageBytes) + std::string(kMaxMessageBytes - 1, 'x');
+      std::string_view left = bytes;
+      while (!left.empty() && !stop) {
+        const ssize_t n = ::send(raw, left.data(), left.size(), MSG_NOSIGNAL);
+        if (n > 0) left.remove_prefix(static_cast<std::size_t>(n));
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+      }
+    });
+  }
+  // The server reads until the budget is full, then holds the senders back.
+  EXPECT_TRUE(Eventually([&] { return server.server().BufferedBytes() + 65536 >= budget; }, 20s))
+      << server.server().BufferedBytes() << " bytes after 20 s";
+  std::size_t most = 0;
+  for (int i = 0; i < 100; ++i) {
+    most = std::max(most, server.server().BufferedBytes());
+    std::this_thread::sleep_for(3ms);
+  }
+  EXPECT_LE(most, budget);
+  stop = true;
+  for (const auto& fd : fds) ::shutdown(fd.get(), SHUT_RDWR);
+  for (auto& t : senders) t.join();
+  // Paused or not, each connection hears its sender leave and frees what it held.
+  EXPECT_TRUE(Eventually([&] { return server.server().ConnectionCount() == 0; }));
+  EXPECT_EQ(server.server().BufferedBytes(), 0u);
+  AppleEvent reply;
+  EXPECT_EQ(SendEvent(AppleEvent(FourCC("TrES"), FourCC("GAct")), reply, Options(folder)), kNoErr);
+  EXPECT_EQ(reply.ErrorNumber(), kNoErr);
 }
 
 TEST(EventTransport, NoServerIsToldAndAStaleSocketIsReplaced) {

@@ -6,6 +6,7 @@
 
 #include "platform/files/create_items.h"
 #include "tests/platform/files/small_tmpfs.h"
+#include "tests/support/fifo_in_place.h"
 #include "tests/support/temp_home.h"
 
 using namespace files;
@@ -46,6 +47,23 @@ TEST(FileHandle, OpenFailuresCarryTheirCodes) {
             dupFNErr);
   EXPECT_EQ(FileHandle::Open(FileRef(dir), kOpenWrite).code(), notAFileErr);
   EXPECT_EQ(FileHandle::Open(FileRef(dir + "/taken/below"), kOpenRead).code(), dirNFErr);
+}
+
+// A FIFO, a socket or a device where a file belongs is refused at once, never waited on.
+TEST(FileHandle, OnlyRegularFilesOpenAndNothingElseIsWaitedOn) {
+  const std::string dir = testsupport::MakeTempDir();
+  const std::string fifo = dir + "/fifo";
+  ASSERT_TRUE(testsupport::MakeFifo(fifo));
+  for (unsigned flags : {unsigned{kOpenRead}, unsigned{kOpenWrite}, unsigned{kOpenReadWrite}}) {
+    EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(fifo, [&] {
+      const auto handle = FileHandle::Open(FileRef(fifo), flags);
+      EXPECT_FALSE(handle.ok()) << flags;
+      if (flags != kOpenWrite) EXPECT_EQ(handle.code(), notAFileErr) << flags;
+    })) << flags;
+  }
+  EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(
+      fifo, [&] { EXPECT_EQ(ReadFileContents(FileRef(fifo), 1024).code(), notAFileErr); }));
+  EXPECT_EQ(FileHandle::Open(FileRef("/dev/null"), kOpenRead).code(), notAFileErr);
 }
 
 TEST(FileHandle, AllocateReservesWithoutChangingContents) {

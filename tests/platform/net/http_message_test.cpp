@@ -149,7 +149,22 @@ INSTANTIATE_TEST_SUITE_P(
                     S::kDone},
         FramingCase{"NotModifiedHasNoBody", "HTTP/1.1 304 Not Modified\r\n\r\n", "GET", "", "", S::kDone},
         FramingCase{"EmptyPartial", "HTTP/1.1 206 Partial Content\r\nContent-Length: 0\r\n\r\n", "GET", "",
-                    "", S::kDone}),
+                    "", S::kDone},
+        FramingCase{"RepeatedEqualLengths", "HTTP/1.1 200 OK\r\nContent-Length: 5, 5\r\n\r\n", "GET",
+                    "hello!", "hello", S::kDone},
+        // A length that cannot be read is a protocol error, never "until close".
+        FramingCase{"NegativeLength", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", "GET", "hello", "",
+                    S::kError},
+        FramingCase{"LengthBeyond63Bits", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n",
+                    "GET", "hello", "", S::kError},
+        FramingCase{"LengthWithTrailingLetters", "HTTP/1.1 200 OK\r\nContent-Length: 5abc\r\n\r\n", "GET",
+                    "hello", "", S::kError},
+        FramingCase{"EmptyLength", "HTTP/1.1 200 OK\r\nContent-Length:\r\n\r\n", "GET", "hello", "",
+                    S::kError},
+        FramingCase{"SignedLength", "HTTP/1.1 200 OK\r\nContent-Length: +5\r\n\r\n", "GET", "hello", "",
+                    S::kError},
+        FramingCase{"DifferingLengths", "HTTP/1.1 200 OK\r\nContent-Length: 5, 6\r\n\r\n", "GET", "hello", "",
+                    S::kError}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HttpBodyDecoderTest, LengthDelimitedBodyPointsIntoTheInput) {

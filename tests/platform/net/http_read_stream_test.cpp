@@ -98,6 +98,12 @@ TEST_F(HttpReadStreamScriptedTest, FramingsDeliverTheExactBodyAndCutBodiesAreErr
   }
 }
 
+TEST_F(HttpReadStreamScriptedTest, AnUnreadableContentLengthIsAnErrorNotAWholeBody) {
+  Outcome out = Fetch(Get(server_.Url("/bad-length")));
+  EXPECT_FALSE(out.ended);
+  EXPECT_EQ(out.error, (StreamError{ErrorDomain::kHttp, http_code::kBadResponse}));
+}
+
 TEST_F(HttpReadStreamScriptedTest, ContentEncodingIsNotUndone) {
   HttpRequest req = Get(server_.Url("/gzip"));
   req.SetHeader("Accept-Encoding", "identity");

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/prefs/preference_file.h"
 #include "platform/prefs/user_defaults.h"
 #include "platform/values/plist.h"
 #include "platform/values/plist_xml.h"
+#include "tests/support/fifo_in_place.h"
 #include "tests/support/temp_home.h"
 
 using namespace prefs;
@@ -53,6 +55,16 @@ class PreferenceStoreTest : public ::testing::Test {
   }
   std::string AppFile() const { return folder + "/com.orbenix.Truvane.plist"; }
 };
+
+TEST_F(PreferenceStoreTest, AFifoInTheDomainFilesPlaceIsRefusedNotWaitedOn) {
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_TRUE(testsupport::MakeFifo(AppFile()));
+  EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(AppFile(), [&] {
+    const DomainFile read = ReadDomainFile(AppFile());
+    EXPECT_EQ(read.state, DomainFile::State::kFailed);
+    EXPECT_NE(read.error.find("not a regular file"), std::string::npos) << read.error;
+  }));
+}
 
 TEST_F(PreferenceStoreTest, ValuesPersistAcrossAReopen) {
   const Value dict{{"limit", 65536}, {"status", false}};

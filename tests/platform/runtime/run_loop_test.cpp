@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -223,6 +224,31 @@ TEST(RunLoopWatchTest, ReadableAndWritableCallbacksOnTheLoop) {
     EXPECT_EQ(received, "hi<eof>");
     reader->Cancel();
     close(fds[0]);
+  });
+}
+
+// A watch that only asks for hang-ups is not called for input, but is when the peer
+// goes (a reader that holds back still learns that its sender left).
+TEST(RunLoopWatchTest, AHangupOnlyWatchIgnoresInputAndHearsThePeerLeave) {
+  OnFreshThread([&] {
+    auto loop = RunLoop::Current();
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    std::vector<unsigned> calls;
+    auto watch = loop->AddWatch(fds[0], kHangup, [&](unsigned ready) {
+      calls.push_back(ready);
+      loop->Stop();
+    });
+    ASSERT_TRUE(watch);
+    ASSERT_EQ(::write(fds[1], "input", 5), 5);
+    loop->RunFor(200ms);
+    EXPECT_TRUE(calls.empty()) << "called for input";
+    ::close(fds[1]);
+    loop->RunFor(5s);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], unsigned{kHangup});
+    watch->Cancel();
+    ::close(fds[0]);
   });
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "tests/platform/values/strict_value.h"
+#include "tests/support/fifo_in_place.h"
 #include "tests/support/temp_home.h"
 
 using namespace values;
@@ -168,6 +169,16 @@ TEST(Plist, ReadsFiles) {
   ASSERT_FALSE(missing);
   EXPECT_NE(missing.error().find("missing.plist"), std::string::npos);
   EXPECT_FALSE(ReadPropertyListFile(dir));
+}
+
+TEST(Plist, AFifoInAFilesPlaceIsRefusedNotWaitedOn) {
+  const std::string fifo = testsupport::MakeTempDir("plist") + "/fifo.plist";
+  ASSERT_TRUE(testsupport::MakeFifo(fifo));
+  EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(fifo, [&] {
+    auto read = ReadPropertyListFile(fifo);
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.error().find("not a regular file"), std::string::npos) << read.error();
+  }));
 }
 
 }  // namespace

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "tests/platform/values/strict_value.h"
+#include "tests/support/temp_home.h"
 
 using namespace values;
 using testsupport::StrictEqual;
@@ -157,6 +161,89 @@ TEST(PlistXml, RefusesValuesItCannotStore) {
     ASSERT_FALSE(written) << c.value.Describe();
     EXPECT_NE(written.error().find(c.error), std::string::npos) << written.error();
   }
+}
+
+// A string XML cannot carry makes the write fail, naming where it is, never a file that
+// no reader takes.
+TEST(PlistXml, RefusesCharactersXmlCannotCarryAndNamesTheKey) {
+  const struct {
+    const char* name;
+    Value value;
+    std::string_view error;
+  } cases[] = {
+      {"Nul", Value{{"Co_k", Array{std::string("sess=ab\0cd", 10)}}},
+       "U+0000, which XML cannot carry (at \"Co_k/0\")"},
+      {"ControlA", Value{{"a", Value{{"name", "x\x01y"}}}}, "U+0001, which XML cannot carry (at \"a/name\")"},
+      {"VerticalTab", Value{{"k", "\x0b"}}, "U+000B, which XML cannot carry (at \"k\")"},
+      {"Escape", Value{{"k", "\x1b[0m"}}, "U+001B"},
+      {"NonCharacterFFFE", Value{{"k", "\xEF\xBF\xBE"}}, "U+FFFE"},
+      {"NonCharacterFFFF", Value{{"k", "\xEF\xBF\xBF"}}, "U+FFFF"},
+      {"InKey", Value{{"bad\x02key", 1}}, "dictionary key holds U+0002"},
+      {"NotUtf8", Value{{"Filename", "a%\xc2 b\xef.bin"}}, "not valid UTF-8 (at \"Filename\")"},
+  };
+  for (const auto& c : cases) {
+    auto written = WriteXmlPropertyList(c.value);
+    ASSERT_FALSE(written) << c.name;
+    EXPECT_NE(written.error().find(c.error), std::string::npos) << c.name << ": " << written.error();
+  }
+}
+
+// What XML allows is written and read back as it was: tab, line feed, carriage return,
+// DEL, the last characters before the non-characters, and those above.
+TEST(PlistXml, EveryCharacterXmlCarriesRoundTrips) {
+  const std::string text = "a\tb\nc\rd\x7f e\xEF\xBF\xBD f\xF0\x9F\x98\x80 <&>";
+  const Value v{{"text", text}, {"list", Array{text}}};
+  auto written = WriteXmlPropertyList(v);
+  ASSERT_TRUE(written) << written.error();
+  auto read = ReadXmlPropertyList(*written);
+  ASSERT_TRUE(read) << read.error();
+  EXPECT_TRUE(StrictEqual(*read, v));
+}
+
+TEST(PlistXml, RemovingWhatCannotBeWrittenLeavesAWritableRest) {
+  const struct {
+    const char* name;
+    Value value;
+    Value expected;
+    std::vector<std::string> removed;
+  } cases[] = {
+      {"Nothing", Value{{"a", 1}, {"b", Array{"x"}}}, Value{{"a", 1}, {"b", Array{"x"}}}, {}},
+      {"CookieValue",
+       Value{{"url data",
+              Array{Value{{"url", "http://h/"}, {"cookie", Value{{"sess", std::string("a\0b", 3)}}}}}}},
+       Value{{"url data", Array{Value{{"url", "http://h/"}, {"cookie", Value(Dictionary{})}}}}},
+       {"url data/0/cookie/sess"}},
+      {"ArrayItems",
+       Value{{"list", Array{"ok", "\x01", Value(), "fine"}}},
+       Value{{"list", Array{"ok", "fine"}}},
+       {"list/1", "list/2"}},
+      {"BadKey", Value{{"k\x03", 1}, {"good", 2}}, Value{{"good", 2}}, {"?"}},
+      {"BadDate", Value{{"when", Date{1e13}}, {"n", 1}}, Value{{"n", 1}}, {"when"}},
+      {"NotUtf8Name", Value{{"Filename", "\xff"}, {"UID", 5}}, Value{{"UID", 5}}, {"Filename"}},
+  };
+  for (const auto& c : cases) {
+    Value v = c.value;
+    EXPECT_EQ(RemoveValuesXmlCannotHold(v), c.removed) << c.name;
+    EXPECT_TRUE(StrictEqual(v, c.expected)) << c.name << ": " << v.Describe();
+    EXPECT_TRUE(WriteXmlPropertyList(v)) << c.name;
+  }
+  Value scalar(std::string("\x01"));
+  EXPECT_EQ(RemoveValuesXmlCannotHold(scalar), std::vector<std::string>{""});
+}
+
+// Another reader, the one the shipped download script uses, takes what we write.
+TEST(PlistXml, PythonsReaderTakesWhatWeWrite) {
+  if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  const std::string dir = testsupport::MakeTempDir("plistpy");
+  const Value v{{"text", "a\tb\nc \x7f \xEF\xBF\xBD <&>"}, {"n", 5}};
+  auto written = WriteXmlPropertyList(v);
+  ASSERT_TRUE(written);
+  testsupport::WriteFile(dir + "/a.plist", *written);
+  const std::string command =
+      "timeout 20 python3 -c 'import plistlib,sys; d=plistlib.load(open(sys.argv[1],\"rb\")); "
+      "sys.exit(0 if d[\"n\"]==5 else 1)' '" +
+      dir + "/a.plist'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 TEST(PlistXml, ReadsWhatThePlatformAndPeopleWrite) {

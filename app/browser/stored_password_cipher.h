@@ -1,0 +1,72 @@
+#pragma once
+// The stored-password cipher: how the program keeps a secret in its own files (the queue
+// file, the uploads file, the favourites, the sharing server's private key).
+//
+// A value is Blowfish in CFB mode with 64-bit feedback under a 24-byte key that lives in
+// the keychain item "Truvane Preferences Encryption Key" (as Base64 text). Its clear text
+// is an 8-byte check block followed by the value, so a wrong key or damaged bytes are
+// told from a real value.
+//
+// Two forms are read:
+//   check block || value under an all-zero IV           8 + n bytes (older writers)
+//   IV || (check block || value under that IV)          16 + n bytes (what we write)
+// The first form starts every value with the same IV and the same first block, so the
+// first 8 bytes of every secret were masked by one key-stream block: knowing one stored
+// password gave away the start of all others. Writing a fresh random IV per value ends
+// that; the older form is still read, and a value of the newer form passes the older
+// form's check only by a 2^-64 chance.
+//
+// The key is settled once per process under its own lock and cached. It is made anew only
+// when the keychain says the item is missing or it holds something that is not a 24-byte
+// key; a keychain that cannot be reached (locked, refused) gives no key at all, never a new
+// one, since a new key would make every stored secret unreadable. A key is handed out only
+// once the keychain has stored it.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "app/browser/services/stored_password_service.h"
+#include "platform/keychain/keychain.h"
+#include "platform/values/value.h"
+
+namespace browser {
+
+using StoredPasswordKey = std::array<std::uint8_t, 24>;
+
+inline constexpr const char kStoredPasswordKeyService[] = "Truvane Preferences Encryption Key";
+
+// Set when a decrypting caller found that the key had to be made anew (whatever was
+// enciphered under the lost key cannot be read); readers then leave such passwords empty.
+// Set at most once per run.
+extern std::atomic<bool> gStoredPasswordKeyRegenerated;
+
+// The keychain the credentials store and the cipher's key use (start-up installs the
+// user's; tests a file store of their own). Null: no keychain, so no key.
+void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain);
+std::shared_ptr<keychain::Keychain> GetCredentialsKeychain();
+
+// The cached key, else the stored one, else a new one stored in the keychain. For a
+// decrypting caller a new key is no use: nothing, and gStoredPasswordKeyRegenerated set.
+std::optional<StoredPasswordKey> GetStoredPasswordKey(bool forDecrypt);
+// Forgets the cached key (tests; a new keychain).
+void ForgetStoredPasswordKey();
+
+std::optional<values::Bytes> EncryptDataWithKey(const values::Bytes& plain, const StoredPasswordKey& key);
+// Nothing when the check block does not match (wrong key, damaged bytes, too short).
+std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered,
+                                                const StoredPasswordKey& key);
+
+std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain);
+std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& enciphered);
+
+// The cipher above behind the service other subsystems reach.
+class KeychainStoredPasswords : public StoredPasswordService {
+ public:
+  std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain) override;
+  std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& enciphered) override;
+};
+
+}  // namespace browser

@@ -1,0 +1,77 @@
+#include "app/queue/record/url_passwords.h"
+
+#include "app/engine/urls/url_list.h"
+#include "app/queue/record/queue_hooks.h"
+#include "app/queue/record/queue_settings.h"
+
+namespace queue {
+namespace {
+
+// The URL's text without its password component (":password" before the "@"), and the
+// password as written in the URL (still percent-escaped, so it goes back byte for byte).
+bool SplitPassword(const std::string& text, std::string& without, std::string& password) {
+  auto url = values::Url::Create(text);
+  if (!url) return false;
+  const auto range = url->ComponentRange(values::UrlComponent::kPassword);
+  if (!range.present || range.outerOffset == values::UrlComponentRange::kNowhere) return false;
+  password = text.substr(range.offset, range.length);
+  without = text.substr(0, range.outerOffset) + text.substr(range.outerOffset + range.outerLength);
+  return true;
+}
+
+std::optional<std::string> JoinPassword(const std::string& without, const std::string& password) {
+  auto url = values::Url::Create(without);
+  if (!url) return std::nullopt;
+  const auto user = url->ComponentRange(values::UrlComponent::kUser);
+  if (!user.present) return std::nullopt;
+  const std::size_t at = user.offset + user.length;
+  std::string text = without.substr(0, at) + ":" + password + without.substr(at);
+  if (!values::Url::Create(text)) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
+  values::Array out = engine::URLListCopyWithURLStrings(entries);
+  if (!CurrentQueueSettings().encryptQueue) return out;
+  auto& encipher = QueueHooksSlot::Get().encipherCredential;
+  for (values::Value& entry : out) {
+    entry.Erase(kEntryEncipheredURLPassword);
+    std::string text, without, password;
+    if (entry.GetString(engine::kEntryURL, text) != values::Lookup::kOk) continue;
+    if (!SplitPassword(text, without, password)) continue;
+    entry.Put(engine::kEntryURL, without);
+    std::optional<values::Bytes> enciphered;
+    if (encipher && !password.empty()) enciphered = encipher(password);
+    if (enciphered) {
+      entry.Put(kEntryEncipheredURLPassword, values::Data{*enciphered});
+    } else if (!password.empty() && withheld) {
+      *withheld = true;
+    }
+  }
+  return out;
+}
+
+values::Array URLListFromStored(const values::Array& entries, bool* undecipherable) {
+  values::Array out = entries;
+  auto& decipher = QueueHooksSlot::Get().decipherCredential;
+  for (values::Value& entry : out) {
+    const values::Value* stored = entry.Find(kEntryEncipheredURLPassword);
+    if (stored == nullptr) continue;
+    std::optional<std::string> password;
+    std::string text;
+    if (stored->AsData() && decipher && entry.GetString(engine::kEntryURL, text) == values::Lookup::kOk) {
+      if (auto plain = decipher(stored->AsData()->bytes)) password = JoinPassword(text, *plain);
+    }
+    if (password) {
+      entry.Put(engine::kEntryURL, *password);
+    } else if (undecipherable) {
+      *undecipherable = true;
+    }
+    entry.Erase(kEntryEncipheredURLPassword);
+  }
+  return engine::URLListCopyWithURLObjects(out);
+}
+
+}  // namespace queue

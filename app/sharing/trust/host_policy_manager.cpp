@@ -1,0 +1,347 @@
+#include "app/sharing/trust/host_policy_manager.h"
+
+#include "app/sharing/services/host_key_question_service.h"
+#include "app/util/settings/settings_store.h"
+#include "platform/files/standard_folders.h"
+#include "platform/values/plist.h"
+
+#include <cstdio>
+
+namespace sharing {
+namespace {
+
+using values::Value;
+
+// The database is ours and small; anything much larger is not it.
+constexpr std::size_t kMaxDatabaseSize = std::size_t{8} << 20;
+
+values::Array ToArray(const std::set<std::string, std::less<>>& set) {
+  return values::Array(set.begin(), set.end());
+}
+
+void ReadStrings(const Value& root, const char* key, std::set<std::string, std::less<>>& out) {
+  const values::Array* list = nullptr;
+  if (root.GetArray(key, list) != values::Lookup::kOk) return;
+  out.clear();
+  for (const Value& v : *list) {
+    if (v.IsString()) out.insert(*v.AsString());
+  }
+}
+
+bool ReadFileBounded(const std::string& path, values::Bytes& out) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  std::uint8_t buf[8192];
+  out.clear();
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    out.insert(out.end(), buf, buf + n);
+    if (out.size() > kMaxDatabaseSize) {
+      std::fclose(f);
+      return false;
+    }
+  }
+  std::fclose(f);
+  return true;
+}
+
+}  // namespace
+
+std::string HostOfAddress(std::string_view address) {
+  return std::string(address.substr(0, address.find(':')));
+}
+
+HostPolicyManager::HostPolicyManager(std::string databasePath) : databasePath_(std::move(databasePath)) {}
+
+HostPolicyManager& HostPolicyManager::Default() {
+  static HostPolicyManager* manager = [] {
+    const std::string folder = files::StandardFolderRef(files::StandardFolder::kApplicationSupport).Path();
+    auto* m = new HostPolicyManager(folder + "/" + kHostsDatabaseName);
+    m->LoadHostsFromPrefs();
+    return m;
+  }();
+  return *manager;
+}
+
+void HostPolicyManager::LoadHostsFromPrefs() {
+  values::Bytes bytes;
+  if (!databasePath_.empty() && ReadFileBounded(databasePath_, bytes)) {
+    auto root = values::ReadPropertyList(std::span<const std::uint8_t>(bytes));
+    if (root && root->IsDictionary()) {
+      std::lock_guard lock(hostDataBaseLock_);
+      const Value* hosts = nullptr;
+      if (root->GetDictionary("hosts", hosts) == values::Lookup::kOk) {
+        hosts_.clear();
+        for (const auto& [host, list] : *hosts->AsDictionary()) {
+          if (!list.IsArray()) continue;
+          auto& set = hosts_[host];
+          for (const Value& fp : *list.AsArray()) {
+            if (fp.IsString()) set.insert(*fp.AsString());
+          }
+        }
+      }
+      ReadStrings(*root, "hostsToAlwaysAccept", hostsToAlwaysAccept_);
+      ReadStrings(*root, "fingerprintsToAlwaysAccept", fingerprintsToAlwaysAccept_);
+      std::int64_t policy = 0;
+      if (root->GetInt64("unknownHostPolicy", policy) == values::Lookup::kOk && policy >= 1 && policy <= 3)
+        unknownHostPolicy_ = static_cast<int>(policy);
+      std::lock_guard insecure(insecureHostsLock_);
+      ReadStrings(*root, "insecureHosts", insecureHosts_);
+    }
+  }
+  LoadDefaults();
+}
+
+void HostPolicyManager::LoadDefaults() {
+  auto& prefs = util::SettingsPreferences();
+  const auto policy = prefs.GetInteger("unknownHostPolicy");
+  {
+    std::lock_guard lock(hostDataBaseLock_);
+    unknownHostPolicy_ = policy && *policy >= 1 && *policy <= 3 ? static_cast<int>(*policy) : kUnknownHostAsk;
+  }
+  std::lock_guard lock(insecureHostsLock_);
+  alwaysAcceptInsecureHosts_ = prefs.GetBool("insecureHostPolicy").value_or(false);
+}
+
+void HostPolicyManager::WriteDefaults() {
+  auto& prefs = util::SettingsPreferences();
+  prefs.Set("unknownHostPolicy", Value(UnknownHostPolicy()));
+  prefs.Set("insecureHostPolicy", Value(AlwaysAcceptInsecureHosts()));
+  prefs.Synchronize();
+}
+
+void HostPolicyManager::SaveHostsToPrefs() {
+  Value root(values::Dictionary{});
+  {
+    std::lock_guard lock(hostDataBaseLock_);
+    Value hosts(values::Dictionary{});
+    for (const auto& [host, set] : hosts_) hosts.Put(host, ToArray(set));
+    root.Put("hosts", std::move(hosts));
+    root.Put("hostsToAlwaysAccept", ToArray(hostsToAlwaysAccept_));
+    root.Put("fingerprintsToAlwaysAccept", ToArray(fingerprintsToAlwaysAccept_));
+    root.Put("unknownHostPolicy", unknownHostPolicy_);
+  }
+  {
+    std::lock_guard lock(insecureHostsLock_);
+    root.Put("insecureHosts", ToArray(insecureHosts_));
+  }
+  if (!databasePath_.empty()) {
+    auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
+    const auto folder = files::FindStandardFolder(files::StandardFolder::kApplicationSupport, true);
+    if (bytes && folder.ok()) {
+      const std::string temp = databasePath_ + ".new";
+      if (FILE* f = std::fopen(temp.c_str(), "wb")) {
+        const bool written = std::fwrite(bytes->data(), 1, bytes->size(), f) == bytes->size();
+        if (std::fclose(f) == 0 && written) std::rename(temp.c_str(), databasePath_.c_str());
+      }
+    }
+  }
+  WriteDefaults();
+}
+
+void HostPolicyManager::AddInsecureHost(std::string_view host, bool sessionOnly) {
+  std::lock_guard lock(insecureHostsLock_);
+  (sessionOnly ? sessionOnlyInsecureHosts_ : insecureHosts_).emplace(host);
+}
+
+void HostPolicyManager::AddHost(std::string_view host, std::string_view fingerprint, bool sessionOnly) {
+  std::lock_guard lock(hostDataBaseLock_);
+  auto& lists = sessionOnly ? sessionOnlyHosts_ : hosts_;
+  lists[std::string(host)].emplace(fingerprint);
+}
+
+int HostPolicyManager::PolicyLocked(std::string_view host, std::string_view fingerprint) {
+  const auto permanent = hosts_.find(host);
+  const auto session = sessionOnlyHosts_.find(host);
+  const bool inPermanent = permanent != hosts_.end();
+  const bool inSession = session != sessionOnlyHosts_.end();
+  if ((inSession && session->second.contains(fingerprint)) ||
+      (inPermanent && permanent->second.contains(fingerprint)))
+    return kHostKeyAccepted;
+  if (!inPermanent && !inSession) {
+    return fingerprintsToAlwaysAccept_.contains(fingerprint) ? kUnknownHostFingerprintAlwaysAccepted
+                                                             : kHostUnknown;
+  }
+  if (hostsToAlwaysAccept_.contains(host)) return kHostAlwaysAccepted;
+  if (fingerprintsToAlwaysAccept_.contains(fingerprint)) return kKnownHostFingerprintAlwaysAccepted;
+  return kHostKeyChanged;
+}
+
+int HostPolicyManager::PolicyForHost(std::string_view host, std::string_view fingerprint) {
+  int result;
+  int unknownPolicy;
+  {
+    std::lock_guard lock(hostDataBaseLock_);
+    result = PolicyLocked(host, fingerprint);
+    unknownPolicy = unknownHostPolicy_;
+  }
+  if (result != kHostUnknown) return result;
+  if (unknownPolicy == kUnknownHostAccept ||
+      (unknownPolicy == kUnknownHostAcceptKnownKey && FingerPrintIsKnown(fingerprint))) {
+    AddHost(host, fingerprint, false);
+    SaveHostsToPrefs();
+    return kHostKeyAccepted;
+  }
+  return result;
+}
+
+bool HostPolicyManager::UnsecurePolicyForHost(std::string_view host) {
+  std::lock_guard lock(insecureHostsLock_);
+  return alwaysAcceptInsecureHosts_ || insecureHosts_.contains(host) ||
+         sessionOnlyInsecureHosts_.contains(host);
+}
+
+bool HostPolicyManager::FingerPrintIsKnown(std::string_view fingerprint) {
+  std::lock_guard lock(hostDataBaseLock_);
+  for (const auto* lists : {&hosts_, &sessionOnlyHosts_}) {
+    for (const auto& [host, set] : *lists) {
+      if (set.contains(fingerprint)) return true;
+    }
+  }
+  return false;
+}
+
+bool HostPolicyManager::CheckKey(std::string_view fingerprint, std::string_view address) {
+  const std::string host = HostOfAddress(address);
+  const int policy = PolicyForHost(host, fingerprint);
+  if (policy & kAcceptMask) return true;
+  const HostKeyAnswer answer =
+      HostKeyQuestionServiceSlot::Get().Ask(HostKeyQuestion{host, std::string(fingerprint), policy});
+  if (answer.ok) {
+    ApplyAnswer(host, std::string(fingerprint), policy, answer.alwaysAcceptUnknownHosts,
+                answer.acceptNewKeyForOneSessionOnly, false, false);
+  }
+  return (PolicyForHost(host, fingerprint) & kAcceptMask) != 0;
+}
+
+bool HostPolicyManager::UnsecureConnectionToHost(std::string_view address, bool& interacted) {
+  interacted = false;
+  if (AlwaysAcceptInsecureHosts()) return true;
+  const std::string host = HostOfAddress(address);
+  if (UnsecurePolicyForHost(host)) return true;
+  interacted = true;
+  const HostKeyAnswer answer = HostKeyQuestionServiceSlot::Get().Ask(HostKeyQuestion{host, "", 0});
+  if (answer.ok) {
+    ApplyAnswer(host, "", 0, false, false, answer.alwaysAcceptUnsecuredConnections,
+                answer.unsecuredConnectionsSpecifiedHostOnly);
+  }
+  return UnsecurePolicyForHost(host);
+}
+
+void HostPolicyManager::ApplyAnswer(const std::string& host, const std::string& fingerprint, int policy,
+                                    bool alwaysAcceptUnknownHosts, bool acceptNewKeyForOneSessionOnly,
+                                    bool alwaysAcceptUnsecuredConnections,
+                                    bool unsecuredConnectionsSpecifiedHostOnly) {
+  if (!fingerprint.empty()) {
+    if (policy == kHostUnknown) {
+      if (alwaysAcceptUnknownHosts) SetUnknownHostPolicy(kUnknownHostAccept);
+      AddHost(host, fingerprint, false);
+    } else if (policy == kHostKeyChanged) {
+      AddHost(host, fingerprint, acceptNewKeyForOneSessionOnly);
+    }
+  } else if (!alwaysAcceptUnsecuredConnections) {
+    AddInsecureHost(host, true);
+  } else if (unsecuredConnectionsSpecifiedHostOnly) {
+    AddInsecureHost(host, false);
+  } else {
+    SetAlwaysAcceptInsecureHosts(true);
+  }
+  SaveHostsToPrefs();
+}
+
+values::Array HostPolicyManager::ArrayForPreferences() {
+  values::Array rows;
+  const auto row = [](const std::string* host, const std::string* fingerprint, bool sessionOnly) {
+    Value r(values::Dictionary{});
+    if (host) r.Put("hostname", *host);
+    if (fingerprint) r.Put("fingerprint", *fingerprint);
+    r.Put("session only", sessionOnly);
+    return r;
+  };
+  {
+    std::lock_guard lock(hostDataBaseLock_);
+    for (const auto& [host, set] : hosts_)
+      for (const auto& fp : set) rows.push_back(row(&host, &fp, false));
+    for (const auto& [host, set] : sessionOnlyHosts_)
+      for (const auto& fp : set) rows.push_back(row(&host, &fp, true));
+    const std::string any = "*";
+    for (const auto& host : hostsToAlwaysAccept_) rows.push_back(row(&host, &any, false));
+    for (const auto& fp : fingerprintsToAlwaysAccept_) rows.push_back(row(nullptr, &fp, false));
+  }
+  std::lock_guard lock(insecureHostsLock_);
+  for (const auto& host : insecureHosts_) rows.push_back(row(&host, nullptr, false));
+  for (const auto& host : sessionOnlyInsecureHosts_) rows.push_back(row(&host, nullptr, true));
+  return rows;
+}
+
+void HostPolicyManager::ReconfigureFromPreferencesArray(const values::Array& rows) {
+  KeyLists hosts, sessionOnlyHosts;
+  Names alwaysHosts, alwaysFingerprints, insecure, sessionInsecure;
+  for (const Value& r : rows) {
+    std::string host, fingerprint;
+    const bool hasHost = r.GetString("hostname", host) == values::Lookup::kOk && !host.empty();
+    const bool hasFingerprint =
+        r.GetString("fingerprint", fingerprint) == values::Lookup::kOk && !fingerprint.empty();
+    const Value* session = r.Find("session only");
+    const bool sessionOnly = session != nullptr && session->BoolOr(false);
+    if (hasHost && hasFingerprint && fingerprint == "*") {
+      alwaysHosts.insert(host);
+    } else if (hasHost && hasFingerprint) {
+      (sessionOnly ? sessionOnlyHosts : hosts)[host].insert(fingerprint);
+    } else if (hasHost) {
+      (sessionOnly ? sessionInsecure : insecure).insert(host);
+    } else if (hasFingerprint) {
+      alwaysFingerprints.insert(fingerprint);
+    }
+  }
+  {
+    std::lock_guard lock(hostDataBaseLock_);
+    hosts_ = std::move(hosts);
+    sessionOnlyHosts_ = std::move(sessionOnlyHosts);
+    hostsToAlwaysAccept_ = std::move(alwaysHosts);
+    fingerprintsToAlwaysAccept_ = std::move(alwaysFingerprints);
+  }
+  {
+    std::lock_guard lock(insecureHostsLock_);
+    insecureHosts_ = std::move(insecure);
+    sessionOnlyInsecureHosts_ = std::move(sessionInsecure);
+  }
+  SaveHostsToPrefs();
+}
+
+int HostPolicyManager::UnknownHostPolicy() {
+  std::lock_guard lock(hostDataBaseLock_);
+  return unknownHostPolicy_;
+}
+
+void HostPolicyManager::SetUnknownHostPolicy(int policy) {
+  std::lock_guard lock(hostDataBaseLock_);
+  unknownHostPolicy_ = policy;
+}
+
+bool HostPolicyManager::AlwaysAcceptInsecureHosts() {
+  std::lock_guard lock(insecureHostsLock_);
+  return alwaysAcceptInsecureHosts_;
+}
+
+void HostPolicyManager::SetAlwaysAcceptInsecureHosts(bool accept) {
+  std::lock_guard lock(insecureHostsLock_);
+  alwaysAcceptInsecureHosts_ = accept;
+}
+
+bool HostPolicyCheckKey(std::string_view fingerprint, std::string_view address) {
+  return HostPolicyManager::Default().CheckKey(fingerprint, address);
+}
+
+bool HostPolicyAllowUnsecuredConnection(std::string_view address, bool* asked) {
+  bool interacted = false;
+  const bool allowed = HostPolicyManager::Default().UnsecureConnectionToHost(address, interacted);
+  if (asked) *asked = interacted;
+  return allowed;
+}
+
+void HostPolicySaveHosts() {
+  HostPolicyManager::Default().SaveHostsToPrefs();
+}
+
+}  // namespace sharing

@@ -1,0 +1,47 @@
+#include "app/shell/credentials_startup.h"
+
+#include <memory>
+
+#include "app/browser/auth_items.h"
+#include "app/browser/services/stored_password_service.h"
+#include "app/browser/stored_password_cipher.h"
+#include "app/queue/record/queue_hooks.h"
+#include "app/sharing/services/host_key_question_service.h"
+#include "app/sharing/trust/host_key_alerts.h"
+#include "platform/keychain/keychain.h"
+
+namespace shell {
+
+void InstallCredentialServices(bool interactive) {
+  browser::SetCredentialsKeychain(keychain::OpenUserKeychain());
+  browser::StoredPasswordServiceSlot::Set(std::make_unique<browser::KeychainStoredPasswords>());
+  browser::AuthItemsServiceSlot::Set(std::make_unique<browser::StoredAuthItems>());
+  browser::CredentialsServiceSlot::Set(std::make_unique<browser::KeychainCredentials>());
+  sharing::HostKeyQuestionServiceSlot::Set(std::make_unique<sharing::ToolboxHostKeyQuestions>(interactive));
+
+  auto& hooks = queue::QueueHooksSlot::Get();
+  hooks.encipherCredential = [](const std::string& plain) {
+    return browser::EncryptStoredPassword(values::Bytes(plain.begin(), plain.end()));
+  };
+  hooks.decipherCredential = [](const values::Bytes& enciphered) -> std::optional<std::string> {
+    if (browser::gStoredPasswordKeyRegenerated) return std::nullopt;
+    auto plain = browser::DecryptStoredPassword(enciphered);
+    if (!plain) return std::nullopt;
+    return std::string(plain->begin(), plain->end());
+  };
+  hooks.storedPasswordKeyFailed = [] {
+    return browser::gStoredPasswordKeyRegenerated || !browser::GetStoredPasswordKey(true);
+  };
+  hooks.storeCredentials = [](const values::Url& url, const std::string& user, const std::string& password) {
+    browser::StoreCredentialsForURLDomain(url, user, password);
+  };
+}
+
+void LoadCredentials() {
+  browser::LoadAuthItems();
+  // Made now, so that the first save of the queue finds it; when none can be had, the
+  // queue says so once it has a password it cannot save.
+  browser::GetStoredPasswordKey(false);
+}
+
+}  // namespace shell

@@ -1,0 +1,35 @@
+#include "app/util/text/english_texts.h"
+
+#include <array>
+
+#include "platform/values/localize.h"
+
+namespace util {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kTexts = {{
+    {"kDownloadStartPerms",
+     "Truvane cannot write to the download folder. Check the folder's permissions, or choose another "
+     "download folder in the preferences."},
+    // One floating-point argument: the size in gigabytes.
+    {"kGigabyteFormat", "%.2f GB"},
+    // One argument: the host name.
+    {"kCertificateChanged",
+     "The certificate for %@ is not the one you accepted before. Do you still want to connect?"},
+    {"kConfirmClearupQueueString", "Do you want to clean up the queue?"},
+    {"kConfirmClearupQueueInfoString",
+     "Completed and cancelled downloads whose files can no longer be found will be removed from the list."},
+    {"kActionNameClearCancelledString", "Clear Cancelled Downloads"},
+}};
+
+}  // namespace
+
+std::span<const std::pair<std::string_view, std::string_view>> EnglishTextsOfSymbolicKeys() {
+  return kTexts;
+}
+
+void RegisterEnglishTexts() {
+  for (const auto& [key, text] : kTexts) values::RegisterLocalizedString(std::string(key), std::string(text));
+}
+
+}  // namespace util

@@ -1,0 +1,30 @@
+#pragma once
+// A private Secret Service for keychain tests: a session bus of the test's own (a
+// dbus-daemon on a socket in a temporary folder) with gnome-keyring's secrets component on
+// it, its login keyring made and unlocked with a fixed password inside the test's home.
+//
+// Construction points DBUS_SESSION_BUS_ADDRESS of this process at the private bus (the
+// developer's own session is never reached) and waits, bounded, until the service owns its
+// name; both daemons are stopped when the object goes.
+
+#include <string>
+
+#include "tests/servers/test_servers.h"
+
+namespace testservers {
+
+class SecretServiceSession {
+ public:
+  SecretServiceSession();
+  ~SecretServiceSession();
+  bool ok() const { return ready_; }
+  const std::string& BusAddress() const { return address_; }
+
+ private:
+  std::string dir_, address_;
+  ServerProcess bus_;
+  ServerProcess keyring_;
+  bool ready_ = false;
+};
+
+}  // namespace testservers
