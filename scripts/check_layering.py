@@ -6,8 +6,8 @@ The rule (every path is relative to the repository root):
   platform/<layer>     includes only its own layer and the layers before it in
                        values, runtime, files, prefs, net, appleevents, desktop,
                        keychain, zeroconf, toolbox; nothing of app/ or plugins/.
-  app/<subsystem>      includes any platform layer but the toolbox (only the subsystems
-                       with windows may), its own folder, the service headers of any
+  app/<subsystem>      includes any platform layer (the toolbox only where windows are:
+                       not app/util nor app/engine), its own folder, the service headers of any
                        subsystem (app/*/services/), and the implementation headers of the
                        subsystems below it:
                          shell                          all of app/
@@ -47,7 +47,7 @@ APP_BELOW = {
     "util": set(),
 }
 # The subsystems that own windows and so may use the toolbox.
-APP_WITH_WINDOWS = {"shell", "ui", "prefs", "upload", "sharing", "browser"}
+APP_WITH_WINDOWS = {"shell", "ui", "prefs", "queue", "upload", "sharing", "browser"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 QT_HEADER = re.compile(r"^(Q[A-Za-z0-9]+|Qt[A-Za-z0-9]+/.*|q[a-z0-9_]+\.h)$")

@@ -1,8 +1,8 @@
 #pragma once
 // Calls the shell's start-up, timers and shut-down make into pieces of other subsystems
-// that install themselves at start-up: windows, uploads, sharing, undo, smart folders,
-// history, the Dock tile. Each hook does nothing (or answers "none") until its owner sets
-// it, so the shell runs headless - and is tested - without them; tests set recording ones.
+// that install themselves at start-up: windows, uploads, sharing, undo, the Dock tile. Each hook does nothing
+// (or answers "none") until its owner sets it, so the shell runs headless - and is tested - without them;
+// tests set recording ones.
 //
 // Main thread only, except the two counters, which the shut-down wait reads while the
 // transfer tasks change them.
@@ -22,8 +22,6 @@ struct ShellHooks {
   std::function<void(bool enabled)> setUndoRegistrationEnabled;
   // Data sets other than the settings and the queue.
   std::function<void()> loadUploadQueue;
-  std::function<void()> loadHistory;
-  std::function<void()> computeNextScheduleTimes;
   // Windows: the main window and the mini window (when neither is hidden by the settings).
   std::function<void()> createMainWindow;
   std::function<void()> showMiniWindowIfNeeded;
@@ -33,14 +31,8 @@ struct ShellHooks {
   std::function<void()> startSharingServers;
   std::function<void()> startBrowsingSharingServices;
   std::function<void()> connectAutoconnectFavourites;
-  // First-launch steps of the smart folders.
-  std::function<void()> addBuiltInTypeSmartFolders;
-  std::function<void()> writeMetadataForAllElements;
 
   // Timers.
-  std::function<void()> checkQueueSchedule;
-  std::function<void()> flushSmartFolderChanges;
-  std::function<void()> flushMetadataChanges;
   std::function<void()> miniWindowUpdateLabels;
   std::function<void()> updateQueueCommandState;
   // Redraws the queue-position column (11025) of every row of the main list.

@@ -9,6 +9,9 @@
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/schedule/queue_schedule.h"
+#include "app/queue/smartfolders/element_metadata.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/shell/shell_hooks.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/settings_store.h"
@@ -79,7 +82,7 @@ queue::WrapperRef ChooseQueuedDownloadToStart(
 bool SchedulerTick() {
   auto& hooks = ShellHooksSlot::Get();
   bool started = false;
-  CallHook(hooks.checkQueueSchedule);
+  queue::CheckQueueSchedule();
 
   const auto settings = util::CurrentSettings();
   const auto running = static_cast<std::int64_t>(queue::gActiveDownloads.size());
@@ -130,11 +133,11 @@ void RefreshListTimer() {
 }
 
 void SmartFolderDateTimer() {
-  CallHook(ShellHooksSlot::Get().flushSmartFolderChanges);
+  queue::FlushSmartFolderChanges();
 }
 
 void FlushMetadataTimer() {
-  CallHook(ShellHooksSlot::Get().flushMetadataChanges);
+  queue::FlushMetadataChanges();
 }
 
 void QuitAppEventLoopTimer() {

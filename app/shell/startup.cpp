@@ -19,11 +19,17 @@
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/events/download_events.h"
+#include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/history/history.h"
+#include "app/queue/install/queue_pieces.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/schedule/queue_schedule.h"
+#include "app/queue/smartfolders/element_metadata.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/certificate_questions.h"
@@ -38,6 +44,7 @@
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
 #include "app/shell/user_messages.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
@@ -113,7 +120,7 @@ bool PrefIsSet(const char* key) {
 void RunOnce(const char* flag, const std::function<void()>& step) {
   if (!step || PrefIsSet(flag)) return;
   util::SetPreferenceValue(flag, values::Value(true));
-  CallHook(step);
+  step();
 }
 
 }  // namespace
@@ -254,7 +261,19 @@ void SetUpApplication(ShellSession&) {
   InstallUserMessages();
   // Without a display the headless views answer certificate questions "don't trust".
   if (!toolbox::Application::Shared().IsOffscreen()) InstallCertificateQuestions();
+  // With a display the main list shows the displayed views' rows; headless runs keep the
+  // list that shows nothing.
+  if (!toolbox::Application::Shared().IsOffscreen()) {
+    ui::InstallMainList();
+    if (!ShellHooksSlot::Get().refreshChangedRows)
+      ShellHooksSlot::Get().refreshChangedRows = [] {
+        if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
+      };
+  }
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
+  // Before the settings are read: the settings store hands the filters and the schedule
+  // to the queue while it loads them.
+  queue::InstallQueuePieces();
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
   CallHook(ShellHooksSlot::Get().setUndoRegistrationEnabled, false);
@@ -286,9 +305,9 @@ void LoadQueueFile(ShellSession&) {
   auto& hooks = ShellHooksSlot::Get();
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
-  CallHook(hooks.computeNextScheduleTimes);
+  queue::ComputeNextScheduleTimes();
   LoadCredentials();
-  CallHook(hooks.loadHistory);
+  queue::LoadHistory();
   queue::RefreshSharedFolderFlags();
 }
 
@@ -314,6 +333,7 @@ void CreateWindows(ShellSession& s) {
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(ShellHooksSlot::Get().createMainWindow);
+  if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
 }
 
 // The launch events: those already waiting on the socket, then the one the program was
@@ -392,8 +412,8 @@ void LaterSteps(ShellSession& s) {
   }
   CallHook(hooks.updateDockTile);
   CallHook(hooks.startBrowsingSharingServices);
-  RunOnce("DemoSmartFoldersAddedv5", hooks.addBuiltInTypeSmartFolders);
-  RunOnce("InitialImport", hooks.writeMetadataForAllElements);
+  RunOnce("DemoSmartFoldersAddedv5", queue::AddBuiltInTypeSmartFolders);
+  RunOnce("InitialImport", queue::WriteMetadataForAllElements);
   CallHook(hooks.setUndoRegistrationEnabled, true);
 }
 
@@ -484,6 +504,8 @@ void Shell::Quit() {
 
   Step("SaveWindowState");
   CallHook(hooks.saveWindowState);
+  // The shown view's columns and sort go into its layout folder before the queue is saved.
+  if (ui::GetMainList()) queue::ClearDisplayedViews();
   if (s.passObserver) main->RemoveObserver(s.passObserver);
   s.passObserver.reset();
   if (s.undoObserver) main->RemoveObserver(s.undoObserver);

@@ -27,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// Files are named .dat: the default download filters leave that extension in the download folder.
 std::string Downloads() {
   return testsupport::TempHome() + "/Downloads";
 }
@@ -130,15 +131,15 @@ TEST(DownloadScript, DownloadsEachURLInOrder) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const std::string first = Pattern(300000), second = Pattern(1234);
-  testsupport::WriteFile(nginx.WwwDir() + "/first.bin", first);
-  testsupport::WriteFile(nginx.WwwDir() + "/second.bin", second);
+  testsupport::WriteFile(nginx.WwwDir() + "/first.dat", first);
+  testsupport::WriteFile(nginx.WwwDir() + "/second.dat", second);
   const std::string base = "http://127.0.0.1:" + std::to_string(nginx.HttpPort());
-  const ScriptRun run = RunScript({base + "/first.bin", base + "/second.bin"}, std::chrono::seconds(120));
+  const ScriptRun run = RunScript({base + "/first.dat", base + "/second.dat"}, std::chrono::seconds(120));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ReadIfExists(Downloads() + "/first.bin"), first);
-  EXPECT_EQ(ReadIfExists(Downloads() + "/second.bin"), second);
-  const auto one = run.out.find(Downloads() + "/first.bin");
-  const auto two = run.out.find(Downloads() + "/second.bin");
+  EXPECT_EQ(ReadIfExists(Downloads() + "/first.dat"), first);
+  EXPECT_EQ(ReadIfExists(Downloads() + "/second.dat"), second);
+  const auto one = run.out.find(Downloads() + "/first.dat");
+  const auto two = run.out.find(Downloads() + "/second.dat");
   ASSERT_NE(one, std::string::npos) << run.out;
   ASSERT_NE(two, std::string::npos) << run.out;
   EXPECT_LT(one, two);
@@ -151,12 +152,12 @@ TEST(DownloadScript, DownloadsEachURLInOrder) {
 TEST(DownloadScript, AnEmptyFileCompletesAsAnEmptyFile) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
-  testsupport::WriteFile(nginx.WwwDir() + "/empty.bin", "");
-  const ScriptRun run = RunScript({"http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/empty.bin"},
+  testsupport::WriteFile(nginx.WwwDir() + "/empty.dat", "");
+  const ScriptRun run = RunScript({"http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/empty.dat"},
                                   std::chrono::seconds(90));
   EXPECT_EQ(run.status, 0) << run.err;
-  ASSERT_TRUE(fs::exists(Downloads() + "/empty.bin"));
-  EXPECT_EQ(fs::file_size(Downloads() + "/empty.bin"), 0u);
+  ASSERT_TRUE(fs::exists(Downloads() + "/empty.dat"));
+  EXPECT_EQ(fs::file_size(Downloads() + "/empty.dat"), 0u);
 }
 
 // A failure ends with the reason from the download's own log and a failing status; a URL
@@ -169,7 +170,7 @@ TEST(DownloadScript, FailuresSayWhy) {
     const char* reason;
   };
   const Case cases[] = {
-      {"http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/missing.bin", "404"},
+      {"http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/missing.dat", "404"},
       {"gopher://127.0.0.1/x", "URLs must start with http://, https://, ftp:// or ftps://"},
   };
   for (const Case& c : cases) {
@@ -184,7 +185,7 @@ TEST(DownloadScript, FailuresSayWhy) {
 // Ctrl-C then ends it, quitting the Truvane it started.
 TEST(DownloadScript, ARefusedConnectionIsToldOnceAndCtrlCEndsTheWait) {
   const int port = testservers::FreeLoopbackPort();
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/never.bin";
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/never.dat";
   bool interrupted = false;
   const ScriptRun run = RunScript({url}, std::chrono::seconds(120), [&](const std::string& err, pid_t group) {
     if (!interrupted && err.find("retrying in") != std::string::npos) {
@@ -206,8 +207,8 @@ TEST(DownloadScript, CtrlCThenTheSameCommandResumes) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const std::string body = Pattern(3 * 1024 * 1024 + 11);
-  testsupport::WriteFile(nginx.WwwDir() + "/big.bin", body);
-  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/big.bin";
+  testsupport::WriteFile(nginx.WwwDir() + "/big.dat", body);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/big.dat";
   WriteDownloadLimit(256 * 1024);
 
   bool interrupted = false;
@@ -223,16 +224,16 @@ TEST(DownloadScript, CtrlCThenTheSameCommandResumes) {
   EXPECT_EQ(first.status, 130) << first.err;
   EXPECT_NE(first.err.find("run the same command again to resume"), std::string::npos) << first.err;
   EXPECT_FALSE(TruvaneIsRunning());
-  EXPECT_FALSE(fs::exists(Downloads() + "/big.bin"));
-  EXPECT_TRUE(fs::exists(Downloads() + "/big.bin.partial"));
+  EXPECT_FALSE(fs::exists(Downloads() + "/big.dat"));
+  EXPECT_TRUE(fs::exists(Downloads() + "/big.dat.partial"));
 
   // Without the limit the second run ends quickly.
   fs::remove(testsupport::TempHome() + "/.config/Truvane/com.orbenix.Truvane.plist");
   const ScriptRun second = RunScript({url}, std::chrono::seconds(120));
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_NE(second.err.find("Resuming"), std::string::npos) << second.err;
-  EXPECT_EQ(ReadIfExists(Downloads() + "/big.bin"), body);
-  EXPECT_FALSE(fs::exists(Downloads() + "/big.bin.1"));
+  EXPECT_EQ(ReadIfExists(Downloads() + "/big.dat"), body);
+  EXPECT_FALSE(fs::exists(Downloads() + "/big.dat.1"));
   // The second run asked only for what was missing.
   EXPECT_NE(ReadIfExists(nginx.WwwDir() + "/../access.log").find("\" 206 "), std::string::npos);
 }

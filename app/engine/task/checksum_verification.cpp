@@ -18,12 +18,32 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+namespace {
+
+// The length of the checksum's algorithm prefix ("md5;", "sha;", "sha1;"), 0 when unknown.
+std::size_t PrefixLength(std::string_view checksum, values::DigestAlgorithm* algorithm) {
+  const struct {
+    std::string_view prefix;
+    values::DigestAlgorithm algorithm;
+  } known[] = {{"md5;", values::DigestAlgorithm::kMd5},
+               {"sha;", values::DigestAlgorithm::kSha1},
+               {"sha1;", values::DigestAlgorithm::kSha1}};
+  for (const auto& k : known) {
+    if (checksum.size() >= k.prefix.size() &&
+        EqualIgnoringCase(checksum.substr(0, k.prefix.size()), k.prefix)) {
+      if (algorithm) *algorithm = k.algorithm;
+      return k.prefix.size();
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::optional<values::DigestAlgorithm> ChecksumAlgorithm(std::string_view checksum) {
-  if (checksum.size() < 4) return std::nullopt;
-  const std::string_view prefix = checksum.substr(0, 4);
-  if (EqualIgnoringCase(prefix, "md5;")) return values::DigestAlgorithm::kMd5;
-  if (EqualIgnoringCase(prefix, "sha;")) return values::DigestAlgorithm::kSha1;
-  return std::nullopt;
+  values::DigestAlgorithm algorithm{};
+  if (PrefixLength(checksum, &algorithm) == 0) return std::nullopt;
+  return algorithm;
 }
 
 ChecksumResult VerifyDownloadChecksum(const files::FileHandle& file, std::string_view checksum) {
@@ -40,7 +60,7 @@ ChecksumResult VerifyDownloadChecksum(const files::FileHandle& file, std::string
     offset += *got;
   }
   const std::string digest = values::HexUpper(digester.Finish());
-  std::string_view expected = checksum.substr(4);
+  std::string_view expected = checksum.substr(PrefixLength(checksum, nullptr));
   while (!expected.empty() &&
          (expected.back() == ' ' || expected.back() == '\n' || expected.back() == '\r')) {
     expected.remove_suffix(1);

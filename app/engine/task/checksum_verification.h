@@ -1,8 +1,9 @@
 #pragma once
 // Checking a finished download against the checksum its source gave.
 //
-// A checksum is "<algorithm>;<hexadecimal digest>": "md5;" or "sha;" (SHA-1), the prefix
-// compared without case ("MD5;" is MD5 too). The digest text is compared without case as
+// A checksum is "<algorithm>;<hexadecimal digest>": "md5;", or "sha;" or "sha1;" (SHA-1:
+// downloads added from metalink files carry the second form), the prefix compared without
+// case ("MD5;" is MD5 too). The digest text is compared without case as
 // well. A checksum naming any other algorithm is not a pass: the download is reported as
 // not verified, so a typo in a checksum never turns into a silent success.
 

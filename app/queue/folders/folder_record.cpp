@@ -1,6 +1,7 @@
 #include "app/queue/folders/folder_record.h"
 
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/smartfolders/smart_folder.h"
 
 namespace queue {
 namespace {
@@ -72,17 +73,23 @@ values::Value CopyFolderRecord(TRFolder& folder) {
 }
 
 FolderRef CreateFolderFromRecord(const values::Value& record) {
-  auto folder = std::make_shared<TRFolder>();
-  if (const values::Value* predicate = record.Find("predicate")) {
-    // The rules stay archived; the smart-folder layer reads them when it evaluates.
-    folder->setArchivedPredicate(*predicate);
-    values::Bytes alias;
-    if (record.GetData("aliasData", alias) == values::Lookup::kOk)
-      folder->setSavedSearchAlias(std::move(alias));
-  }
-  folder->setHostID(0);
   std::int64_t uid = 0;
   if (record.GetInt64("UID", uid) != values::Lookup::kOk) return nullptr;
+  FolderRef folder;
+  if (IsDateFolderID(static_cast<ViewID>(uid))) {
+    // The date folders' rules are built in; a stored rule is not read.
+    folder = CreateDateFolder(static_cast<ViewID>(uid));
+  } else if (const values::Value* predicate = record.Find("predicate")) {
+    std::optional<values::Bytes> alias;
+    values::Bytes bytes;
+    if (record.GetData("aliasData", bytes) == values::Lookup::kOk) alias = std::move(bytes);
+    // A rule that cannot be read drops its folder.
+    folder = TRSmartFolderCreateFromArchivedPredicate(*predicate, alias);
+    if (!folder) return nullptr;
+  } else {
+    folder = std::make_shared<TRFolder>();
+  }
+  folder->setHostID(0);
   folder->setUid(static_cast<ViewID>(uid));
 
   std::string name;
@@ -92,7 +99,7 @@ FolderRef CreateFolderFromRecord(const values::Value& record) {
 
   std::int64_t n = 0;
   if (record.GetInt64("Flags", n) == values::Lookup::kOk) folder->setFlags(static_cast<std::uint32_t>(n));
-  if (folder->archivedPredicate()) folder->setFlags(folder->flags() | kFolderFlagSmart);
+  if (dynamic_cast<TRSmartFolder*>(folder.get())) folder->setFlags(folder->flags() | kFolderFlagSmart);
   folder->setSort(record.GetInt64("Sort", n) == values::Lookup::kOk ? static_cast<std::uint32_t>(n) : 1);
   folder->setSortOrder(record.GetInt64("SortOrder", n) == values::Lookup::kOk ? static_cast<std::uint16_t>(n)
                                                                               : 1);

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/services/main_list_services.h"
 
@@ -105,11 +106,7 @@ FolderRef CreateBuiltInFolder(ViewID uid) {
     default:
       break;
   }
-  // The date folders are smart folders whose rules the smart-folder layer supplies; until
-  // it does they are plain smart folders with the library's columns.
-  if (IsDateFolderID(uid)) {
-    return MakeFolder(uid, Columns(kLibraryColumns, {}), 10000, 1, kFolderFlagSmart);
-  }
+  if (IsDateFolderID(uid)) return CreateDateFolder(uid);
   return nullptr;
 }
 

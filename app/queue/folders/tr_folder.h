@@ -17,18 +17,10 @@
 
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/services/folder_column_options.h"
 #include "platform/values/value.h"
 
 namespace queue {
-
-inline constexpr std::size_t kMaxFolderColumns = 16;
-
-// The browser columns of a view in display order; the list ends at the first 0 property.
-struct FolderColumnOptions {
-  std::array<std::uint32_t, kMaxFolderColumns> props{};
-  std::array<std::uint16_t, kMaxFolderColumns> sizes{};  // 0: automatic width
-  bool operator==(const FolderColumnOptions&) const = default;
-};
 
 // Folder flags.
 inline constexpr std::uint32_t kFolderFlagShared = 1;

@@ -4,6 +4,7 @@
 
 #include "app/queue/folders/folder_record.h"
 #include "app/queue/record/queue_file.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "tests/app/queue/queue_test_support.h"
 
@@ -134,7 +135,8 @@ TEST_F(QueueTest, OptionsBytesRoundTripExactly) {
 }
 
 TEST_F(QueueTest, SmartFolderRulesSurviveASave) {
-  Value archive(values::Dictionary{{"$archiver", "NSKeyedArchiver"}});
+  const PredicateRef rule = TRSearchPredicate::WithStringOfTypes("zip", kOpTypeIn);
+  const Value archive(values::Data{ArchivePredicate(*rule)});
   FolderRef folder = CreateFolderFromRecord(Value(values::Dictionary{{"UID", Number::Int64(0x40000A)},
                                                                      {"Name", "S"},
                                                                      {"predicate", archive},
@@ -143,8 +145,16 @@ TEST_F(QueueTest, SmartFolderRulesSurviveASave) {
   EXPECT_TRUE(folder->flags() & kFolderFlagSmart);
   Value back = CopyFolderRecord(*folder);
   ASSERT_NE(back.Find("predicate"), nullptr);
-  EXPECT_EQ(*back.Find("predicate"), archive);
+  PredicateRef read = UnarchivePredicate(*back.Find("predicate"));
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(read->Equals(*rule));
   EXPECT_EQ(back.Find("items"), nullptr);
+  // An alias that names nothing is dropped rather than kept.
+  EXPECT_EQ(back.Find("aliasData"), nullptr);
+  // A rule that cannot be read drops the folder.
+  EXPECT_FALSE(CreateFolderFromRecord(
+      Value(values::Dictionary{{"UID", Number::Int64(0x40000B)},
+                               {"predicate", Value(values::Dictionary{{"$archiver", "NSKeyedArchiver"}})}})));
 }
 
 TEST_F(QueueTest, FolderItemsAndFolderSetsStayInStep) {

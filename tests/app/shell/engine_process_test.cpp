@@ -53,7 +53,7 @@ TEST(EngineRoad, EmptyFileCompletesAtOnceAsAnEmptyFile) {
   ASSERT_FALSE(uid.empty());
   EXPECT_EQ(WaitForFinalStatus(uid, 30s), 256) << Info(uid);
   EXPECT_TRUE(program.Quit(30s));
-  const std::string file = DownloadsFolder() + "/nothing.bin";
+  const std::string file = FiledBinFolder() + "/nothing.bin";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(fs::file_size(file), 0u);
 }
@@ -121,7 +121,7 @@ TEST(EngineRoad, CertificatesAcceptedBeforeAreTrustedFromTheStart) {
     ASSERT_FALSE(uid.empty());
     EXPECT_EQ(WaitForFinalStatus(uid, 60s), 256) << Info(uid);
     EXPECT_TRUE(program.Quit(30s));
-    const std::string file = DownloadsFolder() + "/" + c.fileName;
+    const std::string file = FiledBinFolder() + "/" + c.fileName;
     ASSERT_TRUE(fs::exists(file));
     EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
   }
@@ -184,7 +184,7 @@ TEST(EngineRoad, QuitInTheMiddleSavesTheProgressAndTheNextRunResumesByteExact) {
   Send("--timeout 10 TrES StaQ", out);
   EXPECT_EQ(WaitForFinalStatus(uid, 60s), 256) << Info(uid);
   EXPECT_TRUE(second.Quit(30s));
-  const std::string file = DownloadsFolder() + "/quit.bin";
+  const std::string file = FiledBinFolder() + "/quit.bin";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
   const std::string access = testsupport::ReadFile(nginx.WwwDir() + "/../access.log");

@@ -4,8 +4,11 @@
 // second case kills the program in the middle of a download and starts it again.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -131,6 +135,11 @@ long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limit) {
 std::string DownloadsFolder() {
   return testsupport::TempHome() + "/Downloads";
 }
+// Where a finished ".bin" file lands: the default download filters file it into
+// "Applications".
+std::string FiledBinFolder() {
+  return DownloadsFolder() + "/Applications";
+}
 std::string LogFile() {
   return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt";
 }
@@ -171,7 +180,7 @@ TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
   ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  const std::string file = DownloadsFolder() + "/road.bin";
+  const std::string file = FiledBinFolder() + "/road.bin";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
   EXPECT_NE(testsupport::ReadFile(LogFile()).find("Download of " + url + " complete\n"), std::string::npos);
@@ -239,13 +248,112 @@ TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
   int status = 0;
   EXPECT_TRUE(second.WaitForExit(std::chrono::seconds(30), status));
 
-  const std::string file = DownloadsFolder() + "/cut.bin";
+  const std::string file = FiledBinFolder() + "/cut.bin";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), values::Sha1Hex(body));
   EXPECT_FALSE(fs::exists(DownloadsFolder() + "/cut.bin.partial")) << "the package was not reused";
   // The second run asked only for what was missing.
   const std::string access = testsupport::ReadFile(nginx.WwwDir() + "/../access.log");
   EXPECT_NE(access.find("\" 206 "), std::string::npos) << access;
+}
+
+// A metalink handed over by URL: the program downloads it, reads it (headless: every file
+// chosen) and downloads its file from the mirrors - one of them refusing connections -
+// verifying the checksum at the end.
+TEST(MainRoad, DownloadedMetalinkAddsItsFileWithAllMirrorsAndVerifiesIt) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = RandomBytes(2 * 1024 * 1024 + 13);
+  fs::create_directories(nginx.WwwDir() + "/m1");
+  fs::create_directories(nginx.WwwDir() + "/m2");
+  testsupport::WriteFile(nginx.WwwDir() + "/m1/payload.bin", body);
+  testsupport::WriteFile(nginx.WwwDir() + "/m2/payload.bin", body);
+  // A port nothing listens on: taken from the system, then let go.
+  int deadPort = 0;
+  {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    deadPort = ntohs(addr.sin_port);
+    ::close(fd);
+  }
+  const std::string host = "http://127.0.0.1:" + std::to_string(nginx.HttpPort());
+  const std::string sha1 = values::Sha1Hex(body);
+  testsupport::WriteFile(nginx.WwwDir() + "/files.metalink",
+                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                         "<metalink version=\"3.0\" xmlns=\"http://www.metalinker.org/\">\n"
+                         "  <files>\n    <file name=\"payload.bin\">\n"
+                         "      <size>" +
+                             std::to_string(body.size()) +
+                             "</size>\n"
+                             "      <verification><hash type=\"sha1\">" +
+                             sha1 +
+                             "</hash></verification>\n"
+                             "      <resources>\n"
+                             "        <url type=\"http\">" +
+                             host +
+                             "/m1/payload.bin</url>\n"
+                             "        <url type=\"http\">http://127.0.0.1:" +
+                             std::to_string(deadPort) +
+                             "/payload.bin</url>\n"
+                             "        <url type=\"http\">" +
+                             host +
+                             "/m2/payload.bin</url>\n"
+                             "      </resources>\n    </file>\n  </files>\n</metalink>\n");
+
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  const std::string metalinkUid = AddAndStart(host + "/files.metalink");
+  ASSERT_FALSE(metalinkUid.empty());
+  EXPECT_EQ(WaitForFinalStatus(metalinkUid, std::chrono::seconds(60)), 256);
+
+  // The metalink's file joins the queue as a download of its own.
+  std::string added, out;
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
+  while (added.empty() && Clock::now() < deadline) {
+    Send("--timeout 5 TrES GetQ", out);
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line != metalinkUid && std::isdigit(static_cast<unsigned char>(line[0])))
+        added = line;
+    }
+    if (added.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(added.empty()) << out;
+  const long final = WaitForFinalStatus(added, std::chrono::seconds(90));
+  Send("--timeout 5 TrES Info ----:magn=" + added, out);
+  EXPECT_EQ(final, 256) << out << "\n" << testsupport::ReadFile(LogFile());
+  Send("--timeout 10 aevt quit", out);
+  int status = 0;
+  ASSERT_TRUE(program.WaitForExit(std::chrono::seconds(30), status));
+
+  const std::string file = FiledBinFolder() + "/payload.bin";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(file)), sha1);
+  auto queue = values::ReadPropertyListFile(QueueFile());
+  ASSERT_TRUE(queue.ok());
+  const values::Array* elements = nullptr;
+  ASSERT_EQ(queue->GetArray("Elements", elements), values::Lookup::kOk);
+  bool found = false;
+  for (const auto& e : *elements) {
+    std::int64_t id = 0;
+    if (e.GetInt64("UID", id) != values::Lookup::kOk || std::to_string(id) != added) continue;
+    found = true;
+    std::string checksum;
+    e.GetString("checksum", checksum);
+    EXPECT_EQ(checksum, "sha1;" + sha1);
+    const values::Array* urls = nullptr;
+    ASSERT_EQ(e.GetArray("url data", urls), values::Lookup::kOk);
+    EXPECT_EQ(urls->size(), 3u);
+    bool failed = false;
+    e.GetBool("verificationFailed", failed);
+    EXPECT_FALSE(failed);
+  }
+  EXPECT_TRUE(found);
 }
 
 // The session ending (SIGTERM) or Ctrl-C (SIGINT) quits as the quit event does: the

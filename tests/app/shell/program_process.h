@@ -172,6 +172,11 @@ inline long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limi
 inline std::string DownloadsFolder() {
   return testsupport::TempHome() + "/Downloads";
 }
+// Where a finished ".bin" file lands: the default download filters file it into
+// "Applications".
+inline std::string FiledBinFolder() {
+  return DownloadsFolder() + "/Applications";
+}
 inline std::string LogFile() {
   return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt";
 }

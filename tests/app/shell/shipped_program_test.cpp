@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -42,8 +43,6 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   };
   const std::vector<Pending> pending = {
       {"engine::TransferLogWindowService", "the log and transfer-information windows (app/ui)"},
-      {"queue::FilterTableService", "the download filters (app/queue)"},
-      {"queue::QueueScheduleService", "the schedules (app/queue)"},
       {"sharing::ReceivedFilesService", "peer sharing (app/sharing)"},
       {"ui::InterfaceService", "the main window (app/ui)"},
   };
@@ -85,9 +84,11 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   }
 }
 
-// The first-launch steps of the smart folders are not part of this program yet: their
-// flags must stay clear, so that the first launch that has them runs them.
-TEST(ShippedProgram, FirstLaunchFlagsStayClearForStepsThatDidNotRun) {
+// The first launch runs the smart folders' first-launch steps and marks each as done: the
+// type folders are in the saved queue and both flags are set.
+TEST(ShippedProgram, FirstLaunchStepsRunAndAreMarked) {
+  fs::remove(QueueFile());
+  WritePreferences({});
   {
     Program program;
     ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
@@ -97,8 +98,18 @@ TEST(ShippedProgram, FirstLaunchFlagsStayClearForStepsThatDidNotRun) {
   ASSERT_NE(prefs.Find("last location"), nullptr) << "the preferences were not written";
   for (const char* flag : {"DemoSmartFoldersAddedv5", "InitialImport"}) {
     const values::Value* value = prefs.Find(flag);
-    EXPECT_TRUE(value == nullptr || !value->BoolOr(false)) << flag;
+    EXPECT_TRUE(value != nullptr && value->BoolOr(false)) << flag;
   }
+  auto queue = values::ReadPropertyListFile(QueueFile());
+  ASSERT_TRUE(queue.ok());
+  const values::Array* folders = nullptr;
+  ASSERT_EQ(queue->GetArray("Folders", folders), values::Lookup::kOk);
+  std::set<std::int64_t> ids;
+  for (const auto& f : *folders) {
+    std::int64_t id = 0;
+    if (f.GetInt64("UID", id) == values::Lookup::kOk && f.Find("predicate") != nullptr) ids.insert(id);
+  }
+  for (std::int64_t id = 0x400001; id <= 0x400006; ++id) EXPECT_TRUE(ids.count(id)) << std::hex << id;
 }
 
 // "remove when" 3 takes the finished downloads out of the list at quit; other values keep
@@ -126,11 +137,24 @@ TEST(ShippedProgram, RemoveWhenThreeClearsFinishedDownloadsAtQuit) {
     ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
 
     ASSERT_TRUE(fs::exists(QueueFile()));
-    // My Downloads was its only place (no history is kept yet): leaving it leaves the queue.
-    const bool kept = SavedRecord(uid).has_value();
-    EXPECT_EQ(kept, c.keptAfterQuit) << "remove when " << c.removeWhen;
-    EXPECT_TRUE(fs::exists(DownloadsFolder() + "/done.bin"));
-    fs::remove(DownloadsFolder() + "/done.bin");
+    // The download leaves My Downloads; its history entry keeps it in the queue.
+    EXPECT_TRUE(SavedRecord(uid).has_value()) << "remove when " << c.removeWhen;
+    bool listed = false;
+    auto queue = values::ReadPropertyListFile(QueueFile());
+    ASSERT_TRUE(queue.ok());
+    const values::Array* folders = nullptr;
+    ASSERT_EQ(queue->GetArray("Folders", folders), values::Lookup::kOk);
+    for (const auto& f : *folders) {
+      std::int64_t id = 0;
+      const values::Array* items = nullptr;
+      if (f.GetInt64("UID", id) != values::Lookup::kOk || id != 1 ||
+          f.GetArray("items", items) != values::Lookup::kOk)
+        continue;
+      for (const auto& item : *items) listed = listed || std::to_string(item.Int64Or(0)) == uid;
+    }
+    EXPECT_EQ(listed, c.keptAfterQuit) << "remove when " << c.removeWhen;
+    EXPECT_TRUE(fs::exists(FiledBinFolder() + "/done.bin"));
+    fs::remove(FiledBinFolder() + "/done.bin");
   }
 }
 
@@ -148,7 +172,7 @@ TEST(ShippedProgram, AskWhereToSaveWithoutAWindowUsesTheDownloadFolder) {
   ASSERT_NE(uid, "0");
   EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
   EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
-  EXPECT_EQ(ReadIfExists(DownloadsFolder() + "/asked.bin"), body);
+  EXPECT_EQ(ReadIfExists(FiledBinFolder() + "/asked.bin"), body);
 }
 
 // Input a hand-off refuses is refused with its reason: the sender prints it on standard

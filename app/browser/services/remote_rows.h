@@ -1,0 +1,133 @@
+#pragma once
+// What the main list reads of the remote browser: the saved servers (rows of My Servers),
+// the remote hosts behind the source list's host rows and their root nodes (an FTP folder
+// tree or a WebDAV / iDisk tree), and the few changes made from the list (renaming a node
+// or a remote file, renaming a favourite, its auto-connect box).
+//
+// The remote browser registers its implementation at start-up; until it is built the
+// default knows no favourite, host or node, and changes do nothing.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/runtime/service_slot.h"
+
+namespace browser {
+
+// Host types.
+inline constexpr std::int32_t kHostFTP = 1;
+inline constexpr std::int32_t kHostBonjourPeer = 2;
+inline constexpr std::int32_t kHostPeerByAddress = 3;
+inline constexpr std::int32_t kHostFTPS = 4;
+inline constexpr std::int32_t kHostIDisk = 5;
+inline constexpr std::int32_t kHostWebDAV = 6;
+inline constexpr std::int32_t kHostSecureWebDAV = 7;
+
+class FavouriteRow {
+ public:
+  virtual ~FavouriteRow() = default;
+  virtual std::string name() const = 0;
+  virtual std::string address() const = 0;
+  virtual bool connected() const = 0;
+  virtual std::int32_t hostType() const = 0;
+  virtual bool publicIDisk() const = 0;
+  virtual std::optional<std::string> user() const = 0;
+  virtual std::optional<std::string> iDiskMemberName() const = 0;
+  virtual bool autoConnect() const = 0;
+};
+
+class FTPNodeRow {
+ public:
+  virtual ~FTPNodeRow() = default;
+  virtual bool hasParent() const = 0;
+  virtual std::string name() const = 0;
+  virtual std::string host() const = 0;
+  virtual std::string path() const = 0;
+  virtual bool secure() const = 0;
+  virtual std::optional<std::string> owner() const = 0;
+  virtual std::optional<std::string> group() const = 0;
+  virtual std::uint32_t mode() const = 0;
+  virtual std::string user() const = 0;
+  virtual std::optional<double> modificationDate() const = 0;  // absolute time
+  virtual bool wasOpen() const = 0;
+  // FTPNodeRename
+  virtual void Rename(const std::string& name) = 0;
+};
+
+class DotMacNodeRow {
+ public:
+  virtual ~DotMacNodeRow() = default;
+  virtual bool isDirectory() const = 0;
+  virtual bool hasParent() const = 0;
+  virtual std::string name() const = 0;
+  virtual std::string iDiskMemberName() const = 0;
+  virtual std::string path() const = 0;
+  // The node's icon as a file-type extension ("" for a plain document); nothing: no icon.
+  virtual std::optional<std::string> iconExtension() const = 0;
+  virtual std::int64_t contentLength() const = 0;
+  virtual std::optional<std::string> kind() const = 0;
+  virtual std::string user() const = 0;
+  virtual std::optional<double> lastModified() const = 0;  // absolute time
+  virtual bool wasOpen() const = 0;
+  // DotMacNodeRenameTo
+  virtual void Rename(const std::string& name) = 0;
+};
+
+// A remote host of the source list (view ids 1025 to 4095).
+struct RemoteHost {
+  std::int32_t hostType = 0;
+  std::string bonjourName;   // type 2
+  std::uint32_t peerID = 0;  // type 3
+  std::uint32_t ftpID = 0;   // types 1, 4
+  std::uint32_t nodeID = 0;  // types 5-7
+};
+
+using FavouriteRowRef = std::shared_ptr<FavouriteRow>;
+
+class RemoteRowsService {
+ public:
+  virtual ~RemoteRowsService() = default;
+  // The values of the favourites dictionary.
+  virtual std::vector<FavouriteRowRef> CopyFavourites() = 0;
+  virtual bool HasFavouriteNamed(const std::string& name) = 0;
+  // Gives the favourite its new name everywhere (the table, its open connection) and
+  // stores the favourites.
+  virtual void RenameFavourite(const FavouriteRowRef& favourite, const std::string& name) = 0;
+  // Marks the favourites changed and stores the flag.
+  virtual void SetFavouriteAutoConnect(const FavouriteRowRef& favourite, bool on) = 0;
+
+  // The host at view id - 1025, nothing outside 1025-4095 or when none is there.
+  virtual std::optional<RemoteHost> GetHostForViewID(std::uint32_t viewID) = 0;
+  virtual std::shared_ptr<FTPNodeRow> FTPNodeForHostID(std::uint32_t ftpID) = 0;
+  virtual std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t nodeID) = 0;
+  // The registered icon (creator 'Truv') of a host type, nothing when it has none.
+  virtual std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t hostType, bool publicIDisk) = 0;
+  // The user of the FTP connection with this id, when the connection table has its root.
+  virtual std::optional<std::string> FTPConnectionUser(std::uint32_t connectionID) = 0;
+  // A file of a remote listing renamed in place (FTPFileItemRename).
+  virtual void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName,
+                                 const std::string& name) = 0;
+};
+
+class NoRemoteRows : public RemoteRowsService {
+ public:
+  std::vector<FavouriteRowRef> CopyFavourites() override { return {}; }
+  bool HasFavouriteNamed(const std::string&) override { return false; }
+  void RenameFavourite(const FavouriteRowRef&, const std::string&) override {}
+  void SetFavouriteAutoConnect(const FavouriteRowRef&, bool) override {}
+  std::optional<RemoteHost> GetHostForViewID(std::uint32_t) override { return std::nullopt; }
+  std::shared_ptr<FTPNodeRow> FTPNodeForHostID(std::uint32_t) override { return nullptr; }
+  std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t) override { return nullptr; }
+  std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t, bool) override { return std::nullopt; }
+  std::optional<std::string> FTPConnectionUser(std::uint32_t) override { return std::nullopt; }
+  void FTPFileItemRename(std::uint32_t, const std::string&, const std::string&) override {}
+};
+
+using RemoteRowsServiceSlot = runtime::ServiceSlot<RemoteRowsService, NoRemoteRows>;
+
+}  // namespace browser

@@ -1,0 +1,91 @@
+#pragma once
+// The main list: the list view of the main window with its rows, the item-data and compare
+// callbacks of every row kind, and the browser operations the displayed views fill it by.
+//
+// It keeps each shown row's record alive (a row id is its record's address) and the
+// download rows by UID. Rows whose downloads changed are collected and re-read together by
+// the list-refresh timer (RefreshChangedRows): only those rows are asked again.
+//
+// Main thread only. The window places the list with list().Embed(pane).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "app/ui/services/main_list_browser.h"
+#include "app/ui/services/main_list_services.h"
+#include "platform/toolbox/lists/list_view.h"
+
+namespace ui {
+
+class MainList : public MainListBrowser {
+ public:
+  MainList();
+  ~MainList() override;
+
+  toolbox::ListView& list() { return *list_; }
+  // The row of a record id, nullptr when it is not in the list.
+  const MainListItem* Row(toolbox::ListItemID id) const;
+  toolbox::ListItemID DownloadRow(std::uint32_t uid) const;
+
+  // MainListBrowser
+  void RemoveAllColumns() override;
+  void RestoreColumnLayout(const queue::FolderColumnOptions& options, std::uint32_t sort,
+                           std::uint16_t order) override;
+  bool SaveColumnLayout(queue::FolderColumnOptions& options) override;
+  std::uint32_t SortProperty() override;
+  std::uint16_t SortOrder() override;
+  void SetSort(std::uint32_t property, std::uint16_t order) override;
+  void AddFixedColumns(FixedColumns which) override;
+  void SetDisclosureColumn(std::uint32_t property) override;
+  void RemoveAllRows() override;
+  void AddRows(const std::vector<MainListItem>& items, const MainListItem* container) override;
+  std::vector<MainListItem> Rows(const MainListItem* container) override;
+  void RemoveRows(const std::vector<MainListItem>& rows) override;
+  void OpenRow(const MainListItem& row) override;
+  void SetTarget(const MainListItem* row) override;
+  std::vector<MainListItem> SelectedRows() override;
+  void SelectRows(const std::vector<MainListItem>& rows) override;
+  void ScrollToTop() override;
+  void UpdateColumn(std::uint32_t property) override { list_->UpdateItems({}, property); }
+  std::string SearchText() override { return search_; }
+  void ClearSearchText() override { search_.clear(); }
+  void SetSearchText(std::string text) { search_ = std::move(text); }
+  void UpdateFilterBar(std::uint32_t) override {}
+  void ListFilled() override;
+
+  // Rows of the download marked for the next refresh pass.
+  void MarkDownloadChanged(std::uint32_t uid);
+  // The refresh pass: re-reads the marked rows (all properties) and forgets the marks.
+  void RefreshChangedRows();
+  std::size_t PendingChangedRows() const { return changed_.size(); }
+  void RemoveDownloadRows(const std::vector<std::uint32_t>& uids);
+  void UpdateDownloadColumn(std::uint32_t property, const std::vector<std::uint32_t>& uids);
+
+ private:
+  void Forget(toolbox::ListItemID id);
+  void PruneRowsNotInList();
+
+  std::unique_ptr<toolbox::ListView> list_;
+  std::unordered_map<toolbox::ListItemID, MainListItem> rows_;
+  std::unordered_map<std::uint32_t, toolbox::ListItemID> downloads_;  // by UID
+  std::unordered_set<std::uint32_t> changed_;
+  std::string search_;
+};
+
+// The main list's services of the queue: rows, columns and selection come from `list`;
+// the rest (log, status line, mini window, source-list rows) still from `rest`.
+std::unique_ptr<MainListServices> MakeMainListServices(MainList& list,
+                                                       std::unique_ptr<MainListServices> rest);
+
+// The program's main list, made by InstallMainList (nullptr before).
+MainList* GetMainList();
+// Makes the main list and installs it as the queue's browser and main-list services.
+void InstallMainList();
+// Puts the defaults back and drops the list (tests).
+void UninstallMainList();
+
+}  // namespace ui

@@ -1,0 +1,250 @@
+#pragma once
+// The list view: a multi-column list of rows that the client describes by callbacks, not
+// by copying data in.
+//
+//   Items     are opaque ids (the client's record addresses) that the client adds to a
+//             container - the root or a container row - and removes again; an id is in the
+//             list at most once. A container row's children are added by the client when
+//             it is opened (the opened notification) and dropped when it is closed.
+//   Cells     are pulled, when a row is drawn or asked for, from the item-data callback by
+//             (item, property id) through the typed setters of ListItemData. Properties 2,
+//             3 and 4 are questions about the row (selectable, editable, container); a
+//             callback answers kListPropertyNotSupported for what the row kind lacks.
+//   Columns   are property ids with a kind, flags, a title, a minimum and maximum width
+//             (a width set or dragged outside them is brought back inside), a title offset,
+//             a justification and a place; a column can be present with width 0 (hidden).
+//   Sorting   is by one column property and an order; the compare callback answers "first
+//             before second" for the increasing order and the list reverses it. The
+//             callback need not be a strict weak order (rows it calls equal in one pair and
+//             ordered in another), so rows are sorted by a stable merge and placed by a
+//             bounded binary search: never undefined, and equal rows keep their order.
+//   Refresh   UpdateItems re-reads and re-places only the rows named; nothing else is asked.
+//   Editing   the editable question (property 3) is asked once, when editing starts, never
+//             while drawing: the answer may be one-shot.
+//
+// The list's widget goes into a window by Embed (into a user-pane control); a list that is
+// not embedded works all the same off-screen (tests, headless runs).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/toolbox/app/command.h"
+#include "platform/toolbox/drawing/drawing_context.h"
+#include "platform/toolbox/drawing/image.h"
+
+namespace toolbox {
+
+class Control;
+
+using ListItemID = std::uintptr_t;  // 0: no item (the root container)
+using ListPropertyID = std::uint32_t;
+
+inline constexpr ListPropertyID kListPropertySelectable = 2;
+inline constexpr ListPropertyID kListPropertyEditable = 3;
+inline constexpr ListPropertyID kListPropertyContainer = 4;
+
+inline constexpr Status kListNoErr = 0;
+inline constexpr Status kListPropertyNotSupported = -4971;
+inline constexpr Status kListItemNotFound = -4970;
+inline constexpr Status kListParamErr = -50;
+
+enum class ListColumnKind { kText, kDate, kCustom, kIconAndText, kIcon, kCheckBox };
+
+enum ListColumnFlag : unsigned {
+  kListColumnSelectable = 1u << 0,
+  kListColumnMovable = 1u << 1,
+  kListColumnSortable = 1u << 2,
+  kListColumnTypeSelect = 1u << 3,
+  kListColumnEditable = 1u << 4,
+  kListColumnRelativeDate = 1u << 5,
+};
+
+enum class ListJustification { kLeft, kCenter, kRight };
+
+struct ListColumnDesc {
+  ListPropertyID property = 0;
+  ListColumnKind kind = ListColumnKind::kText;
+  unsigned flags = 0;
+  std::string title;
+  int min_width = 0;
+  int max_width = 0;
+  ListJustification justification = ListJustification::kLeft;
+  int title_offset = 0;
+};
+
+inline constexpr int kListAppendColumn = -1;
+
+enum class ListSortOrder : std::uint16_t { kIncreasing = 1, kDecreasing = 2 };
+
+// Icon transforms.
+inline constexpr int kIconTransformNone = 0;
+inline constexpr int kIconTransformDisabled = 1;
+
+// One cell's value both ways: the item-data callback sets it on a get and reads it on a
+// set. Only what was set is there.
+class ListItemData {
+ public:
+  void SetText(std::string text) { text_ = std::move(text); }
+  void SetIcon(Image icon, int transform = kIconTransformNone) {
+    icon_ = std::move(icon);
+    transform_ = transform;
+  }
+  void SetBoolean(bool value) { boolean_ = value; }
+  void SetDate(double absolute_time) { date_ = absolute_time; }
+  // Check boxes: on or off.
+  void SetCheckBox(bool on) { check_ = on; }
+
+  const std::optional<std::string>& text() const { return text_; }
+  const std::optional<Image>& icon() const { return icon_; }
+  int icon_transform() const { return transform_; }
+  const std::optional<bool>& boolean() const { return boolean_; }
+  const std::optional<double>& date() const { return date_; }
+  const std::optional<bool>& check_box() const { return check_; }
+
+ private:
+  std::optional<std::string> text_;
+  std::optional<Image> icon_;
+  int transform_ = kIconTransformNone;
+  std::optional<bool> boolean_;
+  std::optional<double> date_;
+  std::optional<bool> check_;
+};
+
+// Notifications to the client.
+enum class ListNotification : int {
+  kItemDoubleClicked = 7,
+  kContainerOpened = 8,
+  kContainerClosed = 10,
+  kUserStateChanged = 13,  // the user moved, resized or sorted a column
+  kSelectionSetChanged = 14,
+  kUserToggledContainer = 16,
+};
+
+struct ListCustomDraw {
+  ListItemID item = 0;
+  ListPropertyID property = 0;
+  Rect cell;  // in the context
+  bool selected = false;
+};
+
+struct ListCallbacks {
+  // get: fill `data`; set (the user edited the cell): read `data`.
+  std::function<Status(ListItemID item, ListPropertyID property, ListItemData& data, bool set)> item_data;
+  std::function<bool(ListItemID first, ListItemID second, ListPropertyID sort_property)> compare;
+  std::function<void(ListItemID item, ListNotification what)> notify;
+  // Cells of custom columns; nothing is drawn without it.
+  std::function<void(DrawingContext& ctx, const ListCustomDraw& cell)> custom_draw;
+};
+
+class ListView {
+ public:
+  ListView();
+  ~ListView();
+  ListView(const ListView&) = delete;
+  ListView& operator=(const ListView&) = delete;
+
+  void SetCallbacks(ListCallbacks callbacks);
+
+  // ---- Columns ----
+  // Adds the column at display `position` (kListAppendColumn: after the last) with the
+  // list's default width; an id already present is refused (kListParamErr).
+  Status AddColumn(const ListColumnDesc& desc, int position = kListAppendColumn);
+  Status RemoveColumn(ListPropertyID property);
+  void RemoveAllColumns();
+  bool HasColumn(ListPropertyID property) const;
+  // Property ids in display order.
+  std::vector<ListPropertyID> Columns() const;
+  std::optional<ListColumnDesc> ColumnDesc(ListPropertyID property) const;
+  std::optional<int> ColumnWidth(ListPropertyID property) const;
+  // Brought within the column's bounds, except 0, which hides the column.
+  Status SetColumnWidth(ListPropertyID property, int width);
+  // Moves a present column to display `position`.
+  Status MoveColumn(ListPropertyID property, int position);
+  // Widths shared out: columns whose width is 0 stay hidden, the others are fitted to the
+  // list's width within their bounds.
+  void AutoSizeColumns();
+  int default_column_width() const { return 80; }
+
+  // ---- Sorting ----
+  ListPropertyID SortProperty() const;
+  void SetSortProperty(ListPropertyID property);
+  ListSortOrder SortOrder() const;
+  void SetSortOrder(ListSortOrder order);
+
+  // ---- Items ----
+  // Adds below `container` (0: the target); ids already present are skipped.
+  Status AddItems(ListItemID container, const std::vector<ListItemID>& items);
+  // Removes these items (with their children) from wherever they are; an empty list
+  // removes every child of `container`.
+  Status RemoveItems(ListItemID container, const std::vector<ListItemID>& items);
+  void RemoveAllItems();
+  bool HasItem(ListItemID item) const;
+  // Children of `container` in row order (0: the target); recursive includes the open
+  // containers' children, depth first.
+  std::vector<ListItemID> Items(ListItemID container = 0, bool recursive = false,
+                                bool selected_only = false) const;
+  std::size_t ItemCount(ListItemID container = 0, bool recursive = false) const;
+  // The row's index under its container, -1 when absent.
+  int RowIndex(ListItemID item) const;
+  ListItemID Parent(ListItemID item) const;
+
+  Status OpenContainer(ListItemID item);
+  Status CloseContainer(ListItemID item);
+  bool IsOpen(ListItemID item) const;
+  // The column that shows the open/close triangle (0: none).
+  void SetDisclosureColumn(ListPropertyID property);
+  ListPropertyID DisclosureColumn() const;
+  // The container whose children are the top level (0: the root).
+  Status SetTarget(ListItemID container);
+  ListItemID Target() const;
+
+  // Asks the callback again for these rows (every row when `items` is empty), one
+  // property or all (0), and moves them to their sorted place.
+  void UpdateItems(const std::vector<ListItemID>& items, ListPropertyID property = 0);
+
+  // ---- Selection ----
+  void SetSelectedItems(const std::vector<ListItemID>& items);  // replaces the selection
+  std::vector<ListItemID> SelectedItems() const;                // in row order
+  bool IsSelected(ListItemID item) const;
+
+  // ---- Cells ----
+  // The cell as the callback gives it now (what the list draws).
+  ListItemData Cell(ListItemID item, ListPropertyID property) const;
+  // The text the list shows for the cell (dates formatted, check boxes "1"/"0").
+  std::string CellText(ListItemID item, ListPropertyID property) const;
+  // Starts editing a cell the way a user does: asks the editable question once and
+  // answers whether editing started.
+  bool BeginEdit(ListItemID item, ListPropertyID property);
+  // Ends the editing begun and hands the text to the callback.
+  void CommitEdit(const std::string& text);
+  // A click in a check-box cell: hands the new value to the callback.
+  void ClickCheckBox(ListItemID item, ListPropertyID property);
+  void ScrollToTop();
+  // Scrolls the row into view (its container opened first).
+  void Reveal(ListItemID item);
+
+  // ---- On screen ----
+  // Puts the list into a user-pane control, filling it.
+  void Embed(Control& pane);
+  // Size of a list not embedded (tests, grabs).
+  void SetSize(int width, int height);
+  Image Grab() const;
+  bool GrabToPng(const std::string& path) const;
+  // Handles pending repaints now (tests that count callback calls).
+  void FlushPainting();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Relative date text of the list's date columns ("Today 14:03", "Yesterday 09:00", else
+// the medium date and the short time), `now` and the time in seconds since 2001.
+std::string FormatRelativeListDate(double absolute_time, double now);
+
+}  // namespace toolbox
