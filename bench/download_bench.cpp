@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   state->stopSource = std::make_shared<engine::DownloadStopSource>();
 
   const auto start = std::chrono::steady_clock::now();
-  auto controller = engine::GetDownloadEngineServices().StartDownloadTask(std::move(state));
+  auto controller = engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state));
   if (!controller) {
     std::fprintf(stderr, "the download task could not be started\n");
     return 1;

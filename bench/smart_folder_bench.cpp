@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   queue::ClearQueueTables();
   queue::ClearFolderTable();
   queue::AddMissingBuiltInFolders();  // Today, Yesterday, Past Week, Past Month
-  queue::GetQueueHooks().noteElementChanged = queue::NoteElementChanged;
+  queue::QueueHooksSlot::Get().noteElementChanged = queue::NoteElementChanged;
   const double now = values::Now();
   for (int i = 0; i < count; ++i) {
     auto w = queue::DownloadQueueWrapper::Create();

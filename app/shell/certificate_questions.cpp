@@ -59,8 +59,8 @@ void WindowedDownloadEventViews::AskDownloadCertificateTrust(const ui::Certifica
 }
 
 void InstallCertificateQuestions() {
-  engine::SetTrustPanel(std::make_shared<ToolboxTrustPanel>());
-  ui::SetDownloadEventViews(std::make_unique<WindowedDownloadEventViews>());
+  engine::TrustPanelSlot::Set(std::make_unique<ToolboxTrustPanel>());
+  ui::DownloadEventViewsSlot::Set(std::make_unique<WindowedDownloadEventViews>());
 }
 
 }  // namespace shell

@@ -86,7 +86,7 @@ int RunConfirmationAlert(int kind, bool fileChoice) {
 }
 
 void OpenHomePage() {
-  desktop::GetWorkspace().OpenURL(kHomePageURL);
+  desktop::WorkspaceSlot::Get().OpenURL(kHomePageURL);
 }
 
 }  // namespace shell

@@ -15,11 +15,11 @@ namespace shell {
 void InstallCredentialServices(bool interactive) {
   browser::SetCredentialsKeychain(keychain::OpenUserKeychain());
   browser::StoredPasswordServiceSlot::Set(std::make_unique<browser::KeychainStoredPasswords>());
-  browser::SetAuthItemsService(std::make_shared<browser::StoredAuthItems>());
-  browser::SetCredentialsService(std::make_unique<browser::KeychainCredentials>());
+  browser::AuthItemsServiceSlot::Set(std::make_unique<browser::StoredAuthItems>());
+  browser::CredentialsServiceSlot::Set(std::make_unique<browser::KeychainCredentials>());
   sharing::HostKeyQuestionServiceSlot::Set(std::make_unique<sharing::ToolboxHostKeyQuestions>(interactive));
 
-  auto& hooks = queue::GetQueueHooks();
+  auto& hooks = queue::QueueHooksSlot::Get();
   hooks.encipherCredential = [](const std::string& plain) {
     return browser::EncryptStoredPassword(values::Bytes(plain.begin(), plain.end()));
   };

@@ -120,7 +120,7 @@ void RequeueDownload(const queue::WrapperRef& w) {
     e.queuePosition = queue::gQueuedCount;
     w->setStatus(queue::kStatusQueued);
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.AddElementToDownloadsView(w);
   list.RefreshCommandState();
   list.UpdateDownloadRow(e.uid);
@@ -131,7 +131,7 @@ void RequeueDownload(const queue::WrapperRef& w) {
 void HoldDownload(const queue::WrapperRef& w) {
   if ((w->status() & 0x5D0) == 0) return;
   queue::PutElementOnHold(w);
-  ui::GetMainListServices().RefreshCommandState();
+  ui::MainListServicesSlot::Get().RefreshCommandState();
 }
 
 std::string ItemLine(std::uint32_t hostID, std::uint32_t uid, const std::string& urls) {
@@ -282,7 +282,7 @@ void InstallQueueHandlers(appleevents::HandlerTable& t) {
     return appleevents::kNoErr;
   });
   t.Install(appleevents::kCoreEventClass, FourCC("rapp"), [](const AppleEvent&, AppleEvent&) -> Status {
-    ui::GetApplicationWindowsService().ReopenApplication();
+    ui::ApplicationWindowsServiceSlot::Get().ReopenApplication();
     return appleevents::kNoErr;
   });
 }

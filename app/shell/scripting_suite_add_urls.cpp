@@ -155,7 +155,7 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
     if (appleevents::GetPath(*location, path) == appleevents::kNoErr) folder = files::FileRef(path);
   }
   const std::string batchID = util::CreateUUIDString();
-  auto& windows = ui::GetApplicationWindowsService();
+  auto& windows = ui::ApplicationWindowsServiceSlot::Get();
   MessageCapture shown;
   std::vector<std::string> refusals;
 
@@ -239,7 +239,7 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
     answer.Append(Descriptor::Text(std::to_string(uid)));
   }
 
-  ui::GetMainListServices().RefreshStatusBar();
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
   queue::MarkQueueDirty();
 
   if (startQueue) {
@@ -263,7 +263,7 @@ Status HandleGetURLEvent(const AppleEvent& event, AppleEvent& reply) {
     ReplyRefusals(reply, {kNoURLInItemMessage});
     return appleevents::kParamErr;
   }
-  auto& windows = ui::GetApplicationWindowsService();
+  auto& windows = ui::ApplicationWindowsServiceSlot::Get();
   if (windows.IsOptionKeyDown() && AnyAddURLTarget()) {
     windows.BringApplicationToFront();
     windows.ShowAddURLWindow(*entries);
@@ -305,9 +305,10 @@ Status HandleOpenDocumentsEvent(const AppleEvent& event, AppleEvent&) {
     } else if (extension == "grx") {
       queue::AddDownloadsFromURLListFile(ref);
     } else if (extension == "metalink") {
-      if (queue::GetCompletionHooks().openMetalinkFile) queue::GetCompletionHooks().openMetalinkFile(ref);
+      if (queue::CompletionHooksSlot::Get().openMetalinkFile)
+        queue::CompletionHooksSlot::Get().openMetalinkFile(ref);
     } else if (extension == "fetchshortcuts") {
-      browser::GetFavouriteConnectionsService().ImportFetchShortcuts(path, true);
+      browser::FavouriteConnectionsServiceSlot::Get().ImportFetchShortcuts(path, true);
     }
   }
   return appleevents::kNoErr;
@@ -332,7 +333,7 @@ files::Status EnqueueFolderForUpload(const files::FileRef& folder) {
       if (entry.info.hidden || (!entry.name.empty() && entry.name.front() == '.')) continue;
       if (entry.info.is_symlink) continue;
       if (entry.info.IsFile()) {
-        upload::GetUploadHandoffService().EnqueueRapidShareFile(entry.ref.Path());
+        upload::UploadHandoffServiceSlot::Get().EnqueueRapidShareFile(entry.ref.Path());
       } else if (entry.info.IsFolder()) {
         EnqueueFolderForUpload(entry.ref);
       }
@@ -351,7 +352,7 @@ void InstallHandOffHandlers(appleevents::HandlerTable& t) {
       auto info = files::GetCatalogInfo(files::FileRef(path));
       if (!info.ok()) continue;
       if (info.value().IsFile()) {
-        upload::GetUploadHandoffService().EnqueueRapidShareFile(path);
+        upload::UploadHandoffServiceSlot::Get().EnqueueRapidShareFile(path);
       } else if (info.value().IsFolder()) {
         EnqueueFolderForUpload(files::FileRef(path));
       }

@@ -33,10 +33,10 @@ constexpr const char kNoHostForHostID[] = "No host found for the hostID supplied
 constexpr const char kNoFolderForUID[] = "No folder found for the UID supplied";
 
 sharing::PeerHostsService& Peers() {
-  return sharing::GetPeerHostsService();
+  return sharing::PeerHostsServiceSlot::Get();
 }
 browser::FavouriteConnectionsService& Favourites() {
-  return browser::GetFavouriteConnectionsService();
+  return browser::FavouriteConnectionsServiceSlot::Get();
 }
 
 std::string ItemLine(std::uint32_t hostID, std::uint32_t uid, const std::string& urls) {
@@ -140,7 +140,7 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
       result = -1;
       if (Favourites().FindFavourite(*name)) {
         if (queue::IsViewDisplayed(queue::kMyServersViewID)) {
-          ui::GetApplicationWindowsService().RemoveFavouriteRow(*name);
+          ui::ApplicationWindowsServiceSlot::Get().RemoveFavouriteRow(*name);
         }
         Favourites().RemoveFavourite(*name);
         result = 0;
@@ -276,7 +276,7 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
     return appleevents::kNoErr;
   });
   on(FourCC("BWSt"), [](const AppleEvent&, AppleEvent& reply) -> Status {
-    auto rates = ui::GetApplicationWindowsService().CopyRateHistory();
+    auto rates = ui::ApplicationWindowsServiceSlot::Get().CopyRateHistory();
     std::string text = "No monitoring data available\n";
     if (rates) {
       text = values::Format(

@@ -4,9 +4,7 @@
 
 namespace shell {
 
-namespace {
-
-ShellHooks DefaultHooks() {
+ShellHooks ShellHooks::Defaults() {
   ShellHooks hooks;
   hooks.setUndoRegistrationEnabled = [](bool enabled) {
     if (enabled) {
@@ -15,13 +13,6 @@ ShellHooks DefaultHooks() {
       queue::TruvaneUndoDisableRegistration();
     }
   };
-  return hooks;
-}
-
-}  // namespace
-
-ShellHooks& GetShellHooks() {
-  static ShellHooks hooks = DefaultHooks();
   return hooks;
 }
 

@@ -11,6 +11,8 @@
 #include <functional>
 #include <utility>
 
+#include "platform/runtime/hook_slot.h"
+
 namespace shell {
 
 struct ShellHooks {
@@ -61,19 +63,13 @@ struct ShellHooks {
   std::function<void()> saveHostKeys;
   std::function<void()> stopSharingServices;
   std::function<void()> restoreDockTile;
+
+  // The undo switch is the queue's own from the start.
+  static ShellHooks Defaults();
 };
+using ShellHooksSlot = runtime::HookSlot<ShellHooks>;
 
-ShellHooks& GetShellHooks();
-
-// Calls the hook when it is set.
-template <class F, class... Args>
-void CallHook(const F& hook, Args&&... args) {
-  if (hook) hook(std::forward<Args>(args)...);
-}
-// The hook's answer, or `none` when it is not set.
-template <class R, class... Args>
-R AskHook(const std::function<R(Args...)>& hook, R none, Args... args) {
-  return hook ? hook(args...) : none;
-}
+using runtime::AskHook;
+using runtime::CallHook;
 
 }  // namespace shell

@@ -2,6 +2,7 @@
 
 #include "app/queue/undo/truvane_undo.h"
 
+#include "app/engine/http/system_proxy_credentials.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/operations/queue_switch.h"
@@ -13,7 +14,6 @@
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/shell/shell_hooks.h"
 #include "app/util/helpers/session_helpers.h"
-#include "app/util/settings/proxy_settings.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/runtime/event_queue.h"
@@ -22,11 +22,11 @@
 
 namespace shell {
 
-namespace {
-
-SchedulerActions DefaultSchedulerActions() {
+SchedulerActions SchedulerActions::Defaults() {
   return {queue::StartDownload, queue::CanStartUnderHostLimits};
 }
+
+namespace {
 
 enum Priority : std::int32_t { kNormal = 0, kLow = 1, kHigh = 2 };
 
@@ -34,10 +34,10 @@ enum Priority : std::int32_t { kNormal = 0, kLow = 1, kHigh = 2 };
 // aimed at it and records none for the start itself. A start cancelled for want of a
 // download folder stops the queue, so the next tick does not ask again.
 void StartForScheduler(const queue::WrapperRef& wrapper) {
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   queue::TruvaneUndoRemoveActionsForTarget(wrapper.get());
   CallHook(hooks.setUndoRegistrationEnabled, false);
-  const std::int32_t result = GetSchedulerActions().startDownload(wrapper);
+  const std::int32_t result = SchedulerActionsSlot::Get().startDownload(wrapper);
   CallHook(hooks.setUndoRegistrationEnabled, true);
   if (result == queue::kStartCancelled) queue::StopQueue(false);
 }
@@ -52,15 +52,6 @@ DayCache& Days() {
 }
 
 }  // namespace
-
-SchedulerActions& GetSchedulerActions() {
-  static SchedulerActions actions = DefaultSchedulerActions();
-  return actions;
-}
-
-void ResetSchedulerActions() {
-  GetSchedulerActions() = DefaultSchedulerActions();
-}
 
 queue::WrapperRef ChooseQueuedDownloadToStart(
     const std::function<bool(const queue::DownloadQueueElement&)>& allowed) {
@@ -89,7 +80,7 @@ queue::WrapperRef ChooseQueuedDownloadToStart(
 }
 
 bool SchedulerTick() {
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   bool started = false;
   queue::CheckQueueSchedule();
 
@@ -97,7 +88,7 @@ bool SchedulerTick() {
   const auto running = static_cast<std::int64_t>(queue::gActiveDownloads.size());
   if (queue::gQueueRunning && running < settings->queueLength && queue::gQueuedCount > 0) {
     queue::gQueuedCount = static_cast<std::int32_t>(queue::gQueueOrder.size());
-    if (auto chosen = ChooseQueuedDownloadToStart(GetSchedulerActions().canStartUnderHostLimits)) {
+    if (auto chosen = ChooseQueuedDownloadToStart(SchedulerActionsSlot::Get().canStartUnderHostLimits)) {
       StartForScheduler(chosen);
       started = true;
       CallHook(hooks.redrawQueueColumn);
@@ -127,7 +118,7 @@ bool SchedulerTick() {
 }
 
 void AutosaveTimer() {
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   if (queue::gQueueChanged) queue::SaveQueueFile();
   if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
   const auto settings = util::CurrentSettings();
@@ -138,7 +129,7 @@ void AutosaveTimer() {
 }
 
 void RefreshListTimer() {
-  CallHook(GetShellHooks().refreshChangedRows);
+  CallHook(ShellHooksSlot::Get().refreshChangedRows);
 }
 
 void SmartFolderDateTimer() {
@@ -154,11 +145,11 @@ void QuitAppEventLoopTimer() {
 }
 
 void ReconnectFavouritesTimer() {
-  CallHook(GetShellHooks().connectAutoconnectFavourites);
+  CallHook(ShellHooksSlot::Get().connectAutoconnectFavourites);
 }
 
 void ProxySettingsChanged() {
-  util::UpdateProxyCredentialsFromSystem();
+  engine::UpdateProxyCredentialsFromSystem();
 }
 
 std::shared_ptr<ReachabilityWatch> ReachabilityWatch::Start(std::string host) {
@@ -208,7 +199,7 @@ void InvalidateDayBoundaries() {
 }
 
 void RevealFileFromGrowlClick(const values::Value& context) {
-  if (const std::string* path = context.AsString()) desktop::GetWorkspace().RevealItem(*path);
+  if (const std::string* path = context.AsString()) desktop::WorkspaceSlot::Get().RevealItem(*path);
 }
 
 void ShellTimers::Arm(runtime::RunLoop& loop) {

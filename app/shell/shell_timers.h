@@ -26,6 +26,7 @@
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/net/reachability.h"
+#include "platform/runtime/hook_slot.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"
 #include "platform/values/value.h"
@@ -49,14 +50,14 @@ inline constexpr runtime::Nanoseconds kLaunchEventDrain = 100ms;
 inline constexpr runtime::Nanoseconds kReconnectFavouritesDelay = 5s;
 
 // What the scheduler calls to start a download; the queue's own by default, tests put
-// recording ones in their place.
+// recording ones in their place (and the queue's own back with RestoreDefaults).
 struct SchedulerActions {
   std::function<std::int32_t(const queue::WrapperRef&)> startDownload;
   std::function<bool(const queue::DownloadQueueElement&)> canStartUnderHostLimits;
+
+  static SchedulerActions Defaults();
 };
-SchedulerActions& GetSchedulerActions();
-// Puts the queue's own back.
-void ResetSchedulerActions();
+using SchedulerActionsSlot = runtime::HookSlot<SchedulerActions>;
 
 // The scheduler's choice among gQueueOrder (see above); null when none is allowed.
 // Records of a priority other than 0 (normal), 1 (low) and 2 (high) are passed over.

@@ -57,7 +57,7 @@ void SetShutdownDelay(std::function<void(runtime::Nanoseconds)> delay) {
 }
 
 void Shutdown() {
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
 
   std::vector<queue::WrapperRef> running;
   {

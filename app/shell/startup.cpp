@@ -14,7 +14,7 @@
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
-#include "app/engine/services/proxy_credentials_service.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/completion.h"
@@ -28,7 +28,6 @@
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/schedule/queue_schedule.h"
-#include "app/queue/services/transfer_log_lookup.h"
 #include "app/queue/smartfolders/element_metadata.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
@@ -38,6 +37,7 @@
 #include "app/shell/credentials_startup.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
+#include "app/shell/settings_hooks.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
@@ -217,7 +217,7 @@ void SeedRandom(ShellSession&) {
 }
 
 void CreateSharedTables(ShellSession&) {
-  CallHook(GetShellHooks().createDisplayedViewSet);
+  CallHook(ShellHooksSlot::Get().createDisplayedViewSet);
   queue::CreateScheduledItemList();
 }
 
@@ -252,7 +252,7 @@ void StartBandwidthLimiters(ShellSession& s) {
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
   // Quitting waits for the download tasks this counts.
-  GetShellHooks().runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
+  ShellHooksSlot::Get().runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
 }
 
 void SetUpApplication(ShellSession&) {
@@ -265,18 +265,18 @@ void SetUpApplication(ShellSession&) {
   // list that shows nothing.
   if (!toolbox::Application::Shared().IsOffscreen()) {
     ui::InstallMainList();
-    if (!GetShellHooks().refreshChangedRows)
-      GetShellHooks().refreshChangedRows = [] {
+    if (!ShellHooksSlot::Get().refreshChangedRows)
+      ShellHooksSlot::Get().refreshChangedRows = [] {
         if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
       };
   }
-  ui::SetConfirmationService(std::make_unique<AlertConfirmations>());
+  ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
   queue::InstallQueuePieces();
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
-  CallHook(GetShellHooks().setUndoRegistrationEnabled, false);
+  CallHook(ShellHooksSlot::Get().setUndoRegistrationEnabled, false);
 }
 
 void StoreLastLocationStep(ShellSession&) {
@@ -288,7 +288,7 @@ void InstallCredentialServicesStep(ShellSession&) {
 }
 
 void LoadPreferences(ShellSession&) {
-  engine::SetProxyCredentialsService(std::make_unique<engine::EngineProxyCredentialsService>());
+  InstallSettingsHooks();
   util::LoadPreferences(false);
   util::SavePreferences();
   // Certificates the user accepted before: trusted for their hosts from the first download.
@@ -299,10 +299,10 @@ void LoadPreferences(ShellSession&) {
 
 void LoadQueueFile(ShellSession&) {
   // The stored-password cipher belongs here, before the queue is read: the credentials
-  // store installs queue::GetQueueHooks().encipherCredential and decipherCredential once
+  // store installs queue::QueueHooksSlot::Get().encipherCredential and decipherCredential once
   // it exists. Until then enciphered credentials are kept in memory only (the queue file
   // record says why in the transfer log).
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   queue::LoadQueueFile();
   CallHook(hooks.loadUploadQueue);
   queue::ComputeNextScheduleTimes();
@@ -329,10 +329,10 @@ void CreateWindows(ShellSession& s) {
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());
-  queue::SetTransferLogLookup(queue::FindDownloadTransferLog);
+  engine::TransferLogRecordsSlot::Set(std::make_unique<queue::QueueTransferLogRecords>());
   s.downloadEvents = queue::InstallDownloadEventHandler(*runtime::EventTarget::Application());
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
-  CallHook(GetShellHooks().createMainWindow);
+  CallHook(ShellHooksSlot::Get().createMainWindow);
   if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
 }
 
@@ -362,11 +362,12 @@ void MarkQueuesReady(ShellSession&) {
 }
 
 void PluginSetup(ShellSession&) {
-  CallHook(GetShellHooks().runPluginSetup, util::SettingsPreferences().GetInteger("setup type").value_or(0));
+  CallHook(ShellHooksSlot::Get().runPluginSetup,
+           util::SettingsPreferences().GetInteger("setup type").value_or(0));
 }
 
 void StartSharingServers(ShellSession&) {
-  if (util::CurrentSettings()->shareFolders) CallHook(GetShellHooks().startSharingServers);
+  if (util::CurrentSettings()->shareFolders) CallHook(ShellHooksSlot::Get().startSharingServers);
 }
 
 void StartQueues(ShellSession& s) {
@@ -403,7 +404,7 @@ void LogStartup(ShellSession&) {
 }
 
 void LaterSteps(ShellSession& s) {
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   if (util::CurrentSettings()->advancedMode && util::CurrentSettings()->reconnectAtStart) {
     s.reconnectTimer = runtime::Timer::Create(kReconnectFavouritesDelay, runtime::Nanoseconds(0),
                                               [](runtime::Timer&) { ReconnectFavouritesTimer(); });
@@ -425,7 +426,7 @@ void ObservePasses(ShellSession& s) {
 }
 
 void ShowWindows(ShellSession&) {
-  CallHook(GetShellHooks().showMiniWindowIfNeeded);
+  CallHook(ShellHooksSlot::Get().showMiniWindowIfNeeded);
 }
 
 // The order matters (startup.h): settings before the queue, handlers before any window,
@@ -498,7 +499,7 @@ void Shell::Quit() {
   ShellSession& s = *session_;
   if (!s.started) return;
   s.started = false;
-  auto& hooks = GetShellHooks();
+  auto& hooks = ShellHooksSlot::Get();
   const auto main = runtime::RunLoop::Main();
 
   Step("SaveWindowState");

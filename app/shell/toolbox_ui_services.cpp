@@ -206,7 +206,7 @@ void ToolboxUiServices::ShowAboutWindow(const std::string& version) {
 }
 
 void InstallToolboxUiServices() {
-  ui::SetUiServices(std::make_unique<ToolboxUiServices>());
+  ui::UiServicesSlot::Set(std::make_unique<ToolboxUiServices>());
 }
 
 }  // namespace shell

@@ -55,8 +55,8 @@ void ShowUserMessage(const std::string& text) {
 }
 
 void InstallUserMessages() {
-  queue::GetQueueHooks().showMessage = ShowUserMessage;
-  ui::SetMainListServices(std::make_unique<GlobalLogMainList>());
+  queue::QueueHooksSlot::Get().showMessage = ShowUserMessage;
+  ui::MainListServicesSlot::Set(std::make_unique<GlobalLogMainList>());
 }
 
 }  // namespace shell

@@ -10,7 +10,7 @@
 //
 // The Linux default hands the notice to `notify-send` when it is on PATH (the
 // freedesktop.org notification service does the rest) and otherwise drops it: a missing
-// notice must never stop a download. Tests install a recording stand-in with SetNotifier.
+// notice must never stop a download. Tests install a recording stand-in with NotifierSlot::Set.
 
 #include <functional>
 #include <memory>
@@ -18,6 +18,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace desktop {
 
@@ -52,17 +54,6 @@ class CommandNotifier : public Notifier {
   Runner runner_;
 };
 
-inline std::unique_ptr<Notifier>& NotifierSlot() {
-  static std::unique_ptr<Notifier> slot = std::make_unique<CommandNotifier>();
-  return slot;
-}
-inline Notifier& GetNotifier() {
-  return *NotifierSlot();
-}
-// Installs `notifier` (the Linux default when null) and returns the previous one.
-inline std::unique_ptr<Notifier> SetNotifier(std::unique_ptr<Notifier> notifier) {
-  if (!notifier) notifier = std::make_unique<CommandNotifier>();
-  return std::exchange(NotifierSlot(), std::move(notifier));
-}
+using NotifierSlot = runtime::ServiceSlot<Notifier, CommandNotifier>;
 
 }  // namespace desktop

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/service_slot.h"
+
 namespace desktop {
 
 class SoundPlayer {
@@ -31,17 +33,6 @@ class CommandSoundPlayer : public SoundPlayer {
   std::vector<std::string> programs_;
 };
 
-inline std::unique_ptr<SoundPlayer>& SoundPlayerSlot() {
-  static std::unique_ptr<SoundPlayer> slot = std::make_unique<CommandSoundPlayer>();
-  return slot;
-}
-inline SoundPlayer& GetSoundPlayer() {
-  return *SoundPlayerSlot();
-}
-// Installs `player` (the command player when null) and returns the previous one.
-inline std::unique_ptr<SoundPlayer> SetSoundPlayer(std::unique_ptr<SoundPlayer> player) {
-  if (!player) player = std::make_unique<CommandSoundPlayer>();
-  return std::exchange(SoundPlayerSlot(), std::move(player));
-}
+using SoundPlayerSlot = runtime::ServiceSlot<SoundPlayer, CommandSoundPlayer>;
 
 }  // namespace desktop

@@ -5,7 +5,7 @@
 // The Linux default asks logind through its command-line clients (`systemctl poweroff`,
 // `systemctl suspend`, `loginctl terminate-session`), started without a shell and without
 // waiting; the system decides whether the request is allowed. Tests install a recording
-// stand-in with SetSystemActions: a test must never power off the machine it runs on.
+// stand-in with SystemActionsSlot::Set: a test must never power off the machine it runs on.
 
 #include <cstdlib>
 #include <functional>
@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace desktop {
 
@@ -40,17 +42,6 @@ class LogindSystemActions : public SystemActions {
   Runner runner_;
 };
 
-inline std::unique_ptr<SystemActions>& SystemActionsSlot() {
-  static std::unique_ptr<SystemActions> slot = std::make_unique<LogindSystemActions>();
-  return slot;
-}
-inline SystemActions& GetSystemActions() {
-  return *SystemActionsSlot();
-}
-// Installs `actions` (the Linux default when null) and returns the previous one.
-inline std::unique_ptr<SystemActions> SetSystemActions(std::unique_ptr<SystemActions> actions) {
-  if (!actions) actions = std::make_unique<LogindSystemActions>();
-  return std::exchange(SystemActionsSlot(), std::move(actions));
-}
+using SystemActionsSlot = runtime::ServiceSlot<SystemActions, LogindSystemActions>;
 
 }  // namespace desktop

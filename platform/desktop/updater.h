@@ -3,10 +3,12 @@
 // version now, and to check on a schedule.
 //
 // On Linux the distribution's package manager updates the program, so the default
-// updater does nothing; a build that updates itself installs its own with SetUpdater.
+// updater does nothing; a build that updates itself installs its own with UpdaterSlot::Set.
 
 #include <memory>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace desktop {
 
@@ -26,17 +28,6 @@ class PackageManagedUpdater : public Updater {
   void ScheduleChecks(double) override {}
 };
 
-inline std::unique_ptr<Updater>& UpdaterSlot() {
-  static std::unique_ptr<Updater> slot = std::make_unique<PackageManagedUpdater>();
-  return slot;
-}
-inline Updater& GetUpdater() {
-  return *UpdaterSlot();
-}
-// Installs `updater` (the do-nothing one when null) and returns the previous one.
-inline std::unique_ptr<Updater> SetUpdater(std::unique_ptr<Updater> updater) {
-  if (!updater) updater = std::make_unique<PackageManagedUpdater>();
-  return std::exchange(UpdaterSlot(), std::move(updater));
-}
+using UpdaterSlot = runtime::ServiceSlot<Updater, PackageManagedUpdater>;
 
 }  // namespace desktop

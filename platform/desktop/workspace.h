@@ -5,13 +5,15 @@
 // The Linux default opens through xdg-open (the user's associations in mimeapps.list),
 // shows an item by opening its folder, copies whole trees, and trashes by the
 // freedesktop.org Trash layout, so the file manager can restore what was trashed.
-// Tests install a recording stand-in with SetWorkspace.
+// Tests install a recording stand-in with WorkspaceSlot::Set.
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace desktop {
 
@@ -47,17 +49,6 @@ class LinuxWorkspace : public Workspace {
   CommandRunner runner_;
 };
 
-inline std::unique_ptr<Workspace>& WorkspaceSlot() {
-  static std::unique_ptr<Workspace> slot = std::make_unique<LinuxWorkspace>();
-  return slot;
-}
-inline Workspace& GetWorkspace() {
-  return *WorkspaceSlot();
-}
-// Installs `workspace` (the Linux default when null) and returns the previous one.
-inline std::unique_ptr<Workspace> SetWorkspace(std::unique_ptr<Workspace> workspace) {
-  if (!workspace) workspace = std::make_unique<LinuxWorkspace>();
-  return std::exchange(WorkspaceSlot(), std::move(workspace));
-}
+using WorkspaceSlot = runtime::ServiceSlot<Workspace, LinuxWorkspace>;
 
 }  // namespace desktop

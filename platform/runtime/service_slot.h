@@ -15,6 +15,12 @@
 // with `Set()` once the owner is built; tests install fakes the same way and put the old
 // one back with the returned pointer. Installing null puts the default back.
 //
+// A lower layer that must reach a higher one (the engine its windows, the transfer log
+// the queue's records) does not include it: it declares the interface it needs in its
+// own `services/` folder, and the higher layer installs the implementation at start-up.
+// Single calls outward without a role behind them are hooks instead (hook_slot.h, which
+// tells the two styles apart).
+//
 // Every slot is listed by name (`ServiceSlots()`) with whether its default is still in
 // place, so the running program can report which services it was started with; a seam
 // whose owner exists but whose default is still installed is a wiring fault.

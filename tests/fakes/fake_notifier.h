@@ -23,9 +23,9 @@ class ScopedFakeNotifier {
   ScopedFakeNotifier() {
     auto fake = std::make_unique<FakeNotifier>();
     fake_ = fake.get();
-    previous_ = desktop::SetNotifier(std::move(fake));
+    previous_ = desktop::NotifierSlot::Set(std::move(fake));
   }
-  ~ScopedFakeNotifier() { desktop::SetNotifier(std::move(previous_)); }
+  ~ScopedFakeNotifier() { desktop::NotifierSlot::Set(std::move(previous_)); }
   FakeNotifier* operator->() { return fake_; }
 
  private:

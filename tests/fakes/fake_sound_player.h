@@ -37,9 +37,9 @@ class ScopedFakeSoundPlayer {
   ScopedFakeSoundPlayer() {
     auto fake = std::make_unique<FakeSoundPlayer>();
     fake_ = fake.get();
-    previous_ = desktop::SetSoundPlayer(std::move(fake));
+    previous_ = desktop::SoundPlayerSlot::Set(std::move(fake));
   }
-  ~ScopedFakeSoundPlayer() { desktop::SetSoundPlayer(std::move(previous_)); }
+  ~ScopedFakeSoundPlayer() { desktop::SoundPlayerSlot::Set(std::move(previous_)); }
   FakeSoundPlayer* operator->() { return fake_; }
 
  private:

@@ -22,9 +22,9 @@ class ScopedFakeSystemActions {
   ScopedFakeSystemActions() {
     auto fake = std::make_unique<FakeSystemActions>();
     fake_ = fake.get();
-    previous_ = desktop::SetSystemActions(std::move(fake));
+    previous_ = desktop::SystemActionsSlot::Set(std::move(fake));
   }
-  ~ScopedFakeSystemActions() { desktop::SetSystemActions(std::move(previous_)); }
+  ~ScopedFakeSystemActions() { desktop::SystemActionsSlot::Set(std::move(previous_)); }
   FakeSystemActions* operator->() { return fake_; }
 
  private:

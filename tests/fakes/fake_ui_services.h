@@ -169,9 +169,9 @@ class ScopedFakeUi {
   ScopedFakeUi() {
     auto fake = std::make_unique<FakeUiServices>();
     fake_ = fake.get();
-    previous_ = ui::SetUiServices(std::move(fake));
+    previous_ = ui::UiServicesSlot::Set(std::move(fake));
   }
-  ~ScopedFakeUi() { ui::SetUiServices(std::move(previous_)); }
+  ~ScopedFakeUi() { ui::UiServicesSlot::Set(std::move(previous_)); }
   FakeUiServices* operator->() { return fake_; }
   FakeUiServices& operator*() { return *fake_; }
 

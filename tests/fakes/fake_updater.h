@@ -26,9 +26,9 @@ class ScopedFakeUpdater {
   ScopedFakeUpdater() {
     auto fake = std::make_unique<FakeUpdater>();
     fake_ = fake.get();
-    previous_ = desktop::SetUpdater(std::move(fake));
+    previous_ = desktop::UpdaterSlot::Set(std::move(fake));
   }
-  ~ScopedFakeUpdater() { desktop::SetUpdater(std::move(previous_)); }
+  ~ScopedFakeUpdater() { desktop::UpdaterSlot::Set(std::move(previous_)); }
   FakeUpdater* operator->() { return fake_; }
 
  private:

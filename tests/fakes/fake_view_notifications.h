@@ -21,9 +21,9 @@ class ScopedFakeViewNotifications {
   ScopedFakeViewNotifications() {
     auto fake = std::make_unique<FakeViewNotifications>();
     fake_ = fake.get();
-    previous_ = ui::SetViewNotifications(std::move(fake));
+    previous_ = ui::ViewNotificationsSlot::Set(std::move(fake));
   }
-  ~ScopedFakeViewNotifications() { ui::SetViewNotifications(std::move(previous_)); }
+  ~ScopedFakeViewNotifications() { ui::ViewNotificationsSlot::Set(std::move(previous_)); }
   FakeViewNotifications* operator->() { return fake_; }
 
  private:

@@ -50,9 +50,9 @@ class ScopedFakeWorkspace {
   ScopedFakeWorkspace() {
     auto fake = std::make_unique<FakeWorkspace>();
     fake_ = fake.get();
-    previous_ = desktop::SetWorkspace(std::move(fake));
+    previous_ = desktop::WorkspaceSlot::Set(std::move(fake));
   }
-  ~ScopedFakeWorkspace() { desktop::SetWorkspace(std::move(previous_)); }
+  ~ScopedFakeWorkspace() { desktop::WorkspaceSlot::Set(std::move(previous_)); }
   FakeWorkspace* operator->() { return fake_; }
 
  private:

@@ -31,9 +31,9 @@ class ScopedConfirmations {
   ScopedConfirmations() {
     auto fake = std::make_unique<ScriptedConfirmations>();
     fake_ = fake.get();
-    previous_ = ui::SetConfirmationService(std::move(fake));
+    previous_ = ui::ConfirmationServiceSlot::Set(std::move(fake));
   }
-  ~ScopedConfirmations() { ui::SetConfirmationService(std::move(previous_)); }
+  ~ScopedConfirmations() { ui::ConfirmationServiceSlot::Set(std::move(previous_)); }
   ScriptedConfirmations* operator->() { return fake_; }
 
  private:

@@ -8,16 +8,17 @@
 // The host is asked with its port ("host:443"), the type is 0 for HTTP and anything
 // else, 1 for FTP, 2 for HTTPS.
 //
-// The remote browser registers the real store at start-up with SetAuthItemsService;
+// The remote browser registers the real store at start-up with AuthItemsServiceSlot::Set;
 // until then the default finds nothing, so a server that asks for credentials makes the
 // download ask the user.
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace browser {
 
@@ -48,25 +49,6 @@ class NoAuthItems : public AuthItemsService {
   }
 };
 
-struct AuthItemsServiceHolder {
-  std::mutex mutex;
-  std::shared_ptr<AuthItemsService> service = std::make_shared<NoAuthItems>();
-};
-inline AuthItemsServiceHolder& AuthItemsServiceSlot() {
-  static AuthItemsServiceHolder holder;
-  return holder;
-}
-// Taken as a shared pointer so a lookup on a task never races a replacement at start-up.
-inline std::shared_ptr<AuthItemsService> GetAuthItemsService() {
-  auto& holder = AuthItemsServiceSlot();
-  std::lock_guard lock(holder.mutex);
-  return holder.service;
-}
-inline void SetAuthItemsService(std::shared_ptr<AuthItemsService> service) {
-  if (!service) service = std::make_shared<NoAuthItems>();
-  auto& holder = AuthItemsServiceSlot();
-  std::lock_guard lock(holder.mutex);
-  holder.service = std::move(service);
-}
+using AuthItemsServiceSlot = runtime::ServiceSlot<AuthItemsService, NoAuthItems>;
 
 }  // namespace browser

@@ -2,7 +2,7 @@
 // What the settings store asks of the credentials store: the keychain's internet password
 // for a server, used for the proxies' credentials.
 //
-// The remote browser registers its implementation at start-up with SetCredentialsService.
+// The remote browser registers its implementation at start-up with CredentialsServiceSlot::Set.
 // The default finds nothing, so proxy credentials stay cleared.
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/fourcc.h"
 
 namespace browser {
@@ -38,15 +39,6 @@ class DefaultCredentialsService : public CredentialsService {
   }
 };
 
-inline std::unique_ptr<CredentialsService>& CredentialsServiceSlot() {
-  static std::unique_ptr<CredentialsService> service = std::make_unique<DefaultCredentialsService>();
-  return service;
-}
-inline CredentialsService& GetCredentialsService() {
-  return *CredentialsServiceSlot();
-}
-inline void SetCredentialsService(std::unique_ptr<CredentialsService> service) {
-  CredentialsServiceSlot() = std::move(service);
-}
+using CredentialsServiceSlot = runtime::ServiceSlot<CredentialsService, DefaultCredentialsService>;
 
 }  // namespace browser

@@ -3,7 +3,7 @@
 // connected peer, remove one, and import another FTP program's shortcuts.
 //
 // The remote browser registers its implementation at start-up with
-// SetFavouriteConnectionsService(). Until then a table in memory stands in: favourites
+// FavouriteConnectionsServiceSlot::Set(). Until then a table in memory stands in: favourites
 // made or removed by scripts are kept for the run, connecting one does nothing, and
 // importing finds nothing.
 //
@@ -16,6 +16,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace browser {
 
@@ -76,19 +78,7 @@ class InMemoryFavouriteConnections : public FavouriteConnectionsService {
   std::map<std::string, FavouriteInfo> favourites_;
 };
 
-inline std::unique_ptr<FavouriteConnectionsService>& FavouriteConnectionsServiceSlot() {
-  static std::unique_ptr<FavouriteConnectionsService> service =
-      std::make_unique<InMemoryFavouriteConnections>();
-  return service;
-}
-inline FavouriteConnectionsService& GetFavouriteConnectionsService() {
-  return *FavouriteConnectionsServiceSlot();
-}
-// Installs `service` (an empty table in memory when null) and returns the previous one.
-inline std::unique_ptr<FavouriteConnectionsService> SetFavouriteConnectionsService(
-    std::unique_ptr<FavouriteConnectionsService> service) {
-  if (!service) service = std::make_unique<InMemoryFavouriteConnections>();
-  return std::exchange(FavouriteConnectionsServiceSlot(), std::move(service));
-}
+using FavouriteConnectionsServiceSlot =
+    runtime::ServiceSlot<FavouriteConnectionsService, InMemoryFavouriteConnections>;
 
 }  // namespace browser

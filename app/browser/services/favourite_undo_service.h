@@ -4,7 +4,7 @@
 // made; the undo manager only keeps it alive and passes it back.
 //
 // The remote browser registers its implementation at start-up with
-// SetFavouriteUndoService(). Until then the default knows no favourite and does nothing.
+// FavouriteUndoServiceSlot::Set(). Until then the default knows no favourite and does nothing.
 //
 // Main thread only.
 
@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace browser {
 
@@ -47,18 +49,6 @@ class NoFavouriteUndoService : public FavouriteUndoService {
   void MarkFavouritesChanged() override {}
 };
 
-inline std::unique_ptr<FavouriteUndoService>& FavouriteUndoServiceSlot() {
-  static std::unique_ptr<FavouriteUndoService> service = std::make_unique<NoFavouriteUndoService>();
-  return service;
-}
-inline FavouriteUndoService& GetFavouriteUndoService() {
-  return *FavouriteUndoServiceSlot();
-}
-// Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<FavouriteUndoService> SetFavouriteUndoService(
-    std::unique_ptr<FavouriteUndoService> service) {
-  if (!service) service = std::make_unique<NoFavouriteUndoService>();
-  return std::exchange(FavouriteUndoServiceSlot(), std::move(service));
-}
+using FavouriteUndoServiceSlot = runtime::ServiceSlot<FavouriteUndoService, NoFavouriteUndoService>;
 
 }  // namespace browser

@@ -4,13 +4,14 @@
 // entry of the older form was converted.
 //
 // The remote browser registers its implementation at start-up with
-// SetFavouritesService. The default keeps the entries as given and converts none, so the
+// FavouritesServiceSlot::Set. The default keeps the entries as given and converts none, so the
 // stored favourites stay as they are.
 
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/value.h"
 
 namespace browser {
@@ -38,15 +39,6 @@ class DefaultFavouritesService : public FavouritesService {
   values::Dictionary entries_;
 };
 
-inline std::unique_ptr<FavouritesService>& FavouritesServiceSlot() {
-  static std::unique_ptr<FavouritesService> service = std::make_unique<DefaultFavouritesService>();
-  return service;
-}
-inline FavouritesService& GetFavouritesService() {
-  return *FavouritesServiceSlot();
-}
-inline void SetFavouritesService(std::unique_ptr<FavouritesService> service) {
-  FavouritesServiceSlot() = std::move(service);
-}
+using FavouritesServiceSlot = runtime::ServiceSlot<FavouritesService, DefaultFavouritesService>;
 
 }  // namespace browser

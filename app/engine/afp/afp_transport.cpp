@@ -73,7 +73,7 @@ class AFPConnectionOfDownload final : public TransportConnection {
     loop_ = runtime::RunLoop::Current();
     std::weak_ptr<char> alive = alive_;
     int status = 0;
-    mount_ = GetVolumeMounter()->MountServerVolume(
+    mount_ = VolumeMounterSlot::Get().MountServerVolume(
         url, user, password, loop_,
         [this, alive](int result) {
           if (!alive.expired() && !closed_) Mounted(result);

@@ -373,8 +373,8 @@ FTPCredentials ResolveFTPCredentials(const values::Url& url, const DownloadFacts
   if (!user || !password) {
     const std::string host = url.Host().value_or("");
     const int port = url.Port() > 0 ? url.Port() : 21;
-    const auto item = browser::GetAuthItemsService()->FindAuthItem(host + ":" + std::to_string(port),
-                                                                   url.Path(), browser::kAuthItemTypeFTP);
+    const auto item = browser::AuthItemsServiceSlot::Get().FindAuthItem(
+        host + ":" + std::to_string(port), url.Path(), browser::kAuthItemTypeFTP);
     if (item) return {item->user, item->password};
   }
   if (user && password) return {*user, *password};

@@ -36,7 +36,7 @@ std::optional<HttpCredentials> ResolveHttpCredentials(const values::Url& url,
   if (!host) return std::nullopt;
   const bool https = AsciiLower(url.Scheme()) == "https";
   const int port = url.Port() > 0 ? url.Port() : (https ? 443 : 80);
-  const auto item = browser::GetAuthItemsService()->FindAuthItem(
+  const auto item = browser::AuthItemsServiceSlot::Get().FindAuthItem(
       *host + ":" + std::to_string(port), LookupPath(url),
       https ? browser::kAuthItemTypeHTTPS : browser::kAuthItemTypeOther);
   if (!item) return std::nullopt;

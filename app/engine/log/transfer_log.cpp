@@ -4,7 +4,8 @@
 #include <mutex>
 #include <span>
 
-#include "app/queue/services/transfer_log_lookup.h"
+#include "app/engine/services/download_event_keys.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/standard_folders.h"
 #include "platform/runtime/event.h"
@@ -160,7 +161,7 @@ void GlobalLog::AddMessage(bool isError, std::string_view message, const char* u
   }
   pending_ += LogTextForFile(values::SanitizeUtf8(entry));
   dirty_ = true;
-  ui::GetTransferLogWindowService().AppendGlobalLogText(entry);
+  TransferLogWindowServiceSlot::Get().AppendGlobalLogText(entry);
 }
 
 void GlobalLog::WritePendingToFile() {
@@ -180,7 +181,7 @@ void GlobalLog::WritePendingToFile() {
       (void)handle->WriteAt(0, bytes);
     }
   }
-  ui::GetTransferLogWindowService().ScrollGlobalLogToEnd();
+  TransferLogWindowServiceSlot::Get().ScrollGlobalLogToEnd();
   // Dropped also when the file could not be written: nothing is reported, and the next
   // tick does not retry the same bytes forever.
   pending_.clear();
@@ -208,7 +209,7 @@ GlobalLog* CurrentGlobalLog() {
 }
 
 void ShowGlobalLogWindow() {
-  ui::GetTransferLogWindowService().ShowGlobalLogWindow();
+  TransferLogWindowServiceSlot::Get().ShowGlobalLogWindow();
 }
 
 void LogMessageToGlobalLog(bool isError, std::string_view format,
@@ -232,21 +233,21 @@ std::shared_ptr<runtime::EventTarget> DownloadEventTarget() {
 }
 
 runtime::Status PostTransferLogLine(std::string_view message, std::uint32_t uid) {
-  auto event = runtime::Event::Create(values::FourCC("TRDc"), kDownloadEventMessage);
+  auto event = runtime::Event::Create(kDownloadEventClass, kDownloadEventMessage);
   if (auto target = DownloadEventTarget()) event->SetPostTarget(std::move(target));
-  event->SetUInt32(values::FourCC("UID_"), uid);
-  event->SetString(values::FourCC("Mess"), std::string(message));
+  event->SetUInt32(download_params::kUID, uid);
+  event->SetString(download_params::kMessage, std::string(message));
   return runtime::EventQueue::Main()->Post(event, runtime::EventPriority::kHigh);
 }
 
 void AppendTransferLog(std::string_view text, std::uint32_t uid, TransferLogRecord* record) {
   const bool foundByUID = record == nullptr;
-  if (foundByUID) record = queue::FindTransferLogRecord(uid);
+  if (foundByUID) record = TransferLogRecordsSlot::Get().Find(uid);
   if (record == nullptr || !record->log) return;
   record->log->append(RedactSecretsForLog(NormalizeLogLineEndings(text)));
   if (foundByUID && !record->logDirty) {
     record->logDirty = true;
-    if (record->window != 0) ui::GetTransferLogWindowService().RequestTransferInfoRedraw(record->window);
+    if (record->window != 0) TransferLogWindowServiceSlot::Get().RequestTransferInfoRedraw(record->window);
   }
 }
 
@@ -254,7 +255,7 @@ void RefreshTransferLogView(std::uint32_t uid, TransferLogRecord* record) {
   const bool foundByUID = record == nullptr;
   if (foundByUID) {
     if (uid == 0) return;
-    record = queue::FindTransferLogRecord(uid);
+    record = TransferLogRecordsSlot::Get().Find(uid);
     if (record == nullptr) return;
   }
   record->log = std::string();
@@ -262,14 +263,14 @@ void RefreshTransferLogView(std::uint32_t uid, TransferLogRecord* record) {
   if (foundByUID && record->window != 0) {
     // The window empties its view on this request: nothing is shown, so the text replaces.
     record->logDirty = true;
-    ui::GetTransferLogWindowService().RequestTransferInfoRedraw(record->window);
+    TransferLogWindowServiceSlot::Get().RequestTransferInfoRedraw(record->window);
   } else {
     record->logDirty = false;
   }
 }
 
 std::optional<UnshownTransferLog> TakeUnshownTransferLog(std::uint32_t uid) {
-  TransferLogRecord* record = queue::FindTransferLogRecord(uid);
+  TransferLogRecord* record = TransferLogRecordsSlot::Get().Find(uid);
   if (record == nullptr || !record->logDirty || !record->log) return std::nullopt;
   // The request is served either way: a request left standing would stop every later one.
   record->logDirty = false;

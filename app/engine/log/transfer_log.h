@@ -37,7 +37,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ui/services/transfer_log_window_service.h"
+#include "app/engine/services/transfer_log_window_service.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/os_error.h"
 #include "platform/runtime/event_target.h"
@@ -116,7 +116,7 @@ struct TransferLogRecord {
   std::optional<std::string> log;  // none: no log (a download loaded from the queue file, not yet run)
   bool logDirty = false;           // a redraw request is out and not yet served
   std::int32_t cleanSize = 0;      // UTF-16 units of `log` the open window shows
-  ui::TransferInfoWindowId window = 0;
+  TransferInfoWindowId window = 0;
 };
 
 // Any thread: sends the line to the main thread as 'TRDc' kind 3 at high priority, with
@@ -125,8 +125,6 @@ runtime::Status PostTransferLogLine(std::string_view message, std::uint32_t uid)
 // The application's target of download events (where the queue's handler is installed).
 void SetDownloadEventTarget(std::shared_ptr<runtime::EventTarget> target);
 std::shared_ptr<runtime::EventTarget> DownloadEventTarget();
-
-inline constexpr std::uint32_t kDownloadEventMessage = 3;
 
 // Appends the text (line endings normalised, secrets hidden) to the record, or to the
 // record of the download with `uid` when `record` is null. Only an append found by UID

@@ -32,20 +32,6 @@ std::optional<std::string> HostOf(const values::Url& url) {
   return host;
 }
 
-class CancellingPanel : public TrustPanel {
- public:
-  Answer RunModal(const net::CertificateChain&, const std::string&) override { return {}; }
-};
-
-std::mutex& PanelMutex() {
-  static std::mutex m;
-  return m;
-}
-std::shared_ptr<TrustPanel>& PanelSlot() {
-  static std::shared_ptr<TrustPanel> panel = std::make_shared<CancellingPanel>();
-  return panel;
-}
-
 void PostSaveEvent() {
   auto queue = runtime::EventQueue::Main();
   if (!queue) return;
@@ -144,11 +130,6 @@ std::string TrustPromptMessageKey(int tls_error, bool certificate_changed) {
   }
 }
 
-void SetTrustPanel(std::shared_ptr<TrustPanel> panel) {
-  std::lock_guard lock(PanelMutex());
-  PanelSlot() = panel ? std::move(panel) : std::make_shared<CancellingPanel>();
-}
-
 int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,
                               int tls_error, bool certificate_changed, bool* always_trust) {
   if (always_trust != nullptr) *always_trust = false;
@@ -157,12 +138,7 @@ int AskUserToTrustCertificate(const net::CertificateChain& certificates, const s
   const std::string host = parsed ? parsed->Absolute().Host().value_or("") : std::string();
   const std::string key = TrustPromptMessageKey(tls_error, certificate_changed);
   const std::string message = key.empty() ? std::string() : values::Format(values::Localized(key), {host});
-  std::shared_ptr<TrustPanel> panel;
-  {
-    std::lock_guard lock(PanelMutex());
-    panel = PanelSlot();
-  }
-  const TrustPanel::Answer answer = panel->RunModal(certificates, message);
+  const TrustPanel::Answer answer = TrustPanelSlot::Get().RunModal(certificates, message);
   if (!answer.accepted) return 0;
   if (parsed) SaveAcceptedCertificate(*parsed, certificates.front(), !answer.always_trust);
   if (always_trust != nullptr) *always_trust = answer.always_trust;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/services/trust_panel.h"
 #include "platform/net/certificate.h"
 #include "platform/values/fourcc.h"
 #include "platform/values/url.h"
@@ -51,21 +52,7 @@ void SaveAcceptedCertificate(const values::Url& url, const net::Certificate& cer
 // stands for the host), empty for codes without a message.
 std::string TrustPromptMessageKey(int tls_error, bool certificate_changed);
 
-// The window that shows a certificate chain with the message and answers accept or
-// cancel, plus the state of its always-trust check box. Owned by the user interface;
-// until it is registered the default answers cancel.
-class TrustPanel {
- public:
-  struct Answer {
-    bool accepted = false;
-    bool always_trust = false;
-  };
-  virtual ~TrustPanel() = default;
-  virtual Answer RunModal(const net::CertificateChain& certificates, const std::string& message) = 0;
-};
-void SetTrustPanel(std::shared_ptr<TrustPanel> panel);
-
-// Main thread. Asks the user; when accepted, saves the first certificate for the URL's
+// Main thread. Asks the user (TrustPanelSlot); when accepted, saves the first certificate for the URL's
 // host (for the session unless always-trust was ticked). 1 when accepted, else 0;
 // `always_trust` (when given) tells whether always-trust was ticked.
 int AskUserToTrustCertificate(const net::CertificateChain& certificates, const std::string& url,

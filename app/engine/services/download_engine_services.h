@@ -8,7 +8,7 @@
 // controller (the main thread's way to answer the task, e.g. with credentials). The task
 // reports by posting 'TRDc' events to the main event queue and ends with kind 1.
 //
-// The engine registers its implementation at start-up with SetDownloadEngineServices().
+// The engine registers its implementation at start-up with DownloadEngineServicesSlot::Set().
 // Until it does there is no engine: StartDownloadTask makes nothing and answers null, and
 // the queue marks the download failed rather than leave it "starting" for ever.
 
@@ -22,6 +22,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
 
@@ -106,19 +107,7 @@ class NoDownloadEngine : public DownloadEngineServices {
   }
 };
 
-inline std::unique_ptr<DownloadEngineServices>& DownloadEngineServicesSlot() {
-  static std::unique_ptr<DownloadEngineServices> services = std::make_unique<NoDownloadEngine>();
-  return services;
-}
-inline DownloadEngineServices& GetDownloadEngineServices() {
-  return *DownloadEngineServicesSlot();
-}
-// Installs `services` (no engine when null) and returns the previous one.
-inline std::unique_ptr<DownloadEngineServices> SetDownloadEngineServices(
-    std::unique_ptr<DownloadEngineServices> services) {
-  if (!services) services = std::make_unique<NoDownloadEngine>();
-  return std::exchange(DownloadEngineServicesSlot(), std::move(services));
-}
+using DownloadEngineServicesSlot = runtime::ServiceSlot<DownloadEngineServices, NoDownloadEngine>;
 
 // The per-host counts of running downloads: host name to count, under one lock. The
 // queue reads them to respect the host limits; tasks give their counts back as they end.

@@ -13,13 +13,14 @@
 //
 // This system has no AFP client, so the default mounter fails every mount at once with
 // kVolumeMountUnsupported. A mounter that can (a GIO/GVfs one, or a fake in tests that
-// maps volumes to local folders) is installed with SetVolumeMounter.
+// maps volumes to local folders) is installed with VolumeMounterSlot::Set.
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/url.h"
 
 namespace runtime {
@@ -65,16 +66,7 @@ class UnsupportedVolumeMounter final : public VolumeMounter {
   }
 };
 
-inline std::shared_ptr<VolumeMounter>& VolumeMounterSlot() {
-  static std::shared_ptr<VolumeMounter> mounter = std::make_shared<UnsupportedVolumeMounter>();
-  return mounter;
-}
 // Set at start-up (or by a test) before any download runs; read by download tasks.
-inline std::shared_ptr<VolumeMounter> GetVolumeMounter() {
-  return VolumeMounterSlot();
-}
-inline void SetVolumeMounter(std::shared_ptr<VolumeMounter> mounter) {
-  VolumeMounterSlot() = mounter ? std::move(mounter) : std::make_shared<UnsupportedVolumeMounter>();
-}
+using VolumeMounterSlot = runtime::ServiceSlot<VolumeMounter, UnsupportedVolumeMounter>;
 
 }  // namespace engine

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "app/engine/services/download_engine_services.h"
+#include "app/engine/services/download_event_keys.h"
 #include "app/engine/task/download_ranges.h"
 #include "app/engine/task/download_timing.h"
 #include "app/engine/task/download_transport.h"
@@ -52,27 +53,6 @@
 namespace engine {
 
 class DownloadRun;
-
-// Kinds of the 'TRDc' events a download task posts.
-enum DownloadThreadEventKind : std::uint32_t {
-  kDownloadEventProgress = 0,
-  kDownloadEventFinished = 1,
-  kDownloadEventStarted = 2,
-  // 3 is kDownloadEventMessage (transfer_log.h)
-  kDownloadEventFileInfo = 4,
-  kDownloadEventUnknownRoot = 5,
-  kDownloadEventCertificateQuestion = 6,
-  kDownloadEventAuthRequired = 7,
-  kDownloadEventVerifying = 8,
-};
-
-// 'Reas' of the finished event.
-enum FinishReason : std::int32_t {
-  kFinishIncomplete = 0,
-  kFinishFailed = 1,
-  kFinishStopped = 4,
-  kFinishComplete = 8,
-};
 
 inline constexpr std::int32_t kMaxConnections = 10;
 // Disk space kept for the ranges file: a page holds some two hundred ranges.

@@ -53,17 +53,19 @@ class DownloadThreadController final : public DownloadTaskController {
  public:
   void SupplyCredentials(const std::optional<std::string>& user,
                          const std::optional<std::string>& password) override {
-    auto event = runtime::Event::Create(kDownloadControlClass, 2);
-    if (user) event->SetString(FourCC("Usee"), *user);
-    if (password) event->SetString(FourCC("PaSS"), *password);
+    auto event = runtime::Event::Create(kDownloadControlClass, kControlSupplyCredentials);
+    if (user) event->SetString(download_params::kUser, *user);
+    if (password) event->SetString(download_params::kPassword, *password);
     Send(std::move(event));
   }
   void ContinueAfterCertificate(bool alwaysTrust) override {
-    auto event = runtime::Event::Create(kDownloadControlClass, 1);
+    auto event = runtime::Event::Create(kDownloadControlClass, kControlContinueAfterCertificate);
     event->SetBool(runtime::kParamDirectObject, alwaysTrust);
     Send(std::move(event));
   }
-  void RefuseCertificate() override { Send(runtime::Event::Create(kDownloadControlClass, 3)); }
+  void RefuseCertificate() override {
+    Send(runtime::Event::Create(kDownloadControlClass, kControlRefuseCertificate));
+  }
 
   // The task's side, on its own thread.
   void Attach(std::shared_ptr<runtime::EventQueue> queue, std::shared_ptr<runtime::EventTarget> target) {
@@ -151,7 +153,7 @@ std::int32_t DownloadRun::Retries(std::size_t entryIndex) const {
 
 runtime::EventRef DownloadRun::MakeEvent(std::uint32_t kind) {
   auto event = runtime::Event::Create(kDownloadEventClass, kind);
-  event->SetUInt32(FourCC("UID_"), input_->uid);
+  event->SetUInt32(download_params::kUID, input_->uid);
   return event;
 }
 
@@ -169,7 +171,7 @@ void DownloadRun::Log(std::string_view line) {
     options_.log(line);
   } else if (options_.post) {
     auto event = MakeEvent(kDownloadEventMessage);
-    event->SetString(FourCC("Mess"), std::string(line));
+    event->SetString(download_params::kMessage, std::string(line));
     Post(std::move(event), runtime::EventPriority::kHigh);
   } else {
     PostTransferLogLine(line, input_->uid);
@@ -182,12 +184,13 @@ void DownloadRun::QuitLoop() {
 
 void DownloadRun::PostQuestion(std::uint32_t kind, DownloadStream& s) {
   auto event = MakeEvent(kind);
-  event->SetString(FourCC("URL_"), s.URL().String());
-  if (kind == kDownloadEventUnknownRoot) event->SetData(FourCC("ERRR"), StreamErrorBytes(s.error));
+  event->SetString(download_params::kURL, s.URL().String());
+  if (kind == kDownloadEventUnknownRoot)
+    event->SetData(download_params::kStreamError, StreamErrorBytes(s.error));
   if (kind != kDownloadEventAuthRequired && !s.peerCertificates.empty()) {
     values::Array chain;
     for (const auto& c : s.peerCertificates) chain.emplace_back(values::Data{c.Der()});
-    event->SetValue(FourCC("Trus"), values::Value(std::move(chain)));
+    event->SetValue(download_params::kTrust, values::Value(std::move(chain)));
     pendingCertificate_ = s.peerCertificates.front();
     pendingCertificateURL_ = s.URL();
   }
@@ -202,15 +205,15 @@ std::string DownloadRun::FailureText() const {
 
 void DownloadRun::PostFinished(std::int32_t reason, bool verifyFailed) {
   auto event = MakeEvent(kDownloadEventFinished);
-  event->SetInt32(FourCC("Reas"), reason);
+  event->SetInt32(download_params::kReason, reason);
   if (reason == kFinishFailed) {
-    event->SetData(FourCC("ErrC"), StreamErrorBytes(error_));
-    event->SetString(FourCC("ErrT"), FailureText());
+    event->SetData(download_params::kErrorCode, StreamErrorBytes(error_));
+    event->SetString(download_params::kFailureText, FailureText());
   }
-  if (!errorMessage_.empty()) event->SetString(FourCC("ErrM"), errorMessage_);
-  event->SetFileRef(FourCC("File"), input_->dataFile);
-  event->SetValue(FourCC("UrlD"), values::Value(input_->urlEntries));
-  event->SetBool(FourCC("Veri"), verifyFailed);
+  if (!errorMessage_.empty()) event->SetString(download_params::kErrorMessage, errorMessage_);
+  event->SetFileRef(download_params::kFile, input_->dataFile);
+  event->SetValue(download_params::kURLData, values::Value(input_->urlEntries));
+  event->SetBool(download_params::kVerificationFailed, verifyFailed);
   Post(std::move(event), runtime::EventPriority::kHigh);
 }
 
@@ -314,7 +317,7 @@ void DownloadRun::LearnFileSize(DownloadStream& s, std::int64_t size) {
   facts_.sizeKnown = true;
   facts_.totalSize = s.serverSize;
   auto info = MakeEvent(kDownloadEventFileInfo);
-  info->SetInt64(FourCC("Size"), facts_.totalSize);
+  info->SetInt64(download_params::kSize, facts_.totalSize);
   Post(std::move(info), runtime::EventPriority::kStandard);
   if (facts_.openConnections < facts_.wantedConnections) {
     if (options_.fitConnectionsToSize) {
@@ -340,10 +343,10 @@ void DownloadRun::ProposeFileName(std::string_view name, bool fromPageTitle) {
   input_->dataFile = target.Path();
   if (fromPageTitle) facts_.nameFlags |= 1;
   auto info = MakeEvent(kDownloadEventFileInfo);
-  info->SetInt64(FourCC("Size"), facts_.sizeKnown ? facts_.totalSize : -1);
-  info->SetString(FourCC("Name"), *clean);
-  info->SetFileRef(FourCC("Alis"), input_->dataFile);
-  info->SetBool(FourCC("Fnam"), fromPageTitle);
+  info->SetInt64(download_params::kSize, facts_.sizeKnown ? facts_.totalSize : -1);
+  info->SetString(download_params::kName, *clean);
+  info->SetFileRef(download_params::kAlias, input_->dataFile);
+  info->SetBool(download_params::kNameFromServer, fromPageTitle);
   Post(std::move(info), runtime::EventPriority::kStandard);
 }
 
@@ -420,16 +423,16 @@ void DownloadRun::Tick(bool final) {
   const double now = Now();
   rate_ = statistics_.AddSample(total, now);
   auto event = MakeEvent(kDownloadEventProgress);
-  event->SetInt64(FourCC("Tot_"), total);
-  event->SetFloat(FourCC("C___"), rate_);
-  event->SetInt32(FourCC("Port"), facts_.openConnections);
+  event->SetInt64(download_params::kTotal, total);
+  event->SetFloat(download_params::kRate, rate_);
+  event->SetInt32(download_params::kPorts, facts_.openConnections);
   values::Array ranges;
   ranges.reserve(done_.size());
   for (const LongRange& r : done_) {
     ranges.emplace_back(values::Array{values::Number::Int64(r.location), values::Number::Int64(r.length)});
   }
-  event->SetValue(FourCC("Rang"), values::Value(std::move(ranges)));
-  event->SetDouble(FourCC("Time"), now - startTime_);
+  event->SetValue(download_params::kRanges, values::Value(std::move(ranges)));
+  event->SetDouble(download_params::kTime, now - startTime_);
   Post(std::move(event), runtime::EventPriority::kLow);
   if (final) return;
   if (IsComplete(true)) {
@@ -495,7 +498,7 @@ void DownloadRun::BeginTask() {
 
   URLListRemoveKey(urlEntries(), kEntryFatalError);
   auto started = MakeEvent(kDownloadEventStarted);
-  started->SetObject(FourCC("Qu$$"), queue_);
+  started->SetObject(download_params::kEventQueue, queue_);
   Post(std::move(started), runtime::EventPriority::kHigh);
 }
 
@@ -669,15 +672,17 @@ std::shared_ptr<DownloadTaskController> DownloadEngine::StartDownloadTask(
     DownloadRun run(std::move(*shared), options);
     auto target = runtime::EventTarget::Create(runtime::EventTarget::Kind::kObject);
     auto handler = target->InstallHandler(
-        {{kDownloadControlClass, 1}, {kDownloadControlClass, 2}, {kDownloadControlClass, 3}},
+        {{kDownloadControlClass, kControlContinueAfterCertificate},
+         {kDownloadControlClass, kControlSupplyCredentials},
+         {kDownloadControlClass, kControlRefuseCertificate}},
         [&run](runtime::HandlerCall&, runtime::Event& event) -> runtime::Status {
-          if (event.kind() == 1) {
+          if (event.kind() == kControlContinueAfterCertificate) {
             run.ContinueAfterCertificate(event.Get<bool>(runtime::kParamDirectObject).value_or(false));
-          } else if (event.kind() == 3) {
+          } else if (event.kind() == kControlRefuseCertificate) {
             run.RefuseCertificate();
           } else {
-            run.SupplyCredentials(event.Get<std::string>(FourCC("Usee")),
-                                  event.Get<std::string>(FourCC("PaSS")));
+            run.SupplyCredentials(event.Get<std::string>(download_params::kUser),
+                                  event.Get<std::string>(download_params::kPassword));
           }
           return runtime::kNoErr;
         });
@@ -711,7 +716,7 @@ std::optional<net::StreamError> StreamErrorFromBytes(std::span<const std::uint8_
 
 void InstallDownloadEngine(DownloadRunOptions options) {
   if (!options.transports) RegisterBuiltInTransports();
-  SetDownloadEngineServices(std::make_unique<DownloadEngine>(std::move(options)));
+  DownloadEngineServicesSlot::Set(std::make_unique<DownloadEngine>(std::move(options)));
 }
 
 }  // namespace engine

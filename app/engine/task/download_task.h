@@ -36,9 +36,6 @@
 
 namespace engine {
 
-inline constexpr values::FourCharCode kDownloadEventClass = values::FourCC("TRDc");
-inline constexpr values::FourCharCode kDownloadControlClass = values::FourCC("TRCo");
-
 class DownloadEngine : public DownloadEngineServices {
  public:
   explicit DownloadEngine(DownloadRunOptions options = {}) : options_(std::move(options)) {}

@@ -68,7 +68,7 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   e.priority = r.priority;
   e.batchID = r.batchID;
   if (r.saveCredentials && r.useAuth && r.user && r.password) {
-    if (auto& store = GetQueueHooks().storeCredentials) {
+    if (auto& store = QueueHooksSlot::Get().storeCredentials) {
       for (const values::Value& entry : e.urlData) {
         if (auto url = engine::EntryURL(entry); url && url->Host()) store(*url, *r.user, *r.password);
       }
@@ -98,12 +98,12 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
   }
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
 
-  auto& hooks = GetQueueHooks();
+  auto& hooks = QueueHooksSlot::Get();
   if (hooks.noteElementChanged) hooks.noteElementChanged(wrapper, kChangedAll);
   RegisterUndoDownloadAdded(wrapper);
   if (r.queuePosition > 0) MoveElementToQueuePosition(wrapper, r.queuePosition);
 
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (r.updateList) {
     list.MiniWindowShowDownload(wrapper);
     if (list.IsLibraryViewShown()) {
@@ -162,7 +162,7 @@ std::size_t AddDownloadsFromURLListFile(const files::FileRef& file) {
 }
 
 std::size_t AddDownloadsFromClipboard() {
-  auto& read = GetQueueHooks().readClipboardText;
+  auto& read = QueueHooksSlot::Get().readClipboardText;
   if (!read) return 0;
   const auto text = read();
   if (!text) return 0;
@@ -300,7 +300,7 @@ DownloadUID AddDownloadFromPartialPackage(const files::FileRef& package) {
                ((a == nullptr && b == nullptr) || (a && b && *a == *b));
       }
       if (same) {
-        ui::GetMainListServices().RevealDownloadRow(existing->uid());
+        ui::MainListServicesSlot::Get().RevealDownloadRow(existing->uid());
         return existing->uid();
       }
     }

@@ -77,7 +77,7 @@ WrapperRef LocalCopyOfPeerItem(const WrapperRef& item, bool& cancelled) {
   if (!e.authUser.empty()) r.user = e.authUser;
   if (!e.authPassword.empty()) r.password = e.authPassword;
   r.batchID = util::GetSessionUUIDString();
-  if (auto& ask = GetQueueHooks().sessionDownloadFolder) {
+  if (auto& ask = QueueHooksSlot::Get().sessionDownloadFolder) {
     const auto folder = ask();
     if (!folder) {
       cancelled = true;
@@ -208,7 +208,7 @@ HeldHostCounts CountHosts(engine::DownloadThreadState& state) {
 
 void ShowAsStarting(const WrapperRef& wrapper) {
   const DownloadUID uid = wrapper->uid();
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.AddElementToDownloadsView(wrapper);
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
   wrapper->setStatus(kStatusStarting);
@@ -226,7 +226,7 @@ bool LaunchTask(const WrapperRef& wrapper, std::unique_ptr<engine::DownloadThrea
                 const HeldHostCounts& heldCounts) {
   DownloadQueueElement& e = wrapper->element();
   gActiveDownloads.push_back(e.uid);
-  e.controller = engine::GetDownloadEngineServices().StartDownloadTask(std::move(state));
+  e.controller = engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state));
   if (!e.controller) {
     std::erase(gActiveDownloads, e.uid);
     engine::GetHostCounts().Release(heldCounts);
@@ -235,7 +235,7 @@ bool LaunchTask(const WrapperRef& wrapper, std::unique_ptr<engine::DownloadThrea
     MarkStartFailed(wrapper);
     return false;
   }
-  ui::GetMainListServices().PostActiveDownloadsChange();
+  ui::MainListServicesSlot::Get().PostActiveDownloadsChange();
   MarkQueueDirty();
   return true;
 }
@@ -243,10 +243,10 @@ bool LaunchTask(const WrapperRef& wrapper, std::unique_ptr<engine::DownloadThrea
 // The log line, the undo step, the notice and the mini window of a started download.
 void AnnounceStart(const WrapperRef& wrapper) {
   DownloadQueueElement& e = wrapper->element();
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
   RegisterUndoDownloadStarted(wrapper);
-  if (auto& postNotice = GetQueueHooks().postNotice) {
+  if (auto& postNotice = QueueHooksSlot::Get().postNotice) {
     values::Dictionary notice{{"ApplicationName", "Truvane"},
                               {"NotificationName", "Download is starting"},
                               {"NotificationTitle", values::Localized("Download started")},

@@ -139,11 +139,6 @@ std::int64_t SizeForStatistics(const DownloadQueueElement& e) {
 
 }  // namespace
 
-CompletionHooks& GetCompletionHooks() {
-  static CompletionHooks hooks;
-  return hooks;
-}
-
 void SetFinderComment(const files::FileRef& file, const std::string& urlList) {
   std::string comment;
   std::size_t start = 0;
@@ -163,8 +158,8 @@ void SetOriginURL(const files::FileRef& file, const std::string& url) {
 }
 
 void PostQueueNotice(const values::Dictionary& notice) {
-  if (GetQueueHooks().postNotice) {
-    GetQueueHooks().postNotice(notice);
+  if (QueueHooksSlot::Get().postNotice) {
+    QueueHooksSlot::Get().postNotice(notice);
     return;
   }
   auto text = [&](const char* key) -> std::optional<std::string> {
@@ -179,7 +174,7 @@ void PostQueueNotice(const values::Dictionary& notice) {
   n.description = text("NotificationDescription").value_or("");
   n.clickContext = text("NotificationClickContext");
   n.identifier = text("GrowlNotificationIdentifier");
-  desktop::GetNotifier().Post(n);
+  desktop::NotifierSlot::Get().Post(n);
 }
 
 void NotifyAllDownloadsComplete() {
@@ -204,8 +199,8 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
   std::optional<files::FileRef> own = e.destination ? ResolveFolderAlias(*e.destination) : std::nullopt;
   if (own && (!haveDefault || *own != defaultFolder)) {
     folder = own;
-  } else if (GetCompletionHooks().filterDestination) {
-    if (auto filtered = GetCompletionHooks().filterDestination(dataName)) folder = filtered;
+  } else if (CompletionHooksSlot::Get().filterDestination) {
+    if (auto filtered = CompletionHooksSlot::Get().filterDestination(dataName)) folder = filtered;
   }
   if (folder && e.relativeLocation) {
     if (auto below = MakeRelativeFolder(*folder, *e.relativeLocation)) folder = below;
@@ -236,12 +231,12 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
       e.filename.size() >= kMetalink.size() &&
       e.filename.compare(e.filename.size() - kMetalink.size(), kMetalink.size(), kMetalink) == 0;
   if (metalink) {
-    if (GetCompletionHooks().openMetalinkFile) GetCompletionHooks().openMetalinkFile(file);
+    if (CompletionHooksSlot::Get().openMetalinkFile) CompletionHooksSlot::Get().openMetalinkFile(file);
   } else {
     ApplyFileTypeAndPostProcess(file, true, dataName, e.filename);
   }
 
-  if (GetCompletionHooks().addToHistory) GetCompletionHooks().addToHistory(wrapper);
+  if (CompletionHooksSlot::Get().addToHistory) CompletionHooksSlot::Get().addToHistory(wrapper);
 
   engine::LogMessageToGlobalLog(false, values::Localized("Download of %@ complete\r"), {urlList});
 
@@ -263,7 +258,8 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
   DeleteEmptiedPartialPackage(package, dataName);
 
   SetOriginURL(file, wrapper->url().value_or(""));
-  if (GetCompletionHooks().writeElementMetadata) GetCompletionHooks().writeElementMetadata(wrapper, file);
+  if (CompletionHooksSlot::Get().writeElementMetadata)
+    CompletionHooksSlot::Get().writeElementMetadata(wrapper, file);
 
   // The finishing download has already left the active list.
   if (!gActiveDownloads.empty()) {
@@ -277,7 +273,7 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
 
   if (util::PrefIntegerForKey("remove when") == 2) {
     RemoveDownloads({e.uid}, {kMyDownloadsViewID}, false, false);
-    ui::GetMainListServices().RefreshStatusBar();
+    ui::MainListServicesSlot::Get().RefreshStatusBar();
   } else {
     MarkQueueDirty();
   }
@@ -314,10 +310,10 @@ void CancelWhenDoneCheck() {
 
 void CheckPostDownloadAction() {
   CancelWhenDoneCheck();
-  if (upload::GetUploadHandoffService().CountActiveUploads() > 0) return;
+  if (upload::UploadHandoffServiceSlot::Get().CountActiveUploads() > 0) return;
   if (!gActiveDownloads.empty()) return;
-  if (sharing::GetPeerHostsService().RunningUploadServers() > 0) return;
-  if (gUploadQueueRunning && upload::GetUploadQueueService().WaitingCount() > 0) return;
+  if (sharing::PeerHostsServiceSlot::Get().RunningUploadServers() > 0) return;
+  if (gUploadQueueRunning && upload::UploadQueueServiceSlot::Get().WaitingCount() > 0) return;
   if (gQueueRunning && gQueuedCount > 0) return;
   if (!util::PrefBoolForKey("take action when done")) return;
   RunPostDownloadAction(util::PrefIntegerForKey("post download action"));

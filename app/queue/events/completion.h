@@ -31,6 +31,7 @@
 
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/files/file_ref.h"
+#include "platform/runtime/hook_slot.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/value.h"
 
@@ -48,7 +49,7 @@ struct CompletionHooks {
   std::function<void(const WrapperRef&, const files::FileRef& file)> writeElementMetadata;
 };
 
-CompletionHooks& GetCompletionHooks();
+using CompletionHooksSlot = runtime::HookSlot<CompletionHooks>;
 
 // The transfer statistics in the preferences.
 inline constexpr const char kFilesTransferredKey[] = "Files transfered";

@@ -31,10 +31,10 @@ namespace {
 namespace p = download_params;
 
 ui::DownloadEventViews& Views() {
-  return ui::GetDownloadEventViews();
+  return ui::DownloadEventViewsSlot::Get();
 }
 ui::MainListServices& List() {
-  return ui::GetMainListServices();
+  return ui::MainListServicesSlot::Get();
 }
 
 std::optional<std::string> StringParam(const runtime::Event& event, values::FourCharCode code) {
@@ -160,8 +160,8 @@ void HandleFinished(const runtime::Event& event) {
         const std::string what = url != nullptr && url->IsString() ? *url->AsString() : e.filename;
         engine::LogErrorForURLToGlobalLog(what.c_str(), "%@", {e.failureReason});
       }
-      if (error && !CurrentQueueSettings().useErrorLog && GetQueueHooks().showMessage) {
-        GetQueueHooks().showMessage(
+      if (error && !CurrentQueueSettings().useErrorLog && QueueHooksSlot::Get().showMessage) {
+        QueueHooksSlot::Get().showMessage(
             DownloadFailureMessage(CopyElementURLList(e), *error, StringParam(event, p::kErrorMessage)));
       }
       PostFailureNotice(e, error ? error->code : 0);
@@ -216,9 +216,9 @@ void AnswerAuthRequired(DownloadUID uid, const std::string& urlText, const ui::C
   }
   // Only a task still running can take the answer.
   if (e.status != kStatusDownloading || !e.controller) return;
-  if (answer.remember && GetQueueHooks().storeCredentials) {
+  if (answer.remember && QueueHooksSlot::Get().storeCredentials) {
     auto url = values::Url::Create(urlText);
-    if (url && url->Host()) GetQueueHooks().storeCredentials(*url, answer.user, answer.password);
+    if (url && url->Host()) QueueHooksSlot::Get().storeCredentials(*url, answer.user, answer.password);
   }
   e.controller->SupplyCredentials(answer.user, answer.password);
   e.useAuth = true;

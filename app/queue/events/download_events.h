@@ -40,6 +40,7 @@
 #include <string>
 
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/services/download_event_keys.h"
 #include "app/engine/task/download_task.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/runtime/event.h"
@@ -48,8 +49,8 @@
 
 namespace queue {
 
-// The event class, kinds and finish reasons are the engine's (download_task.h,
-// download_run.h, transfer_log.h); the queue names them here as it reads them.
+// The event class, kinds, finish reasons and parameter keys are the engine's
+// (app/engine/services/download_event_keys.h); the queue names them here as it reads them.
 using engine::kDownloadEventAuthRequired;
 using engine::kDownloadEventCertificateQuestion;
 using engine::kDownloadEventClass;
@@ -64,30 +65,7 @@ using engine::kFinishFailed;
 using engine::kFinishStopped;
 inline constexpr std::int32_t kFinishDone = engine::kFinishComplete;
 
-namespace download_params {
-inline constexpr values::FourCharCode kUID = values::FourCC("UID_");
-inline constexpr values::FourCharCode kRate = values::FourCC("C___");
-inline constexpr values::FourCharCode kTotal = values::FourCC("Tot_");
-inline constexpr values::FourCharCode kTime = values::FourCC("Time");
-inline constexpr values::FourCharCode kPorts = values::FourCC("Port");
-inline constexpr values::FourCharCode kRanges = values::FourCC("Rang");
-inline constexpr values::FourCharCode kURLData = values::FourCC("UrlD");
-inline constexpr values::FourCharCode kReason = values::FourCC("Reas");
-inline constexpr values::FourCharCode kVerificationFailed = values::FourCC("Veri");
-inline constexpr values::FourCharCode kFile = values::FourCC("File");
-inline constexpr values::FourCharCode kErrorCode = values::FourCC("ErrC");
-inline constexpr values::FourCharCode kErrorMessage = values::FourCC("ErrM");
-inline constexpr values::FourCharCode kFailureText = values::FourCC("ErrT");  // why it failed, in words
-inline constexpr values::FourCharCode kEventQueue = values::FourCC("Qu$$");
-inline constexpr values::FourCharCode kMessage = values::FourCC("Mess");
-inline constexpr values::FourCharCode kSize = values::FourCC("Size");
-inline constexpr values::FourCharCode kName = values::FourCC("Name");
-inline constexpr values::FourCharCode kNameFromServer = values::FourCC("Fnam");
-inline constexpr values::FourCharCode kAlias = values::FourCC("Alis");
-inline constexpr values::FourCharCode kTrust = values::FourCC("Trus");
-inline constexpr values::FourCharCode kStreamError = values::FourCC("ERRR");
-inline constexpr values::FourCharCode kURL = values::FourCC("URL_");
-}  // namespace download_params
+namespace download_params = engine::download_params;
 
 // Error domains that the failure messages tell apart.
 inline constexpr std::int32_t kHTTPErrorDomain = 4;

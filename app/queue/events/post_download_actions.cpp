@@ -33,7 +33,7 @@ ActionState& State() {
 
 files::OSErr PerformSystemAction(desktop::SystemAction action) {
   // procNotFound, as when the session's process cannot be reached.
-  return desktop::GetSystemActions().Perform(action) ? files::OSErr{0} : files::OSErr{-600};
+  return desktop::SystemActionsSlot::Get().Perform(action) ? files::OSErr{0} : files::OSErr{-600};
 }
 
 std::string ProgramFolder() {
@@ -170,22 +170,22 @@ void ApplyFileTypeAndPostProcess(const files::FileRef& file, bool postProcess, c
     types = cut == std::string_view::npos ? std::string_view() : types.substr(cut + 1);
     if (piece.empty() || fileName.size() < piece.size()) continue;
     if (fileName.compare(fileName.size() - piece.size(), piece.size(), piece) != 0) continue;
-    desktop::GetWorkspace().OpenFile(file.Path());
+    desktop::WorkspaceSlot::Get().OpenFile(file.Path());
     return;
   }
 }
 
 files::OSErr RevealInFinder(const files::FileRef& item) {
   if (item.empty()) return -50;
-  if (files::IsFolder(item)) return desktop::GetWorkspace().OpenFile(item.Path()) ? 0 : -43;
-  return desktop::GetWorkspace().RevealItem(item.Path()) ? 0 : -43;
+  if (files::IsFolder(item)) return desktop::WorkspaceSlot::Get().OpenFile(item.Path()) ? 0 : -43;
+  return desktop::WorkspaceSlot::Get().RevealItem(item.Path()) ? 0 : -43;
 }
 
 files::OSErr FinderOpenItems(const std::vector<files::FileRef>& items) {
   if (items.empty()) return -50;
   files::OSErr result = 0;
   for (const files::FileRef& item : items) {
-    if (!desktop::GetWorkspace().OpenFile(item.Path())) result = -43;
+    if (!desktop::WorkspaceSlot::Get().OpenFile(item.Path())) result = -43;
   }
   return result;
 }

@@ -78,7 +78,7 @@ void RemoveFolder(ViewID uid, bool trashFiles) {
   // The users' region is never taken inside the folders' region.
   RemoveFromUserLists(uid);
   if (folder) RegisterUndoFolderRemoved(folder, trashFiles);
-  ui::GetMainListServices().RemoveFolderRow(uid);
+  ui::MainListServicesSlot::Get().RemoveFolderRow(uid);
   {
     runtime::RegionGuard folders(gFoldersLock);
     gFolders.erase(uid);
@@ -90,13 +90,13 @@ void RemoveFolder(ViewID uid, bool trashFiles) {
 void UpdateFolderSharedState(ViewID uid) {
   const bool shared = InSomeViewList(uid);
   if (FolderRef folder = LookUpFolder(uid)) SetShared(*folder, shared);
-  if (uid > 0xFFFFF) ui::GetMainListServices().SetFolderRowShared(uid, shared);
+  if (uid > 0xFFFFF) ui::MainListServicesSlot::Get().SetFolderRowShared(uid, shared);
 }
 
 void UnshareFolder(ViewID uid) {
   RemoveFromUserLists(uid);
   if (FolderRef folder = LookUpFolder(uid)) SetShared(*folder, false);
-  ui::GetMainListServices().SetFolderRowShared(uid, false);
+  ui::MainListServicesSlot::Get().SetFolderRowShared(uid, false);
 }
 
 void RefreshSharedFolderFlags() {
@@ -123,7 +123,7 @@ void RefreshSharedFolderFlags() {
   for (ViewID id : ids) {
     if (id > 0xFFFFF) changed.push_back(id);
   }
-  ui::GetMainListServices().RefreshFolderRowIcons(changed);
+  ui::MainListServicesSlot::Get().RefreshFolderRowIcons(changed);
 }
 
 }  // namespace queue

@@ -158,7 +158,7 @@ void RenameFolder(ViewID uid, const std::string& name) {
   if (!folder) return;
   std::string old = folder->name();
   if (old == name) return;
-  ui::GetMainListServices().RelabelFolderRow(uid, name);
+  ui::MainListServicesSlot::Get().RelabelFolderRow(uid, name);
   folder->setName(name);
   RegisterUndoFolderRenamed(folder, old);
   TruvaneUndoSetActionName("Rename Folder");

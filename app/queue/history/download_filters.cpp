@@ -102,7 +102,7 @@ void SetFilters(const std::vector<DownloadFilter>& filters, bool useFiltersChang
     gFilters = std::move(table);
     gFiltersLoaded = true;
   }
-  if (IsViewDisplayed(kFiltersViewID)) ui::GetMainListServices().RefillMainList();
+  if (IsViewDisplayed(kFiltersViewID)) ui::MainListServicesSlot::Get().RefillMainList();
   if (changed && util::PrefBoolForKey("keep_filters_organised")) {
     files::FileRef folder;
     if (!util::GetDefaultDownloadFolder(folder)) return;

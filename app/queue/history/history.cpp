@@ -46,7 +46,7 @@ std::int64_t DayOf(const DownloadQueueElement& e) {
 }
 
 void RedrawHistory() {
-  if (IsViewDisplayed(kHistoryViewID)) ui::GetMainListServices().RefillMainList();
+  if (IsViewDisplayed(kHistoryViewID)) ui::MainListServicesSlot::Get().RefillMainList();
 }
 
 }  // namespace

@@ -15,11 +15,11 @@
 namespace queue {
 
 void InstallQueuePieces() {
-  auto& hooks = GetQueueHooks();
+  auto& hooks = QueueHooksSlot::Get();
   hooks.noteElementChanged = NoteElementChanged;
   hooks.removeFromHistory = TakeOutOfHistoryDay;
 
-  auto& completion = GetCompletionHooks();
+  auto& completion = CompletionHooksSlot::Get();
   completion.filterDestination = [](const std::string& fileName) -> std::optional<files::FileRef> {
     FilterRef filter = FindFilterForFileName(fileName);
     files::FileRef downloads;
@@ -35,8 +35,8 @@ void InstallQueuePieces() {
     WriteElementMetadata(wrapper, file);
   };
 
-  SetFilterTableService(std::make_unique<QueueFilterTableService>());
-  SetQueueScheduleService(std::make_unique<QueueScheduleStoreService>());
+  FilterTableServiceSlot::Set(std::make_unique<QueueFilterTableService>());
+  QueueScheduleServiceSlot::Set(std::make_unique<QueueScheduleStoreService>());
 }
 
 }  // namespace queue

@@ -269,7 +269,7 @@ void OpenMetalinkFile(const files::FileRef& file) {
   }
   std::optional<std::string> informative;
   if (error && error->recoverySuggestion) informative = values::Localized(*error->recoverySuggestion);
-  ui::GetUiServices().RunStandardAlert(
+  ui::UiServicesSlot::Get().RunStandardAlert(
       ui::AlertType::kCaution,
       values::Format(values::Localized("%@ does not appear to be a valid metalink file."), {file.Name()}),
       informative);

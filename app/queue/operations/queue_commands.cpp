@@ -26,7 +26,7 @@ namespace {
 
 std::vector<WrapperRef> SelectedWithStatus(DownloadStatus mask) {
   std::vector<WrapperRef> out;
-  for (auto& w : ui::GetMainListServices().CopySelectedDownloads()) {
+  for (auto& w : ui::MainListServicesSlot::Get().CopySelectedDownloads()) {
     if (w && (w->status() & mask)) out.push_back(w);
   }
   return out;
@@ -63,7 +63,7 @@ std::vector<DownloadUID> UIDs(const std::vector<WrapperRef>& wrappers) {
 bool ConfirmFiles(int kind, const std::vector<std::string>& files, bool& trash) {
   trash = false;
   if (files.empty()) return true;
-  const int answer = ui::GetConfirmationService().RunConfirmationAlert(kind, true);
+  const int answer = ui::ConfirmationServiceSlot::Get().RunConfirmationAlert(kind, true);
   if (answer == ui::kConfirmationMoveToTrash) {
     trash = true;
     return true;
@@ -83,7 +83,7 @@ void ClearWithStatus(DownloadStatus status, int kind, bool ask, bool fromLibrary
   RemoveDownloads(UIDs(records), {kMyDownloadsViewID}, fromLibrary, ask);
   if (ask) TruvaneUndoSetActionName(name);
   if (trash) util::MoveItemsToTrash(files);
-  ui::GetMainListServices().RefreshStatusBar();
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
   MarkQueueDirty();
 }
 
@@ -99,7 +99,7 @@ void OpenDownloadFiles(const std::vector<WrapperRef>& wrappers) {
   for (const auto& w : wrappers) {
     const auto& complete = DownloadQueueElementGetCompleteURL(w->element());
     if (!complete) continue;
-    if (auto path = values::PathFromFileUrl(*complete)) desktop::GetWorkspace().OpenFile(*path);
+    if (auto path = values::PathFromFileUrl(*complete)) desktop::WorkspaceSlot::Get().OpenFile(*path);
   }
 }
 
@@ -118,7 +118,7 @@ std::optional<files::FileRef> GetDownloadFileRef(const WrapperRef& wrapper) {
 
 void QueueSelectedDownloads() {
   if (IsDisplayingUploads()) {
-    upload::GetUploadQueueService().QueueSelectedUploads();
+    upload::UploadQueueServiceSlot::Get().QueueSelectedUploads();
   } else {
     for (const auto& w : SelectedWithStatus(kInactiveMask)) {
       if (w->hostUID() != 0) continue;  // a peer's item is fetched by starting it
@@ -126,14 +126,14 @@ void QueueSelectedDownloads() {
     }
     MarkQueueDirty();
   }
-  ui::GetMainListServices().RefreshCommandState();
+  ui::MainListServicesSlot::Get().RefreshCommandState();
 }
 
 void HoldSelectedItems() {
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (IsDisplayingUploads()) {
-    upload::GetUploadQueueService().HoldSelectedUploads();
-    upload::GetUploadQueueService().MarkUploadsChanged();
+    upload::UploadQueueServiceSlot::Get().HoldSelectedUploads();
+    upload::UploadQueueServiceSlot::Get().MarkUploadsChanged();
     list.RefreshCommandState();
     return;
   }
@@ -156,11 +156,11 @@ void HoldSelectedItems() {
 }
 
 void StopSelectedDownloads(const WrapperRef& item) {
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (IsDisplayingUploads()) {
-    upload::GetUploadQueueService().StopSelectedUploads();
+    upload::UploadQueueServiceSlot::Get().StopSelectedUploads();
   } else if (IsDisplayingReceivedFiles()) {
-    sharing::GetReceivedFileService().StopSelectedReceivedFiles();
+    sharing::ReceivedFileServiceSlot::Get().StopSelectedReceivedFiles();
   } else {
     const std::vector<WrapperRef> stopping =
         item ? std::vector<WrapperRef>{item} : SelectedWithStatus(kRunningMask);
@@ -171,9 +171,9 @@ void StopSelectedDownloads(const WrapperRef& item) {
 }
 
 void StartSelectedDownloads() {
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (IsDisplayingUploads()) {
-    upload::GetUploadQueueService().StartSelectedUploads();
+    upload::UploadQueueServiceSlot::Get().StartSelectedUploads();
     list.RefreshCommandState();
     return;
   }
@@ -188,14 +188,14 @@ void StartSelectedDownloads() {
 }
 
 void RemoveSelectedItems(bool undoable, const WrapperRef& item) {
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (IsDisplayingUploads()) {
-    const std::size_t n = upload::GetUploadQueueService().RemoveSelectedUploads(undoable);
+    const std::size_t n = upload::UploadQueueServiceSlot::Get().RemoveSelectedUploads(undoable);
     if (n > 0) NameStep(n, "Remove Upload", "Remove %d Uploads");
     return;
   }
   if (IsDisplayingReceivedFiles()) {
-    const std::size_t n = sharing::GetReceivedFileService().RemoveSelectedReceivedFiles(undoable);
+    const std::size_t n = sharing::ReceivedFileServiceSlot::Get().RemoveSelectedReceivedFiles(undoable);
     if (n > 0) NameStep(n, "Remove Received File", "Remove %d Received Files");
     return;
   }
@@ -225,14 +225,15 @@ void ClearFinishedDownloads(bool ask) {
 }
 
 void CleanUpQueue() {
-  if (ui::GetConfirmationService().RunConfirmationAlert(kConfirmCleanUpQueue, false) != ui::kConfirmationOK)
+  if (ui::ConfirmationServiceSlot::Get().RunConfirmationAlert(kConfirmCleanUpQueue, false) !=
+      ui::kConfirmationOK)
     return;
   std::vector<DownloadUID> gone;
   for (const auto& w : CopyElementsWithStatus(kCompletedOrStoppedMask)) {
     if (!DownloadQueueElementGetCompleteURL(w->element())) gone.push_back(w->uid());
   }
   if (!gone.empty()) RemoveDownloads(gone, {}, true, true);
-  const bool uploadsGone = upload::GetUploadQueueService().DeleteUploadsWithNoFile();
+  const bool uploadsGone = upload::UploadQueueServiceSlot::Get().DeleteUploadsWithNoFile();
   if (!gone.empty() || uploadsGone) TruvaneUndoSetActionName("kActionNameClearCancelledString");
   MarkQueueDirty();
 }
@@ -242,7 +243,7 @@ void ClearQueue() {
     ShowQueueMessage(kClearQueueRefusedMessage);
     return;
   }
-  const int answer = ui::GetConfirmationService().RunConfirmationAlert(kConfirmClearQueue, true);
+  const int answer = ui::ConfirmationServiceSlot::Get().RunConfirmationAlert(kConfirmClearQueue, true);
   if (answer == ui::kConfirmationMoveToTrash) {
     std::vector<std::string> paths;
     AppendDownloadFileURLs(paths);
@@ -253,7 +254,7 @@ void ClearQueue() {
   {
     QueueTablesGuard guard;
     FolderRemoveAllDownloads();
-    if (auto& leave = GetQueueHooks().removeFromHistory) {
+    if (auto& leave = QueueHooksSlot::Get().removeFromHistory) {
       for (auto& [uid, w] : gQueueItems) leave(w);
     }
     gQueueItems.clear();
@@ -263,7 +264,7 @@ void ClearQueue() {
     CreateScheduledItemList();
     MarkQueueDirty();
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.RefreshStatusBar();
   list.RefillMainList();
   list.RefreshCommandState();

@@ -121,7 +121,7 @@ void MoveQueuedToTop(const std::vector<WrapperRef>& wrappers) {
     RenumberFrom(0);
     MarkQueueDirty();
   }
-  ui::GetMainListServices().UpdateDownloadColumn(kStatusColumn, {});
+  ui::MainListServicesSlot::Get().UpdateDownloadColumn(kStatusColumn, {});
 }
 
 void ResetCompletedElement(DownloadQueueElement& e) {
@@ -143,7 +143,7 @@ void EnqueueElement(const WrapperRef& wrapper) {
     gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
     e.queuePosition = gQueuedCount;
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.AddElementToDownloadsView(wrapper);
   AddElementToListableFolder(kMyDownloadsViewID, wrapper);
   list.UpdateDownloadRow(e.uid);
@@ -167,7 +167,7 @@ void PutElementOnHold(const WrapperRef& wrapper) {
     wrapper->setStatus(kStatusOnHold);
     if (left) RenumberFrom(*left);
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (left) {
     list.UpdateDownloadColumn(kQueuePositionColumn, {});
   }

@@ -68,7 +68,7 @@ bool ElementMatchesViewFilter(const DownloadQueueElement& e, int scope) {
 }
 
 bool ElementMatchesFilterAndSearch(const DownloadQueueElement& e, const std::string& search) {
-  const int scope = ui::GetMainListServices().CurrentFilterScope();
+  const int scope = ui::MainListServicesSlot::Get().CurrentFilterScope();
   if (scope != kScopeAll && !ElementMatchesViewFilter(e, scope)) return false;
   if (search.empty()) return true;
   if (values::FindString(e.filename, search, values::kCaseInsensitive)) return true;
@@ -98,7 +98,7 @@ std::pair<float, float> SumTransferRates() {
       if (it != gQueueItems.end()) downloads += it->second->element().rate;
     }
   }
-  return {downloads, upload::GetUploadQueueService().SumActiveUploadRates()};
+  return {downloads, upload::UploadQueueServiceSlot::Get().SumActiveUploadRates()};
 }
 
 }  // namespace queue

@@ -27,7 +27,7 @@ void StartQueue() {
     RenumberQueue(0, gQueueOrder.size());
   }
   gQueueRunning = true;
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.ShowQueueSwitch(false, true);
   list.LogMessageToGlobalLog(false, kQueueStartedMessage);
   list.RefreshCommandState();
@@ -45,7 +45,7 @@ void StopQueue(bool force) {
     }
     gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.ShowQueueSwitch(false, false);
   list.LogMessageToGlobalLog(false, kQueueStoppedMessage);
 }
@@ -56,13 +56,13 @@ void StartUploadQueue() {
     return;
   }
   gUploadQueueRunning = true;
-  ui::GetMainListServices().ShowQueueSwitch(true, true);
+  ui::MainListServicesSlot::Get().ShowQueueSwitch(true, true);
 }
 
 void StopUploadQueue(bool stopRunning) {
   gUploadQueueRunning = false;
-  if (stopRunning) upload::GetUploadQueueService().RequeueActiveUploads();
-  ui::GetMainListServices().ShowQueueSwitch(true, false);
+  if (stopRunning) upload::UploadQueueServiceSlot::Get().RequeueActiveUploads();
+  ui::MainListServicesSlot::Get().ShowQueueSwitch(true, false);
 }
 
 }  // namespace queue

@@ -49,7 +49,7 @@ void RemoveCompletely(const WrapperRef& wrapper, Pass& pass) {
   } else {
     ForgetUndo(wrapper);
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.CloseDownloadInspector(wrapper);
   list.NotifyMiniWindowDownloadRemoved(wrapper);
   pass.rows.push_back(e.uid);
@@ -84,7 +84,7 @@ void RemoveFromPlace(const WrapperRef& wrapper, Pass& pass) {
       wrapper->setStatus(kStatusOnHold);
       RemoveFromQueueOrder(e.uid);
     }
-    ui::GetMainListServices().MarkDockTileChanged();
+    ui::MainListServicesSlot::Get().MarkDockTileChanged();
   }
 }
 
@@ -111,14 +111,14 @@ void RunPass(const std::vector<DownloadUID>& uids, Pass& pass) {
     }
   }
   if (folder == kWholeQueue || IsViewDisplayed(folder))
-    ui::GetMainListServices().RemoveDownloadRows(pass.rows);
+    ui::MainListServicesSlot::Get().RemoveDownloadRows(pass.rows);
   for (DownloadUID uid : pass.removed) QueueItemsRemove(uid);
 }
 
 }  // namespace
 
 void LeaveHistory(const WrapperRef& wrapper) {
-  if (auto& hook = GetQueueHooks().removeFromHistory) hook(wrapper);
+  if (auto& hook = QueueHooksSlot::Get().removeFromHistory) hook(wrapper);
   wrapper->element().historyPosition = -1;
   wrapper->element().historyGroup = 0;
 }
@@ -145,7 +145,7 @@ void RemoveDownloads(const std::vector<DownloadUID>& uids, const std::set<ViewID
       RunPass(uids, pass);
     }
   }
-  ui::GetMainListServices().UpdateDownloadColumn(kQueuePositionColumn, {});
+  ui::MainListServicesSlot::Get().UpdateDownloadColumn(kQueuePositionColumn, {});
   MarkQueueDirty();
 }
 

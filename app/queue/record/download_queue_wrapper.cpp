@@ -30,7 +30,7 @@ std::optional<std::string> DownloadQueueWrapper::url() const {
 }
 
 void DownloadQueueWrapper::NoteChanged(std::uint32_t bits) {
-  if (auto& hook = GetQueueHooks().noteElementChanged) hook(shared_from_this(), bits);
+  if (auto& hook = QueueHooksSlot::Get().noteElementChanged) hook(shared_from_this(), bits);
 }
 
 void DownloadQueueWrapper::setFilename(std::string name) {
@@ -46,7 +46,7 @@ void DownloadQueueWrapper::setURLData(values::Array list) {
 
 void DownloadQueueWrapper::setFileSize(std::int64_t size) {
   if (size == element_->fileSize) return;
-  ui::GetMainListServices().AdjustStatusTotals(shared_from_this(), size, element_->fileSize);
+  ui::MainListServicesSlot::Get().AdjustStatusTotals(shared_from_this(), size, element_->fileSize);
   element_->fileSize = size;
   NoteChanged(kChangedFileSize);
 }

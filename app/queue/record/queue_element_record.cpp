@@ -56,7 +56,7 @@ std::optional<values::Bytes> OptionalData(const Value& d, const char* key) {
 
 // Without a cipher, or with its key lost, nothing enciphered can be read.
 bool KeyFailed() {
-  auto& hooks = GetQueueHooks();
+  auto& hooks = QueueHooksSlot::Get();
   return !hooks.decipherCredential || (hooks.storedPasswordKeyFailed && hooks.storedPasswordKeyFailed());
 }
 
@@ -66,7 +66,7 @@ std::string ReadCredential(const Value& d, const char* encipheredKey, const char
                            RecordLoadState& state) {
   if (const Value* enciphered = d.Find(encipheredKey)) {
     const values::Data* data = enciphered->AsData();
-    auto& decipher = GetQueueHooks().decipherCredential;
+    auto& decipher = QueueHooksSlot::Get().decipherCredential;
     if (!decipher) {
       state.cipherFailed = true;
       return {};
@@ -123,7 +123,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
   } else {
-    const auto& encipher = GetQueueHooks().encipherCredential;
+    const auto& encipher = QueueHooksSlot::Get().encipherCredential;
     const auto put = [&](const char* key, const std::string& value) {
       if (value.empty()) return;
       std::optional<values::Bytes> bytes;
@@ -139,7 +139,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
   }
   if (withheld && !gCredentialsNotSavedLogged) {
     gCredentialsNotSavedLogged = true;
-    ui::GetMainListServices().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);
   }
   PutString(d, "checksum", e.checksum);
   d.Put("verificationFailed", e.verificationFailed);

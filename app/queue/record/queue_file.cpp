@@ -68,7 +68,7 @@ std::set<std::string>& ReportedOmissions() {
 void RemoveWhatCannotBeSaved(values::Value& record, const std::string& owner) {
   for (const std::string& path : values::RemoveValuesXmlCannotHold(record)) {
     if (!ReportedOmissions().insert(owner + "\n" + path).second) continue;
-    ui::GetMainListServices().LogMessageToGlobalLog(
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
         true, owner + " was saved in the queue file without its value \"" + path +
                   "\", which holds characters that cannot be stored.");
   }
@@ -96,7 +96,7 @@ bool MoveAside(const files::FileRef& file) {
     const files::FileRef aside = file.Parent().Child(name);
     const files::Status s = files::RenameNoReplace(file, aside);
     if (s.ok()) {
-      ui::GetMainListServices().LogMessageToGlobalLog(
+      ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
           true, "The queue file could not be read. It was kept as \"" + aside.Path() + "\".");
       return true;
     }

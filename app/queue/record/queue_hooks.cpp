@@ -5,20 +5,15 @@
 
 namespace queue {
 
-QueueHooks& GetQueueHooks() {
-  static QueueHooks hooks;
-  return hooks;
-}
-
 void ShowQueueMessage(const std::string& text) {
-  ui::GetMainListServices().LogMessageToGlobalLog(true, text);
-  if (auto& show = GetQueueHooks().showMessage) show(text);
+  ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
+  if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
 }
 
 void ReportQueueFailure(const std::string& text) {
-  ui::GetMainListServices().LogMessageToGlobalLog(true, text);
+  ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
   if (CurrentQueueSettings().useErrorLog) return;
-  if (auto& show = GetQueueHooks().showMessage) show(text);
+  if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
 }
 
 }  // namespace queue

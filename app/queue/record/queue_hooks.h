@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/queue/record/download_queue_wrapper.h"
+#include "platform/runtime/hook_slot.h"
 #include "platform/values/url.h"
 
 namespace queue {
@@ -46,7 +47,7 @@ struct QueueHooks {
   std::function<void(const values::Dictionary& notice)> postNotice;
 };
 
-QueueHooks& GetQueueHooks();
+using QueueHooksSlot = runtime::HookSlot<QueueHooks>;
 
 // Logs a failure to the transfer log as an error and, unless the user chose the error log
 // only, shows it in the message window.

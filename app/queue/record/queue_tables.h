@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/services/transfer_log_records.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "platform/runtime/critical_region.h"
 
@@ -45,9 +46,14 @@ void QueueItemsSet(DownloadUID uid, WrapperRef wrapper);
 void QueueItemsRemove(DownloadUID uid);
 // The wrapper of gQueueItems under the UID, or null.
 WrapperRef LookUpDownloadWrapper(DownloadUID uid);
-// The transfer log of the download with the UID, or null: the queue's answer to the
-// transfer log's lookup (transfer_log_lookup.h), installed at start-up.
+// The transfer log of the download with the UID, or null.
 engine::TransferLogRecord* FindDownloadTransferLog(DownloadUID uid);
+// The queue's answer to the transfer log's lookup (engine/services/transfer_log_records.h),
+// installed at start-up.
+class QueueTransferLogRecords final : public engine::TransferLogRecords {
+ public:
+  engine::TransferLogRecord* Find(std::uint32_t uid) override { return FindDownloadTransferLog(uid); }
+};
 
 // Numbers the Queued entries of gQueueOrder[first, first + count) from first + 1 on
 // (entries that are gone or not Queued take no number); then gQueuedCount becomes the

@@ -35,7 +35,7 @@ std::optional<std::string> JoinPassword(const std::string& without, const std::s
 values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
   values::Array out = engine::URLListCopyWithURLStrings(entries);
   if (!CurrentQueueSettings().encryptQueue) return out;
-  auto& encipher = GetQueueHooks().encipherCredential;
+  auto& encipher = QueueHooksSlot::Get().encipherCredential;
   for (values::Value& entry : out) {
     entry.Erase(kEntryEncipheredURLPassword);
     std::string text, without, password;
@@ -55,7 +55,7 @@ values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
 
 values::Array URLListFromStored(const values::Array& entries, bool* undecipherable) {
   values::Array out = entries;
-  auto& decipher = GetQueueHooks().decipherCredential;
+  auto& decipher = QueueHooksSlot::Get().decipherCredential;
   for (values::Value& entry : out) {
     const values::Value* stored = entry.Find(kEntryEncipheredURLPassword);
     if (stored == nullptr) continue;

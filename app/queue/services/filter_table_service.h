@@ -3,7 +3,7 @@
 // stored "Filters" setting at every settings load, and give the table back in that form
 // for saving.
 //
-// The queue registers its filter table at start-up with SetFilterTableService. Until then
+// The queue registers its filter table at start-up with FilterTableServiceSlot::Set. Until then
 // the default keeps the stored array as it was given and gives it back unchanged; given
 // no array (no "Filters" setting) it knows no table and answers nothing, so a save leaves
 // the setting absent and the default filters are made when the real table first loads.
@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/value.h"
 
 namespace queue {
@@ -37,15 +38,6 @@ class DefaultFilterTableService : public FilterTableService {
   std::optional<values::Array> stored_;
 };
 
-inline std::unique_ptr<FilterTableService>& FilterTableServiceSlot() {
-  static std::unique_ptr<FilterTableService> service = std::make_unique<DefaultFilterTableService>();
-  return service;
-}
-inline FilterTableService& GetFilterTableService() {
-  return *FilterTableServiceSlot();
-}
-inline void SetFilterTableService(std::unique_ptr<FilterTableService> service) {
-  FilterTableServiceSlot() = std::move(service);
-}
+using FilterTableServiceSlot = runtime::ServiceSlot<FilterTableService, DefaultFilterTableService>;
 
 }  // namespace queue

@@ -2,12 +2,13 @@
 // What the settings store asks of the queue schedule: read the stored schedule
 // ("newSchedulesX") into the application's schedule record at start-up.
 //
-// The queue registers its implementation at start-up with SetQueueScheduleService. The
+// The queue registers its implementation at start-up with QueueScheduleServiceSlot::Set. The
 // default ignores the dictionary: no schedule runs, and the stored one is left untouched.
 
 #include <memory>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/value.h"
 
 namespace queue {
@@ -24,15 +25,6 @@ class DefaultQueueScheduleService : public QueueScheduleService {
   void ReadScheduleDictionary(const values::Value*) override {}
 };
 
-inline std::unique_ptr<QueueScheduleService>& QueueScheduleServiceSlot() {
-  static std::unique_ptr<QueueScheduleService> service = std::make_unique<DefaultQueueScheduleService>();
-  return service;
-}
-inline QueueScheduleService& GetQueueScheduleService() {
-  return *QueueScheduleServiceSlot();
-}
-inline void SetQueueScheduleService(std::unique_ptr<QueueScheduleService> service) {
-  QueueScheduleServiceSlot() = std::move(service);
-}
+using QueueScheduleServiceSlot = runtime::ServiceSlot<QueueScheduleService, DefaultQueueScheduleService>;
 
 }  // namespace queue

@@ -125,7 +125,7 @@ void TRSmartFolder::setPredicate(PredicateRef predicate) {
     std::lock_guard lock(smartItemsLock_);
     populated_ = false;
   }
-  if (IsViewDisplayed(uid())) ui::GetMainListServices().RefillMainList();
+  if (IsViewDisplayed(uid())) ui::MainListServicesSlot::Get().RefillMainList();
   if (predicate_ && (predicate_->variableTypes() & kDateBits) && !dateObserver_.IsActive()) {
     dateObserver_ = TRDateNotifier::sharedNotificationCenter().AddObserver(
         kDateHasChangedNotification, {}, [this](const runtime::Notification&) { dateChanged(); });
@@ -138,7 +138,7 @@ void TRSmartFolder::dateChanged() {
     std::lock_guard lock(smartItemsLock_);
     populated_ = false;
   }
-  if (IsViewDisplayed(uid())) ui::GetMainListServices().RefillMainList();
+  if (IsViewDisplayed(uid())) ui::MainListServicesSlot::Get().RefillMainList();
 }
 
 void TRSmartFolder::setSmartFolder(std::optional<values::Bytes> alias) {
@@ -191,9 +191,9 @@ bool TRSmartFolder::createFolderAtURL(const std::string& path) {
       default:
         break;
     }
-    ui::GetUiServices().RunStandardAlert(ui::AlertType::kStop,
-                                         values::Localized("The smart folder could not be created."),
-                                         values::Localized(informative));
+    ui::UiServicesSlot::Get().RunStandardAlert(ui::AlertType::kStop,
+                                               values::Localized("The smart folder could not be created."),
+                                               values::Localized(informative));
     return false;
   }
   if (query.empty()) return false;
@@ -266,7 +266,7 @@ void AddTypeFolder(ViewID uid, const char* key, const char* types) {
   if (LookUpFolder(uid)) return;
   auto folder = TRSmartFolder::addSmartFolderToListWithName(
       values::Localized(key), uid, TRSearchPredicate::WithStringOfTypes(types, kOpTypeIn));
-  ui::GetMainListServices().AddFolderRow(uid, folder->name());
+  ui::MainListServicesSlot::Get().AddFolderRow(uid, folder->name());
 }
 
 }  // namespace
@@ -324,7 +324,7 @@ void AddBuiltInTypeSmartFolders() {
   AddPDFFolder();
   AddPicturesTypesFolder();
   AddPresentationTypesFolder();
-  ui::GetMainListServices().SortFolderRows();
+  ui::MainListServicesSlot::Get().SortFolderRows();
 }
 
 // ---- The queue file ----
@@ -360,7 +360,7 @@ void ClearSmartFolderChanges() {
 
 void UpdateFolderForChangedElements(TRFolder& folder) {
   auto* smart = dynamic_cast<TRSmartFolder*>(&folder);
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   const bool displayed = IsViewDisplayed(folder.uid());
   int scope = kScopeAll;
   std::uint32_t interest = 0;

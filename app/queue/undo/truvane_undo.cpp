@@ -126,11 +126,11 @@ bool TruvaneUndoCanRedo() {
 }
 void TruvaneUndoPerformUndo() {
   TruvaneUndo::Shared().Undo();
-  ui::GetMainListServices().RefreshStatusBar();
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
 }
 void TruvaneUndoPerformRedo() {
   TruvaneUndo::Shared().Redo();
-  ui::GetMainListServices().RefreshStatusBar();
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
 }
 
 namespace {

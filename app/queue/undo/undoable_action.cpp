@@ -156,7 +156,7 @@ void UndoDownloadRemoved(const WrapperRef& wrapper, const values::Dictionary& in
     }
   }
   MoveDownloadFilesBack(wrapper, info);
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   if (const values::Value* folders = Info(info, kUndoFoldersKey); folders && folders->AsSet()) {
     for (const values::Value& id : folders->AsSet()->members) {
       if (id.AsNumber() == nullptr) continue;
@@ -165,7 +165,7 @@ void UndoDownloadRemoved(const WrapperRef& wrapper, const values::Dictionary& in
       if (IsViewDisplayed(folder)) list.AddNewDownloadRow(wrapper, true);
     }
   }
-  if (auto& note = GetQueueHooks().noteElementChanged) note(wrapper, kChangedAll);
+  if (auto& note = QueueHooksSlot::Get().noteElementChanged) note(wrapper, kChangedAll);
   for (ViewID id : GetDisplayedViewSet()) {
     if (IsSmartFolderID(id) || IsDateFolderID(id)) {
       list.RequestRedisplayCurrentFolder();
@@ -184,7 +184,7 @@ void UndoFolderRemoved(const FolderRef& folder, const values::Dictionary& info) 
     }
     AddFolderToFolderTable(folder, folder->uid());
   }
-  auto& list = ui::GetMainListServices();
+  auto& list = ui::MainListServicesSlot::Get();
   list.AddFolderRow(folder->uid(), folder->name());
   RegisterUndoFolderAdded(folder, InfoBool(info, kUndoItemsDeletedKey));
   list.SortFolderRows();
@@ -193,7 +193,7 @@ void UndoFolderRemoved(const FolderRef& folder, const values::Dictionary& info) 
 }
 
 void UndoUploadRemoved(const std::shared_ptr<void>& upload, const values::Dictionary& info) {
-  auto& uploads = upload::GetUploadQueueService();
+  auto& uploads = upload::UploadQueueServiceSlot::Get();
   uploads.AddToQueue(upload);
   uploads.SelectUploadRow(upload);
   uploads.RemoveFromWaitingOrder(upload);
@@ -213,7 +213,7 @@ void UndoUploadRemoved(const std::shared_ptr<void>& upload, const values::Dictio
 }
 
 void UndoFavouriteAdded(const std::shared_ptr<void>& favourite) {
-  auto& favourites = browser::GetFavouriteUndoService();
+  auto& favourites = browser::FavouriteUndoServiceSlot::Get();
   if (IsViewDisplayed(kMyServersViewID)) favourites.RemoveFavouriteRow(favourite);
   RegisterUndoFavouriteRemoved(favourite);
   favourites.RemoveFavourite(favourite);
@@ -221,7 +221,7 @@ void UndoFavouriteAdded(const std::shared_ptr<void>& favourite) {
 }
 
 void UndoFavouriteRemoved(const std::shared_ptr<void>& favourite, const values::Dictionary& info) {
-  auto& favourites = browser::GetFavouriteUndoService();
+  auto& favourites = browser::FavouriteUndoServiceSlot::Get();
   std::optional<std::uint64_t> connection;
   if (auto id = InfoInteger(info, kUndoConnectionIdentifierKey)) connection = static_cast<std::uint64_t>(*id);
   favourites.RestoreFavourite(favourite, connection);
@@ -231,7 +231,7 @@ void UndoFavouriteRemoved(const std::shared_ptr<void>& favourite, const values::
 }
 
 void UndoReceivedFileRemoved(const std::shared_ptr<void>& file, const values::Dictionary& info) {
-  auto& received = sharing::GetReceivedFileService();
+  auto& received = sharing::ReceivedFileServiceSlot::Get();
   received.AddToList(file);
   if (auto folderText = InfoString(info, kUndoLastLocationKey)) {
     if (auto path = received.UpdatePath(file)) {
@@ -241,7 +241,7 @@ void UndoReceivedFileRemoved(const std::shared_ptr<void>& file, const values::Di
   }
   RegisterUndoReceivedFileReadded(file);
   if (IsViewDisplayed(kReceivedFilesViewID)) received.SelectReceivedFileRow(file);
-  upload::GetUploadQueueService().MarkUploadsChanged();
+  upload::UploadQueueServiceSlot::Get().MarkUploadsChanged();
 }
 
 void Register(std::shared_ptr<void> object, UndoActionType type, values::Dictionary info = {}) {
@@ -292,7 +292,7 @@ void TruvaneUndoableAction::undo() const {
       break;
     case kUndoFolderRenamed:
       if (auto name = InfoString(info_, kUndoOldNameKey)) RenameFolder(folder()->uid(), *name);
-      ui::GetMainListServices().SortFolderRows();
+      ui::MainListServicesSlot::Get().SortFolderRows();
       break;
     case kUndoFolderRemoved:
       UndoFolderRemoved(folder(), info_);
@@ -324,8 +324,8 @@ void TruvaneUndoableAction::undo() const {
       UndoReceivedFileRemoved(object_, info_);
       break;
     case kUndoReceivedFileReadded:
-      sharing::GetReceivedFileService().RemoveFromList(object_);
-      upload::GetUploadQueueService().MarkUploadsChanged();
+      sharing::ReceivedFileServiceSlot::Get().RemoveFromList(object_);
+      upload::UploadQueueServiceSlot::Get().MarkUploadsChanged();
       break;
   }
 }
@@ -376,7 +376,7 @@ void RegisterUndoUploadRemoved(const std::shared_ptr<void>& upload, std::uint32_
   values::Dictionary info{{kUndoOldIndexKey, values::Number::Int64(oldIndex)}};
   if (fileMoved) {
     // Registered before the file moves: its folder now is where it goes back to.
-    if (auto path = upload::GetUploadQueueService().ResolveFilePath(upload)) {
+    if (auto path = upload::UploadQueueServiceSlot::Get().ResolveFilePath(upload)) {
       info[kUndoLastLocationKey] = files::FileRef(*path).Parent().Path();
     }
   }
@@ -390,7 +390,7 @@ void RegisterUndoFavouriteAdded(const std::shared_ptr<void>& favourite) {
 void RegisterUndoFavouriteRemoved(const std::shared_ptr<void>& favourite) {
   if (!favourite || !TruvaneUndo::Shared().IsRegistrationEnabled()) return;
   values::Dictionary info;
-  if (auto id = browser::GetFavouriteUndoService().ConnectionIdentifier(favourite)) {
+  if (auto id = browser::FavouriteUndoServiceSlot::Get().ConnectionIdentifier(favourite)) {
     info[kUndoConnectionIdentifierKey] = values::Number::UInt64(*id);
   }
   Register(favourite, kUndoFavouriteRemoved, std::move(info));
@@ -406,7 +406,7 @@ void RegisterUndoDownloadFilesMoved(const WrapperRef& wrapper) {
 void RegisterUndoReceivedFileRemoved(const std::shared_ptr<void>& file) {
   if (!file || !TruvaneUndo::Shared().IsRegistrationEnabled()) return;
   values::Dictionary info;
-  if (auto path = sharing::GetReceivedFileService().UpdatePath(file)) {
+  if (auto path = sharing::ReceivedFileServiceSlot::Get().UpdatePath(file)) {
     info[kUndoLastLocationKey] = files::FileRef(*path).Parent().Path();
   }
   Register(file, kUndoReceivedFileRemoved, std::move(info));

@@ -8,7 +8,7 @@
 // a copy taken inside those regions (entered in that order, left before returning), so a
 // caller formats and replies without holding any lock.
 //
-// The sharing code registers its implementation at start-up with SetPeerHostsService().
+// The sharing code registers its implementation at start-up with PeerHostsServiceSlot::Set().
 // Until then there is no peer: the table is empty, connecting starts nothing, and no file
 // is being received.
 //
@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/value.h"
 
 namespace sharing {
@@ -89,17 +90,6 @@ class NoPeerHostsService : public PeerHostsService {
   std::int32_t RunningUploadServers() override { return 0; }
 };
 
-inline std::unique_ptr<PeerHostsService>& PeerHostsServiceSlot() {
-  static std::unique_ptr<PeerHostsService> service = std::make_unique<NoPeerHostsService>();
-  return service;
-}
-inline PeerHostsService& GetPeerHostsService() {
-  return *PeerHostsServiceSlot();
-}
-// Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<PeerHostsService> SetPeerHostsService(std::unique_ptr<PeerHostsService> service) {
-  if (!service) service = std::make_unique<NoPeerHostsService>();
-  return std::exchange(PeerHostsServiceSlot(), std::move(service));
-}
+using PeerHostsServiceSlot = runtime::ServiceSlot<PeerHostsService, NoPeerHostsService>;
 
 }  // namespace sharing

@@ -5,7 +5,7 @@
 // the sharing code made; the undo manager only keeps it alive and passes it back.
 //
 // The sharing code registers its implementation at start-up with
-// SetReceivedFileService(). Until then the default knows no received file.
+// ReceivedFileServiceSlot::Set(). Until then the default knows no received file.
 //
 // Main thread only.
 
@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace sharing {
 
@@ -45,18 +47,6 @@ class NoReceivedFileService : public ReceivedFileService {
   void SelectReceivedFileRow(const ReceivedFileHandle&) override {}
 };
 
-inline std::unique_ptr<ReceivedFileService>& ReceivedFileServiceSlot() {
-  static std::unique_ptr<ReceivedFileService> service = std::make_unique<NoReceivedFileService>();
-  return service;
-}
-inline ReceivedFileService& GetReceivedFileService() {
-  return *ReceivedFileServiceSlot();
-}
-// Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<ReceivedFileService> SetReceivedFileService(
-    std::unique_ptr<ReceivedFileService> service) {
-  if (!service) service = std::make_unique<NoReceivedFileService>();
-  return std::exchange(ReceivedFileServiceSlot(), std::move(service));
-}
+using ReceivedFileServiceSlot = runtime::ServiceSlot<ReceivedFileService, NoReceivedFileService>;
 
 }  // namespace sharing

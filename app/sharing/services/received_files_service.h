@@ -5,12 +5,14 @@
 // loaded, so that a moved folder's alias is brought up to date early.
 //
 // The sharing code registers its implementation at start-up with
-// SetReceivedFilesService. The default knows no folder and leaves the alias as loaded.
+// ReceivedFilesServiceSlot::Set. The default knows no folder and leaves the alias as loaded.
 
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace sharing {
 
@@ -26,15 +28,6 @@ class DefaultReceivedFilesService : public ReceivedFilesService {
   std::optional<std::filesystem::path> GetReceivedFilesFolder(bool) override { return std::nullopt; }
 };
 
-inline std::unique_ptr<ReceivedFilesService>& ReceivedFilesServiceSlot() {
-  static std::unique_ptr<ReceivedFilesService> service = std::make_unique<DefaultReceivedFilesService>();
-  return service;
-}
-inline ReceivedFilesService& GetReceivedFilesService() {
-  return *ReceivedFilesServiceSlot();
-}
-inline void SetReceivedFilesService(std::unique_ptr<ReceivedFilesService> service) {
-  ReceivedFilesServiceSlot() = std::move(service);
-}
+using ReceivedFilesServiceSlot = runtime::ServiceSlot<ReceivedFilesService, DefaultReceivedFilesService>;
 
 }  // namespace sharing

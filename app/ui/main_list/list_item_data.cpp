@@ -104,7 +104,7 @@ void ToggleQueuedLater(const queue::WrapperRef& wrapper) {
     else
       queue::EnqueueElement(wrapper);
     queue::MarkQueueDirty();
-    auto& list = GetMainListServices();
+    auto& list = MainListServicesSlot::Get();
     list.RefreshCommandState();
     list.UpdateDownloadColumn(kColQueuePosition, {wrapper->uid()});
   });
@@ -335,7 +335,7 @@ Status ContainerAnswer(std::uint32_t property, ListItemData& data) {
 
 // The two rename refusals; the favourite keeps its name.
 void FavouriteAlert(const char* key) {
-  GetUiServices().RunStandardAlert(AlertType::kNote, values::Localized(key), std::nullopt);
+  UiServicesSlot::Get().RunStandardAlert(AlertType::kNote, values::Localized(key), std::nullopt);
 }
 
 std::string UserOrGuest(const std::string& user) {

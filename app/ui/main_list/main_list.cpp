@@ -309,7 +309,7 @@ void MainList::ScrollToTop() {
 }
 
 void MainList::ListFilled() {
-  auto& services = GetMainListServices();
+  auto& services = MainListServicesSlot::Get();
   services.RefreshStatusBar();
   services.RefreshCommandState();
 }
@@ -364,8 +364,8 @@ void InstallMainList() {
   auto list = std::make_unique<MainList>();
   MainList* raw = list.get();
   TheMainList() = raw;
-  auto previous = SetMainListServices(nullptr);
-  SetMainListServices(MakeMainListServices(*raw, std::move(previous)));
+  auto previous = MainListServicesSlot::Set(nullptr);
+  MainListServicesSlot::Set(MakeMainListServices(*raw, std::move(previous)));
   MainListBrowserSlot::Set(std::move(list));
 }
 
@@ -373,7 +373,7 @@ void UninstallMainList() {
   if (!TheMainList()) return;
   MainListBrowserSlot::Set(nullptr);
   TheMainList() = nullptr;
-  SetMainListServices(nullptr);
+  MainListServicesSlot::Set(nullptr);
 }
 
 }  // namespace ui

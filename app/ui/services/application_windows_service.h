@@ -5,10 +5,9 @@
 // mode, the download-rate history, and the row of a favourite in My Servers.
 //
 // The windows register their implementation at start-up with
-// SetApplicationWindowsService(). Until then (headless runs) there is no window: nothing
-// is shown or raised, no modifier is held, the save dialog cannot run (the item goes to
-// the default download folder, as no one is there to choose another), and there is no
-// rate history.
+// ApplicationWindowsServiceSlot::Set(). Until then (headless runs) there is no window: nothing
+// is shown or raised, no modifier is held, the save dialog cannot run (as a failed
+// dialog: the item is skipped), and there is no rate history.
 //
 // Main thread only.
 
@@ -18,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/value.h"
 
 namespace ui {
@@ -67,18 +67,7 @@ class HeadlessApplicationWindows : public ApplicationWindowsService {
   void RemoveFavouriteRow(const std::string&) override {}
 };
 
-inline std::unique_ptr<ApplicationWindowsService>& ApplicationWindowsServiceSlot() {
-  static std::unique_ptr<ApplicationWindowsService> service = std::make_unique<HeadlessApplicationWindows>();
-  return service;
-}
-inline ApplicationWindowsService& GetApplicationWindowsService() {
-  return *ApplicationWindowsServiceSlot();
-}
-// Installs `service` (the headless stand-in when null) and returns the previous one.
-inline std::unique_ptr<ApplicationWindowsService> SetApplicationWindowsService(
-    std::unique_ptr<ApplicationWindowsService> service) {
-  if (!service) service = std::make_unique<HeadlessApplicationWindows>();
-  return std::exchange(ApplicationWindowsServiceSlot(), std::move(service));
-}
+using ApplicationWindowsServiceSlot =
+    runtime::ServiceSlot<ApplicationWindowsService, HeadlessApplicationWindows>;
 
 }  // namespace ui

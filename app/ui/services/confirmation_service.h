@@ -3,7 +3,7 @@
 // a kind (0 to 15, each with its text and buttons) and whether the files may be kept or
 // trashed; the answer is 0 Cancel, 1 Keep Files, 2 Move To Trash, 3 OK.
 //
-// The shell registers its alert at start-up with SetConfirmationService(). Until then
+// The shell registers its alert at start-up with ConfirmationServiceSlot::Set(). Until then
 // (headless runs) the default answers Cancel to every question: with no one to ask,
 // nothing is removed.
 //
@@ -11,6 +11,8 @@
 
 #include <memory>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace ui {
 
@@ -30,18 +32,6 @@ class UnansweredConfirmationService : public ConfirmationService {
   int RunConfirmationAlert(int, bool) override { return kConfirmationCancel; }
 };
 
-inline std::unique_ptr<ConfirmationService>& ConfirmationServiceSlot() {
-  static std::unique_ptr<ConfirmationService> service = std::make_unique<UnansweredConfirmationService>();
-  return service;
-}
-inline ConfirmationService& GetConfirmationService() {
-  return *ConfirmationServiceSlot();
-}
-// Installs `service` (the unanswered default when null) and returns the previous one.
-inline std::unique_ptr<ConfirmationService> SetConfirmationService(
-    std::unique_ptr<ConfirmationService> service) {
-  if (!service) service = std::make_unique<UnansweredConfirmationService>();
-  return std::exchange(ConfirmationServiceSlot(), std::move(service));
-}
+using ConfirmationServiceSlot = runtime::ServiceSlot<ConfirmationService, UnansweredConfirmationService>;
 
 }  // namespace ui

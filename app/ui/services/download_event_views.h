@@ -10,7 +10,7 @@
 // Cancel, or Cancel when it is closed otherwise). The caller decides what the answer
 // does, so the window holds no download state.
 //
-// The views register their implementation at start-up with SetDownloadEventViews().
+// The views register their implementation at start-up with DownloadEventViewsSlot::Set().
 // Until then (headless runs) nothing is drawn, and questions that need a window are
 // answered the only safe way without one, at once, so that the download ends instead of
 // waiting for a window that never comes: the credentials question with Cancel, the
@@ -26,6 +26,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/runtime/service_slot.h"
 
 namespace ui {
 
@@ -95,17 +97,6 @@ class HeadlessDownloadEventViews : public DownloadEventViews {
   }
 };
 
-inline std::unique_ptr<DownloadEventViews>& DownloadEventViewsSlot() {
-  static std::unique_ptr<DownloadEventViews> slot = std::make_unique<HeadlessDownloadEventViews>();
-  return slot;
-}
-inline DownloadEventViews& GetDownloadEventViews() {
-  return *DownloadEventViewsSlot();
-}
-// Installs `views` (the headless stand-in when null) and returns the previous one.
-inline std::unique_ptr<DownloadEventViews> SetDownloadEventViews(std::unique_ptr<DownloadEventViews> views) {
-  if (!views) views = std::make_unique<HeadlessDownloadEventViews>();
-  return std::exchange(DownloadEventViewsSlot(), std::move(views));
-}
+using DownloadEventViewsSlot = runtime::ServiceSlot<DownloadEventViews, HeadlessDownloadEventViews>;
 
 }  // namespace ui

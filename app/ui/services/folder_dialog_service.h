@@ -2,7 +2,7 @@
 // What the download-folder code asks of the user interface: let the user choose a folder,
 // opening at a given one.
 //
-// The views register their implementation at start-up with SetFolderDialogService. The
+// The views register their implementation at start-up with FolderDialogServiceSlot::Set. The
 // default cannot show a dialog (there is no window system yet), so the caller goes on with
 // the folder it had.
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/runtime/service_slot.h"
 #include "platform/values/fourcc.h"
 
 namespace ui {
@@ -38,15 +39,6 @@ class DefaultFolderDialogService : public FolderDialogService {
   ChooseFolderAnswer ChooseFolder(const std::string&, values::FourCharCode) override { return {}; }
 };
 
-inline std::unique_ptr<FolderDialogService>& FolderDialogServiceSlot() {
-  static std::unique_ptr<FolderDialogService> service = std::make_unique<DefaultFolderDialogService>();
-  return service;
-}
-inline FolderDialogService& GetFolderDialogService() {
-  return *FolderDialogServiceSlot();
-}
-inline void SetFolderDialogService(std::unique_ptr<FolderDialogService> service) {
-  FolderDialogServiceSlot() = std::move(service);
-}
+using FolderDialogServiceSlot = runtime::ServiceSlot<FolderDialogService, DefaultFolderDialogService>;
 
 }  // namespace ui

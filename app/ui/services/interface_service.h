@@ -2,11 +2,13 @@
 // What the settings store asks of the main window and views: the simple or advanced
 // interface, and help tags on or off.
 //
-// The views register their implementation at start-up with SetInterfaceService. The
+// The views register their implementation at start-up with InterfaceServiceSlot::Set. The
 // default records the two choices and changes nothing on screen (there is none yet).
 
 #include <memory>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace ui {
 
@@ -32,15 +34,6 @@ class DefaultInterfaceService : public InterfaceService {
   bool helpTags_ = true;
 };
 
-inline std::unique_ptr<InterfaceService>& InterfaceServiceSlot() {
-  static std::unique_ptr<InterfaceService> service = std::make_unique<DefaultInterfaceService>();
-  return service;
-}
-inline InterfaceService& GetInterfaceService() {
-  return *InterfaceServiceSlot();
-}
-inline void SetInterfaceService(std::unique_ptr<InterfaceService> service) {
-  InterfaceServiceSlot() = std::move(service);
-}
+using InterfaceServiceSlot = runtime::ServiceSlot<InterfaceService, DefaultInterfaceService>;
 
 }  // namespace ui

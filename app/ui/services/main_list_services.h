@@ -2,7 +2,7 @@
 // What the download queue asks of the main window: its list of downloads, the status
 // line, the mini window and the transfer log.
 //
-// The main window registers its implementation at start-up with SetMainListServices().
+// The main window registers its implementation at start-up with MainListServicesSlot::Set().
 // Until then (headless runs) the default shows nothing: it has no rows, the library view
 // is never on screen, and log messages go to standard error so that nothing reported is
 // lost; the running program installs one that logs to the transfer log instead.
@@ -135,14 +135,5 @@ class HeadlessMainListServices : public MainListServices {
 };
 
 using MainListServicesSlot = runtime::ServiceSlot<MainListServices, HeadlessMainListServices>;
-
-inline MainListServices& GetMainListServices() {
-  return MainListServicesSlot::Get();
-}
-
-// Installs `services` (the headless default when null) and returns the previous one.
-inline std::unique_ptr<MainListServices> SetMainListServices(std::unique_ptr<MainListServices> services) {
-  return MainListServicesSlot::Set(std::move(services));
-}
 
 }  // namespace ui

@@ -5,7 +5,7 @@
 // this interface, so they run - and are tested - without any window system.
 //
 // The user-interface layer registers its implementation at start-up with
-// SetUiServices(). Until then (and in headless runs) a minimal default stands in: it has
+// UiServicesSlot::Set(). Until then (and in headless runs) a minimal default stands in: it has
 // no windows, controls, menus or icons, answers every alert with its default button
 // (item 1) and never takes the user's attention. Handles are opaque pointers owned by
 // the user-interface layer; the core only passes them back.
@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "app/util/desktop/rect_helpers.h"
+#include "platform/runtime/service_slot.h"
 #include "platform/values/fourcc.h"
 
 namespace ui {
@@ -166,19 +167,6 @@ class HeadlessUiServices : public UiServices {
   void ShowAboutWindow(const std::string&) override {}
 };
 
-inline std::unique_ptr<UiServices>& UiServicesSlot() {
-  static std::unique_ptr<UiServices> services = std::make_unique<HeadlessUiServices>();
-  return services;
-}
-
-inline UiServices& GetUiServices() {
-  return *UiServicesSlot();
-}
-
-// Installs `services` (the headless stand-in when null) and returns the previous one.
-inline std::unique_ptr<UiServices> SetUiServices(std::unique_ptr<UiServices> services) {
-  if (!services) services = std::make_unique<HeadlessUiServices>();
-  return std::exchange(UiServicesSlot(), std::move(services));
-}
+using UiServicesSlot = runtime::ServiceSlot<UiServices, HeadlessUiServices>;
 
 }  // namespace ui

@@ -2,7 +2,7 @@
 // What scripts and the when-done check ask of the uploads: queue a file for the
 // file-hosting service (the Finder menu's hand-off), and how many uploads run.
 //
-// The uploads register their implementation at start-up with SetUploadHandoffService().
+// The uploads register their implementation at start-up with UploadHandoffServiceSlot::Set().
 // Until then no upload can be queued (the hand-off answers false and queues nothing) and
 // none runs.
 //
@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace upload {
 
@@ -30,18 +32,6 @@ class NoUploadHandoffService : public UploadHandoffService {
   std::int32_t CountActiveUploads() override { return 0; }
 };
 
-inline std::unique_ptr<UploadHandoffService>& UploadHandoffServiceSlot() {
-  static std::unique_ptr<UploadHandoffService> service = std::make_unique<NoUploadHandoffService>();
-  return service;
-}
-inline UploadHandoffService& GetUploadHandoffService() {
-  return *UploadHandoffServiceSlot();
-}
-// Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<UploadHandoffService> SetUploadHandoffService(
-    std::unique_ptr<UploadHandoffService> service) {
-  if (!service) service = std::make_unique<NoUploadHandoffService>();
-  return std::exchange(UploadHandoffServiceSlot(), std::move(service));
-}
+using UploadHandoffServiceSlot = runtime::ServiceSlot<UploadHandoffService, NoUploadHandoffService>;
 
 }  // namespace upload

@@ -6,7 +6,7 @@
 // An upload is handed around as an opaque shared handle: the uploads subsystem makes it
 // and alone knows its type; the undo manager only keeps it alive and passes it back.
 //
-// The uploads register their implementation at start-up with SetUploadQueueService().
+// The uploads register their implementation at start-up with UploadQueueServiceSlot::Set().
 // Until then the default knows no upload: nothing runs, waits or is selected.
 //
 // Main thread only.
@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "platform/runtime/service_slot.h"
 
 namespace upload {
 
@@ -75,18 +77,6 @@ class NoUploadQueueService : public UploadQueueService {
   void UpdateLocation(const UploadHandle&) override {}
 };
 
-inline std::unique_ptr<UploadQueueService>& UploadQueueServiceSlot() {
-  static std::unique_ptr<UploadQueueService> service = std::make_unique<NoUploadQueueService>();
-  return service;
-}
-inline UploadQueueService& GetUploadQueueService() {
-  return *UploadQueueServiceSlot();
-}
-// Installs `service` (the default when null) and returns the previous one.
-inline std::unique_ptr<UploadQueueService> SetUploadQueueService(
-    std::unique_ptr<UploadQueueService> service) {
-  if (!service) service = std::make_unique<NoUploadQueueService>();
-  return std::exchange(UploadQueueServiceSlot(), std::move(service));
-}
+using UploadQueueServiceSlot = runtime::ServiceSlot<UploadQueueService, NoUploadQueueService>;
 
 }  // namespace upload

@@ -19,7 +19,7 @@ ui::OSStatus GetIconRefForFileName(const std::string& name, ui::IconRef* out) {
     }
   }
   ui::IconRef icon;
-  const ui::OSStatus status = ui::GetUiServices().GetIconForExtension(extension, &icon);
+  const ui::OSStatus status = ui::UiServicesSlot::Get().GetIconForExtension(extension, &icon);
   if (status == ui::kNoErr && icon) {
     if (has_extension) cache.emplace(extension, icon);
     *out = std::move(icon);
@@ -29,7 +29,7 @@ ui::OSStatus GetIconRefForFileName(const std::string& name, ui::IconRef* out) {
 
 ui::OSStatus RegisterBundleIcon(values::FourCharCode creator, values::FourCharCode type,
                                 const std::string& resource_name, ui::IconRef* out) {
-  *out = ui::GetUiServices().RegisterIconResource(creator, type, resource_name);
+  *out = ui::UiServicesSlot::Get().RegisterIconResource(creator, type, resource_name);
   return *out ? ui::kNoErr : ui::kFileNotFoundErr;
 }
 
@@ -37,7 +37,7 @@ ui::OSStatus DrawIconRefInRect(ui::CGContextRef context, const util::CGRect& rec
                                std::int16_t transform, const std::optional<ui::RGBColor>& label_colour,
                                std::uint32_t flags, const ui::IconRef& icon) {
   if (!icon) return ui::kNoErr;
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   services.SaveGraphicsState(context);
   // Mirror about the rectangle's horizontal centre line: y -> (y + maxY) - y.
   services.TranslateContext(context, 0, rect.y + (rect.y + rect.height));

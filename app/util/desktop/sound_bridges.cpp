@@ -26,7 +26,7 @@ bool PlayingSounds::Play(bool enabled, const std::string& path) {
   // The end may be told on the player's thread before Play returns; handing it to the
   // main thread keeps the count's rise ahead of its fall.
   std::weak_ptr<State> weak = state_;
-  const bool started = desktop::GetSoundPlayer().Play(path, [weak] {
+  const bool started = desktop::SoundPlayerSlot::Get().Play(path, [weak] {
     runtime::PerformOnMainThread([weak] {
       if (std::shared_ptr<State> state = weak.lock()) DidFinishPlaying(*state);
     });

@@ -7,24 +7,24 @@
 namespace util {
 
 ui::OSStatus GetAppControlByID(ui::WindowRef window, std::int32_t id, ui::ControlRef* out) {
-  return ui::GetUiServices().FindControl(window, ui::kAppSignature, id, out);
+  return ui::UiServicesSlot::Get().FindControl(window, ui::kAppSignature, id, out);
 }
 
 std::int16_t RunStandardAlertText(ui::AlertType type, const std::string& message,
                                   const std::optional<std::string>& explanation) {
-  return ui::GetUiServices().RunStandardAlert(type, message, explanation);
+  return ui::UiServicesSlot::Get().RunStandardAlert(type, message, explanation);
 }
 
 ui::OSStatus ClearMenuItemMarks(ui::MenuRef menu) {
   if (!menu) return ui::kParamErr;
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   const int count = services.CountMenuItems(menu);
   for (int item = 1; item <= count; ++item) services.SetMenuItemMark(menu, item, 0);
   return ui::kNoErr;
 }
 
 void AppendMenuSeparatorIfNeeded(ui::MenuRef menu) {
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   const int count = services.CountMenuItems(menu);
   if (count == 0 || services.MenuItemIsSeparator(menu, count)) return;
   services.AppendMenuItem(menu, "-");
@@ -35,13 +35,13 @@ ui::NibRef GetCachedNibReference(const std::string& name) {
   static std::map<std::string, ui::NibRef> cache;
   auto it = cache.find(name);
   if (it != cache.end()) return it->second;
-  ui::NibRef nib = ui::GetUiServices().CreateNibReference(name);
+  ui::NibRef nib = ui::UiServicesSlot::Get().CreateNibReference(name);
   if (nib) cache.emplace(name, nib);
   return nib;
 }
 
 void CenterIfNotSet(ui::WindowRef window) {
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   const std::string name = services.GetFrameAutosaveName(window);
   services.SetFrameAutosaveName(window, "");
   services.CenterWindow(window);
@@ -49,12 +49,12 @@ void CenterIfNotSet(ui::WindowRef window) {
 }
 
 void ShowAboutWindow() {
-  ui::GetUiServices().ShowAboutWindow(kAboutVersion);
+  ui::UiServicesSlot::Get().ShowAboutWindow(kAboutVersion);
 }
 
 void RequestUserAttention() {
   if (PrefBoolForKey("NoDockBounces")) return;
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   const std::optional<bool> front = services.IsApplicationFrontmost();
   if (!front || *front) return;
   const std::uint64_t request = services.BeginAttentionRequest();

@@ -7,13 +7,13 @@
 namespace util {
 
 void CheckForUpdates() {
-  desktop::GetUpdater().CheckForUpdates();
+  desktop::UpdaterSlot::Get().CheckForUpdates();
 }
 
 void SetUpdateCheckInterval(double seconds) {
   SetPreferenceValue("SUScheduledCheckInterval",
                      values::Value(values::Number::Float32(static_cast<float>(seconds))));
-  desktop::GetUpdater().ScheduleChecks(seconds);
+  desktop::UpdaterSlot::Get().ScheduleChecks(seconds);
 }
 
 }  // namespace util

@@ -10,14 +10,14 @@
 namespace util {
 
 bool WorkspaceCopyItem(const std::string& item_path, const std::string& destination_folder) {
-  return desktop::GetWorkspace().CopyItem(item_path, destination_folder);
+  return desktop::WorkspaceSlot::Get().CopyItem(item_path, destination_folder);
 }
 
 bool DeleteItemOrMoveToTrash(const std::string& item_path) {
   const files::FileRef item(item_path);
   if (item.empty()) return false;
   if (files::DeleteTree(item).ok()) return true;
-  return desktop::GetWorkspace().RecycleItems(item.Parent().Path(), {item.Name()});
+  return desktop::WorkspaceSlot::Get().RecycleItems(item.Parent().Path(), {item.Name()});
 }
 
 void MoveItemsToTrash(const std::vector<std::string>& item_paths) {
@@ -30,10 +30,10 @@ void MoveItemsToTrash(const std::vector<std::string>& item_paths) {
     if (item.Parent() == batch_folder) {
       batch.push_back(item.Name());
     } else {
-      desktop::GetWorkspace().RecycleItems(item.Parent().Path(), {item.Name()});
+      desktop::WorkspaceSlot::Get().RecycleItems(item.Parent().Path(), {item.Name()});
     }
   }
-  desktop::GetWorkspace().RecycleItems(batch_folder.Path(), batch);
+  desktop::WorkspaceSlot::Get().RecycleItems(batch_folder.Path(), batch);
 }
 
 bool CreateDirectoryAtPath(const std::string& path) {

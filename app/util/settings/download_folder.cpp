@@ -103,7 +103,7 @@ bool ChooseDefaultDownloadFolder(files::FileRef& folder) {
   if (PrefIntegerForKey("downloadMode") != 2) return false;
 
   const ui::ChooseFolderAnswer answer =
-      ui::GetFolderDialogService().ChooseFolder(folder.Path(), values::FourCC("Alwa"));
+      ui::FolderDialogServiceSlot::Get().ChooseFolder(folder.Path(), values::FourCC("Alwa"));
   switch (answer.kind) {
     case ui::ChooseFolderAnswer::Kind::kNotShown:
       return false;

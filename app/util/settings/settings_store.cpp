@@ -6,13 +6,7 @@
 
 #include <atomic>
 
-#include "app/browser/services/favourites_service.h"
-#include "app/queue/services/filter_table_service.h"
-#include "app/queue/services/queue_schedule_service.h"
-#include "app/sharing/services/received_files_service.h"
-#include "app/ui/services/interface_service.h"
 #include "app/util/settings/download_folder.h"
-#include "app/util/settings/proxy_settings.h"
 #include "app/util/settings/settings_codec.h"
 #include "app/util/settings/sharing_users.h"
 #include "platform/prefs/preference_store.h"
@@ -60,18 +54,6 @@ void BringBandwidthPairsInStep(prefs::PreferenceStore& store, const values::Dict
   mirror(kDownloadBandwidthKeys, s.downloadBandwidth);
   mirror(kUploadBandwidthKeys, s.uploadBandwidth);
   if (!changes.empty()) store.SetMultiple(changes);
-}
-
-void LoadFavourites(prefs::PreferenceStore& store, const values::Dictionary& domain) {
-  const values::Value* favourites = Find(domain, "Favouritesv2");
-  if (favourites == nullptr || !favourites->IsDictionary()) favourites = Find(domain, "Favourites");
-  if (favourites == nullptr || !favourites->IsDictionary()) return;
-  browser::FavouritesService& service = browser::GetFavouritesService();
-  bool converted = false;
-  for (const auto& [name, entry] : *favourites->AsDictionary()) {
-    converted = service.AddFavouriteFromPreference(name, entry) || converted;
-  }
-  if (converted) store.Set("Favouritesv2", service.CopyFavouritesPreferenceDictionary());
 }
 
 }  // namespace
@@ -127,27 +109,15 @@ void LoadPreferences(bool reload) {
     SharingUsers() = ReadSharingUsers(Find(domain, "Users"));
   }
 
-  UpdateProxyCredentialsFromSystem();
-
   if (!reload) {
     LoadDefaultFolderAlias(DataOf(Find(domain, "Default folder alias")));
     files::FileRef folder;
     GetDefaultDownloadFolder(folder);
     runtime::RegionGuard inside(IncomingFolderRegion());
     IncomingFolderAlias() = DataOf(Find(domain, "Default incoming folder alias"));
-    sharing::GetReceivedFilesService().GetReceivedFilesFolder(false);
   }
 
-  ui::GetInterfaceService().SetHelpTagsEnabled(next->useHelpTags);
-
-  const values::Value* filters = Find(domain, "Filters");
-  queue::GetFilterTableService().LoadFilters(filters != nullptr ? filters->AsArray() : nullptr);
-
-  if (!reload) {
-    queue::GetQueueScheduleService().ReadScheduleDictionary(Find(domain, "newSchedulesX"));
-    LoadFavourites(store, domain);
-    ui::GetInterfaceService().SetSimpleMode(!next->advancedMode);
-  }
+  runtime::CallHook(SettingsHooksSlot::Get().settingsLoaded, SettingsLoad{store, domain, *next, reload});
 }
 
 void SavePreferences() {
@@ -162,7 +132,7 @@ void SavePreferences() {
     runtime::RegionGuard inside(SharingUsersRegion());
     extras.users = CopySharingUsersDictionary(SharingUsers());
   }
-  extras.filters = queue::GetFilterTableService().CopyFiltersPreference();
+  runtime::CallHook(SettingsHooksSlot::Get().settingsSaving, extras);
   extras.defaultFolderAlias = CopyDefaultFolderAliasBytes();
   {
     runtime::RegionGuard inside(IncomingFolderRegion());

@@ -37,6 +37,7 @@
 #include "app/util/settings/settings_values.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/runtime/critical_region.h"
+#include "platform/runtime/hook_slot.h"
 #include "platform/values/fourcc.h"
 #include "platform/values/value.h"
 
@@ -183,11 +184,31 @@ std::shared_ptr<const Settings> CurrentSettings();
 // event...) and publishes the result. The change reaches the domain with the next save.
 void ChangeSettings(const std::function<void(Settings&)>& change);
 
-// Reads the whole domain into memory and applies what takes effect at once (help tags,
-// proxy credentials, filters...). With reload set (after the preferences window's apply)
-// the values only start-up reads stay as they are: window bounds, folder aliases,
+// Reads the whole domain into memory, then hands it to the settings hooks (below), which
+// apply what takes effect at once (help tags, proxy credentials, filters...). With reload set (after the
+// preferences window's apply) the values only start-up reads stay as they are: window bounds, folder aliases,
 // statistics, certificates, the schedule, favourites, recent searches, "advanced_mode".
 void LoadPreferences(bool reload);
+
+// What a load hands the subsystems above the store: the domain as read and the settings
+// made of it. The store knows none of them; start-up (app/shell/settings_hooks.h)
+// installs one hook that passes each its part.
+struct SettingsLoad {
+  prefs::PreferenceStore& store;
+  const values::Dictionary& domain;
+  const Settings& settings;
+  bool reload;
+};
+struct SavedExtras;
+
+struct SettingsHooks {
+  // The end of every load: what takes effect at once (help tags, proxy credentials,
+  // filters; at start-up also the schedule, favourites, the simple mode...).
+  std::function<void(const SettingsLoad&)> settingsLoaded;
+  // Every save: fills in what the store keeps for others (the filter table).
+  std::function<void(SavedExtras&)> settingsSaving;
+};
+using SettingsHooksSlot = runtime::HookSlot<SettingsHooks>;
 
 // Writes the store's keys (and only those) with one multiple set. No synchronise: the
 // domain is synchronised at shut-down.

@@ -32,13 +32,13 @@ bool LoadWindowRectPref(Rect& rect, std::string_view key) {
 }
 
 void SaveWindowBoundsPref(ui::WindowRef window, std::string_view key) {
-  SaveWindowRectPref(ui::GetUiServices().GetWindowStructureBounds(window), key);
+  SaveWindowRectPref(ui::UiServicesSlot::Get().GetWindowStructureBounds(window), key);
 }
 
 bool RestoreWindowBoundsPref(ui::WindowRef window, std::string_view key, bool keep_size) {
   Rect saved;
   if (!LoadWindowRectPref(saved, key)) return false;
-  ui::UiServices& services = ui::GetUiServices();
+  ui::UiServices& services = ui::UiServicesSlot::Get();
   if (keep_size) {
     const Rect current = services.GetWindowStructureBounds(window);
     saved.right = static_cast<std::int16_t>(saved.left + (current.right - current.left));

@@ -134,7 +134,8 @@ TEST_F(DownloadTest, SwitchMainShowsTheNewDownload) {
 
 TEST_F(DownloadTest, CredentialsAreStoredPerHostWhenAsked) {
   std::vector<std::string> hosts;
-  GetQueueHooks().storeCredentials = [&](const values::Url& url, const std::string&, const std::string&) {
+  QueueHooksSlot::Get().storeCredentials = [&](const values::Url& url, const std::string&,
+                                               const std::string&) {
     hosts.push_back(url.Scheme() + "://" + url.Host().value_or(""));
   };
   AddDownloadRequest r = Request({"http://a.example/f", "ftp://b.example/f"});
@@ -161,7 +162,7 @@ TEST_F(DownloadTest, URLListFileAddsEachURLOnce) {
 }
 
 TEST_F(DownloadTest, ClipboardLinesBecomeDownloads) {
-  GetQueueHooks().readClipboardText = [] {
+  QueueHooksSlot::Get().readClipboardText = [] {
     return std::optional<std::string>("http://a.example/one.zip\n\nx\n  http://b.example/two.zip  \n");
   };
   EXPECT_EQ(AddDownloadsFromClipboard(), 2u);

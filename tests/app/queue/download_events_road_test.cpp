@@ -35,7 +35,7 @@ class DownloadEventsRoadTest : public testing_support::DownloadTest {
       events.push_back(e);
       cv.notify_all();
     };
-    engine::SetDownloadEngineServices(std::make_unique<engine::DownloadEngine>(o));
+    engine::DownloadEngineServicesSlot::Set(std::make_unique<engine::DownloadEngine>(o));
   }
   void TearDown() override {
     for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i)

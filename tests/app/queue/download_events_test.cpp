@@ -44,10 +44,10 @@ class DownloadEventsTest : public DownloadTest {
     DownloadTest::SetUp();
     auto v = std::make_unique<FakeDownloadEventViews>();
     views = v.get();
-    ui::SetDownloadEventViews(std::move(v));
+    ui::DownloadEventViewsSlot::Set(std::move(v));
     dir = testsupport::MakeTempDir();
     CancelWhenDoneCheck();
-    GetCompletionHooks() = CompletionHooks{};
+    CompletionHooksSlot::Get() = CompletionHooks{};
     gQueueRunning = false;
     gUploadQueueRunning = false;
     for (const char* key : {"inactivity timer duration", "take action when done", "post download action",
@@ -57,7 +57,7 @@ class DownloadEventsTest : public DownloadTest {
   }
   void TearDown() override {
     CancelWhenDoneCheck();
-    ui::SetDownloadEventViews(nullptr);
+    ui::DownloadEventViewsSlot::Set(nullptr);
     DownloadTest::TearDown();
   }
 
@@ -214,7 +214,7 @@ TEST_F(DownloadEventsTest, CertificateAnswersReachTheTask) {
   views->AnswerCertificate(2, {});
   EXPECT_EQ(controller->certificateAnswers, (std::vector<std::string>{"trust", "always", "refuse"}));
 
-  ui::SetDownloadEventViews(nullptr);  // headless
+  ui::DownloadEventViewsSlot::Set(nullptr);  // headless
   ask(kDownloadEventUnknownRoot);
   ask(kDownloadEventCertificateQuestion);
   EXPECT_EQ(controller->certificateAnswers,
@@ -223,8 +223,8 @@ TEST_F(DownloadEventsTest, CertificateAnswersReachTheTask) {
 
 TEST_F(DownloadEventsTest, CredentialsAnswerReachesOnlyARunningTask) {
   std::vector<std::string> stored;
-  GetQueueHooks().storeCredentials = [&](const values::Url& url, const std::string& user,
-                                         const std::string&) {
+  QueueHooksSlot::Get().storeCredentials = [&](const values::Url& url, const std::string& user,
+                                               const std::string&) {
     stored.push_back(url.Host().value_or("") + ":" + user);
   };
   WrapperRef w = Started("http://a.example/f");
@@ -410,7 +410,7 @@ TEST_F(DownloadEventsTest, WhenDoneCheckRunsTheActionOnlyWhenNothingIsLeft) {
   util::SetPreferenceValue("post download action", values::Value(3));
   auto uploads = std::make_unique<FakeUploadHandoff>();
   FakeUploadHandoff* fakeUploads = uploads.get();
-  upload::SetUploadHandoffService(std::move(uploads));
+  upload::UploadHandoffServiceSlot::Set(std::move(uploads));
   fakeUploads->activeUploads = 1;
 
   ArmWhenDoneCheck(false);
@@ -422,7 +422,7 @@ TEST_F(DownloadEventsTest, WhenDoneCheckRunsTheActionOnlyWhenNothingIsLeft) {
   auto peers = std::make_unique<FakePeerHosts>();
   peers->runningUploadServers = 1;
   FakePeerHosts* fakePeers = peers.get();
-  sharing::SetPeerHostsService(std::move(peers));
+  sharing::PeerHostsServiceSlot::Set(std::move(peers));
   CheckPostDownloadAction();
   EXPECT_TRUE(system->performed.empty()) << "a file still coming from a peer";
   fakePeers->runningUploadServers = 0;
@@ -444,8 +444,8 @@ TEST_F(DownloadEventsTest, WhenDoneCheckRunsTheActionOnlyWhenNothingIsLeft) {
   util::SetPreferenceValue("take action when done", values::Value(false));
   CheckPostDownloadAction();
   EXPECT_EQ(system->performed.size(), 1u);
-  upload::SetUploadHandoffService(nullptr);
-  sharing::SetPeerHostsService(nullptr);
+  upload::UploadHandoffServiceSlot::Set(nullptr);
+  sharing::PeerHostsServiceSlot::Set(nullptr);
 }
 
 // ---- Completion ----
@@ -551,7 +551,7 @@ TEST_F(CompletionTest, RemoveWhenTwoLeavesTheLibraryButNotTheQueue) {
   util::SetPreferenceValue("remove when", values::Value(2));
   // Completion puts the download into today's history first (position 1), so leaving My
   // Downloads does not take it out of the queue.
-  GetCompletionHooks().addToHistory = [](const WrapperRef& w) { w->element().historyPosition = 1; };
+  CompletionHooksSlot::Get().addToHistory = [](const WrapperRef& w) { w->element().historyPosition = 1; };
   WrapperRef w = Started("http://a.example/r.bin");
   ASSERT_TRUE(w->foldersContainedIn().contains(kMyDownloadsViewID));
   PlayEngine(0, "r");

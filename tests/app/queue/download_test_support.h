@@ -21,20 +21,20 @@ class DownloadTest : public QueueTest {
     QueueTest::SetUp();
     auto list = std::make_unique<FakeMainList>();
     mainList = list.get();
-    ui::SetMainListServices(std::move(list));
+    ui::MainListServicesSlot::Set(std::move(list));
     auto engineFake = std::make_unique<FakeDownloadEngine>();
     engine = engineFake.get();
-    engine::SetDownloadEngineServices(std::move(engineFake));
+    engine::DownloadEngineServicesSlot::Set(std::move(engineFake));
     engine::GetHostCounts().Clear();
     gActiveDownloads.clear();
     AddMissingBuiltInFolders();
-    GetQueueHooks().showMessage = [this](const std::string& text) { messages.push_back(text); };
+    QueueHooksSlot::Get().showMessage = [this](const std::string& text) { messages.push_back(text); };
   }
   void TearDown() override {
     ClearQueueTables();
     ClearFolderTable();
-    ui::SetMainListServices(nullptr);
-    engine::SetDownloadEngineServices(nullptr);
+    ui::MainListServicesSlot::Set(nullptr);
+    engine::DownloadEngineServicesSlot::Set(nullptr);
     engine::GetHostCounts().Clear();
     gActiveDownloads.clear();
     QueueTest::TearDown();

@@ -26,7 +26,7 @@ class HistoryTest : public testing_support::QueueTest {
     clock_ = std::make_shared<values::ManualClock>(values::AssembleDate({2026, 3, 11, 12, 0, 0}));
     use_ = std::make_unique<values::ScopedClock>(clock_);
     ClearHistoryTable();
-    GetQueueHooks().removeFromHistory = TakeOutOfHistoryDay;
+    QueueHooksSlot::Get().removeFromHistory = TakeOutOfHistoryDay;
     AddMissingBuiltInFolders();
   }
   void TearDown() override {

@@ -189,7 +189,7 @@ TEST_F(QueueTest, UnreadableFileIsMovedAsideNotOverwritten) {
 TEST_F(QueueTest, AFifoInTheQueueFilesPlaceIsSetAsideNotWaitedOn) {
   ASSERT_TRUE(testsupport::MakeFifo(QueueFilePath()));
   auto* list = new FakeMainList();
-  ui::SetMainListServices(std::unique_ptr<FakeMainList>(list));
+  ui::MainListServicesSlot::Set(std::unique_ptr<FakeMainList>(list));
   EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(QueueFilePath(), [] { EXPECT_TRUE(LoadQueueFile().ok()); }));
   EXPECT_TRUE(list->Logged("The queue file \"" + QueueFilePath() + "\" is not a regular file."))
       << ::testing::PrintToString(list->log);
@@ -314,7 +314,7 @@ TEST_F(QueueTest, AControlCharacterInARecordNeverLosesTheQueue) {
     Reset();
     ASSERT_TRUE(LoadQueueFile().ok());  // a new run: nothing reported yet
     auto* list = new FakeMainList();
-    ui::SetMainListServices(std::unique_ptr<FakeMainList>(list));
+    ui::MainListServicesSlot::Set(std::unique_ptr<FakeMainList>(list));
     for (DownloadUID uid = 1; uid <= 28; ++uid) {
       auto w = DownloadQueueWrapper::Create();
       w->element().uid = uid;
@@ -373,11 +373,11 @@ TEST_P(CredentialRecordTest, WritesTheKeysAndReadsThemBack) {
     return s;
   });
   // A reversible stand-in for the cipher.
-  GetQueueHooks().encipherCredential = [](const std::string& s) {
+  QueueHooksSlot::Get().encipherCredential = [](const std::string& s) {
     values::Bytes b(s.rbegin(), s.rend());
     return std::optional<values::Bytes>(b);
   };
-  GetQueueHooks().decipherCredential = [](const values::Bytes& b) {
+  QueueHooksSlot::Get().decipherCredential = [](const values::Bytes& b) {
     return std::optional<std::string>(std::string(b.rbegin(), b.rend()));
   };
   DownloadQueueElement e;
@@ -410,13 +410,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(QueueTest, WithoutACipherCredentialsStayInMemoryAndTheLogSaysSoOnce) {
   auto list = std::make_unique<FakeMainList>();
   FakeMainList* log = list.get();
-  ui::SetMainListServices(std::move(list));
+  ui::MainListServicesSlot::Set(std::move(list));
   SetQueueSettingsProvider([] {
     QueueSettings s;
     s.encryptQueue = true;
     return s;
   });
-  GetQueueHooks().encipherCredential = nullptr;
+  QueueHooksSlot::Get().encipherCredential = nullptr;
   gCredentialsNotSavedLogged = false;
   for (std::uint32_t uid : {1u, 2u}) {
     DownloadQueueElement e;
@@ -431,12 +431,12 @@ TEST_F(QueueTest, WithoutACipherCredentialsStayInMemoryAndTheLogSaysSoOnce) {
   }
   ASSERT_EQ(log->log.size(), 1u);
   EXPECT_EQ(log->log[0].second, kCredentialsNotSavedMessage);
-  ui::SetMainListServices(nullptr);
+  ui::MainListServicesSlot::Set(nullptr);
 }
 
 TEST_F(QueueTest, CipherFailureStopsCredentialReadingAndIsToldOnce) {
   std::vector<std::string> shown;
-  GetQueueHooks().showMessage = [&](const std::string& t) { shown.push_back(t); };
+  QueueHooksSlot::Get().showMessage = [&](const std::string& t) { shown.push_back(t); };
   values::Bytes secret{1, 2};
   WriteQueueFile(Root({Record(1, kStatusStopped, {{"EauthUser", values::Data{secret}}, {"useAuth", true}}),
                        Record(2, kStatusStopped, {{"authUser", "plain"}, {"useAuth", true}})}));

@@ -28,10 +28,10 @@ class ScheduleTest : public testing_support::QueueTest {
     gQueueReady = true;
     auto actions = std::make_unique<fakes::FakeSystemActions>();
     actions_ = actions.get();
-    previous_ = desktop::SetSystemActions(std::move(actions));
+    previous_ = desktop::SystemActionsSlot::Set(std::move(actions));
   }
   void TearDown() override {
-    desktop::SetSystemActions(std::move(previous_));
+    desktop::SystemActionsSlot::Set(std::move(previous_));
     GetQueueSchedule() = QueueSchedule{};
     gQueueRunning = false;
     gQueueReady = ready_;

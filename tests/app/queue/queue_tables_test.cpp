@@ -50,7 +50,7 @@ TEST_F(QueueTest, RenumberSkipsEntriesThatAreNotQueued) {
 
 TEST_F(QueueTest, SettersReportOnlyRealChanges) {
   std::vector<std::uint32_t> bits;
-  GetQueueHooks().noteElementChanged = [&](const WrapperRef&, std::uint32_t b) { bits.push_back(b); };
+  QueueHooksSlot::Get().noteElementChanged = [&](const WrapperRef&, std::uint32_t b) { bits.push_back(b); };
   auto w = DownloadQueueWrapper::Create();
   w->setStatus(kStatusQueued);  // the status of a new record
   w->setStatus(kStatusStopped);

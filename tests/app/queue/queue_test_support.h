@@ -37,12 +37,12 @@ class QueueTest : public ::testing::Test {
     ClearFolderTable();
     CreateScheduledItemList();
     ResetFolderUIDCounters();
-    GetQueueHooks() = QueueHooks{};
+    QueueHooksSlot::Get() = QueueHooks{};
     TruvaneUndoRemoveAllActions();
     while (TruvaneUndo::Shared().IsRegistrationEnabled() == false) TruvaneUndoEnableRegistration();
     ClearDisplayedViews();
     SetQueueSettingsProvider([] { return QueueSettings{}; });
-    ui::SetMainListServices(std::make_unique<FakeMainList>());  // quiet: no log on standard error
+    ui::MainListServicesSlot::Set(std::make_unique<FakeMainList>());  // quiet: no log on standard error
     // The temporary home is shared by the tests of this process.
     for (const char* suffix : {"", ".new", ".unreadable"}) std::filesystem::remove(QueueFilePath() + suffix);
   }

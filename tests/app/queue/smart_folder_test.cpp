@@ -31,13 +31,13 @@ class SmartFolderTest : public testing_support::QueueTest {
     QueueTest::SetUp();
     auto list = std::make_unique<FakeMainList>();
     list_ = list.get();
-    ui::SetMainListServices(std::move(list));
+    ui::MainListServicesSlot::Set(std::move(list));
     clock_ = std::make_shared<values::ManualClock>(values::AssembleDate({2026, 3, 11, 12, 0, 0}));
     use_ = std::make_unique<values::ScopedClock>(clock_);
     TRDateNotifier::ResetSharedInstance();
     ClearSmartFolderChanges();
     ClearMetadataChanges();
-    GetQueueHooks().noteElementChanged = NoteElementChanged;
+    QueueHooksSlot::Get().noteElementChanged = NoteElementChanged;
   }
   void TearDown() override {
     ClearSmartFolderChanges();
@@ -255,10 +255,10 @@ TEST_F(SmartFolderTest, MetadataAttributes) {
 }
 
 TEST_F(SmartFolderTest, InstalledPiecesNoteEveryChange) {
-  GetQueueHooks() = QueueHooks{};
-  const CompletionHooks completion = GetCompletionHooks();
+  QueueHooksSlot::Get() = QueueHooks{};
+  const CompletionHooks completion = CompletionHooksSlot::Get();
   InstallQueuePieces();
-  GetCompletionHooks() = completion;
+  CompletionHooksSlot::Get() = completion;
   auto w = Add("a.bin");
   w->setFilename("b.bin");
   EXPECT_EQ(PendingSmartFolderChanges(), 1u);

@@ -282,7 +282,7 @@ TEST_F(StartTest, PeerItemStartsAsALocalCopy) {
   peer->element().status = kStatusStopped;
   peer->element().fileSize = 1234;
   peer->element().urlData = {Entry("http://peer.example:8080/1?dig")};
-  GetQueueHooks().sessionDownloadFolder = [&] { return std::optional<std::string>(dir); };
+  QueueHooksSlot::Get().sessionDownloadFolder = [&] { return std::optional<std::string>(dir); };
   ASSERT_EQ(StartDownload(peer), 0);
   ASSERT_EQ(engine->tasks.size(), 1u);
   WrapperRef local = LookUpDownloadWrapper(engine->tasks[0].state->uid);
@@ -290,7 +290,7 @@ TEST_F(StartTest, PeerItemStartsAsALocalCopy) {
   EXPECT_EQ(local->hostUID(), 0u);
   EXPECT_EQ(local->fileSize(), 1234);
   EXPECT_EQ(local->status(), kStatusStarting);
-  GetQueueHooks().sessionDownloadFolder = [] { return std::optional<std::string>(); };
+  QueueHooksSlot::Get().sessionDownloadFolder = [] { return std::optional<std::string>(); };
   EXPECT_EQ(StartDownload(peer), kStartCancelled);
   EXPECT_QUEUE_CONSISTENT();
 }

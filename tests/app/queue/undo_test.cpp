@@ -299,20 +299,20 @@ class PeerUndoTest : public UndoTest {
     UndoTest::SetUp();
     auto u = std::make_unique<fakes::FakeUploads>();
     uploads = u.get();
-    upload::SetUploadQueueService(std::move(u));
+    upload::UploadQueueServiceSlot::Set(std::move(u));
     auto f = std::make_unique<fakes::FakeFavourites>();
     favourites = f.get();
-    browser::SetFavouriteUndoService(std::move(f));
+    browser::FavouriteUndoServiceSlot::Set(std::move(f));
     auto r = std::make_unique<fakes::FakeReceivedFiles>();
     received = r.get();
-    sharing::SetReceivedFileService(std::move(r));
+    sharing::ReceivedFileServiceSlot::Set(std::move(r));
     TruvaneUndoRemoveAllActions();
   }
   void TearDown() override {
     TruvaneUndoRemoveAllActions();
-    upload::SetUploadQueueService(nullptr);
-    browser::SetFavouriteUndoService(nullptr);
-    sharing::SetReceivedFileService(nullptr);
+    upload::UploadQueueServiceSlot::Set(nullptr);
+    browser::FavouriteUndoServiceSlot::Set(nullptr);
+    sharing::ReceivedFileServiceSlot::Set(nullptr);
     UndoTest::TearDown();
   }
   fakes::FakeUploads* uploads = nullptr;

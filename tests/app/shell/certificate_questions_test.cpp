@@ -25,7 +25,7 @@ TEST(CertificateQuestions, TheTrustPanelAsksAndItsAnswerReturnsToTheDownload) {
     bool always;
     bool keptForGood;
   } cases[] = {{0, false, false, false}, {1, true, false, false}, {2, true, true, true}};
-  engine::SetTrustPanel(std::make_shared<shell::ToolboxTrustPanel>());
+  engine::TrustPanelSlot::Set(std::make_unique<shell::ToolboxTrustPanel>());
   shell::WindowedDownloadEventViews views;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button);
@@ -52,7 +52,7 @@ TEST(CertificateQuestions, TheTrustPanelAsksAndItsAnswerReturnsToTheDownload) {
     EXPECT_EQ(engine::CopyAcceptedCertificateData(url).has_value(), c.trust);
     EXPECT_EQ(engine::PermanentCertificateTables().first.contains("files.example"), c.keptForGood);
   }
-  engine::SetTrustPanel(nullptr);
+  engine::TrustPanelSlot::Set(nullptr);
   engine::LoadAcceptedCertificates(values::Value(), values::Value());
 }
 

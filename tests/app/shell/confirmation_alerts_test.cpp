@@ -98,10 +98,10 @@ TEST_F(ConfirmationAlertTest, OptionAnswersAtOnceExceptWhenClearingTheQueue) {
 TEST(HomePage, OpensTheHomePageAddress) {
   auto workspace = std::make_unique<fakes::FakeWorkspace>();
   fakes::FakeWorkspace* fake = workspace.get();
-  auto previous = desktop::SetWorkspace(std::move(workspace));
+  auto previous = desktop::WorkspaceSlot::Set(std::move(workspace));
   OpenHomePage();
   const std::vector<std::string> opened = fake->opened;
-  desktop::SetWorkspace(std::move(previous));
+  desktop::WorkspaceSlot::Set(std::move(previous));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], kHomePageURL);
 }

@@ -45,8 +45,8 @@ class SchedulerTickTest : public ::testing::TestWithParam<TickCase> {
     queue::CreateScheduledItemList();
     queue::gQueueRunning = false;
     engine::GetHostCounts().Clear();
-    shell::ResetSchedulerActions();
-    shell::GetShellHooks() = {};
+    shell::SchedulerActionsSlot::RestoreDefaults();
+    shell::ShellHooksSlot::Get() = {};
     queue::SetQueueSettingsProvider(nullptr);
     util::ChangeSettings([](util::Settings& s) { s.queueLength = 6; });
   }
@@ -84,11 +84,11 @@ TEST_P(SchedulerTickTest, StartsAtMostTheOneDownloadThePrioritiesAndLimitsAllow)
 
   std::vector<DownloadUID> starts;
   std::vector<std::string> calls;
-  shell::GetSchedulerActions().startDownload = [&](const queue::WrapperRef& w) {
+  shell::SchedulerActionsSlot::Get().startDownload = [&](const queue::WrapperRef& w) {
     starts.push_back(w->element().uid);
     return 0;
   };
-  auto& hooks = shell::GetShellHooks();
+  auto& hooks = shell::ShellHooksSlot::Get();
   hooks.setUndoRegistrationEnabled = [&](bool on) { calls.push_back(on ? "undo on" : "undo off"); };
   hooks.redrawQueueColumn = [&] { calls.push_back("redraw"); };
 
@@ -144,10 +144,10 @@ TEST_F(SchedulerTickTest, CancelledStartStopsTheQueue) {
   Enqueue({{1, 0, "a"}});
   queue::gQueueRunning = true;
   queue::gQueueReady = true;
-  shell::GetSchedulerActions().startDownload = [](const queue::WrapperRef&) {
+  shell::SchedulerActionsSlot::Get().startDownload = [](const queue::WrapperRef&) {
     return queue::kStartCancelled;
   };
-  shell::GetSchedulerActions().canStartUnderHostLimits = [](const queue::DownloadQueueElement&) {
+  shell::SchedulerActionsSlot::Get().canStartUnderHostLimits = [](const queue::DownloadQueueElement&) {
     return true;
   };
   shell::SchedulerTick();
@@ -160,7 +160,7 @@ TEST_F(SchedulerTickTest, DueScheduledItemStartsEvenWithTheQueueStopped) {
   queue::QueueItemsSet(42, wrapper);
   queue::ScheduleDownload(wrapper, values::Now() - 10);
   std::vector<DownloadUID> starts;
-  shell::GetSchedulerActions().startDownload = [&](const queue::WrapperRef& w) {
+  shell::SchedulerActionsSlot::Get().startDownload = [&](const queue::WrapperRef& w) {
     starts.push_back(w->element().uid);
     return 0;
   };

@@ -39,14 +39,14 @@ class ScriptingSuiteTest : public queue::testing_support::DownloadTest {
     ResetScriptingSuiteState();
     auto p = std::make_unique<FakePeerHosts>();
     peers = p.get();
-    sharing::SetPeerHostsService(std::move(p));
+    sharing::PeerHostsServiceSlot::Set(std::move(p));
     auto u = std::make_unique<FakeUploadHandoff>();
     uploads = u.get();
-    upload::SetUploadHandoffService(std::move(u));
+    upload::UploadHandoffServiceSlot::Set(std::move(u));
     auto w = std::make_unique<FakeApplicationWindows>();
     windows = w.get();
-    ui::SetApplicationWindowsService(std::move(w));
-    browser::SetFavouriteConnectionsService(nullptr);
+    ui::ApplicationWindowsServiceSlot::Set(std::move(w));
+    browser::FavouriteConnectionsServiceSlot::Set(nullptr);
     values::SetClock(clock);
     clock->Set(1000000.0);
     queue::gQueueRunning = false;
@@ -57,11 +57,11 @@ class ScriptingSuiteTest : public queue::testing_support::DownloadTest {
   }
   void TearDown() override {
     values::SetClock(nullptr);
-    sharing::SetPeerHostsService(nullptr);
-    upload::SetUploadHandoffService(nullptr);
-    ui::SetApplicationWindowsService(nullptr);
-    browser::SetFavouriteConnectionsService(nullptr);
-    queue::GetCompletionHooks() = queue::CompletionHooks{};
+    sharing::PeerHostsServiceSlot::Set(nullptr);
+    upload::UploadHandoffServiceSlot::Set(nullptr);
+    ui::ApplicationWindowsServiceSlot::Set(nullptr);
+    browser::FavouriteConnectionsServiceSlot::Set(nullptr);
+    queue::CompletionHooksSlot::Get() = queue::CompletionHooks{};
     DownloadTest::TearDown();
   }
 
@@ -493,7 +493,7 @@ TEST_F(ScriptingSuiteTest, OptionKeyDivertsToTheAddURLWindowWhenThereIsATarget) 
 
 TEST_F(ScriptingSuiteTest, OpenDocumentsByExtensionIgnoringCase) {
   std::vector<std::string> metalinks;
-  queue::GetCompletionHooks().openMetalinkFile = [&](const files::FileRef& f) {
+  queue::CompletionHooksSlot::Get().openMetalinkFile = [&](const files::FileRef& f) {
     metalinks.push_back(f.Path());
   };
   testsupport::WriteFile(dir + "/list.GRX", "url: http://a.example/from-list.bin\n");

@@ -29,7 +29,7 @@ class ShellTimersTest : public ::testing::Test {
   void TearDown() override { Reset(); }
   static void Reset() {
     queue::ClearQueueTables();
-    shell::GetShellHooks() = {};
+    shell::ShellHooksSlot::Get() = {};
     shell::SetShutdownDelay(nullptr);
     std::filesystem::remove(QueueFilePath());
   }
@@ -38,7 +38,7 @@ class ShellTimersTest : public ::testing::Test {
 TEST_F(ShellTimersTest, AutosaveWritesTheQueueOnlyWhenItChanged) {
   int uploadSaves = 0;
   bool uploadsChanged = false;
-  auto& hooks = shell::GetShellHooks();
+  auto& hooks = shell::ShellHooksSlot::Get();
   hooks.uploadsChanged = [&] { return uploadsChanged; };
   hooks.saveUploadQueue = [&] { ++uploadSaves; };
 
@@ -125,7 +125,7 @@ TEST_F(ShellTimersTest, QuitSavesTheQueueBeforeWaitingForAStuckDownload) {
   int streams = 1;
   int polls = 0;
   bool savedBeforeWaiting = false;
-  auto& hooks = shell::GetShellHooks();
+  auto& hooks = shell::ShellHooksSlot::Get();
   hooks.runningDownloadStreams = [&] { return streams; };
   shell::SetShutdownDelay([&](runtime::Nanoseconds step) {
     EXPECT_EQ(step, shell::kShutdownPollInterval);

@@ -84,10 +84,10 @@ TEST_F(MessageWindowTest, AsksForTheUsersAttentionWhenInTheBackground) {
   auto services = std::make_unique<fakes::FakeUiServices>();
   fakes::FakeUiServices* fake = services.get();
   fake->frontmost = false;
-  auto previous = ui::SetUiServices(std::move(services));
+  auto previous = ui::UiServicesSlot::Set(std::move(services));
   ShowMessageWindow(nullptr, "Done");
   const std::size_t requests = fake->active_attention_requests.size();
-  ui::SetUiServices(std::move(previous));
+  ui::UiServicesSlot::Set(std::move(previous));
   EXPECT_EQ(requests, 1u);
 }
 

@@ -19,13 +19,13 @@
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/queue/services/transfer_log_lookup.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/sharing/services/host_key_question_service.h"
 #include "app/shell/shell_hooks.h"
@@ -104,10 +104,10 @@ TEST(CurrentView, LastFolderMustNameAFolder) {
 class StartupOrderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    shell::GetShellHooks() = {};
+    shell::ShellHooksSlot::Get() = {};
     shell::SetStartupStepObserver([this](std::string_view step) { trace.emplace_back(step); });
     auto record = [this](const char* name) { return [this, name] { trace.emplace_back(name); }; };
-    auto& hooks = shell::GetShellHooks();
+    auto& hooks = shell::ShellHooksSlot::Get();
     hooks.setUndoRegistrationEnabled = [this](bool on) { trace.emplace_back(on ? "undo on" : "undo off"); };
     hooks.loadUploadQueue = [this] {
       trace.emplace_back("loadUploadQueue");
@@ -128,7 +128,7 @@ class StartupOrderTest : public ::testing::Test {
   }
   void TearDown() override {
     shell::SetStartupStepObserver(nullptr);
-    shell::GetShellHooks() = {};
+    shell::ShellHooksSlot::Get() = {};
     queue::ClearQueueTables();
   }
 
@@ -163,8 +163,8 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   // (here the file store: the test has no session bus).
   EXPECT_FALSE(browser::StoredPasswordServiceSlot::IsDefault());
   EXPECT_FALSE(sharing::HostKeyQuestionServiceSlot::IsDefault());
-  EXPECT_TRUE(std::dynamic_pointer_cast<browser::StoredAuthItems>(browser::GetAuthItemsService()));
-  EXPECT_TRUE(queue::GetQueueHooks().encipherCredential);
+  EXPECT_TRUE(dynamic_cast<browser::StoredAuthItems*>(&browser::AuthItemsServiceSlot::Get()));
+  EXPECT_TRUE(queue::QueueHooksSlot::Get().encipherCredential);
   ASSERT_TRUE(browser::GetCredentialsKeychain());
   EXPECT_EQ(browser::GetCredentialsKeychain()->Name(), "file");
   values::Bytes key;
@@ -224,8 +224,8 @@ TEST_F(StartupOrderTest, EachDownloadKeepsItsOwnTransferLog) {
   auto wrapper = queue::DownloadQueueWrapper::Create();
   wrapper->element().uid = 41;
   queue::QueueItemsSet(41, wrapper);
-  EXPECT_EQ(queue::FindTransferLogRecord(41), &wrapper->element().transferLog);
-  EXPECT_EQ(queue::FindTransferLogRecord(42), nullptr);
+  EXPECT_EQ(engine::TransferLogRecordsSlot::Get().Find(41), &wrapper->element().transferLog);
+  EXPECT_EQ(engine::TransferLogRecordsSlot::Get().Find(42), nullptr);
 
   engine::RefreshTransferLogView(41, nullptr);
   engine::AppendTransferLog("GET /f.bin HTTP/1.1\r\n", 41, nullptr);

@@ -14,10 +14,10 @@ namespace {
 
 class ToolboxUiServicesTest : public ::testing::Test {
  protected:
-  void SetUp() override { previous_ = ui::SetUiServices(std::make_unique<ToolboxUiServices>()); }
+  void SetUp() override { previous_ = ui::UiServicesSlot::Set(std::make_unique<ToolboxUiServices>()); }
   void TearDown() override {
     for (auto& w : windows_) w->Release();
-    ui::SetUiServices(std::move(previous_));
+    ui::UiServicesSlot::Set(std::move(previous_));
     toolbox::Application::Shared().ProcessPendingEvents();
   }
   std::shared_ptr<toolbox::Window> MakeWindow(toolbox::Rect content = {200, 150, 300, 200}) {
@@ -112,9 +112,10 @@ TEST_F(ToolboxUiServicesTest, SelectedIconsAreDrawnDarker) {
 }
 
 TEST_F(ToolboxUiServicesTest, NibsAreRegisteredBuilders) {
-  EXPECT_EQ(ui::GetUiServices().CreateNibReference("nothing here"), nullptr);
+  EXPECT_EQ(ui::UiServicesSlot::Get().CreateNibReference("nothing here"), nullptr);
   RegisterNib("test nib", [this](const std::string&) { return MakeWindow(); });
-  auto nib = std::dynamic_pointer_cast<const ToolboxNib>(ui::GetUiServices().CreateNibReference("test nib"));
+  auto nib =
+      std::dynamic_pointer_cast<const ToolboxNib>(ui::UiServicesSlot::Get().CreateNibReference("test nib"));
   ASSERT_NE(nib, nullptr);
   EXPECT_NE(nib->CreateWindow("main"), nullptr);
 }

@@ -509,7 +509,7 @@ TEST_F(MainListFill, RenamingAServerRefusesItsOwnEmptyAndTakenNames) {
 TEST_F(MainListFill, ChangedRowsWaitForTheRefreshPass) {
   auto a = Add("a", queue::kStatusDownloading, 1000, 10, 1);
   queue::DisplayViews({queue::kMyDownloadsViewID});
-  auto& services = GetMainListServices();
+  auto& services = MainListServicesSlot::Get();
   services.UpdateDownloadRow(a->uid());
   services.UpdateDownloadRow(a->uid());
   EXPECT_EQ(GetMainList()->PendingChangedRows(), 1u);

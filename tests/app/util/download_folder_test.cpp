@@ -27,14 +27,14 @@ class DownloadFolderTest : public ::testing::Test {
     SetSettingsPreferences(store_.get());
     auto dialog = std::make_unique<FakeFolderDialogService>();
     dialog_ = dialog.get();
-    SetFolderDialogService(std::move(dialog));
+    FolderDialogServiceSlot::Set(std::move(dialog));
     DisposeDefaultFolderAlias();
     ResetSessionState();
     gSystemIs105OrLater = true;
   }
   void TearDown() override {
     SetSettingsPreferences(nullptr);
-    SetFolderDialogService(std::make_unique<DefaultFolderDialogService>());
+    FolderDialogServiceSlot::Set(nullptr);
     DisposeDefaultFolderAlias();
     gSystemIs105OrLater = true;
   }

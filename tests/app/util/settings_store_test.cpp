@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/shell/settings_hooks.h"
 #include "app/util/settings/download_folder.h"
 #include "app/util/settings/sharing_users.h"
 #include "platform/prefs/preference_store.h"
@@ -40,25 +41,28 @@ class SettingsStoreTest : public ::testing::Test {
     Reopen();
     auto filters = std::make_unique<FakeFilterTableService>();
     filters_ = filters.get();
-    SetFilterTableService(std::move(filters));
+    FilterTableServiceSlot::Set(std::move(filters));
     auto schedule = std::make_unique<FakeQueueScheduleService>();
     schedule_ = schedule.get();
-    SetQueueScheduleService(std::move(schedule));
+    QueueScheduleServiceSlot::Set(std::move(schedule));
     auto favourites = std::make_unique<FakeFavouritesService>();
     favourites_ = favourites.get();
-    SetFavouritesService(std::move(favourites));
+    FavouritesServiceSlot::Set(std::move(favourites));
     auto ui = std::make_unique<FakeInterfaceService>();
     ui_ = ui.get();
-    SetInterfaceService(std::move(ui));
+    InterfaceServiceSlot::Set(std::move(ui));
     DisposeDefaultFolderAlias();
     ChangeSettings([](Settings& s) { s = Settings{}; });
+    // What start-up hangs on the store: the stand-ins above are reached through it.
+    shell::InstallSettingsHooks();
   }
   void TearDown() override {
+    SettingsHooksSlot::Reset();
     SetSettingsPreferences(nullptr);
-    SetFilterTableService(std::make_unique<DefaultFilterTableService>());
-    SetQueueScheduleService(std::make_unique<DefaultQueueScheduleService>());
-    SetFavouritesService(std::make_unique<DefaultFavouritesService>());
-    SetInterfaceService(std::make_unique<DefaultInterfaceService>());
+    FilterTableServiceSlot::Set(nullptr);
+    QueueScheduleServiceSlot::Set(nullptr);
+    FavouritesServiceSlot::Set(nullptr);
+    InterfaceServiceSlot::Set(nullptr);
     DisposeDefaultFolderAlias();
   }
 

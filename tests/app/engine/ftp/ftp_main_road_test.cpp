@@ -469,21 +469,23 @@ class AFPRoadTest : public FTPMainRoadTest {
     std::filesystem::create_directories(volume_ + "/folder");
     content_ = testsupport::RandomBytes(700000, 3);
     std::ofstream(volume_ + "/folder/file.bin", std::ios::binary) << content_;
-    mounter_ = std::make_shared<fakes::FakeVolumeMounter>();
+    ownedMounter_ = std::make_unique<fakes::FakeVolumeMounter>();
+    mounter_ = ownedMounter_.get();
     mounter_->AddVolume("Share", volume_);
   }
   void TearDown() override {
     FTPMainRoadTest::TearDown();
-    SetVolumeMounter(nullptr);
+    VolumeMounterSlot::Set(nullptr);
   }
 
   std::string volume_;
   std::string content_;
-  std::shared_ptr<fakes::FakeVolumeMounter> mounter_;
+  std::unique_ptr<fakes::FakeVolumeMounter> ownedMounter_;  // until a test installs it
+  fakes::FakeVolumeMounter* mounter_ = nullptr;
 };
 
 TEST_F(AFPRoadTest, FileComesFromTheMountedVolumeAndTheVolumeIsLetGo) {
-  SetVolumeMounter(mounter_);
+  VolumeMounterSlot::Set(std::move(ownedMounter_));
   const Outcome out = Run(State({"afp://server.test/Share/folder/file.bin"}, 4));
   EXPECT_EQ(out.reason, kFinishComplete) << out.log;
   EXPECT_EQ(testsupport::Sha1Of(out.file), testsupport::Sha1Of(content_));
@@ -502,7 +504,7 @@ TEST_F(AFPRoadTest, MountOutcomes) {
     std::int32_t code;
     const char* logged;
   };
-  SetVolumeMounter(mounter_);
+  VolumeMounterSlot::Set(std::move(ownedMounter_));
   for (const Case& c :
        {Case{"no volume name", 0, "afp://server.test/Share", kFinishFailed, -50, "URL has no volume name\r"},
         Case{"mount failed", -5016, "afp://server.test/Share/folder/file.bin", kFinishFailed, -5016,
@@ -519,7 +521,7 @@ TEST_F(AFPRoadTest, MountOutcomes) {
 }
 
 TEST_F(AFPRoadTest, WithoutAnAFPClientTheDownloadFailsSayingSo) {
-  SetVolumeMounter(nullptr);
+  VolumeMounterSlot::Set(nullptr);
   const Outcome out = Run(State({"afp://server.test/Share/folder/file.bin"}, 1));
   EXPECT_EQ(out.reason, kFinishFailed);
   EXPECT_EQ(out.errorDomain, static_cast<std::int32_t>(net::ErrorDomain::kMacOsStatus));

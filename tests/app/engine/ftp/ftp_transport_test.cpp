@@ -245,8 +245,9 @@ class StoredItems final : public browser::AuthItemsService {
 };
 
 TEST(FTPCredentialsTest, DownloadThenUrlThenStoredThenAnonymous) {
-  auto items = std::make_shared<StoredItems>();
-  browser::SetAuthItemsService(items);
+  auto owned = std::make_unique<StoredItems>();
+  StoredItems* items = owned.get();
+  browser::AuthItemsServiceSlot::Set(std::move(owned));
   DownloadFacts with_pair;
   with_pair.user = "dl";
   with_pair.password = "dlpw";
@@ -270,7 +271,7 @@ TEST(FTPCredentialsTest, DownloadThenUrlThenStoredThenAnonymous) {
   }
   EXPECT_EQ(items->asked,
             (std::vector<std::string>{"stored.example:21 /pub/f 1", "nobody.example:2121 /f 1"}));
-  browser::SetAuthItemsService(nullptr);
+  browser::AuthItemsServiceSlot::Set(nullptr);
 }
 
 // ---- FTP and FTPS against vsftpd
@@ -477,15 +478,16 @@ class AFPTransportTest : public ::testing::Test {
     std::filesystem::create_directories(volume_ + "/folder");
     file_ = testsupport::RandomBytes(100000, 5);
     std::ofstream(volume_ + "/folder/file name.bin", std::ios::binary) << file_;
-    mounter_ = std::make_shared<fakes::FakeVolumeMounter>();
+    auto mounter = std::make_unique<fakes::FakeVolumeMounter>();
+    mounter_ = mounter.get();
     mounter_->AddVolume("Share", volume_);
-    SetVolumeMounter(mounter_);
+    VolumeMounterSlot::Set(std::move(mounter));
   }
-  void TearDown() override { SetVolumeMounter(nullptr); }
+  void TearDown() override { VolumeMounterSlot::Set(nullptr); }
 
   std::string volume_;
   std::string file_;
-  std::shared_ptr<fakes::FakeVolumeMounter> mounter_;
+  fakes::FakeVolumeMounter* mounter_ = nullptr;  // owned by the slot
   AFPTransport afp_;
 };
 
@@ -584,7 +586,7 @@ TEST_F(AFPTransportTest, Failures) {
 }
 
 TEST_F(AFPTransportTest, WithoutAnAFPClientTheOpenFailsAtOnce) {
-  SetVolumeMounter(nullptr);
+  VolumeMounterSlot::Set(nullptr);
   RecordingConnection connection("afp://h/Share/folder/file%20name.bin", {0, kOpenEndLength});
   EXPECT_FALSE(connection.Run(afp_));
   EXPECT_EQ(connection.error, (net::StreamError{net::ErrorDomain::kMacOsStatus, kVolumeMountUnsupported}));

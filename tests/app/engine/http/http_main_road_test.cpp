@@ -439,7 +439,7 @@ TEST(HttpMainRoadChild, RunsADownloadUntilKilled) {
   state->rangesFile = text.substr(bar2 + 1);
   state->wantedConnections = 3;
   state->stopSource = std::make_shared<engine::DownloadStopSource>();
-  ASSERT_TRUE(engine::GetDownloadEngineServices().StartDownloadTask(std::move(state)));
+  ASSERT_TRUE(engine::DownloadEngineServicesSlot::Get().StartDownloadTask(std::move(state)));
   std::this_thread::sleep_for(60s);  // the parent kills this process long before
 }
 

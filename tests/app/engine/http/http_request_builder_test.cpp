@@ -16,11 +16,11 @@ class HttpRequestBuilderTest : public ::testing::Test {
   void SetUp() override {
     SharedCookieJar().Clear();
     SetHTTPProxyCredentials(std::nullopt, std::nullopt);
-    auto fake = std::make_shared<browser::FakeAuthItemsService>();
+    auto fake = std::make_unique<browser::FakeAuthItemsService>();
     auth_ = fake.get();
-    browser::SetAuthItemsService(fake);
+    browser::AuthItemsServiceSlot::Set(std::move(fake));
   }
-  void TearDown() override { browser::SetAuthItemsService(nullptr); }
+  void TearDown() override { browser::AuthItemsServiceSlot::Set(nullptr); }
 
   net::HttpRequest Build(HttpRequestInput input) {
     if (!input.entry) input.entry = &entry_;

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "app/queue/services/transfer_log_lookup.h"
+#include "app/engine/services/transfer_log_records.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/clock.h"
 #include "platform/values/date_time.h"
@@ -15,15 +15,28 @@
 namespace {
 
 // Records what the log asks of its windows.
-class RecordingWindows : public ui::TransferLogWindowService {
+class RecordingWindows : public engine::TransferLogWindowService {
  public:
   std::string globalText;
   int scrolls = 0;
-  std::vector<ui::TransferInfoWindowId> redraws;
+  std::vector<engine::TransferInfoWindowId> redraws;
   void AppendGlobalLogText(const std::string& entry) override { globalText += entry; }
   void ScrollGlobalLogToEnd() override { ++scrolls; }
   void ShowGlobalLogWindow() override {}
-  void RequestTransferInfoRedraw(ui::TransferInfoWindowId window) override { redraws.push_back(window); }
+  void RequestTransferInfoRedraw(engine::TransferInfoWindowId window) override { redraws.push_back(window); }
+};
+
+// The queue's side: the records of the test's downloads by UID.
+class Records : public engine::TransferLogRecords {
+ public:
+  explicit Records(std::map<std::uint32_t, engine::TransferLogRecord>& records) : records_(records) {}
+  engine::TransferLogRecord* Find(std::uint32_t uid) override {
+    auto it = records_.find(uid);
+    return it == records_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  std::map<std::uint32_t, engine::TransferLogRecord>& records_;
 };
 
 class TransferLogTest : public ::testing::Test {
@@ -31,16 +44,13 @@ class TransferLogTest : public ::testing::Test {
   void SetUp() override {
     auto windows = std::make_unique<RecordingWindows>();
     windows_ = windows.get();
-    ui::SetTransferLogWindowService(std::move(windows));
-    queue::SetTransferLogLookup([this](std::uint32_t uid) -> engine::TransferLogRecord* {
-      auto it = records_.find(uid);
-      return it == records_.end() ? nullptr : &it->second;
-    });
+    engine::TransferLogWindowServiceSlot::Set(std::move(windows));
+    engine::TransferLogRecordsSlot::Set(std::make_unique<Records>(records_));
     values::SetDefaultTimeZone(values::TimeZone::Gmt());
   }
   void TearDown() override {
-    ui::SetTransferLogWindowService(nullptr);
-    queue::SetTransferLogLookup(nullptr);
+    engine::TransferLogWindowServiceSlot::Set(nullptr);
+    engine::TransferLogRecordsSlot::Set(nullptr);
     values::SetDefaultTimeZone(std::nullopt);
   }
 
@@ -179,7 +189,7 @@ TEST_F(TransferLogTest, RedrawProtocolWithAnOpenWindow) {
 
   engine::AppendTransferLog("one\r", 5, nullptr);
   engine::AppendTransferLog("two\r", 5, nullptr);
-  EXPECT_EQ(windows_->redraws, (std::vector<ui::TransferInfoWindowId>{77}));  // one request for both
+  EXPECT_EQ(windows_->redraws, (std::vector<engine::TransferInfoWindowId>{77}));  // one request for both
   auto first = engine::TakeUnshownTransferLog(5);
   ASSERT_TRUE(first.has_value());
   EXPECT_TRUE(first->replace);  // replaces the placeholder

@@ -19,7 +19,7 @@ net::Certificate MakeCertificate() {
 class AcceptedCertificatesTest : public ::testing::Test {
  protected:
   void SetUp() override { LoadAcceptedCertificates({}, {}); }
-  void TearDown() override { SetTrustPanel(nullptr); }
+  void TearDown() override { TrustPanelSlot::Set(nullptr); }
 };
 
 TEST_F(AcceptedCertificatesTest, AlwaysThenSessionLeavesOnlyTheSessionEntry) {
@@ -70,24 +70,29 @@ class ScriptedPanel : public TrustPanel {
   Answer answer_;
 };
 
+// Installs a scripted panel; the slot owns it, the pointer stays good until the next one.
+ScriptedPanel* InstallPanel(TrustPanel::Answer answer) {
+  auto panel = std::make_unique<ScriptedPanel>(answer);
+  ScriptedPanel* shown = panel.get();
+  TrustPanelSlot::Set(std::move(panel));
+  return shown;
+}
+
 TEST_F(AcceptedCertificatesTest, CancelSavesNothingAcceptSavesTheFirstCertificate) {
   const net::CertificateChain chain = {MakeCertificate(), MakeCertificate()};
-  auto cancel = std::make_shared<ScriptedPanel>(TrustPanel::Answer{false, true});
-  SetTrustPanel(cancel);
+  ScriptedPanel* cancel = InstallPanel(TrustPanel::Answer{false, true});
   EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", net::tls_code::kExpired, false), 0);
   EXPECT_EQ(cancel->shown_message,
             "The certificate for files.example is expired. Do you still want to connect?");
   EXPECT_FALSE(CopyAcceptedCertificateData(U("https://files.example/")));
 
-  auto session = std::make_shared<ScriptedPanel>(TrustPanel::Answer{true, false});
-  SetTrustPanel(session);
+  InstallPanel(TrustPanel::Answer{true, false});
   EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", net::tls_code::kUnknownRoot, false),
             1);
   EXPECT_EQ(CopyAcceptedCertificateData(U("https://files.example/")), chain[0].Der());
   EXPECT_TRUE(PermanentCertificateTables().first.empty());
 
-  auto always = std::make_shared<ScriptedPanel>(TrustPanel::Answer{true, true});
-  SetTrustPanel(always);
+  ScriptedPanel* always = InstallPanel(TrustPanel::Answer{true, true});
   EXPECT_EQ(AskUserToTrustCertificate(chain, "https://files.example/x", 0, true), 1);
   EXPECT_EQ(always->shown_message, "kCertificateChanged");
   EXPECT_EQ(PermanentCertificateTables().first.count("files.example"), 1u);

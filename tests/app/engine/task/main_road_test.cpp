@@ -31,7 +31,7 @@ class MainRoadTest : public testing_support::DownloadTest {
       if (e->kind() == engine::kDownloadEventFinished) finished = e;
       cv.notify_all();
     };
-    engine::SetDownloadEngineServices(std::make_unique<engine::DownloadEngine>(o));
+    engine::DownloadEngineServicesSlot::Set(std::make_unique<engine::DownloadEngine>(o));
   }
   void TearDown() override {
     for (int i = 0; i < 5000 && engine::RunningDownloadTaskCount() != 0; ++i)

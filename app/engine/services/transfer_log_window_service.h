@@ -1,19 +1,20 @@
 #pragma once
 // What the transfer log asks of its windows: the global log window (one text view holding
 // the whole log of this run) and the "Transfer information for %@" windows of single
-// downloads. The log's text and files live in the engine (app/engine/transfer_log.h);
-// only the showing is here. Main thread only.
+// downloads. The log's text and files live in the engine (app/engine/log/transfer_log.h);
+// only the showing is the windows'. The engine declares what it needs here so that it
+// includes nothing of the user interface; the user interface installs its windows at
+// start-up. Main thread only.
 //
-// The user interface registers its implementation at start-up with
-// SetTransferLogWindowService. The default shows nothing: without a window the global
-// log still reaches its file, and transfer logs still grow in their downloads.
+// The default shows nothing: without a window the global log still reaches its file, and
+// transfer logs still grow in their downloads.
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 
-namespace ui {
+#include "platform/runtime/service_slot.h"
+
+namespace engine {
 
 // Names an open transfer-information window; 0 names none.
 using TransferInfoWindowId = std::uint64_t;
@@ -39,15 +40,6 @@ class NoTransferLogWindows : public TransferLogWindowService {
   void RequestTransferInfoRedraw(TransferInfoWindowId) override {}
 };
 
-inline std::unique_ptr<TransferLogWindowService>& TransferLogWindowServiceSlot() {
-  static std::unique_ptr<TransferLogWindowService> service = std::make_unique<NoTransferLogWindows>();
-  return service;
-}
-inline TransferLogWindowService& GetTransferLogWindowService() {
-  return *TransferLogWindowServiceSlot();
-}
-inline void SetTransferLogWindowService(std::unique_ptr<TransferLogWindowService> service) {
-  TransferLogWindowServiceSlot() = service ? std::move(service) : std::make_unique<NoTransferLogWindows>();
-}
+using TransferLogWindowServiceSlot = runtime::ServiceSlot<TransferLogWindowService, NoTransferLogWindows>;
 
-}  // namespace ui
+}  // namespace engine
