@@ -7,7 +7,27 @@
 namespace util {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kTexts = {{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 23> kTexts = {{
+    // Column titles of the main list.
+    {"kSpeedLabel", "Speed"},
+    {"kEstimatedTimeLabel", "Time Left"},
+    {"kNumberOfConnectionsLabel", "Connections"},
+    {"kPercentageLabel", "Percentage"},
+    // Items of the column chooser.
+    {"kSelectAll", "Show All"},
+    {"kSelectNone", "Hide All"},
+    {"kConnectToServer", "Connect to Server"},
+    // Names of the built-in smart folders.
+    {"kTodayFolderLabel", "Today"},
+    {"kYesterdayFolderLabel", "Yesterday"},
+    {"kPastWeekFolderLabel", "Past Week"},
+    {"kPastMonthFolderLabel", "Past Month"},
+    {"kAllApplications", "Applications"},
+    {"kAllDocuments", "Documents"},
+    {"kAllMusic", "Music"},
+    {"kAllPDF", "PDF Files"},
+    {"kAllPictures", "Pictures"},
+    {"kAllPresentations", "Presentations"},
     {"kDownloadStartPerms",
      "Truvane cannot write to the download folder. Check the folder's permissions, or choose another "
      "download folder in the preferences."},

@@ -35,6 +35,8 @@ std::map<std::string, std::string> SymbolicKeysInSources(const fs::path& root) {
         if (first != std::string::npos && line.compare(first, 2, "//") == 0) continue;
         const std::string code = line.substr(0, line.find("//"));
         for (std::sregex_iterator it(code.begin(), code.end(), literal), end; it != end; ++it) {
+          // Metadata attribute and query-scope names ("kMDItemWhereFroms") are stored, never shown.
+          if ((*it)[1].str().rfind("kMD", 0) == 0) continue;
           keys.emplace((*it)[1].str(), fs::relative(entry.path(), root).string());
         }
       }
