@@ -5,6 +5,7 @@
 #include "app/queue/events/completion.h"
 #include "app/queue/history/download_filters.h"
 #include "app/queue/history/history.h"
+#include "app/queue/history/history_filter_rows.h"
 #include "app/queue/metalink/metalink.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/schedule/queue_schedule.h"
@@ -37,6 +38,7 @@ void InstallQueuePieces() {
 
   FilterTableServiceSlot::Set(std::make_unique<QueueFilterTableService>());
   QueueScheduleServiceSlot::Set(std::make_unique<QueueScheduleStoreService>());
+  HistoryFilterRowsServiceSlot::Set(std::make_unique<QueueHistoryFilterRows>());
 }
 
 }  // namespace queue

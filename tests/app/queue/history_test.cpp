@@ -7,6 +7,7 @@
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/history/download_filters.h"
 #include "app/queue/history/history.h"
+#include "app/queue/history/history_filter_rows.h"
 #include "app/queue/record/download_files.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/date_time.h"
@@ -145,6 +146,26 @@ TEST_F(HistoryTest, TrimToZeroEmptiesTheHistoryAndPurgeDropsOldDays) {
   EXPECT_EQ(Position(4), -1);
 }
 
+TEST_F(HistoryTest, TheListsDayRowsReadTheTableLiveAndStayTheSameObjects) {
+  AddToHistory(Finished(1));
+  AddToHistory(Finished(2));
+  QueueHistoryFilterRows rows;
+  auto days = rows.CopyHistoryDays();
+  ASSERT_EQ(days.size(), 1u);
+  EXPECT_EQ(days[0]->day(), static_cast<std::uint32_t>(GetDayStart(values::Now())));
+  EXPECT_EQ(days[0]->itemCount(), 2);
+  EXPECT_FALSE(days[0]->open());
+  SetHistoryDayOpen(GetDayStart(values::Now()), true);
+  EXPECT_TRUE(days[0]->open());
+  EXPECT_EQ(rows.CopyHistoryDownloadUIDs().size(), 2u);
+
+  clock_->Advance(kDay);
+  AddToHistory(Finished(3));
+  auto again = rows.CopyHistoryDays();
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_TRUE(again[0] == days[0] || again[1] == days[0]) << "a refill hands back the row the list shows";
+}
+
 // ---- Filters ----
 
 class FilterTest : public testing_support::QueueTest {
@@ -225,6 +246,21 @@ TEST_F(FilterTest, RefilingFindsAFreeName) {
   // Outside the download folder nothing moves.
   FileElementByFilter(w, files::FileRef(dir + "/Other"));
   EXPECT_TRUE(fs::exists(dir + "/Applications/a.2.zip"));
+}
+
+TEST_F(FilterTest, TheListsFilterRowsFollowTheTable) {
+  QueueHistoryFilterRows rows;
+  auto filters = rows.CopyFilters();
+  const auto table = GetFilters();
+  ASSERT_EQ(filters.size(), table.size());
+  ASSERT_FALSE(filters.empty());
+  EXPECT_EQ(filters[0]->name(), table[0]->name);
+  EXPECT_FALSE(filters[0]->open());
+  table[0]->open = true;
+  EXPECT_TRUE(filters[0]->open());
+  EXPECT_EQ(rows.CopyFilterExtensions()[0], table[0]->extensions);
+  EXPECT_EQ(rows.CopyFilters()[0], filters[0]);
+  table[0]->open = false;
 }
 
 TEST_F(FilterTest, SetFiltersUpdatesInPlaceAndKeepsOpenFlags) {

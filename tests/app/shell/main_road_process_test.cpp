@@ -23,6 +23,7 @@
 
 #include "platform/values/digest.h"
 #include "platform/values/plist.h"
+#include "tests/app/shell/program_process.h"
 #include "tests/servers/test_servers.h"
 #include "tests/support/temp_home.h"
 #include "tests/support/test_bytes.h"
@@ -30,129 +31,21 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-// Runs the sender; returns its exit status and fills `out` with what it printed.
-int Send(const std::string& args, std::string& out) {
-  out.clear();
-  const std::string command = std::string("timeout 20 '") + TRUVANE_SEND_PATH + "' " + args + " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char buf[512];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using namespace programtest;
 
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-  const auto nl = s.rfind('\n');
-  return nl == std::string::npos ? s : s.substr(nl + 1);
-}
-
-class Program {
- public:
-  Program() {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::unsetenv("DISPLAY");
-      ::unsetenv("WAYLAND_DISPLAY");
-      ::unsetenv("QT_QPA_PLATFORM");
-      ::execl(TRUVANE_PATH, TRUVANE_PATH, static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-  }
-  ~Program() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  // Up once its socket answers.
-  bool WaitUntilAnswering(std::chrono::seconds limit) {
-    const auto deadline = Clock::now() + limit;
-    std::string out;
-    while (Clock::now() < deadline) {
-      if (Send("--timeout 2 TrES GQSt", out) == 0) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  bool WaitForExit(std::chrono::seconds limit, int& status) {
-    const auto deadline = Clock::now() + limit;
-    while (Clock::now() < deadline) {
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-  }
-  void Kill() {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    exited_ = true;
-  }
-  void Signal(int signal_number) { ::kill(pid_, signal_number); }
-
- private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
-
-// Hands the URL over and starts the queue; returns the new download's UID.
-std::string AddAndStart(const std::string& url) {
-  std::string out;
-  EXPECT_EQ(Send("--timeout 10 TrES AUrl '----:TEXT=" + url + "' Stqu:bool=true", out), 0);
-  const std::string uid = Trimmed(out);
+// Hands the URL over and starts the queue; the reply must carry the new download's UID.
+std::string AddAndStartChecked(const std::string& url) {
+  const std::string uid = AddAndStart(url);
   EXPECT_FALSE(uid.empty()) << "no UID in the reply";
-  EXPECT_EQ(Send("--timeout 10 TrES StaQ", out), 0);
   return uid;
 }
 
-// Polls the status until it is final; returns it (0 when the time ran out).
-long WaitForFinalStatus(const std::string& uid, std::chrono::seconds limit) {
-  const auto deadline = Clock::now() + limit;
-  std::string out;
-  while (Clock::now() < deadline) {
-    if (Send("--timeout 5 TrES JSta ----:magn=" + uid, out) == 0) {
-      const long status = std::strtol(Trimmed(out).c_str(), nullptr, 10);
-      if (status == 256 || status == 128 || status == 64) return status;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return 0;
-}
-
-std::string DownloadsFolder() {
-  return testsupport::TempHome() + "/Downloads";
-}
-// Where a finished ".bin" file lands: the default download filters file it into
-// "Applications".
-std::string FiledBinFolder() {
-  return DownloadsFolder() + "/Applications";
-}
-std::string LogFile() {
-  return testsupport::TempHome() + "/.local/state/Truvane/Truvane Log.txt";
-}
-std::string QueueFile() {
-  return testsupport::TempHome() + "/.local/share/Truvane/Truvane Queue.plist";
-}
-
 long SavedStatus(const std::string& uid) {
-  auto queue = values::ReadPropertyListFile(QueueFile());
-  if (!queue.ok()) return -1;
-  const values::Array* elements = nullptr;
-  if (queue->GetArray("Elements", elements) != values::Lookup::kOk) return -1;
-  for (const auto& e : *elements) {
-    std::int64_t id = 0, status = 0;
-    if (e.GetInt64("UID", id) == values::Lookup::kOk && std::to_string(id) == uid &&
-        e.GetInt64("status", status) == values::Lookup::kOk)
-      return status;
-  }
-  return -1;
+  const auto record = SavedRecord(uid);
+  std::int64_t status = 0;
+  if (!record || record->GetInt64("status", status) != values::Lookup::kOk) return -1;
+  return status;
 }
 
 TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
@@ -164,7 +57,7 @@ TEST(MainRoad, ScriptedUrlIsDownloadedLoggedAndKeptInTheSavedQueue) {
   Program program;
   ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/road.bin";
-  const std::string uid = AddAndStart(url);
+  const std::string uid = AddAndStartChecked(url);
   ASSERT_FALSE(uid.empty());
   EXPECT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
 
@@ -207,7 +100,7 @@ TEST(MainRoad, KilledInTheMiddleAndStartedAgainTheDownloadEndsByteExact) {
   {
     Program first;
     ASSERT_TRUE(first.WaitUntilAnswering(std::chrono::seconds(30)));
-    const std::string uid = AddAndStart(url);
+    const std::string uid = AddAndStartChecked(url);
     ASSERT_FALSE(uid.empty());
     first_uid = uid;
     // Cut once some bytes are on disk but far from all.
@@ -301,7 +194,7 @@ TEST(MainRoad, DownloadedMetalinkAddsItsFileWithAllMirrorsAndVerifiesIt) {
 
   Program program;
   ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
-  const std::string metalinkUid = AddAndStart(host + "/files.metalink");
+  const std::string metalinkUid = AddAndStartChecked(host + "/files.metalink");
   ASSERT_FALSE(metalinkUid.empty());
   EXPECT_EQ(WaitForFinalStatus(metalinkUid, std::chrono::seconds(60)), 256);
 

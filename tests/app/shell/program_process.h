@@ -131,6 +131,12 @@ class Program {
     int status = 0;
     return WaitForExit(limit, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
+  void Kill() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    exited_ = true;
+  }
+  void Signal(int signal_number) { ::kill(pid_, signal_number); }
   const std::string& StandardErrorFile() const { return stderr_; }
 
  private:
