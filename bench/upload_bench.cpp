@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
               static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6,
               static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6,
               usage.ru_maxrss, item->stateValue);
-  if (item->stateValue != upload::kUploadFinished) std::fprintf(stderr, "%s\n", upload::LogPlainText(item->log).c_str());
+  if (item->stateValue != upload::kUploadFinished)
+    std::fprintf(stderr, "%s\n", upload::LogPlainText(item->log).c_str());
   handler->Remove();
   engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
   return item->stateValue == upload::kUploadFinished ? 0 : 1;

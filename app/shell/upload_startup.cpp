@@ -39,7 +39,8 @@ runtime::HandlerRef InstallUploads() {
   hooks.uploadRowChanged = [](const std::shared_ptr<upload::UploadItem>&) {
     if (queue::IsDisplayingUploads()) ui::MainListServicesSlot::Get().RequestRedisplayCurrentFolder();
   };
-  hooks.registerUndoUploadRemoved = [](const std::shared_ptr<void>& item, std::uint32_t oldIndex, bool trashed) {
+  hooks.registerUndoUploadRemoved = [](const std::shared_ptr<void>& item, std::uint32_t oldIndex,
+                                       bool trashed) {
     queue::RegisterUndoUploadRemoved(item, oldIndex, trashed);
   };
   hooks.setUndoActionName = [](const std::string& name) { queue::TruvaneUndoSetActionName(name); };
@@ -64,7 +65,8 @@ runtime::HandlerRef InstallUploads() {
   install(shellHooks.uploadsChanged, [] { return upload::gUploadQueueDirty; });
   install(shellHooks.activeUploadCount,
           [] { return static_cast<std::int32_t>(upload::Uploads().activeUploads.size()); });
-  install(shellHooks.waitingUploadCount, [] { return static_cast<std::int32_t>(upload::Uploads().queueOrder.size()); });
+  install(shellHooks.waitingUploadCount,
+          [] { return static_cast<std::int32_t>(upload::Uploads().queueOrder.size()); });
   install(shellHooks.startNextUpload, [] { upload::StartNextUpload(); });
   install(shellHooks.cancelActiveUploads, [] {
     for (const auto& item : upload::Uploads().activeUploads) {

@@ -84,7 +84,8 @@ std::int64_t FolderTreeSize(const std::string& folderPath) {
   (void)files::WalkTree(
       files::FileRef(folderPath),
       [&](const files::FolderEntry& entry, int) {
-        if (entry.info.IsFile() && !entry.info.is_symlink) total += static_cast<std::int64_t>(entry.info.size);
+        if (entry.info.IsFile() && !entry.info.is_symlink)
+          total += static_cast<std::int64_t>(entry.info.size);
         return files::WalkAction::kContinue;
       },
       options);

@@ -107,7 +107,8 @@ void PostCertificateQuestion(UploadRecord& r, const FTPConnectionParam& c) {
   auto event =
       MakeUploadEvent(r, changed ? kUploadEventCertificateChanged : kUploadEventCertificateUntrusted);
   values::Array certificates;
-  for (const auto& certificate : chain) certificates.push_back(values::Value(values::Data{certificate.Der()}));
+  for (const auto& certificate : chain)
+    certificates.push_back(values::Value(values::Data{certificate.Der()}));
   event->SetValue(upload_params::kCertificates, values::Value(std::move(certificates)));
   event->SetValue(upload_params::kStreamError,
                   values::Value(values::Array{values::Value(static_cast<int>(c.error.domain)),
@@ -178,8 +179,7 @@ void HandleConnectionFailure(UploadRecord& r, FTPConnectionParam& c, const std::
         // The control connection runs: this is the data channel's TLS.
         PostUploadLog(r, "\rSSL session setup failed\r", LogStyle::kBold);
       } else if (error.code == net::tls_code::kUnknownRoot || error.code == net::tls_code::kUnknownIssuer ||
-                 error.code == net::tls_code::kExpired ||
-                 error.code == net::tls_code::kHostNameMismatch) {
+                 error.code == net::tls_code::kExpired || error.code == net::tls_code::kHostNameMismatch) {
         PostUploadLog(r, "\rThe server's certificate is not trusted\r", LogStyle::kBold);
         PostCertificateQuestion(r, c);
       } else {
@@ -233,7 +233,8 @@ void ApplyDataError(UploadRecord& r, const net::StreamError& error) {
     ScheduleRetry(r, kDroppedRetrySeconds);
     return;
   }
-  if (error.domain == net::ErrorDomain::kSsl) PostUploadLog(r, "\rSSL session setup failed\r", LogStyle::kBold);
+  if (error.domain == net::ErrorDomain::kSsl)
+    PostUploadLog(r, "\rSSL session setup failed\r", LogStyle::kBold);
   EndUpload(r, kUploadEndFailed);
 }
 
@@ -244,13 +245,13 @@ void OnDataError(UploadRecord& r, FTPConnectionParam& c) {
   engine::FTPConnectionCloseDataConnection(c);
   if (r.quitting || r.ftpConnection.get() != &c || !r.dataError) return;
   ClearTimer(r.verdictTimer);
-  r.verdictTimer =
-      runtime::Timer::Create(ScaledSeconds(kVerdictWaitSeconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-        if (r.quitting || !r.dataError) return;
-        const net::StreamError error = *r.dataError;
-        r.dataError.reset();
-        ApplyDataError(r, error);
-      });
+  r.verdictTimer = runtime::Timer::Create(ScaledSeconds(kVerdictWaitSeconds), runtime::Nanoseconds(0),
+                                          [&r](runtime::Timer&) {
+                                            if (r.quitting || !r.dataError) return;
+                                            const net::StreamError error = *r.dataError;
+                                            r.dataError.reset();
+                                            ApplyDataError(r, error);
+                                          });
   r.loop->AddTimer(r.verdictTimer);
 }
 
@@ -303,8 +304,8 @@ void BeginNextFile(UploadRecord& r, FTPConnectionParam& c, bool& stop) {
   if (r.quitting) stop = true;
 }
 
-void OnMessage(UploadRecord& r, FTPConnectionParam& c, FTPMessage message, const std::optional<std::string>& text,
-               bool& stop) {
+void OnMessage(UploadRecord& r, FTPConnectionParam& c, FTPMessage message,
+               const std::optional<std::string>& text, bool& stop) {
   stop = false;
   if (r.quitting || r.ftpConnection.get() != &c) {
     stop = true;
@@ -553,8 +554,9 @@ void UploadSendFTPData(UploadRecord& r) {
                                       std::span<std::uint8_t>(r.buffer.data(), r.buffer.size()));
       if (!got.ok()) {
         // A local read error would otherwise stall the upload for ever.
-        PostUploadLog(r, values::Format("\rThe file could not be read. Error %d.\r",
-                                        {static_cast<std::int64_t>(got.status().code())}),
+        PostUploadLog(r,
+                      values::Format("\rThe file could not be read. Error %d.\r",
+                                     {static_cast<std::int64_t>(got.status().code())}),
                       LogStyle::kBold);
         EndUpload(r, kUploadEndFailed);
         return;

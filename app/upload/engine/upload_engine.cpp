@@ -11,6 +11,7 @@
 #include "app/upload/engine/upload_record.h"
 #include "app/upload/events/upload_event_codes.h"
 #include "platform/files/catalog_info.h"
+#include "platform/net/reachability.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/clock.h"
 
@@ -36,6 +37,34 @@ std::string LastPathComponent(const std::string& path) {
   while (p.size() > 1 && p.back() == '/') p.pop_back();
   const auto slash = p.rfind('/');
   return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// The host name alone: the item may store a scheme, a port or a base URL, none of which
+// names a host to watch.
+std::string BareHostName(const std::string& host) {
+  std::string h = host;
+  if (const auto scheme = h.find("://"); scheme != std::string::npos) h = h.substr(scheme + 3);
+  if (const auto at = h.find('@'); at != std::string::npos && at < h.find('/')) h = h.substr(at + 1);
+  if (!h.empty() && h.front() == '[') {
+    const auto close = h.find(']');
+    return close == std::string::npos ? std::string() : h.substr(1, close - 1);
+  }
+  return h.substr(0, h.find_first_of(":/"));
+}
+
+// The host's reachability changed (on the worker's loop): an upload that waited for its
+// host goes on.
+void OnReachability(UploadRecord& r, unsigned flags) {
+  if (r.quitting) return;
+  if ((flags & (net::kReachabilityReachable | net::kReachabilityConnectionAutomatic)) == 0) {
+    r.hostReachable = false;
+    return;
+  }
+  if (!r.hostReachable && !r.ftpConnection) {
+    UploadCloseStreams(r);
+    if (UploadStep(r) == kStepCannotStart) EndUpload(r, kUploadEndFailed);
+  }
+  r.hostReachable = true;
 }
 
 void PostProgress(UploadRecord& r) {
@@ -103,6 +132,21 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
     default:
       break;
   }
+  // Reports of the reachability watch come on the announcing thread: they hop to this
+  // loop, and never once the upload is over.
+  auto alive = std::make_shared<std::atomic<bool>>(true);
+  std::shared_ptr<net::ReachabilityTarget> reachability;
+  if (const std::string name = BareHostName(r.info.host); !name.empty()) {
+    std::weak_ptr<runtime::RunLoop> loop = r.loop;
+    reachability = net::ReachabilityTarget::Create(name, [&r, loop, alive](unsigned flags) {
+      if (auto target = loop.lock()) {
+        target->Perform([&r, alive, flags] {
+          if (*alive) OnReachability(r, flags);
+        });
+      }
+    });
+  }
+  r.hostReachable = true;
   r.throttleReplyQueue.emplace();
 
   if (controller->CancelRequested()) {
@@ -120,6 +164,8 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
     }
   }
 
+  *alive = false;
+  reachability.reset();
   if (r.retryTimer) r.retryTimer->Invalidate();
   if (r.verdictTimer) r.verdictTimer->Invalidate();
   UploadCloseStreams(r);
@@ -149,7 +195,8 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
 }  // namespace
 
 runtime::Nanoseconds ScaledSeconds(double seconds) {
-  return std::chrono::duration_cast<runtime::Nanoseconds>(std::chrono::duration<double>(seconds * gTimeScale.load()));
+  return std::chrono::duration_cast<runtime::Nanoseconds>(
+      std::chrono::duration<double>(seconds * gTimeScale.load()));
 }
 
 void SetUploadTimeScale(double scale) {
@@ -308,18 +355,20 @@ void ScheduleRetry(UploadRecord& r, double seconds) {
   r.step = kUploadStepConnect;
   UploadCloseStreams(r);
   if (r.retryTimer) r.retryTimer->Invalidate();
-  r.retryTimer = runtime::Timer::Create(ScaledSeconds(seconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-    if (r.quitting || !r.hostReachable) return;
-    const int result = UploadStep(r);
-    if (result == kStepCannotStart) EndUpload(r, kUploadEndFailed);
-  });
+  r.retryTimer =
+      runtime::Timer::Create(ScaledSeconds(seconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
+        if (r.quitting || !r.hostReachable || r.ftpConnection) return;
+        const int result = UploadStep(r);
+        if (result == kStepCannotStart) EndUpload(r, kUploadEndFailed);
+      });
   r.loop->AddTimer(r.retryTimer);
 }
 
 int UploadStep(UploadRecord& r) {
   const UploadDestination* destination = FindUploadDestination(r.info.hostType);
   if (!destination || !destination->step) {
-    PostUploadLog(r, "\rUploads to this kind of destination are not available in this version\r", LogStyle::kBold);
+    PostUploadLog(r, "\rUploads to this kind of destination are not available in this version\r",
+                  LogStyle::kBold);
     std::fprintf(stderr, "bailing\n");
     r.step = kUploadEndFailed;
     return kStepCannotStart;

@@ -28,7 +28,8 @@ void HandleEnded(runtime::Event& event) {
       ReleaseController(*item);
       FreezeElapsedTime(*item);
       const double elapsed = item->totalTimeElapsed();
-      item->speedValue = elapsed > 0 ? static_cast<float>(static_cast<double>(item->bytes) / 1024.0 / elapsed) : 0;
+      item->speedValue =
+          elapsed > 0 ? static_cast<float>(static_cast<double>(item->bytes) / 1024.0 / elapsed) : 0;
       if (code != kUploadEndFinished) item->interruptedBefore = true;
       switch (code) {
         case kUploadEndFinished: {
@@ -83,7 +84,8 @@ void HandleEnded(runtime::Event& event) {
 void HandleProgress(runtime::Event& event) {
   UploadItemRef item = ItemOf(event);
   if (!item) return;
-  if (auto state = event.GetInteger(upload_params::kNewState)) item->SetState(static_cast<std::int32_t>(*state));
+  if (auto state = event.GetInteger(upload_params::kNewState))
+    item->SetState(static_cast<std::int32_t>(*state));
   if (auto bytes = event.Get<std::int64_t>(upload_params::kBytes)) {
     item->bytes = *bytes;
     gUploadQueueDirty = true;
@@ -153,7 +155,9 @@ void HandleCertificate(runtime::Event& event) {
 // file is a shorter one this upload itself began (it had sent bytes before), otherwise
 // the answer assumed when none is given, skip.
 std::int32_t UnattendedConflictAnswer(const UploadItem& item, const UploadConflictQuestion& q) {
-  if ((item.bytes > 0 || item.interruptedBefore) && q.remoteSize > 0 && q.localSize > 0 && q.remoteSize < q.localSize) return kConflictResume;
+  if ((item.bytes > 0 || item.interruptedBefore) && q.remoteSize > 0 && q.localSize > 0 &&
+      q.remoteSize < q.localSize)
+    return kConflictResume;
   return kConflictSkip;
 }
 
@@ -206,7 +210,8 @@ runtime::Status HandleUploadEvent(runtime::Event& event) {
     case kUploadEventAuthUserRefused:
     case kUploadEventAuthPasswordRefused:
       if (UploadItemRef item = ItemOf(event))
-        CallHook(UploadHooksSlot::Get().showAuthFailure, item, event.kind() == kUploadEventAuthPasswordRefused);
+        CallHook(UploadHooksSlot::Get().showAuthFailure, item,
+                 event.kind() == kUploadEventAuthPasswordRefused);
       break;
     case kUploadEventLog:
       HandleLog(event);
@@ -231,8 +236,9 @@ runtime::HandlerRef InstallUploadEventHandler(runtime::EventTarget& target) {
   std::vector<runtime::EventTypeSpec> kinds;
   for (std::uint32_t kind = kUploadEventEnded; kind <= kUploadEventFileExists; ++kind)
     kinds.push_back({kUploadEventClass, kind});
-  return target.InstallHandler(std::move(kinds),
-                               [](runtime::HandlerCall&, runtime::Event& event) { return HandleUploadEvent(event); });
+  return target.InstallHandler(std::move(kinds), [](runtime::HandlerCall&, runtime::Event& event) {
+    return HandleUploadEvent(event);
+  });
 }
 
 }  // namespace upload

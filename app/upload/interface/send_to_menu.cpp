@@ -43,7 +43,8 @@ std::vector<SendToMenuItem> CreateSendToMenu(const std::vector<SendToHost>& host
     menu.push_back({SendToKind::kHost, host.title, icon->first, icon->second, host});
     anyHost = true;
   }
-  if (anyHost && menu.back().kind != SendToKind::kSeparator) menu.push_back({SendToKind::kSeparator, "-", 0, 0, {}});
+  if (anyHost && menu.back().kind != SendToKind::kSeparator)
+    menu.push_back({SendToKind::kSeparator, "-", 0, 0, {}});
   menu.push_back({SendToKind::kOther, values::Localized("Other..."), 0, 0, std::nullopt});
   return menu;
 }
@@ -69,7 +70,8 @@ int SendItemsToMenuHost(const std::vector<std::string>& paths, const SendToMenuI
     switch (h.hostType) {
       case kHostTypeBonjourPeer:
       case kHostTypePeerAddress:
-        item = UploadItemCreateAndEnqueue(path, h.host, h.hostType == kHostTypeBonjourPeer ? h.domain : std::nullopt,
+        item = UploadItemCreateAndEnqueue(path, h.host,
+                                          h.hostType == kHostTypeBonjourPeer ? h.domain : std::nullopt,
                                           h.user.empty() ? "Guest" : h.user, h.password, "", h.hostType);
         break;
       case kHostTypeFTP:
@@ -78,7 +80,8 @@ int SendItemsToMenuHost(const std::vector<std::string>& paths, const SendToMenuI
                                           h.hostType);
         break;
       default:
-        item = UploadItemCreateAndEnqueue(path, h.host, std::nullopt, h.user, h.password, h.rootPath, h.hostType);
+        item = UploadItemCreateAndEnqueue(path, h.host, std::nullopt, h.user, h.password, h.rootPath,
+                                          h.hostType);
         break;
     }
     queued += item != nullptr;

@@ -20,8 +20,8 @@ namespace upload {
 // One known destination of the remote-server list, as the menu needs it.
 struct SendToHost {
   std::int32_t hostType = 1;
-  std::string title;  // the peer's or the root node's name; empty: no entry
-  std::string host;   // FTP and WebDAV: the server; peers: the service name or "address:port"
+  std::string title;                  // the peer's or the root node's name; empty: no entry
+  std::string host;                   // FTP and WebDAV: the server; peers: the service name or "address:port"
   std::optional<std::string> domain;  // Bonjour peers
   std::string user;
   std::string password;

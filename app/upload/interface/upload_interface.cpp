@@ -121,13 +121,15 @@ class Handoff : public UploadHandoffService {
   bool EnqueueRapidShareFile(const std::string& path) override {
     return UploadItemEnqueueRapidShareFile(path) != nullptr;
   }
-  std::int32_t CountActiveUploads() override { return static_cast<std::int32_t>(Uploads().activeUploads.size()); }
+  std::int32_t CountActiveUploads() override {
+    return static_cast<std::int32_t>(Uploads().activeUploads.size());
+  }
   bool EnqueueUpload(const UploadRequest& r) override {
     return UploadItemCreateAndEnqueue(r.localPath, r.host, r.domain, r.user, r.password, r.uploadPath,
                                       r.hostType) != nullptr;
   }
-  void CancelUploadsToHost(const std::string& host, int port, const std::string& user, const std::string& password,
-                           std::int32_t type) override {
+  void CancelUploadsToHost(const std::string& host, int port, const std::string& user,
+                           const std::string& password, std::int32_t type) override {
     upload::CancelUploadsToHost(host, port, user, password, type);
   }
   std::int32_t CountUploadsToHost(const std::string& host, int port, const std::string& user,
@@ -143,8 +145,10 @@ UploadItemRef UploadItemCreateAndEnqueue(const std::string& localPath, const std
                                          const std::string& password, const std::string& uploadPath,
                                          std::int32_t hostType) {
   std::string destination = host;
-  if (hostType == kHostTypeFTP && !StartsWithNoCase(destination, "ftp://")) destination = "ftp://" + destination;
-  if (hostType == kHostTypeFTPS && !StartsWithNoCase(destination, "ftps://")) destination = "ftps://" + destination;
+  if (hostType == kHostTypeFTP && !StartsWithNoCase(destination, "ftp://"))
+    destination = "ftp://" + destination;
+  if (hostType == kHostTypeFTPS && !StartsWithNoCase(destination, "ftps://"))
+    destination = "ftps://" + destination;
   auto alias = files::MakeAlias(files::FileRef(localPath));
   if (!alias.ok()) alias = files::AliasRecord{localPath, "", 0, 0, std::nullopt, false};
   auto item = UploadItem::Create(*alias, destination, domain, user, password, hostType);

@@ -1,7 +1,7 @@
 #include "app/upload/queue/upload_item.h"
 
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <limits>
 
 #include "app/ui/services/main_list_services.h"
@@ -50,26 +50,29 @@ std::string UploadSizeText(std::int64_t bytes) {
 }
 
 std::shared_ptr<UploadItem> UploadItem::Create(const files::AliasRecord& alias, const std::string& host,
-                                               const std::optional<std::string>& domain, const std::string& user,
-                                               const std::string& password, std::int32_t hostType) {
+                                               const std::optional<std::string>& domain,
+                                               const std::string& user, const std::string& password,
+                                               std::int32_t hostType) {
   auto item = std::make_shared<UploadItem>();
   item->type = hostType;
   files::AliasRecord copy = alias;
   auto resolved = files::ResolveAlias(copy);
   if (!resolved.ok()) {
-    CallHook(UploadHooksSlot::Get().showMessage,
-             values::Format(values::Localized("The file %@ could not be uploaded because it could not be found"),
-                            {NameOf(alias.path)}));
+    CallHook(
+        UploadHooksSlot::Get().showMessage,
+        values::Format(values::Localized("The file %@ could not be uploaded because it could not be found"),
+                       {NameOf(alias.path)}));
     return nullptr;
   }
   auto info = files::GetCatalogInfo(resolved->ref, files::LinkMode::kFollow);
   if (!info.ok()) return nullptr;
   if (info->IsFolder() && (hostType == kHostTypeBonjourPeer || hostType == kHostTypePeerAddress ||
                            hostType == kHostTypeFileHosting)) {
-    util::RunStandardAlertText(ui::AlertType::kStop,
-                               values::Localized("Only files may be uploaded to other copies of Truvane. If you wish "
-                                                 "to send a folder or package you must compress it first."),
-                               std::nullopt);
+    util::RunStandardAlertText(
+        ui::AlertType::kStop,
+        values::Localized("Only files may be uploaded to other copies of Truvane. If you wish "
+                          "to send a folder or package you must compress it first."),
+        std::nullopt);
     return nullptr;
   }
   item->isFolder = info->IsFolder();

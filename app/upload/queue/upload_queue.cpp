@@ -114,8 +114,8 @@ bool StartUpload(const UploadItemRef& item) {
                             {"NotificationName", values::Value("Upload is starting")},
                             {"NotificationTitle", values::Value(values::Localized("Upload started"))},
                             {"NotificationDescription",
-                             values::Value(values::Format("%@, %@ to %@", {item->name, UploadSizeText(item->size),
-                                                                         item->hostName}))}};
+                             values::Value(values::Format(
+                                 "%@, %@ to %@", {item->name, UploadSizeText(item->size), item->hostName}))}};
   if (!item->batchID.empty()) notice["GrowlNotificationIdentifier"] = values::Value(item->batchID);
   CallHook(UploadHooksSlot::Get().postNotice, notice);
   // Kept at once: a program that ends without a word now still resumes this upload.
@@ -248,8 +248,8 @@ void CheckFiles() {
   }
 }
 
-void CancelUploadsToHost(const std::string& host, int port, const std::string& user, const std::string& password,
-                         std::int32_t type) {
+void CancelUploadsToHost(const std::string& host, int port, const std::string& user,
+                         const std::string& password, std::int32_t type) {
   auto& t = Uploads();
   const auto active = t.activeUploads;
   for (const auto& item : active) {

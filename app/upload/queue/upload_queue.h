@@ -56,8 +56,8 @@ void AppendLog(UploadItem& item, const UploadLog& lines);
 
 void CheckFiles();
 // Host as the items store it: type 2 the service name, others "host:port".
-void CancelUploadsToHost(const std::string& host, int port, const std::string& user, const std::string& password,
-                         std::int32_t type);
+void CancelUploadsToHost(const std::string& host, int port, const std::string& user,
+                         const std::string& password, std::int32_t type);
 std::int32_t CountUploadsToHost(const std::string& host, int port, const std::string& user,
                                 const std::string& password, std::int32_t type);
 void RemoveAllUploads(bool trashFiles);

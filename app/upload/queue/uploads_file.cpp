@@ -88,7 +88,8 @@ std::optional<std::string> DecipherPassword(const values::Bytes& enciphered) {
 std::optional<values::Bytes> EncipherPassword(const std::string& password) {
   auto utf16 = values::EncodeText(password, values::TextEncoding::Utf16());
   if (!utf16) return std::nullopt;
-  return browser::StoredPasswordServiceSlot::Get().EncryptStoredPassword(values::Bytes(utf16->begin(), utf16->end()));
+  return browser::StoredPasswordServiceSlot::Get().EncryptStoredPassword(
+      values::Bytes(utf16->begin(), utf16->end()));
 }
 
 void SyncFolder(const files::FileRef& folder) {
@@ -298,7 +299,8 @@ files::Status SaveUploadQueue() {
   values::Array order;
   for (const auto& item : tables.queueOrder) order.push_back(values::Value(item->uidString()));
   const std::size_t count = objects.size();
-  values::Dictionary root{{"objects", values::Value(std::move(objects))}, {"order", values::Value(std::move(order))}};
+  values::Dictionary root{{"objects", values::Value(std::move(objects))},
+                          {"order", values::Value(std::move(order))}};
   values::Value received = ReceivedFilesArchiveSlot::Get().CopyReceivedFiles();
   if (!received.IsNull()) root["received files"] = std::move(received);
   auto bytes = values::WritePropertyList(values::Value(std::move(root)), values::PlistFormat::kXml);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -27,11 +28,13 @@ std::string UploadsFile() {
   return testsupport::TempHome() + "/.local/share/Truvane/Truvane Uploads";
 }
 
-void WritePrefs(bool limited) {
-  values::Dictionary prefs{{"start ul on launch", values::Value(true)}};
+void WritePrefs(bool limited, bool startUploads = true) {
+  // Started at once, not when a network interface is up: loopback is all the test uses.
+  values::Dictionary prefs{{"start ul on launch", values::Value(startUploads)},
+                           {"start ul if connected", values::Value(false)}};
   if (limited) {
-    prefs["Upload Bandwidth Settings"] =
-        values::Value(values::Dictionary{{"limit", values::Value(512 * 1024)}, {"status", values::Value(true)}});
+    prefs["Upload Bandwidth Settings"] = values::Value(
+        values::Dictionary{{"limit", values::Value(512 * 1024)}, {"status", values::Value(true)}});
   }
   WritePreferences(prefs);
 }
@@ -71,9 +74,9 @@ TEST(UploadProcess, KilledMidUploadAndStartedAgainTheUploadResumesByteExact) {
   item.type = upload::kHostTypeFTP;
   values::Value record = upload::EncodeUploadItem(item);
   record.Put("pass", values::Value(server.Password()));
-  values::Value root(values::Dictionary{
-      {"objects", values::Value(values::Dictionary{{item.uidString(), record}})},
-      {"order", values::Value(values::Array{values::Value(item.uidString())})}});
+  values::Value root(
+      values::Dictionary{{"objects", values::Value(values::Dictionary{{item.uidString(), record}})},
+                         {"order", values::Value(values::Array{values::Value(item.uidString())})}});
   auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
   ASSERT_TRUE(bytes.ok());
   testsupport::WriteFile(UploadsFile(), std::string(bytes->begin(), bytes->end()));
@@ -110,6 +113,43 @@ TEST(UploadProcess, KilledMidUploadAndStartedAgainTheUploadResumesByteExact) {
   bool appended = false;
   for (const auto& command : server.Commands()) appended |= command.rfind("APPE payload.bin", 0) == 0;
   EXPECT_TRUE(appended) << "the second run sent the file again from its start";
+}
+
+// The Finder menu's hand-off queues its files for the file-hosting service in the real
+// upload queue; with the uploads not started they wait, and the uploads file keeps them.
+TEST(UploadProcess, HandedOffFilesWaitInTheUploadsFile) {
+  fs::remove(UploadsFile());
+  const std::string dir = testsupport::MakeTempDir("handoff");
+  testsupport::WriteFile(dir + "/one.txt", "1");
+  testsupport::WriteFile(dir + "/two.txt", "2");
+  WritePrefs(false, false);
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  const SendResult sent = SendWords(
+      {"--timeout", "10", "TrES", "STRa", "----:fsrf=" + dir + "/one.txt", "----:fsrf=" + dir + "/two.txt"});
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+
+  auto root = values::ReadPropertyListFile(UploadsFile());
+  ASSERT_TRUE(root.ok()) << root.error();
+  const values::Value* objects = nullptr;
+  const values::Array* order = nullptr;
+  ASSERT_EQ(root->GetDictionary("objects", objects), values::Lookup::kOk);
+  ASSERT_EQ(root->GetArray("order", order), values::Lookup::kOk);
+  EXPECT_EQ(order->size(), 2u);
+  std::set<std::string> names;
+  for (const auto& [key, record] : *objects->AsDictionary()) {
+    std::int64_t type = 0;
+    std::int64_t state = 0;
+    std::string name;
+    record.GetInt64("hostType", type);
+    record.GetInt64("state", state);
+    record.GetString("fileName", name);
+    EXPECT_EQ(type, upload::kHostTypeFileHosting);
+    EXPECT_EQ(state, upload::kUploadWaiting);
+    names.insert(name);
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"one.txt", "two.txt"}));
 }
 
 }  // namespace

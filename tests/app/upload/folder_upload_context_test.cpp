@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 std::vector<std::string> Walk(const std::string& root, const std::shared_ptr<std::set<std::string>>& sent,
                               std::size_t stopAfter = 1000) {
   std::vector<std::string> out;
-  std::vector<std::shared_ptr<FolderUploadContext>> pending{std::make_shared<FolderUploadContext>(root, "", sent)};
+  std::vector<std::shared_ptr<FolderUploadContext>> pending{
+      std::make_shared<FolderUploadContext>(root, "", sent)};
   while (!pending.empty() && out.size() < stopAfter) {
     auto context = pending.front();
     pending.erase(pending.begin());
@@ -49,7 +50,7 @@ TEST(FolderUploadContextTest, WalksLevelByLevelWithoutFollowingLinks) {
   auto sent = std::make_shared<std::set<std::string>>();
   // Level by level: the deepest file comes last.
   EXPECT_EQ(Walk(root, sent), (std::vector<std::string>{"a.txt", "b.txt", "sub/c.txt", "sub/deep/d.txt",
-                                                         "only/folders/here/z.txt"}));
+                                                        "only/folders/here/z.txt"}));
   EXPECT_EQ(FolderTreeSize(root), 5);
 }
 

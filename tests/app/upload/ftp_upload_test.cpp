@@ -182,8 +182,9 @@ TEST_F(FtpUploadTest, ServerRefusingSpaceEndsWithItsMessage) {
     testservers::ScriptedFtpServer server(c.scenario);
     ASSERT_TRUE(server.ok());
     testsupport::WriteFile(local + "/full.bin", testsupport::RandomBytes(200000, 4));
-    auto item = upload::UploadItemCreateAndEnqueue(local + "/full.bin", "127.0.0.1:" + std::to_string(server.Port()),
-                                                   std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
+    auto item =
+        upload::UploadItemCreateAndEnqueue(local + "/full.bin", "127.0.0.1:" + std::to_string(server.Port()),
+                                           std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
     ASSERT_TRUE(item);
     ASSERT_TRUE(upload::StartUpload(item));
     ASSERT_TRUE(RunUntilFinal(item, 20s)) << Log(*item);
@@ -199,8 +200,9 @@ TEST_F(FtpUploadTest, NameWithLineBreakIsRefusedBeforeAnythingIsSent) {
   ASSERT_TRUE(server.ok());
   for (const char* name : {"evil\r\nDELE x", "line\nbreak"}) {
     testsupport::WriteFile(local + "/" + name, "data");
-    auto item = upload::UploadItemCreateAndEnqueue(local + "/" + name, "127.0.0.1:" + std::to_string(server.Port()),
-                                                   std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
+    auto item =
+        upload::UploadItemCreateAndEnqueue(local + "/" + name, "127.0.0.1:" + std::to_string(server.Port()),
+                                           std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
     ASSERT_TRUE(item);
     upload::StartUpload(item);
     ASSERT_TRUE(RunUntilFinal(item, 10s));
@@ -209,6 +211,38 @@ TEST_F(FtpUploadTest, NameWithLineBreakIsRefusedBeforeAnythingIsSent) {
   }
   RunFor(200ms);
   EXPECT_TRUE(server.Commands().empty()) << "the server was contacted";
+}
+
+// A stop asked for before the worker's first report (which carries its event queue) is
+// kept by the controller and ends the upload all the same.
+TEST_F(FtpUploadTest, StopBeforeTheWorkerReportsIsNotLost) {
+  // A server that fails every upload at its end: only the stop can make it "cancelled".
+  testservers::ScriptedFtpServer server("stor-552");
+  ASSERT_TRUE(server.ok());
+  testsupport::WriteFile(local + "/early.bin", testsupport::RandomBytes(8 * 1024 * 1024, 5));
+  auto item =
+      upload::UploadItemCreateAndEnqueue(local + "/early.bin", "127.0.0.1:" + std::to_string(server.Port()),
+                                         std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
+  ASSERT_TRUE(item);
+  ASSERT_TRUE(upload::StartUpload(item));
+  upload::CancelUpload(item);  // no event of the worker handled yet
+  ASSERT_TRUE(RunUntilFinal(item, 10s));
+  EXPECT_EQ(item->stateValue, upload::kUploadCancelled);
+}
+
+// Destinations without a family in this program end at once, failed, saying why.
+TEST_F(FtpUploadTest, UnavailableDestinationEndsAsFailedWithALogLine) {
+  testsupport::WriteFile(local + "/dav.bin", "x");
+  for (const std::int32_t type : {upload::kHostTypeWebDAV, upload::kHostTypeIDisk,
+                                  upload::kHostTypePeerAddress, upload::kHostTypeFileHosting}) {
+    auto item = upload::UploadItemCreateAndEnqueue(local + "/dav.bin", "127.0.0.1:1", std::nullopt, "u", "p",
+                                                   "/", type);
+    ASSERT_TRUE(item);
+    ASSERT_TRUE(upload::StartUpload(item));
+    ASSERT_TRUE(RunUntilFinal(item, 10s));
+    EXPECT_EQ(item->stateValue, upload::kUploadFailed) << type;
+    EXPECT_NE(Log(*item).find("not available"), std::string::npos) << Log(*item);
+  }
 }
 
 }  // namespace

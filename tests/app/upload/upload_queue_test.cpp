@@ -104,9 +104,8 @@ TEST_F(UploadQueueTest, QueueRulesForDuplicatesRunningItemsAndRemoval) {
   EXPECT_EQ(Uploads().uploadQueue.count(running->uidString()), 1u);
 
   std::uint32_t undoIndex = 0;
-  UploadHooksSlot::Get().registerUndoUploadRemoved = [&](const std::shared_ptr<void>&, std::uint32_t index, bool) {
-    undoIndex = index;
-  };
+  UploadHooksSlot::Get().registerUndoUploadRemoved = [&](const std::shared_ptr<void>&, std::uint32_t index,
+                                                         bool) { undoIndex = index; };
   RemoveFromQueue(item, false);
   EXPECT_EQ(Uploads().uploadQueue.count(item->uidString()), 0u);
   EXPECT_EQ(undoIndex, 0u);

@@ -21,8 +21,12 @@ namespace fs = std::filesystem;
 // A cipher that is not the identity, so that clear text cannot pass for enciphered.
 class XorCipher : public browser::StoredPasswordService {
  public:
-  std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain) override { return Flip(plain); }
-  std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& data) override { return Flip(data); }
+  std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain) override {
+    return Flip(plain);
+  }
+  std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& data) override {
+    return Flip(data);
+  }
 
  private:
   static values::Bytes Flip(values::Bytes b) {
@@ -129,8 +133,12 @@ TEST_F(UploadsFileTest, OlderRecordsLoadAsTheRulesSay) {
   };
   const values::Bytes uid(16, 0xAB);
   const Case cases[] = {
-      {{{"uid", values::Value(values::Data{uid})}, {"hostType", values::Value(0)}}, kHostTypePeerAddress, true},
-      {{{"uid", values::Value(values::Data{uid})}, {"hostType", values::Value(0)}, {"rendezvous", values::Value(true)}},
+      {{{"uid", values::Value(values::Data{uid})}, {"hostType", values::Value(0)}},
+       kHostTypePeerAddress,
+       true},
+      {{{"uid", values::Value(values::Data{uid})},
+        {"hostType", values::Value(0)},
+        {"rendezvous", values::Value(true)}},
        kHostTypeBonjourPeer,
        true},
       {{{"uid", values::Value(values::Data{values::Bytes(15, 1)})}, {"hostType", values::Value(4)}},
@@ -177,8 +185,8 @@ TEST_F(UploadsFileTest, ReaderRefusesWhatIsNotAnUploadsFile) {
       std::string(kMaxUploadsFileSize + 1, ' '),
   };
   for (const auto& text : cases) {
-    EXPECT_FALSE(ReadUploadsArchive(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
+    EXPECT_FALSE(ReadUploadsArchive(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
         << text.substr(0, 60);
   }
 }
