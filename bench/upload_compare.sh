@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Uploads one 1 GiB file to a loopback vsftpd with truvane-bench-upload, curl -T and lftp
+# Uploads one 1 GiB file (TRUVANE_BENCH_SIZE_MB for another size) to a loopback vsftpd with truvane-bench-upload, curl -T and lftp
 # put, side by side under hyperfine (wall time, user and system CPU), and checks that each
 # copy arrived whole. Not run by CI.
 #
@@ -11,6 +11,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
 runs="${TRUVANE_BENCH_RUNS:-3}"
+# A smaller file for a quick check of the bench itself.
+size_mb="${TRUVANE_BENCH_SIZE_MB:-1024}"
 
 for tool in vsftpd hyperfine; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -38,7 +40,7 @@ chmod 755 "$work"
 useradd -M -d "$work/home" -s /bin/bash "$user"
 echo "$user:$password" | chpasswd
 chown "$user" "$work/home"
-head -c $((1024 * 1024 * 1024)) /dev/urandom > "$work/big.bin"
+head -c $((size_mb * 1024 * 1024)) /dev/urandom > "$work/big.bin"
 chmod 644 "$work/big.bin"
 expected="$(sha256sum "$work/big.bin" | cut -d' ' -f1)"
 
