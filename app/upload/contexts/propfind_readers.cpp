@@ -80,7 +80,8 @@ std::optional<std::string> FirstPropText(const pugi::xml_node& root, const char*
       for (const auto& prop : Children(propstat, "prop")) {
         for (const auto& value : Children(prop, local)) {
           for (pugi::xml_node child : value.children()) {
-            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) return std::string(child.value());
+            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+              return std::string(child.value());
           }
         }
       }

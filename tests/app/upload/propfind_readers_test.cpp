@@ -51,7 +51,7 @@ TEST(PropfindReadersTest, FileInfoOfOneResource) {
   EXPECT_DOUBLE_EQ(info.lastModified->seconds, 784111777.0 - 978307200.0);
 
   for (const std::string& bad : {std::string("not xml"), std::string("<!DOCTYPE x [<!ENTITY a 'b'>]><x/>"),
-                                std::string(kMaxPropfindReplySize + 1, ' ')}) {
+                                 std::string(kMaxPropfindReplySize + 1, ' ')}) {
     const DAVFileInfo none = ParseDAVFileInfo(Bytes(bad));
     EXPECT_EQ(none.contentLength, 0);
     EXPECT_FALSE(none.lastModified);
