@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build ccache pkg-config g++ git
-  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev
+  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev libavahi-client-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
   # the format check (scripts/check_format.sh)
@@ -17,6 +17,8 @@ packages=(
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
   dbus gnome-keyring
+  # zeroconf discovery between two network namespaces (avahi-daemon on a private system bus; iproute2 for the veth pair)
+  avahi-daemon iproute2
 )
 
 missing=()

@@ -38,6 +38,7 @@
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/settings_hooks.h"
+#include "app/shell/sharing_startup.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
@@ -289,6 +290,7 @@ void StoreLastLocationStep(ShellSession&) {
 
 void InstallCredentialServicesStep(ShellSession&) {
   InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+  InstallSharing();
 }
 
 void LoadPreferences(ShellSession&) {
