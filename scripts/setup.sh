@@ -17,6 +17,8 @@ packages=(
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
   dbus gnome-keyring
+  # a virtual X display, and Qt's X11 platform, for the test that runs the program's window
+  xvfb x11-utils qt6-qpa-plugins
 )
 
 missing=()

@@ -301,6 +301,13 @@ Status Window::SendWindowEvent(std::uint32_t kind) {
   return target_->Send(*event);
 }
 
+void Window::TellParentOfSheet(std::uint32_t kind) {
+  if (!parent_ || parent_->IsReleased()) return;
+  auto event = runtime::Event::Create(kEventClassWindow, kind);
+  event->SetInt64(kParamWindow, static_cast<std::int64_t>(serial_));
+  parent_->target()->Send(*event);
+}
+
 void Window::Close() {
   if (!widget_) return;
   std::shared_ptr<Window> keep = shared_from_this();
@@ -335,6 +342,7 @@ Status Window::ShowSheet() {
   const Status status = SendWindowEvent(kEventWindowSheetOpening);
   if (status != runtime::kNoErr && status != runtime::kEventNotHandledErr) return status;
   if (IsReleased()) return runtime::kParamErr;
+  TellParentOfSheet(kEventWindowSheetOpening);
   if (parent_ && parent_->widget()) {
     // Centred under the parent's top edge, where a sheet drops from.
     const QRect p = parent_->widget()->geometry();
@@ -351,6 +359,7 @@ void Window::HideSheet() {
   if (!widget_ || kind_ != WindowKind::kSheet || !widget_->isVisible()) return;
   std::shared_ptr<Window> keep = shared_from_this();
   SendWindowEvent(kEventWindowSheetClosing);
+  TellParentOfSheet(kEventWindowSheetClosing);
   if (IsReleased()) return;
   widget_->hide();
   SendWindowEvent(kEventWindowSheetClosed);
@@ -604,7 +613,7 @@ Control* Window::FocusedControl() const {
   if (!widget_) return nullptr;
   QWidget* focus = widget_->focusWidget();
   for (const auto& c : controls_)
-    if (c->widget() == focus) return c.get();
+    if (c->widget() == focus || c->FocusWidget() == focus) return c.get();
   return nullptr;
 }
 
