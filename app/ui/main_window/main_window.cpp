@@ -10,6 +10,7 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window_layout.h"
+#include "app/ui/services/main_list_services.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/views/resource_images.h"
 #include "app/ui/views/small_views.h"
@@ -82,7 +83,8 @@ void BuildNib(toolbox::Window& w) {
   w.AddControl(placeholder);
 
   auto filterBar = std::make_shared<FilterBar>();
-  AddView(w, mainwindow::kFilterBar, {P, 0, W - P, kFilterBarHeight}, kBindLeft | kBindTop | kBindRight, filterBar);
+  AddView(w, mainwindow::kFilterBar, {P, 0, W - P, kFilterBarHeight}, kBindLeft | kBindTop | kBindRight,
+          filterBar);
 
   ControlSpec listArea;
   listArea.kind = toolbox::ControlKind::kUserPane;
@@ -97,12 +99,13 @@ void BuildNib(toolbox::Window& w) {
           std::make_shared<SmallButton>());
   AddView(w, mainwindow::kBandwidthButton, {kButtonWidth - 1, bottom, kButtonWidth, kBottomBar}, bottomLeft,
           std::make_shared<SmallButton>());
-  AddView(w, mainwindow::kUploadsButton, {2 * (kButtonWidth - 1), bottom, kButtonWidth, kBottomBar}, bottomLeft,
-          std::make_shared<SmallButton>());
+  AddView(w, mainwindow::kUploadsButton, {2 * (kButtonWidth - 1), bottom, kButtonWidth, kBottomBar},
+          bottomLeft, std::make_shared<SmallButton>());
   const double gripX = 3 * (kButtonWidth - 1);
-  AddView(w, mainwindow::kPaneGrip, {gripX, bottom, P - gripX, kBottomBar}, bottomLeft, std::make_shared<PaneGrip>());
-  AddView(w, mainwindow::kBottomArea, {P - 1, bottom, W - P + 1, kBottomBar}, kBindLeft | kBindRight | kBindBottom,
-          std::make_shared<BevelledText>());
+  AddView(w, mainwindow::kPaneGrip, {gripX, bottom, P - gripX, kBottomBar}, bottomLeft,
+          std::make_shared<PaneGrip>());
+  AddView(w, mainwindow::kBottomArea, {P - 1, bottom, W - P + 1, kBottomBar},
+          kBindLeft | kBindRight | kBindBottom, std::make_shared<BevelledText>());
   ControlSpec status;
   status.kind = toolbox::ControlKind::kStaticText;
   status.id = ID(mainwindow::kStatusText);
@@ -265,7 +268,8 @@ void CreateMainWindow(const MainWindowStartState& start) {
     b->SetIcon(GetIcon(kAppCreator, kIconAction));
     b->SetMenu(MakeActionMenu());
   }
-  if (auto* b = ViewOf<SmallButton>(mainwindow::kUploadsButton)) b->SetIcon(GetIcon(kAppCreator, FourCC("mYUl")));
+  if (auto* b = ViewOf<SmallButton>(mainwindow::kUploadsButton))
+    b->SetIcon(GetIcon(kAppCreator, FourCC("mYUl")));
 
   // 5. Handlers: closing hides the window; sheets cover it with the shader.
   m.closeHandler = w.InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowClose}},
@@ -297,8 +301,8 @@ void CreateMainWindow(const MainWindowStartState& start) {
     const Rect g = grip->Bounds();
     delta = paneWidth - g.Right();
     grip->SetBounds({g.x, g.y, paneWidth - g.x, g.height});
-    for (std::int32_t id : {mainwindow::kBottomArea, mainwindow::kListArea, mainwindow::kFilterBar,
-                            mainwindow::kStatusText}) {
+    for (std::int32_t id :
+         {mainwindow::kBottomArea, mainwindow::kListArea, mainwindow::kFilterBar, mainwindow::kStatusText}) {
       if (toolbox::Control* c = FindMainControl(id)) {
         const Rect r = c->Bounds();
         c->SetBounds({r.x + delta, r.y, r.width - delta, r.height});
@@ -396,7 +400,8 @@ void CreateMainWindow(const MainWindowStartState& start) {
         row = std::make_shared<TRCustomListRow>(GetIcon(kAppCreator, FourCC("Hist")), folder->name(), id);
         smartRows.push_back(row);
       } else {
-        row = std::make_shared<TRCustomListRow>(GetIcon(kAppCreator, FolderRowIconType(flags)), folder->name(), id);
+        row = std::make_shared<TRCustomListRow>(GetIcon(kAppCreator, FolderRowIconType(flags)),
+                                                folder->name(), id);
         ((flags & queue::kFolderFlagSmart) && !(flags & queue::kFolderFlagShared) ? smartRows : folderRows)
             .push_back(row);
       }
@@ -412,7 +417,8 @@ void CreateMainWindow(const MainWindowStartState& start) {
   SourceListSortFolderRows(*list);
 
   auto& center = runtime::NotificationCenter::Default();
-  for (const char* name : {"active downloads change", "active uploads change", "Running upload servers changed"})
+  for (const char* name :
+       {"active downloads change", "active uploads change", "Running upload servers changed"})
     m.observers.push_back(center.AddObserver(
         name, {}, [](const runtime::Notification& n) { MainWindowNotificationHandler(n.name); }));
   m.observers.push_back(center.AddObserver("DragLeftWindow", {}, [](const runtime::Notification&) {
@@ -489,20 +495,28 @@ void PostChangeSearchString(const std::string& text) {
                                               values::Value({{"newString", values::Value(text)}}));
 }
 void PostBatchActionChange(const std::string& batchID) {
-  runtime::NotificationCenter::Default().Post("batchActionChange", runtime::ObjectHandle::Of(std::make_shared<std::string>(batchID)),
-                                              values::Value({{"batchID", values::Value(batchID)}}));
+  runtime::NotificationCenter::Default().Post(
+      "batchActionChange", runtime::ObjectHandle::Of(std::make_shared<std::string>(batchID)),
+      values::Value({{"batchID", values::Value(batchID)}}));
 }
 void PostDragLeftWindow() {
   runtime::NotificationCenter::Default().Post("DragLeftWindow");
 }
 
 void MainWindowNotificationHandler(const std::string& name) {
-  if (name == "active uploads change")
+  const auto settings = util::CurrentSettings();
+  bool dock = false;
+  if (name == "active uploads change") {
     SetBadge(queue::kMyUploadsViewID, upload::UploadHandoffServiceSlot::Get().CountActiveUploads());
-  else if (name == "Running upload servers changed")
+    dock = settings->displayUploadCountInDock;
+  } else if (name == "Running upload servers changed") {
     SetBadge(queue::kReceivedFilesViewID, sharing::PeerHostsServiceSlot::Get().RunningUploadServers());
-  else if (name == "active downloads change")
+    dock = settings->displayReceivedFilesInDock;
+  } else if (name == "active downloads change") {
     SetBadge(queue::kMyDownloadsViewID, static_cast<std::int32_t>(queue::gActiveDownloads.size()));
+    dock = settings->displayJobsInDock;
+  }
+  if (dock) MainListServicesSlot::Get().MarkDockTileChanged();
 }
 
 void SyncPreferencesOnPluginChange() {
@@ -513,8 +527,9 @@ void ObservePluginBrowserConfig() {
   Module& m = State();
   m.distributed = runtime::DistributedNotificationCenter::Default();
   if (!m.distributed) return;
-  m.pluginObserver = m.distributed->AddObserver("com.orbenix.truvane.pluginChangingBrowserConfig",
-                                                [](const std::string&, const values::Value&) { SyncPreferencesOnPluginChange(); });
+  m.pluginObserver = m.distributed->AddObserver(
+      "com.orbenix.truvane.pluginChangingBrowserConfig",
+      [](const std::string&, const values::Value&) { SyncPreferencesOnPluginChange(); });
 }
 
 void SaveMainWindowState() {
@@ -534,14 +549,17 @@ void SaveMainWindowState() {
   util::SetPreferenceValue("hideLeftPane", values::Value(!IsLeftPaneShown()));
   util::SetPreferenceValue("hideSearchBar", values::Value(!IsFilterBarShown()));
   if (CustomList* list = GetMainFolderList()) {
-    const std::pair<const char*, queue::ViewID> sections[] = {{"was_open_library", queue::kLibrarySectionID},
-                                                              {"was_open_search_for", queue::kSearchForSectionID},
-                                                              {"was_open_remote", queue::kRemoteServersSectionID},
-                                                              {"was_open_my_folders", queue::kMyFoldersSectionID}};
+    const std::pair<const char*, queue::ViewID> sections[] = {
+        {"was_open_library", queue::kLibrarySectionID},
+        {"was_open_search_for", queue::kSearchForSectionID},
+        {"was_open_remote", queue::kRemoteServersSectionID},
+        {"was_open_my_folders", queue::kMyFoldersSectionID}};
     for (const auto& [key, id] : sections)
-      if (const RowRef row = list->GetRowByIdentifier(id)) util::SetPreferenceValue(key, values::Value(row->open));
+      if (const RowRef row = list->GetRowByIdentifier(id))
+        util::SetPreferenceValue(key, values::Value(row->open));
   }
-  util::SetPreferenceValue("previous_queue_state", values::Value(static_cast<std::int64_t>(GetFilterScope())));
+  util::SetPreferenceValue("previous_queue_state",
+                           values::Value(static_cast<std::int64_t>(GetFilterScope())));
 }
 
 }  // namespace ui

@@ -1,5 +1,7 @@
 #include "app/ui/main_window/main_window_layout.h"
 
+#include <algorithm>
+
 #include "app/queue/folders/displayed_views.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/main_list_services.h"
@@ -41,6 +43,20 @@ void RetitleMenuCommand(values::FourCharCode command, const char* key) {
         if (int i = m->IndexOfCommand(command)) m->SetItemText(i, values::Localized(key));
 }
 
+// The remote path bar takes drags of files (to upload into the folder dropped on).
+class RemotePathBarOwner : public PathBarOwner {
+ public:
+  bool PathBarAcceptsDrag(const toolbox::Drag& drag) override {
+    return std::any_of(drag.items.begin(), drag.items.end(),
+                       [](const toolbox::DragItem& item) { return item.HasFlavor(toolbox::kFlavorFileURL); });
+  }
+};
+
+RemotePathBarOwner& RemoteBarOwner() {
+  static RemotePathBarOwner owner;
+  return owner;
+}
+
 }  // namespace
 
 void ToggleLeftPane() {
@@ -61,7 +77,8 @@ void ToggleLeftPane() {
     Move(C(id), sign * W, -sign * W);
   Move(C(mainwindow::kBottomArea), sign * (G - 1 + A), -sign * (G - 1 + A));
   Move(C(mainwindow::kStatusText), sign * (G - 1 + A), -sign * (G - 1 + A));
-  for (std::int32_t id : {mainwindow::kBandwidthButton, 24, mainwindow::kUploadsButton}) Move(C(id), sign * A, 0);
+  for (std::int32_t id : {mainwindow::kBandwidthButton, 24, mainwindow::kUploadsButton})
+    Move(C(id), sign * A, 0);
   toolbox::GetMenuBar().EnableCommand(FourCC("NeSF"), !hiding);
   toolbox::GetMenuBar().EnableCommand(FourCC("QWNF"), !hiding);
   for (std::int32_t id : {mainwindow::kActionButton, mainwindow::kPaneGrip, mainwindow::kUnderSourceList})
@@ -190,6 +207,7 @@ void ShowPathBar() {
   area->SetBounds({r.x, r.y + kPathBarHeight, r.width, r.height - kPathBarHeight});
   auto bar = std::make_shared<PathBar>();
   bar->SetFirstIsLabel(true);
+  bar->SetOwner(&RemoteBarOwner());
   toolbox::ControlSpec spec;
   spec.id = {toolbox::kApplicationSignature, mainwindow::kRemotePathBar};
   spec.bounds = {r.x, r.y, r.width, kPathBarHeight};

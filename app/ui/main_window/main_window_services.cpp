@@ -72,9 +72,13 @@ class WindowServices : public MainListServices {
     }
   }
   std::vector<DownloadRef> CopySelectedDownloads() override { return rest_->CopySelectedDownloads(); }
-  int CurrentFilterScope() override { return GetMainWindow() ? GetFilterScope() : rest_->CurrentFilterScope(); }
+  int CurrentFilterScope() override {
+    return GetMainWindow() ? GetFilterScope() : rest_->CurrentFilterScope();
+  }
   std::string CurrentSearchText() override { return rest_->CurrentSearchText(); }
-  void RemoveDownloadRows(const std::vector<std::uint32_t>& uids) override { rest_->RemoveDownloadRows(uids); }
+  void RemoveDownloadRows(const std::vector<std::uint32_t>& uids) override {
+    rest_->RemoveDownloadRows(uids);
+  }
   void UpdateDownloadColumn(std::uint32_t p, const std::vector<std::uint32_t>& uids) override {
     rest_->UpdateDownloadColumn(p, uids);
   }
@@ -83,7 +87,9 @@ class WindowServices : public MainListServices {
   void ShowQueueSwitch(bool uploads, bool running) override { rest_->ShowQueueSwitch(uploads, running); }
   void RefreshCommandState() override { rest_->RefreshCommandState(); }
   void CloseDownloadInspector(const DownloadRef& d) override { rest_->CloseDownloadInspector(d); }
-  void NotifyMiniWindowDownloadRemoved(const DownloadRef& d) override { rest_->NotifyMiniWindowDownloadRemoved(d); }
+  void NotifyMiniWindowDownloadRemoved(const DownloadRef& d) override {
+    rest_->NotifyMiniWindowDownloadRemoved(d);
+  }
   void MarkDockTileChanged() override { rest_->MarkDockTileChanged(); }
 
  private:

@@ -31,14 +31,16 @@ void DrawIcon(DrawingContext& ctx, const toolbox::Image& image, const Rect& r, b
 }
 
 toolbox::Font ListFont(int themeFont) {
-  return toolbox::GetThemeFont(themeFont == 3 ? toolbox::ThemeFont::kSystem : toolbox::ThemeFont::kSmallSystem);
+  return toolbox::GetThemeFont(themeFont == 3 ? toolbox::ThemeFont::kSystem
+                                              : toolbox::ThemeFont::kSmallSystem);
 }
 
 }  // namespace
 
 // ---- rows ----
 
-TRCustomListRow::TRCustomListRow(std::optional<toolbox::Image> icon_, std::string label_, std::uint32_t identifier_)
+TRCustomListRow::TRCustomListRow(std::optional<toolbox::Image> icon_, std::string label_,
+                                 std::uint32_t identifier_)
     : icon(std::move(icon_)), label(std::move(label_)), identifier(identifier_) {}
 
 TRCustomListRow::~TRCustomListRow() {
@@ -102,7 +104,8 @@ CustomList* AsCustomList(toolbox::Control* control) {
 }
 
 toolbox::Control* CreateCustomListInScrollView(toolbox::Window& window, toolbox::ControlSpec spec) {
-  if (spec.id.signature == 0) spec.id = {toolbox::kApplicationSignature, static_cast<std::int32_t>(kCustomListControlID)};
+  if (spec.id.signature == 0)
+    spec.id = {toolbox::kApplicationSignature, static_cast<std::int32_t>(kCustomListControlID)};
   auto list = std::make_shared<CustomList>();
   toolbox::Control* control = window.AddScrollingView(spec, list);
   if (!control) return nullptr;
@@ -174,7 +177,8 @@ const std::vector<RowRef>& CustomList::GetVisibleRows() {
     std::vector<RowRef> rows;
     for (const auto& top : topRows_) {
       rows.push_back(top);
-      if (top->open && top->children()) rows.insert(rows.end(), top->children()->begin(), top->children()->end());
+      if (top->open && top->children())
+        rows.insert(rows.end(), top->children()->begin(), top->children()->end());
     }
     shownRows_ = std::move(rows);
   }
@@ -363,7 +367,8 @@ void CustomList::DrawRow(DrawingContext& ctx, TRCustomListRow& row, double top, 
   Rect label = rowRect;
   const bool section = row.children().has_value();
   if (section) {
-    toolbox::DrawDisclosureTriangle(ctx, {4, top + 1, 16, 16}, row.open, pressedInside_ && pressedRow_.get() == &row);
+    toolbox::DrawDisclosureTriangle(ctx, {4, top + 1, 16, 16}, row.open,
+                                    pressedInside_ && pressedRow_.get() == &row);
     label.x += 22;
     label.width += 10 - 22;
   } else {
@@ -433,7 +438,8 @@ void CustomList::DrawRow(DrawingContext& ctx, TRCustomListRow& row, double top, 
     label.width -= 16 + extra + 2;
   }
   if (row.showProgress()) {
-    const double x = right - 18 - 18 * ((row.secondaryIcon ? 1 : 0) + (hasButton ? 1 : 0) + (hasBadge ? 1 : 0));
+    const double x =
+        right - 18 - 18 * ((row.secondaryIcon ? 1 : 0) + (hasButton ? 1 : 0) + (hasBadge ? 1 : 0));
     toolbox::DrawChasingArrows(ctx, {x, iconY, 16, 16}, row.progressStep());
     label.width -= 20;
   }
@@ -559,7 +565,8 @@ bool CustomList::OnContextualClick(const toolbox::MouseEvent& event) {
   }
   if (part == kPartRowBody && selection_.size() < 2) SelectRow(row);
   if (!owner_) return false;
-  toolbox::MenuRef menu = owner_->ContextMenuForRow(*this, part == 0 && row && (row->state & kRowStateSeparator) ? nullptr : row);
+  toolbox::MenuRef menu =
+      owner_->ContextMenuForRow(*this, part == 0 && row && (row->state & kRowStateSeparator) ? nullptr : row);
   if (!menu) return false;
   toolbox::Point where = event.where;
   if (control()) {

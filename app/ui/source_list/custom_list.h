@@ -115,7 +115,8 @@ class CustomListOwner {
   virtual void RenameEnded(CustomList& list, const RowRef& row, const std::string& text) {}
   // A drag moved onto a row not asked about before: true takes the row as drop target;
   // nothing: not answered.
-  virtual std::optional<bool> AcceptDragOnRow(CustomList& list, const toolbox::Drag& drag, const RowRef& row) {
+  virtual std::optional<bool> AcceptDragOnRow(CustomList& list, const toolbox::Drag& drag,
+                                              const RowRef& row) {
     return std::nullopt;
   }
   // A drop (row: the drop target, null when none): true when taken.

@@ -10,11 +10,11 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/views/resource_images.h"
-#include "platform/files/file_ref.h"
 #include "app/util/helpers/session_helpers.h"
-#include "platform/values/string_compare.h"
+#include "platform/files/file_ref.h"
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/values/localize.h"
+#include "platform/values/string_compare.h"
 
 namespace ui {
 
@@ -169,7 +169,8 @@ int CompareFolderRows(const TRCustomListRow& a, const TRCustomListRow& b) {
   if (fa && fb) {
     const bool smartA = fa->flags() & queue::kFolderFlagSmart, smartB = fb->flags() & queue::kFolderFlagSmart;
     if (smartA != smartB) return smartA ? -1 : 1;
-    const bool sharedA = fa->flags() & queue::kFolderFlagShared, sharedB = fb->flags() & queue::kFolderFlagShared;
+    const bool sharedA = fa->flags() & queue::kFolderFlagShared,
+               sharedB = fb->flags() & queue::kFolderFlagShared;
     if (sharedA != sharedB) return sharedA ? -1 : 1;
   }
   const int c = static_cast<int>(values::CompareStrings(a.label, b.label, values::kCaseInsensitive));
@@ -390,7 +391,8 @@ bool AnyItemHas(const toolbox::Drag& drag, values::FourCharCode flavor) {
 
 bool SourceList::SourceListDragHandler(const toolbox::Drag& drag, std::uint32_t id) {
   const bool server = IsHostRowIdentifier(id);
-  if (id != queue::kMyDownloadsViewID && id != queue::kMyUploadsViewID && !server && !queue::IsUserFolderID(id))
+  if (id != queue::kMyDownloadsViewID && id != queue::kMyUploadsViewID && !server &&
+      !queue::IsUserFolderID(id))
     return false;
   if (server || id == queue::kMyUploadsViewID) {
     if (!AnyItemHas(drag, toolbox::kFlavorFileURL)) return false;
@@ -406,8 +408,9 @@ bool SourceList::SourceListDragHandler(const toolbox::Drag& drag, std::uint32_t 
     return true;
   }
   if (AnyItemHas(drag, kFlavorQueueItem)) return true;
-  return id == queue::kMyDownloadsViewID && (AnyItemHas(drag, toolbox::kFlavorFileURL) ||
-                                             AnyItemHas(drag, kFlavorDotMacNode) || AnyItemHas(drag, kFlavorFTPNode));
+  return id == queue::kMyDownloadsViewID &&
+         (AnyItemHas(drag, toolbox::kFlavorFileURL) || AnyItemHas(drag, kFlavorDotMacNode) ||
+          AnyItemHas(drag, kFlavorFTPNode));
 }
 
 void SourceList::SpringLoadedOpenRow() {

@@ -107,7 +107,8 @@ class SourceList : public CustomListOwner {
   void RowsJoinedSelection(CustomList& list, const RowSet& added) override;
   toolbox::MenuRef ContextMenuForRow(CustomList& list, const RowRef& row) override;
   void RenameEnded(CustomList& list, const RowRef& row, const std::string& text) override;
-  std::optional<bool> AcceptDragOnRow(CustomList& list, const toolbox::Drag& drag, const RowRef& row) override;
+  std::optional<bool> AcceptDragOnRow(CustomList& list, const toolbox::Drag& drag,
+                                      const RowRef& row) override;
   bool DropOnRow(CustomList& list, const toolbox::Drag& drag, const RowRef& row) override;
   void ButtonClicked(CustomList& list, const RowRef& row) override;
   void DisclosureClicked(CustomList& list, const RowRef& row) override;

@@ -1,12 +1,14 @@
 // The source list's row menus and the commands it carries out on the selected rows.
 #include <algorithm>
 
+#include "app/engine/urls/sensitive_servers.h"
 #include "app/queue/adding/add_download.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/download_files.h"
 #include "app/sharing/services/peer_hosts_service.h"
+#include "app/sharing/services/sharing_rows.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/source_list/source_list.h"
@@ -14,8 +16,6 @@
 #include "app/util/settings/settings_store.h"
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/services/desktop_services.h"
-#include "app/engine/urls/sensitive_servers.h"
-#include "app/sharing/services/sharing_rows.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 
@@ -79,7 +79,8 @@ void HostItems(MenuBuilder& m, std::uint32_t identifier) {
     m.Separator();
     std::optional<std::string> favourite;
     if (host->hostType == browser::kHostPeerByAddress)
-      if (auto peer = sharing::PeerHostsServiceSlot::Get().CopyPeerHost(host->peerID)) favourite = peer->favouriteName;
+      if (auto peer = sharing::PeerHostsServiceSlot::Get().CopyPeerHost(host->peerID))
+        favourite = peer->favouriteName;
     if (favourite && browser::RemoteRowsServiceSlot::Get().HasFavouriteNamed(*favourite))
       m.Item("Edit...", FourCC("Edit"));
     else
@@ -104,7 +105,8 @@ std::optional<std::string> FTPHostName(std::uint32_t id) {
   if (!IsHostRowIdentifier(id)) return std::nullopt;
   auto& remote = browser::RemoteRowsServiceSlot::Get();
   const auto host = remote.GetHostForViewID(id);
-  if (!host || (host->hostType != browser::kHostFTP && host->hostType != browser::kHostFTPS)) return std::nullopt;
+  if (!host || (host->hostType != browser::kHostFTP && host->hostType != browser::kHostFTPS))
+    return std::nullopt;
   auto node = remote.FTPNodeForHostID(host->ftpID);
   if (!node) return std::nullopt;
   return node->host();
@@ -317,14 +319,16 @@ runtime::Status SourceList::SourceListContextCommand(runtime::Event& event) {
         if (IsHostRowIdentifier(id))
           if (auto host = remote.GetHostForViewID(id)) hosts.push_back(*host);
       for (const auto& host : hosts)
-        if (host.hostType == browser::kHostPeerByAddress) sharing::PeerHostsServiceSlot::Get().DisconnectPeer(host.peerID);
+        if (host.hostType == browser::kHostPeerByAddress)
+          sharing::PeerHostsServiceSlot::Get().DisconnectPeer(host.peerID);
       queue::RefillMainList();
       return runtime::kNoErr;
     }
     case FourCC("ClrE"): {
       if (selected.empty()) return runtime::kNoErr;
       const std::uint32_t id = selected.front();
-      if (queue::IsUserFolderID(id) || queue::IsSmartFolderID(id) || queue::IsDateFolderID(id)) RemoveAllFromRow(id);
+      if (queue::IsUserFolderID(id) || queue::IsSmartFolderID(id) || queue::IsDateFolderID(id))
+        RemoveAllFromRow(id);
       return runtime::kNoErr;
     }
     case FourCC("Unsh"):

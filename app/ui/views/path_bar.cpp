@@ -35,7 +35,8 @@ void PathBar::SetPath(const std::string& path) {
   std::size_t start = 0;
   while (start <= path.size()) {
     const std::size_t slash = path.find('/', start);
-    const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    const std::string part =
+        path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
     if (!part.empty()) parts.push_back(part);
     if (slash == std::string::npos) break;
     start = slash + 1;
@@ -108,7 +109,8 @@ Rect PathBar::GetSegmentRect(int index) const {
   const double h = GetSize().height > 0 ? GetSize().height : kHeight;
   if (index < 0) return {0, 0, kIconArea, h};
   double x = icon_ ? kIconArea : 0;
-  for (int i = 0; i < index && i < static_cast<int>(segmentWidths_.size()); ++i) x += segmentWidths_[i] - kArrow;
+  for (int i = 0; i < index && i < static_cast<int>(segmentWidths_.size()); ++i)
+    x += segmentWidths_[i] - kArrow;
   return {x, 0, index < static_cast<int>(segmentWidths_.size()) ? double(segmentWidths_[index]) : 0, h};
 }
 
@@ -144,7 +146,8 @@ int PathBar::HitTest(Point where) {
 toolbox::MenuRef PathBar::ChevronMenu() const {
   auto menu = toolbox::Menu::Create(0);
   const int first = FirstCollapsed();
-  for (int i = first; i >= 0 && i < static_cast<int>(components_.size()); ++i) menu->AppendItem(components_[i]);
+  for (int i = first; i >= 0 && i < static_cast<int>(components_.size()); ++i)
+    menu->AppendItem(components_[i]);
   if (menu->CountItems() > 0) menu->SetItemMark(menu->CountItems(), toolbox::kCheckMark);
   return menu;
 }
@@ -232,8 +235,12 @@ void PathBar::DrawSegment(DrawingContext& ctx, double x, double w, int kind, boo
   if (kind == 1 || kind == 2) ctx.AddLineToPoint(x + kArrow, h / 2);
   ctx.ClosePath();
   ctx.ClipToPath();
-  const Color top = highlighted ? Color::FromBytes(200, 200, 200) : Color::FromBytes(kind == 2 ? 236 : 250, kind == 2 ? 236 : 250, kind == 2 ? 236 : 250);
-  const Color bottom = highlighted ? Color::FromBytes(176, 176, 176) : Color::FromBytes(kind == 2 ? 214 : 228, kind == 2 ? 214 : 228, kind == 2 ? 214 : 228);
+  const Color top =
+      highlighted ? Color::FromBytes(200, 200, 200)
+                  : Color::FromBytes(kind == 2 ? 236 : 250, kind == 2 ? 236 : 250, kind == 2 ? 236 : 250);
+  const Color bottom =
+      highlighted ? Color::FromBytes(176, 176, 176)
+                  : Color::FromBytes(kind == 2 ? 214 : 228, kind == 2 ? 214 : 228, kind == 2 ? 214 : 228);
   ctx.DrawLinearGradient(toolbox::Gradient{{{0, top}, {1, bottom}}}, {0, 0}, {0, h});
   ctx.RestoreGState();
   ctx.SetStrokeColor(Color::FromBytes(150, 150, 150));

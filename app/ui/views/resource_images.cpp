@@ -388,7 +388,8 @@ std::optional<toolbox::Image> CreateImageFromResource(const std::string& name) {
 void RegisterWindowIcons() {
   for (const IconEntry& icon : kIcons) {
     if (toolbox::FindIcon(icon.creator, icon.type)) continue;
-    if (auto image = CreateImageFromResource(icon.resource)) toolbox::RegisterIcon(icon.creator, icon.type, *image);
+    if (auto image = CreateImageFromResource(icon.resource))
+      toolbox::RegisterIcon(icon.creator, icon.type, *image);
   }
 }
 

@@ -242,8 +242,10 @@ double DragLeftPaneSplitter(toolbox::Window& window, double mouseX) {
   using toolbox::kApplicationSignature;
   toolbox::Control* listArea = window.FindControl(kApplicationSignature, 2000);
   toolbox::Control* bottom = window.FindControl(kApplicationSignature, 10001);
-  toolbox::Control* grip = window.FindControl(kApplicationSignature, static_cast<std::int32_t>(values::FourCC("QWSp")));
-  toolbox::Control* pane = window.FindControl(kApplicationSignature, static_cast<std::int32_t>(values::FourCC("CLis")));
+  toolbox::Control* grip =
+      window.FindControl(kApplicationSignature, static_cast<std::int32_t>(values::FourCC("QWSp")));
+  toolbox::Control* pane =
+      window.FindControl(kApplicationSignature, static_cast<std::int32_t>(values::FourCC("CLis")));
   if (!grip) return 0;
   const double width = window.ContentBounds().width;
   const double position = std::min(std::max(mouseX, 140.0), width - 350);

@@ -12,7 +12,8 @@ using toolbox::Color;
 using toolbox::Rect;
 
 SplitView::SplitView()
-    : background_(CreateImageFromResource("split_background")), grip_(CreateImageFromResource("split_splitter")) {}
+    : background_(CreateImageFromResource("split_background")),
+      grip_(CreateImageFromResource("split_splitter")) {}
 
 void SplitView::SetFirstViews(std::vector<toolbox::Control*> views) {
   if (views.size() <= 4) first_ = std::move(views);
@@ -91,7 +92,8 @@ void Shader::Draw(toolbox::DrawingContext& ctx, const Rect& dirty) {
 void PaneGrip::Draw(toolbox::DrawingContext& ctx, const Rect&) {
   const toolbox::Size size = GetSize();
   DrawSmallButtonBackground(ctx, {0, 0, size.width, size.height}, false);
-  if (auto icon = GetIcon(kAppCreator, values::FourCC("Divi"))) ctx.DrawImage({size.width - 14, 7, 7, 9}, *icon);
+  if (auto icon = GetIcon(kAppCreator, values::FourCC("Divi")))
+    ctx.DrawImage({size.width - 14, 7, 7, 9}, *icon);
 }
 
 void PaneGrip::OnTrack(int, const toolbox::MouseEvent& event, bool released) {

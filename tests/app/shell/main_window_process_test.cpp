@@ -84,7 +84,8 @@ TEST(MainWindowProcess, OpensOnADisplayAndSavesItsLayoutAtQuit) {
   VirtualDisplay x;
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   Program program({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
-  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)))
+      << ReadIfExists(program.StandardErrorFile());
 
   // The main window appears on the display, titled with the program's name.
   bool shown = false;

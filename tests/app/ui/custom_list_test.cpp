@@ -69,7 +69,8 @@ class CustomListTest : public ::testing::Test {
     auto section = std::make_shared<TRCustomListRow>(std::nullopt, "S" + std::to_string(id), id);
     section->selectable = false;
     std::vector<RowRef> rows;
-    for (auto c : children) rows.push_back(std::make_shared<TRCustomListRow>(std::nullopt, "R" + std::to_string(c), c));
+    for (auto c : children)
+      rows.push_back(std::make_shared<TRCustomListRow>(std::nullopt, "R" + std::to_string(c), c));
     section->setChildren(rows);
     return section;
   }
@@ -181,7 +182,8 @@ TEST_F(CustomListTest, ScrollingStaysWithinTheRows) {
   list_->ScrollTo(100);
   EXPECT_EQ(list_->ScrollOffset(), 0);
   std::vector<RowRef> many;
-  for (std::uint32_t i = 0; i < 30; ++i) many.push_back(std::make_shared<TRCustomListRow>(std::nullopt, "x", 100 + i));
+  for (std::uint32_t i = 0; i < 30; ++i)
+    many.push_back(std::make_shared<TRCustomListRow>(std::nullopt, "x", 100 + i));
   list_->SetRowChildren(b_, many);
   toolbox::Application::Shared().ProcessPendingEvents();
   const double bottom = list_->GetVisibleRows().size() * list_->RowHeight() - host->VisibleArea().height;
@@ -226,7 +228,8 @@ TEST_F(CustomListTest, BadgesFromZeroUpAndNoneAtMinusOne) {
   list_->Invalidate();
   toolbox::Application::Shared().ProcessPendingEvents();
   EXPECT_GT(greyPixels(1), narrow) << "wider numbers widen the pill";
-  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) window_->GrabToPng(std::string(keep) + "/source_list_badges.png");
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR"))
+    window_->GrabToPng(std::string(keep) + "/source_list_badges.png");
 }
 
 TEST_F(CustomListTest, RenameReportsTheFieldTextEvenOnEscape) {

@@ -80,7 +80,8 @@ class MainWindowTest : public ::testing::Test {
     static std::uint32_t uid = 500;
     e.uid = ++uid;
     e.startDate = values::Now() - 3600;
-    e.urlData = values::Array{values::Value(values::Dictionary{{"url", std::string("http://example.org/") + name}})};
+    e.urlData =
+        values::Array{values::Value(values::Dictionary{{"url", std::string("http://example.org/") + name}})};
     queue::QueueItemsSet(e.uid, w);
     queue::AddElementToListableFolder(queue::kMyDownloadsViewID, w);
     return w;
@@ -123,7 +124,8 @@ TEST_F(MainWindowTest, ARemoteHostOrAMissingFolderIsNotRestored) {
   queue::AddFolder(0x100001, "Work");
   struct Case {
     queue::ViewID saved, shown;
-  } cases[] = {{1030, 1}, {0x100009, 1}, {0x100001, 0x100001}, {queue::kHistoryViewID, queue::kHistoryViewID}};
+  } cases[] = {
+      {1030, 1}, {0x100009, 1}, {0x100001, 0x100001}, {queue::kHistoryViewID, queue::kHistoryViewID}};
   for (const auto& c : cases) {
     MainWindowStartState state;
     state.currentView = c.saved;
@@ -140,9 +142,15 @@ TEST_F(MainWindowTest, SavedScopeSelectsItsButton) {
     std::optional<std::int64_t> saved;
     FilterScope scope;
     int button;
-  } cases[] = {{std::nullopt, kFilterScopeAll, 0}, {0, kFilterScopeAll, 0},       {1, kFilterScopeAll, 0},
-               {7, kFilterScopeAll, 0},            {2, kFilterScopeInProgress, 1}, {3, kFilterScopePaused, 3},
-               {4, kFilterScopeCompleted, 4},      {5, kFilterScopeQueued, 2},     {6, kFilterScopeIncomplete, 5}};
+  } cases[] = {{std::nullopt, kFilterScopeAll, 0},
+               {0, kFilterScopeAll, 0},
+               {1, kFilterScopeAll, 0},
+               {7, kFilterScopeAll, 0},
+               {2, kFilterScopeInProgress, 1},
+               {3, kFilterScopePaused, 3},
+               {4, kFilterScopeCompleted, 4},
+               {5, kFilterScopeQueued, 2},
+               {6, kFilterScopeIncomplete, 5}};
   for (const auto& c : cases) {
     MainWindowStartState state;
     state.previousQueueState = c.saved;
@@ -192,8 +200,8 @@ TEST_F(MainWindowTest, ShownUnlessTheMiniWindowOrTheSettingsHideIt) {
 }
 
 TEST_F(MainWindowTest, SimpleInterfaceHasNoAdvancedRowsWhateverTheSettings) {
-  const std::uint32_t advanced[] = {queue::kMyUploadsViewID, queue::kReceivedFilesViewID, queue::kMyServersViewID,
-                                    queue::kRemoteServersSectionID};
+  const std::uint32_t advanced[] = {queue::kMyUploadsViewID, queue::kReceivedFilesViewID,
+                                    queue::kMyServersViewID, queue::kRemoteServersSectionID};
   for (bool simple : {false, true}) {
     MainWindowStartState state;
     state.simpleMode = simple;
@@ -229,9 +237,10 @@ TEST_F(MainWindowTest, FoldersGoUnderTheirSections) {
 TEST_F(MainWindowTest, TogglingThePaneTwiceRestoresEveryFrame) {
   Create();
   std::map<std::int32_t, Rect> before;
-  const std::int32_t ids[] = {mainwindow::kListArea,    mainwindow::kFilterBar,      mainwindow::kBottomArea,
-                              mainwindow::kStatusText,  mainwindow::kActionButton,   mainwindow::kBandwidthButton,
-                              mainwindow::kUploadsButton, mainwindow::kPaneGrip,     mainwindow::kSourceList};
+  const std::int32_t ids[] = {
+      mainwindow::kListArea,      mainwindow::kFilterBar,    mainwindow::kBottomArea,
+      mainwindow::kStatusText,    mainwindow::kActionButton, mainwindow::kBandwidthButton,
+      mainwindow::kUploadsButton, mainwindow::kPaneGrip,     mainwindow::kSourceList};
   for (auto id : ids) before[id] = Frame(id);
   ToggleLeftPane();
   EXPECT_FALSE(IsLeftPaneShown());
@@ -279,9 +288,9 @@ TEST_F(MainWindowTest, ListViewIdentifiers) {
   struct Case {
     std::uint32_t id;
     bool list;
-  } cases[] = {{1, true},         {2, true},         {4, true},         {20, true},        {200, true},
-               {203, true},       {0x100000, true},  {0x3FFFFF, true},  {0x400000, true},  {0x7D0900, true},
-               {7, false},        {22, false},       {1025, false},     {204, false},      {0x7D0901, false}};
+  } cases[] = {{1, true},   {2, true},        {4, true},        {20, true},       {200, true},
+               {203, true}, {0x100000, true}, {0x3FFFFF, true}, {0x400000, true}, {0x7D0900, true},
+               {7, false},  {22, false},      {1025, false},    {204, false},     {0x7D0901, false}};
   for (const auto& c : cases) EXPECT_EQ(IsListViewID(c.id), c.list) << c.id;
 }
 

@@ -106,7 +106,8 @@ TEST(PathBar, ClickNavigatesOnlyWhenReleasedOnTheSegment) {
   bar->Layout(100);
   ASSERT_EQ(bar->FirstCollapsed(), 1);
   presenter->menu_answers.push_back({nullptr, 2, 0});
-  const double chevronX = 100 + 2 + std::trunc((400 - 14 - bar->GetSegmentRect(1).x) / 2) - 100 + bar->GetSegmentRect(1).x;
+  const double chevronX =
+      100 + 2 + std::trunc((400 - 14 - bar->GetSegmentRect(1).x) / 2) - 100 + bar->GetSegmentRect(1).x;
   bar->HandleMouseDown({{chevronX + 5, 8}});
   bar->HandleMouseUp({{chevronX + 5, 8}});
   ASSERT_EQ(presenter->menus.size(), 1u);

@@ -105,10 +105,10 @@ TEST(SmallButtonFace, TwoTonesAndBorder) {
       DrawSmallButtonBackground(ctx, {0, 0, 26, 23}, pressed);
     });
     // The top 12 rows (ceil(23 x 12 / 23)) are the light tone, the rest the darker one.
-    EXPECT_EQ(face.PixelAt(13, 5), toolbox::Color::FromBytes(pressed ? 133 : 251, pressed ? 133 : 251,
-                                                             pressed ? 133 : 251));
-    EXPECT_EQ(face.PixelAt(13, 17), toolbox::Color::FromBytes(pressed ? 125 : 237, pressed ? 125 : 237,
-                                                              pressed ? 125 : 237));
+    EXPECT_EQ(face.PixelAt(13, 5),
+              toolbox::Color::FromBytes(pressed ? 133 : 251, pressed ? 133 : 251, pressed ? 133 : 251));
+    EXPECT_EQ(face.PixelAt(13, 17),
+              toolbox::Color::FromBytes(pressed ? 125 : 237, pressed ? 125 : 237, pressed ? 125 : 237));
     EXPECT_NEAR(face.PixelAt(0, 10).red, (pressed ? 81 : 151) / 255.0, 0.02);
   }
 }
@@ -139,12 +139,14 @@ TEST(PaneDivider, PositionLimits) {
     add(mainwindow::kBottomArea, {189, 277, c.width - 189, 23});
     add(mainwindow::kSourceList, {0, 0, 190, 277});
     DragLeftPaneSplitter(*w, c.mouse);
-    const double edge = w->FindControl(toolbox::kApplicationSignature, mainwindow::kPaneGrip)->Bounds().Right();
+    const double edge =
+        w->FindControl(toolbox::kApplicationSignature, mainwindow::kPaneGrip)->Bounds().Right();
     EXPECT_EQ(edge, c.grip) << c.width << " " << c.mouse;
     const Rect list = w->FindControl(toolbox::kApplicationSignature, mainwindow::kListArea)->Bounds();
     EXPECT_EQ(list.x, c.grip);
     EXPECT_EQ(list.Right(), c.width) << "the list keeps its right edge";
-    EXPECT_EQ(w->FindControl(toolbox::kApplicationSignature, mainwindow::kSourceList)->Bounds().width, c.grip);
+    EXPECT_EQ(w->FindControl(toolbox::kApplicationSignature, mainwindow::kSourceList)->Bounds().width,
+              c.grip);
     w->Release();
   }
 }

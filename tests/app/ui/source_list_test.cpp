@@ -11,16 +11,16 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/source_list/source_list.h"
+#include "app/util/settings/settings_store.h"
 #include "app/util/text/english_texts.h"
+#include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/application.h"
-#include "platform/toolbox/services/modifiers.h"
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/services/desktop_services.h"
+#include "platform/toolbox/services/modifiers.h"
 #include "platform/toolbox/windows/window.h"
 #include "tests/fakes/fake_list_rows.h"
 #include "tests/fakes/scripted_confirmations.h"
-#include "app/util/settings/settings_store.h"
-#include "platform/runtime/run_loop.h"
 
 namespace ui {
 namespace {
@@ -38,17 +38,17 @@ TEST(SourceSelection, WhichRowsGoTogether) {
       {{1}, true},
       {{2}, true},
       {{22}, true},
-      {{1, 2}, false},                      // two built-in rows
-      {{1, 0x100001, 0x100002}, true},      // My Downloads with folders
-      {{0x400001, 200, 0x100001}, true},    // smart, date and user folders
-      {{2, 0x100001}, false},               // History with a folder
-      {{0x100001, 1030}, false},            // a folder with a server
-      {{1030}, true},                       // one server
-      {{1030, 1031}, false},                // two servers
-      {{1030, 7}, false},                   // a server with a built-in row
-      {{100}, false},                       // a section
-      {{1, 100, 0x100001}, false},          // a section in the range
-      {{4096}, false},                      // outside every range
+      {{1, 2}, false},                    // two built-in rows
+      {{1, 0x100001, 0x100002}, true},    // My Downloads with folders
+      {{0x400001, 200, 0x100001}, true},  // smart, date and user folders
+      {{2, 0x100001}, false},             // History with a folder
+      {{0x100001, 1030}, false},          // a folder with a server
+      {{1030}, true},                     // one server
+      {{1030, 1031}, false},              // two servers
+      {{1030, 7}, false},                 // a server with a built-in row
+      {{100}, false},                     // a section
+      {{1, 100, 0x100001}, false},        // a section in the range
+      {{4096}, false},                    // outside every range
   };
   for (const auto& c : cases) {
     RowSet set;
@@ -71,13 +71,14 @@ TEST(SourceRows, FolderOrder) {
     RowRef a, b;
     int expected;
   } cases[] = {
-      {row(201, "Yesterday"), row(200, "Today"), 1},       // date folders by identifier
-      {row(203, "z"), row(0x100002, "Alpha"), -1},          // a date folder first
+      {row(201, "Yesterday"), row(200, "Today"), 1},          // date folders by identifier
+      {row(203, "z"), row(0x100002, "Alpha"), -1},            // a date folder first
       {row(0x100003, "shared"), row(0x100002, "Alpha"), -1},  // shared before plain
       {row(0x100002, "Alpha"), row(0x100001, "beta"), -1},    // labels without case
       {row(0x100001, "beta"), row(0x100001, "beta"), 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(CompareFolderRows(*c.a, *c.b), c.expected) << c.a->label << " " << c.b->label;
+  for (const auto& c : cases)
+    EXPECT_EQ(CompareFolderRows(*c.a, *c.b), c.expected) << c.a->label << " " << c.b->label;
   queue::ClearFolderTable();
 }
 
@@ -185,7 +186,7 @@ TEST_F(SourceListTest, DragTargets) {
     const toolbox::Drag* drag;
     bool accepted;
   } cases[] = {
-      {1, &items, true},        {1, &files, true},         {20, &files, true},      {20, &items, false},
+      {1, &items, true},        {1, &files, true},         {20, &files, true},        {20, &items, false},
       {0x100001, &items, true}, {0x100001, &files, false}, {0x400001, &items, false}, {200, &items, false},
       {2, &items, false},       {100, &items, false},      {7, &files, false},
   };
@@ -210,13 +211,14 @@ TEST_F(SourceListTest, DroppingADownloadOnAFolderAddsItThere) {
 
 TEST_F(SourceListTest, RowMenus) {
   EXPECT_EQ(MenuTexts(2), (std::vector<std::string>{"Hide History", "-", "View Options..."}));
-  EXPECT_EQ(MenuTexts(7), (std::vector<std::string>{"Connect to Server", "-", "Hide My Servers", "-",
-                                                     "View Options..."}));
+  EXPECT_EQ(MenuTexts(7),
+            (std::vector<std::string>{"Connect to Server", "-", "Hide My Servers", "-", "View Options..."}));
   EXPECT_EQ(MenuTexts(1), (std::vector<std::string>{"Add Download...", "Add Files from URL...", "-",
-                                                     "Refresh list", "-", "View Options..."}));
+                                                    "Refresh list", "-", "View Options..."}));
   EXPECT_TRUE(MenuTexts(200).empty()) << "date folders have no menu";
   // A user folder in the advanced interface offers the sharing settings; not in the simple one.
-  EXPECT_EQ(MenuTexts(0x100001), (std::vector<std::string>{"Rename", "Remove...", "-", "Sharing Settings..."}));
+  EXPECT_EQ(MenuTexts(0x100001),
+            (std::vector<std::string>{"Rename", "Remove...", "-", "Sharing Settings..."}));
   EXPECT_EQ(MenuTexts(0x100001, true), (std::vector<std::string>{"Rename", "Remove..."}));
   // Option shows the plain form of a pair.
   const auto menu = SourceListContextMenu(0x100001, false);
@@ -232,7 +234,8 @@ TEST_F(SourceListTest, RemoveAllFromAFolderWithoutFilesAsksNothing) {
   queue::AddElementToListableFolder(0x100001, w);
   fakes::ScopedConfirmations confirmations;
   list_->SelectRow(list_->GetRowByIdentifier(0x100001));
-  auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{values::FourCC("ClrE")});
+  auto event =
+      toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{values::FourCC("ClrE")});
   EXPECT_EQ(control_->target()->Send(*event), runtime::kNoErr);
   EXPECT_EQ(queue::GetFolderItemCount(0x100001), 0u);
   EXPECT_TRUE(confirmations->asked.empty());
@@ -240,12 +243,14 @@ TEST_F(SourceListTest, RemoveAllFromAFolderWithoutFilesAsksNothing) {
 }
 
 TEST_F(SourceListTest, PasteIsEnabledByTextOnTheClipboard) {
-  auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandUpdateStatus, toolbox::Command{values::FourCC("past")});
+  auto event =
+      toolbox::MakeCommandEvent(toolbox::kEventCommandUpdateStatus, toolbox::Command{values::FourCC("past")});
   toolbox::SetClipboardText("http://example.org/a");
   EXPECT_EQ(control_->target()->Send(*event), runtime::kNoErr);
   EXPECT_EQ(event->Get<bool>(toolbox::kParamCommandEnabled), true);
   // Other commands go on to the window.
-  auto other = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{values::FourCC("RenF")});
+  auto other =
+      toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{values::FourCC("RenF")});
   EXPECT_EQ(control_->target()->Send(*other), runtime::kEventNotHandledErr);
 }
 
@@ -289,7 +294,8 @@ class ServerRowTest : public SourceListTest {
 };
 
 TEST_F(ServerRowTest, AConnectedServerHasItsNameLockAndEjectButton) {
-  const RowRef row = SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  const RowRef row =
+      SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->label, "files.example.org");
   EXPECT_TRUE(row->secondaryIcon.has_value());
