@@ -172,6 +172,14 @@ runtime::Status LayoutCommand(runtime::Event& event) {
     ToggleFilterBar();
     return runtime::kNoErr;
   }
+  if (command.id == FourCC("RenF")) {
+    // A user or smart folder's row is renamed in place; other rows are not renamed.
+    CustomList* list = GetMainFolderList();
+    const RowRef row = list ? list->GetSelectedRow() : nullptr;
+    if (row && row->identifier >= queue::kFirstUserFolderID && row->identifier <= queue::kLastSmartFolderID)
+      list->BeginRename(row);
+    return runtime::kNoErr;
+  }
   return runtime::kEventNotHandledErr;
 }
 

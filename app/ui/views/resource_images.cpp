@@ -88,9 +88,12 @@ void Folder(DrawingContext& ctx, Color body, Color tab) {
   ctx.FillRect({1.5, 5, 13, 1});
 }
 
+// A white rim keeps the disc apart from a selection's highlight behind it.
 void Circle(DrawingContext& ctx, Color fill) {
+  ctx.SetFillColor(Color::White());
+  ctx.FillEllipseInRect({0.5, 0.5, 15, 15});
   ctx.SetFillColor(fill);
-  ctx.FillEllipseInRect({1, 1, 14, 14});
+  ctx.FillEllipseInRect({1.5, 1.5, 13, 13});
 }
 
 void Arrow(DrawingContext& ctx, bool down, Color c) {

@@ -284,6 +284,21 @@ TEST_F(MainWindowTest, FilterBarAndScope) {
   EXPECT_EQ(Bar().SelectedIndex(), 3);
 }
 
+TEST_F(MainWindowTest, RenameCommandRenamesOnlyFolderRows) {
+  queue::AddFolder(0x100001, "Work");
+  Create();
+  struct Case {
+    std::uint32_t row;
+    bool renames;
+  } cases[] = {{queue::kMyDownloadsViewID, false}, {queue::kTodayFolderID, false}, {0x100001, true}};
+  for (const auto& c : cases) {
+    Sources().SelectRow(Sources().GetRowByIdentifier(c.row));
+    GetMainWindow()->ProcessCommand(values::FourCC("RenF"));
+    EXPECT_EQ(Sources().RowInEdit() != nullptr, c.renames) << c.row;
+    Sources().EndRename();
+  }
+}
+
 TEST_F(MainWindowTest, ListViewIdentifiers) {
   struct Case {
     std::uint32_t id;
