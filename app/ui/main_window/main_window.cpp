@@ -477,6 +477,9 @@ void CreateMainWindow(const MainWindowStartState& start) {
     SetSimpleMode(true);
   }
 
+  // 18. A drag leaving the window (or dropped in it) gives the source list its views back.
+  w.SetDragLeftHandler(PostDragLeftWindow);
+
   // 20. Shown unless the mini window or the settings keep it hidden.
   if (!start.defaultToMini && !start.hideOnStartup) w.Select();
 }

@@ -397,6 +397,8 @@ void RegisterWindowIcons() {
 }
 
 std::optional<toolbox::Image> GetIcon(values::FourCharCode creator, values::FourCharCode type) {
+  static const bool registered = (RegisterWindowIcons(), true);
+  (void)registered;
   return toolbox::FindIcon(creator, type);
 }
 

@@ -23,7 +23,8 @@ std::optional<toolbox::Image> CreateImageFromResource(const std::string& name);
 // folder when there is one). Safe to call more than once.
 void RegisterWindowIcons();
 
-// The registered icon, nothing when none is registered under (creator, type).
+// The registered icon, nothing when none is registered under (creator, type); the
+// window's icons are registered on first use.
 std::optional<toolbox::Image> GetIcon(values::FourCharCode creator, values::FourCharCode type);
 
 inline constexpr values::FourCharCode kSystemCreator = values::FourCC("macs");

@@ -16,6 +16,7 @@
 // (73) and dispose (1005).
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -176,6 +177,9 @@ class Window : public std::enable_shared_from_this<Window> {
   CommandStatus UpdateCommandStatus(FourCharCode command);
   // Update pass for the window's buttons with a command.
   void UpdateButtonStates();
+
+  // Called when a drag over the window leaves it or ends with a drop in it.
+  void SetDragLeftHandler(std::function<void()> handler);
 
   // The window's content as drawn now (works off-screen).
   Image Grab() const;

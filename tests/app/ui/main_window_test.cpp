@@ -373,6 +373,34 @@ TEST_F(MainWindowTest, BadgesFollowTheirNotifications) {
   EXPECT_EQ(downloads->badgeValue, 3);
 }
 
+class OneHost : public browser::NoRemoteRows {
+ public:
+  std::optional<browser::RemoteHost> GetHostForViewID(std::uint32_t id) override {
+    if (id != 1030) return std::nullopt;
+    browser::RemoteHost h;
+    h.hostType = browser::kHostFTP;
+    return h;
+  }
+};
+
+TEST_F(MainWindowTest, ADragLeavingTheWindowGivesBackTheViewsShownBeforeIt) {
+  browser::RemoteRowsServiceSlot::Set(std::make_unique<OneHost>());
+  Create();
+  SourceListAddHostRow(Sources(), *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  const std::set<queue::ViewID> before = queue::GetDisplayedViewSet();
+  ASSERT_EQ(before, std::set<queue::ViewID>{queue::kMyDownloadsViewID});
+  toolbox::DragItem file;
+  file.flavors[toolbox::kFlavorFileURL] = "file:///tmp/a.txt";
+  toolbox::Drag drag;
+  drag.items = {file};
+  ASSERT_TRUE(GetSourceList()->SourceListDragHandler(drag, 1030));
+  GetSourceList()->SpringLoadedOpenRow();
+  EXPECT_EQ(queue::GetDisplayedViewSet(), std::set<queue::ViewID>{1030});
+  PostDragLeftWindow();
+  EXPECT_EQ(queue::GetDisplayedViewSet(), before);
+  browser::RemoteRowsServiceSlot::Set(nullptr);
+}
+
 TEST_F(MainWindowTest, QuitWritesTheWindowState) {
   Create();
   ToggleLeftPane();
