@@ -19,6 +19,8 @@ packages=(
   dbus gnome-keyring
   # zeroconf discovery between two network namespaces (avahi-daemon on a private system bus; iproute2 for the veth pair)
   avahi-daemon iproute2
+  # a virtual X display, and Qt's X11 platform, for the test that runs the program's window
+  xvfb x11-utils qt6-qpa-plugins
 )
 
 missing=()
