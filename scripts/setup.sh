@@ -9,6 +9,8 @@ packages=(
   libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
+  # the browser extension's native-messaging host reads JSON
+  libjsoncpp-dev
   # the format check (scripts/check_format.sh)
   clang-format
   # test servers and tools
@@ -17,6 +19,8 @@ packages=(
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
   dbus gnome-keyring
+  # a real browser for the hand-off test: headless Chromium, with Xvfb where it needs a display
+  chromium xvfb xauth
 )
 
 missing=()
