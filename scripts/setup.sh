@@ -19,8 +19,8 @@ packages=(
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
   dbus gnome-keyring
-  # a real browser for the hand-off test: headless Chromium, with Xvfb where it needs a display
-  chromium xvfb xauth
+  # a real browser for the hand-off test (headless Chromium loads the extension itself)
+  chromium
 )
 
 missing=()

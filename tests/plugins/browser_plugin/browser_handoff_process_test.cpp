@@ -83,6 +83,8 @@ class BrowserHandoffTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(nginx_.ok());
+    // Another test of this process may have downloaded the same name.
+    fs::remove_all(programtest::DownloadsFolder());
     body_ = testsupport::RandomBytes(300 * 1024 + 7, 77);
     testsupport::WriteFile(nginx_.WwwDir() + "/dl/handoff.bin", body_);
     profile_ = testsupport::MakeTempDir("chromium-profile");
@@ -239,7 +241,7 @@ TEST_F(BrowserHandoffTest, ClickInHeadlessChromiumDownloadsThroughTruvane) {
 <script>
 document.cookie = "handoff=c00k1e; path=/";
 // Time for the extension's worker to learn the registered types from its host.
-setTimeout(function () { document.getElementById("file").click(); }, 2000);
+setTimeout(function () { document.getElementById("file").click(); }, 3000);
 </script></body></html>
 )");
   const std::string scratch = testsupport::MakeTempDir("chromium-tmp");
