@@ -9,10 +9,13 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 
+#include "app/util/text/english_texts.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/runtime/distributed_notification_center.h"
 #include "plugins/finder_menu/cm_interface.h"
+#include "plugins/finder_menu/menu_command.h"
 #include "tests/plugins/support/recording_app.h"
 #include "tests/support/temp_home.h"
 
@@ -185,6 +188,15 @@ std::string Quote(const std::string& s) {
 int RunShell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The plug-in cannot read the application's text table; its own copy must say the same.
+TEST(FinderMenuTexts, TitlesAreTheApplicationsEnglishTexts) {
+  std::map<std::string_view, std::string_view> table;
+  for (const auto& [key, text] : util::EnglishTextsOfSymbolicKeys()) table[key] = text;
+  EXPECT_EQ(findermenu::UploadTitleForName("%@"), table["kUploadNamedToRapidShare"]);
+  EXPECT_EQ(findermenu::UploadTitleForCount(0),
+            std::string(table["kUploadMultipleToRapidShare"]).replace(7, 2, "0"));
 }
 
 // The file manager's action as installed: the service menu and the script run the host
