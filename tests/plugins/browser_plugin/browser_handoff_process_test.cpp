@@ -232,10 +232,9 @@ class ChromiumProcess {
   pid_t pid_ = -1;
 };
 
-TEST_F(BrowserHandoffTest, ClickInHeadlessChromiumDownloadsThroughTruvane) {
-  const std::string chromium = FindChromium();
-  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
-  testsupport::WriteFile(nginx_.WwwDir() + "/page.html", R"(<!DOCTYPE html>
+// The test page: sets a cookie, then clicks its link to the file.
+void WriteClickingPage(const testservers::NginxServer& nginx) {
+  testsupport::WriteFile(nginx.WwwDir() + "/page.html", R"(<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>hand-off</title></head>
 <body><a id="file" href="/dl/handoff.bin">the file</a>
 <script>
@@ -244,24 +243,87 @@ document.cookie = "handoff=c00k1e; path=/";
 setTimeout(function () { document.getElementById("file").click(); }, 3000);
 </script></body></html>
 )");
-  const std::string scratch = testsupport::MakeTempDir("chromium-tmp");
-  ::setenv("TMPDIR", scratch.c_str(), 1);
+}
+
+std::vector<std::string> ChromiumArguments(const std::string& chromium, const std::string& profile,
+                                           const std::string& url,
+                                           const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {chromium,
+                                   "--headless=new",
+                                   "--no-sandbox",
+                                   "--disable-gpu",
+                                   "--disable-dev-shm-usage",
+                                   "--disable-quic",
+                                   "--no-first-run",
+                                   "--no-default-browser-check",
+                                   "--disable-background-networking",
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   "--enable-logging=stderr",
+                                   "--user-data-dir=" + profile,
+                                   "--load-extension=" + InstalledExtension(),
+                                   "--disable-extensions-except=" + InstalledExtension()};
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.push_back(url);
+  return args;
+}
+
+// Chromium's stopped runs leave singleton folders in TMPDIR: it gets a scratch one.
+class ScratchTmpdir {
+ public:
+  ScratchTmpdir() { ::setenv("TMPDIR", testsupport::MakeTempDir("chromium-tmp").c_str(), 1); }
+  ~ScratchTmpdir() { ::unsetenv("TMPDIR"); }
+};
+
+TEST_F(BrowserHandoffTest, ClickInHeadlessChromiumDownloadsThroughTruvane) {
+  const std::string chromium = FindChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
+  WriteClickingPage(nginx_);
+  ScratchTmpdir tmpdir;
   const std::string log = testsupport::MakeTempDir("chromium-log") + "/chromium.log";
   {
-    ChromiumProcess browser(
-        {chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-         "--disable-quic", "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync", "--enable-logging=stderr",
-         "--user-data-dir=" + profile_, "--load-extension=" + InstalledExtension(),
-         "--disable-extensions-except=" + InstalledExtension(), PageUrl()},
-        log);
-    const bool arrived = WaitForDownloadedFile(std::chrono::seconds(40));
-    ::unsetenv("TMPDIR");
-    ASSERT_TRUE(arrived) << "no download through Truvane; Chromium said:\n" << testsupport::ReadFile(log);
+    ChromiumProcess browser(ChromiumArguments(chromium, profile_, PageUrl()), log);
+    ASSERT_TRUE(WaitForDownloadedFile(std::chrono::seconds(40)))
+        << "no download through Truvane; Chromium said:\n"
+        << testsupport::ReadFile(log);
   }
   ExpectDownloadedThroughTruvane(PageUrl(), "handoff=c00k1e");
   // The browser's own download was cancelled: nothing of it is in the download folder.
   EXPECT_FALSE(fs::exists(programtest::DownloadsFolder() + "/handoff.bin"));
+}
+
+TEST_F(BrowserHandoffTest, WithoutTruvaneChromiumShowsTheFailurePageAndDownloadsNothing) {
+  const std::string chromium = FindChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
+  prefs::PreferenceStore store(prefs::DefaultPreferencesFolder());
+  store.Remove(plugins::kLastLocationKey);
+  ASSERT_TRUE(store.Synchronize().ok());
+  WriteClickingPage(nginx_);
+  ScratchTmpdir tmpdir;
+  const std::string log = testsupport::MakeTempDir("chromium-log") + "/chromium.log";
+  const int port = testservers::FreeLoopbackPort();
+  ChromiumProcess browser(
+      ChromiumArguments(chromium, profile_, PageUrl(), {"--remote-debugging-port=" + std::to_string(port)}),
+      log);
+  // The extension opens its page with the plug-in's failure text in a tab of its own.
+  std::string tabs;
+  const bool shown = WaitFor(
+      [&] {
+        tabs.clear();
+        FILE* pipe = ::popen(
+            ("curl -s --max-time 2 http://127.0.0.1:" + std::to_string(port) + "/json/list").c_str(), "r");
+        if (!pipe) return false;
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) tabs.append(buf, n);
+        ::pclose(pipe);
+        return tabs.find("page.html#") != std::string::npos;
+      },
+      std::chrono::seconds(40));
+  ASSERT_TRUE(shown) << tabs << "\nChromium said:\n" << testsupport::ReadFile(log);
+  EXPECT_NE(tabs.find("could%20not%20be%20found"), std::string::npos) << tabs;
+  EXPECT_FALSE(fs::exists(programtest::DownloadsFolder() + "/handoff.bin"));
+  EXPECT_TRUE(TruvaneRequestLine(nginx_, "/dl/handoff.bin").empty());
 }
 
 }  // namespace
