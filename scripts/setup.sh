@@ -9,6 +9,8 @@ packages=(
   libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev libavahi-client-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
+  # the browser extension's native-messaging host reads JSON
+  libjsoncpp-dev
   # the format check (scripts/check_format.sh)
   clang-format
   # test servers and tools
@@ -21,6 +23,8 @@ packages=(
   avahi-daemon iproute2
   # a virtual X display, and Qt's X11 platform, for the test that runs the program's window
   xvfb x11-utils qt6-qpa-plugins
+  # a real browser for the hand-off test (headless Chromium loads the extension itself)
+  chromium
 )
 
 missing=()

@@ -7,7 +7,7 @@
 namespace util {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 44> kTexts = {{
+constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     // Sections of the source list.
     {"kLibraryFolderLabel", "LIBRARY"},
     {"kSearchForFolderLabel", "SEARCH FOR"},
@@ -64,7 +64,10 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 44> kTexts =
     {"kConfirmClearupQueueInfoString",
      "Completed and cancelled downloads whose files can no longer be found will be removed from the list."},
     {"kActionNameClearCancelledString", "Clear Cancelled Downloads"},
-}};
+    // The file manager's upload command (the menu plug-in carries the same texts).
+    {"kUploadNamedToRapidShare", "Upload \xE2\x80\x9C%@\xE2\x80\x9D to RapidShare"},
+    {"kUploadMultipleToRapidShare", "Upload %d Items to RapidShare"},
+};
 
 }  // namespace
 
