@@ -44,7 +44,8 @@ class QueueListing : public sharing::SharedListingService {
       item.urls = queue::CopyElementURLDisplayList(e);
       if (!e.urlData.empty()) {
         if (const auto* d = e.urlData.front().AsDictionary()) {
-          if (auto r = d->find("referer"); r != d->end() && r->second.AsString()) item.referer = *r->second.AsString();
+          if (auto r = d->find("referer"); r != d->end() && r->second.AsString())
+            item.referer = *r->second.AsString();
         }
       }
       item.downloadCount = e.downloadCount;

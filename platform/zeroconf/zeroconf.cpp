@@ -49,8 +49,8 @@ class Context {
       return false;
     }
     int err = 0;
-    client_ = avahi_client_new(avahi_threaded_poll_get(poll_), AVAHI_CLIENT_IGNORE_USER_CONFIG, &Context::StateChanged,
-                               this, &err);
+    client_ = avahi_client_new(avahi_threaded_poll_get(poll_), AVAHI_CLIENT_IGNORE_USER_CONFIG,
+                               &Context::StateChanged, this, &err);
     if (!client_) {
       if (error) *error = err;
       avahi_threaded_poll_free(poll_);
@@ -134,8 +134,9 @@ class AvahiRegistration : public Registration {
   int AddAndCommit() {
     for (int attempts = 0; attempts < 100; ++attempts) {
       const std::string name = this->name();
-      const int r = avahi_entry_group_add_service(group_, AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, AvahiPublishFlags(0),
-                                                  name.c_str(), type_.c_str(), nullptr, nullptr, port_, nullptr);
+      const int r =
+          avahi_entry_group_add_service(group_, AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, AvahiPublishFlags(0),
+                                        name.c_str(), type_.c_str(), nullptr, nullptr, port_, nullptr);
       if (r == AVAHI_ERR_COLLISION) {
         Rename();
         continue;
@@ -208,8 +209,8 @@ class AvahiBrowser : public Browser {
   }
 
   int Start(const std::string& type) {
-    browser_ = avahi_service_browser_new(c_->client(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type.c_str(), nullptr,
-                                         AvahiLookupFlags(0), &AvahiBrowser::Changed, this);
+    browser_ = avahi_service_browser_new(c_->client(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, type.c_str(),
+                                         nullptr, AvahiLookupFlags(0), &AvahiBrowser::Changed, this);
     return browser_ ? 0 : avahi_client_errno(c_->client());
   }
 
@@ -224,7 +225,8 @@ class AvahiBrowser : public Browser {
   }
 
   static void Changed(AvahiServiceBrowser*, AvahiIfIndex iface, AvahiProtocol, AvahiBrowserEvent event,
-                      const char* name, const char* type, const char* domain, AvahiLookupResultFlags, void* data) {
+                      const char* name, const char* type, const char* domain, AvahiLookupResultFlags,
+                      void* data) {
     auto* self = static_cast<AvahiBrowser*>(data);
     switch (event) {
       case AVAHI_BROWSER_NEW:
@@ -273,9 +275,10 @@ class AvahiResolver : public Resolver {
 
   int Start(const std::string& name, const std::string& type, const std::string& domain,
             std::chrono::milliseconds timeout) {
-    resolver_ = avahi_service_resolver_new(c_->client(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, name.c_str(),
-                                           type.c_str(), domain.empty() ? nullptr : domain.c_str(), AVAHI_PROTO_INET,
-                                           AvahiLookupFlags(0), &AvahiResolver::Resolved, this);
+    resolver_ =
+        avahi_service_resolver_new(c_->client(), AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, name.c_str(),
+                                   type.c_str(), domain.empty() ? nullptr : domain.c_str(), AVAHI_PROTO_INET,
+                                   AvahiLookupFlags(0), &AvahiResolver::Resolved, this);
     if (!resolver_) return avahi_client_errno(c_->client());
     auto alive = alive_;
     timer_ = runtime::Timer::Create(timeout, runtime::Nanoseconds(0), [this, alive](runtime::Timer&) {
@@ -294,9 +297,9 @@ class AvahiResolver : public Resolver {
     callback_(address);
   }
 
-  static void Resolved(AvahiServiceResolver*, AvahiIfIndex, AvahiProtocol, AvahiResolverEvent event, const char*,
-                       const char*, const char*, const char*, const AvahiAddress* address, uint16_t port,
-                       AvahiStringList*, AvahiLookupResultFlags, void* data) {
+  static void Resolved(AvahiServiceResolver*, AvahiIfIndex, AvahiProtocol, AvahiResolverEvent event,
+                       const char*, const char*, const char*, const char*, const AvahiAddress* address,
+                       uint16_t port, AvahiStringList*, AvahiLookupResultFlags, void* data) {
     auto* self = static_cast<AvahiResolver*>(data);
     std::optional<std::string> result;
     if (event == AVAHI_RESOLVER_FOUND && address && address->proto == AVAHI_PROTO_INET) {
@@ -318,7 +321,8 @@ class AvahiResolver : public Resolver {
 }  // namespace
 
 std::unique_ptr<Registration> Registration::Register(const std::string& type, const std::string& name,
-                                                     std::uint16_t port, Callback callback, std::int32_t* error) {
+                                                     std::uint16_t port, Callback callback,
+                                                     std::int32_t* error) {
   Context* c = Context::Shared(error);
   if (!c) return nullptr;
   LockGuard lock(c);

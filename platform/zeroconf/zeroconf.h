@@ -25,7 +25,7 @@ namespace zeroconf {
 
 struct RegistrationEvent {
   enum Kind { kRegistered, kRenamed, kFailed } kind = kRegistered;
-  std::string name;     // the name the service now has (kRegistered, kRenamed)
+  std::string name;        // the name the service now has (kRegistered, kRenamed)
   std::int32_t error = 0;  // the daemon's error code (kFailed)
 };
 
@@ -34,7 +34,8 @@ class Registration {
   using Callback = std::function<void(const RegistrationEvent&)>;
   // Nothing (and `error` set) when the daemon cannot be reached or refuses at once.
   static std::unique_ptr<Registration> Register(const std::string& type, const std::string& name,
-                                                std::uint16_t port, Callback callback, std::int32_t* error = nullptr);
+                                                std::uint16_t port, Callback callback,
+                                                std::int32_t* error = nullptr);
   virtual ~Registration() = default;  // withdraws the service
   virtual std::string name() const = 0;
 };
@@ -51,7 +52,8 @@ struct BrowseEvent {
 class Browser {
  public:
   using Callback = std::function<void(const BrowseEvent&)>;
-  static std::unique_ptr<Browser> Browse(const std::string& type, Callback callback, std::int32_t* error = nullptr);
+  static std::unique_ptr<Browser> Browse(const std::string& type, Callback callback,
+                                         std::int32_t* error = nullptr);
   virtual ~Browser() = default;
 };
 

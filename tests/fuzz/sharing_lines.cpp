@@ -45,7 +45,8 @@ void Server(std::string_view input, std::size_t piece) {
   const std::string greeting = s.Greeting();
   std::string out;
   const std::string login = sharing::LoginLine("Guest", greeting.substr(7, sharing::kChallengeLength), "");
-  TRUVANE_FUZZ_CHECK(s.Receive(std::span(reinterpret_cast<const std::uint8_t*>(login.data()), login.size()), out));
+  TRUVANE_FUZZ_CHECK(
+      s.Receive(std::span(reinterpret_cast<const std::uint8_t*>(login.data()), login.size()), out));
   TRUVANE_FUZZ_CHECK(s.loginState() == sharing::LoginState::kLoggedIn);
   InPieces(input, piece, [&](std::span<const std::uint8_t> bytes) { return s.Receive(bytes, out); });
 }

@@ -20,7 +20,8 @@ constexpr const char kAvahiDaemon[] = "/usr/sbin/avahi-daemon";
 bool WaitForText(const std::string& path, const std::string& text, std::chrono::seconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (std::filesystem::exists(path) && testsupport::ReadFile(path).find(text) != std::string::npos) return true;
+    if (std::filesystem::exists(path) && testsupport::ReadFile(path).find(text) != std::string::npos)
+      return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;
@@ -66,8 +67,8 @@ bool ZeroconfNetwork::SetUp() {
     }
     Run(std::string(kIp) + " -n " + s.ns + " link set lo up");
   }
-  if (!Run(std::string(kIp) + " link add " + sides_[0].veth + " netns " + sides_[0].ns + " type veth peer name " +
-           sides_[1].veth + " netns " + sides_[1].ns)) {
+  if (!Run(std::string(kIp) + " link add " + sides_[0].veth + " netns " + sides_[0].ns +
+           " type veth peer name " + sides_[1].veth + " netns " + sides_[1].ns)) {
     why_ = "cannot make a veth pair between the namespaces";
     return false;
   }
@@ -82,10 +83,11 @@ bool ZeroconfNetwork::SetUp() {
                                "/bus.sock</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                                "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
                                "<allow receive_sender=\"*\"/></policy></busconfig>\n");
-    testsupport::WriteFile(s.dir + "/avahi.conf", "[server]\nhost-name=" + s.hostName +
-                                                      "\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=" + s.veth +
-                                                      "\n[wide-area]\nenable-wide-area=no\n[publish]\n"
-                                                      "publish-hinfo=no\npublish-workstation=no\n");
+    testsupport::WriteFile(s.dir + "/avahi.conf",
+                           "[server]\nhost-name=" + s.hostName +
+                               "\nuse-ipv4=yes\nuse-ipv6=no\nallow-interfaces=" + s.veth +
+                               "\n[wide-area]\nenable-wide-area=no\n[publish]\n"
+                               "publish-hinfo=no\npublish-workstation=no\n");
     s.bus = ServerProcess({kDbusDaemon, "--config-file=" + s.dir + "/bus.conf", "--nofork", "--nopidfile"},
                           s.dir + "/bus.log");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -94,12 +96,13 @@ bool ZeroconfNetwork::SetUp() {
     }
     // The daemon's run folder is private to its namespace's mounts, so two daemons do not
     // share a PID file.
-    s.avahi = ServerProcess({kIp, "netns", "exec", s.ns, "/bin/sh", "-c",
-                             "mkdir -p /run/avahi-daemon && mount -t tmpfs tmpfs /run/avahi-daemon && exec env "
-                             "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" +
-                                 s.dir + "/bus.sock " + kAvahiDaemon + " -f " + s.dir +
-                                 "/avahi.conf --no-drop-root --no-chroot --no-rlimits"},
-                            s.dir + "/avahi.log");
+    s.avahi =
+        ServerProcess({kIp, "netns", "exec", s.ns, "/bin/sh", "-c",
+                       "mkdir -p /run/avahi-daemon && mount -t tmpfs tmpfs /run/avahi-daemon && exec env "
+                       "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" +
+                           s.dir + "/bus.sock " + kAvahiDaemon + " -f " + s.dir +
+                           "/avahi.conf --no-drop-root --no-chroot --no-rlimits"},
+                      s.dir + "/avahi.log");
   }
   for (Side& s : sides_) {
     if (!WaitForText(s.dir + "/avahi.log", "Server startup complete", std::chrono::seconds(15))) {
@@ -124,8 +127,8 @@ ZeroconfNetwork::~ZeroconfNetwork() {
 ServerProcess ZeroconfNetwork::Exec(int side, const std::vector<std::string>& argv,
                                     const std::vector<std::pair<std::string, std::string>>& env,
                                     const std::string& log) const {
-  std::vector<std::string> all = {kIp, "netns", "exec", sides_[side].ns, "/usr/bin/env",
-                                  "DBUS_SYSTEM_BUS_ADDRESS=" + BusAddress(side)};
+  std::vector<std::string> all = {
+      kIp, "netns", "exec", sides_[side].ns, "/usr/bin/env", "DBUS_SYSTEM_BUS_ADDRESS=" + BusAddress(side)};
   for (const auto& [k, v] : env) all.push_back(k + "=" + v);
   all.insert(all.end(), argv.begin(), argv.end());
   return ServerProcess(all, log);

@@ -41,7 +41,8 @@ class ZeroconfNetwork {
   // argv run inside the side's namespace with these extra environment variables (and the
   // side's bus); standard output and error go to `log`.
   ServerProcess Exec(int side, const std::vector<std::string>& argv,
-                     const std::vector<std::pair<std::string, std::string>>& env, const std::string& log) const;
+                     const std::vector<std::pair<std::string, std::string>>& env,
+                     const std::string& log) const;
 
   // Moves the calling thread into the side's namespace; false on failure.
   bool EnterNamespace(int side);

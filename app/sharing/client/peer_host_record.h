@@ -65,7 +65,7 @@ struct PeerHostRecord {
   std::string user;
   std::string password;
   std::map<std::uint32_t, PeerFolder> folders;  // under `region`
-  std::string name;  // the peer's computer name, else the host text
+  std::string name;                             // the peer's computer name, else the host text
   std::optional<std::string> bonjourKey;
   std::optional<std::string> favouriteName;
   bool busy = false;

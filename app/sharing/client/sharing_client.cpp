@@ -140,7 +140,8 @@ void StoreRecord(SharingClientSession& session) {
   record->busy = false;
   PeerHostTable()[record->hostID] = record;
   if (record->bonjourKey) {
-    runtime::PerformOnMainThread([key = *record->bonjourKey, id = record->hostID] { LinkBonjourPeerConnection(key, id); });
+    runtime::PerformOnMainThread(
+        [key = *record->bonjourKey, id = record->hostID] { LinkBonjourPeerConnection(key, id); });
   }
 }
 
@@ -177,19 +178,21 @@ std::int32_t StartSharingClient(SharingClientRequest request) {
   };
   runtime::TaskOptions options;
   options.name = "sharing client";
-  auto task = runtime::Task::Start(options, [request = std::move(request), stopFd, done]() mutable -> runtime::Status {
-    SharingClientSession session(std::move(request));
-    session.onProgress = [&session](int step) { PostClientEvent(session.request().hostID, step, 1); };
-    bool cancelled = false;
-    int result = RunSession(session, stopFd, cancelled);
-    if (cancelled) result = kSharingCancelled;
-    if (result != kSharingCancelled && result != kSharingSuccess && session.request().silent) result = kSharingFailed;
-    StoreRecord(session);
-    if (result == kSharingSuccess) PostClientEvent(session.request().hostID, 0, 0);
-    PostClientEvent(session.request().hostID, 0, result);
-    done();
-    return runtime::kNoErr;
-  });
+  auto task = runtime::Task::Start(
+      options, [request = std::move(request), stopFd, done]() mutable -> runtime::Status {
+        SharingClientSession session(std::move(request));
+        session.onProgress = [&session](int step) { PostClientEvent(session.request().hostID, step, 1); };
+        bool cancelled = false;
+        int result = RunSession(session, stopFd, cancelled);
+        if (cancelled) result = kSharingCancelled;
+        if (result != kSharingCancelled && result != kSharingSuccess && session.request().silent)
+          result = kSharingFailed;
+        StoreRecord(session);
+        if (result == kSharingSuccess) PostClientEvent(session.request().hostID, 0, 0);
+        PostClientEvent(session.request().hostID, 0, result);
+        done();
+        return runtime::kNoErr;
+      });
   if (!task) {
     done();
     return -1;
@@ -197,20 +200,23 @@ std::int32_t StartSharingClient(SharingClientRequest request) {
   return 0;
 }
 
-std::int32_t ConnectToSharingPeer(const std::string& address, const std::string& user, const std::string& password,
-                                  std::optional<std::string> favouriteName, std::optional<std::string> bonjourKey) {
+std::int32_t ConnectToSharingPeer(const std::string& address, const std::string& user,
+                                  const std::string& password, std::optional<std::string> favouriteName,
+                                  std::optional<std::string> bonjourKey) {
   SharingClientRequest r;
   r.address = address;
   r.user = user.empty() || user == "guest" ? "Guest" : user;
   r.password = password;
   r.bonjourKey = std::move(bonjourKey);
-  r.favouriteName = favouriteName ? favouriteName
-                                  : FindFavouriteNameForHost(r.bonjourKey.value_or(address), r.user, r.password);
+  r.favouriteName = favouriteName
+                        ? favouriteName
+                        : FindFavouriteNameForHost(r.bonjourKey.value_or(address), r.user, r.password);
   return StartSharingClient(std::move(r));
 }
 
 std::int32_t ConnectToSharingPeerSilently(const std::string& address, const std::string& user,
-                                          const std::string& password, std::optional<std::string> favouriteName,
+                                          const std::string& password,
+                                          std::optional<std::string> favouriteName,
                                           std::optional<std::string> bonjourKey) {
   SharingClientRequest r;
   r.address = address;

@@ -27,10 +27,12 @@ inline constexpr auto kSharingClientConnectTimeout = std::chrono::seconds(15);
 std::int32_t StartSharingClient(SharingClientRequest request);
 
 // Empty user or "guest" connects as "Guest"; without a favourite name one is looked up.
-std::int32_t ConnectToSharingPeer(const std::string& address, const std::string& user, const std::string& password,
-                                  std::optional<std::string> favouriteName, std::optional<std::string> bonjourKey);
+std::int32_t ConnectToSharingPeer(const std::string& address, const std::string& user,
+                                  const std::string& password, std::optional<std::string> favouriteName,
+                                  std::optional<std::string> bonjourKey);
 std::int32_t ConnectToSharingPeerSilently(const std::string& address, const std::string& user,
-                                          const std::string& password, std::optional<std::string> favouriteName,
+                                          const std::string& password,
+                                          std::optional<std::string> favouriteName,
                                           std::optional<std::string> bonjourKey = std::nullopt);
 // Reloads a connected peer that no session is filling; false for an unknown or busy one.
 bool RefreshSharingHost(std::uint32_t hostID);

@@ -318,7 +318,8 @@ void SharingClientSession::SetField(std::string_view name, std::string_view valu
       while (!rest.empty()) {
         const auto cr = rest.find('\r');
         const std::string_view one = rest.substr(0, cr);
-        if (!one.empty()) item_.urlData.push_back(values::Value(values::Dictionary{{"url", std::string(one)}}));
+        if (!one.empty())
+          item_.urlData.push_back(values::Value(values::Dictionary{{"url", std::string(one)}}));
         if (cr == std::string_view::npos) break;
         rest.remove_prefix(cr + 1);
       }
@@ -353,7 +354,8 @@ void SharingClientSession::EndItem() {
   if (state_ == 9) {
     item.uid = nextReceivedUID_++;
     item.folderUID = kReceivedFilesUID;
-    item.flags = static_cast<std::int16_t>(item.flags | kItemFlagNameFixed | kItemFlagFileAtPeer | kItemFlagReceivedFile);
+    item.flags = static_cast<std::int16_t>(item.flags | kItemFlagNameFixed | kItemFlagFileAtPeer |
+                                           kItemFlagReceivedFile);
     item.connections = kReceivedFileConnections;
     item.useAuth = true;
     item.authUser = record_->user;

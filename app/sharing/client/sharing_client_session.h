@@ -57,7 +57,8 @@ struct SharingClientPolicy {
 
 class SharingClientSession {
  public:
-  SharingClientSession(SharingClientRequest request, SharingClientPolicy policy = SharingClientPolicy::Default());
+  SharingClientSession(SharingClientRequest request,
+                       SharingClientPolicy policy = SharingClientPolicy::Default());
   ~SharingClientSession();
   SharingClientSession(const SharingClientSession&) = delete;
   SharingClientSession& operator=(const SharingClientSession&) = delete;

@@ -172,7 +172,8 @@ std::unique_ptr<zeroconf::Registration> Register(const char* type, std::uint16_t
       },
       &error);
   if (!r) {
-    std::fprintf(stderr, "CFNetServiceRegister returned (domain = %d, error = %ld)\n", 1, static_cast<long>(error));
+    std::fprintf(stderr, "CFNetServiceRegister returned (domain = %d, error = %ld)\n", 1,
+                 static_cast<long>(error));
   }
   return r;
 }

@@ -87,7 +87,8 @@ bool SharingSession::HandleLines(std::string& out) {
   while (out.size() < kMaxPendingReply) {
     auto line = lines_.NextLine();
     if (!line) break;
-    const bool goOn = state_ == LoginState::kAwaitingLogin ? HandleLogin(*line, out) : HandleCommand(*line, out);
+    const bool goOn =
+        state_ == LoginState::kAwaitingLogin ? HandleLogin(*line, out) : HandleCommand(*line, out);
     if (!goOn) return false;
   }
   return true;
@@ -102,8 +103,9 @@ bool SharingSession::HandleLogin(const std::string& line, std::string& out) {
     runtime::RegionGuard inside(util::SharingUsersRegion());
     const util::SharingUsersTable& users = util::SharingUsers();
     const auto it = users.find(login->user);
-    const bool guestWithoutRights = it != users.end() && it->first == kGuestUser && it->second.viewUIDs.empty() &&
-                                    it->second.downloadUIDs.empty() && !it->second.canUpload;
+    const bool guestWithoutRights = it != users.end() && it->first == kGuestUser &&
+                                    it->second.viewUIDs.empty() && it->second.downloadUIDs.empty() &&
+                                    !it->second.canUpload;
     if (it != users.end() && !guestWithoutRights) {
       const std::string password = util::DecodeSharingPassword(it->second.passwordData, it->first);
       const std::string expected = LoginResponse(challenge_, password);
@@ -126,7 +128,8 @@ bool SharingSession::HandleLogin(const std::string& line, std::string& out) {
   std::string names;
   const auto folders = SharedListingServiceSlot::Get().CopyFolders();
   for (std::uint32_t uid : visibleFolders_) {
-    const auto f = std::find_if(folders.begin(), folders.end(), [uid](const ListedFolder& x) { return x.uid == uid; });
+    const auto f =
+        std::find_if(folders.begin(), folders.end(), [uid](const ListedFolder& x) { return x.uid == uid; });
     if (f != folders.end()) names += values::Format("%@, ", {f->name});
   }
   util::PostLogMessageEvent(
@@ -134,8 +137,9 @@ bool SharingSession::HandleLogin(const std::string& line, std::string& out) {
                      {remoteHost_, user_}) +
       names);
   state_ = LoginState::kLoggedIn;
-  Write(values::Format("+OK %lu Authentication accepted.\r\n", {static_cast<unsigned long>(mayUpload ? 1 : 0)}),
-        out);
+  Write(
+      values::Format("+OK %lu Authentication accepted.\r\n", {static_cast<unsigned long>(mayUpload ? 1 : 0)}),
+      out);
   return true;
 }
 
@@ -185,9 +189,10 @@ std::string SharingSession::FolderListing() const {
     if (!listed || !Visible(f.uid)) continue;
     std::uint32_t flags = f.flags;
     if (peersMayFetch && Downloadable(f.uid)) flags |= kFolderFlagDownloadable;
-    text += values::Format("UID:%lu\r\nName:%@\r\nFlags:%lu\r\nItemEnd:\r\n",
-                           {static_cast<unsigned long>(f.uid),
-                            FieldValue(CutUtf8(f.name, kMaxListedFolderName)), static_cast<unsigned long>(flags)});
+    text +=
+        values::Format("UID:%lu\r\nName:%@\r\nFlags:%lu\r\nItemEnd:\r\n",
+                       {static_cast<unsigned long>(f.uid), FieldValue(CutUtf8(f.name, kMaxListedFolderName)),
+                        static_cast<unsigned long>(flags)});
   }
   return text + kCommandEnd;
 }
@@ -217,7 +222,8 @@ std::string SharingSession::ReceivedFileListing() const {
   std::string text = kOK;
   std::optional<std::string> folder;
   if (Visible(kReceivedFilesFolderUID)) {
-    if (auto f = ReceivedFilesServiceSlot::Get().GetReceivedFilesFolder(false)) folder = RealPath(f->string());
+    if (auto f = ReceivedFilesServiceSlot::Get().GetReceivedFilesFolder(false))
+      folder = RealPath(f->string());
   }
   if (folder) {
     for (const ListedReceivedFile& r : SharedReceivedFilesSlot::Get().CopyReceivedFiles()) {

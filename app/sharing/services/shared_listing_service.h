@@ -31,7 +31,7 @@ struct ListedItem {
   std::uint32_t uid = 0;
   std::uint32_t folderUID = 0;
   std::string name;
-  std::string urls;  // every URL without user information, joined by CR
+  std::string urls;                    // every URL without user information, joined by CR
   std::optional<std::string> referer;  // of the first URL entry
   std::int32_t downloadCount = 0;
   std::int64_t size = 0;

@@ -42,7 +42,8 @@ values::Value Int(std::int64_t n) {
 // The sharing program on side 0: sharing on, Bonjour on, Guest may see one folder.
 class SharingProgram {
  public:
-  SharingProgram(testservers::ZeroconfNetwork& net, int port) : net_(net), home_(testsupport::MakeTempDir("peer")) {
+  SharingProgram(testservers::ZeroconfNetwork& net, int port)
+      : net_(net), home_(testsupport::MakeTempDir("peer")) {
     values::Dictionary guest{{"auth", values::Data{}},
                              {"access", values::Value(values::Array{Int(0x100000)})},
                              {"dlAccess", values::Value(values::Array{})},
@@ -100,11 +101,12 @@ TEST(Discovery, CopiesFindEachOtherResolveAndConnectInTheirOwnNetwork) {
   // A name already taken is replaced by the next free one.
   std::string renamed;
   zeroconf::RegistrationEvent::Kind kind = zeroconf::RegistrationEvent::kFailed;
-  auto other = zeroconf::Registration::Register(kSharingServiceType, "truvane-b", static_cast<std::uint16_t>(port + 2),
-                                                [&](const zeroconf::RegistrationEvent& e) {
-                                                  renamed = e.name;
-                                                  kind = e.kind;
-                                                });
+  auto other =
+      zeroconf::Registration::Register(kSharingServiceType, "truvane-b", static_cast<std::uint16_t>(port + 2),
+                                       [&](const zeroconf::RegistrationEvent& e) {
+                                         renamed = e.name;
+                                         kind = e.kind;
+                                       });
   ASSERT_TRUE(other);
   ASSERT_TRUE(RunUntil([&] { return !renamed.empty(); }));
   EXPECT_EQ(renamed, "truvane-b #2");

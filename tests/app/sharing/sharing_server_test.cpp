@@ -189,7 +189,8 @@ TEST_F(SharingServerTest, HostileClientsNeitherCrashNorLeakNorBlockOthers) {
        }},
       {"paths in place of a login",
        [](std::uint16_t port, const Others& others) {
-         for (const char* line : {"../../../etc/passwd*/*/0\r\n", "/etc/passwd\r\n", "Guest/../bob*/*/0\r\n"}) {
+         for (const char* line :
+              {"../../../etc/passwd*/*/0\r\n", "/etc/passwd\r\n", "Guest/../bob*/*/0\r\n"}) {
            runtime::UniqueFd fd(Connect(port));
            ReadUntil(fd.get(), ">\r\n");
            SendText(fd.get(), line);

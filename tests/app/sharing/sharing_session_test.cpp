@@ -26,7 +26,8 @@ class SharingSessionTest : public SharingFixture {
   }
   static std::string Send(SharingSession& s, const std::string& bytes, bool* goesOn = nullptr) {
     std::string out;
-    const bool more = s.Receive(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), out);
+    const bool more =
+        s.Receive(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), out);
     if (goesOn) *goesOn = more;
     return out;
   }
@@ -114,17 +115,18 @@ TEST_F(SharingSessionTest, ItemsOfVisibleFoldersButNeverOfSmartFolders) {
   LogIn(s, "bob", "pw");
   listing_->items[kSharedFolder][1].name = "evil\r\nItemEnd:";
   const std::string start1904 = std::to_string(3061152000u);
-  EXPECT_EQ(Send(s, "ITEMS\r\n"),
-            "+OK\r\n"
-            "UID:7\r\nFolder:1048576\r\nName:a.bin\r\nURL:http://example.test/a.bin\rhttp://mirror.test/a.bin\r\n"
-            "Referer:http://example.test/\r\nDLCount:2\r\nSize:1234\r\nFlags:4\r\nStart:" +
-                start1904 + "\r\nEnd:" + start1904 +
-                "\r\nItemEnd:\r\n"
-                "UID:8\r\nFolder:1048576\r\nName:evil  ItemEnd:\r\nURL:http://example.test/b.txt\r\n"
-                "DLCount:0\r\nSize:-1\r\nFlags:0\r\nStart:" +
-                start1904 + "\r\nEnd:" + start1904 +
-                "\r\nItemEnd:\r\n"
-                "CommandEnd:\r\n");
+  EXPECT_EQ(
+      Send(s, "ITEMS\r\n"),
+      "+OK\r\n"
+      "UID:7\r\nFolder:1048576\r\nName:a.bin\r\nURL:http://example.test/a.bin\rhttp://mirror.test/a.bin\r\n"
+      "Referer:http://example.test/\r\nDLCount:2\r\nSize:1234\r\nFlags:4\r\nStart:" +
+          start1904 + "\r\nEnd:" + start1904 +
+          "\r\nItemEnd:\r\n"
+          "UID:8\r\nFolder:1048576\r\nName:evil  ItemEnd:\r\nURL:http://example.test/b.txt\r\n"
+          "DLCount:0\r\nSize:-1\r\nFlags:0\r\nStart:" +
+          start1904 + "\r\nEnd:" + start1904 +
+          "\r\nItemEnd:\r\n"
+          "CommandEnd:\r\n");
 }
 
 TEST_F(SharingSessionTest, ReceivedFilesStayInsideTheSharedFolders) {

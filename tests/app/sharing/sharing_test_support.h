@@ -93,8 +93,9 @@ class SharingFixture : public ::testing::Test {
     oldReceived_ = SharedReceivedFilesSlot::Set(std::move(received));
     runtime::RegionGuard inside(util::SharingUsersRegion());
     oldUsers_ = util::SharingUsers();
-    util::SharingUsers() = {{"bob", User("bob", "pw", {kSharedFolder, kSmartFolder, kReceivedFolder}, {kSharedFolder})},
-                            {"Guest", User("Guest", "", {kSharedFolder})}};
+    util::SharingUsers() = {
+        {"bob", User("bob", "pw", {kSharedFolder, kSmartFolder, kReceivedFolder}, {kSharedFolder})},
+        {"Guest", User("Guest", "", {kSharedFolder})}};
   }
   void TearDown() override {
     SharedListingServiceSlot::Set(std::move(oldListing_));

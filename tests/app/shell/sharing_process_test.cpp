@@ -146,8 +146,8 @@ values::Value Int(std::int64_t n) {
   return values::Value(values::Number::Int64(n));
 }
 
-values::Value SharingUser(const std::string& name, const std::string& password, std::vector<std::int64_t> view,
-                          std::vector<std::int64_t> download) {
+values::Value SharingUser(const std::string& name, const std::string& password,
+                          std::vector<std::int64_t> view, std::vector<std::int64_t> download) {
   values::Array access, dlAccess;
   for (auto uid : view) access.push_back(Int(uid));
   for (auto uid : download) dlAccess.push_back(Int(uid));
@@ -222,27 +222,32 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   b.Send({"--timeout", "10", "TrES", "CHos", address, "User:TEXT=bob", "Pass:TEXT=pw"});
   const std::string hosts = b.WaitFor({"--timeout", "5", "TrES", "LHos"}, "logged in as: bob");
   EXPECT_NE(hosts.find("hostID = 1, "), std::string::npos) << hosts;
-  EXPECT_NE(hosts.find("127.0.0.1:" + std::to_string(port) + ", logged in as: bob\r"), std::string::npos) << hosts;
+  EXPECT_NE(hosts.find("127.0.0.1:" + std::to_string(port) + ", logged in as: bob\r"), std::string::npos)
+      << hosts;
   EXPECT_EQ(hosts.find("Guest"), std::string::npos) << hosts;
 
   EXPECT_EQ(b.Send({"--timeout", "5", "TrES", "LRem", "----:magn=1"}),
             "Shared folders on host:\nHost: 1\tid:1048576\tShared\n\n");  // the sender adds a line end
-  EXPECT_EQ(b.Send({"--timeout", "5", "TrES", "LRQ ", "----:magn=1"}), "Host: 1\t" + uid + "\t" + url + "\n\n");
+  EXPECT_EQ(b.Send({"--timeout", "5", "TrES", "LRQ ", "----:magn=1"}),
+            "Host: 1\t" + uid + "\t" + url + "\n\n");
 
-  const std::string added = LastLine(b.Send({"--timeout", "10", "TrES", "DDL ", "----:magn=1", "UID :magn=" + uid}));
+  const std::string added =
+      LastLine(b.Send({"--timeout", "10", "TrES", "DDL ", "----:magn=1", "UID :magn=" + uid}));
   ASSERT_FALSE(added.empty());
   ASSERT_NE(added, "0");
-  const std::string peerURL =
-      "http://bob:pw@127.0.0.1:" + std::to_string(port + 1) + "/" + uid + "?dig";
-  EXPECT_NE(b.Send({"--timeout", "5", "TrES", "LQue"}).find("\t" + added + "\t" + peerURL + "\n"), std::string::npos);
+  const std::string peerURL = "http://bob:pw@127.0.0.1:" + std::to_string(port + 1) + "/" + uid + "?dig";
+  EXPECT_NE(b.Send({"--timeout", "5", "TrES", "LQue"}).find("\t" + added + "\t" + peerURL + "\n"),
+            std::string::npos);
 
   ASSERT_TRUE(b.Quit());
   ASSERT_TRUE(a.Quit());
   const std::string log = a.LogText();
   EXPECT_NE(log.find("Failed login from 127.0.0.1"), std::string::npos) << log;
   // The log file ends each line of an entry with a line feed.
-  EXPECT_NE(log.find("Sucessful login from 127.0.0.1\nLogged in as bob, can access the following folder(s): Shared, "),
-            std::string::npos)
+  EXPECT_NE(
+      log.find(
+          "Sucessful login from 127.0.0.1\nLogged in as bob, can access the following folder(s): Shared, "),
+      std::string::npos)
       << log;
 }
 
