@@ -89,7 +89,8 @@ bool XmlPlistStreamReader::Feed(std::string_view chunk) {
 PlistResult<Value> XmlPlistStreamReader::Finish() {
   using Result = PlistResult<Value>;
   if (!failed_) Consume(true);
-  if (!failed_ && !stack_.empty()) Fail("malformed XML: the document ends inside <" + stack_.back().tag + ">");
+  if (!failed_ && !stack_.empty())
+    Fail("malformed XML: the document ends inside <" + stack_.back().tag + ">");
   if (!failed_ && !rootDone_) Fail("no property list in the document");
   if (failed_) return Result::Failure(error_);
   return std::move(result_);
@@ -105,7 +106,8 @@ bool XmlPlistStreamReader::Consume(bool atEnd) {
   // A construct not complete yet: wait for more, unless there is no more or it is too long.
   auto incomplete = [&](const char* what) {
     if (atEnd) return Fail(std::string("malformed XML: unterminated ") + what);
-    if (text.size() - pos_ > kMaxStreamToken) return Fail(std::string("malformed XML: ") + what + " too long");
+    if (text.size() - pos_ > kMaxStreamToken)
+      return Fail(std::string("malformed XML: ") + what + " too long");
     return false;
   };
   if (!bomChecked_) {

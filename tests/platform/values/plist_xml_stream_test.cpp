@@ -57,12 +57,13 @@ Value Reassembled(const StreamRead& read) {
 const std::size_t kPieces[] = {0, 1, 2, 7, 64};
 
 TEST(PlistXmlStream, ReadsWhatTheWholeReaderReadsInAnyPieces) {
-  const std::string queue = WriteXmlPropertyList(
-                                Value{{"Elements", Array{Value{{"UID", Number::Int64(1)}, {"url", "a\r\nb &amp;"}},
-                                                         Value{{"UID", Number::Int64(2)}, {"data", Data{Bytes(90, 3)}}}}},
-                                      {"Folders", Array{}},
-                                      {"Version", 3}})
-                                .value();
+  const std::string queue =
+      WriteXmlPropertyList(
+          Value{{"Elements", Array{Value{{"UID", Number::Int64(1)}, {"url", "a\r\nb &amp;"}},
+                                   Value{{"UID", Number::Int64(2)}, {"data", Data{Bytes(90, 3)}}}}},
+                {"Folders", Array{}},
+                {"Version", 3}})
+          .value();
   const std::string_view texts[] = {
       queue,
       "<plist><string> \r\n a<![CDATA[<&>]]>&#x1F389;</string></plist>",
@@ -91,7 +92,8 @@ TEST(PlistXmlStream, ReadsWhatTheWholeReaderReadsInAnyPieces) {
   const StreamRead streamed = ReadInPieces(queue, 5);
   ASSERT_EQ(streamed.items.size(), 2u);
   EXPECT_EQ(streamed.items[0].first, "Elements");
-  EXPECT_TRUE(StrictEqual(*streamed.root, Value{{"Elements", Array{}}, {"Folders", Array{}}, {"Version", Number::UInt64(3)}}));
+  EXPECT_TRUE(StrictEqual(
+      *streamed.root, Value{{"Elements", Array{}}, {"Folders", Array{}}, {"Version", Number::UInt64(3)}}));
 }
 
 TEST(PlistXmlStream, RefusesWhatTheWholeReaderRefuses) {
@@ -133,7 +135,8 @@ TEST(PlistXmlStream, RefusesWhatTheWholeReaderRefuses) {
       EXPECT_NE(read.root.error().find(c.error), std::string::npos) << c.text << ": " << read.root.error();
     }
   }
-  const StreamRead lines = ReadInPieces("<plist>\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict>\n</plist>\n", 3);
+  const StreamRead lines =
+      ReadInPieces("<plist>\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict>\n</plist>\n", 3);
   ASSERT_FALSE(lines.root);
   EXPECT_NE(lines.root.error().find("line 4"), std::string::npos) << lines.root.error();
 }
@@ -160,7 +163,8 @@ TEST(PlistXmlStream, RandomDamageReadsAsTheWholeReaderReadsIt) {
   for (int round = 0; round < 3000; ++round) {
     std::string damaged = good;
     const int flips = 1 + static_cast<int>(next() % 4);
-    for (int f = 0; f < flips; ++f) damaged[next() % damaged.size()] = kInteresting[next() % (sizeof kInteresting - 1)];
+    for (int f = 0; f < flips; ++f)
+      damaged[next() % damaged.size()] = kInteresting[next() % (sizeof kInteresting - 1)];
     const auto whole = ReadXmlPropertyList(damaged);
     const StreamRead streamed = ReadInPieces(damaged, 1 + next() % 50);
     if (!streamed.root) {
