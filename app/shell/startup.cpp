@@ -10,6 +10,8 @@
 #include <ctime>
 #include <string>
 
+#include "app/browser/favourites/favourites.h"
+#include "app/browser/remote_browser.h"
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
@@ -287,6 +289,16 @@ void InstallCredentialServicesStep(ShellSession&) {
   InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
 }
 
+// Before the settings are read: they hand the stored favourites to the remote browser.
+void InstallRemoteBrowserStep(ShellSession&) {
+  browser::InstallRemoteBrowser();
+  auto& hooks = ShellHooksSlot::Get();
+  hooks.connectAutoconnectFavourites = [] { browser::ConnectAutoconnectFavourites(); };
+  hooks.saveFavouritesIfChanged = [] {
+    if (browser::FavouritesChanged()) browser::SaveFavourites();
+  };
+}
+
 void LoadPreferences(ShellSession&) {
   InstallSettingsHooks();
   util::LoadPreferences(false);
@@ -444,6 +456,7 @@ constexpr struct {
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
     {"InstallCredentialServices", InstallCredentialServicesStep},
+    {"InstallRemoteBrowser", InstallRemoteBrowserStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
     {"ChooseCurrentView", ChooseCurrentViewStep},
