@@ -167,6 +167,56 @@ bool BrowserRemoteRows::DownloadRemoteFileTo(const std::shared_ptr<void>& record
   return queue.AddRemoteDownload(r, group) != 0;
 }
 
+void BrowserRemoteRows::OpenFTPNode(const std::shared_ptr<FTPNodeRow>& row) {
+  if (FTPNodeRef node = AsNode(row)) node->open();
+}
+
+void BrowserRemoteRows::CloseFTPNode(const std::shared_ptr<FTPNodeRow>& row) {
+  if (FTPNodeRef node = AsNode(row)) node->close();
+}
+
+void BrowserRemoteRows::RefreshFTPNode(const std::shared_ptr<FTPNodeRow>& row) {
+  if (FTPNodeRef node = AsNode(row)) node->refresh();
+}
+
+bool BrowserRemoteRows::MoveFTPItem(const std::shared_ptr<void>& item, bool isNode,
+                                    const std::shared_ptr<FTPNodeRow>& newParentRow) {
+  FTPNodeRef newParent = AsNode(newParentRow);
+  if (!newParent || !item) return false;
+  if (isNode) {
+    FTPNodeRef node = AsNode(std::static_pointer_cast<FTPNodeRow>(item));
+    FTPNodeRef parent = node ? node->parent() : nullptr;
+    if (!parent || node->ftpHostID() != newParent->ftpHostID()) return false;
+    parent->moveItem(FTPItem{node, {}}, newParent);
+    return true;
+  }
+  RemoteFileRef file = RemoteFileForRecord(item.get());
+  if (!file || file->hostID != newParent->ftpHostID()) return false;
+  for (const auto& weak : file->folders) {
+    if (FTPNodeRef folder = weak.lock()) {
+      folder->moveItem(FTPItem{{}, file}, newParent);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool BrowserRemoteRows::UploadToFTPNode(const std::shared_ptr<FTPNodeRow>& row,
+                                        const std::string& localPath) {
+  FTPNodeRef folder = AsNode(row);
+  return folder && folder->uploadToPath(folder->path(), localPath);
+}
+
+void BrowserRemoteRows::NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& row, const std::string& path) {
+  if (FTPNodeRef node = AsNode(row)) node->navigateToPath(path);
+}
+
+std::string BrowserRemoteRows::FTPNodeLog(const std::shared_ptr<FTPNodeRow>& row) {
+  FTPNodeRef node = AsNode(row);
+  FTPNodeRef root = node ? node->rootNode() : nullptr;
+  return root ? root->log() : std::string();
+}
+
 bool BrowserFavourites::AddFavouriteFromPreference(const std::string& name, const values::Value& entry) {
   return browser::AddFavouriteFromPreference(name, entry);
 }

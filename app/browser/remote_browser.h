@@ -31,6 +31,14 @@ class BrowserRemoteRows : public RemoteRowsService {
   bool DeleteRemoteFileOfItem(const std::shared_ptr<void>& record) override;
   bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>& node, const std::string& folder) override;
   bool DownloadRemoteFileTo(const std::shared_ptr<void>& record, const std::string& folder) override;
+  void OpenFTPNode(const std::shared_ptr<FTPNodeRow>& node) override;
+  void CloseFTPNode(const std::shared_ptr<FTPNodeRow>& node) override;
+  void RefreshFTPNode(const std::shared_ptr<FTPNodeRow>& node) override;
+  bool MoveFTPItem(const std::shared_ptr<void>& item, bool isNode,
+                   const std::shared_ptr<FTPNodeRow>& newParent) override;
+  bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>& folder, const std::string& localPath) override;
+  void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& node, const std::string& path) override;
+  std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>& node) override;
 };
 
 class BrowserFavourites : public FavouritesService {

@@ -147,6 +147,23 @@ class RemoteRowsService {
   // folder; false when nothing could be queued.
   virtual bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>& node, const std::string& folder) = 0;
   virtual bool DownloadRemoteFileTo(const std::shared_ptr<void>& record, const std::string& folder) = 0;
+
+  // What the main window does to an FTP tree's rows. A remote file is its record, as above.
+  // Lists the folder when it was never listed, then shows its rows (FTPNodeOpen).
+  virtual void OpenFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  virtual void CloseFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  // Lists the folder again (FTPNodeRefresh; a root: the host's refresh).
+  virtual void RefreshFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  // A drop of a folder or a remote file onto a folder of the same tree (FTPNodeMove,
+  // FTPFileItemMove); false when either is not an FTP item or the trees differ.
+  virtual bool MoveFTPItem(const std::shared_ptr<void>& item, bool isNode,
+                           const std::shared_ptr<FTPNodeRow>& newParent) = 0;
+  // A local file dropped onto a folder (FTPNodeUploadToPath): false when not queued.
+  virtual bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>& folder, const std::string& localPath) = 0;
+  // Re-roots the host's tree at a path of the same server, unless the root is busy.
+  virtual void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& node, const std::string& path) = 0;
+  // The connection's log (commands and replies), for its log window.
+  virtual std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>& node) = 0;
 };
 
 class NoRemoteRows : public RemoteRowsService {
@@ -167,6 +184,15 @@ class NoRemoteRows : public RemoteRowsService {
   bool DeleteRemoteFileOfItem(const std::shared_ptr<void>&) override { return false; }
   bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
   bool DownloadRemoteFileTo(const std::shared_ptr<void>&, const std::string&) override { return false; }
+  void OpenFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  void CloseFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  void RefreshFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  bool MoveFTPItem(const std::shared_ptr<void>&, bool, const std::shared_ptr<FTPNodeRow>&) override {
+    return false;
+  }
+  bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
+  void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override {}
+  std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>&) override { return {}; }
 };
 
 // What the remote browser tells the source list: a host row was added, the rows of the

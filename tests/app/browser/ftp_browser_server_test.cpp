@@ -24,11 +24,14 @@
 #include "app/queue/adding/remote_files.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/download_events.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/operations/queue_commands.h"
 #include "app/queue/record/queue_tables.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_main_list_browser.h"
 #include "tests/fakes/fake_ui_services.h"
+#include "tests/fakes/scripted_confirmations.h"
 #include "tests/servers/ftp_test_servers.h"
 #include "tests/support/temp_home.h"
 #include "tests/support/test_bytes.h"
@@ -255,6 +258,47 @@ TEST_P(FTPBrowserVsftpdTest, ALargeListingFillsWhileTheLoopKeepsRunning) {
   const ui::MainListItem item = many->Item();
   EXPECT_EQ(browserFixture.list->Rows(&item).size(), static_cast<std::size_t>(kEntries));
   EXPECT_GT(ticks, 1);
+}
+
+// What the main window and the queue's commands do to the rows, through the services.
+TEST_P(FTPBrowserVsftpdTest, TheWindowsCallsAndTheQueuesCommandsActOnTheServer) {
+  server.MakeFolder("inbox");
+  server.PutFile("drop.txt", "d");
+  server.PutFile("gone.txt", "g");
+  FTPNodeRef root = Connect();
+  ASSERT_TRUE(root);
+  auto& remote = RemoteRowsServiceSlot::Get();
+  FTPNodeRef inbox = Find(root, "inbox")->node;
+
+  remote.OpenFTPNode(inbox->Row());
+  ASSERT_TRUE(RunUntil([&] { return Listed(inbox); }));
+  EXPECT_TRUE(inbox->wasOpen());
+  // A file's row dropped onto a folder.
+  ASSERT_TRUE(remote.MoveFTPItem(Find(root, "drop.txt")->file->record, false, inbox->Row()));
+  ASSERT_TRUE(RunUntil([&] { return Find(inbox, "drop.txt") != nullptr; })) << root->log();
+  EXPECT_TRUE(std::filesystem::exists(Home("inbox/drop.txt")));
+  const ui::MainListItem inboxItem = inbox->Item();
+  EXPECT_EQ(browserFixture.list->Rows(&inboxItem).size(), 1u);
+  EXPECT_NE(remote.FTPNodeLog(inbox->Row()).find("RNTO"), std::string::npos);
+
+  // The queue's Remove in the host's view, confirmed: the file goes from the server.
+  queue::DisplayViews({kFirstHostViewID});
+  ASSERT_TRUE(queue::IsDisplayingRemoteHost());
+  browserFixture.list->selected = {
+      ui::MainListItem{ui::RowKind::kDownload, Find(root, "gone.txt")->file->record}};
+  fakes::ScopedConfirmations confirm;
+  confirm->answers = {3};
+  queue::RemoveSelectedItems(true);
+  ASSERT_EQ(confirm->asked.size(), 1u);
+  EXPECT_EQ(confirm->asked[0].first, 4);
+  ASSERT_TRUE(RunUntil([&] { return !Find(root, "gone.txt"); })) << root->log();
+  EXPECT_FALSE(std::filesystem::exists(Home("gone.txt")));
+  // Unconfirmed, nothing goes.
+  browserFixture.list->selected = {inboxItem};
+  queue::RemoveSelectedItems(true);
+  EXPECT_TRUE(RunUntil([&] { return !root->busy(); }));
+  EXPECT_TRUE(std::filesystem::exists(Home("inbox")));
+  queue::ClearDisplayedViews();
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndExplicitTls, FTPBrowserVsftpdTest, ::testing::Values(false, true),
