@@ -351,6 +351,8 @@ class FTPBrowserEvents {
     SetFTPHostRowDisabled(root->ftpHostID_, false);
     if (!root->connected_) {
       root->connected_ = true;
+      // What an attempt before the first login delivered (nothing) is no listing.
+      if (!root->lister_) root->items_.reset();
       if (root->path_.empty()) {
         std::string folder = c.current_directory;
         while (folder.size() > 1 && folder.ends_with('/')) folder.pop_back();
@@ -409,9 +411,10 @@ void AskFTPBrowserCertificateTrust(const FTPNodeRef& node, const net::Certificat
       changed = certificates.empty() || certificates.front().Der() != *accepted;
   }
   if (engine::AskUserToTrustCertificate(certificates, url, error, changed) == 1) {
-    // Retired on a later pass: the refused connection's client may still be on the stack.
+    // The refused connection is retired on a later pass: its client may still be on the
+    // stack. Before the first login the login lists the root; after it, a listing now.
     root->refreshConnection();
-    root->refresh();
+    if (root->connected()) root->refresh();
   } else {
     FTPNodeDisconnect(root);
   }

@@ -306,6 +306,48 @@ INSTANTIATE_TEST_SUITE_P(PlainAndExplicitTls, FTPBrowserVsftpdTest, ::testing::V
                            return info.param ? std::string("FTPS") : std::string("FTP");
                          });
 
+class AcceptingTrustPanel : public engine::TrustPanel {
+ public:
+  Answer RunModal(const net::CertificateChain& certificates, const std::string& message) override {
+    asked.push_back(message);
+    chainLength = certificates.size();
+    return {accept, false};
+  }
+  bool accept = true;
+  std::vector<std::string> asked;
+  std::size_t chainLength = 0;
+};
+
+// An FTPS server whose certificate nobody trusts: the question is asked once with its
+// chain; accepted, the tree connects again and lists; refused, the host goes.
+TEST(FTPBrowserCertificateTest, AnUntrustedServerIsAskedAbout) {
+  for (bool accept : {true, false}) {
+    testservers::VsftpdServer server;
+    ASSERT_TRUE(server.ok());
+    server.PutFile("secret.txt", "s");
+    BrowserFixture fixture;
+    engine::LoadAcceptedCertificates(values::Value(), values::Value());
+    auto panel = std::make_unique<AcceptingTrustPanel>();
+    AcceptingTrustPanel* trust = panel.get();
+    trust->accept = accept;
+    engine::TrustPanelSlot::Set(std::move(panel));
+    FTPNodeRef root = ConnectFTPServer("127.0.0.1:" + std::to_string(server.Port()), server.User(),
+                                       server.Password(), std::nullopt, true);
+    ASSERT_TRUE(root);
+    if (accept) {
+      ASSERT_TRUE(RunUntil([&] { return Listed(root) && Find(root, "secret.txt"); })) << root->log();
+      EXPECT_EQ(GetHostCount(), 1u);
+    } else {
+      ASSERT_TRUE(RunUntil([&] { return GetHostCount() == 0; }));
+      EXPECT_EQ(FTPNodeForHostID(root->ftpHostID()), nullptr);
+    }
+    EXPECT_EQ(trust->asked.size(), 1u);
+    EXPECT_GE(trust->chainLength, 1u);
+    engine::TrustPanelSlot::Set(nullptr);
+    engine::LoadAcceptedCertificates(values::Value(), values::Value());
+  }
+}
+
 TEST(FTPBrowserScriptedTest, AConnectionLostInTheMiddleOfAListingIsRepaired) {
   testservers::ScriptedFtpServer server("list-drop");
   ASSERT_TRUE(server.ok());
