@@ -15,8 +15,8 @@ if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ is needed (apt-get install clang)" >&2
   exit 1
 fi
-targets=(plist_xml plist_binary ftp_list_line ftp_parsed_listing http_response_head
-  http_body_decoder ranges_file url_parse event_frame cookie_string)
+# Every target tests/fuzz/CMakeLists.txt declares, so a new one needs no edit here.
+mapfile -t targets < <(sed -n 's/^truvane_fuzz_target(\([a-z0-9_]*\).*/\1/p' "$here/tests/fuzz/CMakeLists.txt")
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
