@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -27,6 +28,7 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_main_list_browser.h"
@@ -446,6 +448,32 @@ TEST_F(FTPBrowserDownloadTest, ARemoteFileDownloadsByteExact) {
   for (const auto& e : got) queue::HandleDownloadThreadEvent(*e);
   EXPECT_EQ(w->status(), queue::kStatusCompleted);
   EXPECT_TRUE(testsupport::ReadFile(destination + "/payload.bin") == content);
+}
+
+TEST_F(FTPBrowserDownloadTest, AFolderTreeIsQueuedIntoOneLocalFolderWithItsSubFolders) {
+  server.MakeFolder("tree");
+  server.PutFile("tree/a.txt", "a");
+  server.PutFile("tree/.hidden", "h");
+  server.MakeFolder("tree/sub");
+  server.PutFile("tree/sub/b.txt", "b");
+  util::SettingsPreferences().Set("hideHiddenFiles", values::Value(true));
+  BrowserFixture fixture;
+  fixture.Trust(server.Identity().certificate_pem);
+  FTPNodeRef root = ConnectFTPServer("127.0.0.1:" + std::to_string(server.Port()), server.User(),
+                                     server.Password(), std::nullopt, false);
+  ASSERT_TRUE(root);
+  ASSERT_TRUE(RunUntil([&] { return Listed(root); })) << root->log();
+  const std::string destination = testsupport::MakeTempDir("tree-download");
+  ASSERT_TRUE(RemoteRowsServiceSlot::Get().DownloadFTPNodeTo(Find(root, "tree")->node->Row(), destination));
+  ASSERT_TRUE(RunUntil([&] { return queue::gQueueItems.size() == 2; })) << root->log();
+  EXPECT_TRUE(std::filesystem::is_directory(destination + "/tree"));
+  std::map<std::string, std::optional<std::string>> placed;
+  for (const auto& [uid, w] : queue::gQueueItems) placed[*w->url()] = w->relativeLocation();
+  const std::string base =
+      "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/%2F" + root->path() + "/tree/";
+  EXPECT_EQ(placed, (std::map<std::string, std::optional<std::string>>{{base + "a.txt", std::nullopt},
+                                                                       {base + "sub/b.txt", "sub"}}));
+  util::SettingsPreferences().Set("hideHiddenFiles", values::Value(false));
 }
 
 }  // namespace
