@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
@@ -174,9 +175,12 @@ values::Dictionary TRFavourite::StoredEntry() const {
             StoredPasswordServiceSlot::Get().EncryptStoredPassword(values::Bytes(text.begin(), text.end()))) {
       e.insert_or_assign("edata", values::Value(values::Data{std::move(*enciphered)}));
     } else {
-      // Never in clear: the password lives for this run only.
-      std::fprintf(stderr, "The password of the favourite %s cannot be saved: no key for stored passwords\n",
-                   name_.c_str());
+      // Never in clear: the password lives for this run only. Said once per favourite.
+      static std::set<std::string> told;
+      if (told.insert(name_).second)
+        std::fprintf(stderr,
+                     "The password of the favourite %s cannot be saved: no key for stored passwords\n",
+                     name_.c_str());
     }
   }
   return e;
@@ -274,6 +278,42 @@ void MarkFavouritesChanged() {
 
 bool FavouritesChanged() {
   return Changed();
+}
+
+FavouriteRef FavouriteDuplicate(const FavouriteRef& f) {
+  if (!f) return nullptr;
+  const std::string base = f->name();
+  std::string name;
+  if (base.ends_with(" copy")) {
+    for (unsigned n = 1; name.empty() || FavouriteFindByName(name); ++n)
+      name = base + " " + std::to_string(n);
+  } else {
+    name = base + " copy";
+    for (unsigned n = 1; FavouriteFindByName(name); ++n) name = base + " copy " + std::to_string(n);
+  }
+  return AddFavourite(name, f->address(), f->user().value_or(""), f->password(), f->hostType(),
+                      f->localPath());
+}
+
+std::optional<std::string> FindFavouriteNameForLogin(const std::string& address, const std::string& user,
+                                                     const std::string& password) {
+  const std::string wanted = user.empty() || user == "guest" ? "Guest" : user;
+  for (auto& [name, f] : Store()) {
+    if (f->password().empty()) continue;
+    if (f->address() == address && f->user() == wanted && f->password() == password) return f->name();
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FindFavouriteNameForHost(const std::string& address, const std::string& user,
+                                                    const std::string& password, std::int32_t hostType) {
+  for (auto& [name, f] : Store()) {
+    if (f->hostType() != hostType || f->address() != address) continue;
+    if (f->user().value_or("") != user) continue;
+    if (!f->password().empty() && f->password() != password) continue;
+    return f->name();
+  }
+  return std::nullopt;
 }
 
 bool FavouriteConnect(const FavouriteRef& f, bool silent) {

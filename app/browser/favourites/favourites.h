@@ -59,6 +59,7 @@ class TRFavourite : public FavouriteRow {
   void setPassword(std::string v) { password_ = std::move(v); }
   void setLocalPath(std::string v) { localPath_ = std::move(v); }
   void setAutoconnect(bool v) { autoconnect_ = v; }
+  void setHostType(std::int32_t v) { hostType_ = v; }
   void setConnected(bool v) { connected_ = v; }
   void setConnectionID(std::optional<std::uint32_t> id) { connectionID_ = id; }
 
@@ -93,6 +94,18 @@ values::Dictionary CopyFavouritesPreferenceDictionary();
 void SaveFavourites();
 void MarkFavouritesChanged();
 bool FavouritesChanged();
+
+// A copy under the next free name: "N copy", then "N copy 1", ...; a name that already
+// ends in " copy" goes on with " 1", " 2", ... (duplicate).
+FavouriteRef FavouriteDuplicate(const FavouriteRef& favourite);
+// The name of a favourite whose address, user and password all match (a favourite without
+// password never does); a user "" or "guest" is looked for as "Guest".
+std::optional<std::string> FindFavouriteNameForLogin(const std::string& address, const std::string& user,
+                                                     const std::string& password);
+// The name of a favourite of that host type and address whose user matches and whose
+// password, when it has one, matches.
+std::optional<std::string> FindFavouriteNameForHost(const std::string& address, const std::string& user,
+                                                    const std::string& password, std::int32_t hostType);
 
 // Connects it (connectWithSilence:); false when it cannot be connected here.
 bool FavouriteConnect(const FavouriteRef& favourite, bool silent);
