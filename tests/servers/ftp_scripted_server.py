@@ -13,6 +13,7 @@ Scenarios:
   rest-ignored    REST is answered 350, but the data starts at byte 0 all the same
   list-drop       the first LIST sends two of its lines, then the control connection is
                   reset (no 226); every later LIST lists all five entries
+  list-drop-always  every LIST does what the first does in list-drop
 The file served for any RETR is 10240 bytes in which no 256-byte block repeats (a resumed
 read never looks like the file's start). With COMMAND_LOG, every command received is
 appended to that file, one a line.
@@ -123,7 +124,7 @@ def handle(conn, scenario, log_path):
             listener = None
             send("150 here comes the listing\r\n")
             with connections_lock:
-                drop = scenario == "list-drop" and not dropped[0]
+                drop = scenario == "list-drop-always" or (scenario == "list-drop" and not dropped[0])
                 dropped[0] = True
             if drop:
                 data.sendall(("\r\n".join(LISTING[:2]) + "\r\n").encode("latin-1"))

@@ -77,7 +77,8 @@ class FTPBrowserEvents {
   static void Succeeded(FTPConnectionParam& c, const FTPNodeRef& root) {
     FTPRequest* r = CurrentRequest(c);
     if (!r) return;
-    root->repairs_ = 0;
+    // A listing's transfer has only begun here; it counts as done at its 226.
+    if (r->type != FTPRequestType::kListFolder) root->repairs_ = 0;
     switch (r->type) {
       case FTPRequestType::kRemoveFolder:
       case FTPRequestType::kDeleteFile: {

@@ -369,6 +369,23 @@ TEST(FTPBrowserScriptedTest, AConnectionLostInTheMiddleOfAListingIsRepaired) {
   EXPECT_EQ(logins, 2);
 }
 
+TEST(FTPBrowserScriptedTest, AServerThatAlwaysDropsIsNotReconnectedToForever) {
+  testservers::ScriptedFtpServer server("list-drop-always");
+  ASSERT_TRUE(server.ok());
+  BrowserFixture fixture;
+  fixture.Trust("");
+  FTPNodeRef root =
+      ConnectFTPServer("127.0.0.1:" + std::to_string(server.Port()) + "/pub", "u", "p", std::nullopt, false);
+  ASSERT_TRUE(root);
+  // Given up after the last repair: the listing delivers what it had.
+  ASSERT_TRUE(RunUntil([&] { return Listed(root); })) << root->log();
+  int logins = 0;
+  for (const auto& c : server.Commands()) logins += c.starts_with("USER") ? 1 : 0;
+  EXPECT_EQ(logins, 1 + kMaxFTPRepairs);
+  EXPECT_EQ(Names(root), (std::set<std::string>{"folder one", "alpha.bin"}));
+  EXPECT_TRUE(CopyHostRows()[0].disabled);
+}
+
 TEST(FTPBrowserScriptedTest, ARefusedLoginDisconnectsWithTheServersText) {
   testservers::ScriptedFtpServer server("login-530");
   ASSERT_TRUE(server.ok());
