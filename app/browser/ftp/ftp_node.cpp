@@ -277,10 +277,6 @@ void FTPNode::RemoveItemRows() {
   Browser().RemoveRows(Browser().Rows(&self));
 }
 
-bool FTPNode::Shown() const {
-  return wasOpen_;
-}
-
 // ---- Listing ----
 
 void FTPNode::StartListing() {
@@ -385,7 +381,6 @@ void FTPNode::newItems(std::vector<FTPItem> items) {
       r.url = item.file->url;
       r.connections = 2;
       r.destinationFolder = downloadRoot_;
-      FTPNodeRef root = rootNode();
       r.user = user_;
       r.password = pass_;
       r.useAuth = !user_.empty() && !pass_.empty() && user_ != "anonymous";

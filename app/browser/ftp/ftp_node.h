@@ -145,7 +145,6 @@ class FTPNode : public FTPNodeRow, public std::enable_shared_from_this<FTPNode> 
   void InheritFrom(const FTPNode& parent);
   void AddItemRows(const std::vector<FTPItem>& items);
   void RemoveItemRows();
-  bool Shown() const;
   void SetBusy(bool busy);
   void StartListing();
   void InstallConnection(std::unique_ptr<engine::FTPConnectionParam> connection);
