@@ -55,6 +55,9 @@ struct ShellHooks {
   std::function<void()> stopFileTransferServer;
   // Signals the stop of every file being received from a peer.
   std::function<void()> cancelReceivedFiles;
+  // Signals the stop of every running upload; the quit waits for their workers.
+  std::function<void()> cancelActiveUploads;
+  std::function<std::int32_t()> runningUploads;
   // Download streams still running, and files still being received: the quit waits for
   // both to reach 0. Any thread.
   std::function<std::int32_t()> runningDownloadStreams;

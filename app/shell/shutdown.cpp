@@ -29,7 +29,8 @@ void SaveQueueIfChanged() {
 
 bool TransfersRunning(const ShellHooks& hooks) {
   return AskHook<std::int32_t>(hooks.runningDownloadStreams, 0) > 0 ||
-         AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
+         AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0 ||
+         AskHook<std::int32_t>(hooks.runningUploads, 0) > 0;
 }
 
 // A stopping task writes its ranges file last; its finished event is never handled (the
@@ -69,11 +70,15 @@ void Shutdown() {
 
   SaveQueueIfChanged();
 
-  if (!running.empty() || AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0) {
+  if (!running.empty() || AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0 ||
+      AskHook<std::int32_t>(hooks.runningUploads, 0) > 0) {
     for (const auto& wrapper : running) {
       if (const auto& stop = wrapper->element().stopSource) stop->Signal();
     }
     CallHook(hooks.cancelReceivedFiles);
+    // The uploads' end events are not handled any more: the saved uploads keep "uploading"
+    // and wait again, first, at the next start.
+    CallHook(hooks.cancelActiveUploads);
     // Bounded: a task stuck in a system call must not keep the program from ending; its
     // last saved ranges still let the download resume.
     int polls = 0;

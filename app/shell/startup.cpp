@@ -45,6 +45,7 @@
 #include "app/shell/shutdown.h"
 #include "app/shell/termination_signals.h"
 #include "app/shell/toolbox_ui_services.h"
+#include "app/shell/upload_startup.h"
 #include "app/shell/user_messages.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/confirmation_service.h"
@@ -141,6 +142,7 @@ struct ShellSession {
   std::shared_ptr<runtime::Observer> undoObserver;
   runtime::HandlerRef downloadEvents;
   runtime::HandlerRef applicationEvents;
+  runtime::HandlerRef uploadEvents;
   ShellTimers timers;
   bool started = false;
 };
@@ -257,7 +259,7 @@ void StartBandwidthLimiters(ShellSession& s) {
   ShellHooksSlot::Get().runningDownloadStreams = [] { return engine::RunningDownloadTaskCount(); };
 }
 
-void SetUpApplication(ShellSession&) {
+void SetUpApplication(ShellSession& s) {
   toolbox::Application::Shared();
   InstallToolboxUiServices();
   InstallUserMessages();
@@ -276,6 +278,8 @@ void SetUpApplication(ShellSession&) {
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
   queue::InstallQueuePieces();
+  // Before the queue and the uploads file are loaded: the uploads answer the queue's seams.
+  s.uploadEvents = InstallUploads();
   util::RegisterDefaultSettings();
   util::registerDefaultPluginTypes();
   CallHook(ShellHooksSlot::Get().setUndoRegistrationEnabled, false);

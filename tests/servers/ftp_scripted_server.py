@@ -14,6 +14,9 @@ Scenarios:
   list-drop       the first LIST sends two of its lines, then the control connection is
                   reset (no 226); every later LIST lists all five entries
   list-drop-always  every LIST does what the first does in list-drop
+  stor-452        STOR is answered 452 (no space) before any data connection is used
+  stor-552        STOR takes the data, then the end is answered 552 (quota exceeded)
+SIZE answers 550 for a file no STOR has made (uploads start from nothing).
 The file served for any RETR is 10240 bytes in which no 256-byte block repeats (a resumed
 read never looks like the file's start). With COMMAND_LOG, every command received is
 appended to that file, one a line.
@@ -68,7 +71,37 @@ def handle(conn, scenario, log_path):
         elif verb == "CWD":
             send("250 ok\r\n")
         elif verb == "SIZE":
-            send("213 %d\r\n" % len(DATA))
+            if scenario.startswith("stor-"):
+                send("550 no such file\r\n")
+            else:
+                send("213 %d\r\n" % len(DATA))
+        elif verb in ("STOR", "APPE"):
+            if listener is None:
+                send("425 use PASV first\r\n")
+                continue
+            if scenario == "stor-452":
+                listener.close()
+                listener = None
+                send("452 insufficient storage space\r\n")
+                continue
+            listener.settimeout(10)
+            data, _ = listener.accept()
+            listener.close()
+            listener = None
+            send("150 ok to send data\r\n")
+            data.settimeout(10)
+            while True:
+                try:
+                    chunk = data.recv(65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+            data.close()
+            if scenario == "stor-552":
+                send("552 exceeded storage allocation\r\n")
+            else:
+                send("226 transfer complete\r\n")
         elif verb == "AUTH":
             if scenario == "tls-stall":
                 send("234 go ahead\r\n")

@@ -138,6 +138,13 @@ class FTPSocketIO final : public FTPConnectionIO {
     if (data_) data_->Close();
     if (data_deadline_) loop_->RemoveTimer(data_deadline_);
     data_deadline_.reset();
+    // The next protected data connection resumes this one's session: under TLS 1.3 a
+    // server takes each session ticket once, and the ticket this connection received is
+    // the one left to offer (servers that insist on reuse refuse a fresh handshake).
+    if (data_tls_ && data_tls_->Session().IsHandshakeDone() && !data_failed_) {
+      data_tls_->SetClient(0, nullptr);
+      last_data_tls_ = std::move(data_tls_);
+    }
     data_tls_.reset();
     data_tcp_.reset();
     data_ = nullptr;
@@ -312,7 +319,7 @@ class FTPSocketIO final : public FTPConnectionIO {
     if (data_protect_ && control_tls_) {
       data_tls_ = net::TlsStream::CreateClient(std::move(data_tcp_), host_, Trust());
       // Servers may insist that the data channel resumes the control channel's session.
-      data_tls_->ResumeSessionOf(*control_tls_);
+      data_tls_->ResumeSessionOf(last_data_tls_ ? *last_data_tls_ : *control_tls_);
       data_ = data_tls_.get();
       data_handshaking_ = true;
       data_->SetClient(net::kEventAll, [this](net::StreamEvent e) { OnDataEvent(e); });
@@ -421,6 +428,7 @@ class FTPSocketIO final : public FTPConnectionIO {
 
   std::unique_ptr<net::TcpStream> data_tcp_;
   std::unique_ptr<net::TlsStream> data_tls_;
+  std::unique_ptr<net::TlsStream> last_data_tls_;  // closed; kept for its session
   net::ByteStream* data_ = nullptr;
   std::unique_ptr<net::ListeningSocket> listener_;
   std::unique_ptr<net::ListeningSocket> retired_listener_;

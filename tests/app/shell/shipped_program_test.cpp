@@ -44,6 +44,7 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   const std::vector<Pending> pending = {
       {"engine::TransferLogWindowService", "the log and transfer-information windows (app/ui)"},
       {"sharing::ReceivedFilesService", "peer sharing (app/sharing)"},
+      {"upload::ReceivedFilesArchive", "peer sharing (app/sharing)"},
       {"ui::InterfaceService", "the main window (app/ui)"},
   };
 

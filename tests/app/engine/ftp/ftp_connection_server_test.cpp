@@ -187,6 +187,33 @@ TEST(VsftpdReuseTest, ServerThatRequiresSessionReuseAcceptsData) {
   EXPECT_TRUE(t.received == file) << t.received.size();
 }
 
+// Every data connection of one login resumes a session the server still takes: under
+// TLS 1.3 each ticket is good for one connection, so the second listing offers the
+// ticket the first one received.
+TEST(VsftpdReuseTest, SecondProtectedDataConnectionIsAcceptedToo) {
+  testservers::VsftpdServer server({.require_ssl_reuse = true});
+  ASSERT_TRUE(server.ok());
+  server.PutFile("a.txt", "a");
+  Transfer t(server.Url("ftps", "/"), server.User(), server.Password(), TrustServer(server));
+  t.connection->tls_level = kFTPTlsRequired;
+  t.connection->queue_mode = true;
+  int listed = 0;
+  t.on_message = [&](FTPConnectionParam& c, FTPMessage m, bool&) {
+    if (m == FTPMessage::kIdle) {
+      FTPConnectionQueueListFolder(c, server.FilesDir());
+      FTPConnectionQueueListFolder(c, server.FilesDir());
+    }
+    if (m == FTPMessage::kTransferComplete) {
+      ++listed;
+      if (listed < 2) t.outcome.reset();  // the first of two: go on
+      FTPConnectionFinishRequest(c);
+    }
+  };
+  t.until = [&] { return listed == 2; };
+  ASSERT_TRUE(t.Run());
+  EXPECT_EQ(listed, 2) << t.commands << net::DescribeError(t.error);
+}
+
 TEST_F(VsftpdTest, UntrustedCertificateStopsBeforeLogin) {
   FTPSocketOptions options;
   options.use_system_roots = false;  // nothing trusts the test certificate
