@@ -12,6 +12,7 @@
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/remote_browser.h"
+#include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
@@ -49,6 +50,7 @@
 #include "app/shell/user_messages.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/confirmation_service.h"
+#include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
@@ -300,6 +302,13 @@ void InstallRemoteBrowserStep(ShellSession&) {
   hooks.connectAutoconnectFavourites = [] { browser::ConnectAutoconnectFavourites(); };
   hooks.saveFavouritesIfChanged = [] {
     if (browser::FavouritesChanged()) browser::SaveFavourites();
+  };
+  // A file dropped onto a remote folder becomes an upload of the connection's host type.
+  browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode = [](const std::string& path,
+                                                               const browser::FTPUploadTarget& target) {
+    constexpr std::int32_t kFTP = 1, kFTPS = 4;
+    return upload::UploadItemCreateAndEnqueue(path, target.host, std::nullopt, target.user, target.password,
+                                              target.path, target.secure ? kFTPS : kFTP) != nullptr;
   };
 }
 

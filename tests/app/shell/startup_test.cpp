@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/browser/remote_browser.h"
+#include "app/browser/services/ftp_upload_hooks.h"
 #include "app/queue/adding/remote_files.h"
 
 #include <signal.h>
@@ -178,6 +179,7 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_TRUE(dynamic_cast<browser::BrowserRemoteRows*>(&browser::RemoteRowsServiceSlot::Get()));
   EXPECT_TRUE(dynamic_cast<browser::BrowserFavourites*>(&browser::FavouritesServiceSlot::Get()));
   EXPECT_TRUE(dynamic_cast<queue::QueueRemoteFiles*>(&queue::RemoteFilesServiceSlot::Get()));
+  EXPECT_TRUE(browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode);
   ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "InstallCredentialServices",
                "InstallRemoteBrowser", "LoadPreferences", "LoadQueueFile", "loadUploadQueue",
                "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady",
