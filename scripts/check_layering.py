@@ -18,7 +18,8 @@ The rule (every path is relative to the repository root):
   app/*/services/      a service header declares a seam: it includes platform layers
                        (not the toolbox), app/util and other service headers only, so
                        that including it brings nothing of its owner's implementation.
-  plugins/<name>       platform layers but the toolbox, and service headers.
+  plugins/<name>       platform layers but the toolbox, service headers, and
+                       plugins/app_handoff (the hand-off every plug-in compiles in).
   Qt headers           only under platform/toolbox.
   tests/, bench/       anything (not checked).
 
@@ -82,13 +83,13 @@ def allowed(source, target):
             return f"platform/{s.layer} may include only the layers before it ({', '.join(PLATFORM_ORDER)})"
         return None
     if s.top == "plugins":
-        if t.top == "plugins" and t.layer == s.layer:
+        if t.top == "plugins" and t.layer in (s.layer, "app_handoff"):
             return None
         if t.top == "platform" and t.layer in PLATFORM_ORDER and t.layer != "toolbox":
             return None
         if t.service:
             return None
-        return "a plug-in includes platform layers (not the toolbox) and service headers only"
+        return "a plug-in includes platform layers (not the toolbox), service headers and plugins/app_handoff only"
     # app/
     if t.top == "platform":
         if t.layer not in PLATFORM_ORDER:

@@ -6,9 +6,11 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build ccache pkg-config g++ git
-  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev
+  libssl-dev zlib1g-dev libicu-dev libpugixml-dev uuid-dev libsecret-1-dev libavahi-client-dev
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev
+  # the browser extension's native-messaging host reads JSON
+  libjsoncpp-dev
   # the format check (scripts/check_format.sh)
   clang-format
   # test servers and tools
@@ -17,6 +19,12 @@ packages=(
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
   dbus gnome-keyring
+  # zeroconf discovery between two network namespaces (avahi-daemon on a private system bus; iproute2 for the veth pair)
+  avahi-daemon iproute2
+  # a virtual X display, and Qt's X11 platform, for the test that runs the program's window
+  xvfb x11-utils qt6-qpa-plugins
+  # a real browser for the hand-off test (headless Chromium loads the extension itself)
+  chromium
 )
 
 missing=()

@@ -40,6 +40,9 @@ std::optional<std::uint32_t> UInt32Param(const AppleEvent& event, appleevents::A
 std::optional<std::string> TextOf(const Descriptor& desc) {
   std::string v;
   if (appleevents::GetText(desc, v) != appleevents::kNoErr) return std::nullopt;
+  // The browser plug-in sends its texts as C strings, with their terminating zero byte;
+  // the text ends there.
+  while (!v.empty() && v.back() == '\0') v.pop_back();
   const bool control = std::any_of(v.begin(), v.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
   });

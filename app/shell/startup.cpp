@@ -41,6 +41,7 @@
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/settings_hooks.h"
+#include "app/shell/sharing_startup.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/shell/shutdown.h"
@@ -49,6 +50,8 @@
 #include "app/shell/upload_startup.h"
 #include "app/shell/user_messages.h"
 #include "app/ui/main_list/main_list.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_services.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
@@ -270,7 +273,20 @@ void SetUpApplication(ShellSession& s) {
   // With a display the main list shows the displayed views' rows; headless runs keep the
   // list that shows nothing.
   if (!toolbox::Application::Shared().IsOffscreen()) {
+    // The window's services first: the main list keeps them for what it does not answer.
+    ui::InstallMainWindowServices();
     ui::InstallMainList();
+    auto& hooks = ShellHooksSlot::Get();
+    if (!hooks.createMainWindow)
+      hooks.createMainWindow = [] {
+        ui::CreateMainWindow(ui::ReadMainWindowStartState(gCurrentViewID));
+        ui::ObservePluginBrowserConfig();
+      };
+    if (!hooks.saveWindowState)
+      hooks.saveWindowState = [] {
+        ui::SaveMainWindowState();
+        if (ui::GetMainWindow()) gCurrentViewID = ui::GetMainWindowCurrentView();
+      };
     if (!ShellHooksSlot::Get().refreshChangedRows)
       ShellHooksSlot::Get().refreshChangedRows = [] {
         if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
@@ -293,6 +309,7 @@ void StoreLastLocationStep(ShellSession&) {
 
 void InstallCredentialServicesStep(ShellSession&) {
   InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+  InstallSharing();
 }
 
 // Before the settings are read: they hand the stored favourites to the remote browser.

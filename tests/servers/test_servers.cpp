@@ -150,12 +150,15 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
   const std::string conf =
       std::string("daemon off;\n") + (geteuid() == 0 ? "user root;\n" : "") + "worker_processes 1;\npid " +
       d + "/nginx.pid;\nerror_log " + d +
-      "/error.log;\nevents { worker_connections 256; }\nhttp {\n  access_log " + d +
-      "/access.log;\n  client_body_temp_path " + d + "/tmp/body;\n  proxy_temp_path " + d +
-      "/tmp/proxy;\n  fastcgi_temp_path " + d + "/tmp/fcgi;\n  uwsgi_temp_path " + d +
-      "/tmp/uwsgi;\n  scgi_temp_path " + d +
-      "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; }\n  sendfile on;\n" + servers +
-      "}\n";
+      "/error.log;\nevents { worker_connections 256; }\nhttp {\n"
+      "  log_format withheaders '$request_method $request_uri $status referer=\"$http_referer\" "
+      "cookie=\"$http_cookie\" agent=\"$http_user_agent\"';\n  access_log " +
+      d + "/access.log;\n  access_log " + d + "/headers.log withheaders;\n  client_body_temp_path " + d +
+      "/tmp/body;\n  proxy_temp_path " + d + "/tmp/proxy;\n  fastcgi_temp_path " + d +
+      "/tmp/fcgi;\n  uwsgi_temp_path " + d + "/tmp/uwsgi;\n  scgi_temp_path " + d +
+      "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; text/html html; }\n  sendfile "
+      "on;\n" +
+      servers + "}\n";
   testsupport::WriteFile(d + "/nginx.conf", conf);
   const std::string nginx = FindProgram({"/usr/sbin/nginx", "/usr/bin/nginx"});
   if (nginx.empty()) {

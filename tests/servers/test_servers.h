@@ -55,6 +55,9 @@ class NginxServer {
   int HttpPort() const { return http_port_; }
   int HttpsPort(const std::string& name) const { return https_ports_.at(name); }
   const std::string& WwwDir() const { return www_; }
+  // One line per request: method, URI, status, referer="..." cookie="..." agent="..."
+  // (access.log beside it keeps nginx's combined format).
+  std::string HeadersLogPath() const { return dir_ + "/headers.log"; }
   bool ok() const { return process_.running(); }
 
  private:

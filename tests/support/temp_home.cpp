@@ -36,6 +36,10 @@ std::string MakeHome() {
   // The developer's session bus leads to the real keyring: tests that want a Secret
   // Service start their own (tests/servers/secret_service_session.h).
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  // Likewise the system bus leads to the machine's own Avahi daemon, which would advertise
+  // the programs under test on the real network: tests that discover peers start a private
+  // bus and daemon in network namespaces of their own.
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + home + "/no-system-bus").c_str(), 1);
   return home;
 }
 

@@ -64,6 +64,8 @@ class SharingRowsService {
   // The peer registered under a Bonjour name / a peer id (nothing when unknown).
   virtual std::shared_ptr<BonjourPeerRow> PeerForBonjourName(const std::string& name) = 0;
   virtual std::shared_ptr<PeerHostRow> PeerConnectionForID(std::uint32_t peerID) = 0;
+  // Every copy found by Bonjour now (this copy's own service never among them).
+  virtual std::vector<std::shared_ptr<BonjourPeerRow>> CopyBonjourPeers() { return {}; }
 };
 
 class NoSharingRows : public SharingRowsService {

@@ -9,6 +9,7 @@
 // Main thread only. The window places the list with list().Embed(pane).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -54,7 +55,13 @@ class MainList : public MainListBrowser {
   std::string SearchText() override { return search_; }
   void ClearSearchText() override { search_.clear(); }
   void SetSearchText(std::string text) { search_ = std::move(text); }
-  void UpdateFilterBar(std::uint32_t) override {}
+  // The window shows the filter bar and the path bar the view needs.
+  void UpdateFilterBar(std::uint32_t view) override {
+    if (filterBarUpdater_) filterBarUpdater_(view);
+  }
+  void SetFilterBarUpdater(std::function<void(std::uint32_t)> updater) {
+    filterBarUpdater_ = std::move(updater);
+  }
   void ListFilled() override;
 
   // Rows of the download marked for the next refresh pass.
@@ -74,6 +81,7 @@ class MainList : public MainListBrowser {
   std::unordered_map<std::uint32_t, toolbox::ListItemID> downloads_;  // by UID
   std::unordered_set<std::uint32_t> changed_;
   std::string search_;
+  std::function<void(std::uint32_t)> filterBarUpdater_;
 };
 
 // The main list's services of the queue: rows, columns and selection come from `list`;

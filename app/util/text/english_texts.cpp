@@ -7,7 +7,31 @@
 namespace util {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 23> kTexts = {{
+constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
+    // Sections of the source list.
+    {"kLibraryFolderLabel", "LIBRARY"},
+    {"kSearchForFolderLabel", "SEARCH FOR"},
+    {"kRemoteServersFolderLabel", "REMOTE SERVERS"},
+    {"kMyFoldersFolderLabel", "MY FOLDERS"},
+    // The filter bar.
+    {"kSearchBarAllLabel", "All"},
+    {"kSearchBarInProgressLabel", "In Progress"},
+    {"kSearchBarQueuedLabel", "Queued"},
+    {"kSearchBarPausedLabel", "Paused"},
+    {"kSearchBarCompletedLabel", "Completed"},
+    {"kSearchBarIncompleteLabel", "Incomplete"},
+    // Window layout and row menus.
+    {"kHideLeftPane", "Hide Sources"},
+    {"kShowLeftPane", "Show Sources"},
+    {"kHideFilterBar", "Hide Filter Bar"},
+    {"kShowFilterBar", "Show Filter Bar"},
+    {"kRemoveOrphaned", "Remove Orphaned Downloads..."},
+    {"kContextualRemoveInactiveUploads", "Remove Finished Uploads..."},
+    {"kContextualRemoveCancelledUploads", "Remove Cancelled Uploads..."},
+    {"kViewAsList", "View as List"},
+    {"kViewInSplitPane", "View in Split Pane"},
+    {"kShowInvisibles", "Show Invisible Files"},
+    {"kHideInvisibles", "Hide Invisible Files"},
     // Column titles of the main list.
     {"kSpeedLabel", "Speed"},
     {"kEstimatedTimeLabel", "Time Left"},
@@ -40,7 +64,10 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 23> kTexts =
     {"kConfirmClearupQueueInfoString",
      "Completed and cancelled downloads whose files can no longer be found will be removed from the list."},
     {"kActionNameClearCancelledString", "Clear Cancelled Downloads"},
-}};
+    // The file manager's upload command (the menu plug-in carries the same texts).
+    {"kUploadNamedToRapidShare", "Upload \xE2\x80\x9C%@\xE2\x80\x9D to RapidShare"},
+    {"kUploadMultipleToRapidShare", "Upload %d Items to RapidShare"},
+};
 
 }  // namespace
 

@@ -4,10 +4,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimeZone>
@@ -196,12 +198,57 @@ bool Control::IsVisible() const {
 void Control::SetVisible(bool visible) {
   widget_->setVisible(visible);
 }
+// The widget that takes the keyboard focus: a scrolling view's own widget, not its host's frame.
+QWidget* Control::FocusWidget() const {
+  if (auto* area = qobject_cast<QScrollArea*>(widget_); area && area->widget()) return area->widget();
+  return widget_;
+}
 bool Control::HasFocus() const {
   QWidget* top = widget_->window();
-  return top && top->focusWidget() == widget_;
+  return top && top->focusWidget() == FocusWidget();
 }
 void Control::SetFocus() {
-  widget_->setFocus(Qt::OtherFocusReason);
+  FocusWidget()->setFocus(Qt::OtherFocusReason);
+}
+
+namespace {
+// Ends an edit the way a one-line field ends it in a list: Return, Enter, Tab, Escape or the
+// focus leaving it.
+class EditEndFilter : public QObject {
+ public:
+  EditEndFilter(QObject* parent, std::function<void()> ended) : QObject(parent), ended_(std::move(ended)) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Escape) {
+        End();
+        return true;
+      }
+    } else if (e->type() == QEvent::FocusOut) {
+      End();
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  void End() {
+    if (!ended_) return;
+    auto ended = std::move(ended_);  // once; the handler may remove the control
+    ended_ = nullptr;
+    ended();
+  }
+  std::function<void()> ended_;
+};
+}  // namespace
+
+void Control::SetEditingEndedHandler(std::function<void(Control&)> handler) {
+  if (!qobject_cast<QLineEdit*>(widget_)) return;
+  widget_->installEventFilter(
+      new EditEndFilter(widget_, [this, handler = std::move(handler)] { handler(*this); }));
+}
+
+void Control::SelectAllText() {
+  if (auto* edit = qobject_cast<QLineEdit*>(widget_)) edit->selectAll();
 }
 
 Rect Control::Bounds() const {

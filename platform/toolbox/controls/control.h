@@ -116,6 +116,10 @@ class Control {
   void SetVisible(bool visible);
   bool HasFocus() const;
   void SetFocus();
+  // One-line fields: called once when the edit ends (Return, Enter, Tab, Escape, or the
+  // focus leaving the field); the key itself goes no further.
+  void SetEditingEndedHandler(std::function<void(Control&)> handler);
+  void SelectAllText();
 
   FourCharCode Command() const { return command_; }
   void SetCommand(FourCharCode command) { command_ = command; }
@@ -150,6 +154,7 @@ class Control {
 
   // Internal.
   QWidget* widget() const { return widget_; }
+  QWidget* FocusWidget() const;
   void SetView(std::shared_ptr<class View> view) { view_ = std::move(view); }
   Control(Window& window, const ControlSpec& desc, QWidget* widget);
   void NotifyValueChanged();

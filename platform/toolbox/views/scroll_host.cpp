@@ -1,5 +1,6 @@
 #include "platform/toolbox/views/scroll_host.h"
 
+#include <QEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWidget>
@@ -50,6 +51,30 @@ Rect ScrollHost::VisibleArea() const {
   const Size image = ImageSize();
   return {o.x, o.y, std::min(double(frame.width()), image.width - o.x),
           std::min(double(frame.height()), image.height - o.y)};
+}
+
+Size ScrollHost::FrameSize() const {
+  const QSize frame = area_->viewport()->size();
+  return {double(frame.width()), double(frame.height())};
+}
+
+namespace {
+class FrameWatcher : public QObject {
+ public:
+  FrameWatcher(QObject* parent, std::function<void()> changed)
+      : QObject(parent), changed_(std::move(changed)) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Resize && changed_) changed_();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  std::function<void()> changed_;
+};
+}  // namespace
+
+void ScrollHost::SetFrameChangedHandler(std::function<void()> handler) {
+  area_->viewport()->installEventFilter(new FrameWatcher(area_, std::move(handler)));
 }
 
 void ScrollHost::ScrollRectToVisible(const Rect& r) {

@@ -6,6 +6,8 @@
 // the visible area and scrolls to an origin or to bring a rectangle into view. Mouse
 // events reach the view in image coordinates, so hit tests need no offset.
 
+#include <functional>
+
 #include "platform/toolbox/drawing/geometry.h"
 
 class QScrollArea;
@@ -31,6 +33,10 @@ class ScrollHost {
   Rect VisibleArea() const;
   // The least scroll that shows `r` (its top-left part when it is larger than the frame).
   void ScrollRectToVisible(const Rect& r);
+  // The size of the frame the image is shown in (without the scroll bars).
+  Size FrameSize() const;
+  // Called after the frame changed size (the view may size its image to it).
+  void SetFrameChangedHandler(std::function<void()> handler);
 
  private:
   QScrollArea* area_;  // owned by the window's widget tree

@@ -60,6 +60,14 @@ int KeyCode(const QKeyEvent* e) {
       return kKeyUp;
     case Qt::Key_Down:
       return kKeyDown;
+    case Qt::Key_Home:
+      return kKeyHome;
+    case Qt::Key_End:
+      return kKeyEnd;
+    case Qt::Key_PageUp:
+      return kKeyPageUp;
+    case Qt::Key_PageDown:
+      return kKeyPageDown;
     default:
       return e->text().isEmpty() ? 0 : static_cast<int>(e->text().toUcs4().value(0));
   }

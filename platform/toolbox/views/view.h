@@ -53,6 +53,10 @@ inline constexpr int kKeyLeft = 0x1C;
 inline constexpr int kKeyRight = 0x1D;
 inline constexpr int kKeyUp = 0x1E;
 inline constexpr int kKeyDown = 0x1F;
+inline constexpr int kKeyHome = 0x01;
+inline constexpr int kKeyEnd = 0x04;
+inline constexpr int kKeyPageUp = 0x0B;
+inline constexpr int kKeyPageDown = 0x0C;
 
 enum class CursorKind { kArrow, kCopy, kNotAllowed, kResizeLeftRight, kOpenHand, kClosedHand, kPointingHand };
 

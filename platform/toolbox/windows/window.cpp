@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <algorithm>
@@ -301,6 +302,65 @@ Status Window::SendWindowEvent(std::uint32_t kind) {
   return target_->Send(*event);
 }
 
+namespace {
+// Watches every drag event of the application: a drag that leaves the window's widgets
+// without entering another of them within the same pass has left the window; a drop in
+// it ends the drag there.
+class DragWatcher : public QObject {
+ public:
+  DragWatcher(QWidget* window, std::function<void()> left)
+      : QObject(window), window_(window), left_(std::move(left)) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    const QEvent::Type type = e->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::DragLeave &&
+        type != QEvent::Drop)
+      return QObject::eventFilter(watched, e);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != window_) return QObject::eventFilter(watched, e);
+    switch (type) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+        ++generation_;
+        break;
+      case QEvent::DragLeave: {
+        const std::uint64_t seen = ++generation_;
+        QTimer::singleShot(0, this, [this, seen] {
+          if (seen == generation_ && left_) left_();
+        });
+        break;
+      }
+      case QEvent::Drop: {
+        ++generation_;
+        QTimer::singleShot(0, this, [this] {
+          if (left_) left_();
+        });
+        break;
+      }
+      default:
+        break;
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QWidget* window_;
+  std::function<void()> left_;
+  std::uint64_t generation_ = 0;
+};
+}  // namespace
+
+void Window::SetDragLeftHandler(std::function<void()> handler) {
+  if (!widget_) return;
+  qApp->installEventFilter(new DragWatcher(widget_, std::move(handler)));
+}
+
+void Window::TellParentOfSheet(std::uint32_t kind) {
+  if (!parent_ || parent_->IsReleased()) return;
+  auto event = runtime::Event::Create(kEventClassWindow, kind);
+  event->SetInt64(kParamWindow, static_cast<std::int64_t>(serial_));
+  parent_->target()->Send(*event);
+}
+
 void Window::Close() {
   if (!widget_) return;
   std::shared_ptr<Window> keep = shared_from_this();
@@ -335,6 +395,7 @@ Status Window::ShowSheet() {
   const Status status = SendWindowEvent(kEventWindowSheetOpening);
   if (status != runtime::kNoErr && status != runtime::kEventNotHandledErr) return status;
   if (IsReleased()) return runtime::kParamErr;
+  TellParentOfSheet(kEventWindowSheetOpening);
   if (parent_ && parent_->widget()) {
     // Centred under the parent's top edge, where a sheet drops from.
     const QRect p = parent_->widget()->geometry();
@@ -351,6 +412,7 @@ void Window::HideSheet() {
   if (!widget_ || kind_ != WindowKind::kSheet || !widget_->isVisible()) return;
   std::shared_ptr<Window> keep = shared_from_this();
   SendWindowEvent(kEventWindowSheetClosing);
+  TellParentOfSheet(kEventWindowSheetClosing);
   if (IsReleased()) return;
   widget_->hide();
   SendWindowEvent(kEventWindowSheetClosed);
@@ -604,7 +666,7 @@ Control* Window::FocusedControl() const {
   if (!widget_) return nullptr;
   QWidget* focus = widget_->focusWidget();
   for (const auto& c : controls_)
-    if (c->widget() == focus) return c.get();
+    if (c->widget() == focus || c->FocusWidget() == focus) return c.get();
   return nullptr;
 }
 

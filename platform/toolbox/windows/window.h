@@ -16,6 +16,7 @@
 // (73) and dispose (1005).
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,7 +44,8 @@ inline constexpr std::uint32_t kEventWindowClose = 72;
 inline constexpr std::uint32_t kEventWindowClosed = 73;
 inline constexpr std::uint32_t kEventWindowDispose = 1005;
 // Sheets: sent to the sheet before it opens (a handler may refuse with an error), after
-// it opened, before it closes and after it closed.
+// it opened, before it closes and after it closed. The parent window hears "opening" once
+// the sheet has accepted it, and "closing", with the sheet's id.
 inline constexpr std::uint32_t kEventWindowSheetOpening = 210;
 inline constexpr std::uint32_t kEventWindowSheetOpened = 211;
 inline constexpr std::uint32_t kEventWindowSheetClosing = 212;
@@ -176,6 +178,9 @@ class Window : public std::enable_shared_from_this<Window> {
   // Update pass for the window's buttons with a command.
   void UpdateButtonStates();
 
+  // Called when a drag over the window leaves it or ends with a drop in it.
+  void SetDragLeftHandler(std::function<void()> handler);
+
   // The window's content as drawn now (works off-screen).
   Image Grab() const;
   bool GrabToPng(const std::string& path) const;
@@ -189,6 +194,7 @@ class Window : public std::enable_shared_from_this<Window> {
 
  private:
   void Build(const WindowSpec& desc);
+  void TellParentOfSheet(std::uint32_t kind);
   std::shared_ptr<runtime::EventTarget> FocusTarget() const;
 
   std::uint64_t serial_;

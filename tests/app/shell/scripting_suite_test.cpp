@@ -337,6 +337,20 @@ TEST_F(ScriptingSuiteTest, AddURLRepliesWithTheNewUIDsAndStoresCookiesAndFormDat
   EXPECT_EQ(queue::LookUpDownloadWrapper(second)->element().batchID, w->element().batchID);
 }
 
+// The browser plug-in sends its URL and referer as C strings, terminating zero included.
+TEST_F(ScriptingSuiteTest, AddURLTextsEndAtTheBrowserPluginsZeroByte) {
+  const std::string zero(1, '\0');
+  const Descriptor uids =
+      Result(Suite("AUrl", {{"----", UrlList({"http://a.example/dir/z.zip" + zero})},
+                            {"Refe", Descriptor::Text("http://a.example/dir/index.html" + zero)}}));
+  ASSERT_EQ(uids.Count(), 1u) << ae::DescribeDescriptor(uids);
+  std::uint32_t uid = 0;
+  ASSERT_EQ(ae::GetUInt32(uids.Items()[0], uid), ae::kNoErr);
+  const values::Value& entry = queue::LookUpDownloadWrapper(uid)->URLData()[0];
+  EXPECT_EQ(entry.Find("url")->StringOr(""), "http://a.example/dir/z.zip");
+  EXPECT_EQ(entry.Find("referer")->StringOr(""), "http://a.example/dir/index.html");
+}
+
 TEST_F(ScriptingSuiteTest, RepeatedHandOffsAreDropped) {
   auto handOff = [&](std::vector<std::string> items, const char* referer = "http://page.example/") {
     std::vector<std::pair<const char*, Descriptor>> params{{"----", UrlList(std::move(items))}};

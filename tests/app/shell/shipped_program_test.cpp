@@ -45,6 +45,7 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
       {"engine::TransferLogWindowService", "the log and transfer-information windows (app/ui)"},
       {"sharing::ReceivedFilesService", "peer sharing (app/sharing)"},
       {"upload::ReceivedFilesArchive", "peer sharing (app/sharing)"},
+      {"sharing::SharedReceivedFiles", "the received files of peer sharing (app/sharing)"},
       {"ui::InterfaceService", "the main window (app/ui)"},
   };
 

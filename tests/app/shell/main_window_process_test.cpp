@@ -1,0 +1,118 @@
+// The real program on a real X display: started under Xvfb on Qt's xcb platform, it opens
+// its main window; told to quit by the sender, it ends cleanly and leaves the window's
+// layout in its preferences.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/values/plist.h"
+#include "tests/app/shell/program_process.h"
+
+namespace {
+
+using namespace programtest;
+
+// An Xvfb server on a display number it chooses itself; killed with the object.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(fds[0]);
+      const int null = ::open("/dev/null", O_WRONLY);
+      if (null >= 0) ::dup2(null, 2);
+      const std::string fd = std::to_string(fds[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1280x800x24",
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    // Xvfb writes the display number once it accepts clients; bounded by a poll.
+    std::string number;
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
+      char c;
+      const ssize_t n = ::read(fds[0], &c, 1);
+      if (n == 1)
+        number += c;
+      else if (n == 0)
+        break;
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(fds[0]);
+    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
+  }
+  ~VirtualDisplay() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// The names of the top-level windows on the display.
+std::string WindowTree(const std::string& display) {
+  std::string out;
+  const std::string command = "timeout 5 xwininfo -display " + display + " -root -tree 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buf[512];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  ::pclose(pipe);
+  return out;
+}
+
+TEST(MainWindowProcess, OpensOnADisplayAndSavesItsLayoutAtQuit) {
+  VirtualDisplay x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  Program program({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)))
+      << ReadIfExists(program.StandardErrorFile());
+
+  // The main window appears on the display, titled with the program's name.
+  bool shown = false;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (!shown && Clock::now() < deadline) {
+    shown = WindowTree(x.display()).find("\"Truvane\"") != std::string::npos;
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(shown) << WindowTree(x.display());
+
+  EXPECT_TRUE(program.Quit(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
+
+  auto prefs = values::ReadPropertyListFile(PreferencesFile());
+  ASSERT_TRUE(prefs.ok()) << PreferencesFile();
+  const values::Value& root = prefs.value();
+  for (const char* key : {"hideLeftPane", "hideSearchBar", "was_open_library", "was_open_search_for",
+                          "was_open_remote", "was_open_my_folders", "previous_queue_state", "Splitter xpos"})
+    EXPECT_NE(root.Find(key), nullptr) << key;
+  const values::Value* frame = root.Find("main window settings");
+  ASSERT_NE(frame, nullptr);
+  std::int64_t width = 0;
+  EXPECT_EQ(frame->GetInt64("xsize", width), values::Lookup::kOk);
+  EXPECT_GT(width, 400);
+  const values::Value* hidden = root.Find("hideLeftPane");
+  ASSERT_NE(hidden, nullptr);
+  ASSERT_NE(hidden->AsBool(), nullptr);
+  EXPECT_FALSE(*hidden->AsBool());
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// Two copies of the real program, each with its own home, sharing over loopback: one shares
+// a finished download in a user folder; the other logs in through the scripting suite
+// (wrong password, then the right one), lists the peer's folders and items, and queues the
+// peer's item as a download through its own queue.
+//
+// The peer's file server, which would hand the file over, is not part of the program yet:
+// the test stops at the queued download and checks that it asks the peer's file server
+// for that item with the user's credentials.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "app/util/settings/sharing_password_scramble.h"
+#include "platform/values/plist.h"
+#include "tests/app/shell/program_process.h"
+#include "tests/servers/test_servers.h"
+#include "tests/support/temp_home.h"
+#include "tests/support/test_bytes.h"
+
+namespace {
+
+using namespace programtest;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kSharedFolder = 0x100000;
+
+// Two consecutive free ports of 127.0.0.1 (the share port and the file server's above it),
+// below 32768: the "Share port" setting is a signed 16-bit number.
+int FreePortPair() {
+  std::srand(static_cast<unsigned>(::getpid()));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int port = 20000 + std::rand() % 12000;
+    bool free = true;
+    for (int p : {port, port + 1}) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in addr{};
+      addr.sin_family = AF_INET;
+      addr.sin_addr.s_addr = htonl(INADDR_ANY);
+      addr.sin_port = htons(static_cast<std::uint16_t>(p));
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) free = false;
+      ::close(fd);
+    }
+    if (free) return port;
+  }
+  return 0;
+}
+
+// One copy: its home, its environment, its sender.
+class Copy {
+ public:
+  explicit Copy(const std::string& name) : home_(testsupport::MakeTempDir(name)) {
+    for (const char* sub : {"/.config", "/.local/share", "/.local/state", "/.cache", "/run"}) {
+      std::filesystem::create_directories(home_ + sub);
+    }
+    std::filesystem::permissions(home_ + "/run", std::filesystem::perms::owner_all);
+  }
+  std::vector<std::pair<std::string, std::string>> Env() const {
+    return {{"HOME", home_},
+            {"XDG_CONFIG_HOME", home_ + "/.config"},
+            {"XDG_DATA_HOME", home_ + "/.local/share"},
+            {"XDG_STATE_HOME", home_ + "/.local/state"},
+            {"XDG_CACHE_HOME", home_ + "/.cache"},
+            {"XDG_RUNTIME_DIR", home_ + "/run"}};
+  }
+  void Start() { program_ = std::make_unique<Program>(Env()); }
+  // The sender in this copy's environment; what it printed.
+  std::string Send(std::vector<std::string> words) {
+    std::vector<std::string> all = {"env"};
+    for (const auto& [k, v] : Env()) all.push_back(k + "=" + v);
+    all.push_back(TRUVANE_SEND_PATH);
+    all.insert(all.end(), words.begin(), words.end());
+    // SendWords runs TRUVANE_SEND_PATH itself: run env through a shell instead.
+    std::string command = "timeout 20";
+    for (const auto& w : all) {
+      std::string q = "'";
+      for (char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      command += " " + q + "'";
+    }
+    command += " 2>/dev/null";
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buf[512];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    ::pclose(pipe);
+    return out;
+  }
+  bool WaitUntilAnswering() {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (Clock::now() < deadline) {
+      if (!Send({"--timeout", "2", "TrES", "GQSt"}).empty()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  // Quits through the quit event sent to this copy; true when it ended cleanly.
+  bool Quit() {
+    Send({"--timeout", "10", "aevt", "quit"});
+    int status = 0;
+    const bool ok = program_->WaitForExit(std::chrono::seconds(30), status) && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0;
+    program_.reset();
+    return ok;
+  }
+  // Polls a question until the answer holds `text`; the last answer.
+  std::string WaitFor(const std::vector<std::string>& words, const std::string& text) {
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    std::string out;
+    while (Clock::now() < deadline) {
+      out = Send(words);
+      if (out.find(text) != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return out;
+  }
+  std::string LogText() const { return ReadIfExists(home_ + "/.local/state/Truvane/Truvane Log.txt"); }
+  std::string QueueFile() const { return home_ + "/.local/share/Truvane/Truvane Queue.plist"; }
+  std::string PrefsFile() const { return home_ + "/.config/Truvane/com.orbenix.Truvane.plist"; }
+  std::string Downloads() const { return home_ + "/Downloads"; }
+
+  void MergePreferences(const values::Dictionary& extra) {
+    values::Dictionary prefs;
+    if (auto read = values::ReadPropertyListFile(PrefsFile()); read.ok() && read->AsDictionary()) {
+      prefs = *read->AsDictionary();
+    }
+    for (const auto& [k, v] : extra) prefs[k] = v;
+    auto bytes = values::WritePropertyList(values::Value(prefs), values::PlistFormat::kXml);
+    ASSERT_TRUE(bytes.ok());
+    testsupport::WriteFile(PrefsFile(), std::string(bytes->begin(), bytes->end()));
+  }
+
+ private:
+  std::string home_;
+  std::unique_ptr<Program> program_;
+};
+
+values::Value Int(std::int64_t n) {
+  return values::Value(values::Number::Int64(n));
+}
+
+values::Value SharingUser(const std::string& name, const std::string& password,
+                          std::vector<std::int64_t> view, std::vector<std::int64_t> download) {
+  values::Array access, dlAccess;
+  for (auto uid : view) access.push_back(Int(uid));
+  for (auto uid : download) dlAccess.push_back(Int(uid));
+  return values::Value(values::Dictionary{{"auth", values::Data{util::EncodeSharingPassword(password, name)}},
+                                          {"access", values::Value(access)},
+                                          {"dlAccess", values::Value(dlAccess)},
+                                          {"quota", Int(-1)},
+                                          {"canUpload", values::Value(false)}});
+}
+
+// Puts the download into a user folder "Shared" of the saved queue.
+void FileIntoSharedFolder(const std::string& queueFile, std::int64_t uid) {
+  auto queue = values::ReadPropertyListFile(queueFile);
+  ASSERT_TRUE(queue.ok());
+  values::Dictionary root = *queue->AsDictionary();
+  values::Array folders = *root["Folders"].AsArray();
+  folders.push_back(values::Value(values::Dictionary{{"UID", Int(kSharedFolder)},
+                                                     {"Name", values::Value(std::string("Shared"))},
+                                                     {"Flags", Int(1)},
+                                                     {"items", values::Value(values::Array{Int(uid)})}}));
+  root["Folders"] = values::Value(folders);
+  auto bytes = values::WritePropertyList(values::Value(root), values::PlistFormat::kXml);
+  ASSERT_TRUE(bytes.ok());
+  testsupport::WriteFile(queueFile, std::string(bytes->begin(), bytes->end()));
+}
+
+TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = testsupport::RandomBytes(256 * 1024 + 3, 77);
+  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
+  const int port = FreePortPair();
+  ASSERT_GT(port, 0);
+
+  // The sharing copy downloads the file it will share, byte-exact.
+  Copy a("copy-a");
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin";
+  const std::string uid =
+      LastLine(a.Send({"--timeout", "10", "TrES", "AUrl", "----:TEXT=" + url, "Stqu:bool=true"}));
+  ASSERT_FALSE(uid.empty());
+  a.Send({"--timeout", "10", "TrES", "StaQ"});
+  a.WaitFor({"--timeout", "5", "TrES", "JSta", "----:magn=" + uid}, "256");
+  ASSERT_TRUE(a.Quit());
+  bool found = false;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(a.Downloads())) {
+    if (e.path().filename() == "shared.bin") found = testsupport::ReadFile(e.path()) == body;
+  }
+  EXPECT_TRUE(found);
+
+  // It shares a folder holding that download with "bob"; Guest sees nothing.
+  FileIntoSharedFolder(a.QueueFile(), std::stoll(uid));
+  a.MergePreferences({{"Share Folders", values::Value(true)},
+                      {"Share port", Int(port)},
+                      {"advertise rendezvous", values::Value(false)},
+                      {"Users", values::Value(values::Dictionary{
+                                    {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder})},
+                                    {"Guest", SharingUser("Guest", "", {}, {})}})}});
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+
+  // The other copy accepts new hosts' keys without asking.
+  Copy b("copy-b");
+  b.MergePreferences({{"unknownHostPolicy", Int(2)}});
+  b.Start();
+  ASSERT_TRUE(b.WaitUntilAnswering());
+  const std::string address = "----:TEXT=127.0.0.1:" + std::to_string(port);
+
+  b.Send({"--timeout", "10", "TrES", "CHos", address, "User:TEXT=bob", "Pass:TEXT=wrong"});
+  b.Send({"--timeout", "10", "TrES", "CHos", address, "User:TEXT=Guest", "Pass:TEXT="});
+  b.Send({"--timeout", "10", "TrES", "CHos", address, "User:TEXT=bob", "Pass:TEXT=pw"});
+  const std::string hosts = b.WaitFor({"--timeout", "5", "TrES", "LHos"}, "logged in as: bob");
+  EXPECT_NE(hosts.find("hostID = 1, "), std::string::npos) << hosts;
+  EXPECT_NE(hosts.find("127.0.0.1:" + std::to_string(port) + ", logged in as: bob\r"), std::string::npos)
+      << hosts;
+  EXPECT_EQ(hosts.find("Guest"), std::string::npos) << hosts;
+
+  EXPECT_EQ(b.Send({"--timeout", "5", "TrES", "LRem", "----:magn=1"}),
+            "Shared folders on host:\nHost: 1\tid:1048576\tShared\n\n");  // the sender adds a line end
+  EXPECT_EQ(b.Send({"--timeout", "5", "TrES", "LRQ ", "----:magn=1"}),
+            "Host: 1\t" + uid + "\t" + url + "\n\n");
+
+  const std::string added =
+      LastLine(b.Send({"--timeout", "10", "TrES", "DDL ", "----:magn=1", "UID :magn=" + uid}));
+  ASSERT_FALSE(added.empty());
+  ASSERT_NE(added, "0");
+  const std::string peerURL = "http://bob:pw@127.0.0.1:" + std::to_string(port + 1) + "/" + uid + "?dig";
+  EXPECT_NE(b.Send({"--timeout", "5", "TrES", "LQue"}).find("\t" + added + "\t" + peerURL + "\n"),
+            std::string::npos);
+
+  ASSERT_TRUE(b.Quit());
+  ASSERT_TRUE(a.Quit());
+  const std::string log = a.LogText();
+  EXPECT_NE(log.find("Failed login from 127.0.0.1"), std::string::npos) << log;
+  // The log file ends each line of an entry with a line feed.
+  EXPECT_NE(
+      log.find(
+          "Sucessful login from 127.0.0.1\nLogged in as bob, can access the following folder(s): Shared, "),
+      std::string::npos)
+      << log;
+}
+
+}  // namespace
