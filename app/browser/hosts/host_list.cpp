@@ -5,6 +5,7 @@
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/ftp/ftp_node.h"
+#include "app/ui/services/source_list_rows.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/fourcc.h"
 #include "platform/values/string_compare.h"
@@ -42,8 +43,7 @@ void Append(HostRef host) {
   if (Hosts().size() > kLastHostViewID - kFirstHostViewID) return;
   Hosts().push_back(std::move(host));
   const auto viewID = static_cast<std::uint32_t>(kFirstHostViewID + Hosts().size() - 1);
-  runtime::CallHook(RemoteHostRowHooksSlot::Get().addHostRow, viewID);
-  UpdateHostRows();
+  ui::SourceListRowsServiceSlot::Get().AddHostRow(viewID);
 }
 
 template <class Match>
@@ -53,8 +53,8 @@ void RemoveFirst(Match match) {
   if (it == hosts.end()) return;
   hosts.erase(it);
   UpdateHostRows();
-  runtime::CallHook(RemoteHostRowHooksSlot::Get().removeHostRow,
-                    static_cast<std::uint32_t>(kFirstHostViewID + hosts.size()));
+  ui::SourceListRowsServiceSlot::Get().RemoveHostRow(
+      static_cast<std::uint32_t>(kFirstHostViewID + hosts.size()));
 }
 
 template <class Match>
@@ -204,7 +204,7 @@ void SetFTPHostRowBusy(std::uint32_t id, bool busy) {
   const int i = FindFTPHostIndex(id);
   if (i < 0 || Hosts()[i]->busy == busy) return;
   Hosts()[i]->busy = busy;
-  UpdateHostRows();
+  ui::SourceListRowsServiceSlot::Get().SetHostRowBusy(static_cast<std::uint32_t>(kFirstHostViewID + i), busy);
 }
 
 void SetFTPHostRowDisabled(std::uint32_t id, bool disabled) {

@@ -6,7 +6,8 @@
 //
 // A Host only names its connection by type and id; the connection lives with its owner
 // (the FTP roots in ftp_node.h). The source list reads the rows through
-// RemoteRowsService::CopyHostRows and hears of changes through RemoteHostRowHooks.
+// RemoteRowsService::CopyHostRows; rows are added, removed and marked busy through
+// ui::SourceListRowsService, other changes are told through RemoteHostRowHooks.
 //
 // Main thread only.
 

@@ -195,14 +195,12 @@ class NoRemoteRows : public RemoteRowsService {
   std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>&) override { return {}; }
 };
 
-// What the remote browser tells the source list: a host row was added, the rows of the
-// hosts changed (labels, icons, order: read them again with CopyHostRows) or the row left
-// over after a removal goes. The source list installs these at start-up; until then the
-// rows exist only in CopyHostRows.
+// What the remote browser tells the source list beyond ui::SourceListRowsService (which
+// adds, removes and marks busy a host's row): the rows' labels, icons or order changed, or
+// a row was shown disabled; read them again with CopyHostRows. The source list installs it;
+// until then nothing listens.
 struct RemoteHostRowHooks {
-  std::function<void(std::uint32_t viewID)> addHostRow;
   std::function<void()> updateHostRows;
-  std::function<void(std::uint32_t viewID)> removeHostRow;
 };
 using RemoteHostRowHooksSlot = runtime::HookSlot<RemoteHostRowHooks>;
 

@@ -4,24 +4,35 @@
 
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/ui/services/source_list_rows.h"
 
 namespace browser {
 namespace {
+
+class RecordingSourceList : public ui::SourceListRowsService {
+ public:
+  void AddHostRow(std::uint32_t id) override { added.push_back(id); }
+  void RemoveHostRow(std::uint32_t id) override { removed.push_back(id); }
+  void SetHostRowBusy(std::uint32_t id, bool busy) override { this->busy.emplace_back(id, busy); }
+  std::vector<std::uint32_t> added, removed;
+  std::vector<std::pair<std::uint32_t, bool>> busy;
+};
 
 class HostListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearHosts();
-    auto& hooks = RemoteHostRowHooksSlot::Get();
-    hooks.addHostRow = [this](std::uint32_t id) { added.push_back(id); };
-    hooks.removeHostRow = [this](std::uint32_t id) { removed.push_back(id); };
-    hooks.updateHostRows = [this] { ++updates; };
+    auto list = std::make_unique<RecordingSourceList>();
+    rows = list.get();
+    ui::SourceListRowsServiceSlot::Set(std::move(list));
+    RemoteHostRowHooksSlot::Get().updateHostRows = [this] { ++updates; };
   }
   void TearDown() override {
     ClearHosts();
+    ui::SourceListRowsServiceSlot::Set(nullptr);
     RemoteHostRowHooksSlot::Get() = {};
   }
-  std::vector<std::uint32_t> added, removed;
+  RecordingSourceList* rows = nullptr;
   int updates = 0;
 };
 
@@ -55,9 +66,10 @@ TEST_F(HostListTest, RemovingTheFirstOfThreeRelabelsAndDropsTheLastRow) {
   AddBonjourPeerHost("one");
   AddBonjourPeerHost("two");
   AddBonjourPeerHost("three");
-  EXPECT_EQ(added, (std::vector<std::uint32_t>{1025, 1026, 1027}));
+  EXPECT_EQ(rows->added, (std::vector<std::uint32_t>{1025, 1026, 1027}));
   RemoveBonjourPeerHost("one");
-  EXPECT_EQ(removed, (std::vector<std::uint32_t>{1027}));
+  EXPECT_EQ(rows->removed, (std::vector<std::uint32_t>{1027}));
+  EXPECT_GT(updates, 0);
   auto rows = CopyHostRows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].viewID, 1025u);
@@ -87,6 +99,8 @@ TEST_F(HostListTest, AnFTPHostShowsItsRootAndGoesWithIt) {
   EXPECT_EQ(rows[0].label, "srv/pub");
   EXPECT_TRUE(rows[0].lockIcon);
   EXPECT_TRUE(rows[0].ejectButton);
+  SetFTPHostRowBusy(root->ftpHostID(), true);
+  EXPECT_EQ(rows->busy, (std::vector<std::pair<std::uint32_t, bool>>{{1025, true}}));
   SetFTPHostRowDisabled(root->ftpHostID(), true);
   EXPECT_TRUE(CopyHostRows()[0].disabled);
   EXPECT_EQ(HostForViewID(1025)->copyPath(), "srv/pub");
