@@ -100,7 +100,7 @@ TEST_F(HostListTest, AnFTPHostShowsItsRootAndGoesWithIt) {
   EXPECT_TRUE(rows[0].lockIcon);
   EXPECT_TRUE(rows[0].ejectButton);
   SetFTPHostRowBusy(root->ftpHostID(), true);
-  EXPECT_EQ(rows->busy, (std::vector<std::pair<std::uint32_t, bool>>{{1025, true}}));
+  EXPECT_EQ(this->rows->busy, (std::vector<std::pair<std::uint32_t, bool>>{{1025, true}}));
   SetFTPHostRowDisabled(root->ftpHostID(), true);
   EXPECT_TRUE(CopyHostRows()[0].disabled);
   EXPECT_EQ(HostForViewID(1025)->copyPath(), "srv/pub");
