@@ -32,5 +32,7 @@ else
 fi
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+# Leaks inside system libraries that Truvane cannot free (scripts/lsan_suppressions.txt).
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/scripts/lsan_suppressions.txt:print_suppressions=0}"
 cd "$build"
 ctest --output-on-failure --timeout 480 -j "$jobs" "${filter[@]}" "$@"

@@ -42,11 +42,22 @@ std::once_flag gMainOnce;
 
 }  // namespace
 
-// Marks the loop as orphaned when its thread ends, then lets it go.
+// Marks the loop as orphaned when its thread ends, then lets it go. The closures still
+// waiting on it can never run: they are dropped here, since what they hold often holds
+// the loop in turn (a connection record kept for a later release holds its socket, the
+// socket its loop), and the loop and all of it would otherwise never be freed.
 struct internal::CurrentLoopHolder {
   std::shared_ptr<RunLoop> loop;
   ~CurrentLoopHolder() {
-    if (loop && !loop->IsMain()) loop->thread_ended_.store(true);
+    if (!loop || loop->IsMain()) return;
+    std::deque<std::function<void()>> unrun;
+    {
+      std::lock_guard lock(loop->mutex_);
+      loop->thread_ended_.store(true);
+      unrun.swap(loop->closures_);
+    }
+    // Outside the lock: releasing what they hold may call back into the loop.
+    unrun.clear();
   }
 };
 
@@ -334,8 +345,14 @@ void RunLoop::RemoveObserver(const std::shared_ptr<Observer>& observer) {
 void RunLoop::Perform(std::function<void()> closure) {
   {
     std::lock_guard lock(mutex_);
-    closures_.push_back(std::move(closure));
+    // A loop whose thread has ended runs nothing more; keeping the closure would only keep
+    // what it holds alive (it is released below, outside the lock).
+    if (!thread_ended_.load()) {
+      closures_.push_back(std::move(closure));
+      closure = nullptr;
+    }
   }
+  if (closure) return;
   WakeUp();
 }
 

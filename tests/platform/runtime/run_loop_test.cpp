@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -334,6 +335,30 @@ TEST(RunLoopTest, PerformRunsClosuresFromOtherThreadsInOrder) {
     loop->RunFor(5s, true);
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
   });
+}
+
+// A closure that never ran because its thread ended is released, with what it holds: a
+// record kept for a later release that holds the loop itself must not keep both alive.
+TEST(RunLoopTest, ClosuresLeftWhenTheThreadEndsAreReleasedAndTheLoopWithThem) {
+  std::weak_ptr<RunLoop> weak_loop;
+  std::weak_ptr<int> weak_record;
+  OnFreshThread([&] {
+    auto loop = RunLoop::Current();
+    weak_loop = loop;
+    auto record = std::make_shared<int>(1);
+    weak_record = record;
+    loop->Perform([record, loop] {});
+  });
+  EXPECT_TRUE(weak_record.expired());
+  EXPECT_TRUE(weak_loop.expired());
+
+  // One handed over later, to a loop still referenced, is not kept either.
+  std::shared_ptr<RunLoop> kept;
+  OnFreshThread([&] { kept = RunLoop::Current(); });
+  auto late = std::make_shared<int>(2);
+  std::weak_ptr<int> weak_late = late;
+  kept->Perform([late = std::move(late)] {});
+  EXPECT_TRUE(weak_late.expired()) << "a loop whose thread ended keeps nothing";
 }
 
 }  // namespace

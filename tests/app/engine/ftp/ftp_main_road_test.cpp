@@ -125,8 +125,9 @@ class FTPMainRoadTest : public ::testing::Test {
     ASSERT_TRUE(controller_);
   }
 
-  // Waits (bounded) for the finished event.
-  Outcome Finish(std::chrono::milliseconds limit = 20s) {
+  // Waits (bounded) for the finished event. The bound only catches a download that never
+  // ends: a sanitized build on a loaded machine takes several times as long as usual.
+  Outcome Finish(std::chrono::milliseconds limit = 60s) {
     Outcome out;
     const std::size_t before = finishedSeen_;
     if (!events_->WaitFor(kDownloadEventFinished, before + 1, limit)) {
@@ -149,7 +150,7 @@ class FTPMainRoadTest : public ::testing::Test {
     return out;
   }
 
-  Outcome Run(std::unique_ptr<DownloadThreadState> state, std::chrono::milliseconds limit = 20s) {
+  Outcome Run(std::unique_ptr<DownloadThreadState> state, std::chrono::milliseconds limit = 60s) {
     Start(std::move(state));
     return Finish(limit);
   }
@@ -239,8 +240,14 @@ TEST_F(VsftpdRoadTest, ByteExactWithOneAndSeveralConnections) {
     EXPECT_EQ(testsupport::Sha1Of(out.file), testsupport::Sha1Of(content));
     EXPECT_TRUE(out.EntryHas(kEntryValidated));
     EXPECT_FALSE(out.EntryHas(kEntryNoRestarts));
-    // Split: every further connection resumed at its own piece.
-    EXPECT_EQ(Restarts(commandsBefore).size(), static_cast<std::size_t>(c.connections - 1)) << out.log;
+    // Split: every further connection resumed at its own piece. A connection that ends
+    // early may take over half of a slower one's rest, which is one more restart.
+    const std::size_t restarts = Restarts(commandsBefore).size();
+    if (c.connections == 1) {
+      EXPECT_EQ(restarts, 0u) << out.log;
+    } else {
+      EXPECT_GE(restarts, static_cast<std::size_t>(c.connections - 1)) << out.log;
+    }
     EXPECT_EQ(GetHostCounts().Count("127.0.0.1"), 0);
     if (std::string(c.scheme) == "ftps") {
       EXPECT_NE(out.log.find("PROT P"), std::string::npos);
