@@ -26,6 +26,7 @@
 #include "app/sharing/discovery/bonjour_discovery.h"
 #include "app/sharing/fileserver/transfer_digest.h"
 #include "app/sharing/fileserver/transfer_request_head.h"
+#include "app/sharing/fileserver/transfer_send_limiter.h"
 #include "app/sharing/services/shared_listing_service.h"
 #include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/settings_store.h"
@@ -114,7 +115,8 @@ std::string TransferAuthChallengeReply(bool stale, const std::string& publicKey)
   if (publicKey.empty()) return TransferStatusReply(500);
   return "HTTP/1.1 401 Unauthorised\r\nWWW-Authenticate: Digest realm=\"trdl_realm\", nonce=\"" +
          MakeTransferNonce(UpTimeNanoseconds()) + "\"" + (stale ? ", stale=\"true\"" : "") +
-         "\r\nX-Server-Public-Key: " + publicKey + "\r\n\r\n<html><body><h1>401 Unauthorised</h1></body></html>";
+         "\r\nX-Server-Public-Key: " + publicKey +
+         "\r\n\r\n<html><body><h1>401 Unauthorised</h1></body></html>";
 }
 
 std::string TransferBadSessionReply(const std::string& publicKey) {
@@ -147,6 +149,9 @@ struct FileTransferServer::State {
   std::uint64_t nextID = 1;
   bool stopping = false;
 
+  TransferSendLimiter sendLimiter{std::chrono::steady_clock::now()};
+  std::atomic<std::int64_t> sendRate{-1};  // the rate last given to the limiter
+
   std::mutex downloadsMutex;  // the download-servers region
   std::int32_t runningDownloads = 0;
   std::uint32_t nextDownloadID = 1;
@@ -165,7 +170,8 @@ class Wire {
   bool Wait(short events) {
     const auto deadline = Clock::now() + s_.options.idleTimeout;
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return false;
       pollfd fds[2] = {{fd_, events, 0}, {s_.stop.get(), POLLIN, 0}};
       const int ready = ::poll(fds, 2, static_cast<int>(left));
@@ -195,6 +201,18 @@ class Wire {
     return true;
   }
   bool WriteAll(const std::string& text) { return WriteAll(text.data(), text.size()); }
+
+  // Waits until `until`; false when the server stops meanwhile.
+  bool SleepUntil(Clock::time_point until) {
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+      if (left <= 0) return true;
+      pollfd stop{s_.stop.get(), POLLIN, 0};
+      const int ready = ::poll(&stop, 1, static_cast<int>(left) + 1);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready != 0) return false;
+    }
+  }
 
   // Reads one request head; nothing when the head is refused, the peer goes away or stays
   // silent. `tooLarge` tells a head over the bound (no reply) from a malformed one.
@@ -231,8 +249,9 @@ std::optional<Login> Authenticate(const TransferRequestHead& head, bool& stale) 
   if (!header) return std::nullopt;
   const auto fields = ParseDigestFields(*header);
   if (!fields) return std::nullopt;
-  const std::string user =
-      fields->username.empty() || fields->username == "guest" ? std::string(util::kGuestUserName) : fields->username;
+  const std::string user = fields->username.empty() || fields->username == "guest"
+                               ? std::string(util::kGuestUserName)
+                               : fields->username;
   Login login;
   std::string password;
   {
@@ -283,8 +302,8 @@ std::string FormatTransferLog(const std::string& file, const std::string& user, 
 }
 
 // Serves the finished file of a shared download item.
-void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Login& login, const std::string& host,
-               const std::string& publicKey) {
+void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Login& login,
+               const std::string& host, const std::string& publicKey) {
   const auto settings = util::CurrentSettings();
   if (settings->maxDownloads <= 0) {
     wire.WriteAll(TransferStatusReply(403));
@@ -348,8 +367,9 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
   if (offset == 0) {
     reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n";
   } else {
-    reply = "HTTP/1.1 206 OK\r\nContent-Length: " + std::to_string(size - offset) + "\r\nContent-Range: bytes " +
-            std::to_string(offset) + "-" + std::to_string(size - 1) + "/" + std::to_string(size) + "\r\n";
+    reply = "HTTP/1.1 206 OK\r\nContent-Length: " + std::to_string(size - offset) +
+            "\r\nContent-Range: bytes " + std::to_string(offset) + "-" + std::to_string(size - 1) + "/" +
+            std::to_string(size) + "\r\n";
   }
   reply += "Connection: close\r\nServer: " + std::string(kTransferServerName) +
            "\r\nContent-Disposition: attachment; filename=\"" + DispositionName(file.name) + "\"\r\n";
@@ -364,12 +384,31 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
   std::int64_t position = offset;
   std::vector<char> buffer(kFirstBufferSize);
   while (position < size) {
+    std::size_t step = buffer.size();
+    std::int64_t grant = 0;
+    const util::BandwidthLimit limit = util::CurrentSettings()->serverSendBandwidth;
+    if (limit.status) {
+      if (s.sendRate.exchange(limit.limit) != limit.limit) s.sendLimiter.SetRate(limit.limit);
+      grant = s.sendLimiter.Request(static_cast<std::int64_t>(step), Clock::now());
+      // Nothing granted: the allowance of this tick is spent, so wait for the next one.
+      if (grant <= 0) {
+        if (!wire.SleepUntil(s.sendLimiter.NextTick())) break;
+        continue;
+      }
+      step = static_cast<std::size_t>(grant);
+    }
     const std::size_t want =
-        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), size - position));
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(step), size - position));
     const ssize_t n = ::pread(in.get(), buffer.data(), want, position);
-    if (n <= 0) break;
-    if (cipher) SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(buffer.data()), static_cast<std::size_t>(n));
-    if (!wire.WriteAll(buffer.data(), static_cast<std::size_t>(n))) break;
+    const bool sent = n > 0 && [&] {
+      if (cipher)
+        SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                           static_cast<std::size_t>(n));
+      return wire.WriteAll(buffer.data(), static_cast<std::size_t>(n));
+    }();
+    const std::int64_t moved = sent ? n : 0;
+    if (limit.status) s.sendLimiter.Return(grant - moved, moved, Clock::now());
+    if (!sent) break;
     position += n;
     // While the peer keeps up the steps grow, up to the largest buffer.
     if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kMaxBufferSize) {

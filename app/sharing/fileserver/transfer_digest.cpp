@@ -36,8 +36,9 @@ std::string MakeTransferNonce(std::uint64_t upTimeNs) {
   std::uint32_t random = 0;
   if (RAND_bytes(reinterpret_cast<unsigned char*>(&random), sizeof random) != 1) random = 0;
   char text[64];
-  const int n = std::snprintf(text, sizeof text, "%lu|%lu|%ld", static_cast<unsigned long>(upTimeNs & 0xFFFFFFFFu),
-                              static_cast<unsigned long>(upTimeNs >> 32), static_cast<long>(random & 0x7FFFFFFF));
+  const int n =
+      std::snprintf(text, sizeof text, "%lu|%lu|%ld", static_cast<unsigned long>(upTimeNs & 0xFFFFFFFFu),
+                    static_cast<unsigned long>(upTimeNs >> 32), static_cast<long>(random & 0x7FFFFFFF));
   return Base64Encode(std::span(reinterpret_cast<const std::uint8_t*>(text), static_cast<std::size_t>(n)));
 }
 
@@ -63,7 +64,8 @@ bool TransferNonceStale(std::string_view nonce, std::uint64_t nowNs) {
   return static_cast<std::int64_t>((nowNs - then) / 1000000000ULL) > kTransferNonceLifetime;
 }
 
-std::string ExpectedDigestResponse(const DigestFields& fields, std::string_view method, std::string_view password) {
+std::string ExpectedDigestResponse(const DigestFields& fields, std::string_view method,
+                                   std::string_view password) {
   const std::string ha1 = values::Md5Hex(fields.username + ":" + fields.realm + ":" + std::string(password));
   const std::string ha2 = values::Md5Hex(std::string(method) + ":" + fields.uri);
   return values::Md5Hex(ha1 + ":" + fields.nonce + ":" + ha2);

@@ -33,6 +33,7 @@ bool TransferNonceStale(std::string_view nonce, std::uint64_t nowNs);
 
 // MD5(hex(MD5(user:realm:password)):nonce:hex(MD5(method:uri))) in lower-case hex, with
 // method "GET" or "POST".
-std::string ExpectedDigestResponse(const DigestFields& fields, std::string_view method, std::string_view password);
+std::string ExpectedDigestResponse(const DigestFields& fields, std::string_view method,
+                                   std::string_view password);
 
 }  // namespace sharing

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace sharing {
 namespace {
 
@@ -79,7 +78,8 @@ void TransferRequestHead::Parse() {
       status_ = Status::kMalformed;
       return;
     }
-    headers_.emplace_back(std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))));
+    headers_.emplace_back(std::string(Trim(line.substr(0, colon))),
+                          std::string(Trim(line.substr(colon + 1))));
   }
   status_ = Status::kComplete;
 }

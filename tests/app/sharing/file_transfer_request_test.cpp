@@ -23,8 +23,8 @@ TEST(TransferRequestHead, BoundsAndShapes) {
   std::string manyHeaders = "GET /1 HTTP/1.1\r\n";
   for (std::size_t i = 0; i <= sharing::kMaxTransferHeaderCount; ++i) manyHeaders += "X: y\r\n";
   const std::string longHead = "GET /1 HTTP/1.1\r\nX: " + std::string(sharing::kMaxTransferHeadBytes, 'a');
-  const std::string justFits = "GET /1 HTTP/1.1\r\nX: " +
-                               std::string(sharing::kMaxTransferHeadBytes - 4 - 20, 'a') + "\r\n\r\n";
+  const std::string justFits =
+      "GET /1 HTTP/1.1\r\nX: " + std::string(sharing::kMaxTransferHeadBytes - 4 - 20, 'a') + "\r\n\r\n";
   const Case cases[] = {
       {"GET /42?dig HTTP/1.1\r\nRange: bytes=5-\r\n\r\nbody", Status::kComplete, "/42?dig"},
       {"GET /42 HTTP/1.1\n\n", Status::kComplete, "/42"},
@@ -40,7 +40,8 @@ TEST(TransferRequestHead, BoundsAndShapes) {
   for (const auto& c : cases) {
     for (std::size_t piece : {std::size_t{1}, std::size_t{4096}, c.bytes.size() + 1}) {
       TransferRequestHead head;
-      for (std::size_t at = 0; at < c.bytes.size(); at += piece) head.Append(std::string_view(c.bytes).substr(at, piece));
+      for (std::size_t at = 0; at < c.bytes.size(); at += piece)
+        head.Append(std::string_view(c.bytes).substr(at, piece));
       EXPECT_EQ(head.status(), c.status) << c.bytes.substr(0, 40) << " piece " << piece;
       if (c.status == Status::kComplete) {
         EXPECT_EQ(head.target(), c.target);
@@ -72,8 +73,8 @@ TEST(TransferDigest, KnownAnswerAndNonceAge) {
 
 TEST(TransferReplies, RangeStartAndCannedTexts) {
   const std::pair<std::string, std::int64_t> ranges[] = {
-      {"bytes=0-", 0}, {"bytes=100-199", 100}, {"bytes=-500", 0}, {"items=5-", 0}, {"bytes=x", 0},
-      {std::string(60, ' ') + "bytes=9-", 0}};
+      {"bytes=0-", 0}, {"bytes=100-199", 100}, {"bytes=-500", 0},
+      {"items=5-", 0}, {"bytes=x", 0},         {std::string(60, ' ') + "bytes=9-", 0}};
   for (const auto& [text, start] : ranges) EXPECT_EQ(sharing::TransferRangeStart(text), start) << text;
   EXPECT_EQ(sharing::TransferStatusReply(404),
             "HTTP/1.1 404 File Not Found\r\n\r\n<html><body><h1>404 File Not Found</h1></body></html>");

@@ -243,12 +243,16 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
 
   // It shares a folder holding that download with "bob"; Guest sees nothing.
   FileIntoSharedFolder(a.QueueFile(), std::stoll(uid));
-  a.MergePreferences({{"Share Folders", values::Value(true)},
-                      {"Share port", Int(port)},
-                      {"advertise rendezvous", values::Value(false)},
-                      {"Users", values::Value(values::Dictionary{
-                                    {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder})},
-                                    {"Guest", SharingUser("Guest", "", {}, {})}})}});
+  a.MergePreferences(
+      {{"Share Folders", values::Value(true)},
+       {"Share port", Int(port)},
+       {"advertise rendezvous", values::Value(false)},
+       // What it sends to peers goes through its send limiter.
+       {"Bandwidth settings2",
+        values::Value(values::Dictionary{{"limit", Int(2 * 1024 * 1024)}, {"status", values::Value(true)}})},
+       {"Users", values::Value(values::Dictionary{
+                     {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder})},
+                     {"Guest", SharingUser("Guest", "", {}, {})}})}});
   a.Start();
   ASSERT_TRUE(a.WaitUntilAnswering());
 
