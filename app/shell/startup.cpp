@@ -561,6 +561,8 @@ void Shell::Quit() {
   util::SaveBandwidthSettings();
 
   Step("SaveQueueFile");
+  // A save still running on the worker ends first; one that failed leaves the queue changed.
+  queue::FinishQueueFileSaves();
   if (queue::gQueueChanged || queue::gFolderSettingsChanged) queue::SaveQueueFile();
   CallHook(hooks.saveHostKeys);
 

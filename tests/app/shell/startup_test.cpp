@@ -129,6 +129,7 @@ class StartupOrderTest : public ::testing::Test {
   void TearDown() override {
     shell::SetStartupStepObserver(nullptr);
     shell::ShellHooksSlot::Get() = {};
+    queue::FinishQueueFileSaves();
     queue::ClearQueueTables();
   }
 
