@@ -28,6 +28,7 @@
 #include "app/sharing/fileserver/transfer_request_head.h"
 #include "app/sharing/fileserver/transfer_send_limiter.h"
 #include "app/sharing/services/shared_listing_service.h"
+#include "app/util/desktop/notification_bridges.h"
 #include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/settings/sharing_password_scramble.h"
@@ -290,8 +291,11 @@ bool TakeSessionKey(const TransferRequestHead& head, SessionCipherPtr& cipher) {
 }
 
 void EndDownload(State& s) {
-  std::lock_guard lock(s.downloadsMutex);
-  s.runningDownloads -= 1;
+  {
+    std::lock_guard lock(s.downloadsMutex);
+    s.runningDownloads -= 1;
+  }
+  util::PostDownloadServersChanged();
 }
 
 std::string FormatTransferLog(const std::string& file, const std::string& user, const std::string& host,
@@ -380,6 +384,7 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
     return;
   }
 
+  util::PostDownloadServersChanged();
   const auto start = Clock::now();
   std::int64_t position = offset;
   std::vector<char> buffer(kFirstBufferSize);

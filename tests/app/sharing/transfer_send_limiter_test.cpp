@@ -11,7 +11,7 @@ using std::chrono::milliseconds;
 TEST(TransferSendLimiter, GrantsAThirdCapsTheAllowanceAndReadsOutEachSecond) {
   const auto t0 = TransferSendLimiter::Clock::time_point{};
   TransferSendLimiter limiter(t0);
-  limiter.SetRate(40000);  // a quota of 10000 a tick
+  limiter.SetRate(40000);                     // a quota of 10000 a tick
   EXPECT_EQ(limiter.Request(100000, t0), 0);  // nothing before the first tick
   const auto t1 = t0 + milliseconds(250);
   EXPECT_EQ(limiter.NextTick(), t1);
