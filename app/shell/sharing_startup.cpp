@@ -7,6 +7,7 @@
 #include "app/queue/record/queue_locks.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/sharing/install/sharing_services.h"
+#include "app/sharing/server/sharing_session.h"
 #include "app/sharing/services/shared_listing_service.h"
 #include "app/shell/shell_hooks.h"
 
@@ -57,6 +58,37 @@ class QueueListing : public sharing::SharedListingService {
       out.push_back(std::move(item));
     }
     return out;
+  }
+
+  sharing::SharedItemAccess FindSharedItemFile(std::uint32_t uid,
+                                               const std::vector<std::uint32_t>& downloadFolders,
+                                               sharing::SharedItemFile& file) override {
+    const queue::WrapperRef wrapper = queue::LookUpDownloadWrapper(uid);
+    if (!wrapper) return sharing::SharedItemAccess::kNotFound;
+    bool granted = false;
+    {
+      runtime::RegionGuard folders(queue::gFoldersLock);
+      for (std::uint32_t folderUID : downloadFolders) {
+        const auto folder = queue::gFolders.find(folderUID);
+        if (folder == queue::gFolders.end() || (folder->second->flags() & sharing::kFolderFlagSmart) != 0 ||
+            !folder->second->HasItems()) {
+          continue;
+        }
+        std::lock_guard items(folder->second->itemsLock());
+        if (folder->second->items().contains(uid)) {
+          granted = true;
+          break;
+        }
+      }
+    }
+    if (!granted) return sharing::SharedItemAccess::kNotGranted;
+    const queue::DownloadQueueElement& e = wrapper->element();
+    if (!e.completeURL) return sharing::SharedItemAccess::kNotFound;
+    const auto path = e.completeURL->FileSystemPath();
+    if (!path || path->empty()) return sharing::SharedItemAccess::kNotFound;
+    file.path = *path;
+    file.name = e.filename;
+    return sharing::SharedItemAccess::kGranted;
   }
 };
 

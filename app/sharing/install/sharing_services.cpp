@@ -6,6 +6,7 @@
 #include "app/sharing/client/peer_host_record.h"
 #include "app/sharing/client/sharing_client.h"
 #include "app/sharing/discovery/bonjour_discovery.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/server/sharing_server.h"
 #include "app/sharing/server/sharing_session.h"
 #include "app/sharing/services/peer_hosts_service.h"
@@ -145,6 +146,7 @@ void InstallSharingServices() {
 
 void StartSharingServers() {
   StartSharingServer();
+  StartFileTransferServer();
 }
 
 void StartBrowsingForPeers() {
@@ -154,6 +156,7 @@ void StartBrowsingForPeers() {
 
 void StopSharingServices() {
   StopSharingServer();
+  StopFileTransferServer();
   CancelSharingClients();
   CancelPeerResolves();
   StopBrowsingSharingServices();

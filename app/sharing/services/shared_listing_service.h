@@ -50,6 +50,14 @@ struct ListedReceivedFile {
   std::optional<std::string> path;
 };
 
+// The finished file of a shared download as the file server opens it.
+struct SharedItemFile {
+  std::string path;  // where the finished file is
+  std::string name;  // the item's file name
+};
+
+enum class SharedItemAccess { kGranted, kNotGranted, kNotFound };
+
 class SharedListingService {
  public:
   virtual ~SharedListingService() = default;
@@ -58,6 +66,17 @@ class SharedListingService {
   // The downloads of a folder that are still in the queue; none for an unknown folder or
   // one that holds no items of its own.
   virtual std::vector<ListedItem> CopyFolderItems(std::uint32_t folderUID) = 0;
+  // The finished file of the download `uid` when a folder of `downloadFolders` that is not
+  // smart holds it: kNotFound for an item not in the queue or without a finished file,
+  // kNotGranted when no such folder holds it.
+  virtual SharedItemAccess FindSharedItemFile(std::uint32_t uid,
+                                              const std::vector<std::uint32_t>& downloadFolders,
+                                              SharedItemFile& file) {
+    (void)uid;
+    (void)downloadFolders;
+    (void)file;
+    return SharedItemAccess::kNotFound;
+  }
 };
 
 class NoSharedListing : public SharedListingService {

@@ -12,4 +12,8 @@ void PostConnectedHostListChanged() {
   GetLocalNotificationCenter().Post(std::string(kConnectedHostListChanged));
 }
 
+void PostDownloadServersChanged() {
+  GetLocalNotificationCenter().Post(std::string(kDownloadServersChanged));
+}
+
 }  // namespace util

@@ -11,9 +11,13 @@ namespace util {
 // Posted (no object) when a connection to a remote host opens or closes.
 inline constexpr std::string_view kConnectedHostListChanged = "ConnectedHostListChanged";
 
+// Posted (no object) when the file server starts or ends sending data to a peer.
+inline constexpr std::string_view kDownloadServersChanged = "Running download servers changed";
+
 // The centre that the windows and the models observe each other through.
 runtime::NotificationCenter& GetLocalNotificationCenter();
 
 void PostConnectedHostListChanged();
+void PostDownloadServersChanged();
 
 }  // namespace util

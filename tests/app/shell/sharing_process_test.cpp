@@ -1,11 +1,9 @@
 // Two copies of the real program, each with its own home, sharing over loopback: one shares
 // a finished download in a user folder; the other logs in through the scripting suite
-// (wrong password, then the right one), lists the peer's folders and items, and queues the
-// peer's item as a download through its own queue.
-//
-// The peer's file server, which would hand the file over, is not part of the program yet:
-// the test stops at the queued download and checks that it asks the peer's file server
-// for that item with the user's credentials.
+// (wrong password, then the right one), lists the peer's folders and items, queues the
+// peer's item as a download through its own queue and fetches it, byte-exact, from the
+// peer's file server. Then hostile and partial requests straight to that file server, each
+// answered with its canned reply.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -18,6 +16,7 @@
 #include <thread>
 
 #include "app/util/settings/sharing_password_scramble.h"
+#include "platform/values/digest.h"
 #include "platform/values/plist.h"
 #include "tests/app/shell/program_process.h"
 #include "tests/servers/test_servers.h"
@@ -174,6 +173,49 @@ void FileIntoSharedFolder(const std::string& queueFile, std::int64_t uid) {
   testsupport::WriteFile(queueFile, std::string(bytes->begin(), bytes->end()));
 }
 
+// One request to a file server on 127.0.0.1 and everything it answered before closing.
+std::string Exchange(int port, const std::string& request) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  timeval tv{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  std::string out;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    [[maybe_unused]] const ssize_t sent = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buf[65536];
+    ssize_t n;
+    while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+// The nonce of a 401 challenge.
+std::string NonceOf(const std::string& reply) {
+  const auto at = reply.find("nonce=\"");
+  if (at == std::string::npos) return "";
+  const auto end = reply.find('"', at + 7);
+  return reply.substr(at + 7, end - at - 7);
+}
+
+// A request with a digest for `user`/`password` over `uri` (signed as `signedURI`).
+std::string DigestRequest(const std::string& method, const std::string& uri, const std::string& user,
+                          const std::string& password, const std::string& nonce,
+                          const std::string& extra = "", const std::string& signedURI = "") {
+  const std::string u = signedURI.empty() ? uri : signedURI;
+  const std::string ha1 = values::Md5Hex(user + ":trdl_realm:" + password);
+  // The server signs every method but GET as a POST.
+  const std::string ha2 = values::Md5Hex((method == "GET" ? "GET:" : "POST:") + u);
+  const std::string response = values::Md5Hex(ha1 + ":" + nonce + ":" + ha2);
+  return method + " " + uri + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Digest username=\"" + user +
+         "\", realm=\"trdl_realm\", nonce=\"" + nonce + "\", uri=\"" + u + "\", response=\"" + response +
+         "\"\r\n" + extra + "\r\n";
+}
+
 TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
@@ -201,12 +243,16 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
 
   // It shares a folder holding that download with "bob"; Guest sees nothing.
   FileIntoSharedFolder(a.QueueFile(), std::stoll(uid));
-  a.MergePreferences({{"Share Folders", values::Value(true)},
-                      {"Share port", Int(port)},
-                      {"advertise rendezvous", values::Value(false)},
-                      {"Users", values::Value(values::Dictionary{
-                                    {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder})},
-                                    {"Guest", SharingUser("Guest", "", {}, {})}})}});
+  a.MergePreferences(
+      {{"Share Folders", values::Value(true)},
+       {"Share port", Int(port)},
+       {"advertise rendezvous", values::Value(false)},
+       // What it sends to peers goes through its send limiter.
+       {"Bandwidth settings2",
+        values::Value(values::Dictionary{{"limit", Int(2 * 1024 * 1024)}, {"status", values::Value(true)}})},
+       {"Users", values::Value(values::Dictionary{
+                     {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder})},
+                     {"Guest", SharingUser("Guest", "", {}, {})}})}});
   a.Start();
   ASSERT_TRUE(a.WaitUntilAnswering());
 
@@ -238,6 +284,81 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   const std::string peerURL = "http://bob:pw@127.0.0.1:" + std::to_string(port + 1) + "/" + uid + "?dig";
   EXPECT_NE(b.Send({"--timeout", "5", "TrES", "LQue"}).find("\t" + added + "\t" + peerURL + "\n"),
             std::string::npos);
+
+  // The other copy fetches it from the peer's file server.
+  b.Send({"--timeout", "10", "TrES", "StaQ"});
+  EXPECT_NE(b.WaitFor({"--timeout", "5", "TrES", "JSta", "----:magn=" + added}, "256").find("256"),
+            std::string::npos);
+  bool fetched = false;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(b.Downloads())) {
+    if (e.path().filename() == "shared.bin") fetched = testsupport::ReadFile(e.path()) == body;
+  }
+  EXPECT_TRUE(fetched);
+
+  // Requests straight to the file server.
+  const int filePort = port + 1;
+  const std::string nonce = NonceOf(Exchange(filePort, "GET /" + uid + " HTTP/1.1\r\n\r\n"));
+  ASSERT_FALSE(nonce.empty());
+  const std::string item = "/" + uid + "?dig";
+  const std::string partial =
+      Exchange(filePort, DigestRequest("GET", item, "bob", "pw", nonce, "Range: bytes=100-199\r\n"));
+  const std::string size = std::to_string(body.size());
+  EXPECT_EQ(partial.rfind("HTTP/1.1 206 OK\r\n", 0), 0u) << partial.substr(0, 200);
+  EXPECT_NE(partial.find("Content-Range: bytes 100-" + std::to_string(body.size() - 1) + "/" + size + "\r\n"),
+            std::string::npos);
+  const auto bodyAt = partial.find("\r\n\r\n");
+  ASSERT_NE(bodyAt, std::string::npos);
+  EXPECT_TRUE(partial.substr(bodyAt + 4) == body.substr(100));
+  const std::string head =
+      Exchange(filePort, DigestRequest("GET", item, "bob", "pw", nonce, "XValidator: On\r\n"));
+  EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+  EXPECT_TRUE(head.ends_with("\r\n\r\n")) << head.size();
+  EXPECT_NE(head.find("Content-Disposition: attachment; filename=\"shared.bin\"\r\n"), std::string::npos);
+
+  const std::string e401 = "HTTP/1.1 401 Unauthorised\r\n";
+  const std::string e400 =
+      "HTTP/1.1 400 Invalid request\r\n\r\n<html><body><h1>400 Invalid Request</h1></body></html>";
+  const std::string e404 =
+      "HTTP/1.1 404 File Not Found\r\n\r\n<html><body><h1>404 File Not Found</h1></body></html>";
+  std::string manyHeaders;
+  for (int i = 0; i < 200; ++i) manyHeaders += "X-Filler: " + std::to_string(i) + "\r\n";
+  const struct {
+    const char* what;
+    std::string request;
+    std::string reply;  // the whole reply, or its beginning for a 401
+    bool prefix;
+  } hostile[] = {
+      {"a head that never ends", "GET " + item + " HTTP/1.1\r\nX: " + std::string(13000, 'a'), "", false},
+      {"no credentials", "GET " + item + " HTTP/1.1\r\n\r\n", e401, true},
+      {"wrong password", DigestRequest("GET", item, "bob", "nope", nonce), e401, true},
+      {"unknown user", DigestRequest("GET", item, "eve", "pw", nonce), e401, true},
+      {"Guest without rights", DigestRequest("GET", item, "guest", "", nonce), e401, true},
+      {"signed for another item", DigestRequest("GET", "/1?dig", "bob", "pw", nonce, "", item), e401, true},
+      {"an old nonce", DigestRequest("GET", item, "bob", "pw", "MXwxfDE="), e401, true},
+      {"traversal", DigestRequest("GET", "/../../../etc/passwd", "bob", "pw", nonce), e404, false},
+      {"traversal after the item", DigestRequest("GET", "/" + uid + "/../shared.bin", "bob", "pw", nonce),
+       e404, false},
+      {"a name instead of a UID", DigestRequest("GET", "/shared.bin", "bob", "pw", nonce), e404, false},
+      {"an item not in the queue", DigestRequest("GET", "/4000000000", "bob", "pw", nonce), e404, false},
+      {"a UID too large", DigestRequest("GET", "/99999999999999999999", "bob", "pw", nonce), e404, false},
+      {"a received file by name", DigestRequest("GET", "/receivedFile?../../etc/passwd", "bob", "pw", nonce),
+       e404, false},
+      {"another method", DigestRequest("DELETE", item, "bob", "pw", nonce), e400, false},
+      {"too many headers", DigestRequest("GET", item, "bob", "pw", nonce, manyHeaders), e400, false},
+      {"no request line", "\r\n\r\n", e400, false},
+  };
+  for (const auto& h : hostile) {
+    const std::string reply = Exchange(filePort, h.request);
+    if (h.prefix) {
+      EXPECT_EQ(reply.rfind(h.reply, 0), 0u) << h.what << ": " << reply.substr(0, 120);
+    } else {
+      EXPECT_EQ(reply, h.reply) << h.what;
+    }
+  }
+  const std::string stale = Exchange(filePort, DigestRequest("GET", item, "bob", "pw", "MXwxfDE="));
+  EXPECT_NE(stale.find(", stale=\"true\"\r\n"), std::string::npos) << stale.substr(0, 200);
+  const std::string wrong = Exchange(filePort, DigestRequest("GET", item, "bob", "nope", nonce));
+  EXPECT_EQ(wrong.find("stale"), std::string::npos);
 
   ASSERT_TRUE(b.Quit());
   ASSERT_TRUE(a.Quit());
