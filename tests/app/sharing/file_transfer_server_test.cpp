@@ -53,17 +53,20 @@ int Connect(int port) {
 }
 
 std::string Request(const std::string& uri) {
-  sharing::DigestFields f{"bob", sharing::MakeTransferNonce(sharing::UpTimeNanoseconds()), uri, "trdl_realm", ""};
+  sharing::DigestFields f{"bob", sharing::MakeTransferNonce(sharing::UpTimeNanoseconds()), uri, "trdl_realm",
+                          ""};
   f.response = sharing::ExpectedDigestResponse(f, "GET", "pw");
-  return "GET " + uri + " HTTP/1.1\r\nAuthorization: Digest username=\"bob\", realm=\"trdl_realm\", nonce=\"" +
-         f.nonce + "\", uri=\"" + uri + "\", response=\"" + f.response + "\"\r\n\r\n";
+  return "GET " + uri +
+         " HTTP/1.1\r\nAuthorization: Digest username=\"bob\", realm=\"trdl_realm\", nonce=\"" + f.nonce +
+         "\", uri=\"" + uri + "\", response=\"" + f.response + "\"\r\n\r\n";
 }
 
 std::string ReadAll(int fd, std::size_t limit = SIZE_MAX) {
   std::string out;
   char buf[65536];
   ssize_t n;
-  while (out.size() < limit && (n = ::recv(fd, buf, sizeof buf, 0)) > 0) out.append(buf, static_cast<std::size_t>(n));
+  while (out.size() < limit && (n = ::recv(fd, buf, sizeof buf, 0)) > 0)
+    out.append(buf, static_cast<std::size_t>(n));
   return out;
 }
 
@@ -99,8 +102,9 @@ TEST(FileTransferServer, CountsSendersRefusesOneTooManyAndFollowsNoLink) {
   const int next = Connect(server->port());
   const std::string second = Request("/7");
   ::send(next, second.data(), second.size(), 0);
-  EXPECT_EQ(ReadAll(next), "HTTP/1.1 421 Server Busy\r\n\r\n<html><body><h1>421 Server Busy</h1>Please try again "
-                           "later</body></html>");
+  EXPECT_EQ(ReadAll(next),
+            "HTTP/1.1 421 Server Busy\r\n\r\n<html><body><h1>421 Server Busy</h1>Please try again "
+            "later</body></html>");
   ::close(next);
   const std::string rest = ReadAll(slow);
   ::close(slow);
