@@ -1,7 +1,13 @@
 // truvane-bench-download: one download through the real engine (task, scheduler,
 // transport, limiter), started the way the queue starts one, with its cost.
 //
-//   truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] --output PATH
+//   truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] [--cacert FILE]
+//                          [--timeout SECONDS] --output PATH
+//
+// HTTPS servers are trusted as the program trusts them: the system's roots, or the
+// certificates in FILE with --cacert (the same as setting SSL_CERT_FILE=FILE). A server the
+// bench cannot trust fails the run at once (the program would ask the user). A run still
+// going after --timeout seconds (default 600) fails too.
 //
 // The limiter task runs as in the program (every read reports to it); --limit turns the
 // download limit on at that rate. The resume file sits beside the output as PATH.ranges
@@ -9,6 +15,7 @@
 // for it, as for any download; the bench moves it back to PATH at the end. Prints wall time, CPU time (user,
 // sys) and peak memory of the whole process, and exits 0 only when the download completed.
 
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,6 +31,7 @@
 
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
+#include "app/engine/services/download_event_keys.h"
 #include "app/engine/task/download_task.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
@@ -35,11 +43,14 @@ struct Arguments {
   std::string output;
   int connections = 3;
   std::int64_t limit = 0;
+  std::string cacert;
+  double timeout = 600;
 };
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] --output PATH\n");
+               "usage: truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] [--cacert FILE]\n"
+               "                              [--timeout SECONDS] --output PATH\n");
   return 2;
 }
 
@@ -51,6 +62,10 @@ bool Parse(int argc, char** argv, Arguments& a) {
       a.connections = std::atoi(argv[++i]);
     } else if (arg == "--limit" && hasValue) {
       a.limit = std::atoll(argv[++i]);
+    } else if (arg == "--cacert" && hasValue) {
+      a.cacert = argv[++i];
+    } else if (arg == "--timeout" && hasValue) {
+      a.timeout = std::atof(argv[++i]);
     } else if (arg == "--output" && hasValue) {
       a.output = argv[++i];
     } else if (!arg.starts_with("--") && a.url.empty()) {
@@ -59,7 +74,7 @@ bool Parse(int argc, char** argv, Arguments& a) {
       return false;
     }
   }
-  return !a.url.empty() && !a.output.empty() && a.connections >= 1;
+  return !a.url.empty() && !a.output.empty() && a.connections >= 1 && a.timeout > 0;
 }
 
 double Seconds(const timeval& t) {
@@ -71,6 +86,8 @@ double Seconds(const timeval& t) {
 int main(int argc, char** argv) {
   Arguments args;
   if (!Parse(argc, argv, args)) return Usage();
+  // Read by the TLS layer for every connection, as OpenSSL's own tools do.
+  if (!args.cacert.empty()) ::setenv("SSL_CERT_FILE", args.cacert.c_str(), 1);
 
   // Settings of a throw-away user: the bench must not touch the real preferences.
   char folderTemplate[] = "/tmp/truvane-bench-XXXXXX";
@@ -88,10 +105,16 @@ int main(int argc, char** argv) {
   std::mutex mutex;
   std::condition_variable cv;
   std::int32_t reason = -1;
+  bool untrusted = false;
   std::string finalPath;
   engine::DownloadRunOptions options;
   options.post = [&](runtime::EventRef event, runtime::EventPriority) {
-    if (event->kind() == engine::kDownloadEventFinished) {
+    if (event->kind() == engine::kDownloadEventUnknownRoot ||
+        event->kind() == engine::kDownloadEventCertificateQuestion) {
+      std::lock_guard lock(mutex);
+      untrusted = true;
+      cv.notify_all();
+    } else if (event->kind() == engine::kDownloadEventFinished) {
       std::lock_guard lock(mutex);
       reason = event->Get<std::int32_t>(values::FourCC("Reas")).value_or(engine::kFinishFailed);
       if (auto file = event->Get<runtime::FileRef>(values::FourCC("File"))) finalPath = file->path;
@@ -123,7 +146,20 @@ int main(int argc, char** argv) {
   }
   {
     std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return reason >= 0; });
+    const bool ended = cv.wait_for(lock, std::chrono::duration<double>(args.timeout),
+                                   [&] { return reason >= 0 || untrusted; });
+    // The task may be blocked on a question nobody answers: leave without waiting for it.
+    if (untrusted) {
+      std::fprintf(stderr,
+                   "the server's certificate is not trusted: pass --cacert FILE or set SSL_CERT_FILE\n");
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
+    if (!ended) {
+      std::fprintf(stderr, "no end after %.0f s\n", args.timeout);
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
   }
   // The task posts its last event just before it returns; wait for it to be gone.
   while (engine::RunningDownloadTaskCount() != 0) ::usleep(1000);

@@ -102,7 +102,8 @@ bool SchedulerTick() {
   // A download that has just started is written to the queue file at once rather than at
   // the next autosave, up to two minutes later: a program killed during the transfer then
   // finds the download again at its next start, and resumes it from its partial package.
-  if (started && queue::gQueueChanged) queue::SaveQueueFile();
+  // The writing happens on a worker, so a long queue does not hold up this tick.
+  if (started && queue::gQueueChanged) queue::SaveQueueFileSoon();
 
   CallHook(hooks.miniWindowUpdateLabels);
 
@@ -119,7 +120,7 @@ bool SchedulerTick() {
 
 void AutosaveTimer() {
   auto& hooks = ShellHooksSlot::Get();
-  if (queue::gQueueChanged) queue::SaveQueueFile();
+  if (queue::gQueueChanged) queue::SaveQueueFileSoon();
   if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
   const auto settings = util::CurrentSettings();
   util::SetPreferenceValue("Files transfered",

@@ -23,6 +23,7 @@ std::function<void(runtime::Nanoseconds)>& Delay() {
 }
 
 void SaveQueueIfChanged() {
+  queue::FinishQueueFileSaves();
   if (!queue::gQueueChanged && !queue::gFolderSettingsChanged) return;
   if (queue::SaveQueueFile().ok()) queue::gFolderSettingsChanged = false;
 }

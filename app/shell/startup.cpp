@@ -10,6 +10,9 @@
 #include <ctime>
 #include <string>
 
+#include "app/browser/favourites/favourites.h"
+#include "app/browser/remote_browser.h"
+#include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
@@ -51,6 +54,7 @@
 #include "app/ui/main_window/main_window_services.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/transfer_log/transfer_log_windows.h"
+#include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
@@ -311,6 +315,23 @@ void InstallCredentialServicesStep(ShellSession&) {
   InstallSharing();
 }
 
+// Before the settings are read: they hand the stored favourites to the remote browser.
+void InstallRemoteBrowserStep(ShellSession&) {
+  browser::InstallRemoteBrowser();
+  auto& hooks = ShellHooksSlot::Get();
+  hooks.connectAutoconnectFavourites = [] { browser::ConnectAutoconnectFavourites(); };
+  hooks.saveFavouritesIfChanged = [] {
+    if (browser::FavouritesChanged()) browser::SaveFavourites();
+  };
+  // A file dropped onto a remote folder becomes an upload of the connection's host type.
+  browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode = [](const std::string& path,
+                                                               const browser::FTPUploadTarget& target) {
+    constexpr std::int32_t kFTP = 1, kFTPS = 4;
+    return upload::UploadItemCreateAndEnqueue(path, target.host, std::nullopt, target.user, target.password,
+                                              target.path, target.secure ? kFTPS : kFTP) != nullptr;
+  };
+}
+
 void LoadPreferences(ShellSession&) {
   InstallSettingsHooks();
   util::LoadPreferences(false);
@@ -468,6 +489,7 @@ constexpr struct {
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
     {"InstallCredentialServices", InstallCredentialServicesStep},
+    {"InstallRemoteBrowser", InstallRemoteBrowserStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
     {"ChooseCurrentView", ChooseCurrentViewStep},
@@ -564,6 +586,8 @@ void Shell::Quit() {
   util::SaveBandwidthSettings();
 
   Step("SaveQueueFile");
+  // A save still running on the worker ends first; one that failed leaves the queue changed.
+  queue::FinishQueueFileSaves();
   if (queue::gQueueChanged || queue::gFolderSettingsChanged) queue::SaveQueueFile();
   CallHook(hooks.saveHostKeys);
 

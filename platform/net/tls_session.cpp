@@ -212,6 +212,10 @@ void TlsSession::IncomingEnded() {
   BIO_set_mem_eof_return(SSL_get_rbio(ssl_), 0);
 }
 
+std::size_t TlsSession::IncomingSize() const {
+  return BIO_ctrl_pending(SSL_get_rbio(ssl_));
+}
+
 std::size_t TlsSession::OutgoingSize() const {
   return BIO_ctrl_pending(SSL_get_wbio(ssl_));
 }
@@ -327,6 +331,26 @@ TlsResult TlsSession::Read(void* out, std::size_t size, std::size_t& got) {
     got = n;
     return TlsResult::kOk;
   }
+  return MapFailure(ret);
+}
+
+std::size_t TlsSession::PendingPlain() const {
+  const int n = SSL_pending(ssl_);
+  return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+TlsResult TlsSession::Peek() {
+  if (error_) return TlsResult::kError;
+  if (!handshake_done_) {
+    TlsResult r = Handshake();
+    if (r != TlsResult::kOk) return r;
+  }
+  if (PendingPlain() > 0) return TlsResult::kOk;
+  ClearErrors();
+  char byte = 0;
+  std::size_t n = 0;
+  const int ret = SSL_peek_ex(ssl_, &byte, 1, &n);
+  if (ret == 1) return TlsResult::kOk;
   return MapFailure(ret);
 }
 

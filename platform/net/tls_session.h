@@ -91,6 +91,8 @@ class TlsSession {
   void PutIncoming(const void* data, std::size_t size);
   void IncomingEnded();
   std::size_t OutgoingSize() const;
+  // Encrypted bytes fed in and not yet taken by the session.
+  std::size_t IncomingSize() const;
   // Moves up to `size` bytes to send into `out`; returns the count.
   std::size_t TakeOutgoing(void* out, std::size_t size);
   std::string TakeAllOutgoing();
@@ -100,6 +102,12 @@ class TlsSession {
   bool IsHandshakeDone() const { return handshake_done_; }
   // kOk with `got` > 0, kWouldBlock, kClosed or kError.
   TlsResult Read(void* out, std::size_t size, std::size_t& got);
+  // Decrypted bytes held inside the session, ready for Read without more input.
+  std::size_t PendingPlain() const;
+  // Decrypts the next record without taking any of it, so that PendingPlain tells
+  // whether a Read would give bytes: kOk when some are pending, kWouldBlock, kClosed or
+  // kError as for Read.
+  TlsResult Peek();
   // Takes as much of `data` as it can (all of it unless the handshake is pending).
   TlsResult Write(const void* data, std::size_t size, std::size_t& written);
   // Queues the close notification.

@@ -9,6 +9,10 @@ namespace net {
 
 namespace {
 constexpr std::size_t kCarrierReadSize = 32 * 1024;
+// Encrypted bytes taken from the carrier ahead of the reader: enough for a few whole
+// records, so the session always has one to decrypt. The rest stays in the socket, where
+// it holds back the sender.
+constexpr std::size_t kIncomingLimit = 64 * 1024;
 // Encrypted bytes queued for a carrier that does not take them: past this, Write
 // answers would-block.
 constexpr std::size_t kOutgoingLimit = 256 * 1024;
@@ -79,7 +83,7 @@ bool TlsStream::Open(std::shared_ptr<runtime::RunLoop> loop) {
 
 void TlsStream::UpdateCarrierInterest() {
   unsigned events = kEventError | kEventOpenCompleted;
-  if (!tls_ended_ && plain_.size() - plain_pos_ < kBufferLimit) events |= kEventHasBytes | kEventEnd;
+  if (!tls_ended_ && session_->IncomingSize() < kIncomingLimit) events |= kEventHasBytes | kEventEnd;
   if (!outgoing_.empty()) events |= kEventCanAcceptBytes;
   carrier_->SetEvents(events);
 }
@@ -96,6 +100,7 @@ void TlsStream::OnCarrierEvent(StreamEvent event) {
       break;
     case kEventEnd:
       session_->IncomingEnded();
+      carrier_ended_ = true;
       Step();
       break;
     case kEventCanAcceptBytes:
@@ -110,19 +115,37 @@ void TlsStream::OnCarrierEvent(StreamEvent event) {
   }
 }
 
-void TlsStream::PullFromCarrier() {
+std::size_t TlsStream::PullFromCarrier() {
   char buffer[kCarrierReadSize];
-  while (plain_.size() - plain_pos_ < kBufferLimit) {
+  std::size_t pulled = 0;
+  while (!tls_ended_ && session_->IncomingSize() < kIncomingLimit) {
     const std::ptrdiff_t n = carrier_->Read(buffer, sizeof buffer);
     if (n > 0) {
       session_->PutIncoming(buffer, static_cast<std::size_t>(n));
-      if (static_cast<std::size_t>(n) < sizeof buffer) return;
+      pulled += static_cast<std::size_t>(n);
+      if (static_cast<std::size_t>(n) < sizeof buffer) break;
       continue;
     }
-    if (n == kStreamAtEnd) session_->IncomingEnded();
+    if (n == kStreamAtEnd) {
+      session_->IncomingEnded();
+      carrier_ended_ = true;
+    }
     if (n == kStreamFailed) Fail(carrier_->Error());
-    return;
+    break;
   }
+  return pulled;
+}
+
+bool TlsStream::Prime() {
+  if (tls_ended_ || session_->PendingPlain() > 0) return true;
+  const TlsResult r = session_->Peek();
+  if (r == TlsResult::kClosed) tls_ended_ = true;
+  if (r == TlsResult::kError) {
+    Flush();
+    Fail(session_->Error());
+    return false;
+  }
+  return true;
 }
 
 void TlsStream::Step() {
@@ -145,27 +168,9 @@ void TlsStream::Step() {
     can_accept_armed_ = true;
     Post(static_cast<StreamEvent>(kEventOpenCompleted | kEventCanAcceptBytes));
   }
-  char buffer[16 * 1024];
-  // Compact once the read part dominates, so the buffer does not creep.
-  if (plain_pos_ > 0 && plain_pos_ >= plain_.size() / 2) {
-    plain_.erase(0, plain_pos_);
-    plain_pos_ = 0;
-  }
-  while (!tls_ended_ && plain_.size() - plain_pos_ < kBufferLimit) {
-    std::size_t got = 0;
-    const TlsResult r = session_->Read(buffer, sizeof buffer, got);
-    if (r == TlsResult::kOk) {
-      plain_.append(buffer, got);
-      continue;
-    }
-    if (r == TlsResult::kClosed) tls_ended_ = true;
-    if (r == TlsResult::kError) {
-      Flush();
-      Fail(session_->Error());
-      return;
-    }
-    break;
-  }
+  // Only one record is decrypted here, to learn whether there is something to read; the
+  // rest is decrypted by Read straight into the reader's buffer.
+  if (!Prime()) return;
   Flush();
   if (HasBytesAvailable() || tls_ended_) Post(kEventNone);
   UpdateCarrierInterest();
@@ -267,26 +272,42 @@ void TlsStream::Close() {
 
 std::ptrdiff_t TlsStream::Read(void* out, std::size_t size) {
   if (status_ == StreamStatus::kError) return kStreamFailed;
-  const std::size_t available = plain_.size() - plain_pos_;
-  if (available == 0) {
-    if (tls_ended_) {
-      status_ = StreamStatus::kAtEnd;
-      return kStreamAtEnd;
+  if (!session_->IsHandshakeDone() || status_ == StreamStatus::kClosed) return kStreamWouldBlock;
+  auto* bytes = static_cast<char*>(out);
+  std::size_t got = 0;
+  while (got < size && !tls_ended_) {
+    std::size_t n = 0;
+    const TlsResult r = session_->Read(bytes + got, size - got, n);
+    if (r == TlsResult::kOk) {
+      got += n;
+      continue;
     }
-    return kStreamWouldBlock;
+    if (r == TlsResult::kClosed) {
+      tls_ended_ = true;
+      break;
+    }
+    if (r == TlsResult::kError) {
+      Flush();
+      Fail(session_->Error());
+      return got > 0 ? static_cast<std::ptrdiff_t>(got) : kStreamFailed;
+    }
+    // The session needs more: take what the carrier already has, a bounded amount.
+    if (carrier_ended_ || PullFromCarrier() == 0) break;
+    if (status_ == StreamStatus::kError) return got > 0 ? static_cast<std::ptrdiff_t>(got) : kStreamFailed;
   }
-  const bool was_full = available >= kBufferLimit;
-  const std::size_t n = std::min(size, available);
-  std::memcpy(out, plain_.data() + plain_pos_, n);
-  plain_pos_ += n;
-  if (plain_pos_ == plain_.size()) {
-    plain_.clear();
-    plain_pos_ = 0;
+  // Reading may have produced replies (key updates) and freed room for the carrier.
+  if (status_ != StreamStatus::kError) {
+    Prime();
+    Flush();
+    if (status_ != StreamStatus::kError) UpdateCarrierInterest();
   }
-  // Reading stopped while the buffer was full: what the session holds and what the
-  // carrier has may flow again.
-  if (was_full) Step();
-  return static_cast<std::ptrdiff_t>(n);
+  if (got > 0) return static_cast<std::ptrdiff_t>(got);
+  if (status_ == StreamStatus::kError) return kStreamFailed;
+  if (tls_ended_ && !HasBytesAvailable()) {
+    status_ = StreamStatus::kAtEnd;
+    return kStreamAtEnd;
+  }
+  return kStreamWouldBlock;
 }
 
 std::ptrdiff_t TlsStream::Write(const void* data, std::size_t size) {

@@ -3,11 +3,11 @@
 // byte_stream.h): the open-completed event comes once the handshake is done (and trust
 // evaluated), so a client writes its request only then.
 //
-// The stream pumps bytes between its carrier and a TlsSession: whatever the carrier
-// has is fed in, what the session wants to send is written out (kept while the carrier
-// cannot take it). Decrypted bytes wait in a buffer bounded to kBufferLimit; while it is
-// full the carrier is not read, so a slow reader holds back the sender instead of
-// filling memory.
+// The stream pumps bytes between its carrier and a TlsSession: a bounded amount of what
+// the carrier has is fed in (a few records), what the session wants to send is written
+// out (kept while the carrier cannot take it). Read decrypts straight into the reader's
+// buffer, pulling more from the carrier as it goes; while the session holds enough the
+// carrier is not read, so a slow reader holds back the sender instead of filling memory.
 //
 // The carrier may already be open (a tunnel through a proxy after CONNECT): then the
 // handshake starts as soon as the TLS stream is opened. On a failed handshake the
@@ -28,8 +28,6 @@ namespace net {
 
 class TlsStream : public ByteStream {
  public:
-  static constexpr std::size_t kBufferLimit = 256 * 1024;
-
   // `peer_name` is used for SNI and the host-name check. `context` defaults to the
   // process's client context.
   static std::unique_ptr<TlsStream> CreateClient(std::unique_ptr<TcpStream> carrier, std::string peer_name,
@@ -61,7 +59,7 @@ class TlsStream : public ByteStream {
   void ShutdownWriting();
   std::ptrdiff_t Read(void* out, std::size_t size) override;
   std::ptrdiff_t Write(const void* data, std::size_t size) override;
-  bool HasBytesAvailable() const override { return plain_.size() > plain_pos_; }
+  bool HasBytesAvailable() const override { return session_->PendingPlain() > 0; }
   StreamStatus Status() const override { return status_; }
   StreamError Error() const override { return error_; }
   int Descriptor() const override { return carrier_->Descriptor(); }
@@ -69,7 +67,11 @@ class TlsStream : public ByteStream {
  private:
   TlsStream(std::unique_ptr<TcpStream> carrier, std::unique_ptr<TlsSession> session);
   void OnCarrierEvent(StreamEvent event);
-  void PullFromCarrier();
+  // Feeds the session from the carrier, up to the incoming limit; returns the count.
+  std::size_t PullFromCarrier();
+  // Decrypts the next record ahead (not taking it) so that HasBytesAvailable is true
+  // exactly when a Read gives bytes; false when that failed the stream.
+  bool Prime();
   void Step();
   void Flush();
   void UpdateCarrierInterest();
@@ -84,10 +86,9 @@ class TlsStream : public ByteStream {
   std::shared_ptr<runtime::Source> posted_source_;
   unsigned posted_ = 0;
 
-  std::string plain_;  // decrypted bytes; the unread ones start at plain_pos_
-  std::size_t plain_pos_ = 0;
   std::string outgoing_;  // encrypted bytes the carrier has not taken yet
   bool tls_ended_ = false;
+  bool carrier_ended_ = false;
   bool end_delivered_ = false;
   bool can_accept_armed_ = false;
   bool shut_after_flush_ = false;

@@ -143,13 +143,22 @@ class XmlWriter {
   }
 
  private:
-  // The keys (and array indices) from the root to the value being written.
-  std::vector<std::string> path_;
+  // The keys (and array indices) from the root to the value being written; made into
+  // text only for an error, so that writing allocates nothing per key.
+  struct PathPart {
+    const std::string* key = nullptr;  // else an array index
+    std::size_t index = 0;
+  };
+  std::vector<PathPart> path_;
 
   bool Fail(std::string message) {
     if (error.empty()) {
       error = std::move(message);
-      if (!path_.empty()) error += " (at \"" + JoinPath(path_) + "\")";
+      if (!path_.empty()) {
+        std::vector<std::string> parts;
+        for (const PathPart& part : path_) parts.push_back(part.key ? *part.key : std::to_string(part.index));
+        error += " (at \"" + JoinPath(parts) + "\")";
+      }
     }
     return false;
   }
@@ -263,7 +272,7 @@ class XmlWriter {
     }
     out += "<array>\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
-      path_.push_back(std::to_string(i));
+      path_.push_back({nullptr, i});
       if (!Write(items[i], indent + 1)) return false;
       path_.pop_back();
     }
@@ -282,7 +291,7 @@ class XmlWriter {
     entries.reserve(dict.size());
     for (const auto& entry : dict) {
       if (std::string reason = UnwritableTextReason(entry.first); !reason.empty()) {
-        path_.push_back(entry.first);
+        path_.push_back({&entry.first});
         return Fail("dictionary key " + reason);
       }
       entries.push_back(&entry);
@@ -291,7 +300,7 @@ class XmlWriter {
               [](auto* a, auto* b) { return plist_text::Utf16Less(a->first, b->first); });
     out += "<dict>\n";
     for (const auto* entry : entries) {
-      path_.push_back(entry->first);
+      path_.push_back({&entry->first});
       WriteText("key", entry->first, indent + 1);
       if (!Write(entry->second, indent + 1)) return false;
       path_.pop_back();
@@ -320,7 +329,9 @@ std::string_view Trim(std::string_view s) {
 
 // Character data with its references resolved. Only the predefined entities and
 // character references exist here: a DOCTYPE may not declare others.
-bool DecodeReferences(std::string_view raw, std::string& out, std::string& error) {
+}  // namespace
+
+bool DecodeXmlReferences(std::string_view raw, std::string& out, std::string& error) {
   std::size_t i = 0;
   while (i < raw.size()) {
     const std::size_t amp = raw.find('&', i);
@@ -362,6 +373,87 @@ bool DecodeReferences(std::string_view raw, std::string& out, std::string& error
   return true;
 }
 
+namespace {
+
+std::optional<Value> ParseInteger(std::string_view text, std::string& error) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  std::uint64_t magnitude = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  if (text.empty() || r.ptr != text.data() + text.size()) return error = "bad <integer>", std::nullopt;
+  if (r.ec == std::errc::result_out_of_range) return error = "<integer> out of range", std::nullopt;
+  if (!negative) return Value(Number::UInt64(magnitude));
+  constexpr auto kMinMagnitude = std::uint64_t{1} << 63;
+  if (magnitude > kMinMagnitude) return error = "<integer> out of range", std::nullopt;
+  return Value(Number::Int64(static_cast<std::int64_t>(0 - magnitude)));
+}
+
+std::optional<Value> ParseReal(std::string_view text, std::string& error) {
+  const std::string lower = AsciiLower(text);
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  if (lower == "+infinity" || lower == "+inf") return Value(Number::Float64(kInf));
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  double d = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), d);
+  if (text.empty() || r.ptr != text.data() + text.size()) return error = "bad <real>", std::nullopt;
+  if (r.ec == std::errc::result_out_of_range) return error = "<real> out of range", std::nullopt;
+  return Value(Number::Float64(d));
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", always UTC.
+std::optional<Value> ParseDate(std::string_view text, std::string& error) {
+  unsigned fields[6] = {};
+  constexpr int kWidths[6] = {4, 2, 2, 2, 2, 2};
+  constexpr char kAfter[6] = {'-', '-', 'T', ':', ':', 'Z'};
+  std::size_t at = 0;
+  for (int f = 0; f < 6; ++f) {
+    if (at + kWidths[f] + 1 > text.size()) return error = "bad <date>", std::nullopt;
+    auto r = std::from_chars(text.data() + at, text.data() + at + kWidths[f], fields[f]);
+    if (r.ec != std::errc() || r.ptr != text.data() + at + kWidths[f] || text[at + kWidths[f]] != kAfter[f]) {
+      return error = "bad <date>", std::nullopt;
+    }
+    at += kWidths[f] + 1;
+  }
+  if (at != text.size()) return error = "bad <date>", std::nullopt;
+  const auto [year, month, day, hour, minute, second] = fields;
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
+      second > 59) {
+    return error = "bad <date>", std::nullopt;
+  }
+  const std::int64_t unix = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  return Value(Date{static_cast<double>(unix) - kSecondsFrom1970To2001});
+}
+
+}  // namespace
+
+std::optional<Value> ParseXmlScalar(std::string_view tag, std::string text, std::string& error) {
+  if (tag == "true" || tag == "false") {
+    if (!IsBlank(text)) return error = "text inside <" + std::string(tag) + ">", std::nullopt;
+    return Value(tag == "true");
+  }
+  // A key outside a dictionary reads as a string, as the platform allows.
+  if (tag == "string" || tag == "key") return Value(std::move(text));
+  if (tag == "integer") return ParseInteger(Trim(text), error);
+  if (tag == "real") return ParseReal(Trim(text), error);
+  if (tag == "date") return ParseDate(Trim(text), error);
+  if (tag == "data") {
+    auto bytes = DecodeBase64(text);
+    if (!bytes) return error = "bad base64 in <data>", std::nullopt;
+    return Value(Data{std::move(*bytes)});
+  }
+  return error = "unknown tag <" + std::string(tag) + ">", std::nullopt;
+}
+
+namespace {
+
 class XmlReader {
  public:
   explicit XmlReader(std::string_view source) : source_(source) {}
@@ -374,25 +466,12 @@ class XmlReader {
     const std::string_view tag = node.name();
     if (tag == "dict") return ParseDictionary(node, depth);
     if (tag == "array") return ParseArray(node, depth);
-    if (tag == "true" || tag == "false") {
-      std::string text;
-      if (!CollectText(node, text)) return std::nullopt;
-      if (!IsBlank(text)) return Fail(node, "text inside <" + std::string(tag) + ">");
-      return Value(tag == "true");
-    }
     std::string text;
     if (!CollectText(node, text)) return std::nullopt;
-    // A key outside a dictionary reads as a string, as the platform allows.
-    if (tag == "string" || tag == "key") return Value(std::move(text));
-    if (tag == "integer") return ParseInteger(node, Trim(text));
-    if (tag == "real") return ParseReal(node, Trim(text));
-    if (tag == "date") return ParseDate(node, Trim(text));
-    if (tag == "data") {
-      auto bytes = DecodeBase64(text);
-      if (!bytes) return Fail(node, "bad base64 in <data>");
-      return Value(Data{std::move(*bytes)});
-    }
-    return Fail(node, "unknown tag <" + std::string(tag) + ">");
+    std::string message;
+    auto value = ParseXmlScalar(tag, std::move(text), message);
+    if (!value) return Fail(node, message);
+    return value;
   }
 
   std::nullopt_t Fail(const pugi::xml_node& node, const std::string& message) {
@@ -416,7 +495,7 @@ class XmlReader {
       switch (child.type()) {
         case pugi::node_pcdata: {
           std::string message;
-          if (!DecodeReferences(child.value(), out, message)) return Fail(node, message), false;
+          if (!DecodeXmlReferences(child.value(), out, message)) return Fail(node, message), false;
           break;
         }
         case pugi::node_cdata:
@@ -484,64 +563,6 @@ class XmlReader {
       dict.insert_or_assign(std::move(key), std::move(*value));
     }
     return Value(std::move(dict));
-  }
-
-  std::optional<Value> ParseInteger(const pugi::xml_node& node, std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-      negative = text[0] == '-';
-      text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-      base = 16;
-      text.remove_prefix(2);
-    }
-    std::uint64_t magnitude = 0;
-    auto r = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
-    if (text.empty() || r.ptr != text.data() + text.size()) return Fail(node, "bad <integer>");
-    if (r.ec == std::errc::result_out_of_range) return Fail(node, "<integer> out of range");
-    if (!negative) return Value(Number::UInt64(magnitude));
-    constexpr auto kMinMagnitude = std::uint64_t{1} << 63;
-    if (magnitude > kMinMagnitude) return Fail(node, "<integer> out of range");
-    return Value(Number::Int64(static_cast<std::int64_t>(0 - magnitude)));
-  }
-
-  std::optional<Value> ParseReal(const pugi::xml_node& node, std::string_view text) {
-    const std::string lower = AsciiLower(text);
-    constexpr double kInf = std::numeric_limits<double>::infinity();
-    if (lower == "+infinity" || lower == "+inf") return Value(Number::Float64(kInf));
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    double d = 0;
-    auto r = std::from_chars(text.data(), text.data() + text.size(), d);
-    if (text.empty() || r.ptr != text.data() + text.size()) return Fail(node, "bad <real>");
-    if (r.ec == std::errc::result_out_of_range) return Fail(node, "<real> out of range");
-    return Value(Number::Float64(d));
-  }
-
-  // "YYYY-MM-DDTHH:MM:SSZ", always UTC.
-  std::optional<Value> ParseDate(const pugi::xml_node& node, std::string_view text) {
-    unsigned fields[6] = {};
-    constexpr int kWidths[6] = {4, 2, 2, 2, 2, 2};
-    constexpr char kAfter[6] = {'-', '-', 'T', ':', ':', 'Z'};
-    std::size_t at = 0;
-    for (int f = 0; f < 6; ++f) {
-      if (at + kWidths[f] + 1 > text.size()) return Fail(node, "bad <date>");
-      auto r = std::from_chars(text.data() + at, text.data() + at + kWidths[f], fields[f]);
-      if (r.ec != std::errc() || r.ptr != text.data() + at + kWidths[f] ||
-          text[at + kWidths[f]] != kAfter[f]) {
-        return Fail(node, "bad <date>");
-      }
-      at += kWidths[f] + 1;
-    }
-    if (at != text.size()) return Fail(node, "bad <date>");
-    const auto [year, month, day, hour, minute, second] = fields;
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 59) {
-      return Fail(node, "bad <date>");
-    }
-    const std::int64_t unix = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    return Value(Date{static_cast<double>(unix) - kSecondsFrom1970To2001});
   }
 };
 
@@ -618,6 +639,23 @@ PlistResult<std::string> WriteXmlPropertyList(const Value& value) {
   if (!writer.Write(value, 0)) return PlistResult<std::string>::Failure(std::move(writer.error));
   writer.out += kFooter;
   return std::move(writer.out);
+}
+
+std::string_view XmlPropertyListHeader() {
+  return kHeader;
+}
+
+std::string_view XmlPropertyListFooter() {
+  return kFooter;
+}
+
+bool AppendXmlPropertyListValue(const Value& value, int indent, std::string& out, std::string& error) {
+  XmlWriter writer;
+  writer.out = std::move(out);
+  const bool ok = writer.Write(value, indent);
+  out = std::move(writer.out);
+  if (!ok) error = std::move(writer.error);
+  return ok;
 }
 
 PlistResult<Value> ReadXmlPropertyList(std::string_view text) {

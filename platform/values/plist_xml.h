@@ -16,6 +16,7 @@
 // references are refused, a DOCTYPE with an internal subset is refused, external
 // entities are never fetched, and nesting is limited to kMaxPlistDepth.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,21 @@ PlistResult<Value> ReadXmlPropertyList(std::string_view text);
 // kMaxPlistDepth fails the write, and the error names where it is ("... (at
 // \"url data/0/cookie\")": keys joined by "/", array items by index).
 PlistResult<std::string> WriteXmlPropertyList(const Value& value);
+
+// The pieces of WriteXmlPropertyList, for writers that stream a large list out part by
+// part: the lines before the root value, the line after it, and one value as it is written
+// at nesting level `indent` (tabs), appended to `out`. The same checks as above; on failure
+// `error` says why and `out` may hold part of the value.
+std::string_view XmlPropertyListHeader();
+std::string_view XmlPropertyListFooter();
+bool AppendXmlPropertyListValue(const Value& value, int indent, std::string& out, std::string& error);
+
+// The reader's pieces, for readers that take a list in part by part: character data with
+// its references resolved (the five predefined entities and character references only),
+// and the value of a scalar element (<string>, <key>, <integer>, <real>, <date>, <data>,
+// <true/>, <false/>) from its text. On failure `error` says why.
+bool DecodeXmlReferences(std::string_view raw, std::string& out, std::string& error);
+std::optional<Value> ParseXmlScalar(std::string_view tag, std::string text, std::string& error);
 
 // Removes from `value` every dictionary entry and array item the writer would refuse (as
 // above), so that what is left writes. Returns the paths removed, in the form of the

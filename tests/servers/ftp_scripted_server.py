@@ -11,6 +11,9 @@ Scenarios:
   retr-550        RETR is answered 550 before any data connection is used
   login-530       the password is refused with 530
   rest-ignored    REST is answered 350, but the data starts at byte 0 all the same
+  list-drop       the first LIST sends two of its lines, then the control connection is
+                  reset (no 226); every later LIST lists all five entries
+  list-drop-always  every LIST does what the first does in list-drop
   stor-452        STOR is answered 452 (no space) before any data connection is used
   stor-552        STOR takes the data, then the end is answered 552 (quota exceeded)
 SIZE answers 550 for a file no STOR has made (uploads start from nothing).
@@ -19,8 +22,19 @@ read never looks like the file's start). With COMMAND_LOG, every command receive
 appended to that file, one a line.
 """
 import socket
+import struct
 import sys
 import threading
+
+LISTING = [
+    "drwxr-xr-x 2 u g 4096 Jan 01 2024 folder one",
+    "-rw-r--r-- 1 u g 10240 Jan 01 2024 alpha.bin",
+    "-rw-r--r-- 1 u g 5 Jan 01 2024 beta.txt",
+    "lrwxrwxrwx 1 u g 3 Jan 01 2024 up -> ..",
+    "-rw-r--r-- 1 u g 7 Jan 01 2024 gamma.txt",
+]
+dropped = [False]
+connections_lock = threading.Lock()
 
 DATA = bytes(((i * 7) + (i >> 8) * 13) & 255 for i in range(10240))
 
@@ -133,6 +147,27 @@ def handle(conn, scenario, log_path):
                 data.close()
                 send("226 transfer complete\r\n")
             rest = 0
+        elif verb == "LIST":
+            if listener is None:
+                send("425 use PASV first\r\n")
+                continue
+            listener.settimeout(10)
+            data, _ = listener.accept()
+            listener.close()
+            listener = None
+            send("150 here comes the listing\r\n")
+            with connections_lock:
+                drop = scenario == "list-drop-always" or (scenario == "list-drop" and not dropped[0])
+                dropped[0] = True
+            if drop:
+                data.sendall(("\r\n".join(LISTING[:2]) + "\r\n").encode("latin-1"))
+                data.close()
+                # A reset, not an orderly close: the connection was lost, not ended.
+                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                break
+            data.sendall(("\r\n".join(LISTING) + "\r\n").encode("latin-1"))
+            data.close()
+            send("226 directory send OK\r\n")
         elif verb == "QUIT":
             send("221 bye\r\n")
             break

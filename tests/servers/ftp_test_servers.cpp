@@ -90,6 +90,12 @@ void VsftpdServer::PutFile(const std::string& name, const std::string& contents)
   if (const passwd* pw = getpwnam(user_.c_str())) chown(path.c_str(), pw->pw_uid, pw->pw_gid);
 }
 
+void VsftpdServer::MakeFolder(const std::string& name) const {
+  const std::string path = home_ + "/" + name;
+  ::mkdir(path.c_str(), 0755);
+  if (const passwd* pw = getpwnam(user_.c_str())) chown(path.c_str(), pw->pw_uid, pw->pw_gid);
+}
+
 std::vector<std::string> VsftpdServer::Commands() const {
   // Lines look like: "... [pid 12] [user] FTP command: Client "127.0.0.1", "REST 1000"".
   std::vector<std::string> out;

@@ -36,6 +36,8 @@ class VsftpdServer {
   const std::string& FilesDir() const { return home_; }
   // Writes a file into the home, owned by the user.
   void PutFile(const std::string& name, const std::string& contents) const;
+  // Makes a folder in the home (its parents must exist), owned by the user.
+  void MakeFolder(const std::string& name) const;
   const TestIdentity& Identity() const { return identity_; }
   std::string Url(const std::string& scheme, const std::string& path) const;
   bool ok() const { return process_.running(); }

@@ -4,17 +4,23 @@
 // tree or a WebDAV / iDisk tree), and the few changes made from the list (renaming a node
 // or a remote file, renaming a favourite, its auto-connect box).
 //
+// It also carries what the source list reads of the open connections (one row per host,
+// view ids 1025 + index) and the queue's commands on remote rows: delete on the server,
+// download into a local folder.
+//
 // The remote browser registers its implementation at start-up; until it is built the
 // default knows no favourite, host or node, and changes do nothing.
 //
 // Main thread only.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/runtime/hook_slot.h"
 #include "platform/runtime/service_slot.h"
 
 namespace browser {
@@ -87,6 +93,19 @@ struct RemoteHost {
   std::uint32_t nodeID = 0;  // types 5-7
 };
 
+// What a host's source-list row shows.
+struct RemoteHostRow {
+  std::uint32_t viewID = 0;  // 1025 + index
+  std::int32_t hostType = 0;
+  std::string label;
+  std::uint32_t icon = 0;  // four-character code of creator 'Truv' ('FTP_', 'FTPS', ...) or the system's
+  bool lockIcon = false;   // 'SecI': the connection is secure
+  bool ejectButton = false;
+  bool busy = false;      // the progress mark
+  bool disabled = false;  // state bit 16: the connection was lost and is not logged in again yet
+  bool operator==(const RemoteHostRow&) const = default;
+};
+
 using FavouriteRowRef = std::shared_ptr<FavouriteRow>;
 
 class RemoteRowsService {
@@ -112,6 +131,39 @@ class RemoteRowsService {
   // A file of a remote listing renamed in place (FTPFileItemRename).
   virtual void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName,
                                  const std::string& name) = 0;
+
+  // The source list's host rows, in host-list order.
+  virtual std::vector<RemoteHostRow> CopyHostRows() = 0;
+  // The eject button of a host row (HostDisconnect).
+  virtual void DisconnectHost(std::uint32_t viewID) = 0;
+
+  // The queue's commands on the rows of a remote view. A remote file is the download
+  // record the browser had the queue make for it (hostID with the top bit set).
+  // Deletes the node on its server (nothing for a root); false when it is not an FTP node.
+  virtual bool DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  // DeleteRemoteFileOfItem: false when the record is not a file of an open FTP listing.
+  virtual bool DeleteRemoteFileOfItem(const std::shared_ptr<void>& record) = 0;
+  // Queues downloads of the node's tree (FTPNodeDownloadTo) or of the one file into the
+  // folder; false when nothing could be queued.
+  virtual bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>& node, const std::string& folder) = 0;
+  virtual bool DownloadRemoteFileTo(const std::shared_ptr<void>& record, const std::string& folder) = 0;
+
+  // What the main window does to an FTP tree's rows. A remote file is its record, as above.
+  // Lists the folder when it was never listed, then shows its rows (FTPNodeOpen).
+  virtual void OpenFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  virtual void CloseFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  // Lists the folder again (FTPNodeRefresh; a root: the host's refresh).
+  virtual void RefreshFTPNode(const std::shared_ptr<FTPNodeRow>& node) = 0;
+  // A drop of a folder or a remote file onto a folder of the same tree (FTPNodeMove,
+  // FTPFileItemMove); false when either is not an FTP item or the trees differ.
+  virtual bool MoveFTPItem(const std::shared_ptr<void>& item, bool isNode,
+                           const std::shared_ptr<FTPNodeRow>& newParent) = 0;
+  // A local file dropped onto a folder (FTPNodeUploadToPath): false when not queued.
+  virtual bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>& folder, const std::string& localPath) = 0;
+  // Re-roots the host's tree at a path of the same server, unless the root is busy.
+  virtual void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& node, const std::string& path) = 0;
+  // The connection's log (commands and replies), for its log window.
+  virtual std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>& node) = 0;
 };
 
 class NoRemoteRows : public RemoteRowsService {
@@ -126,7 +178,31 @@ class NoRemoteRows : public RemoteRowsService {
   std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t, bool) override { return std::nullopt; }
   std::optional<std::string> FTPConnectionUser(std::uint32_t) override { return std::nullopt; }
   void FTPFileItemRename(std::uint32_t, const std::string&, const std::string&) override {}
+  std::vector<RemoteHostRow> CopyHostRows() override { return {}; }
+  void DisconnectHost(std::uint32_t) override {}
+  bool DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>&) override { return false; }
+  bool DeleteRemoteFileOfItem(const std::shared_ptr<void>&) override { return false; }
+  bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
+  bool DownloadRemoteFileTo(const std::shared_ptr<void>&, const std::string&) override { return false; }
+  void OpenFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  void CloseFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  void RefreshFTPNode(const std::shared_ptr<FTPNodeRow>&) override {}
+  bool MoveFTPItem(const std::shared_ptr<void>&, bool, const std::shared_ptr<FTPNodeRow>&) override {
+    return false;
+  }
+  bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
+  void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override {}
+  std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>&) override { return {}; }
 };
+
+// What the remote browser tells the source list beyond ui::SourceListRowsService (which
+// adds, removes and marks busy a host's row): the rows' labels, icons or order changed, or
+// a row was shown disabled; read them again with CopyHostRows. The source list installs it;
+// until then nothing listens.
+struct RemoteHostRowHooks {
+  std::function<void()> updateHostRows;
+};
+using RemoteHostRowHooksSlot = runtime::HookSlot<RemoteHostRowHooks>;
 
 using RemoteRowsServiceSlot = runtime::ServiceSlot<RemoteRowsService, NoRemoteRows>;
 

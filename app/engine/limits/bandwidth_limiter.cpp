@@ -1,6 +1,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "app/engine/limits/limit_settings.h"
 #include "platform/runtime/queue_timer.h"
@@ -11,24 +12,50 @@ namespace {
 using runtime::Nanoseconds;
 using std::chrono::milliseconds;
 
-// Below this many tokens a grant is crumbs: wait for the refill instead.
-constexpr std::int64_t kLowTokens = 49;
 // Tokens are shared out this thinly so that several transfers get a part of each tick.
 constexpr double kGrantDivisor = 3.8;
+// The smallest grant, as a fraction of a second of the rate, and its bounds: small enough
+// that ten transfers share a tick evenly, large enough that a fast limit is not served in
+// crumbs of a message round trip each.
+constexpr std::int64_t kQuantaPerSecond = 50;
+constexpr std::int64_t kMinQuantum = 1024;
+constexpr std::int64_t kMaxQuantum = 256 * 1024;
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 
 runtime::Word Kind(LimiterMessage kind) {
   return static_cast<runtime::Word>(kind);
 }
 
+std::int64_t SavedTokensCap(std::int64_t budget) {
+  return budget < 500 ? budget : budget * 2;
+}
+
 }  // namespace
 
-void BandwidthBudget::SetRate(std::int64_t bytesPerSecond) {
-  budget_ = static_cast<std::int64_t>(static_cast<double>(std::max<std::int64_t>(bytesPerSecond, 0)) * 0.25);
+std::int64_t BandwidthBudget::quantum() const {
+  return std::clamp(rate_ / kQuantaPerSecond, kMinQuantum, kMaxQuantum);
+}
+
+void BandwidthBudget::Refill(Nanoseconds now) {
+  if (now <= lastRefill_) return;
+  // A long gap fills the tokens to their cap anyway; bounding it keeps the product small.
+  const std::int64_t elapsed = std::min<std::int64_t>((now - lastRefill_).count(), kNanosPerSecond);
+  lastRefill_ = now;
+  const std::int64_t fill = rate_ * elapsed + carry_;
+  carry_ = fill % kNanosPerSecond;
+  tokens_ = std::min(tokens_ + fill / kNanosPerSecond, std::max(tokens_, SavedTokensCap(budget_)));
+}
+
+void BandwidthBudget::SetRate(std::int64_t bytesPerSecond, Nanoseconds now) {
+  Refill(now);  // the time so far at the old rate
+  rate_ = std::clamp<std::int64_t>(bytesPerSecond, 0, std::int64_t{1} << 32);
+  budget_ = static_cast<std::int64_t>(static_cast<double>(rate_) * 0.25);
+  carry_ = 0;
   tokens_ = std::min(tokens_, budget_ * 2);
 }
 
 std::optional<std::int64_t> BandwidthBudget::Tick(Nanoseconds now, bool statisticsWanted) {
-  lastTick_ = now;
+  Refill(now);
   std::optional<std::int64_t> sample;
   if (++tickCount_ >= 4) {
     tickCount_ = 0;
@@ -37,39 +64,88 @@ std::optional<std::int64_t> BandwidthBudget::Tick(Nanoseconds now, bool statisti
     // graph opens is one second's bytes, not everything since start-up.
     moved_ = 0;
   }
-  tokens_ = budget_;
   return sample;
 }
 
 BandwidthBudget::Grant BandwidthBudget::Request(std::int64_t wanted, Nanoseconds now) {
+  Refill(now);
   Grant g;
-  const std::int64_t share =
-      static_cast<std::int64_t>(static_cast<double>(std::max<std::int64_t>(tokens_, 0)) / kGrantDivisor);
-  g.bytes = std::clamp<std::int64_t>(wanted, 0, share);
-  tokens_ -= g.bytes;
-  if (tokens_ <= kLowTokens) {
-    const Nanoseconds elapsed = now - lastTick_;
-    if (elapsed < milliseconds(255)) {
-      g.pause = elapsed + milliseconds(75) <= kLimiterPeriod ? Nanoseconds(milliseconds(75))
-                                                             : Nanoseconds(milliseconds(255)) - elapsed;
+  wanted = std::max<std::int64_t>(wanted, 1);
+  const std::int64_t least = std::min(wanted, quantum());
+  if (tokens_ < least) {
+    // Nothing yet: say when the refill will have covered the smallest grant.
+    if (rate_ <= 0) {
+      g.readyAt = now + std::chrono::hours(24);
+    } else {
+      const std::int64_t missing = least - tokens_;
+      const std::int64_t nanos = (missing * kNanosPerSecond - carry_ + rate_ - 1) / rate_;
+      g.readyAt = now + Nanoseconds(std::max<std::int64_t>(nanos, 1));
     }
+    return g;
   }
+  const auto share = static_cast<std::int64_t>(static_cast<double>(tokens_) / kGrantDivisor);
+  g.bytes = std::min({wanted, tokens_, std::max(least, share)});
+  tokens_ -= g.bytes;
   return g;
 }
 
 void BandwidthBudget::Report(std::int64_t unused, std::int64_t moved) {
   moved_ += std::max<std::int64_t>(moved, 0);
   tokens_ += std::max<std::int64_t>(unused, 0);
-  tokens_ = std::min(tokens_, budget_ < 500 ? budget_ : budget_ * 2);
+  tokens_ = std::min(tokens_, SavedTokensCap(budget_));
 }
+
+namespace {
+
+struct WaitingRequest {
+  runtime::QueueId reply;
+  std::int64_t wanted;
+};
+
+// Answers waiting requests in order while the tokens cover them; returns when the first
+// one left can be served, or nullopt when none waits.
+std::optional<Nanoseconds> ServeWaiting(BandwidthBudget& budget, std::deque<WaitingRequest>& waiting) {
+  while (!waiting.empty()) {
+    const Nanoseconds now = runtime::UpTime();
+    const BandwidthBudget::Grant g = budget.Request(waiting.front().wanted, now);
+    if (g.bytes == 0) return g.readyAt;
+    runtime::NotifyQueue(waiting.front().reply, static_cast<runtime::Word>(g.bytes), 0, 0);
+    waiting.pop_front();
+  }
+  return std::nullopt;
+}
+
+// A limiter that ends leaves no one blocked: waiting requesters get nothing, and their
+// next request finds the queue gone.
+void ReleaseWaiting(std::deque<WaitingRequest>& waiting) {
+  for (const WaitingRequest& w : waiting) runtime::NotifyQueue(w.reply, 0, 0, 0);
+  waiting.clear();
+}
+
+}  // namespace
 
 runtime::Status BandwidthLimiterTask(runtime::QueueId queue) {
   runtime::QueueTimer timer(queue, {0, 0, Kind(LimiterMessage::kTick)});
   BandwidthBudget budget(runtime::UpTime());
+  std::deque<WaitingRequest> waiting;
+  std::optional<Nanoseconds> readyAt;
   timer.ArmAfter(kLimiterPeriod);
   for (;;) {
     runtime::Message m;
-    if (runtime::WaitOnQueue(queue, m) != runtime::kNoErr) return runtime::kNoErr;  // queue deleted
+    runtime::Status st = runtime::kNoErr;
+    if (readyAt) {
+      st = runtime::WaitOnQueue(queue, m, std::max(*readyAt - runtime::UpTime(), Nanoseconds(0)));
+    } else {
+      st = runtime::WaitOnQueue(queue, m);
+    }
+    if (st == runtime::kTimeoutErr) {
+      readyAt = ServeWaiting(budget, waiting);
+      continue;
+    }
+    if (st != runtime::kNoErr) {  // queue deleted
+      ReleaseWaiting(waiting);
+      return runtime::kNoErr;
+    }
     switch (static_cast<LimiterMessage>(m.p3 & 0xFFFF)) {
       case LimiterMessage::kTick: {
         timer.ArmAfter(kLimiterPeriod);
@@ -83,25 +159,28 @@ runtime::Status BandwidthLimiterTask(runtime::QueueId queue) {
       case LimiterMessage::kRequest: {
         const auto reply = static_cast<runtime::QueueId>(m.p2);
         if (reply == 0) break;
-        const Nanoseconds now = runtime::UpTime();
-        const BandwidthBudget::Grant g = budget.Request(static_cast<std::int64_t>(m.p1), now);
-        runtime::NotifyQueue(reply, static_cast<runtime::Word>(g.bytes), 0, 0);
-        // Until a time fixed before replying: the requester may act (and time move) at once.
-        if (g.pause > Nanoseconds(0)) runtime::DelayUntil(now + g.pause);
+        if (m.p1 == 0) {  // asks for nothing: gets nothing, at once
+          runtime::NotifyQueue(reply, 0, 0, 0);
+          break;
+        }
+        // Behind those already waiting, so that every transfer gets its turn.
+        waiting.push_back({reply, static_cast<std::int64_t>(m.p1)});
         break;
       }
       case LimiterMessage::kReport:
         budget.Report(static_cast<std::int64_t>(m.p1), static_cast<std::int64_t>(m.p2));
         break;
       case LimiterMessage::kSetRate:
-        budget.SetRate(static_cast<std::int64_t>(m.p1));
+        budget.SetRate(static_cast<std::int64_t>(m.p1), runtime::UpTime());
         break;
       case LimiterMessage::kStop:
+        ReleaseWaiting(waiting);
         runtime::DeleteQueue(queue);
         return runtime::kNoErr;
       default:
         break;
     }
+    readyAt = ServeWaiting(budget, waiting);
   }
 }
 

@@ -13,19 +13,25 @@
 //   kind 3 report    (unused grant, bytes moved)      tokens back, moved bytes counted
 //   kind 4 stop                                       the loop ends
 //
-// A grant is a share of the tokens left, trunc(tokens / 3.8), not all of them: several
-// transfers asking in one tick each get a part, and none takes the whole tick. When the
-// tokens run down to 49 or fewer the limiter sleeps until shortly before the next refill
-// (75 ms steps), so that requesters queue up behind the refill instead of spinning on
-// grants of a few bytes. Returned tokens are capped at twice the budget (at the budget
-// when it is below 500), so idle transfers cannot save up a burst.
+// The budget is refilled by the time that passed, at the rate, whenever the limiter looks
+// at it (a request, a report, its 250 ms timer), not reset at each tick: tokens a tick did
+// not hand out stay for the next one, so the rate holds exactly at every speed. Saved
+// tokens are capped at twice the tick's budget (at the budget when it is below 500), so
+// idle transfers cannot save up a burst.
+//
+// A grant is a share of the tokens, trunc(tokens / 3.8), but at least a quantum (about
+// 20 ms of the rate), so that several transfers asking together each get a part and none
+// takes the whole tick, without grants shrinking to crumbs. A request the tokens cannot
+// serve yet is not answered with nothing: it waits, in order of arrival, inside the
+// limiter until the refill covers it. The limiter itself never sleeps, so a waiting
+// request holds up no one else's report or refill.
 //
 // The same loop counts the bytes moved (also by transfers running without a limit, which
 // report with an unused part of 0) and, once a second when the rate history wants them,
 // sends (bytes moved, limiter queue, 0) to the statistics queue.
 //
 // `BandwidthBudget` is that arithmetic without threads or clocks (the time of each call is
-// passed in), so tests drive it tick by tick; `BandwidthLimiterTask` is the task body
+// passed in), so tests drive it step by step; `BandwidthLimiterTask` is the task body
 // around it. Everything goes through queues: the limiter needs no lock.
 
 #include <chrono>
@@ -49,30 +55,38 @@ inline constexpr std::int64_t kInitialBudgetPerTick = 0x3334;
 class BandwidthBudget {
  public:
   struct Grant {
+    // 0: not yet; ask again at `readyAt`, when the tokens will cover the smallest grant.
     std::int64_t bytes = 0;
-    // How long the limiter should sleep after answering (0: serve the next message now).
-    runtime::Nanoseconds pause{0};
+    runtime::Nanoseconds readyAt{0};
   };
 
-  explicit BandwidthBudget(runtime::Nanoseconds now) : lastTick_(now) {}
+  explicit BandwidthBudget(runtime::Nanoseconds now) : lastRefill_(now) {}
 
-  void SetRate(std::int64_t bytesPerSecond);
-  // The refill. Returns the bytes moved during the last second on every fourth tick when
-  // `statisticsWanted`; the count restarts every second either way.
+  void SetRate(std::int64_t bytesPerSecond, runtime::Nanoseconds now);
+  // The 250 ms timer: refills, and returns the bytes moved during the last second on every
+  // fourth tick when `statisticsWanted`; the count restarts every second either way.
   std::optional<std::int64_t> Tick(runtime::Nanoseconds now, bool statisticsWanted);
   Grant Request(std::int64_t wanted, runtime::Nanoseconds now);
   void Report(std::int64_t unused, std::int64_t moved);
 
+  std::int64_t rate() const { return rate_; }
   std::int64_t budget() const { return budget_; }
   std::int64_t tokens() const { return tokens_; }
   std::int64_t moved() const { return moved_; }
+  // The smallest grant for a transfer that wants at least this much.
+  std::int64_t quantum() const;
 
  private:
+  void Refill(runtime::Nanoseconds now);
+
+  std::int64_t rate_ = kInitialBudgetPerTick * 4;
   std::int64_t budget_ = kInitialBudgetPerTick;
   std::int64_t tokens_ = 0;
   int tickCount_ = 0;
   std::int64_t moved_ = 0;
-  runtime::Nanoseconds lastTick_;
+  runtime::Nanoseconds lastRefill_;
+  // Token fractions (in byte-nanoseconds per second) not yet worth a byte.
+  std::int64_t carry_ = 0;
 };
 
 // The limiter's task body: serves `queue` until a stop message or until the queue is
@@ -102,12 +116,13 @@ class BandwidthLimiter {
 };
 
 // What RequestBandwidth answers when the limiter has gone (its queue deleted at quit):
-// nothing limits any more. Told apart from a grant of 0, which is the limiter's normal
-// answer when this tick's budget is spent: "move nothing now, ask again after the refill".
+// nothing limits any more. Told apart from a grant of 0, the answer to a request for
+// nothing or to one still waiting when the limiter stops: "move nothing now, ask again".
 inline constexpr std::int64_t kLimiterGone = -1;
 
 // Transfer side. With the limit on: ask for `wanted` bytes and block for the grant
-// (0 ... wanted, or kLimiterGone). After moving, always report what was moved and the
+// (0 ... wanted, or kLimiterGone); while the budget is spent the answer comes once the
+// refill covers it. After moving, always report what was moved and the
 // share of the grant not used; with the limit off the unused part is 0.
 std::int64_t RequestBandwidth(runtime::QueueId limiter, runtime::QueueId replyQueue, std::int64_t wanted);
 void ReportBandwidth(runtime::QueueId limiter, std::int64_t unusedGrant, std::int64_t moved);

@@ -379,9 +379,9 @@ std::size_t DownloadRun::RequestBandwidth(std::size_t wanted) {
   if (!bandwidthReplyQueue_) bandwidthReplyQueue_.emplace();
   const std::int64_t grant =
       engine::RequestBandwidth(limiter, bandwidthReplyQueue_->id(), static_cast<std::int64_t>(wanted));
-  // Only a limiter that has gone (quitting) lifts the limit. A grant of 0 is a spent
-  // budget: the transport reads nothing and asks again, and the limiter holds the asker
-  // back until its next refill.
+  // Only a limiter that has gone (quitting) lifts the limit. A spent budget keeps the
+  // request waiting in the limiter until the refill covers it; a grant of 0 (the limiter
+  // stopping) reads nothing, and the next request finds it gone.
   if (grant == kLimiterGone) return wanted;
   return std::min(wanted, static_cast<std::size_t>(grant));
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/queue/adding/remote_files.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/history/download_filters.h"
 #include "app/queue/history/history.h"
@@ -39,6 +40,7 @@ void InstallQueuePieces() {
   FilterTableServiceSlot::Set(std::make_unique<QueueFilterTableService>());
   QueueScheduleServiceSlot::Set(std::make_unique<QueueScheduleStoreService>());
   HistoryFilterRowsServiceSlot::Set(std::make_unique<QueueHistoryFilterRows>());
+  RemoteFilesServiceSlot::Set(std::make_unique<QueueRemoteFiles>());
 }
 
 }  // namespace queue

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/browser/services/remote_rows.h"
 #include "app/engine/services/download_engine_services.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
@@ -15,6 +16,7 @@
 #include "app/queue/undo/undoable_action.h"
 #include "app/sharing/services/received_file_service.h"
 #include "app/ui/services/confirmation_service.h"
+#include "app/ui/services/main_list_browser.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_queue_service.h"
 #include "app/util/files/file_bridges.h"
@@ -30,6 +32,55 @@ std::vector<WrapperRef> SelectedWithStatus(DownloadStatus mask) {
     if (w && (w->status() & mask)) out.push_back(w);
   }
   return out;
+}
+
+// The confirmation of a removal from a remote server, and its answer that goes on.
+constexpr int kConfirmRemoveFromServer = 4;
+constexpr int kConfirmRemoveFromServerAnswer = 3;
+
+// A remote listing's file: its record is a download that never joins the queue.
+bool IsRemoteFile(const DownloadQueueWrapper& w) {
+  return (w.hostUID() & 0x80000000u) != 0;
+}
+
+// The selected rows of a remote server's view that live on the server: folders and files.
+std::vector<ui::MainListItem> SelectedRemoteEntries(const WrapperRef& item) {
+  std::vector<ui::MainListItem> out;
+  if (item) {
+    if (IsRemoteFile(*item)) out.push_back(ui::MainListItem{ui::RowKind::kDownload, item});
+    return out;
+  }
+  for (const auto& row : ui::MainListBrowserSlot::Get().SelectedRows()) {
+    if (row.kind == ui::RowKind::kFTPNode) out.push_back(row);
+    if (row.kind == ui::RowKind::kDownload && IsRemoteFile(row.as<DownloadQueueWrapper>()))
+      out.push_back(row);
+  }
+  return out;
+}
+
+// Downloads of the remote entries into a folder asked for once; false when the choice was
+// cancelled.
+bool DownloadRemoteEntries(const std::vector<ui::MainListItem>& entries) {
+  if (entries.empty()) return true;
+  std::string folder;
+  if (auto& ask = QueueHooksSlot::Get().sessionDownloadFolder) {
+    const auto chosen = ask();
+    if (!chosen) return false;
+    folder = *chosen;
+  } else {
+    auto standard = files::FindStandardFolder(files::StandardFolder::kDownloads, true);
+    if (!standard.ok()) return false;
+    folder = standard->Path();
+  }
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  for (const auto& row : entries) {
+    if (row.kind == ui::RowKind::kFTPNode) {
+      remote.DownloadFTPNodeTo(std::static_pointer_cast<browser::FTPNodeRow>(row.record), folder);
+    } else {
+      remote.DownloadRemoteFileTo(row.record, folder);
+    }
+  }
+  return true;
 }
 
 // "<one>" for one, else "<many>" with the count for %d.
@@ -120,9 +171,13 @@ void QueueSelectedDownloads() {
   if (IsDisplayingUploads()) {
     upload::UploadQueueServiceSlot::Get().QueueSelectedUploads();
   } else {
-    for (const auto& w : SelectedWithStatus(kInactiveMask)) {
-      if (w->hostUID() != 0) continue;  // a peer's item is fetched by starting it
-      EnqueueElement(w);
+    if (IsDisplayingRemoteHost()) {
+      DownloadRemoteEntries(SelectedRemoteEntries(nullptr));
+    } else {
+      for (const auto& w : SelectedWithStatus(kInactiveMask)) {
+        if (w->hostUID() != 0) continue;  // a peer's item is fetched by starting it
+        EnqueueElement(w);
+      }
     }
     MarkQueueDirty();
   }
@@ -177,6 +232,16 @@ void StartSelectedDownloads() {
     list.RefreshCommandState();
     return;
   }
+  if (IsDisplayingRemoteHost()) {
+    // FTP folders have their downloads queued; a remote file starts as a local copy below.
+    std::vector<ui::MainListItem> folders;
+    for (const auto& row : SelectedRemoteEntries(nullptr))
+      if (row.kind == ui::RowKind::kFTPNode) folders.push_back(row);
+    if (!DownloadRemoteEntries(folders)) {
+      list.RefreshCommandState();
+      return;
+    }
+  }
   std::size_t started = 0;
   for (const auto& w : SelectedWithStatus(kNotBusyMask)) {
     if (StartDownload(w) == kStartCancelled) break;
@@ -197,6 +262,23 @@ void RemoveSelectedItems(bool undoable, const WrapperRef& item) {
   if (IsDisplayingReceivedFiles()) {
     const std::size_t n = sharing::ReceivedFileServiceSlot::Get().RemoveSelectedReceivedFiles(undoable);
     if (n > 0) NameStep(n, "Remove Received File", "Remove %d Received Files");
+    return;
+  }
+  if (IsDisplayingRemoteHost()) {
+    // On the servers themselves: the tree follows once each server has answered.
+    const std::vector<ui::MainListItem> entries = SelectedRemoteEntries(item);
+    if (entries.empty()) return;
+    if (ui::ConfirmationServiceSlot::Get().RunConfirmationAlert(kConfirmRemoveFromServer, false) !=
+        kConfirmRemoveFromServerAnswer)
+      return;
+    auto& remote = browser::RemoteRowsServiceSlot::Get();
+    for (const auto& row : entries) {
+      if (row.kind == ui::RowKind::kFTPNode) {
+        remote.DeleteFTPNodeFromServer(std::static_pointer_cast<browser::FTPNodeRow>(row.record));
+      } else {
+        remote.DeleteRemoteFileOfItem(row.record);
+      }
+    }
     return;
   }
   const std::vector<WrapperRef> removing =

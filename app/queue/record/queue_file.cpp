@@ -5,7 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/folder_record.h"
@@ -17,8 +25,12 @@
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
 #include "platform/files/standard_folders.h"
+#include "platform/runtime/run_loop.h"
+#include "platform/runtime/task.h"
+#include "platform/values/digest.h"
 #include "platform/values/plist.h"
 #include "platform/values/plist_xml.h"
+#include "platform/values/plist_xml_stream.h"
 
 namespace queue {
 namespace {
@@ -29,56 +41,128 @@ void ReportOpenFailure(int number) {
   ReportQueueFailure("Couldn't open the queue file. Error " + std::to_string(number) + ".");
 }
 
-// Writes every byte, flushes, and reads the file back as the next start will: it must
-// parse, and hold as many records as were written. (Comparing bytes would pass a file that
-// no reader takes, as long as it was written faithfully.)
-files::Status WriteAndCheck(const files::FileRef& file, const values::Bytes& bytes, std::size_t elementCount,
-                            std::size_t folderCount) {
-  {
-    auto handle =
-        files::FileHandle::Open(file, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
-    if (!handle.ok()) return handle.status();
-    if (auto s = handle->WriteAt(0, bytes); !s.ok()) return s;
-    if (auto s = handle->Sync(); !s.ok()) return s;
-    if (auto s = handle->Close(); !s.ok()) return s;
-  }
-  auto back = files::ReadFileContents(file, bytes.size() + 1);
-  if (!back.ok()) return back.status();
-  auto root = values::ReadPropertyList(std::span<const std::uint8_t>(back.value()));
-  const values::Array* elements = nullptr;
-  const values::Array* folders = nullptr;
-  if (!root.ok() || root->GetArray("Elements", elements) != values::Lookup::kOk ||
-      root->GetArray("Folders", folders) != values::Lookup::kOk || elements->size() != elementCount ||
-      folders->size() != folderCount) {
-    return files::Status(files::ioErr);
-  }
-  return {};
-}
+// What one save writes: the records as the file stores them, taken on the main thread.
+struct QueueSnapshot {
+  values::Array elements;
+  values::Array folders;
+  std::vector<ViewID> folderIDs;  // of `folders`, in order, to name them in the log
+};
 
-// What was already reported as left out of the saved queue, so that each save does not
-// report it again.
-std::set<std::string>& ReportedOmissions() {
-  static std::set<std::string> reported;
-  return reported;
+// Bytes are written out in pieces of about this size, so a save never holds the whole
+// file's text.
+constexpr std::size_t kWriteChunk = 1 << 20;
+constexpr std::size_t kReadChunk = 1 << 20;
+
+// The bytes written, as a count and a digest, to compare with what reading them back gives.
+struct ByteDigest {
+  std::uint64_t size = 0;
+  values::Digester digester{values::DigestAlgorithm::kSha1};
+  void Add(std::string_view bytes) {
+    size += bytes.size();
+    digester.Update(bytes);
+  }
+};
+
+struct SaveOutcome {
+  files::Status status;
+  std::string error;  // a record the writer refused (then status is paramErr)
+  // Values left out because the file cannot hold them: who had it, and where.
+  std::vector<std::pair<std::string, std::string>> omissions;
+};
+
+// How the transfer log names a download of the file: by its name when that can be shown.
+std::string DownloadDescription(const values::Value& record) {
+  std::string name;
+  if (record.GetString("Filename", name) == values::Lookup::kOk) {
+    values::Value copy(name);
+    if (values::RemoveValuesXmlCannotHold(copy).empty()) return "The download \"" + name + "\"";
+  }
+  std::int64_t uid = 0;
+  record.GetInt64("UID", uid);
+  return "The download " + std::to_string(uid);
 }
 
 // Takes out of one record what the queue file cannot hold (a control character that got
 // in, text that is not UTF-8), so that one bad record never stops the queue from being
-// saved; the transfer log says what was left out.
-void RemoveWhatCannotBeSaved(values::Value& record, const std::string& owner) {
-  for (const std::string& path : values::RemoveValuesXmlCannotHold(record)) {
-    if (!ReportedOmissions().insert(owner + "\n" + path).second) continue;
-    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
-        true, owner + " was saved in the queue file without its value \"" + path +
-                  "\", which holds characters that cannot be stored.");
-  }
+// saved; the outcome lists what was left out, for the transfer log.
+template <class Owner>
+void RemoveWhatCannotBeSaved(values::Value& record, const Owner& owner, SaveOutcome& outcome) {
+  std::vector<std::string> removed = values::RemoveValuesXmlCannotHold(record);
+  if (removed.empty()) return;
+  // Named only when something is left out: naming costs more than the check.
+  const std::string name = owner();
+  for (std::string& path : removed) outcome.omissions.emplace_back(name, std::move(path));
 }
 
-// How the transfer log names a download: by its name when that can be shown.
-std::string DownloadDescription(const DownloadQueueElement& e) {
-  values::Value name(e.filename);
-  if (values::RemoveValuesXmlCannotHold(name).empty()) return "The download \"" + e.filename + "\"";
-  return "The download " + std::to_string(e.uid);
+// Writes the snapshot as one XML property list {"Elements": [...], "Folders": [...]}, the
+// same bytes WritePropertyList gives for it, one record at a time.
+SaveOutcome WriteSnapshot(const files::FileHandle& handle, QueueSnapshot& snapshot, ByteDigest& digest) {
+  std::string out(values::XmlPropertyListHeader());
+  std::uint64_t offset = 0;
+  auto flush = [&]() -> files::Status {
+    digest.Add(out);
+    const files::Status s =
+        handle.WriteAt(offset, std::span(reinterpret_cast<const std::uint8_t*>(out.data()), out.size()));
+    offset += out.size();
+    out.clear();
+    return s;
+  };
+  SaveOutcome outcome;
+  // `name` names the i-th item in the log when something of it is left out.
+  auto writeArray = [&](const char* key, values::Array& items, const auto& name) -> files::Status {
+    out += "\t<key>";
+    out += key;
+    out += "</key>\n";
+    if (items.empty()) {
+      out += "\t<array/>\n";
+      return {};
+    }
+    out += "\t<array>\n";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      RemoveWhatCannotBeSaved(
+          items[i], [&] { return name(i); }, outcome);
+      if (!values::AppendXmlPropertyListValue(items[i], 2, out, outcome.error))
+        return files::Status(files::paramErr);
+      if (out.size() >= kWriteChunk) {
+        if (files::Status s = flush(); !s.ok()) return s;
+      }
+    }
+    out += "\t</array>\n";
+    return {};
+  };
+  out += "<dict>\n";
+  outcome.status = writeArray("Elements", snapshot.elements,
+                              [&](std::size_t i) { return DownloadDescription(snapshot.elements[i]); });
+  if (outcome.status.ok()) {
+    outcome.status = writeArray("Folders", snapshot.folders, [&](std::size_t i) {
+      return "The folder " + std::to_string(i < snapshot.folderIDs.size() ? snapshot.folderIDs[i] : 0);
+    });
+  }
+  if (!outcome.status.ok()) return outcome;
+  out += "</dict>\n";
+  out += values::XmlPropertyListFooter();
+  outcome.status = flush();
+  return outcome;
+}
+
+// Reads the file back as the next start will find it, a piece at a time: it must hold
+// exactly the bytes written. (The writer takes only what it can write back as XML, so
+// the same bytes are a file the next start reads.)
+files::Status CheckWritten(const files::FileRef& file, ByteDigest& written) {
+  auto handle = files::FileHandle::Open(file, files::kOpenRead);
+  if (!handle.ok()) return handle.status();
+  ByteDigest read;
+  std::vector<std::uint8_t> buffer(kReadChunk);
+  for (;;) {
+    auto n = handle->ReadAt(read.size, buffer);
+    if (!n.ok()) return n.status();
+    if (*n == 0) break;
+    read.Add(std::string_view(reinterpret_cast<const char*>(buffer.data()), *n));
+    if (read.size > written.size) return files::Status(files::ioErr);
+  }
+  if (read.size != written.size || read.digester.Finish() != written.digester.Finish())
+    return files::Status(files::ioErr);
+  return {};
 }
 
 void SyncFolder(const files::FileRef& folder) {
@@ -86,6 +170,41 @@ void SyncFolder(const files::FileRef& folder) {
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
+}
+
+// Writes the snapshot to "<queue file>.new", flushes it to disk, checks it, and renames it
+// over the queue file. Runs on any thread: it touches nothing but the files.
+SaveOutcome SaveSnapshot(const files::FileRef& file, QueueSnapshot& snapshot) {
+  const files::FileRef newFile = file.Parent().Child(std::string(kQueueFileName) + ".new");
+  SaveOutcome outcome;
+  ByteDigest digest;
+  {
+    auto handle =
+        files::FileHandle::Open(newFile, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
+    if (!handle.ok()) {
+      outcome.status = handle.status();
+      return outcome;
+    }
+    outcome = WriteSnapshot(*handle, snapshot, digest);
+    if (outcome.status.ok()) outcome.status = handle->Sync();
+    if (files::Status s = handle->Close(); outcome.status.ok()) outcome.status = s;
+  }
+  if (outcome.status.ok()) outcome.status = CheckWritten(newFile, digest);
+  if (outcome.status.ok() && ::rename(newFile.c_str(), file.c_str()) != 0)
+    outcome.status = files::Status::FromErrno(errno);
+  if (!outcome.status.ok()) {
+    ::unlink(newFile.c_str());
+    return outcome;
+  }
+  SyncFolder(file.Parent());
+  return outcome;
+}
+
+// What was already reported as left out of the saved queue, so that each save does not
+// report it again.
+std::set<std::string>& ReportedOmissions() {
+  static std::set<std::string> reported;
+  return reported;
 }
 
 // Moves a file that cannot be read out of the way; false when it stays where it is.
@@ -114,17 +233,16 @@ void GiveUnreadableFileUp(const files::FileRef& file) {
   }
 }
 
-void LoadElements(const values::Array& elements, RecordLoadState& state) {
-  std::vector<WrapperRef> records;
-  records.reserve(elements.size());
-  for (const values::Value& dict : elements) {
-    if (!dict.IsDictionary()) continue;
-    WrapperRef wrapper = DownloadQueueElementCreateFromDictionary(dict, state);
-    DownloadQueueElement& e = wrapper->element();
-    e.transferLog = {};
-    e.inUse = false;
-    records.push_back(std::move(wrapper));
-  }
+WrapperRef RecordFromDictionary(const values::Value& dict, RecordLoadState& state) {
+  WrapperRef wrapper = DownloadQueueElementCreateFromDictionary(dict, state);
+  DownloadQueueElement& e = wrapper->element();
+  e.transferLog = {};
+  e.inUse = false;
+  return wrapper;
+}
+
+// Files the records of a load into the queue tables, in file order.
+void FileRecords(const std::vector<WrapperRef>& records) {
   std::lock_guard lock(gQueueItemsLock);
   // A UID names one download everywhere (scripts, peers, folders): the first record with a
   // UID keeps it, and each later one gets a new UID rather than replace the first.
@@ -169,6 +287,67 @@ void LoadElements(const values::Array& elements, RecordLoadState& state) {
   RenumberQueue(0, gQueueOrder.size());
 }
 
+// What a load read: the records, made as they came, and the folders' records.
+struct LoadedQueue {
+  std::vector<WrapperRef> records;
+  values::Array folders;
+};
+
+// Reads the queue file piece by piece: each record becomes a download as soon as it is
+// read, so the file's text and its records are never all in memory at once. nullopt when
+// the file is damaged (then nothing of it is kept).
+std::optional<LoadedQueue> ReadQueueFile(const files::FileHandle& handle, RecordLoadState& state) {
+  LoadedQueue loaded;
+  values::XmlPlistStreamReader reader([&](const std::string& key, values::Value&& item, std::string&) {
+    if (key == "Elements") {
+      if (item.IsDictionary()) loaded.records.push_back(RecordFromDictionary(item, state));
+    } else if (key == "Folders") {
+      loaded.folders.push_back(std::move(item));
+    }
+    return true;
+  });
+  std::vector<std::uint8_t> buffer(kReadChunk);
+  for (std::uint64_t offset = 0;;) {
+    auto n = handle.ReadAt(offset, buffer);
+    if (!n.ok()) return std::nullopt;
+    if (*n == 0) break;
+    offset += *n;
+    if (!reader.Feed(std::string_view(reinterpret_cast<const char*>(buffer.data()), *n))) return std::nullopt;
+  }
+  auto root = reader.Finish();
+  if (!root.ok() || !root->IsDictionary()) return std::nullopt;
+  return loaded;
+}
+
+// Whether the file is XML text the piece-by-piece reader takes (UTF-8, after an optional
+// byte-order mark and white space); other files (a binary list from an older version)
+// are read whole.
+bool StartsAsUtf8Xml(const files::FileHandle& handle) {
+  std::uint8_t head[64];
+  auto n = handle.ReadAt(0, head);
+  if (!n.ok()) return false;
+  std::size_t at = 0;
+  if (*n >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) at = 3;
+  while (at < *n && (head[at] == ' ' || head[at] == '\t' || head[at] == '\n' || head[at] == '\r')) ++at;
+  return at + 1 < *n && head[at] == '<' && head[at + 1] != 0;
+}
+
+// The whole file at once, for what the piece-by-piece reader does not take.
+std::optional<LoadedQueue> ReadWholeQueueFile(const values::Bytes& bytes, RecordLoadState& state) {
+  auto root = values::ReadPropertyList(std::span<const std::uint8_t>(bytes));
+  if (!root.ok() || !root->IsDictionary()) return std::nullopt;
+  LoadedQueue loaded;
+  const values::Array* elements = nullptr;
+  if (root->GetArray("Elements", elements) == values::Lookup::kOk) {
+    for (const values::Value& dict : *elements) {
+      if (dict.IsDictionary()) loaded.records.push_back(RecordFromDictionary(dict, state));
+    }
+  }
+  const values::Array* folders = nullptr;
+  if (root->GetArray("Folders", folders) == values::Lookup::kOk) loaded.folders = *folders;
+  return loaded;
+}
+
 void LoadFolders(const values::Array& folders) {
   std::lock_guard lock(gFoldersLock);
   for (const values::Value& record : folders) {
@@ -191,52 +370,168 @@ files::Result<files::FileRef> QueueFileRef() {
   return folder->Child(kQueueFileName);
 }
 
-files::Status SaveQueueFile() {
-  if (gSaveBlocked) return files::Status(files::fBsyErr);
-  auto file = QueueFileRef();
-  if (!file.ok()) return file.status();
+namespace {
 
-  values::Array elements;
+// Takes what the next save writes, on the main thread: every record as the file stores it.
+QueueSnapshot TakeSnapshot() {
+  QueueSnapshot snapshot;
   {
     std::lock_guard lock(gQueueItemsLock);
-    elements.reserve(gQueueItems.size());
+    snapshot.elements.reserve(gQueueItems.size());
     for (const auto& [uid, wrapper] : gQueueItems) {
-      elements.push_back(DownloadQueueElementCopyDictionary(wrapper->element()));
-      RemoveWhatCannotBeSaved(elements.back(), DownloadDescription(wrapper->element()));
+      snapshot.elements.push_back(DownloadQueueElementCopyDictionary(wrapper->element()));
     }
   }
-  values::Array folders;
   {
     std::lock_guard lock(gFoldersLock);
     for (const auto& [uid, folder] : gFolders) {
-      folders.push_back(CopyFolderRecord(*folder));
-      RemoveWhatCannotBeSaved(folders.back(), "The folder " + std::to_string(uid));
+      snapshot.folders.push_back(CopyFolderRecord(*folder));
+      snapshot.folderIDs.push_back(uid);
     }
   }
-  const std::size_t elementCount = elements.size();
-  const std::size_t folderCount = folders.size();
-  values::Value root(values::Dictionary{{"Elements", std::move(elements)}, {"Folders", std::move(folders)}});
-  auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
-  if (!bytes.ok()) {
-    ReportQueueFailure("Couldn't save the queue file: " + bytes.error());
-    return files::Status(files::paramErr);
-  }
+  return snapshot;
+}
 
-  const files::FileRef newFile = file->Parent().Child(std::string(kQueueFileName) + ".new");
-  files::Status status = WriteAndCheck(newFile, bytes.value(), elementCount, folderCount);
-  if (status.ok() && ::rename(newFile.c_str(), file->c_str()) != 0) status = files::Status::FromErrno(errno);
-  if (!status.ok()) {
-    ::unlink(newFile.c_str());
-    ReportOpenFailure(status.code());
-    return status;
+// On the main thread, after a save: a failure is reported and leaves the queue changed, so
+// that the next save tries again.
+files::Status NoteSaveOutcome(const SaveOutcome& outcome, bool queueChanged, bool foldersChanged) {
+  for (const auto& [name, path] : outcome.omissions) {
+    if (!ReportedOmissions().insert(name + "\n" + path).second) continue;
+    ui::MainListServicesSlot::Get().LogMessageToGlobalLog(
+        true, name + " was saved in the queue file without its value \"" + path +
+                  "\", which holds characters that cannot be stored.");
   }
-  SyncFolder(file->Parent());
-  gQueueChanged = false;
-  gFolderSettingsChanged = false;
-  return {};
+  if (!outcome.error.empty()) {
+    ReportQueueFailure("Couldn't save the queue file: " + outcome.error);
+  } else if (!outcome.status.ok()) {
+    ReportOpenFailure(outcome.status.code());
+  }
+  if (!outcome.status.ok()) {
+    gQueueChanged = gQueueChanged || queueChanged;
+    gFolderSettingsChanged = gFolderSettingsChanged || foldersChanged;
+  }
+  return outcome.status;
+}
+
+// The save running on a worker, and whether another was asked for meanwhile. Main thread
+// only, except the outcome, which the worker fills.
+struct BackgroundSave {
+  std::shared_ptr<runtime::Task> task;
+  std::shared_ptr<SaveOutcome> outcome;
+  bool queueChanged = false;
+  bool foldersChanged = false;
+  bool again = false;
+  std::uint64_t generation = 0;  // of the save running now
+};
+
+BackgroundSave& Background() {
+  static BackgroundSave save;
+  return save;
+}
+
+// Takes in the outcome of the worker's save once it has ended (false while it runs).
+bool CollectBackgroundSave(bool wait) {
+  BackgroundSave& b = Background();
+  if (!b.task) return true;
+  if (wait) {
+    b.task->Wait();
+  } else if (b.task->IsRunning()) {
+    return false;
+  }
+  b.task.reset();
+  NoteSaveOutcome(*b.outcome, b.queueChanged, b.foldersChanged);
+  b.outcome.reset();
+  return true;
+}
+
+void StartBackgroundSave();
+
+// Posted to the main loop by the worker when it is done (the save may have been taken in
+// already, by a save that had to wait for it).
+void BackgroundSaveEnded(std::uint64_t generation) {
+  if (generation != Background().generation || !CollectBackgroundSave(true)) return;
+  BackgroundSave& b = Background();
+  if (b.again) {
+    b.again = false;
+    if (gQueueChanged || gFolderSettingsChanged) StartBackgroundSave();
+  }
+}
+
+// A process that ends while a save runs lets it finish first: its libraries (OpenSSL's
+// digests) are torn down at exit, and the old file stays whole anyway.
+void WaitForSaveAtExit() {
+  if (auto task = Background().task) task->Wait();
+}
+
+void StartBackgroundSave() {
+  BackgroundSave& b = Background();
+  if (gSaveBlocked) return;
+  static const bool waitsAtExit = std::atexit(WaitForSaveAtExit) == 0;
+  (void)waitsAtExit;
+  auto file = QueueFileRef();
+  if (!file.ok()) {
+    ReportOpenFailure(file.status().code());
+    return;
+  }
+  auto snapshot = std::make_shared<QueueSnapshot>(TakeSnapshot());
+  b.queueChanged = std::exchange(gQueueChanged, false);
+  b.foldersChanged = std::exchange(gFolderSettingsChanged, false);
+  b.outcome = std::make_shared<SaveOutcome>();
+  std::shared_ptr<runtime::RunLoop> mainLoop = runtime::RunLoop::Main();
+  const std::uint64_t generation = ++b.generation;
+  b.task = runtime::Task::Start({.name = "queue save"}, [snapshot, outcome = b.outcome, target = *file,
+                                                         mainLoop, generation]() mutable {
+    *outcome = SaveSnapshot(target, *snapshot);
+    snapshot.reset();  // the memory goes back now, not when the main thread looks
+    if (mainLoop) mainLoop->Perform([generation] { BackgroundSaveEnded(generation); });
+    return runtime::kNoErr;
+  });
+  if (!b.task) {
+    // No thread to be had: save here, as before.
+    *b.outcome = SaveSnapshot(*file, *snapshot);
+    NoteSaveOutcome(*b.outcome, b.queueChanged, b.foldersChanged);
+    b.outcome.reset();
+  }
+}
+
+}  // namespace
+
+files::Status SaveQueueFile() {
+  // One writer at a time: a save still running on the worker ends first.
+  CollectBackgroundSave(true);
+  Background().again = false;
+  if (gSaveBlocked) return files::Status(files::fBsyErr);
+  auto file = QueueFileRef();
+  if (!file.ok()) return file.status();
+  QueueSnapshot snapshot = TakeSnapshot();
+  const bool queueChanged = std::exchange(gQueueChanged, false);
+  const bool foldersChanged = std::exchange(gFolderSettingsChanged, false);
+  return NoteSaveOutcome(SaveSnapshot(*file, snapshot), queueChanged, foldersChanged);
+}
+
+void SaveQueueFileSoon() {
+  if (!CollectBackgroundSave(false)) {
+    // Saves asked for while one runs make one more save, from the state at its end.
+    Background().again = true;
+    return;
+  }
+  StartBackgroundSave();
+}
+
+void FinishQueueFileSaves() {
+  CollectBackgroundSave(true);
+  BackgroundSave& b = Background();
+  if (b.again) {
+    b.again = false;
+    if (gQueueChanged || gFolderSettingsChanged) {
+      StartBackgroundSave();
+      CollectBackgroundSave(true);
+    }
+  }
 }
 
 files::Status LoadQueueFile() {
+  FinishQueueFileSaves();
   ClearQueueTables();
   ClearFolderTable();
   CreateScheduledItemList();
@@ -254,25 +549,34 @@ files::Status LoadQueueFile() {
 
   RecordLoadState state;
   if (files::MakeExistingRef(file.Path()).ok()) {
-    auto bytes = files::ReadFileContents(file, values::kMaxPlistFileSize);
-    if (!bytes.ok()) {
-      if (bytes.code() == files::notAFileErr) {
+    auto handle = files::FileHandle::Open(file, files::kOpenRead);
+    std::optional<LoadedQueue> loaded;
+    files::Status failure;
+    if (handle.ok() && StartsAsUtf8Xml(*handle)) {
+      loaded = ReadQueueFile(*handle, state);
+    } else if (handle.ok()) {
+      auto bytes = files::ReadFileContents(file, values::kMaxPlistFileSize);
+      if (bytes.ok()) {
+        loaded = ReadWholeQueueFile(bytes.value(), state);
+      } else {
+        failure = bytes.status();
+      }
+    } else {
+      failure = handle.status();
+    }
+    if (!failure.ok()) {
+      if (failure.code() == files::notAFileErr) {
         ReportQueueFailure("The queue file \"" + file.Path() + "\" is not a regular file.");
       } else {
-        ReportOpenFailure(bytes.code());
+        ReportOpenFailure(failure.code());
       }
       GiveUnreadableFileUp(file);
+    } else if (!loaded) {
+      GiveUnreadableFileUp(file);
     } else {
-      auto root = values::ReadPropertyList(std::span<const std::uint8_t>(bytes.value()));
-      if (!root.ok() || !root->IsDictionary()) {
-        GiveUnreadableFileUp(file);
-      } else {
-        const values::Array* elements = nullptr;
-        if (root->GetArray("Elements", elements) == values::Lookup::kOk) LoadElements(*elements, state);
-        const values::Array* folders = nullptr;
-        if (root->GetArray("Folders", folders) == values::Lookup::kOk) LoadFolders(*folders);
-        if (older) MarkQueueDirty();
-      }
+      FileRecords(loaded->records);
+      LoadFolders(loaded->folders);
+      if (older) MarkQueueDirty();
     }
   }
   if (state.cipherFailed) {

@@ -295,6 +295,93 @@ TEST_F(QueueTest, FailedSaveKeepsTheOldFileAndTheFlags) {
   std::filesystem::remove(QueueFilePath() + ".new");
 }
 
+// The file is written a record at a time, yet it is exactly the property list the whole
+// writer makes of the same queue; and it reads back piece by piece as it was.
+TEST_F(QueueTest, SavedPieceByPieceAsTheWholeWriterWritesIt) {
+  std::vector<Value> records;
+  for (std::int64_t uid = 1; uid <= 300; ++uid) {
+    records.push_back(Record(uid, uid % 3 ? kStatusStopped : kStatusQueued,
+                             {{"queue position", Number::Int32(static_cast<std::int32_t>(uid))},
+                              {"Filename", "file <" + std::to_string(uid) + ">&.bin"},
+                              {"Completion", "line\r\nnext & <" + std::to_string(uid) + ">"}}));
+  }
+  WriteQueueFile(Root(values::Array(records.begin(), records.end())));
+  ASSERT_TRUE(LoadQueueFile().ok());
+  ASSERT_EQ(gQueueItems.size(), 300u);
+  EXPECT_EQ(LookUpDownloadWrapper(299)->element().filename, "file <299>&.bin");
+  EXPECT_EQ(LookUpDownloadWrapper(299)->element().completion, "line\r\nnext & <299>");
+  EXPECT_QUEUE_CONSISTENT();
+  MarkQueueDirty();
+  ASSERT_TRUE(SaveQueueFile().ok());
+  const std::string saved = testsupport::ReadFile(QueueFilePath());
+  auto root =
+      values::ReadPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(saved.data()), saved.size()));
+  ASSERT_TRUE(root.ok()) << root.error();
+  auto whole = values::WritePropertyList(*root, values::PlistFormat::kXml);
+  ASSERT_TRUE(whole.ok());
+  EXPECT_EQ(std::string(whole->begin(), whole->end()), saved);
+  const values::Array* elements = nullptr;
+  ASSERT_EQ(root->GetArray("Elements", elements), values::Lookup::kOk);
+  EXPECT_EQ(elements->size(), 300u);
+}
+
+// A file cut short or damaged anywhere, even after many good records, loads nothing of
+// itself: it is set aside whole, and the queue starts empty rather than half read.
+TEST_F(QueueTest, DamagedFileIsSetAsideWholeWhereverTheDamage) {
+  std::vector<Value> records;
+  for (std::int64_t uid = 1; uid <= 50; ++uid) records.push_back(Record(uid, kStatusStopped));
+  WriteQueueFile(Root(values::Array(records.begin(), records.end())));
+  const std::string good = testsupport::ReadFile(QueueFilePath());
+  const std::string damaged[] = {
+      good.substr(0, good.size() / 2),
+      good.substr(0, good.size() - 20),
+      good.substr(0, good.rfind("<key>UID</key>")) + "<key>UID</key><integer>x</integer>" +
+          good.substr(good.rfind("<key>UID</key>") + 14),
+      good + "<plist/>",
+  };
+  for (const std::string& text : damaged) {
+    SCOPED_TRACE(text.size());
+    testsupport::WriteFile(QueueFilePath(), text);
+    ASSERT_TRUE(LoadQueueFile().ok());
+    EXPECT_TRUE(gQueueItems.empty());
+    EXPECT_TRUE(gQueueOrder.empty());
+    EXPECT_EQ(testsupport::ReadFile(QueueFilePath() + ".unreadable"), text);
+    std::filesystem::remove(QueueFilePath() + ".unreadable");
+  }
+}
+
+// Saves asked for while downloads run go to a worker; those asked for while one is being
+// written make one more, and the file ends with the latest state either way.
+TEST_F(QueueTest, SavesOnTheWorkerEndWithTheLatestState) {
+  ASSERT_TRUE(LoadQueueFile().ok());
+  for (DownloadUID uid = 1; uid <= 40; ++uid) {
+    auto w = DownloadQueueWrapper::Create();
+    w->element().uid = uid;
+    w->element().filename = "f" + std::to_string(uid);
+    w->element().status = kStatusStopped;
+    QueueItemsSet(uid, w);
+    MarkQueueDirty();
+    SaveQueueFileSoon();
+  }
+  FinishQueueFileSaves();
+  EXPECT_FALSE(gQueueChanged);
+  EXPECT_FALSE(std::filesystem::exists(QueueFilePath() + ".new"));
+  ClearQueueTables();
+  ASSERT_TRUE(LoadQueueFile().ok());
+  EXPECT_EQ(gQueueItems.size(), 40u);
+
+  // A save on the worker that fails leaves the queue changed, for the next save to retry.
+  std::filesystem::create_directory(QueueFilePath() + ".new");
+  MarkQueueDirty();
+  SaveQueueFileSoon();
+  FinishQueueFileSaves();
+  EXPECT_TRUE(gQueueChanged);
+  std::filesystem::remove(QueueFilePath() + ".new");
+  SaveQueueFileSoon();
+  FinishQueueFileSaves();
+  EXPECT_FALSE(gQueueChanged);
+}
+
 // A value that reached a record with a character XML cannot carry costs that value, never
 // the queue: the save writes every record, the next start reads them all.
 TEST_F(QueueTest, AControlCharacterInARecordNeverLosesTheQueue) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
 #include <string>
+#include "app/queue/record/queue_file.h"
 
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/folders/displayed_views.h"
@@ -43,7 +45,9 @@ class QueueTest : public ::testing::Test {
     ClearDisplayedViews();
     SetQueueSettingsProvider([] { return QueueSettings{}; });
     ui::MainListServicesSlot::Set(std::make_unique<FakeMainList>());  // quiet: no log on standard error
-    // The temporary home is shared by the tests of this process.
+    // The temporary home is shared by the tests of this process: a save of the last test
+    // still running on the worker ends first.
+    FinishQueueFileSaves();
     for (const char* suffix : {"", ".new", ".unreadable"}) std::filesystem::remove(QueueFilePath() + suffix);
   }
 

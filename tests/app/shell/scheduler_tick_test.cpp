@@ -8,6 +8,7 @@
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
@@ -40,6 +41,7 @@ class SchedulerTickTest : public ::testing::TestWithParam<TickCase> {
   void TearDown() override { Reset(); }
 
   static void Reset() {
+    queue::FinishQueueFileSaves();
     queue::ClearQueueTables();
     queue::gActiveDownloads.clear();
     queue::CreateScheduledItemList();

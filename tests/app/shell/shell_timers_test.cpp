@@ -28,6 +28,7 @@ class ShellTimersTest : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
+    queue::FinishQueueFileSaves();
     queue::ClearQueueTables();
     shell::ShellHooksSlot::Get() = {};
     shell::SetShutdownDelay(nullptr);
@@ -49,6 +50,7 @@ TEST_F(ShellTimersTest, AutosaveWritesTheQueueOnlyWhenItChanged) {
   queue::MarkQueueDirty();
   uploadsChanged = true;
   shell::AutosaveTimer();
+  queue::FinishQueueFileSaves();  // written on the worker
   EXPECT_TRUE(std::filesystem::exists(QueueFilePath()));
   EXPECT_FALSE(queue::gQueueChanged);
   EXPECT_EQ(uploadSaves, 1);

@@ -2,6 +2,10 @@
 // of their effects, and the real program started headless and told to quit.
 #include <gtest/gtest.h>
 
+#include "app/browser/remote_browser.h"
+#include "app/browser/services/ftp_upload_hooks.h"
+#include "app/queue/adding/remote_files.h"
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -129,6 +133,7 @@ class StartupOrderTest : public ::testing::Test {
   void TearDown() override {
     shell::SetStartupStepObserver(nullptr);
     shell::ShellHooksSlot::Get() = {};
+    queue::FinishQueueFileSaves();
     queue::ClearQueueTables();
   }
 
@@ -171,10 +176,15 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_EQ(
       browser::GetCredentialsKeychain()->FindGenericPassword("Truvane Preferences Encryption Key", "", key),
       keychain::kNoErr);
+  // The remote browser's services, before the settings hand it the stored favourites.
+  EXPECT_TRUE(dynamic_cast<browser::BrowserRemoteRows*>(&browser::RemoteRowsServiceSlot::Get()));
+  EXPECT_TRUE(dynamic_cast<browser::BrowserFavourites*>(&browser::FavouritesServiceSlot::Get()));
+  EXPECT_TRUE(dynamic_cast<queue::QueueRemoteFiles*>(&queue::RemoteFilesServiceSlot::Get()));
+  EXPECT_TRUE(browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode);
   ExpectOrder({"ClaimEventSocket", "StartBandwidthLimiters", "undo off", "InstallCredentialServices",
-               "LoadPreferences", "LoadQueueFile", "loadUploadQueue", "InstallAppleEventHandlers",
-               "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady", "StartQueues", "ArmTimers",
-               "LogStartup", "undo on", "ObservePasses"});
+               "InstallRemoteBrowser", "LoadPreferences", "LoadQueueFile", "loadUploadQueue",
+               "InstallAppleEventHandlers", "createMainWindow", "TakeLaunchEvents", "MarkQueuesReady",
+               "StartQueues", "ArmTimers", "LogStartup", "undo on", "ObservePasses"});
 
   // Symbolic message keys show their English text, not the key.
   ExpectOrder({"RegisterEnglishTexts", "LoadQueueFile"});

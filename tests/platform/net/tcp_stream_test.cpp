@@ -278,5 +278,42 @@ TEST_F(TlsStreamTest, UntrustedServerFailsWithItsChainReadable) {
   EXPECT_EQ(lax_reader.received, "ping");
 }
 
+// The client decrypts straight into each read's buffer, pulling from the socket as it
+// goes: reads of every size, around the size of a TLS record and far past it, get every
+// byte in order and then the end, whatever the server's writes were cut into.
+TEST_F(TlsStreamTest, ReadsOfEverySizeGetEveryByteThenTheEnd) {
+  Serve(testservers::MakeSigned({}, testservers::TestCa()));
+  const struct {
+    std::size_t grant, size;
+  } cases[] = {{1, 40000},       {700, 300000},    {16383, 1000000},  {16384, 1000000},
+               {16385, 1000000}, {65536, 3000000}, {1 << 20, 3000001}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "reads of " << c.grant);
+    const std::string payload = PatternBytes(c.size);
+    auto client = Connect(CaTrust());
+    Reader reader(*client, c.grant);
+    ASSERT_TRUE(client->Open());
+    std::unique_ptr<TlsStream> server;
+    std::unique_ptr<Writer> writer;
+    ASSERT_TRUE(RunUntil([&] {
+      if (!server && !accepted_.empty()) {
+        server = TlsStream::CreateServer(std::move(accepted_.back()), context_);
+        accepted_.pop_back();
+        writer = std::make_unique<Writer>(*server, payload);
+        server->SetClient(kEventOpenCompleted | kEventCanAcceptBytes, [&](StreamEvent) {
+          writer->Pump();
+          if (writer->done()) server->ShutdownWriting();
+        });
+        server->Open();
+      }
+      return reader.ended || reader.error;
+    }));
+    ASSERT_FALSE(reader.error) << DescribeError(reader.error);
+    EXPECT_EQ(reader.received.size(), payload.size());
+    EXPECT_TRUE(reader.received == payload);
+    EXPECT_EQ(client->Read(nullptr, 0), kStreamAtEnd);
+  }
+}
+
 }  // namespace
 }  // namespace net

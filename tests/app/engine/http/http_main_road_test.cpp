@@ -365,8 +365,8 @@ TEST_F(NginxMainRoadTest, ThroughAProxy) {
   EXPECT_TRUE(Logged("407")) << Log();
 }
 
-// A grant of 0 is the limiter's normal answer once a tick's budget is spent; it must hold
-// the download back, never let it read unlimited. Only a lower bound on the time is
+// A spent budget makes a request wait inside the limiter; that must hold the download back,
+// never let it read unlimited. Only a lower bound on the time is
 // asserted: a loaded machine makes a download slower, never faster. The file is four
 // seconds' worth; at most half a second's budget can be saved up before the start.
 TEST_F(NginxMainRoadTest, HoldsTheBandwidthLimit) {

@@ -1,0 +1,133 @@
+// Server favourites: the designated initialiser, order, unique names and the stored form
+// with the password enciphered.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/browser/favourites/favourites.h"
+#include "app/browser/services/stored_password_service.h"
+#include "app/browser/stored_password_cipher.h"
+#include "tests/support/temp_home.h"
+
+namespace browser {
+namespace {
+
+// A reversible stand-in cipher: the tests check what is stored, not the cipher itself.
+class MarkedCipher : public StoredPasswordService {
+ public:
+  std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain) override {
+    if (noKey) return std::nullopt;
+    values::Bytes out{'E', ':'};
+    for (auto b : plain) out.push_back(static_cast<std::uint8_t>(b ^ 0x5A));
+    return out;
+  }
+  std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& e) override {
+    if (noKey || e.size() < 2 || e[0] != 'E' || e[1] != ':') return std::nullopt;
+    values::Bytes out;
+    for (std::size_t i = 2; i < e.size(); ++i) out.push_back(static_cast<std::uint8_t>(e[i] ^ 0x5A));
+    return out;
+  }
+  bool noKey = false;
+};
+
+class FavouritesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto c = std::make_unique<MarkedCipher>();
+    cipher = c.get();
+    StoredPasswordServiceSlot::Set(std::move(c));
+    ClearFavourites();
+    gStoredPasswordKeyRegenerated = false;
+  }
+  void TearDown() override {
+    ClearFavourites();
+    StoredPasswordServiceSlot::Set(nullptr);
+  }
+  MarkedCipher* cipher = nullptr;
+};
+
+TEST_F(FavouritesTest, DesignatedInitialiserNormalisesAddressesAndLogins) {
+  TRFavourite ftp(std::nullopt, "ftp://files.example/pub", "anonymous", "", kHostFTP, "");
+  EXPECT_EQ(ftp.address(), "files.example/pub");
+  EXPECT_EQ(ftp.name(), "ftp://files.example/pub");  // the address as given
+  EXPECT_EQ(ftp.user(), std::optional<std::string>(""));
+  EXPECT_EQ(ftp.password(), "");
+  TRFavourite secure("S", "ftps://h:990", "me", "pw", kHostFTPS, "");
+  EXPECT_EQ(secure.address(), "h:990");
+  EXPECT_EQ(secure.password(), "pw");
+  TRFavourite peer("P", "peer.local", "guest", std::nullopt, kHostPeerByAddress, "");
+  EXPECT_EQ(peer.address(), "peer.local:2550");
+  EXPECT_EQ(peer.user(), std::optional<std::string>("Guest"));
+}
+
+TEST_F(FavouritesTest, OrderByTypeRankThenNameAndUniqueNames) {
+  AddFavourite("zeta", "dav", "", "", kHostWebDAV, "");
+  AddFavourite("Alpha", "dav2", "", "", kHostSecureWebDAV, "");
+  AddFavourite("b", "ftp", "", "", kHostFTP, "");
+  AddFavourite("bonjour", "svc", "", "", kHostBonjourPeer, "");
+  AddFavourite("peer", "p", "", "", kHostPeerByAddress, "");
+  std::vector<std::string> names;
+  for (auto& f : CopySortedFavourites()) names.push_back(f->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"peer", "bonjour", "b", "Alpha", "zeta"}));
+  EXPECT_EQ(CopyUniqueFavouriteName("new"), "new");
+  EXPECT_EQ(CopyUniqueFavouriteName("b"), "b 1");
+  AddFavourite("b 1", "ftp", "", "", kHostFTP, "");
+  EXPECT_EQ(CopyUniqueFavouriteName("b"), "b 2");
+}
+
+TEST_F(FavouritesTest, StoredFormKeepsThePasswordOnlyEnciphered) {
+  AddFavourite("srv", "ftp.example", "me", "s3cret", kHostFTP, "/tmp");
+  AddFavourite("open", "ftp.example", "", "", kHostFTP, "");
+  const values::Dictionary stored = CopyFavouritesPreferenceDictionary();
+  const values::Dictionary& entry = *stored.at("srv").AsDictionary();
+  EXPECT_EQ(*entry.at("address").AsString(), "ftp.example");
+  EXPECT_EQ(entry.at("hostType").AsNumber()->AsInt32(), kHostFTP);
+  EXPECT_EQ(*entry.at("rendezvous").AsBool(), false);
+  ASSERT_TRUE(entry.at("edata").AsData());
+  const values::Bytes& edata = entry.at("edata").AsData()->bytes;
+  EXPECT_EQ(std::string(edata.begin(), edata.end()).find("s3cret"), std::string::npos);
+  EXPECT_FALSE(stored.at("open").AsDictionary()->contains("edata"));
+
+  ClearFavourites();
+  for (const auto& [name, value] : stored) EXPECT_FALSE(AddFavouriteFromPreference(name, value));
+  EXPECT_EQ(FavouriteFindByName("srv")->password(), "s3cret");
+  EXPECT_EQ(FavouriteFindByName("srv")->localPath(), "/tmp");
+  EXPECT_EQ(FavouriteFindByName("open")->password(), "");
+
+  // A key made anew reads no password; no key at all writes none.
+  ClearFavourites();
+  gStoredPasswordKeyRegenerated = true;
+  AddFavouriteFromPreference("srv", stored.at("srv"));
+  EXPECT_EQ(FavouriteFindByName("srv")->password(), "");
+  gStoredPasswordKeyRegenerated = false;
+  cipher->noKey = true;
+  AddFavourite("later", "h", "u", "pw", kHostFTP, "");
+  EXPECT_FALSE(CopyFavouritesPreferenceDictionary().at("later").AsDictionary()->contains("edata"));
+}
+
+TEST_F(FavouritesTest, OlderEntriesLoadWithTheirDefaults) {
+  // The legacy scrambled password, and the host type from "rendezvous" when none is stored.
+  values::Bytes scrambled;
+  const std::string password = "pw";
+  for (std::size_t i = 0; i < password.size(); ++i)
+    scrambled.push_back(static_cast<std::uint8_t>(password[i] ^ ((23 + 17 * i) % 127)));
+  values::Dictionary legacy{{"address", values::Value("peer:2550")},
+                            {"data", values::Value(values::Data{scrambled})}};
+  EXPECT_TRUE(AddFavouriteFromPreference("old", values::Value(legacy)));
+  EXPECT_EQ(FavouriteFindByName("old")->password(), "pw");
+  EXPECT_EQ(FavouriteFindByName("old")->hostType(), kHostPeerByAddress);
+  EXPECT_TRUE(FavouritesChanged());
+  values::Dictionary bonjour{{"address", values::Value("svc")}, {"rendezvous", values::Value(true)}};
+  EXPECT_FALSE(AddFavouriteFromPreference("bj", values::Value(bonjour)));
+  EXPECT_EQ(FavouriteFindByName("bj")->hostType(), kHostBonjourPeer);
+  EXPECT_FALSE(AddFavouriteFromPreference("junk", values::Value("not a dictionary")));
+  EXPECT_FALSE(FavouriteFindByName("junk"));
+  // Written back in the newer form: enciphered, the scrambled field gone.
+  const values::Dictionary& entry = *CopyFavouritesPreferenceDictionary().at("old").AsDictionary();
+  EXPECT_TRUE(entry.contains("edata"));
+  EXPECT_FALSE(entry.contains("data"));
+}
+
+}  // namespace
+}  // namespace browser
