@@ -45,11 +45,12 @@ void CreateGlobalLogWindowView() {
                                       .resizable = true});
   toolbox::Window& w = *s.window;
   w.SetMinimumSize({200, 120});
-  w.AddControl({.kind = toolbox::ControlKind::kTextView,
-                .id = {toolbox::kApplicationSignature, kGlobalLogTextID},
-                .bounds = {0, 0, content.width, content.height},
-                .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem),
-                .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
+  w.AddControl(
+      {.kind = toolbox::ControlKind::kTextView,
+       .id = {toolbox::kApplicationSignature, kGlobalLogTextID},
+       .bounds = {0, 0, content.width, content.height},
+       .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem),
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
   if (!w.SetFrameAutosaveKey(kGlobalLogFrameKey)) w.Center();
   // The close box hides: the window lives as long as the log.
   s.closeHandler = w.InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowClose}},

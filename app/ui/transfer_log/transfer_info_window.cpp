@@ -71,11 +71,13 @@ toolbox::Window* ShowTransferInfoWindow(queue::DownloadQueueElement& element) {
                         ForgetWindow(*win);
                         return runtime::kEventNotHandledErr;
                       }
-                      if (toolbox::GetCommand(e).id != kCommandEmailTransferLog) return runtime::kEventNotHandledErr;
+                      if (toolbox::GetCommand(e).id != kCommandEmailTransferLog)
+                        return runtime::kEventNotHandledErr;
                       EmailLog(*win);
                       return runtime::kNoErr;
                     });
-  w->SetProperty(kTransferInfoCreator, kTransferInfoUIDProperty, values::Value(values::Number::Int64(element.uid)));
+  w->SetProperty(kTransferInfoCreator, kTransferInfoUIDProperty,
+                 values::Value(values::Number::Int64(element.uid)));
 
   w->AddControl({.kind = toolbox::ControlKind::kPlacard,
                  .id = {toolbox::kApplicationSignature, kTransferInfoPlacardID},
@@ -88,12 +90,13 @@ toolbox::Window* ShowTransferInfoWindow(queue::DownloadQueueElement& element) {
                  .command = kCommandEmailTransferLog,
                  .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem)});
   engine::TransferLogRecord& record = element.transferLog;
-  w->AddControl({.kind = toolbox::ControlKind::kTextView,
-                 .id = {toolbox::kApplicationSignature, kTransferInfoTextID},
-                 .bounds = {0, kPlacardHeight, kWindowSize, kWindowSize - kPlacardHeight},
-                 .text = ShownText(engine::TransferInfoWindowText(record)),
-                 .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem),
-                 .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
+  w->AddControl(
+      {.kind = toolbox::ControlKind::kTextView,
+       .id = {toolbox::kApplicationSignature, kTransferInfoTextID},
+       .bounds = {0, kPlacardHeight, kWindowSize, kWindowSize - kPlacardHeight},
+       .text = ShownText(engine::TransferInfoWindowText(record)),
+       .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem),
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
 
   w->Center();
   w->SetTitle(values::Format(values::Localized("Transfer information for %@"), {element.filename}));

@@ -48,7 +48,8 @@ class TransferLogWindowsTest : public ::testing::Test {
     engine::TransferLogRecordsSlot::Set(nullptr);
     queue::ClearQueueTables();
   }
-  queue::DownloadQueueElement& Add(std::uint32_t uid, const std::string& name, std::optional<std::string> log) {
+  queue::DownloadQueueElement& Add(std::uint32_t uid, const std::string& name,
+                                   std::optional<std::string> log) {
     auto w = queue::DownloadQueueWrapper::Create();
     w->element().uid = uid;
     w->element().filename = name;
@@ -134,8 +135,9 @@ TEST_F(TransferLogWindowsTest, CopyToEmailHandsTheDesktopTheLogAsAMailBody) {
   toolbox::Window* w = ShowTransferInfoWindow(element);
   w->FindControl(toolbox::kApplicationSignature, kTransferInfoButtonID)->Click();
   ASSERT_EQ(workspace->mailed.size(), 1u);
-  EXPECT_EQ(workspace->mailed[0],
-            "mailto:support@truvane.org?subject=Transfer%20Log&Body=a%3Db%26c%3Fd%2Be%20f%0D%C3%A9t%C3%A9%0D");
+  EXPECT_EQ(
+      workspace->mailed[0],
+      "mailto:support@truvane.org?subject=Transfer%20Log&Body=a%3Db%26c%3Fd%2Be%20f%0D%C3%A9t%C3%A9%0D");
 
   // The download gone: nothing is sent.
   queue::QueueItemsRemove(11);
