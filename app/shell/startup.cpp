@@ -53,6 +53,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_services.h"
 #include "app/ui/services/confirmation_service.h"
+#include "app/ui/transfer_log/transfer_log_windows.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
@@ -276,6 +277,8 @@ void SetUpApplication(ShellSession& s) {
     // The window's services first: the main list keeps them for what it does not answer.
     ui::InstallMainWindowServices();
     ui::InstallMainList();
+    // Hidden until asked for; made before the first log line so that it holds them all.
+    ui::InstallTransferLogWindows();
     auto& hooks = ShellHooksSlot::Get();
     if (!hooks.createMainWindow)
       hooks.createMainWindow = [] {

@@ -19,6 +19,13 @@ bool LinuxWorkspace::OpenFile(const std::string& path) {
   return !path.empty() && runner_({"xdg-open", files::FileRef(path).Path()});
 }
 
+bool LinuxWorkspace::ComposeMail(const std::string& mailto_url) {
+  // xdg-email takes the whole URL as one argument and reads address, subject and body
+  // from it; anything else would be taken for an address.
+  if (mailto_url.rfind("mailto:", 0) != 0) return false;
+  return runner_({"xdg-email", mailto_url});
+}
+
 bool LinuxWorkspace::RevealItem(const std::string& path) {
   if (path.empty()) return false;
   return runner_({"xdg-open", files::FileRef(path).Parent().Path()});

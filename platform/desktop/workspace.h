@@ -1,8 +1,10 @@
 #pragma once
 // The desktop's workspace: opening documents and web pages with the user's programs,
-// showing an item in the file manager, copying items, and moving them to the Trash.
+// starting a message in the user's mail program, showing an item in the file manager,
+// copying items, and moving them to the Trash.
 //
 // The Linux default opens through xdg-open (the user's associations in mimeapps.list),
+// starts messages through xdg-email (the user's mail program, webmail included),
 // shows an item by opening its folder, copies whole trees, and trashes by the
 // freedesktop.org Trash layout, so the file manager can restore what was trashed.
 // Tests install a recording stand-in with WorkspaceSlot::Set.
@@ -23,6 +25,9 @@ class Workspace {
   // A web page, a file URL or any URL the desktop knows a program for.
   virtual bool OpenURL(const std::string& url) = 0;
   virtual bool OpenFile(const std::string& path) = 0;
+  // A new message in the user's mail program, filled from a "mailto:" URL (address,
+  // subject and body); false when it is not such a URL or no mail program can start.
+  virtual bool ComposeMail(const std::string& mailto_url) = 0;
   // Shows the item in the file manager (its folder opened).
   virtual bool RevealItem(const std::string& path) = 0;
   // Copies the item (a whole folder with its contents) into the folder under its own
@@ -37,10 +42,11 @@ using CommandRunner = std::function<bool(const std::vector<std::string>& argv)>;
 
 class LinuxWorkspace : public Workspace {
  public:
-  // `runner` starts xdg-open; by default LaunchDetached.
+  // `runner` starts xdg-open and xdg-email; by default LaunchDetached.
   explicit LinuxWorkspace(CommandRunner runner = nullptr);
   bool OpenURL(const std::string& url) override;
   bool OpenFile(const std::string& path) override;
+  bool ComposeMail(const std::string& mailto_url) override;
   bool RevealItem(const std::string& path) override;
   bool CopyItem(const std::string& path, const std::string& destination_folder) override;
   bool RecycleItems(const std::string& folder, const std::vector<std::string>& names) override;

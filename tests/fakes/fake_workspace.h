@@ -18,6 +18,7 @@ class FakeWorkspace : public desktop::Workspace {
     bool operator==(const Recycle&) const = default;
   };
   std::vector<std::string> opened;
+  std::vector<std::string> mailed;  // mailto: URLs
   std::vector<std::string> revealed;
   std::vector<std::pair<std::string, std::string>> copies;
   std::vector<Recycle> recycles;
@@ -29,6 +30,10 @@ class FakeWorkspace : public desktop::Workspace {
   }
   bool OpenFile(const std::string& path) override {
     opened.push_back(path);
+    return succeed;
+  }
+  bool ComposeMail(const std::string& mailto_url) override {
+    mailed.push_back(mailto_url);
     return succeed;
   }
   bool RevealItem(const std::string& path) override {

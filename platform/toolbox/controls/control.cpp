@@ -186,6 +186,12 @@ void Control::AppendText(const std::string& text) {
   edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
 }
 
+void Control::ScrollToEnd() {
+  if (kind_ != ControlKind::kTextView && kind_ != ControlKind::kMultilineText) return;
+  auto* edit = static_cast<QPlainTextEdit*>(widget_);
+  edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+}
+
 bool Control::IsEnabled() const {
   return widget_->isEnabled();
 }

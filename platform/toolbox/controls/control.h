@@ -109,6 +109,8 @@ class Control {
   void SetText(const std::string& text);
   // Text views: adds at the end and scrolls there.
   void AppendText(const std::string& text);
+  // Text views: scrolls so that the last line shows.
+  void ScrollToEnd();
 
   bool IsEnabled() const;
   void SetEnabled(bool enabled);

@@ -64,8 +64,12 @@ TEST(LinuxWorkspace, OpensThroughXdgOpenAndCopiesAndTrashesForReal) {
   });
   EXPECT_TRUE(workspace.OpenURL("https://example.org/a b"));
   EXPECT_TRUE(workspace.RevealItem("/data/x/file.zip"));
-  EXPECT_EQ(runs, (std::vector<std::vector<std::string>>{{"xdg-open", "https://example.org/a b"},
-                                                         {"xdg-open", "/data/x"}}));
+  EXPECT_TRUE(workspace.ComposeMail("mailto:a@b.example?subject=Hi&Body=x%20y"));
+  EXPECT_FALSE(workspace.ComposeMail("--help"));  // never handed to xdg-email as an option
+  EXPECT_EQ(runs, (std::vector<std::vector<std::string>>{
+                      {"xdg-open", "https://example.org/a b"},
+                      {"xdg-open", "/data/x"},
+                      {"xdg-email", "mailto:a@b.example?subject=Hi&Body=x%20y"}}));
 
   const std::string dir = testsupport::MakeTempDir("workspace");
   testsupport::WriteFile(dir + "/src/plugin/inner", "1");
