@@ -173,6 +173,9 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
   r.graveyard.clear();
   r.throttleReplyQueue.reset();
 
+  // A stop asked for while the last step was ending (its event still in the queue) is
+  // still the person's word: only an upload that finished outruns it.
+  if (!r.done && controller->CancelRequested()) r.cancelled = true;
   std::int32_t code = r.step;
   if (r.done) code = kUploadEndFinished;
   if (r.cancelled) code = kUploadEndCancelled;
