@@ -60,11 +60,11 @@ toolbox::ControlID ID(std::int32_t id) {
 
 toolbox::Control* AddView(toolbox::Window& w, std::int32_t id, Rect frame, unsigned bindings,
                           std::shared_ptr<toolbox::View> view) {
-  ControlSpec spec;
-  spec.id = ID(id);
-  spec.bounds = frame;
-  spec.bindings = bindings;
-  return w.AddView(spec, std::move(view));
+  ControlSpec desc;
+  desc.id = ID(id);
+  desc.bounds = frame;
+  desc.bindings = bindings;
+  return w.AddView(desc, std::move(view));
 }
 
 using toolbox::kBindBottom;
@@ -257,12 +257,12 @@ void CreateMainWindow(const MainWindowStartState& start) {
   RegisterWindowIcons();
 
   // 2. The window, as laid out first.
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDocument;
-  spec.title = "Truvane";
-  spec.content = {80, 80, kNibWidth, kNibHeight};
-  spec.resizable = true;
-  m.window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDocument;
+  desc.title = "Truvane";
+  desc.content = {80, 80, kNibWidth, kNibHeight};
+  desc.resizable = true;
+  m.window = toolbox::Window::Create(desc);
   toolbox::Window& w = *m.window;
   w.SetMinimumSize({480, 300});
   BuildNib(w);

@@ -208,11 +208,11 @@ void ShowPathBar() {
   auto bar = std::make_shared<PathBar>();
   bar->SetFirstIsLabel(true);
   bar->SetOwner(&RemoteBarOwner());
-  toolbox::ControlSpec spec;
-  spec.id = {toolbox::kApplicationSignature, mainwindow::kRemotePathBar};
-  spec.bounds = {r.x, r.y, r.width, kPathBarHeight};
-  spec.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight;
-  w->AddView(spec, bar);
+  toolbox::ControlSpec desc;
+  desc.id = {toolbox::kApplicationSignature, mainwindow::kRemotePathBar};
+  desc.bounds = {r.x, r.y, r.width, kPathBarHeight};
+  desc.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight;
+  w->AddView(desc, bar);
 }
 
 void HidePathBar() {
@@ -252,11 +252,11 @@ void AddShaderView() {
   toolbox::Window* w = GetMainWindow();
   if (!w || C(mainwindow::kShader)) return;
   const Rect content = w->ContentBounds();
-  toolbox::ControlSpec spec;
-  spec.id = {toolbox::kApplicationSignature, mainwindow::kShader};
-  spec.bounds = {0, 0, content.width, content.height};
-  spec.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom;
-  w->AddView(spec, std::make_shared<Shader>());
+  toolbox::ControlSpec desc;
+  desc.id = {toolbox::kApplicationSignature, mainwindow::kShader};
+  desc.bounds = {0, 0, content.width, content.height};
+  desc.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom;
+  w->AddView(desc, std::make_shared<Shader>());
 }
 
 void RemoveShaderView() {

@@ -103,11 +103,11 @@ CustomList* AsCustomList(toolbox::Control* control) {
   return control ? AsCustomList(control->GetView()) : nullptr;
 }
 
-toolbox::Control* CreateCustomListInScrollView(toolbox::Window& window, toolbox::ControlSpec spec) {
-  if (spec.id.signature == 0)
-    spec.id = {toolbox::kApplicationSignature, static_cast<std::int32_t>(kCustomListControlID)};
+toolbox::Control* CreateCustomListInScrollView(toolbox::Window& window, toolbox::ControlSpec desc) {
+  if (desc.id.signature == 0)
+    desc.id = {toolbox::kApplicationSignature, static_cast<std::int32_t>(kCustomListControlID)};
   auto list = std::make_shared<CustomList>();
-  toolbox::Control* control = window.AddScrollingView(spec, list);
+  toolbox::Control* control = window.AddScrollingView(desc, list);
   if (!control) return nullptr;
   if (auto* host = list->GetScrollHost()) {
     host->SetScrollBars(false, true);
@@ -647,13 +647,13 @@ void CustomList::BeginRename(const RowRef& row) {
       toolbox::GetThemeFont(font_ == 3 ? toolbox::ThemeFont::kSystem : toolbox::ThemeFont::kSmallSystem);
   const double labelWidth = toolbox::MeasureText(row->label, font).width;
   const double x = frame.x + 36, y = frame.y + index * rowHeight_ - ScrollOffset();
-  toolbox::ControlSpec spec;
-  spec.kind = toolbox::ControlKind::kEditText;
-  spec.id = {toolbox::kApplicationSignature, values::FourCC("CLed")};
-  spec.text = row->label;
-  spec.font = font;
-  spec.bounds = {x, y, std::min(labelWidth + 60, frame.Right() - x - 2), rowHeight_};
-  editField_ = window()->AddControl(spec);
+  toolbox::ControlSpec desc;
+  desc.kind = toolbox::ControlKind::kEditText;
+  desc.id = {toolbox::kApplicationSignature, values::FourCC("CLed")};
+  desc.text = row->label;
+  desc.font = font;
+  desc.bounds = {x, y, std::min(labelWidth + 60, frame.Right() - x - 2), rowHeight_};
+  editField_ = window()->AddControl(desc);
   rowInEdit_ = row;
   row->state |= kRowStateEditing;
   InvalidateRow(row.get());

@@ -221,8 +221,8 @@ class CustomList : public toolbox::View {
 };
 
 // The list inside a scroll host with auto-hiding scroll bars, added to `window` with
-// `spec` (its id {'Truv','CLis'} unless given); the list is the control's view.
-toolbox::Control* CreateCustomListInScrollView(toolbox::Window& window, toolbox::ControlSpec spec);
+// `desc` (its id {'Truv','CLis'} unless given); the list is the control's view.
+toolbox::Control* CreateCustomListInScrollView(toolbox::Window& window, toolbox::ControlSpec desc);
 // The control's list, nullptr when it is not a custom list.
 CustomList* AsCustomList(toolbox::View* view);
 CustomList* AsCustomList(toolbox::Control* control);

@@ -110,19 +110,19 @@ Json::Value DownloadReply(browserhost::PluginDriver* driver, const browserplugin
 int WriteTypes(int argc, char** argv) {
   std::vector<PluginType> types;
   for (int i = 3; i < argc; ++i) {
-    const std::string spec = argv[i];
-    const std::size_t a = spec.find('|'), b = spec.find('|', a == std::string::npos ? a : a + 1);
+    const std::string typeText = argv[i];
+    const std::size_t a = typeText.find('|'), b = typeText.find('|', a == std::string::npos ? a : a + 1);
     if (a == std::string::npos || b == std::string::npos) {
-      std::cerr << "truvane-browser-host: a type is MIME|EXT,EXT|DESCRIPTION, not " << spec << "\n";
+      std::cerr << "truvane-browser-host: a type is MIME|EXT,EXT|DESCRIPTION, not " << typeText << "\n";
       return 2;
     }
     PluginType t;
-    t.mimeType = spec.substr(0, a);
-    std::stringstream extensions(spec.substr(a + 1, b - a - 1));
+    t.mimeType = typeText.substr(0, a);
+    std::stringstream extensions(typeText.substr(a + 1, b - a - 1));
     for (std::string e; std::getline(extensions, e, ',');) {
       if (!e.empty()) t.extensions.push_back(e);
     }
-    t.description = spec.substr(b + 1);
+    t.description = typeText.substr(b + 1);
     types.push_back(std::move(t));
   }
   if (!browserplugin::WritePluginTypes(argv[2], types)) {

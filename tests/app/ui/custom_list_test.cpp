@@ -47,9 +47,9 @@ class RecordingOwner : public CustomListOwner {
 class CustomListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    toolbox::WindowSpec spec;
-    spec.content = {0, 0, 220, 200};
-    window_ = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = {0, 0, 220, 200};
+    window_ = toolbox::Window::Create(desc);
     toolbox::ControlSpec c;
     c.bounds = {0, 0, 220, 200};
     control_ = CreateCustomListInScrollView(*window_, c);

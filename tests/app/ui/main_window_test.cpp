@@ -346,11 +346,11 @@ TEST_F(MainWindowTest, PathBarComesOnceAndGoes) {
 
 TEST_F(MainWindowTest, ASheetCoversTheWindowWhileItIsOpen) {
   Create();
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kSheet;
-  spec.parent = GetMainWindow();
-  spec.content = {0, 0, 300, 120};
-  auto sheet = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kSheet;
+  desc.parent = GetMainWindow();
+  desc.content = {0, 0, 300, 120};
+  auto sheet = toolbox::Window::Create(desc);
   EXPECT_EQ(FindMainControl(mainwindow::kShader), nullptr);
   ASSERT_EQ(sheet->ShowSheet(), runtime::kNoErr);
   toolbox::Control* shader = FindMainControl(mainwindow::kShader);

@@ -76,9 +76,9 @@ TEST(PathBar, HitTesting) {
 }
 
 TEST(PathBar, ClickNavigatesOnlyWhenReleasedOnTheSegment) {
-  toolbox::WindowSpec spec;
-  spec.content = {0, 0, 400, 20};
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.content = {0, 0, 400, 20};
+  auto window = toolbox::Window::Create(desc);
   auto bar = std::make_shared<PathBar>();
   toolbox::ControlSpec c;
   c.bounds = {0, 0, 400, 20};

@@ -17,9 +17,9 @@ using toolbox::Rect;
 class SmallViewsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    toolbox::WindowSpec spec;
-    spec.content = {0, 0, 600, 300};
-    window_ = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = {0, 0, 600, 300};
+    window_ = toolbox::Window::Create(desc);
     handler_ = window_->InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
                                        [this](runtime::HandlerCall&, runtime::Event& e) {
                                          commands_.push_back(toolbox::GetCommand(e).id);
@@ -30,11 +30,11 @@ class SmallViewsTest : public ::testing::Test {
   template <class V>
   V& Add(Rect frame, std::int32_t id = 1, values::FourCharCode command = 0) {
     auto view = std::make_shared<V>();
-    toolbox::ControlSpec spec;
-    spec.id = {toolbox::kApplicationSignature, id};
-    spec.bounds = frame;
-    spec.command = command;
-    window_->AddView(spec, view);
+    toolbox::ControlSpec desc;
+    desc.id = {toolbox::kApplicationSignature, id};
+    desc.bounds = frame;
+    desc.command = command;
+    window_->AddView(desc, view);
     return *view;
   }
   toolbox::WindowRef window_;
@@ -124,9 +124,9 @@ TEST(PaneDivider, PositionLimits) {
       {480, 200, 130},  // 480 or less: the upper limit wins over 140
   };
   for (const auto& c : cases) {
-    toolbox::WindowSpec spec;
-    spec.content = {0, 0, c.width, 300};
-    auto w = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = {0, 0, c.width, 300};
+    auto w = toolbox::Window::Create(desc);
     const auto add = [&](std::int32_t id, Rect r) {
       toolbox::ControlSpec s;
       s.kind = toolbox::ControlKind::kUserPane;

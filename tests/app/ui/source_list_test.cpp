@@ -92,9 +92,9 @@ class SourceListTest : public ::testing::Test {
     queue::AddFolder(0x100001, "Work");
     queue::AddFolder(0x100002, "Games");
     InstallMainList();
-    toolbox::WindowSpec spec;
-    spec.content = {0, 0, 220, 400};
-    window_ = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = {0, 0, 220, 400};
+    window_ = toolbox::Window::Create(desc);
     toolbox::ControlSpec c;
     c.bounds = {0, 0, 220, 400};
     control_ = CreateCustomListInScrollView(*window_, c);

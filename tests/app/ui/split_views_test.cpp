@@ -13,9 +13,9 @@ using toolbox::Rect;
 class SplitViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    toolbox::WindowSpec spec;
-    spec.content = {0, 0, 404, 200};
-    window_ = toolbox::Window::Create(spec);
+    toolbox::WindowSpec desc;
+    desc.content = {0, 0, 404, 200};
+    window_ = toolbox::Window::Create(desc);
     left_ = Pane(1, {0, 20, 200, 180});
     right_ = Pane(2, {204, 20, 200, 180});
     split_ = std::make_shared<SplitView>();
@@ -82,9 +82,9 @@ TEST_F(SplitViewTest, DragStopsAtItsLimitsAndAStillClickChangesNothing) {
 }
 
 TEST(Shader, CoversWithTranslucentBlack) {
-  toolbox::WindowSpec spec;
-  spec.content = {0, 0, 100, 60};
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.content = {0, 0, 100, 60};
+  auto window = toolbox::Window::Create(desc);
   toolbox::ControlSpec s;
   s.bounds = {0, 0, 100, 60};
   window->AddView(s, std::make_shared<Shader>());
