@@ -552,11 +552,14 @@ std::ptrdiff_t HttpReadStream::ReadDirect(void* out, std::size_t size) {
   return kStreamWouldBlock;
 }
 
-std::ptrdiff_t HttpReadStream::SpliceBody(int pipe_descriptor, std::size_t size) {
-  if (splice_refused_ || tls_ != nullptr || !DirectBody()) return kStreamCannotSplice;
+bool HttpReadStream::CanSpliceBody() const {
   // Only a bare TCP connection hands its bytes to the kernel; TLS must decrypt them here.
-  auto* tcp = dynamic_cast<TcpStream*>(connection_.get());
-  if (tcp == nullptr) return kStreamCannotSplice;
+  return !splice_refused_ && tls_ == nullptr && DirectBody() && dynamic_cast<TcpStream*>(connection_.get());
+}
+
+std::ptrdiff_t HttpReadStream::SpliceBody(int pipe_descriptor, std::size_t size) {
+  if (!CanSpliceBody()) return kStreamCannotSplice;
+  auto* tcp = static_cast<TcpStream*>(connection_.get());
   // Never past a length-delimited body, as in ReadDirect.
   const std::int64_t remaining = decoder_->Remaining();
   if (remaining >= 0) size = std::min<std::uint64_t>(size, static_cast<std::uint64_t>(remaining));

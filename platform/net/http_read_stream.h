@@ -89,6 +89,8 @@ class HttpReadStream {
   // kernel that cannot): call Read then, which answers for those states. The end and
   // failures of the body arrive as events, as after Read.
   std::ptrdiff_t SpliceBody(int pipe_descriptor, std::size_t size);
+  // Whether SpliceBody would take bytes now (it may still find none waiting).
+  bool CanSpliceBody() const;
   bool HasBytesAvailable() const { return body_.size() > body_pos_; }
   StreamStatus Status() const { return status_; }
   StreamError Error() const { return error_; }

@@ -507,7 +507,7 @@ bool HttpConnection::ReadBody() {
   // A plain body without a limit goes from the socket into the file through a pipe, never
   // through this process's memory; whatever cannot (TLS, chunks, gzip, bytes that came
   // with the head, a limit) is read below.
-  if (!inflater_) {
+  if (!inflater_ && stream_->CanSpliceBody()) {
     if (const auto pipe = connection_.SplicePipe()) {
       const std::ptrdiff_t n = stream_->SpliceBody(pipe->descriptor, pipe->size);
       if (n > 0) {
