@@ -6,6 +6,7 @@
 
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/browser/hosts/host_type_rank.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/sharing/services/peer_hosts_service.h"
@@ -26,25 +27,6 @@ std::map<std::string, FavouriteRef>& Store() {
 bool& Changed() {
   static bool changed = false;
   return changed;
-}
-
-int Rank(std::int32_t type) {
-  switch (type) {
-    case kHostPeerByAddress:
-      return 0;
-    case kHostBonjourPeer:
-      return 1;
-    case kHostFTP:
-    case kHostFTPS:
-      return 2;
-    case kHostIDisk:
-      return 3;
-    case kHostWebDAV:
-    case kHostSecureWebDAV:
-      return 4;
-    default:
-      return 0;
-  }
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -156,7 +138,8 @@ std::optional<std::string> TRFavourite::iDiskMemberName() const {
 }
 
 int TRFavourite::compare(const TRFavourite& other) const {
-  const int a = Rank(hostType_), b = Rank(other.hostType_);
+  const int a = HostTypeRank(hostType_, WebDAVPlace::kLast),
+            b = HostTypeRank(other.hostType_, WebDAVPlace::kLast);
   if (a != b) return a < b ? -1 : 1;
   return static_cast<int>(values::CompareStrings(name_, other.name_, values::kCaseInsensitive));
 }
