@@ -10,7 +10,11 @@
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/sharing/services/peer_hosts_service.h"
+#include "app/sharing/services/sharing_rows.h"
+#include "app/ui/services/ui_services.h"
 #include "app/util/settings/settings_store.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
 #include "platform/values/string_compare.h"
 
 namespace browser {
@@ -315,9 +319,34 @@ bool FavouriteConnect(const FavouriteRef& f, bool silent) {
     case kHostPeerByAddress:
       return sharing::PeerHostsServiceSlot::Get().ConnectToSharingPeerSilently(
                  f->address(), f->user().value_or(""), f->password()) >= 0;
+    case kHostBonjourPeer: {
+      auto peer = sharing::SharingRowsServiceSlot::Get().PeerForBonjourName(f->address());
+      auto& ui = ui::UiServicesSlot::Get();
+      if (!peer) {
+        if (!silent)
+          ui.RunStandardAlert(
+              ui::AlertType::kNote,
+              values::Format(values::Localized("The computer named %@ could not be found on the network."),
+                             {f->address()}),
+              std::nullopt);
+        return false;
+      }
+      if (auto session = peer->connection()) {
+        ui.RunStandardAlert(
+            ui::AlertType::kNote,
+            values::Format(values::Localized("You are already connected to %@ as %@. You need to "
+                                             "disconnect first in order to re-establish a new "
+                                             "connection to %@."),
+                           {peer->serviceName(), session->user(), peer->serviceName()}),
+            std::nullopt);
+        return false;
+      }
+      // Resolving and logging in to a copy found by Bonjour belongs to peer sharing, which
+      // does it when its row is opened.
+      return false;
+    }
     default:
-      // Bonjour copies, iDisks and WebDAV servers connect through their own layers.
-      (void)silent;
+      // iDisks and WebDAV servers connect through the online-disk layer.
       return false;
   }
 }

@@ -215,7 +215,7 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   auto& remote = browser::RemoteRowsServiceSlot::Get();
   remote.OpenFTPNode(root->Row());
   EXPECT_EQ(RowNames(nullptr), (std::set<std::string>{"payload.bin", "rename-me.txt", "move-me.txt",
-                                                     "delete-me.txt", "inbox", "sub"}));
+                                                      "delete-me.txt", "inbox", "sub"}));
 
   // A folder row opened lists it; the view moves into it and back up.
   browser::FTPNodeRef sub = Find(root, "sub")->node;
@@ -259,10 +259,12 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   if (!item->controller) {
     ASSERT_TRUE(upload::StartUpload(item));
   }
-  ASSERT_TRUE(RunUntil([&] {
-    return item->stateValue != upload::kUploadUploading && item->stateValue != upload::kUploadWaiting &&
-           !item->controller;
-  }, 30s));
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        return item->stateValue != upload::kUploadUploading && item->stateValue != upload::kUploadWaiting &&
+               !item->controller;
+      },
+      30s));
   ASSERT_TRUE(fs::exists(OnServer("inbox/report.bin"))) << upload::LogPlainText(item->log);
   EXPECT_TRUE(testsupport::ReadFile(OnServer("inbox/report.bin")) == report);
 
