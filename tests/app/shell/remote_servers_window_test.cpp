@@ -5,7 +5,8 @@
 // downloads through the real queue and engine and a local file uploads into a remote folder
 // through the real upload queue, both byte-exact; rename, move and delete change the
 // server's own folder; the source list's refresh lists again, and disconnecting takes the
-// row while the rows after it are relabelled.
+// row while the rows after it are relabelled. A listing cut short is repaired, or dims the
+// host row when it cannot be.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -308,6 +309,36 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   ASSERT_EQ(SendToSourceList("DcFl"), runtime::kNoErr);
   EXPECT_EQ(browser::GetHostCount(), 0u);
   EXPECT_FALSE(HostRow(1025));
+}
+
+
+// A connection that drops in the middle of a listing: repaired, the row stays as it was;
+// when every repair drops too, the row is dimmed until the host connects again.
+TEST_F(RemoteServersWindowTest, AListingCutShortIsRepairedOrDimsTheHostRow) {
+  struct Case {
+    const char* script;
+    bool dimmed;
+    std::set<std::string> names;
+  } cases[] = {
+      {"list-drop", false, {"folder one", "alpha.bin", "beta.txt", "up", "gamma.txt"}},
+      {"list-drop-always", true, {"folder one", "alpha.bin"}},
+  };
+  for (const Case& c : cases) {
+    testservers::ScriptedFtpServer scripted(c.script);
+    ASSERT_TRUE(scripted.ok());
+    browser::FTPNodeRef root = browser::ConnectFTPServer(
+        "127.0.0.1:" + std::to_string(scripted.Port()) + "/pub", "u", "p", std::nullopt, false);
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(RunUntil([&] { return Listed(root); })) << root->log();
+    std::set<std::string> names;
+    for (const browser::FTPItem& item : *root->items()) names.insert(item.name());
+    EXPECT_EQ(names, c.names) << c.script;
+    ASSERT_TRUE(HostRow(1025)) << c.script;
+    EXPECT_EQ((HostRow(1025)->state & ui::kRowStateDimmed) != 0, c.dimmed) << c.script;
+    EXPECT_FALSE(HostRow(1025)->showProgress()) << c.script;
+    browser::FTPNodeDisconnect(root);
+    EXPECT_FALSE(HostRow(1025)) << c.script;
+  }
 }
 
 }  // namespace
