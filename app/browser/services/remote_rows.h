@@ -203,8 +203,8 @@ class NoRemoteRows : public RemoteRowsService {
 
 // What the remote browser tells the source list beyond ui::SourceListRowsService (which
 // adds, removes and marks busy a host's row): the rows' labels, icons or order changed, or
-// a row was shown disabled; read them again with CopyHostRows. The source list installs it;
-// until then nothing listens.
+// a row was shown disabled; read them again with CopyHostRows. The main window installs it
+// with its other services at start-up; until then nothing listens.
 struct RemoteHostRowHooks {
   std::function<void()> updateHostRows;
 };
