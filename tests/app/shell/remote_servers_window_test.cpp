@@ -311,7 +311,6 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   EXPECT_FALSE(HostRow(1025));
 }
 
-
 // A connection that drops in the middle of a listing: repaired, the row stays as it was;
 // when every repair drops too, the row is dimmed until the host connects again.
 TEST_F(RemoteServersWindowTest, AListingCutShortIsRepairedOrDimsTheHostRow) {
@@ -336,7 +335,18 @@ TEST_F(RemoteServersWindowTest, AListingCutShortIsRepairedOrDimsTheHostRow) {
     ASSERT_TRUE(HostRow(1025)) << c.script;
     EXPECT_EQ((HostRow(1025)->state & ui::kRowStateDimmed) != 0, c.dimmed) << c.script;
     EXPECT_FALSE(HostRow(1025)->showProgress()) << c.script;
-    browser::FTPNodeDisconnect(root);
+    // Refresh on the row lists again; a lost connection logs in again first.
+    const auto count = [&](const std::string& verb) {
+      int n = 0;
+      for (const auto& command : scripted.Commands()) n += command.starts_with(verb) ? 1 : 0;
+      return n;
+    };
+    const int logins = count("USER"), listings = count("LIST");
+    Sources().SelectRow(HostRow(1025));
+    ASSERT_EQ(SendToSourceList("RFFl"), runtime::kNoErr);
+    EXPECT_TRUE(RunUntil([&] { return count("LIST") > listings && Listed(Root(1025)); })) << c.script;
+    EXPECT_EQ(count("USER") > logins, c.dimmed) << c.script;
+    browser::FTPNodeDisconnect(Root(1025));
     EXPECT_FALSE(HostRow(1025)) << c.script;
   }
 }
