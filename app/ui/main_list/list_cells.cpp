@@ -109,14 +109,15 @@ void RevealUpload(const upload::UploadRow& u) {
 }
 
 bool UploadPartlySent(const upload::UploadRow& u) {
-  return u.bytesTransferred() > 0 && u.state() != upload::kUploadFinished && u.state() != upload::kUploadUploading;
+  return u.bytesTransferred() > 0 && u.state() != upload::kUploadFinished &&
+         u.state() != upload::kUploadUploading;
 }
 
 // The cells' text follows the list's own text size: the label size, or the small system
 // size when "fontSize" asks for the larger list text.
 toolbox::Font CellFont(bool emphasised) {
-  toolbox::Font font =
-      toolbox::GetThemeFont(toolbox::FontSizePreference() == 1 ? toolbox::ThemeFont::kSmallSystem : toolbox::ThemeFont::kLabel);
+  toolbox::Font font = toolbox::GetThemeFont(
+      toolbox::FontSizePreference() == 1 ? toolbox::ThemeFont::kSmallSystem : toolbox::ThemeFont::kLabel);
   font.bold = emphasised;
   return font;
 }
@@ -136,22 +137,25 @@ void DrawIcon(DrawingContext& ctx, const Rect& r, FourCharCode type, bool presse
   }
   // The selected transform: the icon darkened, only where it is drawn.
   const toolbox::Image& source = *icon;
-  ctx.DrawImage(r, toolbox::Image::Render(source.width(), source.height(), toolbox::Origin::kTopLeft,
-                                          [&source](DrawingContext& dark) {
-                                            const Rect all{0, 0, double(source.width()), double(source.height())};
-                                            dark.DrawImage(all, source);
-                                            dark.SetBlendMode(toolbox::BlendMode::kSourceAtop);
-                                            dark.SetFillColor(Color{0, 0, 0, 0.45});
-                                            dark.FillRect(all);
-                                          }));
+  ctx.DrawImage(
+      r, toolbox::Image::Render(source.width(), source.height(), toolbox::Origin::kTopLeft,
+                                [&source](DrawingContext& dark) {
+                                  const Rect all{0, 0, double(source.width()), double(source.height())};
+                                  dark.DrawImage(all, source);
+                                  dark.SetBlendMode(toolbox::BlendMode::kSourceAtop);
+                                  dark.SetFillColor(Color{0, 0, 0, 0.45});
+                                  dark.FillRect(all);
+                                }));
 }
 
-void DrawStatusText(DrawingContext& ctx, const Rect& area, const std::string& text, bool selected, bool active,
-                    bool warning, FourCharCode icon) {
+void DrawStatusText(DrawingContext& ctx, const Rect& area, const std::string& text, bool selected,
+                    bool active, bool warning, FourCharCode icon) {
   Rect r{area.x + kTextInset, area.y, std::max(0.0, area.width - 2 * kTextInset), area.height};
   if (icon != 0) {
-    DrawIcon(ctx, {r.x - 1, area.y + std::max(0.0, std::floor((area.height - kIconSide) / 2)), kIconSide, kIconSide},
-             icon, false);
+    DrawIcon(
+        ctx,
+        {r.x - 1, area.y + std::max(0.0, std::floor((area.height - kIconSide) / 2)), kIconSide, kIconSide},
+        icon, false);
     r.x += 18;
     r.width = std::max(0.0, r.width - 18);
   }
@@ -165,7 +169,8 @@ void DrawStatusText(DrawingContext& ctx, const Rect& area, const std::string& te
 
 // The short time of the locale, made once.
 std::string ShortTime(double t) {
-  static const auto formatter = values::DateFormatter::WithStyles(values::DateStyle::kNone, values::DateStyle::kShort);
+  static const auto formatter =
+      values::DateFormatter::WithStyles(values::DateStyle::kNone, values::DateStyle::kShort);
   return formatter ? formatter->Format(t) : std::string();
 }
 std::string ShortDateTime(double t) {
@@ -240,8 +245,9 @@ toolbox::Image DrawnIcon(FourCharCode type) {
 
 std::optional<toolbox::Image> GetCellIcon(FourCharCode type) {
   static const std::map<FourCharCode, const char*> names = {
-      {kCellIconStop, "cancel"},          {kCellIconResume, "resume"},       {kCellIconReveal, "reveal"},
-      {kCellIconUpload, "uploadArrow"},   {kCellIconDelete, "delete_small"}, {kCellIconDirect, "smallDownload"},
+      {kCellIconStop, "cancel"},         {kCellIconResume, "resume"},
+      {kCellIconReveal, "reveal"},       {kCellIconUpload, "uploadArrow"},
+      {kCellIconDelete, "delete_small"}, {kCellIconDirect, "smallDownload"},
       {kCellIconScheduled, "scheduled"},
   };
   if (auto icon = toolbox::FindIcon(kAppCreator, type)) return icon;
@@ -297,7 +303,8 @@ std::string DownloadStatusText(const queue::DownloadQueueElement& e, double now)
     default:
       break;
   }
-  if (e.fileSize > 0 && e.progress > 0 && e.progress != e.fileSize) text = WithPercent(text, e.progress, e.fileSize);
+  if (e.fileSize > 0 && e.progress > 0 && e.progress != e.fileSize)
+    text = WithPercent(text, e.progress, e.fileSize);
   return text;
 }
 
@@ -322,15 +329,17 @@ std::string CopyUploadStatusText(const upload::UploadRow& u) {
       break;
     case upload::kUploadWaiting:
       // Out of the waiting list the index is all ones.
-      text = u.waitingIndex() == UINT32_MAX ? Text("Idle", "Idle")
-                                            : QueuedOrdinalText(static_cast<std::int32_t>(u.waitingIndex()) + 1);
+      text = u.waitingIndex() == UINT32_MAX
+                 ? Text("Idle", "Idle")
+                 : QueuedOrdinalText(static_cast<std::int32_t>(u.waitingIndex()) + 1);
       break;
     case upload::kUploadFinished:
       return CompletedText();
     default:
       break;
   }
-  if (u.bytesTransferred() > 0 && u.fileSize() > 0) text = WithPercent(text, u.bytesTransferred(), u.fileSize());
+  if (u.bytesTransferred() > 0 && u.fileSize() > 0)
+    text = WithPercent(text, u.bytesTransferred(), u.fileSize());
   return text;
 }
 
@@ -415,7 +424,8 @@ FourCharCode GetCellButtonIcon(const MainListItem& row, std::uint32_t property, 
       }
     }
     case RowKind::kFTPNode:
-      return button == 1 && !row.as<browser::FTPNodeRow>().hasParent() ? 0 : (button == 1 ? kCellIconDelete : 0);
+      return button == 1 && !row.as<browser::FTPNodeRow>().hasParent() ? 0
+                                                                       : (button == 1 ? kCellIconDelete : 0);
     case RowKind::kDotMacNode:
       return button == 1 && row.as<browser::DotMacNodeRow>().hasParent() ? kCellIconDelete : 0;
     default:
@@ -440,7 +450,8 @@ int ListCellPress(const MainListItem& row, std::uint32_t property, const Rect& c
   if (property == kColFile || property == kColRemoteLead) {
     const int buttons = property == kColFile ? 3 : 1;
     for (int b = 1; b <= buttons; ++b)
-      if (GetCellButtonIcon(row, property, b) != 0 && CellButtonRect(cell, property, b).Contains(where)) return b;
+      if (GetCellButtonIcon(row, property, b) != 0 && CellButtonRect(cell, property, b).Contains(where))
+        return b;
     return toolbox::kCellPressTaken;
   }
   if (property == kColStatus && GetStatusCellIcon(row) != 0 && StatusIconRect(cell).Contains(where))
@@ -560,7 +571,8 @@ void DrawProgressCell(DrawingContext& ctx, const Rect& area, bool selected, bool
                {textX, area.y, std::max(0.0, area.x + area.width - textX), area.height}, style);
 }
 
-void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row, const toolbox::ListCustomDraw& cell) {
+void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row,
+                            const toolbox::ListCustomDraw& cell) {
   const Rect r = cell.cell;
   ctx.SaveGState();
   ctx.ClipToRect(r);
@@ -588,13 +600,15 @@ void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row, const 
         DrawProgressCell(ctx, area, cell.selected, cell.active, fractionOf(e.progress, e.fileSize));
       else
         DrawStatusText(ctx, area, DownloadStatusText(e, values::Now()), cell.selected, cell.active,
-                       DownloadStatusIsWarning(e), e.status == queue::kStatusScheduled ? kCellIconScheduled : 0);
+                       DownloadStatusIsWarning(e),
+                       e.status == queue::kStatusScheduled ? kCellIconScheduled : 0);
       break;
     }
     case RowKind::kUpload: {
       const auto& u = row.as<upload::UploadRow>();
       if (u.state() == upload::kUploadUploading)
-        DrawProgressCell(ctx, area, cell.selected, cell.active, fractionOf(u.bytesTransferred(), u.fileSize()));
+        DrawProgressCell(ctx, area, cell.selected, cell.active,
+                         fractionOf(u.bytesTransferred(), u.fileSize()));
       else
         DrawStatusText(ctx, area, CopyUploadStatusText(u), cell.selected, cell.active, false, 0);
       break;
@@ -602,7 +616,8 @@ void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row, const 
     case RowKind::kReceivedFile: {
       const auto& f = row.as<sharing::ReceivedFileRow>();
       if (f.status() == sharing::kReceivedFileReceiving)
-        DrawProgressCell(ctx, area, cell.selected, cell.active, fractionOf(f.bytesTransferred(), f.fileSize()));
+        DrawProgressCell(ctx, area, cell.selected, cell.active,
+                         fractionOf(f.bytesTransferred(), f.fileSize()));
       else
         DrawStatusText(ctx, area, ReceivedFileStatusText(f.status(), f.fileSize(), f.bytesTransferred()),
                        cell.selected, cell.active, false, 0);
@@ -627,8 +642,8 @@ std::string CopyItemHelpTag(const MainListItem& row, std::uint32_t property) {
 
 void UpdateStatusColumn() {
   if (MainList* list = GetMainList()) {
-    for (std::uint32_t property : {std::uint32_t(kColStatus), std::uint32_t(kColQueuePosition),
-                                   std::uint32_t(kColQueueCheck)})
+    for (std::uint32_t property :
+         {std::uint32_t(kColStatus), std::uint32_t(kColQueuePosition), std::uint32_t(kColQueueCheck)})
       list->list().UpdateItems({}, property);
   }
 }

@@ -160,7 +160,9 @@ Summary Summarise(const std::vector<MainListItem>& selected, const MainListItem*
 class Builder {
  public:
   Builder() : menu_(Menu::Create(kListContextMenuID)) {}
-  void Item(const std::string& text, FourCharCode command) { menu_->AppendItem(MenuItem{.text = text, .command = command}); }
+  void Item(const std::string& text, FourCharCode command) {
+    menu_->AppendItem(MenuItem{.text = text, .command = command});
+  }
   void Item(int count, const char* one, const char* many, FourCharCode command) {
     Item(L(count == 1 ? one : many), command);
   }

@@ -73,8 +73,8 @@ struct ListMenuContext {
 
 // The menu for these selected rows; with none, `container` (the list's target, nullptr
 // for the root) makes a container menu. nullptr when the menu has no items.
-toolbox::MenuRef BuildListContextMenu(const std::vector<MainListItem>& selected, const MainListItem* container,
-                                      const ListMenuContext& context);
+toolbox::MenuRef BuildListContextMenu(const std::vector<MainListItem>& selected,
+                                      const MainListItem* container, const ListMenuContext& context);
 
 // The list's contextual-menu callback: the main list's selection and target, the column
 // chooser for a header click.

@@ -146,7 +146,8 @@ std::optional<toolbox::DragItem> AddDragFlavorsForRow(const MainListItem& row) {
   }
 }
 
-bool ListAcceptDragCallback(const toolbox::ListView& list, const toolbox::Drag& drag, const MainListItem* target) {
+bool ListAcceptDragCallback(const toolbox::ListView& list, const toolbox::Drag& drag,
+                            const MainListItem* target) {
   toolbox::SetThemeCursor(toolbox::CursorKind::kArrow);
   if (DragHasDownloadBundle(drag)) return true;
   const queue::DownloadQueueElement* te = TargetDownload(target);
@@ -197,7 +198,10 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
       }
     }
   } else {
+    std::size_t handled = 0;
     for (const toolbox::DragItem& item : drag.items) {
+      // As many items as lines of text: a URI list is dropped text too.
+      if (++handled > kMaxDroppedLines) break;
       if (item.HasFlavor(toolbox::kFlavorFileURL)) {
         took |= takeFile(item);
       } else if (auto text = item.Flavor(toolbox::kFlavorText)) {

@@ -13,7 +13,8 @@
 // gathered for sending (SetDroppedFilesSender).
 //
 // Dropped text is read only up to kMaxDroppedTextBytes, and at most kMaxDroppedLines lines
-// of it are taken: a drop from another program is outside input.
+// of it (or items of a dropped URI list) are taken: a drop from another program is
+// outside input.
 //
 // Main thread only.
 
@@ -47,7 +48,8 @@ std::optional<std::string> CopyDragFileURL(const toolbox::DragItem& item);
 std::optional<toolbox::DragItem> AddDragFlavorsForRow(const MainListItem& row);
 
 // Whether the drop over `target` (nullptr: no row) would be taken.
-bool ListAcceptDragCallback(const toolbox::ListView& list, const toolbox::Drag& drag, const MainListItem* target);
+bool ListAcceptDragCallback(const toolbox::ListView& list, const toolbox::Drag& drag,
+                            const MainListItem* target);
 // Carries the drop out; true when the drop was taken.
 bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag, const MainListItem* target);
 // A drag of rows ended: the insertion mark goes, the cursor is the arrow again.

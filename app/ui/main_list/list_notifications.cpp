@@ -13,7 +13,8 @@
 
 namespace ui {
 
-void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item, toolbox::ListNotification message) {
+void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item,
+                                  toolbox::ListNotification message) {
   auto& services = MainListServicesSlot::Get();
   switch (message) {
     case toolbox::ListNotification::kItemDoubleClicked: {

@@ -17,7 +17,8 @@ namespace ui {
 class MainList;
 
 // The list's item-notification callback.
-void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item, toolbox::ListNotification message);
+void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item,
+                                  toolbox::ListNotification message);
 
 // The selected downloads whose status has a bit in `statusMask`, in row order.
 std::vector<queue::WrapperRef> CopySelectedQueueElements(std::int32_t statusMask);

@@ -153,10 +153,10 @@ TEST(CellIcons, ButtonsAndStatusIconByRowState) {
       {"stopped part", queue::kStatusStopped, 10, false, 0, 0, kCellIconResume, none, kCellIconDelete, none,
        kCellIconResume},
       {"queued fresh", queue::kStatusQueued, 0, false, 0, 0, none, none, kCellIconDelete, none, none},
-      {"completed", queue::kStatusCompleted, 10, true, 0, 0, kCellIconReveal, kCellIconUpload, kCellIconDelete, none,
-       kCellIconReveal},
-      {"remote file", queue::kStatusQueued, 0, false, 0x80000001u, 0, none, none, kCellIconDelete, kCellIconDelete,
-       none},
+      {"completed", queue::kStatusCompleted, 10, true, 0, 0, kCellIconReveal, kCellIconUpload,
+       kCellIconDelete, none, kCellIconReveal},
+      {"remote file", queue::kStatusQueued, 0, false, 0x80000001u, 0, none, none, kCellIconDelete,
+       kCellIconDelete, none},
       {"peer item", queue::kStatusQueued, 0, false, 7, 8, none, none, none, kCellIconDirect, none},
       {"peer item, no direct", queue::kStatusStopped, 10, false, 7, 0, none, none, none, none, none},
   };
@@ -206,8 +206,10 @@ TEST(CellIcons, ButtonsAndStatusIconByRowState) {
   for (bool hasParent : {false, true}) {
     auto node = std::make_shared<fakes::FakeFTPNode>();
     node->parent = hasParent;
-    const MainListItem row = MakeListItem(RowKind::kFTPNode, std::static_pointer_cast<browser::FTPNodeRow>(node));
-    EXPECT_EQ(GetCellButtonIcon(row, kColRemoteLead, 1), hasParent ? kCellIconDelete : none) << "the root stays";
+    const MainListItem row =
+        MakeListItem(RowKind::kFTPNode, std::static_pointer_cast<browser::FTPNodeRow>(node));
+    EXPECT_EQ(GetCellButtonIcon(row, kColRemoteLead, 1), hasParent ? kCellIconDelete : none)
+        << "the root stays";
   }
 }
 

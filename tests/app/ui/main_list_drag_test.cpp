@@ -12,13 +12,13 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/operations/queue_order.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/main_list.h"
-#include "app/queue/record/download_files.h"
 #include "platform/files/file_ref.h"
 #include "platform/toolbox/views/drag_payload.h"
 #include "platform/values/url.h"
@@ -33,7 +33,10 @@ TEST(DroppedText, LinesLongerThanOneCharacterBoundedInNumber) {
   } cases[] = {
       {"http://127.0.0.1/a\rhttp://127.0.0.1/b\nx\n  http://127.0.0.1/c  ",
        {"http://127.0.0.1/a", "http://127.0.0.1/b", "http://127.0.0.1/c"}},
-      {std::string("ab\xE2\x80\xA8" "cd\xE2\x80\xA9" "e"), {"ab", "cd"}},
+      {std::string("ab\xE2\x80\xA8"
+                   "cd\xE2\x80\xA9"
+                   "e"),
+       {"ab", "cd"}},
       {"\r\n\r\n", {}},
       {"", {}},
   };
@@ -124,7 +127,8 @@ TEST_F(ListDrops, DraggedRowsCarryTheirDownloadURLsAndFinishedFile) {
   // What other programs get: the file as a URI, the URLs as text; no object.
   const auto payload = toolbox::EncodeDrag(drag);
   EXPECT_EQ(payload.data.at(toolbox::kUriListMimeType), done->element().completeURL->String() + "\r\n");
-  EXPECT_NE(payload.data.at(toolbox::kPlainTextMimeType).find("http://127.0.0.1/waiting.bin"), std::string::npos);
+  EXPECT_NE(payload.data.at(toolbox::kPlainTextMimeType).find("http://127.0.0.1/waiting.bin"),
+            std::string::npos);
   toolbox::DragPayload foreign = payload;
   foreign.data.erase(toolbox::kPrivateDragMimeType);
   for (const auto& item : toolbox::DecodeDrag(foreign).items) EXPECT_FALSE(item.object);
@@ -209,8 +213,9 @@ TEST_F(ListDrops, TextAndLinksFromOtherProgramsBecomeDownloads) {
     std::vector<std::string> sent;
   } cases[] = {
       {"three URL lines and a one-letter line",
-       {{{toolbox::kPlainTextMimeType, "http://127.0.0.1/one.iso\nx\r\nhttp://127.0.0.1/two.iso\n"
-                                       "http://127.0.0.1/three.iso"}}},
+       {{{toolbox::kPlainTextMimeType,
+          "http://127.0.0.1/one.iso\nx\r\nhttp://127.0.0.1/two.iso\n"
+          "http://127.0.0.1/three.iso"}}},
        {"one.iso", "three.iso", "two.iso"},
        {}},
       {"a link dragged from a browser",
@@ -222,7 +227,8 @@ TEST_F(ListDrops, TextAndLinksFromOtherProgramsBecomeDownloads) {
        {},
        {"/tmp/notes.txt"}},
       {"a forged session token",
-       {{{toolbox::kPrivateDragMimeType, "1-deadbeef"}, {toolbox::kPlainTextMimeType, "http://127.0.0.1/t.bin"}}},
+       {{{toolbox::kPrivateDragMimeType, "1-deadbeef"},
+         {toolbox::kPlainTextMimeType, "http://127.0.0.1/t.bin"}}},
        {"t.bin"},
        {}},
   };

@@ -30,7 +30,8 @@ namespace {
 
 using values::FourCC;
 
-queue::WrapperRef MakeDownload(const std::string& name, queue::DownloadStatus status, std::int64_t received = 0) {
+queue::WrapperRef MakeDownload(const std::string& name, queue::DownloadStatus status,
+                               std::int64_t received = 0) {
   auto w = queue::DownloadQueueWrapper::Create();
   auto& e = w->element();
   static std::uint32_t uid = 7000;
@@ -71,7 +72,8 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
   finished->element().completeFile = values::Bytes{1};
   finished->element().completeURL = values::Url::Create("file:///tmp/done.iso");
   std::vector<MainListItem> threeQueued;
-  for (int i = 0; i < 3; ++i) threeQueued.push_back(Row(MakeDownload("q" + std::to_string(i), queue::kStatusQueued)));
+  for (int i = 0; i < 3; ++i)
+    threeQueued.push_back(Row(MakeDownload("q" + std::to_string(i), queue::kStatusQueued)));
   auto running = MakeDownload("run.bin", queue::kStatusDownloading, 10);
   auto paused = MakeDownload("paused.bin", queue::kStatusStopped, 10);
   paused->element().flags = 8;
@@ -94,8 +96,9 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
     u->waiting = waiting;
     return MakeListItem(RowKind::kUpload, std::static_pointer_cast<upload::UploadRow>(u));
   };
-  auto favourite = MakeListItem(RowKind::kFavourite,
-                                std::static_pointer_cast<browser::FavouriteRow>(std::make_shared<fakes::FakeFavourite>()));
+  auto favourite =
+      MakeListItem(RowKind::kFavourite,
+                   std::static_pointer_cast<browser::FavouriteRow>(std::make_shared<fakes::FakeFavourite>()));
   auto folder = std::make_shared<fakes::FakeFTPNode>();
   folder->parent = true;
   auto ftpFolder = MakeListItem(RowKind::kFTPNode, std::static_pointer_cast<browser::FTPNodeRow>(folder));
@@ -122,24 +125,25 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        {Row(finished)},
        nullptr,
        five,
-       {"Reveal in Finder|RFin", "-", "Download Again|StaD", "-", "Edit Download...|Edit", "Hold Download|HolD",
-        "Queue Download|QDow", "Remove Download...|Remo", "~Remove Download|Remo", "-",
+       {"Reveal in Finder|RFin", "-", "Download Again|StaD", "-", "Edit Download...|Edit",
+        "Hold Download|HolD", "Queue Download|QDow", "Remove Download...|Remo", "~Remove Download|Remo", "-",
         "View Transfer Details...|Vdet", "Copy URL To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
       {"three queued of five",
        threeQueued,
        nullptr,
        five,
-       {"Start Downloads|StaD", "-", "Edit Downloads...|Edit", "Hold Downloads|HolD", "Move To Top of Queue|MvIT",
-        "Shift up|DSUp", "~Shift up 5|DSU5", "Shift down|DSDo", "~Shift down 5|DSD5", "-",
-        "Remove Downloads...|Remo", "~Remove Downloads|Remo", "-", "View Transfer Details...|Vdet",
-        "Copy URLs To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
+       {"Start Downloads|StaD", "-", "Edit Downloads...|Edit", "Hold Downloads|HolD",
+        "Move To Top of Queue|MvIT", "Shift up|DSUp", "~Shift up 5|DSU5", "Shift down|DSDo",
+        "~Shift down 5|DSD5", "-", "Remove Downloads...|Remo", "~Remove Downloads|Remo", "-",
+        "View Transfer Details...|Vdet", "Copy URLs To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
       {"three queued in the Filters view",
        threeQueued,
        nullptr,
        filters,
-       {"Start Downloads|StaD", "-", "Edit Downloads...|Edit", "Hold Downloads|HolD", "Move To Top of Queue|MvIT",
-        "Shift up|DSUp", "~Shift up 5|DSU5", "Shift down|DSDo", "~Shift down 5|DSD5", "-",
-        "View Transfer Details...|Vdet", "Copy URLs To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
+       {"Start Downloads|StaD", "-", "Edit Downloads...|Edit", "Hold Downloads|HolD",
+        "Move To Top of Queue|MvIT", "Shift up|DSUp", "~Shift up 5|DSU5", "Shift down|DSDo",
+        "~Shift down 5|DSD5", "-", "View Transfer Details...|Vdet", "Copy URLs To Clipboard|CuRl",
+        "Add to Sensitive Servers|SSb\xBF"}},
       {"one running download",
        {Row(running)},
        nullptr,
@@ -150,8 +154,8 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        {Row(paused)},
        nullptr,
        five,
-       {"Resume Download|StaD", "-", "Hold Download|HolD", "Queue Download|QDow", "-", "Copy URL To Clipboard|CuRl",
-        "Add to Sensitive Servers|SSb\xBF", "-", "Direct Transfer|DirT"}},
+       {"Resume Download|StaD", "-", "Hold Download|HolD", "Queue Download|QDow", "-",
+        "Copy URL To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF", "-", "Direct Transfer|DirT"}},
       {"two uploads to the file-hosting service",
        {toHosting(0), toHosting(1)},
        nullptr,
@@ -165,7 +169,8 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        nullptr,
        uploads,
        {"Reveal in Finder|RFin", "-", "Start Upload|StaD", "-", "Connect to Host|CoH%", "Edit Upload...|Edit",
-        "Queue Upload|QDow", "Remove Upload...|Remo", "~Remove Upload|Remo", "-", "View Transfer Details...|Vdet"}},
+        "Queue Upload|QDow", "Remove Upload...|Remo", "~Remove Upload|Remo", "-",
+        "View Transfer Details...|Vdet"}},
       {"a received file",
        {receivedRow},
        nullptr,
