@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     default: {
       const auto lines = ui::DroppedTextLines(rest);
       TRUVANE_FUZZ_CHECK(lines.size() <= ui::kMaxDroppedLines);
-      for (const auto& line : lines) TRUVANE_FUZZ_CHECK(line.size() > 1 && line.size() <= ui::kMaxDroppedTextBytes);
+      for (const auto& line : lines)
+        TRUVANE_FUZZ_CHECK(line.size() > 1 && line.size() <= ui::kMaxDroppedTextBytes);
       return 0;
     }
   }

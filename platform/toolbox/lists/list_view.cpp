@@ -757,8 +757,9 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
   QObject::connect(d.view, &QTreeView::expanded, d.view, [this](const QModelIndex& i) {
     Node* n = static_cast<Node*>(i.internalPointer());
     if (!n || n->open) return;
-    n->open = true;
+    // Toggled is told while the row is still closed: the client tells opening from closing.
     impl_->Notify(n->id, ListNotification::kUserToggledContainer);
+    n->open = true;
     impl_->Notify(n->id, ListNotification::kContainerOpened);
   });
   QObject::connect(d.view, &QTreeView::collapsed, d.view, [this](const QModelIndex& i) {

@@ -10,12 +10,12 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <vector>
-#include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/app/shell/program_process.h"
 
@@ -102,9 +102,10 @@ inline std::optional<ScreenImage> GrabScreen(const std::string& display) {
   };
   if (dump.size() < 100) return std::nullopt;
   const std::uint32_t headerSize = card(0), format = card(2), width = card(4), height = card(5),
-                      byteOrder = card(7), bitsPerPixel = card(11), bytesPerLine = card(12), redMask = card(14),
-                      greenMask = card(15), blueMask = card(16), colours = card(19);
-  if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24) || width == 0 || height == 0) return std::nullopt;
+                      byteOrder = card(7), bitsPerPixel = card(11), bytesPerLine = card(12),
+                      redMask = card(14), greenMask = card(15), blueMask = card(16), colours = card(19);
+  if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24) || width == 0 || height == 0)
+    return std::nullopt;
   const std::size_t start = headerSize + 12 * std::size_t{colours};
   if (dump.size() < start + std::size_t{bytesPerLine} * height) return std::nullopt;
   auto channel = [](std::uint32_t pixel, std::uint32_t mask) {
@@ -120,8 +121,8 @@ inline std::optional<ScreenImage> GrabScreen(const std::string& display) {
   const std::size_t bytes = bitsPerPixel / 8;
   for (std::uint32_t y = 0; y < height; ++y)
     for (std::uint32_t x = 0; x < width; ++x) {
-      const auto* p = reinterpret_cast<const unsigned char*>(dump.data()) + start + std::size_t{y} * bytesPerLine +
-                      std::size_t{x} * bytes;
+      const auto* p = reinterpret_cast<const unsigned char*>(dump.data()) + start +
+                      std::size_t{y} * bytesPerLine + std::size_t{x} * bytes;
       std::uint32_t pixel = 0;
       for (std::size_t i = 0; i < bytes; ++i)
         pixel |= std::uint32_t{p[i]} << (byteOrder == 0 ? 8 * i : 8 * (bytes - 1 - i));

@@ -9,8 +9,11 @@
 
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/history/download_filters.h"
+#include "app/queue/history/history.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/services/history_filter_rows.h"
 #include "app/ui/main_list/list_cells.h"
 #include "app/ui/main_list/list_context_menu.h"
 #include "app/ui/main_list/list_notifications.h"
@@ -315,6 +318,53 @@ TEST_F(ListMenuOnScreen, CopiesTheSelectedDownloadsURLs) {
   EXPECT_EQ(CopySelectedQueueElements(queue::kStatusCompleted).size(), 1u);
   CopyDownloadURLsToClipboard();
   EXPECT_EQ(toolbox::GetClipboardText().value_or(""), "http://127.0.0.1/a.bin\rhttp://127.0.0.1/b.bin");
+}
+
+TEST_F(ListMenuOnScreen, OpeningAHistoryDayOrAFilterListsItsDownloadsAndClosingIsRemembered) {
+  auto png = Add("photo.PNG", queue::kStatusCompleted);
+  auto txt = Add("notes.txt", queue::kStatusCompleted);
+  queue::ClearHistoryTable();
+  queue::AddToHistory(png);
+  queue::SetFilters({queue::DownloadFilter{.name = "Images", .extensions = {"png", "jpg"}}});
+  queue::DisplayViews({queue::kHistoryViewID});
+
+  struct Day : queue::HistoryDayRow {
+    std::uint32_t key = 0;
+    std::uint32_t day() const override { return key; }
+    int itemCount() const override { return 1; }
+    bool open() const override { return false; }
+  };
+  struct Filter : queue::FilterRow {
+    std::string name() const override { return "Images"; }
+    bool open() const override { return false; }
+  };
+  auto day = std::make_shared<Day>();
+  day->key = static_cast<std::uint32_t>(png->element().historyGroup);
+  const auto dayRow = MakeListItem(RowKind::kHistoryDay, std::static_pointer_cast<queue::HistoryDayRow>(day));
+  const auto filterRow =
+      MakeListItem(RowKind::kFilter, std::static_pointer_cast<queue::FilterRow>(std::make_shared<Filter>()));
+  GetMainList()->RemoveAllRows();
+  GetMainList()->AddRows({dayRow, filterRow}, nullptr);
+
+  for (const auto& row : {dayRow, filterRow}) {
+    ASSERT_EQ(List().OpenContainer(row.id()), toolbox::kListNoErr);
+    const auto children = GetMainList()->Rows(&row);
+    ASSERT_EQ(children.size(), 1u) << "only the download the container lists";
+    EXPECT_EQ(children[0].as<queue::DownloadQueueWrapper>().element().filename, "photo.PNG");
+    GetMainList()->RemoveRows(children);  // the same download under the next container
+  }
+  const queue::HistoryDay* stored = queue::FindHistoryDay(day->key);
+  ASSERT_TRUE(stored);
+  EXPECT_TRUE(stored->open);
+  EXPECT_TRUE(queue::GetFilters()[0]->open);
+  // The user closes them: both are remembered closed.
+  for (const auto& row : {dayRow, filterRow})
+    ListItemNotificationCallback(*GetMainList(), row.id(), toolbox::ListNotification::kUserToggledContainer);
+  EXPECT_FALSE(queue::FindHistoryDay(day->key)->open);
+  EXPECT_FALSE(queue::GetFilters()[0]->open);
+  (void)txt;
+  queue::SetFilters({});
+  queue::ClearHistoryTable();
 }
 
 TEST(ListContextMenuPicture, MenuOfOneFinishedDownload) {
