@@ -3,6 +3,7 @@
 #include "app/browser/services/remote_rows.h"
 #include "app/engine/urls/sensitive_servers.h"
 #include "app/queue/folders/displayed_views.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/sharing/services/sharing_rows.h"
@@ -260,6 +261,22 @@ MenuRef BuildListContextMenu(const std::vector<MainListItem>& selected, const Ma
       b.Separator();
     }
     // 4.3 Send To: the submenu of upload destinations; left out while it has no items.
+    if (context.advancedMode && ((s.L && s.Cf > 0) || s.uploadIdle) && !context.sendTo.empty()) {
+      b.Separator();
+      auto submenu = Menu::Create(0, L("Send To"));
+      for (std::size_t i = 0; i < context.sendTo.size(); ++i) {
+        const upload::SendToMenuItem& entry = context.sendTo[i];
+        if (entry.kind == upload::SendToKind::kSeparator) {
+          submenu->AppendSeparator();
+          continue;
+        }
+        const int index = submenu->AppendItem(MenuItem{.text = entry.title, .command = listcmd::kSendTo});
+        submenu->SetItemProperty(index, values::FourCC("Truv"), kSendToEntryProperty,
+                                 values::Value(static_cast<std::int64_t>(i)));
+      }
+      b.menu().AppendItem(MenuItem{.text = L("Send To"), .command = listcmd::kSendTo, .submenu = submenu});
+      b.Separator();
+    }
     // 4.4 The upload queue.
     if (s.uploadIdle) {
       b.Item(s.U, "Edit Upload...", "Edit Uploads...", listcmd::kEdit);
@@ -377,6 +394,30 @@ MenuRef BuildListContextMenu(const std::vector<MainListItem>& selected, const Ma
 
 namespace {
 
+// The destinations of the menu shown last: its "Send To" entries name them by index.
+std::vector<upload::SendToMenuItem>& ShownSendTo() {
+  static std::vector<upload::SendToMenuItem> entries;
+  return entries;
+}
+
+// The files of the selected rows that can be sent: finished local downloads and uploads.
+std::vector<std::string> SelectedFilePaths() {
+  std::vector<std::string> paths;
+  MainList* main = GetMainList();
+  if (!main) return paths;
+  for (const MainListItem& row : main->SelectedRows()) {
+    if (row.kind == RowKind::kDownload) {
+      auto& e = row.as<queue::DownloadQueueWrapper>().element();
+      if (e.hostID != 0) continue;
+      if (const auto& url = queue::DownloadQueueElementGetCompleteURL(e))
+        if (auto path = values::PathFromFileUrl(*url)) paths.push_back(*path);
+    } else if (row.kind == RowKind::kUpload) {
+      if (auto path = row.as<upload::UploadRow>().localPath()) paths.push_back(*path);
+    }
+  }
+  return paths;
+}
+
 ChooserKind ChooserForCurrentView() {
   const queue::ViewID view = queue::GetCurrentViewID();
   if (view == queue::kMyUploadsViewID) return ChooserKind::kUploads;
@@ -404,6 +445,10 @@ MenuRef ListContextMenuCallback(toolbox::ListView& list, bool header) {
   context.queueOrderCount = queue::gQueueOrder.size();
   for (const auto& u : upload::UploadRowsServiceSlot::Get().CopyAllUploadItems())
     if (u->state() == upload::kUploadWaiting && u->waitingIndex() != UINT32_MAX) ++context.uploadsWaiting;
+  // The known servers' credentials stay with the remote browser: the list offers the
+  // file-hosting service and the send window.
+  context.sendTo = upload::CreateSendToMenu({});
+  ShownSendTo() = context.sendTo;
   MenuRef menu = BuildListContextMenu(selected, container, context);
   if (!header) return menu;
   if (!menu) menu = Menu::Create(kListContextMenuID);
@@ -416,6 +461,13 @@ void ListContextMenuChosen(toolbox::ListView& list, const toolbox::MenuSelection
   if (!chosen.chosen() || !chosen.menu) return;
   if (chosen.menu->ItemProperty(chosen.item, values::FourCC("Truv"), kColumnItemProperty)) {
     ColumnChooserItemChosen(list, ChooserForCurrentView(), *chosen.menu, chosen.item);
+    return;
+  }
+  if (const values::Value* entry =
+          chosen.menu->ItemProperty(chosen.item, values::FourCC("Truv"), kSendToEntryProperty)) {
+    const std::int64_t index = entry->AsNumber() ? entry->AsNumber()->AsInt64() : -1;
+    if (index >= 0 && static_cast<std::size_t>(index) < ShownSendTo().size())
+      upload::SendItemsToMenuHost(SelectedFilePaths(), ShownSendTo()[static_cast<std::size_t>(index)]);
     return;
   }
   if (chosen.command != 0) PostListCommand(chosen.command);

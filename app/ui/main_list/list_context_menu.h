@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/ui/services/main_list_browser.h"
+#include "app/upload/interface/send_to_menu.h"
 #include "platform/toolbox/lists/list_view.h"
 #include "platform/toolbox/menus/menu.h"
 
@@ -69,7 +70,13 @@ struct ListMenuContext {
   bool filtersViewShown = false;
   std::size_t queueOrderCount = 0;  // downloads in the queue order
   std::size_t uploadsWaiting = 0;   // uploads in the upload queue
+  // The destinations of the "Send To" submenu (none: the item is left out).
+  std::vector<upload::SendToMenuItem> sendTo;
 };
+
+// The item property ('Truv', 'SndT') of a "Send To" entry: its index in the context's
+// destinations.
+inline constexpr values::FourCharCode kSendToEntryProperty = values::FourCC("SndT");
 
 // The menu for these selected rows; with none, `container` (the list's target, nullptr
 // for the root) makes a container menu. nullptr when the menu has no items.

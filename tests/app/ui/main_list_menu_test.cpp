@@ -200,6 +200,33 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
   }
 }
 
+TEST(ListContextMenu, SendToListsTheDestinationsInAdvancedModeOnly) {
+  auto finished = MakeDownload("done.iso", queue::kStatusCompleted, 1000);
+  finished->element().completeFile = values::Bytes{1};
+  ListMenuContext context;
+  context.sendTo = upload::CreateSendToMenu({});
+  ASSERT_FALSE(context.sendTo.empty());
+  const auto menu = BuildListContextMenu({Row(finished)}, nullptr, context);
+  const auto lines = Lines(menu);
+  const auto at = std::find(lines.begin(), lines.end(), "Send To|CtFi");
+  ASSERT_NE(at, lines.end());
+  EXPECT_EQ(*(at - 1), "-");
+  EXPECT_EQ(*(at + 1), "-");
+  const auto* item = menu->Item(static_cast<int>(at - lines.begin()) + 1);
+  ASSERT_TRUE(item->submenu);
+  std::vector<std::string> titles;
+  for (const auto& entry : context.sendTo)
+    if (entry.kind != upload::SendToKind::kSeparator) titles.push_back(entry.title);
+  std::vector<std::string> shown;
+  for (const auto& sub : item->submenu->items())
+    if (!sub.separator) shown.push_back(sub.text);
+  EXPECT_EQ(shown, titles);
+
+  context.advancedMode = false;
+  const auto simple = Lines(BuildListContextMenu({Row(finished)}, nullptr, context));
+  EXPECT_EQ(std::find(simple.begin(), simple.end(), "Send To|CtFi"), simple.end());
+}
+
 TEST(ListContextMenu, OptionShowsTheFormWithoutDots) {
   const auto menu = BuildListContextMenu({Row(MakeDownload("a", queue::kStatusStopped))}, nullptr, {});
   ASSERT_TRUE(menu);
