@@ -14,6 +14,7 @@
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_rows.h"
+#include "app/upload/upload_hooks.h"
 #include "app/util/text/string_utilities.h"
 #include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
@@ -212,7 +213,12 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
     }
   }
   MainListServicesSlot::Get().RefreshStatusBar();
-  if (!toSend.empty() && FilesSender()) FilesSender()(toSend);
+  if (!toSend.empty()) {
+    if (FilesSender())
+      FilesSender()(toSend);
+    else
+      runtime::CallHook(upload::UploadHooksSlot::Get().openSendFilesWindow, toSend);
+  }
   InsertionMark() = 0;
   return took;
 }

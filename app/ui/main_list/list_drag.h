@@ -9,8 +9,8 @@
 // queue column (status, queue box, queue place), moves to that place of the queue (queued
 // first when it was not); with any other sort the drop on a local download is refused.
 // From other programs: a browser's ".download" bundle is imported, a web URL and every
-// line of dropped text (longer than one character) become downloads, other files are
-// gathered for sending (SetDroppedFilesSender).
+// line of dropped text (longer than one character) become downloads, other files open the
+// send-files window with them.
 //
 // Dropped text is read only up to kMaxDroppedTextBytes, and at most kMaxDroppedLines lines
 // of it (or items of a dropped URI list) are taken: a drop from another program is
@@ -63,7 +63,8 @@ std::vector<std::string> DroppedTextLines(const std::string& text);
 // Adds a download (default settings) for each of those lines; the number added.
 std::size_t AddDroppedTextLines(const std::string& text);
 
-// Where dropped files that are not downloads go (the paths); by default nowhere.
+// Where dropped files that are not downloads go (the paths): the send-files window, unless
+// a test installs another.
 using DroppedFilesSender = std::function<void(const std::vector<std::string>& paths)>;
 DroppedFilesSender SetDroppedFilesSender(DroppedFilesSender sender);
 

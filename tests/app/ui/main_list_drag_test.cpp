@@ -19,6 +19,7 @@
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/main_list.h"
+#include "app/upload/upload_hooks.h"
 #include "platform/files/file_ref.h"
 #include "platform/toolbox/views/drag_payload.h"
 #include "platform/values/url.h"
@@ -245,6 +246,22 @@ TEST_F(ListDrops, TextAndLinksFromOtherProgramsBecomeDownloads) {
     EXPECT_EQ(names, c.added) << c.name;
     EXPECT_EQ(sent_, c.sent) << c.name;
   }
+}
+
+TEST_F(ListDrops, DroppedFilesOpenTheSendWindowByDefault) {
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  SetDroppedFilesSender(nullptr);
+  std::vector<std::string> opened;
+  auto saved = upload::UploadHooksSlot::Get().openSendFilesWindow;
+  upload::UploadHooksSlot::Get().openSendFilesWindow = [&](const std::vector<std::string>& paths) {
+    opened.insert(opened.end(), paths.begin(), paths.end());
+  };
+  const toolbox::Drag drag =
+      toolbox::DecodeDrag({{{toolbox::kUriListMimeType, "file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"}}});
+  EXPECT_TRUE(List().ReceiveDrag(drag, 0));
+  EXPECT_EQ(opened, (std::vector<std::string>{"/tmp/a.txt", "/tmp/b c.txt"}));
+  EXPECT_TRUE(queue::gQueueItems.empty()) << "files are sent, not downloaded";
+  upload::UploadHooksSlot::Get().openSendFilesWindow = saved;
 }
 
 TEST_F(ListDrops, BundleExtensionIsFoundInAnyLetterCase) {
