@@ -13,6 +13,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/upload/services/upload_rows.h"
 #include "platform/toolbox/services/modifiers.h"
+#include "platform/toolbox/services/open_with.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/url.h"
@@ -54,6 +55,7 @@ struct Summary {
   bool K = false, O = true, Y = false, Jr = false, Jp = false;
   int N = 0, I = 0, J = 0;
   bool file = false;  // the menu has a file to open or reveal
+  std::string filePath;
   bool container = false;
 };
 
@@ -69,7 +71,10 @@ void AddDownload(Summary& s, const queue::DownloadQueueElement& e) {
   if (e.flags & 8) ++s.X;
   if (e.completeFile) {
     ++s.Cf;
-    if (e.completeURL) s.file = true;
+    if (e.completeURL) {
+      s.file = true;
+      if (s.filePath.empty()) s.filePath = values::PathFromFileUrl(*e.completeURL).value_or("");
+    }
   }
 }
 
@@ -88,7 +93,10 @@ Summary Summarise(const std::vector<MainListItem>& selected, const MainListItem*
         if (u.state() == upload::kUploadWaiting && u.waitingIndex() != UINT32_MAX) ++s.Q;
         if (u.bytesTransferred() > 0 && u.bytesTransferred() < u.fileSize()) ++s.R;
         if (u.state() != upload::kUploadUploading) s.uploadIdle = true;
-        if (u.localPath()) s.file = true;
+        if (u.localPath()) {
+          s.file = true;
+          if (s.filePath.empty()) s.filePath = *u.localPath();
+        }
         break;
       }
       case RowKind::kReceivedFile: {
@@ -215,6 +223,13 @@ MenuRef BuildListContextMenu(const std::vector<MainListItem>& selected, const Ma
   const bool one = selected.size() == 1;
   // 1 and 2. Open and reveal. The Open With submenu lists the programs for the file; with
   // none found the item is left out.
+  if ((s.file || s.L) && one && (s.U == 0 || s.uploadIdle) && !s.filePath.empty() && context.openWithMenu) {
+    if (MenuRef programs = context.openWithMenu(s.filePath); programs && programs->CountItems() > 0) {
+      const int index = b.menu().AppendItem(
+          MenuItem{.text = L("Open With"), .command = listcmd::kOpenWith, .submenu = programs});
+      b.menu().SetItemProperty(index, values::FourCC("Truv"), kURLProperty, values::Value(s.filePath));
+    }
+  }
   if ((s.file || s.L) && one) {
     b.Item(L("Reveal in Finder"), listcmd::kReveal);
     b.Separator();
@@ -448,6 +463,7 @@ MenuRef ListContextMenuCallback(toolbox::ListView& list, bool header) {
   // The known servers' credentials stay with the remote browser: the list offers the
   // file-hosting service and the send window.
   context.sendTo = upload::CreateSendToMenu({});
+  context.openWithMenu = CreateOpenWithMenu;
   ShownSendTo() = context.sendTo;
   MenuRef menu = BuildListContextMenu(selected, container, context);
   if (!header) return menu;
@@ -471,6 +487,20 @@ void ListContextMenuChosen(toolbox::ListView& list, const toolbox::MenuSelection
     return;
   }
   if (chosen.command != 0) PostListCommand(chosen.command);
+}
+
+MenuRef CreateOpenWithMenu(const std::string& path) {
+  MenuRef menu = Menu::Create(0, L("Open With"));
+  const auto found = toolbox::CopyApplicationsForFile(path);
+  for (std::size_t i = 0; i < found.applications.size(); ++i) {
+    const auto& app = found.applications[i];
+    const std::string name = app.name.empty() ? CopyURLDisplayName(app.id) : app.name;
+    const int index = menu->AppendItem(MenuItem{.text = name});
+    menu->SetItemProperty(index, values::FourCC("Truv"), kURLProperty, values::Value(app.id));
+    menu->SetItemProperty(index, values::FourCC("Truv"), kFileProperty, values::Value(path));
+    if (i == 0 && found.has_default) menu->AppendSeparator();
+  }
+  return menu;
 }
 
 std::string CopyURLDisplayName(const std::string& text) {

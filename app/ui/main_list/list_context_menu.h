@@ -14,6 +14,7 @@
 // Main thread only.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,7 +73,17 @@ struct ListMenuContext {
   std::size_t uploadsWaiting = 0;   // uploads in the upload queue
   // The destinations of the "Send To" submenu (none: the item is left out).
   std::vector<upload::SendToMenuItem> sendTo;
+  // The "Open With" submenu for a file (nullptr or an empty menu: the item is left out).
+  std::function<toolbox::MenuRef(const std::string& path)> openWithMenu;
 };
+
+// Item properties (creator 'Truv') of the "Open With" items: the file ('URL ' on the item,
+// 'File' on each program) and the program's entry ('URL ' on each program).
+inline constexpr values::FourCharCode kURLProperty = values::FourCC("URL ");
+inline constexpr values::FourCharCode kFileProperty = values::FourCC("File");
+
+// The programs that open the file, the default first and set apart by a separator.
+toolbox::MenuRef CreateOpenWithMenu(const std::string& path);
 
 // The item property ('Truv', 'SndT') of a "Send To" entry: its index in the context's
 // destinations.

@@ -227,6 +227,31 @@ TEST(ListContextMenu, SendToListsTheDestinationsInAdvancedModeOnly) {
   EXPECT_EQ(std::find(simple.begin(), simple.end(), "Send To|CtFi"), simple.end());
 }
 
+TEST(ListContextMenu, OpenWithLeadsForOneFileWhenSomeProgramOpensIt) {
+  auto finished = MakeDownload("done.iso", queue::kStatusCompleted, 1000);
+  finished->element().completeFile = values::Bytes{1};
+  finished->element().completeURL = values::Url::Create("file:///tmp/done.iso");
+  std::vector<std::string> asked;
+  ListMenuContext context;
+  context.openWithMenu = [&](const std::string& path) {
+    asked.push_back(path);
+    auto programs = toolbox::Menu::Create(0);
+    if (path == "/tmp/done.iso") programs->AppendItem("Disk Images");
+    return programs;
+  };
+  const auto lines = Lines(BuildListContextMenu({Row(finished)}, nullptr, context));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Open With|Owif");
+  EXPECT_EQ(lines[1], "Reveal in Finder|RFin");
+  EXPECT_EQ(asked, std::vector<std::string>{"/tmp/done.iso"});
+  // Nothing opens it: no item. Two rows: no item, nobody asked.
+  finished->element().completeURL = values::Url::Create("file:///tmp/other.bin");
+  EXPECT_EQ(Lines(BuildListContextMenu({Row(finished)}, nullptr, context))[0], "Reveal in Finder|RFin");
+  asked.clear();
+  Lines(BuildListContextMenu({Row(finished), Row(finished)}, nullptr, context));
+  EXPECT_TRUE(asked.empty());
+}
+
 TEST(ListContextMenu, OptionShowsTheFormWithoutDots) {
   const auto menu = BuildListContextMenu({Row(MakeDownload("a", queue::kStatusStopped))}, nullptr, {});
   ASSERT_TRUE(menu);
