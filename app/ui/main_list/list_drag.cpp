@@ -62,6 +62,11 @@ bool IsDownloadBundlePath(const std::string& path) {
   return util::TRHasCaseInsensitiveSuffix(p, ".download");
 }
 
+std::shared_ptr<browser::FTPNodeRow> TargetFTPNode(const MainListItem* target) {
+  if (!target || target->kind != RowKind::kFTPNode) return nullptr;
+  return std::static_pointer_cast<browser::FTPNodeRow>(target->record);
+}
+
 queue::WrapperRef DraggedDownload(const toolbox::DragItem& item) {
   return item.object.As<queue::DownloadQueueWrapper>();
 }
@@ -152,7 +157,14 @@ bool ListAcceptDragCallback(const toolbox::ListView& list, const toolbox::Drag& 
   toolbox::SetThemeCursor(toolbox::CursorKind::kArrow);
   if (DragHasDownloadBundle(drag)) return true;
   const queue::DownloadQueueElement* te = TargetDownload(target);
+  const auto targetNode = TargetFTPNode(target);
   for (const toolbox::DragItem& item : drag.items) {
+    if (targetNode && drag.from_this_program) {
+      // Items of the same server move into the folder.
+      if (auto node = item.object.As<browser::FTPNodeRow>(); node && node->host() == targetNode->host())
+        return true;
+      if (auto w = DraggedDownload(item); w && (w->element().hostID & 0x80000000u)) return true;
+    }
     if (DraggedDownload(item) && drag.from_this_program) {
       if (!ShowsDownloadsOrUserFolder()) continue;
       if (SortedByQueue(list) && queue::gQueueOrder.size() >= 2) {
@@ -176,6 +188,8 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
     if (!url) return false;
     if (auto path = values::PathFromFileUrl(*url)) {
       if (IsDownloadBundlePath(*path)) return queue::ImportBrowserDownload(files::FileRef(*path));
+      if (auto folder = TargetFTPNode(target))
+        if (browser::RemoteRowsServiceSlot::Get().UploadToFTPNode(folder, *path)) return true;
       toSend.push_back(*path);
       return true;
     }
@@ -185,9 +199,17 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
   if (drag.from_this_program) {
     if (target) {
       bool moved = false;
+      const auto folder = TargetFTPNode(target);
+      auto& remote = browser::RemoteRowsServiceSlot::Get();
       for (const toolbox::DragItem& item : drag.items) {
         if (auto dragged = DraggedDownload(item)) {
           if (TargetDownload(target) && SortedByQueue(list) && Reorder(dragged, *target)) moved = true;
+          // A remote file dropped on a folder of its server moves there.
+          if (folder && remote.MoveFTPItem(dragged, false, folder)) took = true;
+          continue;
+        }
+        if (auto node = item.object.As<browser::FTPNodeRow>()) {
+          if (folder && node != folder && remote.MoveFTPItem(node, true, folder)) took = true;
           continue;
         }
         if (!item.object && item.HasFlavor(toolbox::kFlavorFileURL)) took |= takeFile(item);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <mutex>
 
+#include "app/browser/services/remote_rows.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/tr_folder.h"
 #include "app/queue/history/download_filters.h"
@@ -91,8 +92,12 @@ void ContainerOpened(MainList& list, const MainListItem& row) {
       AddDownloadChildren(list, row, downloads);
       break;
     }
+    case RowKind::kFTPNode:
+      browser::RemoteRowsServiceSlot::Get().OpenFTPNode(
+          std::static_pointer_cast<browser::FTPNodeRow>(row.record));
+      break;
     default:
-      // Remote hosts and peers fill their rows themselves when their listing arrives.
+      // Peers and WebDAV folders fill their rows themselves when their listing arrives.
       break;
   }
 }
@@ -110,6 +115,10 @@ void ContainerClosedByUser(const MainListItem& row) {
       break;
     case RowKind::kFilter:
       if (auto filter = FindFilter(row.as<queue::FilterRow>().name())) filter->open = false;
+      break;
+    case RowKind::kFTPNode:
+      browser::RemoteRowsServiceSlot::Get().CloseFTPNode(
+          std::static_pointer_cast<browser::FTPNodeRow>(row.record));
       break;
     default:
       break;
@@ -138,6 +147,12 @@ void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item,
           PostListCommand(listcmd::kEdit);
         else
           queue::OpenDownloadFiles(downloads);
+        return;
+      }
+      // A folder of a remote server: the view goes into it.
+      if (const MainListItem* row = list.Row(item); row && row->kind == RowKind::kFTPNode) {
+        auto node = std::static_pointer_cast<browser::FTPNodeRow>(row->record);
+        browser::RemoteRowsServiceSlot::Get().NavigateFTPNode(node, node->path());
       }
       return;
     }

@@ -154,8 +154,9 @@ ApplicationsForFile CopyApplicationsForFile(const std::string& path) {
   }
   for (auto& [id, app] : found) out.applications.push_back(std::move(app));
   if (out.applications.size() < 2) return out;
-  std::sort(out.applications.begin(), out.applications.end(),
-            [](const DesktopApplication& a, const DesktopApplication& b) { return CaseBlindLess(a.name, b.name); });
+  std::sort(
+      out.applications.begin(), out.applications.end(),
+      [](const DesktopApplication& a, const DesktopApplication& b) { return CaseBlindLess(a.name, b.name); });
   const auto defaults = DefaultApplications();
   auto it = defaults.find(type.name().toStdString());
   if (it == defaults.end()) return out;

@@ -18,11 +18,13 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/list_drag.h"
+#include "app/ui/main_list/list_notifications.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/upload/upload_hooks.h"
 #include "platform/files/file_ref.h"
 #include "platform/toolbox/views/drag_payload.h"
 #include "platform/values/url.h"
+#include "tests/fakes/fake_list_rows.h"
 
 namespace ui {
 namespace {
@@ -262,6 +264,67 @@ TEST_F(ListDrops, DroppedFilesOpenTheSendWindowByDefault) {
   EXPECT_EQ(opened, (std::vector<std::string>{"/tmp/a.txt", "/tmp/b c.txt"}));
   EXPECT_TRUE(queue::gQueueItems.empty()) << "files are sent, not downloaded";
   upload::UploadHooksSlot::Get().openSendFilesWindow = saved;
+}
+
+struct RecordingRemote : browser::NoRemoteRows {
+  std::vector<std::string> calls;
+  static std::string Name(const std::shared_ptr<void>& p) {
+    return static_cast<fakes::FakeFTPNode*>(p.get())->nodeName;
+  }
+  void OpenFTPNode(const std::shared_ptr<browser::FTPNodeRow>& node) override {
+    calls.push_back("open " + node->name());
+  }
+  void CloseFTPNode(const std::shared_ptr<browser::FTPNodeRow>& node) override {
+    calls.push_back("close " + node->name());
+  }
+  void NavigateFTPNode(const std::shared_ptr<browser::FTPNodeRow>& node, const std::string& path) override {
+    calls.push_back("go " + node->name() + " " + path);
+  }
+  bool MoveFTPItem(const std::shared_ptr<void>& item, bool isNode,
+                   const std::shared_ptr<browser::FTPNodeRow>& parent) override {
+    calls.push_back("move " + (isNode ? Name(item) : std::string("file")) + " into " + parent->name());
+    return true;
+  }
+  bool UploadToFTPNode(const std::shared_ptr<browser::FTPNodeRow>& folder, const std::string& path) override {
+    calls.push_back("upload " + path + " into " + folder->name());
+    return true;
+  }
+};
+
+TEST_F(ListDrops, RemoteFoldersTakeMovesUploadsAndOpenWithTheirServer) {
+  auto remote = std::make_unique<RecordingRemote>();
+  RecordingRemote* calls = remote.get();
+  auto previous = browser::RemoteRowsServiceSlot::Set(std::move(remote));
+  auto node = [](const char* name, const char* host) {
+    auto n = std::make_shared<fakes::FakeFTPNode>();
+    n->nodeName = name;
+    n->hostName = host;
+    n->pathName = std::string("/pub/") + name;
+    return MakeListItem(RowKind::kFTPNode, std::static_pointer_cast<browser::FTPNodeRow>(n));
+  };
+  const auto a = node("a", "127.0.0.1"), b = node("b", "127.0.0.1"), other = node("c", "127.0.0.2");
+  queue::DisplayViews({queue::kMyDownloadsViewID});  // for its columns
+  GetMainList()->AddRows({a, b, other}, nullptr);
+
+  List().SetSelectedItems({b.id()});
+  toolbox::Drag drag = toolbox::DecodeDrag(toolbox::EncodeDrag(List().DragOfSelection()));
+  EXPECT_TRUE(List().AcceptsDrag(drag, a.id()));
+  EXPECT_TRUE(List().ReceiveDrag(drag, a.id()));
+  List().SetSelectedItems({other.id()});
+  drag = toolbox::DecodeDrag(toolbox::EncodeDrag(List().DragOfSelection()));
+  EXPECT_FALSE(List().AcceptsDrag(drag, a.id())) << "another server's folder";
+  const toolbox::Drag file = toolbox::DecodeDrag({{{toolbox::kUriListMimeType, "file:///tmp/up.bin\r\n"}}});
+  EXPECT_TRUE(List().ReceiveDrag(file, a.id()));
+  EXPECT_TRUE(sent_.empty()) << "uploaded into the folder, not sent";
+
+  ASSERT_EQ(List().OpenContainer(a.id()), toolbox::kListNoErr);
+  ListItemNotificationCallback(*GetMainList(), a.id(), toolbox::ListNotification::kUserToggledContainer);
+  List().SetSelectedItems({});
+  ListItemNotificationCallback(*GetMainList(), a.id(), toolbox::ListNotification::kItemDoubleClicked);
+  EXPECT_EQ(calls->calls, (std::vector<std::string>{"move b into a", "upload /tmp/up.bin into a", "open a",
+                                                    "close a", "go a /pub/a"}));
+  GetMainList()->RemoveAllRows();
+  browser::RemoteRowsServiceSlot::Set(std::move(previous));
 }
 
 TEST_F(ListDrops, BundleExtensionIsFoundInAnyLetterCase) {

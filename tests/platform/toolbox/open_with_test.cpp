@@ -21,14 +21,19 @@ TEST(DesktopEntry, OnlyShownApplicationsWithANameAndACommand) {
     const char* name;
     std::vector<std::string> types;
   } cases[] = {
-      {"[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=text/plain;image/png;\n", true,
-       "Viewer", {"text/plain", "image/png"}},
+      {"[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=text/plain;image/png;\n",
+       true,
+       "Viewer",
+       {"text/plain", "image/png"}},
       {"# comment\n[Desktop Entry]\r\nName = Spaced \r\nType=Application\r\nExec=x\r\n", true, "Spaced", {}},
       {"[Desktop Entry]\nType=Link\nName=L\nExec=x\n", false, "", {}},
       {"[Desktop Entry]\nType=Application\nName=H\nExec=x\nHidden=true\n", false, "", {}},
       {"[Desktop Entry]\nType=Application\nExec=x\n", false, "", {}},
       {"[Other Group]\nType=Application\nName=O\nExec=x\n", false, "", {}},
-      {"[Desktop Entry]\nType=Application\nName=A\nExec=a\n[Desktop Action new]\nName=B\nExec=b\n", true, "A", {}},
+      {"[Desktop Entry]\nType=Application\nName=A\nExec=a\n[Desktop Action new]\nName=B\nExec=b\n",
+       true,
+       "A",
+       {}},
       {"", false, "", {}},
   };
   for (const auto& c : cases) {
@@ -67,20 +72,24 @@ TEST(DesktopEntry, ProgramsForAFileWithTheDefaultFirst) {
   std::filesystem::create_directories(system + "/applications");
   std::filesystem::create_directories(config);
   auto write = [](const std::string& path, const std::string& text) { std::ofstream(path) << text; };
-  write(system + "/applications/zed.desktop", "[Desktop Entry]\nType=Application\nName=Zed\nExec=zed %f\nMimeType=text/plain;\n");
+  write(system + "/applications/zed.desktop",
+        "[Desktop Entry]\nType=Application\nName=Zed\nExec=zed %f\nMimeType=text/plain;\n");
   write(system + "/applications/alpha.desktop",
         "[Desktop Entry]\nType=Application\nName=alpha\nExec=alpha %f\nMimeType=text/plain;\n");
   write(system + "/applications/images.desktop",
         "[Desktop Entry]\nType=Application\nName=Images\nExec=img %f\nMimeType=image/png;\n");
   // The user's own entry of the same id wins over the system's.
-  write(home + "/applications/mid.desktop", "[Desktop Entry]\nType=Application\nName=Mid\nExec=mid\nMimeType=text/plain;\n");
-  write(system + "/applications/mid.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=o\nMimeType=text/plain;\n");
+  write(home + "/applications/mid.desktop",
+        "[Desktop Entry]\nType=Application\nName=Mid\nExec=mid\nMimeType=text/plain;\n");
+  write(system + "/applications/mid.desktop",
+        "[Desktop Entry]\nType=Application\nName=Other\nExec=o\nMimeType=text/plain;\n");
   const std::string file = root + "/notes.txt";
   write(file, "hello");
 
   const char* names[] = {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME"};
   std::vector<std::optional<std::string>> saved;
-  for (const char* n : names) saved.push_back(std::getenv(n) ? std::optional<std::string>(std::getenv(n)) : std::nullopt);
+  for (const char* n : names)
+    saved.push_back(std::getenv(n) ? std::optional<std::string>(std::getenv(n)) : std::nullopt);
   setenv("XDG_DATA_HOME", home.c_str(), 1);
   // The MIME database stays the system's, with none of its programs.
   const std::string mimeOnly = root + "/mime-only";
@@ -97,7 +106,9 @@ TEST(DesktopEntry, ProgramsForAFileWithTheDefaultFirst) {
   auto found = CopyApplicationsForFile(file);
   EXPECT_EQ(names_of(found), (std::vector<std::string>{"alpha", "Mid", "Zed"}));
   EXPECT_FALSE(found.has_default);
-  write(config + "/mimeapps.list", "[Added Associations]\ntext/plain=alpha.desktop;\n[Default Applications]\ntext/plain=gone.desktop;zed.desktop;\n");
+  write(config + "/mimeapps.list",
+        "[Added Associations]\ntext/plain=alpha.desktop;\n[Default "
+        "Applications]\ntext/plain=gone.desktop;zed.desktop;\n");
   found = CopyApplicationsForFile(file);
   EXPECT_EQ(names_of(found), (std::vector<std::string>{"Zed", "alpha", "Mid"}));
   EXPECT_TRUE(found.has_default);
