@@ -78,6 +78,38 @@ TEST_F(SmallViewsTest, FilterBarButtonsAndCommands) {
   EXPECT_EQ(bar.ButtonCommand(2), 0u);
 }
 
+TEST_F(SmallViewsTest, FilterBarHighlightsTheButtonUnderTheMouse) {
+  auto& bar = Add<FilterBar>({0, 0, 600, 25});
+  bar.SetLabels({"All", "Queued", "Paused"});
+  bar.SetSelectedIndex(0);
+  const Rect paused = bar.ButtonRect(2);
+  const auto probe = [&] { return window_->Grab().PixelAt(int(paused.x + 10), int(paused.y + 3)); };
+  const toolbox::Color plain = probe();
+  struct Case {
+    toolbox::Point where;
+    int rollover;
+  } cases[] = {
+      {{paused.x + 10, paused.y + 8}, 2},
+      {{bar.ButtonRect(1).x + 10, 12}, 1},
+      {{590, 12}, -1},  // past the last button
+      {{paused.x + 10, paused.y + 8}, 2},
+  };
+  for (const auto& c : cases) {
+    bar.HandleMouseMoved({c.where});
+    EXPECT_EQ(bar.RolloverIndex(), c.rollover) << c.where.x;
+  }
+  EXPECT_NE(probe(), plain) << "the rollover images are drawn";
+  bar.HandleMouseLeft();
+  EXPECT_EQ(bar.RolloverIndex(), -1);
+  EXPECT_EQ(probe(), plain);
+  // A click ends the rollover; the clicked button is the selected one.
+  bar.HandleMouseMoved({{paused.x + 10, paused.y + 8}});
+  bar.HandleMouseDown({{paused.x + 10, paused.y + 8}});
+  bar.HandleMouseUp({{paused.x + 10, paused.y + 8}});
+  EXPECT_EQ(bar.RolloverIndex(), -1);
+  EXPECT_EQ(bar.SelectedIndex(), 2);
+}
+
 TEST_F(SmallViewsTest, SmallButtonSendsItsCommandOrPopsItsMenu) {
   auto& plain = Add<SmallButton>({0, 0, 26, 23}, 1, values::FourCC("Band"));
   plain.HandleMouseDown({{10, 10}});
