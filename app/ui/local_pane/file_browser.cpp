@@ -179,10 +179,11 @@ FileBrowser::FileBrowser(toolbox::Window& window, const toolbox::ControlSpec& sp
   pane.kind = toolbox::ControlKind::kUserPane;
   control_ = window.AddControl(pane);
   toolbox::ListCallbacks callbacks;
-  callbacks.item_data = [this](ListItemID item, ListPropertyID property, toolbox::ListItemData& data, bool set) {
-    return ItemData(item, property, data, set);
+  callbacks.item_data = [this](ListItemID item, ListPropertyID property, toolbox::ListItemData& data,
+                               bool set) { return ItemData(item, property, data, set); };
+  callbacks.compare = [this](ListItemID a, ListItemID b, ListPropertyID property) {
+    return Compare(a, b, property);
   };
-  callbacks.compare = [this](ListItemID a, ListItemID b, ListPropertyID property) { return Compare(a, b, property); };
   callbacks.notify = [this](ListItemID item, toolbox::ListNotification what) { Notify(item, what); };
   list_.SetCallbacks(std::move(callbacks));
   AddColumn(list_, kFBColName);
@@ -245,6 +246,52 @@ std::optional<std::string> FileBrowser::DropFolderForItem(ListItemID item) const
   return GetFolder();
 }
 
+values::Dictionary FileBrowser::CopyUserState() const {
+  values::Array columns, widths;
+  for (ListPropertyID id : list_.Columns()) {
+    columns.emplace_back(values::Number::Int64(id));
+    widths.emplace_back(values::Number::Int64(list_.ColumnWidth(id).value_or(0)));
+  }
+  return values::Dictionary{
+      {"columns", values::Value(std::move(columns))},
+      {"widths", values::Value(std::move(widths))},
+      {"sortColumn", values::Value(values::Number::Int64(list_.SortProperty()))},
+      {"sortOrder", values::Value(values::Number::Int64(static_cast<int>(list_.SortOrder())))},
+  };
+}
+
+void FileBrowser::ApplyUserState(const values::Value& state) {
+  const values::Dictionary* d = state.AsDictionary();
+  if (!d) return;
+  const auto array = [&](const char* key) -> const values::Array* {
+    auto it = d->find(key);
+    return it == d->end() ? nullptr : it->second.AsArray();
+  };
+  const auto number = [](const values::Value& v) -> std::optional<std::int64_t> {
+    const values::Number* n = v.AsNumber();
+    return n ? std::optional<std::int64_t>(n->AsInt64()) : std::nullopt;
+  };
+  const values::Array* columns = array("columns");
+  const values::Array* widths = array("widths");
+  if (columns) {
+    int position = 0;
+    for (std::size_t i = 0; i < columns->size() && i < std::size(kColumns); ++i) {
+      const auto id = number((*columns)[i]);
+      if (!id || *id < kFBColName || *id > kFBColGroup || !list_.HasColumn(ListPropertyID(*id))) continue;
+      list_.MoveColumn(ListPropertyID(*id), position++);
+      if (widths && i < widths->size())
+        if (const auto w = number((*widths)[i]); w && *w > 0 && *w <= 4096)
+          list_.SetColumnWidth(ListPropertyID(*id), static_cast<int>(*w));
+    }
+  }
+  if (auto it = d->find("sortColumn"); it != d->end())
+    if (const auto id = number(it->second); id && list_.HasColumn(ListPropertyID(*id)))
+      list_.SetSortProperty(ListPropertyID(*id));
+  if (auto it = d->find("sortOrder"); it != d->end())
+    if (const auto order = number(it->second); order && (*order == 1 || *order == 2))
+      list_.SetSortOrder(static_cast<toolbox::ListSortOrder>(*order));
+}
+
 std::vector<std::string> FileBrowser::ShownNames() const {
   std::vector<std::string> names;
   for (ListItemID id : list_.Items(0, true))
@@ -263,15 +310,15 @@ values::Dictionary FileBrowser::CopyOpenFolders() const {
 }
 
 void FileBrowser::RestoreOpenFolders(const values::Dictionary& open) {
-  std::function<void(FileBrowserNode&, const values::Dictionary&)> restore = [&](FileBrowserNode& node,
-                                                                                 const values::Dictionary& names) {
-    for (const auto& child : node.children) {
-      auto it = names.find(child->name);
-      if (it == names.end() || !child->container) continue;
-      if (!child->expanded) list_.OpenContainer(child->id());
-      if (const values::Dictionary* nested = it->second.AsDictionary()) restore(*child, *nested);
-    }
-  };
+  std::function<void(FileBrowserNode&, const values::Dictionary&)> restore =
+      [&](FileBrowserNode& node, const values::Dictionary& names) {
+        for (const auto& child : node.children) {
+          auto it = names.find(child->name);
+          if (it == names.end() || !child->container) continue;
+          if (!child->expanded) list_.OpenContainer(child->id());
+          if (const values::Dictionary* nested = it->second.AsDictionary()) restore(*child, *nested);
+        }
+      };
   if (root_ && !open.empty()) restore(*root_, open);
 }
 
@@ -289,7 +336,8 @@ toolbox::Status FileBrowser::ItemData(ListItemID item, ListPropertyID property, 
       return toolbox::kListNoErr;
     case kFBColName:
       data.SetText(node->name);
-      data.SetIcon(node->folder ? toolbox::IconForFolder(16) : toolbox::IconForFileExtension(Extension(node->name), 16));
+      data.SetIcon(node->folder ? toolbox::IconForFolder(16)
+                                : toolbox::IconForFileExtension(Extension(node->name), 16));
       return toolbox::kListNoErr;
     case kFBColPermissions:
       data.SetText(CopyPermissionsString(node->info.mode));
@@ -319,7 +367,8 @@ bool FileBrowser::Compare(ListItemID first, ListItemID second, ListPropertyID pr
   const auto* b = reinterpret_cast<const FileBrowserNode*>(second);
   switch (property) {
     case kFBColKind:
-      return values::CompareStrings(KindText(*a), KindText(*b), values::kCaseInsensitive) == values::ComparisonResult::kLessThan;
+      return values::CompareStrings(KindText(*a), KindText(*b), values::kCaseInsensitive) ==
+             values::ComparisonResult::kLessThan;
     case kFBColDate:
       return a->info.modification_time < b->info.modification_time;
     case kFBColSize:
@@ -327,7 +376,8 @@ bool FileBrowser::Compare(ListItemID first, ListItemID second, ListPropertyID pr
       if (a->folder || b->folder) return a->folder && !b->folder;
       return a->info.size < b->info.size;
     case kFBColName:
-      return values::CompareStrings(a->name, b->name, values::kCaseInsensitive) == values::ComparisonResult::kLessThan;
+      return values::CompareStrings(a->name, b->name, values::kCaseInsensitive) ==
+             values::ComparisonResult::kLessThan;
     default:
       return false;  // permissions, owner and group do not order
   }
@@ -353,7 +403,8 @@ void FileBrowser::Notify(ListItemID item, toolbox::ListNotification what) {
 
 bool FileBrowserDragHasRemoteItems(const toolbox::Drag& drag) {
   return std::any_of(drag.items.begin(), drag.items.end(), [](const toolbox::DragItem& item) {
-    return item.HasFlavor(kFlavorQueueItem) || item.HasFlavor(kFlavorDotMacNode) || item.HasFlavor(kFlavorFTPNode);
+    return item.HasFlavor(kFlavorQueueItem) || item.HasFlavor(kFlavorDotMacNode) ||
+           item.HasFlavor(kFlavorFTPNode);
   });
 }
 
@@ -380,7 +431,8 @@ bool FileBrowserAcceptDrop(const toolbox::Drag& drag, const std::string& folder)
     }
   }
   if (taken == 1) queue::TruvaneUndoSetActionName(values::Localized("Add Download"));
-  if (taken > 1) queue::TruvaneUndoSetActionName(values::Format(values::Localized("Add %d downloads"), {taken}));
+  if (taken > 1)
+    queue::TruvaneUndoSetActionName(values::Format(values::Localized("Add %d downloads"), {taken}));
   return taken > 0;
 }
 

@@ -87,6 +87,12 @@ class FileBrowser {
     folderChanged_ = std::move(handler);
   }
 
+  // The columns' order and widths and the sort, as the preferences keep them between
+  // showings ("browser_db_settings"); applying takes what it knows of a stored value and
+  // leaves the rest as it is.
+  values::Dictionary CopyUserState() const;
+  void ApplyUserState(const values::Value& state);
+
   // The names of the rows shown, in row order, children after their folder.
   std::vector<std::string> ShownNames() const;
   FileBrowserNode* NodeForItem(toolbox::ListItemID item) const;
@@ -97,8 +103,8 @@ class FileBrowser {
   std::optional<std::string> DropFolderForItem(toolbox::ListItemID item) const;
 
  private:
-  toolbox::Status ItemData(toolbox::ListItemID item, toolbox::ListPropertyID property, toolbox::ListItemData& data,
-                           bool set);
+  toolbox::Status ItemData(toolbox::ListItemID item, toolbox::ListPropertyID property,
+                           toolbox::ListItemData& data, bool set);
   bool Compare(toolbox::ListItemID first, toolbox::ListItemID second, toolbox::ListPropertyID property) const;
   void Notify(toolbox::ListItemID item, toolbox::ListNotification what);
   void Expand(FileBrowserNode& node);

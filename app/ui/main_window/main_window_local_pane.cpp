@@ -114,6 +114,8 @@ void ShowLocalPane(const std::optional<std::string>& folder) {
     spec.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindBottom;
     pane.browser = std::make_unique<FileBrowser>(*w, spec, folder);
     pane.window = w->serial();
+    if (auto state = util::SettingsPreferences().CopyUserDefault("browser_db_settings"))
+      pane.browser->ApplyUserState(*state);
     toolbox::ControlSpec split;
     split.id = {toolbox::kApplicationSignature, mainwindow::kLocalSplit};
     split.bounds = {list.x, list.y - kPathBarHeight, kSplitViewWidth, list.height + kPathBarHeight};
@@ -163,6 +165,7 @@ void HideLocalPane() {
   paneControl->SetVisible(false);
   if (toolbox::Control* split = C(mainwindow::kLocalSplit)) split->SetVisible(false);
   util::SetPreferenceValue("splitter_ratio", values::Value(m.splitRatio));
+  util::SetPreferenceValue("browser_db_settings", values::Value(pane->CopyUserState()));
   if (toolbox::Control* bar = C(mainwindow::kLocalPathBar)) GetMainWindow()->RemoveControl(bar);
 }
 

@@ -101,10 +101,12 @@ TEST_F(FileBrowserTest, ListsTheFolderWithoutHiddenItemsAndOpensFoldersInPlace) 
   }
   // Opening "sub" shows its items under it; the open folders are kept by name.
   ASSERT_EQ(pane.list().OpenContainer(Row(pane, "sub")), toolbox::kListNoErr);
-  EXPECT_EQ(pane.ShownNames(), (std::vector<std::string>{"A.zip", "b.txt", "link", "sub", "deeper", "inner.bin"}));
+  EXPECT_EQ(pane.ShownNames(),
+            (std::vector<std::string>{"A.zip", "b.txt", "link", "sub", "deeper", "inner.bin"}));
   pane.list().OpenContainer(Row(pane, "deeper"));
   const values::Dictionary open = pane.CopyOpenFolders();
-  EXPECT_EQ(open, (values::Dictionary{{"sub", values::Value(values::Dictionary{{"deeper", values::Value(values::Dictionary{})}})}}));
+  EXPECT_EQ(open, (values::Dictionary{{"sub", values::Value(values::Dictionary{
+                                                  {"deeper", values::Value(values::Dictionary{})}})}}));
   // Another pane on the same folder opens them again.
   FileBrowser& again = Make(dir);
   again.RestoreOpenFolders(open);
@@ -130,6 +132,46 @@ TEST_F(FileBrowserTest, DoubleClickOnAFolderShowsItAndTellsTheOwner) {
   EXPECT_EQ(pane.ShownNames(), (std::vector<std::string>{"deeper", "inner.bin"}));
 }
 
+TEST_F(FileBrowserTest, ColumnOrderWidthsAndSortComeBack) {
+  const std::string dir = MakeTree();
+  FileBrowser& pane = Make(dir);
+  EXPECT_EQ(pane.list().Columns(),
+            (std::vector<toolbox::ListPropertyID>{kFBColName, kFBColDate, kFBColKind, kFBColSize}));
+  pane.list().MoveColumn(kFBColSize, 1);
+  pane.list().SetColumnWidth(kFBColKind, 120);
+  pane.list().SetSortProperty(kFBColSize);
+  pane.list().SetSortOrder(toolbox::ListSortOrder::kDecreasing);
+  const values::Value saved(pane.CopyUserState());
+  using V = values::Value;
+  const auto N = [](std::int64_t n) { return V(values::Number::Int64(n)); };
+  struct Case {
+    const char* what;
+    V state;
+    std::vector<toolbox::ListPropertyID> columns;
+    toolbox::ListPropertyID sort;
+  } cases[] = {
+      {"saved", saved, {kFBColName, kFBColSize, kFBColDate, kFBColKind}, kFBColSize},
+      {"not a dictionary", V("columns"), {kFBColName, kFBColDate, kFBColKind, kFBColSize}, kFBColName},
+      {"unknown and hidden columns, odd types",
+       V(values::Dictionary{{"columns", V(values::Array{N(99), N(kFBColOwner), V("x"), N(kFBColKind)})},
+                            {"widths", V("wide")},
+                            {"sortColumn", N(kFBColOwner)},
+                            {"sortOrder", N(7)}}),
+       {kFBColKind, kFBColName, kFBColDate, kFBColSize},
+       kFBColName},
+  };
+  for (const auto& c : cases) {
+    FileBrowser& fresh = Make(dir);
+    fresh.ApplyUserState(c.state);
+    EXPECT_EQ(fresh.list().Columns(), c.columns) << c.what;
+    EXPECT_EQ(fresh.list().SortProperty(), c.sort) << c.what;
+  }
+  FileBrowser& back = Make(dir);
+  back.ApplyUserState(saved);
+  EXPECT_EQ(back.list().ColumnWidth(kFBColKind), 120);
+  EXPECT_EQ(back.list().SortOrder(), toolbox::ListSortOrder::kDecreasing);
+}
+
 TEST_F(FileBrowserTest, AFolderOfManyItemsIsReadWhole) {
   const std::string dir = testsupport::MakeTempDir("many");
   for (int i = 0; i < 300; ++i) Touch(dir + "/f" + std::to_string(i));
@@ -143,7 +185,8 @@ TEST_F(FileBrowserTest, RemoteItemsDroppedOnAFolderAreDownloadedThere) {
   const std::string dir = MakeTree();
   class Remote : public browser::NoRemoteRows {
    public:
-    bool DownloadFTPNodeTo(const std::shared_ptr<browser::FTPNodeRow>& node, const std::string& folder) override {
+    bool DownloadFTPNodeTo(const std::shared_ptr<browser::FTPNodeRow>& node,
+                           const std::string& folder) override {
       into.push_back(folder);
       return node != nullptr;
     }
@@ -258,6 +301,8 @@ TEST_F(LocalPaneWindowTest, ThePaneComesBesideAHostThatUsesSplitPanesAndGoesWith
   EXPECT_EQ(Frame(mainwindow::kListArea), area);
   EXPECT_EQ(util::SettingsPreferences().CopyUserDefault("splitter_ratio")->AsNumber()->AsDouble(),
             static_cast<float>(pane.width / (area.width - 4)));
+  const auto columns = util::SettingsPreferences().CopyUserDefault("browser_db_settings");
+  ASSERT_TRUE(columns && columns->AsDictionary()) << "the pane's columns are kept for the next run";
   // And back: one pane, shown again in the same place.
   FileBrowser* first = GetLocalFileBrowser();
   UpdateBarsForView(1030);
