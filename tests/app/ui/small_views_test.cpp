@@ -2,6 +2,9 @@
 // menu, and the pane divider's limits.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/views/small_views.h"
 #include "platform/toolbox/app/application.h"
@@ -99,6 +102,10 @@ TEST_F(SmallViewsTest, FilterBarHighlightsTheButtonUnderTheMouse) {
     EXPECT_EQ(bar.RolloverIndex(), c.rollover) << c.where.x;
   }
   EXPECT_NE(probe(), plain) << "the rollover images are drawn";
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) {
+    std::filesystem::create_directories(keep);
+    EXPECT_TRUE(window_->Grab().SavePng(std::string(keep) + "/filter_bar_hover.png"));
+  }
   bar.HandleMouseLeft();
   EXPECT_EQ(bar.RolloverIndex(), -1);
   EXPECT_EQ(probe(), plain);
