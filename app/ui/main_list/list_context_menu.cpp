@@ -28,14 +28,8 @@ using values::FourCharCode;
 
 constexpr std::int32_t kHostFileHosting = 8;
 
-// A localised text; keys that are not English words have their English here.
 std::string L(std::string_view key) {
-  std::string s = values::Localized(key);
-  if (s != key) return s;
-  if (key == "kNewFolder") return "New Folder";
-  if (key == "kCopyKillURL") return "Copy Kill URL To Clipboard";
-  if (key == "kCopyKillURLs") return "Copy Kill URLs To Clipboard";
-  return s;
+  return values::Localized(key);
 }
 
 struct Summary {

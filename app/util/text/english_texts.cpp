@@ -20,6 +20,13 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kSearchBarPausedLabel", "Paused"},
     {"kSearchBarCompletedLabel", "Completed"},
     {"kSearchBarIncompleteLabel", "Incomplete"},
+    // The main list's cells and contextual menu.
+    {"kStatusCompleted", "Completed"},
+    {"kPausedStatus", "Stopped"},
+    {"kDateTomorrow", "Tomorrow"},
+    {"kNewFolder", "New Folder"},
+    {"kCopyKillURL", "Copy Kill URL To Clipboard"},
+    {"kCopyKillURLs", "Copy Kill URLs To Clipboard"},
     // Window layout and row menus.
     {"kHideLeftPane", "Hide Sources"},
     {"kShowLeftPane", "Show Sources"},

@@ -19,6 +19,7 @@
 #include "app/ui/main_list/list_notifications.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/toolbox/menus/qt_menu.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/toolbox/services/modifiers.h"
@@ -71,6 +72,7 @@ struct FakeUploadWithPath : fakes::FakeUpload {
 };
 
 TEST(ListContextMenu, ForEachKindOfSelection) {
+  util::RegisterEnglishTexts();
   auto finished = MakeDownload("done.iso", queue::kStatusCompleted, 1000);
   finished->element().completeFile = values::Bytes{1};
   finished->element().completeURL = values::Url::Create("file:///tmp/done.iso");
