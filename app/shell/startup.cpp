@@ -354,6 +354,7 @@ void LoadQueueFile(ShellSession&) {
   LoadCredentials();
   queue::LoadHistory();
   queue::RefreshSharedFolderFlags();
+  queue::PrepareQueueFileSaves();
 }
 
 void ChooseCurrentViewStep(ShellSession&) {

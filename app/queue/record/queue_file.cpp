@@ -473,30 +473,32 @@ template <class Sink>
 bool RefreshRecordText(DownloadQueueWrapper& wrapper, Sink& sink, std::string& error) {
   bool withheld = false;
   values::Value record = DownloadQueueElementCopyDictionary(std::as_const(wrapper).element(), &withheld);
-  std::string text;
+  // Written into one buffer kept for all records, then copied out at its size: a text
+  // grown piece by piece would reallocate several times, for each of a hundred thousand.
+  static std::string scratch;
+  scratch.clear();
   std::string refused;
   // Nearly every record writes as it is; only one that does not is looked through for
   // what the file cannot hold.
-  if (!values::AppendXmlPropertyListValue(record, 2, text, refused)) {
+  if (!values::AppendXmlPropertyListValue(record, 2, scratch, refused)) {
     RemoveWhatCannotBeSaved(
         record, [&] { return DownloadDescription(record); }, sink);
-    text.clear();
-    if (!values::AppendXmlPropertyListValue(record, 2, text, error)) {
+    scratch.clear();
+    if (!values::AppendXmlPropertyListValue(record, 2, scratch, error)) {
       wrapper.MarkChanged();
       return false;
     }
   }
   // Split around the position's digits (which the writer put there from the record).
   auto saved = std::make_shared<SavedRecordText>();
-  const std::size_t lead = text.find(kPositionLead);
+  const std::size_t lead = scratch.find(kPositionLead);
   const std::size_t digits = lead == std::string::npos ? lead : lead + kPositionLead.size();
-  const std::size_t end = digits == std::string::npos ? digits : text.find('<', digits);
+  const std::size_t end = digits == std::string::npos ? digits : scratch.find('<', digits);
   if (end == std::string::npos) {
-    saved->beforePosition = std::move(text);
+    saved->beforePosition = scratch;
   } else {
-    saved->afterPosition.assign(text, end);
-    text.resize(digits);
-    saved->beforePosition = std::move(text);
+    saved->beforePosition.assign(scratch, 0, digits);
+    saved->afterPosition.assign(scratch, end);
   }
   wrapper.setSavedText(std::move(saved));
   if (withheld) wrapper.MarkChanged();
@@ -535,9 +537,8 @@ QueueSnapshot TakeSnapshot(bool afresh) {
   return snapshot;
 }
 
-// After a load: every record's text and every folder's list of items is made now, so
-// that the saves while downloads run find them made. Records the writer refuses are left
-// to the next save to report.
+// Every record's text and every folder's list of items made now (PrepareQueueFileSaves).
+// Records the writer refuses are left to the next save to report.
 void MakeSavedTexts() {
   SavedTextKey() = CurrentRecordTextKey();
   std::string error;
@@ -686,6 +687,11 @@ void SaveQueueFileSoon() {
   StartBackgroundSave();
 }
 
+void PrepareQueueFileSaves() {
+  FinishQueueFileSaves();
+  MakeSavedTexts();
+}
+
 void FinishQueueFileSaves() {
   CollectBackgroundSave(true);
   BackgroundSave& b = Background();
@@ -756,7 +762,6 @@ files::Status LoadQueueFile() {
     ShowQueueMessage(text);
   }
   AddMissingBuiltInFolders();
-  MakeSavedTexts();
   return {};
 }
 

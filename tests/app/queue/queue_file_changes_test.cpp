@@ -29,8 +29,9 @@ void LoadSmallQueue() {
   values::Array records;
   for (std::int64_t uid = 1; uid <= 6; ++uid) {
     const bool queued = uid % 2 == 0;
-    values::Dictionary extra{{"queue position", Number::Int32(queued ? static_cast<std::int32_t>(uid / 2) : 0)},
-                             {"progress", Number::Int64(uid * 1000)}};
+    values::Dictionary extra{
+        {"queue position", Number::Int32(queued ? static_cast<std::int32_t>(uid / 2) : 0)},
+        {"progress", Number::Int64(uid * 1000)}};
     if (uid == 3) {
       extra["authUser"] = "kept";
       extra["useAuth"] = true;
@@ -49,6 +50,7 @@ void LoadSmallQueue() {
   QueueTest::WriteQueueFile(QueueTest::Root(std::move(records), std::move(folders)));
   ASSERT_TRUE(LoadQueueFile().ok());
   ASSERT_EQ(gQueueItems.size(), 6u);
+  PrepareQueueFileSaves();
 }
 
 std::string SaveWhileRunning() {
@@ -114,8 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
                      e.authPassword = "pw-7";
                    },
                    "<string>pw-7</string>", nullptr},
-        ChangeCase{"RelativeLocation", [] { W(6)->setRelativeLocation("sub/dir"); }, "<string>sub/dir</string>",
-                   nullptr},
+        ChangeCase{"RelativeLocation", [] { W(6)->setRelativeLocation("sub/dir"); },
+                   "<string>sub/dir</string>", nullptr},
         // A start takes the head out of the order and moves every other Queued download
         // up one place without touching its record.
         ChangeCase{"StartRenumbersTheRest",
