@@ -71,7 +71,11 @@ XmlPlistStreamReader::~XmlPlistStreamReader() = default;
 bool XmlPlistStreamReader::Fail(std::string message) {
   if (!failed_) {
     failed_ = true;
-    error_ = std::move(message) + " (line " + std::to_string(line_) + ")";
+    const std::size_t line =
+        line_ + static_cast<std::size_t>(std::count(
+                    buffer_.begin(),
+                    buffer_.begin() + static_cast<std::ptrdiff_t>(std::min(pos_, buffer_.size())), '\n'));
+    error_ = std::move(message) + " (line " + std::to_string(line) + ")";
   }
   return false;
 }
@@ -79,6 +83,8 @@ bool XmlPlistStreamReader::Fail(std::string message) {
 bool XmlPlistStreamReader::Feed(std::string_view chunk) {
   if (failed_) return false;
   if (pos_ > 0 && pos_ >= buffer_.size() / 2) {
+    line_ += static_cast<std::size_t>(
+        std::count(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(pos_), '\n'));
     buffer_.erase(0, pos_);
     pos_ = 0;
   }
@@ -98,11 +104,8 @@ PlistResult<Value> XmlPlistStreamReader::Finish() {
 
 bool XmlPlistStreamReader::Consume(bool atEnd) {
   const std::string_view text(buffer_);
-  auto advance = [&](std::size_t to) {
-    line_ += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                                 text.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
-    pos_ = to;
-  };
+  // Lines are counted only as the buffer drops what was read, and for an error.
+  auto advance = [&](std::size_t to) { pos_ = to; };
   // A construct not complete yet: wait for more, unless there is no more or it is too long.
   auto incomplete = [&](const char* what) {
     if (atEnd) return Fail(std::string("malformed XML: unterminated ") + what);
