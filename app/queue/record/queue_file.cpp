@@ -80,6 +80,9 @@ struct SaveOutcome {
   std::string error;  // a record the writer refused (then status is paramErr)
   // Values left out because the file cannot hold them: who had it, and where.
   std::vector<std::pair<std::string, std::string>> omissions;
+  // The worker's snapshot list, emptied, for the next snapshot to fill: a fresh list of a
+  // large queue costs the main thread its pages anew each time.
+  std::vector<RecordText> spareElements;
 };
 
 // How the transfer log names a download of the file: by its name when that can be shown.
@@ -442,6 +445,12 @@ files::Result<files::FileRef> QueueFileRef() {
 
 namespace {
 
+// The list of the last save on the worker, kept for the next snapshot (main thread only).
+std::vector<RecordText>& SpareElements() {
+  static std::vector<RecordText> spare;
+  return spare;
+}
+
 // What a record's text depends on beyond the record: whether credentials are enciphered,
 // and whether there is a cipher to do it. A change of either makes every text anew.
 struct RecordTextKey {
@@ -516,6 +525,8 @@ QueueSnapshot TakeSnapshot(bool afresh) {
   SavedTextKey() = key;
   {
     std::lock_guard lock(gQueueItemsLock);
+    snapshot.elements = std::move(SpareElements());
+    snapshot.elements.clear();
     snapshot.elements.reserve(gQueueItems.size());
     for (const auto& [uid, wrapper] : gQueueItems) {
       DownloadQueueWrapper& w = *wrapper;
@@ -606,6 +617,7 @@ bool CollectBackgroundSave(bool wait) {
     return false;
   }
   b.task.reset();
+  SpareElements() = std::move(b.outcome->spareElements);
   NoteSaveOutcome(*b.outcome, b.queueChanged, b.foldersChanged);
   b.outcome.reset();
   return true;
@@ -649,6 +661,8 @@ void StartBackgroundSave() {
   b.task = runtime::Task::Start({.name = "queue save"}, [snapshot, outcome = b.outcome, target = *file,
                                                          mainLoop, generation]() mutable {
     *outcome = SaveSnapshot(target, *snapshot);
+    snapshot->elements.clear();
+    outcome->spareElements = std::move(snapshot->elements);
     snapshot.reset();  // the memory goes back now, not when the main thread looks
     if (mainLoop) mainLoop->Perform([generation] { BackgroundSaveEnded(generation); });
     return runtime::kNoErr;

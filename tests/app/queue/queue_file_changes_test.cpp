@@ -75,6 +75,7 @@ TEST_P(SavedTextTest, TheNextSaveHoldsTheChange) {
   const ChangeCase& c = GetParam();
   LoadSmallQueue();
   const std::string before = SaveWhileRunning();
+  ASSERT_NE(before.find("<integer>99</integer>"), std::string::npos) << "the nested key is stored";
   c.change();
   const std::string after = SaveWhileRunning();
   if (c.written) {
