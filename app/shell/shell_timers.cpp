@@ -1,5 +1,7 @@
 #include "app/shell/shell_timers.h"
 
+#include <utility>
+
 #include "app/queue/undo/truvane_undo.h"
 
 #include "app/engine/http/system_proxy_credentials.h"
@@ -61,7 +63,7 @@ queue::WrapperRef ChooseQueuedDownloadToStart(
     auto it = queue::gQueueItems.find(uid);
     if (it == queue::gQueueItems.end() || !it->second) continue;
     const queue::WrapperRef& wrapper = it->second;
-    const auto& element = wrapper->element();
+    const auto& element = std::as_const(*wrapper).element();
     switch (element.priority) {
       case kHigh:
         if (allowed(element)) return wrapper;

@@ -357,6 +357,7 @@ void LoadQueueFile(ShellSession&) {
   LoadCredentials();
   queue::LoadHistory();
   queue::RefreshSharedFolderFlags();
+  queue::PrepareQueueFileSaves();
 }
 
 void ChooseCurrentViewStep(ShellSession&) {

@@ -24,23 +24,22 @@ bool IsSpace(char c) {
 }  // namespace
 
 std::string EncodeBase64(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::string out((bytes.size() + 2) / 3 * 4, '=');
+  char* o = out.data();
   std::size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const std::uint32_t group = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += kAlphabet[(group >> 6) & 63];
-    out += kAlphabet[group & 63];
+    *o++ = kAlphabet[(group >> 18) & 63];
+    *o++ = kAlphabet[(group >> 12) & 63];
+    *o++ = kAlphabet[(group >> 6) & 63];
+    *o++ = kAlphabet[group & 63];
   }
   const std::size_t rest = bytes.size() - i;
-  if (rest > 0) {
+  if (rest > 0) {  // the padding is there already
     const std::uint32_t group = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';
-    out += '=';
+    *o++ = kAlphabet[(group >> 18) & 63];
+    *o++ = kAlphabet[(group >> 12) & 63];
+    if (rest == 2) *o = kAlphabet[(group >> 6) & 63];
   }
   return out;
 }

@@ -90,8 +90,19 @@ std::string CodePointName(char32_t c) {
   return buf;
 }
 
+// Printable ASCII, tab, line feed and carriage return: what nearly every string is, and
+// writable without a closer look.
+bool PlainAsciiText(std::string_view s) {
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) return false;
+  }
+  return true;
+}
+
 // Why a string cannot be written as XML text; empty when it can.
 std::string UnwritableTextReason(std::string_view s) {
+  if (PlainAsciiText(s)) return {};
   if (!plist_text::IsValidUtf8(s)) return "is not valid UTF-8";
   if (auto c = FirstCharacterOutsideXml(s)) return "holds " + CodePointName(*c) + ", which XML cannot carry";
   return {};
@@ -172,21 +183,28 @@ class XmlWriter {
     out += '<';
     out += tag;
     out += '>';
-    for (char c : s) {
-      switch (c) {
+    // Runs without a character to escape go out whole.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      std::string_view escaped;
+      switch (s[i]) {
         case '&':
-          out += "&amp;";
+          escaped = "&amp;";
           break;
         case '<':
-          out += "&lt;";
+          escaped = "&lt;";
           break;
         case '>':
-          out += "&gt;";
+          escaped = "&gt;";
           break;
         default:
-          out += c;
+          continue;
       }
+      out.append(s, run, i - run);
+      out += escaped;
+      run = i + 1;
     }
+    out.append(s, run, std::string::npos);
     out += "</";
     out += tag;
     out += ">\n";
@@ -289,15 +307,21 @@ class XmlWriter {
     }
     std::vector<const Dictionary::value_type*> entries;
     entries.reserve(dict.size());
+    // The map's byte order is UTF-16 order too unless a key holds a character from U+E000
+    // up (lead bytes 0xEE and above), where UTF-16's surrogates sort differently.
+    bool reorder = false;
     for (const auto& entry : dict) {
       if (std::string reason = UnwritableTextReason(entry.first); !reason.empty()) {
         path_.push_back({&entry.first});
         return Fail("dictionary key " + reason);
       }
+      for (const char c : entry.first) reorder = reorder || static_cast<unsigned char>(c) >= 0xEE;
       entries.push_back(&entry);
     }
-    std::sort(entries.begin(), entries.end(),
-              [](auto* a, auto* b) { return plist_text::Utf16Less(a->first, b->first); });
+    if (reorder) {
+      std::sort(entries.begin(), entries.end(),
+                [](auto* a, auto* b) { return plist_text::Utf16Less(a->first, b->first); });
+    }
     out += "<dict>\n";
     for (const auto* entry : entries) {
       path_.push_back({&entry->first});

@@ -71,7 +71,11 @@ XmlPlistStreamReader::~XmlPlistStreamReader() = default;
 bool XmlPlistStreamReader::Fail(std::string message) {
   if (!failed_) {
     failed_ = true;
-    error_ = std::move(message) + " (line " + std::to_string(line_) + ")";
+    const std::size_t line =
+        line_ + static_cast<std::size_t>(std::count(
+                    buffer_.begin(),
+                    buffer_.begin() + static_cast<std::ptrdiff_t>(std::min(pos_, buffer_.size())), '\n'));
+    error_ = std::move(message) + " (line " + std::to_string(line) + ")";
   }
   return false;
 }
@@ -79,6 +83,8 @@ bool XmlPlistStreamReader::Fail(std::string message) {
 bool XmlPlistStreamReader::Feed(std::string_view chunk) {
   if (failed_) return false;
   if (pos_ > 0 && pos_ >= buffer_.size() / 2) {
+    line_ += static_cast<std::size_t>(
+        std::count(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(pos_), '\n'));
     buffer_.erase(0, pos_);
     pos_ = 0;
   }
@@ -98,11 +104,8 @@ PlistResult<Value> XmlPlistStreamReader::Finish() {
 
 bool XmlPlistStreamReader::Consume(bool atEnd) {
   const std::string_view text(buffer_);
-  auto advance = [&](std::size_t to) {
-    line_ += static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                                 text.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
-    pos_ = to;
-  };
+  // Lines are counted only as the buffer drops what was read, and for an error.
+  auto advance = [&](std::size_t to) { pos_ = to; };
   // A construct not complete yet: wait for more, unless there is no more or it is too long.
   auto incomplete = [&](const char* what) {
     if (atEnd) return Fail(std::string("malformed XML: unterminated ") + what);
@@ -185,78 +188,90 @@ bool XmlPlistStreamReader::Consume(bool atEnd) {
 
 bool XmlPlistStreamReader::StartElement(std::string_view name) {
   if (rootDone_) return Fail("more than one root element");
-  Frame frame;
-  frame.tag = std::string(name);
+  // Frames are made in place on the stack: this runs for every element of the file.
+  int depth = 0;
   if (stack_.empty()) {
     rootStarted_ = true;
     if (name == "plist") {
+      Frame& frame = stack_.emplace_back();
+      frame.tag = name;
       frame.kind = Frame::Kind::kPlist;
-      stack_.push_back(std::move(frame));
       return true;
     }
-    frame.depth = 1;  // a bare value without <plist> is accepted too
+    depth = 1;  // a bare value without <plist> is accepted too
   } else {
-    Frame& parent = stack_.back();
+    const Frame& parent = stack_.back();
     switch (parent.kind) {
       case Frame::Kind::kScalar:
-        return Fail("unexpected <" + frame.tag + "> inside <" + parent.tag + ">");
+        return Fail("unexpected <" + std::string(name) + "> inside <" + parent.tag + ">");
       case Frame::Kind::kPlist:
         if (parent.hasValue) return Fail("more than one value in <plist>");
         break;
       case Frame::Kind::kDict:
-        if (!parent.key && name != "key") return Fail("<" + frame.tag + "> without a <key> in <dict>");
+        if (!parent.key && name != "key")
+          return Fail("<" + std::string(name) + "> without a <key> in <dict>");
         if (parent.key && name == "key") return Fail("key \"" + *parent.key + "\" has no value");
         break;
       case Frame::Kind::kArray:
         break;
     }
-    frame.depth = parent.depth + 1;
+    depth = parent.depth + 1;
   }
-  if (frame.depth > kMaxPlistDepth)
+  if (depth > kMaxPlistDepth)
     return Fail("nesting deeper than " + std::to_string(kMaxPlistDepth) + " levels");
+  Frame::Kind kind = Frame::Kind::kScalar;
+  bool streamed = false;
   if (name == "dict") {
-    frame.kind = Frame::Kind::kDict;
+    kind = Frame::Kind::kDict;
   } else if (name == "array") {
-    frame.kind = Frame::Kind::kArray;
+    kind = Frame::Kind::kArray;
     if (onItem_ && !stack_.empty()) {
       const Frame& parent = stack_.back();
-      if (parent.kind == Frame::Kind::kDict && parent.depth == 1 && parent.key) {
-        frame.streamed = true;
-        frame.arrayKey = *parent.key;
-      }
+      streamed = parent.kind == Frame::Kind::kDict && parent.depth == 1 && parent.key;
     }
-  } else if (IsScalarTag(name)) {
-    frame.kind = Frame::Kind::kScalar;
-  } else {
-    return Fail("unknown tag <" + frame.tag + ">");
+  } else if (!IsScalarTag(name)) {
+    return Fail("unknown tag <" + std::string(name) + ">");
   }
-  stack_.push_back(std::move(frame));
+  std::string arrayKey = streamed ? *stack_.back().key : std::string();
+  Frame& frame = stack_.emplace_back();
+  frame.kind = kind;
+  frame.tag = name;
+  frame.depth = depth;
+  frame.streamed = streamed;
+  frame.arrayKey = std::move(arrayKey);
   return true;
 }
 
 bool XmlPlistStreamReader::EndElement(std::string_view name) {
   if (stack_.empty() || stack_.back().tag != name)
     return Fail("malformed XML: unexpected </" + std::string(name) + ">");
-  Frame frame = std::move(stack_.back());
-  stack_.pop_back();
+  // The frame's value is taken out where it is, not the whole frame moved: this runs for
+  // every element of the file.
+  Frame& frame = stack_.back();
+  std::optional<Value> value;
   switch (frame.kind) {
     case Frame::Kind::kPlist:
       if (!frame.hasValue) return Fail("<plist> holds no value");
+      stack_.pop_back();
       rootDone_ = true;
       return true;
     case Frame::Kind::kScalar: {
       std::string message;
-      auto value = ParseXmlScalar(frame.tag, std::move(frame.text), message);
+      value = ParseXmlScalar(frame.tag, std::move(frame.text), message);
       if (!value) return Fail(message);
-      return Deliver(std::move(*value));
+      break;
     }
     case Frame::Kind::kDict:
       if (frame.key) return Fail("key \"" + *frame.key + "\" has no value");
-      return Deliver(Value(std::move(frame.dict)));
+      value.emplace(std::move(frame.dict));
+      break;
     case Frame::Kind::kArray:
-      return Deliver(Value(std::move(frame.array)));
+      value.emplace(std::move(frame.array));
+      break;
   }
-  return Fail("unknown element");
+  if (!value) return Fail("unknown element");
+  stack_.pop_back();
+  return Deliver(std::move(*value));
 }
 
 bool XmlPlistStreamReader::Deliver(Value&& value) {

@@ -54,7 +54,7 @@ class XmlPlistStreamReader {
   ItemHandler onItem_;
   std::string buffer_;
   std::size_t pos_ = 0;
-  std::size_t line_ = 1;
+  std::size_t line_ = 1;  // of the buffer's start
   std::vector<Frame> stack_;
   Value result_;
   bool bomChecked_ = false;  // a UTF-8 byte-order mark at the start is skipped

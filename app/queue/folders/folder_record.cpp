@@ -43,7 +43,7 @@ std::optional<FolderColumnOptions> FolderOptionsFromBytes(const values::Bytes& b
   return options;
 }
 
-values::Value CopyFolderRecord(TRFolder& folder) {
+values::Value CopyFolderRecord(TRFolder& folder, std::shared_ptr<const std::vector<DownloadUID>>* itemUIDs) {
   values::Value record(values::Dictionary{});
   record.Put("UID", Int64(folder.uid()));
   record.Put("Name", folder.name());
@@ -62,6 +62,17 @@ values::Value CopyFolderRecord(TRFolder& folder) {
   if (folder.flags() & kFolderFlagSmart) {
     if (folder.archivedPredicate()) record.Put("predicate", *folder.archivedPredicate());
     if (folder.savedSearchAlias()) record.Put("aliasData", values::Data{*folder.savedSearchAlias()});
+  } else if (folder.HasItems() && itemUIDs != nullptr) {
+    std::lock_guard lock(folder.itemsLock());
+    *itemUIDs = folder.savedItemUIDs();
+    if (!*itemUIDs) {
+      const TRFolder& listed = folder;
+      auto uids = std::make_shared<std::vector<DownloadUID>>();
+      uids->reserve(listed.items().size());
+      for (const auto& entry : listed.items()) uids->push_back(entry.first);
+      folder.setSavedItemUIDs(uids);
+      *itemUIDs = std::move(uids);
+    }
   } else if (folder.HasItems()) {
     values::Array items;
     std::lock_guard lock(folder.itemsLock());

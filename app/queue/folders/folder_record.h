@@ -7,12 +7,18 @@
 // 16-bit widths); "predicate" and "aliasData" for smart folders; "items", the UIDs of the
 // downloads listed, for other folders that list items.
 
+#include <memory>
+#include <vector>
+
 #include "app/queue/folders/tr_folder.h"
 #include "platform/values/value.h"
 
 namespace queue {
 
-values::Value CopyFolderRecord(TRFolder& folder);
+// With `itemUIDs`, a folder's "items" are not put into the record but handed out there (a
+// save on the main thread copies a long list of UIDs cheaply and makes the array later).
+values::Value CopyFolderRecord(TRFolder& folder,
+                               std::shared_ptr<const std::vector<DownloadUID>>* itemUIDs = nullptr);
 
 // A folder from its record, its items taken from gQueueItems; null when the record has no
 // "UID".

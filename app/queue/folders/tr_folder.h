@@ -8,12 +8,14 @@
 // lock and the items by another, because the sharing server reads both from its tasks.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/record/download_queue_wrapper.h"
@@ -63,7 +65,22 @@ class TRFolder {
   // smart and date folders.
   bool HasItems() const;
   // The items; only meaningful when HasItems(). Change and walk them under itemsLock().
-  std::map<DownloadUID, WrapperRef>& items() { return items_; }
+  // Every use of the changeable list counts as a change, so that a save copies again
+  // only the lists that may have changed (see savedItemUIDs).
+  std::map<DownloadUID, WrapperRef>& items() {
+    itemsChanged_.store(true, std::memory_order_relaxed);
+    return items_;
+  }
+  const std::map<DownloadUID, WrapperRef>& items() const { return items_; }
+  // The UIDs of the items as the queue file's last save copied them; null once the items
+  // may have changed since. Under itemsLock().
+  std::shared_ptr<const std::vector<DownloadUID>> savedItemUIDs() {
+    if (itemsChanged_.exchange(false, std::memory_order_relaxed)) savedItemUIDs_.reset();
+    return savedItemUIDs_;
+  }
+  void setSavedItemUIDs(std::shared_ptr<const std::vector<DownloadUID>> uids) {
+    savedItemUIDs_ = std::move(uids);
+  }
   std::mutex& itemsLock() { return itemsLock_; }
 
   // True when one item's finished file still exists.
@@ -90,6 +107,8 @@ class TRFolder {
   std::uint16_t sortOrder_ = 1;
   std::uint32_t lastFolder_ = 0;
   std::map<DownloadUID, WrapperRef> items_;
+  std::atomic<bool> itemsChanged_{true};
+  std::shared_ptr<const std::vector<DownloadUID>> savedItemUIDs_;
   std::mutex itemsLock_;
   std::optional<values::Bytes> folderAlias_;
   std::optional<values::Value> archivedPredicate_;

@@ -35,17 +35,20 @@ void DownloadQueueWrapper::NoteChanged(std::uint32_t bits) {
 
 void DownloadQueueWrapper::setFilename(std::string name) {
   if (name == element_->filename) return;
+  MarkChanged();
   element_->filename = std::move(name);
   NoteChanged(kChangedFilename);
 }
 
 void DownloadQueueWrapper::setURLData(values::Array list) {
+  MarkChanged();
   element_->urlData = std::move(list);
   NoteChanged(kChangedURLData);
 }
 
 void DownloadQueueWrapper::setFileSize(std::int64_t size) {
   if (size == element_->fileSize) return;
+  MarkChanged();
   ui::MainListServicesSlot::Get().AdjustStatusTotals(shared_from_this(), size, element_->fileSize);
   element_->fileSize = size;
   NoteChanged(kChangedFileSize);
@@ -53,18 +56,21 @@ void DownloadQueueWrapper::setFileSize(std::int64_t size) {
 
 void DownloadQueueWrapper::setStatus(DownloadStatus status) {
   if (status == element_->status) return;
+  MarkChanged();
   element_->status = status;
   NoteChanged(kChangedStatus);
 }
 
 void DownloadQueueWrapper::setStartDate(double date) {
   if (date == element_->startDate) return;
+  MarkChanged();
   element_->startDate = date;
   NoteChanged(kChangedStartDate);
 }
 
 void DownloadQueueWrapper::setEndDate(double date) {
   if (date == element_->endDate) return;
+  MarkChanged();
   element_->endDate = date;
   NoteChanged(kChangedEndDate);
 }

@@ -7,7 +7,13 @@
 // dates) skip a value equal to the current one and otherwise report the change, so that a
 // smart folder re-checks only the downloads that changed. Other fields are written through
 // element() directly.
+//
+// The queue file keeps each record's saved text so that a save writes again only the
+// records that changed since. Every way to write a record (element() on a wrapper that is
+// not const, the setters) marks it changed; readers that only look take the const
+// element(), which leaves the saved text in use.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +25,13 @@ namespace queue {
 
 class DownloadQueueWrapper;
 using WrapperRef = std::shared_ptr<DownloadQueueWrapper>;
+
+// A record's text as the queue file last stored it, in two parts around the digits of its
+// "queue position", which every save fills in from the record (see setQueuePosition).
+struct SavedRecordText {
+  std::string beforePosition;
+  std::string afterPosition;
+};
 
 class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWrapper> {
  public:
@@ -33,8 +46,25 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   DownloadQueueWrapper(const DownloadQueueWrapper&) = delete;
   DownloadQueueWrapper& operator=(const DownloadQueueWrapper&) = delete;
 
-  DownloadQueueElement& element() { return *element_; }
+  DownloadQueueElement& element() {
+    MarkChanged();
+    return *element_;
+  }
   const DownloadQueueElement& element() const { return *element_; }
+
+  // The record as the queue file last stored it (the text of its "Elements" entry), and
+  // whether the record may have changed since. The queue file's snapshot, on the main
+  // thread, is their only user.
+  bool TakeChanged() { return changed_.exchange(false, std::memory_order_relaxed); }
+  void MarkChanged() { changed_.store(true, std::memory_order_relaxed); }
+  // The position is the record's queue position, kept here too so that a save need not
+  // look into the record.
+  const std::shared_ptr<const SavedRecordText>& savedText() const { return savedText_; }
+  std::int32_t savedTextPosition() const { return savedTextPosition_; }
+  void setSavedText(std::shared_ptr<const SavedRecordText> text) {
+    savedText_ = std::move(text);
+    savedTextPosition_ = element_->queuePosition;
+  }
 
   DownloadUID uid() const { return element_->uid; }
   std::uint32_t hostUID() const { return element_->hostID; }
@@ -56,7 +86,14 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   void setStatus(DownloadStatus status);
   void setStartDate(double date);
   void setEndDate(double date);
+  // Renumbering moves every Queued download at each start; the queue file reads the
+  // position afresh at each save, so this alone leaves the saved text in use.
+  void setQueuePosition(std::int32_t position) {
+    element_->queuePosition = position;
+    savedTextPosition_ = position;
+  }
   void setRelativeLocation(std::optional<std::string> location) {
+    MarkChanged();
     element_->relativeLocation = std::move(location);
   }
 
@@ -79,6 +116,9 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   void NoteChanged(std::uint32_t bits);
 
   std::unique_ptr<DownloadQueueElement> element_;
+  std::atomic<bool> changed_{true};
+  std::int32_t savedTextPosition_ = 0;
+  std::shared_ptr<const SavedRecordText> savedText_;
   std::uint32_t mode_ = 0;
   std::optional<std::string> group_, owner_, kind_;
 };

@@ -84,7 +84,7 @@ std::string ReadCredential(const Value& d, const char* encipheredKey, const char
 
 }  // namespace
 
-Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
+Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e, bool* withheldOut) {
   Value d(values::Dictionary{});
   PutString(d, "relativeLocation", e.relativeLocation);
   if (e.completeURL) {
@@ -137,6 +137,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e) {
     put("EauthUser", e.authUser);
     put("EauthPassword", e.authPassword);
   }
+  if (withheldOut) *withheldOut = withheld;
   if (withheld && !gCredentialsNotSavedLogged) {
     gCredentialsNotSavedLogged = true;
     ui::MainListServicesSlot::Get().LogMessageToGlobalLog(false, kCredentialsNotSavedMessage);

@@ -19,7 +19,9 @@
 
 namespace queue {
 
-values::Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& element);
+// `withheld`, when given, is set when credentials were left out for want of a cipher.
+values::Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& element,
+                                                 bool* withheld = nullptr);
 
 // State shared by the records of one load.
 struct RecordLoadState {

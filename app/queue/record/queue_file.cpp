@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,7 @@
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_hooks.h"
+#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/services/main_list_services.h"
 #include "platform/files/file_handle.h"
@@ -27,7 +30,6 @@
 #include "platform/files/standard_folders.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/runtime/task.h"
-#include "platform/values/digest.h"
 #include "platform/values/plist.h"
 #include "platform/values/plist_xml.h"
 #include "platform/values/plist_xml_stream.h"
@@ -41,33 +43,46 @@ void ReportOpenFailure(int number) {
   ReportQueueFailure("Couldn't open the queue file. Error " + std::to_string(number) + ".");
 }
 
-// What one save writes: the records as the file stores them, taken on the main thread.
+// One download's entry of "Elements" as the file stores it (two tabs deep): the text its
+// wrapper kept from its last save (so a save serialises again only what changed), and
+// its queue position now.
+struct RecordText {
+  std::shared_ptr<const SavedRecordText> text;
+  std::int32_t position = 0;
+};
+
+// What precedes the digits of a record's own "queue position" in its text: its keys are
+// three tabs deep, right after a line's start (nested keys are deeper, and text values
+// cannot hold "<").
+constexpr std::string_view kPositionLead = "\n\t\t\t<key>queue position</key>\n\t\t\t<integer>";
+
+// What one save writes, taken on the main thread: the records' texts, and the folders'
+// records, which the worker writes out.
 struct QueueSnapshot {
-  values::Array elements;
+  std::vector<RecordText> elements;
   values::Array folders;
-  std::vector<ViewID> folderIDs;  // of `folders`, in order, to name them in the log
+  // Of `folders`, in order: their "items" (put in by the worker) and ids, to name them in
+  // the log.
+  std::vector<std::shared_ptr<const std::vector<DownloadUID>>> folderItems;
+  std::vector<ViewID> folderIDs;
+  std::string error;  // a record the writer refused: nothing is written
+  // Values left out because the file cannot hold them: who had it, and where.
+  std::vector<std::pair<std::string, std::string>> omissions;
 };
 
 // Bytes are written out in pieces of about this size, so a save never holds the whole
-// file's text.
+// file's text twice.
 constexpr std::size_t kWriteChunk = 1 << 20;
 constexpr std::size_t kReadChunk = 1 << 20;
-
-// The bytes written, as a count and a digest, to compare with what reading them back gives.
-struct ByteDigest {
-  std::uint64_t size = 0;
-  values::Digester digester{values::DigestAlgorithm::kSha1};
-  void Add(std::string_view bytes) {
-    size += bytes.size();
-    digester.Update(bytes);
-  }
-};
 
 struct SaveOutcome {
   files::Status status;
   std::string error;  // a record the writer refused (then status is paramErr)
   // Values left out because the file cannot hold them: who had it, and where.
   std::vector<std::pair<std::string, std::string>> omissions;
+  // The worker's snapshot list, emptied, for the next snapshot to fill: a fresh list of a
+  // large queue costs the main thread its pages anew each time.
+  std::vector<RecordText> spareElements;
 };
 
 // How the transfer log names a download of the file: by its name when that can be shown.
@@ -85,8 +100,8 @@ std::string DownloadDescription(const values::Value& record) {
 // Takes out of one record what the queue file cannot hold (a control character that got
 // in, text that is not UTF-8), so that one bad record never stops the queue from being
 // saved; the outcome lists what was left out, for the transfer log.
-template <class Owner>
-void RemoveWhatCannotBeSaved(values::Value& record, const Owner& owner, SaveOutcome& outcome) {
+template <class Owner, class Sink>
+void RemoveWhatCannotBeSaved(values::Value& record, const Owner& owner, Sink& outcome) {
   std::vector<std::string> removed = values::RemoveValuesXmlCannotHold(record);
   if (removed.empty()) return;
   // Named only when something is left out: naming costs more than the check.
@@ -94,75 +109,132 @@ void RemoveWhatCannotBeSaved(values::Value& record, const Owner& owner, SaveOutc
   for (std::string& path : removed) outcome.omissions.emplace_back(name, std::move(path));
 }
 
-// Writes the snapshot as one XML property list {"Elements": [...], "Folders": [...]}, the
-// same bytes WritePropertyList gives for it, one record at a time.
-SaveOutcome WriteSnapshot(const files::FileHandle& handle, QueueSnapshot& snapshot, ByteDigest& digest) {
-  std::string out(values::XmlPropertyListHeader());
-  std::uint64_t offset = 0;
-  auto flush = [&]() -> files::Status {
-    digest.Add(out);
-    const files::Status s =
-        handle.WriteAt(offset, std::span(reinterpret_cast<const std::uint8_t*>(out.data()), out.size()));
-    offset += out.size();
-    out.clear();
-    return s;
-  };
-  SaveOutcome outcome;
-  // `name` names the i-th item in the log when something of it is left out.
-  auto writeArray = [&](const char* key, values::Array& items, const auto& name) -> files::Status {
-    out += "\t<key>";
-    out += key;
-    out += "</key>\n";
-    if (items.empty()) {
-      out += "\t<array/>\n";
-      return {};
-    }
-    out += "\t<array>\n";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      RemoveWhatCannotBeSaved(
-          items[i], [&] { return name(i); }, outcome);
-      if (!values::AppendXmlPropertyListValue(items[i], 2, out, outcome.error))
-        return files::Status(files::paramErr);
-      if (out.size() >= kWriteChunk) {
-        if (files::Status s = flush(); !s.ok()) return s;
+// The file's bytes as pieces, in order: what is written, and what reading it back must give.
+struct FileText {
+  std::string head;
+  const std::vector<RecordText>* elements = nullptr;
+  std::string tail;
+
+  template <class Fn>
+  bool ForEachPiece(const Fn& fn) const {
+    if (!fn(std::string_view(head))) return false;
+    for (const RecordText& record : *elements) {
+      if (!fn(std::string_view(record.text->beforePosition))) return false;
+      if (!record.text->afterPosition.empty()) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, record.position).ptr;
+        if (!fn(std::string_view(digits, static_cast<std::size_t>(end - digits)))) return false;
+        if (!fn(std::string_view(record.text->afterPosition))) return false;
       }
     }
-    out += "\t</array>\n";
-    return {};
-  };
-  out += "<dict>\n";
-  outcome.status = writeArray("Elements", snapshot.elements,
-                              [&](std::size_t i) { return DownloadDescription(snapshot.elements[i]); });
-  if (outcome.status.ok()) {
-    outcome.status = writeArray("Folders", snapshot.folders, [&](std::size_t i) {
-      return "The folder " + std::to_string(i < snapshot.folderIDs.size() ? snapshot.folderIDs[i] : 0);
-    });
+    return fn(std::string_view(tail));
   }
-  if (!outcome.status.ok()) return outcome;
-  out += "</dict>\n";
-  out += values::XmlPropertyListFooter();
-  outcome.status = flush();
+};
+
+// Lays the snapshot out as one XML property list {"Elements": [...], "Folders": [...]},
+// the same bytes WritePropertyList gives for it.
+SaveOutcome LayOut(QueueSnapshot& snapshot, FileText& file) {
+  SaveOutcome outcome;
+  outcome.omissions = std::move(snapshot.omissions);
+  if (!snapshot.error.empty()) {
+    outcome.error = std::move(snapshot.error);
+    outcome.status = files::Status(files::paramErr);
+    return outcome;
+  }
+  file.head = values::XmlPropertyListHeader();
+  file.head += "<dict>\n\t<key>Elements</key>\n";
+  file.head += snapshot.elements.empty() ? "\t<array/>\n" : "\t<array>\n";
+  file.elements = &snapshot.elements;
+  if (!snapshot.elements.empty()) file.tail += "\t</array>\n";
+  file.tail += "\t<key>Folders</key>\n";
+  if (snapshot.folders.empty()) {
+    file.tail += "\t<array/>\n";
+  } else {
+    file.tail += "\t<array>\n";
+    for (std::size_t i = 0; i < snapshot.folders.size(); ++i) {
+      if (i < snapshot.folderItems.size() && snapshot.folderItems[i]) {
+        values::Array items;
+        items.reserve(snapshot.folderItems[i]->size());
+        for (const DownloadUID uid : *snapshot.folderItems[i]) items.push_back(values::Number::Int64(uid));
+        snapshot.folders[i].Put("items", std::move(items));
+      }
+      RemoveWhatCannotBeSaved(
+          snapshot.folders[i],
+          [&] {
+            return "The folder " + std::to_string(i < snapshot.folderIDs.size() ? snapshot.folderIDs[i] : 0);
+          },
+          outcome);
+      if (!values::AppendXmlPropertyListValue(snapshot.folders[i], 2, file.tail, outcome.error)) {
+        outcome.status = files::Status(files::paramErr);
+        return outcome;
+      }
+    }
+    file.tail += "\t</array>\n";
+  }
+  file.tail += "</dict>\n";
+  file.tail += values::XmlPropertyListFooter();
   return outcome;
+}
+
+files::Status WriteFileText(const files::FileHandle& handle, const FileText& file) {
+  std::string out;
+  out.reserve(kWriteChunk + kWriteChunk / 4);
+  std::uint64_t offset = 0;
+  files::Status status;
+  auto flush = [&] {
+    status = handle.WriteAt(offset, std::span(reinterpret_cast<const std::uint8_t*>(out.data()), out.size()));
+    offset += out.size();
+    out.clear();
+    return status.ok();
+  };
+  if (!file.ForEachPiece([&](std::string_view piece) {
+        out += piece;
+        return out.size() < kWriteChunk || flush();
+      })) {
+    return status;
+  }
+  flush();
+  return status;
 }
 
 // Reads the file back as the next start will find it, a piece at a time: it must hold
 // exactly the bytes written. (The writer takes only what it can write back as XML, so
 // the same bytes are a file the next start reads.)
-files::Status CheckWritten(const files::FileRef& file, ByteDigest& written) {
-  auto handle = files::FileHandle::Open(file, files::kOpenRead);
+files::Status CheckWritten(const files::FileRef& path, const FileText& file) {
+  auto handle = files::FileHandle::Open(path, files::kOpenRead);
   if (!handle.ok()) return handle.status();
-  ByteDigest read;
   std::vector<std::uint8_t> buffer(kReadChunk);
-  for (;;) {
-    auto n = handle->ReadAt(read.size, buffer);
+  std::uint64_t offset = 0;
+  std::size_t have = 0, used = 0;  // of `buffer`
+  files::Status status;
+  bool same = file.ForEachPiece([&](std::string_view piece) {
+    while (!piece.empty()) {
+      if (used == have) {
+        auto n = handle->ReadAt(offset, buffer);
+        if (!n.ok()) {
+          status = n.status();
+          return false;
+        }
+        if (*n == 0) return false;
+        offset += *n;
+        have = *n;
+        used = 0;
+      }
+      const std::size_t take = std::min(piece.size(), have - used);
+      if (std::memcmp(buffer.data() + used, piece.data(), take) != 0) return false;
+      used += take;
+      piece.remove_prefix(take);
+    }
+    return true;
+  });
+  if (same && used == have) {
+    // Nothing may follow.
+    auto n = handle->ReadAt(offset, buffer);
     if (!n.ok()) return n.status();
-    if (*n == 0) break;
-    read.Add(std::string_view(reinterpret_cast<const char*>(buffer.data()), *n));
-    if (read.size > written.size) return files::Status(files::ioErr);
+    same = *n == 0;
   }
-  if (read.size != written.size || read.digester.Finish() != written.digester.Finish())
-    return files::Status(files::ioErr);
-  return {};
+  if (!status.ok()) return status;
+  return same ? files::Status() : files::Status(files::ioErr);
 }
 
 void SyncFolder(const files::FileRef& folder) {
@@ -175,9 +247,10 @@ void SyncFolder(const files::FileRef& folder) {
 // Writes the snapshot to "<queue file>.new", flushes it to disk, checks it, and renames it
 // over the queue file. Runs on any thread: it touches nothing but the files.
 SaveOutcome SaveSnapshot(const files::FileRef& file, QueueSnapshot& snapshot) {
+  FileText text;
+  SaveOutcome outcome = LayOut(snapshot, text);
+  if (!outcome.status.ok()) return outcome;
   const files::FileRef newFile = file.Parent().Child(std::string(kQueueFileName) + ".new");
-  SaveOutcome outcome;
-  ByteDigest digest;
   {
     auto handle =
         files::FileHandle::Open(newFile, files::kOpenWrite | files::kOpenCreate | files::kOpenTruncate, 0600);
@@ -185,11 +258,11 @@ SaveOutcome SaveSnapshot(const files::FileRef& file, QueueSnapshot& snapshot) {
       outcome.status = handle.status();
       return outcome;
     }
-    outcome = WriteSnapshot(*handle, snapshot, digest);
+    outcome.status = WriteFileText(*handle, text);
     if (outcome.status.ok()) outcome.status = handle->Sync();
     if (files::Status s = handle->Close(); outcome.status.ok()) outcome.status = s;
   }
-  if (outcome.status.ok()) outcome.status = CheckWritten(newFile, digest);
+  if (outcome.status.ok()) outcome.status = CheckWritten(newFile, text);
   if (outcome.status.ok() && ::rename(newFile.c_str(), file.c_str()) != 0)
     outcome.status = files::Status::FromErrno(errno);
   if (!outcome.status.ok()) {
@@ -372,24 +445,129 @@ files::Result<files::FileRef> QueueFileRef() {
 
 namespace {
 
-// Takes what the next save writes, on the main thread: every record as the file stores it.
-QueueSnapshot TakeSnapshot() {
+// The list of the last save on the worker, kept for the next snapshot (main thread only).
+std::vector<RecordText>& SpareElements() {
+  static std::vector<RecordText> spare;
+  return spare;
+}
+
+// What a record's text depends on beyond the record: whether credentials are enciphered,
+// and whether there is a cipher to do it. A change of either makes every text anew.
+struct RecordTextKey {
+  bool encipher = false;
+  bool cipher = false;
+  bool operator==(const RecordTextKey&) const = default;
+};
+
+std::optional<RecordTextKey>& SavedTextKey() {
+  static std::optional<RecordTextKey> key;
+  return key;
+}
+
+RecordTextKey CurrentRecordTextKey() {
+  return {CurrentQueueSettings().encryptQueue, static_cast<bool>(QueueHooksSlot::Get().encipherCredential)};
+}
+
+// Values left out of records whose text was made outside a save (after a load), for the
+// next save to report.
+std::vector<std::pair<std::string, std::string>>& PendingOmissions() {
+  static std::vector<std::pair<std::string, std::string>> omissions;
+  return omissions;
+}
+
+// Makes the record's text anew and keeps it on the wrapper; false (and `error`) when the
+// writer refuses it. A record whose credentials were held back for want of a cipher stays
+// marked changed, so that they are written once they can be.
+template <class Sink>
+bool RefreshRecordText(DownloadQueueWrapper& wrapper, Sink& sink, std::string& error) {
+  bool withheld = false;
+  values::Value record = DownloadQueueElementCopyDictionary(std::as_const(wrapper).element(), &withheld);
+  // Written into one buffer kept for all records, then copied out at its size: a text
+  // grown piece by piece would reallocate several times, for each of a hundred thousand.
+  static std::string scratch;
+  scratch.clear();
+  std::string refused;
+  // Nearly every record writes as it is; only one that does not is looked through for
+  // what the file cannot hold.
+  if (!values::AppendXmlPropertyListValue(record, 2, scratch, refused)) {
+    RemoveWhatCannotBeSaved(
+        record, [&] { return DownloadDescription(record); }, sink);
+    scratch.clear();
+    if (!values::AppendXmlPropertyListValue(record, 2, scratch, error)) {
+      wrapper.MarkChanged();
+      return false;
+    }
+  }
+  // Split around the position's digits (which the writer put there from the record).
+  auto saved = std::make_shared<SavedRecordText>();
+  const std::size_t lead = scratch.find(kPositionLead);
+  const std::size_t digits = lead == std::string::npos ? lead : lead + kPositionLead.size();
+  const std::size_t end = digits == std::string::npos ? digits : scratch.find('<', digits);
+  if (end == std::string::npos) {
+    saved->beforePosition = scratch;
+  } else {
+    saved->beforePosition.assign(scratch, 0, digits);
+    saved->afterPosition.assign(scratch, end);
+  }
+  wrapper.setSavedText(std::move(saved));
+  if (withheld) wrapper.MarkChanged();
+  return true;
+}
+
+// Takes what the next save writes, on the main thread: the text of every record, made
+// anew only for those changed since their last save (every one when `afresh`).
+QueueSnapshot TakeSnapshot(bool afresh) {
   QueueSnapshot snapshot;
+  snapshot.omissions = std::move(PendingOmissions());
+  PendingOmissions().clear();
+  const RecordTextKey key = CurrentRecordTextKey();
+  if (SavedTextKey() != key) afresh = true;
+  SavedTextKey() = key;
   {
     std::lock_guard lock(gQueueItemsLock);
+    snapshot.elements = std::move(SpareElements());
+    snapshot.elements.clear();
     snapshot.elements.reserve(gQueueItems.size());
     for (const auto& [uid, wrapper] : gQueueItems) {
-      snapshot.elements.push_back(DownloadQueueElementCopyDictionary(wrapper->element()));
+      DownloadQueueWrapper& w = *wrapper;
+      const bool changed = w.TakeChanged();
+      if (changed || afresh || !w.savedText()) {
+        if (!RefreshRecordText(w, snapshot, snapshot.error)) break;
+      }
+      snapshot.elements.push_back({w.savedText(), w.savedTextPosition()});
     }
   }
   {
     std::lock_guard lock(gFoldersLock);
     for (const auto& [uid, folder] : gFolders) {
-      snapshot.folders.push_back(CopyFolderRecord(*folder));
+      if (afresh) folder->items();  // copied again too
+      snapshot.folders.push_back(CopyFolderRecord(*folder, &snapshot.folderItems.emplace_back()));
       snapshot.folderIDs.push_back(uid);
     }
   }
   return snapshot;
+}
+
+// Every record's text and every folder's list of items made now (PrepareQueueFileSaves).
+// Records the writer refuses are left to the next save to report.
+void MakeSavedTexts() {
+  SavedTextKey() = CurrentRecordTextKey();
+  std::string error;
+  struct Sink {
+    std::vector<std::pair<std::string, std::string>>& omissions;
+  } sink{PendingOmissions()};
+  {
+    std::lock_guard lock(gQueueItemsLock);
+    for (const auto& [uid, wrapper] : gQueueItems) {
+      wrapper->TakeChanged();
+      RefreshRecordText(*wrapper, sink, error);
+    }
+  }
+  std::lock_guard lock(gFoldersLock);
+  for (const auto& [uid, folder] : gFolders) {
+    std::shared_ptr<const std::vector<DownloadUID>> items;
+    CopyFolderRecord(*folder, &items);
+  }
 }
 
 // On the main thread, after a save: a failure is reported and leaves the queue changed, so
@@ -439,6 +617,7 @@ bool CollectBackgroundSave(bool wait) {
     return false;
   }
   b.task.reset();
+  SpareElements() = std::move(b.outcome->spareElements);
   NoteSaveOutcome(*b.outcome, b.queueChanged, b.foldersChanged);
   b.outcome.reset();
   return true;
@@ -473,7 +652,7 @@ void StartBackgroundSave() {
     ReportOpenFailure(file.status().code());
     return;
   }
-  auto snapshot = std::make_shared<QueueSnapshot>(TakeSnapshot());
+  auto snapshot = std::make_shared<QueueSnapshot>(TakeSnapshot(false));
   b.queueChanged = std::exchange(gQueueChanged, false);
   b.foldersChanged = std::exchange(gFolderSettingsChanged, false);
   b.outcome = std::make_shared<SaveOutcome>();
@@ -482,6 +661,8 @@ void StartBackgroundSave() {
   b.task = runtime::Task::Start({.name = "queue save"}, [snapshot, outcome = b.outcome, target = *file,
                                                          mainLoop, generation]() mutable {
     *outcome = SaveSnapshot(target, *snapshot);
+    snapshot->elements.clear();
+    outcome->spareElements = std::move(snapshot->elements);
     snapshot.reset();  // the memory goes back now, not when the main thread looks
     if (mainLoop) mainLoop->Perform([generation] { BackgroundSaveEnded(generation); });
     return runtime::kNoErr;
@@ -503,7 +684,9 @@ files::Status SaveQueueFile() {
   if (gSaveBlocked) return files::Status(files::fBsyErr);
   auto file = QueueFileRef();
   if (!file.ok()) return file.status();
-  QueueSnapshot snapshot = TakeSnapshot();
+  // Every record is written afresh here (at quit, among others), whatever the saves before
+  // kept of it.
+  QueueSnapshot snapshot = TakeSnapshot(true);
   const bool queueChanged = std::exchange(gQueueChanged, false);
   const bool foldersChanged = std::exchange(gFolderSettingsChanged, false);
   return NoteSaveOutcome(SaveSnapshot(*file, snapshot), queueChanged, foldersChanged);
@@ -516,6 +699,11 @@ void SaveQueueFileSoon() {
     return;
   }
   StartBackgroundSave();
+}
+
+void PrepareQueueFileSaves() {
+  FinishQueueFileSaves();
+  MakeSavedTexts();
 }
 
 void FinishQueueFileSaves() {
@@ -537,6 +725,7 @@ files::Status LoadQueueFile() {
   CreateScheduledItemList();
   gSaveBlocked = false;
   ReportedOmissions().clear();
+  PendingOmissions().clear();
 
   auto fileRef = QueueFileRef();
   if (!fileRef.ok()) return fileRef.status();
@@ -575,6 +764,7 @@ files::Status LoadQueueFile() {
       GiveUnreadableFileUp(file);
     } else {
       FileRecords(loaded->records);
+      loaded->records.clear();
       LoadFolders(loaded->folders);
       if (older) MarkQueueDirty();
     }

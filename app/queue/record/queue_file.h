@@ -8,7 +8,9 @@
 //   holds exactly the bytes written, and only then renames it over the old file (the
 //   rename is atomic, so the file on disk is always one whole queue);
 // - the saves made while downloads start and run (SaveQueueFileSoon) write on a worker
-//   thread, so their cost does not grow the main thread's with the queue; saves asked for
+//   thread, so their cost does not grow the main thread's with the queue: each download
+//   keeps the text of its last save, and the snapshot makes anew only the texts of those
+//   changed since (any write access marks a download changed); saves asked for
 //   while one runs make one more save once it ends, from the state at that time. A
 //   synchronous save (quitting, SaveQueueFile) waits for the worker's first;
 // - a value the file cannot hold (text that is not UTF-8, a character XML forbids) is left
@@ -49,6 +51,9 @@ files::Status SaveQueueFile();
 void SaveQueueFileSoon();
 // Waits for a save running on the worker and takes in its outcome.
 void FinishQueueFileSaves();
+// Makes the saved text of every download now, so that the first save while downloads run
+// does not: at start-up, once the queue, the credentials' cipher and the history are in.
+void PrepareQueueFileSaves();
 files::Status LoadQueueFile();
 
 // Set when an unreadable queue file could not be moved aside; saving is then refused.

@@ -1,6 +1,7 @@
 #include "app/queue/record/queue_tables.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
@@ -53,7 +54,7 @@ std::int32_t RenumberQueue(std::size_t first, std::size_t count) {
   for (std::size_t i = first; i < end; ++i) {
     auto it = gQueueItems.find(gQueueOrder[i]);
     if (it == gQueueItems.end() || it->second->status() != kStatusQueued) continue;
-    it->second->element().queuePosition = next++;
+    it->second->setQueuePosition(next++);
   }
   gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
   return gQueuedCount;
@@ -100,7 +101,7 @@ std::optional<std::string> QueueOrderProblem() {
   for (std::size_t i = 0; i < gQueueOrder.size(); ++i) {
     auto it = gQueueItems.find(gQueueOrder[i]);
     if (it == gQueueItems.end()) return "entry " + std::to_string(i + 1) + " names no record";
-    const DownloadQueueElement& e = it->second->element();
+    const DownloadQueueElement& e = std::as_const(*it->second).element();
     if (e.status != kStatusQueued) {
       return "entry " + std::to_string(i + 1) + " has status " + std::to_string(e.status);
     }
