@@ -6,17 +6,17 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/engine/task/stream_progress.h"
 #include "app/sharing/fileserver/file_server_events.h"
-#include "app/sharing/fileserver/transfer_cancel_source.h"
 #include "app/sharing/fileserver/file_transfer_server.h"
+#include "app/sharing/fileserver/transfer_cancel_source.h"
 #include "app/sharing/received/partial_received_file.h"
 #include "app/sharing/services/received_files_service.h"
 #include "app/util/desktop/notification_bridges.h"
@@ -51,7 +51,8 @@ std::optional<std::int64_t> FreeSpace(const fs::path& path) {
 
 std::string StatusReply(std::int64_t downloaded, std::int64_t total, const std::string& publicKey) {
   char head[160];
-  std::snprintf(head, sizeof head, "HTTP/1.1 200 OK\r\nX-Content-Range: 0-%lld/%lld\r\nServer: Truvane v%d\r\n",
+  std::snprintf(head, sizeof head,
+                "HTTP/1.1 200 OK\r\nX-Content-Range: 0-%lld/%lld\r\nServer: Truvane v%d\r\n",
                 static_cast<long long>(downloaded), static_cast<long long>(total), kServerBuild);
   std::string reply = head;
   if (!publicKey.empty()) reply += "X-Server-Public-Key: " + publicKey + "\r\n";
@@ -75,11 +76,12 @@ std::optional<double> OptionalReal(const std::optional<std::string>& text) {
   return v;
 }
 
-std::string ReceptionLog(const std::string& file, const std::string& user, const std::string& host, bool finished,
-                         long long bytes, double seconds) {
+std::string ReceptionLog(const std::string& file, const std::string& user, const std::string& host,
+                         bool finished, long long bytes, double seconds) {
   char tail[96];
   std::snprintf(tail, sizeof tail, "%lld bytes in %.1f seconds", bytes, seconds);
-  return "Transfer of " + file + " from user " + user + "@" + host + (finished ? " finished, " : " aborted, ") + tail;
+  return "Transfer of " + file + " from user " + user + "@" + host +
+         (finished ? " finished, " : " aborted, ") + tail;
 }
 
 void EndReception(ReceptionCounters& counters) {
@@ -131,13 +133,16 @@ void AnswerUploadStatus(const ReceptionRequest& r) {
   const std::int64_t dataSize = ReceptionSizeHeader(r.head.Header("X-Tr-Filesize"));
   const std::int64_t rsrcSize = ReceptionSizeHeader(r.head.Header("X-Tr-Resource-Filesize"));
   values::Dictionary metadata;
-  const std::pair<const char*, const char*> integers[] = {
-      {"creator", "X-Tr-Creator"}, {"type", "X-Tr-Type"}, {"mode", "X-Tr-Mode"}, {"finderFlags", "X-Tr-Finderflags"}};
+  const std::pair<const char*, const char*> integers[] = {{"creator", "X-Tr-Creator"},
+                                                          {"type", "X-Tr-Type"},
+                                                          {"mode", "X-Tr-Mode"},
+                                                          {"finderFlags", "X-Tr-Finderflags"}};
   for (const auto& [key, header] : integers) {
-    if (auto v = OptionalInteger(r.head.Header(header))) metadata[key] = values::Value(values::Number::Int64(*v));
+    if (auto v = OptionalInteger(r.head.Header(header)))
+      metadata[key] = values::Value(values::Number::Int64(*v));
   }
   const std::pair<const char*, const char*> reals[] = {{"modified", "X-Tr-Modification-Date"},
-                                                        {"created", "X-Tr-Creation-Date"}};
+                                                       {"created", "X-Tr-Creation-Date"}};
   for (const auto& [key, header] : reals) {
     if (auto v = OptionalReal(r.head.Header(header))) metadata[key] = values::Value(*v);
   }
@@ -145,8 +150,9 @@ void AnswerUploadStatus(const ReceptionRequest& r) {
   const auto free = FreeSpace(*folder);
   const bool fits = dataSize <= kMaxReceivedFileSize && rsrcSize <= kMaxReceivedFileSize - dataSize &&
                     (!free || dataSize + rsrcSize <= *free);
-  if (!fits || !CreatePartialReceivedFile(*folder, r.login.user, uid, r.head.Header("X-Tr-Filename").value_or(""),
-                                          dataSize, rsrcSize, metadata)) {
+  if (!fits ||
+      !CreatePartialReceivedFile(*folder, r.login.user, uid, r.head.Header("X-Tr-Filename").value_or(""),
+                                 dataSize, rsrcSize, metadata)) {
     r.wire.WriteAll(TransferStatusReply(500));
     return;
   }
@@ -251,15 +257,19 @@ void ReceiveFile(const ReceptionRequest& r, ReceptionCounters& counters, Transfe
       }
       step = static_cast<std::size_t>(grant);
     }
-    step = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(step),
-                                                           info->total() - writer.position()));
+    step = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(step), info->total() - writer.position()));
     const long n = r.wire.Read(buffer.data(), step);
     std::int64_t moved = 0;
     if (n > 0) {
-      if (cipher) SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(buffer.data()), static_cast<std::size_t>(n));
+      if (cipher)
+        SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                           static_cast<std::size_t>(n));
       moved = writer.Write(buffer.data(), static_cast<std::size_t>(n));
     }
-    if (limit.status) limiter.Return(grant - std::max<std::int64_t>(moved, 0), std::max<std::int64_t>(moved, 0), Clock::now());
+    if (limit.status)
+      limiter.Return(grant - std::max<std::int64_t>(moved, 0), std::max<std::int64_t>(moved, 0),
+                     Clock::now());
     if (n <= 0 || moved != n || cancel->signalled()) break;
     if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kMaxBufferSize) {
       buffer.assign(buffer.size() + kBufferGrowth, 0);
@@ -299,7 +309,9 @@ void ReceiveFile(const ReceptionRequest& r, ReceptionCounters& counters, Transfe
   if (complete) {
     util::PostLogMessageEvent(
         ReceptionLog(info->name, r.login.user, r.host, true, info->total(), info->seconds));
-    speed = info->seconds > 0 ? static_cast<float>(static_cast<double>(info->total()) / info->seconds / 1024.0) : 0;
+    speed = info->seconds > 0
+                ? static_cast<float>(static_cast<double>(info->total()) / info->seconds / 1024.0)
+                : 0;
     received = CompletePartialReceivedFile(*folder, r.login.user, uid, *info);
   } else {
     util::PostLogMessageEvent(

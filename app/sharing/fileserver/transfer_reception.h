@@ -13,8 +13,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/sharing/fileserver/transfer_connection.h"
@@ -23,7 +23,8 @@
 
 namespace sharing {
 
-inline constexpr char kTransferAbortMarker[] = "--**ABORT**--\r\nThe server copy of Truvane has aborted this transfer";
+inline constexpr char kTransferAbortMarker[] =
+    "--**ABORT**--\r\nThe server copy of Truvane has aborted this transfer";
 
 struct ReceptionCounters {
   std::mutex mutex;  // the upload-servers region

@@ -12,10 +12,10 @@
 // task watches in its polls, and waits (bounded) for the listener and the connections.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>

@@ -109,7 +109,8 @@ std::optional<PartialFileInfo> ParsePartialFileInfo(std::string_view bytes) {
     return std::nullopt;
   }
   ReadInt64(dict, "rfile size", info.rsrcSize);
-  if (const values::Value* s = dict.Find("seconds"); s && s->AsNumber()) info.seconds = s->AsNumber()->AsDouble();
+  if (const values::Value* s = dict.Find("seconds"); s && s->AsNumber())
+    info.seconds = s->AsNumber()->AsDouble();
   if (!std::isfinite(info.seconds) || info.seconds < 0) info.seconds = 0;
   if (info.dataSize < 0 || info.rsrcSize < 0 || info.dataSize > kMaxReceivedFileSize ||
       info.rsrcSize > kMaxReceivedFileSize - info.dataSize || info.downloaded < 0 ||
@@ -146,9 +147,9 @@ std::optional<fs::path> PartialFolderPath(const fs::path& receivedFolder, const 
   return receivedFolder / user / (parsed->ToString() + ".partial");
 }
 
-bool CreatePartialReceivedFile(const fs::path& receivedFolder, const std::string& user, const std::string& uuid,
-                               const std::string& name, std::int64_t dataSize, std::int64_t rsrcSize,
-                               const values::Dictionary& metadata) {
+bool CreatePartialReceivedFile(const fs::path& receivedFolder, const std::string& user,
+                               const std::string& uuid, const std::string& name, std::int64_t dataSize,
+                               std::int64_t rsrcSize, const values::Dictionary& metadata) {
   const auto package = PartialFolderPath(receivedFolder, user, uuid);
   if (!package || dataSize < 0 || rsrcSize < 0 || dataSize > kMaxReceivedFileSize ||
       rsrcSize > kMaxReceivedFileSize - dataSize) {
@@ -245,7 +246,8 @@ std::optional<fs::path> CompletePartialReceivedFile(const fs::path& receivedFold
   // The data fork is exactly as long as announced, even when a peer wrote a hole.
   if (::truncate(data.c_str(), static_cast<off_t>(info.dataSize)) != 0) return std::nullopt;
   files::FileRef moved;
-  if (util::MoveAndRenameUnique(files::FileRef(data.string()), files::FileRef(package->parent_path().string()),
+  if (util::MoveAndRenameUnique(files::FileRef(data.string()),
+                                files::FileRef(package->parent_path().string()),
                                 ReceivedFileNameFrom(info.name), &moved) != 0) {
     return std::nullopt;
   }

@@ -97,7 +97,8 @@ class PartialFileWriter {
 // extended attribute "user.com.apple.ResourceFork" and deletes the package. The file's new
 // path; nothing when the move failed (the package then stays as it is).
 std::optional<std::filesystem::path> CompletePartialReceivedFile(const std::filesystem::path& receivedFolder,
-                                                                 const std::string& user, const std::string& uuid,
+                                                                 const std::string& user,
+                                                                 const std::string& uuid,
                                                                  const PartialFileInfo& info);
 
 }  // namespace sharing

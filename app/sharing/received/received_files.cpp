@@ -116,9 +116,9 @@ std::optional<std::string> ReceivedFile::UpdatePath() {
 }
 
 ReceivedFileRef ReceivedFileAddPartial(const std::string& partialPath, const std::string& name,
-                                       const std::string& user, const std::string& host, const std::string& uid,
-                                       std::int64_t dataForkSize, std::int64_t wholeSize,
-                                       std::shared_ptr<TransferCancelSource> cancel) {
+                                       const std::string& user, const std::string& host,
+                                       const std::string& uid, std::int64_t dataForkSize,
+                                       std::int64_t wholeSize, std::shared_ptr<TransferCancelSource> cancel) {
   ReceivedFileRef file;
   {
     std::lock_guard lock(ListLock());
@@ -143,8 +143,8 @@ ReceivedFileRef ReceivedFileAddPartial(const std::string& partialPath, const std
   return file;
 }
 
-ReceivedFileRef ReceivedFileAddComplete(const std::string& path, const std::string& user, const std::string& host,
-                                        const std::string& uid) {
+ReceivedFileRef ReceivedFileAddComplete(const std::string& path, const std::string& user,
+                                        const std::string& host, const std::string& uid) {
   ReceivedFileRef file;
   {
     std::lock_guard lock(ListLock());
@@ -414,14 +414,17 @@ void HandleFileServerEvent(const runtime::Event& event) {
       if (event.GetParameter(values::FourCC("File"), data) != runtime::kNoErr) return;
       const auto size = event.GetInteger(values::FourCC("Size")).value_or(0);
       const auto dataSize = event.GetInteger(values::FourCC("DSiz")).value_or(0);
-      ReceivedFileAddPartial(data.path, text(values::FourCC("Fnam")), text(values::FourCC("Unam")), text(values::FourCC("IP__")), uid, dataSize, size,
+      ReceivedFileAddPartial(data.path, text(values::FourCC("Fnam")), text(values::FourCC("Unam")),
+                             text(values::FourCC("IP__")), uid, dataSize, size,
                              event.GetObject<TransferCancelSource>(values::FourCC("Canc")));
       return;
     }
     case kFileServerReceptionProgress: {
       const auto file = ReceivedFileFindByUUID(uid);
-      if (auto total = event.GetInteger(values::FourCC("Tot_"))) ReceivedFileSetBytesTransferred(file, *total);
-      if (auto speed = event.GetReal(values::FourCC("Sped"))) ReceivedFileSetSpeed(file, static_cast<float>(*speed));
+      if (auto total = event.GetInteger(values::FourCC("Tot_")))
+        ReceivedFileSetBytesTransferred(file, *total);
+      if (auto speed = event.GetReal(values::FourCC("Sped")))
+        ReceivedFileSetSpeed(file, static_cast<float>(*speed));
       return;
     }
     case kFileServerReceptionEnded: {
@@ -431,7 +434,8 @@ void HandleFileServerEvent(const runtime::Event& event) {
       if (event.GetParameter(values::FourCC("File"), done) == runtime::kNoErr) {
         const std::string user = file ? file->Copy().user : std::string(util::kGuestUserName);
         const auto completed = ReceivedFileAddComplete(done.path, user, text(values::FourCC("IP  ")), uid);
-        if (auto speed = event.GetReal(values::FourCC("Sped"))) ReceivedFileSetSpeed(completed, static_cast<float>(*speed));
+        if (auto speed = event.GetReal(values::FourCC("Sped")))
+          ReceivedFileSetSpeed(completed, static_cast<float>(*speed));
       }
       return;
     }

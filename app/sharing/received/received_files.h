@@ -72,11 +72,11 @@ using ReceivedFileHooksSlot = runtime::HookSlot<ReceivedFileHooks>;
 
 // The list.
 ReceivedFileRef ReceivedFileAddPartial(const std::string& partialPath, const std::string& name,
-                                       const std::string& user, const std::string& host, const std::string& uid,
-                                       std::int64_t dataForkSize, std::int64_t wholeSize,
-                                       std::shared_ptr<TransferCancelSource> cancel);
-ReceivedFileRef ReceivedFileAddComplete(const std::string& path, const std::string& user, const std::string& host,
-                                        const std::string& uid);
+                                       const std::string& user, const std::string& host,
+                                       const std::string& uid, std::int64_t dataForkSize,
+                                       std::int64_t wholeSize, std::shared_ptr<TransferCancelSource> cancel);
+ReceivedFileRef ReceivedFileAddComplete(const std::string& path, const std::string& user,
+                                        const std::string& host, const std::string& uid);
 ReceivedFileRef ReceivedFileFindByUUID(const std::string& uid);
 std::vector<ReceivedFileRef> ReceivedFilesCopyArray();
 std::size_t ReceivedFilesCount();

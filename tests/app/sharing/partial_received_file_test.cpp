@@ -33,8 +33,8 @@ TEST(PartialFileInfo, OnlyASoundFileInfoIsRead) {
     std::string bytes;
     bool read;
   } cases[] = {
-      {"complete", Plist({{"name", "a"}, {"file size", I(10)}, {"downloaded bytes", I(4)}, {"rfile size", I(2)}}),
-       true},
+      {"complete",
+       Plist({{"name", "a"}, {"file size", I(10)}, {"downloaded bytes", I(4)}, {"rfile size", I(2)}}), true},
       {"no resource size", Plist({{"file size", I(10)}, {"downloaded bytes", I(10)}}), true},
       {"no downloaded bytes", Plist({{"file size", I(10)}}), false},
       {"no file size", Plist({{"downloaded bytes", I(0)}}), false},
@@ -60,10 +60,14 @@ TEST(PartialFileInfo, NamesNeverLeaveTheFolder) {
     const char* sent;
     const char* kept;
   } names[] = {
-      {"report.pdf", "report.pdf"},       {"../../etc/passwd", "..:..:etc:passwd"},
-      {"/etc/passwd", ":etc:passwd"},     {"..", "Untitled"},
-      {".", "Untitled"},                  {"", "Untitled"},
-      {"a\r\nX-Evil: 1", "aX-Evil: 1"},   {"sub/../..", "sub:..:.."},
+      {"report.pdf", "report.pdf"},
+      {"../../etc/passwd", "..:..:etc:passwd"},
+      {"/etc/passwd", ":etc:passwd"},
+      {"..", "Untitled"},
+      {".", "Untitled"},
+      {"", "Untitled"},
+      {"a\r\nX-Evil: 1", "aX-Evil: 1"},
+      {"sub/../..", "sub:..:.."},
   };
   for (const auto& n : names) {
     const std::string kept = ReceivedFileNameFrom(n.sent);
@@ -71,7 +75,8 @@ TEST(PartialFileInfo, NamesNeverLeaveTheFolder) {
     EXPECT_TRUE(IsPlainPathComponent(kept)) << n.sent;
   }
   const fs::path folder = "/tmp/received";
-  for (const char* user : {"..", ".", "", "a/b", "x/../.."}) EXPECT_FALSE(PartialFolderPath(folder, user, kUUID));
+  for (const char* user : {"..", ".", "", "a/b", "x/../.."})
+    EXPECT_FALSE(PartialFolderPath(folder, user, kUUID));
   for (const char* uuid : {"../x", "not-a-uuid", "", "68753A44-4D6F-1226-9C60-0050E4C0006/"})
     EXPECT_FALSE(PartialFolderPath(folder, "bob", uuid)) << uuid;
   EXPECT_EQ(*PartialFolderPath(folder, "bob", "68753a44-4d6f-1226-9c60-0050e4c00067"),
@@ -83,9 +88,9 @@ TEST(PartialFileInfo, ResumedAcrossTheForksAndCompletedUnderAFreeName) {
   const std::string rsrc = testsupport::RandomBytes(1000, 1);
   const std::string data = testsupport::RandomBytes(70000, 2);
   const std::string stream = rsrc + data;
-  ASSERT_TRUE(CreatePartialReceivedFile(folder, "bob", kUUID, "report.pdf", static_cast<std::int64_t>(data.size()),
-                                        static_cast<std::int64_t>(rsrc.size()),
-                                        {{"mode", I(0104755)}, {"modified", values::Value(0.0)}}));
+  ASSERT_TRUE(CreatePartialReceivedFile(
+      folder, "bob", kUUID, "report.pdf", static_cast<std::int64_t>(data.size()),
+      static_cast<std::int64_t>(rsrc.size()), {{"mode", I(0104755)}, {"modified", values::Value(0.0)}}));
   // The same UUID again: the package is not made twice.
   EXPECT_FALSE(CreatePartialReceivedFile(folder, "bob", kUUID, "x", 1, 0, {}));
   auto info = ReadPartialFileInfo(folder, "bob", kUUID);
