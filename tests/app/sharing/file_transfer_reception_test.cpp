@@ -136,8 +136,8 @@ TEST_F(FileTransferReception, CutMidwayAndResumedFromUploadStatusByteExact) {
   const std::string meta = "X-Tr-Filename: notes\r\nX-Tr-Filesize: " + size +
                            "\r\nX-Tr-Resource-Filesize: 0\r\nX-Tr-Mode: 420\r\n";
   const std::string first = Status(kUUID, meta);
-  EXPECT_EQ(first.rfind("HTTP/1.1 200 OK\r\nX-Content-Range: 0-0/" + size + "\r\nServer: Truvane v5070\r\n", 0),
-            0u)
+  EXPECT_EQ(
+      first.rfind("HTTP/1.1 200 OK\r\nX-Content-Range: 0-0/" + size + "\r\nServer: Truvane v5070\r\n", 0), 0u)
       << first;
   EXPECT_NE(first.find("X-Server-Public-Key: "), std::string::npos);
 
@@ -146,9 +146,9 @@ TEST_F(FileTransferReception, CutMidwayAndResumedFromUploadStatusByteExact) {
   {
     const int fd = Connect(port_);
     ASSERT_GE(fd, 0);
-    const std::string head =
-        Request("POST", std::string("/") + kUUID, "bob", "pw", nonce_,
-                "Content-Range: 0-\r\nContent-Length: " + size + "\r\nContent-Type: application/octet-stream\r\n");
+    const std::string head = Request(
+        "POST", std::string("/") + kUUID, "bob", "pw", nonce_,
+        "Content-Range: 0-\r\nContent-Length: " + size + "\r\nContent-Type: application/octet-stream\r\n");
     const std::string sent = head + body.substr(0, cut);
     ASSERT_EQ(::send(fd, sent.data(), sent.size(), MSG_NOSIGNAL), static_cast<ssize_t>(sent.size()));
     char buf[256];
@@ -178,14 +178,15 @@ TEST_F(FileTransferReception, CutMidwayAndResumedFromUploadStatusByteExact) {
   ASSERT_TRUE(cipher);
   std::string rest = body.substr(cut);
   SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(rest.data()), rest.size());
-  const std::string reply =
-      Exchange(port_, Request("POST", std::string("/") + kUUID, "bob", "pw", nonce_,
-                              "Content-Range: " + std::to_string(cut) + "-\r\nX-Session-Key: " + keyText + "\r\n") +
-                          rest);
+  const std::string reply = Exchange(
+      port_, Request("POST", std::string("/") + kUUID, "bob", "pw", nonce_,
+                     "Content-Range: " + std::to_string(cut) + "-\r\nX-Session-Key: " + keyText + "\r\n") +
+                 rest);
   EXPECT_EQ(reply, "HTTP/1.1 200 OK\r\nServer: Truvane v5070\r\nConnection: close\r\n\r\n");
   const fs::path received = folder_ / "bob" / "notes";
   const auto until = Clock::now() + std::chrono::seconds(10);
-  while (!fs::exists(received) && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!fs::exists(received) && Clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(fs::exists(received));
   EXPECT_TRUE(testsupport::ReadFile(received.string()) == body);
   EXPECT_FALSE(fs::exists(folder_ / "bob" / (std::string(kUUID) + ".partial")));
@@ -205,8 +206,9 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
   constexpr char kHuge[] = "11111111-2222-3333-4444-555555555555";
   ASSERT_TRUE(CreatePartialReceivedFile(folder_, "bob", kHuge, "huge", std::int64_t{1} << 49, 0, {}));
   constexpr char kSmall[] = "AAAAAAAA-2222-3333-4444-555555555555";
-  ASSERT_EQ(Status(kSmall, "X-Tr-Filename: ../../../escaped\r\nX-Tr-Filesize: 4\r\n").rfind("HTTP/1.1 200 OK", 0),
-            0u);
+  ASSERT_EQ(
+      Status(kSmall, "X-Tr-Filename: ../../../escaped\r\nX-Tr-Filesize: 4\r\n").rfind("HTTP/1.1 200 OK", 0),
+      0u);
 
   const std::string post = std::string("/") + kSmall;
   const struct {
@@ -216,9 +218,10 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
   } hostile[] = {
       {"uploadStatus without a query", Request("GET", "/uploadStatus", "bob", "pw", nonce_), e400},
       {"uploadStatus of a path", Request("GET", "/uploadStatus?../../etc", "bob", "pw", nonce_), e400},
-      {"a user that may not send", Request("GET", std::string("/uploadStatus?") + kUUID, "carol", "pw", nonce_),
+      {"a user that may not send",
+       Request("GET", std::string("/uploadStatus?") + kUUID, "carol", "pw", nonce_), e403},
+      {"a user that may not POST", Request("POST", post, "carol", "pw", nonce_, "Content-Range: 0-\r\n"),
        e403},
-      {"a user that may not POST", Request("POST", post, "carol", "pw", nonce_, "Content-Range: 0-\r\n"), e403},
       {"a file larger than the disk",
        Request("GET", std::string("/uploadStatus?") + kUUID, "bob", "pw", nonce_,
                "X-Tr-Filesize: 562949953421312\r\nX-Tr-Filename: big\r\n"),
@@ -229,9 +232,11 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
        e500},
       {"traversal instead of a UUID", Request("POST", "/../../../etc/passwd", "bob", "pw", nonce_), e404},
       {"a UUID with no package", Request("POST", std::string("/") + kUUID, "bob", "pw", nonce_), e404},
-      {"a start past the bytes held", Request("POST", post, "bob", "pw", nonce_, "Content-Range: 2-\r\n"), e500},
+      {"a start past the bytes held", Request("POST", post, "bob", "pw", nonce_, "Content-Range: 2-\r\n"),
+       e500},
       {"a negative start", Request("POST", post, "bob", "pw", nonce_, "Content-Range: -5-\r\n"), e500},
-      {"a head that never ends", Request("POST", post, "bob", "pw", nonce_, "X: " + std::string(13000, 'a')), ""},
+      {"a head that never ends", Request("POST", post, "bob", "pw", nonce_, "X: " + std::string(13000, 'a')),
+       ""},
       {"a client that stops mid-head", "POST " + post + " HTTP/1.1\r\nAuthorization: Dig", ""},
   };
   for (const auto& h : hostile) EXPECT_EQ(Exchange(port_, h.request), h.reply) << h.what;
@@ -240,7 +245,8 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
 
   // Clear transfers refused: a POST without a session key gets 499, not the file.
   util::ChangeSettings([](util::Settings& s) { s.requireSecureTransfer = true; });
-  const std::string clear = Exchange(port_, Request("POST", post, "bob", "pw", nonce_, "Content-Range: 0-\r\n") + "abcd");
+  const std::string clear =
+      Exchange(port_, Request("POST", post, "bob", "pw", nonce_, "Content-Range: 0-\r\n") + "abcd");
   EXPECT_EQ(clear.rfind("HTTP/1.1 499 Bad session\r\n", 0), 0u) << clear;
   util::ChangeSettings([](util::Settings& s) { s.requireSecureTransfer = false; });
 
@@ -249,7 +255,8 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
             "HTTP/1.1 200 OK\r\nServer: Truvane v5070\r\nConnection: close\r\n\r\n");
   const fs::path landed = folder_ / "bob" / "..:..:..:escaped";
   const auto until = Clock::now() + std::chrono::seconds(10);
-  while (!fs::exists(landed) && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!fs::exists(landed) && Clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(testsupport::ReadFile(landed.string()), "abcd");
   EXPECT_TRUE(Outside().empty());
 }
