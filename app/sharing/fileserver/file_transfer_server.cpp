@@ -49,9 +49,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadSize = 4096;
-constexpr std::size_t kFirstBufferSize = 32768;
-constexpr std::size_t kBufferGrowth = 16384;
-constexpr std::size_t kMaxBufferSize = 131072;
 constexpr std::size_t kMaxUIDText = 31;
 constexpr std::size_t kMaxSessionKeyText = 279;
 constexpr std::size_t kRangeTextLength = 63;
@@ -306,7 +303,7 @@ void SendFile(State& s, Wire& wire, const TransferRequestHead& head, const Login
   }
   const auto start = Clock::now();
   std::int64_t position = offset;
-  std::vector<char> buffer(kFirstBufferSize);
+  std::vector<char> buffer(kTransferFirstBuffer);
   while (position < size) {
     std::size_t step = buffer.size();
     std::int64_t grant = 0;
@@ -335,8 +332,8 @@ void SendFile(State& s, Wire& wire, const TransferRequestHead& head, const Login
     if (!sent) break;
     position += n;
     // While the peer keeps up the steps grow, up to the largest buffer.
-    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kMaxBufferSize) {
-      buffer.assign(buffer.size() + kBufferGrowth, 0);
+    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kTransferLargestBuffer) {
+      buffer.assign(buffer.size() + kTransferBufferGrowth, 0);
     }
   }
   EndDownload(s);

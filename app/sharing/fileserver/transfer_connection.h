@@ -17,6 +17,12 @@
 
 namespace sharing {
 
+// A data connection's buffer: it starts at the first size and grows step by step up to the
+// largest while the peer keeps up.
+inline constexpr std::size_t kTransferFirstBuffer = 32768;
+inline constexpr std::size_t kTransferBufferGrowth = 16384;
+inline constexpr std::size_t kTransferLargestBuffer = 131072;
+
 class TransferWire {
  public:
   using Clock = std::chrono::steady_clock;

@@ -31,9 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kFirstBufferSize = 32768;
-constexpr std::size_t kBufferGrowth = 16384;
-constexpr std::size_t kMaxBufferSize = 131072;
 constexpr std::size_t kMaxNumberText = 31;
 constexpr auto kFileInfoEvery = std::chrono::seconds(10);
 constexpr auto kProgressEvery = std::chrono::milliseconds(1600);
@@ -237,7 +234,7 @@ void ReceiveFile(const ReceptionRequest& r, ReceptionCounters& counters, Transfe
 
   const auto startTime = Clock::now();
   bool ok = r.wire.WriteAll("HTTP/1.1 200 OK\r\nServer: Truvane v5070\r\nConnection: close\r\n\r\n");
-  std::vector<char> buffer(kFirstBufferSize);
+  std::vector<char> buffer(kTransferFirstBuffer);
   auto nextFileInfo = startTime + kFileInfoEvery;
   auto nextProgress = startTime + kProgressEvery;
   std::array<std::int64_t, kRateSamples> totals{};
@@ -271,8 +268,8 @@ void ReceiveFile(const ReceptionRequest& r, ReceptionCounters& counters, Transfe
       limiter.Return(grant - std::max<std::int64_t>(moved, 0), std::max<std::int64_t>(moved, 0),
                      Clock::now());
     if (n <= 0 || moved != n || cancel->signalled()) break;
-    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kMaxBufferSize) {
-      buffer.assign(buffer.size() + kBufferGrowth, 0);
+    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kTransferLargestBuffer) {
+      buffer.assign(buffer.size() + kTransferBufferGrowth, 0);
     }
     const auto now = Clock::now();
     if (now >= nextFileInfo) {

@@ -178,7 +178,10 @@ void FileIntoSharedFolder(const std::string& queueFile, std::int64_t uid) {
 
 // The copy downloads `url` (whose content is `body`) and files it into the folder "Shared"
 // of its saved queue; the copy is stopped afterwards.
-void DownloadIntoSharedFolder(Copy& a, const std::string& url, const std::string& body, std::string& uid) {
+void DownloadIntoSharedFolder(Copy& a, testservers::NginxServer& nginx, const std::string& body,
+                              std::string& uid) {
+  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin";
   a.Start();
   ASSERT_TRUE(a.WaitUntilAnswering());
   uid = LastLine(a.Send({"--timeout", "10", "TrES", "AUrl", "----:TEXT=" + url, "Stqu:bool=true"}));
@@ -241,7 +244,6 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const std::string body = testsupport::RandomBytes(256 * 1024 + 3, 77);
-  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
   const int port = FreePortPair();
   ASSERT_GT(port, 0);
 
@@ -249,7 +251,7 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   Copy a("copy-a");
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin";
   std::string uid;
-  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(a, url, body, uid));
+  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(a, nginx, body, uid));
 
   // It shares a folder holding that download with "bob"; Guest sees nothing.
   a.MergePreferences(
@@ -405,16 +407,14 @@ std::string Deciphered(std::string bytes, sharing::SessionCipherPtr& cipher) {
 }
 
 TEST(SharingProcess, EncipheredOnlyBothWaysBetweenTwoCopies) {
+  Copy a("copy-a");
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const std::string body = testsupport::RandomBytes(300 * 1024 + 5, 78);
-  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
+  std::string uid;
+  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(a, nginx, body, uid));
   const int port = FreePortPair();
   ASSERT_GT(port, 0);
-  Copy a("copy-a");
-  std::string uid;
-  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(
-      a, "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin", body, uid));
   // Nothing goes in clear: every transfer needs a session key.
   a.MergePreferences(
       {{"Share Folders", values::Value(true)},
