@@ -37,6 +37,8 @@ class PeerSessionService {
   // A new session key: its header text in `headerText`, and its cipher; null when none can
   // be made.
   virtual std::unique_ptr<PeerSessionCipher> CreateSession(const PeerKey& key, std::string& headerText) = 0;
+  // Whether `host`, which offers no usable key, may be used unenciphered (may ask the user).
+  virtual bool AllowUnsecuredConnection(const std::string& host) { return false; }
 };
 
 class NoPeerSessions : public PeerSessionService {

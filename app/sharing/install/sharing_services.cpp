@@ -177,6 +177,10 @@ class PeerSessions : public engine::PeerSessionService {
     if (!cipher) return nullptr;
     return std::make_unique<PeerCipher>(std::move(cipher));
   }
+  bool AllowUnsecuredConnection(const std::string& host) override {
+    bool asked = false;
+    return HostPolicyAllowUnsecuredConnection(host, &asked);
+  }
 };
 
 class ReceivedFolder : public ReceivedFilesService {

@@ -7,6 +7,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/task/stream_progress.h"
+#include "app/upload/engine/peer_upload.h"
 #include "app/upload/engine/upload_destinations.h"
 #include "app/upload/engine/upload_record.h"
 #include "app/upload/events/upload_event_codes.h"
@@ -171,6 +172,7 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
   UploadCloseStreams(r);
   if (r.graveyardTimer) r.graveyardTimer->Invalidate();
   r.graveyard.clear();
+  r.peerGraveyard.clear();
   r.throttleReplyQueue.reset();
 
   // A stop asked for while the last step was ending (its event still in the queue) is
@@ -339,6 +341,20 @@ void UploadCloseStreams(UploadRecord& r) {
   r.dataWritesFinished = false;
   r.dataError.reset();
   if (r.verdictTimer) r.verdictTimer->Invalidate();
+  if (auto p = std::move(r.peerConnection)) {
+    // Closed now, freed on the next turn: one of its callbacks may be on the stack.
+    ClosePeerConnection(*p);
+    r.peerGraveyard.push_back(std::move(p));
+    if (r.loop) {
+      if (r.graveyardTimer) r.graveyardTimer->Invalidate();
+      r.graveyardTimer =
+          runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
+            r.graveyard.clear();
+            r.peerGraveyard.clear();
+          });
+      r.loop->AddTimer(r.graveyardTimer);
+    }
+  }
   if (auto c = std::move(r.ftpConnection)) {
     // Late reports of the old connection must not reach the upload any more.
     c->callback = nullptr;
@@ -347,8 +363,11 @@ void UploadCloseStreams(UploadRecord& r) {
     r.graveyard.push_back(std::move(c));
     if (r.loop) {
       if (r.graveyardTimer) r.graveyardTimer->Invalidate();
-      r.graveyardTimer = runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0),
-                                                [&r](runtime::Timer&) { r.graveyard.clear(); });
+      r.graveyardTimer =
+          runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
+            r.graveyard.clear();
+            r.peerGraveyard.clear();
+          });
       r.loop->AddTimer(r.graveyardTimer);
     }
   }
@@ -360,7 +379,7 @@ void ScheduleRetry(UploadRecord& r, double seconds) {
   if (r.retryTimer) r.retryTimer->Invalidate();
   r.retryTimer =
       runtime::Timer::Create(ScaledSeconds(seconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-        if (r.quitting || !r.hostReachable || r.ftpConnection) return;
+        if (r.quitting || !r.hostReachable || r.ftpConnection || r.peerConnection) return;
         const int result = UploadStep(r);
         if (result == kStepCannotStart) EndUpload(r, kUploadEndFailed);
       });
