@@ -468,6 +468,26 @@ std::unique_ptr<FileTransferServer>& TheServer() {
   return server;
 }
 
+// What the running server was started with: a change of any of it restarts the server.
+struct StartedWith {
+  std::int32_t port = 0;
+  bool sends = false;
+  bool receives = false;
+  bool advertised = false;
+  bool operator==(const StartedWith&) const = default;
+};
+
+StartedWith& Started() {
+  static StartedWith started;
+  return started;
+}
+
+StartedWith WantedNow() {
+  const auto settings = util::CurrentSettings();
+  return {settings->sharePort + 1, settings->maxDownloads > 0, settings->maxUploads > 0,
+          settings->maxUploads > 0 && util::PrefBoolForKey("advertise rendezvous")};
+}
+
 }  // namespace
 
 bool StartFileTransferServer() {
@@ -478,10 +498,16 @@ bool StartFileTransferServer() {
   options.port = static_cast<std::uint16_t>(settings->sharePort + 1);
   TheServer() = FileTransferServer::Start(options);
   if (!TheServer()) return false;
-  if (settings->maxUploads > 0 && util::PrefBoolForKey("advertise rendezvous")) {
-    RegisterFileTransferService(TheServer()->port());
-  }
+  Started() = WantedNow();
+  if (Started().advertised) RegisterFileTransferService(TheServer()->port());
   return true;
+}
+
+void ApplyFileTransferServerSettings() {
+  const auto settings = util::CurrentSettings();
+  const bool wanted = settings->shareFolders && (settings->maxDownloads > 0 || settings->maxUploads > 0);
+  if (TheServer() && (!wanted || !(Started() == WantedNow()))) StopFileTransferServer();
+  if (wanted && !TheServer()) StartFileTransferServer();
 }
 
 void StopFileTransferServer() {

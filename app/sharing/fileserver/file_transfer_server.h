@@ -70,6 +70,11 @@ std::int64_t TransferRangeStart(const std::string& range);
 bool StartFileTransferServer();
 void StopFileTransferServer();
 bool FileTransferServerRunning();
+// After the preferences were applied: stops the server when sharing is off or no direction
+// is allowed, restarts it when the port or the allowed directions changed (registering or
+// unregistering "_utrsharing._tcp."), starts it when sharing came on. The limiters take
+// new rates with the next request of a connection.
+void ApplyFileTransferServerSettings();
 // Receptions running in this copy's server (0 while it is stopped).
 std::int32_t RunningUploadServers();
 

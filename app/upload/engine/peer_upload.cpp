@@ -206,8 +206,8 @@ void SendBody(UploadRecord& r, PeerConnection& c) {
       return;
     }
     if (c.bufferAt == c.bufferEnd) {
-      const std::size_t want = static_cast<std::size_t>(
-          std::min<std::int64_t>(static_cast<std::int64_t>(c.buffer.size()), r.fileSize - r.resumeOffset - r.bytesSent));
+      const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
+          static_cast<std::int64_t>(c.buffer.size()), r.fileSize - r.resumeOffset - r.bytesSent));
       const std::size_t grant = UploadThrottleRequest(r, want);
       const ssize_t n = ::pread(c.file, c.buffer.data(), grant, r.resumeOffset + r.bytesSent);
       if (n <= 0) {
@@ -283,7 +283,8 @@ int OpenRequest(UploadRecord& r, net::HttpRequest request, bool post) {
   int port = 0;
   SplitHost(r.info.host, host, port);
   if (host.empty() || port <= 0) return kStepCannotStart;
-  if (r.serverAuthentication && !r.serverAuthentication->ApplyCredentials(request, UserOf(r), r.info.password))
+  if (r.serverAuthentication &&
+      !r.serverAuthentication->ApplyCredentials(request, UserOf(r), r.info.password))
     return kStepCannotStart;
   auto c = std::make_shared<PeerConnection>();
   c->post = post;
@@ -318,7 +319,8 @@ int SendStatusRequest(UploadRecord& r) {
   request.SetHeader("X-Tr-Filesize", number);
   request.SetHeader("X-Tr-Resource-Filesize", "0");
   // Linux keeps no creation date that every file system has: the modification date stands for both.
-  const double modified = static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9 - kSecondsFrom1970To2001;
+  const double modified =
+      static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9 - kSecondsFrom1970To2001;
   std::snprintf(number, sizeof number, "%.2lf", modified);
   request.SetHeader("X-Tr-Creation-Date", number);
   request.SetHeader("X-Tr-Modification-Date", number);

@@ -262,3 +262,54 @@ TEST_F(FileTransferReception, HostileRequestsGetTheCannedRepliesAndWriteNothingO
 }
 
 }  // namespace
+
+namespace {
+
+// A free port of 127.0.0.1 above 1024.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+TEST(FileTransferServerSettings, TheServerFollowsTheAppliedPreferences) {
+  const util::Settings before = *util::CurrentSettings();
+  const int port = FreePort();
+  ASSERT_GT(port, 1024);
+  const struct {
+    const char* what;
+    bool share;
+    std::int32_t maxDownloads, maxUploads;
+    bool running;
+  } steps[] = {
+      {"sharing on, peers may fetch", true, 2, 0, true},
+      {"peers may send too", true, 2, 2, true},
+      {"no direction allowed", true, 0, 0, false},
+      {"a direction again", true, 0, 1, true},
+      {"sharing off", false, 2, 2, false},
+  };
+  for (const auto& s : steps) {
+    util::ChangeSettings([&](util::Settings& set) {
+      set.shareFolders = s.share;
+      set.sharePort = port - 1;
+      set.maxDownloads = s.maxDownloads;
+      set.maxUploads = s.maxUploads;
+    });
+    sharing::ApplyFileTransferServerSettings();
+    EXPECT_EQ(sharing::FileTransferServerRunning(), s.running) << s.what;
+    // Running means answering on the share port + 1.
+    if (s.running) {
+      EXPECT_EQ(Exchange(port, "BREW / HTTP/1.1\r\n\r\n").rfind("HTTP/1.1 401", 0), 0u) << s.what;
+    }
+  }
+  sharing::StopFileTransferServer();
+  util::ChangeSettings([&](util::Settings& set) { set = before; });
+}
+
+}  // namespace

@@ -49,7 +49,9 @@ class LoopbackSessions : public engine::PeerSessionService {
   class Cipher : public engine::PeerSessionCipher {
    public:
     explicit Cipher(sharing::SessionCipherPtr c) : c_(std::move(c)) {}
-    void Apply(std::uint8_t* bytes, std::size_t length) override { sharing::SessionCipherApply(*c_, bytes, length); }
+    void Apply(std::uint8_t* bytes, std::size_t length) override {
+      sharing::SessionCipherApply(*c_, bytes, length);
+    }
 
    private:
     sharing::SessionCipherPtr c_;
@@ -61,7 +63,8 @@ class LoopbackSessions : public engine::PeerSessionService {
     if (host != "127.0.0.1") return nullptr;
     return std::shared_ptr<const sharing::RSAKey>(sharing::RSAKey::FromPublicKeyString(keyText, "65537"));
   }
-  std::unique_ptr<engine::PeerSessionCipher> CreateSession(const engine::PeerKey& key, std::string& header) override {
+  std::unique_ptr<engine::PeerSessionCipher> CreateSession(const engine::PeerKey& key,
+                                                           std::string& header) override {
     sessions += 1;
     auto c = sharing::CreateSessionKey(*std::static_pointer_cast<const sharing::RSAKey>(key), header);
     return c ? std::make_unique<Cipher>(std::move(c)) : nullptr;
@@ -106,8 +109,9 @@ class PeerUploadTest : public UploadsFixture {
     util::SharingUsers() = oldUsers_;
   }
   upload::UploadItemRef Queue(const std::string& name, const std::string& password) {
-    return upload::UploadItemCreateAndEnqueue(local_ + "/" + name, "127.0.0.1:" + std::to_string(server_->port()),
-                                              std::nullopt, "bob", password, "/", upload::kHostTypePeerAddress);
+    return upload::UploadItemCreateAndEnqueue(local_ + "/" + name,
+                                              "127.0.0.1:" + std::to_string(server_->port()), std::nullopt,
+                                              "bob", password, "/", upload::kHostTypePeerAddress);
   }
 
   std::string local_;
@@ -176,8 +180,9 @@ TEST(PeerUploadReplies, ResumeOffsetAndName) {
   const struct {
     const char* text;
     std::optional<std::int64_t> offset;
-  } ranges[] = {{"0-1234/5000", 1234}, {"0-0/5", 0}, {"0--7/5", 0}, {"5-9/10", std::nullopt}, {"junk", std::nullopt},
-                {"0-99999999999999999999999999999999/1", 0}};
+  } ranges[] = {{"0-1234/5000", 1234},  {"0-0/5", 0},
+                {"0--7/5", 0},          {"5-9/10", std::nullopt},
+                {"junk", std::nullopt}, {"0-99999999999999999999999999999999/1", 0}};
   for (const auto& r : ranges) EXPECT_EQ(upload::PeerResumeOffset(r.text), r.offset) << r.text;
   EXPECT_EQ(upload::PeerFileName("a\rb\nc"), "abc");
 }
