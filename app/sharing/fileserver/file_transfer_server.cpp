@@ -81,7 +81,22 @@ std::string DispositionName(std::string_view name) {
   return out;
 }
 
+constexpr std::chrono::milliseconds kReadOutEvery{1000};
+
+std::atomic<bool>& ActivityWindowShown() {
+  static std::atomic<bool> shown{false};
+  return shown;
+}
+
 }  // namespace
+
+void SetServerActivityWindowShown(bool shown) {
+  ActivityWindowShown() = shown;
+}
+
+bool ServerActivityWindowShown() {
+  return ActivityWindowShown();
+}
 
 std::string TransferStatusReply(int code) {
   switch (code) {
@@ -127,6 +142,7 @@ std::int64_t TransferRangeStart(const std::string& range) {
 struct FileTransferServer::State {
   FileTransferServerOptions options;
   std::shared_ptr<ConnectionListener> listener;
+  std::shared_ptr<runtime::Task> readOutTask;
 
   TransferSendLimiter sendLimiter{std::chrono::steady_clock::now()};
   std::atomic<std::int64_t> sendRate{-1};  // the rate last given to the limiter
@@ -328,7 +344,8 @@ void SendFile(State& s, Wire& wire, const TransferRequestHead& head, const Login
       return wire.WriteAll(buffer.data(), static_cast<std::size_t>(n));
     }();
     const std::int64_t moved = sent ? n : 0;
-    if (limit.status) s.sendLimiter.Return(grant - moved, moved, Clock::now());
+    // Counted also while no limit is on: the read-out shows what was sent.
+    s.sendLimiter.Return(limit.status ? grant - moved : 0, moved, Clock::now());
     if (!sent) break;
     position += n;
     // While the peer keeps up the steps grow, up to the largest buffer.
@@ -436,6 +453,26 @@ std::unique_ptr<FileTransferServer> FileTransferServer::Start(const FileTransfer
         if (auto state = weak.lock()) HandleConnection(*state, listener, fd);
       });
   if (!s->listener) return nullptr;
+  runtime::TaskOptions readOut;
+  readOut.name = "file server read-out";
+  const int stop = s->listener->stopDescriptor();
+  s->readOutTask = runtime::Task::Start(readOut, [weak, stop]() -> runtime::Status {
+    for (;;) {
+      pollfd fds{stop, POLLIN, 0};
+      const int ready = ::poll(&fds, 1, static_cast<int>(kReadOutEvery.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready != 0) break;
+      auto state = weak.lock();
+      if (!state) break;
+      const std::int64_t bytes = state->sendLimiter.ReadOut(Clock::now());
+      if (!ServerActivityWindowShown()) continue;
+      auto event = runtime::Event::Create(kFileServerSpeedEventClass, 1);
+      event->SetInt32(runtime::kParamDirectObject,
+                      static_cast<std::int32_t>(std::min<std::int64_t>(bytes, INT32_MAX)));
+      PostFileServerEvent(std::move(event));
+    }
+    return runtime::kNoErr;
+  });
   return std::unique_ptr<FileTransferServer>(new FileTransferServer(s));
 }
 
@@ -444,7 +481,9 @@ FileTransferServer::~FileTransferServer() {
 }
 
 void FileTransferServer::Stop() {
-  if (state_) state_->listener->Stop();
+  if (!state_) return;
+  state_->listener->Stop();
+  if (state_->readOutTask) state_->readOutTask->WaitFor(std::chrono::seconds(5));
 }
 
 std::uint16_t FileTransferServer::port() const {

@@ -75,6 +75,11 @@ bool FileTransferServerRunning();
 // unregistering "_utrsharing._tcp."), starts it when sharing came on. The limiters take
 // new rates with the next request of a connection.
 void ApplyFileTransferServerSettings();
+
+// While the server activity window is shown the server posts, once a second, 'TR__' kind 1
+// with the bytes sent to peers in the last second ('----', SInt32). Any thread.
+void SetServerActivityWindowShown(bool shown);
+bool ServerActivityWindowShown();
 // Receptions running in this copy's server (0 while it is stopped).
 std::int32_t RunningUploadServers();
 

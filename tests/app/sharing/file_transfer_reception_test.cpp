@@ -9,15 +9,19 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include "app/sharing/crypto/rsa_key.h"
 #include "app/sharing/crypto/server_key.h"
 #include "app/sharing/crypto/session_key.h"
+#include "app/sharing/fileserver/file_server_events.h"
 #include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/received/partial_received_file.h"
 #include "app/util/settings/settings_store.h"
+#include "platform/runtime/event_target.h"
+#include "platform/runtime/run_loop.h"
 #include "platform/values/digest.h"
 #include "tests/app/sharing/sharing_test_support.h"
 #include "tests/support/temp_home.h"
@@ -310,6 +314,32 @@ TEST(FileTransferServerSettings, TheServerFollowsTheAppliedPreferences) {
   }
   sharing::StopFileTransferServer();
   util::ChangeSettings([&](util::Settings& set) { set = before; });
+}
+
+// The once-a-second read-out of what was sent goes to the main thread only while the
+// server activity window is shown.
+TEST_F(FileTransferReception, SpeedReadOutOnlyWhileTheActivityWindowIsShown) {
+  int readOuts = 0;
+  auto handler = runtime::EventTarget::Application()->InstallHandler(
+      {{sharing::kFileServerSpeedEventClass, 1}}, [&](runtime::HandlerCall&, runtime::Event& event) {
+        EXPECT_EQ(event.GetInteger(runtime::kParamDirectObject), 0);
+        readOuts += 1;
+        return runtime::kNoErr;
+      });
+  const auto runUntil = [](const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!done() && Clock::now() < deadline)
+      runtime::RunLoop::Main()->RunFor(std::chrono::milliseconds(20), true);
+  };
+  sharing::SetServerActivityWindowShown(true);
+  runUntil([&] { return readOuts > 0; }, std::chrono::seconds(5));
+  EXPECT_GT(readOuts, 0);
+  sharing::SetServerActivityWindowShown(false);
+  runUntil([] { return false; }, std::chrono::milliseconds(100));
+  readOuts = 0;
+  runUntil([] { return false; }, std::chrono::milliseconds(1500));
+  EXPECT_EQ(readOuts, 0);
+  handler->Remove();
 }
 
 }  // namespace
