@@ -16,6 +16,8 @@ namespace sharing {
 namespace {
 
 constexpr auto kStopWait = std::chrono::seconds(5);
+constexpr auto kDrainTime = std::chrono::milliseconds(200);
+constexpr std::size_t kMaxDrained = 256 * 1024;
 
 }  // namespace
 
@@ -97,6 +99,22 @@ void ConnectionListener::EndConnection(std::uint64_t id, int fd) {
     if (connections_.empty()) allGone_.notify_all();
   }
   ::shutdown(fd, SHUT_WR);
+  // What the peer sent and nobody read would make the close reset the connection, and the
+  // peer could lose the reply still on its way (a refusal of a request with a body): take
+  // it in and drop it, for a bounded time and amount.
+  const auto deadline = std::chrono::steady_clock::now() + kDrainTime;
+  std::size_t drained = 0;
+  char buf[4096];
+  while (drained < kMaxDrained) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd in{fd, POLLIN, 0};
+    if (::poll(&in, 1, static_cast<int>(left)) <= 0) break;
+    const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n <= 0) break;
+    drained += static_cast<std::size_t>(n);
+  }
   ::close(fd);
 }
 
