@@ -20,6 +20,7 @@
 #include "app/sharing/services/shared_listing_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/sharing/trust/host_policy_manager.h"
+#include "app/ui/services/main_list_browser.h"
 #include "app/upload/services/received_files_archive.h"
 #include "app/upload/services/upload_queue_service.h"
 #include "platform/runtime/event_target.h"
@@ -212,10 +213,32 @@ class ListedReceived : public SharedReceivedFiles {
 // The undo manager's side of the list: a removal taken back and done again.
 class ReceivedFileUndo : public ReceivedFileService {
  public:
-  // The list's selection belongs to the main list, which stops and removes through
-  // ReceivedFileCancel and ReceivedFileRemove itself.
-  void StopSelectedReceivedFiles() override {}
-  std::size_t RemoveSelectedReceivedFiles(bool) override { return 0; }
+  // The received files selected in the main list.
+  static std::vector<ui::MainListItem> SelectedRows() {
+    std::vector<ui::MainListItem> out;
+    for (const auto& row : ui::MainListBrowserSlot::Get().SelectedRows()) {
+      if (row.kind == ui::RowKind::kReceivedFile) out.push_back(row);
+    }
+    return out;
+  }
+  static ReceivedFileRef FileOf(const ui::MainListItem& row) {
+    return std::static_pointer_cast<ReceivedFile>(std::static_pointer_cast<ReceivedFileRow>(row.record));
+  }
+  void StopSelectedReceivedFiles() override {
+    for (const auto& row : SelectedRows()) ReceivedFileCancel(FileOf(row));
+  }
+  // Files still arriving stay in the list.
+  std::size_t RemoveSelectedReceivedFiles(bool undoable) override {
+    std::size_t removed = 0;
+    std::vector<ui::MainListItem> rows;
+    for (const auto& row : SelectedRows()) {
+      if (!ReceivedFileRemove(FileOf(row), undoable)) continue;
+      rows.push_back(row);
+      removed += 1;
+    }
+    if (!rows.empty()) ui::MainListBrowserSlot::Get().RemoveRows(rows);
+    return removed;
+  }
   void AddToList(const ReceivedFileHandle& file) override {
     ReceivedFileAddToList(std::static_pointer_cast<ReceivedFile>(file));
   }

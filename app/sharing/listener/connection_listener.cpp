@@ -107,7 +107,8 @@ void ConnectionListener::EndConnection(std::uint64_t id, int fd) {
   char buf[4096];
   while (drained < kMaxDrained) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count();
     if (left <= 0) break;
     pollfd in{fd, POLLIN, 0};
     if (::poll(&in, 1, static_cast<int>(left)) <= 0) break;
