@@ -44,6 +44,7 @@ constexpr double kDroppedRetry = 10;
 constexpr double kSecondsFrom1970To2001 = 978307200.0;
 constexpr std::size_t kBodyBlock = 65536;
 constexpr int kWriteRoundsPerTurn = 4;
+constexpr int kMaxChallengesInARow = 6;
 
 std::string UidText(const UploadRecord& r) {
   const auto uuid = values::Uuid::Parse(r.info.uid);
@@ -97,9 +98,27 @@ void AskAgain(UploadRecord& r) {
   if (UploadStep(r) == kStepCannotStart) EndUpload(r, kUploadEndFailed);
 }
 
+// 499: the receiver wants a session key (or a fresh login); 401: a login. Both carry its key
+// when it has one; a login already refused once is not tried again.
+void AnswerChallenge(UploadRecord& r, const net::HttpResponseHead& head) {
+  // A receiver that keeps refusing what it asked for would be asked again without end.
+  if (++r.peerChallengesInARow > kMaxChallengesInARow) return EndUpload(r, kUploadEndFailed);
+  const auto challenge = head.Header("WWW-Authenticate");
+  const bool keyWanted = head.StatusCode() == 499;
+  if (challenge && (keyWanted || net::HttpAuthentication::ChallengeIsStale(*challenge)))
+    r.serverAuthentication.reset();
+  if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
+  if (!keyWanted && r.serverAuthentication) {
+    PostUploadEvent(MakeUploadEvent(r, kUploadEventAuthUserRefused));
+    return EndUpload(r, kUploadEndFailed);
+  }
+  if (!r.serverAuthentication) r.serverAuthentication = net::HttpAuthentication::CreateFromResponse(head);
+  if (!r.serverAuthentication) return EndUpload(r, kUploadEndFailed);
+  AskAgain(r);
+}
+
 void HandleStatusReply(UploadRecord& r, const net::HttpResponseHead& head) {
   PostUploadLog(r, "\r" + head.Serialized());
-  const auto challenge = head.Header("WWW-Authenticate");
   switch (head.StatusCode()) {
     case 403:
       PostUploadEvent(MakeUploadEvent(r, kUploadEventAuthPasswordRefused));
@@ -109,11 +128,10 @@ void HandleStatusReply(UploadRecord& r, const net::HttpResponseHead& head) {
       Busy(r);
       return;
     case 499:
-      if (challenge) r.serverAuthentication.reset();
-      if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
-      if (!r.serverAuthentication) r.serverAuthentication = net::HttpAuthentication::CreateFromResponse(head);
-      return AskAgain(r);
+    case 401:
+      return AnswerChallenge(r, head);
     case 200: {
+      r.peerChallengesInARow = 0;
       if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
       r.resumeOffset = 0;
       if (auto range = head.Header("X-Content-Range")) {
@@ -126,16 +144,6 @@ void HandleStatusReply(UploadRecord& r, const net::HttpResponseHead& head) {
       r.transferStarted = false;
       return AskAgain(r);
     }
-    case 401:
-      if (challenge && net::HttpAuthentication::ChallengeIsStale(*challenge)) r.serverAuthentication.reset();
-      if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
-      if (r.serverAuthentication) {
-        PostUploadEvent(MakeUploadEvent(r, kUploadEventAuthUserRefused));
-        return EndUpload(r, kUploadEndFailed);
-      }
-      r.serverAuthentication = net::HttpAuthentication::CreateFromResponse(head);
-      if (!r.serverAuthentication) return EndUpload(r, kUploadEndFailed);
-      return AskAgain(r);
     default:
       EndUpload(r, kUploadEndFailed);
   }
@@ -146,9 +154,9 @@ void SendBody(UploadRecord& r, PeerConnection& c);
 void HandlePostReply(UploadRecord& r, PeerConnection& c, const net::HttpResponseHead& head) {
   r.transferStarted = true;
   PostUploadLog(r, "\r" + head.Serialized());
-  const auto challenge = head.Header("WWW-Authenticate");
   switch (head.StatusCode()) {
     case 200:
+      r.peerChallengesInARow = 0;
       r.step = kStepBody;
       SendBody(r, c);
       return;
@@ -157,20 +165,8 @@ void HandlePostReply(UploadRecord& r, PeerConnection& c, const net::HttpResponse
       Busy(r);
       return;
     case 499:
-      if (challenge) r.serverAuthentication.reset();
-      if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
-      if (!r.serverAuthentication) r.serverAuthentication = net::HttpAuthentication::CreateFromResponse(head);
-      return AskAgain(r);
     case 401:
-      if (challenge && net::HttpAuthentication::ChallengeIsStale(*challenge)) r.serverAuthentication.reset();
-      if (!TakeServerKey(r, head)) return EndUpload(r, kUploadEndFailed);
-      if (r.serverAuthentication) {
-        PostUploadEvent(MakeUploadEvent(r, kUploadEventAuthUserRefused));
-        return EndUpload(r, kUploadEndFailed);
-      }
-      r.serverAuthentication = net::HttpAuthentication::CreateFromResponse(head);
-      if (!r.serverAuthentication) return EndUpload(r, kUploadEndFailed);
-      return AskAgain(r);
+      return AnswerChallenge(r, head);
     default:
       EndUpload(r, kUploadEndFailed);
   }

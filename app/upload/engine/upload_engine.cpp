@@ -333,6 +333,22 @@ void EndUpload(UploadRecord& r, std::int32_t code) {
   runtime::QuitCurrentEventLoop();
 }
 
+namespace {
+
+// Frees the closed connections on the loop's next turn.
+void BuryOnNextTurn(UploadRecord& r) {
+  if (!r.loop) return;
+  if (r.graveyardTimer) r.graveyardTimer->Invalidate();
+  r.graveyardTimer =
+      runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
+        r.graveyard.clear();
+        r.peerGraveyard.clear();
+      });
+  r.loop->AddTimer(r.graveyardTimer);
+}
+
+}  // namespace
+
 void UploadCloseStreams(UploadRecord& r) {
   r.fileStream.reset();
   r.buffer.clear();
@@ -345,15 +361,7 @@ void UploadCloseStreams(UploadRecord& r) {
     // Closed now, freed on the next turn: one of its callbacks may be on the stack.
     ClosePeerConnection(*p);
     r.peerGraveyard.push_back(std::move(p));
-    if (r.loop) {
-      if (r.graveyardTimer) r.graveyardTimer->Invalidate();
-      r.graveyardTimer =
-          runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-            r.graveyard.clear();
-            r.peerGraveyard.clear();
-          });
-      r.loop->AddTimer(r.graveyardTimer);
-    }
+    BuryOnNextTurn(r);
   }
   if (auto c = std::move(r.ftpConnection)) {
     // Late reports of the old connection must not reach the upload any more.
@@ -361,15 +369,7 @@ void UploadCloseStreams(UploadRecord& r) {
     c->data_callback = nullptr;
     engine::FTPConnectionClose(*c);
     r.graveyard.push_back(std::move(c));
-    if (r.loop) {
-      if (r.graveyardTimer) r.graveyardTimer->Invalidate();
-      r.graveyardTimer =
-          runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-            r.graveyard.clear();
-            r.peerGraveyard.clear();
-          });
-      r.loop->AddTimer(r.graveyardTimer);
-    }
+    BuryOnNextTurn(r);
   }
 }
 

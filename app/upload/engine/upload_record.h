@@ -74,6 +74,7 @@ struct UploadRecord {
   std::shared_ptr<PeerConnection> peerConnection;
   std::shared_ptr<const void> serverKey;
   std::shared_ptr<net::HttpAuthentication> serverAuthentication;
+  int peerChallengesInARow = 0;  // 401 and 499 answered since the last 200
 
   bool cancelled = false;
   bool done = false;

@@ -29,7 +29,9 @@ class ReceivedFilesTest : public ::testing::Test {
     ASSERT_TRUE(alias.ok());
     runtime::RegionGuard inside(util::IncomingFolderRegion());
     util::IncomingFolderAlias() = files::AliasToBytes(*alias);
-    ReceivedFileHooksSlot::Get().registerUndoRemoved = [this](const ReceivedFileRef& f) { undone_.push_back(f); };
+    ReceivedFileHooksSlot::Get().registerUndoRemoved = [this](const ReceivedFileRef& f) {
+      undone_.push_back(f);
+    };
   }
   void TearDown() override {
     ClearReceivedFilesForTests();
