@@ -530,9 +530,9 @@ bool HttpConnection::Replace(std::optional<values::Url> url, HttpCarried carried
 
 bool HttpConnection::ReadBody() {
   // A plain body without a limit goes from the socket into the file through a pipe, never
-  // through this process's memory; whatever cannot (TLS, chunks, gzip, bytes that came
-  // with the head, a limit) is read below.
-  if (!inflater_ && stream_->CanSpliceBody()) {
+  // through this process's memory; whatever cannot (TLS, chunks, gzip, an enciphered body
+  // from another copy, bytes that came with the head, a limit) is read below.
+  if (!inflater_ && !cipher_ && stream_->CanSpliceBody()) {
     if (const auto pipe = connection_.SplicePipe()) {
       const std::ptrdiff_t n = stream_->SpliceBody(pipe->descriptor, pipe->size);
       if (n > 0) {
