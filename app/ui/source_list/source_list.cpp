@@ -10,11 +10,17 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/views/resource_images.h"
+#include "app/upload/services/upload_handoff_service.h"
+#include "app/upload/upload_hooks.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/download_folder.h"
+#include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
 #include "platform/toolbox/menus/menu_commands.h"
+#include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/string_compare.h"
+#include "platform/values/url.h"
 
 namespace ui {
 
@@ -205,11 +211,14 @@ void RefreshFolderRowIcons(CustomList& list, const std::vector<ViewID>& folders)
 
 // ---- host rows ----
 
-RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, std::uint32_t identifier) {
-  if (host.hostType < browser::kHostFTP || host.hostType > browser::kHostSecureWebDAV) return nullptr;
+namespace {
+
+// The label, icons and eject button of a host's row from the connection behind it.
+void DressHostRow(TRCustomListRow& row, const browser::RemoteHost& host) {
   bool connected = false;
   const std::string label = HostRowLabel(host, &connected);
-  auto row = std::make_shared<TRCustomListRow>(HostIcon(host), connected ? label : std::string(), identifier);
+  row.icon = HostIcon(host);
+  row.label = connected ? label : std::string();
   auto& remote = browser::RemoteRowsServiceSlot::Get();
   bool secure = false;
   if (host.hostType == browser::kHostBonjourPeer || host.hostType == browser::kHostPeerByAddress)
@@ -218,11 +227,17 @@ RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, s
     secure = connected;
   else if (host.hostType == browser::kHostSecureWebDAV)
     secure = remote.DotMacNodeForHostID(host.nodeID) != nullptr;
-  if (secure) row->secondaryIcon = AppIcon(values::FourCC("SecI"));
-  if (connected) {
-    row->buttonIcon = AppIcon(values::FourCC("Ejec"));
-    row->buttonClickedIcon = AppIcon(values::FourCC("EjeP"));
-  }
+  row.secondaryIcon = secure ? AppIcon(values::FourCC("SecI")) : std::nullopt;
+  row.buttonIcon = connected ? AppIcon(values::FourCC("Ejec")) : std::nullopt;
+  row.buttonClickedIcon = connected ? AppIcon(values::FourCC("EjeP")) : std::nullopt;
+}
+
+}  // namespace
+
+RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, std::uint32_t identifier) {
+  if (host.hostType < browser::kHostFTP || host.hostType > browser::kHostSecureWebDAV) return nullptr;
+  auto row = std::make_shared<TRCustomListRow>(std::nullopt, std::string(), identifier);
+  DressHostRow(*row, host);
   const RowRef section = list.GetRowByIdentifier(queue::kRemoteServersSectionID);
   if (section) {
     std::vector<RowRef> children = section->children().value_or(std::vector<RowRef>{});
@@ -231,6 +246,29 @@ RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, s
     SourceListSortChildren(list, queue::kRemoteServersSectionID);
   }
   return row;
+}
+
+void SourceListUpdateHostRows(CustomList& list) {
+  const RowRef section = list.GetRowByIdentifier(queue::kRemoteServersSectionID);
+  if (!section || !section->children()) return;
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const std::vector<browser::RemoteHostRow> states = remote.CopyHostRows();
+  for (const RowRef& row : *section->children()) {
+    if (!IsHostRowIdentifier(row->identifier)) continue;
+    // A row past the hosts left is about to go; it keeps what it shows until then.
+    const auto host = remote.GetHostForViewID(row->identifier);
+    if (!host) continue;
+    DressHostRow(*row, *host);
+    const auto state = std::find_if(states.begin(), states.end(), [&](const browser::RemoteHostRow& s) {
+      return s.viewID == row->identifier;
+    });
+    const bool busy = state != states.end() && state->busy;
+    const bool disabled = state != states.end() && state->disabled;
+    if (row->showProgress() != busy) row->setShowProgress(busy);
+    row->state = disabled ? row->state | kRowStateDimmed : row->state & ~kRowStateDimmed;
+  }
+  SourceListSortChildren(list, queue::kRemoteServersSectionID);
+  list.Invalidate();
 }
 
 int CompareHostRows(const TRCustomListRow& a, const TRCustomListRow& b) {
@@ -366,9 +404,13 @@ void SourceList::DisclosureClicked(CustomList& list, const RowRef& row) {
 
 void SourceList::ButtonClicked(CustomList&, const RowRef& row) {
   if (!IsHostRowIdentifier(row->identifier)) return;
-  const auto host = browser::RemoteRowsServiceSlot::Get().GetHostForViewID(row->identifier);
-  if (host && host->hostType == browser::kHostPeerByAddress)
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const auto host = remote.GetHostForViewID(row->identifier);
+  if (!host) return;
+  if (host->hostType == browser::kHostPeerByAddress)
     sharing::PeerHostsServiceSlot::Get().DisconnectPeer(host->peerID);
+  else if (host->hostType != browser::kHostBonjourPeer)
+    remote.DisconnectHost(row->identifier);
 }
 
 std::optional<bool> SourceList::AcceptDragOnRow(CustomList&, const toolbox::Drag& drag, const RowRef& row) {
@@ -414,6 +456,8 @@ bool SourceList::SourceListDragHandler(const toolbox::Drag& drag, std::uint32_t 
 }
 
 void SourceList::SpringLoadedOpenRow() {
+  // Opened before its time (or by its timer): the timer must not fire again later.
+  if (springTimer_) springTimer_->Invalidate();
   springTimer_.reset();
   const RowRef row = list_.GetRowByIdentifier(springRow_);
   if (!row) return;
@@ -431,20 +475,70 @@ void SourceList::SourceListEndDrag() {
   queue::DisplayViews(*std::exchange(savedViews_, std::nullopt));
 }
 
+namespace {
+
+// The local path of a dragged item's file URL.
+std::optional<std::string> DraggedFilePath(const toolbox::DragItem& item) {
+  const auto text = item.Flavor(toolbox::kFlavorFileURL);
+  if (!text) return std::nullopt;
+  if (auto url = values::Url::Create(*text)) return values::PathFromFileUrl(*url);
+  return std::nullopt;
+}
+
+// Files dropped on a server row are sent to that server.
+void SendFileToServer(const browser::RemoteHost& host, const std::string& path) {
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  switch (host.hostType) {
+    case browser::kHostFTP:
+    case browser::kHostFTPS:
+      if (auto node = remote.FTPNodeForHostID(host.ftpID)) remote.UploadToFTPNode(node, path);
+      return;
+    case browser::kHostPeerByAddress:
+      if (auto peer = sharing::PeerHostsServiceSlot::Get().CopyPeerHost(host.peerID)) {
+        upload::UploadRequest request;
+        request.localPath = path;
+        request.host = values::Format("%@:%d", {peer->address, peer->port + 1});
+        request.user = peer->user;
+        request.password = peer->password;
+        request.hostType = browser::kHostPeerByAddress;
+        upload::UploadHandoffServiceSlot::Get().EnqueueUpload(request);
+      }
+      return;
+    case browser::kHostBonjourPeer: {
+      upload::UploadRequest request;
+      request.localPath = path;
+      request.host = host.bonjourName;
+      request.user = "Guest";
+      request.hostType = browser::kHostBonjourPeer;
+      upload::UploadHandoffServiceSlot::Get().EnqueueUpload(request);
+      return;
+    }
+    default:
+      return;  // online disks and WebDAV servers take no uploads from here
+  }
+}
+
+}  // namespace
+
 bool SourceList::SourceListDropHandler(const toolbox::Drag& drag, std::uint32_t id) {
   if (id == queue::kMyUploadsViewID) {
-    // Sending files belongs to the uploads' window; the bundles of a browser are imported.
+    // The bundles of a browser's downloads resume as downloads; other files go to the
+    // send-files window, where the user picks their destination.
+    std::vector<std::string> files;
     for (const auto& item : drag.items) {
-      const auto url = item.Flavor(toolbox::kFlavorFileURL);
-      if (!url) continue;
-      const std::string path = url->starts_with("file://") ? url->substr(7) : *url;
-      queue::ImportBrowserDownload(files::FileRef(path));
+      const auto path = DraggedFilePath(item);
+      if (!path || queue::ImportBrowserDownload(files::FileRef(*path))) continue;
+      files.push_back(*path);
     }
+    if (!files.empty()) runtime::CallHook(upload::UploadHooksSlot::Get().openSendFilesWindow, files);
     return true;
   }
   const bool folderTarget = queue::IsUserFolderID(id) || id == queue::kMyDownloadsViewID;
+  const auto server =
+      IsHostRowIdentifier(id) ? browser::RemoteRowsServiceSlot::Get().GetHostForViewID(id) : std::nullopt;
   std::vector<queue::WrapperRef> collected;
   std::optional<std::string> batch;
+  std::optional<files::FileRef> destination;  // asked for once, at the first remote item
   for (const auto& item : drag.items) {
     if (item.HasFlavor(kFlavorQueueItem) && folderTarget) {
       const auto wrapper = item.object.As<queue::DownloadQueueWrapper>();
@@ -470,10 +564,23 @@ bool SourceList::SourceListDropHandler(const toolbox::Drag& drag, std::uint32_t 
       }
       continue;
     }
-    if (const auto url = item.Flavor(toolbox::kFlavorFileURL)) {
-      const std::string path = url->starts_with("file://") ? url->substr(7) : *url;
-      if (queue::ImportBrowserDownload(files::FileRef(path))) continue;
+    const auto path = DraggedFilePath(item);
+    if (path && queue::ImportBrowserDownload(files::FileRef(*path))) continue;
+    if (id == queue::kMyDownloadsViewID &&
+        (item.HasFlavor(kFlavorFTPNode) || item.HasFlavor(kFlavorDotMacNode))) {
+      if (!destination) {
+        files::FileRef folder;
+        // Cancelled: the items after this one stay where they are.
+        if (util::ChooseDefaultDownloadFolder(folder)) break;
+        destination = folder;
+      }
+      if (auto node = item.object.As<browser::FTPNodeRow>())
+        browser::RemoteRowsServiceSlot::Get().DownloadFTPNodeTo(node, destination->Path());
+      continue;
     }
+    if (!server || !path) continue;
+    const auto info = files::GetCatalogInfo(files::FileRef(*path), files::LinkMode::kFollow);
+    if (info.ok() && info->IsFile()) SendFileToServer(*server, *path);
   }
   if (!collected.empty() && queue::IsViewDisplayed(id)) queue::RefillMainList();
   queue::MarkQueueDirty();

@@ -70,8 +70,8 @@ TEST(ShippedProgram, WithADisplayStartUpInstallsTheWindows) {
 
 TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   const std::vector<std::string> installed = {
-      "ui::MainListServices",         "sharing::ReceivedFilesService", "upload::ReceivedFilesArchive",
-      "sharing::SharedReceivedFiles", "engine::PeerSessionService",
+      "ui::MainListServices",         "ui::LocalPaneHostsService",    "sharing::ReceivedFilesService",
+      "upload::ReceivedFilesArchive", "sharing::SharedReceivedFiles", "engine::PeerSessionService",
   };
   struct Pending {
     std::string slot;
