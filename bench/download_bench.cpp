@@ -2,7 +2,11 @@
 // transport, limiter), started the way the queue starts one, with its cost.
 //
 //   truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] [--cacert FILE]
-//                          [--timeout SECONDS] --output PATH
+//                          [--timeout SECONDS] [--peer] --output PATH
+//
+// With --peer the URL is another copy's file server (truvane-bench-peer-server): its key
+// is taken without asking, and every request carries a session key, so that the data
+// comes enciphered as between two copies.
 //
 // HTTPS servers are trusted as the program trusts them: the system's roots, or the
 // certificates in FILE with --cacert (the same as setting SSL_CERT_FILE=FILE). A server the
@@ -32,7 +36,10 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/services/download_event_keys.h"
+#include "app/engine/services/peer_session_service.h"
 #include "app/engine/task/download_task.h"
+#include "app/sharing/crypto/rsa_key.h"
+#include "app/sharing/crypto/session_key.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
 
@@ -45,12 +52,37 @@ struct Arguments {
   std::int64_t limit = 0;
   std::string cacert;
   double timeout = 600;
+  bool peer = false;
+};
+
+// The bench's own loopback server: its key is trusted as it comes.
+class BenchPeerSessions : public engine::PeerSessionService {
+  class Cipher : public engine::PeerSessionCipher {
+   public:
+    explicit Cipher(sharing::SessionCipherPtr c) : c_(std::move(c)) {}
+    void Apply(std::uint8_t* bytes, std::size_t length) override {
+      sharing::SessionCipherApply(*c_, bytes, length);
+    }
+
+   private:
+    sharing::SessionCipherPtr c_;
+  };
+
+ public:
+  engine::PeerKey AcceptPeerKey(const std::string& keyText, const std::string&) override {
+    return std::shared_ptr<const sharing::RSAKey>(sharing::RSAKey::FromPublicKeyString(keyText, "65537"));
+  }
+  std::unique_ptr<engine::PeerSessionCipher> CreateSession(const engine::PeerKey& key,
+                                                           std::string& header) override {
+    auto cipher = sharing::CreateSessionKey(*std::static_pointer_cast<const sharing::RSAKey>(key), header);
+    return cipher ? std::make_unique<Cipher>(std::move(cipher)) : nullptr;
+  }
 };
 
 int Usage() {
   std::fprintf(stderr,
                "usage: truvane-bench-download URL [--connections N] [--limit BYTES_PER_S] [--cacert FILE]\n"
-               "                              [--timeout SECONDS] --output PATH\n");
+               "                              [--timeout SECONDS] [--peer] --output PATH\n");
   return 2;
 }
 
@@ -66,6 +98,8 @@ bool Parse(int argc, char** argv, Arguments& a) {
       a.cacert = argv[++i];
     } else if (arg == "--timeout" && hasValue) {
       a.timeout = std::atof(argv[++i]);
+    } else if (arg == "--peer") {
+      a.peer = true;
     } else if (arg == "--output" && hasValue) {
       a.output = argv[++i];
     } else if (!arg.starts_with("--") && a.url.empty()) {
@@ -123,6 +157,7 @@ int main(int argc, char** argv) {
   };
   options.log = [](std::string_view) {};
   engine::InstallDownloadEngine(std::move(options));
+  if (args.peer) engine::PeerSessionServiceSlot::Set(std::make_unique<BenchPeerSessions>());
 
   // What the queue's StartDownload hands over for a fresh download.
   const std::string ranges = args.output + ".ranges";

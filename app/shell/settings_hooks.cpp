@@ -4,6 +4,7 @@
 #include "app/engine/http/system_proxy_credentials.h"
 #include "app/queue/services/filter_table_service.h"
 #include "app/queue/services/queue_schedule_service.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/services/received_files_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/util/settings/settings_codec.h"
@@ -38,6 +39,7 @@ void SettingsLoaded(const util::SettingsLoad& load) {
   ui::InterfaceServiceSlot::Get().SetHelpTagsEnabled(load.settings.useHelpTags);
   const values::Value* filters = Find(load.domain, "Filters");
   queue::FilterTableServiceSlot::Get().LoadFilters(filters != nullptr ? filters->AsArray() : nullptr);
+  if (load.reload) sharing::ApplyFileTransferServerSettings();
   if (!load.reload) {
     queue::QueueScheduleServiceSlot::Get().ReadScheduleDictionary(Find(load.domain, "newSchedulesX"));
     LoadFavourites(load.store, load.domain);

@@ -6,7 +6,9 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/record/queue_locks.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/undoable_action.h"
 #include "app/sharing/install/sharing_services.h"
+#include "app/sharing/received/received_files.h"
 #include "app/sharing/server/sharing_session.h"
 #include "app/sharing/services/shared_listing_service.h"
 #include "app/shell/shell_hooks.h"
@@ -97,6 +99,9 @@ class QueueListing : public sharing::SharedListingService {
 void InstallSharing() {
   sharing::SharedListingServiceSlot::Set(std::make_unique<QueueListing>());
   sharing::InstallSharingServices();
+  sharing::ReceivedFileHooksSlot::Get().registerUndoRemoved = [](const sharing::ReceivedFileRef& file) {
+    queue::RegisterUndoReceivedFileRemoved(file);
+  };
   auto& hooks = ShellHooksSlot::Get();
   hooks.startSharingServers = sharing::StartSharingServers;
   hooks.startBrowsingSharingServices = sharing::StartBrowsingForPeers;

@@ -13,6 +13,7 @@
 #include "app/engine/network/accepted_certificates.h"
 #include "app/engine/network/network_reachability.h"
 #include "app/engine/network/socket_buffer.h"
+#include "app/engine/services/peer_session_service.h"
 #include "app/engine/task/download_timing.h"
 #include "app/engine/urls/url_entries.h"
 #include "app/util/text/url_utilities.h"
@@ -29,6 +30,8 @@ namespace {
 constexpr std::string_view kProxyAuthenticationSlot = "http proxy authentication";
 constexpr std::string_view kOldDateRetriesSlot = "http old date retries";
 constexpr std::string_view kETagRestartsSlot = "http etag restarts";
+// The public key another copy's file server announced, once the host key policy took it.
+constexpr std::string_view kPeerKeySlot = "http peer key";
 
 constexpr std::size_t kInflateBlock = 65536;
 
@@ -48,6 +51,12 @@ std::shared_ptr<net::HttpAuthentication>& ProxyAuthentication(DownloadConnection
   std::any& slot = connection.DownloadSlot(kProxyAuthenticationSlot);
   if (!slot.has_value()) slot = std::shared_ptr<net::HttpAuthentication>();
   return *std::any_cast<std::shared_ptr<net::HttpAuthentication>>(&slot);
+}
+
+PeerKey& PeerKeyOf(DownloadConnection& connection) {
+  std::any& slot = connection.DownloadSlot(kPeerKeySlot);
+  if (!slot.has_value()) slot = PeerKey();
+  return *std::any_cast<PeerKey>(&slot);
 }
 
 int& SlotCounter(DownloadConnection& connection, std::string_view key) {
@@ -143,6 +152,7 @@ class HttpConnection : public TransportConnection {
   HttpCarried carried_;
   std::unique_ptr<net::HttpReadStream> stream_;
   std::unique_ptr<GzipInflater> inflater_;
+  std::unique_ptr<PeerSessionCipher> cipher_;  // deciphers a body from another copy
   std::vector<char> inflated_;
   std::shared_ptr<runtime::Timer> deferred_;
   bool headHandled_ = false;
@@ -173,6 +183,13 @@ bool HttpConnection::Start() {
   }
   if (auto* d = EntryDictionary(connection_); d && !built.cookies.empty()) {
     (*d)[kEntryCookie] = values::Value(built.cookies);
+  }
+  // A download from another copy whose key is known: the body comes enciphered with a
+  // session key made for this request.
+  if (const PeerKey& key = PeerKeyOf(connection_)) {
+    std::string keyText;
+    cipher_ = PeerSessionServiceSlot::Get().CreateSession(key, keyText);
+    if (cipher_) built.request->SetHeader("X-Session-Key", keyText);
   }
   // The head for the log hides Authorization, Proxy-Authorization and Cookie values.
   connection_.Log("\r" + built.request->HeadForLog());
@@ -254,6 +271,14 @@ bool HttpConnection::HandleResponse() {
       return Fail({net::ErrorDomain::kSsl, net::tls_code::kUnknownRoot}, {},
                   kStreamError | kStreamCertChanged);
     }
+  }
+  if (auto keyText = head.Header("X-Server-Public-Key")) {
+    const auto host = connection_.URL().Absolute().Host().value_or("");
+    PeerKey key = PeerSessionServiceSlot::Get().AcceptPeerKey(*keyText, host);
+    if (!key)
+      return Fail({net::ErrorDomain::kHttp, head.StatusCode()}, head.StatusLine(),
+                  kStreamError | kStreamFatal);
+    PeerKeyOf(connection_) = std::move(key);
   }
   // Set-Cookie values are hidden by the log itself.
   connection_.Log("\r" + head.Serialized());
@@ -505,9 +530,9 @@ bool HttpConnection::Replace(std::optional<values::Url> url, HttpCarried carried
 
 bool HttpConnection::ReadBody() {
   // A plain body without a limit goes from the socket into the file through a pipe, never
-  // through this process's memory; whatever cannot (TLS, chunks, gzip, bytes that came
-  // with the head, a limit) is read below.
-  if (!inflater_ && stream_->CanSpliceBody()) {
+  // through this process's memory; whatever cannot (TLS, chunks, gzip, an enciphered body
+  // from another copy, bytes that came with the head, a limit) is read below.
+  if (!inflater_ && !cipher_ && stream_->CanSpliceBody()) {
     if (const auto pipe = connection_.SplicePipe()) {
       const std::ptrdiff_t n = stream_->SpliceBody(pipe->descriptor, pipe->size);
       if (n > 0) {
@@ -531,6 +556,7 @@ bool HttpConnection::ReadBody() {
     return Fail(stream_->Error(), {}, kStreamError);
   }
   connection_.ReportTransfer(grant - static_cast<std::size_t>(n), static_cast<std::size_t>(n));
+  if (cipher_) cipher_->Apply(buffer.data(), static_cast<std::size_t>(n));
   return Deliver(static_cast<std::size_t>(n));
 }
 

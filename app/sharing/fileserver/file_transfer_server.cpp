@@ -5,16 +5,15 @@
 #include <netinet/in.h>
 #include <openssl/crypto.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
-#include <list>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,10 +23,17 @@
 #include "app/sharing/crypto/server_key.h"
 #include "app/sharing/crypto/session_key.h"
 #include "app/sharing/discovery/bonjour_discovery.h"
+#include "app/sharing/fileserver/file_server_events.h"
+#include "app/sharing/fileserver/transfer_connection.h"
 #include "app/sharing/fileserver/transfer_digest.h"
+#include "app/sharing/fileserver/transfer_reception.h"
 #include "app/sharing/fileserver/transfer_request_head.h"
 #include "app/sharing/fileserver/transfer_send_limiter.h"
+#include "app/sharing/listener/connection_listener.h"
+#include "app/sharing/server/sharing_session.h"
+#include "app/sharing/services/received_files_service.h"
 #include "app/sharing/services/shared_listing_service.h"
+#include "app/sharing/services/sharing_rows.h"
 #include "app/util/desktop/notification_bridges.h"
 #include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/settings_store.h"
@@ -43,9 +49,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadSize = 4096;
-constexpr std::size_t kFirstBufferSize = 32768;
-constexpr std::size_t kBufferGrowth = 16384;
-constexpr std::size_t kMaxBufferSize = 131072;
 constexpr std::size_t kMaxUIDText = 31;
 constexpr std::size_t kMaxSessionKeyText = 279;
 constexpr std::size_t kRangeTextLength = 63;
@@ -66,22 +69,6 @@ std::string PeerAddress(int fd) {
   return ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) ? std::string(text) : std::string("Unknown");
 }
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// The last path component of a request-target, without its query.
-std::string LastPathComponent(std::string_view target) {
-  target = target.substr(0, target.find_first_of("?#"));
-  const std::size_t slash = target.rfind('/');
-  return std::string(slash == std::string_view::npos ? target : target.substr(slash + 1));
-}
-
 // A file name as it may stand between the quotes of Content-Disposition: no line breaks
 // (they would end the header and let a name inject others), no quotes or backslashes.
 std::string DispositionName(std::string_view name) {
@@ -94,7 +81,22 @@ std::string DispositionName(std::string_view name) {
   return out;
 }
 
+constexpr std::chrono::milliseconds kReadOutEvery{1000};
+
+std::atomic<bool>& ActivityWindowShown() {
+  static std::atomic<bool> shown{false};
+  return shown;
+}
+
 }  // namespace
+
+void SetServerActivityWindowShown(bool shown) {
+  ActivityWindowShown() = shown;
+}
+
+bool ServerActivityWindowShown() {
+  return ActivityWindowShown();
+}
 
 std::string TransferStatusReply(int code) {
   switch (code) {
@@ -139,108 +141,26 @@ std::int64_t TransferRangeStart(const std::string& range) {
 
 struct FileTransferServer::State {
   FileTransferServerOptions options;
-  runtime::UniqueFd listener;
-  runtime::UniqueFd stop;  // an eventfd: readable once the server stops, for every task
-  std::uint16_t port = 0;
-  std::shared_ptr<runtime::Task> listenTask;
-
-  std::mutex mutex;  // guards what follows
-  std::condition_variable allGone;
-  std::list<Connection> connections;
-  std::uint64_t nextID = 1;
-  bool stopping = false;
+  std::shared_ptr<ConnectionListener> listener;
+  std::shared_ptr<runtime::Task> readOutTask;
 
   TransferSendLimiter sendLimiter{std::chrono::steady_clock::now()};
   std::atomic<std::int64_t> sendRate{-1};  // the rate last given to the limiter
+  TransferSendLimiter receiveLimiter{std::chrono::steady_clock::now()};
+  std::atomic<std::int64_t> receiveRate{-1};
 
   std::mutex downloadsMutex;  // the download-servers region
   std::int32_t runningDownloads = 0;
   std::uint32_t nextDownloadID = 1;
+
+  ReceptionCounters receptions;
 };
 
 namespace {
 
 using State = FileTransferServer::State;
-
-// One connection's socket, with the time-outs and the stop of the server.
-class Wire {
- public:
-  Wire(State& s, int fd) : s_(s), fd_(fd) {}
-
-  // Waits for `events`; false on stop, time-out or error.
-  bool Wait(short events) {
-    const auto deadline = Clock::now() + s_.options.idleTimeout;
-    for (;;) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      pollfd fds[2] = {{fd_, events, 0}, {s_.stop.get(), POLLIN, 0}};
-      const int ready = ::poll(fds, 2, static_cast<int>(left));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready < 0 || (fds[1].revents & POLLIN)) return false;
-      if (fds[0].revents & (POLLERR | POLLNVAL)) return false;
-      if (fds[0].revents) return true;
-    }
-  }
-
-  // Writes all of it; false when the peer went away, stopped reading or the server stops.
-  bool WriteAll(const char* bytes, std::size_t length) {
-    while (length > 0) {
-      const ssize_t n = ::send(fd_, bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n > 0) {
-        bytes += n;
-        length -= static_cast<std::size_t>(n);
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        if (!Wait(POLLOUT)) return false;
-        continue;
-      }
-      return false;
-    }
-    return true;
-  }
-  bool WriteAll(const std::string& text) { return WriteAll(text.data(), text.size()); }
-
-  // Waits until `until`; false when the server stops meanwhile.
-  bool SleepUntil(Clock::time_point until) {
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-      if (left <= 0) return true;
-      pollfd stop{s_.stop.get(), POLLIN, 0};
-      const int ready = ::poll(&stop, 1, static_cast<int>(left) + 1);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready != 0) return false;
-    }
-  }
-
-  // Reads one request head; nothing when the head is refused, the peer goes away or stays
-  // silent. `tooLarge` tells a head over the bound (no reply) from a malformed one.
-  std::optional<TransferRequestHead> ReadHead(bool& malformed) {
-    TransferRequestHead head;
-    char buf[kReadSize];
-    while (head.status() == TransferRequestHead::Status::kIncomplete) {
-      if (!Wait(POLLIN)) return std::nullopt;
-      const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
-      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-      if (n <= 0) return std::nullopt;
-      head.Append(std::string_view(buf, static_cast<std::size_t>(n)));
-    }
-    malformed = head.status() == TransferRequestHead::Status::kMalformed;
-    if (head.status() != TransferRequestHead::Status::kComplete) return std::nullopt;
-    return head;
-  }
-
- private:
-  State& s_;
-  int fd_;
-};
-
-struct Login {
-  std::string user;
-  std::vector<std::uint32_t> downloadFolders;
-};
+using Wire = TransferWire;
+using Login = TransferLogin;
 
 // Digest authentication against the sharing users; nothing when refused, with `stale` set
 // when the nonce was too old.
@@ -266,6 +186,7 @@ std::optional<Login> Authenticate(const TransferRequestHead& head, bool& stale) 
     }
     password = util::DecodeSharingPassword(it->second.passwordData, it->first);
     login.user = it->first;
+    login.canUpload = it->second.canUpload;
     login.downloadFolders = it->second.downloadUIDs;
   }
   if (fields->uri != head.target()) return std::nullopt;
@@ -276,18 +197,6 @@ std::optional<Login> Authenticate(const TransferRequestHead& head, bool& stale) 
                      CRYPTO_memcmp(expected.data(), fields->response.data(), expected.size()) == 0;
   if (!match || stale) return std::nullopt;
   return login;
-}
-
-// The connection's cipher from "X-Session-Key"; false when the key is unusable, or absent
-// while clear transfers are refused.
-bool TakeSessionKey(const TransferRequestHead& head, SessionCipherPtr& cipher) {
-  const auto keyText = head.Header("X-Session-Key");
-  if (!keyText) return !util::CurrentSettings()->requireSecureTransfer;
-  if (keyText->size() > kMaxSessionKeyText) return false;
-  const auto serverKey = CopyServerKey();
-  if (!serverKey) return false;
-  cipher = AcceptSessionKey(*serverKey, *keyText);
-  return cipher != nullptr;
 }
 
 void EndDownload(State& s) {
@@ -304,6 +213,10 @@ std::string FormatTransferLog(const std::string& file, const std::string& user, 
   std::snprintf(tail, sizeof tail, "%lld bytes in %.1f seconds", bytes, seconds);
   return "Transfer of " + file + " to user " + user + "@" + host + (finished ? " finished, " : ", ") + tail;
 }
+
+void SendFile(State& s, Wire& wire, const TransferRequestHead& head, const Login& login,
+              const std::string& host, const std::string& publicKey, const SharedItemFile& file,
+              bool validation);
 
 // Serves the finished file of a shared download item.
 void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Login& login,
@@ -338,6 +251,15 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
     case SharedItemAccess::kGranted:
       break;
   }
+  SendFile(s, wire, head, login, host, publicKey, file, true);
+}
+
+// Sends a file from the request's start offset (the range start); with `validation`, a
+// request marked "XValidator: On" gets the reply head only.
+void SendFile(State& s, Wire& wire, const TransferRequestHead& head, const Login& login,
+              const std::string& host, const std::string& publicKey, const SharedItemFile& file,
+              bool validation) {
+  const auto settings = util::CurrentSettings();
   // Only a regular file, and never through a link left where the finished file was.
   runtime::UniqueFd in(::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   struct stat st {};
@@ -347,16 +269,17 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
   }
   std::int64_t offset = TransferRangeStart(head.Header("Range").value_or(""));
   SessionCipherPtr cipher;
-  if (!TakeSessionKey(head, cipher)) {
+  if (!TakeTransferSessionKey(head, cipher)) {
     wire.WriteAll(TransferBadSessionReply(publicKey));
     return;
   }
   bool busy = false;
+  std::uint32_t transferID = 0;
   {
     std::lock_guard lock(s.downloadsMutex);
     busy = settings->maxDownloads >= 1 && s.runningDownloads >= settings->maxDownloads;
     if (!busy) {
-      s.nextDownloadID += 1;
+      transferID = s.nextDownloadID++;
       s.runningDownloads += 1;
     }
   }
@@ -379,15 +302,24 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
            "\r\nContent-Disposition: attachment; filename=\"" + DispositionName(file.name) + "\"\r\n";
   if (!publicKey.empty()) reply += "X-Server-Public-Key: " + publicKey + "\r\n";
   reply += "\r\n";
-  if (!wire.WriteAll(reply) || head.Header("XValidator") == std::optional<std::string>("On")) {
+  if (!wire.WriteAll(reply) ||
+      (validation && head.Header("XValidator") == std::optional<std::string>("On"))) {
     EndDownload(s);
     return;
   }
 
   util::PostDownloadServersChanged();
+  {
+    auto event = runtime::Event::Create(kFileServerEventClass, kFileServerSendStarted);
+    event->SetString(values::FourCC("Fnam"), file.name);
+    event->SetString(values::FourCC("Unam"), login.user);
+    event->SetString(values::FourCC("IP__"), host);
+    event->SetUInt32(values::FourCC("ID__"), transferID);
+    PostFileServerEvent(std::move(event));
+  }
   const auto start = Clock::now();
   std::int64_t position = offset;
-  std::vector<char> buffer(kFirstBufferSize);
+  std::vector<char> buffer(kTransferFirstBuffer);
   while (position < size) {
     std::size_t step = buffer.size();
     std::int64_t grant = 0;
@@ -412,23 +344,67 @@ void ServeItem(State& s, Wire& wire, const TransferRequestHead& head, const Logi
       return wire.WriteAll(buffer.data(), static_cast<std::size_t>(n));
     }();
     const std::int64_t moved = sent ? n : 0;
-    if (limit.status) s.sendLimiter.Return(grant - moved, moved, Clock::now());
+    // Counted also while no limit is on: the read-out shows what was sent.
+    s.sendLimiter.Return(limit.status ? grant - moved : 0, moved, Clock::now());
     if (!sent) break;
     position += n;
     // While the peer keeps up the steps grow, up to the largest buffer.
-    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kMaxBufferSize) {
-      buffer.assign(buffer.size() + kBufferGrowth, 0);
+    if (static_cast<std::size_t>(n) == buffer.size() && buffer.size() < kTransferLargestBuffer) {
+      buffer.assign(buffer.size() + kTransferBufferGrowth, 0);
     }
   }
   EndDownload(s);
+  {
+    auto event = runtime::Event::Create(kFileServerEventClass, kFileServerSendEnded);
+    event->SetUInt32(values::FourCC("ID__"), transferID);
+    PostFileServerEvent(std::move(event));
+  }
   const double seconds =
       static_cast<double>(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
   util::PostLogMessageEvent(
       FormatTransferLog(file.name, login.user, host, position >= size, position - offset, seconds));
 }
 
-void HandleConnection(State& s, int fd) {
-  Wire wire(s, fd);
+// Serves a received file to a user with the Received Files folder among its download
+// folders: only a complete file, and only one in the folder itself, in "Guest" or in the
+// user's own subfolder.
+void ServeReceivedFile(State& s, Wire& wire, const TransferRequestHead& head, const Login& login,
+                       const std::string& host, const std::string& publicKey) {
+  const auto settings = util::CurrentSettings();
+  if (settings->maxDownloads <= 0 || std::find(login.downloadFolders.begin(), login.downloadFolders.end(),
+                                               kReceivedFilesFolderUID) == login.downloadFolders.end()) {
+    wire.WriteAll(TransferStatusReply(403));
+    return;
+  }
+  const std::string query = QueryOf(head.target());
+  std::optional<ListedReceivedFile> found;
+  if (!query.empty()) {
+    for (auto& r : SharedReceivedFilesSlot::Get().CopyReceivedFiles()) {
+      if (r.uidString == query) found = std::move(r);
+    }
+  }
+  const auto folder = ReceivedFilesServiceSlot::Get().GetReceivedFilesFolder(true);
+  if (!found || found->status != kReceivedFileReceived || !found->path || !folder) {
+    wire.WriteAll(TransferStatusReply(404));
+    return;
+  }
+  std::error_code ec;
+  const std::filesystem::path path = std::filesystem::weakly_canonical(*found->path, ec);
+  const std::filesystem::path base = std::filesystem::weakly_canonical(*folder, ec);
+  const std::filesystem::path relative = path.lexically_relative(base);
+  const auto parts = std::distance(relative.begin(), relative.end());
+  const std::string first = relative.empty() ? std::string() : relative.begin()->string();
+  const bool inside = !relative.empty() && first != ".." &&
+                      (parts == 1 || (parts == 2 && (first == util::kGuestUserName || first == login.user)));
+  if (ec || !inside) {
+    wire.WriteAll(TransferStatusReply(404));
+    return;
+  }
+  SendFile(s, wire, head, login, host, publicKey, SharedItemFile{path.string(), found->name}, false);
+}
+
+void HandleConnection(State& s, ConnectionListener& listener, int fd) {
+  Wire wire(fd, listener.stopDescriptor(), s.options.idleTimeout);
   const std::string host = PeerAddress(fd);
   bool malformed = false;
   const auto head = wire.ReadHead(malformed);
@@ -443,71 +419,21 @@ void HandleConnection(State& s, int fd) {
     wire.WriteAll(TransferAuthChallengeReply(stale, publicKey));
     return;
   }
+  const ReceptionRequest reception{wire, *head, *login, host, publicKey};
   if (SameNoCase(head->method(), "GET")) {
     const std::string component = LastPathComponent(head->target());
-    // Peers' received files and what they send are served by later steps of the server.
     if (SameNoCase(component, "uploadStatus")) {
-      wire.WriteAll(TransferStatusReply(403));
+      AnswerUploadStatus(reception);
     } else if (SameNoCase(component, "receivedFile")) {
-      wire.WriteAll(TransferStatusReply(404));
+      ServeReceivedFile(s, wire, *head, *login, host, publicKey);
     } else {
       ServeItem(s, wire, *head, *login, host, publicKey);
     }
   } else if (SameNoCase(head->method(), "POST")) {
-    wire.WriteAll(TransferStatusReply(403));
+    ReceiveFile(reception, s.receptions, s.receiveLimiter, s.receiveRate);
   } else {
     wire.WriteAll(TransferStatusReply(400));
   }
-}
-
-void EndConnection(State& s, std::uint64_t id, int fd) {
-  {
-    std::lock_guard lock(s.mutex);
-    s.connections.remove_if([id](const Connection& c) { return c.id == id; });
-    if (s.connections.empty()) s.allGone.notify_all();
-  }
-  ::shutdown(fd, SHUT_WR);
-  ::close(fd);
-}
-
-void Accept(const std::shared_ptr<State>& s) {
-  const int fd = ::accept4(s->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) {
-    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-      pollfd stop{s->stop.get(), POLLIN, 0};
-      ::poll(&stop, 1, 100);
-    }
-    return;
-  }
-  std::uint64_t id = 0;
-  {
-    std::lock_guard lock(s->mutex);
-    if (s->stopping || s->connections.size() >= s->options.maxConnections) {
-      ::close(fd);
-      return;
-    }
-    id = s->nextID++;
-    s->connections.push_back({id, fd});
-  }
-  runtime::TaskOptions options;
-  options.name = "file server conn";
-  auto task = runtime::Task::Start(options, [s, id, fd]() -> runtime::Status {
-    HandleConnection(*s, fd);
-    EndConnection(*s, id, fd);
-    return runtime::kNoErr;
-  });
-  if (!task) EndConnection(*s, id, fd);
-}
-
-runtime::Status Listen(const std::shared_ptr<State>& s) {
-  for (;;) {
-    pollfd fds[2] = {{s->listener.get(), POLLIN, 0}, {s->stop.get(), POLLIN, 0}};
-    const int ready = ::poll(fds, 2, -1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0 || (fds[1].revents & POLLIN)) break;
-    if (fds[0].revents & POLLIN) Accept(s);
-  }
-  return runtime::kNoErr;
 }
 
 }  // namespace
@@ -515,28 +441,38 @@ runtime::Status Listen(const std::shared_ptr<State>& s) {
 std::unique_ptr<FileTransferServer> FileTransferServer::Start(const FileTransferServerOptions& options) {
   auto s = std::make_shared<State>();
   s->options = options;
-  s->listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  s->stop.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (s->listener.get() < 0 || s->stop.get() < 0) return nullptr;
-  // Only SO_REUSEADDR: with SO_REUSEPORT another program of the same user could take over
-  // some of the connections meant for this one.
-  const int one = 1;
-  ::setsockopt(s->listener.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(options.port);
-  addr.sin_addr.s_addr = htonl(options.loopbackOnly ? INADDR_LOOPBACK : INADDR_ANY);
-  if (::bind(s->listener.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(s->listener.get(), SOMAXCONN) != 0) {
-    return nullptr;
-  }
-  socklen_t len = sizeof addr;
-  ::getsockname(s->listener.get(), reinterpret_cast<sockaddr*>(&addr), &len);
-  s->port = ntohs(addr.sin_port);
-  runtime::TaskOptions taskOptions;
-  taskOptions.name = "file server";
-  s->listenTask = runtime::Task::Start(taskOptions, [s]() { return Listen(s); });
-  if (!s->listenTask) return nullptr;
+  ConnectionListenerOptions listen;
+  listen.port = options.port;
+  listen.loopbackOnly = options.loopbackOnly;
+  listen.maxConnections = options.maxConnections;
+  listen.listenTaskName = "file server";
+  listen.connectionTaskName = "file server conn";
+  std::weak_ptr<State> weak = s;
+  s->listener =
+      ConnectionListener::Start(listen, [weak](ConnectionListener& listener, std::uint64_t, int fd) {
+        if (auto state = weak.lock()) HandleConnection(*state, listener, fd);
+      });
+  if (!s->listener) return nullptr;
+  runtime::TaskOptions readOut;
+  readOut.name = "file server read-out";
+  const int stop = s->listener->stopDescriptor();
+  s->readOutTask = runtime::Task::Start(readOut, [weak, stop]() -> runtime::Status {
+    for (;;) {
+      pollfd fds{stop, POLLIN, 0};
+      const int ready = ::poll(&fds, 1, static_cast<int>(kReadOutEvery.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready != 0) break;
+      auto state = weak.lock();
+      if (!state) break;
+      const std::int64_t bytes = state->sendLimiter.ReadOut(Clock::now());
+      if (!ServerActivityWindowShown()) continue;
+      auto event = runtime::Event::Create(kFileServerSpeedEventClass, 1);
+      event->SetInt32(runtime::kParamDirectObject,
+                      static_cast<std::int32_t>(std::min<std::int64_t>(bytes, INT32_MAX)));
+      PostFileServerEvent(std::move(event));
+    }
+    return runtime::kNoErr;
+  });
   return std::unique_ptr<FileTransferServer>(new FileTransferServer(s));
 }
 
@@ -546,20 +482,12 @@ FileTransferServer::~FileTransferServer() {
 
 void FileTransferServer::Stop() {
   if (!state_) return;
-  {
-    std::lock_guard lock(state_->mutex);
-    if (state_->stopping) return;
-    state_->stopping = true;
-  }
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t n = ::write(state_->stop.get(), &one, sizeof one);
-  if (state_->listenTask && state_->listenTask->WaitFor(kStopWait)) state_->listener.Reset();
-  std::unique_lock lock(state_->mutex);
-  state_->allGone.wait_for(lock, kStopWait, [this] { return state_->connections.empty(); });
+  state_->listener->Stop();
+  if (state_->readOutTask) state_->readOutTask->WaitFor(std::chrono::seconds(5));
 }
 
 std::uint16_t FileTransferServer::port() const {
-  return state_->port;
+  return state_->listener->port();
 }
 
 std::int32_t FileTransferServer::runningDownloads() const {
@@ -567,11 +495,36 @@ std::int32_t FileTransferServer::runningDownloads() const {
   return state_->runningDownloads;
 }
 
+std::int32_t FileTransferServer::runningReceptions() const {
+  std::lock_guard lock(state_->receptions.mutex);
+  return state_->receptions.running;
+}
+
 namespace {
 
 std::unique_ptr<FileTransferServer>& TheServer() {
   static std::unique_ptr<FileTransferServer> server;
   return server;
+}
+
+// What the running server was started with: a change of any of it restarts the server.
+struct StartedWith {
+  std::int32_t port = 0;
+  bool sends = false;
+  bool receives = false;
+  bool advertised = false;
+  bool operator==(const StartedWith&) const = default;
+};
+
+StartedWith& Started() {
+  static StartedWith started;
+  return started;
+}
+
+StartedWith WantedNow() {
+  const auto settings = util::CurrentSettings();
+  return {settings->sharePort + 1, settings->maxDownloads > 0, settings->maxUploads > 0,
+          settings->maxUploads > 0 && util::PrefBoolForKey("advertise rendezvous")};
 }
 
 }  // namespace
@@ -584,10 +537,16 @@ bool StartFileTransferServer() {
   options.port = static_cast<std::uint16_t>(settings->sharePort + 1);
   TheServer() = FileTransferServer::Start(options);
   if (!TheServer()) return false;
-  if (settings->maxUploads > 0 && util::PrefBoolForKey("advertise rendezvous")) {
-    RegisterFileTransferService(TheServer()->port());
-  }
+  Started() = WantedNow();
+  if (Started().advertised) RegisterFileTransferService(TheServer()->port());
   return true;
+}
+
+void ApplyFileTransferServerSettings() {
+  const auto settings = util::CurrentSettings();
+  const bool wanted = settings->shareFolders && (settings->maxDownloads > 0 || settings->maxUploads > 0);
+  if (TheServer() && (!wanted || !(Started() == WantedNow()))) StopFileTransferServer();
+  if (wanted && !TheServer()) StartFileTransferServer();
 }
 
 void StopFileTransferServer() {
@@ -599,6 +558,10 @@ void StopFileTransferServer() {
 
 bool FileTransferServerRunning() {
   return TheServer() != nullptr;
+}
+
+std::int32_t RunningUploadServers() {
+  return TheServer() ? TheServer()->runningReceptions() : 0;
 }
 
 }  // namespace sharing

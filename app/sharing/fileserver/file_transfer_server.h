@@ -1,15 +1,17 @@
 #pragma once
 // The file-transfer server: an HTTP/1.1 subset on the share port + 1 through which peers
-// fetch the finished files of shared downloads, from a start offset, one request per
-// connection. Every request carries digest authentication against the sharing users, and
-// may carry a session key (enciphered with this copy's server key) that enciphers the data.
+// fetch the finished files of shared downloads and the files received here, from a start
+// offset, and send files to this copy (transfer_reception.h), one request per connection. Every request
+// carries digest authentication against the sharing users, and may carry a session key (enciphered with this
+// copy's server key) that enciphers the data.
 //
 // Bounded where a peer could make it grow: the request head (kMaxTransferHeadBytes, at most
 // kMaxTransferHeaderCount headers; a longer head ends the connection without a reply), the
 // number of connections (kMaxTransferConnections, further ones are closed at once), and the
 // time a peer may stay silent or stop reading (the idle time-out). Only the finished file of
-// an item in one of the user's download folders is ever opened, by the item's UID: no name
-// a peer sends becomes a path.
+// an item in one of the user's download folders is ever opened, by the item's UID, or a
+// complete received file found by its uid in the received-files list: no name a peer sends
+// becomes a path to read.
 //
 // Start and stop from the main thread. Stop ends every connection, sending ones included,
 // and waits (bounded) for them.
@@ -43,8 +45,9 @@ class FileTransferServer {
 
   void Stop();
   std::uint16_t port() const;
-  // Connections sending data to a peer right now.
+  // Connections sending data to a peer, and receiving files from peers, right now.
   std::int32_t runningDownloads() const;
+  std::int32_t runningReceptions() const;
 
  private:
   explicit FileTransferServer(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -67,5 +70,17 @@ std::int64_t TransferRangeStart(const std::string& range);
 bool StartFileTransferServer();
 void StopFileTransferServer();
 bool FileTransferServerRunning();
+// After the preferences were applied: stops the server when sharing is off or no direction
+// is allowed, restarts it when the port or the allowed directions changed (registering or
+// unregistering "_utrsharing._tcp."), starts it when sharing came on. The limiters take
+// new rates with the next request of a connection.
+void ApplyFileTransferServerSettings();
+
+// While the server activity window is shown the server posts, once a second, 'TR__' kind 1
+// with the bytes sent to peers in the last second ('----', SInt32). Any thread.
+void SetServerActivityWindowShown(bool shown);
+bool ServerActivityWindowShown();
+// Receptions running in this copy's server (0 while it is stopped).
+std::int32_t RunningUploadServers();
 
 }  // namespace sharing

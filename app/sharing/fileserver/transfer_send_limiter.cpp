@@ -48,6 +48,12 @@ std::int64_t TransferSendLimiter::BytesLastSecond() const {
   return bytesLastSecond_;
 }
 
+std::int64_t TransferSendLimiter::ReadOut(Clock::time_point now) {
+  std::lock_guard lock(mutex_);
+  Advance(now);
+  return bytesLastSecond_;
+}
+
 TransferSendLimiter::Clock::time_point TransferSendLimiter::NextTick() const {
   std::lock_guard lock(mutex_);
   return tickStart_ + kTick;

@@ -32,6 +32,8 @@ class TransferSendLimiter {
   void Return(std::int64_t unused, std::int64_t moved, Clock::time_point now);
   // The bytes sent in the last whole second.
   std::int64_t BytesLastSecond() const;
+  // The same once the time up to `now` is counted: 0 after a silent second.
+  std::int64_t ReadOut(Clock::time_point now);
   Clock::time_point NextTick() const;
 
  private:

@@ -3,14 +3,27 @@
 #include <memory>
 #include <mutex>
 
+#include "app/engine/services/peer_session_service.h"
 #include "app/sharing/client/peer_host_record.h"
 #include "app/sharing/client/sharing_client.h"
+#include "app/sharing/crypto/rsa_key.h"
+#include "app/sharing/crypto/session_key.h"
 #include "app/sharing/discovery/bonjour_discovery.h"
+#include "app/sharing/fileserver/file_server_events.h"
 #include "app/sharing/fileserver/file_transfer_server.h"
+#include "app/sharing/received/received_files.h"
 #include "app/sharing/server/sharing_server.h"
 #include "app/sharing/server/sharing_session.h"
 #include "app/sharing/services/peer_hosts_service.h"
+#include "app/sharing/services/received_file_service.h"
+#include "app/sharing/services/received_files_service.h"
+#include "app/sharing/services/shared_listing_service.h"
 #include "app/sharing/services/sharing_rows.h"
+#include "app/sharing/trust/host_policy_manager.h"
+#include "app/ui/services/main_list_browser.h"
+#include "app/upload/services/received_files_archive.h"
+#include "app/upload/services/upload_queue_service.h"
+#include "platform/runtime/event_target.h"
 
 namespace sharing {
 namespace {
@@ -88,8 +101,7 @@ class PeerHosts : public PeerHostsService {
       r->favouriteName = name;
     }
   }
-  // The file server that takes files from peers is not part of this program yet.
-  std::int32_t RunningUploadServers() override { return 0; }
+  std::int32_t RunningUploadServers() override { return sharing::RunningUploadServers(); }
 };
 
 class PeerConnectionRow : public PeerHostRow {
@@ -120,8 +132,11 @@ class BonjourRow : public BonjourPeerRow {
 
 class SharingRows : public SharingRowsService {
  public:
-  // The received files are not listed by this program yet.
-  std::vector<ReceivedFileRowRef> ReceivedFilesCopyArray() override { return {}; }
+  std::vector<ReceivedFileRowRef> ReceivedFilesCopyArray() override {
+    std::vector<ReceivedFileRowRef> out;
+    for (auto& f : sharing::ReceivedFilesCopyArray()) out.push_back(std::move(f));
+    return out;
+  }
   std::shared_ptr<BonjourPeerRow> PeerForBonjourName(const std::string& name) override {
     auto peer = FindBonjourPeer(name);
     return peer ? std::make_shared<BonjourRow>(*peer) : nullptr;
@@ -137,11 +152,127 @@ class SharingRows : public SharingRowsService {
   }
 };
 
+class PeerCipher : public engine::PeerSessionCipher {
+ public:
+  explicit PeerCipher(SessionCipherPtr cipher) : cipher_(std::move(cipher)) {}
+  void Apply(std::uint8_t* bytes, std::size_t length) override {
+    SessionCipherApply(*cipher_, bytes, length);
+  }
+
+ private:
+  SessionCipherPtr cipher_;
+};
+
+// Keys of other copies' file servers, for the engine's fetches of their items.
+class PeerSessions : public engine::PeerSessionService {
+ public:
+  engine::PeerKey AcceptPeerKey(const std::string& keyText, const std::string& host) override {
+    std::shared_ptr<const RSAKey> key = RSAKey::FromPublicKeyString(keyText, "65537");
+    if (!key || !HostPolicyCheckKey(key->Fingerprint(), host)) return nullptr;
+    return key;
+  }
+  std::unique_ptr<engine::PeerSessionCipher> CreateSession(const engine::PeerKey& key,
+                                                           std::string& headerText) override {
+    if (!key) return nullptr;
+    SessionCipherPtr cipher = CreateSessionKey(*std::static_pointer_cast<const RSAKey>(key), headerText);
+    if (!cipher) return nullptr;
+    return std::make_unique<PeerCipher>(std::move(cipher));
+  }
+  bool AllowUnsecuredConnection(const std::string& host) override {
+    bool asked = false;
+    return HostPolicyAllowUnsecuredConnection(host, &asked);
+  }
+};
+
+class ReceivedFolder : public ReceivedFilesService {
+ public:
+  std::optional<std::filesystem::path> GetReceivedFilesFolder(bool create) override {
+    return sharing::GetReceivedFilesFolder(create);
+  }
+};
+
+class ReceivedArchive : public upload::ReceivedFilesArchive {
+ public:
+  values::Value CopyReceivedFiles() override { return ArchiveReceivedFiles(); }
+  void SetReceivedFiles(const values::Value& files) override { UnarchiveReceivedFiles(files); }
+};
+
+class ListedReceived : public SharedReceivedFiles {
+ public:
+  std::vector<ListedReceivedFile> CopyReceivedFiles() override {
+    std::vector<ListedReceivedFile> out;
+    for (const auto& file : ReceivedFilesCopyArray()) {
+      const auto path = file->UpdatePath();
+      const auto f = file->Copy();
+      out.push_back({f.name, f.fileSize, f.uidString, f.status, path});
+    }
+    return out;
+  }
+};
+
+// The undo manager's side of the list: a removal taken back and done again.
+class ReceivedFileUndo : public ReceivedFileService {
+ public:
+  // The received files selected in the main list.
+  static std::vector<ui::MainListItem> SelectedRows() {
+    std::vector<ui::MainListItem> out;
+    for (const auto& row : ui::MainListBrowserSlot::Get().SelectedRows()) {
+      if (row.kind == ui::RowKind::kReceivedFile) out.push_back(row);
+    }
+    return out;
+  }
+  static ReceivedFileRef FileOf(const ui::MainListItem& row) {
+    return std::static_pointer_cast<ReceivedFile>(std::static_pointer_cast<ReceivedFileRow>(row.record));
+  }
+  void StopSelectedReceivedFiles() override {
+    for (const auto& row : SelectedRows()) ReceivedFileCancel(FileOf(row));
+  }
+  // Files still arriving stay in the list.
+  std::size_t RemoveSelectedReceivedFiles(bool undoable) override {
+    std::size_t removed = 0;
+    std::vector<ui::MainListItem> rows;
+    for (const auto& row : SelectedRows()) {
+      if (!ReceivedFileRemove(FileOf(row), undoable)) continue;
+      rows.push_back(row);
+      removed += 1;
+    }
+    if (!rows.empty()) ui::MainListBrowserSlot::Get().RemoveRows(rows);
+    return removed;
+  }
+  void AddToList(const ReceivedFileHandle& file) override {
+    ReceivedFileAddToList(std::static_pointer_cast<ReceivedFile>(file));
+  }
+  void RemoveFromList(const ReceivedFileHandle& file) override {
+    ReceivedFileRemove(std::static_pointer_cast<ReceivedFile>(file), false);
+  }
+  std::optional<std::string> UpdatePath(const ReceivedFileHandle& file) override {
+    return file ? std::static_pointer_cast<ReceivedFile>(file)->UpdatePath() : std::nullopt;
+  }
+  void SelectReceivedFileRow(const ReceivedFileHandle&) override {}
+};
+
 }  // namespace
 
 void InstallSharingServices() {
   PeerHostsServiceSlot::Set(std::make_unique<PeerHosts>());
   SharingRowsServiceSlot::Set(std::make_unique<SharingRows>());
+  ReceivedFilesServiceSlot::Set(std::make_unique<ReceivedFolder>());
+  engine::PeerSessionServiceSlot::Set(std::make_unique<PeerSessions>());
+  upload::ReceivedFilesArchiveSlot::Set(std::make_unique<ReceivedArchive>());
+  SharedReceivedFilesSlot::Set(std::make_unique<ListedReceived>());
+  ReceivedFileServiceSlot::Set(std::make_unique<ReceivedFileUndo>());
+  ReceivedFileHooksSlot::Get().listChanged = [] {
+    upload::UploadQueueServiceSlot::Get().MarkUploadsChanged();
+  };
+  // The file server's receptions keep the list in step (kinds 5 to 7); the rest of its
+  // events are the activity window's.
+  runtime::EventTarget::Application()->InstallHandler({{kFileServerEventClass, kFileServerReceptionStarted},
+                                                       {kFileServerEventClass, kFileServerReceptionEnded},
+                                                       {kFileServerEventClass, kFileServerReceptionProgress}},
+                                                      [](runtime::HandlerCall&, runtime::Event& event) {
+                                                        HandleFileServerEvent(event);
+                                                        return runtime::kNoErr;
+                                                      });
 }
 
 void StartSharingServers() {
@@ -155,6 +286,7 @@ void StartBrowsingForPeers() {
 }
 
 void StopSharingServices() {
+  ReceivedFilesCancelAll();
   StopSharingServer();
   StopFileTransferServer();
   CancelSharingClients();

@@ -1,12 +1,14 @@
 #include "app/upload/engine/upload_destinations.h"
 
 #include "app/upload/engine/ftp_upload.h"
+#include "app/upload/engine/peer_upload.h"
 
 namespace upload {
 
 namespace {
 
 constexpr UploadDestination kFTPDestination{FTPUploadStep, FTPApplyConflictAnswer, UploadSendFTPData};
+constexpr UploadDestination kPeerDestination{PeerUploadStep, nullptr, nullptr};
 
 }  // namespace
 
@@ -15,9 +17,12 @@ const UploadDestination* FindUploadDestination(std::int32_t hostType) {
     case kHostTypeFTP:
     case kHostTypeFTPS:
       return &kFTPDestination;
+    case kHostTypeBonjourPeer:
+    case kHostTypePeerAddress:
+      return &kPeerDestination;
     default:
-      // WebDAV, the online disk, another copy and the file-hosting service have no family
-      // in this program yet.
+      // WebDAV, the online disk and the file-hosting service have no family in this
+      // program yet.
       return nullptr;
   }
 }

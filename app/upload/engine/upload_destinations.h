@@ -1,6 +1,6 @@
 #pragma once
-// The destination table: what the engine calls for each host type. FTP (1) and FTPS (4)
-// are built; a destination without an entry answers that its step cannot start, so its
+// The destination table: what the engine calls for each host type. FTP (1), FTPS (4) and
+// other copies (2, 3) are built; a destination without an entry answers that its step cannot start, so its
 // upload ends as failed with a log line saying why.
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/task/stream_progress.h"
+#include "app/upload/engine/peer_upload.h"
 #include "app/upload/engine/upload_destinations.h"
 #include "app/upload/engine/upload_record.h"
 #include "app/upload/events/upload_event_codes.h"
@@ -171,6 +172,7 @@ void UploadThreadMain(const std::shared_ptr<UploadThreadController>& controller,
   UploadCloseStreams(r);
   if (r.graveyardTimer) r.graveyardTimer->Invalidate();
   r.graveyard.clear();
+  r.peerGraveyard.clear();
   r.throttleReplyQueue.reset();
 
   // A stop asked for while the last step was ending (its event still in the queue) is
@@ -331,6 +333,22 @@ void EndUpload(UploadRecord& r, std::int32_t code) {
   runtime::QuitCurrentEventLoop();
 }
 
+namespace {
+
+// Frees the closed connections on the loop's next turn.
+void BuryOnNextTurn(UploadRecord& r) {
+  if (!r.loop) return;
+  if (r.graveyardTimer) r.graveyardTimer->Invalidate();
+  r.graveyardTimer =
+      runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
+        r.graveyard.clear();
+        r.peerGraveyard.clear();
+      });
+  r.loop->AddTimer(r.graveyardTimer);
+}
+
+}  // namespace
+
 void UploadCloseStreams(UploadRecord& r) {
   r.fileStream.reset();
   r.buffer.clear();
@@ -339,18 +357,19 @@ void UploadCloseStreams(UploadRecord& r) {
   r.dataWritesFinished = false;
   r.dataError.reset();
   if (r.verdictTimer) r.verdictTimer->Invalidate();
+  if (auto p = std::move(r.peerConnection)) {
+    // Closed now, freed on the next turn: one of its callbacks may be on the stack.
+    ClosePeerConnection(*p);
+    r.peerGraveyard.push_back(std::move(p));
+    BuryOnNextTurn(r);
+  }
   if (auto c = std::move(r.ftpConnection)) {
     // Late reports of the old connection must not reach the upload any more.
     c->callback = nullptr;
     c->data_callback = nullptr;
     engine::FTPConnectionClose(*c);
     r.graveyard.push_back(std::move(c));
-    if (r.loop) {
-      if (r.graveyardTimer) r.graveyardTimer->Invalidate();
-      r.graveyardTimer = runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0),
-                                                [&r](runtime::Timer&) { r.graveyard.clear(); });
-      r.loop->AddTimer(r.graveyardTimer);
-    }
+    BuryOnNextTurn(r);
   }
 }
 
@@ -360,7 +379,7 @@ void ScheduleRetry(UploadRecord& r, double seconds) {
   if (r.retryTimer) r.retryTimer->Invalidate();
   r.retryTimer =
       runtime::Timer::Create(ScaledSeconds(seconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-        if (r.quitting || !r.hostReachable || r.ftpConnection) return;
+        if (r.quitting || !r.hostReachable || r.ftpConnection || r.peerConnection) return;
         const int result = UploadStep(r);
         if (result == kStepCannotStart) EndUpload(r, kUploadEndFailed);
       });

@@ -13,8 +13,8 @@
 // keeps it and the worker looks at it before its first step.
 //
 // Each destination family fills the steps of a record through the destination table
-// (upload_destinations.h): FTP and FTPS are built; the others answer that the step
-// cannot start, and the upload ends as failed with a line in its log.
+// (upload_destinations.h): FTP, FTPS and other copies are built; the others answer that
+// the step cannot start, and the upload ends as failed with a line in its log.
 
 #include <atomic>
 #include <cstdint>

@@ -16,6 +16,7 @@
 #include "app/upload/engine/upload_engine.h"
 #include "app/upload/queue/upload_item.h"
 #include "platform/files/file_handle.h"
+#include "platform/net/http_authentication.h"
 #include "platform/runtime/event.h"
 #include "platform/runtime/message_queue.h"
 #include "platform/runtime/run_loop.h"
@@ -23,6 +24,7 @@
 namespace upload {
 
 class FolderUploadContext;
+struct PeerConnection;
 
 // Step values while the worker runs (the family says what each means).
 inline constexpr std::int32_t kUploadStepConnect = 1;
@@ -67,6 +69,13 @@ struct UploadRecord {
   bool sendContinuationPending = false;
   std::optional<net::StreamError> dataError;  // a broken data connection waiting for the server's verdict
 
+  // Uploads to another copy (peer_upload.h): the request under way, the receiver's key and
+  // the digest answered last, kept from one request to the next.
+  std::shared_ptr<PeerConnection> peerConnection;
+  std::shared_ptr<const void> serverKey;
+  std::shared_ptr<net::HttpAuthentication> serverAuthentication;
+  int peerChallengesInARow = 0;  // 401 and 499 answered since the last 200
+
   bool cancelled = false;
   bool done = false;
   std::array<std::int64_t, kRateSamples> sampleBytes{};
@@ -85,6 +94,7 @@ struct UploadRecord {
   std::shared_ptr<runtime::Timer> retryTimer;
   std::shared_ptr<runtime::Timer> verdictTimer;
   std::vector<std::unique_ptr<engine::FTPConnectionParam>> graveyard;
+  std::vector<std::shared_ptr<PeerConnection>> peerGraveyard;
   std::shared_ptr<runtime::Timer> graveyardTimer;
 };
 

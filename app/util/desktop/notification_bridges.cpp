@@ -16,4 +16,8 @@ void PostDownloadServersChanged() {
   GetLocalNotificationCenter().Post(std::string(kDownloadServersChanged));
 }
 
+void PostUploadServersChanged() {
+  GetLocalNotificationCenter().Post(std::string(kUploadServersChanged));
+}
+
 }  // namespace util

@@ -14,10 +14,14 @@ inline constexpr std::string_view kConnectedHostListChanged = "ConnectedHostList
 // Posted (no object) when the file server starts or ends sending data to a peer.
 inline constexpr std::string_view kDownloadServersChanged = "Running download servers changed";
 
+// Posted (no object) when the file server starts or ends receiving a file from a peer.
+inline constexpr std::string_view kUploadServersChanged = "Running upload servers changed";
+
 // The centre that the windows and the models observe each other through.
 runtime::NotificationCenter& GetLocalNotificationCenter();
 
 void PostConnectedHostListChanged();
 void PostDownloadServersChanged();
+void PostUploadServersChanged();
 
 }  // namespace util

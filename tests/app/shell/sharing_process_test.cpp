@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "app/sharing/crypto/rsa_key.h"
+#include "app/sharing/crypto/session_key.h"
 #include "app/util/settings/sharing_password_scramble.h"
 #include "platform/values/digest.h"
 #include "platform/values/plist.h"
@@ -146,7 +148,8 @@ values::Value Int(std::int64_t n) {
 }
 
 values::Value SharingUser(const std::string& name, const std::string& password,
-                          std::vector<std::int64_t> view, std::vector<std::int64_t> download) {
+                          std::vector<std::int64_t> view, std::vector<std::int64_t> download,
+                          bool canUpload = false) {
   values::Array access, dlAccess;
   for (auto uid : view) access.push_back(Int(uid));
   for (auto uid : download) dlAccess.push_back(Int(uid));
@@ -154,7 +157,7 @@ values::Value SharingUser(const std::string& name, const std::string& password,
                                           {"access", values::Value(access)},
                                           {"dlAccess", values::Value(dlAccess)},
                                           {"quota", Int(-1)},
-                                          {"canUpload", values::Value(false)}});
+                                          {"canUpload", values::Value(canUpload)}});
 }
 
 // Puts the download into a user folder "Shared" of the saved queue.
@@ -171,6 +174,27 @@ void FileIntoSharedFolder(const std::string& queueFile, std::int64_t uid) {
   auto bytes = values::WritePropertyList(values::Value(root), values::PlistFormat::kXml);
   ASSERT_TRUE(bytes.ok());
   testsupport::WriteFile(queueFile, std::string(bytes->begin(), bytes->end()));
+}
+
+// The copy downloads `url` (whose content is `body`) and files it into the folder "Shared"
+// of its saved queue; the copy is stopped afterwards.
+void DownloadIntoSharedFolder(Copy& a, testservers::NginxServer& nginx, const std::string& body,
+                              std::string& uid) {
+  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin";
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+  uid = LastLine(a.Send({"--timeout", "10", "TrES", "AUrl", "----:TEXT=" + url, "Stqu:bool=true"}));
+  ASSERT_FALSE(uid.empty());
+  a.Send({"--timeout", "10", "TrES", "StaQ"});
+  a.WaitFor({"--timeout", "5", "TrES", "JSta", "----:magn=" + uid}, "256");
+  ASSERT_TRUE(a.Quit());
+  bool found = false;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(a.Downloads())) {
+    if (e.path().filename() == "shared.bin") found = testsupport::ReadFile(e.path()) == body;
+  }
+  EXPECT_TRUE(found);
+  FileIntoSharedFolder(a.QueueFile(), std::stoll(uid));
 }
 
 // One request to a file server on 127.0.0.1 and everything it answered before closing.
@@ -220,29 +244,16 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
   testservers::NginxServer nginx;
   ASSERT_TRUE(nginx.ok());
   const std::string body = testsupport::RandomBytes(256 * 1024 + 3, 77);
-  testsupport::WriteFile(nginx.WwwDir() + "/shared.bin", body);
   const int port = FreePortPair();
   ASSERT_GT(port, 0);
 
   // The sharing copy downloads the file it will share, byte-exact.
   Copy a("copy-a");
-  a.Start();
-  ASSERT_TRUE(a.WaitUntilAnswering());
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/shared.bin";
-  const std::string uid =
-      LastLine(a.Send({"--timeout", "10", "TrES", "AUrl", "----:TEXT=" + url, "Stqu:bool=true"}));
-  ASSERT_FALSE(uid.empty());
-  a.Send({"--timeout", "10", "TrES", "StaQ"});
-  a.WaitFor({"--timeout", "5", "TrES", "JSta", "----:magn=" + uid}, "256");
-  ASSERT_TRUE(a.Quit());
-  bool found = false;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(a.Downloads())) {
-    if (e.path().filename() == "shared.bin") found = testsupport::ReadFile(e.path()) == body;
-  }
-  EXPECT_TRUE(found);
+  std::string uid;
+  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(a, nginx, body, uid));
 
   // It shares a folder holding that download with "bob"; Guest sees nothing.
-  FileIntoSharedFolder(a.QueueFile(), std::stoll(uid));
   a.MergePreferences(
       {{"Share Folders", values::Value(true)},
        {"Share port", Int(port)},
@@ -341,8 +352,9 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
       {"a name instead of a UID", DigestRequest("GET", "/shared.bin", "bob", "pw", nonce), e404, false},
       {"an item not in the queue", DigestRequest("GET", "/4000000000", "bob", "pw", nonce), e404, false},
       {"a UID too large", DigestRequest("GET", "/99999999999999999999", "bob", "pw", nonce), e404, false},
+      // bob may not fetch received files at all; a name is never looked up as a path.
       {"a received file by name", DigestRequest("GET", "/receivedFile?../../etc/passwd", "bob", "pw", nonce),
-       e404, false},
+       "HTTP/1.1 403 Forbidden\r\n\r\n<html><body><h1>403 Forbidden</h1></body></html>", false},
       {"another method", DigestRequest("DELETE", item, "bob", "pw", nonce), e400, false},
       {"too many headers", DigestRequest("GET", item, "bob", "pw", nonce, manyHeaders), e400, false},
       {"no request line", "\r\n\r\n", e400, false},
@@ -370,6 +382,146 @@ TEST(SharingProcess, TwoCopiesLogInListAndQueueAPeersDownload) {
           "Sucessful login from 127.0.0.1\nLogged in as bob, can access the following folder(s): Shared, "),
       std::string::npos)
       << log;
+}
+
+// The text after "X-Server-Public-Key: " in a reply, to the end of its line.
+std::string PublicKeyOf(const std::string& reply) {
+  const auto at = reply.find("X-Server-Public-Key: ");
+  if (at == std::string::npos) return "";
+  return reply.substr(at + 21, reply.find('\r', at) - at - 21);
+}
+
+// A new session key for the server whose key text is `publicKey`: its header, and the cipher.
+sharing::SessionCipherPtr SessionFor(const std::string& publicKey, std::string& header) {
+  const auto key = sharing::RSAKey::FromPublicKeyString(publicKey, "65537");
+  if (!key) return nullptr;
+  std::string text;
+  auto cipher = sharing::CreateSessionKey(*key, text);
+  header = "X-Session-Key: " + text + "\r\n";
+  return cipher;
+}
+
+std::string Deciphered(std::string bytes, sharing::SessionCipherPtr& cipher) {
+  sharing::SessionCipherApply(*cipher, reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+  return bytes;
+}
+
+TEST(SharingProcess, EncipheredOnlyBothWaysBetweenTwoCopies) {
+  Copy a("copy-a");
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  const std::string body = testsupport::RandomBytes(300 * 1024 + 5, 78);
+  std::string uid;
+  ASSERT_NO_FATAL_FAILURE(DownloadIntoSharedFolder(a, nginx, body, uid));
+  const int port = FreePortPair();
+  ASSERT_GT(port, 0);
+  // Nothing goes in clear: every transfer needs a session key.
+  a.MergePreferences(
+      {{"Share Folders", values::Value(true)},
+       {"Share port", Int(port)},
+       {"advertise rendezvous", values::Value(false)},
+       {"requireSecureTransfer", values::Value(true)},
+       {"Users", values::Value(values::Dictionary{
+                     {"bob", SharingUser("bob", "pw", {kSharedFolder, 22}, {kSharedFolder, 22}, true)}})}});
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+
+  // The other copy's engine fetches the item enciphered, byte-exact.
+  Copy b("copy-b");
+  b.MergePreferences({{"unknownHostPolicy", Int(2)}});
+  b.Start();
+  ASSERT_TRUE(b.WaitUntilAnswering());
+  b.Send({"--timeout", "10", "TrES", "CHos", "----:TEXT=127.0.0.1:" + std::to_string(port), "User:TEXT=bob",
+          "Pass:TEXT=pw"});
+  b.WaitFor({"--timeout", "5", "TrES", "LHos"}, "logged in as: bob");
+  const std::string added =
+      LastLine(b.Send({"--timeout", "10", "TrES", "DDL ", "----:magn=1", "UID :magn=" + uid}));
+  ASSERT_FALSE(added.empty());
+  b.Send({"--timeout", "10", "TrES", "StaQ"});
+  EXPECT_NE(b.WaitFor({"--timeout", "5", "TrES", "JSta", "----:magn=" + added}, "256").find("256"),
+            std::string::npos);
+  bool fetched = false;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(b.Downloads())) {
+    if (e.path().filename() == "shared.bin") fetched = testsupport::ReadFile(e.path()) == body;
+  }
+  EXPECT_TRUE(fetched);
+  ASSERT_TRUE(b.Quit());
+
+  // A range after a stop: without a key refused, with one enciphered from the offset.
+  const int filePort = port + 1;
+  const std::string challenge = Exchange(filePort, "GET /" + uid + " HTTP/1.1\r\n\r\n");
+  const std::string nonce = NonceOf(challenge);
+  const std::string key = PublicKeyOf(challenge);
+  ASSERT_FALSE(key.empty());
+  const std::string item = "/" + uid + "?dig";
+  const std::string clear =
+      Exchange(filePort, DigestRequest("GET", item, "bob", "pw", nonce, "Range: bytes=1000-\r\n"));
+  EXPECT_EQ(clear.rfind("HTTP/1.1 499 Bad session\r\n", 0), 0u) << clear.substr(0, 100);
+  std::string header;
+  auto cipher = SessionFor(key, header);
+  ASSERT_TRUE(cipher);
+  const std::string range =
+      Exchange(filePort, DigestRequest("GET", item, "bob", "pw", nonce, "Range: bytes=1000-\r\n" + header));
+  const auto rangeBody = range.find("\r\n\r\n");
+  ASSERT_NE(rangeBody, std::string::npos);
+  EXPECT_EQ(range.rfind("HTTP/1.1 206 OK\r\n", 0), 0u);
+  EXPECT_TRUE(Deciphered(range.substr(rangeBody + 4), cipher) == body.substr(1000));
+
+  // A file sent to the copy, cut midway and resumed from "uploadStatus".
+  const std::string sent = testsupport::RandomBytes(200000, 79);
+  const std::string transfer = "6B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0";
+  const std::string meta =
+      "X-Tr-Filename: sent.bin\r\nX-Tr-Filesize: " + std::to_string(sent.size()) + "\r\n";
+  const std::string status =
+      Exchange(filePort, DigestRequest("GET", "/uploadStatus?" + transfer, "bob", "pw", nonce, meta));
+  EXPECT_NE(status.find("X-Content-Range: 0-0/200000\r\n"), std::string::npos) << status;
+  const std::size_t cut = 70000;
+  auto first = SessionFor(key, header);
+  std::string part = sent.substr(0, cut);
+  sharing::SessionCipherApply(*first, reinterpret_cast<std::uint8_t*>(part.data()), part.size());
+  // The sender goes away without waiting for anything.
+  Exchange(
+      filePort,
+      DigestRequest("POST", "/" + transfer, "bob", "pw", nonce, "Content-Range: 0-\r\n" + header) + part);
+  std::string resumed;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (Clock::now() < deadline) {
+    resumed = Exchange(filePort, DigestRequest("GET", "/uploadStatus?" + transfer, "bob", "pw", nonce, meta));
+    if (resumed.find("X-Content-Range: 0-70000/") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_NE(resumed.find("X-Content-Range: 0-70000/200000\r\n"), std::string::npos) << resumed;
+  auto second = SessionFor(key, header);
+  std::string rest = sent.substr(cut);
+  sharing::SessionCipherApply(*second, reinterpret_cast<std::uint8_t*>(rest.data()), rest.size());
+  EXPECT_EQ(Exchange(filePort, DigestRequest("POST", "/" + transfer, "bob", "pw", nonce,
+                                             "Content-Range: 70000-\r\n" + header) +
+                                   rest),
+            "HTTP/1.1 200 OK\r\nServer: Truvane v5070\r\nConnection: close\r\n\r\n");
+
+  // It lands in bob's folder of the received files, and is served from the list.
+  const std::string landed = a.Downloads() + "/Received Files/bob/sent.bin";
+  std::string served;
+  const auto until = Clock::now() + std::chrono::seconds(10);
+  while (Clock::now() < until) {
+    auto fetch = SessionFor(key, header);
+    served =
+        Exchange(filePort, DigestRequest("GET", "/receivedFile?" + transfer, "bob", "pw", nonce, header));
+    if (served.rfind("HTTP/1.1 200 OK\r\n", 0) == 0) {
+      served = Deciphered(served.substr(served.find("\r\n\r\n") + 4), fetch);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(served == sent) << served.substr(0, 80);
+  EXPECT_TRUE(testsupport::ReadFile(landed) == sent);
+
+  ASSERT_TRUE(a.Quit());
+  const std::string log = a.LogText();
+  EXPECT_NE(log.find("Transfer of sent.bin from user bob@127.0.0.1 aborted, 70000 bytes"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Transfer of sent.bin from user bob@127.0.0.1 finished, 200000 bytes"),
+            std::string::npos);
 }
 
 }  // namespace
