@@ -414,6 +414,8 @@ bool SourceList::SourceListDragHandler(const toolbox::Drag& drag, std::uint32_t 
 }
 
 void SourceList::SpringLoadedOpenRow() {
+  // Opened early (a drop), the timer must not fire later on a list that may be gone.
+  if (springTimer_) springTimer_->Invalidate();
   springTimer_.reset();
   const RowRef row = list_.GetRowByIdentifier(springRow_);
   if (!row) return;
