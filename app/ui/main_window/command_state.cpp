@@ -172,7 +172,8 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
                        s.webDAVChild || s.remoteFTPItem);
   const bool start = E || (U && !(T & kUploadUploading)) || s.ftpNode || s.webDAVChild;
   const bool queue = (S & kQueueableStatuses) || (T & kQueueableUploadStates) || s.webDAVNode || s.ftpNode;
-  const bool move = ((S & kQueuedStatus) && c.queueOrderAboveOne) || ((T & kUploadWaiting) && c.uploadsWaitingAboveOne);
+  const bool move =
+      ((S & kQueuedStatus) && c.queueOrderAboveOne) || ((T & kUploadWaiting) && c.uploadsWaitingAboveOne);
   const bool clear = c.listHasRows && c.downloadsOrUploadsDisplayed;
 
   CommandEnabling out;
@@ -221,7 +222,8 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
 runtime::Status UpdateQueueCommandState() {
   MainList* list = GetMainList();
   if (!list) return runtime::kEventNotHandledErr;
-  CommandEnabling enabling = ComputeCommandEnabling(SummarizeSelection(list->SelectedRows()), CurrentCommandContext());
+  CommandEnabling enabling =
+      ComputeCommandEnabling(SummarizeSelection(list->SelectedRows()), CurrentCommandContext());
   for (const auto& [suffix, enabled] : enabling.toolbarItems)
     SetToolbarItemEnabled(std::string(kMainToolbarItemPrefix) + suffix, enabled);
   Current() = std::move(enabling);

@@ -37,20 +37,20 @@ inline constexpr std::int16_t kViewMenuID = 133;
 inline constexpr std::int16_t kServersMenuID = 135;
 
 struct SelectionSummary {
-  int downloads = 0;                    // D
-  std::uint32_t downloadStatuses = 0;   // S: the OR of their status values
-  bool localDownload = false;           // L: host id 0
-  bool hasFile = false;                 // A: a data-file or finished-file alias (or an upload, a received file)
-  bool remoteFTPItem = false;           // F
-  bool ftpNode = false;                 // N
-  bool webDAVChild = false;             // W: a WebDAV or iDisk node with a parent
-  bool webDAVNode = false;              // M
-  bool favourite = false;               // V
-  int uploads = 0;                      // U
-  std::uint32_t uploadStates = 0;       // T: the OR of their states
-  bool uploadUploading = false;         // a selected upload is uploading (32)
-  bool receivedFile = false;            // R: finished (1) or incomplete (2)
-  bool receivedFileArriving = false;    // R3
+  int downloads = 0;                   // D
+  std::uint32_t downloadStatuses = 0;  // S: the OR of their status values
+  bool localDownload = false;          // L: host id 0
+  bool hasFile = false;               // A: a data-file or finished-file alias (or an upload, a received file)
+  bool remoteFTPItem = false;         // F
+  bool ftpNode = false;               // N
+  bool webDAVChild = false;           // W: a WebDAV or iDisk node with a parent
+  bool webDAVNode = false;            // M
+  bool favourite = false;             // V
+  int uploads = 0;                    // U
+  std::uint32_t uploadStates = 0;     // T: the OR of their states
+  bool uploadUploading = false;       // a selected upload is uploading (32)
+  bool receivedFile = false;          // R: finished (1) or incomplete (2)
+  bool receivedFileArriving = false;  // R3
 };
 
 SelectionSummary SummarizeSelection(const std::vector<MainListItem>& rows);
@@ -61,13 +61,13 @@ struct CommandContext {
   bool uploadQueueRunning = false;
   bool remoteHostDisplayed = false;
   bool advancedMode = true;
-  bool listViewShown = true;         // the current view is a list view
+  bool listViewShown = true;  // the current view is a list view
   bool filtersViewDisplayed = false;
   bool listHasRows = false;
   bool downloadsOrUploadsDisplayed = false;  // My Downloads (1) or My Uploads (20)
   bool queueOrderAboveOne = false;           // more than one Queued download in the order
   bool uploadsWaitingAboveOne = false;
-  bool sourceListOnFavouriteHost = false;    // the source list has the focus on a favourite's host
+  bool sourceListOnFavouriteHost = false;  // the source list has the focus on a favourite's host
 };
 CommandContext CurrentCommandContext();
 

@@ -6,9 +6,9 @@
 #include "app/browser/services/favourite_connections_service.h"
 #include "app/browser/services/remote_rows.h"
 #include "app/queue/adding/add_download.h"
+#include "app/queue/events/post_download_actions.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
-#include "app/queue/events/post_download_actions.h"
 #include "app/queue/history/history.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
@@ -110,7 +110,8 @@ void RemoveSelectedFolder() {
   }
   std::vector<std::uint32_t> ids;
   for (const RowRef& r : list->CopySelection())
-    if (r->identifier >= queue::kFirstUserFolderID && queue::LookUpFolder(r->identifier)) ids.push_back(r->identifier);
+    if (r->identifier >= queue::kFirstUserFolderID && queue::LookUpFolder(r->identifier))
+      ids.push_back(r->identifier);
   for (std::uint32_t id : ids) queue::RemoveFolder(id, trash);
 }
 
@@ -150,7 +151,8 @@ runtime::Status WindowCommand(values::FourCharCode id) {
   } else if (id == FourCC("EFa!")) {
     EditSelectedFavourites();
   } else if (id == FourCC("C!Hi")) {
-    if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead) return kNoErr;
+    if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
+      return kNoErr;
     queue::TrimHistory(0);
   } else if (id == FourCC("RmFl")) {
     RemoveSelectedFolder();
@@ -187,7 +189,8 @@ runtime::Status WindowCommandStatus(runtime::Event& event, const toolbox::Comman
     toolbox::SetCommandEnabled(event, ClipboardHasText());
   } else if (id == FourCC("MtbS")) {
     toolbox::Toolbar* toolbar = GetMainToolbar();
-    toolbox::SetCommandText(event, values::Localized(toolbar && toolbar->IsVisible() ? "Hide Toolbar" : "Show Toolbar"));
+    toolbox::SetCommandText(
+        event, values::Localized(toolbar && toolbar->IsVisible() ? "Hide Toolbar" : "Show Toolbar"));
     toolbox::SetCommandEnabled(event, toolbar != nullptr);
   } else {
     return kEventNotHandledErr;
@@ -326,7 +329,8 @@ std::optional<MainListItem> GetPreviousBrowserItem(const MainListItem* item) {
   std::size_t index = 0;
   if (item) {
     const auto it = std::find(ids.begin(), ids.end(), item->id());
-    if (it != ids.end()) index = it == ids.begin() ? ids.size() - 1 : static_cast<std::size_t>(it - ids.begin()) - 1;
+    if (it != ids.end())
+      index = it == ids.begin() ? ids.size() - 1 : static_cast<std::size_t>(it - ids.begin()) - 1;
   }
   const MainListItem* row = list->Row(ids[index]);
   return row ? std::optional<MainListItem>(*row) : std::nullopt;
@@ -346,9 +350,10 @@ void InstallMainWindowCommands() {
   m.handlers.push_back(w->InstallHandler({{toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
                                          ActionMenuCommandHandler));
   if (toolbox::Control* area = FindMainControl(mainwindow::kListArea))
-    m.handlers.push_back(area->target()->InstallHandler({{toolbox::kEventClassCommand, kEventCommandProcess},
-                                                         {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
-                                                        MainWindowEventHandler));
+    m.handlers.push_back(
+        area->target()->InstallHandler({{toolbox::kEventClassCommand, kEventCommandProcess},
+                                        {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
+                                       MainWindowEventHandler));
   for (auto& h : InstallBandwidthMenu()) m.handlers.push_back(std::move(h));
   m.handlers.push_back(InstallCommandStateHandler());
   if (toolbox::Control* grip = FindMainControl(mainwindow::kPaneGrip)) {

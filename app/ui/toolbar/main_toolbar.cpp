@@ -20,7 +20,9 @@ constexpr char kSearchSuffix[] = "searchItem";
 // The delegate: the table and the arrangements of the interface mode in force.
 class MainToolbarDelegate : public toolbox::ToolbarDelegate {
  public:
-  std::vector<std::string> DefaultIdentifiers() override { return MainToolbarDefaultIdentifiers(IsSimpleMode()); }
+  std::vector<std::string> DefaultIdentifiers() override {
+    return MainToolbarDefaultIdentifiers(IsSimpleMode());
+  }
   std::vector<std::string> AllowedIdentifiers() override { return MainToolbarAllowedIdentifiers(); }
   toolbox::ToolbarItemRef CreateItem(const std::string& identifier,
                                      const std::optional<std::string>& data) override {
@@ -53,19 +55,22 @@ const std::vector<MainToolbarItemSpec>& MainToolbarItemTable() {
       {"OpenFolderItem", "Download Folder", "Open the download folder in the finder.", FourCC("ODFo"),
        FourCC("_TDF")},
       {"OpenUploadFolderItem", "Upload Folder", "Open the upload folder in the Finder.", FourCC("OUFo"), 0},
-      {"Schedule", "Schedule", "Set times for starting and stopping downloads", FourCC("Sche"), FourCC("_Tsc")},
+      {"Schedule", "Schedule", "Set times for starting and stopping downloads", FourCC("Sche"),
+       FourCC("_Tsc")},
       {"RemoveItem", "Remove", "Remove the selected item(s).", FourCC("TRem"), FourCC("_TRm")},
       {"ClearQueue", "Clear Queue", "Clear the queue.", FourCC("ClrQ"), FourCC("fldr")},
       {"ClearInactive", "Clear Inactive", "Clear Inactive items.", FourCC("ClIn"), FourCC("_TCI")},
       {"Download", "Start", "Starts the selected upload or downloads.", FourCC("StaD"), FourCC("_TDo")},
-      {"UploadRS", "kToolbarUploadRapidShare", "kToolbarUploadRapidShareHelp", FourCC("URse"), FourCC("RSIc")},
+      {"UploadRS", "kToolbarUploadRapidShare", "kToolbarUploadRapidShareHelp", FourCC("URse"),
+       FourCC("RSIc")},
       {"Upload", "Upload", "Create a new Upload", FourCC("SnFi"), FourCC("_Tup")},
       {"TransferLog", "Transfer Log", "View the transfer log for the selected item(s).", FourCC("Vdet"),
        FourCC("_TLo")},
       {"AddFromURL", "Add Files from URL",
        "Opens the Add Files from URL window, to download all linked files from a web page", FourCC("AurS"),
        FourCC("_TaF")},
-      {"RevealInFinder", "Reveal", "Reveal the selected file(s) in the Finder.", FourCC("RFin"), FourCC("_TRv")},
+      {"RevealInFinder", "Reveal", "Reveal the selected file(s) in the Finder.", FourCC("RFin"),
+       FourCC("_TRv")},
   };
   return table;
 }
@@ -74,10 +79,17 @@ std::vector<std::string> MainToolbarDefaultIdentifiers(bool simpleMode) {
   using toolbox::kToolbarFlexibleSpaceIdentifier;
   using toolbox::kToolbarSeparatorIdentifier;
   if (simpleMode)
-    return {Id("AddItem"),      Id("Download"),      Id("StopItem"),
-            Id("EditItem"),     Id("RevealInFinder"), Id("RemoveItem"),
-            kToolbarSeparatorIdentifier, Id("ClearInactive"), kToolbarFlexibleSpaceIdentifier,
-            kToolbarFlexibleSpaceIdentifier, Id(kSearchSuffix)};
+    return {Id("AddItem"),
+            Id("Download"),
+            Id("StopItem"),
+            Id("EditItem"),
+            Id("RevealInFinder"),
+            Id("RemoveItem"),
+            kToolbarSeparatorIdentifier,
+            Id("ClearInactive"),
+            kToolbarFlexibleSpaceIdentifier,
+            kToolbarFlexibleSpaceIdentifier,
+            Id(kSearchSuffix)};
   return {Id("AddItem"),
           Id("Download"),
           Id("StopItem"),
@@ -118,7 +130,7 @@ std::vector<std::string> MainToolbarAllowedIdentifiers() {
 }
 
 toolbox::ToolbarItemRef CreateMainToolbarItem(const std::string& identifier,
-                                             const std::optional<std::string>& configuration) {
+                                              const std::optional<std::string>& configuration) {
   const std::string prefix = kMainToolbarItemPrefix;
   if (identifier.compare(0, prefix.size(), prefix) != 0) return nullptr;
   const std::string suffix = identifier.substr(prefix.size());
@@ -144,9 +156,8 @@ toolbox::Toolbar* CreateMainToolbar() {
   if (m.toolbar) return m.toolbar.get();
   m.items.clear();
   m.toolbar = std::make_unique<toolbox::Toolbar>(kMainToolbarIdentifier, true, m.delegate);
-  m.toolbar->SetItemAddedHandler([](const toolbox::ToolbarItemRef& item) {
-    State().items[item->identifier()] = item;
-  });
+  m.toolbar->SetItemAddedHandler(
+      [](const toolbox::ToolbarItemRef& item) { State().items[item->identifier()] = item; });
   m.toolbar->SetItemRemovedHandler([](const toolbox::ToolbarItemRef& item) {
     auto& items = State().items;
     // A separator or space leaves while another of its kind may stay.

@@ -36,7 +36,7 @@ std::vector<std::string> MainToolbarDefaultIdentifiers(bool simpleMode);
 std::vector<std::string> MainToolbarAllowedIdentifiers();
 // The item for the identifier, nullptr for one not in the table.
 toolbox::ToolbarItemRef CreateMainToolbarItem(const std::string& identifier,
-                                             const std::optional<std::string>& configuration);
+                                              const std::optional<std::string>& configuration);
 
 // Makes the toolbar (the saved arrangement, else the default one), records its items and
 // attaches it to the main window, shown or hidden as the settings say.

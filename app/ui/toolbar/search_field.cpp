@@ -44,7 +44,8 @@ std::string LastSearch() {
 }
 
 void SetLastSearch(const std::string& text) {
-  if (toolbox::Window* w = GetMainWindow()) w->SetProperty(kAppCreator, values::FourCC("Last"), values::Value(text));
+  if (toolbox::Window* w = GetMainWindow())
+    w->SetProperty(kAppCreator, values::FourCC("Last"), values::Value(text));
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {

@@ -48,7 +48,7 @@ std::optional<toolbox::Image> GetToolbarIcon(values::FourCharCode type) {
       {FourCC("_TEd"), Color::FromBytes(110, 110, 120), "\u270E"},
       {FourCC("_TSt"), Color::FromBytes(200, 60, 50), "\u25A0"},
       {FourCC("_TDF"), Color::FromBytes(70, 130, 200), "\u2193"},
-      {FourCC("_Tsc"), Color::FromBytes(150, 100, 180), "\u231A"},
+      {FourCC("_Tsc"), Color::FromBytes(150, 100, 180), "\u25F7"},
       {FourCC("_TRm"), Color::FromBytes(170, 60, 60), "\u2212"},
       {FourCC("fldr"), Color::FromBytes(90, 150, 220), "\u2717"},
       {FourCC("_TCI"), Color::FromBytes(130, 130, 130), "\u2715"},

@@ -116,7 +116,8 @@ class Dialog : public ToolbarCustomizeDialog {
     allowed_->clear();
     current_->clear();
     for (const auto& id : allowedIDs_) allowed_->addItem(ToQString(ShownName(toolbar_, id)));
-    for (const auto& item : toolbar_.items()) current_->addItem(ToQString(ShownName(toolbar_, item->identifier())));
+    for (const auto& item : toolbar_.items())
+      current_->addItem(ToQString(ShownName(toolbar_, item->identifier())));
     allowed_->setCurrentRow(a);
     current_->setCurrentRow(c);
   }

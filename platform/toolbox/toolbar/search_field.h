@@ -33,7 +33,9 @@ class SearchField {
   void SetMenu(MenuRef menu) { menu_ = std::move(menu); }
 
   void SetTextChangedHandler(std::function<void(SearchField&)> handler) { on_changed_ = std::move(handler); }
-  void SetTextAcceptedHandler(std::function<void(SearchField&)> handler) { on_accepted_ = std::move(handler); }
+  void SetTextAcceptedHandler(std::function<void(SearchField&)> handler) {
+    on_accepted_ = std::move(handler);
+  }
   void SetCancelHandler(std::function<void(SearchField&)> handler) { on_cancel_ = std::move(handler); }
   // Called before the menu shows (to fill it), and with the command of the chosen item.
   void SetMenuPopulateHandler(std::function<void(Menu&)> handler) { on_populate_ = std::move(handler); }

@@ -58,7 +58,8 @@ void Toolbar::Load() {
       // Only what the user could have placed comes back.
       if (std::find(allowed.begin(), allowed.end(), identifier) == allowed.end()) continue;
       std::optional<std::string> data;
-      if (const auto it = d->find(kDataKey); it != d->end() && it->second.AsString()) data = *it->second.AsString();
+      if (const auto it = d->find(kDataKey); it != d->end() && it->second.AsString())
+        data = *it->second.AsString();
       if (ToolbarItemRef item = MakeItem(identifier, data)) items.push_back(std::move(item));
     }
   } else {

@@ -84,7 +84,8 @@ class ToolbarDelegate {
   virtual std::vector<std::string> DefaultIdentifiers() = 0;
   virtual std::vector<std::string> AllowedIdentifiers() = 0;
   // The item for the identifier, nullptr when the delegate makes none.
-  virtual ToolbarItemRef CreateItem(const std::string& identifier, const std::optional<std::string>& data) = 0;
+  virtual ToolbarItemRef CreateItem(const std::string& identifier,
+                                    const std::optional<std::string>& data) = 0;
 };
 
 class Toolbar {
@@ -122,7 +123,9 @@ class Toolbar {
   void SetSmall(bool small);
 
   // Told after an item joined or left the toolbar.
-  void SetItemAddedHandler(std::function<void(const ToolbarItemRef&)> handler) { on_added_ = std::move(handler); }
+  void SetItemAddedHandler(std::function<void(const ToolbarItemRef&)> handler) {
+    on_added_ = std::move(handler);
+  }
   void SetItemRemovedHandler(std::function<void(const ToolbarItemRef&)> handler) {
     on_removed_ = std::move(handler);
   }

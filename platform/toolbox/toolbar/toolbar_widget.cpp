@@ -62,7 +62,8 @@ QWidget* SearchWidget(const std::shared_ptr<SearchField>& field, Window& window,
     auto f = weak.lock();
     if (!f || !guard) return;
     MenuRef menu = f->PopulateMenu();
-    MenuRequest request{menu, MenuPlacement::kPopUp, win, Point{double(guard->x()), double(guard->height())}, 0};
+    MenuRequest request{menu, MenuPlacement::kPopUp, win, Point{double(guard->x()), double(guard->height())},
+                        0};
     const MenuSelection chosen = GetPresenter().ShowMenu(request);
     if (chosen.chosen() && chosen.command != 0 && chosen.menu && chosen.menu->IsItemEnabled(chosen.item))
       f->UserChoseMenuCommand(chosen.command);
@@ -76,6 +77,10 @@ QWidget* ButtonWidget(const ToolbarItemRef& item, Toolbar& toolbar, Window& wind
   button->setText(ToQString(item->label()));
   button->setToolTip(ToQString(item->helpText()));
   button->setAutoRaise(true);
+  // Labels in the small system size, so that a row of them fits a window of usual width.
+  QFont font = button->font();
+  font.setPointSizeF(toolbar.IsSmall() ? 8.5 : 9.5);
+  button->setFont(font);
   const int side = toolbar.IsSmall() ? 24 : 32;
   button->setIconSize(QSize(side, side));
   if (item->icon() && !item->icon()->IsNull())
