@@ -13,6 +13,7 @@
 #include "app/ui/main_window/window_commands.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/source_list/source_list.h"
+#include "app/ui/toolbar/main_toolbar.h"
 #include "app/ui/views/resource_images.h"
 #include "app/ui/views/small_views.h"
 #include "app/ui/views/split_views.h"
@@ -576,6 +577,7 @@ void SaveMainWindowState() {
   }
   util::SetPreferenceValue("previous_queue_state",
                            values::Value(static_cast<std::int64_t>(GetFilterScope())));
+  SaveMainToolbarShown();
 }
 
 }  // namespace ui

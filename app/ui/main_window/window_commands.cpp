@@ -116,7 +116,7 @@ void RemoveSelectedFolder() {
 }
 
 void ToggleToolbar() {
-  if (toolbox::Toolbar* toolbar = GetMainToolbar()) toolbar->SetVisible(!toolbar->IsVisible());
+  if (toolbox::Toolbar* toolbar = GetMainToolbar()) SetMainToolbarShown(!toolbar->IsVisible());
 }
 
 bool SelectAllRows(bool all) {

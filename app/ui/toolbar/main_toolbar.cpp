@@ -181,6 +181,16 @@ void DisposeMainToolbar() {
   m.items.clear();
 }
 
+void SetMainToolbarShown(bool shown) {
+  if (toolbox::Toolbar* toolbar = GetMainToolbar()) toolbar->SetVisible(shown);
+  util::ChangeSettings([shown](util::Settings& s) { s.showToolbar = shown; });
+}
+
+void SaveMainToolbarShown() {
+  if (toolbox::Toolbar* toolbar = GetMainToolbar())
+    util::SetPreferenceValue("Show toolbar", values::Value(toolbar->IsVisible()));
+}
+
 const std::map<std::string, toolbox::ToolbarItemRef>& ToolbarItemsByIdentifier() {
   return State().items;
 }

@@ -44,6 +44,10 @@ toolbox::Toolbar* CreateMainToolbar();
 toolbox::Toolbar* GetMainToolbar();
 // Detaches and forgets the toolbar (with the window).
 void DisposeMainToolbar();
+// Shows or hides the toolbar; the setting follows, and the quit writes it ("Show toolbar")
+// so that the next start shows the toolbar as it was left.
+void SetMainToolbarShown(bool shown);
+void SaveMainToolbarShown();
 
 // The items present now, by identifier.
 const std::map<std::string, toolbox::ToolbarItemRef>& ToolbarItemsByIdentifier();

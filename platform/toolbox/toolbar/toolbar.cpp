@@ -10,9 +10,6 @@ namespace {
 
 constexpr char kIdentifierKey[] = "identifier";
 constexpr char kDataKey[] = "data";
-// At most this many saved entries are read: the arrangement is a short list, and a damaged
-// preference file must not make thousands of items.
-constexpr std::size_t kMaximumSavedItems = 64;
 
 }  // namespace
 
@@ -45,23 +42,14 @@ ToolbarItemRef Toolbar::MakeItem(const std::string& identifier, const std::optio
 
 void Toolbar::Load() {
   std::vector<ToolbarItemRef> items;
-  const auto saved = autosave_ ? prefs::SharedPreferences().GetArray(ConfigurationKey()) : std::nullopt;
+  std::optional<std::vector<SavedToolbarItem>> saved;
+  if (autosave_) {
+    if (const auto stored = prefs::SharedPreferences().GetArray(ConfigurationKey()))
+      saved = ReadToolbarConfiguration(values::Value(*stored), delegate_.AllowedIdentifiers());
+  }
   if (saved) {
-    const auto allowed = delegate_.AllowedIdentifiers();
-    for (const values::Value& entry : *saved) {
-      if (items.size() >= kMaximumSavedItems) break;
-      const values::Dictionary* d = entry.AsDictionary();
-      if (!d) continue;
-      const auto id = d->find(kIdentifierKey);
-      if (id == d->end() || !id->second.AsString()) continue;
-      const std::string identifier = *id->second.AsString();
-      // Only what the user could have placed comes back.
-      if (std::find(allowed.begin(), allowed.end(), identifier) == allowed.end()) continue;
-      std::optional<std::string> data;
-      if (const auto it = d->find(kDataKey); it != d->end() && it->second.AsString())
-        data = *it->second.AsString();
-      if (ToolbarItemRef item = MakeItem(identifier, data)) items.push_back(std::move(item));
-    }
+    for (const SavedToolbarItem& entry : *saved)
+      if (ToolbarItemRef item = MakeItem(entry.identifier, entry.data)) items.push_back(std::move(item));
   } else {
     for (const std::string& identifier : delegate_.DefaultIdentifiers())
       if (ToolbarItemRef item = MakeItem(identifier, std::nullopt)) items.push_back(std::move(item));
@@ -158,14 +146,42 @@ void Toolbar::SetSmall(bool small) {
 
 void Toolbar::Save() const {
   if (!autosave_) return;
+  std::vector<SavedToolbarItem> saved;
+  for (const auto& item : items_) saved.push_back({item->identifier(), item->configuration()});
+  prefs::SharedPreferences().Set(ConfigurationKey(), WriteToolbarConfiguration(saved));
+}
+
+std::optional<std::vector<SavedToolbarItem>> ReadToolbarConfiguration(
+    const values::Value& saved, const std::vector<std::string>& allowed) {
+  const values::Array* entries = saved.AsArray();
+  if (!entries) return std::nullopt;
+  std::vector<SavedToolbarItem> out;
+  for (const values::Value& entry : *entries) {
+    if (out.size() >= kMaximumSavedToolbarItems) break;
+    const values::Dictionary* d = entry.AsDictionary();
+    if (!d) continue;
+    const auto id = d->find(kIdentifierKey);
+    if (id == d->end() || !id->second.AsString()) continue;
+    const std::string& identifier = *id->second.AsString();
+    // Only what the user could have placed comes back.
+    if (std::find(allowed.begin(), allowed.end(), identifier) == allowed.end()) continue;
+    SavedToolbarItem item{identifier, std::nullopt};
+    if (const auto it = d->find(kDataKey); it != d->end() && it->second.AsString())
+      item.data = *it->second.AsString();
+    out.push_back(std::move(item));
+  }
+  return out;
+}
+
+values::Value WriteToolbarConfiguration(const std::vector<SavedToolbarItem>& items) {
   values::Array saved;
-  for (const auto& item : items_) {
+  for (const SavedToolbarItem& item : items) {
     values::Dictionary d;
-    d[kIdentifierKey] = values::Value(item->identifier());
-    if (item->configuration()) d[kDataKey] = values::Value(*item->configuration());
+    d[kIdentifierKey] = values::Value(item.identifier);
+    if (item.data) d[kDataKey] = values::Value(*item.data);
     saved.push_back(values::Value(std::move(d)));
   }
-  prefs::SharedPreferences().Set(ConfigurationKey(), values::Value(std::move(saved)));
+  return values::Value(std::move(saved));
 }
 
 }  // namespace toolbox

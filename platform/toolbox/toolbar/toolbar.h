@@ -22,6 +22,7 @@
 
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/drawing/image.h"
+#include "platform/values/value.h"
 
 namespace toolbox {
 
@@ -155,6 +156,21 @@ class Toolbar {
 };
 
 bool IsStandardToolbarIdentifier(const std::string& identifier);
+
+// The saved arrangement: an array of {"identifier": string, "data": string (optional)}.
+struct SavedToolbarItem {
+  std::string identifier;
+  std::optional<std::string> data;
+  bool operator==(const SavedToolbarItem&) const = default;
+};
+// The arrangement is a short list: a damaged preference file must not make thousands of items.
+inline constexpr std::size_t kMaximumSavedToolbarItems = 64;
+// The entries of `saved` whose identifier is in `allowed` (others, and entries of another
+// shape, are skipped), at most kMaximumSavedToolbarItems of them; nothing when `saved` is
+// not an array.
+std::optional<std::vector<SavedToolbarItem>> ReadToolbarConfiguration(
+    const values::Value& saved, const std::vector<std::string>& allowed);
+values::Value WriteToolbarConfiguration(const std::vector<SavedToolbarItem>& items);
 
 // The customise dialog: the items the user may add on one side, the toolbar's on the
 // other, with Add, Remove, Up, Down, "Use Default Set" and "Done". It edits the toolbar as

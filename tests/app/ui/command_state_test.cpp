@@ -69,8 +69,8 @@ MainListItem Favourite() {
 
 // The commands and items a case checks; those named in `on` must be enabled, the others off.
 const char* const kCommands[] = {"Edit", "StoD", "Remo", "StaD", "HolD", "QDow", "RFin", "Vdet", "copy"};
-const char* const kItems[] = {"AddItem",    "Upload",   "RevealInFinder", "TransferLog",
-                              "EditItem",   "StopItem", "RemoveItem",     "Download"};
+const char* const kItems[] = {"AddItem",  "Upload",   "RevealInFinder", "TransferLog",
+                              "EditItem", "StopItem", "RemoveItem",     "Download"};
 
 struct Case {
   const char* name;
@@ -113,8 +113,8 @@ TEST(CommandStateTest, SelectionKindsEnableTheirCommands) {
       {"stopped download",
        {Download(queue::kStatusStopped)},
        Local(),
-       {"Edit", "Remo", "StaD", "HolD", "QDow", "Vdet", "copy", "AddItem", "Upload", "TransferLog", "EditItem",
-        "RemoveItem", "Download"}},
+       {"Edit", "Remo", "StaD", "HolD", "QDow", "Vdet", "copy", "AddItem", "Upload", "TransferLog",
+        "EditItem", "RemoveItem", "Download"}},
       {"a peer's download is not edited",
        {Download(queue::kStatusStopped, false, 5)},
        Local(),
@@ -130,8 +130,10 @@ TEST(CommandStateTest, SelectionKindsEnableTheirCommands) {
        {"Edit", "Remo", "StaD", "HolD", "QDow", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder",
         "TransferLog", "EditItem", "RemoveItem", "Download"}},
       {"received file still arriving", {Received(3)}, Local(), {"StoD", "AddItem", "Upload", "StopItem"}},
-      {"received file", {Received(1)}, Local(), {"Remo", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder",
-                                                 "TransferLog", "RemoveItem"}},
+      {"received file",
+       {Received(1)},
+       Local(),
+       {"Remo", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder", "TransferLog", "RemoveItem"}},
       {"remote host shown: add, upload, reveal and log off whatever is selected",
        {Download(queue::kStatusQueued, true)},
        Remote(),
@@ -185,10 +187,12 @@ TEST(CommandStateTest, MenuScopedRulesCoverOnlyTheirFirstItems) {
     int occurrence;
     std::optional<bool> enabled;
   } cases[] = {
-      {"Remo", kQueueMenuID, 1, true}, {"Remo", kQueueMenuID, 3, true},      {"Remo", kQueueMenuID, 4, {}},
-      {"Remo", 0, 1, {}},              {"Remo", kViewMenuID, 1, {}},         {"ClIn", kQueueMenuID, 2, false},
-      {"ClIn", kQueueMenuID, 3, {}},   {"Dupl", kServersMenuID, 1, false},   {"Dupl", kQueueMenuID, 1, {}},
-      {"copy", kViewMenuID, 7, true},  {"zzzz", kQueueMenuID, 1, {}},
+      {"Remo", kQueueMenuID, 1, true}, {"Remo", kQueueMenuID, 3, true},
+      {"Remo", kQueueMenuID, 4, {}},   {"Remo", 0, 1, {}},
+      {"Remo", kViewMenuID, 1, {}},    {"ClIn", kQueueMenuID, 2, false},
+      {"ClIn", kQueueMenuID, 3, {}},   {"Dupl", kServersMenuID, 1, false},
+      {"Dupl", kQueueMenuID, 1, {}},   {"copy", kViewMenuID, 7, true},
+      {"zzzz", kQueueMenuID, 1, {}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(e.Lookup(Code(c.command), c.menu, c.occurrence), c.enabled)

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
@@ -73,7 +73,8 @@ class MainWindowFixture : public ::testing::Test {
   std::set<std::string> ShownNames() {
     std::set<std::string> names;
     for (const auto& row : GetMainList()->Rows(nullptr))
-      if (row.kind == RowKind::kDownload) names.insert(row.as<queue::DownloadQueueWrapper>().element().filename);
+      if (row.kind == RowKind::kDownload)
+        names.insert(row.as<queue::DownloadQueueWrapper>().element().filename);
     return names;
   }
   void Select(const std::vector<queue::WrapperRef>& downloads) {

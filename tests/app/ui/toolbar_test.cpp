@@ -26,8 +26,9 @@ std::string Id(const std::string& suffix) {
 std::vector<std::string> Suffixes(const std::vector<std::string>& ids) {
   std::vector<std::string> out;
   for (const auto& id : ids)
-    out.push_back(id.rfind(kMainToolbarItemPrefix, 0) == 0 ? id.substr(std::string(kMainToolbarItemPrefix).size())
-                                                           : id.substr(id.rfind('.') + 1));
+    out.push_back(id.rfind(kMainToolbarItemPrefix, 0) == 0
+                      ? id.substr(std::string(kMainToolbarItemPrefix).size())
+                      : id.substr(id.rfind('.') + 1));
   return out;
 }
 
@@ -53,12 +54,12 @@ TEST_F(ToolbarTest, DefaultArrangementFollowsTheInterfaceMode) {
     std::vector<std::string> items;
   } cases[] = {
       {true,
-       {"AddItem", "Download", "StopItem", "EditItem", "RevealInFinder", "RemoveItem", "separator", "ClearInactive",
-        "flexiblespace", "flexiblespace", "searchItem"}},
+       {"AddItem", "Download", "StopItem", "EditItem", "RevealInFinder", "RemoveItem", "separator",
+        "ClearInactive", "flexiblespace", "flexiblespace", "searchItem"}},
       {false,
-       {"AddItem", "Download", "StopItem", "EditItem", "RevealInFinder", "RemoveItem", "separator", "ClearInactive",
-        "Schedule", "separator", "Upload", "UploadRS", "AddFromURL", "flexiblespace", "flexiblespace",
-        "searchItem"}},
+       {"AddItem", "Download", "StopItem", "EditItem", "RevealInFinder", "RemoveItem", "separator",
+        "ClearInactive", "Schedule", "separator", "Upload", "UploadRS", "AddFromURL", "flexiblespace",
+        "flexiblespace", "searchItem"}},
   };
   for (const auto& c : cases) {
     MainWindowStartState state;
@@ -80,8 +81,10 @@ TEST_F(ToolbarTest, ItemsAreMadeOnlyFromTheirTable) {
     const char* label;
     const char* command;
   } cases[] = {
-      {"AddItem", "Add", "New "},         {"ClearQueue", "Clear Queue", "ClrQ"},
-      {"Download", "Start", "StaD"},      {"OpenUploadFolderItem", "Upload Folder", "OUFo"},
+      {"AddItem", "Add", "New "},
+      {"ClearQueue", "Clear Queue", "ClrQ"},
+      {"Download", "Start", "StaD"},
+      {"OpenUploadFolderItem", "Upload Folder", "OUFo"},
       {"TransferLog", "Transfer Log", "Vdet"},
   };
   util::RegisterEnglishTexts();
@@ -91,7 +94,8 @@ TEST_F(ToolbarTest, ItemsAreMadeOnlyFromTheirTable) {
     EXPECT_EQ(item->label(), c.label);
     EXPECT_EQ(item->command(), Code(c.command));
   }
-  EXPECT_FALSE(CreateMainToolbarItem(Id("OpenUploadFolderItem"), std::nullopt)->icon()) << "no icon by design";
+  EXPECT_FALSE(CreateMainToolbarItem(Id("OpenUploadFolderItem"), std::nullopt)->icon())
+      << "no icon by design";
   EXPECT_EQ(CreateMainToolbarItem(Id("NoSuchItem"), std::nullopt), nullptr);
   EXPECT_EQ(CreateMainToolbarItem("org.example.AddItem", std::nullopt), nullptr);
   // Clear Queue can be made but is neither offered nor in a default set.

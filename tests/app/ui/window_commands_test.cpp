@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/engine/limits/limit_settings.h"
 #include "app/engine/limits/bandwidth_limiter.h"
+#include "app/engine/limits/limit_settings.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/ui/main_window/bandwidth_menu.h"
@@ -28,8 +28,8 @@ namespace {
 
 using values::FourCC;
 
-runtime::Status SendTo(runtime::EventTarget& target, std::uint32_t kind, const char* command, std::int16_t menu = 0,
-                       bool* enabled = nullptr) {
+runtime::Status SendTo(runtime::EventTarget& target, std::uint32_t kind, const char* command,
+                       std::int16_t menu = 0, bool* enabled = nullptr) {
   auto event = toolbox::MakeCommandEvent(kind, toolbox::Command{Code(command), menu, menu ? 1 : 0});
   const runtime::Status status = target.Send(*event);
   if (enabled) *enabled = event->Get<bool>(toolbox::kParamCommandEnabled).value_or(false);
@@ -49,13 +49,14 @@ TEST_F(WindowCommandsTest, EachHandlerTakesItsCommandsAndLetsTheOthersThrough) {
     bool fromList;  // sent to the list (its handler first), else to the window
     bool handled;
   } cases[] = {
-      {"MvIT", false, true}, {"QTog", false, true}, {"UQTg", false, true}, {"sall", false, true},
-      {"Snon", false, true}, {"MtbS", false, true}, {"SbSC", false, true}, {"Remo", true, true},
+      {"MvIT", false, true}, {"QTog", false, true},  {"UQTg", false, true},  {"sall", false, true},
+      {"Snon", false, true}, {"MtbS", false, true},  {"SbSC", false, true},  {"Remo", true, true},
       {"copy", true, true},  {"Remo", false, false}, {"StaD", false, false}, {"New ", false, false},
       {"zzzz", true, false}, {"TRem", false, false},
   };
   for (const auto& c : cases) {
-    const runtime::Status status = SendTo(c.fromList ? List() : Window(), toolbox::kEventCommandProcess, c.command);
+    const runtime::Status status =
+        SendTo(c.fromList ? List() : Window(), toolbox::kEventCommandProcess, c.command);
     EXPECT_EQ(status == runtime::kNoErr, c.handled) << c.command << (c.fromList ? " from the list" : "");
     if (std::string(c.command) == "QTog" || std::string(c.command) == "UQTg") SendTo(Window(), 1, c.command);
   }
@@ -71,14 +72,15 @@ TEST_F(WindowCommandsTest, StatusOfTheWindowsOwnCommands) {
     bool handled;
     bool enabled;
   } cases[] = {
-      {"", "copy", true, true},  {"", "clos", true, true},  {"", "clea", true, false},
-      {"", "cut ", true, false}, {"", "past", true, false}, {"http://example.org/a", "past", true, true},
+      {"", "copy", true, true},   {"", "clos", true, true},  {"", "clea", true, false},
+      {"", "cut ", true, false},  {"", "past", true, false}, {"http://example.org/a", "past", true, true},
       {"", "xxxx", false, false},
   };
   for (const auto& c : cases) {
     toolbox::SetClipboardText(c.clipboard);
     bool enabled = false;
-    const runtime::Status status = SendTo(Window(), toolbox::kEventCommandUpdateStatus, c.command, 0, &enabled);
+    const runtime::Status status =
+        SendTo(Window(), toolbox::kEventCommandUpdateStatus, c.command, 0, &enabled);
     EXPECT_EQ(status == runtime::kNoErr, c.handled) << c.command << " [" << c.clipboard << "]";
     EXPECT_EQ(enabled, c.enabled) << c.command << " [" << c.clipboard << "]";
   }
@@ -137,8 +139,8 @@ TEST(StatusLineTest, SizesInWholeUnitsBelowAGigabyte) {
   struct {
     std::uint64_t bytes;
     const char* text;
-  } cases[] = {{0, "0 B"},         {1023, "1023 B"},         {1024, "1 KB"},       {1048575, "1023 KB"},
-               {1048576, "1 MB"},  {1073741823, "1023 MB"},  {1073741824, "1.00 GB"}, {5905580032, "5.50 GB"}};
+  } cases[] = {{0, "0 B"},        {1023, "1023 B"},        {1024, "1 KB"},          {1048575, "1023 KB"},
+               {1048576, "1 MB"}, {1073741823, "1023 MB"}, {1073741824, "1.00 GB"}, {5905580032, "5.50 GB"}};
   for (const auto& c : cases) {
     EXPECT_EQ(FormatStatusSize(c.bytes), c.text) << c.bytes;
     EXPECT_EQ(DrawStatusText(3, c.bytes, nullptr), std::string(c.text) + " in 3 items");
@@ -204,7 +206,8 @@ class BandwidthMenuTest : public WindowCommandsTest {
     runtime::Message m;
     std::optional<std::int64_t> rate;
     while (queue.Wait(m, runtime::Nanoseconds(0)) == runtime::kNoErr)
-      if (m.p3 == static_cast<runtime::Word>(engine::LimiterMessage::kSetRate)) rate = static_cast<std::int64_t>(m.p1);
+      if (m.p3 == static_cast<runtime::Word>(engine::LimiterMessage::kSetRate))
+        rate = static_cast<std::int64_t>(m.p1);
     return rate;
   }
   std::optional<bool> StoredStatus(const char* key) {
