@@ -13,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto value = values::ReadPropertyList(values::Bytes(data, data + size));
   if (!value.ok()) return 0;
-  const std::vector<std::string> allowed = {"a.Add", "a.Stop", "a.Search", toolbox::kToolbarSeparatorIdentifier};
+  const std::vector<std::string> allowed = {"a.Add", "a.Stop", "a.Search",
+                                            toolbox::kToolbarSeparatorIdentifier};
   const auto read = toolbox::ReadToolbarConfiguration(*value, allowed);
   if (!read) return 0;
   TRUVANE_FUZZ_CHECK(read->size() <= toolbox::kMaximumSavedToolbarItems);

@@ -5,6 +5,7 @@
 
 #include "app/browser/services/favourite_connections_service.h"
 #include "app/browser/services/remote_rows.h"
+#include "app/engine/urls/sensitive_servers.h"
 #include "app/queue/adding/add_download.h"
 #include "app/queue/events/post_download_actions.h"
 #include "app/queue/folders/displayed_views.h"
@@ -14,6 +15,7 @@
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/bandwidth_menu.h"
 #include "app/ui/main_window/command_state.h"
@@ -28,6 +30,7 @@
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/values/localize.h"
+#include "platform/values/url.h"
 
 namespace ui {
 
@@ -44,6 +47,10 @@ constexpr int kConfirmRemoveFavourites = 3;
 constexpr int kConfirmClearHistory = 7;
 constexpr int kConfirmRemoveFolder = 9;
 constexpr int kAnswerGoAhead = 3;
+
+// 0xBF is the last byte in Mac Roman.
+constexpr values::FourCharCode kAddSensitiveServers = values::FourCCFromBytes('S', 'S', 'b', 0xBF);
+constexpr values::FourCharCode kRemoveSensitiveServers = values::FourCCFromBytes('S', 'S', 'R', 0xBF);
 
 struct Module {
   std::vector<runtime::HandlerRef> handlers;
@@ -119,6 +126,35 @@ void ToggleToolbar() {
   if (toolbox::Toolbar* toolbar = GetMainToolbar()) SetMainToolbarShown(!toolbar->IsVisible());
 }
 
+std::optional<std::string> EntryHost(const values::Value& entry) {
+  const values::Value* url = entry.Find("url");
+  if (!url || !url->AsString()) return std::nullopt;
+  const auto parsed = values::Url::Create(*url->AsString());
+  if (!parsed) return std::nullopt;
+  auto host = parsed->Host();
+  if (!host || host->empty()) return std::nullopt;
+  return host;
+}
+
+// 'SSb\xBF' and 'SSR\xBF': the selected downloads' hosts into or out of the rules.
+void ChangeSensitiveServers(bool add) {
+  std::vector<std::string> hosts = util::CurrentSettings()->blackList;
+  const std::vector<std::string> before = hosts;
+  {
+    std::lock_guard lock(queue::gQueueItemsLock);
+    for (const auto& w : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
+      for (const values::Value& entry : w->element().urlData)
+        add ? CollectHostNameApplier(entry, hosts) : RemoveSensitiveHostApplier(entry, hosts);
+  }
+  if (hosts == before) return;
+  util::ChangeSettings([&](util::Settings& s) { s.blackList = hosts; });
+  values::Array stored;
+  for (const auto& rule : hosts) stored.emplace_back(rule);
+  util::SetPreferenceValue("blackList", values::Value(std::move(stored)));
+  // The list shows which downloads are on a sensitive server.
+  if (MainList* list = GetMainList()) list->list().UpdateItems({});
+}
+
 bool SelectAllRows(bool all) {
   MainList* list = GetMainList();
   if (!list) return false;
@@ -150,6 +186,10 @@ runtime::Status WindowCommand(values::FourCharCode id) {
     RevealSelection();
   } else if (id == FourCC("EFa!")) {
     EditSelectedFavourites();
+  } else if (id == FourCC("Dupl")) {
+    DuplicateSelectedFavourites();
+  } else if (id == kAddSensitiveServers || id == kRemoveSensitiveServers) {
+    ChangeSensitiveServers(id == kAddSensitiveServers);
   } else if (id == FourCC("C!Hi")) {
     if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
       return kNoErr;
@@ -300,6 +340,34 @@ void RemoveSelectedFavourites() {
     if (row.kind == RowKind::kFavourite) rows.push_back(row);
   for (const auto& f : favourites) browser::FavouriteConnectionsServiceSlot::Get().RemoveFavourite(f->name());
   if (shown) MainListBrowserSlot::Get().RemoveRows(rows);
+}
+
+void DuplicateSelectedFavourites() {
+  auto& favourites = browser::FavouriteConnectionsServiceSlot::Get();
+  for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite)) {
+    auto info = favourites.FindFavourite(f->name());
+    if (!info) continue;
+    info->name = favourites.CopyUniqueFavouriteName(info->name);
+    info->connected = false;
+    info->peerHostID.reset();
+    favourites.AddFavourite(*info);
+  }
+  if (queue::IsViewDisplayed(queue::kMyServersViewID)) queue::RefillMainList();
+}
+
+void CollectHostNameApplier(const values::Value& urlEntry, std::vector<std::string>& hosts) {
+  const auto host = EntryHost(urlEntry);
+  if (!host) return;
+  const bool covered = std::any_of(hosts.begin(), hosts.end(), [&](const std::string& rule) {
+    return engine::SensitiveServerRuleMatches(rule, *host);
+  });
+  if (!covered) hosts.push_back(*host);
+}
+
+void RemoveSensitiveHostApplier(const values::Value& urlEntry, std::vector<std::string>& hosts) {
+  const auto host = EntryHost(urlEntry);
+  if (!host) return;
+  if (auto it = std::find(hosts.begin(), hosts.end(), *host); it != hosts.end()) hosts.erase(it);
 }
 
 void EditSelectedFavourites() {

@@ -10,10 +10,13 @@
 // Main thread only.
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/ui/services/main_list_browser.h"
 #include "platform/runtime/event_target.h"
 #include "platform/runtime/status.h"
+#include "platform/values/value.h"
 
 namespace ui {
 
@@ -22,6 +25,12 @@ runtime::Status MainWindowEventHandler(runtime::HandlerCall& call, runtime::Even
 runtime::Status ActionMenuCommandHandler(runtime::HandlerCall& call, runtime::Event& event);
 
 void RemoveSelectedFavourites();
+void DuplicateSelectedFavourites();
+
+// The sensitive-server rules ("blackList") with the hosts of the downloads' URL entries
+// added (each host once, and none a rule already covers) or removed.
+void CollectHostNameApplier(const values::Value& urlEntry, std::vector<std::string>& hosts);
+void RemoveSensitiveHostApplier(const values::Value& urlEntry, std::vector<std::string>& hosts);
 void EditSelectedFavourites();
 
 // The row after `item` (the first for none, the first again past the last); nothing for an

@@ -109,7 +109,8 @@ class WindowCommandsRoadTest : public ::testing::Test {
   }
 
   static runtime::Status Send(runtime::EventTarget& target, const char (&command)[5]) {
-    auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{FourCC(command), 0, 0});
+    auto event =
+        toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{FourCC(command), 0, 0});
     return target.Send(*event);
   }
   static runtime::EventTarget& Window() { return *ui::GetMainWindow()->target(); }
@@ -143,8 +144,8 @@ TEST_F(WindowCommandsRoadTest, StartStopFinishAndRemoveFromTheWindow) {
   // Off again: with "Downloads stop with queue" the running download stops.
   ASSERT_EQ(Send(Window(), "QTog"), runtime::kNoErr);
   EXPECT_FALSE(queue::gQueueRunning);
-  ASSERT_TRUE(WaitFor([&] { return (e.status & queue::kRunningMask) == 0 && engine::RunningDownloadTaskCount() == 0; },
-                      20s))
+  ASSERT_TRUE(WaitFor(
+      [&] { return (e.status & queue::kRunningMask) == 0 && engine::RunningDownloadTaskCount() == 0; }, 20s))
       << "status " << e.status;
   EXPECT_LT(e.progress, static_cast<std::int64_t>(content.size())) << "stopped before its end";
 

@@ -123,6 +123,49 @@ TEST_F(WindowCommandsTest, SelectAllAndNoneAndNextPreviousRows) {
   EXPECT_EQ(GetPreviousBrowserItem(&*first)->record, second->record) << "before the first comes the last";
 }
 
+TEST_F(WindowCommandsTest, SensitiveServersTakeEachHostOnceAndGiveItBack) {
+  Create();
+  const auto a = Add("a", queue::kStatusStopped);
+  a->element().urlData = {
+      values::Value(values::Dictionary{{"url", values::Value("http://dl.example.org/a")}}),
+      values::Value(values::Dictionary{{"url", values::Value("ftp://mirror.example.net/a")}})};
+  const auto b = Add("b", queue::kStatusStopped);
+  b->element().urlData = {
+      values::Value(values::Dictionary{{"url", values::Value("http://dl.example.org/b")}})};
+  queue::RefillMainList();
+  const auto rules = [] { return util::CurrentSettings()->blackList; };
+  const auto stored = [] {
+    std::vector<std::string> out;
+    if (auto list = util::SettingsPreferences().GetArray("blackList"))
+      for (const auto& v : *list) out.push_back(v.AsString() ? *v.AsString() : "?");
+    return out;
+  };
+  const values::FourCharCode add = values::FourCCFromBytes('S', 'S', 'b', 0xBF);
+  const values::FourCharCode remove = values::FourCCFromBytes('S', 'S', 'R', 0xBF);
+  const auto send = [&](values::FourCharCode command) {
+    auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{command, 0, 0});
+    return Window().Send(*event);
+  };
+  util::ChangeSettings([](util::Settings& s) { s.blackList = {".example.net"}; });
+  struct {
+    std::vector<queue::WrapperRef> selection;
+    values::FourCharCode command;
+    std::vector<std::string> after;
+  } steps[] = {
+      // mirror.example.net is covered by its rule already; dl.example.org comes once.
+      {{a, b}, add, {".example.net", "dl.example.org"}},
+      {{b}, add, {".example.net", "dl.example.org"}},
+      // Removing takes only hosts listed as they are: the rule stays.
+      {{a}, remove, {".example.net"}},
+  };
+  for (const auto& step : steps) {
+    Select(step.selection);
+    ASSERT_EQ(send(step.command), runtime::kNoErr);
+    EXPECT_EQ(rules(), step.after);
+    EXPECT_EQ(stored(), step.after);
+  }
+}
+
 TEST(MainWindowMinimumSizeTest, WidthFollowsThePaneGrip) {
   struct {
     double grip;
