@@ -166,6 +166,9 @@ MainList::MainList() : list_(std::make_unique<toolbox::ListView>()) {
   };
   callbacks.notify = [this](toolbox::ListItemID, toolbox::ListNotification what) {
     if (what == toolbox::ListNotification::kContainerClosed) PruneRowsNotInList();
+    // The commands and toolbar items follow the selection.
+    if (what == toolbox::ListNotification::kSelectionSetChanged)
+      MainListServicesSlot::Get().RefreshCommandState();
   };
   list_->SetCallbacks(std::move(callbacks));
 }

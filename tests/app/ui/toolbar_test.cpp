@@ -238,9 +238,8 @@ TEST_F(ToolbarTest, PicturesOfTheToolbarAndTheStatusLine) {
     state.simpleMode = c.simple;
     Create(state);
     queue::RefillMainList();
+    // The list's selection notification brings the toolbar items up to date.
     Select({running});
-    // What the list's selection notification does.
-    UpdateQueueCommandState();
     Field().SetText("iso");
     RefreshStatusBar();
     Pump();
