@@ -219,17 +219,30 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
   return out;
 }
 
-runtime::Status UpdateQueueCommandState() {
+namespace {
+
+// The table from the selection as it is now; false when there is no list to read.
+bool RecomputeCommandEnabling() {
   MainList* list = GetMainList();
-  if (!list) return runtime::kEventNotHandledErr;
-  CommandEnabling enabling =
-      ComputeCommandEnabling(SummarizeSelection(list->SelectedRows()), CurrentCommandContext());
-  for (const auto& [suffix, enabled] : enabling.toolbarItems)
+  if (!list) return false;
+  Current() = ComputeCommandEnabling(SummarizeSelection(list->SelectedRows()), CurrentCommandContext());
+  return true;
+}
+
+}  // namespace
+
+runtime::Status UpdateQueueCommandState() {
+  // The buttons' update pass below asks the handlers, which must not start another round.
+  static bool updating = false;
+  if (updating) return runtime::kNoErr;
+  if (!RecomputeCommandEnabling()) return runtime::kEventNotHandledErr;
+  updating = true;
+  for (const auto& [suffix, enabled] : Current().toolbarItems)
     SetToolbarItemEnabled(std::string(kMainToolbarItemPrefix) + suffix, enabled);
-  Current() = std::move(enabling);
   // The interface mode chooses the bandwidth menu.
   AttachBandwidthMenu();
   if (toolbox::Window* w = GetMainWindow()) w->UpdateButtonStates();
+  updating = false;
   return runtime::kNoErr;
 }
 
@@ -244,7 +257,7 @@ runtime::HandlerRef InstallCommandStateHandler() {
         const toolbox::Command command = toolbox::GetCommand(event);
         if (command.id == 0) return runtime::kEventNotHandledErr;
         // Asked before a menu opens: the selection may have changed since the last pass.
-        if (GetMainList()) UpdateQueueCommandState();
+        RecomputeCommandEnabling();
         const auto enabled = Current().Lookup(command.id, command.menu_id,
                                               OccurrenceInMenu(command.menu_id, command.item, command.id));
         if (!enabled) return runtime::kEventNotHandledErr;

@@ -80,10 +80,12 @@ void RecordRecentSearch(const std::string& text) {
 }
 
 void FilterMainListBySearch(const std::string& text) {
-  const std::string old = LastSearch();
+  MainList* list = GetMainList();
+  // The list's own text is what its rows were filtered with: a change of view empties it
+  // (and shows every row) behind the field's back.
+  const std::string old = list ? list->SearchText() : LastSearch();
   if (text == old) return;
   SetLastSearch(text);
-  MainList* list = GetMainList();
   if (list) list->SetSearchText(text);
   const auto& views = queue::GetDisplayedViewSet();
   if (old.empty() || StartsWith(text, old)) {

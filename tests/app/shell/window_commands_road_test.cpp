@@ -168,7 +168,7 @@ TEST_F(WindowCommandsRoadTest, StartStopFinishAndRemoveFromTheWindow) {
   confirm->answers.push_back(ui::kConfirmationKeepFiles);
   ui::GetMainList()->SelectRows({ui::MakeListItem(ui::RowKind::kDownload, download)});
   ASSERT_EQ(Send(List(), "Remo"), runtime::kNoErr);
-  WaitFor([&] { return ui::GetMainList()->DownloadRow(uid) == 0; }, 5s);
+  WaitFor([&] { return ui::GetMainList()->DownloadRow(uid) == 0 && !queue::LookUpDownloadWrapper(uid); }, 5s);
   EXPECT_EQ(ui::GetMainList()->DownloadRow(uid), 0u);
   EXPECT_EQ(queue::LookUpDownloadWrapper(uid), nullptr);
   EXPECT_TRUE(std::ifstream(file->Path()).good()) << "the file stays";

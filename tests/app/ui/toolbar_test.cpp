@@ -171,6 +171,19 @@ TEST_F(ToolbarTest, TypingNarrowsDeletingWidensInPlaceAndCancelShowsAll) {
   EXPECT_EQ(FindMainControl(mainwindow::kStatusText)->Text(), "3 KB in 4 items");
 }
 
+TEST_F(ToolbarTest, AfterAChangeOfViewTheNextSearchStartsFromTheWholeList) {
+  Create();
+  for (const char* name : {"qbc.iso", "qbd.iso", "w.zip"}) Add(name, queue::kStatusStopped);
+  queue::RefillMainList();
+  Type("qbc");
+  EXPECT_EQ(ShownNames(), std::set<std::string>{"qbc.iso"});
+  // Showing the view again empties the list's search and shows every row.
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  EXPECT_EQ(ShownNames(), (std::set<std::string>{"qbc.iso", "qbd.iso", "w.zip"}));
+  Type("w");
+  EXPECT_EQ(ShownNames(), std::set<std::string>{"w.zip"});
+}
+
 TEST_F(ToolbarTest, AChangedSearchOverTwoViewsRebuildsTheList) {
   Create();
   const auto a = Add("alpha", queue::kStatusStopped);
