@@ -16,6 +16,8 @@
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/truvane_undo.h"
+#include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/bandwidth_menu.h"
 #include "app/ui/main_window/command_state.h"
@@ -29,6 +31,7 @@
 #include "platform/desktop/workspace.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/services/desktop_services.h"
+#include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/url.h"
 
@@ -47,6 +50,10 @@ constexpr int kConfirmRemoveFavourites = 3;
 constexpr int kConfirmClearHistory = 7;
 constexpr int kConfirmRemoveFolder = 9;
 constexpr int kAnswerGoAhead = 3;
+
+// Cells edited in place: a favourite's name, a remote item's name.
+constexpr std::uint32_t kFavouriteNameProperty = 2051;
+constexpr std::uint32_t kRemoteNameProperty = 1025;
 
 // 0xBF is the last byte in Mac Roman.
 constexpr values::FourCharCode kAddSensitiveServers = values::FourCCFromBytes('S', 'S', 'b', 0xBF);
@@ -120,6 +127,23 @@ void RemoveSelectedFolder() {
     if (r->identifier >= queue::kFirstUserFolderID && queue::LookUpFolder(r->identifier))
       ids.push_back(r->identifier);
   for (std::uint32_t id : ids) queue::RemoveFolder(id, trash);
+  if (ids.size() == 1)
+    queue::TruvaneUndoSetActionName("Remove Folder");
+  else if (ids.size() > 1)
+    queue::TruvaneUndoSetActionName(values::Format("Remove %d Folders", {ids.size()}));
+}
+
+// Editing a cell in place keeps the list where it is scrolled.
+void BeginCellEdit(const MainListItem& row, std::uint32_t property) {
+  if (MainList* list = GetMainList()) list->list().BeginEdit(row.id(), property);
+}
+
+// A listed remote file: a download record whose host id marks a remote listing.
+bool IsRemoteListedFile(const MainListItem& row) {
+  if (row.kind == RowKind::kFTPNode || row.kind == RowKind::kDotMacNode) return true;
+  if (row.kind != RowKind::kDownload) return false;
+  const std::uint32_t host = row.as<queue::DownloadQueueWrapper>().element().hostID;
+  return host >= 0x80000000u && host <= 0xBFFFFFFEu;
 }
 
 void ToggleToolbar() {
@@ -186,6 +210,12 @@ runtime::Status WindowCommand(values::FourCharCode id) {
     RevealSelection();
   } else if (id == FourCC("EFa!")) {
     EditSelectedFavourites();
+  } else if (id == FourCC("F!Re")) {
+    for (const MainListItem& row : Selection())
+      if (row.kind == RowKind::kFavourite) {
+        BeginCellEdit(row, kFavouriteNameProperty);
+        break;
+      }
   } else if (id == FourCC("Dupl")) {
     DuplicateSelectedFavourites();
   } else if (id == kAddSensitiveServers || id == kRemoveSensitiveServers) {
@@ -306,6 +336,14 @@ runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& ev
       browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
   } else if (id == FourCC("Remf") || id == FourCC("Remo")) {
     RemoveSelectedRows();
+  } else if (id == FourCC("SrvR")) {
+    for (const MainListItem& row : Selection())
+      if (IsRemoteListedFile(row)) {
+        // The item-data callback reads (and clears) it: the name cell is editable this once.
+        gRenameRequested = true;
+        BeginCellEdit(row, kRemoteNameProperty);
+        break;
+      }
   } else if (id == FourCC("copy")) {
     CopySelectedURLs();
   } else if (id == FourCC("past")) {

@@ -3,6 +3,7 @@
 // button's menu switching the limit in force.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,9 +12,11 @@
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_files.h"
 #include "app/ui/main_window/bandwidth_menu.h"
 #include "app/ui/main_window/status_line.h"
 #include "app/ui/main_window/window_commands.h"
+#include "app/ui/source_list/custom_list.h"
 #include "app/ui/views/small_views.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/message_queue.h"
@@ -22,6 +25,7 @@
 #include "tests/app/ui/main_window_fixture.h"
 #include "tests/fakes/scripted_confirmations.h"
 #include "tests/fakes/scripted_presenter.h"
+#include "tests/support/temp_home.h"
 
 namespace ui {
 namespace {
@@ -164,6 +168,40 @@ TEST_F(WindowCommandsTest, SensitiveServersTakeEachHostOnceAndGiveItBack) {
     EXPECT_EQ(rules(), step.after);
     EXPECT_EQ(stored(), step.after);
   }
+}
+
+TEST_F(WindowCommandsTest, RemovingAFolderAsksOnlyWhenItHoldsFiles) {
+  queue::AddFolder(0x100001, "Empty");
+  queue::AddFolder(0x100002, "Full");
+  Create();
+  const auto w = Add("kept.iso", queue::kStatusCompleted);
+  // A finished file on disk is what makes a folder hold files.
+  const std::string file = testsupport::MakeTempDir("finished") + "/kept.iso";
+  testsupport::WriteFile(file, "data");
+  w->element().completeURL = values::FileUrlFromPath(file, false);
+  w->element().completeFile = queue::MakeAliasBytes(files::FileRef(file));
+  queue::AddElementToFolder(w, 0x100002);
+  struct {
+    std::uint32_t folder;
+    std::vector<int> answers;  // the confirmation's, when asked
+    std::size_t asked;
+    bool removed;
+  } cases[] = {
+      {0x100001, {}, 0, true},    // no files: nothing asked
+      {0x100002, {0}, 1, false},  // cancelled: the folder stays
+      {0x100002, {1}, 1, true},   // 1 keeps the files
+  };
+  for (const auto& c : cases) {
+    fakes::ScopedConfirmations confirm;
+    for (int a : c.answers) confirm->answers.push_back(a);
+    CustomList& sources = *GetMainFolderList();
+    sources.SelectRow(sources.GetRowByIdentifier(c.folder));
+    SendTo(Window(), toolbox::kEventCommandProcess, "RmFl");
+    EXPECT_EQ(confirm->asked.size(), c.asked) << c.folder;
+    EXPECT_EQ(queue::LookUpFolder(c.folder) == nullptr, c.removed) << c.folder;
+  }
+  EXPECT_TRUE(queue::LookUpDownloadWrapper(w->uid())) << "the folder's download stays in the queue";
+  EXPECT_TRUE(std::ifstream(file).good()) << "and its file on disk";
 }
 
 TEST(MainWindowMinimumSizeTest, WidthFollowsThePaneGrip) {
