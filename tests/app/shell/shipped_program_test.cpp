@@ -91,6 +91,7 @@ TEST(ShippedProgram, WithADisplayTheToolbarIsMadeAndItsStateKept) {
 TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   const std::vector<std::string> installed = {
       "ui::MainListServices",
+      "ui::LocalPaneHostsService",
   };
   struct Pending {
     std::string slot;
