@@ -10,8 +10,10 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window_layout.h"
+#include "app/ui/main_window/window_commands.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/source_list/source_list.h"
+#include "app/ui/toolbar/main_toolbar.h"
 #include "app/ui/views/resource_images.h"
 #include "app/ui/views/small_views.h"
 #include "app/ui/views/split_views.h"
@@ -477,12 +479,16 @@ void CreateMainWindow(const MainWindowStartState& start) {
   // 18. A drag leaving the window (or dropped in it) gives the source list its views back.
   w.SetDragLeftHandler(PostDragLeftWindow);
 
+  // 4. The toolbar, the window's commands, the status text and the bandwidth menu.
+  InstallMainWindowCommands();
+
   // 20. Shown unless the mini window or the settings keep it hidden.
   if (!start.defaultToMini && !start.hideOnStartup) w.Select();
 }
 
 void DisposeMainWindow() {
   Module& m = State();
+  UninstallMainWindowCommands();
   if (MainList* list = GetMainList()) list->SetFilterBarUpdater(nullptr);
   m.observers.clear();
   m.pluginObserver = {};
@@ -568,6 +574,7 @@ void SaveMainWindowState() {
   }
   util::SetPreferenceValue("previous_queue_state",
                            values::Value(static_cast<std::int64_t>(GetFilterScope())));
+  SaveMainToolbarShown();
 }
 
 }  // namespace ui

@@ -4,8 +4,10 @@
 
 #include "app/queue/folders/folder_table.h"
 #include "app/ui/main_list/main_list.h"
+#include "app/ui/main_window/command_state.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_layout.h"
+#include "app/ui/main_window/status_line.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/services/source_list_rows.h"
@@ -33,9 +35,9 @@ class WindowServices : public MainListServices {
   void RequestShowDownload(std::uint32_t uid) override { rest_->RequestShowDownload(uid); }
   void UpdateDownloadRow(std::uint32_t uid) override { rest_->UpdateDownloadRow(uid); }
   void AdjustStatusTotals(const DownloadRef& d, std::int64_t n, std::int64_t o) override {
-    rest_->AdjustStatusTotals(d, n, o);
+    if (GetMainWindow()) ui::AdjustStatusTotals(d, n, o);
   }
-  void RefreshStatusBar() override { rest_->RefreshStatusBar(); }
+  void RefreshStatusBar() override { ui::RefreshStatusBar(); }
   void RefreshTransferLogView(std::uint32_t uid) override { rest_->RefreshTransferLogView(uid); }
   void MiniWindowShowDownload(const DownloadRef& d) override { rest_->MiniWindowShowDownload(d); }
   void MiniWindowShowDownloadIfNone(const DownloadRef& d) override { rest_->MiniWindowShowDownloadIfNone(d); }
@@ -84,8 +86,8 @@ class WindowServices : public MainListServices {
   }
   void RefillMainList() override { rest_->RefillMainList(); }
   void RequestRedisplayCurrentFolder() override { rest_->RequestRedisplayCurrentFolder(); }
-  void ShowQueueSwitch(bool uploads, bool running) override { rest_->ShowQueueSwitch(uploads, running); }
-  void RefreshCommandState() override { rest_->RefreshCommandState(); }
+  void ShowQueueSwitch(bool, bool) override { UpdateQueueCommandState(); }
+  void RefreshCommandState() override { UpdateQueueCommandState(); }
   void CloseDownloadInspector(const DownloadRef& d) override { rest_->CloseDownloadInspector(d); }
   void NotifyMiniWindowDownloadRemoved(const DownloadRef& d) override {
     rest_->NotifyMiniWindowDownloadRemoved(d);

@@ -13,6 +13,11 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kSearchForFolderLabel", "SEARCH FOR"},
     {"kRemoteServersFolderLabel", "REMOTE SERVERS"},
     {"kMyFoldersFolderLabel", "MY FOLDERS"},
+    // The toolbar, the status line and the bandwidth menu.
+    {"kToolbarUploadRapidShare", "Upload to File Host"},
+    {"kToolbarUploadRapidShareHelp", "Upload the selected file to a file-hosting service."},
+    {"kItemCountSummary", "%@ in %d items"},
+    {"kLimitFormat", "Limit to %.1f KB/s"},
     // The filter bar.
     {"kSearchBarAllLabel", "All"},
     {"kSearchBarInProgressLabel", "In Progress"},

@@ -40,8 +40,8 @@ void UpdateMenuCommandStatus(Menu& menu, Window* window) {
     MenuItem& item = *menu.Item(i);
     if (item.submenu) UpdateMenuCommandStatus(*item.submenu, window);
     if (item.command == 0 || item.separator) continue;
-    const CommandStatus status =
-        window ? window->UpdateCommandStatus(item.command) : UpdateCommandStatus(item.command);
+    const Command asked{item.command, menu.id(), i};
+    const CommandStatus status = window ? window->UpdateCommandStatus(asked) : UpdateCommandStatus(asked);
     if (status.enabled) item.enabled = *status.enabled;
     if (status.text) item.text = *status.text;
     if (status.mark) item.mark = *status.mark;

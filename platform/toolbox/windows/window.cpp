@@ -30,6 +30,8 @@
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/toolbox/menus/qt_menu.h"
 #include "platform/toolbox/services/modifiers.h"
+#include "platform/toolbox/toolbar/toolbar.h"
+#include "platform/toolbox/toolbar/toolbar_widget.h"
 #include "platform/toolbox/views/view.h"
 #include "platform/toolbox/views/view_widget.h"
 
@@ -388,6 +390,12 @@ void Window::Release() {
     if (c->GetView()) ViewWidgetOf(*c)->Detach();
   widget->hide();
   controls_.clear();
+  if (toolbar_) {
+    toolbar_->SetLayoutObserver(nullptr);
+    toolbar_->SetWindow(nullptr);
+    toolbar_ = nullptr;
+  }
+  toolbar_widget_ = nullptr;  // a child of the widget
   // Release may come from a handler of one of the window's own buttons, while Qt is
   // still inside that button's signal: the widgets go when control returns to Qt.
   widget->deleteLater();
@@ -451,15 +459,14 @@ void Window::SetTitle(const std::string& title) {
 Rect Window::ContentBounds() const {
   if (!widget_) return {};
   const Rect outer = FromQRect(QRectF(widget_->geometry()));
-  return {outer.x, outer.y + menu_bar_height_, outer.width, outer.height - menu_bar_height_};
+  return {outer.x, outer.y + TopInset(), outer.width, outer.height - TopInset()};
 }
 
 void Window::SetContentBounds(const Rect& bounds) {
   if (!widget_) return;
   // The menu bar, when there is one, sits above the content inside Qt's geometry.
   const QRect r =
-      ToQRect({bounds.x, bounds.y - menu_bar_height_, bounds.width, bounds.height + menu_bar_height_})
-          .toRect();
+      ToQRect({bounds.x, bounds.y - TopInset(), bounds.width, bounds.height + TopInset()}).toRect();
   const bool fixed = widget_->minimumSize() == widget_->maximumSize();
   if (fixed) widget_->setFixedSize(r.size());
   widget_->setGeometry(r);
@@ -477,7 +484,7 @@ Rect Window::StructureBounds() const {
 void Window::SetStructureBounds(const Rect& bounds) {
   if (!widget_) return;
   const QRect frame = widget_->frameGeometry(), content = widget_->geometry();
-  const double l = content.left() - frame.left(), t = content.top() - frame.top() + menu_bar_height_;
+  const double l = content.left() - frame.left(), t = content.top() - frame.top() + TopInset();
   const double r = frame.right() - content.right(), b = frame.bottom() - content.bottom();
   SetContentBounds({bounds.x + l, bounds.y + t, bounds.width - l - r, bounds.height - t - b});
 }
@@ -489,16 +496,15 @@ void Window::SizeContent(double width, double height) {
 
 void Window::MoveTo(double left, double top) {
   if (!widget_) return;
-  widget_->move(QPoint(int(left), int(top) - menu_bar_height_) -
-                (widget_->geometry().topLeft() - widget_->pos()));
+  widget_->move(QPoint(int(left), int(top) - TopInset()) - (widget_->geometry().topLeft() - widget_->pos()));
   if (!widget_->isVisible()) HandleMoveOrResize();
 }
 
 void Window::SetMinimumSize(Size size) {
-  if (widget_) widget_->setMinimumSize(int(size.width), int(size.height) + menu_bar_height_);
+  if (widget_) widget_->setMinimumSize(int(size.width), int(size.height) + TopInset());
 }
 void Window::SetMaximumSize(Size size) {
-  if (widget_) widget_->setMaximumSize(int(size.width), int(size.height) + menu_bar_height_);
+  if (widget_) widget_->setMaximumSize(int(size.width), int(size.height) + TopInset());
 }
 
 void Window::Center() {
@@ -676,6 +682,10 @@ Control* Window::FocusedControl() const {
   QWidget* focus = widget_->focusWidget();
   for (const auto& c : controls_)
     if (c->widget() == focus || c->FocusWidget() == focus) return c.get();
+  // A widget embedded in a pane (a list) gives the focus to the pane's control.
+  for (QWidget* w = focus ? focus->parentWidget() : nullptr; w && w != widget_; w = w->parentWidget())
+    for (const auto& c : controls_)
+      if (c->widget() == w) return c.get();
   return nullptr;
 }
 
@@ -705,8 +715,8 @@ Status Window::ProcessCommand(FourCharCode command) {
 }
 
 namespace {
-CommandStatus AskStatus(runtime::EventTarget& target, FourCharCode command) {
-  auto event = MakeCommandEvent(kEventCommandUpdateStatus, Command{command, 0, 0});
+CommandStatus AskStatus(runtime::EventTarget& target, const Command& command) {
+  auto event = MakeCommandEvent(kEventCommandUpdateStatus, command);
   CommandStatus out;
   if (target.Send(*event) != runtime::kNoErr) return out;
   out.enabled = event->Get<bool>(kParamCommandEnabled);
@@ -717,6 +727,10 @@ CommandStatus AskStatus(runtime::EventTarget& target, FourCharCode command) {
 }  // namespace
 
 CommandStatus Window::UpdateCommandStatus(FourCharCode command) {
+  return AskStatus(*FocusTarget(), Command{command, 0, 0});
+}
+
+CommandStatus Window::UpdateCommandStatus(const Command& command) {
   return AskStatus(*FocusTarget(), command);
 }
 
@@ -731,8 +745,9 @@ void Window::UpdateButtonStates() {
 
 void Window::HandleResize() {
   if (!widget_) return;
-  content_->setGeometry(0, menu_bar_height_, widget_->width(), widget_->height() - menu_bar_height_);
+  content_->setGeometry(0, TopInset(), widget_->width(), widget_->height() - TopInset());
   if (qt_menu_bar_) qt_menu_bar_->setGeometry(0, 0, widget_->width(), menu_bar_height_);
+  if (toolbar_widget_) toolbar_widget_->setGeometry(0, menu_bar_height_, widget_->width(), toolbar_height_);
   const Size now{double(content_->width()), double(content_->height())};
   const double dx = now.width - laid_out_size_.width, dy = now.height - laid_out_size_.height;
   laid_out_size_ = now;
@@ -758,6 +773,41 @@ void Window::SetMenuBar(MenuBar* bar) {
     RebuildMenuBar();
     menu_bar_height_ = qt_menu_bar_->sizeHint().height();
     qt_menu_bar_->show();
+  }
+  SetContentBounds(content);  // the content keeps its place and size; the frame grows
+  HandleResize();
+}
+
+void Window::SetToolbar(Toolbar* toolbar) {
+  if (!widget_) return;
+  if (toolbar_ && toolbar_ != toolbar) {
+    toolbar_->SetLayoutObserver(nullptr);
+    toolbar_->SetWindow(nullptr);
+  }
+  toolbar_ = toolbar;
+  if (toolbar_) {
+    toolbar_->SetWindow(this);
+    std::weak_ptr<Window> weak = weak_from_this();
+    toolbar_->SetLayoutObserver([weak] {
+      auto self = weak.lock();
+      if (self && !self->IsReleased()) self->RebuildToolbar();
+    });
+  }
+  RebuildToolbar();
+}
+
+void Window::RebuildToolbar() {
+  const Rect content = ContentBounds();
+  if (toolbar_widget_) {
+    toolbar_widget_->hide();
+    toolbar_widget_->deleteLater();
+    toolbar_widget_ = nullptr;
+  }
+  toolbar_height_ = 0;
+  if (toolbar_ && toolbar_->IsVisible()) {
+    toolbar_widget_ = BuildToolbarWidget(*toolbar_, *this, widget_);
+    toolbar_height_ = toolbar_widget_->sizeHint().height();
+    toolbar_widget_->show();
   }
   SetContentBounds(content);  // the content keeps its place and size; the frame grows
   HandleResize();
@@ -807,6 +857,10 @@ Status ProcessCommand(FourCharCode command, std::int16_t menu_id, int item) {
 }
 
 CommandStatus UpdateCommandStatus(FourCharCode command) {
+  return UpdateCommandStatus(Command{command, 0, 0});
+}
+
+CommandStatus UpdateCommandStatus(const Command& command) {
   if (auto front = Window::FrontWindow()) return front->UpdateCommandStatus(command);
   return AskStatus(*runtime::EventTarget::Application(), command);
 }

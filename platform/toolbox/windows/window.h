@@ -175,11 +175,21 @@ class Window : public std::enable_shared_from_this<Window> {
   void RebuildMenuBar();
   bool HasMenuBar() const { return menu_bar_ != nullptr; }
 
+  // Shows `toolbar` (kept by the caller) under the menu bar, above the content, which keeps
+  // its size; the window follows the toolbar's changes (items, shown or hidden). nullptr
+  // removes it.
+  void SetToolbar(class Toolbar* toolbar);
+  class Toolbar* GetToolbar() const {
+    return toolbar_;
+  }
+
   // Sends the command process event from the window's focus: the focused control, then
   // the window, then the application. After it, the window's buttons are updated.
   Status ProcessCommand(FourCharCode command);
   // Asks the window's chain (focus first) for the command's status.
   CommandStatus UpdateCommandStatus(FourCharCode command);
+  // The same for a menu's item (the handlers see its menu id and index).
+  CommandStatus UpdateCommandStatus(const Command& command);
   // Update pass for the window's buttons with a command.
   void UpdateButtonStates();
 
@@ -200,6 +210,9 @@ class Window : public std::enable_shared_from_this<Window> {
  private:
   void Build(const WindowSpec& desc);
   void TellParentOfSheet(std::uint32_t kind);
+  void RebuildToolbar();
+  // The menu bar and the toolbar above the content.
+  int TopInset() const { return menu_bar_height_ + toolbar_height_; }
   std::shared_ptr<runtime::EventTarget> FocusTarget() const;
 
   std::uint64_t serial_;
@@ -211,6 +224,9 @@ class Window : public std::enable_shared_from_this<Window> {
   QMenuBar* qt_menu_bar_ = nullptr;
   MenuBar* menu_bar_ = nullptr;
   int menu_bar_height_ = 0;
+  class Toolbar* toolbar_ = nullptr;
+  QWidget* toolbar_widget_ = nullptr;
+  int toolbar_height_ = 0;
   bool in_window_menu_ = true;
   bool zoomable_ = true;
   std::string autosave_key_;
@@ -226,5 +242,6 @@ using WindowRef = std::shared_ptr<Window>;
 // is active): what a menu item does.
 Status ProcessCommand(FourCharCode command, std::int16_t menu_id = 0, int item = 0);
 CommandStatus UpdateCommandStatus(FourCharCode command);
+CommandStatus UpdateCommandStatus(const Command& command);
 
 }  // namespace toolbox

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -66,6 +67,25 @@ TEST(ShippedProgram, WithADisplayStartUpInstallsTheWindows) {
   auto report = ServicesReport({{"QT_QPA_PLATFORM", "minimal"}});
   ASSERT_FALSE(report.empty()) << "no services report";
   for (const std::string& slot : kInstalledWithADisplay) EXPECT_EQ(report[slot], "installed") << slot;
+}
+
+// With a display the main window gets its toolbar at start-up, and the quit writes whether
+// it shows: as it was left ("Show toolbar" false stays false), shown by default.
+TEST(ShippedProgram, WithADisplayTheToolbarIsMadeAndItsStateKept) {
+  for (const std::optional<bool> stored : {std::optional<bool>(), std::optional<bool>(false)}) {
+    values::Dictionary prefs;
+    if (stored) prefs["Show toolbar"] = values::Value(*stored);
+    WritePreferences(prefs);
+    {
+      Program program(std::vector<std::pair<std::string, std::string>>{{"QT_QPA_PLATFORM", "minimal"}});
+      ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+      ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+    }
+    const values::Value saved = ReadPreferences();
+    const values::Value* shown = saved.Find("Show toolbar");
+    ASSERT_TRUE(shown && shown->AsBool()) << "the quit wrote no toolbar state";
+    EXPECT_EQ(*shown->AsBool(), stored.value_or(true));
+  }
 }
 
 TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {

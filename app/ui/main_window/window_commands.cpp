@@ -1,0 +1,481 @@
+#include "app/ui/main_window/window_commands.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/browser/services/favourite_connections_service.h"
+#include "app/browser/services/remote_rows.h"
+#include "app/engine/urls/sensitive_servers.h"
+#include "app/queue/adding/add_download.h"
+#include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/history/history.h"
+#include "app/queue/operations/queue_commands.h"
+#include "app/queue/operations/queue_order.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/truvane_undo.h"
+#include "app/ui/main_list/list_item_data.h"
+#include "app/ui/main_list/main_list.h"
+#include "app/ui/main_window/bandwidth_menu.h"
+#include "app/ui/main_window/command_state.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/status_line.h"
+#include "app/ui/services/confirmation_service.h"
+#include "app/ui/source_list/custom_list.h"
+#include "app/ui/toolbar/main_toolbar.h"
+#include "app/upload/services/upload_rows.h"
+#include "app/util/settings/settings_store.h"
+#include "platform/desktop/workspace.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/services/desktop_services.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
+#include "platform/values/url.h"
+
+namespace ui {
+
+using runtime::kEventNotHandledErr;
+using runtime::kNoErr;
+using toolbox::kEventCommandProcess;
+using toolbox::kEventCommandUpdateStatus;
+using values::FourCC;
+
+namespace {
+
+// Confirmation alerts and the answers that go ahead.
+constexpr int kConfirmRemoveFavourites = 3;
+constexpr int kConfirmClearHistory = 7;
+constexpr int kConfirmRemoveFolder = 9;
+constexpr int kAnswerGoAhead = 3;
+
+// Cells edited in place: a favourite's name, a remote item's name.
+constexpr std::uint32_t kFavouriteNameProperty = 2051;
+constexpr std::uint32_t kRemoteNameProperty = 1025;
+
+// 0xBF is the last byte in Mac Roman.
+constexpr values::FourCharCode kAddSensitiveServers = values::FourCCFromBytes('S', 'S', 'b', 0xBF);
+constexpr values::FourCharCode kRemoveSensitiveServers = values::FourCCFromBytes('S', 'S', 'R', 0xBF);
+
+struct Module {
+  std::vector<runtime::HandlerRef> handlers;
+};
+
+Module& State() {
+  static Module module;
+  return module;
+}
+
+std::vector<MainListItem> Selection() {
+  MainList* list = GetMainList();
+  return list ? list->SelectedRows() : std::vector<MainListItem>{};
+}
+
+template <class T>
+std::vector<std::shared_ptr<T>> SelectedOf(RowKind kind) {
+  std::vector<std::shared_ptr<T>> out;
+  for (const MainListItem& row : Selection())
+    if (row.kind == kind) out.push_back(std::static_pointer_cast<T>(row.record));
+  return out;
+}
+
+int Confirm(int kind) {
+  return ConfirmationServiceSlot::Get().RunConfirmationAlert(kind, false);
+}
+
+void SendApplicationCommand(values::FourCharCode command) {
+  auto event = toolbox::MakeCommandEvent(kEventCommandProcess, toolbox::Command{command, 0, 0});
+  runtime::EventTarget::Application()->Send(*event);
+}
+
+void RevealSelection() {
+  if (queue::IsViewDisplayed(queue::kMyUploadsViewID)) {
+    for (const auto& upload : SelectedOf<upload::UploadRow>(RowKind::kUpload))
+      if (auto path = upload->localPath()) desktop::WorkspaceSlot::Get().RevealItem(*path);
+    return;
+  }
+  for (const auto& wrapper : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
+    if (auto file = queue::GetDownloadFileRef(wrapper)) queue::RevealInFinder(*file);
+}
+
+void MoveSelectedQueuedToTop() {
+  std::vector<queue::WrapperRef> queued;
+  for (const auto& w : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
+    if (w->element().status == queue::kStatusQueued) queued.push_back(w);
+  if (!queued.empty()) queue::MoveQueuedToTop(queued);
+}
+
+void RemoveSelectedFolder() {
+  CustomList* list = GetMainFolderList();
+  if (!list) return;
+  const RowRef row = list->GetSelectedRow();
+  if (!row || row->identifier < queue::kFirstUserFolderID) return;
+  const queue::FolderRef folder = queue::LookUpFolder(row->identifier);
+  if (!folder) return;
+  bool trash = false;
+  if (folder->containsFiles()) {
+    const int answer = Confirm(kConfirmRemoveFolder);
+    if (answer == 2)
+      trash = true;
+    else if (answer != 1)
+      return;
+  }
+  std::vector<std::uint32_t> ids;
+  for (const RowRef& r : list->CopySelection())
+    if (r->identifier >= queue::kFirstUserFolderID && queue::LookUpFolder(r->identifier))
+      ids.push_back(r->identifier);
+  for (std::uint32_t id : ids) queue::RemoveFolder(id, trash);
+  if (ids.size() == 1)
+    queue::TruvaneUndoSetActionName("Remove Folder");
+  else if (ids.size() > 1)
+    queue::TruvaneUndoSetActionName(values::Format("Remove %d Folders", {ids.size()}));
+}
+
+// Editing a cell in place keeps the list where it is scrolled.
+void BeginCellEdit(const MainListItem& row, std::uint32_t property) {
+  if (MainList* list = GetMainList()) list->list().BeginEdit(row.id(), property);
+}
+
+// A listed remote file: a download record whose host id marks a remote listing.
+bool IsRemoteListedFile(const MainListItem& row) {
+  if (row.kind == RowKind::kFTPNode || row.kind == RowKind::kDotMacNode) return true;
+  if (row.kind != RowKind::kDownload) return false;
+  const std::uint32_t host = row.as<queue::DownloadQueueWrapper>().element().hostID;
+  return host >= 0x80000000u && host <= 0xBFFFFFFEu;
+}
+
+void ToggleToolbar() {
+  if (toolbox::Toolbar* toolbar = GetMainToolbar()) SetMainToolbarShown(!toolbar->IsVisible());
+}
+
+std::optional<std::string> EntryHost(const values::Value& entry) {
+  const values::Value* url = entry.Find("url");
+  if (!url || !url->AsString()) return std::nullopt;
+  const auto parsed = values::Url::Create(*url->AsString());
+  if (!parsed) return std::nullopt;
+  auto host = parsed->Host();
+  if (!host || host->empty()) return std::nullopt;
+  return host;
+}
+
+// 'SSb\xBF' and 'SSR\xBF': the selected downloads' hosts into or out of the rules.
+void ChangeSensitiveServers(bool add) {
+  std::vector<std::string> hosts = util::CurrentSettings()->blackList;
+  const std::vector<std::string> before = hosts;
+  {
+    std::lock_guard lock(queue::gQueueItemsLock);
+    for (const auto& w : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
+      for (const values::Value& entry : w->element().urlData)
+        add ? CollectHostNameApplier(entry, hosts) : RemoveSensitiveHostApplier(entry, hosts);
+  }
+  if (hosts == before) return;
+  util::ChangeSettings([&](util::Settings& s) { s.blackList = hosts; });
+  values::Array stored;
+  for (const auto& rule : hosts) stored.emplace_back(rule);
+  util::SetPreferenceValue("blackList", values::Value(std::move(stored)));
+  // The list shows which downloads are on a sensitive server.
+  if (MainList* list = GetMainList()) list->list().UpdateItems({});
+}
+
+bool SelectAllRows(bool all) {
+  MainList* list = GetMainList();
+  if (!list) return false;
+  list->list().SetSelectedItems(all ? list->list().Items(0, true) : std::vector<toolbox::ListItemID>{});
+  UpdateQueueCommandState();
+  return true;
+}
+
+runtime::Status WindowCommand(values::FourCharCode id) {
+  if (id == FourCC("MtbS")) {
+    ToggleToolbar();
+  } else if (id == FourCC("QTog")) {
+    if (queue::gQueueRunning) {
+      queue::StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
+      queue::gQueueRestartAllowed = false;
+    } else {
+      queue::StartQueue();
+    }
+    UpdateQueueCommandState();
+  } else if (id == FourCC("UQTg")) {
+    if (queue::gUploadQueueRunning)
+      queue::StopUploadQueue(util::SettingsPreferences().GetBool("Uploads stop with queue").value_or(false));
+    else
+      queue::StartUploadQueue();
+    UpdateQueueCommandState();
+  } else if (id == FourCC("MvIT")) {
+    MoveSelectedQueuedToTop();
+  } else if (id == FourCC("RFin")) {
+    RevealSelection();
+  } else if (id == FourCC("EFa!")) {
+    EditSelectedFavourites();
+  } else if (id == FourCC("F!Re")) {
+    for (const MainListItem& row : Selection())
+      if (row.kind == RowKind::kFavourite) {
+        BeginCellEdit(row, kFavouriteNameProperty);
+        break;
+      }
+  } else if (id == FourCC("Dupl")) {
+    DuplicateSelectedFavourites();
+  } else if (id == kAddSensitiveServers || id == kRemoveSensitiveServers) {
+    ChangeSensitiveServers(id == kAddSensitiveServers);
+  } else if (id == FourCC("C!Hi")) {
+    if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
+      return kNoErr;
+    queue::TrimHistory(0);
+  } else if (id == FourCC("RmFl")) {
+    RemoveSelectedFolder();
+  } else if (id == FourCC("clos")) {
+    if (toolbox::Window* w = GetMainWindow()) w->Hide();
+  } else if (id == FourCC("past")) {
+    queue::AddDownloadsFromClipboard();
+  } else if (id == FourCC("sall")) {
+    SelectAllRows(true);
+  } else if (id == FourCC("Snon")) {
+    SelectAllRows(false);
+  } else if (id == toolbox::kCommandOK) {
+    SendApplicationCommand(FourCC("StaD"));
+  } else if (id == toolbox::kCommandCancel) {
+    SendApplicationCommand(FourCC("StoD"));
+  } else {
+    return kEventNotHandledErr;
+  }
+  return kNoErr;
+}
+
+bool ClipboardHasText() {
+  const auto text = toolbox::GetClipboardText();
+  return text && !text->empty();
+}
+
+runtime::Status WindowCommandStatus(runtime::Event& event, const toolbox::Command& command) {
+  const values::FourCharCode id = command.id;
+  if (id == FourCC("copy") || id == FourCC("clos")) {
+    toolbox::SetCommandEnabled(event, true);
+  } else if (id == FourCC("clea") || id == FourCC("cut ")) {
+    toolbox::SetCommandEnabled(event, false);
+  } else if (id == FourCC("past")) {
+    toolbox::SetCommandEnabled(event, ClipboardHasText());
+  } else if (id == FourCC("MtbS")) {
+    toolbox::Toolbar* toolbar = GetMainToolbar();
+    toolbox::SetCommandText(
+        event, values::Localized(toolbar && toolbar->IsVisible() ? "Hide Toolbar" : "Show Toolbar"));
+    toolbox::SetCommandEnabled(event, toolbar != nullptr);
+  } else {
+    return kEventNotHandledErr;
+  }
+  return kNoErr;
+}
+
+void RemoveSelectedRows() {
+  if (queue::IsViewDisplayed(queue::kMyServersViewID)) {
+    RemoveSelectedFavourites();
+  } else {
+    queue::RemoveSelectedItems(true);
+  }
+  RefreshStatusBar();
+}
+
+void CopySelectedURLs() {
+  std::string text;
+  for (const auto& w : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload)) {
+    for (const values::Value& entry : w->element().urlData) {
+      const values::Value* url = entry.Find("url");
+      if (!url || !url->AsString()) continue;
+      if (!text.empty()) text += '\n';
+      text += *url->AsString();
+      break;  // the first mirror names the download
+    }
+  }
+  if (!text.empty()) toolbox::SetClipboardText(text);
+}
+
+}  // namespace
+
+MinimumSize MainWindowMinimumSize(double gripRightEdge) {
+  return {gripRightEdge > 99 ? gripRightEdge + 200 : 300, 120};
+}
+
+runtime::Status MainWindowCommandHandler(runtime::HandlerCall&, runtime::Event& event) {
+  if (event.event_class() == toolbox::kEventClassWindow) {
+    if (event.kind() == toolbox::kEventWindowActivated) {
+      UpdateQueueCommandState();
+    } else if (event.kind() == toolbox::kEventWindowBoundsChanged) {
+      toolbox::Control* grip = FindMainControl(mainwindow::kPaneGrip);
+      const MinimumSize min = MainWindowMinimumSize(grip ? grip->Bounds().Right() : 0);
+      if (toolbox::Window* w = GetMainWindow()) w->SetMinimumSize({min.width, min.height});
+    }
+    return kEventNotHandledErr;
+  }
+  const toolbox::Command command = toolbox::GetCommand(event);
+  if (command.id == 0) return kEventNotHandledErr;
+  if (event.kind() == kEventCommandProcess) return WindowCommand(command.id);
+  if (event.kind() == kEventCommandUpdateStatus) return WindowCommandStatus(event, command);
+  return kEventNotHandledErr;
+}
+
+runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& event) {
+  const toolbox::Command command = toolbox::GetCommand(event);
+  if (command.id == 0) return kEventNotHandledErr;
+  if (event.kind() == kEventCommandUpdateStatus) {
+    if (command.id == FourCC("copy") && command.menu_id != 0) {
+      toolbox::SetCommandEnabled(event, true);
+      return kNoErr;
+    }
+    if (command.id == FourCC("past")) {
+      toolbox::SetCommandEnabled(event, ClipboardHasText());
+      return kNoErr;
+    }
+    return kEventNotHandledErr;
+  }
+  if (event.kind() != kEventCommandProcess) return kEventNotHandledErr;
+  const values::FourCharCode id = command.id;
+  if (id == FourCC("CFa!")) {
+    for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite))
+      browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
+  } else if (id == FourCC("Remf") || id == FourCC("Remo")) {
+    RemoveSelectedRows();
+  } else if (id == FourCC("SrvR")) {
+    for (const MainListItem& row : Selection())
+      if (IsRemoteListedFile(row)) {
+        // The item-data callback reads (and clears) it: the name cell is editable this once.
+        gRenameRequested = true;
+        BeginCellEdit(row, kRemoteNameProperty);
+        break;
+      }
+  } else if (id == FourCC("copy")) {
+    CopySelectedURLs();
+  } else if (id == FourCC("past")) {
+    queue::AddDownloadsFromClipboard();
+  } else {
+    return kEventNotHandledErr;
+  }
+  UpdateQueueCommandState();
+  return kNoErr;
+}
+
+runtime::Status ActionMenuCommandHandler(runtime::HandlerCall&, runtime::Event& event) {
+  if (event.kind() != kEventCommandUpdateStatus) return kEventNotHandledErr;
+  const toolbox::Command command = toolbox::GetCommand(event);
+  if (command.id == FourCC("eSFe")) {
+    toolbox::SetCommandEnabled(event, queue::IsDisplayingSmartFolder());
+  } else if (command.id == FourCC("RmFl") || command.id == FourCC("RenF")) {
+    toolbox::SetCommandEnabled(event, queue::IsDisplayingUserFolder() || queue::IsDisplayingSmartFolder());
+  } else {
+    return kEventNotHandledErr;
+  }
+  return kNoErr;
+}
+
+void RemoveSelectedFavourites() {
+  const auto favourites = SelectedOf<browser::FavouriteRow>(RowKind::kFavourite);
+  if (favourites.empty()) return;
+  if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmRemoveFavourites) != kAnswerGoAhead) return;
+  const bool shown = queue::IsViewDisplayed(queue::kMyServersViewID);
+  std::vector<MainListItem> rows;
+  for (const MainListItem& row : Selection())
+    if (row.kind == RowKind::kFavourite) rows.push_back(row);
+  for (const auto& f : favourites) browser::FavouriteConnectionsServiceSlot::Get().RemoveFavourite(f->name());
+  if (shown) MainListBrowserSlot::Get().RemoveRows(rows);
+}
+
+void DuplicateSelectedFavourites() {
+  auto& favourites = browser::FavouriteConnectionsServiceSlot::Get();
+  for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite)) {
+    auto info = favourites.FindFavourite(f->name());
+    if (!info) continue;
+    info->name = favourites.CopyUniqueFavouriteName(info->name);
+    info->connected = false;
+    info->peerHostID.reset();
+    favourites.AddFavourite(*info);
+  }
+  if (queue::IsViewDisplayed(queue::kMyServersViewID)) queue::RefillMainList();
+}
+
+void CollectHostNameApplier(const values::Value& urlEntry, std::vector<std::string>& hosts) {
+  const auto host = EntryHost(urlEntry);
+  if (!host) return;
+  const bool covered = std::any_of(hosts.begin(), hosts.end(), [&](const std::string& rule) {
+    return engine::SensitiveServerRuleMatches(rule, *host);
+  });
+  if (!covered) hosts.push_back(*host);
+}
+
+void RemoveSensitiveHostApplier(const values::Value& urlEntry, std::vector<std::string>& hosts) {
+  const auto host = EntryHost(urlEntry);
+  if (!host) return;
+  if (auto it = std::find(hosts.begin(), hosts.end(), *host); it != hosts.end()) hosts.erase(it);
+}
+
+void EditSelectedFavourites() {
+  // The favourites' edit sheet belongs to the remote browser, which offers none yet: the
+  // command is taken so that it does nothing rather than reach another handler.
+}
+
+std::optional<MainListItem> GetNextBrowserItem(const MainListItem* item) {
+  MainList* list = GetMainList();
+  if (!list) return std::nullopt;
+  const auto ids = list->list().Items(0, true);
+  if (ids.empty()) return std::nullopt;
+  std::size_t index = 0;
+  if (item) {
+    const auto it = std::find(ids.begin(), ids.end(), item->id());
+    if (it != ids.end()) index = (static_cast<std::size_t>(it - ids.begin()) + 1) % ids.size();
+  }
+  const MainListItem* row = list->Row(ids[index]);
+  return row ? std::optional<MainListItem>(*row) : std::nullopt;
+}
+
+std::optional<MainListItem> GetPreviousBrowserItem(const MainListItem* item) {
+  MainList* list = GetMainList();
+  if (!list) return std::nullopt;
+  const auto ids = list->list().Items(0, true);
+  if (ids.empty()) return std::nullopt;
+  std::size_t index = 0;
+  if (item) {
+    const auto it = std::find(ids.begin(), ids.end(), item->id());
+    if (it != ids.end())
+      index = it == ids.begin() ? ids.size() - 1 : static_cast<std::size_t>(it - ids.begin()) - 1;
+  }
+  const MainListItem* row = list->Row(ids[index]);
+  return row ? std::optional<MainListItem>(*row) : std::nullopt;
+}
+
+void InstallMainWindowCommands() {
+  Module& m = State();
+  toolbox::Window* w = GetMainWindow();
+  if (!w) return;
+  UninstallMainWindowCommands();
+  CreateMainToolbar();
+  m.handlers.push_back(w->InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowActivated},
+                                          {toolbox::kEventClassWindow, toolbox::kEventWindowBoundsChanged},
+                                          {toolbox::kEventClassCommand, kEventCommandProcess},
+                                          {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
+                                         MainWindowCommandHandler));
+  m.handlers.push_back(w->InstallHandler({{toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
+                                         ActionMenuCommandHandler));
+  if (toolbox::Control* area = FindMainControl(mainwindow::kListArea))
+    m.handlers.push_back(
+        area->target()->InstallHandler({{toolbox::kEventClassCommand, kEventCommandProcess},
+                                        {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
+                                       MainWindowEventHandler));
+  for (auto& h : InstallBandwidthMenu()) m.handlers.push_back(std::move(h));
+  m.handlers.push_back(InstallCommandStateHandler());
+  if (toolbox::Control* grip = FindMainControl(mainwindow::kPaneGrip)) {
+    const MinimumSize min = MainWindowMinimumSize(grip->Bounds().Right());
+    w->SetMinimumSize({min.width, min.height});
+  }
+  StatusTextDrawHandler();
+  UpdateQueueCommandState();
+}
+
+void UninstallMainWindowCommands() {
+  Module& m = State();
+  for (const auto& h : m.handlers) h->Remove();
+  m.handlers.clear();
+  DisposeMainToolbar();
+  ResetStatusLine();
+}
+
+}  // namespace ui
