@@ -26,7 +26,8 @@ runtime::Status UpdateApplicationCommandStatus(toolbox::FourCharCode command, to
 
 enum class QuitDecision { kQuitNow, kWarn };
 // What a quit request does, from what is moving and the two settings.
-QuitDecision DecideQuit(bool receiving, bool uploading, bool downloading, bool warnOnQuit, bool warnOnlyIfDownloading);
+QuitDecision DecideQuit(bool receiving, bool uploading, bool downloading, bool warnOnQuit,
+                        bool warnOnlyIfDownloading);
 // The quit command: quits, or shows the quit warning window.
 void RequestQuit();
 

@@ -120,7 +120,8 @@ runtime::Status ApplicationEventHandler(runtime::HandlerCall&, runtime::Event& e
       engine::LogMessageToGlobalLog(false, "%@", {*text});
     return runtime::kNoErr;
   }
-  if (cls == util::kEventClassApplication && event.kind() == kEventAppRevealDownload) return RevealNewDownload(event);
+  if (cls == util::kEventClassApplication && event.kind() == kEventAppRevealDownload)
+    return RevealNewDownload(event);
   if (cls == engine::kEventClassSaveCertificates && event.kind() == 1) {
     auto [certificates, types] = engine::PermanentCertificateTables();
     util::SetPreferenceValue(engine::kSavedCertsKey, values::Value(std::move(certificates)));

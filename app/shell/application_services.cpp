@@ -64,7 +64,8 @@ void InstallServiceEventHandler(appleevents::HandlerTable& table) {
     runtime::Event event(kEventClassService, kEventServicePerform);
     if (auto message = scripting::TextParam(request, scripting::kDirect))
       event.SetString(kServiceMessageParam, *message);
-    if (auto text = scripting::TextParam(request, kServiceTextParam)) event.SetString(kServiceTextParam, *text);
+    if (auto text = scripting::TextParam(request, kServiceTextParam))
+      event.SetString(kServiceTextParam, *text);
     values::Array paths;
     Descriptor list;
     if (request.GetParam(kServiceFilesParam, appleevents::types::kList, list) == appleevents::kNoErr &&

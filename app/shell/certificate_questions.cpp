@@ -35,7 +35,9 @@ void WindowedDownloadEventViews::ShowUnknownCertificateWindow(const ui::Certific
     // it keeps nothing, since there is no certificate to keep.
     const auto url = values::Url::Create(question.url);
     const std::string host = url && url->Host() ? *url->Host() : question.url;
-    ui::ShowUnknownRootWindow(question.uid, host, [answer](bool trust) { answer(ui::CertificateAnswer{trust, false}); });
+    ui::ShowUnknownRootWindow(question.uid, host, [answer](bool trust) {
+      answer(ui::CertificateAnswer{trust, false});
+    });
     return;
   }
   const int code = question.errorDomain == static_cast<int>(net::ErrorDomain::kSsl)

@@ -68,10 +68,11 @@ std::optional<toolbox::Image> FavouriteIcon(std::int32_t hostType) {
 MenuRef BuildBonjourMenu() {
   MenuRef menu = toolbox::Menu::Create(kDockBonjourMenuID, Localized("Bonjour"));
   auto peers = sharing::SharingRowsServiceSlot::Get().CopyBonjourPeers();
-  for (std::size_t i = 0; i < peers.size(); ++i) {
+  for (std::size_t i = 0; i < peers.size() && i < kDockMenuMaxItems; ++i) {
     if (!peers[i]) continue;
     const std::string name = peers[i]->serviceName();
-    const int item = menu->AppendItem(Item(name, kDockBonjourCommand + static_cast<toolbox::FourCharCode>(i)));
+    const int item =
+        menu->AppendItem(Item(name, kDockBonjourCommand + static_cast<toolbox::FourCharCode>(i)));
     menu->SetItemProperty(item, toolbox::kApplicationSignature, kDockPeerKey, values::Value(name));
   }
   if (menu->CountItems() == 0) menu->AppendItem(NoneAvailable());
@@ -81,9 +82,10 @@ MenuRef BuildBonjourMenu() {
 MenuRef BuildFavouritesMenu() {
   MenuRef menu = toolbox::Menu::Create(kDockFavouritesMenuID, Localized("Favourites"));
   auto favourites = browser::CopySortedFavourites();
-  for (std::size_t i = 0; i < favourites.size(); ++i) {
+  for (std::size_t i = 0; i < favourites.size() && i < kDockMenuMaxItems; ++i) {
     if (!favourites[i]) continue;
-    MenuItem item = Item(favourites[i]->name(), kDockFavouriteCommand + static_cast<toolbox::FourCharCode>(i));
+    MenuItem item =
+        Item(favourites[i]->name(), kDockFavouriteCommand + static_cast<toolbox::FourCharCode>(i));
     if (auto icon = FavouriteIcon(favourites[i]->hostType())) item.icon = *icon;
     menu->AppendItem(std::move(item));
   }
@@ -94,8 +96,8 @@ MenuRef BuildFavouritesMenu() {
 MenuRef BuildConnectMenu() {
   MenuRef menu = toolbox::Menu::Create(0, Localized("Connect To"));
   const std::pair<const char*, toolbox::FourCharCode> presets[] = {
-      {"FTP", FourCC("ConF")},    {"FTP-SSL", FourCC("Conf")}, {"iDisk", FourCC("Coni")},
-      {"Public iDisk", FourCC("ConI")}, {"WebDAV", FourCC("Conw")}, {"WebDAV over SSL", FourCC("ConW")},
+      {"FTP", FourCC("ConF")},          {"FTP-SSL", FourCC("Conf")}, {"iDisk", FourCC("Coni")},
+      {"Public iDisk", FourCC("ConI")}, {"WebDAV", FourCC("Conw")},  {"WebDAV over SSL", FourCC("ConW")},
       {"Truvane", FourCC("ConS")}};
   for (const auto& [title, command] : presets) menu->AppendItem(Item(Localized(title), command));
   return menu;
@@ -136,13 +138,17 @@ MenuRef BuildDockMenu(bool simpleMode) {
   FavouritesMenu() = BuildFavouritesMenu();
   menu->AppendItem(MenuItem{.text = FavouritesMenu()->title(), .submenu = FavouritesMenu()});
 
-  while (menu->CountItems() > 0 && menu->Item(menu->CountItems())->separator) menu->DeleteItem(menu->CountItems());
+  while (menu->CountItems() > 0 && menu->Item(menu->CountItems())->separator)
+    menu->DeleteItem(menu->CountItems());
   return menu;
 }
 
 bool HandleDockMenuCommand(toolbox::FourCharCode command) {
-  const bool bonjour = command >= kDockBonjourCommand && command < kDockBonjourCommand + 0x10000;
-  const bool favourite = command >= kDockFavouriteCommand && command < kDockFavouriteCommand + 0x10000;
+  // Item commands run to 'DM !' and 'DF !' (256 items); the tray's display choices
+  // 'DM$p', 'DM#I' and 'DMB@' lie above them.
+  const bool bonjour = command >= kDockBonjourCommand && command < kDockBonjourCommand + kDockMenuMaxItems;
+  const bool favourite =
+      command >= kDockFavouriteCommand && command < kDockFavouriteCommand + kDockMenuMaxItems;
   if (!bonjour && !favourite) return false;
   const MenuRef menu = bonjour ? BonjourMenu() : FavouritesMenu();
   const int item = static_cast<int>(command - (bonjour ? kDockBonjourCommand : kDockFavouriteCommand)) + 1;

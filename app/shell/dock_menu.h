@@ -16,6 +16,8 @@
 //
 // Main thread only.
 
+#include <cstddef>
+
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/menus/menu.h"
 
@@ -28,6 +30,9 @@ inline constexpr std::int16_t kDockFavouritesMenuID = 10003;
 inline constexpr toolbox::FourCharCode kDockBonjourCommand = values::FourCC("DM  ");
 inline constexpr toolbox::FourCharCode kDockFavouriteCommand = values::FourCC("DF  ");
 inline constexpr toolbox::FourCharCode kDockPeerKey = values::FourCC("Stri");
+// At most this many peers and favourites are listed: their commands stay below 'DM !' and
+// 'DF !', apart from the display choices 'DM$p', 'DM#I' and 'DMB@'.
+inline constexpr std::size_t kDockMenuMaxItems = 256;
 
 toolbox::MenuRef BuildDockMenu(bool simpleMode);
 

@@ -34,10 +34,8 @@ int& WindowMenuFixedItems() {
 }
 
 MenuItem Item(const char* text, const char (&command)[5], const char* key = "", unsigned modifiers = 0) {
-  return MenuItem{.text = Localized(text),
-                  .command = FourCC(command),
-                  .key_equivalent = key,
-                  .modifiers = modifiers};
+  return MenuItem{
+      .text = Localized(text), .command = FourCC(command), .key_equivalent = key, .modifiers = modifiers};
 }
 
 MenuItem Separator() {
@@ -57,16 +55,15 @@ MenuRef ApplicationMenu() {
 }
 
 MenuRef FileMenu(bool advanced) {
-  MenuRef menu = MakeMenu(kFileMenuID, "File",
-                          {Item("New Download...", "New ", "N"), Item("Add Downloads from Page...", "AurS"),
-                           Separator(), Item("New Folder", "QWNF", "N", toolbox::kModifierShift),
-                           Item("New Smart Folder...", "NeSF"), Separator(),
-                           Item("Open Download Folder", "ODFo")});
+  MenuRef menu =
+      MakeMenu(kFileMenuID, "File",
+               {Item("New Download...", "New ", "N"), Item("Add Downloads from Page...", "AurS"), Separator(),
+                Item("New Folder", "QWNF", "N", toolbox::kModifierShift), Item("New Smart Folder...", "NeSF"),
+                Separator(), Item("Open Download Folder", "ODFo")});
   if (advanced) {
-    for (const MenuItem& item :
-         {Item("Open Received Files Folder", "OUFo"), Separator(), Item("Connect to Server...", "Conn", "K"),
-          Item("Send File...", "SnFi"), Item("Upload to File Host...", "URse"),
-          Item("Import Favourites", "ImpF")})
+    for (const MenuItem& item : {Item("Open Received Files Folder", "OUFo"), Separator(),
+                                 Item("Connect to Server...", "Conn", "K"), Item("Send File...", "SnFi"),
+                                 Item("Upload to File Host...", "URse"), Item("Import Favourites", "ImpF")})
       menu->AppendItem(item);
   }
   menu->AppendItem(Separator());
@@ -87,13 +84,26 @@ MenuRef EditMenu(bool advanced) {
 
 MenuRef DownloadQueueMenu(bool advanced) {
   MenuRef menu = MakeMenu(kQueueMenuID, "Queue",
-                          {Item("Start Queue", "Star"), Item("Stop Queue", "Stop"), Separator(),
-                           Item("Start", "StaD"), Item("Stop", "StoD", "."), Item("Hold", "HolD"),
-                           Item("Queue", "QDow"), Separator(), Item("Move Up", "DSUp"),
-                           Item("Move Down", "DSDo"), Item("Move Up 5", "DSU5"), Item("Move Down 5", "DSD5"),
-                           Separator(), Item("Remove", "Remo"), Item("Move to Trash", "MvTT"), Separator(),
-                           Item("Clear Finished Downloads...", "ClIn"), Item("Clear Stopped Downloads...", "ClC*"),
-                           Item("Clean Up Queue...", "ClrO"), Item("Clear List...", "ClrQ")});
+                          {Item("Start Queue", "Star"),
+                           Item("Stop Queue", "Stop"),
+                           Separator(),
+                           Item("Start", "StaD"),
+                           Item("Stop", "StoD", "."),
+                           Item("Hold", "HolD"),
+                           Item("Queue", "QDow"),
+                           Separator(),
+                           Item("Move Up", "DSUp"),
+                           Item("Move Down", "DSDo"),
+                           Item("Move Up 5", "DSU5"),
+                           Item("Move Down 5", "DSD5"),
+                           Separator(),
+                           Item("Remove", "Remo"),
+                           Item("Move to Trash", "MvTT"),
+                           Separator(),
+                           Item("Clear Finished Downloads...", "ClIn"),
+                           Item("Clear Stopped Downloads...", "ClC*"),
+                           Item("Clean Up Queue...", "ClrO"),
+                           Item("Clear List...", "ClrQ")});
   if (advanced) {
     menu->AppendItem(Separator());
     menu->AppendItem(Item("Schedule...", "Sche"));
@@ -105,19 +115,19 @@ MenuRef DownloadQueueMenu(bool advanced) {
 MenuRef UploadQueueMenu(bool) {
   return MakeMenu(kQueueMenuID, "Queue",
                   {Item("Start Upload Queue", "StaU"), Item("Stop Upload Queue", "StoU"), Separator(),
-                   Item("Start", "StaD"), Item("Stop", "StoD", "."), Item("Hold", "HolD"), Item("Queue", "QDow"),
-                   Separator(), Item("Move Up", "DSUp"), Item("Move Down", "DSDo"), Item("Move Up 5", "DSU5"),
-                   Item("Move Down 5", "DSD5"), Separator(), Item("Remove", "Remo"), Separator(),
-                   Item("Clear Finished Uploads...", "ClIn"), Item("Clear Inactive Uploads...", "ClC*"),
-                   Separator(), Item("Send File...", "SnFi")});
+                   Item("Start", "StaD"), Item("Stop", "StoD", "."), Item("Hold", "HolD"),
+                   Item("Queue", "QDow"), Separator(), Item("Move Up", "DSUp"), Item("Move Down", "DSDo"),
+                   Item("Move Up 5", "DSU5"), Item("Move Down 5", "DSD5"), Separator(),
+                   Item("Remove", "Remo"), Separator(), Item("Clear Finished Uploads...", "ClIn"),
+                   Item("Clear Inactive Uploads...", "ClC*"), Separator(), Item("Send File...", "SnFi")});
 }
 
 MenuRef ViewMenu(bool advanced, bool remote) {
   MenuRef menu = MakeMenu(kViewMenuID, "View",
-                          {Item("Mini Window", "ShFl", "M", toolbox::kModifierShift), Item("Inspector", "Insp", "I"),
-                           Item("Transfer Information", "Vdet", "L"), Separator(),
-                           Item("kHideLeftPane", "TQlp"), Item("kHideFilterBar", "TgSb"), Separator(),
-                           Item(advanced ? "Simple Interface" : "Advanced Interface", "TadM")});
+                          {Item("Mini Window", "ShFl", "M", toolbox::kModifierShift),
+                           Item("Inspector", "Insp", "I"), Item("Transfer Information", "Vdet", "L"),
+                           Separator(), Item("kHideLeftPane", "TQlp"), Item("kHideFilterBar", "TgSb"),
+                           Separator(), Item(advanced ? "Simple Interface" : "Advanced Interface", "TadM")});
   if (remote) {
     menu->AppendItem(Separator());
     menu->AppendItem(Item("kHideInvisibles", "TSin"));
@@ -129,8 +139,8 @@ MenuRef ViewMenu(bool advanced, bool remote) {
 // The platform's standard Window menu: minimise, zoom, cycle, bring all to front.
 MenuRef StandardWindowMenu() {
   return MakeMenu(kWindowMenuID, "Window",
-                  {Item("Minimize", "mini"), Item("Zoom", "zoom"), Separator(), Item("Cycle Through Windows", "rotw"),
-                   Separator(), Item("Bring All to Front", "bfrt")});
+                  {Item("Minimize", "mini"), Item("Zoom", "zoom"), Separator(),
+                   Item("Cycle Through Windows", "rotw"), Separator(), Item("Bring All to Front", "bfrt")});
 }
 
 // The application's items go in around the zoom item, as the standard menu's own.
@@ -238,7 +248,8 @@ void ResetMainMenuBar() {
 void UpdateViewMenu(Menu& menu) {
   if (!MainWindowInFront()) return;
   if (const int i = menu.IndexOfCommand(FourCC("TSin")))
-    menu.SetItemText(i, Localized(util::CurrentSettings()->hideHiddenFiles ? "kShowInvisibles" : "kHideInvisibles"));
+    menu.SetItemText(
+        i, Localized(util::CurrentSettings()->hideHiddenFiles ? "kShowInvisibles" : "kHideInvisibles"));
   int pane = menu.IndexOfCommand(FourCC("VSpl"));
   if (pane == 0) pane = menu.IndexOfCommand(FourCC("ViAl"));
   if (pane == 0) return;

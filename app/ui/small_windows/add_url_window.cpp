@@ -57,7 +57,8 @@ void AddOrAppend(toolbox::Window& window) {
     return;
   }
   const toolbox::MenuRef menu = popUp->PopUpMenu();
-  const values::Value* key = menu ? menu->ItemProperty(chosen, kApplicationSignature, kAddURLItemKey) : nullptr;
+  const values::Value* key =
+      menu ? menu->ItemProperty(chosen, kApplicationSignature, kAddURLItemKey) : nullptr;
   std::int64_t uid = 0;
   if (!key || !key->AsNumber() || !(uid = key->AsNumber()->AsInt64())) return;
   if (queue::WrapperRef wrapper = queue::LookUpDownloadWrapper(static_cast<queue::DownloadUID>(uid)))
@@ -66,12 +67,14 @@ void AddOrAppend(toolbox::Window& window) {
 
 }  // namespace
 
-runtime::Status AddURLWindowEventHandler(runtime::HandlerCall&, runtime::Event& event, toolbox::Window& window) {
+runtime::Status AddURLWindowEventHandler(runtime::HandlerCall&, runtime::Event& event,
+                                         toolbox::Window& window) {
   if (event.Is(toolbox::kEventClassWindow, toolbox::kEventWindowClose)) {
     window.RemoveProperty(kApplicationSignature, kAddURLProperty);
     return runtime::kEventNotHandledErr;
   }
-  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess)) return runtime::kEventNotHandledErr;
+  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
+    return runtime::kEventNotHandledErr;
   const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
   if (command == toolbox::kCommandOK) {
     AddOrAppend(window);

@@ -48,11 +48,12 @@ std::shared_ptr<toolbox::Window> CreateTrustPanelWindow(const net::CertificateCh
   spec.title = values::Localized("Verify Certificate");
   spec.content = {0, 0, 520, 330};
   auto window = toolbox::Window::Create(spec);
-  window->AddControl({.kind = ControlKind::kStaticText,
-                      .id = {kApplicationSignature, kTrustMessageID},
-                      .bounds = {20, 16, 480, 40},
-                      .text = message.empty() ? values::Localized("The server's certificate is not trusted.") : message,
-                      .font = toolbox::GetThemeFont(toolbox::ThemeFont::kEmphasizedSystem)});
+  window->AddControl(
+      {.kind = ControlKind::kStaticText,
+       .id = {kApplicationSignature, kTrustMessageID},
+       .bounds = {20, 16, 480, 40},
+       .text = message.empty() ? values::Localized("The server's certificate is not trusted.") : message,
+       .font = toolbox::GetThemeFont(toolbox::ThemeFont::kEmphasizedSystem)});
   window->AddControl({.kind = ControlKind::kTextView,
                       .id = {kApplicationSignature, kTrustDetailsID},
                       .bounds = {20, 64, 480, 180},
@@ -104,7 +105,8 @@ engine::TrustPanel::Answer CertificateTrustPanel::RunModal(const net::Certificat
                              return runtime::kEventNotHandledErr;
                            if (command == toolbox::kCommandOK) {
                              answer.accepted = true;
-                             const toolbox::Control* always = raw->FindControl(kApplicationSignature, kTrustAlwaysID);
+                             const toolbox::Control* always =
+                                 raw->FindControl(kApplicationSignature, kTrustAlwaysID);
                              answer.always_trust = always && always->Value() != 0;
                            }
                            answered = true;

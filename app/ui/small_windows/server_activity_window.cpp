@@ -51,8 +51,8 @@ void FillList() {
   a.list->AddItems(0, ids);
 }
 
-toolbox::Status ItemData(toolbox::ListItemID item, toolbox::ListPropertyID property, toolbox::ListItemData& data,
-                         bool set) {
+toolbox::Status ItemData(toolbox::ListItemID item, toolbox::ListPropertyID property,
+                         toolbox::ListItemData& data, bool set) {
   if (set) return toolbox::kListPropertyNotSupported;
   auto it = Transfers().find(static_cast<std::uint32_t>(item - 1));
   if (it == Transfers().end()) return toolbox::kListPropertyNotSupported;
@@ -97,12 +97,12 @@ std::shared_ptr<toolbox::Window> CreateActivityWindow() {
   auto window = toolbox::Window::Create(spec);
   window->AddControl({.kind = ControlKind::kDisclosure,
                       .id = {kApplicationSignature, kActivityDisclosureID},
-                      .bounds = {12, 10, 200, 20},
+                      .bounds = {12, 10, 130, 20},
                       .text = values::Localized("Connections:"),
                       .value = 1});
   window->AddControl({.kind = ControlKind::kStaticText,
                       .id = {kApplicationSignature, kActivityCountTextID},
-                      .bounds = {212, 12, 60, 18},
+                      .bounds = {148, 12, 60, 18},
                       .text = "0"});
   window->AddControl({.kind = ControlKind::kStaticText,
                       .id = {kApplicationSignature, kActivityRateTextID},
@@ -116,8 +116,10 @@ std::shared_ptr<toolbox::Window> CreateActivityWindow() {
        .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
   ActivityWindow& a = Activity();
   a.list = std::make_unique<toolbox::ListView>();
-  a.list->AddColumn({.property = kFileColumn, .title = values::Localized("File"), .min_width = 60, .max_width = 600});
-  a.list->AddColumn({.property = kUserColumn, .title = values::Localized("User"), .min_width = 40, .max_width = 300});
+  a.list->AddColumn(
+      {.property = kFileColumn, .title = values::Localized("File"), .min_width = 60, .max_width = 600});
+  a.list->AddColumn(
+      {.property = kUserColumn, .title = values::Localized("User"), .min_width = 40, .max_width = 300});
   a.list->AddColumn(
       {.property = kAddressColumn, .title = values::Localized("Address"), .min_width = 40, .max_width = 300});
   a.list->SetColumnWidth(kFileColumn, 200);
@@ -205,10 +207,12 @@ std::string ServerActivitySpeedSample(std::int64_t bytesPerSecond) {
   if (const values::Value* stored = window->Property(kApplicationSignature, kActivityRateProperty))
     if (const values::Number* n = stored->AsNumber()) old = n->AsInt64();
   const auto smoothed = static_cast<std::int64_t>(double(bytesPerSecond) * 0.75 + double(old) * 0.25);
-  window->SetProperty(kApplicationSignature, kActivityRateProperty, values::Value(values::Number::Int64(smoothed)));
+  window->SetProperty(kApplicationSignature, kActivityRateProperty,
+                      values::Value(values::Number::Int64(smoothed)));
   char text[64];
   std::snprintf(text, sizeof text, "%.1f k/s", double(smoothed) / 1024.0);
-  if (toolbox::Control* rate = window->FindControl(kApplicationSignature, kActivityRateTextID)) rate->SetText(text);
+  if (toolbox::Control* rate = window->FindControl(kApplicationSignature, kActivityRateTextID))
+    rate->SetText(text);
   return text;
 }
 

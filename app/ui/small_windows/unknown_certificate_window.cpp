@@ -33,7 +33,8 @@ toolbox::Window* ShowUnknownRootWindow(std::uint32_t uid, const std::string& hos
        .id = {kApplicationSignature, kUnknownRootTextID},
        .bounds = {20, 16, 400, 64},
        .text = InsertHostName(
-           values::Localized("The certificate of ^0 is signed by an authority that is not known. Connect anyway?"),
+           values::Localized(
+               "The certificate of ^0 is signed by an authority that is not known. Connect anyway?"),
            host)});
   window->AddControl({.kind = ControlKind::kPushButton,
                       .id = {kApplicationSignature, 2},

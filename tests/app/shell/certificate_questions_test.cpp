@@ -30,7 +30,8 @@ enum class Press { kCancel, kContinue, kAlwaysTrust, kClose };
 
 // Answers the panel once it runs, as the user would: from a timer of the main loop, which
 // the panel's modal run keeps serving. Gives up (closing nothing) after a bound.
-std::shared_ptr<runtime::Timer> AnswerPanel(Press press, std::string* shownMessage, std::string* shownDetails) {
+std::shared_ptr<runtime::Timer> AnswerPanel(Press press, std::string* shownMessage,
+                                            std::string* shownDetails) {
   return toolbox::InstallMainTimer(20ms, 20ms, [=, tries = 0](runtime::Timer& timer) mutable {
     toolbox::Window* panel = ui::CurrentTrustPanel();
     if (!panel) {
@@ -82,7 +83,8 @@ TEST(CertificateQuestions, TheTrustPanelAsksAndItsAnswerReturnsToTheDownload) {
     std::string message, details;
     auto timer = AnswerPanel(c.press, &message, &details);
     std::vector<ui::CertificateAnswer> answers;
-    views.ShowUnknownCertificateWindow(question, [&](const ui::CertificateAnswer& a) { answers.push_back(a); });
+    views.ShowUnknownCertificateWindow(question,
+                                       [&](const ui::CertificateAnswer& a) { answers.push_back(a); });
     timer->Invalidate();
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].trust, c.trust);
@@ -107,13 +109,15 @@ TEST(CertificateQuestions, WithoutACertificateThePlainWindowNamesTheHost) {
     question.url = "https://mirror.example/b.iso";
     question.chain = {{0x30, 0x01}};  // not a certificate
     std::vector<ui::CertificateAnswer> answers;
-    views.ShowUnknownCertificateWindow(question, [&](const ui::CertificateAnswer& a) { answers.push_back(a); });
+    views.ShowUnknownCertificateWindow(question,
+                                       [&](const ui::CertificateAnswer& a) { answers.push_back(a); });
     std::shared_ptr<toolbox::Window> window;
     for (auto& w : toolbox::Window::AllWindows())
       if (w->Property(kApplicationSignature, ui::kUnknownRootUIDProperty)) window = w;
     ASSERT_TRUE(window);
-    EXPECT_NE(window->FindControl(kApplicationSignature, ui::kUnknownRootTextID)->Text().find("mirror.example"),
-              std::string::npos);
+    EXPECT_NE(
+        window->FindControl(kApplicationSignature, ui::kUnknownRootTextID)->Text().find("mirror.example"),
+        std::string::npos);
     EXPECT_TRUE(answers.empty()) << "the window waits for the user";
     window->FindControl(kApplicationSignature, connect ? 3 : 2)->Click();
     ASSERT_EQ(answers.size(), 1u);
@@ -142,7 +146,8 @@ TEST(CertificateQuestions, PanelPicture) {
   panel->Show();
   const toolbox::Image image = panel->Grab();
   EXPECT_EQ(image.width(), int(panel->ContentBounds().width));
-  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) panel->GrabToPng(std::string(keep) + "/trust_panel.png");
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR"))
+    panel->GrabToPng(std::string(keep) + "/trust_panel.png");
   panel->Release();
 }
 
