@@ -15,9 +15,9 @@
 #include "app/shell/dock_menu.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/ui/small_windows/server_activity_window.h"
+#include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/settings_store.h"
-#include "app/util/helpers/task_helpers.h"
 #include "app/util/text/english_texts.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/runtime/event_queue.h"
@@ -94,7 +94,8 @@ TEST(QuitRule, WarnsOnlyWhileSomethingMovesAndTheSettingsAsk) {
       {true, false, false, true, true, QuitDecision::kQuitNow},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(DecideQuit(c.receiving, c.uploading, c.downloading, c.warnOnQuit, c.onlyIfDownloading), c.decision)
+    EXPECT_EQ(DecideQuit(c.receiving, c.uploading, c.downloading, c.warnOnQuit, c.onlyIfDownloading),
+              c.decision)
         << c.receiving << c.uploading << c.downloading << c.warnOnQuit << c.onlyIfDownloading;
 }
 
@@ -160,9 +161,10 @@ TEST_F(ApplicationCommandsTest, HidingASectionStoresItsKeyAndDropsItsRow) {
     const char* command;
     const char* key;
     std::uint32_t row;  // 0: none
-  } cases[] = {{"HiRe", "show remote", 0},        {"HiUp", "show uploads", 20}, {"HiRf", "show received files", 22},
-               {"HiSe", "show servers", 7},       {"HiFi", "show filters", 4},  {"HiHI", "show history", 2},
-               {"HiRE", "show rendezvous", 0},    {"HiFS", "show file sharing", 0}};
+  } cases[] = {{"HiRe", "show remote", 0},          {"HiUp", "show uploads", 20},
+               {"HiRf", "show received files", 22}, {"HiSe", "show servers", 7},
+               {"HiFi", "show filters", 4},         {"HiHI", "show history", 2},
+               {"HiRE", "show rendezvous", 0},      {"HiFS", "show file sharing", 0}};
   for (const auto& c : cases) {
     mainList->removedRows.clear();
     char code[5] = {c.command[0], c.command[1], c.command[2], c.command[3], 0};
@@ -214,9 +216,9 @@ TEST_F(ApplicationCommandsTest, TheTrayMenuBySimpleAndAdvancedInterface) {
   store.Set("show speeds", values::Value(true));
   auto advanced = BuildDockMenu(false);
   EXPECT_EQ(advanced->Item(1)->submenu->ItemMark(1), toolbox::kCheckMark);
-  EXPECT_EQ(Titles(*advanced),
-            (std::vector<std::string>{"Tray Icon", "Stop Queue", "Open Download Folder", "Open Received Files Folder",
-                                      "-", "Bonjour", "Connect To", "-", "Favourites"}));
+  EXPECT_EQ(Titles(*advanced), (std::vector<std::string>{"Tray Icon", "Stop Queue", "Open Download Folder",
+                                                         "Open Received Files Folder", "-", "Bonjour",
+                                                         "Connect To", "-", "Favourites"}));
   EXPECT_EQ(advanced->Item(2)->command, FourCC("Stop"));
   auto bonjour = advanced->Item(6)->submenu;
   ASSERT_TRUE(bonjour);
@@ -269,7 +271,9 @@ TEST_F(ApplicationCommandsTest, SpeedSamplesAreSmoothedOnlyWhileTheActivityWindo
   EXPECT_EQ(Command(FourCC("VSAc")), runtime::kNoErr);
   toolbox::Window* window = ui::ServerActivityWindow();
   ASSERT_TRUE(window);
-  auto rate = [&] { return window->FindControl(toolbox::kApplicationSignature, ui::kActivityRateTextID)->Text(); };
+  auto rate = [&] {
+    return window->FindControl(toolbox::kApplicationSignature, ui::kActivityRateTextID)->Text();
+  };
   sample(1000);
   EXPECT_EQ(rate(), "0.7 k/s");
   sample(2000);
@@ -294,7 +298,9 @@ TEST_F(ApplicationCommandsTest, FileServerTransfersBecomeRowsOfTheActivityWindow
   started(2, "b.iso");
   ui::ShowServerActivityWindow();
   toolbox::Window* window = ui::ServerActivityWindow();
-  auto count = [&] { return window->FindControl(toolbox::kApplicationSignature, ui::kActivityCountTextID)->Text(); };
+  auto count = [&] {
+    return window->FindControl(toolbox::kApplicationSignature, ui::kActivityCountTextID)->Text();
+  };
   EXPECT_EQ(count(), "2") << "transfers started before the window opened are shown";
   ended(1);
   ended(7);  // unknown: nothing

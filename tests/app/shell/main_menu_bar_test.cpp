@@ -40,13 +40,18 @@ TEST_F(MainMenuBarTest, TheModeFollowsTheViewAndTheInterface) {
     bool simple;
     MenuBarMode mode;
   } cases[] = {
-      {queue::kMyDownloadsViewID, false, {2, 1, 2}}, {queue::kMyUploadsViewID, false, {1, 1, 2}},
-      {queue::kMyUploadsViewID, true, {1, 0, 2}},    {queue::kFTPHostsViewID, false, {2, 1, 1}},
-      {1025, false, {2, 1, 1}},                      {4096, true, {2, 0, 1}},
-      {4097, false, {2, 1, 2}},                      {queue::kReceivedFilesViewID, false, {2, 1, 1}},
+      {queue::kMyDownloadsViewID, false, {2, 1, 2}},
+      {queue::kMyUploadsViewID, false, {1, 1, 2}},
+      {queue::kMyUploadsViewID, true, {1, 0, 2}},
+      {queue::kFTPHostsViewID, false, {2, 1, 1}},
+      {1025, false, {2, 1, 1}},
+      {4096, true, {2, 0, 1}},
+      {4097, false, {2, 1, 2}},
+      {queue::kReceivedFilesViewID, false, {2, 1, 1}},
       {0x100000, false, {2, 1, 2}},
   };
-  for (const auto& c : cases) EXPECT_EQ(MenuBarModeFor(c.view, c.simple), c.mode) << c.view << " " << c.simple;
+  for (const auto& c : cases)
+    EXPECT_EQ(MenuBarModeFor(c.view, c.simple), c.mode) << c.view << " " << c.simple;
 }
 
 TEST_F(MainMenuBarTest, MenusAndCommandsByQueueInterfaceAndView) {
@@ -64,8 +69,8 @@ TEST_F(MainMenuBarTest, MenusAndCommandsByQueueInterfaceAndView) {
     SCOPED_TRACE(testing::Message() << c.view << " simple " << c.simple);
     ResetMainMenuBar();
     ASSERT_TRUE(BuildMainMenuBarFor(c.view, c.simple));
-    EXPECT_EQ(MenuIds(), (std::vector<std::int16_t>{kApplicationMenuID, kFileMenuID, kEditMenuID, kQueueMenuID,
-                                                    kViewMenuID, kWindowMenuID, kHelpMenuID}));
+    EXPECT_EQ(MenuIds(), (std::vector<std::int16_t>{kApplicationMenuID, kFileMenuID, kEditMenuID,
+                                                    kQueueMenuID, kViewMenuID, kWindowMenuID, kHelpMenuID}));
     for (const char* always : {"quit", "pref", "New ", "undo", "redo", "copy", "sall", "StaD", "StoD", "View",
                                "RFLo", "NQWi", "ODFo", "TadM"}) {
       char code[5] = {always[0], always[1], always[2], always[3], 0};
@@ -73,7 +78,8 @@ TEST_F(MainMenuBarTest, MenusAndCommandsByQueueInterfaceAndView) {
     }
     EXPECT_EQ(Has(kQueueMenuID, "StaU"), c.uploadQueue);
     EXPECT_EQ(Has(kQueueMenuID, "Star"), !c.uploadQueue);
-    EXPECT_EQ(Has(kWindowMenuID, "VSAc"), c.advancedItems) << "server activity only in the advanced interface";
+    EXPECT_EQ(Has(kWindowMenuID, "VSAc"), c.advancedItems)
+        << "server activity only in the advanced interface";
     EXPECT_EQ(Has(kFileMenuID, "Conn"), c.advancedItems);
     EXPECT_EQ(Has(kFileMenuID, "OUFo"), c.advancedItems);
     EXPECT_EQ(Has(kViewMenuID, "TSin"), c.remoteItems);
@@ -91,10 +97,14 @@ TEST_F(MainMenuBarTest, RebuiltOnlyWhenTheModeChanges) {
     std::uint32_t view;
     bool simple;
     bool rebuilt;
-  } steps[] = {{queue::kMyDownloadsViewID, false, true}, {queue::kMyUploadsViewID, false, true},
-               {queue::kMyDownloadsViewID, false, true}, {0x100000, false, false},
-               {0x400001, false, false},                 {queue::kHistoryViewID, false, false},
-               {queue::kHistoryViewID, true, true},      {queue::kHistoryViewID, true, false}};
+  } steps[] = {{queue::kMyDownloadsViewID, false, true},
+               {queue::kMyUploadsViewID, false, true},
+               {queue::kMyDownloadsViewID, false, true},
+               {0x100000, false, false},
+               {0x400001, false, false},
+               {queue::kHistoryViewID, false, false},
+               {queue::kHistoryViewID, true, true},
+               {queue::kHistoryViewID, true, false}};
   for (const auto& s : steps) EXPECT_EQ(BuildMainMenuBarFor(s.view, s.simple), s.rebuilt) << s.view;
 }
 
@@ -112,7 +122,8 @@ TEST_F(MainMenuBarTest, TheWindowMenuPutsTheApplicationItemsAroundTheStandardOne
     auto window = toolbox::GetMenuBar().Find(kWindowMenuID);
     ASSERT_TRUE(window);
     std::vector<std::string> got;
-    for (const auto& item : window->items()) got.push_back(item.separator ? "-" : values::FourCCString(item.command));
+    for (const auto& item : window->items())
+      got.push_back(item.separator ? "-" : values::FourCCString(item.command));
     EXPECT_EQ(got, c.commands);
     const int main = window->IndexOfCommand(FourCC("NQWi"));
     EXPECT_EQ(window->Item(main)->key_equivalent, "1");
@@ -136,7 +147,8 @@ TEST_F(MainMenuBarTest, BarPicture) {
   window->Show();
   const toolbox::Image image = window->Grab();
   EXPECT_GT(image.height(), 40) << "the bar sits above the content";
-  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) window->GrabToPng(std::string(keep) + "/menu_bar.png");
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR"))
+    window->GrabToPng(std::string(keep) + "/menu_bar.png");
   window->Release();
 }
 
