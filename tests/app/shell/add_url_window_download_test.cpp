@@ -59,7 +59,8 @@ class AddURLWindowDownloadTest : public testing_support::DownloadTest {
   void TearDown() override {
     for (const auto& [uid, w] : gQueueItems)
       if (w->element().stopSource) w->element().stopSource->Signal();
-    for (int i = 0; i < 10000 && engine::RunningDownloadTaskCount() != 0; ++i) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 10000 && engine::RunningDownloadTaskCount() != 0; ++i)
+      std::this_thread::sleep_for(1ms);
     engine::SetLimiterQueue(engine::TransferDirection::kDownload, 0);
     limiter.reset();
     util::SetSettingsPreferences(nullptr);

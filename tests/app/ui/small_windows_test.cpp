@@ -47,8 +47,8 @@ TEST_F(AddURLWindowTest, OffersOnlyDownloadsThatAreNotMoving) {
   const struct {
     queue::DownloadStatus status;
     bool offered;
-  } cases[] = {{4, false},  {8, false},   {512, false},  {16, true},   {32, true},
-               {64, true},  {128, true},  {256, true},   {1024, true}, {1, true}};
+  } cases[] = {{4, false}, {8, false},  {512, false}, {16, true},   {32, true},
+               {64, true}, {128, true}, {256, true},  {1024, true}, {1, true}};
   queue::DownloadUID uid = 100;
   std::vector<std::string> expected{"New Download"};
   for (const auto& c : cases) {
@@ -86,7 +86,8 @@ TEST_F(AddURLWindowTest, AddAppendsTheAddressToTheChosenDownloadOrSkipsAGoneOne)
     if (goneMeanwhile)
       EXPECT_EQ(urls, std::vector<std::string>{"http://first.example/big.iso"});
     else
-      EXPECT_EQ(urls, (std::vector<std::string>{"http://first.example/big.iso", "http://mirror.example/big.iso"}));
+      EXPECT_EQ(urls,
+                (std::vector<std::string>{"http://first.example/big.iso", "http://mirror.example/big.iso"}));
   }
 }
 
@@ -132,7 +133,8 @@ TEST_F(ServerActivityWindowTest, ASavedPlaceIsUsedWhenSoundAndAShortOneShowsItFo
     toolbox::Window* window = ShowServerActivityWindow();
     EXPECT_EQ(ShowServerActivityWindow(), window) << "a second open gives the same window";
     const toolbox::Rect bounds = window->ContentBounds();
-    EXPECT_EQ(bounds.height == c.saved.bottom - c.saved.top && bounds.width == c.saved.right - c.saved.left, c.used);
+    EXPECT_EQ(bounds.height == c.saved.bottom - c.saved.top && bounds.width == c.saved.right - c.saved.left,
+              c.used);
     EXPECT_EQ(window->FindControl(kApplicationSignature, kActivityDisclosureID)->Value(), c.disclosure);
     window->Release();
     EXPECT_EQ(ServerActivityWindow(), nullptr);
