@@ -29,14 +29,17 @@ std::multiset<std::string> SavedURLs() {
 
 TEST(ServicesProcess, AddURLServiceAddsEachLineAndOthersAreRefused) {
   Program program;
-  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)))
+      << ReadIfExists(program.StandardErrorFile());
   const std::string text = "http://127.0.0.1:9/one.bin\n  x  \n\n   http://127.0.0.1:9/two.bin  \n";
   SendResult r = SendWords({"--timeout", "10", "serv", "perf", "----:TEXT=addurl", "TEXT:utf8=" + text});
   EXPECT_EQ(r.status, 0) << r.err;
-  r = SendWords({"--timeout", "10", "serv", "perf", "----:TEXT=printfile", "TEXT:utf8=http://127.0.0.1:9/three"});
+  r = SendWords(
+      {"--timeout", "10", "serv", "perf", "----:TEXT=printfile", "TEXT:utf8=http://127.0.0.1:9/three"});
   EXPECT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(program.Quit(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
-  EXPECT_EQ(SavedURLs(), (std::multiset<std::string>{"http://127.0.0.1:9/one.bin", "http://127.0.0.1:9/two.bin"}));
+  EXPECT_EQ(SavedURLs(),
+            (std::multiset<std::string>{"http://127.0.0.1:9/one.bin", "http://127.0.0.1:9/two.bin"}));
 }
 
 }  // namespace

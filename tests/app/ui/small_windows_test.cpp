@@ -9,10 +9,15 @@
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/small_windows/add_url_window.h"
 #include "app/ui/small_windows/server_activity_window.h"
+#include "app/ui/small_windows/text_context_menu.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/settings/window_bounds_prefs.h"
 #include "platform/prefs/preference_store.h"
 #include "platform/toolbox/controls/control.h"
+#include "platform/toolbox/controls/text_edit_commands.h"
+#include "platform/toolbox/menus/menu_commands.h"
+#include "platform/toolbox/services/desktop_services.h"
+#include "tests/fakes/scripted_presenter.h"
 #include "tests/support/temp_home.h"
 
 namespace ui {
@@ -139,6 +144,62 @@ TEST_F(ServerActivityWindowTest, ASavedPlaceIsUsedWhenSoundAndAShortOneShowsItFo
     window->Release();
     EXPECT_EQ(ServerActivityWindow(), nullptr);
   }
+}
+
+TEST(TextContextMenu, OffersTheEditCommandsAndActsOnTheField) {
+  auto window = toolbox::Window::Create({.kind = toolbox::WindowKind::kDialog, .content = {0, 0, 300, 80}});
+  toolbox::Control* field = window->AddControl({.kind = toolbox::ControlKind::kEditText,
+                                                .id = {kApplicationSignature, 3},
+                                                .bounds = {10, 10, 280, 24}});
+  InstallTextContextMenu(*field);
+  field->SetText("http://one.example/a");
+  toolbox::SetClipboardText("pasted");
+
+  struct Case {
+    toolbox::FourCharCode command;
+    bool selectFirst;
+    std::string text, clipboard;
+    std::vector<bool> enabled;  // Cut, Copy, Paste, Select All
+  } cases[] = {
+      {toolbox::kCommandSelectAll, false, "http://one.example/a", "pasted", {false, false, true, true}},
+      {toolbox::kCommandCopy, true, "http://one.example/a", "http://one.example/a", {true, true, true, true}},
+      {toolbox::kCommandCut, true, "", "http://one.example/a", {true, true, true, true}},
+      {toolbox::kCommandPaste,
+       false,
+       "http://one.example/a",
+       "http://one.example/a",
+       {false, false, true, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(values::FourCCString(c.command));
+    if (c.selectFirst) field->SelectAllText();
+    fakes::ScopedScriptedPresenter presenter;
+    auto menu = BuildTextContextMenu();
+    presenter->menu_answers.push_back({menu, menu->IndexOfCommand(c.command), c.command});
+    toolbox::ShowTextContextMenu(*field, {40, 30});
+    ASSERT_EQ(presenter->menus.size(), 1u);
+    const toolbox::MenuRequest& shown = presenter->menus[0];
+    EXPECT_EQ(shown.menu->id(), kTextContextMenuID);
+    EXPECT_EQ(shown.where.y, 14) << "16 points above the click";
+    std::vector<bool> enabled;
+    for (int i = 1; i <= shown.menu->CountItems(); ++i) enabled.push_back(shown.menu->IsItemEnabled(i));
+    EXPECT_EQ(enabled, c.enabled);
+    EXPECT_EQ(field->Text(), c.text);
+    EXPECT_EQ(toolbox::GetClipboardText().value_or(""), c.clipboard);
+  }
+  window->Release();
+}
+
+TEST(TextContextMenu, TitlesFollowTheMenuBar) {
+  toolbox::MenuBar& bar = toolbox::GetMenuBar();
+  auto edit = toolbox::Menu::Create(135, "Edit");
+  edit->AppendItem("Couper", toolbox::kCommandCut);
+  bar.Append(edit);
+  auto menu = BuildTextContextMenu();
+  bar.Remove(135);
+  std::vector<std::string> titles;
+  for (const auto& item : menu->items()) titles.push_back(item.text);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Couper", "Copy", "Paste", "Select All"}));
 }
 
 }  // namespace
