@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/browser/hosts/host_list.h"
 #include "app/engine/limits/bandwidth_presets.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/adding/start_download.h"
+#include "app/queue/events/post_download_actions.h"
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
@@ -24,6 +26,8 @@
 #include "app/ui/small_windows/open_folder_commands.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/transfer_log/transfer_info_window.h"
+#include "app/util/desktop/ui_helpers.h"
+#include "app/util/desktop/update_bridges.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/runtime/distributed_notification_center.h"
@@ -255,6 +259,24 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       return runtime::kNoErr;
     case FourCC("View"):
       engine::ShowGlobalLogWindow();
+      return runtime::kNoErr;
+    case FourCC("Abou"):
+      util::ShowAboutWindow();
+      return runtime::kNoErr;
+    case FourCC("ChkV"):
+      util::CheckForUpdates();
+      return runtime::kEventNotHandledErr;
+    case FourCC("OScF"):
+      desktop::WorkspaceSlot::Get().OpenFile(queue::ScriptsFolder().Path());
+      return runtime::kNoErr;
+    case FourCC("ViAl"):
+    case FourCC("VSpl"):
+      // The remote host shown: one pane (a list) or the split panes with the local files.
+      if (queue::IsRemoteHostViewID(view))
+        if (browser::HostRef host = browser::HostForViewID(view)) {
+          host->viewType = command == FourCC("ViAl") ? 2 : 1;
+          ui::MainListServicesSlot::Get().RequestRedisplayCurrentFolder();
+        }
       return runtime::kNoErr;
     case FourCC("VSAc"):
       ui::ShowServerActivityWindow();

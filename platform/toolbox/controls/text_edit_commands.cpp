@@ -118,7 +118,8 @@ MenuSelection ShowTextContextMenu(Control& field, Point where) {
                       Point{where.x + it->second.offset.x, where.y + it->second.offset.y}, 0};
   MenuSelection chosen = GetPresenter().ShowMenu(request);
   if (chosen.chosen() && chosen.menu && chosen.menu->IsItemEnabled(chosen.item) && chosen.command != 0) {
-    auto event = MakeCommandEvent(kEventCommandProcess, Command{chosen.command, chosen.menu->id(), chosen.item});
+    auto event =
+        MakeCommandEvent(kEventCommandProcess, Command{chosen.command, chosen.menu->id(), chosen.item});
     field.target()->Send(*event);
   }
   return chosen;
@@ -133,10 +134,11 @@ void SetTextContextMenu(Control& field, std::function<MenuRef()> build, Point of
   widget->setContextMenuPolicy(Qt::CustomContextMenu);
   Control* control = &field;
   const runtime::EventTarget* key = field.target().get();
-  QObject::connect(widget, &QWidget::customContextMenuRequested, widget, [control, widget](const QPoint& pos) {
-    const QPoint inWindow = widget->mapTo(widget->window(), pos);
-    ShowTextContextMenu(*control, Point{double(inWindow.x()), double(inWindow.y())});
-  });
+  QObject::connect(widget, &QWidget::customContextMenuRequested, widget,
+                   [control, widget](const QPoint& pos) {
+                     const QPoint inWindow = widget->mapTo(widget->window(), pos);
+                     ShowTextContextMenu(*control, Point{double(inWindow.x()), double(inWindow.y())});
+                   });
   QObject::connect(widget, &QObject::destroyed, [key] { ContextMenus().erase(key); });
 }
 

@@ -8,6 +8,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/small_windows/add_url_window.h"
+#include "app/ui/small_windows/ok_dialog_handler.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/small_windows/text_context_menu.h"
 #include "app/util/settings/settings_store.h"
@@ -188,6 +189,24 @@ TEST(TextContextMenu, OffersTheEditCommandsAndActsOnTheField) {
     EXPECT_EQ(toolbox::GetClipboardText().value_or(""), c.clipboard);
   }
   window->Release();
+}
+
+TEST(OKDialog, OKClosesItAndOtherCommandsGoOn) {
+  const struct {
+    toolbox::FourCharCode command;
+    runtime::Status status;
+    bool released;
+  } cases[] = {{toolbox::kCommandOK, runtime::kNoErr, true},
+               {toolbox::kCommandCancel, runtime::kEventNotHandledErr, false},
+               {values::FourCC("copy"), runtime::kEventNotHandledErr, false}};
+  for (const auto& c : cases) {
+    auto dialog = toolbox::Window::Create({.kind = toolbox::WindowKind::kDialog, .content = {0, 0, 200, 60}});
+    InstallOKDialogHandler(*dialog);
+    auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, {c.command});
+    EXPECT_EQ(dialog->target()->Send(*event), c.status) << values::FourCCString(c.command);
+    EXPECT_EQ(dialog->IsReleased(), c.released);
+    dialog->Release();
+  }
 }
 
 TEST(TextContextMenu, TitlesFollowTheMenuBar) {
