@@ -7,7 +7,8 @@
 
 namespace ui {
 
-runtime::Status OKDialogEventHandler(runtime::HandlerCall& call, runtime::Event& event, toolbox::Window& window);
+runtime::Status OKDialogEventHandler(runtime::HandlerCall& call, runtime::Event& event,
+                                     toolbox::Window& window);
 // Installs it on the dialog for command events.
 runtime::HandlerRef InstallOKDialogHandler(toolbox::Window& window);
 
