@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,25 @@ void ToggleMainWindow() {
   }
 }
 
+// The Window menu's own commands act on the front window (floating ones aside).
+std::shared_ptr<toolbox::Window> FrontDocumentWindow() {
+  auto front = toolbox::Window::FrontWindow();
+  return front && front->kind() != toolbox::WindowKind::kFloating ? front : nullptr;
+}
+
+// The next visible window after the front one comes to the front.
+void CycleWindows() {
+  std::vector<std::shared_ptr<toolbox::Window>> shown;
+  for (auto& w : toolbox::Window::AllWindows())
+    if (w->IsVisible() && w->kind() != toolbox::WindowKind::kSheet) shown.push_back(w);
+  if (shown.size() < 2) return;
+  auto front = toolbox::Window::FrontWindow();
+  auto at = std::find(shown.begin(), shown.end(), front);
+  const std::size_t next =
+      at == shown.end() ? 0 : (static_cast<std::size_t>(at - shown.begin()) + 1) % shown.size();
+  shown[next]->Select();
+}
+
 // The log file in the file manager; nothing when it is not there yet.
 void RevealLogFile() {
   auto file = engine::GlobalLogFile();
@@ -259,6 +279,20 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       return runtime::kNoErr;
     case FourCC("View"):
       engine::ShowGlobalLogWindow();
+      return runtime::kNoErr;
+    case FourCC("mini"):
+      if (auto w = FrontDocumentWindow()) w->Minimize();
+      return runtime::kNoErr;
+    case FourCC("zoom"):
+      if (auto w = FrontDocumentWindow()) w->ToggleZoom();
+      return runtime::kNoErr;
+    case FourCC("rotw"):
+      CycleWindows();
+      return runtime::kNoErr;
+    case FourCC("bfrt"):
+      for (auto& w : toolbox::Window::AllWindows())
+        if (w->IsVisible() && !w->IsMinimized()) w->Select();
+      if (auto w = FrontDocumentWindow()) w->Select();
       return runtime::kNoErr;
     case FourCC("Abou"):
       util::ShowAboutWindow();

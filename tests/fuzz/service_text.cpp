@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& line : shell::ServiceURLLines(text)) {
     if (line.size() <= 1 || line.size() > text.size()) std::abort();
     if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos) std::abort();
-    if (line.front() == ' ' || line.back() == ' ' || line.front() == '\t' || line.back() == '\t') std::abort();
+    if (line.front() == ' ' || line.back() == ' ' || line.front() == '\t' || line.back() == '\t')
+      std::abort();
   }
   return 0;
 }

@@ -312,6 +312,22 @@ TEST_F(ApplicationCommandsTest, FileServerTransfersBecomeRowsOfTheActivityWindow
     window->GrabToPng(std::string(keep) + "/server_activity_window.png");
 }
 
+TEST_F(ApplicationCommandsTest, TheWindowMenusCommandsActOnTheFrontWindow) {
+  auto first = toolbox::Window::Create({.title = "First", .content = {10, 10, 200, 100}});
+  auto second = toolbox::Window::Create({.title = "Second", .content = {40, 40, 200, 100}});
+  first->Select();
+  second->Select();
+  toolbox::Application::Shared().ProcessPendingEvents();
+  ASSERT_EQ(toolbox::Window::FrontWindow(), second);
+  EXPECT_EQ(Command(FourCC("rotw")), runtime::kNoErr);
+  toolbox::Application::Shared().ProcessPendingEvents();
+  EXPECT_NE(toolbox::Window::FrontWindow(), second) << "cycling brings another window forward";
+  EXPECT_EQ(Command(FourCC("bfrt")), runtime::kNoErr);
+  EXPECT_TRUE(first->IsVisible() && second->IsVisible());
+  first->Release();
+  second->Release();
+}
+
 TEST_F(ApplicationCommandsTest, RevealRequestSelectsMyDownloadsAndForgetsThePendingMark) {
   SetRevealPending(true);
   runtime::Event reveal(util::kEventClassApplication, kEventAppRevealDownload);
