@@ -2,7 +2,8 @@
 # Truvane side by side with curl, wget, aria2c, axel and lftp, all in one run on one
 # machine, printed as one markdown table:
 #
-#   - dd copying the test file (the physical limit of a download to this disk);
+#   - dd copying the test file (the physical limit of a download to this disk), and each
+#     HTTP wall of Truvane as a multiple of it, printed under the table;
 #   - one file (1 GiB) from a loopback nginx over HTTP and HTTPS, with 1 and 10 connections:
 #     wall time, user CPU and peak memory (the median of the runs);
 #   - the download limit at 2, 10 and 50 MiB/s with 10 connections: the rate achieved;
@@ -146,6 +147,8 @@ measure() {
 }
 
 bound=900
+dd_wall=""
+ratios=()
 declare -A table
 rows=()
 add_row() { rows+=("$1"); }
@@ -158,6 +161,7 @@ if want dd; then
   add_row "dd copy of the file (physical limit)"
   measure "$expected" dd if="$work/www/big.bin" of="$out" bs=4M status=none
   put "dd copy of the file (physical limit)" truvane "$cell"
+  [ "$cell" = failed ] || [ "$cell" = "wrong bytes" ] || dd_wall="$last_wall"
 fi
 
 # ---- One file over HTTP and HTTPS
@@ -183,6 +187,9 @@ download_rows() {
     add_row "$row"
     measure "$expected" "$bench" "$url" --connections "$c" "${ca_truvane[@]}" --timeout 600 --output "$out"
     put "$row" truvane "$cell"
+    if [ "$scheme" = http ] && [ -n "$dd_wall" ] && [ "$cell" != failed ] && [ "$cell" != "wrong bytes" ]; then
+      ratios+=("HTTP with $c connection$([ "$c" = 1 ] || echo s) $(python3 -c "print(f'{$last_wall/$dd_wall:.2f}')")x")
+    fi
     if [ "$c" = 1 ]; then
       if have curl; then measure "$expected" curl -sf "${ca_curl[@]}" -o "$out" "$url"; put "$row" curl "$cell"; fi
       if have wget; then measure "$expected" wget -q "${ca_wget[@]}" -O "$out" "$url"; put "$row" wget "$cell"; fi
@@ -336,3 +343,7 @@ for row in "${rows[@]}"; do
   for p in "${peers[@]}"; do line+=" ${table["$row|$p"]:--} |"; done
   echo "$line"
 done
+if [ ${#ratios[@]} -gt 0 ]; then
+  echo
+  echo "Truvane's wall time against the dd copy (median against median): $(IFS=,; echo "${ratios[*]}" | sed 's/,/, /g')."
+fi

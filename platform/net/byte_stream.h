@@ -50,6 +50,9 @@ enum class StreamStatus { kNotOpen, kOpening, kOpen, kReading, kWriting, kAtEnd,
 inline constexpr std::ptrdiff_t kStreamAtEnd = 0;
 inline constexpr std::ptrdiff_t kStreamFailed = -1;
 inline constexpr std::ptrdiff_t kStreamWouldBlock = -2;
+// From the splicing reads only: this stream cannot hand its bytes to a pipe now (TLS,
+// framing to undo, bytes already buffered, a kernel without splice); use Read.
+inline constexpr std::ptrdiff_t kStreamCannotSplice = -3;
 
 class ByteStream {
  public:

@@ -85,6 +85,12 @@ void HttpBodyDecoder::InputEnded() {
   state_ = framing_ == Framing::kUntilClose ? State::kDone : State::kError;
 }
 
+void HttpBodyDecoder::CountBody(std::size_t count) {
+  if (state_ != State::kBody || framing_ != Framing::kLength) return;
+  remaining_ -= std::min<std::uint64_t>(remaining_, count);
+  if (remaining_ == 0) state_ = State::kDone;
+}
+
 HttpBodyDecoder::Step HttpBodyDecoder::Advance(std::string_view in, std::size_t max_body) {
   Step step;
   if (state_ != State::kBody) return step;

@@ -37,6 +37,10 @@ class HttpBodyDecoder {
 
   // Finds at most `max_body` body bytes at the start of `input` (after framing bytes).
   Step Advance(std::string_view input, std::size_t max_body);
+  // `count` body bytes of a length-delimited or until-close body were taken past this
+  // decoder (spliced into a file): counts them as Advance would. `count` is at most
+  // Remaining() for a length-delimited body.
+  void CountBody(std::size_t count);
   // The connection ended: kDone for a body that runs to the end, kError otherwise.
   void InputEnded();
 

@@ -552,6 +552,39 @@ std::ptrdiff_t HttpReadStream::ReadDirect(void* out, std::size_t size) {
   return kStreamWouldBlock;
 }
 
+bool HttpReadStream::CanSpliceBody() const {
+  // Only a bare TCP connection hands its bytes to the kernel; TLS must decrypt them here.
+  return !splice_refused_ && tls_ == nullptr && DirectBody() && dynamic_cast<TcpStream*>(connection_.get());
+}
+
+std::ptrdiff_t HttpReadStream::SpliceBody(int pipe_descriptor, std::size_t size) {
+  if (!CanSpliceBody()) return kStreamCannotSplice;
+  auto* tcp = static_cast<TcpStream*>(connection_.get());
+  // Never past a length-delimited body, as in ReadDirect.
+  const std::int64_t remaining = decoder_->Remaining();
+  if (remaining >= 0) size = std::min<std::uint64_t>(size, static_cast<std::uint64_t>(remaining));
+  if (size == 0) return kStreamWouldBlock;
+  const std::ptrdiff_t n = tcp->SpliceInto(pipe_descriptor, size);
+  if (n > 0) {
+    decoder_->CountBody(static_cast<std::size_t>(n));
+    if (decoder_->state() == HttpBodyDecoder::State::kDone) {
+      Finish();
+      Post(kEventNone);
+    }
+    return n;
+  }
+  if (n == kStreamCannotSplice) {
+    splice_refused_ = true;
+    return kStreamCannotSplice;
+  }
+  if (n == kStreamAtEnd) {
+    ConnectionEnded();
+  } else if (n == kStreamFailed) {
+    OnConnectionEvent(kEventError);
+  }
+  return kStreamWouldBlock;
+}
+
 std::ptrdiff_t HttpReadStream::Read(void* out, std::size_t size) {
   const std::size_t available = body_.size() - body_pos_;
   if (available == 0) {

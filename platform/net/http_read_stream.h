@@ -82,6 +82,15 @@ class HttpReadStream {
 
   // A count > 0, kStreamAtEnd, kStreamFailed or kStreamWouldBlock.
   std::ptrdiff_t Read(void* out, std::size_t size);
+  // Read without a copy, for a plain (not TLS) length-delimited or until-close body with
+  // nothing buffered: moves at most `size` body bytes from the socket into the pipe
+  // `pipe_descriptor` and answers how many, counted as read. kStreamCannotSplice whenever
+  // Read must be used instead (TLS, chunked framing, buffered bytes, the body's end, a
+  // kernel that cannot): call Read then, which answers for those states. The end and
+  // failures of the body arrive as events, as after Read.
+  std::ptrdiff_t SpliceBody(int pipe_descriptor, std::size_t size);
+  // Whether SpliceBody would take bytes now (it may still find none waiting).
+  bool CanSpliceBody() const;
   bool HasBytesAvailable() const { return body_.size() > body_pos_; }
   StreamStatus Status() const { return status_; }
   StreamError Error() const { return error_; }
@@ -153,6 +162,7 @@ class HttpReadStream {
   bool reused_connection_ = false;
   bool paused_ = false;
   bool reusable_ = false;
+  bool splice_refused_ = false;  // the kernel would not splice this connection
 
   std::string outgoing_;
   std::size_t outgoing_pos_ = 0;

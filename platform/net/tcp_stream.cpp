@@ -1,6 +1,7 @@
 #include "platform/net/tcp_stream.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -289,6 +290,29 @@ std::ptrdiff_t TcpStream::Read(void* out, std::size_t size) {
     return kStreamAtEnd;
   }
   if (errno == EAGAIN || errno == EWOULDBLOCK) return kStreamWouldBlock;
+  error_ = PosixError(errno);
+  status_ = StreamStatus::kError;
+  StopWatching();
+  return kStreamFailed;
+}
+
+std::ptrdiff_t TcpStream::SpliceInto(int pipe_descriptor, std::size_t size) {
+  if (status_ == StreamStatus::kError) return kStreamFailed;
+  if (peer_ended_ && status_ == StreamStatus::kAtEnd) return kStreamAtEnd;
+  if (status_ != StreamStatus::kOpen || size == 0) return kStreamWouldBlock;
+  ssize_t n;
+  do {
+    n = ::splice(fd_.get(), nullptr, pipe_descriptor, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return n;
+  if (n == 0) {
+    peer_ended_ = true;
+    status_ = StreamStatus::kAtEnd;
+    UpdateInterest();
+    return kStreamAtEnd;
+  }
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return kStreamWouldBlock;
+  if (errno == EINVAL || errno == ENOSYS) return kStreamCannotSplice;
   error_ = PosixError(errno);
   status_ = StreamStatus::kError;
   StopWatching();

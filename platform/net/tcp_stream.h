@@ -70,6 +70,10 @@ class TcpStream : public ByteStream {
   void Close() override;
   std::ptrdiff_t Read(void* out, std::size_t size) override;
   std::ptrdiff_t Write(const void* data, std::size_t size) override;
+  // Read's counterpart without a copy: moves at most `size` received bytes into the pipe
+  // `pipe_descriptor` (splice(2)). The same answers as Read, and kStreamCannotSplice when
+  // the kernel cannot splice this socket (the bytes stay there for Read).
+  std::ptrdiff_t SpliceInto(int pipe_descriptor, std::size_t size);
   bool HasBytesAvailable() const override;
   StreamStatus Status() const override { return status_; }
   StreamError Error() const override { return error_; }

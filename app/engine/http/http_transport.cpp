@@ -504,6 +504,20 @@ bool HttpConnection::Replace(std::optional<values::Url> url, HttpCarried carried
 }
 
 bool HttpConnection::ReadBody() {
+  // A plain body without a limit goes from the socket into the file through a pipe, never
+  // through this process's memory; whatever cannot (TLS, chunks, gzip, bytes that came
+  // with the head, a limit) is read below.
+  if (!inflater_ && stream_->CanSpliceBody()) {
+    if (const auto pipe = connection_.SplicePipe()) {
+      const std::ptrdiff_t n = stream_->SpliceBody(pipe->descriptor, pipe->size);
+      if (n > 0) {
+        connection_.ReportTransfer(0, static_cast<std::size_t>(n));
+        if (!connection_.WriteSpliced(static_cast<std::size_t>(n))) ended_ = true;
+        return ended_;
+      }
+      if (n != net::kStreamCannotSplice) return false;
+    }
+  }
   std::span<std::uint8_t> buffer = connection_.ReadBuffer();
   const std::size_t grant = connection_.RequestBandwidth(buffer.size());
   if (grant < 1) return false;

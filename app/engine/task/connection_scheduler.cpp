@@ -2,10 +2,12 @@
 // connections and what follows each ending, and writing received bytes.
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
+#include "app/engine/limits/limit_settings.h"
 #include "app/engine/task/download_run.h"
 #include "app/engine/urls/mirror_lists.h"
 #include "app/engine/urls/url_entries.h"
@@ -621,12 +623,18 @@ bool DownloadRun::StreamEnded(DownloadStream& s, std::uint32_t flags) {
 }
 
 bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> bytes) {
+  return WriteCore(s, bytes.size(), [this, bytes](std::uint64_t offset, std::size_t count) {
+    return dataFork_.WriteAt(offset, bytes.first(count));
+  });
+}
+
+bool DownloadRun::WriteCore(DownloadStream& s, std::size_t available, const RangeWriter& write) {
   if (s.pendingRangeSet) {
     s.range = s.pendingRange;
     s.pendingRangeSet = false;
   }
   bool finish = false;
-  std::size_t n = bytes.size();
+  std::size_t n = available;
   if (s.range.length > 0) {
     const std::int64_t left = s.range.length - s.bytesDone;
     if (left <= 0) {
@@ -639,7 +647,7 @@ bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> byt
     }
   }
   if (n > 0) {
-    const files::Status st = dataFork_.WriteAt(static_cast<std::uint64_t>(s.writeOffset), bytes.first(n));
+    const files::Status st = write(static_cast<std::uint64_t>(s.writeOffset), n);
     if (!st.ok()) {
       // A full disk or a failing one does not get better by asking the server again.
       const std::string text = st.code() == files::dskFulErr
@@ -660,6 +668,78 @@ bool DownloadRun::WriteCore(DownloadStream& s, std::span<const std::uint8_t> byt
     return false;
   }
   return true;
+}
+
+std::optional<DownloadConnection::PipeTarget> DownloadRun::SplicePipeFor(DownloadStream& s) {
+  if (!s.IsOpen() || ended_ || spliceRefused_ || s.pipeUnavailable) return std::nullopt;
+  // The resume check compares the first bytes, which it must hold in memory.
+  if (!s.headChecked && s.transportWantsResumeCheck()) return std::nullopt;
+  // Under a limit every read waits for its grant: that path stays the one that reads.
+  if (IsBandwidthLimitOn(TransferDirection::kDownload) && LimiterQueue(TransferDirection::kDownload) != 0)
+    return std::nullopt;
+  if (s.pendingRangeSet) {
+    s.range = s.pendingRange;
+    s.pendingRangeSet = false;
+  }
+  if (!s.pipe) {
+    s.pipe = files::SplicePipe::Create();
+    if (!s.pipe) {
+      s.pipeUnavailable = true;
+      return std::nullopt;
+    }
+  }
+  std::size_t size = s.pipe->Capacity();
+  if (s.range.length > 0) {
+    // Never a byte past the range: what follows it is another connection's.
+    const std::int64_t left = s.range.length - s.bytesDone;
+    if (left <= 0) return std::nullopt;
+    size = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(size)));
+  }
+  return DownloadConnection::PipeTarget{s.pipe->WriteDescriptor(), size};
+}
+
+files::Status DownloadRun::WriteFromPipe(DownloadStream& s, std::uint64_t offset, std::size_t count) {
+  files::SplicePipe& pipe = *s.pipe;
+  const std::size_t before = pipe.Held();
+  files::Status st = pipe.MoveToFile(dataFork_, offset, count);
+  if (!st.ok() && st.sys_errno() == EINVAL) {
+    // This file system takes no spliced bytes: the rest goes through memory, and every
+    // later read of this download reads the ordinary way.
+    spliceRefused_ = true;
+    std::size_t moved = before - pipe.Held();
+    st = files::Status();
+    while (moved < count && st.ok()) {
+      const std::span<std::uint8_t> buffer = s.ReadBuffer();
+      const auto got = pipe.ReadOut(buffer.first(std::min(buffer.size(), count - moved)));
+      if (!got.ok()) {
+        st = got.status();
+      } else if (*got == 0) {
+        st = files::Status(files::ioErr, EIO);
+      } else {
+        st = dataFork_.WriteAt(offset + moved, buffer.first(*got));
+        moved += *got;
+      }
+    }
+  }
+  // Bytes past the range's end (or left by a failure) belong to no write.
+  if (pipe.Held() > 0) pipe.Discard();
+  return st;
+}
+
+bool DownloadRun::WriteSplicedData(DownloadStream& s, std::size_t count) {
+  if (!s.pipe) return false;
+  s.pipe->NoteFilled(count);
+  if (!s.IsOpen() || ended_) {
+    s.pipe->Discard();
+    return false;
+  }
+  s.lastActivity = Now();
+  const bool goOn = WriteCore(
+      s, count, [this, &s](std::uint64_t offset, std::size_t n) { return WriteFromPipe(s, offset, n); });
+  // An ended stream stays alive until its callback returns; its pipe must not carry bytes
+  // into anything.
+  if (s.pipe && s.pipe->Held() > 0) s.pipe->Discard();
+  return goOn;
 }
 
 bool DownloadRun::ResumeCheck(DownloadStream& s, std::span<const std::uint8_t>& bytes, bool& goOn) {

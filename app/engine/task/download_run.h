@@ -41,6 +41,7 @@
 #include "app/engine/task/download_transport.h"
 #include "app/engine/task/stream_progress.h"
 #include "platform/files/file_handle.h"
+#include "platform/files/splice_pipe.h"
 #include "platform/net/certificate.h"
 #include "platform/net/reachability.h"
 #include "platform/net/stream_error.h"
@@ -106,6 +107,8 @@ class DownloadStream final : public DownloadConnection {
   bool WriteBytes(std::span<const std::uint8_t> bytes) override;
   std::size_t RequestBandwidth(std::size_t wanted) override;
   void ReportTransfer(std::size_t unusedGrant, std::size_t moved) override;
+  std::optional<PipeTarget> SplicePipe() override;
+  bool WriteSpliced(std::size_t count) override;
   bool End(std::uint32_t flags) override;
   void StopDownload() override;
   bool OpenReplacement(std::optional<values::Url> url, std::any carried) override;
@@ -142,6 +145,8 @@ class DownloadStream final : public DownloadConnection {
   std::string errorText;
   std::vector<std::uint8_t> buffer;
   std::size_t bufferSize = kInitialReadBuffer;
+  std::optional<files::SplicePipe> pipe;  // made on first use
+  bool pipeUnavailable = false;
   double lastActivity = 0;
   double timeout = kConnectionTimeout;
   std::vector<net::Certificate> peerCertificates;
@@ -196,6 +201,8 @@ class DownloadRun {
   RangeList ComputeUnfinishedRanges(std::int64_t reserve);
   bool StreamEnded(DownloadStream& stream, std::uint32_t flags);
   bool WriteStreamData(DownloadStream& stream, std::span<const std::uint8_t> bytes, bool fromReadBuffer);
+  std::optional<DownloadConnection::PipeTarget> SplicePipeFor(DownloadStream& stream);
+  bool WriteSplicedData(DownloadStream& stream, std::size_t count);
   void ApplyPendingRanges();
   std::size_t PickURLEntry();
   void MergeProgress();
@@ -311,6 +318,13 @@ class DownloadRun {
   // ended.
   bool ResumeCheck(DownloadStream& stream, std::span<const std::uint8_t>& bytes, bool& goOn);
   bool WriteCore(DownloadStream& stream, std::span<const std::uint8_t> bytes);
+  // Writes at most `available` bytes at the stream's offset through `write` (cut at the
+  // range's end) and moves the stream on; false when it ended.
+  using RangeWriter = std::function<files::Status(std::uint64_t offset, std::size_t count)>;
+  bool WriteCore(DownloadStream& stream, std::size_t available, const RangeWriter& write);
+  // Moves `count` bytes of the stream's pipe into the file at `offset` and drops the rest
+  // of the pipe; falls back to plain writes for good where the file system refuses splice.
+  files::Status WriteFromPipe(DownloadStream& stream, std::uint64_t offset, std::size_t count);
   double Now() const;
 
   std::unique_ptr<DownloadThreadState> input_;
@@ -331,6 +345,7 @@ class DownloadRun {
   bool loopRunning_ = false;
   bool ended_ = false;  // past the event loop: nothing new is started
   bool rangesWriteFailed_ = false;
+  bool spliceRefused_ = false;  // the data file's file system cannot take spliced bytes
   net::StreamError error_;
   net::StreamError failureError_;  // the connection's own error, before any mapping for the queue
   std::string errorMessage_;

@@ -100,6 +100,14 @@ void DownloadStream::ReportTransfer(std::size_t unusedGrant, std::size_t moved) 
   owner.ReportTransfer(unusedGrant, moved);
 }
 
+std::optional<DownloadConnection::PipeTarget> DownloadStream::SplicePipe() {
+  return owner.SplicePipeFor(*this);
+}
+
+bool DownloadStream::WriteSpliced(std::size_t count) {
+  return owner.WriteSplicedData(*this, count);
+}
+
 bool DownloadStream::End(std::uint32_t flags) {
   return owner.StreamEnded(*this, flags);
 }

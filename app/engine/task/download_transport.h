@@ -180,6 +180,21 @@ class DownloadConnection {
   virtual std::size_t RequestBandwidth(std::size_t wanted) = 0;
   virtual void ReportTransfer(std::size_t unusedGrant, std::size_t moved) = 0;
 
+  // ---- Data path without a copy (a plain body the transport can splice)
+  // A pipe to move at most `size` received bytes into, straight from the socket, then
+  // WriteSpliced(count) puts them into the file at WriteOffset(). None whenever the bytes
+  // must come through ReadBuffer(): under a download limit (every read asks for a grant),
+  // before the resume check has seen the first bytes, at the range's end, or when no pipe
+  // can be had or the file system refuses splice. The transport reads as usual then.
+  struct PipeTarget {
+    int descriptor = -1;
+    std::size_t size = 0;
+  };
+  virtual std::optional<PipeTarget> SplicePipe() { return std::nullopt; }
+  // The same answers as WriteReceived, for `count` bytes the transport spliced into the
+  // pipe of the last SplicePipe().
+  virtual bool WriteSpliced(std::size_t /*count*/) { return false; }
+
   // ---- Ending
   // Ends the connection (StreamEndFlags). True: closed and removed; do not touch it
   // again. False only for kStreamWholeFile|kStreamKeepAsWhole when it goes on fetching
