@@ -200,7 +200,12 @@ MenuBarMode MenuBarModeFor(std::uint32_t viewID, bool simpleMode) {
 
 bool BuildMainMenuBarFor(std::uint32_t viewID, bool simpleMode) {
   const MenuBarMode mode = MenuBarModeFor(viewID, simpleMode);
-  if (mode == LastMode()) return false;
+  if (mode == LastMode()) {
+    // Built before the main window existed (its creation sets the interface): it gets
+    // the bar now.
+    if (toolbox::Window* main = ui::GetMainWindow(); main && !main->HasMenuBar()) ShowOnMainWindow();
+    return false;
+  }
   const bool advanced = mode.advanced == 1;
 
   toolbox::MenuBar& bar = toolbox::GetMenuBar();

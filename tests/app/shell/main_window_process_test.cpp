@@ -120,23 +120,35 @@ x11.XFlush(d); x11.XCloseDisplay(d)
 }
 
 TEST(MainWindowProcess, AMenuKeyReachesTheApplicationsCommands) {
-  VirtualDisplay x;
-  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-  Program program({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
-  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)))
-      << ReadIfExists(program.StandardErrorFile());
-  auto waitFor = [&](const std::string& state) {
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (MainWindowMapState(x.display()) != state && Clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return MainWindowMapState(x.display()) == state;
-  };
-  ASSERT_TRUE(waitFor("IsViewable"));
-  // Window > Truvane (Ctrl+1): the main window, shown and in front, is hidden - a command
-  // that only the application's handler carries out.
-  ASSERT_TRUE(PressKeys(x.display(), "Control_L+1"));
-  EXPECT_TRUE(waitFor("IsUnMapped")) << MainWindowMapState(x.display());
-  EXPECT_TRUE(program.Quit(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
+  // In both interfaces: the simple one is set while the window is made, before the bar.
+  for (bool advanced : {true, false}) {
+    SCOPED_TRACE(advanced ? "advanced" : "simple");
+    values::Dictionary prefs =
+        ReadPreferences().AsDictionary() ? *ReadPreferences().AsDictionary() : values::Dictionary{};
+    prefs["advanced_mode"] = values::Value(advanced);
+    WritePreferences(prefs);
+    VirtualDisplay x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    Program program({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)))
+        << ReadIfExists(program.StandardErrorFile());
+    auto waitFor = [&](const std::string& state) {
+      const auto deadline = Clock::now() + std::chrono::seconds(20);
+      while (MainWindowMapState(x.display()) != state && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      return MainWindowMapState(x.display()) == state;
+    };
+    ASSERT_TRUE(waitFor("IsViewable"));
+    // Window > Truvane (Ctrl+1): the main window, shown and in front, is hidden - a
+    // command that only the application's handler carries out.
+    ASSERT_TRUE(PressKeys(x.display(), "Control_L+1"));
+    EXPECT_TRUE(waitFor("IsUnMapped")) << MainWindowMapState(x.display());
+    EXPECT_TRUE(program.Quit(std::chrono::seconds(30))) << ReadIfExists(program.StandardErrorFile());
+  }
+  values::Dictionary prefs =
+      ReadPreferences().AsDictionary() ? *ReadPreferences().AsDictionary() : values::Dictionary{};
+  prefs["advanced_mode"] = values::Value(true);
+  WritePreferences(prefs);
 }
 
 TEST(MainWindowProcess, OpensOnADisplayAndSavesItsLayoutAtQuit) {
