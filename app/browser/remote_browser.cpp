@@ -126,6 +126,30 @@ void BrowserRemoteRows::DisconnectHost(std::uint32_t viewID) {
   HostDisconnect(HostForViewID(viewID));
 }
 
+void BrowserRemoteRows::DisconnectRemoteHost(const RemoteHost& host) {
+  int index = -1;
+  switch (host.hostType) {
+    case kHostFTP:
+    case kHostFTPS:
+      index = FindFTPHostIndex(host.ftpID);
+      break;
+    case kHostBonjourPeer:
+      index = FindBonjourHostIndex(host.bonjourName);
+      break;
+    case kHostPeerByAddress:
+      index = FindPeerHostIndex(host.peerID);
+      break;
+    default:
+      index = FindDotMacHostIndex(host.nodeID);
+      break;
+  }
+  if (index >= 0) HostDisconnect(GetHostAtIndex(static_cast<std::size_t>(index)));
+}
+
+void BrowserRemoteRows::RefreshHost(std::uint32_t viewID) {
+  HostRefresh(HostForViewID(viewID));
+}
+
 bool BrowserRemoteRows::DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>& row) {
   FTPNodeRef node = AsNode(row);
   if (!node || node->isRoot()) return false;

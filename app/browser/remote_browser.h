@@ -27,6 +27,8 @@ class BrowserRemoteRows : public RemoteRowsService {
   void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName, const std::string& name) override;
   std::vector<RemoteHostRow> CopyHostRows() override;
   void DisconnectHost(std::uint32_t viewID) override;
+  void DisconnectRemoteHost(const RemoteHost& host) override;
+  void RefreshHost(std::uint32_t viewID) override;
   bool DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>& node) override;
   bool DeleteRemoteFileOfItem(const std::shared_ptr<void>& record) override;
   bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>& node, const std::string& folder) override;

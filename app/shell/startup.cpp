@@ -332,13 +332,7 @@ void InstallRemoteBrowserStep(ShellSession&) {
   hooks.saveFavouritesIfChanged = [] {
     if (browser::FavouritesChanged()) browser::SaveFavourites();
   };
-  // A file dropped onto a remote folder becomes an upload of the connection's host type.
-  browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode = [](const std::string& path,
-                                                               const browser::FTPUploadTarget& target) {
-    constexpr std::int32_t kFTP = 1, kFTPS = 4;
-    return upload::UploadItemCreateAndEnqueue(path, target.host, std::nullopt, target.user, target.password,
-                                              target.path, target.secure ? kFTPS : kFTP) != nullptr;
-  };
+  InstallFTPBrowserUploads();
 }
 
 void LoadPreferences(ShellSession&) {

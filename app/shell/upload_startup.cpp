@@ -1,5 +1,6 @@
 #include "app/shell/upload_startup.h"
 
+#include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/folders/displayed_views.h"
@@ -76,6 +77,16 @@ runtime::HandlerRef InstallUploads() {
   install(shellHooks.runningUploads, [] { return upload::RunningUploadTaskCount(); });
 
   return upload::InstallUploadEventHandler(*runtime::EventTarget::Application());
+}
+
+void InstallFTPBrowserUploads() {
+  // A file dropped onto a remote folder becomes an upload of the connection's host type.
+  browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode = [](const std::string& path,
+                                                               const browser::FTPUploadTarget& target) {
+    return upload::UploadItemCreateAndEnqueue(
+               path, target.host, std::nullopt, target.user, target.password, target.path,
+               target.secure ? upload::kHostTypeFTPS : upload::kHostTypeFTP) != nullptr;
+  };
 }
 
 }  // namespace shell

@@ -11,4 +11,8 @@ namespace shell {
 // target and stays installed while the returned reference is kept.
 runtime::HandlerRef InstallUploads();
 
+// The remote browser's uploads: a file dropped onto a folder of an FTP or FTPS connection is
+// queued as an upload into that folder with the connection's login.
+void InstallFTPBrowserUploads();
+
 }  // namespace shell

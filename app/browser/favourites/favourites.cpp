@@ -6,10 +6,15 @@
 
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/browser/hosts/host_type_rank.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/sharing/services/peer_hosts_service.h"
+#include "app/sharing/services/sharing_rows.h"
+#include "app/ui/services/ui_services.h"
 #include "app/util/settings/settings_store.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
 #include "platform/values/string_compare.h"
 
 namespace browser {
@@ -26,25 +31,6 @@ std::map<std::string, FavouriteRef>& Store() {
 bool& Changed() {
   static bool changed = false;
   return changed;
-}
-
-int Rank(std::int32_t type) {
-  switch (type) {
-    case kHostPeerByAddress:
-      return 0;
-    case kHostBonjourPeer:
-      return 1;
-    case kHostFTP:
-    case kHostFTPS:
-      return 2;
-    case kHostIDisk:
-      return 3;
-    case kHostWebDAV:
-    case kHostSecureWebDAV:
-      return 4;
-    default:
-      return 0;
-  }
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -156,7 +142,8 @@ std::optional<std::string> TRFavourite::iDiskMemberName() const {
 }
 
 int TRFavourite::compare(const TRFavourite& other) const {
-  const int a = Rank(hostType_), b = Rank(other.hostType_);
+  const int a = HostTypeRank(hostType_, WebDAVPlace::kLast),
+            b = HostTypeRank(other.hostType_, WebDAVPlace::kLast);
   if (a != b) return a < b ? -1 : 1;
   return static_cast<int>(values::CompareStrings(name_, other.name_, values::kCaseInsensitive));
 }
@@ -332,9 +319,34 @@ bool FavouriteConnect(const FavouriteRef& f, bool silent) {
     case kHostPeerByAddress:
       return sharing::PeerHostsServiceSlot::Get().ConnectToSharingPeerSilently(
                  f->address(), f->user().value_or(""), f->password()) >= 0;
+    case kHostBonjourPeer: {
+      auto peer = sharing::SharingRowsServiceSlot::Get().PeerForBonjourName(f->address());
+      auto& ui = ui::UiServicesSlot::Get();
+      if (!peer) {
+        if (!silent)
+          ui.RunStandardAlert(
+              ui::AlertType::kNote,
+              values::Format(values::Localized("The computer named %@ could not be found on the network."),
+                             {f->address()}),
+              std::nullopt);
+        return false;
+      }
+      if (auto session = peer->connection()) {
+        ui.RunStandardAlert(
+            ui::AlertType::kNote,
+            values::Format(values::Localized("You are already connected to %@ as %@. You need to "
+                                             "disconnect first in order to re-establish a new "
+                                             "connection to %@."),
+                           {peer->serviceName(), session->user(), peer->serviceName()}),
+            std::nullopt);
+        return false;
+      }
+      // Resolving and logging in to a copy found by Bonjour belongs to peer sharing, which
+      // does it when its row is opened.
+      return false;
+    }
     default:
-      // Bonjour copies, iDisks and WebDAV servers connect through their own layers.
-      (void)silent;
+      // iDisks and WebDAV servers connect through the online-disk layer.
       return false;
   }
 }

@@ -526,8 +526,10 @@ bool FTPNode::downloadTo(const std::string& localFolder) {
 bool FTPNode::uploadToPath(const std::string& path, const std::string& localPath) {
   FTPNodeRef root = rootNode();
   if (!root) return false;
-  FTPUploadTarget target{root->host_, path.starts_with('/') ? path.substr(1) : path, root->user_, root->pass_,
-                         root->secure_};
+  // The tree's paths start at the server's root, an upload's at the login folder: "%2F" says
+  // the path is absolute, as in the tree's download URLs.
+  FTPUploadTarget target{root->host_, "%2F" + (path.starts_with('/') ? path.substr(1) : path), root->user_,
+                         root->pass_, root->secure_};
   const auto& hook = FTPUploadHooksSlot::Get().uploadAliasToFTPNode;
   const bool queued = hook && hook(localPath, target);
   if (!queued) appendLog("\rThe file " + localPath + " could not be queued for upload.\r");

@@ -5,6 +5,7 @@
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/ftp/ftp_node.h"
+#include "app/browser/hosts/host_type_rank.h"
 #include "app/ui/services/source_list_rows.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/fourcc.h"
@@ -16,22 +17,6 @@ namespace {
 std::vector<HostRef>& Hosts() {
   static std::vector<HostRef> hosts;
   return hosts;
-}
-
-int Rank(std::int32_t type) {
-  switch (type) {
-    case kHostPeerByAddress:
-      return 0;
-    case kHostBonjourPeer:
-      return 1;
-    case kHostFTP:
-    case kHostFTPS:
-      return 2;
-    case kHostIDisk:
-      return 3;
-    default:
-      return 0;
-  }
 }
 
 std::int32_t TypeClass(std::int32_t type) {
@@ -101,7 +86,7 @@ int HostCompare(const Host& a, const Host& b) {
   if (ta == tb) {
     return static_cast<int>(values::CompareStrings(a.label, b.label, values::kCaseInsensitive));
   }
-  const int ra = Rank(ta), rb = Rank(tb);
+  const int ra = HostTypeRank(ta, WebDAVPlace::kFirst), rb = HostTypeRank(tb, WebDAVPlace::kFirst);
   if (ra != rb) return ra < rb ? -1 : 1;
   return ta < tb ? -1 : 1;
 }

@@ -17,7 +17,7 @@ namespace browser {
 
 struct FTPUploadTarget {
   std::string host;  // with ":port" when the connection has one
-  std::string path;  // the remote folder, as the tree names it (no leading "/")
+  std::string path;  // the remote folder from the server's root, after "%2F"
   std::string user;
   std::string password;
   bool secure = false;  // host type 4 instead of 1

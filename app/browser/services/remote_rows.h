@@ -136,6 +136,10 @@ class RemoteRowsService {
   virtual std::vector<RemoteHostRow> CopyHostRows() = 0;
   // The eject button of a host row (HostDisconnect).
   virtual void DisconnectHost(std::uint32_t viewID) = 0;
+  // The same for a host named by type and key, as it was before other hosts went.
+  virtual void DisconnectRemoteHost(const RemoteHost& host) = 0;
+  // The refresh command on a host row: its folder listed again (HostRefresh).
+  virtual void RefreshHost(std::uint32_t viewID) = 0;
 
   // The queue's commands on the rows of a remote view. A remote file is the download
   // record the browser had the queue make for it (hostID with the top bit set).
@@ -180,6 +184,8 @@ class NoRemoteRows : public RemoteRowsService {
   void FTPFileItemRename(std::uint32_t, const std::string&, const std::string&) override {}
   std::vector<RemoteHostRow> CopyHostRows() override { return {}; }
   void DisconnectHost(std::uint32_t) override {}
+  void DisconnectRemoteHost(const RemoteHost&) override {}
+  void RefreshHost(std::uint32_t) override {}
   bool DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>&) override { return false; }
   bool DeleteRemoteFileOfItem(const std::shared_ptr<void>&) override { return false; }
   bool DownloadFTPNodeTo(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
@@ -197,8 +203,8 @@ class NoRemoteRows : public RemoteRowsService {
 
 // What the remote browser tells the source list beyond ui::SourceListRowsService (which
 // adds, removes and marks busy a host's row): the rows' labels, icons or order changed, or
-// a row was shown disabled; read them again with CopyHostRows. The source list installs it;
-// until then nothing listens.
+// a row was shown disabled; read them again with CopyHostRows. The main window installs it
+// with its other services at start-up; until then nothing listens.
 struct RemoteHostRowHooks {
   std::function<void()> updateHostRows;
 };

@@ -143,6 +143,9 @@ void InstallMainWindowServices() {
   InterfaceServiceSlot::Set(std::make_unique<WindowInterface>());
   ViewNotificationsSlot::Set(std::make_unique<WindowNotifications>());
   SourceListRowsServiceSlot::Set(std::make_unique<WindowSourceListRows>());
+  browser::RemoteHostRowHooksSlot::Get().updateHostRows = [] {
+    if (CustomList* list = GetMainFolderList()) SourceListUpdateHostRows(*list);
+  };
   RegisterWindowIcons();
 }
 
@@ -151,6 +154,7 @@ void UninstallMainWindowServices() {
   InterfaceServiceSlot::Set(nullptr);
   ViewNotificationsSlot::Set(nullptr);
   SourceListRowsServiceSlot::Set(nullptr);
+  browser::RemoteHostRowHooksSlot::Get() = {};
 }
 
 }  // namespace ui

@@ -205,11 +205,14 @@ void RefreshFolderRowIcons(CustomList& list, const std::vector<ViewID>& folders)
 
 // ---- host rows ----
 
-RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, std::uint32_t identifier) {
-  if (host.hostType < browser::kHostFTP || host.hostType > browser::kHostSecureWebDAV) return nullptr;
+namespace {
+
+// The label, icons and eject button of a host's row from the connection behind it.
+void DressHostRow(TRCustomListRow& row, const browser::RemoteHost& host) {
   bool connected = false;
   const std::string label = HostRowLabel(host, &connected);
-  auto row = std::make_shared<TRCustomListRow>(HostIcon(host), connected ? label : std::string(), identifier);
+  row.icon = HostIcon(host);
+  row.label = connected ? label : std::string();
   auto& remote = browser::RemoteRowsServiceSlot::Get();
   bool secure = false;
   if (host.hostType == browser::kHostBonjourPeer || host.hostType == browser::kHostPeerByAddress)
@@ -218,11 +221,17 @@ RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, s
     secure = connected;
   else if (host.hostType == browser::kHostSecureWebDAV)
     secure = remote.DotMacNodeForHostID(host.nodeID) != nullptr;
-  if (secure) row->secondaryIcon = AppIcon(values::FourCC("SecI"));
-  if (connected) {
-    row->buttonIcon = AppIcon(values::FourCC("Ejec"));
-    row->buttonClickedIcon = AppIcon(values::FourCC("EjeP"));
-  }
+  row.secondaryIcon = secure ? AppIcon(values::FourCC("SecI")) : std::nullopt;
+  row.buttonIcon = connected ? AppIcon(values::FourCC("Ejec")) : std::nullopt;
+  row.buttonClickedIcon = connected ? AppIcon(values::FourCC("EjeP")) : std::nullopt;
+}
+
+}  // namespace
+
+RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, std::uint32_t identifier) {
+  if (host.hostType < browser::kHostFTP || host.hostType > browser::kHostSecureWebDAV) return nullptr;
+  auto row = std::make_shared<TRCustomListRow>(std::nullopt, std::string(), identifier);
+  DressHostRow(*row, host);
   const RowRef section = list.GetRowByIdentifier(queue::kRemoteServersSectionID);
   if (section) {
     std::vector<RowRef> children = section->children().value_or(std::vector<RowRef>{});
@@ -231,6 +240,29 @@ RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, s
     SourceListSortChildren(list, queue::kRemoteServersSectionID);
   }
   return row;
+}
+
+void SourceListUpdateHostRows(CustomList& list) {
+  const RowRef section = list.GetRowByIdentifier(queue::kRemoteServersSectionID);
+  if (!section || !section->children()) return;
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const std::vector<browser::RemoteHostRow> states = remote.CopyHostRows();
+  for (const RowRef& row : *section->children()) {
+    if (!IsHostRowIdentifier(row->identifier)) continue;
+    // A row past the hosts left is about to go; it keeps what it shows until then.
+    const auto host = remote.GetHostForViewID(row->identifier);
+    if (!host) continue;
+    DressHostRow(*row, *host);
+    const auto state = std::find_if(states.begin(), states.end(), [&](const browser::RemoteHostRow& s) {
+      return s.viewID == row->identifier;
+    });
+    const bool busy = state != states.end() && state->busy;
+    const bool disabled = state != states.end() && state->disabled;
+    if (row->showProgress() != busy) row->setShowProgress(busy);
+    row->state = disabled ? row->state | kRowStateDimmed : row->state & ~kRowStateDimmed;
+  }
+  SourceListSortChildren(list, queue::kRemoteServersSectionID);
+  list.Invalidate();
 }
 
 int CompareHostRows(const TRCustomListRow& a, const TRCustomListRow& b) {
@@ -366,9 +398,13 @@ void SourceList::DisclosureClicked(CustomList& list, const RowRef& row) {
 
 void SourceList::ButtonClicked(CustomList&, const RowRef& row) {
   if (!IsHostRowIdentifier(row->identifier)) return;
-  const auto host = browser::RemoteRowsServiceSlot::Get().GetHostForViewID(row->identifier);
-  if (host && host->hostType == browser::kHostPeerByAddress)
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const auto host = remote.GetHostForViewID(row->identifier);
+  if (!host) return;
+  if (host->hostType == browser::kHostPeerByAddress)
     sharing::PeerHostsServiceSlot::Get().DisconnectPeer(host->peerID);
+  else if (host->hostType != browser::kHostBonjourPeer)
+    remote.DisconnectHost(row->identifier);
 }
 
 std::optional<bool> SourceList::AcceptDragOnRow(CustomList&, const toolbox::Drag& drag, const RowRef& row) {

@@ -53,6 +53,10 @@ void RefreshFolderRowIcons(CustomList& list, const std::vector<queue::ViewID>& f
 // The row of the connected host behind view `identifier`, under Remote Servers.
 RowRef SourceListAddHostRow(CustomList& list, const browser::RemoteHost& host, std::uint32_t identifier);
 int CompareHostRows(const TRCustomListRow& a, const TRCustomListRow& b);
+// Every host row shows its host again (the host behind a view identifier changes when an
+// earlier one goes): label, icons, eject button, progress arrows and dimming; then the rows
+// are sorted again.
+void SourceListUpdateHostRows(CustomList& list);
 // Removes the row; when it was the only selected row, the nearest selectable row above it
 // is selected.
 void SourceListRemoveRow(CustomList& list, std::uint32_t identifier);

@@ -308,19 +308,25 @@ runtime::Status SourceList::SourceListContextCommand(runtime::Event& event) {
           const auto host = remote.GetHostForViewID(id);
           if (host && host->hostType == browser::kHostPeerByAddress)
             sharing::PeerHostsServiceSlot::Get().RefreshSharingHost(host->peerID);
+          else if (host && host->hostType != browser::kHostBonjourPeer)
+            remote.RefreshHost(id);
         } else {
           queue::RecheckViewItemFiles(id);
         }
       }
       return runtime::kNoErr;
     case FourCC("DcFl"): {
+      // The hosts first: each disconnection relabels the rows after its own.
       std::vector<browser::RemoteHost> hosts;
       for (std::uint32_t id : selected)
         if (IsHostRowIdentifier(id))
           if (auto host = remote.GetHostForViewID(id)) hosts.push_back(*host);
-      for (const auto& host : hosts)
+      for (const auto& host : hosts) {
         if (host.hostType == browser::kHostPeerByAddress)
           sharing::PeerHostsServiceSlot::Get().DisconnectPeer(host.peerID);
+        else if (host.hostType != browser::kHostBonjourPeer)
+          remote.DisconnectRemoteHost(host);
+      }
       queue::RefillMainList();
       return runtime::kNoErr;
     }

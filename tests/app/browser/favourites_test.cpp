@@ -8,6 +8,8 @@
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
+#include "app/sharing/services/sharing_rows.h"
+#include "tests/fakes/fake_ui_services.h"
 #include "tests/support/temp_home.h"
 
 namespace browser {
@@ -127,6 +129,78 @@ TEST_F(FavouritesTest, OlderEntriesLoadWithTheirDefaults) {
   const values::Dictionary& entry = *CopyFavouritesPreferenceDictionary().at("old").AsDictionary();
   EXPECT_TRUE(entry.contains("edata"));
   EXPECT_FALSE(entry.contains("data"));
+}
+
+namespace bonjour {
+
+class Session : public sharing::PeerHostRow {
+ public:
+  std::string address() const override { return "10.0.0.9:2550"; }
+  std::string user() const override { return "alice"; }
+  std::optional<std::string> bonjourServiceName() const override { return "Studio"; }
+};
+
+class Peer : public sharing::BonjourPeerRow {
+ public:
+  std::string serviceName() const override { return "Studio"; }
+  std::shared_ptr<sharing::PeerHostRow> connection() const override { return session; }
+  bool wasOpen() const override { return false; }
+  std::shared_ptr<sharing::PeerHostRow> session;
+};
+
+class OnePeer : public sharing::NoSharingRows {
+ public:
+  std::shared_ptr<sharing::BonjourPeerRow> PeerForBonjourName(const std::string& name) override {
+    return name == "Studio" ? peer : nullptr;
+  }
+  std::shared_ptr<Peer> peer;
+};
+
+}  // namespace bonjour
+
+// A copy found by Bonjour: a service out of sight is said so unless silent, one already
+// logged in to is said so always; neither connects.
+TEST_F(FavouritesTest, ABonjourFavouriteSaysWhyItDoesNotConnect) {
+  struct Case {
+    bool visible;
+    bool loggedIn;
+    bool silent;
+    std::optional<std::string> alert;
+  } cases[] = {
+      {false, false, false, "The computer named Studio could not be found on the network."},
+      {false, false, true, std::nullopt},
+      {true, true, false,
+       "You are already connected to Studio as alice. You need to disconnect first in order to re-establish "
+       "a "
+       "new connection to Studio."},
+      {true, true, true,
+       "You are already connected to Studio as alice. You need to disconnect first in order to re-establish "
+       "a "
+       "new connection to Studio."},
+      {true, false, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    auto rows = std::make_unique<bonjour::OnePeer>();
+    if (c.visible) {
+      rows->peer = std::make_shared<bonjour::Peer>();
+      if (c.loggedIn) rows->peer->session = std::make_shared<bonjour::Session>();
+    }
+    sharing::SharingRowsServiceSlot::Set(std::move(rows));
+    auto ui = std::make_unique<fakes::FakeUiServices>();
+    auto* alerts = ui.get();
+    ui::UiServicesSlot::Set(std::move(ui));
+    FavouriteRef f = AddFavourite("Studio copy", "Studio", "", "", kHostBonjourPeer, "");
+    EXPECT_FALSE(FavouriteConnect(f, c.silent));
+    EXPECT_FALSE(f->connected());
+    if (c.alert) {
+      ASSERT_EQ(alerts->alerts.size(), 1u) << c.visible << c.loggedIn << c.silent;
+      EXPECT_EQ(alerts->alerts[0].message, *c.alert);
+    } else {
+      EXPECT_TRUE(alerts->alerts.empty()) << alerts->alerts[0].message;
+    }
+    ui::UiServicesSlot::Set(nullptr);
+    sharing::SharingRowsServiceSlot::Set(nullptr);
+  }
 }
 
 }  // namespace

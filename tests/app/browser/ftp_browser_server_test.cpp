@@ -212,7 +212,7 @@ TEST_P(FTPBrowserVsftpdTest, ListsATreeAndChangesItOnTheServer) {
   };
   EXPECT_TRUE(root->uploadToPath(sub->path(), "/tmp/local.bin"));
   ASSERT_EQ(uploads.size(), 1u);
-  EXPECT_EQ(uploads[0].second.path, sub->path());
+  EXPECT_EQ(uploads[0].second.path, "%2F" + sub->path()) << "the tree's paths start at the server's root";
   EXPECT_EQ(uploads[0].second.host, "127.0.0.1:" + std::to_string(server.Port()));
   EXPECT_EQ(uploads[0].second.user, server.User());
   EXPECT_EQ(uploads[0].second.secure, GetParam());

@@ -339,10 +339,12 @@ TEST(EventTransport, AFolderOfSomeoneElseOrALinkIsRefused) {
 TEST(InitialEvent, LaunchedProgramGetsTheEventAndItsReplyComesBack) {
   const std::string folder = testsupport::MakeTempDir("ae") + "/truvane";
   ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-  // A stand-in application that answers with the event itself.
+  // A stand-in application that answers with the event itself. It renames its reply into
+  // place as the real one does: the sender may look while a plain copy is half-written.
   const std::string program = testsupport::MakeTempDir("app") + "/truvane";
   testsupport::WriteFile(program,
-                         "#!/bin/sh\ncp \"$TRUVANE_INITIAL_EVENT\" \"$TRUVANE_INITIAL_EVENT.reply\"\n");
+                         "#!/bin/sh\ncp \"$TRUVANE_INITIAL_EVENT\" \"$TRUVANE_INITIAL_EVENT.reply.tmp\" &&\n"
+                         "mv \"$TRUVANE_INITIAL_EVENT.reply.tmp\" \"$TRUVANE_INITIAL_EVENT.reply\"\n");
   ASSERT_EQ(::chmod(program.c_str(), 0700), 0);
   AppleEvent event(FourCC("TrES"), FourCC("AUrl"));
   event.PutParam(keys::kDirectObject, Descriptor::List({Descriptor::Text("http://127.0.0.1/a")}));
