@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/browser/favourites/favourites.h"
+#include "app/browser/hosts/host_list.h"
 #include "app/browser/remote_browser.h"
 #include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/bandwidth_limiter.h"
@@ -57,6 +58,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_services.h"
 #include "app/ui/services/confirmation_service.h"
+#include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/transfer_log/transfer_log_windows.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
@@ -333,6 +335,13 @@ void InstallRemoteBrowserStep(ShellSession&) {
     if (browser::FavouritesChanged()) browser::SaveFavourites();
   };
   InstallFTPBrowserUploads();
+  // The local-files pane beside a host that shows split panes.
+  ui::LocalPaneHostsServiceSlot::Set(std::make_unique<ui::LocalPaneHostsFunction>(
+      [](std::uint32_t view) -> std::optional<ui::LocalPaneHost> {
+        const browser::HostRef host = browser::HostForViewID(view);
+        if (!host) return std::nullopt;
+        return ui::LocalPaneHost{host->usingSplitPanes(), host->localFolder};
+      }));
 }
 
 void LoadPreferences(ShellSession&) {

@@ -151,6 +151,10 @@ ui::MainListItem FTPNode::Item() {
   return ui::MakeListItem(ui::RowKind::kFTPNode, Row());
 }
 
+std::string FTPNode::password() const {
+  return pass_;
+}
+
 FTPNodeRef FTPNode::rootNode() const {
   return FTPNodeForHostID(ftpHostID_);
 }

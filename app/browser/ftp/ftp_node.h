@@ -78,6 +78,7 @@ class FTPNode : public FTPNodeRow, public std::enable_shared_from_this<FTPNode> 
   std::optional<std::string> group() const override { return group_; }
   std::uint32_t mode() const override { return mode_; }
   std::string user() const override { return user_; }
+  std::string password() const override;
   std::optional<double> modificationDate() const override { return modificationDate_; }
   bool wasOpen() const override { return wasOpen_; }
   void Rename(const std::string& name) override;

@@ -59,6 +59,8 @@ class FTPNodeRow {
   virtual std::optional<std::string> group() const = 0;
   virtual std::uint32_t mode() const = 0;
   virtual std::string user() const = 0;
+  // The connection's password (saving the connection as a favourite keeps it).
+  virtual std::string password() const { return {}; }
   virtual std::optional<double> modificationDate() const = 0;  // absolute time
   virtual bool wasOpen() const = 0;
   // FTPNodeRename

@@ -5,12 +5,13 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/record/download_queue_wrapper.h"
+#include "app/ui/main_list/list_cells.h"
 #include "app/ui/main_list/list_columns.h"
+#include "app/ui/main_list/list_context_menu.h"
+#include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
+#include "app/ui/main_list/list_notifications.h"
 #include "app/ui/main_list/list_sorting.h"
-#include "platform/toolbox/theme/font.h"
-#include "platform/toolbox/theme/theme.h"
-#include "platform/values/localize.h"
 
 namespace ui {
 namespace {
@@ -18,54 +19,6 @@ namespace {
 MainList*& TheMainList() {
   static MainList* list = nullptr;
   return list;
-}
-
-const char* StatusName(std::int32_t status) {
-  switch (status) {
-    case queue::kStatusDownloading:
-      return "Downloading";
-    case queue::kStatusStarting:
-      return "Starting";
-    case queue::kStatusQueued:
-      return "Queued";
-    case queue::kStatusOnHold:
-      return "On Hold";
-    case queue::kStatusStopped:
-      return "Stopped";
-    case queue::kStatusFailed:
-      return "Failed";
-    case queue::kStatusCompleted:
-      return "Completed";
-    case queue::kStatusVerifying:
-      return "Verifying";
-    case queue::kStatusScheduled:
-      return "Scheduled";
-    default:
-      return "";
-  }
-}
-
-// A plain status cell of a download: its state and, while it runs, a progress bar.
-void DrawDownloadStatus(toolbox::DrawingContext& ctx, const queue::DownloadQueueElement& e,
-                        const toolbox::ListCustomDraw& cell) {
-  const toolbox::Rect r = cell.cell;
-  const double barWidth = std::max(0.0, r.width - 110);
-  const bool showBar = e.status == queue::kStatusDownloading || e.status == queue::kStatusCompleted ||
-                       (e.progress > 0 && e.fileSize > 0);
-  if (showBar && barWidth > 20) {
-    double fraction = e.status == queue::kStatusCompleted ? 1.0
-                      : e.fileSize > 0 ? static_cast<double>(e.progress) / static_cast<double>(e.fileSize)
-                                       : 0.0;
-    toolbox::DrawProgressBar(ctx, {r.x + 4, r.y + r.height / 2 - 5, barWidth, 10}, fraction);
-  }
-  toolbox::TextStyle style;
-  style.font = toolbox::GetThemeFont(toolbox::ThemeFont::kLabel);
-  style.color = cell.selected ? toolbox::Color::White() : toolbox::Color::Black();
-  style.truncation = toolbox::Truncation::kEnd;
-  style.center_vertically = true;
-  const double textX = showBar && barWidth > 20 ? r.x + barWidth + 10 : r.x + 4;
-  ctx.DrawText(values::Localized(StatusName(e.status)), {textX, r.y, r.x + r.width - textX - 2, r.height},
-               style);
 }
 
 class ListBackedServices : public MainListServices {
@@ -160,12 +113,48 @@ MainList::MainList() : list_(std::make_unique<toolbox::ListView>()) {
     return ra && rb && ListItemCompareCallback(*ra, *rb, property);
   };
   callbacks.custom_draw = [this](toolbox::DrawingContext& ctx, const toolbox::ListCustomDraw& cell) {
-    const MainListItem* row = Row(cell.item);
-    if (row && row->kind == RowKind::kDownload && cell.property == kColStatus)
-      DrawDownloadStatus(ctx, row->as<queue::DownloadQueueWrapper>().element(), cell);
+    if (const MainListItem* row = Row(cell.item)) DrawDownloadStatusCell(ctx, *row, cell);
   };
-  callbacks.notify = [this](toolbox::ListItemID, toolbox::ListNotification what) {
+  callbacks.notify = [this](toolbox::ListItemID id, toolbox::ListNotification what) {
     if (what == toolbox::ListNotification::kContainerClosed) PruneRowsNotInList();
+    ListItemNotificationCallback(*this, id, what);
+  };
+  // The callbacks below may change the list (a click removes its row): each works on a
+  // copy of the row, which keeps the record alive meanwhile.
+  callbacks.cell_press = [this](toolbox::ListItemID id, toolbox::ListPropertyID property,
+                                const toolbox::Rect& cell, toolbox::Point where) {
+    const MainListItem* row = Row(id);
+    return row ? ListCellPress(*row, property, cell, where) : toolbox::kCellPressNormal;
+  };
+  callbacks.cell_clicked = [this](toolbox::ListItemID id, toolbox::ListPropertyID property, int part) {
+    if (const MainListItem* row = Row(id)) {
+      const MainListItem keep = *row;
+      CellButtonClicked(keep, property, part);
+    }
+  };
+  callbacks.help_tag = [this](toolbox::ListItemID id, toolbox::ListPropertyID property) {
+    const MainListItem* row = Row(id);
+    return row ? CopyItemHelpTag(*row, property) : std::string();
+  };
+  callbacks.context_menu = [this](bool header) { return ListContextMenuCallback(*list_, header); };
+  callbacks.menu_chosen = [this](const toolbox::MenuSelection& chosen) {
+    ListContextMenuChosen(*list_, chosen);
+  };
+  callbacks.drag_item = [this](toolbox::ListItemID id) -> std::optional<toolbox::DragItem> {
+    const MainListItem* row = Row(id);
+    return row ? AddDragFlavorsForRow(*row) : std::nullopt;
+  };
+  callbacks.accept_drag = [this](const toolbox::Drag& drag, toolbox::ListItemID target) {
+    return ListAcceptDragCallback(*list_, drag, Row(target));
+  };
+  callbacks.receive_drag = [this](const toolbox::Drag& drag, toolbox::ListItemID target) {
+    const MainListItem* row = Row(target);
+    std::optional<MainListItem> keep;
+    if (row) keep = *row;
+    return ListDragReceiveCallback(*list_, drag, keep ? &*keep : nullptr);
+  };
+  callbacks.drag_ended = [](const toolbox::Drag& drag, unsigned action) {
+    MoveDraggedItemsToTrash(drag, action);
   };
   list_->SetCallbacks(std::move(callbacks));
 }
@@ -319,6 +308,7 @@ void MainList::MarkDownloadChanged(std::uint32_t uid) {
 }
 
 void MainList::RefreshChangedRows() {
+  AdvanceProgressPhase();
   if (changed_.empty()) return;
   std::vector<toolbox::ListItemID> ids;
   ids.reserve(changed_.size());

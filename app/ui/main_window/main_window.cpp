@@ -288,10 +288,7 @@ void CreateMainWindow(const MainWindowStartState& start) {
   m.sheetHandler = w.InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowSheetOpening},
                                      {toolbox::kEventClassWindow, toolbox::kEventWindowSheetClosing}},
                                     [](runtime::HandlerCall&, runtime::Event& e) {
-                                      if (e.kind() == toolbox::kEventWindowSheetOpening)
-                                        AddShaderView();
-                                      else
-                                        RemoveShaderView();
+                                      MainWindowSheetHandler(e.kind());
                                       return runtime::kEventNotHandledErr;
                                     });
   m.commands = w.InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/browser/services/ftp_upload_hooks.h"
+#include "app/browser/services/remote_rows.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/main_list_services.h"
@@ -14,6 +16,7 @@
 #include "app/util/settings/settings_store.h"
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/values/localize.h"
+#include "platform/values/url.h"
 
 namespace ui {
 
@@ -44,12 +47,47 @@ void RetitleMenuCommand(values::FourCharCode command, const char* key) {
         if (int i = m->IndexOfCommand(command)) m->SetItemText(i, values::Localized(key));
 }
 
-// The remote path bar takes drags of files (to upload into the folder dropped on).
+// The local path of each dragged file URL.
+std::vector<std::string> DraggedFilePaths(const toolbox::Drag& drag) {
+  std::vector<std::string> paths;
+  for (const auto& item : drag.items) {
+    const auto text = item.Flavor(toolbox::kFlavorFileURL);
+    if (!text) continue;
+    if (auto url = values::Url::Create(*text))
+      if (auto path = values::PathFromFileUrl(*url)) paths.push_back(*path);
+  }
+  return paths;
+}
+
+// The root folder of the FTP or FTPS host shown in the main list, or null.
+std::shared_ptr<browser::FTPNodeRow> CurrentFTPRoot() {
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const auto host = remote.GetHostForViewID(MainWindowState().currentView);
+  if (!host || (host->hostType != browser::kHostFTP && host->hostType != browser::kHostFTPS)) return nullptr;
+  return remote.FTPNodeForHostID(host->ftpID);
+}
+
+// The remote path bar: a click goes to that folder of the host; files dropped on a
+// segment are uploaded into that folder.
 class RemotePathBarOwner : public PathBarOwner {
  public:
+  void PathBarNavigate(const std::string& path) override {
+    const auto root = CurrentFTPRoot();
+    if (!root) return;
+    browser::RemoteRowsServiceSlot::Get().NavigateFTPNode(root, path);
+    UpdatePathBarForView(MainWindowState().currentView);
+  }
   bool PathBarAcceptsDrag(const toolbox::Drag& drag) override {
     return std::any_of(drag.items.begin(), drag.items.end(),
                        [](const toolbox::DragItem& item) { return item.HasFlavor(toolbox::kFlavorFileURL); });
+  }
+  void PathBarDrop(const std::string& path, const toolbox::Drag& drag) override {
+    const auto root = CurrentFTPRoot();
+    const auto& upload = browser::FTPUploadHooksSlot::Get().uploadAliasToFTPNode;
+    if (!root || !upload) return;
+    const browser::FTPUploadTarget target{root->host(), path.starts_with('/') ? path.substr(1) : path,
+                                          root->user(), root->password(), root->secure()};
+    for (const std::string& file : DraggedFilePaths(drag)) upload(file, target);
   }
 };
 
@@ -153,10 +191,35 @@ void UpdateBarsForView(std::uint32_t viewID) {
   } else {
     HideFilterBar();
   }
-  if (queue::IsRemoteHostViewID(viewID))
+  if (queue::IsRemoteHostViewID(viewID)) {
     ShowPathBar();
-  else
+    UpdatePathBarForView(viewID);
+    UpdateLocalPaneForView(viewID);
+  } else {
+    UpdateLocalPaneForView(viewID);
     HidePathBar();
+  }
+}
+
+void UpdatePathBarForView(std::uint32_t viewID) {
+  PathBar* bar = GetPathBar();
+  if (!bar) return;
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const auto host = remote.GetHostForViewID(viewID);
+  if (!host) return;
+  if (host->hostType == browser::kHostFTP || host->hostType == browser::kHostFTPS) {
+    // The host's name is the first segment (a label); the folders follow.
+    if (const auto root = remote.FTPNodeForHostID(host->ftpID)) {
+      std::vector<std::string> components{root->host()};
+      std::string rest = root->path();
+      for (std::size_t start = 0; start <= rest.size();) {
+        const std::size_t slash = std::min(rest.find('/', start), rest.size());
+        if (slash > start) components.push_back(rest.substr(start, slash - start));
+        start = slash + 1;
+      }
+      bar->SetComponents(std::move(components));
+    }
+  }
 }
 
 void SetSimpleMode(bool simple) {
@@ -236,22 +299,6 @@ PathBar* GetPathBar() {
   return bar ? dynamic_cast<PathBar*>(bar->GetView()) : nullptr;
 }
 
-toolbox::Control* GetLocalBrowserView() {
-  return C(mainwindow::kLocalPane);
-}
-
-void HideLocalPane() {
-  toolbox::Control* pane = GetLocalBrowserView();
-  toolbox::Control* split = C(mainwindow::kLocalSplit);
-  if (!pane || !pane->IsVisible() || !split) return;
-  if (auto* view = dynamic_cast<SplitView*>(split->GetView())) {
-    MainWindowState().splitRatio = static_cast<float>(view->GetRatio());
-    util::SetPreferenceValue("splitter_ratio", values::Value(MainWindowState().splitRatio));
-  }
-  pane->SetVisible(false);
-  split->SetVisible(false);
-}
-
 void AddShaderView() {
   toolbox::Window* w = GetMainWindow();
   if (!w || C(mainwindow::kShader)) return;
@@ -266,6 +313,18 @@ void AddShaderView() {
 void RemoveShaderView() {
   toolbox::Window* w = GetMainWindow();
   if (toolbox::Control* shader = C(mainwindow::kShader); w && shader) w->RemoveControl(shader);
+}
+
+void MainWindowSheetHandler(std::uint32_t kind) {
+  toolbox::Window* w = GetMainWindow();
+  if (!w) return;
+  if (kind == toolbox::kEventWindowSheetOpening) {
+    w->SetZoomable(false);
+    AddShaderView();
+  } else if (kind == toolbox::kEventWindowSheetClosing) {
+    w->SetZoomable(true);
+    RemoveShaderView();
+  }
 }
 
 }  // namespace ui

@@ -7,12 +7,15 @@
 // Main thread only.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "app/ui/main_window/main_window.h"
 
 namespace ui {
 
 class PathBar;
+class FileBrowser;
 
 void ToggleLeftPane();
 
@@ -34,13 +37,28 @@ void SetSimpleMode(bool simple);
 void ShowPathBar();
 void HidePathBar();
 PathBar* GetPathBar();
+// The remote path bar shows the host of the view and the folder its list shows.
+void UpdatePathBarForView(std::uint32_t viewID);
 
-// The local-files pane belongs to the remote browser's file-browser control; without it
-// there is no pane to show, and these do nothing.
-toolbox::Control* GetLocalBrowserView();
+// The local-files pane beside a remote host's list (main_window_local_pane.cpp): shown
+// with the local path bar above it and the split view between it and the list, and only
+// hidden again afterwards. `folder` is shown when it is a folder; otherwise the pane keeps
+// the one it shows.
+void ShowLocalPane(const std::optional<std::string>& folder);
 void HideLocalPane();
+toolbox::Control* GetLocalBrowserView();
+FileBrowser* GetLocalFileBrowser();
+// The pane for the host the main list shows: shown with the host's folder when the host
+// uses split panes, hidden otherwise.
+void UpdateLocalPaneForSelection();
+// The same without refilling the list (the view switch fills it next); any other view
+// than a host's hides the pane.
+void UpdateLocalPaneForView(std::uint32_t viewID);
 
 void AddShaderView();
 void RemoveShaderView();
+// A sheet opening on the main window covers it with the shader and takes away zooming
+// until the sheet closes.
+void MainWindowSheetHandler(std::uint32_t windowEventKind);
 
 }  // namespace ui

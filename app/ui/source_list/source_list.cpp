@@ -10,11 +10,17 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/views/resource_images.h"
+#include "app/upload/services/upload_handoff_service.h"
+#include "app/upload/upload_hooks.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/download_folder.h"
+#include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
 #include "platform/toolbox/menus/menu_commands.h"
+#include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/string_compare.h"
+#include "platform/values/url.h"
 
 namespace ui {
 
@@ -450,6 +456,8 @@ bool SourceList::SourceListDragHandler(const toolbox::Drag& drag, std::uint32_t 
 }
 
 void SourceList::SpringLoadedOpenRow() {
+  // Opened before its time (or by its timer): the timer must not fire again later.
+  if (springTimer_) springTimer_->Invalidate();
   springTimer_.reset();
   const RowRef row = list_.GetRowByIdentifier(springRow_);
   if (!row) return;
@@ -467,20 +475,70 @@ void SourceList::SourceListEndDrag() {
   queue::DisplayViews(*std::exchange(savedViews_, std::nullopt));
 }
 
+namespace {
+
+// The local path of a dragged item's file URL.
+std::optional<std::string> DraggedFilePath(const toolbox::DragItem& item) {
+  const auto text = item.Flavor(toolbox::kFlavorFileURL);
+  if (!text) return std::nullopt;
+  if (auto url = values::Url::Create(*text)) return values::PathFromFileUrl(*url);
+  return std::nullopt;
+}
+
+// Files dropped on a server row are sent to that server.
+void SendFileToServer(const browser::RemoteHost& host, const std::string& path) {
+  auto& remote = browser::RemoteRowsServiceSlot::Get();
+  switch (host.hostType) {
+    case browser::kHostFTP:
+    case browser::kHostFTPS:
+      if (auto node = remote.FTPNodeForHostID(host.ftpID)) remote.UploadToFTPNode(node, path);
+      return;
+    case browser::kHostPeerByAddress:
+      if (auto peer = sharing::PeerHostsServiceSlot::Get().CopyPeerHost(host.peerID)) {
+        upload::UploadRequest request;
+        request.localPath = path;
+        request.host = values::Format("%@:%d", {peer->address, peer->port + 1});
+        request.user = peer->user;
+        request.password = peer->password;
+        request.hostType = browser::kHostPeerByAddress;
+        upload::UploadHandoffServiceSlot::Get().EnqueueUpload(request);
+      }
+      return;
+    case browser::kHostBonjourPeer: {
+      upload::UploadRequest request;
+      request.localPath = path;
+      request.host = host.bonjourName;
+      request.user = "Guest";
+      request.hostType = browser::kHostBonjourPeer;
+      upload::UploadHandoffServiceSlot::Get().EnqueueUpload(request);
+      return;
+    }
+    default:
+      return;  // online disks and WebDAV servers take no uploads from here
+  }
+}
+
+}  // namespace
+
 bool SourceList::SourceListDropHandler(const toolbox::Drag& drag, std::uint32_t id) {
   if (id == queue::kMyUploadsViewID) {
-    // Sending files belongs to the uploads' window; the bundles of a browser are imported.
+    // The bundles of a browser's downloads resume as downloads; other files go to the
+    // send-files window, where the user picks their destination.
+    std::vector<std::string> files;
     for (const auto& item : drag.items) {
-      const auto url = item.Flavor(toolbox::kFlavorFileURL);
-      if (!url) continue;
-      const std::string path = url->starts_with("file://") ? url->substr(7) : *url;
-      queue::ImportBrowserDownload(files::FileRef(path));
+      const auto path = DraggedFilePath(item);
+      if (!path || queue::ImportBrowserDownload(files::FileRef(*path))) continue;
+      files.push_back(*path);
     }
+    if (!files.empty()) runtime::CallHook(upload::UploadHooksSlot::Get().openSendFilesWindow, files);
     return true;
   }
   const bool folderTarget = queue::IsUserFolderID(id) || id == queue::kMyDownloadsViewID;
+  const auto server =
+      IsHostRowIdentifier(id) ? browser::RemoteRowsServiceSlot::Get().GetHostForViewID(id) : std::nullopt;
   std::vector<queue::WrapperRef> collected;
   std::optional<std::string> batch;
+  std::optional<files::FileRef> destination;  // asked for once, at the first remote item
   for (const auto& item : drag.items) {
     if (item.HasFlavor(kFlavorQueueItem) && folderTarget) {
       const auto wrapper = item.object.As<queue::DownloadQueueWrapper>();
@@ -506,10 +564,23 @@ bool SourceList::SourceListDropHandler(const toolbox::Drag& drag, std::uint32_t 
       }
       continue;
     }
-    if (const auto url = item.Flavor(toolbox::kFlavorFileURL)) {
-      const std::string path = url->starts_with("file://") ? url->substr(7) : *url;
-      if (queue::ImportBrowserDownload(files::FileRef(path))) continue;
+    const auto path = DraggedFilePath(item);
+    if (path && queue::ImportBrowserDownload(files::FileRef(*path))) continue;
+    if (id == queue::kMyDownloadsViewID &&
+        (item.HasFlavor(kFlavorFTPNode) || item.HasFlavor(kFlavorDotMacNode))) {
+      if (!destination) {
+        files::FileRef folder;
+        // Cancelled: the items after this one stay where they are.
+        if (util::ChooseDefaultDownloadFolder(folder)) break;
+        destination = folder;
+      }
+      if (auto node = item.object.As<browser::FTPNodeRow>())
+        browser::RemoteRowsServiceSlot::Get().DownloadFTPNodeTo(node, destination->Path());
+      continue;
     }
+    if (!server || !path) continue;
+    const auto info = files::GetCatalogInfo(files::FileRef(*path), files::LinkMode::kFollow);
+    if (info.ok() && info->IsFile()) SendFileToServer(*server, *path);
   }
   if (!collected.empty() && queue::IsViewDisplayed(id)) queue::RefillMainList();
   queue::MarkQueueDirty();

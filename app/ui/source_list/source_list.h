@@ -122,6 +122,8 @@ class SourceList : public CustomListOwner {
 
  private:
   std::vector<std::uint32_t> SelectedIdentifiers() const;
+  // The commands of source_list_commands.cpp; kEventNotHandledErr for the others.
+  runtime::Status RunRowCommand(values::FourCharCode command, const std::vector<std::uint32_t>& selected);
   void RemoveAllFromRow(std::uint32_t identifier);
 
   CustomList& list_;

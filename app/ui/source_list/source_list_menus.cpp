@@ -10,6 +10,7 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/services/confirmation_service.h"
+#include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/util/files/file_bridges.h"
@@ -57,6 +58,18 @@ class MenuBuilder {
   toolbox::MenuRef menu_;
 };
 
+// Whether the smart folder's saved-search file is still there; an alias that no longer
+// resolves is dropped on the way.
+bool SavedSearchResolves(ViewID id) {
+  const queue::FolderRef folder = queue::LookUpFolder(id);
+  if (!folder || !(folder->flags() & queue::kFolderFlagSmart)) return false;
+  std::optional<values::Bytes> alias = folder->savedSearchAlias();
+  if (!alias) return false;
+  if (queue::ResolveAliasField(alias)) return true;
+  folder->setSavedSearchAlias(std::nullopt);
+  return false;
+}
+
 bool ViewHasItems(ViewID id) {
   return !queue::CopyViewItems(id).empty();
 }
@@ -96,7 +109,11 @@ void HostItems(MenuBuilder& m, std::uint32_t identifier) {
     m.Item("Show Session Log", FourCC("SL*g"));
   }
   m.Separator();
-  m.Item("kViewAsList", FourCC("VSpl"));
+  const std::optional<LocalPaneHost> pane = LocalPaneHostsServiceSlot::Get().HostForView(identifier);
+  if (pane && pane->splitPanes)
+    m.Item("kViewAsList", FourCC("ViAl"));
+  else
+    m.Item("kViewInSplitPane", FourCC("VSpl"));
   m.Item(util::CurrentSettings()->hideHiddenFiles ? "kShowInvisibles" : "kHideInvisibles", FourCC("TSin"));
 }
 
@@ -229,6 +246,8 @@ toolbox::MenuRef SourceListContextMenu(std::uint32_t id, bool simpleMode) {
       m.Item("Refresh list", FourCC("RFFl"));
       m.Separator();
     }
+    m.Item(SavedSearchResolves(id) ? "Reveal in Finder" : "Create Finder Smart Folder...",
+           SavedSearchResolves(id) ? FourCC("RFin") : FourCC("CrSF"));
     return m.Done();
   }
   if (queue::IsUserFolderID(id)) {
@@ -351,7 +370,7 @@ runtime::Status SourceList::SourceListContextCommand(runtime::Event& event) {
         if (auto host = FTPHostName(id)) SetSensitiveServer(*host, command.id == kAddSensitive);
       return runtime::kNoErr;
     default:
-      return runtime::kEventNotHandledErr;
+      return RunRowCommand(command.id, selected);
   }
 }
 

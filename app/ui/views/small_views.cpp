@@ -56,6 +56,7 @@ FilterBar::FilterBar() {
 
 void FilterBar::SetLabels(std::vector<std::string> labels) {
   labels_ = std::move(labels);
+  rollover_ = -1;
   commands_.assign(labels_.size(), 0);
   Layout();
   Invalidate();
@@ -100,7 +101,21 @@ int FilterBar::HitTest(Point where) {
   return 0;
 }
 
+void FilterBar::OnHover(const toolbox::MouseEvent& event) {
+  const int index = HitTest(event.where) - 1;
+  if (index == rollover_) return;
+  rollover_ = index;
+  Invalidate();
+}
+
+void FilterBar::OnHoverEnded() {
+  if (rollover_ < 0) return;
+  rollover_ = -1;
+  Invalidate();
+}
+
 void FilterBar::OnPartClicked(int part, const toolbox::MouseEvent&) {
+  rollover_ = -1;
   const int index = part - 1;
   if (index < 0 || index >= static_cast<int>(labels_.size())) return;
   selected_ = index;

@@ -43,6 +43,11 @@ class FilterBar : public toolbox::View {
   void Draw(toolbox::DrawingContext& ctx, const toolbox::Rect& dirty) override;
   int HitTest(toolbox::Point where) override;  // button index + 1, 0 outside
   void OnPartClicked(int part, const toolbox::MouseEvent& event) override;
+  // The button under the mouse is drawn with the rollover images.
+  bool WantsHover() const override { return true; }
+  void OnHover(const toolbox::MouseEvent& event) override;
+  void OnHoverEnded() override;
+  int RolloverIndex() const { return rollover_; }
 
  private:
   void Layout();

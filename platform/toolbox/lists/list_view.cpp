@@ -3,10 +3,16 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDateTime>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -16,6 +22,7 @@
 #include <QStyleOptionViewItem>
 #include <QStyledItemDelegate>
 #include <QTimeZone>
+#include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -23,10 +30,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/toolbox/app/presenter.h"
 #include "platform/toolbox/controls/control.h"
 #include "platform/toolbox/drawing/image_impl.h"
 #include "platform/toolbox/drawing/painter_context.h"
 #include "platform/toolbox/drawing/qt_convert.h"
+#include "platform/toolbox/views/drag_payload.h"
 
 namespace toolbox {
 
@@ -68,6 +77,12 @@ struct ListView::Impl {
   ListItemID edit_item = 0;
   ListPropertyID edit_property = 0;
   bool placing = false;  // widths set by the list itself, not dragged by the user
+  // The cell part being pressed: its row, column, cell and whether the mouse is over it.
+  ListItemID press_item = 0;
+  ListPropertyID press_property = 0;
+  int press_part = 0;
+  Rect press_cell;
+  bool press_inside = false;
   bool in_callback_toggle = false;
 
   ListModel* model = nullptr;
@@ -100,6 +115,7 @@ struct ListView::Impl {
     return false;
   }
   QModelIndex IndexOf(const Node* n, int column = 0) const;
+  void RepaintPressedCell() const;
 
   bool Before(const Node* a, const Node* b) const {
     if (!callbacks.compare || sort_property == 0) return false;
@@ -381,8 +397,12 @@ class ListDelegate : public QStyledItemDelegate {
       case ListColumnKind::kCustom:
         if (d_.callbacks.custom_draw) {
           PainterContext ctx(*p, FromQRect(QRectF(option.rect)), Origin::kTopLeft);
-          d_.callbacks.custom_draw(
-              ctx, ListCustomDraw{n->id, col.desc.property, FromQRect(QRectF(option.rect)), selected});
+          ListCustomDraw cell{n->id, col.desc.property, FromQRect(QRectF(option.rect)), selected};
+          cell.active =
+              !w || w->isActiveWindow() || QApplication::platformName() == QLatin1String("offscreen");
+          if (d_.press_item == n->id && d_.press_property == col.desc.property && d_.press_inside)
+            cell.pressed_part = d_.press_part;
+          d_.callbacks.custom_draw(ctx, cell);
         }
         break;
       case ListColumnKind::kIcon: {
@@ -476,11 +496,180 @@ void ListView::Impl::SetWidth(int logical, int width) {
   placing = false;
 }
 
+// ---- The tree widget: cell presses, help tags, contextual clicks and drags ----
+
+namespace {
+
+unsigned ModifiersOfQt(Qt::KeyboardModifiers m) {
+  unsigned out = 0;
+  if (m & Qt::ShiftModifier) out |= 1u << 0;
+  if (m & Qt::ControlModifier) out |= 1u << 3;  // the primary key
+  if (m & Qt::AltModifier) out |= 1u << 2;
+  if (m & Qt::MetaModifier) out |= 1u << 1;
+  return out;
+}
+
+Drag DragOfMime(const QMimeData* mime, QPointF where, Qt::KeyboardModifiers modifiers,
+                Qt::DropActions allowed) {
+  DragPayload payload;
+  if (mime) {
+    for (const char* type : {kPrivateDragMimeType, kUriListMimeType}) {
+      const QByteArray bytes = mime->data(QString::fromLatin1(type));
+      if (!bytes.isEmpty()) payload.data[type] = bytes.toStdString();
+    }
+    if (mime->hasText()) payload.data[kPlainTextMimeType] = mime->text().toStdString();
+  }
+  Drag drag = DecodeDrag(payload);
+  drag.mouse = {where.x(), where.y()};
+  drag.modifiers = ModifiersOfQt(modifiers);
+  drag.allowed_actions = 0;
+  if (allowed & Qt::CopyAction) drag.allowed_actions |= kDragActionCopy;
+  if (allowed & Qt::MoveAction) drag.allowed_actions |= kDragActionMove;
+  return drag;
+}
+
+}  // namespace
+
+class ListTree : public QTreeView {
+ public:
+  explicit ListTree(ListView& owner) : owner_(owner) {
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+  }
+
+ protected:
+  // The custom cell under a viewport point, when the press is its to handle.
+  std::pair<ListItemID, ListPropertyID> CustomCellAt(QPoint at) const {
+    const QModelIndex i = indexAt(at);
+    if (!i.isValid()) return {0, 0};
+    ListView::Impl& d = Impl();
+    const Column& col = d.columns[static_cast<std::size_t>(i.column())];
+    if (col.desc.kind != ListColumnKind::kCustom) return {0, 0};
+    return {static_cast<Node*>(i.internalPointer())->id, col.desc.property};
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::LeftButton) {
+      const QPoint at = e->position().toPoint();
+      const auto [item, property] = CustomCellAt(at);
+      if (item != 0 && owner_.PressCell(item, property, {double(at.x()), double(at.y())})) {
+        e->accept();
+        return;
+      }
+    }
+    QTreeView::mousePressEvent(e);
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    if (owner_.PressedPart() != 0) {
+      owner_.TrackCell({e->position().x(), e->position().y()});
+      e->accept();
+      return;
+    }
+    QTreeView::mouseMoveEvent(e);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (owner_.PressedPart() != 0) {
+      owner_.ReleaseCell({e->position().x(), e->position().y()});
+      e->accept();
+      return;
+    }
+    QTreeView::mouseReleaseEvent(e);
+  }
+  bool viewportEvent(QEvent* e) override {
+    if (e->type() == QEvent::ToolTip) {
+      auto* help = static_cast<QHelpEvent*>(e);
+      const QModelIndex i = indexAt(help->pos());
+      std::string text;
+      if (i.isValid()) {
+        ListView::Impl& d = Impl();
+        text = owner_.HelpTag(static_cast<Node*>(i.internalPointer())->id,
+                              d.columns[static_cast<std::size_t>(i.column())].desc.property);
+      }
+      if (text.empty())
+        QToolTip::hideText();
+      else
+        // Lines of a tag may end in carriage returns; the tool tip breaks at line feeds.
+        QToolTip::showText(help->globalPos(), ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')),
+                           viewport(), visualRect(i));
+      return true;
+    }
+    return QTreeView::viewportEvent(e);
+  }
+  void contextMenuEvent(QContextMenuEvent* e) override {
+    const QModelIndex i = indexAt(e->pos());
+    // A click on a row that is not selected selects it first, as a left click would.
+    if (i.isValid() && !selectionModel()->isRowSelected(i.row(), i.parent()))
+      selectionModel()->select(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    owner_.ShowContextMenu(false, {double(e->pos().x()), double(e->pos().y())});
+  }
+  void startDrag(Qt::DropActions) override {
+    const Drag drag = owner_.DragOfSelection();
+    if (drag.items.empty()) return;
+    const DragPayload payload = EncodeDrag(drag);
+    auto* mime = new QMimeData;  // the QDrag takes it
+    for (const auto& [type, bytes] : payload.data) {
+      if (type == kPlainTextMimeType)
+        mime->setText(QString::fromStdString(bytes));
+      else
+        mime->setData(QString::fromLatin1(type.c_str()), QByteArray::fromStdString(bytes));
+    }
+    auto* qdrag = new QDrag(this);  // deleted by Qt when the drag ends
+    qdrag->setMimeData(mime);
+    Qt::DropActions actions;
+    if (drag.allowed_actions & kDragActionCopy) actions |= Qt::CopyAction;
+    if (drag.allowed_actions & kDragActionMove) actions |= Qt::MoveAction;
+    const Qt::DropAction done = qdrag->exec(actions);
+    unsigned action = kDragActionNone;
+    if (done == Qt::CopyAction) action = kDragActionCopy;
+    if (done == Qt::MoveAction || done == Qt::TargetMoveAction) action = kDragActionMove;
+    EndDragSession(payload);
+    owner_.DragEnded(drag, action);
+  }
+  ListItemID TargetAt(QPointF at) const {
+    const QModelIndex i = indexAt(at.toPoint());
+    return i.isValid() ? static_cast<Node*>(i.internalPointer())->id : 0;
+  }
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    const Drag drag = DragOfMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions());
+    if (owner_.AcceptsDrag(drag, TargetAt(e->position())))
+      e->acceptProposedAction();
+    else
+      e->ignore();
+  }
+  void dragMoveEvent(QDragMoveEvent* e) override {
+    const Drag drag = DragOfMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions());
+    if (owner_.AcceptsDrag(drag, TargetAt(e->position())))
+      e->acceptProposedAction();
+    else
+      e->ignore();
+  }
+  void dropEvent(QDropEvent* e) override {
+    const Drag drag = DragOfMime(e->mimeData(), e->position(), e->modifiers(), e->possibleActions());
+    if (owner_.ReceiveDrag(drag, TargetAt(e->position())))
+      e->acceptProposedAction();
+    else
+      e->ignore();
+  }
+
+ private:
+  ListView::Impl& Impl() const;
+  ListView& owner_;
+};
+
 // ---- ListView ----
+
+ListView::Impl& ListTree::Impl() const {
+  return *owner_.impl_;
+}
+
+void ListView::Impl::RepaintPressedCell() const {
+  if (view) view->viewport()->update();
+}
 
 ListView::ListView() : impl_(std::make_unique<Impl>()) {
   Impl& d = *impl_;
-  d.view = new QTreeView();
+  d.view = new ListTree(*this);
   d.alive = d.view;
   d.model = new ListModel(d);
   d.header = new ListHeader(d);
@@ -568,8 +757,9 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
   QObject::connect(d.view, &QTreeView::expanded, d.view, [this](const QModelIndex& i) {
     Node* n = static_cast<Node*>(i.internalPointer());
     if (!n || n->open) return;
-    n->open = true;
+    // Toggled is told while the row is still closed: the client tells opening from closing.
     impl_->Notify(n->id, ListNotification::kUserToggledContainer);
+    n->open = true;
     impl_->Notify(n->id, ListNotification::kContainerOpened);
   });
   QObject::connect(d.view, &QTreeView::collapsed, d.view, [this](const QModelIndex& i) {
@@ -578,6 +768,10 @@ ListView::ListView() : impl_(std::make_unique<Impl>()) {
     impl_->Notify(n->id, ListNotification::kUserToggledContainer);
     impl_->CloseNode(n);
     impl_->Notify(n->id, ListNotification::kContainerClosed);
+  });
+  d.header->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(d.header, &QHeaderView::customContextMenuRequested, d.view, [this](const QPoint& at) {
+    ShowContextMenu(true, {double(at.x()), double(at.y())});
   });
   QObject::connect(d.view->selectionModel(), &QItemSelectionModel::selectionChanged, d.view,
                    [this] { impl_->Notify(0, ListNotification::kSelectionSetChanged); });
@@ -1033,6 +1227,125 @@ void ListView::ClickCheckBox(ListItemID item, ListPropertyID property) {
 void ListView::ScrollToTop() {
   impl_->view->scrollToTop();
   impl_->view->horizontalScrollBar()->setValue(0);
+}
+
+std::optional<Rect> ListView::CellRect(ListItemID item, ListPropertyID property) const {
+  const Impl& d = *impl_;
+  const int logical = d.Logical(property);
+  const Node* n = item == 0 ? nullptr : d.Find(item);
+  if (logical < 0 || !n) return std::nullopt;
+  const QModelIndex i = d.IndexOf(n, logical);
+  if (!i.isValid()) return std::nullopt;
+  const QRect r = d.view->visualRect(i);
+  if (r.isEmpty()) return std::nullopt;
+  return FromQRect(QRectF(r));
+}
+
+ListItemID ListView::ItemAt(Point where) const {
+  const QModelIndex i = impl_->view->indexAt(QPoint(int(where.x), int(where.y)));
+  return i.isValid() ? static_cast<Node*>(i.internalPointer())->id : 0;
+}
+
+bool ListView::PressCell(ListItemID item, ListPropertyID property, Point where) {
+  Impl& d = *impl_;
+  if (!d.callbacks.cell_press || !HasItem(item)) return false;
+  const auto cell = CellRect(item, property);
+  if (!cell) return false;
+  const int part = d.callbacks.cell_press(item, property, *cell, where);
+  if (part <= 0) return part == kCellPressTaken;
+  d.press_item = item;
+  d.press_property = property;
+  d.press_part = part;
+  d.press_cell = *cell;
+  d.press_inside = true;
+  d.RepaintPressedCell();
+  return true;
+}
+
+void ListView::TrackCell(Point where) {
+  Impl& d = *impl_;
+  if (d.press_part == 0) return;
+  // Over the part still when the cell names the same part at the point.
+  bool inside = false;
+  if (HasItem(d.press_item) && d.callbacks.cell_press)
+    inside = d.press_cell.Contains(where) &&
+             d.callbacks.cell_press(d.press_item, d.press_property, d.press_cell, where) == d.press_part;
+  if (inside != d.press_inside) {
+    d.press_inside = inside;
+    d.RepaintPressedCell();
+  }
+}
+
+void ListView::ReleaseCell(Point where) {
+  Impl& d = *impl_;
+  if (d.press_part == 0) return;
+  TrackCell(where);
+  const ListItemID item = d.press_item;
+  const ListPropertyID property = d.press_property;
+  const int part = d.press_part;
+  const bool inside = d.press_inside;
+  d.press_item = 0;
+  d.press_property = 0;
+  d.press_part = 0;
+  d.press_inside = false;
+  d.RepaintPressedCell();
+  if (inside && HasItem(item) && d.callbacks.cell_clicked) d.callbacks.cell_clicked(item, property, part);
+}
+
+int ListView::PressedPart() const {
+  return impl_->press_part;
+}
+
+std::string ListView::HelpTag(ListItemID item, ListPropertyID property) const {
+  const Impl& d = *impl_;
+  if (!d.callbacks.help_tag || !HasItem(item)) return {};
+  return d.callbacks.help_tag(item, property);
+}
+
+MenuSelection ListView::ShowContextMenu(bool header, Point where) {
+  Impl& d = *impl_;
+  if (!d.callbacks.context_menu) return {};
+  MenuRef menu = d.callbacks.context_menu(header);
+  if (!menu || menu->CountItems() == 0) return {};
+  MenuRequest request;
+  request.menu = menu;
+  request.placement = MenuPlacement::kContextual;
+  const QPoint global = d.view->viewport()->mapToGlobal(QPoint(int(where.x), int(where.y)));
+  request.where = {double(global.x()), double(global.y())};
+  MenuSelection chosen = GetPresenter().ShowMenu(request);
+  if (chosen.chosen() && d.callbacks.menu_chosen) d.callbacks.menu_chosen(chosen);
+  return chosen;
+}
+
+Drag ListView::DragOfSelection() const {
+  const Impl& d = *impl_;
+  Drag drag;
+  drag.from_this_program = true;
+  drag.allowed_actions = kDragActionMove;
+  if (!d.callbacks.drag_item) return drag;
+  for (ListItemID id : SelectedItems())
+    if (auto item = d.callbacks.drag_item(id)) {
+      if (item->object) drag.allowed_actions |= kDragActionCopy;
+      drag.items.push_back(std::move(*item));
+    }
+  // Files and text go to other programs as copies.
+  if (!drag.items.empty()) drag.allowed_actions |= kDragActionCopy;
+  return drag;
+}
+
+bool ListView::AcceptsDrag(const Drag& drag, ListItemID target) {
+  Impl& d = *impl_;
+  return d.callbacks.accept_drag && d.callbacks.accept_drag(drag, HasItem(target) ? target : 0);
+}
+
+bool ListView::ReceiveDrag(const Drag& drag, ListItemID target) {
+  Impl& d = *impl_;
+  return d.callbacks.receive_drag && d.callbacks.receive_drag(drag, HasItem(target) ? target : 0);
+}
+
+void ListView::DragEnded(const Drag& drag, unsigned action) {
+  Impl& d = *impl_;
+  if (d.callbacks.drag_ended) d.callbacks.drag_ended(drag, action);
 }
 
 void ListView::Reveal(ListItemID item) {

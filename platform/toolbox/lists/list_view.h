@@ -22,6 +22,14 @@
 //   Editing   the editable question (property 3) is asked once, when editing starts, never
 //             while drawing: the answer may be one-shot.
 //
+//   Cells     of custom columns are drawn by the client and may hold parts (buttons): a
+//             press on a part is tracked by the list - the part drawn pressed while the
+//             mouse stays over it - and reported when released over it.
+//   Menus     a contextual click asks the client for a menu, shows it through the
+//             presenter and hands back what was chosen.
+//   Drags     rows dragged out carry the items the client gives for them; drags over
+//             the list are offered to the client with the row under the mouse.
+//
 // The list's widget goes into a window by Embed (into a user-pane control); a list that is
 // not embedded works all the same off-screen (tests, headless runs).
 
@@ -35,10 +43,13 @@
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/drawing/drawing_context.h"
 #include "platform/toolbox/drawing/image.h"
+#include "platform/toolbox/menus/menu.h"
+#include "platform/toolbox/views/drag.h"
 
 namespace toolbox {
 
 class Control;
+class ListTree;
 
 using ListItemID = std::uintptr_t;  // 0: no item (the root container)
 using ListPropertyID = std::uint32_t;
@@ -129,7 +140,14 @@ struct ListCustomDraw {
   ListPropertyID property = 0;
   Rect cell;  // in the context
   bool selected = false;
+  bool active = true;    // the list's window is the active one
+  int pressed_part = 0;  // the part being pressed in this cell, 0 = none
 };
+
+// What a press in a custom cell does (ListCallbacks::cell_press): a part above 0 is
+// tracked; these two are not.
+inline constexpr int kCellPressNormal = 0;  // an ordinary click: selects the row
+inline constexpr int kCellPressTaken = -1;  // the cell took it: nothing else happens
 
 struct ListCallbacks {
   // get: fill `data`; set (the user edited the cell): read `data`.
@@ -138,6 +156,24 @@ struct ListCallbacks {
   std::function<void(ListItemID item, ListNotification what)> notify;
   // Cells of custom columns; nothing is drawn without it.
   std::function<void(DrawingContext& ctx, const ListCustomDraw& cell)> custom_draw;
+  // A press at `where` in a custom cell (both in the list's coordinates): the part to
+  // track, or kCellPressNormal / kCellPressTaken.
+  std::function<int(ListItemID item, ListPropertyID property, const Rect& cell, Point where)> cell_press;
+  // A tracked part released over itself.
+  std::function<void(ListItemID item, ListPropertyID property, int part)> cell_clicked;
+  // The help tag (tool tip) of a cell; "" for none.
+  std::function<std::string(ListItemID item, ListPropertyID property)> help_tag;
+  // The contextual menu of the selection (`header`: the click was on the column header),
+  // nullptr for none; then what was chosen from it.
+  std::function<MenuRef(bool header)> context_menu;
+  std::function<void(const MenuSelection& chosen)> menu_chosen;
+  // Drags out: the flavours of one dragged row (nothing: the row is not dragged).
+  std::function<std::optional<DragItem>(ListItemID item)> drag_item;
+  // Drags over the list, with the row under the mouse (0: none).
+  std::function<bool(const Drag& drag, ListItemID target)> accept_drag;
+  std::function<bool(const Drag& drag, ListItemID target)> receive_drag;
+  // A drag of rows has ended with `action` (kDragActionNone: refused or cancelled).
+  std::function<void(const Drag& drag, unsigned action)> drag_ended;
 };
 
 class ListView {
@@ -224,6 +260,31 @@ class ListView {
   // A click in a check-box cell: hands the new value to the callback.
   void ClickCheckBox(ListItemID item, ListPropertyID property);
   void ScrollToTop();
+  // The cell's rectangle in the list's coordinates (the rows' area); nothing when the
+  // row is not shown or the column is absent.
+  std::optional<Rect> CellRect(ListItemID item, ListPropertyID property) const;
+  // The row at a point of the list's coordinates, 0 for none.
+  ListItemID ItemAt(Point where) const;
+
+  // ---- Input, from Qt or from tests (points in the list's coordinates) ----
+  // A mouse press in a cell: true when the cell took it (a part tracked, or taken).
+  bool PressCell(ListItemID item, ListPropertyID property, Point where);
+  // The mouse moved or was released while a part is tracked.
+  void TrackCell(Point where);
+  void ReleaseCell(Point where);
+  // The part being tracked (0: none) and its row and column.
+  int PressedPart() const;
+  // The help tag of the cell.
+  std::string HelpTag(ListItemID item, ListPropertyID property) const;
+  // A contextual click: the menu shown (nullptr when none) and what was chosen.
+  MenuSelection ShowContextMenu(bool header, Point where = {});
+  // Drags out: the drag the selected rows make (no items when none can be dragged).
+  Drag DragOfSelection() const;
+  // Drags in, over the row `target` (0: none).
+  bool AcceptsDrag(const Drag& drag, ListItemID target);
+  bool ReceiveDrag(const Drag& drag, ListItemID target);
+  void DragEnded(const Drag& drag, unsigned action);
+
   // Scrolls the row into view (its container opened first).
   void Reveal(ListItemID item);
 
@@ -240,6 +301,7 @@ class ListView {
   struct Impl;
 
  private:
+  friend class ListTree;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -136,4 +136,8 @@ struct MenuSelection {
 // Option is held and are hidden otherwise. Indexes are those of the menu.
 std::vector<int> VisibleItemIndexes(const Menu& menu, unsigned modifiers);
 
+// The menu as it looks when shown with these modifiers (for pictures of it; works
+// off-screen).
+Image RenderMenu(const MenuRef& menu, unsigned modifiers = 0);
+
 }  // namespace toolbox

@@ -60,4 +60,13 @@ void FillQMenu(QMenu& qmenu, const MenuRef& menu, unsigned modifiers,
   }
 }
 
+Image RenderMenu(const MenuRef& menu, unsigned modifiers) {
+  if (!menu) return Image();
+  QMenu qmenu;
+  FillQMenu(qmenu, menu, modifiers, [](const MenuRef&, int) {});
+  qmenu.adjustSize();
+  qmenu.ensurePolished();
+  return FromQImage(qmenu.grab().toImage());
+}
+
 }  // namespace toolbox

@@ -172,7 +172,7 @@ Qt::CursorShape ToShape(CursorKind kind) {
 
 ViewWidget::ViewWidget(View& view, QWidget* parent) : QWidget(parent), view_(&view) {
   setAcceptDrops(true);
-  setMouseTracking(false);
+  setMouseTracking(view.WantsHover());
   setFocusPolicy(view.AcceptsFocus() ? Qt::StrongFocus : Qt::NoFocus);
 }
 
@@ -199,6 +199,11 @@ void ViewWidget::mouseMoveEvent(QMouseEvent* e) {
 
 void ViewWidget::mouseReleaseEvent(QMouseEvent* e) {
   if (view_ && e->button() == Qt::LeftButton) view_->HandleMouseUp(FromQMouse(e));
+}
+
+void ViewWidget::leaveEvent(QEvent* e) {
+  QWidget::leaveEvent(e);
+  if (view_) view_->HandleMouseLeft();
 }
 
 void ViewWidget::contextMenuEvent(QContextMenuEvent* e) {
@@ -317,9 +322,16 @@ void View::HandleMouseDown(const MouseEvent& event) {
 }
 
 void View::HandleMouseMoved(const MouseEvent& event) {
-  if (!tracker_.IsTracking()) return;
+  if (!tracker_.IsTracking()) {
+    if (WantsHover()) OnHover(event);
+    return;
+  }
   if (continuous_) return OnTrack(tracker_.pressed_part(), event, false);
   if (tracker_.Move(HitTest(event.where))) Invalidate();
+}
+
+void View::HandleMouseLeft() {
+  if (WantsHover()) OnHoverEnded();
 }
 
 void View::HandleMouseUp(const MouseEvent& event) {

@@ -71,6 +71,11 @@ class View {
   virtual void OnPartClicked(int part, const MouseEvent& event) {}
   // A mouse-down no part takes, or a double click.
   virtual void OnMouseDown(const MouseEvent& event) {}
+  // The mouse moving over the view with no button down, and leaving it; only for a
+  // view that asks (WantsHover), since the others would wake for every move.
+  virtual bool WantsHover() const { return false; }
+  virtual void OnHover(const MouseEvent& event) {}
+  virtual void OnHoverEnded() {}
   virtual bool TracksContinuously(int part) const { return false; }
   virtual void OnTrack(int part, const MouseEvent& event, bool released) {}
   // True when the view showed a menu (or otherwise took the click).
@@ -107,6 +112,7 @@ class View {
   void HandleMouseDown(const MouseEvent& event);
   void HandleMouseMoved(const MouseEvent& event);
   void HandleMouseUp(const MouseEvent& event);
+  void HandleMouseLeft();
   bool HandleContextualClick(const MouseEvent& event) { return OnContextualClick(event); }
   bool HandleKey(const KeyEvent& event) { return OnKey(event); }
   // Drags arriving: what the view accepts is limited to the drag's allowed actions.

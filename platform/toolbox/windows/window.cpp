@@ -68,6 +68,10 @@ class WindowWidget : public QWidget {
   }
   void changeEvent(QEvent* e) override {
     QWidget::changeEvent(e);
+    if (owner_ && e->type() == QEvent::WindowStateChange && !owner_->IsZoomable() && isMaximized()) {
+      showNormal();
+      return;
+    }
     if (owner_ && e->type() == QEvent::ActivationChange) {
       std::shared_ptr<Window> keep = owner_->shared_from_this();
       owner_->SendWindowEvent(isActiveWindow() ? kEventWindowActivated : kEventWindowDeactivated);
@@ -588,6 +592,11 @@ void Window::SetStayOnTop(bool on_top) {
   const bool shown = widget_->isVisible();
   widget_->setWindowFlag(Qt::WindowStaysOnTopHint, on_top);  // hides the window
   if (shown) widget_->show();
+}
+
+void Window::SetZoomable(bool zoomable) {
+  zoomable_ = zoomable;
+  if (!zoomable && widget_ && widget_->isMaximized()) widget_->showNormal();
 }
 
 void Window::SetProperty(FourCharCode creator, FourCharCode tag, values::Value value) {

@@ -144,6 +144,11 @@ class Window : public std::enable_shared_from_this<Window> {
   void SetOpacity(double alpha);
   bool IsStayOnTop() const;
   void SetStayOnTop(bool on_top);
+  // Whether the user may zoom (maximise) the window. Turning it off keeps the frame's
+  // buttons as they are (changing them would re-create the window under an open sheet)
+  // and undoes a zoom the window manager still carries out.
+  bool IsZoomable() const { return zoomable_; }
+  void SetZoomable(bool zoomable);
 
   void SetProperty(FourCharCode creator, FourCharCode tag, values::Value value);
   const values::Value* Property(FourCharCode creator, FourCharCode tag) const;
@@ -212,6 +217,7 @@ class Window : public std::enable_shared_from_this<Window> {
   MenuBar* menu_bar_ = nullptr;
   int menu_bar_height_ = 0;
   bool in_window_menu_ = true;
+  bool zoomable_ = true;
   std::string autosave_key_;
   bool restoring_ = false;
   std::map<std::pair<FourCharCode, FourCharCode>, values::Value> properties_;

@@ -16,71 +16,12 @@
 
 #include "platform/values/plist.h"
 #include "tests/app/shell/program_process.h"
+#include "tests/app/shell/virtual_display.h"
 #include "tests/support/temp_home.h"
 
 namespace {
 
 using namespace programtest;
-
-// An Xvfb server on a display number it chooses itself; killed with the object.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      const int null = ::open("/dev/null", O_WRONLY);
-      if (null >= 0) ::dup2(null, 2);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1280x800x24",
-               static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    // Xvfb writes the display number once it accepts clients; bounded by a poll.
-    std::string number;
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
-    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
-      char c;
-      const ssize_t n = ::read(fds[0], &c, 1);
-      if (n == 1)
-        number += c;
-      else if (n == 0)
-        break;
-      else
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::close(fds[0]);
-    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
-  }
-  ~VirtualDisplay() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
-// The names of the top-level windows on the display.
-std::string WindowTree(const std::string& display) {
-  std::string out;
-  const std::string command = "timeout 5 xwininfo -display " + display + " -root -tree 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[512];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  ::pclose(pipe);
-  return out;
-}
 
 // "IsViewable" or "IsUnMapped" for the program's main window; "" when it is not found.
 std::string MainWindowMapState(const std::string& display) {

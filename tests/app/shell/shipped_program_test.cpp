@@ -72,6 +72,7 @@ TEST(ShippedProgram, WithADisplayStartUpInstallsTheWindows) {
 TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
   const std::vector<std::string> installed = {
       "ui::MainListServices",
+      "ui::LocalPaneHostsService",
   };
   struct Pending {
     std::string slot;

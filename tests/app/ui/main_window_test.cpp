@@ -352,12 +352,15 @@ TEST_F(MainWindowTest, ASheetCoversTheWindowWhileItIsOpen) {
   desc.content = {0, 0, 300, 120};
   auto sheet = toolbox::Window::Create(desc);
   EXPECT_EQ(FindMainControl(mainwindow::kShader), nullptr);
+  EXPECT_TRUE(GetMainWindow()->IsZoomable());
   ASSERT_EQ(sheet->ShowSheet(), runtime::kNoErr);
   toolbox::Control* shader = FindMainControl(mainwindow::kShader);
   ASSERT_NE(shader, nullptr);
   EXPECT_EQ(shader->Bounds().GetSize(), GetMainWindow()->ContentBounds().GetSize());
+  EXPECT_FALSE(GetMainWindow()->IsZoomable()) << "no zooming under a sheet";
   sheet->HideSheet();
   EXPECT_EQ(FindMainControl(mainwindow::kShader), nullptr);
+  EXPECT_TRUE(GetMainWindow()->IsZoomable());
   sheet->Release();
 }
 

@@ -2,6 +2,9 @@
 // menu, and the pane divider's limits.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/views/small_views.h"
 #include "platform/toolbox/app/application.h"
@@ -76,6 +79,42 @@ TEST_F(SmallViewsTest, FilterBarButtonsAndCommands) {
   bar.SetLabels({"All", "Queued", "Paused"});
   EXPECT_EQ(bar.ButtonCommand(0), 0u);
   EXPECT_EQ(bar.ButtonCommand(2), 0u);
+}
+
+TEST_F(SmallViewsTest, FilterBarHighlightsTheButtonUnderTheMouse) {
+  auto& bar = Add<FilterBar>({0, 0, 600, 25});
+  bar.SetLabels({"All", "Queued", "Paused"});
+  bar.SetSelectedIndex(0);
+  const Rect paused = bar.ButtonRect(2);
+  const auto probe = [&] { return window_->Grab().PixelAt(int(paused.x + 10), int(paused.y + 3)); };
+  const toolbox::Color plain = probe();
+  struct Case {
+    toolbox::Point where;
+    int rollover;
+  } cases[] = {
+      {{paused.x + 10, paused.y + 8}, 2},
+      {{bar.ButtonRect(1).x + 10, 12}, 1},
+      {{590, 12}, -1},  // past the last button
+      {{paused.x + 10, paused.y + 8}, 2},
+  };
+  for (const auto& c : cases) {
+    bar.HandleMouseMoved({c.where});
+    EXPECT_EQ(bar.RolloverIndex(), c.rollover) << c.where.x;
+  }
+  EXPECT_NE(probe(), plain) << "the rollover images are drawn";
+  if (const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR")) {
+    std::filesystem::create_directories(keep);
+    EXPECT_TRUE(window_->Grab().SavePng(std::string(keep) + "/filter_bar_hover.png"));
+  }
+  bar.HandleMouseLeft();
+  EXPECT_EQ(bar.RolloverIndex(), -1);
+  EXPECT_EQ(probe(), plain);
+  // A click ends the rollover; the clicked button is the selected one.
+  bar.HandleMouseMoved({{paused.x + 10, paused.y + 8}});
+  bar.HandleMouseDown({{paused.x + 10, paused.y + 8}});
+  bar.HandleMouseUp({{paused.x + 10, paused.y + 8}});
+  EXPECT_EQ(bar.RolloverIndex(), -1);
+  EXPECT_EQ(bar.SelectedIndex(), 2);
 }
 
 TEST_F(SmallViewsTest, SmallButtonSendsItsCommandOrPopsItsMenu) {

@@ -4,13 +4,23 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
+#include "app/browser/services/favourite_connections_service.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/ui/main_list/main_list.h"
+#include "app/ui/services/folder_dialog_service.h"
+#include "app/ui/services/local_pane_hosts.h"
+#include "app/ui/services/row_command_windows.h"
 #include "app/ui/source_list/source_list.h"
+#include "app/ui/transfer_log/session_log_window.h"
+#include "app/upload/upload_hooks.h"
+#include "app/util/settings/download_folder.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/text/english_texts.h"
 #include "platform/runtime/run_loop.h"
@@ -20,7 +30,10 @@
 #include "platform/toolbox/services/modifiers.h"
 #include "platform/toolbox/windows/window.h"
 #include "tests/fakes/fake_list_rows.h"
+#include "tests/fakes/fake_workspace.h"
 #include "tests/fakes/scripted_confirmations.h"
+#include "tests/fakes/scripted_presenter.h"
+#include "tests/support/temp_home.h"
 
 namespace ui {
 namespace {
@@ -129,6 +142,11 @@ class SourceListTest : public ::testing::Test {
     for (int i : toolbox::VisibleItemIndexes(*menu, 0))
       out.push_back(menu->Item(i)->separator ? "-" : menu->Item(i)->text);
     return out;
+  }
+
+  runtime::Status Send(values::FourCharCode command) {
+    auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{command});
+    return control_->target()->Send(*event);
   }
 
   toolbox::WindowRef window_;
@@ -271,7 +289,19 @@ class OneFTPServer : public browser::NoRemoteRows {
   std::shared_ptr<browser::FTPNodeRow> FTPNodeForHostID(std::uint32_t id) override {
     return id == 9 ? node : nullptr;
   }
+  std::string FTPNodeLog(const std::shared_ptr<browser::FTPNodeRow>& n) override {
+    return n == node ? "220 ready\rUSER u\r331 password\r" : "";
+  }
+  bool UploadToFTPNode(const std::shared_ptr<browser::FTPNodeRow>& folder, const std::string& path) override {
+    uploads.emplace_back(folder.get(), path);
+    return true;
+  }
+  bool DownloadFTPNodeTo(const std::shared_ptr<browser::FTPNodeRow>& n, const std::string& folder) override {
+    downloads.emplace_back(n.get(), folder);
+    return true;
+  }
   std::shared_ptr<fakes::FakeFTPNode> node = std::make_shared<fakes::FakeFTPNode>();
+  std::vector<std::pair<const void*, std::string>> uploads, downloads;
 };
 
 class ServerRowTest : public SourceListTest {
@@ -285,10 +315,6 @@ class ServerRowTest : public SourceListTest {
   void TearDown() override {
     browser::RemoteRowsServiceSlot::Set(nullptr);
     SourceListTest::TearDown();
-  }
-  runtime::Status Send(values::FourCharCode command) {
-    auto event = toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{command});
-    return control_->target()->Send(*event);
   }
   RowRef remote_;
 };
@@ -352,6 +378,218 @@ TEST_F(ServerRowTest, HoveringADragOverAServerSpringsItOpenAndEndingTheDragResto
   EXPECT_EQ(list_->GetSelectedRow()->identifier, 1u) << "the selection stays";
   source_->SourceListEndDrag();
   EXPECT_EQ(queue::GetDisplayedViewSet(), before);
+}
+
+// ---- row commands ----
+
+TEST_F(SourceListTest, SmartFolderSavedSearchIsMadeRevealedAndForgottenWhenGone) {
+  fakes::ScopedScriptedPresenter presenter;
+  fakes::ScopedFakeWorkspace workspace;
+  const auto folder = queue::TRSmartFolder::addSmartFolderToListWithName(
+      "Zips", 0x40000A, queue::TRSearchPredicate::WithStringOfTypes("zip", queue::kOpTypeIn));
+  SourceListAddFolderRow(*list_, 0x40000A);
+  list_->SelectRow(list_->GetRowByIdentifier(0x40000A));
+  const auto lastItem = [&] { return MenuTexts(0x40000A).back(); };
+  EXPECT_EQ(lastItem(), "Create Finder Smart Folder...");
+
+  const std::string dir = testsupport::MakeTempDir("savedsearch");
+  const std::string file = dir + "/Zips.savedSearch";
+  presenter->put_file_answers.push_back(file);
+  EXPECT_EQ(Send(values::FourCC("CrSF")), runtime::kNoErr);
+  ASSERT_EQ(presenter->put_file_requests.size(), 1u);
+  EXPECT_EQ(presenter->put_file_requests[0].file_name, "Zips.savedSearch");
+  EXPECT_EQ(presenter->put_file_requests[0].message, "Specify a name and location for your smart folder");
+  EXPECT_TRUE(std::filesystem::exists(file));
+  EXPECT_EQ(lastItem(), "Reveal in Finder");
+
+  EXPECT_EQ(Send(values::FourCC("RFin")), runtime::kNoErr);
+  EXPECT_EQ(workspace->opened, std::vector<std::string>{file});
+
+  // Gone from disk: the menu offers to make it again and the folder forgets it.
+  std::filesystem::remove(file);
+  EXPECT_EQ(lastItem(), "Create Finder Smart Folder...");
+  EXPECT_FALSE(folder->savedSearchAlias().has_value());
+  // Cancelling the dialog writes nothing.
+  presenter->put_file_answers.push_back(std::nullopt);
+  Send(values::FourCC("CrSF"));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(workspace->opened.size(), 1u) << "nothing more was opened";
+}
+
+TEST_F(SourceListTest, SharingCommandsOpenTheSharingWindows) {
+  std::vector<std::pair<std::uint32_t, std::string>> sheets;
+  std::vector<int> panes;
+  RowCommandWindowHooksSlot::Get().openSharingUserItemsSheet =
+      [&](std::uint32_t uid, const std::string& name) { sheets.emplace_back(uid, name); };
+  RowCommandWindowHooksSlot::Get().showPreferencesWindow = [&](int pane) { panes.push_back(pane); };
+  queue::LookUpFolder(0x100002)->setFlags(queue::kFolderFlagShared);
+  list_->SetSelection({list_->GetRowByIdentifier(0x100001), list_->GetRowByIdentifier(0x100002)});
+  EXPECT_EQ(Send(values::FourCC("Shar")), runtime::kNoErr);
+  EXPECT_EQ(sheets, (std::vector<std::pair<std::uint32_t, std::string>>{{0x100001, "Work"}}))
+      << "a shared folder is not offered again";
+  EXPECT_EQ(Send(values::FourCC("ShrS")), runtime::kNoErr);
+  EXPECT_EQ(panes, std::vector<int>{8});
+  RowCommandWindowHooksSlot::Get() = {};
+}
+
+TEST_F(SourceListTest, FilesDroppedOnMyUploadsGoToTheSendFilesWindow) {
+  const std::string dir = testsupport::MakeTempDir("send");
+  for (const char* name : {"a.txt", "b c.txt"}) std::ofstream(dir + "/" + name) << "x";
+  std::vector<std::string> opened;
+  upload::UploadHooksSlot::Get().openSendFilesWindow = [&](const std::vector<std::string>& paths) {
+    opened = paths;
+  };
+  toolbox::Drag drag;
+  for (const char* url : {"file:///nowhere-but-a-url", "http://example.org/not-a-file"}) {
+    toolbox::DragItem item;
+    item.flavors[toolbox::kFlavorFileURL] = url;
+    drag.items.push_back(item);
+  }
+  for (const char* name : {"a.txt", "b%20c.txt"}) {
+    toolbox::DragItem item;
+    item.flavors[toolbox::kFlavorFileURL] = "file://" + dir + "/" + name;
+    drag.items.push_back(item);
+  }
+  drag.items.push_back(toolbox::DragItem{});  // no file URL: skipped
+  EXPECT_TRUE(source_->SourceListDropHandler(drag, queue::kMyUploadsViewID));
+  EXPECT_EQ(opened, (std::vector<std::string>{"/nowhere-but-a-url", dir + "/a.txt", dir + "/b c.txt"}));
+  // Nothing to send: the window stays shut.
+  opened.clear();
+  toolbox::Drag none;
+  none.items.push_back(toolbox::DragItem{});
+  source_->SourceListDropHandler(none, queue::kMyUploadsViewID);
+  EXPECT_TRUE(opened.empty());
+  upload::UploadHooksSlot::Get().openSendFilesWindow = nullptr;
+}
+
+TEST_F(ServerRowTest, SessionLogOfTheSelectedFTPServer) {
+  SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  list_->SelectRow(list_->GetRowByIdentifier(1030));
+  EXPECT_EQ(Send(values::FourCC("SL*g")), runtime::kNoErr);
+  toolbox::Window* log = FindSessionLogWindow("files.example.org");
+  ASSERT_NE(log, nullptr);
+  EXPECT_EQ(log->Title(), "files.example.org");
+  EXPECT_EQ(log->FindControl(toolbox::kApplicationSignature, kSessionLogTextID)->Text(),
+            "220 ready\nUSER u\n331 password\n");
+  // Asked again: the same window.
+  Send(values::FourCC("SL*g"));
+  EXPECT_EQ(FindSessionLogWindow("files.example.org"), log);
+  CloseSessionLogWindows();
+}
+
+TEST_F(ServerRowTest, AddToMyServersMakesAFavouriteOfTheConnection) {
+  browser::FavouriteConnectionsServiceSlot::Set(std::make_unique<browser::InMemoryFavouriteConnections>());
+  SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  list_->SelectRow(list_->GetRowByIdentifier(1030));
+  auto& server = static_cast<OneFTPServer&>(browser::RemoteRowsServiceSlot::Get());
+  const auto addToMyServers = values::FourCCFromBytes('A', 'M', 'y', 0xC4);
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"/pub/files", "ftps://files.example.org/pub/files"},
+      {"pub", "ftps://files.example.org/pub"},
+      {"pub", "ftps://files.example.org/pub 1"},  // the same address again: a new name
+  };
+  for (const auto& c : cases) {
+    server.node->pathName = c.path;
+    EXPECT_EQ(Send(addToMyServers), runtime::kNoErr);
+    const auto favourite = browser::FavouriteConnectionsServiceSlot::Get().FindFavourite(c.name);
+    ASSERT_TRUE(favourite.has_value()) << c.name;
+    EXPECT_EQ(favourite->hostType, browser::kHostFTPS);
+    EXPECT_EQ(favourite->user, "u");
+    EXPECT_TRUE(favourite->connected);
+  }
+  browser::FavouriteConnectionsServiceSlot::Set(nullptr);
+}
+
+TEST_F(ServerRowTest, DropsOnServerRowsAndRemoteFoldersOnMyDownloads) {
+  auto& server = static_cast<OneFTPServer&>(browser::RemoteRowsServiceSlot::Get());
+  SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  const std::string dir = testsupport::MakeTempDir("drop");
+  std::ofstream(dir + "/up.bin") << "x";
+  std::filesystem::create_directory(dir + "/folder");
+  toolbox::Drag files;
+  for (const char* name : {"up.bin", "folder"}) {
+    toolbox::DragItem item;
+    item.flavors[toolbox::kFlavorFileURL] = "file://" + dir + "/" + name;
+    files.items.push_back(item);
+  }
+  EXPECT_TRUE(source_->SourceListDropHandler(files, 1030));
+  EXPECT_EQ(server.uploads,
+            (std::vector<std::pair<const void*, std::string>>{{server.node.get(), dir + "/up.bin"}}))
+      << "files are sent to the server's folder; folders are not";
+
+  // FTP folders dropped on My Downloads go into the download folder; a cancelled choice
+  // stops the drop.
+  const auto remoteFolder = std::make_shared<fakes::FakeFTPNode>();
+  toolbox::DragItem node;
+  node.flavors[values::FourCC("FTPN")] = "";
+  node.object = runtime::ObjectHandle::Of(std::static_pointer_cast<browser::FTPNodeRow>(remoteFolder));
+  toolbox::Drag nodes;
+  nodes.items = {node, node};
+  EXPECT_TRUE(source_->SourceListDragHandler(nodes, queue::kMyDownloadsViewID));
+  EXPECT_TRUE(source_->SourceListDropHandler(nodes, queue::kMyDownloadsViewID));
+  files::FileRef defaultFolder;
+  util::GetDefaultDownloadFolder(defaultFolder);
+  EXPECT_EQ(server.downloads,
+            (std::vector<std::pair<const void*, std::string>>{{remoteFolder.get(), defaultFolder.Path()},
+                                                              {remoteFolder.get(), defaultFolder.Path()}}));
+  class Cancelled : public FolderDialogService {
+   public:
+    ChooseFolderAnswer ChooseFolder(const std::string&, values::FourCharCode) override {
+      ++asked;
+      return {ChooseFolderAnswer::Kind::kCancelled, {}};
+    }
+    int asked = 0;
+  };
+  auto dialog = std::make_unique<Cancelled>();
+  Cancelled* cancelled = dialog.get();
+  FolderDialogServiceSlot::Set(std::move(dialog));
+  util::SetPreferenceValue("downloadMode", values::Value(values::Number::Int64(2)));
+  server.downloads.clear();
+  source_->SourceListDropHandler(nodes, queue::kMyDownloadsViewID);
+  EXPECT_TRUE(server.downloads.empty());
+  EXPECT_EQ(cancelled->asked, 1) << "asked once for the whole drop";
+  util::SetPreferenceValue("downloadMode", values::Value(values::Number::Int64(0)));
+  FolderDialogServiceSlot::Set(nullptr);
+}
+
+TEST_F(ServerRowTest, TheViewItemOffersTheOtherLayout) {
+  for (bool split : {true, false}) {
+    LocalPaneHostsServiceSlot::Set(std::make_unique<LocalPaneHostsFunction>([split](std::uint32_t) {
+      return std::optional<LocalPaneHost>(LocalPaneHost{split, std::nullopt});
+    }));
+    const auto menu = SourceListContextMenu(1030, false);
+    const int item = menu->IndexOfCommand(values::FourCC(split ? "ViAl" : "VSpl"));
+    ASSERT_GT(item, 0) << split;
+    EXPECT_EQ(menu->Item(item)->text, split ? "View as List" : "View in Split Pane");
+  }
+  LocalPaneHostsServiceSlot::Set(nullptr);
+}
+
+TEST_F(ServerRowTest, PictureOfTheSourceListAndItsMenus) {
+  queue::TRSmartFolder::addSmartFolderToListWithName(
+      "Zips", 0x40000A, queue::TRSearchPredicate::WithStringOfTypes("zip", queue::kOpTypeIn));
+  SourceListAddFolderRow(*list_, 0x40000A);
+  SourceListAddHostRow(*list_, *browser::RemoteRowsServiceSlot::Get().GetHostForViewID(1030), 1030);
+  list_->SelectRow(list_->GetRowByIdentifier(0x100001));
+  toolbox::Application::Shared().ProcessPendingEvents();
+  const toolbox::Image list = window_->Grab();
+  ASSERT_FALSE(list.IsNull());
+  const char* keep = std::getenv("TRUVANE_SCREENSHOT_DIR");
+  if (keep) {
+    std::filesystem::create_directories(keep);
+    EXPECT_TRUE(list.SavePng(std::string(keep) + "/source_list.png"));
+  }
+  for (std::uint32_t id : {1u, 1030u, 0x40000Au, 0x100001u}) {
+    const toolbox::Image menu = toolbox::RenderMenu(SourceListContextMenu(id, false));
+    ASSERT_FALSE(menu.IsNull()) << id;
+    EXPECT_GT(menu.height(), 40) << id;
+    if (keep) {
+      EXPECT_TRUE(menu.SavePng(std::string(keep) + "/source_list_menu_" + std::to_string(id) + ".png"));
+    }
+  }
 }
 
 }  // namespace

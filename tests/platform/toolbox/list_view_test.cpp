@@ -1,6 +1,7 @@
 // The list view driven off-screen: rows added and removed, columns with bounds, a stable
 // sort under a compare that is not a strict weak order, refreshes that ask only the changed
-// rows, and the editable question asked once.
+// rows, the editable question asked once, parts of custom cells tracked while pressed, and
+// drags and menus handed to the client.
 #include "platform/toolbox/lists/list_view.h"
 
 #include "platform/toolbox/controls/control.h"
@@ -207,6 +208,94 @@ TEST(ListViewInWindow, FillsItsPaneAndOutlivesTheWindow) {
   EXPECT_FALSE(window->Grab().IsNull());
   window->Release();
   list.reset();  // the widget went with the window; nothing is freed twice
+}
+
+// Parts of custom cells:// Parts of custom cells: tracked while pressed, drawn pressed only while the mouse
+// is over them, acting only when released over themselves.
+TEST(ListViewCells, PartsActOnlyWhenReleasedOverThemselves) {
+  constexpr ListPropertyID kButtons = 1038;
+  ListView list;
+  std::vector<std::pair<ListItemID, int>> clicked;
+  std::vector<int> drawnPressed;
+  ListCallbacks cb;
+  cb.item_data = [](ListItemID, ListPropertyID, ListItemData&, bool) { return kListNoErr; };
+  cb.cell_press = [](ListItemID, ListPropertyID, const Rect& cell, Point where) {
+    if (where.x < cell.x + 16) return 1;
+    if (where.x < cell.x + 32) return 2;
+    return kCellPressTaken;
+  };
+  cb.cell_clicked = [&](ListItemID item, ListPropertyID, int part) { clicked.emplace_back(item, part); };
+  cb.custom_draw = [&](DrawingContext&, const ListCustomDraw& cell) {
+    drawnPressed.push_back(cell.pressed_part);
+  };
+  list.SetCallbacks(cb);
+  ASSERT_EQ(list.AddColumn({kButtons, ListColumnKind::kCustom, 0, "", 60, 60}), kListNoErr);
+  Record r{"a"};
+  const ListItemID id = reinterpret_cast<ListItemID>(&r);
+  list.AddItems(0, {id});
+  list.SetSize(200, 100);
+  const auto cell = list.CellRect(id, kButtons);
+  ASSERT_TRUE(cell);
+  const Point onFirst{cell->x + 5, cell->y + 5};
+  const Point onSecond{cell->x + 20, cell->y + 5};
+  const Point outside{cell->x + 50, cell->y + 5};
+
+  struct Case {
+    Point release;
+    std::vector<std::pair<ListItemID, int>> clicked;
+  } cases[] = {{onFirst, {{id, 1}}}, {onSecond, {}}, {outside, {}}};
+  for (const auto& c : cases) {
+    clicked.clear();
+    ASSERT_TRUE(list.PressCell(id, kButtons, onFirst));
+    EXPECT_EQ(list.PressedPart(), 1);
+    drawnPressed.clear();
+    list.Grab();
+    EXPECT_EQ(drawnPressed, std::vector<int>{1});
+    list.TrackCell(c.release);
+    drawnPressed.clear();
+    list.Grab();
+    EXPECT_EQ(drawnPressed, std::vector<int>{c.release.x == onFirst.x ? 1 : 0});
+    list.ReleaseCell(c.release);
+    EXPECT_EQ(clicked, c.clicked);
+    EXPECT_EQ(list.PressedPart(), 0);
+  }
+  // A press the cell takes without a part: nothing tracked, nothing clicked.
+  EXPECT_TRUE(list.PressCell(id, kButtons, outside));
+  EXPECT_EQ(list.PressedPart(), 0);
+  list.ReleaseCell(outside);
+  EXPECT_TRUE(clicked.empty());
+}
+
+// Drags in and out go to the client with the row under them; a contextual click shows
+// the client's menu and hands back the choice.
+TEST(ListViewCells, DragsAndMenusReachTheClient) {
+  ListView list;
+  ListCallbacks cb;
+  cb.item_data = [](ListItemID, ListPropertyID, ListItemData&, bool) { return kListNoErr; };
+  cb.drag_item = [](ListItemID item) -> std::optional<DragItem> {
+    if (item % 2) return std::nullopt;  // odd rows are not dragged
+    DragItem d;
+    d.flavors[kFlavorPlainText] = std::to_string(item);
+    return d;
+  };
+  std::vector<ListItemID> targets;
+  cb.accept_drag = [&](const Drag&, ListItemID target) {
+    targets.push_back(target);
+    return target != 0;
+  };
+  list.SetCallbacks(cb);
+  list.AddColumn({1025, ListColumnKind::kText, 0, "Name", 60, 200});
+  list.AddItems(0, {2, 3, 4});
+  list.SetSelectedItems({2, 3, 4});
+  const Drag drag = list.DragOfSelection();
+  ASSERT_EQ(drag.items.size(), 2u);
+  EXPECT_EQ(drag.items[0].Flavor(kFlavorPlainText), "2");
+  EXPECT_EQ(drag.items[1].Flavor(kFlavorPlainText), "4");
+  EXPECT_TRUE(list.AcceptsDrag(drag, 3));
+  EXPECT_FALSE(list.AcceptsDrag(drag, 99)) << "a row not in the list is no row";
+  EXPECT_EQ(targets, (std::vector<ListItemID>{3, 0}));
+  EXPECT_FALSE(list.ReceiveDrag(drag, 3)) << "no receive callback";
+  EXPECT_FALSE(list.ShowContextMenu(false).chosen()) << "no menu callback";
 }
 
 }  // namespace
