@@ -22,7 +22,8 @@ packages=(
   # zeroconf discovery between two network namespaces (avahi-daemon on a private system bus; iproute2 for the veth pair)
   avahi-daemon iproute2
   # a virtual X display, Qt's X11 platform and a screen dump (xwd), for the tests that run the program's window
-  xvfb x11-utils x11-apps qt6-qpa-plugins
+  # (libxtst6: a test presses the menus' keys as a user would)
+  xvfb x11-utils x11-apps qt6-qpa-plugins libxtst6
   # a real browser for the hand-off test (headless Chromium loads the extension itself)
   chromium
 )

@@ -1,13 +1,12 @@
 #include "app/shell/certificate_questions.h"
 
+#include "app/ui/small_windows/certificate_trust_panel.h"
+#include "app/ui/small_windows/unknown_certificate_window.h"
 #include "platform/net/stream_error.h"
-#include "platform/toolbox/app/presenter.h"
-#include "platform/values/localize.h"
+#include "platform/values/url.h"
 
 namespace shell {
 namespace {
-
-enum TrustButton { kCancelButton = 0, kContinueButton = 1, kAlwaysTrustButton = 2 };
 
 void Ask(const ui::CertificateQuestion& question, int tlsError, bool changed,
          const ui::CertificateAnswerFunction& answer) {
@@ -21,32 +20,26 @@ void Ask(const ui::CertificateQuestion& question, int tlsError, bool changed,
   answer(ui::CertificateAnswer{trusted, trusted && always});
 }
 
-}  // namespace
-
-engine::TrustPanel::Answer ToolboxTrustPanel::RunModal(const net::CertificateChain& certificates,
-                                                       const std::string& message) {
-  toolbox::AlertRequest alert;
-  alert.style = toolbox::AlertStyle::kWarning;
-  alert.message = message.empty() ? values::Localized("The server's certificate is not trusted.") : message;
-  if (!certificates.empty()) {
-    alert.informative = values::Localized("Issued to: ") + certificates.front().Subject() + "\n" +
-                        values::Localized("Issued by: ") + certificates.front().Issuer();
-  }
-  alert.buttons = {{values::Localized("Cancel"), false, true},
-                   {values::Localized("Continue"), true, false},
-                   {values::Localized("Always Trust"), false, false}};
-  switch (toolbox::GetPresenter().RunAlert(alert)) {
-    case kContinueButton:
-      return {true, false};
-    case kAlwaysTrustButton:
-      return {true, true};
-    default:
-      return {};
-  }
+bool HasReadableCertificate(const ui::CertificateQuestion& question) {
+  for (const auto& der : question.chain)
+    if (net::Certificate::FromDer(der)) return true;
+  return false;
 }
+
+}  // namespace
 
 void WindowedDownloadEventViews::ShowUnknownCertificateWindow(const ui::CertificateQuestion& question,
                                                               ui::CertificateAnswerFunction answer) {
+  if (!HasReadableCertificate(question)) {
+    // Nothing to show in the trust panel: the plain question names the host. Accepting
+    // it keeps nothing, since there is no certificate to keep.
+    const auto url = values::Url::Create(question.url);
+    const std::string host = url && url->Host() ? *url->Host() : question.url;
+    ui::ShowUnknownRootWindow(question.uid, host, [answer](bool trust) {
+      answer(ui::CertificateAnswer{trust, false});
+    });
+    return;
+  }
   const int code = question.errorDomain == static_cast<int>(net::ErrorDomain::kSsl)
                        ? question.errorCode
                        : net::tls_code::kUnknownRoot;
@@ -59,7 +52,7 @@ void WindowedDownloadEventViews::AskDownloadCertificateTrust(const ui::Certifica
 }
 
 void InstallCertificateQuestions() {
-  engine::TrustPanelSlot::Set(std::make_unique<ToolboxTrustPanel>());
+  engine::TrustPanelSlot::Set(std::make_unique<ui::CertificateTrustPanel>());
   ui::DownloadEventViewsSlot::Set(std::make_unique<WindowedDownloadEventViews>());
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// The certificate questions of running downloads, with a window: the trust panel is an
-// alert on the toolbox showing the certificate, and its answer goes back to the download
-// that asked. Without a display the shell keeps the headless views, which answer "don't
-// trust" at once (download_event_views.h).
+// The certificate questions of running downloads, with a window: the trust panel
+// (app/ui/small_windows/certificate_trust_panel.h) shows the certificate, and its answer
+// goes back to the download that asked; a question without a readable certificate gets
+// the plain unknown-root window. Without a display the shell keeps the headless views,
+// which answer "don't trust" at once (download_event_views.h).
 
 #include <memory>
 
@@ -10,12 +11,6 @@
 #include "app/ui/services/download_event_views.h"
 
 namespace shell {
-
-// The trust panel as a toolbox alert: Cancel, Continue (this session), Always Trust.
-class ToolboxTrustPanel : public engine::TrustPanel {
- public:
-  Answer RunModal(const net::CertificateChain& certificates, const std::string& message) override;
-};
 
 // The download-event views of a windowed run: the certificate questions through the trust
 // panel; everything else as the headless views.

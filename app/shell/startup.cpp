@@ -36,9 +36,12 @@
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
+#include "app/shell/application_services.h"
 #include "app/shell/certificate_questions.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/credentials_startup.h"
+#include "app/shell/dock_menu.h"
+#include "app/shell/main_menu_bar.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
 #include "app/shell/settings_hooks.h"
@@ -50,6 +53,7 @@
 #include "app/shell/toolbox_ui_services.h"
 #include "app/shell/upload_startup.h"
 #include "app/shell/user_messages.h"
+#include "app/shell/windowed_application_windows.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_services.h"
@@ -70,6 +74,7 @@
 #include "platform/runtime/main_thread.h"
 #include "platform/runtime/message_queue.h"
 #include "platform/toolbox/app/application.h"
+#include "platform/toolbox/menus/tray_icon.h"
 #include "platform/toolbox/theme/font.h"
 #include "platform/values/localize.h"
 
@@ -281,6 +286,10 @@ void SetUpApplication(ShellSession& s) {
     ui::InstallMainList();
     // Hidden until asked for; made before the first log line so that it holds them all.
     ui::InstallTransferLogWindows();
+    // The menu bar follows the view and the interface; the add-URL window and the other
+    // small windows answer the scripting suite.
+    InstallMainMenuBar();
+    InstallWindowedApplicationWindows();
     auto& hooks = ShellHooksSlot::Get();
     if (!hooks.createMainWindow)
       hooks.createMainWindow = [] {
@@ -372,6 +381,7 @@ void SendLimiterRates(ShellSession& s) {
 
 void InstallAppleEventHandlers(ShellSession& s) {
   InstallScriptingSuite(*s.handlers);
+  InstallServiceEventHandler(*s.handlers);
 }
 
 void CreateWindows(ShellSession& s) {
@@ -383,6 +393,10 @@ void CreateWindows(ShellSession& s) {
   s.applicationEvents = InstallApplicationEventHandler(*runtime::EventTarget::Application());
   CallHook(ShellHooksSlot::Get().createMainWindow);
   if (ui::GetMainList() && queue::GetDisplayedViewSet().empty()) queue::DisplayViews({gCurrentViewID});
+  if (!toolbox::Application::Shared().IsOffscreen()) {
+    BuildMainMenuBar();
+    InstallTrayMenu();
+  }
 }
 
 // The launch events: those already waiting on the socket, then the one the program was
@@ -602,6 +616,7 @@ void Shell::Quit() {
   Step("Synchronize");
   util::SettingsPreferences().Synchronize();
   CallHook(hooks.restoreDockTile);
+  toolbox::HideTrayIcon();
   engine::CloseGlobalLog();
 
   // Nothing asks the limiters for bytes once the transfers have stopped.

@@ -7,6 +7,7 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/ui/services/menu_bar_hooks.h"
 #include "app/ui/source_list/custom_list.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/views/path_bar.h"
@@ -183,6 +184,8 @@ void UpdateBarsForView(std::uint32_t viewID) {
   MainWindowModule& m = MainWindowState();
   m.currentView = viewID;
   if (!GetMainWindow()) return;
+  // The menus differ for My Uploads and the remote views.
+  runtime::CallHook(MenuBarHooksSlot::Get().buildMainMenuBar);
   if (IsListViewID(viewID)) {
     if (m.filterBarShown) ShowFilterBar();
   } else {
@@ -223,6 +226,7 @@ void SetSimpleMode(bool simple) {
   MainWindowModule& m = MainWindowState();
   if (simple == m.simpleMode) return;
   m.simpleMode = simple;
+  runtime::CallHook(MenuBarHooksSlot::Get().buildMainMenuBar);
   if (SourceList* source = GetSourceList()) source->SetSimpleMode(simple);
   if (!GetMainWindow()) return;
   toolbox::Control* uploads = C(mainwindow::kUploadsButton);

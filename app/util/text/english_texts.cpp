@@ -44,6 +44,11 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kViewInSplitPane", "View in Split Pane"},
     {"kShowInvisibles", "Show Invisible Files"},
     {"kHideInvisibles", "Hide Invisible Files"},
+    // The tray icon's menu.
+    {"kDockMenuDockMenu", "Tray Icon"},
+    {"kDockMenuShowSpeeds", "Show Speeds"},
+    {"kDockMenuShowItems", "Show Item Counts"},
+    {"kDockMenuShowBandwidthUsage", "Show Bandwidth Graph"},
     // Column titles of the main list.
     {"kSpeedLabel", "Speed"},
     {"kEstimatedTimeLabel", "Time Left"},

@@ -10,6 +10,7 @@
 // alternate takes that item's place; otherwise it is hidden.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -88,6 +89,14 @@ class Menu {
   void EnableCommand(FourCharCode command, bool enabled);
   int IndexOfText(const std::string& text) const;
 
+  // The menu's populate step: the update pass calls it before it asks about the items,
+  // so that a menu whose items depend on state (titles, swapped commands) is current
+  // whenever it opens. Replaces any earlier one; an empty function removes it.
+  void SetPopulateHandler(std::function<void(Menu&)> handler) { populate_ = std::move(handler); }
+  void Populate() {
+    if (populate_) populate_(*this);
+  }
+
   Menu(std::int16_t id, std::string title) : id_(id), title_(std::move(title)) {}
 
  private:
@@ -95,6 +104,7 @@ class Menu {
   std::string title_;
   bool enabled_ = true;
   std::vector<MenuItem> items_;
+  std::function<void(Menu&)> populate_;
 };
 
 // The menu bar: menus by id, in order.

@@ -36,6 +36,7 @@ MenuBar& GetMenuBar() {
 }
 
 void UpdateMenuCommandStatus(Menu& menu, Window* window) {
+  menu.Populate();
   for (int i = 1; i <= menu.CountItems(); ++i) {
     MenuItem& item = *menu.Item(i);
     if (item.submenu) UpdateMenuCommandStatus(*item.submenu, window);

@@ -448,6 +448,19 @@ void Window::Select() {
 bool Window::IsActive() const {
   return widget_ && widget_->isActiveWindow();
 }
+void Window::Minimize() {
+  if (widget_) widget_->showMinimized();
+}
+bool Window::IsMinimized() const {
+  return widget_ && widget_->isMinimized();
+}
+void Window::ToggleZoom() {
+  if (!widget_) return;
+  if (widget_->isMaximized())
+    widget_->showNormal();
+  else
+    widget_->showMaximized();
+}
 
 std::string Window::Title() const {
   return widget_ ? FromQString(widget_->windowTitle()) : std::string();

@@ -107,6 +107,11 @@ class Window : public std::enable_shared_from_this<Window> {
   void HideSheet();
   Window* SheetParent() const { return parent_; }
   bool IsActive() const;
+  // The Window menu's minimise and zoom: to the task bar, and between the window's own
+  // size and the whole screen.
+  void Minimize();
+  bool IsMinimized() const;
+  void ToggleZoom();
 
   std::string Title() const;
   void SetTitle(const std::string& title);

@@ -44,7 +44,7 @@ TEST(ApplicationEventHandler, AcceptedCertificatesAreWrittenToThePreferences) {
 }
 
 TEST(ApplicationEventHandler, OtherEventsFallThrough) {
-  runtime::Event other(util::kEventClassApplication, 1030);
+  runtime::Event other(util::kEventClassApplication, 1031);
   EXPECT_EQ(Apply(other), runtime::kEventNotHandledErr);
 }
 

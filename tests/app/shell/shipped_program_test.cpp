@@ -39,6 +39,7 @@ std::string FileOfSize(const std::string& dir, const std::string& name, std::siz
 // the headless one) start-up installs them.
 const std::vector<std::string> kInstalledWithADisplay = {
     "engine::TransferLogWindowService",
+    "ui::ApplicationWindowsService",
 };
 
 std::map<std::string, std::string> ServicesReport(

@@ -1,0 +1,415 @@
+#include "app/shell/application_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/browser/hosts/host_list.h"
+#include "app/engine/limits/bandwidth_presets.h"
+#include "app/engine/limits/limit_settings.h"
+#include "app/engine/log/transfer_log.h"
+#include "app/queue/adding/start_download.h"
+#include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/view_ids.h"
+#include "app/queue/operations/queue_commands.h"
+#include "app/queue/operations/queue_order.h"
+#include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/undo/truvane_undo.h"
+#include "app/shell/quit_warning_window.h"
+#include "app/shell/shell_hooks.h"
+#include "app/shell/startup.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/services/interface_service.h"
+#include "app/ui/services/main_list_services.h"
+#include "app/ui/small_windows/open_folder_commands.h"
+#include "app/ui/small_windows/server_activity_window.h"
+#include "app/ui/transfer_log/transfer_info_window.h"
+#include "app/util/desktop/ui_helpers.h"
+#include "app/util/desktop/update_bridges.h"
+#include "app/util/settings/settings_store.h"
+#include "platform/desktop/workspace.h"
+#include "platform/runtime/distributed_notification_center.h"
+#include "platform/runtime/event_queue.h"
+#include "platform/toolbox/services/desktop_services.h"
+#include "platform/toolbox/windows/window.h"
+
+namespace shell {
+namespace {
+
+using toolbox::FourCharCode;
+using values::FourCC;
+
+constexpr char kHomePage[] = "https://truvane.org/";
+constexpr char kForumPage[] = "https://truvane.org/forum/";
+constexpr char kContextPrefsChanged[] = "com.orbenix.truvane.contextprefschange";
+
+queue::ViewID CurrentView() {
+  return ui::GetMainWindow() ? ui::GetMainWindowCurrentView() : gCurrentViewID;
+}
+
+bool IsSimple() {
+  return ui::GetMainWindow() ? ui::IsSimpleMode() : !util::CurrentSettings()->advancedMode;
+}
+
+std::vector<ui::DownloadRef> SelectedDownloads() {
+  return ui::MainListServicesSlot::Get().CopySelectedDownloads();
+}
+
+// The URLs of the selected downloads, one a line.
+void CopySelectedURLs() {
+  std::string text;
+  for (const auto& download : SelectedDownloads()) {
+    if (!download) continue;
+    if (auto url = download->url()) {
+      if (!text.empty()) text += "\n";
+      text += *url;
+    }
+  }
+  if (!text.empty()) toolbox::SetClipboardText(text);
+}
+
+void SetPresetLimit(engine::TransferDirection direction, unsigned preset) {
+  const auto rate = static_cast<std::int32_t>(engine::BandwidthPresetBytesPerSecond(preset));
+  engine::SetBandwidthLimitOn(direction, true);
+  if (direction == engine::TransferDirection::kDownload)
+    engine::SetDownloadBandwidthLimit(true, rate);
+  else
+    engine::SetUploadBandwidthLimit(true, rate);
+}
+
+// On or off with the current rate written back; the limiter keeps its rate.
+void SwitchLimit(engine::TransferDirection direction, bool on) {
+  engine::SetBandwidthLimitOn(direction, on);
+  const std::int32_t rate = engine::BandwidthLimitBytesPerSecond(direction);
+  if (direction == engine::TransferDirection::kDownload)
+    engine::SetDownloadBandwidthLimit(false, rate);
+  else
+    engine::SetUploadBandwidthLimit(false, rate);
+}
+
+void StoreBool(const char* key, bool value) {
+  util::SetPreferenceValue(key, values::Value(value));
+}
+
+void RedrawTrayIcon() {
+  CallHook(ShellHooksSlot::Get().updateDockTile);
+}
+
+struct HiddenSection {
+  FourCharCode command;
+  const char* key;
+  bool util::Settings::*flag;
+  queue::ViewID row;  // 0: no row goes
+};
+
+constexpr HiddenSection kHiddenSections[] = {
+    {FourCC("HiRe"), "show remote", &util::Settings::showRemote, 0},
+    {FourCC("HiUp"), "show uploads", &util::Settings::showUploads, queue::kMyUploadsViewID},
+    {FourCC("HiRf"), "show received files", &util::Settings::showReceivedFiles, queue::kReceivedFilesViewID},
+    {FourCC("HiSe"), "show servers", &util::Settings::showServers, queue::kMyServersViewID},
+    {FourCC("HiFi"), "show filters", &util::Settings::showFilters, queue::kFiltersViewID},
+    {FourCC("HiHI"), "show history", &util::Settings::showHistory, queue::kHistoryViewID},
+    {FourCC("HiRE"), "show rendezvous", &util::Settings::showRendezvous, 0},
+    {FourCC("HiFS"), "show file sharing", &util::Settings::showFileSharing, 0},
+};
+
+void HideSection(const HiddenSection& section) {
+  util::ChangeSettings([&](util::Settings& s) { s.*section.flag = false; });
+  StoreBool(section.key, false);
+  if (section.row != 0) ui::MainListServicesSlot::Get().RemoveFolderRow(section.row);
+}
+
+void ToggleSimpleMode() {
+  const bool simple = !IsSimple();
+  ui::InterfaceServiceSlot::Get().SetSimpleMode(simple);
+  util::ChangeSettings([&](util::Settings& s) { s.advancedMode = !simple; });
+  util::SettingsPreferences().Set("advanced_mode", values::Value(!simple));
+  util::SettingsPreferences().Synchronize();
+  runtime::DistributedNotificationCenter::Post(kContextPrefsChanged);
+}
+
+void ToggleHiddenFiles() {
+  const bool hide = !util::CurrentSettings()->hideHiddenFiles;
+  util::ChangeSettings([&](util::Settings& s) { s.hideHiddenFiles = hide; });
+  StoreBool("hideHiddenFiles", hide);
+  ui::MainListServicesSlot::Get().RefillMainList();
+}
+
+void MoveSelection(std::int32_t steps) {
+  std::vector<queue::WrapperRef> queued;
+  for (const auto& d : SelectedDownloads())
+    if (d && d->status() == queue::kStatusQueued) queued.push_back(d);
+  if (queued.empty()) return;
+  queue::MoveQueuedElements(queued, steps);
+  ui::MainListServicesSlot::Get().UpdateDownloadColumn(11025, {});
+}
+
+void ShowTransferInformation() {
+  for (const auto& d : SelectedDownloads())
+    if (d) ui::ShowTransferInfoWindow(d->element());
+}
+
+// The main window shown (in front, focused) or hidden.
+void ToggleMainWindow() {
+  toolbox::Window* main = ui::GetMainWindow();
+  if (!main) return;
+  if (main->IsVisible() && main->IsActive()) {
+    main->Hide();
+  } else {
+    main->Select();
+  }
+}
+
+// The Window menu's own commands act on the front window (floating ones aside).
+std::shared_ptr<toolbox::Window> FrontDocumentWindow() {
+  auto front = toolbox::Window::FrontWindow();
+  return front && front->kind() != toolbox::WindowKind::kFloating ? front : nullptr;
+}
+
+// The next visible window after the front one comes to the front.
+void CycleWindows() {
+  std::vector<std::shared_ptr<toolbox::Window>> shown;
+  for (auto& w : toolbox::Window::AllWindows())
+    if (w->IsVisible() && w->kind() != toolbox::WindowKind::kSheet) shown.push_back(w);
+  if (shown.size() < 2) return;
+  auto front = toolbox::Window::FrontWindow();
+  auto at = std::find(shown.begin(), shown.end(), front);
+  const std::size_t next =
+      at == shown.end() ? 0 : (static_cast<std::size_t>(at - shown.begin()) + 1) % shown.size();
+  shown[next]->Select();
+}
+
+// The log file in the file manager; nothing when it is not there yet.
+void RevealLogFile() {
+  auto file = engine::GlobalLogFile();
+  if (!file.ok()) return;
+  const std::string path = file.value().Path();
+  if (::access(path.c_str(), F_OK) != 0) return;
+  desktop::WorkspaceSlot::Get().RevealItem(path);
+}
+
+}  // namespace
+
+QuitDecision DecideQuit(bool receiving, bool uploading, bool downloading, bool warnOnQuit,
+                        bool warnOnlyIfDownloading) {
+  if (!receiving && !uploading && !downloading) return QuitDecision::kQuitNow;
+  if (!warnOnQuit) return QuitDecision::kQuitNow;
+  if (downloading || !warnOnlyIfDownloading) return QuitDecision::kWarn;
+  return QuitDecision::kQuitNow;
+}
+
+void RequestQuit() {
+  auto& hooks = ShellHooksSlot::Get();
+  const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
+  const bool uploading = AskHook<std::int32_t>(hooks.activeUploadCount, 0) > 0;
+  const bool downloading = !queue::gActiveDownloads.empty();
+  if (DecideQuit(receiving, uploading, downloading, util::PrefBoolForKey("warnonquit"),
+                 util::PrefBoolForKey("warnonlyifdl")) == QuitDecision::kWarn) {
+    ShowQuitWarningWindow();
+  } else {
+    runtime::QuitApplicationEventLoop();
+  }
+}
+
+runtime::Status ProcessApplicationCommand(FourCharCode command) {
+  using engine::TransferDirection;
+  const auto settings = util::CurrentSettings();
+  const queue::ViewID view = CurrentView();
+
+  // The bandwidth presets: 'ZZZ0'...'ZZZ=' downloads, 'GZZ0'...'GZZ=' uploads.
+  for (auto [base, direction] : {std::pair{FourCC("ZZZ0"), TransferDirection::kDownload},
+                                 std::pair{FourCC("GZZ0"), TransferDirection::kUpload}}) {
+    if (command >= base && command < base + engine::kBandwidthPresetCount) {
+      SetPresetLimit(direction, command - base);
+      return runtime::kNoErr;
+    }
+  }
+  for (const HiddenSection& section : kHiddenSections) {
+    if (command == section.command) {
+      HideSection(section);
+      return runtime::kNoErr;
+    }
+  }
+
+  switch (command) {
+    case FourCC("quit"):
+      RequestQuit();
+      return runtime::kNoErr;
+    case FourCC("undo"):
+    case FourCC("redo"):
+      if (command == FourCC("undo"))
+        queue::TruvaneUndo::Shared().Undo();
+      else
+        queue::TruvaneUndo::Shared().Redo();
+      ui::MainListServicesSlot::Get().RefreshStatusBar();
+      return runtime::kNoErr;
+    case FourCC("copy"):
+    case FourCC("CuRl"):
+      CopySelectedURLs();
+      return runtime::kNoErr;
+    case FourCC("Star"):
+      queue::StartQueue();
+      return runtime::kNoErr;
+    case FourCC("Stop"):
+      queue::StopQueue(settings->downloadsStopWithQueue);
+      return runtime::kNoErr;
+    case FourCC("StaD"):
+      queue::StartSelectedDownloads();
+      return runtime::kNoErr;
+    case FourCC("StoD"):
+      queue::StopSelectedDownloads();
+      return runtime::kNoErr;
+    case FourCC("HolD"):
+      queue::HoldSelectedItems();
+      return runtime::kNoErr;
+    case FourCC("QDow"):
+      queue::QueueSelectedDownloads();
+      return runtime::kNoErr;
+    case FourCC("StaU"):
+      queue::StartUploadQueue();
+      return runtime::kNoErr;
+    case FourCC("StoU"):
+      queue::StopUploadQueue(util::PrefBoolForKey("Uploads stop with queue"));
+      return runtime::kNoErr;
+    case FourCC("Vdet"):
+      if (view != queue::kMyUploadsViewID) ShowTransferInformation();
+      return runtime::kNoErr;
+    case FourCC("View"):
+      engine::ShowGlobalLogWindow();
+      return runtime::kNoErr;
+    case FourCC("mini"):
+      if (auto w = FrontDocumentWindow()) w->Minimize();
+      return runtime::kNoErr;
+    case FourCC("zoom"):
+      if (auto w = FrontDocumentWindow()) w->ToggleZoom();
+      return runtime::kNoErr;
+    case FourCC("rotw"):
+      CycleWindows();
+      return runtime::kNoErr;
+    case FourCC("bfrt"):
+      for (auto& w : toolbox::Window::AllWindows())
+        if (w->IsVisible() && !w->IsMinimized()) w->Select();
+      if (auto w = FrontDocumentWindow()) w->Select();
+      return runtime::kNoErr;
+    case FourCC("Abou"):
+      util::ShowAboutWindow();
+      return runtime::kNoErr;
+    case FourCC("ChkV"):
+      util::CheckForUpdates();
+      return runtime::kEventNotHandledErr;
+    case FourCC("OScF"):
+      desktop::WorkspaceSlot::Get().OpenFile(queue::ScriptsFolder().Path());
+      return runtime::kNoErr;
+    case FourCC("ViAl"):
+    case FourCC("VSpl"):
+      // The remote host shown: one pane (a list) or the split panes with the local files.
+      if (queue::IsRemoteHostViewID(view))
+        if (browser::HostRef host = browser::HostForViewID(view)) {
+          host->viewType = command == FourCC("ViAl") ? 2 : 1;
+          ui::MainListServicesSlot::Get().RequestRedisplayCurrentFolder();
+        }
+      return runtime::kNoErr;
+    case FourCC("VSAc"):
+      ui::ShowServerActivityWindow();
+      return runtime::kNoErr;
+    case FourCC("GoHo"):
+      desktop::WorkspaceSlot::Get().OpenURL(kHomePage);
+      return runtime::kNoErr;
+    case FourCC("GoFo"):
+      desktop::WorkspaceSlot::Get().OpenURL(kForumPage);
+      return runtime::kNoErr;
+    case FourCC("ODFo"):
+      ui::OpenDefaultFolderInFinder();
+      return runtime::kNoErr;
+    case FourCC("OUFo"):
+      ui::OpenReceivedFolderInFinder();
+      return runtime::kNoErr;
+    case FourCC("RFLo"):
+      RevealLogFile();
+      return runtime::kNoErr;
+    case FourCC("NQWi"):
+      ToggleMainWindow();
+      return runtime::kNoErr;
+    case FourCC("TRem"):
+    case FourCC("Remo"):
+      if (view != queue::kMyServersViewID) queue::RemoveSelectedItems(true);
+      return runtime::kNoErr;
+    case FourCC("TSin"):
+      ToggleHiddenFiles();
+      return runtime::kNoErr;
+    case FourCC("TadM"):
+      ToggleSimpleMode();
+      return runtime::kNoErr;
+    case FourCC("DSUp"):
+      MoveSelection(-1);
+      return runtime::kNoErr;
+    case FourCC("DSDo"):
+      MoveSelection(1);
+      return runtime::kNoErr;
+    case FourCC("DSU5"):
+      MoveSelection(-5);
+      return runtime::kNoErr;
+    case FourCC("DSD5"):
+      MoveSelection(5);
+      return runtime::kNoErr;
+    case FourCC("ClrO"):
+      queue::CleanUpQueue();
+      return runtime::kNoErr;
+    case FourCC("ClIn"):
+      if (view != queue::kMyUploadsViewID) queue::ClearFinishedDownloads(true);
+      return runtime::kNoErr;
+    case FourCC("ClC*"):
+      if (view != queue::kMyUploadsViewID && view != queue::kReceivedFilesViewID)
+        queue::ClearCancelledDownloads(true);
+      return runtime::kNoErr;
+    case FourCC("BWOn"):
+    case FourCC("BWOf"):
+      SwitchLimit(TransferDirection::kDownload, command == FourCC("BWOn"));
+      return runtime::kNoErr;
+    case FourCC("UBWO"):
+    case FourCC("UBWf"):
+      SwitchLimit(TransferDirection::kUpload, command == FourCC("UBWO"));
+      return runtime::kNoErr;
+    case FourCC("DM$p"):
+    case FourCC("DM#I"):
+      StoreBool("show speeds", command == FourCC("DM$p"));
+      RedrawTrayIcon();
+      return runtime::kNoErr;
+    case FourCC("DMB@"):
+      util::ChangeSettings([](util::Settings& s) { s.displayGraphInDock = !s.displayGraphInDock; });
+      StoreBool("displaygraphindock", util::CurrentSettings()->displayGraphInDock);
+      RedrawTrayIcon();
+      return runtime::kEventNotHandledErr;
+    default:
+      return runtime::kEventNotHandledErr;
+  }
+}
+
+runtime::Status UpdateApplicationCommandStatus(FourCharCode command, toolbox::CommandStatus& status) {
+  switch (command) {
+    case FourCC("clos"): {
+      auto front = toolbox::Window::FrontWindow();
+      status.enabled = front && front->kind() != toolbox::WindowKind::kFloating;
+      return runtime::kNoErr;
+    }
+    case FourCC("copy"):
+      status.enabled = true;
+      return runtime::kNoErr;
+    case FourCC("undo"):
+      status.enabled = queue::TruvaneUndo::Shared().CanUndo();
+      return runtime::kNoErr;
+    case FourCC("redo"):
+      status.enabled = queue::TruvaneUndo::Shared().CanRedo();
+      return runtime::kNoErr;
+    case FourCC("TSin"):
+      status.enabled = queue::IsRemoteHostViewID(CurrentView());
+      return runtime::kNoErr;
+    default:
+      return runtime::kEventNotHandledErr;
+  }
+}
+
+}  // namespace shell
