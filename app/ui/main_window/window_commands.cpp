@@ -413,7 +413,11 @@ void EditSelectedFavourites() {
   // command is taken so that it does nothing rather than reach another handler.
 }
 
-std::optional<MainListItem> GetNextBrowserItem(const MainListItem* item) {
+namespace {
+
+// The row `step` places after `item` in the list's order, wrapping at both ends; the first
+// row when there is no item or it is not shown.
+std::optional<MainListItem> StepBrowserItem(const MainListItem* item, std::ptrdiff_t step) {
   MainList* list = GetMainList();
   if (!list) return std::nullopt;
   const auto ids = list->list().Items(0, true);
@@ -421,25 +425,23 @@ std::optional<MainListItem> GetNextBrowserItem(const MainListItem* item) {
   std::size_t index = 0;
   if (item) {
     const auto it = std::find(ids.begin(), ids.end(), item->id());
-    if (it != ids.end()) index = (static_cast<std::size_t>(it - ids.begin()) + 1) % ids.size();
+    if (it != ids.end()) {
+      const auto count = static_cast<std::ptrdiff_t>(ids.size());
+      index = static_cast<std::size_t>(((it - ids.begin()) + step % count + count) % count);
+    }
   }
   const MainListItem* row = list->Row(ids[index]);
   return row ? std::optional<MainListItem>(*row) : std::nullopt;
 }
 
+}  // namespace
+
+std::optional<MainListItem> GetNextBrowserItem(const MainListItem* item) {
+  return StepBrowserItem(item, 1);
+}
+
 std::optional<MainListItem> GetPreviousBrowserItem(const MainListItem* item) {
-  MainList* list = GetMainList();
-  if (!list) return std::nullopt;
-  const auto ids = list->list().Items(0, true);
-  if (ids.empty()) return std::nullopt;
-  std::size_t index = 0;
-  if (item) {
-    const auto it = std::find(ids.begin(), ids.end(), item->id());
-    if (it != ids.end())
-      index = it == ids.begin() ? ids.size() - 1 : static_cast<std::size_t>(it - ids.begin()) - 1;
-  }
-  const MainListItem* row = list->Row(ids[index]);
-  return row ? std::optional<MainListItem>(*row) : std::nullopt;
+  return StepBrowserItem(item, -1);
 }
 
 void InstallMainWindowCommands() {
