@@ -7,6 +7,7 @@
 #include "app/shell/application_commands.h"
 #include "app/shell/application_services.h"
 #include "app/shell/dock_menu.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/small_windows/server_activity_window.h"
@@ -27,11 +28,6 @@ constexpr values::FourCharCode kParamFileName = FourCC("Fnam");
 constexpr values::FourCharCode kParamUserName = FourCC("Unam");
 constexpr values::FourCharCode kParamAddress = FourCC("IP__");
 constexpr values::FourCharCode kParamTransferID = FourCC("ID__");
-
-bool& RevealPending() {
-  static bool pending = false;
-  return pending;
-}
 
 std::string StringParam(const runtime::Event& event, values::FourCharCode code) {
   const std::string* s = event.Find<std::string>(code);
@@ -71,7 +67,7 @@ runtime::Status FileServerEvent(const runtime::Event& event) {
 }
 
 runtime::Status RevealNewDownload(const runtime::Event& event) {
-  RevealPending() = false;
+  ui::SetShowDownloadPending(false);
   auto& list = ui::MainListServicesSlot::Get();
   list.SelectFolderRow(queue::kMyDownloadsViewID);
   const auto uid = UInt32Param(event, kParamUID);
@@ -86,10 +82,10 @@ bool SimpleMode() {
 }  // namespace
 
 bool IsRevealPending() {
-  return RevealPending();
+  return ui::IsShowDownloadPending();
 }
 void SetRevealPending(bool pending) {
-  RevealPending() = pending;
+  ui::SetShowDownloadPending(pending);
 }
 
 runtime::Status ApplicationEventHandler(runtime::HandlerCall&, runtime::Event& event) {

@@ -12,9 +12,19 @@
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/list_notifications.h"
 #include "app/ui/main_list/list_sorting.h"
+#include "app/util/helpers/task_helpers.h"
+#include "platform/runtime/event_queue.h"
+#include "platform/runtime/event_target.h"
 
 namespace ui {
 namespace {
+
+constexpr std::uint32_t kEventShowDownload = 1030;
+
+bool& ShowDownloadPending() {
+  static bool pending = false;
+  return pending;
+}
 
 MainList*& TheMainList() {
   static MainList* list = nullptr;
@@ -45,7 +55,16 @@ class ListBackedServices : public MainListServices {
   void RevealDownloadRow(std::uint32_t uid) override {
     if (auto id = list_.DownloadRow(uid)) list_.list().Reveal(id);
   }
-  void RequestShowDownload(std::uint32_t uid) override { rest_->RequestShowDownload(uid); }
+  // My Downloads is not shown: the application shows it and the download once the adding
+  // is over, from the main queue, ahead of other events.
+  void RequestShowDownload(std::uint32_t uid) override {
+    if (IsShowDownloadPending()) return;
+    auto event = runtime::Event::Create(util::kEventClassApplication, kEventShowDownload);
+    event->SetPostTarget(runtime::EventTarget::Application());
+    event->SetUInt32(values::FourCC("QUid"), uid);
+    if (runtime::EventQueue::Main()->Post(event, runtime::EventPriority::kHigh) == runtime::kNoErr)
+      SetShowDownloadPending(true);
+  }
   void UpdateDownloadRow(std::uint32_t uid) override { list_.MarkDownloadChanged(uid); }
   void AdjustStatusTotals(const DownloadRef& d, std::int64_t n, std::int64_t o) override {
     rest_->AdjustStatusTotals(d, n, o);
@@ -343,6 +362,14 @@ void MainList::UpdateDownloadColumn(std::uint32_t property, const std::vector<st
 std::unique_ptr<MainListServices> MakeMainListServices(MainList& list,
                                                        std::unique_ptr<MainListServices> rest) {
   return std::make_unique<ListBackedServices>(list, std::move(rest));
+}
+
+bool IsShowDownloadPending() {
+  return ShowDownloadPending();
+}
+
+void SetShowDownloadPending(bool pending) {
+  ShowDownloadPending() = pending;
 }
 
 MainList* GetMainList() {

@@ -89,6 +89,11 @@ class MainList : public MainListBrowser {
 std::unique_ptr<MainListServices> MakeMainListServices(MainList& list,
                                                        std::unique_ptr<MainListServices> rest);
 
+// A request to show a new download ('Truv' 1030 to the application, 'QUid' its UID) is on
+// the main queue: set by the poster, cleared by the application's handler; one at a time.
+bool IsShowDownloadPending();
+void SetShowDownloadPending(bool pending);
+
 // The program's main list, made by InstallMainList (nullptr before).
 MainList* GetMainList();
 // Makes the main list and installs it as the queue's browser and main-list services.

@@ -17,6 +17,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/bandwidth_menu.h"
@@ -30,6 +31,7 @@
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/toolbox/app/application.h"
+#include "platform/toolbox/controls/control_events.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
@@ -297,7 +299,31 @@ MinimumSize MainWindowMinimumSize(double gripRightEdge) {
   return {gripRightEdge > 99 ? gripRightEdge + 200 : 300, 120};
 }
 
+bool MainListNeedsHorizontalScrollBar(int columnsWidth, double listWidth) {
+  return columnsWidth > listWidth - 14;
+}
+
+void DrawDropInsertionMark(toolbox::DrawingContext& context, const toolbox::ListView& list,
+                           toolbox::ListItemID target) {
+  if (target == 0) return;
+  const auto columns = list.Columns();
+  if (columns.empty()) return;
+  const auto cell = list.CellRect(target, columns.front());
+  if (!cell) return;
+  const double y = cell->Top() + 1;
+  context.SaveGState();
+  context.SetStrokeColor(toolbox::Color::Black());
+  context.SetLineWidth(2);
+  context.StrokeLine({0, y}, {context.bounds().width, y});
+  context.RestoreGState();
+}
+
 runtime::Status MainWindowCommandHandler(runtime::HandlerCall&, runtime::Event& event) {
+  if (event.event_class() == toolbox::kEventClassKeyboard) {
+    if (!toolbox::IsReturnOrEnter(event)) return kEventNotHandledErr;
+    SendApplicationCommand(FourCC("StaD"));
+    return kNoErr;
+  }
   if (event.event_class() == toolbox::kEventClassWindow) {
     if (event.kind() == toolbox::kEventWindowActivated) {
       UpdateQueueCommandState();
@@ -315,7 +341,36 @@ runtime::Status MainWindowCommandHandler(runtime::HandlerCall&, runtime::Event& 
   return kEventNotHandledErr;
 }
 
+namespace {
+
+runtime::Status MainListEvent(runtime::Event& event) {
+  MainList* list = GetMainList();
+  if (!list) return kEventNotHandledErr;
+  toolbox::ListView& view = list->list();
+  if (event.event_class() == toolbox::kEventClassKeyboard) {
+    if (!toolbox::IsReturnOrEnter(event) || !view.IsEditing()) return kEventNotHandledErr;
+    view.EndEdit();
+    return kNoErr;
+  }
+  if (event.kind() == toolbox::kEventControlDraw) {
+    // Every drawing repaints the whole list, so the mark is drawn each time it is there.
+    if (toolbox::DrawingContext* context = toolbox::GetDrawingContext(event))
+      DrawDropInsertionMark(*context, view, DragInsertionMark());
+  } else if (event.kind() == toolbox::kEventControlBoundsChanged) {
+    const auto change = toolbox::GetBoundsChange(event);
+    if (!change || change->current == change->previous) return kEventNotHandledErr;
+    view.SetScrollBarsShown(true,
+                            MainListNeedsHorizontalScrollBar(view.ColumnsWidth(), change->current.width));
+  }
+  return kEventNotHandledErr;
+}
+
+}  // namespace
+
 runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& event) {
+  if (event.event_class() == toolbox::kEventClassKeyboard ||
+      event.event_class() == toolbox::kEventClassControl)
+    return MainListEvent(event);
   const toolbox::Command command = toolbox::GetCommand(event);
   if (command.id == 0) return kEventNotHandledErr;
   if (event.kind() == kEventCommandUpdateStatus) {
@@ -452,6 +507,7 @@ void InstallMainWindowCommands() {
   CreateMainToolbar();
   m.handlers.push_back(w->InstallHandler({{toolbox::kEventClassWindow, toolbox::kEventWindowActivated},
                                           {toolbox::kEventClassWindow, toolbox::kEventWindowBoundsChanged},
+                                          {toolbox::kEventClassKeyboard, toolbox::kEventRawKeyDown},
                                           {toolbox::kEventClassCommand, kEventCommandProcess},
                                           {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
                                          MainWindowCommandHandler));
@@ -459,7 +515,10 @@ void InstallMainWindowCommands() {
                                          ActionMenuCommandHandler));
   if (toolbox::Control* area = FindMainControl(mainwindow::kListArea))
     m.handlers.push_back(
-        area->target()->InstallHandler({{toolbox::kEventClassCommand, kEventCommandProcess},
+        area->target()->InstallHandler({{toolbox::kEventClassKeyboard, toolbox::kEventRawKeyDown},
+                                        {toolbox::kEventClassControl, toolbox::kEventControlDraw},
+                                        {toolbox::kEventClassControl, toolbox::kEventControlBoundsChanged},
+                                        {toolbox::kEventClassCommand, kEventCommandProcess},
                                         {toolbox::kEventClassCommand, kEventCommandUpdateStatus}},
                                        MainWindowEventHandler));
   for (auto& h : InstallBandwidthMenu()) m.handlers.push_back(std::move(h));

@@ -1,5 +1,6 @@
 #pragma once
-// What the main window does with commands, window events and keys: the window's handler
+// What the main window does with commands, window events and keys (Return or Enter starts
+// the selected downloads; in the list, it ends the editing of a cell first): the window's handler
 // (filter scopes and panes are the layout's, main_window.cpp), the main list's handler
 // (removing, copying and pasting rows, favourites), the action menu's enabling, removing
 // and editing favourites, and stepping through the list's rows (the mini window).
@@ -16,6 +17,8 @@
 #include "app/ui/services/main_list_browser.h"
 #include "platform/runtime/event_target.h"
 #include "platform/runtime/status.h"
+#include "platform/toolbox/drawing/drawing_context.h"
+#include "platform/toolbox/lists/list_view.h"
 #include "platform/values/value.h"
 
 namespace ui {
@@ -44,6 +47,14 @@ struct MinimumSize {
   double width = 0, height = 0;
 };
 MinimumSize MainWindowMinimumSize(double gripRightEdge);
+
+// The main list's horizontal scroll bar shows only when its columns are wider than the list
+// less the vertical bar's 14 px (the vertical bar always shows).
+bool MainListNeedsHorizontalScrollBar(int columnsWidth, double listWidth);
+// The insertion mark of a drag over `target` (0: none): a black line 2 px wide across the
+// context, 1 px below the top of the target's row.
+void DrawDropInsertionMark(toolbox::DrawingContext& context, const toolbox::ListView& list,
+                           toolbox::ListItemID target);
 
 // Installs the handlers on the main window, its list and its status text, the command
 // state's update handler, the toolbar and the bandwidth menu (with the window; main thread).

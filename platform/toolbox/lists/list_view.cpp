@@ -10,12 +10,15 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -32,6 +35,7 @@
 
 #include "platform/toolbox/app/presenter.h"
 #include "platform/toolbox/controls/control.h"
+#include "platform/toolbox/controls/control_events.h"
 #include "platform/toolbox/drawing/image_impl.h"
 #include "platform/toolbox/drawing/painter_context.h"
 #include "platform/toolbox/drawing/qt_convert.h"
@@ -91,6 +95,7 @@ struct ListView::Impl {
   QPointer<QTreeView> alive;
   ListHeader* header = nullptr;
   ListDelegate* delegate = nullptr;
+  std::shared_ptr<runtime::EventTarget> event_target;
 
   Node* Find(ListItemID id) const {
     if (id == 0) return const_cast<Node*>(&root);
@@ -595,6 +600,36 @@ class ListTree : public QTreeView {
       return true;
     }
     return QTreeView::viewportEvent(e);
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    if (const auto code = CharCodeOf(*e); code && owner_.KeyDown(*code)) {
+      e->accept();
+      return;
+    }
+    QTreeView::keyPressEvent(e);
+  }
+  void paintEvent(QPaintEvent* e) override {
+    QTreeView::paintEvent(e);
+    QPainter painter(viewport());
+    PainterContext ctx(painter, {0, 0, double(viewport()->width()), double(viewport()->height())},
+                       Origin::kTopLeft);
+    owner_.SendDraw(ctx);
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QTreeView::resizeEvent(e);
+    if (e->size() != e->oldSize())
+      owner_.SendBoundsChanged({double(e->size().width()), double(e->size().height())},
+                               {double(e->oldSize().width()), double(e->oldSize().height())});
+  }
+  // The character a key stands for: Return 13, Enter 3, else its first character when it
+  // is one byte.
+  static std::optional<std::uint8_t> CharCodeOf(const QKeyEvent& e) {
+    if (e.key() == Qt::Key_Return) return kReturnCharCode;
+    if (e.key() == Qt::Key_Enter) return kEnterCharCode;
+    const QString text = e.text();
+    if (text.size() == 1 && text.at(0).unicode() < 0x80)
+      return static_cast<std::uint8_t>(text.at(0).unicode());
+    return std::nullopt;
   }
   void contextMenuEvent(QContextMenuEvent* e) override {
     const QModelIndex i = indexAt(e->pos());
@@ -1214,6 +1249,28 @@ void ListView::CommitEdit(const std::string& text) {
   if (HasItem(item)) UpdateItems({item}, property);
 }
 
+bool ListView::IsEditing() const {
+  return impl_->edit_item != 0;
+}
+
+void ListView::EndEdit() {
+  Impl& d = *impl_;
+  if (d.edit_item == 0) return;
+  const Node* n = d.Find(d.edit_item);
+  const int logical = d.Logical(d.edit_property);
+  QWidget* editor = nullptr;
+  if (n && logical >= 0) {
+    const QModelIndex i = d.IndexOf(n, logical);
+    if (i.isValid()) editor = d.view->indexWidget(i);
+  }
+  if (editor) {
+    Q_EMIT d.delegate->commitData(editor);
+    Q_EMIT d.delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+  d.edit_item = 0;
+  d.edit_property = 0;
+}
+
 void ListView::ClickCheckBox(ListItemID item, ListPropertyID property) {
   Impl& d = *impl_;
   if (!HasItem(item) || !d.callbacks.item_data) return;
@@ -1356,9 +1413,63 @@ void ListView::Reveal(ListItemID item) {
   if (i.isValid()) d.view->scrollTo(i);
 }
 
+void ListView::SetEventTarget(std::shared_ptr<runtime::EventTarget> target) {
+  impl_->event_target = std::move(target);
+}
+
+bool ListView::KeyDown(std::uint8_t char_code) {
+  if (!impl_->event_target) return false;
+  auto event = MakeKeyDownEvent(char_code);
+  return impl_->event_target->Send(*event) == runtime::kNoErr;
+}
+
+void ListView::SendDraw(DrawingContext& context) {
+  if (!impl_->event_target) return;
+  auto event = MakeDrawEvent(context);
+  impl_->event_target->Send(*event);
+}
+
+void ListView::SendBoundsChanged(Size current, Size previous) {
+  if (!impl_->event_target) return;
+  auto event = MakeBoundsChangedEvent(current, previous);
+  impl_->event_target->Send(*event);
+}
+
+int ListView::ColumnsWidth() const {
+  int total = 0;
+  for (int logical = 0; logical < static_cast<int>(impl_->columns.size()); ++logical)
+    if (!impl_->header->isSectionHidden(logical)) total += impl_->header->sectionSize(logical);
+  return total;
+}
+
+void ListView::SetScrollBarsShown(bool vertical, bool horizontal) {
+  QTreeView* v = impl_->view;
+  v->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  v->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  if (!vertical) v->verticalScrollBar()->setValue(0);
+  if (!horizontal) v->horizontalScrollBar()->setValue(0);
+}
+
+bool ListView::VerticalScrollBarShown() const {
+  return impl_->view->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+}
+
+bool ListView::HorizontalScrollBarShown() const {
+  return impl_->view->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+}
+
+int ListView::HorizontalOffset() const {
+  return impl_->view->horizontalScrollBar()->value();
+}
+
+void ListView::SetHorizontalOffset(int offset) {
+  impl_->view->horizontalScrollBar()->setValue(offset);
+}
+
 void ListView::Embed(Control& pane) {
   QWidget* host = pane.widget();
   if (!host) return;
+  impl_->event_target = pane.target();
   auto* layout = host->layout();
   if (!layout) {
     layout = new QVBoxLayout(host);

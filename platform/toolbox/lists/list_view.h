@@ -29,6 +29,9 @@
 //             presenter and hands back what was chosen.
 //   Drags     rows dragged out carry the items the client gives for them; drags over
 //             the list are offered to the client with the row under the mouse.
+//   Events    keys pressed in the list, its drawing (after the standard drawing) and its
+//             size changes go as runtime events (control_events.h) to its event target -
+//             the pane's it is embedded in - so that the window's handlers see them.
 //
 // The list's widget goes into a window by Embed (into a user-pane control); a list that is
 // not embedded works all the same off-screen (tests, headless runs).
@@ -40,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/event_target.h"
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/drawing/drawing_context.h"
 #include "platform/toolbox/drawing/image.h"
@@ -257,6 +261,10 @@ class ListView {
   bool BeginEdit(ListItemID item, ListPropertyID property);
   // Ends the editing begun and hands the text to the callback.
   void CommitEdit(const std::string& text);
+  bool IsEditing() const;
+  // Ends the editing as the user does: the editor's text goes to the callback (no text when
+  // no editor is open, as off-screen: then the editing only ends).
+  void EndEdit();
   // A click in a check-box cell: hands the new value to the callback.
   void ClickCheckBox(ListItemID item, ListPropertyID property);
   void ScrollToTop();
@@ -287,6 +295,25 @@ class ListView {
 
   // Scrolls the row into view (its container opened first).
   void Reveal(ListItemID item);
+
+  // ---- Events to the event target (Qt calls these; tests may too) ----
+  // Embed sets the pane's target; nullptr: events go nowhere.
+  void SetEventTarget(std::shared_ptr<runtime::EventTarget> target);
+  // A key: true when a handler took it (the list then does nothing with it).
+  bool KeyDown(std::uint8_t char_code);
+  // After the standard drawing, into the same context (the rows' area, its coordinates).
+  void SendDraw(DrawingContext& context);
+  void SendBoundsChanged(Size current, Size previous);
+
+  // ---- Scrolling ----
+  // The sum of the shown columns' widths.
+  int ColumnsWidth() const;
+  // A bar hidden scrolls its axis back to 0.
+  void SetScrollBarsShown(bool vertical, bool horizontal);
+  bool VerticalScrollBarShown() const;
+  bool HorizontalScrollBarShown() const;
+  int HorizontalOffset() const;
+  void SetHorizontalOffset(int offset);
 
   // ---- On screen ----
   // Puts the list into a user-pane control, filling it.
