@@ -72,12 +72,12 @@ TEST_F(MainListEventsTest, ReturnAndEnterStartDownloadsOrEndTheEditing) {
   struct {
     std::uint8_t key;
     bool editing;
-    bool taken;          // the list does nothing more with it
+    bool taken;  // the list does nothing more with it
     bool startsDownloads;
   } cases[] = {
-      {13, false, true, true}, {3, false, true, true},   {'a', false, false, false},
+      {13, false, true, true},   {3, false, true, true},     {'a', false, false, false},
       {27, false, false, false}, {' ', false, false, false}, {13, true, true, false},
-      {3, true, true, false},  {'a', true, false, false},
+      {3, true, true, false},    {'a', true, false, false},
   };
   for (const auto& c : cases) {
     reached_.clear();
@@ -96,8 +96,8 @@ TEST_F(MainListEventsTest, ReturnAndEnterStartDownloadsOrEndTheEditing) {
 
 TEST_F(MainListEventsTest, TheInsertionMarkIsALineAtTheTopOfTheTargetRow) {
   Create();
-  const std::vector<queue::WrapperRef> downloads = {Add("a", queue::kStatusQueued), Add("b", queue::kStatusQueued),
-                                                    Add("c", queue::kStatusQueued)};
+  const std::vector<queue::WrapperRef> downloads = {
+      Add("a", queue::kStatusQueued), Add("b", queue::kStatusQueued), Add("c", queue::kStatusQueued)};
   queue::DisplayViews({queue::kMyDownloadsViewID});
   List().SetSize(500, 300);
   List().FlushPainting();
@@ -130,7 +130,8 @@ TEST(MainListScrollBars, TheHorizontalBarShowsOnlyForColumnsWiderThanTheListLess
     bool horizontal;
   } cases[] = {{300, 600, false}, {586, 600, false}, {587, 600, true}, {1200, 600, true}, {0, 100, false}};
   for (const auto& c : cases)
-    EXPECT_EQ(MainListNeedsHorizontalScrollBar(c.columns, c.list), c.horizontal) << c.columns << " in " << c.list;
+    EXPECT_EQ(MainListNeedsHorizontalScrollBar(c.columns, c.list), c.horizontal)
+        << c.columns << " in " << c.list;
 }
 
 TEST_F(MainListEventsTest, ASizeChangeShowsOrHidesTheHorizontalBarAndAHiddenBarScrollsBack) {
@@ -139,15 +140,16 @@ TEST_F(MainListEventsTest, ASizeChangeShowsOrHidesTheHorizontalBarAndAHiddenBarS
   Add("a", queue::kStatusQueued);
   queue::DisplayViews({queue::kMyDownloadsViewID});
   auto target = runtime::EventTarget::Create(runtime::EventTarget::Kind::kObject);
-  auto handler = target->InstallHandler(
-      {{toolbox::kEventClassControl, toolbox::kEventControlBoundsChanged}}, MainWindowEventHandler);
+  auto handler = target->InstallHandler({{toolbox::kEventClassControl, toolbox::kEventControlBoundsChanged}},
+                                        MainWindowEventHandler);
   List().SetEventTarget(target);
   const int columns = List().ColumnsWidth();
   ASSERT_GT(columns, 100);
   struct {
     double width;
     bool horizontal;
-  } steps[] = {{columns + 14.0, false}, {columns + 13.0, true}, {columns / 2.0, true}, {columns + 200.0, false}};
+  } steps[] = {
+      {columns + 14.0, false}, {columns + 13.0, true}, {columns / 2.0, true}, {columns + 200.0, false}};
   double previous = 0;
   for (const auto& s : steps) {
     List().SetSize(static_cast<int>(s.width), 300);
