@@ -15,6 +15,7 @@
 #include "app/util/helpers/task_helpers.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/event_target.h"
+#include "platform/runtime/notification_center.h"
 
 namespace ui {
 namespace {
@@ -310,6 +311,13 @@ void MainList::SelectRows(const std::vector<MainListItem>& rows) {
   for (const auto& r : rows)
     if (list_->HasItem(r.id())) ids.push_back(r.id());
   list_->SetSelectedItems(ids);
+}
+
+void MainList::ClearSearchText() {
+  if (search_.empty()) return;
+  search_.clear();
+  runtime::NotificationCenter::Default().Post("changeSearchString", {},
+                                              values::Value({{"newString", values::Value(std::string())}}));
 }
 
 void MainList::ScrollToTop() {

@@ -53,7 +53,9 @@ class MainList : public MainListBrowser {
   void ScrollToTop() override;
   void UpdateColumn(std::uint32_t property) override { list_->UpdateItems({}, property); }
   std::string SearchText() override { return search_; }
-  void ClearSearchText() override { search_.clear(); }
+  // A view change shows every row: the search field is emptied with the list's search, or
+  // it would name a filter no longer applied.
+  void ClearSearchText() override;
   void SetSearchText(std::string text) { search_ = std::move(text); }
   // The window shows the filter bar and the path bar the view needs.
   void UpdateFilterBar(std::uint32_t view) override {
