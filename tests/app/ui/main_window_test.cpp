@@ -23,31 +23,16 @@
 #include "platform/toolbox/app/application.h"
 #include "platform/values/clock.h"
 #include "platform/values/date_time.h"
+#include "tests/app/ui/main_window_fixture.h"
 
 namespace ui {
 namespace {
 
 using toolbox::Rect;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
  protected:
-  void SetUp() override {
-    util::RegisterEnglishTexts();
-    queue::ClearQueueTables();
-    queue::ClearFolderTable();
-    queue::AddMissingBuiltInFolders();
-    InstallMainWindowServices();
-    InstallMainList();
-  }
-  void TearDown() override {
-    DisposeMainWindow();
-    queue::ClearDisplayedViews();
-    UninstallMainList();
-    UninstallMainWindowServices();
-    queue::gActiveDownloads.clear();
-    queue::ClearFolderTable();
-    queue::ClearQueueTables();
-  }
+  // Creation alone: these tests look at what the window restores before any view is shown.
   void Create(MainWindowStartState state = {}) {
     CreateMainWindow(state);
     ASSERT_NE(GetMainWindow(), nullptr);
