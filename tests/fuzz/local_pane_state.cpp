@@ -21,9 +21,9 @@ ui::FileBrowser& Pane() {
     return toolbox::Window::Create(desc);
   }();
   static ui::FileBrowser& pane = []() -> ui::FileBrowser& {
-    toolbox::ControlSpec spec;
-    spec.bounds = {0, 0, 400, 200};
-    static ui::FileBrowser made(*window, spec, std::string("/"));
+    toolbox::ControlSpec desc;
+    desc.bounds = {0, 0, 400, 200};
+    static ui::FileBrowser made(*window, desc, std::string("/"));
     return made;
   }();
   return pane;

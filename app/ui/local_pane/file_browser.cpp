@@ -173,9 +173,9 @@ void FileBrowserNodeLoadChildren(FileBrowserNode& node) {
   }
 }
 
-FileBrowser::FileBrowser(toolbox::Window& window, const toolbox::ControlSpec& spec,
+FileBrowser::FileBrowser(toolbox::Window& window, const toolbox::ControlSpec& desc,
                          const std::optional<std::string>& startFolder) {
-  toolbox::ControlSpec pane = spec;
+  toolbox::ControlSpec pane = desc;
   pane.kind = toolbox::ControlKind::kUserPane;
   control_ = window.AddControl(pane);
   toolbox::ListCallbacks callbacks;

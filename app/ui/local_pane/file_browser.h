@@ -64,7 +64,7 @@ class FileBrowser {
  public:
   // FileBrowserCreate: the pane as a control of `window` at `bounds`, showing
   // `startFolder` (the user's Desktop folder when none or not a folder).
-  FileBrowser(toolbox::Window& window, const toolbox::ControlSpec& spec,
+  FileBrowser(toolbox::Window& window, const toolbox::ControlSpec& desc,
               const std::optional<std::string>& startFolder);
   ~FileBrowser();
   FileBrowser(const FileBrowser&) = delete;

@@ -43,7 +43,7 @@ inline constexpr values::FourCharCode kCellIconDelete = values::FourCC("Del ");
 inline constexpr values::FourCharCode kCellIconDirect = values::FourCC("DDLi");
 inline constexpr values::FourCharCode kCellIconScheduled = values::FourCC("ScDD");
 
-// The part of a status cell's icon; buttons are parts 1 to 3.
+// The press target number of a status cell's icon; its buttons are numbered 1 to 3.
 inline constexpr int kStatusIconPart = 4;
 
 // The icon image, registered on first use (a PNG of the icon's resource name in the
@@ -73,7 +73,7 @@ toolbox::Rect StatusIconRect(const toolbox::Rect& cell);
 // What a press does (toolbox::ListCallbacks::cell_press).
 int ListCellPress(const MainListItem& row, std::uint32_t property, const toolbox::Rect& cell,
                   toolbox::Point where);
-// A released button (parts 1 to 3) or status icon (kStatusIconPart).
+// A released button (numbered 1 to 3) or status icon (kStatusIconPart).
 void CellButtonClicked(const MainListItem& row, std::uint32_t property, int part);
 void DrawDownloadStatusCell(toolbox::DrawingContext& ctx, const MainListItem& row,
                             const toolbox::ListCustomDraw& cell);

@@ -108,11 +108,11 @@ void ShowLocalPane(const std::optional<std::string>& folder) {
   ShowPathBar();
   const Rect list = area->Bounds();
   if (!pane.browser) {
-    toolbox::ControlSpec spec;
-    spec.id = {toolbox::kApplicationSignature, mainwindow::kLocalPane};
-    spec.bounds = list;
-    spec.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindBottom;
-    pane.browser = std::make_unique<FileBrowser>(*w, spec, folder);
+    toolbox::ControlSpec desc;
+    desc.id = {toolbox::kApplicationSignature, mainwindow::kLocalPane};
+    desc.bounds = list;
+    desc.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindBottom;
+    pane.browser = std::make_unique<FileBrowser>(*w, desc, folder);
     pane.window = w->serial();
     if (auto state = util::SettingsPreferences().CopyUserDefault("browser_db_settings"))
       pane.browser->ApplyUserState(*state);

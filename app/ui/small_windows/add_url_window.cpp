@@ -89,11 +89,11 @@ runtime::Status AddURLWindowEventHandler(runtime::HandlerCall&, runtime::Event& 
 }
 
 toolbox::Window* ShowAddURLWindow(const values::Array& urlEntries) {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = values::Localized("Add URL");
-  spec.content = {0, 0, 460, 176};
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = values::Localized("Add URL");
+  desc.content = {0, 0, 460, 176};
+  auto window = toolbox::Window::Create(desc);
   window->AddControl({.kind = ControlKind::kStaticText,
                       .id = {kApplicationSignature, 10},
                       .bounds = {20, 16, 420, 20},

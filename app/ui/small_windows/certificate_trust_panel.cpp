@@ -43,11 +43,11 @@ std::string Details(const net::CertificateChain& certificates) {
 
 std::shared_ptr<toolbox::Window> CreateTrustPanelWindow(const net::CertificateChain& certificates,
                                                         const std::string& message) {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = values::Localized("Verify Certificate");
-  spec.content = {0, 0, 520, 330};
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = values::Localized("Verify Certificate");
+  desc.content = {0, 0, 520, 330};
+  auto window = toolbox::Window::Create(desc);
   window->AddControl(
       {.kind = ControlKind::kStaticText,
        .id = {kApplicationSignature, kTrustMessageID},

@@ -89,12 +89,12 @@ void SaveBounds(const toolbox::Window& window) {
 }
 
 std::shared_ptr<toolbox::Window> CreateActivityWindow() {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDocument;
-  spec.title = values::Localized("Server Activity");
-  spec.content = {60, 80, 460, 240};
-  spec.resizable = true;
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDocument;
+  desc.title = values::Localized("Server Activity");
+  desc.content = {60, 80, 460, 240};
+  desc.resizable = true;
+  auto window = toolbox::Window::Create(desc);
   window->AddControl({.kind = ControlKind::kDisclosure,
                       .id = {kApplicationSignature, kActivityDisclosureID},
                       .bounds = {12, 10, 130, 20},

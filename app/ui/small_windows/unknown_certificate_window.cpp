@@ -22,12 +22,12 @@ std::string InsertHostName(std::string text, const std::string& host) {
 
 toolbox::Window* ShowUnknownRootWindow(std::uint32_t uid, const std::string& host,
                                        std::function<void(bool trust)> answer) {
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kDialog;
-  spec.title = values::Localized("Unknown Certificate");
-  spec.content = {0, 0, 440, 140};
-  spec.close_box = true;
-  auto window = toolbox::Window::Create(spec);
+  toolbox::WindowSpec desc;
+  desc.kind = toolbox::WindowKind::kDialog;
+  desc.title = values::Localized("Unknown Certificate");
+  desc.content = {0, 0, 440, 140};
+  desc.close_box = true;
+  auto window = toolbox::Window::Create(desc);
   window->AddControl(
       {.kind = ControlKind::kStaticText,
        .id = {kApplicationSignature, kUnknownRootTextID},

@@ -47,8 +47,8 @@ std::string Id(const char* suffix) {
 
 }  // namespace
 
-const std::vector<MainToolbarItemSpec>& MainToolbarItemTable() {
-  static const std::vector<MainToolbarItemSpec> table = {
+const std::vector<MainToolbarItemEntry>& MainToolbarItemTable() {
+  static const std::vector<MainToolbarItemEntry> table = {
       {"AddItem", "Add", "Add a new download", FourCC("New "), FourCC("_TAd")},
       {"EditItem", "Edit", "Edit the selected download(s).", FourCC("Edit"), FourCC("_TEd")},
       {"StopItem", "Stop", "Stop the selected download(s).", FourCC("StoD"), FourCC("_TSt")},
@@ -139,13 +139,13 @@ toolbox::ToolbarItemRef CreateMainToolbarItem(const std::string& identifier,
     item->SetCommand(0);
     return item;
   }
-  for (const MainToolbarItemSpec& spec : MainToolbarItemTable()) {
-    if (suffix != spec.suffix) continue;
+  for (const MainToolbarItemEntry& desc : MainToolbarItemTable()) {
+    if (suffix != desc.suffix) continue;
     auto item = std::make_shared<toolbox::ToolbarItem>(identifier);
-    item->SetLabel(values::Localized(spec.label));
-    item->SetHelpText(values::Localized(spec.help));
-    item->SetCommand(spec.command);
-    if (spec.icon != 0) item->SetIcon(GetToolbarIcon(spec.icon));
+    item->SetLabel(values::Localized(desc.label));
+    item->SetHelpText(values::Localized(desc.help));
+    item->SetCommand(desc.command);
+    if (desc.icon != 0) item->SetIcon(GetToolbarIcon(desc.icon));
     return item;
   }
   return nullptr;

@@ -21,7 +21,7 @@ namespace ui {
 inline constexpr char kMainToolbarIdentifier[] = "com.orbenix.truvane.toolbar";
 inline constexpr char kMainToolbarItemPrefix[] = "com.orbenix.truvane.mainToolbar.";
 
-struct MainToolbarItemSpec {
+struct MainToolbarItemEntry {
   const char* suffix;
   const char* label;
   const char* help;
@@ -29,7 +29,7 @@ struct MainToolbarItemSpec {
   values::FourCharCode icon;  // 0: none
 };
 // Every item the toolbar can make by identifier (the search item apart).
-const std::vector<MainToolbarItemSpec>& MainToolbarItemTable();
+const std::vector<MainToolbarItemEntry>& MainToolbarItemTable();
 
 // The arrangements, as full identifiers.
 std::vector<std::string> MainToolbarDefaultIdentifiers(bool simpleMode);

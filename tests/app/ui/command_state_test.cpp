@@ -239,13 +239,13 @@ TEST_F(CommandStateWindowTest, TheUpdatePassSetsMenuItemsAndToolbarItemsFromTheS
 
 TEST_F(CommandStateWindowTest, SetControlValueFromIndexTakesOnlyTheFirstThree) {
   Create();
-  toolbox::ControlSpec spec;
-  spec.kind = toolbox::ControlKind::kPopUpButton;
-  spec.menu = toolbox::Menu::Create(0);
-  for (int i = 0; i < 4; ++i) spec.menu->AppendItem("item");
-  spec.maximum = 4;
-  spec.value = 4;
-  toolbox::Control* popup = GetMainWindow()->AddControl(spec);
+  toolbox::ControlSpec desc;
+  desc.kind = toolbox::ControlKind::kPopUpButton;
+  desc.menu = toolbox::Menu::Create(0);
+  for (int i = 0; i < 4; ++i) desc.menu->AppendItem("item");
+  desc.maximum = 4;
+  desc.value = 4;
+  toolbox::Control* popup = GetMainWindow()->AddControl(desc);
   struct {
     int index;
     std::int32_t value;

@@ -62,10 +62,10 @@ class FileBrowserTest : public ::testing::Test {
     window_->Release();
   }
   FileBrowser& Make(const std::optional<std::string>& folder) {
-    toolbox::ControlSpec spec;
-    spec.id = {toolbox::kApplicationSignature, 1};
-    spec.bounds = {0, 0, 500, 300};
-    browser_ = std::make_unique<FileBrowser>(*window_, spec, folder);
+    toolbox::ControlSpec desc;
+    desc.id = {toolbox::kApplicationSignature, 1};
+    desc.bounds = {0, 0, 500, 300};
+    browser_ = std::make_unique<FileBrowser>(*window_, desc, folder);
     return *browser_;
   }
   toolbox::ListItemID Row(FileBrowser& pane, const std::string& name) {

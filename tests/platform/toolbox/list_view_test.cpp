@@ -197,9 +197,9 @@ namespace {
 TEST(ListViewInWindow, FillsItsPaneAndOutlivesTheWindow) {
   auto list = std::make_unique<ListView>();
   list->AddColumn({1025, ListColumnKind::kText, 0, "Name", 60, 500});
-  WindowSpec spec;
-  spec.content = {100, 100, 400, 300};
-  auto window = Window::Create(spec);
+  WindowSpec desc;
+  desc.content = {100, 100, 400, 300};
+  auto window = Window::Create(desc);
   ControlSpec pane;
   pane.kind = ControlKind::kUserPane;
   pane.id = {kApplicationSignature, 1};
