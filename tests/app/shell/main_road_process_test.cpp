@@ -155,24 +155,10 @@ TEST(MainRoad, DownloadedMetalinkAddsItsFileWithAllMirrorsAndVerifiesIt) {
   fs::create_directories(nginx.WwwDir() + "/m2");
   testsupport::WriteFile(nginx.WwwDir() + "/m1/payload.bin", body);
   testsupport::WriteFile(nginx.WwwDir() + "/m2/payload.bin", body);
-  // A port nothing listens on: bound, never listening, and held until the test ends, so
-  // that no server of a test running alongside can take it meanwhile.
-  const int deadSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(deadSocket, 0);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closeDeadSocket{deadSocket};
-  int deadPort = 0;
-  {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(deadSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ::getsockname(deadSocket, reinterpret_cast<sockaddr*>(&addr), &len);
-    deadPort = ntohs(addr.sin_port);
-  }
+  // A mirror that refuses connections.
+  const testservers::RefusingPort refusing;
+  ASSERT_NE(refusing.port(), 0);
+  const int deadPort = refusing.port();
   const std::string host = "http://127.0.0.1:" + std::to_string(nginx.HttpPort());
   const std::string sha1 = values::Sha1Hex(body);
   testsupport::WriteFile(nginx.WwwDir() + "/files.metalink",
