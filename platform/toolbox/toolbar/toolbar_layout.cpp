@@ -57,8 +57,9 @@ ToolbarRowLayout LayOutToolbarRow(const std::vector<ToolbarSlot>& items, int wid
       extra -= grow;
     }
   }
-  const auto spaces = static_cast<int>(std::count_if(items.begin(), items.begin() + static_cast<long>(kept),
-                                                     [](const ToolbarSlot& s) { return s.kind == Kind::kFlexibleSpace; }));
+  const auto spaces =
+      static_cast<int>(std::count_if(items.begin(), items.begin() + static_cast<long>(kept),
+                                     [](const ToolbarSlot& s) { return s.kind == Kind::kFlexibleSpace; }));
   for (std::size_t i = 0, seen = 0; i < kept && spaces > 0; ++i) {
     if (items[i].kind != Kind::kFlexibleSpace) continue;
     // The first spaces take the remainder of the division, one pixel each.

@@ -34,8 +34,8 @@ TEST(ToolbarLayout, NarrowRowsMoveTheirLastItemsUnderTheChevron) {
   ASSERT_EQ(ToolbarRowFullWidth(row), 330);
   struct Case {
     int width;
-    std::size_t overflow;      // the first slot under the chevron
-    std::vector<bool> shown;   // per slot
+    std::size_t overflow;       // the first slot under the chevron
+    std::vector<bool> shown;    // per slot
     int viewWidth, spaceWidth;  // when shown
   } cases[] = {
       // Room to spare: the field grows to 250, the space takes the rest.
@@ -60,14 +60,22 @@ TEST(ToolbarLayout, NarrowRowsMoveTheirLastItemsUnderTheChevron) {
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (!layout.shown[i]) continue;
       // An item is never narrower than it needs, and items never overlap.
-      if (row[i].kind == Kind::kItem) { EXPECT_EQ(layout.width[i], row[i].minimum) << i; }
+      if (row[i].kind == Kind::kItem) {
+        EXPECT_EQ(layout.width[i], row[i].minimum) << i;
+      }
       EXPECT_GE(layout.x[i], right) << i;
       right = layout.x[i] + layout.width[i];
     }
     EXPECT_LE(right, layout.chevron ? layout.chevronX : c.width - 6);
-    if (layout.chevron) { EXPECT_EQ(layout.chevronX, c.width - 6 - 20); }
-    if (layout.shown[5]) { EXPECT_EQ(layout.width[5], c.viewWidth); }
-    if (layout.shown[4]) { EXPECT_EQ(layout.width[4], c.spaceWidth); }
+    if (layout.chevron) {
+      EXPECT_EQ(layout.chevronX, c.width - 6 - 20);
+    }
+    if (layout.shown[5]) {
+      EXPECT_EQ(layout.width[5], c.viewWidth);
+    }
+    if (layout.shown[4]) {
+      EXPECT_EQ(layout.width[4], c.spaceWidth);
+    }
   }
 }
 
