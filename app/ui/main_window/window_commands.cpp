@@ -17,6 +17,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
@@ -96,6 +97,11 @@ void RevealSelection() {
   if (queue::IsViewDisplayed(queue::kMyUploadsViewID)) {
     for (const auto& upload : SelectedOf<upload::UploadRow>(RowKind::kUpload))
       if (auto path = upload->localPath()) desktop::WorkspaceSlot::Get().RevealItem(*path);
+    return;
+  }
+  if (queue::IsViewDisplayed(queue::kReceivedFilesViewID)) {
+    for (const auto& received : SelectedOf<sharing::ReceivedFileRow>(RowKind::kReceivedFile))
+      if (auto path = received->UpdatePath()) desktop::WorkspaceSlot::Get().RevealItem(*path);
     return;
   }
   for (const auto& wrapper : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
