@@ -18,6 +18,7 @@
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/shell/confirmation_alerts.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
@@ -42,7 +43,6 @@ namespace {
 using toolbox::FourCharCode;
 using values::FourCC;
 
-constexpr char kHomePage[] = "https://truvane.org/";
 constexpr char kForumPage[] = "https://truvane.org/forum/";
 constexpr char kContextPrefsChanged[] = "com.orbenix.truvane.contextprefschange";
 
@@ -316,7 +316,7 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       ui::ShowServerActivityWindow();
       return runtime::kNoErr;
     case FourCC("GoHo"):
-      desktop::WorkspaceSlot::Get().OpenURL(kHomePage);
+      OpenHomePage();
       return runtime::kNoErr;
     case FourCC("GoFo"):
       desktop::WorkspaceSlot::Get().OpenURL(kForumPage);

@@ -9,10 +9,14 @@
 
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/adding/start_download.h"
+#include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/application_services.h"
+#include "app/shell/confirmation_alerts.h"
 #include "app/shell/dock_menu.h"
+#include "app/shell/main_menu_bar.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/util/helpers/task_helpers.h"
@@ -24,8 +28,10 @@
 #include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/controls/control.h"
+#include "platform/toolbox/menus/menu_commands.h"
 #include "platform/values/localize.h"
 #include "tests/fakes/fake_main_list.h"
+#include "tests/fakes/fake_workspace.h"
 #include "tests/support/temp_home.h"
 
 namespace shell {
@@ -192,6 +198,33 @@ TEST_F(ApplicationCommandsTest, TogglesAndTheTrayDisplayChoices) {
   EXPECT_EQ(StoredBool("displaygraphindock"), !graph);
   EXPECT_EQ(Command(FourCC("clos")), runtime::kEventNotHandledErr);
   EXPECT_EQ(Command(FourCC("zzzz")), runtime::kEventNotHandledErr);
+}
+
+// Every item of the Help menu does its work: the two pages of the program's site open in
+// the browser (one home page for the menu and the message window's link), the scripts
+// folder in the file manager.
+TEST_F(ApplicationCommandsTest, TheHelpMenusItemsOpenTheirPagesAndFolder) {
+  ResetMainMenuBar();
+  ASSERT_TRUE(BuildMainMenuBarFor(queue::kMyDownloadsViewID, false));
+  toolbox::MenuRef help = toolbox::GetMenuBar().Find(kHelpMenuID);
+  ASSERT_NE(help, nullptr);
+  const struct {
+    values::FourCharCode command;
+    std::string opened;
+  } cases[] = {
+      {FourCC("GoHo"), kHomePageURL},
+      {FourCC("GoFo"), std::string(kHomePageURL) + "forum/"},
+      {FourCC("OScF"), queue::ScriptsFolder().Path()},
+  };
+  ASSERT_EQ(help->CountItems(), static_cast<int>(std::size(cases)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.opened);
+    fakes::ScopedFakeWorkspace workspace;
+    ASSERT_NE(help->IndexOfCommand(c.command), 0);
+    EXPECT_EQ(Command(c.command), runtime::kNoErr);
+    EXPECT_EQ(workspace->opened, std::vector<std::string>{c.opened});
+  }
+  ResetMainMenuBar();
 }
 
 std::vector<std::string> Titles(const toolbox::Menu& menu) {

@@ -98,7 +98,8 @@ class ReceivedFilesWindowTest : public MainWindowFixture {
     const std::uint32_t column = button == 0 ? kColStatus : kColFile;
     const auto cell = List().CellRect(row.id(), column);
     ASSERT_TRUE(cell.has_value());
-    const toolbox::Rect target = button == 0 ? StatusIconRect(*cell) : CellButtonRect(*cell, kColFile, button);
+    const toolbox::Rect target =
+        button == 0 ? StatusIconRect(*cell) : CellButtonRect(*cell, kColFile, button);
     ASSERT_TRUE(List().PressCell(row.id(), column, Centre(target)));
     List().ReleaseCell(Centre(target));
   }
