@@ -12,12 +12,17 @@
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/queue/undo/undoable_action.h"
+#include "app/sharing/received/received_files.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
@@ -30,12 +35,17 @@
 #include "app/ui/transfer_log/transfer_info_window.h"
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/desktop/update_bridges.h"
+#include "app/util/files/file_bridges.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
+#include "platform/files/catalog_info.h"
 #include "platform/runtime/distributed_notification_center.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/toolbox/windows/window.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
+#include "platform/values/url.h"
 
 namespace shell {
 namespace {
@@ -201,6 +211,41 @@ QuitDecision DecideQuit(bool receiving, bool uploading, bool downloading, bool w
   return QuitDecision::kQuitNow;
 }
 
+// Move to Trash. My Downloads shown: the finished file of every download there that is
+// still found, each move undoable. Received Files shown: the received files still on disk.
+void MoveShownFilesToTrash() {
+  if (queue::IsViewDisplayed(queue::kMyDownloadsViewID)) {
+    std::vector<queue::WrapperRef> items;
+    if (const queue::FolderRef folder = queue::LookUpFolder(queue::kMyDownloadsViewID)) {
+      std::lock_guard lock(folder->itemsLock());
+      for (const auto& [uid, wrapper] : folder->items()) items.push_back(wrapper);
+    }
+    std::vector<std::string> paths;
+    for (const queue::WrapperRef& wrapper : items) {
+      const auto& url = queue::DownloadQueueElementGetCompleteURL(wrapper->element());
+      const auto path = url ? values::PathFromFileUrl(*url) : std::nullopt;
+      if (!path) continue;
+      queue::RegisterUndoDownloadFilesMoved(wrapper);
+      paths.push_back(*path);
+    }
+    if (!paths.empty()) {
+      util::MoveItemsToTrash(paths);
+      queue::TruvaneUndoSetActionName(
+          paths.size() == 1
+              ? values::Localized("Move Download to Trash")
+              : values::Format(values::Localized("Move %d Downloads to Trash"), {paths.size()}));
+    }
+    queue::RecheckViewItemFiles(queue::kMyDownloadsViewID);
+  } else if (queue::IsViewDisplayed(queue::kReceivedFilesViewID)) {
+    std::vector<std::string> paths;
+    for (const sharing::ReceivedFileRef& file : sharing::ReceivedFilesCopyArray())
+      if (auto path = file->UpdatePath(); path && files::Exists(files::FileRef(*path)))
+        paths.push_back(*path);
+    util::MoveItemsToTrash(paths);
+    queue::RecheckViewItemFiles(queue::kReceivedFilesViewID);
+  }
+}
+
 void RequestQuit() {
   auto& hooks = ShellHooksSlot::Get();
   const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
@@ -354,6 +399,9 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       return runtime::kNoErr;
     case FourCC("DSD5"):
       MoveSelection(5);
+      return runtime::kNoErr;
+    case FourCC("MvTT"):
+      MoveShownFilesToTrash();
       return runtime::kNoErr;
     case FourCC("ClrO"):
       queue::CleanUpQueue();

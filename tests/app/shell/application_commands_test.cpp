@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
 #include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/application_services.h"
 #include "app/shell/confirmation_alerts.h"
@@ -30,6 +36,7 @@
 #include "platform/toolbox/controls/control.h"
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/values/localize.h"
+#include "platform/values/url.h"
 #include "tests/fakes/fake_main_list.h"
 #include "tests/fakes/fake_workspace.h"
 #include "tests/support/temp_home.h"
@@ -225,6 +232,50 @@ TEST_F(ApplicationCommandsTest, TheHelpMenusItemsOpenTheirPagesAndFolder) {
     EXPECT_EQ(workspace->opened, std::vector<std::string>{c.opened});
   }
   ResetMainMenuBar();
+}
+
+// Move to Trash with My Downloads shown: the finished files still found go to the Trash in
+// one batch and the move can be undone; a download whose file is gone, and one not
+// finished, are passed over.
+TEST_F(ApplicationCommandsTest, MoveToTrashTakesTheFinishedFilesOfMyDownloads) {
+  queue::ClearQueueTables();
+  queue::ClearFolderTable();
+  queue::AddMissingBuiltInFolders();
+  const std::string dir = testsupport::MakeTempDir("trash");
+  std::uint32_t uid = 9100;
+  auto add = [&](const std::string& name, bool finished, bool onDisk) {
+    auto w = queue::DownloadQueueWrapper::Create();
+    auto& e = w->element();
+    e.filename = name;
+    e.uid = ++uid;
+    e.status = finished ? queue::kStatusCompleted : queue::kStatusQueued;
+    if (finished) {
+      if (onDisk) testsupport::WriteFile(dir + "/" + name, "done");
+      e.completeURL = values::FileUrlFromPath(dir + "/" + name, false);
+    }
+    queue::QueueItemsSet(e.uid, w);
+    queue::AddElementToListableFolder(queue::kMyDownloadsViewID, w);
+  };
+  add("a.bin", true, true);
+  add("b.bin", true, true);
+  add("gone.bin", true, false);
+  add("waiting.bin", false, false);
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  fakes::ScopedFakeWorkspace workspace;
+  EXPECT_EQ(Command(FourCC("MvTT")), runtime::kNoErr);
+  ASSERT_EQ(workspace->recycles.size(), 1u);
+  EXPECT_EQ(workspace->recycles[0].folder, dir);
+  auto names = workspace->recycles[0].names;
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_TRUE(queue::TruvaneUndo::Shared().CanUndo());
+  EXPECT_NE(queue::TruvaneUndo::Shared().UndoMenuItemTitle().find("Move 2 Downloads to Trash"),
+            std::string::npos)
+      << queue::TruvaneUndo::Shared().UndoMenuItemTitle();
+  queue::TruvaneUndo::Shared().RemoveAllActions();
+  queue::ClearDisplayedViews();
+  queue::ClearFolderTable();
+  queue::ClearQueueTables();
 }
 
 std::vector<std::string> Titles(const toolbox::Menu& menu) {
