@@ -15,9 +15,11 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/folders/view_ids.h"
+#include "app/queue/history/history.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
@@ -27,12 +29,17 @@
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/window_commands.h"
+#include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/small_windows/open_folder_commands.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/transfer_log/transfer_info_window.h"
+#include "app/upload/queue/upload_queue.h"
+#include "app/upload/services/upload_rows.h"
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/desktop/update_bridges.h"
 #include "app/util/files/file_bridges.h"
@@ -246,6 +253,80 @@ void MoveShownFilesToTrash() {
   }
 }
 
+// Clear the list ('ClrQ', 'ClrC'): after the questions the settings and the files on disk
+// call for, everything the shown list holds leaves it.
+constexpr int kConfirmClearHistoryKind = 7;
+constexpr int kConfirmClearListKind = 8;
+
+bool Exists(const std::optional<std::string>& path) {
+  return path && files::Exists(files::FileRef(*path));
+}
+
+void ClearShownList() {
+  using queue::IsViewDisplayed;
+  auto& confirmations = ui::ConfirmationServiceSlot::Get();
+  ui::MainList* list = ui::GetMainList();
+  std::vector<queue::WrapperRef> downloads;
+  if (list)
+    for (const ui::MainListItem& row : list->Rows(nullptr))
+      if (row.kind == ui::RowKind::kDownload)
+        downloads.push_back(std::static_pointer_cast<queue::DownloadQueueWrapper>(row.record));
+
+  const bool servers = IsViewDisplayed(queue::kMyServersViewID);
+  const bool history = IsViewDisplayed(queue::kHistoryViewID);
+  const bool uploads = IsViewDisplayed(queue::kMyUploadsViewID);
+  const bool received = IsViewDisplayed(queue::kReceivedFilesViewID);
+  bool trash = false;
+  if (servers || history) {
+    if (util::CurrentSettings()->confirmRemovals &&
+        confirmations.RunConfirmationAlert(kConfirmClearHistoryKind, false) != ui::kConfirmationOK)
+      return;
+  } else {
+    bool onDisk = false;
+    if (uploads) {
+      for (const auto& u : upload::UploadRowsServiceSlot::Get().CopyAllUploadItems())
+        onDisk = onDisk || Exists(u->localPath());
+    } else if (received) {
+      for (const auto& f : sharing::ReceivedFilesCopyArray()) onDisk = onDisk || Exists(f->UpdatePath());
+    } else {
+      for (const auto& w : downloads)
+        onDisk = onDisk || queue::DownloadQueueElementGetCompleteURL(w->element()).has_value();
+    }
+    if (onDisk) {
+      const int answer = confirmations.RunConfirmationAlert(kConfirmClearListKind, true);
+      if (answer == ui::kConfirmationMoveToTrash)
+        trash = true;
+      else if (answer != ui::kConfirmationKeepFiles)
+        return;
+    }
+  }
+
+  if (history) {
+    queue::TrimHistory(0);
+  } else if (servers) {
+    if (list) list->SelectRows(list->Rows(nullptr));
+    ui::RemoveSelectedFavourites();
+  } else if (uploads) {
+    upload::RemoveAllUploads(trash);
+  } else if (received) {
+    sharing::ReceivedFilesRemoveAll(trash);
+  } else if (!downloads.empty()) {
+    // The files are found before their downloads go, and trashed after.
+    std::vector<std::string> files;
+    std::vector<queue::DownloadUID> uids;
+    for (const auto& w : downloads) {
+      uids.push_back(w->uid());
+      if (!trash) continue;
+      if (const auto& url = queue::DownloadQueueElementGetCompleteURL(w->element()))
+        if (auto path = values::PathFromFileUrl(*url)) files.push_back(*path);
+      if (auto package = queue::CopyPartialPackageURL(w->element())) files.push_back(package->Path());
+    }
+    queue::RemoveDownloads(uids, queue::GetDisplayedViewSet(), false, true);
+    util::MoveItemsToTrash(files);
+  }
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
+}
+
 void RequestQuit() {
   auto& hooks = ShellHooksSlot::Get();
   const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
@@ -400,6 +481,10 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
     case FourCC("DSD5"):
       MoveSelection(5);
       return runtime::kNoErr;
+    case FourCC("ClrQ"):
+    case FourCC("ClrC"):
+      ClearShownList();
+      return runtime::kEventNotHandledErr;
     case FourCC("MvTT"):
       MoveShownFilesToTrash();
       return runtime::kNoErr;
