@@ -395,6 +395,8 @@ runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& ev
   if (id == FourCC("CFa!")) {
     for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite))
       browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
+  } else if (id == FourCC("DFa!")) {
+    DisconnectSelectedFavourites();
   } else if (id == FourCC("Remf") || id == FourCC("Remo")) {
     RemoveSelectedRows();
   } else if (id == FourCC("SrvR")) {
@@ -439,6 +441,17 @@ void RemoveSelectedFavourites() {
     if (row.kind == RowKind::kFavourite) rows.push_back(row);
   for (const auto& f : favourites) browser::FavouriteConnectionsServiceSlot::Get().RemoveFavourite(f->name());
   if (shown) MainListBrowserSlot::Get().RemoveRows(rows);
+}
+
+// Each selected favourite that is connected lets its connection go. An FTP or FTPS
+// favourite's connection is the remote host opened from it; the connections of peers and
+// online disks are not reached from here.
+void DisconnectSelectedFavourites() {
+  for (const auto& favourite : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite)) {
+    if (!favourite->connected()) continue;
+    if (favourite->hostType() != browser::kHostFTP && favourite->hostType() != browser::kHostFTPS) continue;
+    browser::RemoteRowsServiceSlot::Get().DisconnectFavourite(favourite->name());
+  }
 }
 
 void DuplicateSelectedFavourites() {
