@@ -126,6 +126,17 @@ void BrowserRemoteRows::DisconnectHost(std::uint32_t viewID) {
   HostDisconnect(HostForViewID(viewID));
 }
 
+void BrowserRemoteRows::DisconnectFavourite(const std::string& name) {
+  for (std::size_t i = 0; i < GetHostCount(); ++i) {
+    const HostRef host = GetHostAtIndex(i);
+    if (!host || (host->type != kHostFTP && host->type != kHostFTPS)) continue;
+    if (HostCopyFavouriteName(host) == name) {
+      HostDisconnect(host);
+      return;
+    }
+  }
+}
+
 void BrowserRemoteRows::DisconnectRemoteHost(const RemoteHost& host) {
   int index = -1;
   switch (host.hostType) {

@@ -28,6 +28,7 @@ class BrowserRemoteRows : public RemoteRowsService {
   std::vector<RemoteHostRow> CopyHostRows() override;
   void DisconnectHost(std::uint32_t viewID) override;
   void DisconnectRemoteHost(const RemoteHost& host) override;
+  void DisconnectFavourite(const std::string& name) override;
   void RefreshHost(std::uint32_t viewID) override;
   bool DeleteFTPNodeFromServer(const std::shared_ptr<FTPNodeRow>& node) override;
   bool DeleteRemoteFileOfItem(const std::shared_ptr<void>& record) override;

@@ -12,29 +12,47 @@
 #include "app/engine/log/transfer_log.h"
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
 #include "app/queue/folders/view_ids.h"
+#include "app/queue/history/history.h"
 #include "app/queue/operations/queue_commands.h"
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/operations/remove_downloads.h"
+#include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/queue/undo/undoable_action.h"
+#include "app/sharing/received/received_files.h"
+#include "app/shell/confirmation_alerts.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/window_commands.h"
+#include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/small_windows/open_folder_commands.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/transfer_log/transfer_info_window.h"
+#include "app/upload/queue/upload_queue.h"
+#include "app/upload/services/upload_rows.h"
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/desktop/update_bridges.h"
+#include "app/util/files/file_bridges.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
+#include "platform/files/catalog_info.h"
 #include "platform/runtime/distributed_notification_center.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/toolbox/windows/window.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
+#include "platform/values/url.h"
 
 namespace shell {
 namespace {
@@ -42,7 +60,6 @@ namespace {
 using toolbox::FourCharCode;
 using values::FourCC;
 
-constexpr char kHomePage[] = "https://truvane.org/";
 constexpr char kForumPage[] = "https://truvane.org/forum/";
 constexpr char kContextPrefsChanged[] = "com.orbenix.truvane.contextprefschange";
 
@@ -201,6 +218,115 @@ QuitDecision DecideQuit(bool receiving, bool uploading, bool downloading, bool w
   return QuitDecision::kQuitNow;
 }
 
+// Move to Trash. My Downloads shown: the finished file of every download there that is
+// still found, each move undoable. Received Files shown: the received files still on disk.
+void MoveShownFilesToTrash() {
+  if (queue::IsViewDisplayed(queue::kMyDownloadsViewID)) {
+    std::vector<queue::WrapperRef> items;
+    if (const queue::FolderRef folder = queue::LookUpFolder(queue::kMyDownloadsViewID)) {
+      std::lock_guard lock(folder->itemsLock());
+      for (const auto& [uid, wrapper] : folder->items()) items.push_back(wrapper);
+    }
+    std::vector<std::string> paths;
+    for (const queue::WrapperRef& wrapper : items) {
+      const auto& url = queue::DownloadQueueElementGetCompleteURL(wrapper->element());
+      const auto path = url ? values::PathFromFileUrl(*url) : std::nullopt;
+      if (!path) continue;
+      queue::RegisterUndoDownloadFilesMoved(wrapper);
+      paths.push_back(*path);
+    }
+    if (!paths.empty()) {
+      util::MoveItemsToTrash(paths);
+      queue::TruvaneUndoSetActionName(
+          paths.size() == 1
+              ? values::Localized("Move Download to Trash")
+              : values::Format(values::Localized("Move %d Downloads to Trash"), {paths.size()}));
+    }
+    queue::RecheckViewItemFiles(queue::kMyDownloadsViewID);
+  } else if (queue::IsViewDisplayed(queue::kReceivedFilesViewID)) {
+    std::vector<std::string> paths;
+    for (const sharing::ReceivedFileRef& file : sharing::ReceivedFilesCopyArray())
+      if (auto path = file->UpdatePath(); path && files::Exists(files::FileRef(*path)))
+        paths.push_back(*path);
+    util::MoveItemsToTrash(paths);
+    queue::RecheckViewItemFiles(queue::kReceivedFilesViewID);
+  }
+}
+
+// Clear the list ('ClrQ', 'ClrC'): after the questions the settings and the files on disk
+// call for, everything the shown list holds leaves it.
+constexpr int kConfirmClearHistoryKind = 7;
+constexpr int kConfirmClearListKind = 8;
+
+bool Exists(const std::optional<std::string>& path) {
+  return path && files::Exists(files::FileRef(*path));
+}
+
+void ClearShownList() {
+  using queue::IsViewDisplayed;
+  auto& confirmations = ui::ConfirmationServiceSlot::Get();
+  ui::MainList* list = ui::GetMainList();
+  std::vector<queue::WrapperRef> downloads;
+  if (list)
+    for (const ui::MainListItem& row : list->Rows(nullptr))
+      if (row.kind == ui::RowKind::kDownload)
+        downloads.push_back(std::static_pointer_cast<queue::DownloadQueueWrapper>(row.record));
+
+  const bool servers = IsViewDisplayed(queue::kMyServersViewID);
+  const bool history = IsViewDisplayed(queue::kHistoryViewID);
+  const bool uploads = IsViewDisplayed(queue::kMyUploadsViewID);
+  const bool received = IsViewDisplayed(queue::kReceivedFilesViewID);
+  bool trash = false;
+  if (servers || history) {
+    if (util::CurrentSettings()->confirmRemovals &&
+        confirmations.RunConfirmationAlert(kConfirmClearHistoryKind, false) != ui::kConfirmationOK)
+      return;
+  } else {
+    bool onDisk = false;
+    if (uploads) {
+      for (const auto& u : upload::UploadRowsServiceSlot::Get().CopyAllUploadItems())
+        onDisk = onDisk || Exists(u->localPath());
+    } else if (received) {
+      for (const auto& f : sharing::ReceivedFilesCopyArray()) onDisk = onDisk || Exists(f->UpdatePath());
+    } else {
+      for (const auto& w : downloads)
+        onDisk = onDisk || queue::DownloadQueueElementGetCompleteURL(w->element()).has_value();
+    }
+    if (onDisk) {
+      const int answer = confirmations.RunConfirmationAlert(kConfirmClearListKind, true);
+      if (answer == ui::kConfirmationMoveToTrash)
+        trash = true;
+      else if (answer != ui::kConfirmationKeepFiles)
+        return;
+    }
+  }
+
+  if (history) {
+    queue::TrimHistory(0);
+  } else if (servers) {
+    if (list) list->SelectRows(list->Rows(nullptr));
+    ui::RemoveSelectedFavourites();
+  } else if (uploads) {
+    upload::RemoveAllUploads(trash);
+  } else if (received) {
+    sharing::ReceivedFilesRemoveAll(trash);
+  } else if (!downloads.empty()) {
+    // The files are found before their downloads go, and trashed after.
+    std::vector<std::string> files;
+    std::vector<queue::DownloadUID> uids;
+    for (const auto& w : downloads) {
+      uids.push_back(w->uid());
+      if (!trash) continue;
+      if (const auto& url = queue::DownloadQueueElementGetCompleteURL(w->element()))
+        if (auto path = values::PathFromFileUrl(*url)) files.push_back(*path);
+      if (auto package = queue::CopyPartialPackageURL(w->element())) files.push_back(package->Path());
+    }
+    queue::RemoveDownloads(uids, queue::GetDisplayedViewSet(), false, true);
+    util::MoveItemsToTrash(files);
+  }
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
+}
+
 void RequestQuit() {
   auto& hooks = ShellHooksSlot::Get();
   const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
@@ -316,7 +442,7 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       ui::ShowServerActivityWindow();
       return runtime::kNoErr;
     case FourCC("GoHo"):
-      desktop::WorkspaceSlot::Get().OpenURL(kHomePage);
+      OpenHomePage();
       return runtime::kNoErr;
     case FourCC("GoFo"):
       desktop::WorkspaceSlot::Get().OpenURL(kForumPage);
@@ -354,6 +480,13 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       return runtime::kNoErr;
     case FourCC("DSD5"):
       MoveSelection(5);
+      return runtime::kNoErr;
+    case FourCC("ClrQ"):
+    case FourCC("ClrC"):
+      ClearShownList();
+      return runtime::kEventNotHandledErr;
+    case FourCC("MvTT"):
+      MoveShownFilesToTrash();
       return runtime::kNoErr;
     case FourCC("ClrO"):
       queue::CleanUpQueue();

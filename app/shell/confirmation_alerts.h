@@ -35,7 +35,7 @@ ConfirmationTexts ConfirmationTextsForKind(int kind);
 int RunConfirmationAlert(int kind, bool fileChoice);
 
 // The program's home page, in the default browser.
-inline constexpr const char* kHomePageURL = "https://www.orbenix.com/truvane/";
+inline constexpr const char* kHomePageURL = "https://truvane.org/";
 void OpenHomePage();
 
 }  // namespace shell

@@ -48,6 +48,9 @@ struct FakeReceivedFile : sharing::ReceivedFileRow {
   double dateReceived() const override { return 100; }
   std::string userAtHost() const override { return sender; }
   std::string remoteHost() const override { return sender; }
+  bool hasAlias() const override { return path.has_value(); }
+  std::optional<std::string> UpdatePath() override { return path; }
+  std::optional<std::string> path;  // the file, when it has one
 };
 
 struct FakeFavourite : browser::FavouriteRow {

@@ -140,6 +140,9 @@ class RemoteRowsService {
   virtual void DisconnectHost(std::uint32_t viewID) = 0;
   // The same for a host named by type and key, as it was before other hosts went.
   virtual void DisconnectRemoteHost(const RemoteHost& host) = 0;
+  // The FTP or FTPS connection opened from the favourite of that name, closed; nothing
+  // when none is open.
+  virtual void DisconnectFavourite(const std::string& name) { (void)name; }
   // The refresh command on a host row: its folder listed again (HostRefresh).
   virtual void RefreshHost(std::uint32_t viewID) = 0;
 

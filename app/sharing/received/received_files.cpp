@@ -93,6 +93,10 @@ std::string ReceivedFile::remoteHost() const {
   std::lock_guard lock(ListLock());
   return f_.host;
 }
+bool ReceivedFile::hasAlias() const {
+  std::lock_guard lock(ListLock());
+  return !f_.alias.empty();
+}
 std::string ReceivedFile::uidString() const {
   std::lock_guard lock(ListLock());
   return f_.uidString;

@@ -38,9 +38,9 @@ class ReceivedFile : public ReceivedFileRow {
   double dateReceived() const override;
   std::string userAtHost() const override;
   std::string remoteHost() const override;
+  bool hasAlias() const override;
+  std::optional<std::string> UpdatePath() override;
   std::string uidString() const;
-  // The file's path, found again through its alias when it moved; nothing when it is gone.
-  std::optional<std::string> UpdatePath();
 
   struct Fields {
     std::optional<std::string> path;

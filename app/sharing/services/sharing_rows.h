@@ -34,6 +34,11 @@ class ReceivedFileRow {
   // "user@host" of the sender (ReceivedFileCopyUserAtHost).
   virtual std::string userAtHost() const = 0;
   virtual std::string remoteHost() const = 0;
+  // Whether the file is kept by an alias, so that it can be found again when it moved.
+  virtual bool hasAlias() const = 0;
+  // The file's path, its alias resolved again (without asking anything) when the file
+  // moved; nothing when it is gone.
+  virtual std::optional<std::string> UpdatePath() = 0;
 };
 
 // A peer reached by address (or the open connection of a Bonjour peer).

@@ -12,12 +12,14 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
+#include "app/sharing/services/received_files_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/views/resource_images.h"
 #include "app/upload/services/upload_rows.h"
+#include "platform/files/catalog_info.h"
 #include "platform/files/file_ref.h"
 #include "platform/runtime/main_thread.h"
 #include "platform/toolbox/theme/icons.h"
@@ -104,8 +106,28 @@ void RevealDownload(const queue::WrapperRef& w) {
   if (auto ref = queue::GetDownloadFileRef(w)) queue::RevealInFinder(*ref);
 }
 
+// An upload's or a received file's file; when it cannot be found, the received-files
+// folder, when that exists.
+void RevealFileOrReceivedFolder(const std::optional<std::string>& path) {
+  if (path && !path->empty() && files::Exists(files::FileRef(*path))) {
+    queue::RevealInFinder(files::FileRef(*path));
+    return;
+  }
+  if (auto folder = sharing::ReceivedFilesServiceSlot::Get().GetReceivedFilesFolder(false))
+    queue::RevealInFinder(files::FileRef(folder->string()));
+}
+
 void RevealUpload(const upload::UploadRow& u) {
-  if (auto path = u.localPath(); path && !path->empty()) queue::RevealInFinder(files::FileRef(*path));
+  RevealFileOrReceivedFolder(u.localPath());
+}
+
+sharing::ReceivedFileRow& ReceivedFileOf(const MainListItem& row) {
+  return *std::static_pointer_cast<sharing::ReceivedFileRow>(row.record);
+}
+
+// A finished received file kept by an alias: it can be revealed and sent.
+bool HasReceivedFile(const sharing::ReceivedFileRow& r) {
+  return r.status() == sharing::kReceivedFileReceived && r.hasAlias();
 }
 
 bool UploadPartlySent(const upload::UploadRow& u) {
@@ -361,7 +383,8 @@ FourCharCode GetStatusCellIcon(const MainListItem& row) {
     }
     case RowKind::kReceivedFile: {
       const auto& r = row.as<sharing::ReceivedFileRow>();
-      return r.status() == sharing::kReceivedFileReceiving ? kCellIconStop : 0;
+      if (r.status() == sharing::kReceivedFileReceiving) return kCellIconStop;
+      return HasReceivedFile(r) ? kCellIconReveal : 0;
     }
     case RowKind::kUpload: {
       const auto& u = row.as<upload::UploadRow>();
@@ -403,9 +426,16 @@ FourCharCode GetCellButtonIcon(const MainListItem& row, std::uint32_t property, 
     case RowKind::kReceivedFile: {
       if (!actions) return 0;
       const auto& r = row.as<sharing::ReceivedFileRow>();
-      // The received file's own path is not known to the list: no reveal or send button.
-      if (button == 3) return r.status() == sharing::kReceivedFileReceiving ? kCellIconStop : kCellIconDelete;
-      return 0;
+      switch (button) {
+        case 1:
+          return HasReceivedFile(r) ? kCellIconReveal : 0;
+        case 2:
+          return HasReceivedFile(r) ? kCellIconUpload : 0;
+        case 3:
+          return r.status() == sharing::kReceivedFileReceiving ? kCellIconStop : kCellIconDelete;
+        default:
+          return 0;
+      }
     }
     case RowKind::kUpload: {
       if (!actions) return 0;
@@ -525,11 +555,15 @@ void CellButtonClicked(const MainListItem& row, std::uint32_t property, int part
       return;
     }
     case RowKind::kReceivedFile: {
-      const auto& r = row.as<sharing::ReceivedFileRow>();
-      if (part == 2) PostListCommandForRow(row, values::FourCC("SeSf"));
-      if (part == 3 || part == kStatusIconPart)
-        PostListCommandForRow(
-            row, values::FourCC(r.status() == sharing::kReceivedFileReceiving ? "StoD" : "Remo"));
+      sharing::ReceivedFileRow& r = ReceivedFileOf(row);
+      const bool arriving = r.status() == sharing::kReceivedFileReceiving;
+      if (part == 1 || (part == kStatusIconPart && !arriving)) {
+        if (r.status() == sharing::kReceivedFileReceived) RevealFileOrReceivedFolder(r.UpdatePath());
+      } else if (part == 2) {
+        PostListCommandForRow(row, values::FourCC("SeSf"));
+      } else if (part == 3 || part == kStatusIconPart) {
+        PostListCommandForRow(row, values::FourCC(arriving ? "StoD" : "Remo"));
+      }
       return;
     }
     case RowKind::kFTPNode:

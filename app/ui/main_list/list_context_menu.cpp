@@ -94,11 +94,18 @@ Summary Summarise(const std::vector<MainListItem>& selected, const MainListItem*
         break;
       }
       case RowKind::kReceivedFile: {
+        auto& received = *std::static_pointer_cast<sharing::ReceivedFileRow>(row.record);
         ++s.G;
-        if (row.as<sharing::ReceivedFileRow>().status() == sharing::kReceivedFileReceiving)
+        if (received.status() == sharing::kReceivedFileReceiving)
           ++s.G3;
         else
           ++s.Gother;
+        // The first finished file that is still found is the menu's file.
+        if (!s.file && received.status() == sharing::kReceivedFileReceived)
+          if (auto path = received.UpdatePath()) {
+            s.file = true;
+            s.filePath = *path;
+          }
         break;
       }
       case RowKind::kFavourite:
@@ -480,7 +487,21 @@ void ListContextMenuChosen(toolbox::ListView& list, const toolbox::MenuSelection
       upload::SendItemsToMenuHost(SelectedFilePaths(), ShownSendTo()[static_cast<std::size_t>(index)]);
     return;
   }
+  if (const values::Value* file =
+          chosen.menu->ItemProperty(chosen.item, values::FourCC("Truv"), kFileProperty)) {
+    const values::Value* app = chosen.menu->ItemProperty(chosen.item, values::FourCC("Truv"), kURLProperty);
+    if (app && app->AsString() && file->AsString()) OpenFileWith(*app->AsString(), *file->AsString());
+    return;
+  }
   if (chosen.command != 0) PostListCommand(chosen.command);
+}
+
+bool OpenFileWith(const std::string& applicationID, const std::string& path) {
+  // The program is found again by its entry's name: the menu may have stayed open while
+  // the desktop's programs changed.
+  for (const auto& app : toolbox::CopyApplicationsForFile(path).applications)
+    if (app.id == applicationID) return toolbox::OpenFileWithApplication(app, path);
+  return false;
 }
 
 MenuRef CreateOpenWithMenu(const std::string& path) {

@@ -84,6 +84,9 @@ inline constexpr values::FourCharCode kFileProperty = values::FourCC("File");
 
 // The programs that open the file, the default first and set apart by a separator.
 toolbox::MenuRef CreateOpenWithMenu(const std::string& path);
+// A program of that menu chosen: starts the program (by its entry's name) on the file;
+// false when the program is no longer found or cannot start.
+bool OpenFileWith(const std::string& applicationID, const std::string& path);
 
 // The item property ('Truv', 'SndT') of a "Send To" entry: its index in the context's
 // destinations.

@@ -11,6 +11,7 @@
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_columns.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_rows.h"
@@ -133,6 +134,16 @@ std::optional<toolbox::DragItem> AddDragFlavorsForRow(const MainListItem& row) {
     }
     case RowKind::kUpload: {
       auto path = row.as<upload::UploadRow>().localPath();
+      if (!path || !files::Exists(files::FileRef(*path))) return std::nullopt;
+      auto url = values::FileUrlFromPath(*path, false);
+      if (!url) return std::nullopt;
+      item.flavors[toolbox::kFlavorFileURL] = url->String();
+      return item;
+    }
+    case RowKind::kReceivedFile: {
+      auto& received = *std::static_pointer_cast<sharing::ReceivedFileRow>(row.record);
+      if (received.status() != sharing::kReceivedFileReceived) return std::nullopt;
+      auto path = received.UpdatePath();
       if (!path || !files::Exists(files::FileRef(*path))) return std::nullopt;
       auto url = values::FileUrlFromPath(*path, false);
       if (!url) return std::nullopt;

@@ -17,6 +17,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
@@ -96,6 +97,11 @@ void RevealSelection() {
   if (queue::IsViewDisplayed(queue::kMyUploadsViewID)) {
     for (const auto& upload : SelectedOf<upload::UploadRow>(RowKind::kUpload))
       if (auto path = upload->localPath()) desktop::WorkspaceSlot::Get().RevealItem(*path);
+    return;
+  }
+  if (queue::IsViewDisplayed(queue::kReceivedFilesViewID)) {
+    for (const auto& received : SelectedOf<sharing::ReceivedFileRow>(RowKind::kReceivedFile))
+      if (auto path = received->UpdatePath()) desktop::WorkspaceSlot::Get().RevealItem(*path);
     return;
   }
   for (const auto& wrapper : SelectedOf<queue::DownloadQueueWrapper>(RowKind::kDownload))
@@ -389,6 +395,8 @@ runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& ev
   if (id == FourCC("CFa!")) {
     for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite))
       browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
+  } else if (id == FourCC("DFa!")) {
+    DisconnectSelectedFavourites();
   } else if (id == FourCC("Remf") || id == FourCC("Remo")) {
     RemoveSelectedRows();
   } else if (id == FourCC("SrvR")) {
@@ -433,6 +441,17 @@ void RemoveSelectedFavourites() {
     if (row.kind == RowKind::kFavourite) rows.push_back(row);
   for (const auto& f : favourites) browser::FavouriteConnectionsServiceSlot::Get().RemoveFavourite(f->name());
   if (shown) MainListBrowserSlot::Get().RemoveRows(rows);
+}
+
+// Each selected favourite that is connected lets its connection go. An FTP or FTPS
+// favourite's connection is the remote host opened from it; the connections of peers and
+// online disks are not reached from here.
+void DisconnectSelectedFavourites() {
+  for (const auto& favourite : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite)) {
+    if (!favourite->connected()) continue;
+    if (favourite->hostType() != browser::kHostFTP && favourite->hostType() != browser::kHostFTPS) continue;
+    browser::RemoteRowsServiceSlot::Get().DisconnectFavourite(favourite->name());
+  }
 }
 
 void DuplicateSelectedFavourites() {

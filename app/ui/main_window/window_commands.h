@@ -29,6 +29,8 @@ runtime::Status ActionMenuCommandHandler(runtime::HandlerCall& call, runtime::Ev
 
 void RemoveSelectedFavourites();
 void DuplicateSelectedFavourites();
+// The connections of the selected connected FTP and FTPS favourites are closed.
+void DisconnectSelectedFavourites();
 
 // The sensitive-server rules ("blackList") with the hosts of the downloads' URL entries
 // added (each host once, and none a rule already covers) or removed.

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/prefs/preference_store.h"
+#include "platform/toolbox/app/presenter.h"
+#include "platform/toolbox/windows/window.h"
 
 namespace toolbox {
 
@@ -130,6 +132,65 @@ void Toolbar::MoveItem(std::size_t from, std::size_t to) {
 
 void Toolbar::ResetToDefault() {
   SetItemIdentifiers(delegate_.DefaultIdentifiers());
+}
+
+std::pair<MenuRef, std::vector<ToolbarItemRef>> Toolbar::BuildOverflowMenu() const {
+  MenuRef menu = Menu::Create(0);
+  std::vector<ToolbarItemRef> byIndex(1);  // menu items count from 1
+  for (const ToolbarItemRef& item : overflow_) {
+    const std::string& id = item->identifier();
+    if (id == kToolbarSeparatorIdentifier) {
+      if (menu->CountItems() > 0 && !menu->Item(menu->CountItems())->separator) {
+        menu->AppendSeparator();
+        byIndex.push_back(nullptr);
+      }
+      continue;
+    }
+    if (id == kToolbarFlexibleSpaceIdentifier) continue;
+    // A view cannot be shown in a menu: its name stands there, disabled, so that the
+    // chevron still tells that it is hidden.
+    if (item->searchField()) {
+      menu->AppendItem(MenuItem{.text = item->helpText(), .enabled = false});
+      byIndex.push_back(nullptr);
+      continue;
+    }
+    if (id != kToolbarCustomizeIdentifier && item->command() == 0) continue;
+    std::string text = item->label().empty() ? item->helpText() : item->label();
+    if (text.empty() && id == kToolbarCustomizeIdentifier) text = "Customize";
+    menu->AppendItem(MenuItem{.text = std::move(text),
+                              .command = item->command(),
+                              .enabled = item->IsEnabled(),
+                              .icon = item->icon().value_or(Image{})});
+    byIndex.push_back(item);
+  }
+  while (menu->CountItems() > 0 && menu->Item(menu->CountItems())->separator) {
+    menu->DeleteItem(menu->CountItems());
+    byIndex.pop_back();
+  }
+  return {menu, byIndex};
+}
+
+MenuRef Toolbar::MakeOverflowMenu() const {
+  return BuildOverflowMenu().first;
+}
+
+void Toolbar::ShowOverflowMenu(Point where) {
+  auto [menu, byIndex] = BuildOverflowMenu();
+  if (menu->CountItems() == 0) return;
+  const MenuSelection chosen =
+      GetPresenter().ShowMenu(MenuRequest{menu, MenuPlacement::kPopUp, window_, where, 0});
+  if (!chosen.chosen() || chosen.item >= static_cast<int>(byIndex.size())) return;
+  if (const ToolbarItemRef& item = byIndex[static_cast<std::size_t>(chosen.item)]) PerformItem(*item);
+}
+
+void Toolbar::PerformItem(const ToolbarItem& item) {
+  // The command may close the window: it stays alive until the command is done.
+  const std::shared_ptr<Window> window = window_ ? window_->weak_from_this().lock() : nullptr;
+  if (!window || window->IsReleased() || !item.IsEnabled()) return;
+  if (item.identifier() == kToolbarCustomizeIdentifier)
+    RunToolbarCustomizeDialog(*this, window.get());
+  else if (item.command() != 0)
+    window->ProcessCommand(item.command());
 }
 
 void Toolbar::SetVisible(bool visible) {

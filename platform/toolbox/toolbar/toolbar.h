@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "platform/toolbox/app/command.h"
+#include "platform/toolbox/drawing/geometry.h"
 #include "platform/toolbox/drawing/image.h"
+#include "platform/toolbox/menus/menu.h"
 #include "platform/values/value.h"
 
 namespace toolbox {
@@ -123,6 +125,22 @@ class Toolbar {
   bool IsSmall() const { return small_; }
   void SetSmall(bool small);
 
+  // The items that do not fit the window's width now, in their order: the end of the row
+  // from the first item that did not fit (toolbar_layout.h). Set by the window's row at
+  // each layout; empty while everything shows or the toolbar is hidden.
+  const std::vector<ToolbarItemRef>& OverflowItems() const { return overflow_; }
+  void SetOverflowItems(std::vector<ToolbarItemRef> items) { overflow_ = std::move(items); }
+  // The chevron's menu: one item for each overflowing item that does something when
+  // chosen (its label, icon, command and enabled state), separators where the row has
+  // them; a view (the search field) is named there by its help text, disabled.
+  MenuRef MakeOverflowMenu() const;
+  // Shows that menu at `where` in the window's content and carries out the chosen item as
+  // a click on it would.
+  void ShowOverflowMenu(Point where);
+  // A click on the item: the customise dialog for the customise item, else its command
+  // sent through the window's chain. Nothing while the item is disabled.
+  void PerformItem(const ToolbarItem& item);
+
   // Told after an item joined or left the toolbar.
   void SetItemAddedHandler(std::function<void(const ToolbarItemRef&)> handler) {
     on_added_ = std::move(handler);
@@ -138,9 +156,12 @@ class Toolbar {
 
  private:
   ToolbarItemRef MakeItem(const std::string& identifier, const std::optional<std::string>& data);
+  // The overflow menu and, by its item index, the toolbar item each menu item stands for.
+  std::pair<MenuRef, std::vector<ToolbarItemRef>> BuildOverflowMenu() const;
   void Replace(std::vector<ToolbarItemRef> items);
   void Save() const;
   void LayoutChanged() {
+    overflow_.clear();
     if (on_layout_) on_layout_();
   }
 
@@ -148,6 +169,7 @@ class Toolbar {
   bool autosave_;
   ToolbarDelegate& delegate_;
   std::vector<ToolbarItemRef> items_;
+  std::vector<ToolbarItemRef> overflow_;
   bool visible_ = true;
   bool small_ = false;
   Window* window_ = nullptr;

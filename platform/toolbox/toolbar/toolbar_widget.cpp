@@ -1,12 +1,17 @@
 #include "platform/toolbox/toolbar/toolbar_widget.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QAction>
+#include <QFontMetrics>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPointer>
+#include <QResizeEvent>
+#include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
 
@@ -16,6 +21,7 @@
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/toolbox/toolbar/search_field.h"
 #include "platform/toolbox/toolbar/toolbar.h"
+#include "platform/toolbox/toolbar/toolbar_layout.h"
 #include "platform/toolbox/windows/window.h"
 
 namespace toolbox {
@@ -71,7 +77,7 @@ QWidget* SearchWidget(const std::shared_ptr<SearchField>& field, Window& window,
   return edit;
 }
 
-QWidget* ButtonWidget(const ToolbarItemRef& item, Toolbar& toolbar, Window& window, QWidget* parent) {
+QWidget* ButtonWidget(const ToolbarItemRef& item, Toolbar& toolbar, QWidget* parent) {
   auto* button = new QToolButton(parent);
   button->setToolButtonStyle(item->IsLabelDisabled() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
   button->setText(ToQString(item->label()));
@@ -90,47 +96,135 @@ QWidget* ButtonWidget(const ToolbarItemRef& item, Toolbar& toolbar, Window& wind
   item->SetStateObserver([guard](ToolbarItem& i) {
     if (guard) guard->setEnabled(i.IsEnabled());
   });
-  std::weak_ptr<Window> weakWindow = window.weak_from_this();
+  std::weak_ptr<ToolbarItem> weakItem = item;
   Toolbar* bar = &toolbar;
-  const std::string identifier = item->identifier();
-  const FourCharCode command = item->command();
-  QObject::connect(button, &QToolButton::clicked, button, [weakWindow, bar, identifier, command] {
-    auto w = weakWindow.lock();
-    if (!w || w->IsReleased()) return;
-    if (identifier == kToolbarCustomizeIdentifier)
-      RunToolbarCustomizeDialog(*bar, w.get());
-    else if (command != 0)
-      w->ProcessCommand(command);
+  QObject::connect(button, &QToolButton::clicked, button, [weakItem, bar] {
+    if (auto i = weakItem.lock()) bar->PerformItem(*i);
   });
   return button;
 }
 
+// The row: each item at the width it needs, laid out again at every change of width
+// (toolbar_layout.h); what does not fit goes under the chevron.
+class ToolbarRow : public QFrame {
+ public:
+  ToolbarRow(Toolbar& toolbar, QWidget* parent) : QFrame(parent), toolbar_(toolbar) {}
+
+  void Add(const ToolbarItemRef& item, ToolbarSlot slot, QWidget* widget) {
+    entries_.push_back({item, slot, widget});
+  }
+  void SetChevron(QToolButton* chevron) { chevron_ = chevron; }
+
+  QSize sizeHint() const override {
+    std::vector<ToolbarSlot> sizes;
+    int height = 0;
+    for (const Entry& e : entries_) {
+      sizes.push_back(e.slot);
+      if (e.widget) height = std::max(height, e.widget->sizeHint().height());
+    }
+    return {ToolbarRowFullWidth(sizes, metrics_), height + 2 * kVerticalMargin};
+  }
+  QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QFrame::resizeEvent(event);
+    LayOut();
+  }
+  void showEvent(QShowEvent* event) override {
+    QFrame::showEvent(event);
+    LayOut();
+  }
+
+ private:
+  struct Entry {
+    ToolbarItemRef item;
+    ToolbarSlot slot;
+    QWidget* widget;  // none for a flexible space
+  };
+  static constexpr int kVerticalMargin = 3;
+
+  void LayOut() {
+    std::vector<ToolbarSlot> sizes;
+    for (const Entry& e : entries_) sizes.push_back(e.slot);
+    const ToolbarRowLayout layout = LayOutToolbarRow(sizes, width(), metrics_);
+    std::vector<ToolbarItemRef> overflow;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const Entry& e = entries_[i];
+      if (i >= layout.overflow) overflow.push_back(e.item);
+      if (!e.widget) continue;
+      e.widget->setVisible(layout.shown[i]);
+      if (!layout.shown[i]) continue;
+      // Separators run the row's height; the others keep the height they ask for.
+      const int inner = height() - 2 * kVerticalMargin;
+      const int h = e.slot.kind == ToolbarSlot::Kind::kSeparator
+                        ? inner
+                        : std::min(inner, e.widget->sizeHint().height());
+      e.widget->setGeometry(layout.x[i], (height() - h) / 2, layout.width[i], h);
+    }
+    if (chevron_) {
+      chevron_->setVisible(layout.chevron);
+      if (layout.chevron)
+        chevron_->setGeometry(layout.chevronX, kVerticalMargin, metrics_.chevron,
+                              height() - 2 * kVerticalMargin);
+    }
+    if (isVisible()) toolbar_.SetOverflowItems(std::move(overflow));
+  }
+
+  Toolbar& toolbar_;
+  ToolbarRowMetrics metrics_;
+  std::vector<Entry> entries_;
+  QToolButton* chevron_ = nullptr;
+};
+
+constexpr int kSeparatorWidth = 8;
+constexpr int kButtonPadding = 12;
+
 }  // namespace
 
 QWidget* BuildToolbarWidget(Toolbar& toolbar, Window& window, QWidget* parent) {
-  auto* row = new QFrame(parent);
+  auto* row = new ToolbarRow(toolbar, parent);
   row->setFrameShape(QFrame::NoFrame);
   row->setAutoFillBackground(true);
-  auto* layout = new QHBoxLayout(row);
-  layout->setContentsMargins(6, 3, 6, 3);
-  layout->setSpacing(2);
+  using Kind = ToolbarSlot::Kind;
   for (const ToolbarItemRef& item : toolbar.items()) {
     const std::string& id = item->identifier();
     if (id == kToolbarSeparatorIdentifier) {
       auto* line = new QFrame(row);
       line->setFrameShape(QFrame::VLine);
       line->setFrameShadow(QFrame::Sunken);
-      layout->addWidget(line);
+      row->Add(item, {Kind::kSeparator, kSeparatorWidth, kSeparatorWidth}, line);
     } else if (id == kToolbarFlexibleSpaceIdentifier) {
-      layout->addStretch(1);
+      row->Add(item, {Kind::kFlexibleSpace, 0, 0}, nullptr);
     } else if (item->searchField()) {
       item->searchField()->SetSmall(toolbar.IsSmall());
-      layout->addWidget(SearchWidget(item->searchField(), window, row), 0, Qt::AlignVCenter);
+      row->Add(item, {Kind::kView, kSearchMinimumWidth, kSearchMaximumWidth},
+               SearchWidget(item->searchField(), window, row));
     } else {
       if (id == kToolbarCustomizeIdentifier && item->label().empty()) item->SetLabel("Customize");
-      layout->addWidget(ButtonWidget(item, toolbar, window, row));
+      QWidget* button = ButtonWidget(item, toolbar, row);
+      // As wide as its label and icon need, with a little room either side: a narrow
+      // window moves items under the chevron rather than cutting their labels.
+      const auto* tool = static_cast<QToolButton*>(button);
+      const int text =
+          item->IsLabelDisabled() ? 0 : QFontMetrics(tool->font()).horizontalAdvance(tool->text());
+      const int need = std::max(tool->iconSize().width(), text) + kButtonPadding;
+      row->Add(item, {Kind::kItem, need, need}, button);
     }
   }
+  auto* chevron = new QToolButton(row);
+  chevron->setText(QString::fromUtf8("\u00BB"));
+  chevron->setAutoRaise(true);
+  chevron->setToolTip(QStringLiteral("More items"));
+  chevron->hide();
+  Toolbar* bar = &toolbar;
+  QPointer<QToolButton> guard(chevron);
+  QObject::connect(chevron, &QToolButton::clicked, chevron, [bar, guard, row] {
+    if (!guard) return;
+    const QPoint at = guard->geometry().bottomLeft();
+    bar->ShowOverflowMenu(Point{double(at.x()), double(row->y() + at.y())});
+  });
+  row->SetChevron(chevron);
   return row;
 }
 

@@ -5,14 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/adding/start_download.h"
+#include "app/queue/events/post_download_actions.h"
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/folders/view_ids.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/record/download_queue_wrapper.h"
+#include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/truvane_undo.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/application_services.h"
+#include "app/shell/confirmation_alerts.h"
 #include "app/shell/dock_menu.h"
+#include "app/shell/main_menu_bar.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/util/helpers/task_helpers.h"
@@ -24,8 +34,11 @@
 #include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/controls/control.h"
+#include "platform/toolbox/menus/menu_commands.h"
 #include "platform/values/localize.h"
+#include "platform/values/url.h"
 #include "tests/fakes/fake_main_list.h"
+#include "tests/fakes/fake_workspace.h"
 #include "tests/support/temp_home.h"
 
 namespace shell {
@@ -192,6 +205,77 @@ TEST_F(ApplicationCommandsTest, TogglesAndTheTrayDisplayChoices) {
   EXPECT_EQ(StoredBool("displaygraphindock"), !graph);
   EXPECT_EQ(Command(FourCC("clos")), runtime::kEventNotHandledErr);
   EXPECT_EQ(Command(FourCC("zzzz")), runtime::kEventNotHandledErr);
+}
+
+// Every item of the Help menu does its work: the two pages of the program's site open in
+// the browser (one home page for the menu and the message window's link), the scripts
+// folder in the file manager.
+TEST_F(ApplicationCommandsTest, TheHelpMenusItemsOpenTheirPagesAndFolder) {
+  ResetMainMenuBar();
+  ASSERT_TRUE(BuildMainMenuBarFor(queue::kMyDownloadsViewID, false));
+  toolbox::MenuRef help = toolbox::GetMenuBar().Find(kHelpMenuID);
+  ASSERT_NE(help, nullptr);
+  const struct {
+    values::FourCharCode command;
+    std::string opened;
+  } cases[] = {
+      {FourCC("GoHo"), kHomePageURL},
+      {FourCC("GoFo"), std::string(kHomePageURL) + "forum/"},
+      {FourCC("OScF"), queue::ScriptsFolder().Path()},
+  };
+  ASSERT_EQ(help->CountItems(), static_cast<int>(std::size(cases)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.opened);
+    fakes::ScopedFakeWorkspace workspace;
+    ASSERT_NE(help->IndexOfCommand(c.command), 0);
+    EXPECT_EQ(Command(c.command), runtime::kNoErr);
+    EXPECT_EQ(workspace->opened, std::vector<std::string>{c.opened});
+  }
+  ResetMainMenuBar();
+}
+
+// Move to Trash with My Downloads shown: the finished files still found go to the Trash in
+// one batch and the move can be undone; a download whose file is gone, and one not
+// finished, are passed over.
+TEST_F(ApplicationCommandsTest, MoveToTrashTakesTheFinishedFilesOfMyDownloads) {
+  queue::ClearQueueTables();
+  queue::ClearFolderTable();
+  queue::AddMissingBuiltInFolders();
+  const std::string dir = testsupport::MakeTempDir("trash");
+  std::uint32_t uid = 9100;
+  auto add = [&](const std::string& name, bool finished, bool onDisk) {
+    auto w = queue::DownloadQueueWrapper::Create();
+    auto& e = w->element();
+    e.filename = name;
+    e.uid = ++uid;
+    e.status = finished ? queue::kStatusCompleted : queue::kStatusQueued;
+    if (finished) {
+      if (onDisk) testsupport::WriteFile(dir + "/" + name, "done");
+      e.completeURL = values::FileUrlFromPath(dir + "/" + name, false);
+    }
+    queue::QueueItemsSet(e.uid, w);
+    queue::AddElementToListableFolder(queue::kMyDownloadsViewID, w);
+  };
+  add("a.bin", true, true);
+  add("b.bin", true, true);
+  add("gone.bin", true, false);
+  add("waiting.bin", false, false);
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  fakes::ScopedFakeWorkspace workspace;
+  EXPECT_EQ(Command(FourCC("MvTT")), runtime::kNoErr);
+  ASSERT_EQ(workspace->recycles.size(), 1u);
+  EXPECT_EQ(workspace->recycles[0].folder, dir);
+  auto names = workspace->recycles[0].names;
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_TRUE(queue::TruvaneUndo::Shared().CanUndo());
+  EXPECT_NE(queue::TruvaneUndo::Shared().UndoMenuItemTitle().find("Move 2 Downloads to Trash"),
+            std::string::npos)
+      << queue::TruvaneUndo::Shared().UndoMenuItemTitle();
+  queue::TruvaneUndo::Shared().RemoveAllActions();
+  queue::ClearDisplayedViews();
+  queue::ClearFolderTable();
+  queue::ClearQueueTables();
 }
 
 std::vector<std::string> Titles(const toolbox::Menu& menu) {

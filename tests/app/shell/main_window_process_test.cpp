@@ -38,29 +38,6 @@ std::string MainWindowMapState(const std::string& display) {
   return out.substr(at + 11, out.find('\n', at) - at - 11);
 }
 
-// Presses `keys` ("Control_L+1") on the display through the XTest extension, as a user's
-// keyboard would; false when that could not be done.
-bool PressKeys(const std::string& display, const std::string& keys) {
-  const std::string script = testsupport::MakeTempDir("xtest") + "/press.py";
-  testsupport::WriteFile(script, R"(import ctypes, sys
-x11 = ctypes.CDLL("libX11.so.6"); xtst = ctypes.CDLL("libXtst.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p; x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XStringToKeysym.restype = ctypes.c_ulong; x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
-x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-x11.XFlush.argtypes = [ctypes.c_void_p]; x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-d = x11.XOpenDisplay(sys.argv[1].encode())
-if not d: sys.exit(2)
-codes = [x11.XKeysymToKeycode(d, x11.XStringToKeysym(k.encode())) for k in sys.argv[2].split("+")]
-for c in codes: xtst.XTestFakeKeyEvent(d, c, 1, 0)
-for c in reversed(codes): xtst.XTestFakeKeyEvent(d, c, 0, 0)
-x11.XFlush(d); x11.XCloseDisplay(d)
-)");
-  // Python alone can take well over ten seconds to start on a loaded machine.
-  const std::string command = "timeout 60 python3 '" + script + "' " + display + " '" + keys + "'";
-  return std::system(command.c_str()) == 0;
-}
-
 TEST(MainWindowProcess, AMenuKeyReachesTheApplicationsCommands) {
   // In both interfaces: the simple one is set while the window is made, before the bar.
   for (bool advanced : {true, false}) {

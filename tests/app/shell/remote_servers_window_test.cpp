@@ -309,6 +309,25 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   ASSERT_EQ(SendToSourceList("DcFl"), runtime::kNoErr);
   EXPECT_EQ(browser::GetHostCount(), 0u);
   EXPECT_FALSE(HostRow(1025));
+
+  // Connected again, the favourite is let go from its own row in My Servers: the list's
+  // Disconnect command closes the host opened from it.
+  ASSERT_TRUE(browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite("Work server", false));
+  ASSERT_TRUE(RunUntil([&] { return Root(1025) && Listed(Root(1025)); }));
+  queue::DisplayViews({queue::kMyServersViewID});
+  ui::MainList* list = ui::GetMainList();
+  std::vector<ui::MainListItem> favourites;
+  for (const ui::MainListItem& row : list->Rows(nullptr))
+    if (row.kind == ui::RowKind::kFavourite) favourites.push_back(row);
+  ASSERT_EQ(favourites.size(), 1u);
+  list->SelectRows(favourites);
+  toolbox::Control* listArea = ui::FindMainControl(ui::mainwindow::kListArea);
+  ASSERT_NE(listArea, nullptr);
+  auto disconnect =
+      toolbox::MakeCommandEvent(toolbox::kEventCommandProcess, toolbox::Command{values::FourCC("DFa!")});
+  ASSERT_EQ(listArea->target()->Send(*disconnect), runtime::kNoErr);
+  EXPECT_EQ(browser::GetHostCount(), 0u);
+  EXPECT_FALSE(browser::FavouriteFindByName("Work server")->connected());
 }
 
 // A connection that drops in the middle of a listing: repaired, the row stays as it was;

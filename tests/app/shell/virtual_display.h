@@ -17,7 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 #include "tests/app/shell/program_process.h"
+#include "tests/support/temp_home.h"
 
 namespace programtest {
 
@@ -131,6 +134,50 @@ inline std::optional<ScreenImage> GrabScreen(const std::string& display) {
   return image;
 }
 
+// Writes the screen as an RGB PNG at `path`, for a person to look at; false when it cannot.
+inline bool SaveScreenPng(const ScreenImage& image, const std::string& path) {
+  std::string raw;
+  raw.reserve(static_cast<std::size_t>(image.height) * (3 * static_cast<std::size_t>(image.width) + 1));
+  for (int y = 0; y < image.height; ++y) {
+    raw += '\0';  // no filter
+    for (int x = 0; x < image.width; ++x)
+      for (int c : image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                             static_cast<std::size_t>(x)])
+        raw += static_cast<char>(c);
+  }
+  uLongf packedSize = compressBound(raw.size());
+  std::string packed(packedSize, '\0');
+  if (compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+               reinterpret_cast<const Bytef*>(raw.data()), raw.size()) != Z_OK)
+    return false;
+  packed.resize(packedSize);
+  auto be = [](std::uint32_t n) {
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                       static_cast<char>(n)};
+  };
+  auto chunk = [&](const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return be(static_cast<std::uint32_t>(data.size())) + body + be(crc);
+  };
+  const std::string header = be(static_cast<std::uint32_t>(image.width)) +
+                             be(static_cast<std::uint32_t>(image.height)) + std::string("\x08\x02\0\0\0", 5);
+  const std::string png =
+      std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", packed) + chunk("IEND", "");
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return false;
+  const bool ok = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+  return std::fclose(out) == 0 && ok;
+}
+
+// Keeps a grab of the screen under TRUVANE_SCREENSHOT_DIR, when it is set.
+inline void KeepScreen(const std::string& display, const std::string& name) {
+  const char* dir = std::getenv("TRUVANE_SCREENSHOT_DIR");
+  if (!dir) return;
+  if (auto screen = GrabScreen(display)) SaveScreenPng(*screen, std::string(dir) + "/" + name + ".png");
+}
+
 // Pixels within `tolerance` of the colour on every channel.
 inline int CountPixelsNear(const ScreenImage& image, std::array<int, 3> colour, int tolerance) {
   int count = 0;
@@ -139,6 +186,29 @@ inline int CountPixelsNear(const ScreenImage& image, std::array<int, 3> colour, 
         std::abs(p[2] - colour[2]) <= tolerance)
       ++count;
   return count;
+}
+
+// Presses `keys` ("Control_L+1") on the display through the XTest extension, as a user's
+// keyboard would; false when that could not be done.
+inline bool PressKeys(const std::string& display, const std::string& keys) {
+  const std::string script = testsupport::MakeTempDir("xtest") + "/press.py";
+  testsupport::WriteFile(script, R"(import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6"); xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p; x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XStringToKeysym.restype = ctypes.c_ulong; x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+x11.XFlush.argtypes = [ctypes.c_void_p]; x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+d = x11.XOpenDisplay(sys.argv[1].encode())
+if not d: sys.exit(2)
+codes = [x11.XKeysymToKeycode(d, x11.XStringToKeysym(k.encode())) for k in sys.argv[2].split("+")]
+for c in codes: xtst.XTestFakeKeyEvent(d, c, 1, 0)
+for c in reversed(codes): xtst.XTestFakeKeyEvent(d, c, 0, 0)
+x11.XFlush(d); x11.XCloseDisplay(d)
+)");
+  // Python alone can take well over ten seconds to start on a loaded machine.
+  const std::string command = "timeout 60 python3 '" + script + "' " + display + " '" + keys + "'";
+  return std::system(command.c_str()) == 0;
 }
 
 }  // namespace programtest

@@ -14,7 +14,9 @@
 #include "app/ui/toolbar/main_toolbar.h"
 #include "app/ui/toolbar/search_field.h"
 #include "platform/prefs/preference_store.h"
+#include "platform/toolbox/app/command.h"
 #include "tests/app/ui/main_window_fixture.h"
+#include "tests/fakes/scripted_presenter.h"
 
 namespace ui {
 namespace {
@@ -273,6 +275,71 @@ TEST_F(ToolbarTest, PicturesOfTheToolbarAndTheStatusLine) {
     EXPECT_FALSE(ToolbarItemsByIdentifier().at(Id("EditItem"))->IsEnabled());
     DisposeMainWindow();
   }
+}
+
+// The window at its least width, at 800 pixels and at its first width, in both interfaces:
+// the items that do not fit are the last ones of the row, none of the others is narrowed
+// (the row never cuts a label), and the chevron's menu offers the hidden items with
+// commands (the search field named, disabled); choosing one does what a click on it does.
+TEST_F(ToolbarTest, ItemsThatDoNotFitGoUnderTheChevronInTheirOrder) {
+  std::vector<values::FourCharCode> reached;
+  auto catcher = runtime::EventTarget::Application()->InstallHandler(
+      {{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
+      [&](runtime::HandlerCall&, runtime::Event& event) {
+        reached.push_back(toolbox::GetCommand(event).id);
+        return runtime::kNoErr;
+      });
+  struct Case {
+    bool simple;
+    int width;
+    bool someHidden;
+  } cases[] = {{false, 480, true}, {false, 800, true}, {false, 860, true},
+               {true, 480, true},  {true, 800, false}, {true, 860, false}};
+  for (const Case& c : cases) {
+    const std::string name = std::string(c.simple ? "simple_" : "advanced_") + std::to_string(c.width);
+    SCOPED_TRACE(name);
+    MainWindowStartState state;
+    state.simpleMode = c.simple;
+    Create(state);
+    toolbox::Window& window = *GetMainWindow();
+    window.SizeContent(c.width, 500);
+    Pump();
+    const toolbox::Image picture = window.Grab();
+    const int strip = picture.height() - static_cast<int>(window.ContentBounds().height);
+    Keep(picture.Slice(0, 0, picture.width(), strip), "toolbar_" + name);
+
+    const auto& items = Bar().items();
+    const auto& hidden = Bar().OverflowItems();
+    EXPECT_EQ(!hidden.empty(), c.someHidden) << hidden.size() << " hidden";
+    ASSERT_LE(hidden.size(), items.size());
+    // The hidden ones are the end of the row, in its order.
+    EXPECT_TRUE(std::equal(hidden.begin(), hidden.end(), items.end() - static_cast<long>(hidden.size())));
+
+    const toolbox::MenuRef menu = Bar().MakeOverflowMenu();
+    std::vector<values::FourCharCode> offered;
+    for (const auto& item : menu->items())
+      if (!item.separator) offered.push_back(item.command);
+    std::vector<values::FourCharCode> expected;
+    for (const auto& item : hidden)
+      if (item->command() != 0 || item->searchField()) expected.push_back(item->command());
+    EXPECT_EQ(offered, expected);
+
+    // The first item offered that is enabled: chosen from the chevron's menu, its command
+    // reaches the application as a click would send it.
+    int index = 0;
+    for (int i = 1; i <= menu->CountItems() && index == 0; ++i)
+      if (!menu->Item(i)->separator && menu->IsItemEnabled(i)) index = i;
+    if (index != 0) {
+      fakes::ScopedScriptedPresenter presenter;
+      presenter->menu_answers.push_back({nullptr, index, menu->Item(index)->command});
+      reached.clear();
+      Bar().ShowOverflowMenu({static_cast<double>(c.width) - 20, 0});
+      ASSERT_EQ(presenter->menus.size(), 1u);
+      EXPECT_EQ(reached, std::vector<values::FourCharCode>{menu->Item(index)->command});
+    }
+    DisposeMainWindow();
+  }
+  catcher->Remove();
 }
 
 }  // namespace
