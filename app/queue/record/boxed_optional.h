@@ -39,7 +39,6 @@ class BoxedOptional {
   const T* operator->() const { return box_.get(); }
   T* operator->() { return box_.get(); }
   void reset() { box_.reset(); }
-  std::optional<T> AsOptional() const { return box_ ? std::optional<T>(*box_) : std::nullopt; }
 
  private:
   std::unique_ptr<T> box_;
