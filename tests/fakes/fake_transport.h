@@ -15,7 +15,7 @@
 //     silent after that many bytes each (stopping a download half-way);
 //   - `omitSize`: the size is never reported (an open-ended body);
 //   - `requireUser`: without that user the server wants credentials.
-// Everything it saw is recorded (ranges asked for, open count) under a lock, since tests
+// Everything it saw is recorded (ranges asked for, open count, bytes handed over) under a lock, since tests
 // read it from their own thread.
 
 #include <algorithm>
@@ -66,11 +66,17 @@ class FakeTransport : public engine::DownloadTransport {
     std::lock_guard lock(mutex);
     return maxLive;
   }
+  // Bytes every connection has handed to the download so far.
+  std::int64_t BytesHandedOver() {
+    std::lock_guard lock(mutex);
+    return handedOver;
+  }
 
   std::mutex mutex;
   int opens = 0;
   int live = 0;
   int maxLive = 0;
+  std::int64_t handedOver = 0;
   std::vector<engine::LongRange> asked;
 };
 
@@ -149,7 +155,14 @@ class FakeTransportConnection : public engine::TransportConnection {
     position_ += static_cast<std::int64_t>(n);
     sent_ += static_cast<std::int64_t>(n);
     connection_.NoteActivity();
-    if (!connection_.WriteReceived(n)) return;
+    // Counted once written; this connection may be gone when the write returns false.
+    FakeTransport& transport = transport_;
+    const bool goOn = connection_.WriteReceived(n);
+    {
+      std::lock_guard lock(transport.mutex);
+      transport.handedOver += static_cast<std::int64_t>(n);
+    }
+    if (!goOn) return;
     Schedule();
   }
 

@@ -184,10 +184,12 @@ TEST(DownloadScript, FailuresSayWhy) {
 // Nothing listens: the engine retries, and the script says so once, with the reason.
 // Ctrl-C then ends it, quitting the Truvane it started.
 TEST(DownloadScript, ARefusedConnectionIsToldOnceAndCtrlCEndsTheWait) {
-  const int port = testservers::FreeLoopbackPort();
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/never.dat";
+  const testservers::RefusingPort refusing;
+  ASSERT_NE(refusing.port(), 0);
+  const std::string url = "http://127.0.0.1:" + std::to_string(refusing.port()) + "/never.dat";
   bool interrupted = false;
-  const ScriptRun run = RunScript({url}, std::chrono::seconds(120), [&](const std::string& err, pid_t group) {
+  // Bounded below the test's own limit, so that a run that hangs shows what it printed.
+  const ScriptRun run = RunScript({url}, std::chrono::seconds(90), [&](const std::string& err, pid_t group) {
     if (!interrupted && err.find("retrying in") != std::string::npos) {
       // Long enough to show the line is not repeated at each poll.
       std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -209,7 +211,10 @@ TEST(DownloadScript, CtrlCThenTheSameCommandResumes) {
   const std::string body = Pattern(3 * 1024 * 1024 + 11);
   testsupport::WriteFile(nginx.WwwDir() + "/big.dat", body);
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/big.dat";
-  WriteDownloadLimit(256 * 1024);
+  // At this rate the file takes most of a minute: time enough for the Ctrl-C to reach the
+  // download however slowly a loaded machine runs the script (at 256 KiB/s the file was
+  // sometimes whole before the script got round to stopping it).
+  WriteDownloadLimit(64 * 1024);
 
   bool interrupted = false;
   const ScriptRun first =

@@ -69,6 +69,20 @@ int FreeLoopbackPort() {
   return ntohs(a.sin_port);
 }
 
+RefusingPort::RefusingPort() {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return;
+  for (int attempt = 0; attempt < 200 && port_ == 0; ++attempt) {
+    const int port = FreeLoopbackPort();
+    sockaddr_in a = Loopback(port);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) port_ = port;
+  }
+}
+
+RefusingPort::~RefusingPort() {
+  if (fd_ >= 0) close(fd_);
+}
+
 bool WaitUntilAccepting(int port, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {

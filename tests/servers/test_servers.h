@@ -25,8 +25,24 @@ namespace testservers {
 
 // A port that was free a moment ago, below the ephemeral range.
 int FreeLoopbackPort();
-// Polls until 127.0.0.1:`port` accepts a connection; false after `limit`.
-bool WaitUntilAccepting(int port, std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+
+// A loopback port that refuses connections: bound but never listening, and held while
+// the object lives, so that no server of a test running alongside can take it meanwhile.
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  int port() const { return port_; }  // 0 when no port could be bound
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+// Polls until 127.0.0.1:`port` accepts a connection; false after `limit`. The bound is
+// generous: on a loaded machine a Python server can take many seconds just to start.
+bool WaitUntilAccepting(int port, std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // A child process killed (SIGTERM, then SIGKILL) and reaped when the object goes.
 class ServerProcess {

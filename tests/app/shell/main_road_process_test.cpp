@@ -155,19 +155,10 @@ TEST(MainRoad, DownloadedMetalinkAddsItsFileWithAllMirrorsAndVerifiesIt) {
   fs::create_directories(nginx.WwwDir() + "/m2");
   testsupport::WriteFile(nginx.WwwDir() + "/m1/payload.bin", body);
   testsupport::WriteFile(nginx.WwwDir() + "/m2/payload.bin", body);
-  // A port nothing listens on: taken from the system, then let go.
-  int deadPort = 0;
-  {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    deadPort = ntohs(addr.sin_port);
-    ::close(fd);
-  }
+  // A mirror that refuses connections.
+  const testservers::RefusingPort refusing;
+  ASSERT_NE(refusing.port(), 0);
+  const int deadPort = refusing.port();
   const std::string host = "http://127.0.0.1:" + std::to_string(nginx.HttpPort());
   const std::string sha1 = values::Sha1Hex(body);
   testsupport::WriteFile(nginx.WwwDir() + "/files.metalink",

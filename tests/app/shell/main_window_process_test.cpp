@@ -56,7 +56,8 @@ for c in codes: xtst.XTestFakeKeyEvent(d, c, 1, 0)
 for c in reversed(codes): xtst.XTestFakeKeyEvent(d, c, 0, 0)
 x11.XFlush(d); x11.XCloseDisplay(d)
 )");
-  const std::string command = "timeout 10 python3 '" + script + "' " + display + " '" + keys + "'";
+  // Python alone can take well over ten seconds to start on a loaded machine.
+  const std::string command = "timeout 60 python3 '" + script + "' " + display + " '" + keys + "'";
   return std::system(command.c_str()) == 0;
 }
 

@@ -113,12 +113,13 @@ TEST_F(FtpUploadTest, StoppedUploadResumesWithAppend) {
   testsupport::WriteFile(local + "/big.bin", body);
   const std::string remote = server.FilesDir() + "/big.bin";
 
-  // The upload limit keeps the transfer going long enough to stop it midway.
+  // The upload limit keeps the transfer going long enough to stop it midway: a dozen
+  // seconds, however late a loaded machine lets this thread see the first 300 KiB.
   auto limiter = engine::BandwidthLimiter::Start("test upload limiter");
   ASSERT_TRUE(limiter);
   engine::SetLimiterQueue(engine::TransferDirection::kUpload, limiter->queue());
   engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, true);
-  limiter->SetRate(512 * 1024);
+  limiter->SetRate(128 * 1024);
 
   auto item = Queue(server, false, local + "/big.bin", server.FilesDir());
   ASSERT_TRUE(item);
@@ -220,14 +221,23 @@ TEST_F(FtpUploadTest, StopBeforeTheWorkerReportsIsNotLost) {
   testservers::ScriptedFtpServer server("stor-552");
   ASSERT_TRUE(server.ok());
   testsupport::WriteFile(local + "/early.bin", testsupport::RandomBytes(8 * 1024 * 1024, 5));
+  // Limited, the upload cannot reach that end before the stop, however long a loaded
+  // machine keeps this thread from asking for it (unlimited, it sometimes did).
+  auto limiter = engine::BandwidthLimiter::Start("test upload limiter");
+  ASSERT_TRUE(limiter);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, limiter->queue());
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, true);
+  limiter->SetRate(256 * 1024);
   auto item =
       upload::UploadItemCreateAndEnqueue(local + "/early.bin", "127.0.0.1:" + std::to_string(server.Port()),
                                          std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
   ASSERT_TRUE(item);
   ASSERT_TRUE(upload::StartUpload(item));
   upload::CancelUpload(item);  // no event of the worker handled yet
-  ASSERT_TRUE(RunUntilFinal(item, 10s));
+  ASSERT_TRUE(RunUntilFinal(item, 20s));
   EXPECT_EQ(item->stateValue, upload::kUploadCancelled);
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, false);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
 }
 
 // Destinations without a family in this program end at once, failed, saying why.

@@ -240,7 +240,7 @@ TEST(PlistXml, PythonsReaderTakesWhatWeWrite) {
   ASSERT_TRUE(written);
   testsupport::WriteFile(dir + "/a.plist", *written);
   const std::string command =
-      "timeout 20 python3 -c 'import plistlib,sys; d=plistlib.load(open(sys.argv[1],\"rb\")); "
+      "timeout 60 python3 -c 'import plistlib,sys; d=plistlib.load(open(sys.argv[1],\"rb\")); "
       "sys.exit(0 if d[\"n\"]==5 else 1)' '" +
       dir + "/a.plist'";
   EXPECT_EQ(std::system(command.c_str()), 0);

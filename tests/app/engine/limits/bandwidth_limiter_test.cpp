@@ -125,8 +125,10 @@ TEST(BandwidthBudget, SamplesMovedBytesOncePerSecond) {
 }
 
 // The task around the budget, under a fake up-time clock: time moves only when the test
-// moves it, and every wait is bounded in real time.
+// moves it, and every wait is bounded in real time (a timed wait on a queue would follow
+// the fake clock, so answers are polled).
 TEST(BandwidthLimiterTask, GrantsReportsAndStopsThroughQueues) {
+  static constexpr auto kBound = std::chrono::seconds(30);
   runtime::ScopedFakeClock clock;
   runtime::MessageQueue stats;
   engine::SetStatisticsQueue(stats.id());
@@ -137,33 +139,42 @@ TEST(BandwidthLimiterTask, GrantsReportsAndStopsThroughQueues) {
   engine::ReportBandwidth(limiter->queue(), 0, 1234);
 
   runtime::MessageQueue reply;
-  std::vector<std::int64_t> grants;
-  bool asked = false;
-  std::optional<runtime::Message> sample;
-  for (int step = 0; step < 200 && (grants.size() < 2 || !sample); ++step) {
-    clock.Advance(engine::kLimiterPeriod);
-    // Real time for the timer thread to post the tick; a timed wait would follow the fake clock.
-    std::this_thread::sleep_for(milliseconds(2));
-    runtime::Message m;
-    if (!sample && stats.Wait(m, Nanoseconds(0)) == runtime::kNoErr) sample = m;
-    // Asked without blocking: the limiter task may have started only after the clock moved,
-    // and then waits for it to move again.
-    if (!asked) {
-      runtime::NotifyQueue(limiter->queue(), 24576, reply.id(), 0);
-      asked = true;
+  auto answer = [&reply](runtime::Message& m) {
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    while (reply.Wait(m, Nanoseconds(0)) != runtime::kNoErr) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(milliseconds(1));
     }
-    // The answer to a request the tokens cover comes at once (in real time), before the
-    // clock moves on.
-    for (int wait = 0; grants.empty() && wait < 200; ++wait) {
-      if (reply.Wait(m, Nanoseconds(0)) == runtime::kNoErr) {
-        grants.push_back(static_cast<std::int64_t>(m.p1));
-        grants.push_back(engine::RequestBandwidth(limiter->queue(), reply.id(), 24576));
-      } else {
-        std::this_thread::sleep_for(milliseconds(1));
-      }
+    return true;
+  };
+  // A request for nothing is answered at once, behind the rate and the report: once it is
+  // back, the rate holds from the clock's start. Moving the clock before that would refill
+  // the first tick at the rate the limiter starts with.
+  runtime::Message m;
+  runtime::NotifyQueue(limiter->queue(), 0, reply.id(), 0);
+  ASSERT_TRUE(answer(m));
+  EXPECT_EQ(m.p1, 0u);
+
+  // One tick's tokens; a request they cover is answered without the clock moving again.
+  clock.Advance(engine::kLimiterPeriod);
+  runtime::NotifyQueue(limiter->queue(), 24576, reply.id(), 0);
+  ASSERT_TRUE(answer(m));
+  std::vector<std::int64_t> grants{static_cast<std::int64_t>(m.p1)};
+  grants.push_back(engine::RequestBandwidth(limiter->queue(), reply.id(), 24576));
+  EXPECT_EQ(grants, (std::vector<std::int64_t>{2631, 1939}));
+
+  // The bytes moved come to the statistics queue once a second of ticks has passed.
+  std::optional<runtime::Message> sample;
+  for (const auto deadline = std::chrono::steady_clock::now() + kBound;
+       !sample && std::chrono::steady_clock::now() < deadline;) {
+    if (stats.Wait(m, Nanoseconds(0)) == runtime::kNoErr) {
+      sample = m;
+    } else {
+      clock.Advance(engine::kLimiterPeriod);
+      // Real time for the timer thread to post the tick.
+      std::this_thread::sleep_for(milliseconds(2));
     }
   }
-  EXPECT_EQ(grants, (std::vector<std::int64_t>{2631, 1939}));
   ASSERT_TRUE(sample.has_value());
   EXPECT_EQ(sample->p1, 1234u);
   EXPECT_EQ(sample->p2, limiter->queue());
@@ -174,7 +185,8 @@ TEST(BandwidthLimiterTask, GrantsReportsAndStopsThroughQueues) {
   runtime::NotifyQueue(limiter->queue(), 1000000, late.id(), 0);
   runtime::Message granted;
   std::int64_t total = 0;
-  for (int step = 0; step < 400 && total < 30000; ++step) {
+  for (const auto deadline = std::chrono::steady_clock::now() + kBound;
+       total < 30000 && std::chrono::steady_clock::now() < deadline;) {
     while (late.Wait(granted, Nanoseconds(0)) == runtime::kNoErr) {
       total += static_cast<std::int64_t>(granted.p1);
       if (total < 30000) runtime::NotifyQueue(limiter->queue(), 1000000, late.id(), 0);

@@ -463,8 +463,10 @@ TEST_F(DownloadTaskTest, ProgressComesEveryTickWithTheElapsedTime) {
   auto task = Start(MakeState(1));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
   // Let the connection write its bytes and go silent.
-  for (int i = 0; i < 2000 && transport->OpenCount() == 0; ++i) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(20ms);
+  const auto written = std::chrono::steady_clock::now() + 20s;
+  while (transport->BytesHandedOver() < 30000 && std::chrono::steady_clock::now() < written)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(transport->BytesHandedOver(), 30000);
   EXPECT_TRUE(events.Of(engine::kDownloadEventProgress).empty()) << "progress before the first tick";
   clock.Advance(300ms);
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventProgress, 1, 5s));
@@ -493,16 +495,16 @@ TEST_F(DownloadTaskTest, SilentConnectionIsTimedOutAndRetried) {
   transport->stall = true;
   auto task = Start(MakeState(1));
   ASSERT_TRUE(events.WaitFor(engine::kDownloadEventStarted));
-  for (int i = 0; i < 2000 && transport->OpenCount() == 0; ++i) std::this_thread::sleep_for(1ms);
-  for (int i = 0; i < 40; ++i) {
-    clock.Advance(1s);
+  for (int i = 0; i < 20000 && transport->OpenCount() == 0; ++i) std::this_thread::sleep_for(1ms);
+  // The silence limit passes a second at a time until the time-out is logged.
+  for (int i = 0; i < 5000 && !Logged(events, "Timing out connection"); ++i) {
+    if (i < 40) clock.Advance(1s);
     std::this_thread::sleep_for(2ms);
   }
-  for (int i = 0; i < 500 && !Logged(events, "Timing out connection"); ++i) std::this_thread::sleep_for(2ms);
   EXPECT_TRUE(Logged(events, "Timing out connection"));
   // The retry comes 60 s later.
   clock.Advance(61s);
-  for (int i = 0; i < 1000 && transport->OpenCount() < 2; ++i) std::this_thread::sleep_for(2ms);
+  for (int i = 0; i < 5000 && transport->OpenCount() < 2; ++i) std::this_thread::sleep_for(2ms);
   EXPECT_EQ(transport->OpenCount(), 2);
   stop->Signal();
   ASSERT_TRUE(Ended(task));
