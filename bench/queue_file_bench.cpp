@@ -21,6 +21,7 @@
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/undo/truvane_undo.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ void FillQueue(int count) {
   queue::ClearFolderTable();
   queue::AddMissingBuiltInFolders();
   queue::AddFolder(0x100001, "Work");
+  // Made as the user makes one, its undo included; a start-up has no undo to keep the
+  // folder, and with it a tenth of the old queue, alive past the load.
+  queue::TruvaneUndoRemoveAllActions();
   for (int i = 0; i < count; ++i) {
     auto w = queue::DownloadQueueWrapper::Create();
     queue::DownloadQueueElement& e = w->element();

@@ -12,6 +12,7 @@
 // than kMaxStreamToken fails the read rather than fill memory.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,19 +44,59 @@ class XmlPlistStreamReader {
   const std::string& error() const { return error_; }
 
  private:
-  struct Frame;
-  bool Consume(bool atEnd);
-  bool StartElement(std::string_view name);
+  // The elements a property list is made of; anything else is refused.
+  enum class Tag : std::uint8_t {
+    kNone,
+    kPlist,
+    kDict,
+    kArray,
+    kKey,
+    kString,
+    kInteger,
+    kReal,
+    kDate,
+    kData,
+    kTrue,
+    kFalse
+  };
+  // An open <plist>, <dict> or <array>. Frames are kept for reuse as the reader goes in and
+  // out (a queue file opens and closes them a few times per download), and the value is
+  // built in the frame's own container.
+  struct Frame {
+    Tag tag = Tag::kNone;
+    int depth = 0;          // of the value, counted as ReadXmlPropertyList does (the root value is 1)
+    bool hasKey = false;    // a dictionary's key waits for its value
+    bool hasValue = false;  // <plist>
+    bool streamed = false;  // an array whose items go to the handler
+    std::string key;
+    Dictionary dict;
+    Array array;
+    std::string arrayKey;  // of a streamed array
+  };
+
+  static Tag TagNamed(std::string_view name);
+  static std::string_view NameOf(Tag tag);
+
+  // Reads what `text` holds complete; the part left over (a construct cut by the chunk's
+  // end) is where the returned offset points. npos on failure.
+  std::size_t Consume(std::string_view text, bool atEnd);
+  bool StartElement(Tag tag, std::string_view name);
   bool EndElement(std::string_view name);
-  bool Text(std::string_view raw, bool cdata);
+  bool EndScalar(std::string_view text);
   bool Deliver(Value&& value);
+  bool ScalarText(std::string_view raw, bool cdata);
   bool Fail(std::string message);
+  Frame* Top() { return open_ == 0 ? nullptr : &frames_[open_ - 1]; }
 
   ItemHandler onItem_;
-  std::string buffer_;
-  std::size_t pos_ = 0;
-  std::size_t line_ = 1;  // of the buffer's start
-  std::vector<Frame> stack_;
+  std::string buffer_;        // a construct cut by the end of the last chunk, to be completed
+  std::size_t line_ = 1;      // of the start of the text being read now
+  std::string_view reading_;  // the text being read now, and where in it, to name the line of an error
+  std::size_t at_ = 0;
+  std::vector<Frame> frames_;
+  std::size_t open_ = 0;     // frames in use
+  Tag scalar_ = Tag::kNone;  // a scalar element whose text is being gathered in `scalarText_`
+  std::string scalarText_;
   Value result_;
   bool bomChecked_ = false;  // a UTF-8 byte-order mark at the start is skipped
   bool rootStarted_ = false;

@@ -26,7 +26,7 @@ std::optional<values::Bytes> MakeAliasBytes(const files::FileRef& item) {
   return files::AliasToBytes(*record);
 }
 
-const std::optional<values::Url>& DownloadQueueElementGetCompleteURL(DownloadQueueElement& element) {
+const BoxedOptional<values::Url>& DownloadQueueElementGetCompleteURL(DownloadQueueElement& element) {
   if (!element.completeURL) return element.completeURL;
   const auto path = values::PathFromFileUrl(*element.completeURL);
   if (path && files::MakeExistingRef(*path).ok()) return element.completeURL;

@@ -32,7 +32,7 @@ std::optional<values::Bytes> MakeAliasBytes(const files::FileRef& item);
 
 // The finished file's URL, re-checked: when it no longer names an item, the alias of the
 // finished file finds it again or, failing that, both are forgotten.
-const std::optional<values::Url>& DownloadQueueElementGetCompleteURL(DownloadQueueElement& element);
+const BoxedOptional<values::Url>& DownloadQueueElementGetCompleteURL(DownloadQueueElement& element);
 
 // The partial package holding the data file: its folder, when the name ends with
 // ".partial" and it holds "downloadInfo".

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/engine/log/transfer_log.h"
+#include "app/queue/record/boxed_optional.h"
 #include "app/queue/record/download_status.h"
 #include "platform/values/url.h"
 #include "platform/values/value.h"
@@ -49,7 +50,7 @@ struct DownloadQueueElement {
   std::optional<values::Bytes> fileAlias;     // the data file (in the partial package while unfinished)
   std::optional<values::Bytes> destination;   // destination folder; none: the default download folder
   std::optional<values::Bytes> completeFile;  // the finished file
-  std::optional<values::Url> completeURL;     // the finished file, beside its alias
+  BoxedOptional<values::Url> completeURL;     // the finished file, beside its alias
   std::int32_t queuePosition = 0;             // 1-based place in the queue order while Queued
   std::int32_t downloadCount = 0;
   std::int32_t connections = 0;  // 1 to 32

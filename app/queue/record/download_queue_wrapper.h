@@ -75,7 +75,7 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   const std::string& filename() const { return element_->filename; }
   const values::Array& URLData() const { return element_->urlData; }
   const std::set<ViewID>& foldersContainedIn() const { return element_->foldersContainedIn; }
-  const std::optional<values::Url>& complete() const { return element_->completeURL; }
+  const BoxedOptional<values::Url>& complete() const { return element_->completeURL; }
   const std::optional<std::string>& relativeLocation() const { return element_->relativeLocation; }
   // The first entry's URL text; nothing when the list is empty or the entry has none.
   std::optional<std::string> url() const;
@@ -100,12 +100,12 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   // Rows of a remote listing shown as wrappers use these; downloads leave them empty.
   std::uint32_t mode() const { return mode_; }
   void setMode(std::uint32_t mode) { mode_ = mode; }
-  const std::optional<std::string>& group() const { return group_; }
-  void setGroup(std::optional<std::string> v) { group_ = std::move(v); }
-  const std::optional<std::string>& owner() const { return owner_; }
-  void setOwner(std::optional<std::string> v) { owner_ = std::move(v); }
-  const std::optional<std::string>& kind() const { return kind_; }
-  void setKind(std::optional<std::string> v) { kind_ = std::move(v); }
+  const std::optional<std::string>& group() const { return remote_ ? remote_->group : NoText(); }
+  void setGroup(std::optional<std::string> v) { RemoteRow().group = std::move(v); }
+  const std::optional<std::string>& owner() const { return remote_ ? remote_->owner : NoText(); }
+  void setOwner(std::optional<std::string> v) { RemoteRow().owner = std::move(v); }
+  const std::optional<std::string>& kind() const { return remote_ ? remote_->kind : NoText(); }
+  void setKind(std::optional<std::string> v) { RemoteRow().kind = std::move(v); }
 
   // "DownloadQueueWrapper <%x> retain count:% ud, element:%x"
   std::string description() const;
@@ -120,7 +120,20 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   std::int32_t savedTextPosition_ = 0;
   std::shared_ptr<const SavedRecordText> savedText_;
   std::uint32_t mode_ = 0;
-  std::optional<std::string> group_, owner_, kind_;
+  // What only rows of a remote listing carry, made when first set: downloads, nearly all
+  // wrappers, go without.
+  struct RemoteRowTexts {
+    std::optional<std::string> group, owner, kind;
+  };
+  std::unique_ptr<RemoteRowTexts> remote_;
+  RemoteRowTexts& RemoteRow() {
+    if (!remote_) remote_ = std::make_unique<RemoteRowTexts>();
+    return *remote_;
+  }
+  static const std::optional<std::string>& NoText() {
+    static const std::optional<std::string> none;
+    return none;
+  }
 };
 
 }  // namespace queue

@@ -1,5 +1,9 @@
 #include "app/queue/record/queue_element_record.h"
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "app/engine/http/http_response_names.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/download_files.h"
@@ -27,59 +31,10 @@ void PutAlias(Value& d, const char* key, const std::optional<values::Bytes>& ali
   if (alias) d.Put(key, values::Data{*alias});
 }
 
-std::int64_t IntOr(const Value& d, const char* key, std::int64_t fallback) {
-  std::int64_t v = fallback;
-  return d.GetInt64(key, v) == Lookup::kOk ? v : fallback;
-}
-
-double RealOr(const Value& d, const char* key, double fallback) {
-  double v = fallback;
-  return d.GetDouble(key, v) == Lookup::kOk ? v : fallback;
-}
-
-bool BoolOr(const Value& d, const char* key) {
-  const Value* v = d.Find(key);
-  return v != nullptr && v->BoolOr(false);
-}
-
-std::optional<std::string> OptionalString(const Value& d, const char* key) {
-  std::string s;
-  if (d.GetString(key, s) != Lookup::kOk) return std::nullopt;
-  return s;
-}
-
-std::optional<values::Bytes> OptionalData(const Value& d, const char* key) {
-  values::Bytes b;
-  if (d.GetData(key, b) != Lookup::kOk) return std::nullopt;
-  return b;
-}
-
 // Without a cipher, or with its key lost, nothing enciphered can be read.
 bool KeyFailed() {
   auto& hooks = QueueHooksSlot::Get();
   return !hooks.decipherCredential || (hooks.storedPasswordKeyFailed && hooks.storedPasswordKeyFailed());
-}
-
-// One credential: the enciphered key when present (left out when it does not decipher),
-// else the plain one.
-std::string ReadCredential(const Value& d, const char* encipheredKey, const char* plainKey,
-                           RecordLoadState& state) {
-  if (const Value* enciphered = d.Find(encipheredKey)) {
-    const values::Data* data = enciphered->AsData();
-    auto& decipher = QueueHooksSlot::Get().decipherCredential;
-    if (!decipher) {
-      state.cipherFailed = true;
-      return {};
-    }
-    if (data == nullptr) return {};
-    auto plain = decipher(data->bytes);
-    if (!plain) {
-      if (KeyFailed()) state.cipherFailed = true;
-      return {};
-    }
-    return *plain;
-  }
-  return OptionalString(d, plainKey).value_or(std::string());
 }
 
 }  // namespace
@@ -147,63 +102,194 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e, bool* wi
   return d;
 }
 
-WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadState& state) {
-  auto e = std::make_unique<DownloadQueueElement>();
-  e->scheduleTime = RealOr(d, "scheduleTime", -1.0);
-  const values::Array* urls = nullptr;
-  if (d.GetArray("url data", urls) == Lookup::kOk) {
-    // Keep only entries that are dictionaries: everything else reads entries by key.
-    values::Array stored = *urls;
-    // Once the key has failed in this load, no password is read.
-    if (state.cipherFailed) engine::URLListRemoveKey(stored, kEntryEncipheredURLPassword);
-    bool undecipherable = false;
-    values::Array entries;
-    for (const Value& entry : URLListFromStored(stored, &undecipherable)) {
-      if (entry.IsDictionary()) entries.push_back(entry);
+namespace {
+
+// The keys a record is read from. A load looks each key of each record up once, among the
+// keys of its length, rather than search the record's dictionary for every field.
+enum Field : std::uint8_t {
+  kRelativeLocation,
+  kCompleteURL,
+  kDomains,
+  kFinished,
+  kURLData,
+  kPriority,
+  kCompletion,
+  kFilename,
+  kUID,
+  kStatus,
+  kConnections,
+  kDownloadCount,
+  kFileSize,
+  kDuration,
+  kCompletionType,
+  kFileAlias,
+  kDestination,
+  kCompleteFile,
+  kHistoryPosition,
+  kQueuePosition,
+  kScheduleTime,
+  kStartDate,
+  kEndDate,
+  kFlags,
+  kProgress,
+  kBatchID,
+  kUseAuth,
+  kAuthUser,
+  kAuthPassword,
+  kEnciphered,  // "EauthUser": the user name, enciphered
+  kEncipheredPassword,
+  kChecksum,
+  kVerificationFailed,
+  kFieldCount
+};
+
+constexpr std::string_view kFieldKeys[kFieldCount] = {
+    "relativeLocation", "completeURL",    "domains",
+    "finished",         "url data",       "priority",
+    "Completion",       "Filename",       "UID",
+    "status",           "Connections",    "download count",
+    "file size",        "duration",       "completion type",
+    "file alias",       "destination",    "complete file",
+    "history position", "queue position", "scheduleTime",
+    "start date",       "end date",       "flags",
+    "progress",         "batchID",        "useAuth",
+    "authUser",         "authPassword",   "EauthUser",
+    "EauthPassword",    "checksum",       "verificationFailed"};
+
+// The record's values by field; null where the record has none.
+struct RecordFields {
+  std::array<Value*, kFieldCount> at{};
+
+  explicit RecordFields(values::Dictionary& dict) {
+    static constexpr std::size_t kLongest = 18;
+    // Fields by key length, then in table order.
+    static const auto byLength = [] {
+      std::array<std::vector<Field>, kLongest + 1> table;
+      for (std::size_t f = 0; f < kFieldCount; ++f)
+        table[kFieldKeys[f].size()].push_back(static_cast<Field>(f));
+      return table;
+    }();
+    for (auto& [key, value] : dict) {
+      if (key.size() > kLongest) continue;
+      for (const Field f : byLength[key.size()]) {
+        if (kFieldKeys[f] == key) {
+          at[f] = &value;
+          break;
+        }
+      }
     }
+  }
+
+  const Number* AsNumber(Field f) const { return at[f] ? at[f]->AsNumber() : nullptr; }
+  std::int64_t IntOr(Field f, std::int64_t fallback) const {
+    const Number* n = AsNumber(f);
+    return n ? n->AsInt64() : fallback;
+  }
+  double RealOr(Field f, double fallback) const {
+    const Number* n = AsNumber(f);
+    return n ? n->AsDouble() : fallback;
+  }
+  bool BoolOr(Field f) const { return at[f] != nullptr && at[f]->BoolOr(false); }
+  // The string, moved out of the record (which is the load's own, and dropped after).
+  std::optional<std::string> TakeString(Field f) const {
+    const std::string* s = at[f] ? at[f]->AsString() : nullptr;
+    if (s == nullptr) return std::nullopt;
+    return std::move(*const_cast<std::string*>(s));  // `at` points into a dictionary we own
+  }
+  std::optional<values::Bytes> TakeData(Field f) const {
+    values::Data* d = at[f] ? at[f]->AsData() : nullptr;
+    if (d == nullptr) return std::nullopt;
+    return std::move(d->bytes);
+  }
+};
+
+// One credential: the enciphered field when present (left out when it does not decipher),
+// else the plain one.
+std::string TakeCredential(const RecordFields& fields, Field enciphered, Field plain,
+                           RecordLoadState& state) {
+  if (const Value* stored = fields.at[enciphered]) {
+    const values::Data* data = stored->AsData();
+    auto& decipher = QueueHooksSlot::Get().decipherCredential;
+    if (!decipher) {
+      state.cipherFailed = true;
+      return {};
+    }
+    if (data == nullptr) return {};
+    auto text = decipher(data->bytes);
+    if (!text) {
+      if (KeyFailed()) state.cipherFailed = true;
+      return {};
+    }
+    return *text;
+  }
+  return fields.TakeString(plain).value_or(std::string());
+}
+
+}  // namespace
+
+WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadState& state) {
+  return DownloadQueueElementCreateFromDictionary(Value(d), state);
+}
+
+WrapperRef DownloadQueueElementCreateFromDictionary(Value&& record, RecordLoadState& state) {
+  values::Dictionary none;
+  values::Dictionary* dict = record.AsDictionary();
+  const RecordFields fields(dict ? *dict : none);
+  auto e = std::make_unique<DownloadQueueElement>();
+  e->scheduleTime = fields.RealOr(kScheduleTime, -1.0);
+  if (values::Array* stored = fields.at[kURLData] ? fields.at[kURLData]->AsArray() : nullptr) {
+    // Once the key has failed in this load, no password is read.
+    if (state.cipherFailed) engine::URLListRemoveKey(*stored, kEntryEncipheredURLPassword);
+    bool undecipherable = false;
+    values::Array entries = URLListFromStored(std::move(*stored), &undecipherable);
+    // Keep only entries that are dictionaries: everything else reads entries by key.
+    std::erase_if(entries, [](const Value& entry) { return !entry.IsDictionary(); });
     e->urlData = std::move(entries);
     if (undecipherable && KeyFailed()) state.cipherFailed = true;
   }
-  e->batchID = OptionalString(d, "batchID");
-  e->completion = OptionalString(d, "Completion");
+  e->batchID = fields.TakeString(kBatchID);
+  e->completion = fields.TakeString(kCompletion);
   // The name becomes a path inside the download folder: checked as a server's name is.
-  if (auto stored = OptionalString(d, "Filename"))
+  if (auto stored = fields.TakeString(kFilename))
     e->filename = engine::StoredFileName(*stored).value_or("temp1");
   if (e->filename.empty()) e->filename = "temp1";
-  e->finished = BoolOr(d, "finished");
-  const std::int64_t priority = IntOr(d, "priority", 0);
+  e->finished = fields.BoolOr(kFinished);
+  const std::int64_t priority = fields.IntOr(kPriority, 0);
   e->priority = priority >= 0 && priority <= 2 ? static_cast<std::int32_t>(priority) : 0;
-  std::int64_t connections = IntOr(d, "Connections", CurrentQueueSettings().defaultPorts);
+  const std::int64_t connections = fields.IntOr(kConnections, CurrentQueueSettings().defaultPorts);
   e->connections = static_cast<std::int32_t>(std::clamp<std::int64_t>(connections, 1, 32));
-  e->downloadCount = static_cast<std::int32_t>(IntOr(d, "download count", 0));
-  std::int64_t uid = 0;
-  e->uid = d.GetInt64("UID", uid) == Lookup::kOk ? static_cast<DownloadUID>(uid) : NewDownloadUID();
+  e->downloadCount = static_cast<std::int32_t>(fields.IntOr(kDownloadCount, 0));
+  const Number* uid = fields.AsNumber(kUID);
+  e->uid = uid ? static_cast<DownloadUID>(uid->AsInt64()) : NewDownloadUID();
   e->hostID = 0;
-  e->status = static_cast<DownloadStatus>(IntOr(d, "status", kStatusOnHold));
-  e->fileSize = IntOr(d, "file size", 0);
-  e->duration = RealOr(d, "duration", 0);
-  e->completionType = static_cast<std::int32_t>(IntOr(d, "completion type", 0));
-  e->progress = IntOr(d, "progress", 0);
-  e->startDate = RealOr(d, "start date", 0);
-  e->endDate = RealOr(d, "end date", 0);
-  e->historyPosition = static_cast<std::int32_t>(IntOr(d, "history position", 0));
-  e->queuePosition = static_cast<std::int32_t>(IntOr(d, "queue position", 0));
-  e->flags = static_cast<std::int16_t>(IntOr(d, "flags", 0));
-  e->fileAlias = OptionalData(d, "file alias");
-  e->destination = OptionalData(d, "destination");
-  e->completeFile = OptionalData(d, "complete file");
+  e->status = static_cast<DownloadStatus>(fields.IntOr(kStatus, kStatusOnHold));
+  e->fileSize = fields.IntOr(kFileSize, 0);
+  e->duration = fields.RealOr(kDuration, 0);
+  e->completionType = static_cast<std::int32_t>(fields.IntOr(kCompletionType, 0));
+  e->progress = fields.IntOr(kProgress, 0);
+  e->startDate = fields.RealOr(kStartDate, 0);
+  e->endDate = fields.RealOr(kEndDate, 0);
+  e->historyPosition = static_cast<std::int32_t>(fields.IntOr(kHistoryPosition, 0));
+  e->queuePosition = static_cast<std::int32_t>(fields.IntOr(kQueuePosition, 0));
+  e->flags = static_cast<std::int16_t>(fields.IntOr(kFlags, 0));
+  e->fileAlias = fields.TakeData(kFileAlias);
+  e->destination = fields.TakeData(kDestination);
+  e->completeFile = fields.TakeData(kCompleteFile);
 
-  const values::Array* domains = nullptr;
-  values::Array hostNames;
-  if (d.GetArray("domains", domains) != Lookup::kOk) {
+  if (const values::Array* domains = fields.at[kDomains] ? fields.at[kDomains]->AsArray() : nullptr) {
+    e->domains.reserve(domains->size());
+    for (const Value& host : *domains) {
+      if (const std::string* name = host.AsString()) e->domains.push_back(*name);
+    }
+  } else {
+    values::Array hostNames;
     engine::URLListCopyHostNames(e->urlData, hostNames);
-    domains = &hostNames;
-  }
-  for (const Value& host : *domains) {
-    if (host.IsString()) e->domains.push_back(*host.AsString());
+    for (const Value& host : hostNames) {
+      if (const std::string* name = host.AsString()) e->domains.push_back(*name);
+    }
   }
 
-  if (auto path = OptionalString(d, "completeURL")) e->completeURL = values::FileUrlFromPath(*path, false);
+  if (auto path = fields.TakeString(kCompleteURL)) e->completeURL = values::FileUrlFromPath(*path, false);
   if (e->completeFile) {
     if (!e->completeURL) {
       if (auto found = ResolveAliasField(e->completeFile)) {
@@ -216,16 +302,17 @@ WrapperRef DownloadQueueElementCreateFromDictionary(const Value& d, RecordLoadSt
     }
   }
 
-  e->useAuth = BoolOr(d, "useAuth");
+  e->useAuth = fields.BoolOr(kUseAuth);
   if (!state.cipherFailed) {
-    e->authUser = ReadCredential(d, "EauthUser", "authUser", state);
-    if (!state.cipherFailed) e->authPassword = ReadCredential(d, "EauthPassword", "authPassword", state);
+    e->authUser = TakeCredential(fields, kEnciphered, kAuthUser, state);
+    if (!state.cipherFailed)
+      e->authPassword = TakeCredential(fields, kEncipheredPassword, kAuthPassword, state);
   }
   if (e->authUser.empty()) e->useAuth = false;
 
-  e->relativeLocation = OptionalString(d, "relativeLocation");
-  e->checksum = OptionalString(d, "checksum");
-  e->verificationFailed = BoolOr(d, "verificationFailed");
+  e->relativeLocation = fields.TakeString(kRelativeLocation);
+  e->checksum = fields.TakeString(kChecksum);
+  e->verificationFailed = fields.BoolOr(kVerificationFailed);
   return DownloadQueueWrapper::Create(std::move(e));
 }
 

@@ -29,6 +29,8 @@ struct RecordLoadState {
 };
 
 WrapperRef DownloadQueueElementCreateFromDictionary(const values::Value& record, RecordLoadState& state);
+// The same, taking the record's strings, data and URL entries rather than copy them.
+WrapperRef DownloadQueueElementCreateFromDictionary(values::Value&& record, RecordLoadState& state);
 
 // What the transfer log says when credentials were kept out of the queue file.
 inline constexpr const char kCredentialsNotSavedMessage[] =

@@ -306,8 +306,8 @@ void GiveUnreadableFileUp(const files::FileRef& file) {
   }
 }
 
-WrapperRef RecordFromDictionary(const values::Value& dict, RecordLoadState& state) {
-  WrapperRef wrapper = DownloadQueueElementCreateFromDictionary(dict, state);
+WrapperRef RecordFromDictionary(values::Value&& dict, RecordLoadState& state) {
+  WrapperRef wrapper = DownloadQueueElementCreateFromDictionary(std::move(dict), state);
   DownloadQueueElement& e = wrapper->element();
   e.transferLog = {};
   e.inUse = false;
@@ -373,7 +373,7 @@ std::optional<LoadedQueue> ReadQueueFile(const files::FileHandle& handle, Record
   LoadedQueue loaded;
   values::XmlPlistStreamReader reader([&](const std::string& key, values::Value&& item, std::string&) {
     if (key == "Elements") {
-      if (item.IsDictionary()) loaded.records.push_back(RecordFromDictionary(item, state));
+      if (item.IsDictionary()) loaded.records.push_back(RecordFromDictionary(std::move(item), state));
     } else if (key == "Folders") {
       loaded.folders.push_back(std::move(item));
     }
@@ -413,7 +413,7 @@ std::optional<LoadedQueue> ReadWholeQueueFile(const values::Bytes& bytes, Record
   const values::Array* elements = nullptr;
   if (root->GetArray("Elements", elements) == values::Lookup::kOk) {
     for (const values::Value& dict : *elements) {
-      if (dict.IsDictionary()) loaded.records.push_back(RecordFromDictionary(dict, state));
+      if (dict.IsDictionary()) loaded.records.push_back(RecordFromDictionary(values::Value(dict), state));
     }
   }
   const values::Array* folders = nullptr;

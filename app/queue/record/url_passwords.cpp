@@ -54,24 +54,30 @@ values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
 }
 
 values::Array URLListFromStored(const values::Array& entries, bool* undecipherable) {
-  values::Array out = entries;
+  return URLListFromStored(values::Array(entries), undecipherable);
+}
+
+values::Array URLListFromStored(values::Array&& entries, bool* undecipherable) {
+  values::Array out = std::move(entries);
   auto& decipher = QueueHooksSlot::Get().decipherCredential;
   for (values::Value& entry : out) {
-    const values::Value* stored = entry.Find(kEntryEncipheredURLPassword);
-    if (stored == nullptr) continue;
-    std::optional<std::string> password;
-    std::string text;
-    if (stored->AsData() && decipher && entry.GetString(engine::kEntryURL, text) == values::Lookup::kOk) {
-      if (auto plain = decipher(stored->AsData()->bytes)) password = JoinPassword(text, *plain);
+    if (const values::Value* stored = entry.Find(kEntryEncipheredURLPassword)) {
+      std::optional<std::string> password;
+      std::string text;
+      if (stored->AsData() && decipher && entry.GetString(engine::kEntryURL, text) == values::Lookup::kOk) {
+        if (auto plain = decipher(stored->AsData()->bytes)) password = JoinPassword(text, *plain);
+      }
+      if (password) {
+        entry.Put(engine::kEntryURL, *password);
+      } else if (undecipherable) {
+        *undecipherable = true;
+      }
+      entry.Erase(kEntryEncipheredURLPassword);
     }
-    if (password) {
-      entry.Put(engine::kEntryURL, *password);
-    } else if (undecipherable) {
-      *undecipherable = true;
-    }
-    entry.Erase(kEntryEncipheredURLPassword);
+    // An entry whose URL does not parse loses it (URLListCopyWithURLObjects' rule).
+    if (entry.Find(engine::kEntryURL) && !engine::EntryURL(entry)) entry.Erase(engine::kEntryURL);
   }
-  return engine::URLListCopyWithURLObjects(out);
+  return out;
 }
 
 }  // namespace queue

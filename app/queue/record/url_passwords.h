@@ -22,5 +22,7 @@ values::Array URLListForStoring(const values::Array& entries, bool* withheld = n
 // The entries as read, passwords put back where they decipher. `undecipherable` is set
 // when one does not (no key, another key, damaged data): that URL stays without it.
 values::Array URLListFromStored(const values::Array& entries, bool* undecipherable = nullptr);
+// The same, reusing the entries given (a load reads each record once).
+values::Array URLListFromStored(values::Array&& entries, bool* undecipherable = nullptr);
 
 }  // namespace queue

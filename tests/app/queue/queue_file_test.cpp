@@ -135,6 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
                   QueueTest::Record(2, kStatusStopped, {{"Filename", ".hidden by the user"}})},
                  {{1, kStatusStopped, -1, -1, -1, "100%25 done \xC3\xA9t\xC3\xA9.zip"},
                   {2, kStatusStopped, -1, -1, -1, ".hidden by the user"}}},
+        // A value of another type than its key's counts as missing.
+        LoadCase{
+            "ValuesOfAnotherTypeTakeTheDefaults",
+            {QueueTest::Record(1, kStatusStopped,
+                               {{"Connections", "4"}, {"priority", "2"}, {"Filename", Number::Int32(3)}}),
+             Value(values::Dictionary{{"UID", Number::Int64(2)}, {"status", "64"}})},
+            {{1, kStatusStopped, -1, 3, 0, "temp1"}, {2, kStatusOnHold}}},
         LoadCase{"UIDAboveThirtyTwoBitsIsCut",
                  {QueueTest::Record(0x100000005LL, kStatusStopped)},
                  {{5, kStatusStopped}}}),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,22 @@ TEST(PlistXmlStream, RefusesWhatTheWholeReaderRefuses) {
       {"<plist><array><![CDATA[x]]></array></plist>", "CDATA inside <array>"},
       {"<plist><!-- never ends", "unterminated comment"},
       {tooDeep, "nesting"},
+      {"<plist><string>&#0;</string></plist>", "bad character reference"},
+      {"<plist><string>&#xD800;</string></plist>", "bad character reference"},
+      {"<plist><string>&#x110000;</string></plist>", "bad character reference"},
+      {"<plist><string>a &amp b</string></plist>", "without a complete reference"},
+      {"<plist><string>a</integer></plist>", "unexpected </integer>"},
+      {"<plist><true>x</true></plist>", "text inside <true>"},
+      {"<plist><integer>99999999999999999999</integer></plist>", "out of range"},
+      {"<plist><integer>-</integer></plist>", "bad <integer>"},
+      {"<plist><real>1e999</real></plist>", "out of range"},
+      {"<plist><real>1.5x</real></plist>", "bad <real>"},
+      {"<plist><date>2001-02-30T00:00:00Z</date></plist>", "bad <date>"},
+      {"<plist><str", "unterminated tag"},
+      {"<plist><string>abc", "ends inside <string>"},
+      {"<plist><dict><key>a</key></plist>", "unexpected </plist>"},
+      {"<plist><a/b></plist>", "bad start tag"},
+      {"<plist><plist/></plist>", "unknown tag <plist>"},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(ReadXmlPropertyList(c.text)) << c.text;
@@ -139,6 +157,86 @@ TEST(PlistXmlStream, RefusesWhatTheWholeReaderRefuses) {
       ReadInPieces("<plist>\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict>\n</plist>\n", 3);
   ASSERT_FALSE(lines.root);
   EXPECT_NE(lines.root.error().find("line 4"), std::string::npos) << lines.root.error();
+}
+
+// Every kind of value, read whole and cut at every place a chunk can end (the reader makes
+// most scalars straight from the text and gathers the rest, so both ways are seen).
+TEST(PlistXmlStream, EveryValueReadsAsWrittenInAnyPieces) {
+  const struct {
+    std::string_view text;
+    Value value;
+  } cases[] = {
+      {"<string>plain</string>", "plain"},
+      {"<string/>", ""},
+      {"<string></string>", ""},
+      {"<string>a &amp; b &lt;c&gt; &quot;d&quot; &apos;e&apos; &#65;&#x42;&#x1F389;</string>",
+       "a & b <c> \"d\" 'e' AB\xF0\x9F\x8E\x89"},
+      {"<string>line\r\nnext\r</string>", "line\r\nnext\r"},
+      {"<string>x<!-- note -->y<![CDATA[<&amp;>]]>z<?pi?></string>", "xy<&amp;>z"},
+      {"<string >spaced</string >", "spaced"},
+      {"<integer>42</integer>", Number::Int64(42)},
+      {"<integer> -7\n</integer>", Number::Int64(-7)},
+      {"<integer>0x1F</integer>", Number::Int64(31)},
+      {"<integer>+5</integer>", Number::Int64(5)},
+      {"<integer>123456789012345678</integer>", Number::Int64(123456789012345678)},
+      {"<integer>9223372036854775807</integer>", Number::Int64(INT64_MAX)},
+      {"<integer>18446744073709551615</integer>", Number::UInt64(UINT64_MAX)},
+      {"<integer>-9223372036854775808</integer>", Number::Int64(INT64_MIN)},
+      {"<real>1.5</real>", Number::Float64(1.5)},
+      {"<real> -0.25 </real>", Number::Float64(-0.25)},
+      {"<real>1e3</real>", Number::Float64(1000)},
+      {"<real>.5</real>", Number::Float64(0.5)},
+      {"<real>+inf</real>", Number::Float64(std::numeric_limits<double>::infinity())},
+      {"<real>-inf</real>", Number::Float64(-std::numeric_limits<double>::infinity())},
+      {"<date>2001-01-01T00:01:40Z</date>", Date{100}},
+      {"<data>\n\tAAEC\n\tAw==\n</data>", Data{Bytes{0, 1, 2, 3}}},
+      {"<data>QUJD</data>", Data{Bytes{'A', 'B', 'C'}}},
+      {"<data></data>", Data{}},
+      {"<true/>", true},
+      {"<false />", false},
+      {"<true> </true>", true},
+      {"<dict><key>a</key><array><dict><key>b</key><array/></dict><array><integer>1</integer></array>"
+       "</array><key>c</key><dict/></dict>",
+       Value{{"a", Array{Value{{"b", Array{}}}, Array{Number::Int64(1)}}}, {"c", Dictionary{}}}},
+      // Keys out of order, with references, empty, and repeated (the last value wins).
+      {"<dict><key>z</key><integer>1</integer><key>a&amp;b</key><integer>2</integer><key>z</key>"
+       "<integer>3</integer><key/><string>e</string></dict>",
+       Value{{"", "e"}, {"a&b", Number::Int64(2)}, {"z", Number::Int64(3)}}},
+      // A key outside a dictionary is a string.
+      {"<array><key>k</key></array>", Array{"k"}},
+      {"<plist version=\"1.0\" note='a>b'>\n<true/>\n</plist>\n", true},
+  };
+  for (const auto& c : cases) {
+    const auto whole = ReadXmlPropertyList(c.text);
+    ASSERT_TRUE(whole) << c.text << ": " << whole.error();
+    EXPECT_TRUE(StrictEqual(*whole, c.value)) << c.text << ": " << whole->Describe();
+    for (std::size_t piece = 0; piece <= c.text.size(); ++piece) {
+      SCOPED_TRACE(testing::Message() << c.text << " in pieces of " << piece);
+      const StreamRead read = ReadInPieces(c.text, piece, false);
+      ASSERT_TRUE(read.root) << read.root.error();
+      EXPECT_TRUE(StrictEqual(*read.root, c.value)) << read.root->Describe();
+    }
+  }
+}
+
+// A file cut short anywhere before its end is refused with a reason, never read as a
+// shorter list.
+TEST(PlistXmlStream, CutAnywhereIsRefused) {
+  const std::string text =
+      WriteXmlPropertyList(Value{{"Elements", Array{Value{{"UID", Number::Int64(1)},
+                                                          {"name", "a &amp; b"},
+                                                          {"alias", Data{Bytes(40, 9)}},
+                                                          {"urls", Array{Value{{"url", "http://h/"}}}}}}},
+                                 {"Folders", Array{Value{{"id", 2.5}, {"on", true}}}}})
+          .value();
+  const std::size_t end = text.rfind("</plist>") + std::string_view("</plist>").size();
+  for (std::size_t cut = 0; cut < end; ++cut) {
+    for (const std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+      const StreamRead read = ReadInPieces(std::string_view(text).substr(0, cut), piece);
+      ASSERT_FALSE(read.root) << "cut at " << cut << " in pieces of " << piece;
+      EXPECT_FALSE(read.root.error().empty());
+    }
+  }
 }
 
 // A handler that refuses an item stops the read with its reason.
