@@ -22,16 +22,18 @@ void ClearQueueTables() {
   gQueuedCount = 0;
   gQueueChanged = false;
   gFolderSettingsChanged = false;
+  NoteQueueTableReplaced();
 }
 
 void QueueItemsSet(DownloadUID uid, WrapperRef wrapper) {
   std::lock_guard lock(gQueueItemsLock);
   gQueueItems[uid] = std::move(wrapper);
+  NoteQueueMembership(uid);
 }
 
 void QueueItemsRemove(DownloadUID uid) {
   std::lock_guard lock(gQueueItemsLock);
-  gQueueItems.erase(uid);
+  if (gQueueItems.erase(uid) != 0) NoteQueueMembership(uid);
 }
 
 WrapperRef LookUpDownloadWrapper(DownloadUID uid) {
