@@ -117,17 +117,16 @@ void RecordTextStore::Settle() {
     std::sort(added_.begin(), added_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     const std::size_t before = entries_.size();
     entries_.insert(entries_.end(), added_.begin(), added_.end());
-    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(before), entries_.end(),
-                       [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(before),
+                       entries_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     added_.clear();
     // A key put twice before a Settle keeps its last text (the merge keeps equal keys in
     // the order they came).
-    auto last = std::unique(entries_.rbegin(), entries_.rend(),
-                            [&](const Entry& a, const Entry& b) {
-                              if (a.key != b.key) return false;
-                              Release(b);
-                              return true;
-                            });
+    auto last = std::unique(entries_.rbegin(), entries_.rend(), [&](const Entry& a, const Entry& b) {
+      if (a.key != b.key) return false;
+      Release(b);
+      return true;
+    });
     entries_.erase(entries_.begin(), last.base());
   }
   Compact();

@@ -101,8 +101,8 @@ bool RecordTextStore::Snapshot::ForEachPiece(const Fn& fn) const {
     char* end = digits + sizeof digits;
     char* at = end;
     // std::to_chars's result, by hand, so that this header stays light.
-    std::uint32_t magnitude = e.position < 0 ? 0u - static_cast<std::uint32_t>(e.position)
-                                             : static_cast<std::uint32_t>(e.position);
+    std::uint32_t magnitude =
+        e.position < 0 ? 0u - static_cast<std::uint32_t>(e.position) : static_cast<std::uint32_t>(e.position);
     do {
       *--at = static_cast<char>('0' + magnitude % 10);
       magnitude /= 10;
