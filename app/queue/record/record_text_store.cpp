@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <unordered_map>
 
 #include "app/queue/record/download_queue_wrapper.h"
 
@@ -12,7 +15,115 @@ namespace {
 // enough that a mostly dead one is cheap to move out of.
 constexpr std::size_t kBlockSize = 4 << 20;
 
+// The keys of a record and of its URL entries: their lines are kept short.
+constexpr std::string_view kKeyNames[] = {
+    "CFHTTPAuthentication",
+    "CFHTTPProxyAuthentication",
+    "Completion",
+    "Connections",
+    "ETag",
+    "EauthPassword",
+    "EauthUser",
+    "Filename",
+    "NetworkReachability",
+    "NoDate",
+    "UID",
+    "Unreachable",
+    "authPassword",
+    "authUser",
+    "batchID",
+    "checksum",
+    "complete file",
+    "completeURL",
+    "completion type",
+    "cookie",
+    "dateString",
+    "destination",
+    "domains",
+    "download count",
+    "duration",
+    "end date",
+    "fatalError",
+    "file alias",
+    "file size",
+    "finished",
+    "flags",
+    "formdata",
+    "history position",
+    "hostID",
+    "java script priority",
+    "password",
+    "priority",
+    "progress",
+    "queue position",
+    "referer",
+    "relativeLocation",
+    "scheduleTime",
+    "start date",
+    "status",
+    "url",
+    "url data",
+    "useAuth",
+    "useIfRange",
+    "user",
+    "validated",
+    "verificationFailed",
+};
+constexpr std::size_t kKeyCount = std::size(kKeyNames);
+constexpr std::size_t kMaxKeyTabs = 16;
+
+// Every line a key line can stand for, made once.
+struct KeyLines {
+  KeyLines() {
+    for (std::size_t tabs = 0; tabs < kMaxKeyTabs; ++tabs) {
+      for (std::size_t n = 0; n < kKeyCount; ++n) {
+        lines[tabs][n] = std::string(tabs, '\t') + "<key>" + std::string(kKeyNames[n]) + "</key>\n";
+      }
+    }
+    for (std::size_t n = 0; n < kKeyCount; ++n) numbers.emplace(kKeyNames[n], static_cast<std::uint8_t>(n));
+  }
+  std::string lines[kMaxKeyTabs][kKeyCount];
+  std::unordered_map<std::string_view, std::uint8_t> numbers;
+};
+
+const KeyLines& TheKeyLines() {
+  static const KeyLines lines;
+  return lines;
+}
+
+// Appends `text` to `out`, each line of a known key as three bytes.
+void AppendShortened(std::string_view text, std::string& out) {
+  constexpr std::string_view kOpen = "<key>", kClose = "</key>\n";
+  const KeyLines& keys = TheKeyLines();
+  while (!text.empty()) {
+    const std::size_t newline = text.find('\n');
+    const std::size_t size = newline == std::string_view::npos ? text.size() : newline + 1;
+    const std::string_view line = text.substr(0, size);
+    std::size_t tabs = 0;
+    while (tabs < line.size() && line[tabs] == '\t') ++tabs;
+    bool shortened = false;
+    if (tabs < kMaxKeyTabs && line.size() > tabs + kOpen.size() + kClose.size() &&
+        line.substr(tabs, kOpen.size()) == kOpen && line.ends_with(kClose)) {
+      const std::string_view name =
+          line.substr(tabs + kOpen.size(), line.size() - tabs - kOpen.size() - kClose.size());
+      if (auto it = keys.numbers.find(name); it != keys.numbers.end()) {
+        out += RecordTextStore::kKeyLine;
+        out += static_cast<char>(tabs);
+        out += static_cast<char>(it->second);
+        shortened = true;
+      }
+    }
+    if (!shortened) out += line;
+    text.remove_prefix(size);
+  }
+}
+
 }  // namespace
+
+std::string_view RecordTextStore::KeyLine(std::uint8_t tabs, std::uint8_t name) {
+  if (tabs >= kMaxKeyTabs || name >= kKeyCount) return {};
+  return TheKeyLines().lines[tabs][name];
+}
 
 struct RecordTextStore::Block {
   explicit Block(std::size_t size) : data(new char[size]), capacity(size) {}
@@ -74,14 +185,16 @@ void RecordTextStore::Put(DownloadUID key, DownloadQueueWrapper& owner, std::str
   fresh.key = key;
   fresh.owner = &owner;
   fresh.position = position;
+  scratch_.clear();
   if (positionAt == kNoPosition) {
-    fresh.text = Append(text, {}, fresh.block);
+    AppendShortened(text, scratch_);
   } else {
-    fresh.text = Append(text.substr(0, positionAt), text.substr(positionEnd), fresh.block);
-    fresh.positionAt = positionAt;
+    AppendShortened(text.substr(0, positionAt), scratch_);
+    fresh.positionAt = static_cast<std::uint32_t>(scratch_.size());
+    AppendShortened(text.substr(positionEnd), scratch_);
   }
-  fresh.length = static_cast<std::uint32_t>(
-      positionAt == kNoPosition ? text.size() : text.size() - (positionEnd - positionAt));
+  fresh.text = Append(scratch_, {}, fresh.block);
+  fresh.length = static_cast<std::uint32_t>(scratch_.size());
   const std::uint32_t hint = owner.hasSavedText() && owner.savedTextKey() == key ? owner.savedTextIndex() : 0;
   if (Entry* kept = Find(key, hint)) {
     Release(*kept);

@@ -13,6 +13,11 @@
 // in at each save from the entry's position, since renumbering moves every Queued download
 // at each start while the rest of its record stays as it was.
 //
+// Over half of a record's text is the lines of its keys, the same in every record: a line
+// "<tabs><key>name</key>" of a name the queue file uses is kept as three bytes (kKeyLine,
+// the number of tabs, the name's number) and written out whole again. The file's text
+// never holds the byte kKeyLine (XML cannot carry it), so it marks nothing else.
+//
 // A save takes a snapshot: a copy of the entries (a few dozen bytes each, no text) and the
 // blocks they point into, shared, so the worker writes from it while the main thread goes
 // on. The store itself is used on the main thread only.
@@ -32,6 +37,9 @@ class RecordTextStore {
  public:
   struct Block;
   static constexpr std::uint32_t kNoPosition = 0xFFFFFFFF;
+  static constexpr char kKeyLine = '\x01';
+  // The line a kept key line stands for; empty for a pair of bytes that names none.
+  static std::string_view KeyLine(std::uint8_t tabs, std::uint8_t name);
 
   struct Entry {
     DownloadUID key = 0;  // the record's key in gQueueItems: entries are in its order
@@ -79,6 +87,7 @@ class RecordTextStore {
 
  private:
   const char* Append(std::string_view first, std::string_view second, Block*& block);
+  std::string scratch_;  // a text with its key lines shortened, before it is kept
   void Release(const Entry& entry);
   void Compact();
 
@@ -90,11 +99,29 @@ class RecordTextStore {
   std::size_t liveBytes_ = 0;
 };
 
+namespace record_text {
+// Calls fn with the pieces of a kept text, its key lines written out whole.
+template <class Fn>
+bool ForEachPiece(std::string_view text, const Fn& fn) {
+  while (!text.empty()) {
+    const std::size_t mark = text.find(RecordTextStore::kKeyLine);
+    if (mark == std::string_view::npos || mark + 2 >= text.size()) return fn(text);
+    if (mark > 0 && !fn(text.substr(0, mark))) return false;
+    if (!fn(RecordTextStore::KeyLine(static_cast<std::uint8_t>(text[mark + 1]),
+                                     static_cast<std::uint8_t>(text[mark + 2])))) {
+      return false;
+    }
+    text.remove_prefix(mark + 3);
+  }
+  return true;
+}
+}  // namespace record_text
+
 template <class Fn>
 bool RecordTextStore::Snapshot::ForEachPiece(const Fn& fn) const {
   for (const Entry& e : entries) {
     if (e.positionAt == kNoPosition) {
-      if (!fn(std::string_view(e.text, e.length))) return false;
+      if (!record_text::ForEachPiece(std::string_view(e.text, e.length), fn)) return false;
       continue;
     }
     char digits[16];
@@ -108,9 +135,9 @@ bool RecordTextStore::Snapshot::ForEachPiece(const Fn& fn) const {
       magnitude /= 10;
     } while (magnitude != 0);
     if (e.position < 0) *--at = '-';
-    if (!fn(std::string_view(e.text, e.positionAt)) ||
+    if (!record_text::ForEachPiece(std::string_view(e.text, e.positionAt), fn) ||
         !fn(std::string_view(at, static_cast<std::size_t>(end - at))) ||
-        !fn(std::string_view(e.text + e.positionAt, e.length - e.positionAt))) {
+        !record_text::ForEachPiece(std::string_view(e.text + e.positionAt, e.length - e.positionAt), fn)) {
       return false;
     }
   }
