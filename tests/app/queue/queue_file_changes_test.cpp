@@ -220,6 +220,17 @@ INSTANTIATE_TEST_SUITE_P(
                      QueueItemsSet(3, w);
                    },
                    "<string>back-again</string>", "<string>f3</string>"},
+        // Keys the texts keep short, and the same keys nested deeper than that is done, and
+        // keys of a name of the user's own, all in one entry.
+        ChangeCase{"NestedKeysOfEveryDepth",
+                   [] {
+                     Value nested("deepest");
+                     for (int depth = 0; depth < 20; ++depth) {
+                       nested = Value(values::Dictionary{{"url", std::move(nested)}, {"my own key", "x"}});
+                     }
+                     W(1)->element().urlData[0].Put("cookie", std::move(nested));
+                   },
+                   "<string>deepest</string>", nullptr},
         // Added below and above every kept UID, out of order.
         ChangeCase{"RecordsAddedAroundTheOthers",
                    [] {
