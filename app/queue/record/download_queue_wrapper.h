@@ -90,9 +90,14 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   // Renumbering moves every Queued download at each start; the queue file fills the
   // position in at each save, so this alone leaves the saved text in use.
   void setQueuePosition(std::int32_t position) {
-    if (position == element_->queuePosition) return;
+    if (auto note = MoveQueuePosition(position)) NoteQueuePosition(*note);
+  }
+  // The same, for renumbering many: what the queue file must be told, to tell it at once.
+  std::optional<RecordChanges::Position> MoveQueuePosition(std::int32_t position) {
+    if (position == element_->queuePosition) return std::nullopt;
     element_->queuePosition = position;
-    if (hasSavedText_) NoteQueuePosition({savedTextKey_, this, position, savedTextIndex_});
+    if (!hasSavedText_) return std::nullopt;
+    return RecordChanges::Position{savedTextKey_, this, position, savedTextIndex_};
   }
   void setRelativeLocation(std::optional<std::string> location) {
     MarkChanged();

@@ -53,11 +53,16 @@ std::int32_t RenumberQueue(std::size_t first, std::size_t count) {
   std::lock_guard lock(gQueueItemsLock);
   std::int32_t next = static_cast<std::int32_t>(first) + 1;
   const std::size_t end = std::min(gQueueOrder.size(), first + count);
+  // The queue file is told of the new positions at once: a start moves every Queued one.
+  static std::vector<RecordChanges::Position> moved;
+  moved.clear();
   for (std::size_t i = first; i < end; ++i) {
     auto it = gQueueItems.find(gQueueOrder[i]);
     if (it == gQueueItems.end() || it->second->status() != kStatusQueued) continue;
-    it->second->setQueuePosition(next++);
+    if (auto note = it->second->MoveQueuePosition(next)) moved.push_back(*note);
+    ++next;
   }
+  NoteQueuePositions(moved);
   gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
   return gQueuedCount;
 }

@@ -50,6 +50,19 @@ void NoteQueuePosition(const RecordChanges::Position& position) {
   log.changes.positions.push_back(position);
 }
 
+void NoteQueuePositions(const std::vector<RecordChanges::Position>& positions) {
+  if (positions.empty()) return;
+  ChangeLog& log = Log();
+  std::lock_guard guard(log.lock);
+  if (log.changes.allPositions) return;
+  if (log.changes.positions.size() + positions.size() > kMaxPositionNotes) {
+    log.changes.allPositions = true;
+    log.changes.positions.clear();
+    return;
+  }
+  log.changes.positions.insert(log.changes.positions.end(), positions.begin(), positions.end());
+}
+
 void NoteQueueTableReplaced() {
   ChangeLog& log = Log();
   std::lock_guard guard(log.lock);

@@ -36,6 +36,7 @@ struct RecordChanges {
 void NoteRecordChanged(DownloadQueueWrapper& wrapper);
 void NoteQueueMembership(DownloadUID uid);
 void NoteQueuePosition(const RecordChanges::Position& position);
+void NoteQueuePositions(const std::vector<RecordChanges::Position>& positions);
 void NoteQueueTableReplaced();
 // Hands over what was noted and starts a new list; `reuse` (emptied) takes the place of the
 // lists handed over, so that their memory serves again.
