@@ -443,7 +443,7 @@ RecordTextKey CurrentRecordTextKey() {
 // The texts the saves write from (main thread only), with the lists of the last save kept
 // for the next: fresh lists of a large queue cost the main thread their pages anew each time.
 struct SavedTexts {
-  RecordTextStore store;
+  RecordTextStore& store = SavedRecordTexts();
   std::optional<RecordTextKey> key;  // what the texts were made with; none yet: make them all
   RecordChanges spareChanges;
   std::vector<RecordTextStore::Entry> spareEntries;

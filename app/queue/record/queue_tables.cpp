@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/queue/record/record_text_store.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 
@@ -23,6 +24,9 @@ void ClearQueueTables() {
   gQueueChanged = false;
   gFolderSettingsChanged = false;
   NoteQueueTableReplaced();
+  // The records' saved texts go with them: the next save makes every text anew anyway, and
+  // a large queue loaded next must not find the old texts still in memory.
+  SavedRecordTexts().Clear();
 }
 
 void QueueItemsSet(DownloadUID uid, WrapperRef wrapper) {

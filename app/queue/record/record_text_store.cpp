@@ -1,8 +1,11 @@
 #include "app/queue/record/record_text_store.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 #include <unordered_map>
 
@@ -86,9 +89,10 @@ struct KeyLines {
   std::unordered_map<std::string_view, std::uint8_t> numbers;
 };
 
+// Never torn down: a save still being written at exit reads them.
 const KeyLines& TheKeyLines() {
-  static const KeyLines lines;
-  return lines;
+  static const KeyLines* const lines = new KeyLines();
+  return *lines;
 }
 
 // Appends `text` to `out`, each line of a known key as three bytes.
@@ -125,13 +129,28 @@ std::string_view RecordTextStore::KeyLine(std::uint8_t tabs, std::uint8_t name) 
   return TheKeyLines().lines[tabs][name];
 }
 
+// Blocks are mapped from the system rather than taken from the heap: a block let go returns
+// its memory at once instead of leaving a hole among the records' small allocations, and
+// the part of the newest block not yet written costs nothing.
 struct RecordTextStore::Block {
-  explicit Block(std::size_t size) : data(new char[size]), capacity(size) {}
-  std::unique_ptr<char[]> data;
+  explicit Block(std::size_t size) : capacity(size) {
+    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    data = static_cast<char*>(mapped);
+  }
+  ~Block() { ::munmap(data, capacity); }
+  Block(const Block&) = delete;
+  Block& operator=(const Block&) = delete;
+  char* data = nullptr;
   std::size_t capacity;
   std::size_t used = 0;
   std::size_t live = 0;
 };
+
+RecordTextStore& SavedRecordTexts() {
+  static RecordTextStore store;
+  return store;
+}
 
 RecordTextStore::RecordTextStore() = default;
 RecordTextStore::~RecordTextStore() = default;
@@ -163,7 +182,7 @@ const char* RecordTextStore::Append(std::string_view first, std::string_view sec
     blocks_.push_back(std::make_shared<Block>(std::max(size, kBlockSize)));
   }
   block = blocks_.back().get();
-  char* at = block->data.get() + block->used;
+  char* at = block->data + block->used;
   std::memcpy(at, first.data(), first.size());
   std::memcpy(at + first.size(), second.data(), second.size());
   block->used += size;

@@ -117,6 +117,9 @@ bool ForEachPiece(std::string_view text, const Fn& fn) {
 }
 }  // namespace record_text
 
+// The texts of the queue file's records (main thread only).
+RecordTextStore& SavedRecordTexts();
+
 template <class Fn>
 bool RecordTextStore::Snapshot::ForEachPiece(const Fn& fn) const {
   for (const Entry& e : entries) {
