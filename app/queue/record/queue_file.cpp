@@ -648,6 +648,11 @@ void MakeSavedTexts() {
     std::vector<std::pair<std::string, std::string>>& omissions;
   } sink{PendingOmissions()};
   MakeEveryText(sink, error);
+  // The list the first snapshot fills is made here too, so that the first start of the run
+  // does not pay for its pages.
+  SavedTexts& saved = Saved();
+  saved.spareEntries.assign(saved.store.size(), RecordTextStore::Entry{});
+  saved.spareEntries.clear();
   std::lock_guard lock(gFoldersLock);
   for (const auto& [uid, folder] : gFolders) {
     std::shared_ptr<const std::vector<DownloadUID>> items;
