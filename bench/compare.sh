@@ -7,8 +7,9 @@
 #   - one file (1 GiB) from a loopback nginx over HTTP and HTTPS, with 1 and 10 connections:
 #     wall time, user CPU and peak memory (the median of the runs);
 #   - the download limit at 2, 10 and 50 MiB/s with 10 connections: the rate achieved;
-#   - the queue file with 1,000, 10,000 and 100,000 downloads: save, load, what a save after
-#     a start costs the main thread, and peak memory (Truvane only);
+#   - the queue file with 1,000, 10,000 and 100,000 downloads: save, load, what a start
+#     costs the main thread (out of the order, the rest renumbered, the save's snapshot),
+#     and peak memory (Truvane only);
 #   - many small files (1,000 of 16 KiB) through the real program, started by its queue.
 #
 # Usage: bench/compare.sh [BUILD_DIR]
@@ -255,7 +256,7 @@ if want queue && [ -x "$queue_bench" ]; then
     r="$(timeout 900 "$queue_bench" "$n" "$runs" 2>&1 || true)"
     save="$(sed -n 's/^save: median \([0-9.]*\) ms.*/\1/p' <<<"$r")"
     load="$(sed -n 's/^load: median \([0-9.]*\) ms.*/\1/p' <<<"$r")"
-    start="$(sed -n 's/^save after a start, main thread: median \([0-9.]*\) ms.*/\1/p' <<<"$r")"
+    start="$(sed -n 's/^a start with its save.*main thread: median \([0-9.]*\) ms.*/\1/p' <<<"$r")"
     peak="$(sed -n 's/^peak rss: \([0-9.]*\) MiB.*/\1/p' <<<"$r")"
     put "$row" truvane "${save:-?} ms / ${load:-?} ms / ${start:-?} ms / ${peak:-?} MiB"
   done

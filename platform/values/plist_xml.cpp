@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -119,6 +120,22 @@ std::string JoinPath(const std::vector<std::string>& path) {
   return joined;
 }
 
+// What writing a text byte takes: nothing, an escape, or a full check of the text (a byte
+// that is not printable ASCII).
+enum class TextKind : std::uint8_t { kPlain, kEscape, kCheck };
+
+constexpr std::array<TextKind, 256> kTextKinds = [] {
+  std::array<TextKind, 256> kinds{};
+  for (int c = 0; c < 256; ++c) {
+    if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
+      kinds[static_cast<std::size_t>(c)] = TextKind::kCheck;
+    } else if (c == '&' || c == '<' || c == '>') {
+      kinds[static_cast<std::size_t>(c)] = TextKind::kEscape;
+    }
+  }
+  return kinds;
+}();
+
 class XmlWriter {
  public:
   std::string out;
@@ -177,12 +194,29 @@ class XmlWriter {
   void Indent(int indent) { out.append(static_cast<std::size_t>(indent), '\t'); }
 
   bool WriteText(std::string_view tag, const std::string& s, int indent) {
-    if (std::string reason = UnwritableTextReason(s); !reason.empty())
-      return Fail((tag == "key" ? "dictionary key " : "string ") + reason);
+    // Nearly every text is printable ASCII with nothing to escape: one pass over it tells,
+    // and only other texts get the full check.
+    TextKind kind = TextKind::kPlain;
+    for (const char c : s) {
+      const TextKind k = kTextKinds[static_cast<unsigned char>(c)];
+      if (k > kind) kind = k;
+      if (kind == TextKind::kCheck) break;
+    }
+    if (kind == TextKind::kCheck) {
+      if (std::string reason = UnwritableTextReason(s); !reason.empty())
+        return Fail((tag == "key" ? "dictionary key " : "string ") + reason);
+    }
     Indent(indent);
     out += '<';
     out += tag;
     out += '>';
+    if (kind == TextKind::kPlain) {
+      out += s;
+      out += "</";
+      out += tag;
+      out += ">\n";
+      return true;
+    }
     // Runs without a character to escape go out whole.
     std::size_t run = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {

@@ -20,18 +20,12 @@
 #include <string>
 
 #include "app/queue/record/download_queue_element.h"
+#include "app/queue/record/record_change_log.h"
 
 namespace queue {
 
 class DownloadQueueWrapper;
 using WrapperRef = std::shared_ptr<DownloadQueueWrapper>;
-
-// A record's text as the queue file last stored it, in two parts around the digits of its
-// "queue position", which every save fills in from the record (see setQueuePosition).
-struct SavedRecordText {
-  std::string beforePosition;
-  std::string afterPosition;
-};
 
 class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWrapper> {
  public:
@@ -52,19 +46,26 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   }
   const DownloadQueueElement& element() const { return *element_; }
 
-  // The record as the queue file last stored it (the text of its "Elements" entry), and
-  // whether the record may have changed since. The queue file's snapshot, on the main
-  // thread, is their only user.
+  // Whether the record may have changed since the queue file last made its text; the
+  // first change after that notes the record (record_change_log.h), so that a save finds
+  // the changed records without looking at the others.
   bool TakeChanged() { return changed_.exchange(false, std::memory_order_relaxed); }
-  void MarkChanged() { changed_.store(true, std::memory_order_relaxed); }
-  // The position is the record's queue position, kept here too so that a save need not
-  // look into the record.
-  const std::shared_ptr<const SavedRecordText>& savedText() const { return savedText_; }
-  std::int32_t savedTextPosition() const { return savedTextPosition_; }
-  void setSavedText(std::shared_ptr<const SavedRecordText> text) {
-    savedText_ = std::move(text);
-    savedTextPosition_ = element_->queuePosition;
+  bool changed() const { return changed_.load(std::memory_order_relaxed); }
+  void MarkChanged() {
+    if (!changed_.load(std::memory_order_relaxed) && !changed_.exchange(true, std::memory_order_relaxed))
+      NoteRecordChanged(*this);
   }
+  // Where the queue file keeps the record's text: under which key of gQueueItems, and at
+  // which index of the kept texts when last looked (a hint). Main thread only.
+  bool hasSavedText() const { return hasSavedText_; }
+  DownloadUID savedTextKey() const { return savedTextKey_; }
+  std::uint32_t savedTextIndex() const { return savedTextIndex_; }
+  void setSavedTextPlace(DownloadUID key, std::uint32_t index) {
+    hasSavedText_ = true;
+    savedTextKey_ = key;
+    savedTextIndex_ = index;
+  }
+  void clearSavedTextPlace() { hasSavedText_ = false; }
 
   DownloadUID uid() const { return element_->uid; }
   std::uint32_t hostUID() const { return element_->hostID; }
@@ -86,11 +87,17 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
   void setStatus(DownloadStatus status);
   void setStartDate(double date);
   void setEndDate(double date);
-  // Renumbering moves every Queued download at each start; the queue file reads the
-  // position afresh at each save, so this alone leaves the saved text in use.
+  // Renumbering moves every Queued download at each start; the queue file fills the
+  // position in at each save, so this alone leaves the saved text in use.
   void setQueuePosition(std::int32_t position) {
+    if (auto note = MoveQueuePosition(position)) NoteQueuePosition(*note);
+  }
+  // The same, for renumbering many: what the queue file must be told, to tell it at once.
+  std::optional<RecordChanges::Position> MoveQueuePosition(std::int32_t position) {
+    if (position == element_->queuePosition) return std::nullopt;
     element_->queuePosition = position;
-    savedTextPosition_ = position;
+    if (!hasSavedText_) return std::nullopt;
+    return RecordChanges::Position{savedTextKey_, this, position, savedTextIndex_};
   }
   void setRelativeLocation(std::optional<std::string> location) {
     MarkChanged();
@@ -117,8 +124,9 @@ class DownloadQueueWrapper : public std::enable_shared_from_this<DownloadQueueWr
 
   std::unique_ptr<DownloadQueueElement> element_;
   std::atomic<bool> changed_{true};
-  std::int32_t savedTextPosition_ = 0;
-  std::shared_ptr<const SavedRecordText> savedText_;
+  bool hasSavedText_ = false;
+  DownloadUID savedTextKey_ = 0;
+  std::uint32_t savedTextIndex_ = 0;
   std::uint32_t mode_ = 0;
   // What only rows of a remote listing carry, made when first set: downloads, nearly all
   // wrappers, go without.

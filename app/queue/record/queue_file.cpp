@@ -24,6 +24,7 @@
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/record/record_text_store.h"
 #include "app/ui/services/main_list_services.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
@@ -43,14 +44,6 @@ void ReportOpenFailure(int number) {
   ReportQueueFailure("Couldn't open the queue file. Error " + std::to_string(number) + ".");
 }
 
-// One download's entry of "Elements" as the file stores it (two tabs deep): the text its
-// wrapper kept from its last save (so a save serialises again only what changed), and
-// its queue position now.
-struct RecordText {
-  std::shared_ptr<const SavedRecordText> text;
-  std::int32_t position = 0;
-};
-
 // What precedes the digits of a record's own "queue position" in its text: its keys are
 // three tabs deep, right after a line's start (nested keys are deeper, and text values
 // cannot hold "<").
@@ -59,7 +52,7 @@ constexpr std::string_view kPositionLead = "\n\t\t\t<key>queue position</key>\n\
 // What one save writes, taken on the main thread: the records' texts, and the folders'
 // records, which the worker writes out.
 struct QueueSnapshot {
-  std::vector<RecordText> elements;
+  RecordTextStore::Snapshot elements;
   values::Array folders;
   // Of `folders`, in order: their "items" (put in by the worker) and ids, to name them in
   // the log.
@@ -82,7 +75,7 @@ struct SaveOutcome {
   std::vector<std::pair<std::string, std::string>> omissions;
   // The worker's snapshot list, emptied, for the next snapshot to fill: a fresh list of a
   // large queue costs the main thread its pages anew each time.
-  std::vector<RecordText> spareElements;
+  std::vector<RecordTextStore::Entry> spareElements;
 };
 
 // How the transfer log names a download of the file: by its name when that can be shown.
@@ -112,22 +105,12 @@ void RemoveWhatCannotBeSaved(values::Value& record, const Owner& owner, Sink& ou
 // The file's bytes as pieces, in order: what is written, and what reading it back must give.
 struct FileText {
   std::string head;
-  const std::vector<RecordText>* elements = nullptr;
+  const RecordTextStore::Snapshot* elements = nullptr;
   std::string tail;
 
   template <class Fn>
   bool ForEachPiece(const Fn& fn) const {
-    if (!fn(std::string_view(head))) return false;
-    for (const RecordText& record : *elements) {
-      if (!fn(std::string_view(record.text->beforePosition))) return false;
-      if (!record.text->afterPosition.empty()) {
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, record.position).ptr;
-        if (!fn(std::string_view(digits, static_cast<std::size_t>(end - digits)))) return false;
-        if (!fn(std::string_view(record.text->afterPosition))) return false;
-      }
-    }
-    return fn(std::string_view(tail));
+    return fn(std::string_view(head)) && elements->ForEachPiece(fn) && fn(std::string_view(tail));
   }
 };
 
@@ -143,9 +126,9 @@ SaveOutcome LayOut(QueueSnapshot& snapshot, FileText& file) {
   }
   file.head = values::XmlPropertyListHeader();
   file.head += "<dict>\n\t<key>Elements</key>\n";
-  file.head += snapshot.elements.empty() ? "\t<array/>\n" : "\t<array>\n";
+  file.head += snapshot.elements.entries.empty() ? "\t<array/>\n" : "\t<array>\n";
   file.elements = &snapshot.elements;
-  if (!snapshot.elements.empty()) file.tail += "\t</array>\n";
+  if (!snapshot.elements.entries.empty()) file.tail += "\t</array>\n";
   file.tail += "\t<key>Folders</key>\n";
   if (snapshot.folders.empty()) {
     file.tail += "\t<array/>\n";
@@ -445,12 +428,6 @@ files::Result<files::FileRef> QueueFileRef() {
 
 namespace {
 
-// The list of the last save on the worker, kept for the next snapshot (main thread only).
-std::vector<RecordText>& SpareElements() {
-  static std::vector<RecordText> spare;
-  return spare;
-}
-
 // What a record's text depends on beyond the record: whether credentials are enciphered,
 // and whether there is a cipher to do it. A change of either makes every text anew.
 struct RecordTextKey {
@@ -459,13 +436,22 @@ struct RecordTextKey {
   bool operator==(const RecordTextKey&) const = default;
 };
 
-std::optional<RecordTextKey>& SavedTextKey() {
-  static std::optional<RecordTextKey> key;
-  return key;
-}
-
 RecordTextKey CurrentRecordTextKey() {
   return {CurrentQueueSettings().encryptQueue, static_cast<bool>(QueueHooksSlot::Get().encipherCredential)};
+}
+
+// The texts the saves write from (main thread only), with the lists of the last save kept
+// for the next: fresh lists of a large queue cost the main thread their pages anew each time.
+struct SavedTexts {
+  RecordTextStore& store = SavedRecordTexts();
+  std::optional<RecordTextKey> key;  // what the texts were made with; none yet: make them all
+  RecordChanges spareChanges;
+  std::vector<RecordTextStore::Entry> spareEntries;
+};
+
+SavedTexts& Saved() {
+  static SavedTexts saved;
+  return saved;
 }
 
 // Values left out of records whose text was made outside a save (after a load), for the
@@ -475,15 +461,15 @@ std::vector<std::pair<std::string, std::string>>& PendingOmissions() {
   return omissions;
 }
 
-// Makes the record's text anew and keeps it on the wrapper; false (and `error`) when the
-// writer refuses it. A record whose credentials were held back for want of a cipher stays
-// marked changed, so that they are written once they can be.
+// Makes the record's text anew and keeps it under `key`; false (and `error`) when the writer
+// refuses it. A record whose credentials were held back for want of a cipher, or that was
+// refused, stays marked changed, so that the next save makes it again.
 template <class Sink>
-bool RefreshRecordText(DownloadQueueWrapper& wrapper, Sink& sink, std::string& error) {
+bool RefreshRecordText(DownloadQueueWrapper& wrapper, DownloadUID key, Sink& sink, std::string& error) {
   bool withheld = false;
-  values::Value record = DownloadQueueElementCopyDictionary(std::as_const(wrapper).element(), &withheld);
-  // Written into one buffer kept for all records, then copied out at its size: a text
-  // grown piece by piece would reallocate several times, for each of a hundred thousand.
+  const DownloadQueueElement& element = std::as_const(wrapper).element();
+  values::Value record = DownloadQueueElementCopyDictionary(element, &withheld);
+  // Written into one buffer kept for all records, then copied into the store.
   static std::string scratch;
   scratch.clear();
   std::string refused;
@@ -498,20 +484,123 @@ bool RefreshRecordText(DownloadQueueWrapper& wrapper, Sink& sink, std::string& e
       return false;
     }
   }
-  // Split around the position's digits (which the writer put there from the record).
-  auto saved = std::make_shared<SavedRecordText>();
+  // The position's digits (which the writer put there from the record) are left out.
   const std::size_t lead = scratch.find(kPositionLead);
   const std::size_t digits = lead == std::string::npos ? lead : lead + kPositionLead.size();
   const std::size_t end = digits == std::string::npos ? digits : scratch.find('<', digits);
   if (end == std::string::npos) {
-    saved->beforePosition = scratch;
+    Saved().store.Put(key, wrapper, scratch, RecordTextStore::kNoPosition, RecordTextStore::kNoPosition, 0);
   } else {
-    saved->beforePosition.assign(scratch, 0, digits);
-    saved->afterPosition.assign(scratch, end);
+    Saved().store.Put(key, wrapper, scratch, static_cast<std::uint32_t>(digits),
+                      static_cast<std::uint32_t>(end), element.queuePosition);
   }
-  wrapper.setSavedText(std::move(saved));
   if (withheld) wrapper.MarkChanged();
   return true;
+}
+
+// Every record's text made anew, whatever was kept. A record the writer refuses is left
+// out (and `error` set); the others are all made.
+template <class Sink>
+void MakeEveryText(Sink& sink, std::string& error) {
+  SavedTexts& saved = Saved();
+  // Whatever was noted is made anew below.
+  saved.spareChanges = TakeRecordChanges(std::move(saved.spareChanges));
+  // The old texts go first: a large queue never holds two sets.
+  saved.store.Clear();
+  std::lock_guard lock(gQueueItemsLock);
+  for (const auto& [key, wrapper] : gQueueItems) {
+    wrapper->TakeChanged();
+    RefreshRecordText(*wrapper, key, sink, error);
+  }
+  saved.store.Settle();
+}
+
+std::uint32_t IndexHint(const DownloadQueueWrapper& w, DownloadUID key) {
+  return w.hasSavedText() && w.savedTextKey() == key ? w.savedTextIndex() : 0;
+}
+
+// Both gQueueItems and the store are in key order: walks them side by side.
+template <class Fn>
+void ForEachKeptRecord(RecordTextStore& store, const Fn& fn) {
+  auto& entries = store.entries();
+  auto e = entries.begin();
+  for (const auto& [key, wrapper] : gQueueItems) {
+    while (e != entries.end() && e->key < key) ++e;
+    fn(key, *wrapper, e != entries.end() && e->key == key ? &*e : nullptr);
+  }
+}
+
+// After a change of the table the notes did not tell of (a record put into gQueueItems
+// directly): every record's text is checked against the table, and made again where it
+// is not the record's own or the record changed.
+template <class Sink>
+void MatchTable(Sink& sink, std::string& error) {
+  RecordTextStore& store = Saved().store;
+  std::vector<DownloadUID> stale, refresh;
+  {
+    auto& entries = store.entries();
+    auto e = entries.begin();
+    for (const auto& [key, wrapper] : gQueueItems) {
+      for (; e != entries.end() && e->key < key; ++e) stale.push_back(e->key);
+      const bool kept = e != entries.end() && e->key == key;
+      if (!kept || e->owner != wrapper.get() || wrapper->changed()) refresh.push_back(key);
+      if (kept) ++e;
+    }
+    for (; e != entries.end(); ++e) stale.push_back(e->key);
+  }
+  for (const DownloadUID key : stale) store.Remove(key);
+  for (const DownloadUID key : refresh) {
+    DownloadQueueWrapper& w = *gQueueItems[key];
+    w.TakeChanged();
+    RefreshRecordText(w, key, sink, error);
+  }
+  store.Settle();
+}
+
+// Brings the kept texts up to date with what was noted since the last save: new positions,
+// records written to, records come and gone. Costs what changed, not the queue's size.
+template <class Sink>
+void MakeChangedTexts(Sink& sink, std::string& error) {
+  SavedTexts& saved = Saved();
+  RecordChanges changes = TakeRecordChanges(std::move(saved.spareChanges));
+  if (changes.everything) {
+    saved.spareChanges = std::move(changes);
+    MakeEveryText(sink, error);
+    return;
+  }
+  RecordTextStore& store = saved.store;
+  std::lock_guard lock(gQueueItemsLock);
+  if (changes.allPositions) {
+    ForEachKeptRecord(store, [](DownloadUID, const DownloadQueueWrapper& w, RecordTextStore::Entry* e) {
+      if (e != nullptr && e->owner == &w) e->position = w.element().queuePosition;
+    });
+  } else {
+    for (const RecordChanges::Position& p : changes.positions) {
+      RecordTextStore::Entry* e = store.Find(p.key, p.hint);
+      if (e != nullptr && e->owner == p.owner) e->position = p.position;
+    }
+  }
+  std::vector<DownloadUID>& keys = changes.memberships;
+  for (const auto& weak : changes.records) {
+    if (auto w = weak.lock()) keys.push_back(w->hasSavedText() ? w->savedTextKey() : w->uid());
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  for (const DownloadUID key : keys) {
+    auto it = gQueueItems.find(key);
+    if (it == gQueueItems.end()) {
+      store.Remove(key);
+      continue;
+    }
+    DownloadQueueWrapper& w = *it->second;
+    const RecordTextStore::Entry* e = store.Find(key, IndexHint(w, key));
+    if (e != nullptr && e->owner == &w && !w.changed()) continue;
+    w.TakeChanged();
+    RefreshRecordText(w, key, sink, error);
+  }
+  store.Settle();
+  saved.spareChanges = std::move(changes);
+  if (store.size() != gQueueItems.size()) MatchTable(sink, error);
 }
 
 // Takes what the next save writes, on the main thread: the text of every record, made
@@ -520,23 +609,17 @@ QueueSnapshot TakeSnapshot(bool afresh) {
   QueueSnapshot snapshot;
   snapshot.omissions = std::move(PendingOmissions());
   PendingOmissions().clear();
+  SavedTexts& saved = Saved();
   const RecordTextKey key = CurrentRecordTextKey();
-  if (SavedTextKey() != key) afresh = true;
-  SavedTextKey() = key;
-  {
-    std::lock_guard lock(gQueueItemsLock);
-    snapshot.elements = std::move(SpareElements());
-    snapshot.elements.clear();
-    snapshot.elements.reserve(gQueueItems.size());
-    for (const auto& [uid, wrapper] : gQueueItems) {
-      DownloadQueueWrapper& w = *wrapper;
-      const bool changed = w.TakeChanged();
-      if (changed || afresh || !w.savedText()) {
-        if (!RefreshRecordText(w, snapshot, snapshot.error)) break;
-      }
-      snapshot.elements.push_back({w.savedText(), w.savedTextPosition()});
-    }
+  if (saved.key != key) afresh = true;
+  saved.key = key;
+  if (afresh) {
+    MakeEveryText(snapshot, snapshot.error);
+  } else {
+    MakeChangedTexts(snapshot, snapshot.error);
   }
+  snapshot.elements.entries = std::move(saved.spareEntries);
+  saved.store.TakeSnapshot(snapshot.elements);
   {
     std::lock_guard lock(gFoldersLock);
     for (const auto& [uid, folder] : gFolders) {
@@ -548,21 +631,28 @@ QueueSnapshot TakeSnapshot(bool afresh) {
   return snapshot;
 }
 
+// The texts of the records a load replaces go before the load makes the new records, so
+// that a large queue never has both in memory.
+void ForgetSavedTexts() {
+  Saved().store.Clear();
+  Saved().key.reset();
+  std::vector<RecordTextStore::Entry>().swap(Saved().spareEntries);
+}
+
 // Every record's text and every folder's list of items made now (PrepareQueueFileSaves).
 // Records the writer refuses are left to the next save to report.
 void MakeSavedTexts() {
-  SavedTextKey() = CurrentRecordTextKey();
+  Saved().key = CurrentRecordTextKey();
   std::string error;
   struct Sink {
     std::vector<std::pair<std::string, std::string>>& omissions;
   } sink{PendingOmissions()};
-  {
-    std::lock_guard lock(gQueueItemsLock);
-    for (const auto& [uid, wrapper] : gQueueItems) {
-      wrapper->TakeChanged();
-      RefreshRecordText(*wrapper, sink, error);
-    }
-  }
+  MakeEveryText(sink, error);
+  // The list the first snapshot fills is made here too, so that the first start of the run
+  // does not pay for its pages.
+  SavedTexts& saved = Saved();
+  saved.spareEntries.assign(saved.store.size(), RecordTextStore::Entry{});
+  saved.spareEntries.clear();
   std::lock_guard lock(gFoldersLock);
   for (const auto& [uid, folder] : gFolders) {
     std::shared_ptr<const std::vector<DownloadUID>> items;
@@ -617,7 +707,7 @@ bool CollectBackgroundSave(bool wait) {
     return false;
   }
   b.task.reset();
-  SpareElements() = std::move(b.outcome->spareElements);
+  Saved().spareEntries = std::move(b.outcome->spareElements);
   NoteSaveOutcome(*b.outcome, b.queueChanged, b.foldersChanged);
   b.outcome.reset();
   return true;
@@ -661,8 +751,8 @@ void StartBackgroundSave() {
   b.task = runtime::Task::Start({.name = "queue save"}, [snapshot, outcome = b.outcome, target = *file,
                                                          mainLoop, generation]() mutable {
     *outcome = SaveSnapshot(target, *snapshot);
-    snapshot->elements.clear();
-    outcome->spareElements = std::move(snapshot->elements);
+    snapshot->elements.entries.clear();
+    outcome->spareElements = std::move(snapshot->elements.entries);
     snapshot.reset();  // the memory goes back now, not when the main thread looks
     if (mainLoop) mainLoop->Perform([generation] { BackgroundSaveEnded(generation); });
     return runtime::kNoErr;
@@ -720,6 +810,7 @@ void FinishQueueFileSaves() {
 
 files::Status LoadQueueFile() {
   FinishQueueFileSaves();
+  ForgetSavedTexts();
   ClearQueueTables();
   ClearFolderTable();
   CreateScheduledItemList();

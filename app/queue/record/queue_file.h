@@ -8,11 +8,12 @@
 //   holds exactly the bytes written, and only then renames it over the old file (the
 //   rename is atomic, so the file on disk is always one whole queue);
 // - the saves made while downloads start and run (SaveQueueFileSoon) write on a worker
-//   thread, so their cost does not grow the main thread's with the queue: each download
-//   keeps the text of its last save, and the snapshot makes anew only the texts of those
-//   changed since (any write access marks a download changed); saves asked for
-//   while one runs make one more save once it ends, from the state at that time. A
-//   synchronous save (quitting, SaveQueueFile) waits for the worker's first;
+//   thread, so their cost does not grow the main thread's with the queue: the text of
+//   every download's last save is kept (record_text_store.h), downloads note themselves
+//   when first written to after it (record_change_log.h), and the snapshot makes anew only
+//   the texts of those noted, without looking at the others; saves asked for while one
+//   runs make one more save once it ends, from the state at that time. A synchronous save
+//   (quitting, SaveQueueFile) waits for the worker's first, and makes every text anew;
 // - a value the file cannot hold (text that is not UTF-8, a character XML forbids) is left
 //   out of its record's saved copy, once reported in the transfer log, so that one bad
 //   record never keeps the rest of the queue from being saved;

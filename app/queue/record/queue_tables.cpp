@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/queue/record/record_text_store.h"
 #include "platform/runtime/clock.h"
 #include "platform/values/digest.h"
 
@@ -22,16 +23,21 @@ void ClearQueueTables() {
   gQueuedCount = 0;
   gQueueChanged = false;
   gFolderSettingsChanged = false;
+  NoteQueueTableReplaced();
+  // The records' saved texts go with them: the next save makes every text anew anyway, and
+  // a large queue loaded next must not find the old texts still in memory.
+  SavedRecordTexts().Clear();
 }
 
 void QueueItemsSet(DownloadUID uid, WrapperRef wrapper) {
   std::lock_guard lock(gQueueItemsLock);
   gQueueItems[uid] = std::move(wrapper);
+  NoteQueueMembership(uid);
 }
 
 void QueueItemsRemove(DownloadUID uid) {
   std::lock_guard lock(gQueueItemsLock);
-  gQueueItems.erase(uid);
+  if (gQueueItems.erase(uid) != 0) NoteQueueMembership(uid);
 }
 
 WrapperRef LookUpDownloadWrapper(DownloadUID uid) {
@@ -51,11 +57,16 @@ std::int32_t RenumberQueue(std::size_t first, std::size_t count) {
   std::lock_guard lock(gQueueItemsLock);
   std::int32_t next = static_cast<std::int32_t>(first) + 1;
   const std::size_t end = std::min(gQueueOrder.size(), first + count);
+  // The queue file is told of the new positions at once: a start moves every Queued one.
+  static std::vector<RecordChanges::Position> moved;
+  moved.clear();
   for (std::size_t i = first; i < end; ++i) {
     auto it = gQueueItems.find(gQueueOrder[i]);
     if (it == gQueueItems.end() || it->second->status() != kStatusQueued) continue;
-    it->second->setQueuePosition(next++);
+    if (auto note = it->second->MoveQueuePosition(next)) moved.push_back(*note);
+    ++next;
   }
+  NoteQueuePositions(moved);
   gQueuedCount = static_cast<std::int32_t>(gQueueOrder.size());
   return gQueuedCount;
 }

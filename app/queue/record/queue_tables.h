@@ -7,6 +7,10 @@
 // record whose queuePosition is n, no other record is Queued, and gQueuedCount is the
 // length of the order. QueueOrderProblem() checks it.
 //
+// Records enter and leave gQueueItems through QueueItemsSet and QueueItemsRemove, which
+// tell the queue file's saves (record_change_log.h); a save that finds the table's size
+// changed otherwise looks through the whole table.
+//
 // gQueueItemsLock guards both tables. The queue is changed on the main thread only; the
 // lock is for readers elsewhere (the sharing server lists the queue). Lock order across
 // the queue: gFoldersLock, then a folder's items lock, then gQueueItemsLock.

@@ -1,6 +1,7 @@
 // Saves made while downloads run write again only the records that changed since the last
 // save and reuse the text of the others. Whatever changed, and however, such a save must
-// write exactly the file a save that makes every record anew writes.
+// write exactly the file a save that makes every record anew writes, and that file exactly
+// what the property-list writer gives for the whole queue at once.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,10 @@
 #include <functional>
 #include <ostream>
 
+#include "app/queue/folders/folder_record.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/operations/remove_downloads.h"
+#include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_settings.h"
 #include "tests/app/queue/queue_test_support.h"
@@ -53,6 +57,18 @@ void LoadSmallQueue() {
   PrepareQueueFileSaves();
 }
 
+// The queue as one property list written whole, every record and folder from memory.
+std::string WholeQueueText() {
+  values::Array elements, folders;
+  for (const auto& [uid, wrapper] : gQueueItems)
+    elements.push_back(DownloadQueueElementCopyDictionary(std::as_const(*wrapper).element()));
+  for (const auto& [uid, folder] : gFolders) folders.push_back(CopyFolderRecord(*folder, nullptr));
+  auto bytes = values::WritePropertyList(QueueTest::Root(std::move(elements), std::move(folders)),
+                                         values::PlistFormat::kXml);
+  EXPECT_TRUE(bytes.ok());
+  return bytes.ok() ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
 std::string SaveWhileRunning() {
   MarkQueueDirty();
   SaveQueueFileSoon();
@@ -86,6 +102,7 @@ TEST_P(SavedTextTest, TheNextSaveHoldsTheChange) {
     EXPECT_NE(before.find(c.gone), std::string::npos) << c.gone;
     EXPECT_EQ(after.find(c.gone), std::string::npos) << c.gone;
   }
+  EXPECT_EQ(after, WholeQueueText());
   // The same file as a save that makes every record anew.
   ASSERT_TRUE(SaveQueueFile().ok());
   EXPECT_EQ(testsupport::ReadFile(QueueFilePath()), after);
@@ -151,6 +168,101 @@ INSTANTIATE_TEST_SUITE_P(
                      AddElementToListableFolder(kMyDownloadsViewID, w);
                    },
                    "<string>new.bin</string>", nullptr},
+        // Fields written in the record, each on its own: the next save must hold it.
+        ChangeCase{"StatusInTheRecord", [] { W(1)->element().status = kStatusStopped; }, nullptr, nullptr},
+        ChangeCase{"SizeBySetter", [] { W(5)->setFileSize(987654321); }, "<integer>987654321</integer>",
+                   nullptr},
+        ChangeCase{"DatesBySetters",
+                   [] {
+                     W(3)->setStartDate(12345.5);
+                     W(3)->setEndDate(23456.25);
+                   },
+                   nullptr, nullptr},
+        ChangeCase{"PriorityAndConnections",
+                   [] {
+                     W(1)->element().priority = 2;
+                     W(1)->element().connections = 17;
+                   },
+                   "<integer>17</integer>", nullptr},
+        ChangeCase{"ChecksumAndBatch",
+                   [] {
+                     W(5)->element().checksum = "sha1:0123abcd";
+                     W(6)->element().batchID = "batch-9";
+                   },
+                   "<string>batch-9</string>", nullptr},
+        ChangeCase{"ScheduleTimeAndFlags",
+                   [] {
+                     W(3)->element().scheduleTime = 8765.5;
+                     W(3)->element().flags = 3;
+                   },
+                   nullptr, nullptr},
+        ChangeCase{"DestinationAlias",
+                   [] {
+                     W(1)->element().destination = values::Bytes{1, 2, 3, 4, 5};
+                   },
+                   nullptr, nullptr},
+        // The position written into a record that is not Queued stays in its text as written.
+        ChangeCase{"PositionOfARecordNotQueued", [] { W(1)->element().queuePosition = 31; },
+                   "<integer>31</integer>", nullptr},
+        ChangeCase{"ChangedThenRemoved",
+                   [] {
+                     W(5)->setFilename("gone-soon");
+                     RemoveElementFromFolder(W(5), kMyDownloadsViewID);
+                     QueueItemsRemove(5);
+                   },
+                   nullptr, "<string>f5</string>"},
+        // Taken out and put back (as undo does), changed meanwhile: kept once, as it is now.
+        ChangeCase{"RemovedAndPutBack",
+                   [] {
+                     WrapperRef w = W(3);
+                     QueueItemsRemove(3);
+                     w->setFilename("back-again");
+                     QueueItemsSet(3, w);
+                   },
+                   "<string>back-again</string>", "<string>f3</string>"},
+        // Keys the texts keep short, and the same keys nested deeper than that is done, and
+        // keys of a name of the user's own, all in one entry.
+        ChangeCase{"NestedKeysOfEveryDepth",
+                   [] {
+                     Value nested("deepest");
+                     for (int depth = 0; depth < 20; ++depth) {
+                       nested = Value(values::Dictionary{{"url", std::move(nested)}, {"my own key", "x"}});
+                     }
+                     W(1)->element().urlData[0].Put("cookie", std::move(nested));
+                   },
+                   "<string>deepest</string>", nullptr},
+        // Added below and above every kept UID, out of order.
+        ChangeCase{"RecordsAddedAroundTheOthers",
+                   [] {
+                     for (DownloadUID uid : {0xFFFFFF00u, 0u + 1000, 0u + 7}) {
+                       auto w = DownloadQueueWrapper::Create();
+                       w->element().uid = uid;
+                       w->element().filename = "added-" + std::to_string(uid);
+                       w->element().status = kStatusStopped;
+                       QueueItemsSet(uid, w);
+                     }
+                   },
+                   "<string>added-4294967040</string>", nullptr},
+        // The table changed in place, not through its functions: the save still finds out.
+        ChangeCase{"TableEmptiedInPlace",
+                   [] {
+                     FolderRemoveAllDownloads();
+                     std::lock_guard lock(gQueueItemsLock);
+                     gQueueItems.clear();
+                     gQueueOrder.clear();
+                     gQueuedCount = 0;
+                   },
+                   nullptr, "<string>f1</string>"},
+        ChangeCase{"RecordSwappedInPlace",
+                   [] {
+                     auto w = DownloadQueueWrapper::CreateWithCopy(std::as_const(*W(1)).element());
+                     w->element().filename = "swapped.bin";
+                     RemoveElementFromFolder(W(3), kMyDownloadsViewID);
+                     std::lock_guard lock(gQueueItemsLock);
+                     gQueueItems[1] = w;
+                     gQueueItems.erase(3);
+                   },
+                   "<string>swapped.bin</string>", "<string>f3</string>"},
         ChangeCase{"AddedToAFolder", [] { AddElementToFolder(W(5), kUserFolder); }, nullptr, nullptr},
         ChangeCase{"TakenOutOfAFolder", [] { RemoveElementFromFolder(W(1), kUserFolder); }, nullptr, nullptr},
         // Enciphering credentials changes every record that holds some, though none of
@@ -168,6 +280,54 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "<key>EauthUser</key>", "<string>kept</string>"}),
     [](const testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
+
+// A long run of saves of a queue whose records keep changing, coming and going, and moving
+// in the order as downloads start: every file written is the whole queue's text, though
+// the texts kept between saves are replaced many times over (and moved together again).
+TEST_F(QueueTest, EverySaveOfAChangingQueueIsTheWholeQueue) {
+  ASSERT_TRUE(LoadQueueFile().ok());
+  const std::string padding(1500, 'p');
+  auto add = [&](DownloadUID uid) {
+    auto w = DownloadQueueWrapper::Create();
+    w->element().uid = uid;
+    w->element().filename = "file-" + std::to_string(uid);
+    w->element().urlData = {
+        Value(values::Dictionary{{"url", "http://h.example/" + std::to_string(uid) + "/" + padding}})};
+    w->element().status = kStatusQueued;
+    QueueItemsSet(uid, w);
+    AddElementToListableFolder(kMyDownloadsViewID, w);
+    gQueueOrder.push_back(uid);
+  };
+  // UIDs spread like real ones, so that additions land between kept records.
+  auto uidOf = [](std::uint32_t i) { return (i * 2654435761u) | 1u; };
+  for (std::uint32_t i = 0; i < 2000; ++i) add(uidOf(i));
+  RenumberQueue(0, gQueueOrder.size());
+  PrepareQueueFileSaves();
+  std::uint32_t next = 2000;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    // A start: the head leaves the order, every other Queued download moves up.
+    const DownloadUID head = gQueueOrder.front();
+    RemoveFromQueueOrder(head);
+    W(head)->setStatus(kStatusDownloading);
+    // A third of the records change.
+    std::size_t i = 0;
+    for (const auto& [uid, w] : gQueueItems) {
+      if (i++ % 3 == static_cast<std::size_t>(round % 3)) w->element().progress = round * 1000 + uid % 997;
+    }
+    // Some leave, some come.
+    for (int k = 0; k < 5; ++k) {
+      const DownloadUID gone = gQueueOrder.back();
+      RemoveFromQueueOrder(gone);
+      RemoveElementFromFolder(W(gone), kMyDownloadsViewID);
+      QueueItemsRemove(gone);
+      add(uidOf(next++));
+    }
+    RenumberQueue(0, gQueueOrder.size());
+    ASSERT_EQ(SaveWhileRunning(), WholeQueueText());
+    EXPECT_QUEUE_CONSISTENT();
+  }
+}
 
 // A program killed between saves (no save at quit) finds again every download that had
 // started once the save that followed the start is done: Queued at the head, in the order
