@@ -1,6 +1,7 @@
 #include "app/ui/main_window/window_commands.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "app/browser/services/favourite_connections_service.h"
@@ -17,6 +18,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
@@ -187,6 +189,15 @@ void ChangeSensitiveServers(bool add) {
   if (MainList* list = GetMainList()) list->list().UpdateItems({});
 }
 
+// 'R!Re'/'R!Rn' reload and 'D!Re'/'D!Rn' close the peers of one kind: those reached by
+// address or those found by Bonjour.
+void ForEachPeer(bool bonjourPeers,
+                 const std::function<void(sharing::PeerHostsService&, std::uint32_t)>& act) {
+  sharing::PeerHostsService& peers = sharing::PeerHostsServiceSlot::Get();
+  for (const sharing::PeerHost& host : peers.CopyPeerHosts())
+    if (host.bonjourName.has_value() == bonjourPeers) act(peers, host.hostID);
+}
+
 bool SelectAllRows(bool all) {
   MainList* list = GetMainList();
   if (!list) return false;
@@ -232,6 +243,11 @@ runtime::Status WindowCommand(values::FourCharCode id) {
     if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
       return kNoErr;
     queue::TrimHistory(0);
+  } else if (id == FourCC("R!Re") || id == FourCC("R!Rn")) {
+    ForEachPeer(id == FourCC("R!Rn"),
+                [](auto& peers, std::uint32_t host) { peers.RefreshSharingHost(host); });
+  } else if (id == FourCC("D!Re") || id == FourCC("D!Rn")) {
+    ForEachPeer(id == FourCC("D!Rn"), [](auto& peers, std::uint32_t host) { peers.DisconnectPeer(host); });
   } else if (id == FourCC("RmFl")) {
     RemoveSelectedFolder();
   } else if (id == FourCC("clos")) {

@@ -23,6 +23,7 @@
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "tests/app/ui/main_window_fixture.h"
+#include "tests/fakes/fake_scripting_services.h"
 #include "tests/fakes/scripted_confirmations.h"
 #include "tests/fakes/scripted_presenter.h"
 #include "tests/support/temp_home.h"
@@ -88,6 +89,37 @@ TEST_F(WindowCommandsTest, StatusOfTheWindowsOwnCommands) {
     EXPECT_EQ(status == runtime::kNoErr, c.handled) << c.command << " [" << c.clipboard << "]";
     EXPECT_EQ(enabled, c.enabled) << c.command << " [" << c.clipboard << "]";
   }
+}
+
+TEST_F(WindowCommandsTest, PeerCommandsReloadOrCloseThePeersOfTheirKind) {
+  Create();
+  auto owned = std::make_unique<FakePeerHosts>();
+  FakePeerHosts* peers = owned.get();
+  for (std::uint32_t id : {1, 2, 3}) {
+    sharing::PeerHost host;
+    host.hostID = id;
+    host.address = "127.0.0." + std::to_string(id);
+    if (id == 2) host.bonjourName = "Kitchen";
+    peers->hosts.push_back(host);
+  }
+  sharing::PeerHostsServiceSlot::Set(std::move(owned));
+  struct {
+    const char* command;
+    std::vector<std::uint32_t> refreshed, disconnected;
+  } cases[] = {
+      {"R!Re", {1, 3}, {}},
+      {"R!Rn", {2}, {}},
+      {"D!Re", {}, {1, 3}},
+      {"D!Rn", {}, {2}},
+  };
+  for (const auto& c : cases) {
+    peers->refreshed.clear();
+    peers->disconnected.clear();
+    EXPECT_EQ(SendTo(Window(), toolbox::kEventCommandProcess, c.command), runtime::kNoErr) << c.command;
+    EXPECT_EQ(peers->refreshed, c.refreshed) << c.command;
+    EXPECT_EQ(peers->disconnected, c.disconnected) << c.command;
+  }
+  sharing::PeerHostsServiceSlot::Set(nullptr);
 }
 
 TEST_F(WindowCommandsTest, MoveToTopTakesOnlyQueuedDownloadsAndKeepsTheirOrder) {
