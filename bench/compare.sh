@@ -123,7 +123,7 @@ measure() {
   for ((i = 0; i < runs; i++)); do
     rm -rf "$work/out/"*
     sync
-    if ! /usr/bin/time -f '%e %U %M' -o "$work/time.txt" timeout "$bound" "$@" >/dev/null 2>"$work/err.txt"; then
+    if ! /usr/bin/time -f '%e %U %M' -o "$work/time.txt" timeout -k 5 "$bound" "$@" >/dev/null 2>"$work/err.txt"; then
       echo "failed: $* ($(tail -n 2 "$work/err.txt" | tr '\n' ' '))" >&2
       cell="failed"
       return
@@ -212,7 +212,8 @@ want https && download_rows https
 
 # ---- The download limit: rate achieved over a file of about four seconds
 if want limit; then
-  # Four seconds' worth: a tool whose limit is far off is cut off (axel's can stall).
+  # Four seconds' worth: a tool whose limit is far off is cut off (axel's can stall, and
+  # it ignores the polite signal, hence the kill five seconds after the bound).
   bound=60
   for mib in 2 10 50; do
     rate=$((mib * 1024 * 1024))
