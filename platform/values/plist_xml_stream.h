@@ -77,7 +77,7 @@ class XmlPlistStreamReader {
   static Tag TagNamed(std::string_view name);
   static std::string_view NameOf(Tag tag);
 
-  // Reads what `text` holds complete; the part left over (a construct cut by the chunk's
+  // Reads what `text` holds complete; what is left over (a construct cut by the chunk's
   // end) is where the returned offset points. npos on failure.
   std::size_t Consume(std::string_view text, bool atEnd);
   bool StartElement(Tag tag, std::string_view name);

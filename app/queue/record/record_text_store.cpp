@@ -131,7 +131,7 @@ std::string_view RecordTextStore::KeyLine(std::uint8_t tabs, std::uint8_t name) 
 
 // Blocks are mapped from the system rather than taken from the heap: a block let go returns
 // its memory at once instead of leaving a hole among the records' small allocations, and
-// the part of the newest block not yet written costs nothing.
+// the unwritten tail of the newest block costs nothing.
 struct RecordTextStore::Block {
   explicit Block(std::size_t size) : capacity(size) {
     void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -614,7 +614,7 @@ void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row,
     const int buttons = cell.property == kColFile ? 3 : 1;
     for (int b = 1; b <= buttons; ++b)
       DrawIcon(ctx, CellButtonRect(r, cell.property, b), GetCellButtonIcon(row, cell.property, b),
-               cell.pressed_part == b);
+               cell.pressed_button == b);
     ctx.RestoreGState();
     return;
   }
@@ -622,7 +622,7 @@ void DrawDownloadStatusCell(DrawingContext& ctx, const MainListItem& row,
     ctx.RestoreGState();
     return;
   }
-  DrawIcon(ctx, StatusIconRect(r), GetStatusCellIcon(row), cell.pressed_part == kStatusIconPart);
+  DrawIcon(ctx, StatusIconRect(r), GetStatusCellIcon(row), cell.pressed_button == kStatusIconPart);
   const Rect area{r.x + kStatusIconWidth, r.y, std::max(0.0, r.width - kStatusIconWidth), r.height};
   auto fractionOf = [](std::int64_t done, std::int64_t size) {
     return size > 0 ? static_cast<double>(done) / static_cast<double>(size) : -1.0;

@@ -406,7 +406,7 @@ class ListDelegate : public QStyledItemDelegate {
           cell.active =
               !w || w->isActiveWindow() || QApplication::platformName() == QLatin1String("offscreen");
           if (d_.press_item == n->id && d_.press_property == col.desc.property && d_.press_inside)
-            cell.pressed_part = d_.press_part;
+            cell.pressed_button = d_.press_part;
           d_.callbacks.custom_draw(ctx, cell);
         }
         break;
@@ -1322,7 +1322,7 @@ bool ListView::PressCell(ListItemID item, ListPropertyID property, Point where) 
 void ListView::TrackCell(Point where) {
   Impl& d = *impl_;
   if (d.press_part == 0) return;
-  // Over the part still when the cell names the same part at the point.
+  // Still over the button when the cell names the same button at the point.
   bool inside = false;
   if (HasItem(d.press_item) && d.callbacks.cell_press)
     inside = d.press_cell.Contains(where) &&

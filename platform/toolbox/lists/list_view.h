@@ -22,8 +22,8 @@
 //   Editing   the editable question (property 3) is asked once, when editing starts, never
 //             while drawing: the answer may be one-shot.
 //
-//   Cells     of custom columns are drawn by the client and may hold parts (buttons): a
-//             press on a part is tracked by the list - the part drawn pressed while the
+//   Cells     of custom columns are drawn by the client and may hold numbered buttons: a
+//             press on one is tracked by the list - the button drawn pressed while the
 //             mouse stays over it - and reported when released over it.
 //   Menus     a contextual click asks the client for a menu, shows it through the
 //             presenter and hands back what was chosen.
@@ -144,8 +144,8 @@ struct ListCustomDraw {
   ListPropertyID property = 0;
   Rect cell;  // in the context
   bool selected = false;
-  bool active = true;    // the list's window is the active one
-  int pressed_part = 0;  // the part being pressed in this cell, 0 = none
+  bool active = true;      // the list's window is the active one
+  int pressed_button = 0;  // the button being pressed in this cell, 0 = none
 };
 
 // What a press in a custom cell does (ListCallbacks::cell_press): a part above 0 is
@@ -160,10 +160,10 @@ struct ListCallbacks {
   std::function<void(ListItemID item, ListNotification what)> notify;
   // Cells of custom columns; nothing is drawn without it.
   std::function<void(DrawingContext& ctx, const ListCustomDraw& cell)> custom_draw;
-  // A press at `where` in a custom cell (both in the list's coordinates): the part to
+  // A press at `where` in a custom cell (both in the list's coordinates): the button to
   // track, or kCellPressNormal / kCellPressTaken.
   std::function<int(ListItemID item, ListPropertyID property, const Rect& cell, Point where)> cell_press;
-  // A tracked part released over itself.
+  // A tracked button released over itself.
   std::function<void(ListItemID item, ListPropertyID property, int part)> cell_clicked;
   // The help tag (tool tip) of a cell; "" for none.
   std::function<std::string(ListItemID item, ListPropertyID property)> help_tag;
@@ -280,7 +280,7 @@ class ListView {
   // The mouse moved or was released while a part is tracked.
   void TrackCell(Point where);
   void ReleaseCell(Point where);
-  // The part being tracked (0: none) and its row and column.
+  // The button being tracked (0: none) and its row and column.
   int PressedPart() const;
   // The help tag of the cell.
   std::string HelpTag(ListItemID item, ListPropertyID property) const;

@@ -226,7 +226,7 @@ TEST(ListViewCells, PartsActOnlyWhenReleasedOverThemselves) {
   };
   cb.cell_clicked = [&](ListItemID item, ListPropertyID, int part) { clicked.emplace_back(item, part); };
   cb.custom_draw = [&](DrawingContext&, const ListCustomDraw& cell) {
-    drawnPressed.push_back(cell.pressed_part);
+    drawnPressed.push_back(cell.pressed_button);
   };
   list.SetCallbacks(cb);
   ASSERT_EQ(list.AddColumn({kButtons, ListColumnKind::kCustom, 0, "", 60, 60}), kListNoErr);
