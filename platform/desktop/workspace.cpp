@@ -1,5 +1,7 @@
 #include "platform/desktop/workspace.h"
 
+#include <cstdlib>
+
 #include "platform/desktop/process_launcher.h"
 #include "platform/files/file_ref.h"
 #include "platform/files/trash.h"
@@ -17,6 +19,14 @@ bool LinuxWorkspace::OpenURL(const std::string& url) {
 
 bool LinuxWorkspace::OpenFile(const std::string& path) {
   return !path.empty() && runner_({"xdg-open", files::FileRef(path).Path()});
+}
+
+bool LinuxWorkspace::HasDisplay() const {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 bool LinuxWorkspace::ComposeMail(const std::string& mailto_url) {

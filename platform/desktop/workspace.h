@@ -35,6 +35,9 @@ class Workspace {
   virtual bool CopyItem(const std::string& path, const std::string& destination_folder) = 0;
   // Moves the named items of one folder to the Trash; true when every one went.
   virtual bool RecycleItems(const std::string& folder, const std::vector<std::string>& names) = 0;
+  // Whether a desktop session is there to show what would be opened: without one, opening
+  // a document only starts a chain of helpers that have nowhere to draw.
+  virtual bool HasDisplay() const = 0;
 };
 
 // Runs a helper program with these arguments, without waiting; false when it cannot start.
@@ -50,6 +53,8 @@ class LinuxWorkspace : public Workspace {
   bool RevealItem(const std::string& path) override;
   bool CopyItem(const std::string& path, const std::string& destination_folder) override;
   bool RecycleItems(const std::string& folder, const std::vector<std::string>& names) override;
+  // An X11 or Wayland display named in the environment.
+  bool HasDisplay() const override;
 
  private:
   CommandRunner runner_;

@@ -37,6 +37,10 @@ class TimerService {
       for (auto& t : timers_) known = known || t == state;
       if (!known) timers_.push_back(state);
       if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
+      // A deadline after the one the thread already sleeps towards needs no wake-up: the
+      // thread looks again when it wakes. Re-arming a periodic tick from its own handler
+      // would otherwise wake this thread twice per tick.
+      if (state->deadline >= sleepingUntil_) return;
     }
     cv_.notify_all();
   }
@@ -47,6 +51,11 @@ class TimerService {
     state->deadline = kForever;
     std::erase(timers_, state);
     return armed;
+  }
+
+  std::size_t ArmedCount() {
+    std::lock_guard lock(mutex_);
+    return timers_.size();
   }
 
   bool IsArmed(const std::shared_ptr<QueueTimer::State>& state) {
@@ -70,12 +79,15 @@ class TimerService {
     while (!shutting_down_) {
       Nanoseconds earliest = kForever;
       for (auto& t : timers_) earliest = std::min(earliest, t->deadline);
+      sleepingUntil_ = earliest;
       WaitUntilUpTime(lock, cv_, earliest, [&] {
         if (shutting_down_) return true;
         Nanoseconds e = kForever;
         for (auto& t : timers_) e = std::min(e, t->deadline);
         return e != earliest;  // something was armed or cancelled: recompute
       });
+      // Awake: every arming until the next sleep is seen by the loop below.
+      sleepingUntil_ = Nanoseconds::min();
       const Nanoseconds now = UpTime();
       std::vector<std::shared_ptr<QueueTimer::State>> due;
       for (auto& t : timers_) {
@@ -100,6 +112,9 @@ class TimerService {
   std::vector<std::shared_ptr<QueueTimer::State>> timers_;
   std::thread thread_;
   bool shutting_down_ = false;
+  // The deadline the thread sleeps towards; Nanoseconds::min() while it is awake (or not
+  // started), so that an arming then never notifies.
+  Nanoseconds sleepingUntil_ = Nanoseconds::min();
 };
 
 }  // namespace
@@ -125,6 +140,10 @@ bool QueueTimer::Cancel() {
 
 bool QueueTimer::IsArmed() const {
   return TimerService::Get().IsArmed(state_);
+}
+
+std::size_t ArmedQueueTimerCount() {
+  return TimerService::Get().ArmedCount();
 }
 
 }  // namespace runtime

@@ -4,6 +4,7 @@
 // periodic work (the bandwidth limiter's 250 ms refill). Every queue timer of the
 // process is served by one background thread. Destroying a timer cancels it.
 
+#include <cstddef>
 #include <memory>
 
 #include "platform/runtime/clock.h"
@@ -33,5 +34,9 @@ class QueueTimer {
  private:
   std::shared_ptr<State> state_;
 };
+
+// How many queue timers of the process are armed: an idle program should have none that
+// fire periodically.
+std::size_t ArmedQueueTimerCount();
 
 }  // namespace runtime

@@ -23,6 +23,7 @@ class FakeWorkspace : public desktop::Workspace {
   std::vector<std::pair<std::string, std::string>> copies;
   std::vector<Recycle> recycles;
   bool succeed = true;
+  bool display = true;
 
   bool OpenURL(const std::string& url) override {
     opened.push_back(url);
@@ -48,6 +49,7 @@ class FakeWorkspace : public desktop::Workspace {
     recycles.push_back({folder, names});
     return succeed;
   }
+  bool HasDisplay() const override { return display; }
 };
 
 class ScopedFakeWorkspace {

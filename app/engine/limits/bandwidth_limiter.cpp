@@ -89,6 +89,13 @@ BandwidthBudget::Grant BandwidthBudget::Request(std::int64_t wanted, Nanoseconds
   return g;
 }
 
+void BandwidthBudget::Rest() {
+  // The second under way is not reported by a sleeping limiter: a graph opened later
+  // starts from a whole second of its own.
+  tickCount_ = 0;
+  moved_ = 0;
+}
+
 void BandwidthBudget::Report(std::int64_t unused, std::int64_t moved) {
   moved_ += std::max<std::int64_t>(moved, 0);
   tokens_ += std::max<std::int64_t>(unused, 0);
@@ -129,6 +136,11 @@ runtime::Status BandwidthLimiterTask(runtime::QueueId queue) {
   BandwidthBudget budget(runtime::UpTime());
   std::deque<WaitingRequest> waiting;
   std::optional<Nanoseconds> readyAt;
+  // A limiter nobody uses sleeps: its tick stops after a whole period without a request,
+  // a report or a new rate while no graph wants samples, and the next message re-arms it.
+  // The refill follows the clock, not the ticks, so a sleeping limiter loses nothing.
+  bool ticking = true;
+  bool usedSinceTick = false;
   timer.ArmAfter(kLimiterPeriod);
   for (;;) {
     runtime::Message m;
@@ -148,12 +160,19 @@ runtime::Status BandwidthLimiterTask(runtime::QueueId queue) {
     }
     switch (static_cast<LimiterMessage>(m.p3 & 0xFFFF)) {
       case LimiterMessage::kTick: {
-        timer.ArmAfter(kLimiterPeriod);
-        if (auto sample = budget.Tick(runtime::UpTime(), StatisticsWanted())) {
+        const bool statisticsWanted = StatisticsWanted();
+        if (auto sample = budget.Tick(runtime::UpTime(), statisticsWanted)) {
           if (runtime::QueueId stats = StatisticsQueue()) {
             runtime::NotifyQueue(stats, static_cast<runtime::Word>(*sample), queue, 0);
           }
         }
+        if (usedSinceTick || !waiting.empty() || statisticsWanted) {
+          timer.ArmAfter(kLimiterPeriod);
+        } else {
+          ticking = false;
+          budget.Rest();
+        }
+        usedSinceTick = false;
         break;
       }
       case LimiterMessage::kRequest: {
@@ -179,6 +198,13 @@ runtime::Status BandwidthLimiterTask(runtime::QueueId queue) {
         return runtime::kNoErr;
       default:
         break;
+    }
+    if (static_cast<LimiterMessage>(m.p3 & 0xFFFF) != LimiterMessage::kTick) {
+      usedSinceTick = true;
+      if (!ticking) {
+        ticking = true;
+        timer.ArmAfter(kLimiterPeriod);
+      }
     }
     readyAt = ServeWaiting(budget, waiting);
   }

@@ -23,8 +23,10 @@
 // 20 ms of the rate), so that several transfers asking together each get a part and none
 // takes the whole tick, without grants shrinking to crumbs. A request the tokens cannot
 // serve yet is not answered with nothing: it waits, in order of arrival, inside the
-// limiter until the refill covers it. The limiter itself never sleeps, so a waiting
-// request holds up no one else's report or refill.
+// limiter until the refill covers it. The limiter itself never blocks on a waiting
+// request, so it holds up no one else's report or refill. When nothing has asked it for
+// a whole tick and no rate graph wants samples, the tick stops until the next message, so
+// an idle program does not wake four times a second per limiter.
 //
 // The same loop counts the bytes moved (also by transfers running without a limit, which
 // report with an unused part of 0) and, once a second when the rate history wants them,
@@ -68,6 +70,8 @@ class BandwidthBudget {
   std::optional<std::int64_t> Tick(runtime::Nanoseconds now, bool statisticsWanted);
   Grant Request(std::int64_t wanted, runtime::Nanoseconds now);
   void Report(std::int64_t unused, std::int64_t moved);
+  // The limiter goes to sleep: the partial second of statistics is dropped.
+  void Rest();
 
   std::int64_t rate() const { return rate_; }
   std::int64_t budget() const { return budget_; }

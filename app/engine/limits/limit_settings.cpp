@@ -72,7 +72,13 @@ bool StatisticsWanted() {
   return gStatisticsWanted.load();
 }
 void SetStatisticsWanted(bool wanted) {
-  gStatisticsWanted.store(wanted);
+  const bool was = gStatisticsWanted.exchange(wanted);
+  if (!wanted || was) return;
+  // A limiter that sleeps while idle must tick again so the graph gets its samples of
+  // quiet seconds too: an empty report wakes it and changes nothing else.
+  for (TransferDirection d : {TransferDirection::kDownload, TransferDirection::kUpload}) {
+    if (runtime::QueueId q = LimiterQueue(d)) ReportBandwidth(q, 0, 0);
+  }
 }
 runtime::QueueId StatisticsQueue() {
   return gStatisticsQueue.load();

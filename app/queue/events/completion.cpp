@@ -233,7 +233,7 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
   if (metalink) {
     if (CompletionHooksSlot::Get().openMetalinkFile) CompletionHooksSlot::Get().openMetalinkFile(file);
   } else {
-    ApplyFileTypeAndPostProcess(file, true, dataName, e.filename);
+    ApplyFileTypeAndPostProcess(file, true, dataName, e.filename, e.uid);
   }
 
   if (CompletionHooksSlot::Get().addToHistory) CompletionHooksSlot::Get().addToHistory(wrapper);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "app/engine/log/transfer_log.h"
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/operations/remove_downloads.h"
@@ -16,6 +17,8 @@
 #include "platform/desktop/workspace.h"
 #include "platform/files/catalog_info.h"
 #include "platform/runtime/event_queue.h"
+#include "platform/values/format.h"
+#include "platform/values/localize.h"
 
 namespace queue {
 namespace {
@@ -159,7 +162,7 @@ files::OSErr LogOutUser() {
 }
 
 void ApplyFileTypeAndPostProcess(const files::FileRef& file, bool postProcess, const std::string& fileName,
-                                 const std::string&) {
+                                 const std::string&, std::uint32_t uid) {
   if (!postProcess) return;
   const auto settings = util::CurrentSettings();
   if (!settings->postProcess) return;
@@ -170,7 +173,15 @@ void ApplyFileTypeAndPostProcess(const files::FileRef& file, bool postProcess, c
     types = cut == std::string_view::npos ? std::string_view() : types.substr(cut + 1);
     if (piece.empty() || fileName.size() < piece.size()) continue;
     if (fileName.compare(fileName.size() - piece.size(), piece.size(), piece) != 0) continue;
-    desktop::WorkspaceSlot::Get().OpenFile(file.Path());
+    desktop::Workspace& workspace = desktop::WorkspaceSlot::Get();
+    if (!workspace.HasDisplay()) {
+      engine::AppendTransferLog(
+          values::Format(values::Localized("%@ was not opened: there is no display to open it on\r"),
+                         {fileName}),
+          uid, nullptr);
+      return;
+    }
+    workspace.OpenFile(file.Path());
     return;
   }
 }

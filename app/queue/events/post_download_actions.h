@@ -78,9 +78,10 @@ files::OSErr LogOutUser();
 
 // Post-processing: when allowed and "Post Process" is on, a file whose name ends with one
 // of the ";"-separated pieces of "postprocesstypes" is opened with the desktop's program
-// for it. Types and creators have no meaning here, so none are set.
+// for it. Types and creators have no meaning here, so none are set. Without a display
+// nothing is opened, and the download's log (the one with `uid`) says so.
 void ApplyFileTypeAndPostProcess(const files::FileRef& file, bool postProcess, const std::string& fileName,
-                                 const std::string& fallbackName);
+                                 const std::string& fallbackName, std::uint32_t uid = 0);
 
 // Shows the item in the file manager; a folder is opened instead.
 files::OSErr RevealInFinder(const files::FileRef& item);

@@ -114,6 +114,11 @@ TEST_F(PostDownloadActionsTest, PostProcessingOpensFilesOfTheListedTypes) {
   ApplyFileTypeAndPostProcess(files::FileRef("/d/c.zip"), false, "c.zip", "");
   ApplyFileTypeAndPostProcess(files::FileRef("/d/d.zipx"), true, "d.zipx", "");
   EXPECT_EQ(workspace->opened, (std::vector<std::string>{"/d/a.zip", "/d/b.tar.gz"}));
+  // Without a display nothing is started to open it.
+  workspace->display = false;
+  ApplyFileTypeAndPostProcess(files::FileRef("/d/f.zip"), true, "f.zip", "");
+  EXPECT_EQ(workspace->opened.size(), 2u);
+  workspace->display = true;
   util::ChangeSettings([](util::Settings& s) { s.postProcess = false; });
   ApplyFileTypeAndPostProcess(files::FileRef("/d/e.zip"), true, "e.zip", "");
   EXPECT_EQ(workspace->opened.size(), 2u);

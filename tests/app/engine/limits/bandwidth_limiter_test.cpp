@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "app/engine/limits/limit_settings.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/prefs/preference_store.h"
+#include "platform/runtime/queue_timer.h"
 #include "tests/support/temp_home.h"
 
 using engine::BandwidthBudget;
@@ -207,6 +209,56 @@ TEST(BandwidthLimiterTask, GrantsReportsAndStopsThroughQueues) {
   EXPECT_EQ(granted.p1, 0u);
   engine::SetStatisticsWanted(false);
   engine::SetStatisticsQueue(0);
+}
+
+// An idle limiter stops its tick, so an idle program does not wake four times a second;
+// the next request finds the tokens the clock has refilled, and a graph that starts
+// watching gets its samples of quiet seconds.
+TEST(BandwidthLimiterTask, SleepsWhenIdleAndWakesForRequestsAndGraphs) {
+  static constexpr auto kBound = std::chrono::seconds(30);
+  runtime::ScopedFakeClock clock;
+  engine::SetStatisticsWanted(false);
+  const std::size_t before = runtime::ArmedQueueTimerCount();
+  auto limiter = engine::BandwidthLimiter::Start("idle limiter");
+  ASSERT_NE(limiter, nullptr);
+  limiter->SetRate(40000);
+  runtime::MessageQueue reply;
+  runtime::Message m;
+  ASSERT_EQ(engine::RequestBandwidth(limiter->queue(), reply.id(), 0), 0);
+
+  // Moves the clock a tick at a time until `done`, with real time for the timer thread.
+  auto tickUntil = [&clock](const std::function<bool()>& done) {
+    for (const auto deadline = std::chrono::steady_clock::now() + kBound; !done();) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      clock.Advance(engine::kLimiterPeriod);
+      std::this_thread::sleep_for(milliseconds(2));
+    }
+    return true;
+  };
+  auto asleep = [before] { return runtime::ArmedQueueTimerCount() == before; };
+  ASSERT_TRUE(tickUntil(asleep));
+
+  // A second of sleep has refilled the tokens: the request is served at once.
+  clock.Advance(std::chrono::seconds(1));
+  EXPECT_GE(engine::RequestBandwidth(limiter->queue(), reply.id(), 5000), 1024);
+  EXPECT_EQ(runtime::ArmedQueueTimerCount(), before + 1);
+  engine::ReportBandwidth(limiter->queue(), 0, 3000);
+  ASSERT_TRUE(tickUntil(asleep));
+
+  runtime::MessageQueue stats;
+  engine::SetStatisticsQueue(stats.id());
+  engine::SetLimiterQueue(engine::TransferDirection::kDownload, limiter->queue());
+  engine::SetStatisticsWanted(true);
+  // The partial second before the sleep is not reported: the first sample is a quiet one.
+  ASSERT_TRUE(tickUntil([&] { return stats.Wait(m, Nanoseconds(0)) == runtime::kNoErr; }));
+  EXPECT_EQ(m.p1, 0u);
+  EXPECT_EQ(m.p2, limiter->queue());
+  EXPECT_EQ(runtime::ArmedQueueTimerCount(), before + 1);
+
+  engine::SetStatisticsWanted(false);
+  engine::SetStatisticsQueue(0);
+  engine::SetLimiterQueue(engine::TransferDirection::kDownload, 0);
+  limiter->Stop();
 }
 
 TEST(LimitSettings, WriterTellsTheLimiterAndKeepsOtherPreferenceEntries) {
