@@ -32,6 +32,7 @@
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
+#include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
@@ -440,6 +441,9 @@ runtime::Status ProcessApplicationCommand(FourCharCode command) {
       return runtime::kNoErr;
     case FourCC("VSAc"):
       ui::ShowServerActivityWindow();
+      return runtime::kNoErr;
+    case FourCC("NeSF"):
+      ui::OpenSmartFolderRuleEditor(nullptr);
       return runtime::kNoErr;
     case FourCC("GoHo"):
       OpenHomePage();

@@ -27,6 +27,7 @@
 #include "app/ui/main_window/command_state.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/status_line.h"
+#include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/source_list/custom_list.h"
 #include "app/ui/toolbar/main_toolbar.h"
@@ -250,6 +251,8 @@ runtime::Status WindowCommand(values::FourCharCode id) {
     ForEachPeer(id == FourCC("D!Rn"), [](auto& peers, std::uint32_t host) { peers.DisconnectPeer(host); });
   } else if (id == FourCC("RmFl")) {
     RemoveSelectedFolder();
+  } else if (id == FourCC("eSFe")) {
+    EditSelectedSmartFolder();
   } else if (id == FourCC("clos")) {
     if (toolbox::Window* w = GetMainWindow()) w->Hide();
   } else if (id == FourCC("past")) {
@@ -438,7 +441,8 @@ runtime::Status ActionMenuCommandHandler(runtime::HandlerCall&, runtime::Event& 
   if (event.kind() != kEventCommandUpdateStatus) return kEventNotHandledErr;
   const toolbox::Command command = toolbox::GetCommand(event);
   if (command.id == FourCC("eSFe")) {
-    toolbox::SetCommandEnabled(event, queue::IsDisplayingSmartFolder());
+    // The date folders show as smart folders but their rules are not edited.
+    toolbox::SetCommandEnabled(event, CanEditSelectedSmartFolder());
   } else if (command.id == FourCC("RmFl") || command.id == FourCC("RenF")) {
     toolbox::SetCommandEnabled(event, queue::IsDisplayingUserFolder() || queue::IsDisplayingSmartFolder());
   } else {
