@@ -22,7 +22,8 @@ void Add(Table& table, const CommandEntry& entry) {
       return;
     }
     // The same line registered again (a second install) changes nothing.
-    if (!entry.pending() && entry.handler != e.handler) table.duplicates.push_back(CommandCodeText(entry.code));
+    if (!entry.pending() && entry.handler != e.handler)
+      table.duplicates.push_back(CommandCodeText(entry.code));
     return;
   }
   table.entries.push_back(entry);

@@ -47,7 +47,8 @@ void Collect(const toolbox::MenuRef& menu, const std::string& where, Sightings& 
   }
 }
 
-queue::WrapperRef Download(queue::DownloadStatus status, std::uint32_t hostID = 0, std::int64_t received = 0) {
+queue::WrapperRef Download(queue::DownloadStatus status, std::uint32_t hostID = 0,
+                           std::int64_t received = 0) {
   static std::uint32_t uid = 91000;
   auto w = queue::DownloadQueueWrapper::Create();
   auto& e = w->element();
@@ -120,13 +121,14 @@ std::vector<std::pair<std::string, std::vector<MainListItem>>> Selections() {
     out.push_back({"received file " + std::to_string(status),
                    {Item<fakes::FakeReceivedFile, sharing::ReceivedFileRow>(RowKind::kReceivedFile, r)}});
   }
-  out.push_back({"favourite", {Item<fakes::FakeFavourite, browser::FavouriteRow>(
-                                  RowKind::kFavourite, std::make_shared<fakes::FakeFavourite>())}});
+  out.push_back({"favourite",
+                 {Item<fakes::FakeFavourite, browser::FavouriteRow>(
+                     RowKind::kFavourite, std::make_shared<fakes::FakeFavourite>())}});
   for (bool parent : {true, false}) {
     auto n = std::make_shared<fakes::FakeFTPNode>();
     n->parent = parent;
-    out.push_back({parent ? "FTP node" : "FTP root", {Item<fakes::FakeFTPNode, browser::FTPNodeRow>(
-                                                         RowKind::kFTPNode, n)}});
+    out.push_back({parent ? "FTP node" : "FTP root",
+                   {Item<fakes::FakeFTPNode, browser::FTPNodeRow>(RowKind::kFTPNode, n)}});
   }
   for (bool directory : {true, false}) {
     auto one = std::make_shared<FakeDotMacNode>();
@@ -166,9 +168,15 @@ class CommandTableTest : public ::testing::Test {
 
   Sightings EverySighting() {
     Sightings seen;
-    const queue::ViewID views[] = {queue::kMyDownloadsViewID, queue::kHistoryViewID,      queue::kFiltersViewID,
-                                   queue::kMyServersViewID,   queue::kMyUploadsViewID,    queue::kReceivedFilesViewID,
-                                   1025,                      kUserFolder,                0x400001,
+    const queue::ViewID views[] = {queue::kMyDownloadsViewID,
+                                   queue::kHistoryViewID,
+                                   queue::kFiltersViewID,
+                                   queue::kMyServersViewID,
+                                   queue::kMyUploadsViewID,
+                                   queue::kReceivedFilesViewID,
+                                   1025,
+                                   kUserFolder,
+                                   0x400001,
                                    200};
     for (bool simple : {true, false}) {
       const std::string mode = simple ? "simple" : "advanced";
@@ -189,7 +197,8 @@ class CommandTableTest : public ::testing::Test {
         context.sendTo = {upload::SendToMenuItem{}};
         Collect(ui::BuildListContextMenu(rows, nullptr, context), mode + " main list, " + name, seen);
         if (rows.size() == 1)
-          Collect(ui::BuildListContextMenu({}, &rows.front(), context), mode + " empty space in " + name, seen);
+          Collect(ui::BuildListContextMenu({}, &rows.front(), context), mode + " empty space in " + name,
+                  seen);
       }
     }
     for (const auto& item : ui::MainToolbarItemTable())
