@@ -34,6 +34,7 @@
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
+#include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
@@ -520,6 +521,8 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("ViAl"), kApp, RemoteViewType),
     Command(FourCC("VSpl"), kApp, RemoteViewType),
     Command(FourCC("VSAc"), kApp, [](FourCharCode) { return ui::ShowServerActivityWindow(), kNoErr; }),
+    Command(FourCC("NeSF"), kApp,
+            [](FourCharCode) { return ui::OpenSmartFolderRuleEditor(nullptr), kNoErr; }),
     Command(FourCC("GoHo"), kApp, [](FourCharCode) { return OpenHomePage(), kNoErr; }),
     Command(FourCC("GoFo"), kApp,
             [](FourCharCode) { return desktop::WorkspaceSlot::Get().OpenURL(kForumPage), kNoErr; }),
@@ -569,8 +572,6 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Pending(FourCC("ShFl"), "the mini window"),
     Pending(FourCC("AurS"), "the add-files-from-URL window (the crawler)"),
     Pending(FourCC("Sche"), "the queue schedule sheet"),
-    Pending(FourCC("NeSF"), "the smart-folder rule editor"),
-    Pending(FourCC("eSFe"), "the smart-folder rule editor"),
     Pending(FourCC("QWNF"), "the new-folder command of the main window"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),

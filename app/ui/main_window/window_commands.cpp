@@ -29,6 +29,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_layout.h"
 #include "app/ui/main_window/status_line.h"
+#include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/source_list/custom_list.h"
 #include "app/ui/toolbar/main_toolbar.h"
@@ -323,6 +324,11 @@ runtime::Status RemoveFolderCommand(values::FourCharCode) {
   return Done();
 }
 
+runtime::Status EditSmartFolderCommand(values::FourCharCode) {
+  EditSelectedSmartFolder();
+  return Done();
+}
+
 runtime::Status HideWindowCommand(values::FourCharCode) {
   if (toolbox::Window* w = GetMainWindow()) w->Hide();
   return Done();
@@ -481,7 +487,7 @@ constexpr CommandEntry kMainWindowCommands[] = {
             CommandScope::kMainWindow),
     Pending(FourCC("CoH%"), "the connect dialog (the sender's host)", CommandScope::kMainWindow),
     Pending(FourCC("SeSf"), "the send-files window", CommandScope::kMainWindow),
-    Pending(FourCC("eSFe"), "the smart-folder rule editor", CommandScope::kMainWindow),
+    Command(FourCC("eSFe"), CommandScope::kMainWindow, EditSmartFolderCommand),
     Pending(FourCC("S!Fi"), "the preferences window", CommandScope::kMainWindow),
     Pending(FourCC("ClAf"), "the preferences window's filters", CommandScope::kMainWindow),
 };
@@ -601,7 +607,8 @@ runtime::Status ActionMenuCommandHandler(runtime::HandlerCall&, runtime::Event& 
   if (IsCommandPending(command.id)) {
     toolbox::SetCommandEnabled(event, false);
   } else if (command.id == FourCC("eSFe")) {
-    toolbox::SetCommandEnabled(event, queue::IsDisplayingSmartFolder());
+    // The date folders show as smart folders but their rules are not edited.
+    toolbox::SetCommandEnabled(event, CanEditSelectedSmartFolder());
   } else if (command.id == FourCC("RmFl") || command.id == FourCC("RenF")) {
     toolbox::SetCommandEnabled(event, queue::IsDisplayingUserFolder() || queue::IsDisplayingSmartFolder());
   } else {
