@@ -54,7 +54,11 @@ bool AddToQueue(const UploadItemRef& item) {
   return true;
 }
 
-bool StartUpload(const UploadItemRef& item) {
+bool StartUpload(const UploadItemRef& itemRef) {
+  // Our own reference: the caller's may be a slot of the waiting list itself, which the
+  // erase below moves the next item into (the wrong upload would start, and the rest of
+  // this function would read a slot the erase gave up).
+  const UploadItemRef item = itemRef;
   auto& t = Uploads();
   if (item->stateValue == kUploadUploading) return true;
   std::erase(t.queueOrder, item);
@@ -318,8 +322,10 @@ bool UploadsInStateHaveFile(std::int32_t mask) {
 }
 
 void StartNextUpload() {
-  auto& order = Uploads().queueOrder;
-  if (!order.empty()) StartUpload(order.front());
+  const auto& order = Uploads().queueOrder;
+  if (order.empty()) return;
+  const UploadItemRef head = order.front();
+  StartUpload(head);
 }
 
 void RequeueActiveUploads() {

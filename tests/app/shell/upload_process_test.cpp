@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -50,6 +51,22 @@ std::int64_t SavedState() {
     return state;
   }
   return -1;
+}
+
+// The saved state of every upload, by file name.
+std::map<std::string, std::int64_t> SavedStates() {
+  std::map<std::string, std::int64_t> states;
+  auto root = values::ReadPropertyListFile(UploadsFile());
+  const values::Value* objects = nullptr;
+  if (!root.ok() || root->GetDictionary("objects", objects) != values::Lookup::kOk) return states;
+  for (const auto& [key, record] : *objects->AsDictionary()) {
+    std::string name;
+    std::int64_t state = -1;
+    record.GetString("fileName", name);
+    record.GetInt64("state", state);
+    states[name] = state;
+  }
+  return states;
 }
 
 TEST(UploadProcess, KilledMidUploadAndStartedAgainTheUploadResumesByteExact) {
@@ -150,6 +167,71 @@ TEST(UploadProcess, HandedOffFilesWaitInTheUploadsFile) {
     names.insert(name);
   }
   EXPECT_EQ(names, (std::set<std::string>{"one.txt", "two.txt"}));
+}
+
+// Several uploads waiting at launch: each is sent once, in the waiting list's order, and
+// every one ends finished. (Every start used to take the item after the head: the first
+// upload never ran and finished ones were sent again.)
+TEST(UploadProcess, FourWaitingUploadsAreEachSentOnce) {
+  testservers::VsftpdServer server({.log_protocol = true});
+  ASSERT_TRUE(server.ok());
+  const std::string dir = testsupport::MakeTempDir("four");
+  const std::vector<std::string> names = {"one.bin", "two.bin", "three.bin", "four.bin"};
+  values::Dictionary objects;
+  values::Array order;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string local = dir + "/" + names[i];
+    testsupport::WriteFile(local, testsupport::RandomBytes(64 * 1024 + i, static_cast<unsigned>(i + 1)));
+    upload::UploadItem item;
+    item.uid = values::Uuid::Generate();
+    item.name = names[i];
+    item.path = local;
+    item.fileAlias = *files::MakeAlias(files::FileRef(local));
+    item.size = static_cast<std::int64_t>(64 * 1024 + i);
+    item.hostName = "ftp://127.0.0.1:" + std::to_string(server.Port());
+    item.userName = server.User();
+    item.uploadPath = server.FilesDir();
+    item.type = upload::kHostTypeFTP;
+    values::Value record = upload::EncodeUploadItem(item);
+    record.Put("pass", values::Value(server.Password()));
+    objects[item.uidString()] = record;
+    order.push_back(values::Value(item.uidString()));
+  }
+  values::Value root(
+      values::Dictionary{{"objects", values::Value(objects)}, {"order", values::Value(order)}});
+  auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
+  ASSERT_TRUE(bytes.ok());
+  testsupport::WriteFile(UploadsFile(), std::string(bytes->begin(), bytes->end()));
+  // One at a time, so that the order of the starts shows in the server's log.
+  WritePreferences({{"start ul on launch", values::Value(true)},
+                    {"start ul if connected", values::Value(false)},
+                    {"max sim uploads", values::Value(1)}});
+
+  Program program;
+  ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+  const auto allFinished = [&] {
+    const auto states = SavedStates();
+    if (states.size() != names.size()) return false;
+    for (const auto& [name, state] : states) {
+      if (state != upload::kUploadFinished) return false;
+    }
+    return true;
+  };
+  const auto deadline = Clock::now() + std::chrono::seconds(90);
+  while (Clock::now() < deadline && !allFinished())
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(allFinished()) << ReadIfExists(program.StandardErrorFile());
+  EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
+
+  std::vector<std::string> stored;
+  for (const auto& command : server.Commands()) {
+    if (command.rfind("STOR ", 0) == 0 || command.rfind("APPE ", 0) == 0) stored.push_back(command.substr(5));
+  }
+  EXPECT_EQ(stored, names);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(ReadIfExists(server.FilesDir() + "/" + names[i]), testsupport::ReadFile(dir + "/" + names[i]))
+        << names[i];
+  }
 }
 
 }  // namespace

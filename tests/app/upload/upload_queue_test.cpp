@@ -112,6 +112,22 @@ TEST_F(UploadQueueTest, QueueRulesForDuplicatesRunningItemsAndRemoval) {
   EXPECT_EQ(WaitingIndex(*item), kNotWaiting);
 }
 
+// Each start takes the head of the waiting list, and only it: the item started is the
+// one that leaves the list, and the others keep their order. (Their files are missing,
+// so each start ends at once in "failed", which shows which item was started.)
+TEST_F(UploadQueueTest, StartNextUploadStartsTheHeadAndKeepsTheRestWaiting) {
+  const auto items = Waiting("ABCD");
+  const std::string expected[] = {"BCD", "CD", "D", ""};
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    StartNextUpload();
+    EXPECT_EQ(Order(), expected[i]) << "start " << i;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      EXPECT_EQ(items[k]->stateValue, k <= i ? kUploadFailed : kUploadWaiting)
+          << items[k]->name << " after start " << i;
+    }
+  }
+}
+
 TEST_F(UploadQueueTest, EndCodesSetTheStates) {
   struct Case {
     std::int32_t code;
