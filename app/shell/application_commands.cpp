@@ -26,9 +26,11 @@
 #include "app/queue/undo/undoable_action.h"
 #include "app/sharing/received/received_files.h"
 #include "app/shell/confirmation_alerts.h"
+#include "app/shell/dock_menu.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/commands/command_table.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
@@ -341,191 +343,286 @@ void RequestQuit() {
   }
 }
 
-runtime::Status ProcessApplicationCommand(FourCharCode command) {
-  using engine::TransferDirection;
-  const auto settings = util::CurrentSettings();
-  const queue::ViewID view = CurrentView();
+namespace {
 
-  // The bandwidth presets: 'ZZZ0'...'ZZZ=' downloads, 'GZZ0'...'GZZ=' uploads.
-  for (auto [base, direction] : {std::pair{FourCC("ZZZ0"), TransferDirection::kDownload},
-                                 std::pair{FourCC("GZZ0"), TransferDirection::kUpload}}) {
-    if (command >= base && command < base + engine::kBandwidthPresetCount) {
-      SetPresetLimit(direction, command - base);
-      return runtime::kNoErr;
-    }
-  }
-  for (const HiddenSection& section : kHiddenSections) {
-    if (command == section.command) {
-      HideSection(section);
-      return runtime::kNoErr;
-    }
-  }
+using runtime::kEventNotHandledErr;
+using runtime::kNoErr;
+using runtime::Status;
+using ui::Command;
+using ui::CommandRange;
+using ui::CommandScope;
+using ui::Pending;
 
+constexpr CommandScope kApp = CommandScope::kApplication;
+
+bool ShowsView(queue::ViewID view) {
+  return CurrentView() == view;
+}
+
+Status PresetLimit(FourCharCode command) {
+  const bool upload = command >= FourCC("GZZ0") && command < FourCC("GZZ0") + engine::kBandwidthPresetCount;
+  if (upload)
+    SetPresetLimit(engine::TransferDirection::kUpload, command - FourCC("GZZ0"));
+  else
+    SetPresetLimit(engine::TransferDirection::kDownload, command - FourCC("ZZZ0"));
+  return kNoErr;
+}
+
+Status HideSectionCommand(FourCharCode command) {
+  for (const HiddenSection& section : kHiddenSections)
+    if (command == section.command) HideSection(section);
+  return kNoErr;
+}
+
+Status UndoRedo(FourCharCode command) {
+  if (command == FourCC("undo"))
+    queue::TruvaneUndo::Shared().Undo();
+  else
+    queue::TruvaneUndo::Shared().Redo();
+  ui::MainListServicesSlot::Get().RefreshStatusBar();
+  return kNoErr;
+}
+
+// My Servers shows favourites: they go (after their own question); elsewhere the selected
+// downloads, uploads or received files.
+Status RemoveSelection(FourCharCode) {
+  if (ShowsView(queue::kMyServersViewID))
+    ui::RemoveSelectedFavourites();
+  else
+    queue::RemoveSelectedItems(true);
+  return kNoErr;
+}
+
+Status MoveSelectionCommand(FourCharCode command) {
   switch (command) {
-    case FourCC("quit"):
-      RequestQuit();
-      return runtime::kNoErr;
-    case FourCC("undo"):
-    case FourCC("redo"):
-      if (command == FourCC("undo"))
-        queue::TruvaneUndo::Shared().Undo();
-      else
-        queue::TruvaneUndo::Shared().Redo();
-      ui::MainListServicesSlot::Get().RefreshStatusBar();
-      return runtime::kNoErr;
-    case FourCC("copy"):
-    case FourCC("CuRl"):
-      CopySelectedURLs();
-      return runtime::kNoErr;
-    case FourCC("Star"):
-      queue::StartQueue();
-      return runtime::kNoErr;
-    case FourCC("Stop"):
-      queue::StopQueue(settings->downloadsStopWithQueue);
-      return runtime::kNoErr;
-    case FourCC("StaD"):
-      queue::StartSelectedDownloads();
-      return runtime::kNoErr;
-    case FourCC("StoD"):
-      queue::StopSelectedDownloads();
-      return runtime::kNoErr;
-    case FourCC("HolD"):
-      queue::HoldSelectedItems();
-      return runtime::kNoErr;
-    case FourCC("QDow"):
-      queue::QueueSelectedDownloads();
-      return runtime::kNoErr;
-    case FourCC("StaU"):
-      queue::StartUploadQueue();
-      return runtime::kNoErr;
-    case FourCC("StoU"):
-      queue::StopUploadQueue(util::PrefBoolForKey("Uploads stop with queue"));
-      return runtime::kNoErr;
-    case FourCC("Vdet"):
-      if (view != queue::kMyUploadsViewID) ShowTransferInformation();
-      return runtime::kNoErr;
-    case FourCC("View"):
-      engine::ShowGlobalLogWindow();
-      return runtime::kNoErr;
-    case FourCC("mini"):
-      if (auto w = FrontDocumentWindow()) w->Minimize();
-      return runtime::kNoErr;
-    case FourCC("zoom"):
-      if (auto w = FrontDocumentWindow()) w->ToggleZoom();
-      return runtime::kNoErr;
-    case FourCC("rotw"):
-      CycleWindows();
-      return runtime::kNoErr;
-    case FourCC("bfrt"):
-      for (auto& w : toolbox::Window::AllWindows())
-        if (w->IsVisible() && !w->IsMinimized()) w->Select();
-      if (auto w = FrontDocumentWindow()) w->Select();
-      return runtime::kNoErr;
-    case FourCC("Abou"):
-      util::ShowAboutWindow();
-      return runtime::kNoErr;
-    case FourCC("ChkV"):
-      util::CheckForUpdates();
-      return runtime::kEventNotHandledErr;
-    case FourCC("OScF"):
-      desktop::WorkspaceSlot::Get().OpenFile(queue::ScriptsFolder().Path());
-      return runtime::kNoErr;
-    case FourCC("ViAl"):
-    case FourCC("VSpl"):
-      // The remote host shown: one pane (a list) or the split panes with the local files.
-      if (queue::IsRemoteHostViewID(view))
-        if (browser::HostRef host = browser::HostForViewID(view)) {
-          host->viewType = command == FourCC("ViAl") ? 2 : 1;
-          ui::MainListServicesSlot::Get().RequestRedisplayCurrentFolder();
-        }
-      return runtime::kNoErr;
-    case FourCC("VSAc"):
-      ui::ShowServerActivityWindow();
-      return runtime::kNoErr;
-    case FourCC("NeSF"):
-      ui::OpenSmartFolderRuleEditor(nullptr);
-      return runtime::kNoErr;
-    case FourCC("GoHo"):
-      OpenHomePage();
-      return runtime::kNoErr;
-    case FourCC("GoFo"):
-      desktop::WorkspaceSlot::Get().OpenURL(kForumPage);
-      return runtime::kNoErr;
-    case FourCC("ODFo"):
-      ui::OpenDefaultFolderInFinder();
-      return runtime::kNoErr;
-    case FourCC("OUFo"):
-      ui::OpenReceivedFolderInFinder();
-      return runtime::kNoErr;
-    case FourCC("RFLo"):
-      RevealLogFile();
-      return runtime::kNoErr;
-    case FourCC("NQWi"):
-      ToggleMainWindow();
-      return runtime::kNoErr;
-    case FourCC("TRem"):
-    case FourCC("Remo"):
-      if (view != queue::kMyServersViewID) queue::RemoveSelectedItems(true);
-      return runtime::kNoErr;
-    case FourCC("TSin"):
-      ToggleHiddenFiles();
-      return runtime::kNoErr;
-    case FourCC("TadM"):
-      ToggleSimpleMode();
-      return runtime::kNoErr;
     case FourCC("DSUp"):
       MoveSelection(-1);
-      return runtime::kNoErr;
+      break;
     case FourCC("DSDo"):
       MoveSelection(1);
-      return runtime::kNoErr;
+      break;
     case FourCC("DSU5"):
       MoveSelection(-5);
-      return runtime::kNoErr;
-    case FourCC("DSD5"):
-      MoveSelection(5);
-      return runtime::kNoErr;
-    case FourCC("ClrQ"):
-    case FourCC("ClrC"):
-      ClearShownList();
-      return runtime::kEventNotHandledErr;
-    case FourCC("MvTT"):
-      MoveShownFilesToTrash();
-      return runtime::kNoErr;
-    case FourCC("ClrO"):
-      queue::CleanUpQueue();
-      return runtime::kNoErr;
-    case FourCC("ClIn"):
-      if (view != queue::kMyUploadsViewID) queue::ClearFinishedDownloads(true);
-      return runtime::kNoErr;
-    case FourCC("ClC*"):
-      if (view != queue::kMyUploadsViewID && view != queue::kReceivedFilesViewID)
-        queue::ClearCancelledDownloads(true);
-      return runtime::kNoErr;
-    case FourCC("BWOn"):
-    case FourCC("BWOf"):
-      SwitchLimit(TransferDirection::kDownload, command == FourCC("BWOn"));
-      return runtime::kNoErr;
-    case FourCC("UBWO"):
-    case FourCC("UBWf"):
-      SwitchLimit(TransferDirection::kUpload, command == FourCC("UBWO"));
-      return runtime::kNoErr;
-    case FourCC("DM$p"):
-    case FourCC("DM#I"):
-      StoreBool("show speeds", command == FourCC("DM$p"));
-      RedrawTrayIcon();
-      return runtime::kNoErr;
-    case FourCC("DMB@"):
-      util::ChangeSettings([](util::Settings& s) { s.displayGraphInDock = !s.displayGraphInDock; });
-      StoreBool("displaygraphindock", util::CurrentSettings()->displayGraphInDock);
-      RedrawTrayIcon();
-      return runtime::kEventNotHandledErr;
+      break;
     default:
-      return runtime::kEventNotHandledErr;
+      MoveSelection(5);
+      break;
   }
+  return kNoErr;
+}
+
+// My Uploads clears uploads, asking; elsewhere downloads.
+Status ClearFinished(FourCharCode) {
+  if (ShowsView(queue::kMyUploadsViewID))
+    upload::ClearFinishedUploads(true);
+  else
+    queue::ClearFinishedDownloads(true);
+  return kNoErr;
+}
+
+Status ClearInactive(FourCharCode) {
+  if (ShowsView(queue::kMyUploadsViewID))
+    upload::ClearInactiveUploads(true);
+  else if (!ShowsView(queue::kReceivedFilesViewID))
+    queue::ClearCancelledDownloads(true);
+  return kNoErr;
+}
+
+Status SwitchLimitCommand(FourCharCode command) {
+  if (command == FourCC("BWOn") || command == FourCC("BWOf"))
+    SwitchLimit(engine::TransferDirection::kDownload, command == FourCC("BWOn"));
+  else
+    SwitchLimit(engine::TransferDirection::kUpload, command == FourCC("UBWO"));
+  return kNoErr;
+}
+
+Status ShowSpeedsInTray(FourCharCode command) {
+  StoreBool("show speeds", command == FourCC("DM$p"));
+  RedrawTrayIcon();
+  return kNoErr;
+}
+
+Status ToggleTrayGraph(FourCharCode) {
+  util::ChangeSettings([](util::Settings& s) { s.displayGraphInDock = !s.displayGraphInDock; });
+  StoreBool("displaygraphindock", util::CurrentSettings()->displayGraphInDock);
+  RedrawTrayIcon();
+  return kEventNotHandledErr;
+}
+
+// The remote host shown: one pane (a list) or the split panes with the local files.
+Status RemoteViewType(FourCharCode command) {
+  const queue::ViewID view = CurrentView();
+  if (queue::IsRemoteHostViewID(view))
+    if (browser::HostRef host = browser::HostForViewID(view)) {
+      host->viewType = command == FourCC("ViAl") ? 2 : 1;
+      ui::MainListServicesSlot::Get().RequestRedisplayCurrentFolder();
+    }
+  return kNoErr;
+}
+
+Status TrayItem(FourCharCode command) {
+  HandleDockMenuCommand(command);
+  return kNoErr;
+}
+
+Status BringAllToFront(FourCharCode) {
+  for (auto& w : toolbox::Window::AllWindows())
+    if (w->IsVisible() && !w->IsMinimized()) w->Select();
+  if (auto w = FrontDocumentWindow()) w->Select();
+  return kNoErr;
+}
+
+// The application's lines of the command table, one a command. A command whose window is
+// not built yet is Pending, naming it: shown disabled until that line gets its handler.
+constexpr ui::CommandEntry kApplicationCommands[] = {
+    Command(FourCC("quit"), kApp, [](FourCharCode) { return RequestQuit(), kNoErr; }),
+    Command(FourCC("undo"), kApp, UndoRedo),
+    Command(FourCC("redo"), kApp, UndoRedo),
+    Command(FourCC("copy"), kApp, [](FourCharCode) { return CopySelectedURLs(), kNoErr; }),
+    Command(FourCC("CuRl"), kApp, [](FourCharCode) { return CopySelectedURLs(), kNoErr; }),
+    Command(FourCC("Star"), kApp, [](FourCharCode) { return queue::StartQueue(), kNoErr; }),
+    Command(FourCC("Stop"), kApp,
+            [](FourCharCode) {
+              return queue::StopQueue(util::CurrentSettings()->downloadsStopWithQueue), kNoErr;
+            }),
+    Command(FourCC("StaD"), kApp, [](FourCharCode) { return queue::StartSelectedDownloads(), kNoErr; }),
+    Command(FourCC("StoD"), kApp, [](FourCharCode) { return queue::StopSelectedDownloads(), kNoErr; }),
+    Command(FourCC("HolD"), kApp, [](FourCharCode) { return queue::HoldSelectedItems(), kNoErr; }),
+    Command(FourCC("QDow"), kApp, [](FourCharCode) { return queue::QueueSelectedDownloads(), kNoErr; }),
+    Command(FourCC("StaU"), kApp, [](FourCharCode) { return queue::StartUploadQueue(), kNoErr; }),
+    Command(FourCC("StoU"), kApp,
+            [](FourCharCode) {
+              return queue::StopUploadQueue(util::PrefBoolForKey("Uploads stop with queue")), kNoErr;
+            }),
+    Command(FourCC("Vdet"), kApp,
+            [](FourCharCode) {
+              if (!ShowsView(queue::kMyUploadsViewID)) ShowTransferInformation();
+              return kNoErr;
+            }),
+    Command(FourCC("View"), kApp, [](FourCharCode) { return engine::ShowGlobalLogWindow(), kNoErr; }),
+    Command(FourCC("mini"), kApp,
+            [](FourCharCode) {
+              if (auto w = FrontDocumentWindow()) w->Minimize();
+              return kNoErr;
+            }),
+    Command(FourCC("zoom"), kApp,
+            [](FourCharCode) {
+              if (auto w = FrontDocumentWindow()) w->ToggleZoom();
+              return kNoErr;
+            }),
+    Command(FourCC("rotw"), kApp, [](FourCharCode) { return CycleWindows(), kNoErr; }),
+    Command(FourCC("bfrt"), kApp, BringAllToFront),
+    Command(FourCC("Abou"), kApp, [](FourCharCode) { return util::ShowAboutWindow(), kNoErr; }),
+    Command(FourCC("ChkV"), kApp, [](FourCharCode) { return util::CheckForUpdates(), kEventNotHandledErr; }),
+    Command(FourCC("OScF"), kApp,
+            [](FourCharCode) {
+              return desktop::WorkspaceSlot::Get().OpenFile(queue::ScriptsFolder().Path()), kNoErr;
+            }),
+    Command(FourCC("ViAl"), kApp, RemoteViewType),
+    Command(FourCC("VSpl"), kApp, RemoteViewType),
+    Command(FourCC("VSAc"), kApp, [](FourCharCode) { return ui::ShowServerActivityWindow(), kNoErr; }),
+    Command(FourCC("NeSF"), kApp,
+            [](FourCharCode) { return ui::OpenSmartFolderRuleEditor(nullptr), kNoErr; }),
+    Command(FourCC("GoHo"), kApp, [](FourCharCode) { return OpenHomePage(), kNoErr; }),
+    Command(FourCC("GoFo"), kApp,
+            [](FourCharCode) { return desktop::WorkspaceSlot::Get().OpenURL(kForumPage), kNoErr; }),
+    Command(FourCC("ODFo"), kApp, [](FourCharCode) { return ui::OpenDefaultFolderInFinder(), kNoErr; }),
+    Command(FourCC("OUFo"), kApp, [](FourCharCode) { return ui::OpenReceivedFolderInFinder(), kNoErr; }),
+    Command(FourCC("RFLo"), kApp, [](FourCharCode) { return RevealLogFile(), kNoErr; }),
+    Command(FourCC("NQWi"), kApp, [](FourCharCode) { return ToggleMainWindow(), kNoErr; }),
+    Command(FourCC("TRem"), kApp, RemoveSelection),
+    Command(FourCC("Remo"), kApp, RemoveSelection),
+    Command(
+        FourCC("TSin"), kApp, [](FourCharCode) { return ToggleHiddenFiles(), kNoErr; },
+        [] { return queue::IsRemoteHostViewID(CurrentView()); }),
+    Command(FourCC("TadM"), kApp, [](FourCharCode) { return ToggleSimpleMode(), kNoErr; }),
+    Command(FourCC("DSUp"), kApp, MoveSelectionCommand),
+    Command(FourCC("DSDo"), kApp, MoveSelectionCommand),
+    Command(FourCC("DSU5"), kApp, MoveSelectionCommand),
+    Command(FourCC("DSD5"), kApp, MoveSelectionCommand),
+    Command(FourCC("ClrQ"), kApp, [](FourCharCode) { return ClearShownList(), kEventNotHandledErr; }),
+    Command(FourCC("ClrC"), kApp, [](FourCharCode) { return ClearShownList(), kEventNotHandledErr; }),
+    Command(FourCC("MvTT"), kApp, [](FourCharCode) { return MoveShownFilesToTrash(), kNoErr; }),
+    Command(FourCC("ClrO"), kApp, [](FourCharCode) { return queue::CleanUpQueue(), kNoErr; }),
+    Command(FourCC("ClIn"), kApp, ClearFinished),
+    Command(FourCC("ClC*"), kApp, ClearInactive),
+    CommandRange(FourCC("ZZZ0"), engine::kBandwidthPresetCount, kApp, PresetLimit),
+    CommandRange(FourCC("GZZ0"), engine::kBandwidthPresetCount, kApp, PresetLimit),
+    Command(FourCC("BWOn"), kApp, SwitchLimitCommand),
+    Command(FourCC("BWOf"), kApp, SwitchLimitCommand),
+    Command(FourCC("UBWO"), kApp, SwitchLimitCommand),
+    Command(FourCC("UBWf"), kApp, SwitchLimitCommand),
+    Command(FourCC("DM$p"), kApp, ShowSpeedsInTray),
+    Command(FourCC("DM#I"), kApp, ShowSpeedsInTray),
+    Command(FourCC("DMB@"), kApp, ToggleTrayGraph),
+    Command(FourCC("HiRe"), kApp, HideSectionCommand),
+    Command(FourCC("HiUp"), kApp, HideSectionCommand),
+    Command(FourCC("HiRf"), kApp, HideSectionCommand),
+    Command(FourCC("HiSe"), kApp, HideSectionCommand),
+    Command(FourCC("HiFi"), kApp, HideSectionCommand),
+    Command(FourCC("HiHI"), kApp, HideSectionCommand),
+    Command(FourCC("HiRE"), kApp, HideSectionCommand),
+    Command(FourCC("HiFS"), kApp, HideSectionCommand),
+    CommandRange(kDockBonjourCommand, kDockMenuMaxItems, kApp, TrayItem),
+    CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
+    // Waiting for their windows.
+    Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
+    Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
+    Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
+    Pending(FourCC("ShFl"), "the mini window"),
+    Pending(FourCC("AurS"), "the add-files-from-URL window (the crawler)"),
+    Pending(FourCC("Sche"), "the queue schedule sheet"),
+    Pending(FourCC("QWNF"), "the new-folder command of the main window"),
+    Pending(FourCC("pref"), "the preferences window"),
+    Pending(FourCC("GtIf"), "the preferences window"),
+    Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),
+    Pending(FourCC("Band"), "the bandwidth window"),
+    Pending(FourCC("Conn"), "the connect dialog"),
+    Pending(FourCC("ConS"), "the connect dialog"),
+    Pending(FourCC("ConF"), "the connect dialog"),
+    Pending(FourCC("Conf"), "the connect dialog"),
+    Pending(FourCC("Coni"), "the connect dialog (online disk)"),
+    Pending(FourCC("ConI"), "the connect dialog (online disk)"),
+    Pending(FourCC("Conw"), "the connect dialog (WebDAV)"),
+    Pending(FourCC("ConW"), "the connect dialog (WebDAV)"),
+    Pending(FourCC("ImpF"), "the bookmark import of the remote browser"),
+    Pending(FourCC("tDma"), "the online disk's sign-up page"),
+    Pending(FourCC("SnFi"), "the send-files window"),
+    Pending(FourCC("URse"), "the file-hosting service's upload chooser"),
+    Pending(FourCC("KCUl"), "the file-hosting service's uploads (kill links)"),
+    Pending(FourCC("Owif"), "the main list's Open With submenu"),
+    Pending(FourCC("CtFi"), "the send-to menu of the uploads"),
+};
+
+}  // namespace
+
+void RegisterApplicationCommands() {
+  ui::RegisterCommands(kApplicationCommands);
+}
+
+namespace {
+
+// The table holds the application's lines before the first command or status question,
+// whoever asks first (the handler's install at start-up does it too).
+void EnsureApplicationCommands() {
+  static const bool registered = (RegisterApplicationCommands(), true);
+  (void)registered;
+}
+
+}  // namespace
+
+runtime::Status ProcessApplicationCommand(FourCharCode command) {
+  EnsureApplicationCommands();
+  return ui::DispatchCommand(CommandScope::kApplication, command);
 }
 
 runtime::Status UpdateApplicationCommandStatus(FourCharCode command, toolbox::CommandStatus& status) {
+  EnsureApplicationCommands();
+  // Pending commands are disabled; a command with its own rule follows it.
+  if (const auto decided = ui::CommandTableEnabling(command)) {
+    status.enabled = *decided;
+    return runtime::kNoErr;
+  }
   switch (command) {
     case FourCC("clos"): {
       auto front = toolbox::Window::FrontWindow();
@@ -540,9 +637,6 @@ runtime::Status UpdateApplicationCommandStatus(FourCharCode command, toolbox::Co
       return runtime::kNoErr;
     case FourCC("redo"):
       status.enabled = queue::TruvaneUndo::Shared().CanRedo();
-      return runtime::kNoErr;
-    case FourCC("TSin"):
-      status.enabled = queue::IsRemoteHostViewID(CurrentView());
       return runtime::kNoErr;
     default:
       return runtime::kEventNotHandledErr;

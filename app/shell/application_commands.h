@@ -16,8 +16,12 @@
 
 namespace shell {
 
-// 'cmds' 1: noErr when handled, eventNotHandledErr otherwise (and after a few commands
-// that others should see too).
+// Adds the application's lines to the command table (app/ui/commands/command_table.h);
+// start-up does it before any window exists.
+void RegisterApplicationCommands();
+
+// 'cmds' 1, through the command table: noErr when handled, eventNotHandledErr otherwise (and after a few
+// commands that others should see too).
 runtime::Status ProcessApplicationCommand(toolbox::FourCharCode command);
 
 // 'cmds' 2: the state of a menu item for the commands the application decides; nothing

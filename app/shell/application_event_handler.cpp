@@ -93,7 +93,6 @@ runtime::Status ApplicationEventHandler(runtime::HandlerCall&, runtime::Event& e
   if (cls == toolbox::kEventClassCommand) {
     const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
     if (event.kind() == toolbox::kEventCommandProcess) {
-      if (HandleDockMenuCommand(command)) return runtime::kNoErr;
       return ProcessApplicationCommand(command);
     }
     if (event.kind() == toolbox::kEventCommandUpdateStatus) {
@@ -136,6 +135,8 @@ runtime::Status ApplicationEventHandler(runtime::HandlerCall&, runtime::Event& e
 }
 
 runtime::HandlerRef InstallApplicationEventHandler(runtime::EventTarget& target) {
+  // The handler dispatches commands through the table: its lines go in first.
+  RegisterApplicationCommands();
   return target.InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess},
                                 {toolbox::kEventClassCommand, toolbox::kEventCommandUpdateStatus},
                                 {kEventClassAppl, kEventAppGetDockMenu},

@@ -1,5 +1,7 @@
 #include "app/ui/main_window/command_state.h"
 
+#include "app/ui/commands/command_table.h"
+
 #include <mutex>
 
 #include "app/browser/services/remote_rows.h"
@@ -239,6 +241,10 @@ runtime::Status UpdateQueueCommandState() {
   updating = true;
   for (const auto& [suffix, enabled] : Current().toolbarItems)
     SetToolbarItemEnabled(std::string(kMainToolbarItemPrefix) + suffix, enabled);
+  // An item whose command waits for its window stays disabled, whatever the selection.
+  for (const MainToolbarItemEntry& item : MainToolbarItemTable())
+    if (item.command != 0 && IsCommandPending(item.command))
+      SetToolbarItemEnabled(std::string(kMainToolbarItemPrefix) + item.suffix, false);
   // The interface mode chooses the bandwidth menu.
   AttachBandwidthMenu();
   if (toolbox::Window* w = GetMainWindow()) w->UpdateButtonStates();
@@ -256,6 +262,11 @@ runtime::HandlerRef InstallCommandStateHandler() {
       [](runtime::HandlerCall&, runtime::Event& event) {
         const toolbox::Command command = toolbox::GetCommand(event);
         if (command.id == 0) return runtime::kEventNotHandledErr;
+        // A pending command is disabled; a command with its own rule follows it.
+        if (const auto decided = CommandTableEnabling(command.id)) {
+          toolbox::SetCommandEnabled(event, *decided);
+          return runtime::kNoErr;
+        }
         // Asked before a menu opens: the selection may have changed since the last pass.
         RecomputeCommandEnabling();
         const auto enabled = Current().Lookup(command.id, command.menu_id,

@@ -44,7 +44,6 @@ constexpr double kMinimumPaneWidth = 140;
 struct Module : MainWindowModule {
   std::unique_ptr<SourceList> sourceList;
   std::vector<runtime::Subscription> observers;
-  runtime::HandlerRef commands;
   runtime::HandlerRef closeHandler;
   runtime::HandlerRef sheetHandler;
   std::shared_ptr<runtime::DistributedNotificationCenter> distributed;
@@ -156,35 +155,6 @@ constexpr ScopeButton kScopeButtons[] = {
     {"kSearchBarIncompleteLabel", values::FourCC("Sb!C"), kFilterScopeIncomplete},
 };
 
-// The commands of the window's own layout: the filter bar's scopes, the pane and the bar.
-runtime::Status LayoutCommand(runtime::Event& event) {
-  const toolbox::Command command = toolbox::GetCommand(event);
-  if (event.kind() != toolbox::kEventCommandProcess) return runtime::kEventNotHandledErr;
-  for (const auto& b : kScopeButtons) {
-    if (command.id == b.command) {
-      SetFilterScope(b.scope);
-      return runtime::kNoErr;
-    }
-  }
-  if (command.id == FourCC("TQlp")) {
-    ToggleLeftPane();
-    return runtime::kNoErr;
-  }
-  if (command.id == FourCC("TgSb")) {
-    ToggleFilterBar();
-    return runtime::kNoErr;
-  }
-  if (command.id == FourCC("RenF")) {
-    // A user or smart folder's row is renamed in place; other rows are not renamed.
-    CustomList* list = GetMainFolderList();
-    const RowRef row = list ? list->GetSelectedRow() : nullptr;
-    if (row && row->identifier >= queue::kFirstUserFolderID && row->identifier <= queue::kLastSmartFolderID)
-      list->BeginRename(row);
-    return runtime::kNoErr;
-  }
-  return runtime::kEventNotHandledErr;
-}
-
 }  // namespace
 
 MainWindowModule& MainWindowState() {
@@ -293,8 +263,8 @@ void CreateMainWindow(const MainWindowStartState& start) {
                                       MainWindowSheetHandler(e.kind());
                                       return runtime::kEventNotHandledErr;
                                     });
-  m.commands = w.InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
-                                [](runtime::HandlerCall&, runtime::Event& e) { return LayoutCommand(e); });
+  // Its commands (the filter bar's scopes, the pane, the bar...) go through the command
+  // table: InstallMainWindowCommands below.
 
   // 6. Transparency.
   if (start.windowAlpha > 0 && start.windowAlpha < 1) w.SetOpacity(start.windowAlpha);

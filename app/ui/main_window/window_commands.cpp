@@ -20,12 +20,14 @@
 #include "app/queue/undo/truvane_undo.h"
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
+#include "app/ui/commands/command_table.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/bandwidth_menu.h"
 #include "app/ui/main_window/command_state.h"
 #include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_layout.h"
 #include "app/ui/main_window/status_line.h"
 #include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
@@ -207,68 +209,154 @@ bool SelectAllRows(bool all) {
   return true;
 }
 
-runtime::Status WindowCommand(values::FourCharCode id) {
-  if (id == FourCC("MtbS")) {
-    ToggleToolbar();
-  } else if (id == FourCC("QTog")) {
-    if (queue::gQueueRunning) {
-      queue::StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
-      queue::gQueueRestartAllowed = false;
-    } else {
-      queue::StartQueue();
-    }
-    UpdateQueueCommandState();
-  } else if (id == FourCC("UQTg")) {
-    if (queue::gUploadQueueRunning)
-      queue::StopUploadQueue(util::SettingsPreferences().GetBool("Uploads stop with queue").value_or(false));
-    else
-      queue::StartUploadQueue();
-    UpdateQueueCommandState();
-  } else if (id == FourCC("MvIT")) {
-    MoveSelectedQueuedToTop();
-  } else if (id == FourCC("RFin")) {
-    RevealSelection();
-  } else if (id == FourCC("EFa!")) {
-    EditSelectedFavourites();
-  } else if (id == FourCC("F!Re")) {
-    for (const MainListItem& row : Selection())
-      if (row.kind == RowKind::kFavourite) {
-        BeginCellEdit(row, kFavouriteNameProperty);
-        break;
-      }
-  } else if (id == FourCC("Dupl")) {
-    DuplicateSelectedFavourites();
-  } else if (id == kAddSensitiveServers || id == kRemoveSensitiveServers) {
-    ChangeSensitiveServers(id == kAddSensitiveServers);
-  } else if (id == FourCC("C!Hi")) {
-    if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
-      return kNoErr;
-    queue::TrimHistory(0);
-  } else if (id == FourCC("R!Re") || id == FourCC("R!Rn")) {
-    ForEachPeer(id == FourCC("R!Rn"),
-                [](auto& peers, std::uint32_t host) { peers.RefreshSharingHost(host); });
-  } else if (id == FourCC("D!Re") || id == FourCC("D!Rn")) {
-    ForEachPeer(id == FourCC("D!Rn"), [](auto& peers, std::uint32_t host) { peers.DisconnectPeer(host); });
-  } else if (id == FourCC("RmFl")) {
-    RemoveSelectedFolder();
-  } else if (id == FourCC("eSFe")) {
-    EditSelectedSmartFolder();
-  } else if (id == FourCC("clos")) {
-    if (toolbox::Window* w = GetMainWindow()) w->Hide();
-  } else if (id == FourCC("past")) {
-    queue::AddDownloadsFromClipboard();
-  } else if (id == FourCC("sall")) {
-    SelectAllRows(true);
-  } else if (id == FourCC("Snon")) {
-    SelectAllRows(false);
-  } else if (id == toolbox::kCommandOK) {
-    SendApplicationCommand(FourCC("StaD"));
-  } else if (id == toolbox::kCommandCancel) {
-    SendApplicationCommand(FourCC("StoD"));
-  } else {
-    return kEventNotHandledErr;
-  }
+// The window's commands, one function each; the table below names them.
+runtime::Status Done() {
   return kNoErr;
+}
+
+template <FilterScope scope>
+runtime::Status ChooseFilterScope(values::FourCharCode) {
+  SetFilterScope(scope);
+  return Done();
+}
+
+runtime::Status NotHandledHere(values::FourCharCode) {
+  return kEventNotHandledErr;
+}
+
+runtime::Status ToggleLeftPaneCommand(values::FourCharCode) {
+  ToggleLeftPane();
+  return Done();
+}
+
+runtime::Status ToggleFilterBarCommand(values::FourCharCode) {
+  ToggleFilterBar();
+  return Done();
+}
+
+// A user or smart folder's row is renamed in place; other rows are not renamed.
+runtime::Status RenameFolderCommand(values::FourCharCode) {
+  CustomList* list = GetMainFolderList();
+  const RowRef row = list ? list->GetSelectedRow() : nullptr;
+  if (row && row->identifier >= queue::kFirstUserFolderID && row->identifier <= queue::kLastSmartFolderID)
+    list->BeginRename(row);
+  return Done();
+}
+
+runtime::Status ToggleToolbarCommand(values::FourCharCode) {
+  ToggleToolbar();
+  return Done();
+}
+
+runtime::Status ToggleQueueCommand(values::FourCharCode) {
+  if (queue::gQueueRunning) {
+    queue::StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
+    queue::gQueueRestartAllowed = false;
+  } else {
+    queue::StartQueue();
+  }
+  UpdateQueueCommandState();
+  return Done();
+}
+
+runtime::Status ToggleUploadQueueCommand(values::FourCharCode) {
+  if (queue::gUploadQueueRunning)
+    queue::StopUploadQueue(util::SettingsPreferences().GetBool("Uploads stop with queue").value_or(false));
+  else
+    queue::StartUploadQueue();
+  UpdateQueueCommandState();
+  return Done();
+}
+
+runtime::Status MoveToTopCommand(values::FourCharCode) {
+  MoveSelectedQueuedToTop();
+  return Done();
+}
+
+runtime::Status RevealCommand(values::FourCharCode) {
+  RevealSelection();
+  return Done();
+}
+
+runtime::Status EditFavouritesCommand(values::FourCharCode) {
+  EditSelectedFavourites();
+  return Done();
+}
+
+runtime::Status RenameFavouriteCommand(values::FourCharCode) {
+  for (const MainListItem& row : Selection())
+    if (row.kind == RowKind::kFavourite) {
+      BeginCellEdit(row, kFavouriteNameProperty);
+      break;
+    }
+  return Done();
+}
+
+runtime::Status DuplicateFavouritesCommand(values::FourCharCode) {
+  DuplicateSelectedFavourites();
+  return Done();
+}
+
+runtime::Status SensitiveServersCommand(values::FourCharCode id) {
+  ChangeSensitiveServers(id == kAddSensitiveServers);
+  return Done();
+}
+
+runtime::Status ClearHistoryCommand(values::FourCharCode) {
+  if (util::CurrentSettings()->confirmRemovals && Confirm(kConfirmClearHistory) != kAnswerGoAhead)
+    return Done();
+  queue::TrimHistory(0);
+  return Done();
+}
+
+runtime::Status ReconnectPeersCommand(values::FourCharCode id) {
+  ForEachPeer(id == FourCC("R!Rn"), [](auto& peers, std::uint32_t host) { peers.RefreshSharingHost(host); });
+  return Done();
+}
+
+runtime::Status DisconnectPeersCommand(values::FourCharCode id) {
+  ForEachPeer(id == FourCC("D!Rn"), [](auto& peers, std::uint32_t host) { peers.DisconnectPeer(host); });
+  return Done();
+}
+
+runtime::Status RemoveFolderCommand(values::FourCharCode) {
+  RemoveSelectedFolder();
+  return Done();
+}
+
+runtime::Status EditSmartFolderCommand(values::FourCharCode) {
+  EditSelectedSmartFolder();
+  return Done();
+}
+
+runtime::Status HideWindowCommand(values::FourCharCode) {
+  if (toolbox::Window* w = GetMainWindow()) w->Hide();
+  return Done();
+}
+
+runtime::Status PasteCommand(values::FourCharCode) {
+  queue::AddDownloadsFromClipboard();
+  return Done();
+}
+
+runtime::Status SelectAllCommand(values::FourCharCode) {
+  SelectAllRows(true);
+  return Done();
+}
+
+runtime::Status SelectNoneCommand(values::FourCharCode) {
+  SelectAllRows(false);
+  return Done();
+}
+
+runtime::Status StartSelectionCommand(values::FourCharCode) {
+  SendApplicationCommand(FourCC("StaD"));
+  return Done();
+}
+
+runtime::Status StopSelectionCommand(values::FourCharCode) {
+  SendApplicationCommand(FourCC("StoD"));
+  return Done();
 }
 
 bool ClipboardHasText() {
@@ -278,7 +366,10 @@ bool ClipboardHasText() {
 
 runtime::Status WindowCommandStatus(runtime::Event& event, const toolbox::Command& command) {
   const values::FourCharCode id = command.id;
-  if (id == FourCC("copy") || id == FourCC("clos")) {
+  if (IsCommandPending(id)) {
+    // Its window is not built yet: shown, but never enabled and inert.
+    toolbox::SetCommandEnabled(event, false);
+  } else if (id == FourCC("copy") || id == FourCC("clos")) {
     toolbox::SetCommandEnabled(event, true);
   } else if (id == FourCC("clea") || id == FourCC("cut ")) {
     toolbox::SetCommandEnabled(event, false);
@@ -317,6 +408,101 @@ void CopySelectedURLs() {
   }
   if (!text.empty()) toolbox::SetClipboardText(text);
 }
+
+runtime::Status ConnectFavouritesCommand(values::FourCharCode) {
+  for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite))
+    browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
+  return Done();
+}
+
+runtime::Status DisconnectFavouritesCommand(values::FourCharCode) {
+  DisconnectSelectedFavourites();
+  return Done();
+}
+
+runtime::Status RemoveRowsCommand(values::FourCharCode) {
+  RemoveSelectedRows();
+  return Done();
+}
+
+// The item-data callback reads (and clears) the flag: the name cell is editable this once.
+runtime::Status RenameRemoteItemCommand(values::FourCharCode) {
+  for (const MainListItem& row : Selection())
+    if (IsRemoteListedFile(row)) {
+      gRenameRequested = true;
+      BeginCellEdit(row, kRemoteNameProperty);
+      break;
+    }
+  return Done();
+}
+
+runtime::Status CopyURLsCommand(values::FourCharCode) {
+  CopySelectedURLs();
+  return Done();
+}
+
+// Each a line; a command's enabling rule, when it has one, is the selection rules'.
+constexpr CommandEntry kMainWindowCommands[] = {
+    Command(FourCC("SbSA"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopeAll>),
+    Command(FourCC("SbSI"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopeInProgress>),
+    Command(FourCC("SbSQ"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopeQueued>),
+    Command(FourCC("SbSP"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopePaused>),
+    Command(FourCC("SbSC"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopeCompleted>),
+    Command(FourCC("Sb!C"), CommandScope::kMainWindow, ChooseFilterScope<kFilterScopeIncomplete>),
+    Command(FourCC("TQlp"), CommandScope::kMainWindow, ToggleLeftPaneCommand),
+    Command(FourCC("TgSb"), CommandScope::kMainWindow, ToggleFilterBarCommand),
+    Command(FourCC("RenF"), CommandScope::kMainWindow, RenameFolderCommand),
+    Command(FourCC("MtbS"), CommandScope::kMainWindow, ToggleToolbarCommand),
+    Command(FourCC("QTog"), CommandScope::kMainWindow, ToggleQueueCommand),
+    Command(FourCC("UQTg"), CommandScope::kMainWindow, ToggleUploadQueueCommand),
+    Command(FourCC("MvIT"), CommandScope::kMainWindow, MoveToTopCommand),
+    Command(FourCC("RFin"), CommandScope::kMainWindow, RevealCommand),
+    Command(FourCC("EFa!"), CommandScope::kMainWindow, EditFavouritesCommand),
+    Command(FourCC("F!Re"), CommandScope::kMainWindow, RenameFavouriteCommand),
+    Command(FourCC("Dupl"), CommandScope::kMainWindow, DuplicateFavouritesCommand),
+    Command(kAddSensitiveServers, CommandScope::kMainWindow, SensitiveServersCommand),
+    Command(kRemoveSensitiveServers, CommandScope::kMainWindow, SensitiveServersCommand),
+    Command(FourCC("C!Hi"), CommandScope::kMainWindow, ClearHistoryCommand),
+    Command(FourCC("R!Re"), CommandScope::kMainWindow, ReconnectPeersCommand),
+    Command(FourCC("R!Rn"), CommandScope::kMainWindow, ReconnectPeersCommand),
+    Command(FourCC("D!Re"), CommandScope::kMainWindow, DisconnectPeersCommand),
+    Command(FourCC("D!Rn"), CommandScope::kMainWindow, DisconnectPeersCommand),
+    Command(FourCC("RmFl"), CommandScope::kMainWindow, RemoveFolderCommand),
+    Command(FourCC("clos"), CommandScope::kMainWindow, HideWindowCommand),
+    // Nothing in the window is cut or cleared: the status below keeps them disabled here,
+    // and a text field that has the focus takes them before the window.
+    Command(FourCC("cut "), CommandScope::kMainWindow, NotHandledHere),
+    Command(FourCC("clea"), CommandScope::kMainWindow, NotHandledHere),
+    Command(FourCC("past"), CommandScope::kMainWindow, PasteCommand),
+    Command(FourCC("sall"), CommandScope::kMainWindow, SelectAllCommand),
+    Command(FourCC("Snon"), CommandScope::kMainWindow, SelectNoneCommand),
+    Command(toolbox::kCommandOK, CommandScope::kMainWindow, StartSelectionCommand),
+    Command(toolbox::kCommandCancel, CommandScope::kMainWindow, StopSelectionCommand),
+    Pending(FourCC("FSin"), "the remote browser's inspector windows", CommandScope::kMainWindow),
+    Pending(FourCC("SL*g"), "the remote browser's session log of a listed server", CommandScope::kMainWindow),
+    Pending(FourCC("CrSF"), "the remote browser's new-folder sheet", CommandScope::kMainWindow),
+    Pending(FourCC("RFFl"), "the remote browser's refresh of a listed item", CommandScope::kMainWindow),
+    Pending(FourCC("DcFl"), "the remote browser's disconnect of a listed item", CommandScope::kMainWindow),
+    Pending(values::FourCCFromBytes('A', 'M', 'y', 0xC4), "the remote browser's add to My Servers",
+            CommandScope::kMainWindow),
+    Pending(FourCC("CoH%"), "the connect dialog (the sender's host)", CommandScope::kMainWindow),
+    Pending(FourCC("SeSf"), "the send-files window", CommandScope::kMainWindow),
+    Command(FourCC("eSFe"), CommandScope::kMainWindow, EditSmartFolderCommand),
+    Pending(FourCC("S!Fi"), "the preferences window", CommandScope::kMainWindow),
+    Pending(FourCC("ClAf"), "the preferences window's filters", CommandScope::kMainWindow),
+};
+
+constexpr CommandEntry kMainListCommands[] = {
+    Command(FourCC("CFa!"), CommandScope::kMainList, ConnectFavouritesCommand),
+    Command(FourCC("DFa!"), CommandScope::kMainList, DisconnectFavouritesCommand),
+    Command(FourCC("Remf"), CommandScope::kMainList, RemoveRowsCommand),
+    Command(FourCC("Remo"), CommandScope::kMainList, RemoveRowsCommand),
+    Command(FourCC("SrvR"), CommandScope::kMainList, RenameRemoteItemCommand),
+    Command(FourCC("copy"), CommandScope::kMainList, CopyURLsCommand),
+    Command(FourCC("past"), CommandScope::kMainList, PasteCommand),
+    Pending(FourCC("DirT"), "the sharing client's direct transfer of a peer's items",
+            CommandScope::kMainList),
+};
 
 }  // namespace
 
@@ -361,7 +547,7 @@ runtime::Status MainWindowCommandHandler(runtime::HandlerCall&, runtime::Event& 
   }
   const toolbox::Command command = toolbox::GetCommand(event);
   if (command.id == 0) return kEventNotHandledErr;
-  if (event.kind() == kEventCommandProcess) return WindowCommand(command.id);
+  if (event.kind() == kEventCommandProcess) return DispatchCommand(CommandScope::kMainWindow, command.id);
   if (event.kind() == kEventCommandUpdateStatus) return WindowCommandStatus(event, command);
   return kEventNotHandledErr;
 }
@@ -410,37 +596,17 @@ runtime::Status MainWindowEventHandler(runtime::HandlerCall&, runtime::Event& ev
     return kEventNotHandledErr;
   }
   if (event.kind() != kEventCommandProcess) return kEventNotHandledErr;
-  const values::FourCharCode id = command.id;
-  if (id == FourCC("CFa!")) {
-    for (const auto& f : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite))
-      browser::FavouriteConnectionsServiceSlot::Get().ConnectFavourite(f->name(), false);
-  } else if (id == FourCC("DFa!")) {
-    DisconnectSelectedFavourites();
-  } else if (id == FourCC("Remf") || id == FourCC("Remo")) {
-    RemoveSelectedRows();
-  } else if (id == FourCC("SrvR")) {
-    for (const MainListItem& row : Selection())
-      if (IsRemoteListedFile(row)) {
-        // The item-data callback reads (and clears) it: the name cell is editable this once.
-        gRenameRequested = true;
-        BeginCellEdit(row, kRemoteNameProperty);
-        break;
-      }
-  } else if (id == FourCC("copy")) {
-    CopySelectedURLs();
-  } else if (id == FourCC("past")) {
-    queue::AddDownloadsFromClipboard();
-  } else {
-    return kEventNotHandledErr;
-  }
-  UpdateQueueCommandState();
-  return kNoErr;
+  const runtime::Status status = DispatchCommand(CommandScope::kMainList, command.id);
+  if (status == kNoErr) UpdateQueueCommandState();
+  return status;
 }
 
 runtime::Status ActionMenuCommandHandler(runtime::HandlerCall&, runtime::Event& event) {
   if (event.kind() != kEventCommandUpdateStatus) return kEventNotHandledErr;
   const toolbox::Command command = toolbox::GetCommand(event);
-  if (command.id == FourCC("eSFe")) {
+  if (IsCommandPending(command.id)) {
+    toolbox::SetCommandEnabled(event, false);
+  } else if (command.id == FourCC("eSFe")) {
     // The date folders show as smart folders but their rules are not edited.
     toolbox::SetCommandEnabled(event, CanEditSelectedSmartFolder());
   } else if (command.id == FourCC("RmFl") || command.id == FourCC("RenF")) {
@@ -536,6 +702,14 @@ std::optional<MainListItem> GetNextBrowserItem(const MainListItem* item) {
 
 std::optional<MainListItem> GetPreviousBrowserItem(const MainListItem* item) {
   return StepBrowserItem(item, -1);
+}
+
+std::span<const CommandEntry> MainWindowCommandEntries() {
+  return kMainWindowCommands;
+}
+
+std::span<const CommandEntry> MainListCommandEntries() {
+  return kMainListCommands;
 }
 
 void InstallMainWindowCommands() {

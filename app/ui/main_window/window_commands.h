@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <span>
+
+#include "app/ui/commands/command_table.h"
 #include "app/ui/services/main_list_browser.h"
 #include "platform/runtime/event_target.h"
 #include "platform/runtime/status.h"
@@ -22,6 +25,10 @@
 #include "platform/values/value.h"
 
 namespace ui {
+
+// The window's and the main list's lines of the command table (command_table.h).
+std::span<const CommandEntry> MainWindowCommandEntries();
+std::span<const CommandEntry> MainListCommandEntries();
 
 runtime::Status MainWindowCommandHandler(runtime::HandlerCall& call, runtime::Event& event);
 runtime::Status MainWindowEventHandler(runtime::HandlerCall& call, runtime::Event& event);

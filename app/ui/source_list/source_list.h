@@ -16,11 +16,13 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/browser/services/remote_rows.h"
 #include "app/queue/folders/view_ids.h"
+#include "app/ui/commands/command_table.h"
 #include "app/ui/source_list/custom_list.h"
 #include "platform/runtime/event_target.h"
 #include "platform/toolbox/menus/menu.h"
@@ -117,8 +119,10 @@ class SourceList : public CustomListOwner {
   void ButtonClicked(CustomList& list, const RowRef& row) override;
   void DisclosureClicked(CustomList& list, const RowRef& row) override;
 
-  // The commands carried out here; kEventNotHandledErr for the others.
+  // The commands carried out here (its lines of the command table); kEventNotHandledErr
+  // for the others.
   runtime::Status SourceListContextCommand(runtime::Event& event);
+  runtime::Status RunCommand(values::FourCharCode command);
 
  private:
   std::vector<std::uint32_t> SelectedIdentifiers() const;
@@ -133,5 +137,8 @@ class SourceList : public CustomListOwner {
   std::uint32_t springRow_ = 0;
   std::shared_ptr<runtime::Timer> springTimer_;
 };
+
+// The source list's lines of the command table (command_table.h).
+std::span<const CommandEntry> SourceListCommandEntries();
 
 }  // namespace ui

@@ -9,9 +9,12 @@
 #include "app/queue/record/download_files.h"
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
+#include "app/ui/commands/command_table.h"
+#include "app/ui/main_window/main_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/ui/services/row_command_windows.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/util/files/file_bridges.h"
 #include "app/util/settings/settings_store.h"
@@ -318,8 +321,17 @@ runtime::Status SourceList::SourceListContextCommand(runtime::Event& event) {
     toolbox::SetCommandEnabled(event, toolbox::GetClipboardText().has_value());
     return runtime::kNoErr;
   }
+  // The list takes only its lines of the command table; a pending one goes on, to be
+  // refused by the window and the application too.
+  const CommandEntry* entry = FindCommand(CommandScope::kSourceList, command.id);
+  if (!entry || entry->pending()) return runtime::kEventNotHandledErr;
+  return RunCommand(command.id);
+}
+
+runtime::Status SourceList::RunCommand(FourCharCode commandID) {
   const std::vector<std::uint32_t> selected = SelectedIdentifiers();
   auto& remote = browser::RemoteRowsServiceSlot::Get();
+  const toolbox::Command command{commandID};
   switch (command.id) {
     case FourCC("RFFl"):
       for (std::uint32_t id : selected) {
@@ -372,6 +384,45 @@ runtime::Status SourceList::SourceListContextCommand(runtime::Event& event) {
     default:
       return RunRowCommand(command.id, selected);
   }
+}
+
+}  // namespace ui
+
+namespace ui {
+namespace {
+
+using values::FourCC;
+
+runtime::Status SourceListCommand(values::FourCharCode command) {
+  SourceList* list = GetSourceList();
+  return list ? list->RunCommand(command) : runtime::kEventNotHandledErr;
+}
+
+constexpr values::FourCharCode kAddToMyServersCommand = values::FourCCFromBytes('A', 'M', 'y', 0xC4);
+
+constexpr CommandEntry kSourceListCommands[] = {
+    Command(FourCC("RFFl"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("DcFl"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("ClrE"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("Unsh"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("past"), CommandScope::kSourceList, SourceListCommand),
+    Command(kAddSensitive, CommandScope::kSourceList, SourceListCommand),
+    Command(kRemoveSensitive, CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("SL*g"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("CrSF"), CommandScope::kSourceList, SourceListCommand),
+    Command(FourCC("RFin"), CommandScope::kSourceList, SourceListCommand),
+    Command(kAddToMyServersCommand, CommandScope::kSourceList, SourceListCommand),
+    // Windows of the sharing and the preferences: enabled once their owners install them.
+    Command(FourCC("Shar"), CommandScope::kSourceList, SourceListCommand,
+            [] { return bool(RowCommandWindowHooksSlot::Get().openSharingUserItemsSheet); }),
+    Command(FourCC("ShrS"), CommandScope::kSourceList, SourceListCommand,
+            [] { return bool(RowCommandWindowHooksSlot::Get().showPreferencesWindow); }),
+};
+
+}  // namespace
+
+std::span<const CommandEntry> SourceListCommandEntries() {
+  return kSourceListCommands;
 }
 
 }  // namespace ui
