@@ -24,6 +24,7 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/queue/undo/undoable_action.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/received/received_files.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/dock_menu.h"
@@ -332,7 +333,7 @@ void ClearShownList() {
 
 void RequestQuit() {
   auto& hooks = ShellHooksSlot::Get();
-  const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
+  const bool receiving = sharing::RunningUploadServers() > 0;
   const bool uploading = AskHook<std::int32_t>(hooks.activeUploadCount, 0) > 0;
   const bool downloading = !queue::gActiveDownloads.empty();
   if (DecideQuit(receiving, uploading, downloading, util::PrefBoolForKey("warnonquit"),
@@ -521,6 +522,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("ViAl"), kApp, RemoteViewType),
     Command(FourCC("VSpl"), kApp, RemoteViewType),
     Command(FourCC("VSAc"), kApp, [](FourCharCode) { return ui::ShowServerActivityWindow(), kNoErr; }),
+    Command(FourCC("QWNF"), kApp, [](FourCharCode) { return ui::MakeNewFolder(), kNoErr; }),
     Command(FourCC("NeSF"), kApp,
             [](FourCharCode) { return ui::OpenSmartFolderRuleEditor(nullptr), kNoErr; }),
     Command(FourCC("GoHo"), kApp, [](FourCharCode) { return OpenHomePage(), kNoErr; }),
@@ -572,7 +574,6 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Pending(FourCC("ShFl"), "the mini window"),
     Pending(FourCC("AurS"), "the add-files-from-URL window (the crawler)"),
     Pending(FourCC("Sche"), "the queue schedule sheet"),
-    Pending(FourCC("QWNF"), "the new-folder command of the main window"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),

@@ -50,18 +50,11 @@ struct ShellHooks {
   // Shut-down.
   // Window and list state into the preferences (panes, bounds, columns, source-list rows).
   std::function<void()> saveWindowState;
-  // Refuses new file-transfer connections; later stops the server.
-  std::function<void()> refuseFileTransferConnections;
-  std::function<void()> stopFileTransferServer;
-  // Signals the stop of every file being received from a peer.
-  std::function<void()> cancelReceivedFiles;
   // Signals the stop of every running upload; the quit waits for their workers.
   std::function<void()> cancelActiveUploads;
   std::function<std::int32_t()> runningUploads;
-  // Download streams still running, and files still being received: the quit waits for
-  // both to reach 0. Any thread.
+  // Download streams still running: the quit waits for them to reach 0. Any thread.
   std::function<std::int32_t()> runningDownloadStreams;
-  std::function<std::int32_t()> incomingTransfers;
   std::function<void()> saveFavouritesIfChanged;
   std::function<void()> saveHostKeys;
   std::function<void()> stopSharingServices;

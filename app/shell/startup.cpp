@@ -35,6 +35,7 @@
 #include "app/queue/smartfolders/element_metadata.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/application_services.h"
 #include "app/shell/certificate_questions.h"
@@ -576,7 +577,7 @@ void Shell::Quit() {
   s.undoObserver.reset();
 
   Step("Shutdown");
-  CallHook(hooks.refuseFileTransferConnections);
+  sharing::RefuseFileTransferConnections();
   queue::CancelWhenDoneCheck();
   Shutdown();
 
@@ -602,6 +603,8 @@ void Shell::Quit() {
   // queue file written below no longer lists them.
   if (util::PrefIntegerForKey("remove when") == kRemoveFinishedAtQuit) queue::ClearFinishedDownloads(false);
   util::SaveBandwidthSettings();
+  // The History days left expanded open so again at the next start.
+  util::SetPreferenceValue("historyOpen", values::Value(queue::CopyOpenHistoryDays()));
 
   Step("SaveQueueFile");
   // A save still running on the worker ends first; one that failed leaves the queue changed.
