@@ -36,7 +36,8 @@ std::string LinkScanResultMessage(std::int32_t result) {
   if (result == 404) return values::Localized("An error of type 404 occurred: the file could not be found.");
   if (result == 530) return values::Localized("An error of type 530 occurred: authentication failed.");
   if (result == 403) return values::Localized("An error of type 403 occurred: access is forbidden.");
-  return values::Format(values::Localized("An error of type %ld occurred."), {static_cast<std::int64_t>(result)});
+  return values::Format(values::Localized("An error of type %ld occurred."),
+                        {static_cast<std::int64_t>(result)});
 }
 
 runtime::Status LinkScanResultsEvent(const runtime::Event& event) {
@@ -48,8 +49,8 @@ runtime::Status LinkScanResultsEvent(const runtime::Event& event) {
   if (const auto* s = event.Find<values::Value>(engine::kLinkScanParamSizes)) sizes = s->AsDictionary();
   const std::int64_t count = urls ? static_cast<std::int64_t>(urls->size()) : 0;
   if (auto controller = ControllerOf(event))
-    ui::AddFilesWindowAppendStatus(*controller,
-                                   values::Format(values::Localized("URL: %@ %ld links found\n"), {page, count}));
+    ui::AddFilesWindowAppendStatus(
+        *controller, values::Format(values::Localized("URL: %@ %ld links found\n"), {page, count}));
   if (!urls || urls->empty()) return runtime::kNoErr;
 
   const std::int32_t connections = event.Get<std::int32_t>(engine::kLinkScanParamConnections).value_or(0);

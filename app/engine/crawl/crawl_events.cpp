@@ -17,7 +17,8 @@ runtime::EventRef NewEvent(const CrawlRequest& request, std::uint32_t kind) {
 }  // namespace
 
 void CrawlPostResults(const CrawlRequest& request, const std::vector<std::string>& urls,
-                      const std::string& pageURL, bool ftp, const std::map<std::string, std::int64_t>* sizes) {
+                      const std::string& pageURL, bool ftp,
+                      const std::map<std::string, std::int64_t>* sizes) {
   runtime::EventRef event = NewEvent(request, kLinkScanEventResults);
   values::Array array;
   array.reserve(urls.size());

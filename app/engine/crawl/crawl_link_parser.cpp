@@ -118,7 +118,8 @@ std::vector<CrawlLink> ParseCrawlLinks(std::string_view doc, bool followImages) 
   const std::string_view lower(lower_copy);
 
   const std::size_t frameset = FindCaseless(lower, "<frameset");
-  if (frameset != npos && frameset + 9 < doc.size() && (doc[frameset + 9] == '>' || IsSpace(doc[frameset + 9]))) {
+  if (frameset != npos && frameset + 9 < doc.size() &&
+      (doc[frameset + 9] == '>' || IsSpace(doc[frameset + 9]))) {
     WalkTags(doc, frameset, "</frameset>", [&](std::string_view tag) {
       if (TagIs(tag, "frame")) collect.Attributes(tag.substr(5), "src", CrawlLinkKind::kFrame);
       return !collect.Full();

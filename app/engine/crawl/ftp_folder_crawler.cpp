@@ -191,7 +191,8 @@ void CrawlFTPEntry(const FTPResource& entry, const values::Url& folder, const Cr
     const std::optional<values::Url> sub = folder.AppendingPathComponent(entry.name, true);
     if (!sub) return;
     const std::string text = sub->AbsoluteString();
-    if (tables.nextLevel.contains(text) || tables.frontier.contains(text) || tables.visited.contains(text)) return;
+    if (tables.nextLevel.contains(text) || tables.frontier.contains(text) || tables.visited.contains(text))
+      return;
     tables.nextLevel.insert(text);
     return;
   }
@@ -199,9 +200,10 @@ void CrawlFTPEntry(const FTPResource& entry, const values::Url& folder, const Cr
   const std::optional<values::Url> file = folder.AppendingPathComponent(entry.name, false);
   if (!file) return;
   const std::string plain = file->AbsoluteString();
-  const std::string text = (rules.user && !rules.user->empty())
-                               ? util::CopyURLStringWithCredentials(plain, rules.user, rules.password).value_or(plain)
-                               : plain;
+  const std::string text =
+      (rules.user && !rules.user->empty())
+          ? util::CopyURLStringWithCredentials(plain, rules.user, rules.password).value_or(plain)
+          : plain;
   if (tables.resultsTaken.contains(text)) return;
   if (rules.extensionList) {
     if (!ExtensionWanted(*rules.extensionList, file->PathExtension())) return;

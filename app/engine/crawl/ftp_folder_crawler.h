@@ -42,8 +42,8 @@ struct CrawlFTPTables {
 
 // What one folder's listing found.
 struct CrawlFTPFolderResult {
-  std::vector<std::string> found;               // file URL strings, in listing order
-  std::map<std::string, std::int64_t> sizes;    // of those whose size is known and above 0
+  std::vector<std::string> found;             // file URL strings, in listing order
+  std::map<std::string, std::int64_t> sizes;  // of those whose size is known and above 0
 };
 
 // One entry of the listing of `folder`: a subfolder joins the next level, a file may join

@@ -40,8 +40,8 @@ int EffectivePort(const values::Url& url) {
 
 // Same scheme, host and port: the servers the scan's own credentials are meant for.
 bool SameServer(const values::Url& a, const values::Url& b) {
-  return EqualsCaseless(a.Scheme(), b.Scheme()) && EqualsCaseless(a.Host().value_or(""), b.Host().value_or("")) &&
-         EffectivePort(a) == EffectivePort(b);
+  return EqualsCaseless(a.Scheme(), b.Scheme()) &&
+         EqualsCaseless(a.Host().value_or(""), b.Host().value_or("")) && EffectivePort(a) == EffectivePort(b);
 }
 
 // The stored authorisation for the URL's server and path, when there is one.
@@ -49,7 +49,7 @@ std::optional<browser::AuthItem> StoredAuthorisation(const values::Url& url) {
   const std::string scheme = LowerAscii(url.Scheme());
   const int port = EffectivePort(url);
   if (port < 0) return std::nullopt;
-  const int type = scheme == "https"                      ? browser::kAuthItemTypeHTTPS
+  const int type = scheme == "https"                       ? browser::kAuthItemTypeHTTPS
                    : (scheme == "ftp" || scheme == "ftps") ? browser::kAuthItemTypeFTP
                                                            : browser::kAuthItemTypeOther;
   const std::string host = url.Host().value_or("") + ":" + std::to_string(port);
@@ -177,7 +177,8 @@ void CrawlResolveLink(const CrawlLink& link, const CrawlPageContext& page, const
   const std::string plain = util::CopyURLStringWithoutUserInfo(url).value_or(url.String());
   std::string with_credentials = url.String();
   if (page.startURL && SameServer(url, *page.startURL)) {
-    if (rules.user && !rules.user->empty()) with_credentials = WithCredentials(plain, rules.user, rules.password);
+    if (rules.user && !rules.user->empty())
+      with_credentials = WithCredentials(plain, rules.user, rules.password);
   } else if (auto item = StoredAuthorisation(url)) {
     with_credentials = WithCredentials(plain, item->user, item->password);
   }

@@ -36,7 +36,8 @@ std::string LowerAscii(std::string_view text) {
 
 // The extension a response names for its file: Content-Disposition's filename, else the
 // final URL's path extension.
-std::optional<std::string> ResponseExtension(const net::HttpResponseHead& head, const values::Url& final_url) {
+std::optional<std::string> ResponseExtension(const net::HttpResponseHead& head,
+                                             const values::Url& final_url) {
   if (auto disposition = head.Header("Content-Disposition")) {
     const std::string lower = LowerAscii(*disposition);
     const std::size_t at = lower.find("filename=");
@@ -61,9 +62,9 @@ bool IsParsedType(const std::string& lower_type) {
 }
 
 enum class PageOutcome {
-  kParsed,       // read (parsed or not), nothing more to do
-  kNoAnswer,     // the connection failed or went idle: may be asked again
-  kNotSent,      // credentials were missing: the status says which (401, 407)
+  kParsed,    // read (parsed or not), nothing more to do
+  kNoAnswer,  // the connection failed or went idle: may be asked again
+  kNotSent,   // credentials were missing: the status says which (401, 407)
   kAborted,
 };
 
@@ -163,8 +164,7 @@ PageOutcome PageCrawl::Fetch(Page& page) {
     // A page that cannot be read is asked again a few times, a little apart, then dropped.
     if (--attempts_left <= 0) return PageOutcome::kNoAnswer;
     const Clock::time_point resume = Clock::now() + kCrawlRetryDelay;
-    while (Clock::now() < resume && !ShouldStop())
-      loop_->RunFor(runtime::DurationToNanoseconds(100), false);
+    while (Clock::now() < resume && !ShouldStop()) loop_->RunFor(runtime::DurationToNanoseconds(100), false);
   }
 }
 
@@ -331,7 +331,8 @@ std::int32_t PageCrawl::Run() {
       const PageOutcome outcome = Fetch(page);
       if (is_start) {
         if (!startFolder_)
-          if (const std::optional<values::Url> url = values::Url::Create(page.url)) startFolder_ = CopyBaseDirectoryURL(*url);
+          if (const std::optional<values::Url> url = values::Url::Create(page.url))
+            startFolder_ = CopyBaseDirectoryURL(*url);
         result = page.status;
         if (outcome == PageOutcome::kNoAnswer) start_failed = true;
         // A start page that failed ends the scan after its level.

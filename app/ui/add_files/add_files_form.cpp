@@ -45,13 +45,14 @@ std::int64_t Integer(const std::string& text) {
 std::optional<browser::AuthItem> StoredCredentials(const values::Url& url) {
   const std::string scheme = LowerAscii(url.Scheme());
   int port = url.Port();
-  if (port < 0) port = scheme == "https" ? 443 : scheme == "http" ? 80 : (scheme == "ftp" || scheme == "ftps") ? 21 : -1;
+  if (port < 0)
+    port = scheme == "https" ? 443 : scheme == "http" ? 80 : (scheme == "ftp" || scheme == "ftps") ? 21 : -1;
   if (port < 0) return std::nullopt;
-  const int type = scheme == "https" ? browser::kAuthItemTypeHTTPS
+  const int type = scheme == "https"                       ? browser::kAuthItemTypeHTTPS
                    : (scheme == "ftp" || scheme == "ftps") ? browser::kAuthItemTypeFTP
                                                            : browser::kAuthItemTypeOther;
-  return browser::AuthItemsServiceSlot::Get().FindAuthItem(url.Host().value_or("") + ":" + std::to_string(port),
-                                                           url.Path(), type);
+  return browser::AuthItemsServiceSlot::Get().FindAuthItem(
+      url.Host().value_or("") + ":" + std::to_string(port), url.Path(), type);
 }
 
 }  // namespace
@@ -65,7 +66,8 @@ std::vector<std::string> PutRecentEntry(std::vector<std::string> list, const std
 
 std::variant<AddFilesStart, std::string> MakeCrawlRequestFromForm(const AddFilesForm& form) {
   AddFilesStart start;
-  const std::optional<std::string> escaped = util::CreatePercentEscapedString(WithoutSpaces(form.url), "#", "");
+  const std::optional<std::string> escaped =
+      util::CreatePercentEscapedString(WithoutSpaces(form.url), "#", "");
   const std::optional<values::Url> url = escaped ? values::Url::Create(*escaped) : std::nullopt;
   if (!url || escaped->empty() || !url->Host()) return values::Localized(kInvalidURLMessage);
   const std::string scheme = url->Scheme();
@@ -114,7 +116,10 @@ std::variant<AddFilesStart, std::string> MakeCrawlRequestFromForm(const AddFiles
   if (request->minimumSize < 0) request->minimumSize = 0;
 
   const std::int64_t connections = Integer(form.connections);
-  request->connections = connections == 0 ? 3 : connections < 0 ? 1 : connections > 16 ? 16 : static_cast<std::int32_t>(connections);
+  request->connections = connections == 0   ? 3
+                         : connections < 0  ? 1
+                         : connections > 16 ? 16
+                                            : static_cast<std::int32_t>(connections);
   const std::int64_t levels = form.useScanLevels ? Integer(form.levels) : 1;
   request->levels = levels < 0 ? 0 : levels > 1000 ? 1000 : static_cast<std::int32_t>(levels);
 

@@ -218,7 +218,8 @@ runtime::Status AddFilesWindowEventHandler(runtime::Event& event, toolbox::Windo
     Windows().erase(window.serial());
     return runtime::kEventNotHandledErr;
   }
-  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess)) return runtime::kEventNotHandledErr;
+  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
+    return runtime::kEventNotHandledErr;
   const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
   if (command == kAddFilesStartCommand) {
     StartFromForm(window);
@@ -285,7 +286,8 @@ void ConnectRecent(toolbox::Window& window, std::int32_t popup_id, std::int32_t 
 void SavePreferenceOnChange(toolbox::Window& window, std::int32_t id, const char* key, bool as_integer) {
   if (toolbox::Control* box = Find(window, id))
     box->SetValueChangedHandler([key, as_integer](toolbox::Control& c) {
-      util::SetPreferenceValue(key, as_integer ? values::Value(c.Value() != 0 ? 1 : 0) : values::Value(c.Value() != 0));
+      util::SetPreferenceValue(
+          key, as_integer ? values::Value(c.Value() != 0 ? 1 : 0) : values::Value(c.Value() != 0));
     });
 }
 
@@ -380,8 +382,8 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   PopUp(w, kAddFilesRecentURLsPopUp, {436, 12, 68, 24}, {"Recent"});
   Label(w, 31, {16, 48, 84, 20}, "Referer:");
   Field(w, ControlKind::kEditText, kAddFilesRefererField, {100, 44, 404, 24});
-  Box(w, kAddFilesUseExtensionsBox, {16, 78, 190, 22}, "Only these extensions:",
-      util::PrefIntegerForKey(kUseExtensionsKey) != 0);
+  Box(w, kAddFilesUseExtensionsBox, {16, 78, 190, 22},
+      "Only these extensions:", util::PrefIntegerForKey(kUseExtensionsKey) != 0);
   Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 220, 24});
   PopUp(w, kAddFilesRecentExtensionsPopUp, {436, 76, 68, 24}, {"Recent"});
   Box(w, kAddFilesImagesBox, {16, 108, 200, 22}, "Also take images", false);
@@ -396,7 +398,8 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   const double a = kAdvancedTop;
   Label(w, 100, {32, a + 4, 96, 20}, "Connections:");
   Field(w, ControlKind::kNumberText, kAddFilesConnectionsField, {130, a, 50, 24}, "3");
-  Box(w, kAddFilesUseLevelsBox, {220, a + 2, 110, 22}, "Scan levels:", util::PrefBoolForKey(kUseScanLevelsKey));
+  Box(w, kAddFilesUseLevelsBox, {220, a + 2, 110, 22},
+      "Scan levels:", util::PrefBoolForKey(kUseScanLevelsKey));
   Field(w, ControlKind::kNumberText, kAddFilesLevelsField, {332, a, 50, 24}, "2");
   Label(w, 101, {32, a + 36, 96, 20}, "User:");
   Field(w, ControlKind::kEditText, kAddFilesUserField, {130, a + 32, 140, 24});
@@ -414,10 +417,11 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   // Below the advanced options: they move down when the options open.
   Label(w, 32, {16, a + 4, 84, 20}, "Save to:");
   PopUp(w, kAddFilesFolderPopUp, {100, a, 250, 24}, {""});
-  w.AddControl({.kind = ControlKind::kTextView,
-                .id = {kApplicationSignature, kAddFilesStatusView},
-                .bounds = {16, a + 34, 488, 120},
-                .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
+  w.AddControl(
+      {.kind = ControlKind::kTextView,
+       .id = {kApplicationSignature, kAddFilesStatusView},
+       .bounds = {16, a + 34, 488, 120},
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom});
   w.AddControl({.kind = ControlKind::kPushButton,
                 .id = {kApplicationSignature, kAddFilesStopButton},
                 .bounds = {318, a + 166, 90, 28},
@@ -434,8 +438,8 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
                 .bindings = toolbox::kBindRight | toolbox::kBindBottom});
   for (toolbox::Control* c : w.Controls()) {
     const std::int32_t id = c->id().id;
-    if ((id >= kAddFilesConnectionsField && id <= kAddFilesPreserveBox) || id == kAddFilesRecentRegexesPopUp ||
-        (id >= 100 && id < 110))
+    if ((id >= kAddFilesConnectionsField && id <= kAddFilesPreserveBox) ||
+        id == kAddFilesRecentRegexesPopUp || (id >= 100 && id < 110))
       c->SetVisible(false);
   }
 

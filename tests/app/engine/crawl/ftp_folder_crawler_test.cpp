@@ -41,7 +41,9 @@ struct EntryCase {
 const std::optional<std::vector<std::string>> kZip = std::vector<std::string>{"zip"};
 constexpr const char* kFolder = "ftp://h.test/pub/";
 
-void PrintTo(const EntryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EntryCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CrawlFTPEntryTest : public ::testing::TestWithParam<EntryCase> {};
 
@@ -60,27 +62,68 @@ TEST_P(CrawlFTPEntryTest, SortsTheEntry) {
 }
 
 const EntryCase kEntryCases[] = {
-    {"ListedFileWithItsSize", Entry("a.zip", kFTPResourceFile, 2000), kZip, 1000, {"ftp://h.test/pub/a.zip"},
-     {{"ftp://h.test/pub/a.zip", 2000}}, {}},
-    {"ExtensionWithoutRegardToCase", Entry("A.ZIP", kFTPResourceFile, 2000), kZip, 0, {"ftp://h.test/pub/A.ZIP"},
-     {{"ftp://h.test/pub/A.ZIP", 2000}}, {}},
+    {"ListedFileWithItsSize",
+     Entry("a.zip", kFTPResourceFile, 2000),
+     kZip,
+     1000,
+     {"ftp://h.test/pub/a.zip"},
+     {{"ftp://h.test/pub/a.zip", 2000}},
+     {}},
+    {"ExtensionWithoutRegardToCase",
+     Entry("A.ZIP", kFTPResourceFile, 2000),
+     kZip,
+     0,
+     {"ftp://h.test/pub/A.ZIP"},
+     {{"ftp://h.test/pub/A.ZIP", 2000}},
+     {}},
     {"SizeEqualToTheMinimumIsNotTaken", Entry("m.zip", kFTPResourceFile, 1000), kZip, 1000, {}, {}, {}},
-    {"UnknownSizeIsTaken", Entry("n.zip", kFTPResourceFile, std::nullopt), kZip, 1000, {"ftp://h.test/pub/n.zip"},
-     {}, {}},
+    {"UnknownSizeIsTaken",
+     Entry("n.zip", kFTPResourceFile, std::nullopt),
+     kZip,
+     1000,
+     {"ftp://h.test/pub/n.zip"},
+     {},
+     {}},
     {"ZeroSizeWithAListIsNotTaken", Entry("z.zip", kFTPResourceFile, 0), kZip, 0, {}, {}, {}},
-    {"ZeroSizeWithoutAListIsTakenWithoutASize", Entry("z.bin", kFTPResourceFile, 0), std::nullopt, 5000,
-     {"ftp://h.test/pub/z.bin"}, {}, {}},
-    {"WithoutAListTheMinimumDoesNotApply", Entry("s.bin", kFTPResourceFile, 10), std::nullopt, 5000,
-     {"ftp://h.test/pub/s.bin"}, {{"ftp://h.test/pub/s.bin", 10}}, {}},
+    {"ZeroSizeWithoutAListIsTakenWithoutASize",
+     Entry("z.bin", kFTPResourceFile, 0),
+     std::nullopt,
+     5000,
+     {"ftp://h.test/pub/z.bin"},
+     {},
+     {}},
+    {"WithoutAListTheMinimumDoesNotApply",
+     Entry("s.bin", kFTPResourceFile, 10),
+     std::nullopt,
+     5000,
+     {"ftp://h.test/pub/s.bin"},
+     {{"ftp://h.test/pub/s.bin", 10}},
+     {}},
     {"OtherExtension", Entry("b.tar", kFTPResourceFile, 2000), kZip, 0, {}, {}, {}},
     {"NoExtension", Entry("README", kFTPResourceFile, 2000), kZip, 0, {}, {}, {}},
-    {"FolderJoinsTheNextLevel", Entry("sub", kFTPResourceFolder, std::nullopt), kZip, 0, {}, {},
+    {"FolderJoinsTheNextLevel",
+     Entry("sub", kFTPResourceFolder, std::nullopt),
+     kZip,
+     0,
+     {},
+     {},
      {"ftp://h.test/pub/sub/"}},
-    {"FolderNameIsEscaped", Entry("my dir", kFTPResourceFolder, std::nullopt), kZip, 0, {}, {},
+    {"FolderNameIsEscaped",
+     Entry("my dir", kFTPResourceFolder, std::nullopt),
+     kZip,
+     0,
+     {},
+     {},
      {"ftp://h.test/pub/my%20dir/"}},
     {"DotFoldersAreNeverListed", Entry(".hidden", kFTPResourceFolder, std::nullopt), kZip, 0, {}, {}, {}},
     {"ParentEntryIsNeverListed", Entry("..", kFTPResourceFolder, std::nullopt), kZip, 0, {}, {}, {}},
-    {"AFolderListedBeforeIsNotListedAgain", Entry("seen", kFTPResourceFolder, std::nullopt), kZip, 0, {}, {}, {}},
+    {"AFolderListedBeforeIsNotListedAgain",
+     Entry("seen", kFTPResourceFolder, std::nullopt),
+     kZip,
+     0,
+     {},
+     {},
+     {}},
     {"LinksAreIgnored", Entry("l.zip", kFTPResourceLink, 10), kZip, 0, {}, {}, {}},
 };
 
@@ -98,7 +141,8 @@ TEST(CrawlFTPEntryRulesTest, CredentialsFilterAndRepeats) {
   CrawlFTPTables tables;
   CrawlFTPFolderResult result;
   const auto folder = *values::Url::Create(kFolder);
-  for (const char* name : {"a.zip", "b.zip", "b.zip"}) CrawlFTPEntry(Entry(name, kFTPResourceFile, 5), folder, rules, tables, result);
+  for (const char* name : {"a.zip", "b.zip", "b.zip"})
+    CrawlFTPEntry(Entry(name, kFTPResourceFile, 5), folder, rules, tables, result);
   EXPECT_EQ(result.found, (Files{"ftp://me:pw@h.test/pub/b.zip"}));
 }
 
@@ -132,8 +176,8 @@ class FTPFolderCrawlerTest : public ::testing::Test {
     return r;
   }
   std::string FileURL(const std::string& path) const {
-    return "ftp://" + server_.User() + ":" + server_.Password() + "@127.0.0.1:" + std::to_string(server_.Port()) +
-           path;
+    return "ftp://" + server_.User() + ":" + server_.Password() +
+           "@127.0.0.1:" + std::to_string(server_.Port()) + path;
   }
   testservers::VsftpdServer server_;
 };
@@ -184,14 +228,16 @@ class SlowFTPFolderCrawlerTest : public FTPFolderCrawlerTest {
 
 TEST_F(SlowFTPFolderCrawlerTest, AbortDuringAListingEndsTheScanPromptly) {
   // About 40 KB of listing at 2 KB/s: the scan is inside the listing when it is aborted.
-  for (int i = 0; i < 500; ++i) server_.PutFile("top/file-with-a-long-name-" + std::to_string(i) + ".zip", "x");
+  for (int i = 0; i < 500; ++i)
+    server_.PutFile("top/file-with-a-long-name-" + std::to_string(i) + ".zip", "x");
   auto request = Request("/top/", 3);
   std::chrono::steady_clock::time_point aborted_at;
   std::thread aborter([&] {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < limit) {
       const auto commands = server_.Commands();
-      if (std::any_of(commands.begin(), commands.end(), [](const std::string& c) { return c.starts_with("LIST"); }))
+      if (std::any_of(commands.begin(), commands.end(),
+                      [](const std::string& c) { return c.starts_with("LIST"); }))
         break;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

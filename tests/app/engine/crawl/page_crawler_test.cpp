@@ -38,7 +38,9 @@ class PageCrawlerTest : public ::testing::Test {
     // Same size and time: nginx gives both the same entity tag.
     Put("dir/copy1.html", "<html><a href=\"k1.zip\"></a></html>", false);
     Put("dir/copy2.html", "<html><a href=\"k2.zip\"></a></html>", false);
-    struct utimbuf times {1000000000, 1000000000};
+    struct utimbuf times {
+      1000000000, 1000000000
+    };
     ASSERT_EQ(utime((www + "/dir/copy1.html").c_str(), &times), 0);
     ASSERT_EQ(utime((www + "/dir/copy2.html").c_str(), &times), 0);
     Put("dir/a.zip", "PK zip a", false);
@@ -55,7 +57,8 @@ class PageCrawlerTest : public ::testing::Test {
     return "http://127.0.0.1:" + std::to_string(nginx_.HttpPort()) + path;
   }
   CrawlRequestRef Request(const std::string& path, std::int32_t levels,
-                          std::optional<std::vector<std::string>> extensions = std::vector<std::string>{"zip"}) {
+                          std::optional<std::vector<std::string>> extensions = std::vector<std::string>{
+                              "zip"}) {
     CrawlRequestRef r = CreateCrawlRequest();
     r->startURL = Url(path);
     r->levels = levels;
@@ -99,7 +102,9 @@ TEST_F(PageCrawlerTest, TheNextLevelFollowsPagesBelowTheStartFolder) {
   EXPECT_FALSE(scan.Page(Url("/dir/missing.html")));
   EXPECT_FALSE(scan.Page(Url("/other/page.html")));
   EXPECT_FALSE(scan.Page(Url("/other/abs.html")));
-  EXPECT_EQ(static_cast<bool>(scan.Page(Url("/dir/copy1.html"))) + static_cast<bool>(scan.Page(Url("/dir/copy2.html"))), 1);
+  EXPECT_EQ(static_cast<bool>(scan.Page(Url("/dir/copy1.html"))) +
+                static_cast<bool>(scan.Page(Url("/dir/copy2.html"))),
+            1);
   Files files = scan.Files();
   // a.zip, linked from two pages, is reported once.
   EXPECT_EQ(std::count(files.begin(), files.end(), Url("/dir/a.zip")), 1);
