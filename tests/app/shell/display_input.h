@@ -102,7 +102,8 @@ inline std::optional<ScreenBox> ChangedBoxNear(const ScreenImage& before, const 
   int left = after.width, top = after.height, right = -1, bottom = -1;
   for (int y = std::max(0, py - reach); y < std::min(after.height, py + reach); ++y)
     for (int x = std::max(0, px - reach); x < std::min(after.width, px + reach); ++x) {
-      const auto i = static_cast<std::size_t>(y) * static_cast<std::size_t>(after.width) + static_cast<std::size_t>(x);
+      const auto i =
+          static_cast<std::size_t>(y) * static_cast<std::size_t>(after.width) + static_cast<std::size_t>(x);
       const auto& a = before.rgb[i];
       const auto& b = after.rgb[i];
       if (std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) > 30) {
@@ -124,17 +125,19 @@ inline std::vector<ScreenBox> TextLinesIn(const ScreenImage& image, const Screen
   // The background: the most common luminance along the box's inner left edge.
   std::array<int, 256> counts{};
   for (int y = box.y; y < box.y + box.height; ++y)
-    ++counts[static_cast<std::size_t>(Luminance(
-        image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-                  static_cast<std::size_t>(box.x + std::min(3, box.width - 1))]))];
+    ++counts[static_cast<std::size_t>(
+        Luminance(image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                            static_cast<std::size_t>(box.x + std::min(3, box.width - 1))]))];
   const int background = static_cast<int>(std::max_element(counts.begin(), counts.end()) - counts.begin());
   int start = -1;
   for (int y = box.y; y <= box.y + box.height; ++y) {
     bool ink = false;
     if (y < box.y + box.height)
       for (int x = box.x + 4; x < box.x + box.width - 4 && !ink; ++x)
-        ink = background - Luminance(image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-                                               static_cast<std::size_t>(x)]) > 60;
+        ink = background -
+                  Luminance(image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                                      static_cast<std::size_t>(x)]) >
+              60;
     if (ink && start < 0) start = y;
     if (!ink && start >= 0) {
       if (y - start >= 5) lines.push_back({box.x, start, box.width, y - start});
@@ -152,9 +155,10 @@ inline std::optional<ScreenBox> ColourBandIn(const ScreenImage& image, const Scr
   for (int y = box.y; y < box.y + box.height; ++y) {
     int count = 0;
     for (int x = box.x; x < box.x + box.width; ++x) {
-      const auto& p =
-          image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
-      if (std::abs(p[0] - colour[0]) <= 6 && std::abs(p[1] - colour[1]) <= 6 && std::abs(p[2] - colour[2]) <= 6)
+      const auto& p = image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                                static_cast<std::size_t>(x)];
+      if (std::abs(p[0] - colour[0]) <= 6 && std::abs(p[1] - colour[1]) <= 6 &&
+          std::abs(p[2] - colour[2]) <= 6)
         ++count;
     }
     if (count >= minimum) {

@@ -117,7 +117,8 @@ std::uint32_t FolderNamed(const std::string& name) {
 bool PopUpMenuAt(const std::string& display, const std::string& click, int x, int y,
                  std::vector<ScreenBox>* lines = nullptr) {
   std::optional<ScreenImage> before = GrabScreen(display);
-  if (!before || !ActOnDisplay(display, {click + ":" + std::to_string(x) + "," + std::to_string(y)})) return false;
+  if (!before || !ActOnDisplay(display, {click + ":" + std::to_string(x) + "," + std::to_string(y)}))
+    return false;
   return WaitUntil(10s, [&] {
     const std::optional<ScreenImage> after = GrabScreen(display);
     if (!after) return false;
@@ -168,20 +169,23 @@ TEST_F(SmartFoldersProcess, RuleEditorMakesAndChangesASmartFolder) {
   ASSERT_TRUE(PopUpMenuAt(x.display(), "click", main->x + 13, main->y + main->height - 11, &actionItems))
       << "the action menu did not open";
   ASSERT_TRUE(ActOnDisplay(x.display(), {"click:" + std::to_string(actionItems[1].x + 40) + "," +
-                                             std::to_string(actionItems[1].CenterY())}));
+                                         std::to_string(actionItems[1].CenterY())}));
   std::optional<ScreenBox> editor;
-  ASSERT_TRUE(WaitUntil(20s, [&] { return (editor = FindWindowBox(x.display(), "New Smart Folder")).has_value(); }))
-      << WindowTree(x.display());
+  ASSERT_TRUE(WaitUntil(20s, [&] {
+    return (editor = FindWindowBox(x.display(), "New Smart Folder")).has_value();
+  })) << WindowTree(x.display());
 
   // One name row, "contains" chosen: the name's field, then OK.
-  ASSERT_TRUE(ActOnDisplay(x.display(), {"click:" + std::to_string(editor->x + 470) + "," +
-                                             std::to_string(editor->y + 56),
-                                         "type:report",
-                                         "click:" + std::to_string(editor->x + 640 - 64) + "," +
-                                             std::to_string(editor->y + 125 - 30)}));
+  ASSERT_TRUE(ActOnDisplay(
+      x.display(),
+      {"click:" + std::to_string(editor->x + 470) + "," + std::to_string(editor->y + 56), "type:report",
+       "click:" + std::to_string(editor->x + 640 - 64) + "," + std::to_string(editor->y + 125 - 30)}));
   std::uint32_t folder = 0;
   ASSERT_TRUE(WaitUntil(20s, [&] { return (folder = FolderNamed("Untitled")) != 0; }));
-  EXPECT_TRUE(WaitUntil(10s, [&] { return FolderItems(folder) == std::set<std::string>{report, notes}; }))
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          return FolderItems(folder) == std::set<std::string>{report, notes};
+                        }))
       << FolderItems(folder).size() << " listed";
   KeepScreen(x.display(), "rule_editor_new_folder");
 
@@ -197,10 +201,13 @@ TEST_F(SmartFoldersProcess, RuleEditorMakesAndChangesASmartFolder) {
   };
   // The row becomes a size row (the kind pop-up's next item), "is at least" (two items up
   // from "is"), 1, in MB as it stands; OK.
-  ASSERT_TRUE(ActOnDisplay(x.display(), {"click:" + at(87, 56), "key:Down", "key:Return", "click:" + at(228, 56),
-                                         "key:Up", "key:Up", "key:Return", "click:" + at(334, 56), "type:1",
-                                         "click:" + at(576, 95)}));
-  EXPECT_TRUE(WaitUntil(20s, [&] { return FolderItems(folder) == std::set<std::string>{report, disk}; }))
+  ASSERT_TRUE(ActOnDisplay(
+      x.display(), {"click:" + at(87, 56), "key:Down", "key:Return", "click:" + at(228, 56), "key:Up",
+                    "key:Up", "key:Return", "click:" + at(334, 56), "type:1", "click:" + at(576, 95)}));
+  EXPECT_TRUE(WaitUntil(20s,
+                        [&] {
+                          return FolderItems(folder) == std::set<std::string>{report, disk};
+                        }))
       << FolderItems(folder).size() << " listed";
   EXPECT_TRUE(WaitUntil(10s, [&] { return !FindWindowBox(x.display(), editing); }));
 
@@ -210,10 +217,12 @@ TEST_F(SmartFoldersProcess, RuleEditorMakesAndChangesASmartFolder) {
   ASSERT_TRUE(WaitUntil(20s, [&] { return (editor = FindWindowBox(x.display(), editing)).has_value(); }));
   const int oneRow = editor->height;
   ASSERT_TRUE(ActOnDisplay(x.display(), {"click:" + at(618, 56), "click:" + at(618, 56)}));
-  EXPECT_TRUE(WaitUntil(10s, [&] {
-    editor = FindWindowBox(x.display(), editing);
-    return editor && editor->height == oneRow + 50;
-  })) << (editor ? editor->height : 0) << " high, from " << oneRow;
+  EXPECT_TRUE(WaitUntil(10s,
+                        [&] {
+                          editor = FindWindowBox(x.display(), editing);
+                          return editor && editor->height == oneRow + 50;
+                        }))
+      << (editor ? editor->height : 0) << " high, from " << oneRow;
   KeepScreen(x.display(), "rule_editor_three_rows");
   ASSERT_TRUE(editor);
   ASSERT_TRUE(ActOnDisplay(x.display(), {"click:" + at(640 - 168, editor->height - 30)}));
