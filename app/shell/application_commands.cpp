@@ -30,6 +30,7 @@
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
@@ -565,12 +566,12 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("HiFS"), kApp, HideSectionCommand),
     CommandRange(kDockBonjourCommand, kDockMenuMaxItems, kApp, TrayItem),
     CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
+    Command(FourCC("AurS"), kApp, [](FourCharCode) { return ui::OpenAddFilesFromURLWindow(), kNoErr; }),
     // Waiting for their windows.
     Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
     Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
     Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
     Pending(FourCC("ShFl"), "the mini window"),
-    Pending(FourCC("AurS"), "the add-files-from-URL window (the crawler)"),
     Pending(FourCC("Sche"), "the queue schedule sheet"),
     Pending(FourCC("QWNF"), "the new-folder command of the main window"),
     Pending(FourCC("pref"), "the preferences window"),
