@@ -15,6 +15,8 @@ packages=(
   clang-format
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
+  # GNU time: the benchmark scripts' figures (their smoke run is a test)
+  time
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
