@@ -16,8 +16,6 @@
 namespace shell {
 
 struct ShellHooks {
-  // Start-up, before the settings are loaded.
-  std::function<void()> createDisplayedViewSet;
   // Undo registration off while the data is loaded and while the scheduler starts a download.
   std::function<void(bool enabled)> setUndoRegistrationEnabled;
   // Data sets other than the settings and the queue.
@@ -34,7 +32,6 @@ struct ShellHooks {
 
   // Timers.
   std::function<void()> miniWindowUpdateLabels;
-  std::function<void()> updateQueueCommandState;
   // Redraws the queue-position column (11025) of every row of the main list.
   std::function<void()> redrawQueueColumn;
   // The list refresh: redraws the changed rows when the list shows something that moves.
@@ -63,7 +60,6 @@ struct ShellHooks {
   std::function<std::int32_t()> runningDownloadStreams;
   std::function<std::int32_t()> incomingTransfers;
   std::function<void()> saveFavouritesIfChanged;
-  std::function<void()> saveHostKeys;
   std::function<void()> stopSharingServices;
   std::function<void()> restoreDockTile;
 
