@@ -244,8 +244,9 @@ toolbox::Control* Label(toolbox::Window& w, std::int32_t id, toolbox::Rect bound
 
 toolbox::Control* Field(toolbox::Window& w, ControlKind kind, std::int32_t id, toolbox::Rect bounds,
                         std::string text = {}) {
-  return w.AddControl(
-      {.kind = kind, .id = {kApplicationSignature, id}, .bounds = bounds, .text = std::move(text)});
+  toolbox::Control* c = w.AddControl({.kind = kind, .id = {kApplicationSignature, id}, .bounds = bounds});
+  if (c && !text.empty()) c->SetText(text);
+  return c;
 }
 
 toolbox::Control* Box(toolbox::Window& w, std::int32_t id, toolbox::Rect bounds, const char* text, bool on) {
@@ -378,16 +379,16 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   toolbox::Window& w = *window;
 
   Label(w, 30, {16, 16, 84, 20}, "Address:");
-  Field(w, ControlKind::kEditText, kAddFilesURLField, {100, 12, 330, 24});
-  PopUp(w, kAddFilesRecentURLsPopUp, {436, 12, 68, 24}, {"Recent"});
+  Field(w, ControlKind::kEditText, kAddFilesURLField, {100, 12, 318, 24});
+  PopUp(w, kAddFilesRecentURLsPopUp, {424, 12, 80, 24}, {"Recent"});
   Label(w, 31, {16, 48, 84, 20}, "Referer:");
   Field(w, ControlKind::kEditText, kAddFilesRefererField, {100, 44, 404, 24});
   Box(w, kAddFilesUseExtensionsBox, {16, 78, 190, 22},
-      "Only these extensions:", util::PrefIntegerForKey(kUseExtensionsKey) != 0);
-  Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 220, 24});
-  PopUp(w, kAddFilesRecentExtensionsPopUp, {436, 76, 68, 24}, {"Recent"});
+      "Extensions:", util::PrefIntegerForKey(kUseExtensionsKey) != 0);
+  Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 208, 24});
+  PopUp(w, kAddFilesRecentExtensionsPopUp, {424, 76, 80, 24}, {"Recent"});
   Box(w, kAddFilesImagesBox, {16, 108, 200, 22}, "Also take images", false);
-  Box(w, kAddFilesFollowLinksBox, {220, 108, 284, 22}, "Follow links to other hosts and folders",
+  Box(w, kAddFilesFollowLinksBox, {220, 108, 284, 22}, "Follow other hosts and folders",
       util::PrefBoolForKey(kFollowLinksKey));
   w.AddControl({.kind = ControlKind::kDisclosure,
                 .id = {kApplicationSignature, kAddFilesDisclosure},
@@ -401,17 +402,17 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   Box(w, kAddFilesUseLevelsBox, {220, a + 2, 110, 22},
       "Scan levels:", util::PrefBoolForKey(kUseScanLevelsKey));
   Field(w, ControlKind::kNumberText, kAddFilesLevelsField, {332, a, 50, 24}, "2");
-  Label(w, 101, {32, a + 36, 96, 20}, "User:");
-  Field(w, ControlKind::kEditText, kAddFilesUserField, {130, a + 32, 140, 24});
-  Label(w, 102, {284, a + 36, 80, 20}, "Password:");
+  Label(w, 101, {32, a + 36, 110, 20}, "User:");
+  Field(w, ControlKind::kEditText, kAddFilesUserField, {146, a + 32, 124, 24});
+  Label(w, 102, {276, a + 36, 88, 20}, "Password:");
   Field(w, ControlKind::kPasswordText, kAddFilesPasswordField, {366, a + 32, 138, 24});
-  Label(w, 103, {32, a + 68, 96, 20}, "Minimum size:");
-  Field(w, ControlKind::kNumberText, kAddFilesSizeField, {130, a + 64, 80, 24}, "0");
-  PopUp(w, kAddFilesUnitPopUp, {216, a + 64, 90, 24}, {"bytes", "KB", "MB", "GB"});
-  Label(w, 104, {32, a + 100, 96, 20}, "Names:");
-  PopUp(w, kAddFilesRegexBehaviourPopUp, {130, a + 96, 140, 24}, {"Matching", "Not matching"});
-  Field(w, ControlKind::kEditText, kAddFilesRegexField, {276, a + 96, 154, 24});
-  PopUp(w, kAddFilesRecentRegexesPopUp, {436, a + 96, 68, 24}, {"Recent"});
+  Label(w, 103, {32, a + 68, 110, 20}, "Minimum size:");
+  Field(w, ControlKind::kNumberText, kAddFilesSizeField, {146, a + 64, 80, 24}, "0");
+  PopUp(w, kAddFilesUnitPopUp, {232, a + 64, 90, 24}, {"bytes", "KB", "MB", "GB"});
+  Label(w, 104, {32, a + 100, 110, 20}, "Names:");
+  PopUp(w, kAddFilesRegexBehaviourPopUp, {146, a + 96, 130, 24}, {"Matching", "Not matching"});
+  Field(w, ControlKind::kEditText, kAddFilesRegexField, {282, a + 96, 136, 24});
+  PopUp(w, kAddFilesRecentRegexesPopUp, {424, a + 96, 80, 24}, {"Recent"});
   Box(w, kAddFilesPreserveBox, {32, a + 130, 300, 22}, "Keep the folder structure", false);
 
   // Below the advanced options: they move down when the options open.
@@ -427,15 +428,13 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
                 .bounds = {318, a + 166, 90, 28},
                 .text = values::Localized("Close"),
                 .command = kAddFilesStopCommand,
-                .is_cancel = true,
-                .bindings = toolbox::kBindRight | toolbox::kBindBottom});
+                .is_cancel = true});
   w.AddControl({.kind = ControlKind::kPushButton,
                 .id = {kApplicationSignature, kAddFilesStartButton},
                 .bounds = {414, a + 166, 90, 28},
                 .text = values::Localized("Start"),
                 .command = kAddFilesStartCommand,
-                .is_default = true,
-                .bindings = toolbox::kBindRight | toolbox::kBindBottom});
+                .is_default = true});
   for (toolbox::Control* c : w.Controls()) {
     const std::int32_t id = c->id().id;
     if ((id >= kAddFilesConnectionsField && id <= kAddFilesPreserveBox) ||
