@@ -57,7 +57,8 @@ class ClipboardOwner {
   bool WaitUntilServed(const std::string& display, const std::string& text) {
     if (pid_ <= 0) return false;
     for (auto deadline = Clock::now() + 20s; Clock::now() < deadline;) {
-      const std::string command = "timeout 5 xclip -o -selection clipboard -display " + display + " 2>/dev/null";
+      const std::string command =
+          "timeout 5 xclip -o -selection clipboard -display " + display + " 2>/dev/null";
       std::string out;
       if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buf[512];
@@ -94,8 +95,8 @@ class WindowedProgram : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove(QueueFile(), ec);
     ASSERT_FALSE(x_.display().empty()) << "Xvfb did not start";
-    program_ = std::make_unique<Program>(
-        std::vector<std::pair<std::string, std::string>>{{"DISPLAY", x_.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+    program_ = std::make_unique<Program>(std::vector<std::pair<std::string, std::string>>{
+        {"DISPLAY", x_.display()}, {"QT_QPA_PLATFORM", "xcb"}});
     ASSERT_TRUE(program_->WaitUntilAnswering(30s)) << ReadIfExists(program_->StandardErrorFile());
     bool shown = false;
     for (auto deadline = Clock::now() + 20s; !shown && Clock::now() < deadline;) {
