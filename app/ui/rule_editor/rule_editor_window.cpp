@@ -137,21 +137,21 @@ const std::vector<RuleRowControl>& KindPieces(int type) {
 void RuleEditor::AddRowControls(std::size_t row) {
   const double y = kRowsTop + queue::kRuleRowHeight * static_cast<double>(row);
   for (const RowPiece& piece : RowPieces()) {
-    toolbox::ControlSpec spec;
-    spec.kind = piece.kind;
-    spec.id = ID(RuleRowControlID(row, piece.which));
+    toolbox::ControlSpec look;
+    look.kind = piece.kind;
+    look.id = ID(RuleRowControlID(row, piece.which));
     const double height = piece.kind == ControlKind::kStaticText ? 18 : kControlHeight;
-    spec.bounds = {
+    look.bounds = {
         piece.x, y + (queue::kRuleRowHeight - height) / 2 + (piece.kind == ControlKind::kStaticText ? 2 : 0),
         piece.width, height};
-    if (piece.text) spec.text = values::Localized(piece.text);
+    if (piece.text) look.text = values::Localized(piece.text);
     if (piece.items) {
-      spec.menu = MenuOf(piece.items());
-      spec.value = 1;
-      spec.minimum = 1;
-      spec.maximum = spec.menu->CountItems();
+      look.menu = MenuOf(piece.items());
+      look.value = 1;
+      look.minimum = 1;
+      look.maximum = look.menu->CountItems();
     }
-    toolbox::Control* control = window_->AddControl(spec);
+    toolbox::Control* control = window_->AddControl(look);
     const RuleRowControl which = piece.which;
     if (piece.kind == ControlKind::kPopUpButton || piece.kind == ControlKind::kPushButton)
       control->SetValueChangedHandler([this, row, which](toolbox::Control&) { Changed(row, which); });
