@@ -379,14 +379,14 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   toolbox::Window& w = *window;
 
   Label(w, 30, {16, 16, 84, 20}, "Address:");
-  Field(w, ControlKind::kEditText, kAddFilesURLField, {100, 12, 318, 24});
-  PopUp(w, kAddFilesRecentURLsPopUp, {424, 12, 80, 24}, {"Recent"});
+  Field(w, ControlKind::kEditText, kAddFilesURLField, {100, 12, 306, 24});
+  PopUp(w, kAddFilesRecentURLsPopUp, {412, 12, 92, 24}, {"Recent"});
   Label(w, 31, {16, 48, 84, 20}, "Referer:");
   Field(w, ControlKind::kEditText, kAddFilesRefererField, {100, 44, 404, 24});
   Box(w, kAddFilesUseExtensionsBox, {16, 78, 190, 22},
       "Extensions:", util::PrefIntegerForKey(kUseExtensionsKey) != 0);
-  Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 208, 24});
-  PopUp(w, kAddFilesRecentExtensionsPopUp, {424, 76, 80, 24}, {"Recent"});
+  Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 196, 24});
+  PopUp(w, kAddFilesRecentExtensionsPopUp, {412, 76, 92, 24}, {"Recent"});
   Box(w, kAddFilesImagesBox, {16, 108, 200, 22}, "Also take images", false);
   Box(w, kAddFilesFollowLinksBox, {220, 108, 284, 22}, "Follow other hosts and folders",
       util::PrefBoolForKey(kFollowLinksKey));
@@ -397,22 +397,22 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
 
   // The advanced options, hidden until the triangle opens them.
   const double a = kAdvancedTop;
-  Label(w, 100, {32, a + 4, 96, 20}, "Connections:");
-  Field(w, ControlKind::kNumberText, kAddFilesConnectionsField, {130, a, 50, 24}, "3");
-  Box(w, kAddFilesUseLevelsBox, {220, a + 2, 110, 22},
+  Label(w, 100, {32, a + 4, 126, 20}, "Connections:");
+  Field(w, ControlKind::kNumberText, kAddFilesConnectionsField, {160, a, 50, 24}, "3");
+  Box(w, kAddFilesUseLevelsBox, {220, a + 2, 126, 22},
       "Scan levels:", util::PrefBoolForKey(kUseScanLevelsKey));
-  Field(w, ControlKind::kNumberText, kAddFilesLevelsField, {332, a, 50, 24}, "2");
-  Label(w, 101, {32, a + 36, 110, 20}, "User:");
-  Field(w, ControlKind::kEditText, kAddFilesUserField, {146, a + 32, 124, 24});
+  Field(w, ControlKind::kNumberText, kAddFilesLevelsField, {348, a, 50, 24}, "2");
+  Label(w, 101, {32, a + 36, 126, 20}, "User:");
+  Field(w, ControlKind::kEditText, kAddFilesUserField, {160, a + 32, 110, 24});
   Label(w, 102, {276, a + 36, 88, 20}, "Password:");
   Field(w, ControlKind::kPasswordText, kAddFilesPasswordField, {366, a + 32, 138, 24});
-  Label(w, 103, {32, a + 68, 110, 20}, "Minimum size:");
-  Field(w, ControlKind::kNumberText, kAddFilesSizeField, {146, a + 64, 80, 24}, "0");
+  Label(w, 103, {32, a + 68, 126, 20}, "Minimum size:");
+  Field(w, ControlKind::kNumberText, kAddFilesSizeField, {160, a + 64, 70, 24}, "0");
   PopUp(w, kAddFilesUnitPopUp, {232, a + 64, 90, 24}, {"bytes", "KB", "MB", "GB"});
-  Label(w, 104, {32, a + 100, 110, 20}, "Names:");
-  PopUp(w, kAddFilesRegexBehaviourPopUp, {146, a + 96, 130, 24}, {"Matching", "Not matching"});
-  Field(w, ControlKind::kEditText, kAddFilesRegexField, {282, a + 96, 136, 24});
-  PopUp(w, kAddFilesRecentRegexesPopUp, {424, a + 96, 80, 24}, {"Recent"});
+  Label(w, 104, {32, a + 100, 126, 20}, "Names:");
+  PopUp(w, kAddFilesRegexBehaviourPopUp, {160, a + 96, 118, 24}, {"Matching", "Not matching"});
+  Field(w, ControlKind::kEditText, kAddFilesRegexField, {282, a + 96, 124, 24});
+  PopUp(w, kAddFilesRecentRegexesPopUp, {412, a + 96, 92, 24}, {"Recent"});
   Box(w, kAddFilesPreserveBox, {32, a + 130, 300, 22}, "Keep the folder structure", false);
 
   // Below the advanced options: they move down when the options open.

@@ -86,7 +86,8 @@ TEST(AddFilesProcess, ThePageLinksAreQueuedAndArriveWhole) {
   }
   KeepScreen(x.display(), "add_files_from_page_done");
   const std::string queued = SendWords({"--timeout", "5", "TrES", "LQue"}).out;
-  EXPECT_NE(queued.find(page.substr(0, page.size() - 9) + "deeper/scan-third.zip"), std::string::npos) << queued;
+  EXPECT_NE(queued.find(page.substr(0, page.size() - 9) + "deeper/scan-third.zip"), std::string::npos)
+      << queued;
   EXPECT_EQ(queued.find("scan.html"), std::string::npos) << "the page itself was queued:\n" << queued;
   EXPECT_TRUE(program.Quit(30s)) << ReadIfExists(program.StandardErrorFile());
 }
