@@ -193,6 +193,30 @@ TEST_F(AuthItemsTest, OlderPreferenceIsMigratedWithinItsBounds) {
   EXPECT_EQ(keychain_->FindGenericPassword("Truvane password data", "", stored), keychain::kNoErr);
 }
 
+// Text that is not UTF-8 never costs the stored list: the older preference's bytes are
+// read as Latin-1 and stored, and the preference goes only once they are; an item whose
+// text cannot be stored is left out of the list, not the list with it.
+TEST_F(AuthItemsTest, TextThatIsNotUtf8NeverWipesTheStoredList) {
+  auto& prefs = util::SettingsPreferences();
+  prefs.Set("Authentication Data",
+            values::Value{{"count", 1},
+                          {"data", values::Data{LegacyRecord("s.com", "ren\xe9", "pw", "http", 4, 2)}}});
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1);
+  EXPECT_EQ(CopyAuthItems()[0].user, "ren\xc3\xa9");
+  EXPECT_FALSE(prefs.CopyValue("Authentication Data"));
+  ClearAuthItems();
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1) << "the migrated list was not stored";
+
+  StoreCredentials("bad\xff.com", "u", "p", 0, "/");
+  ASSERT_EQ(GetAuthItemCount(), 2);
+  ClearAuthItems();
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1) << "one item that cannot be stored emptied the list";
+  EXPECT_EQ(CopyAuthItems()[0].user, "ren\xc3\xa9");
+}
+
 TEST_F(AuthItemsTest, UnreadableKeychainIsNeverOverwritten) {
   AddAuthItem(0, "s.com", "/", "kept", "pw", false);
   const std::string store = testsupport::ReadFile(dir_ + "/store");
