@@ -2,10 +2,11 @@
 # A file fetched from another copy over loopback, enciphered (the file server of
 # truvane-bench-peer-server, session key required), beside the same file fetched from a
 # loopback nginx, both by Truvane's engine (truvane-bench-download), in one run, printed as
-# one markdown table of wall time, user and system CPU and peak memory (median of the runs).
+# one markdown table of wall time with its spread, user CPU and peak memory: the median of
+# interleaved rounds (each fetch once a round, the order rotating). Every copy is checked.
 #
 # Usage: bench/peer_compare.sh [BUILD_DIR]
-#   TRUVANE_BENCH_RUNS      runs per figure (3)
+#   TRUVANE_BENCH_RUNS      rounds (5)
 #   TRUVANE_BENCH_SIZE_MIB  size of the file (1024)
 #
 # Nothing leaves the machine: both servers listen on 127.0.0.1 only and are stopped at the
@@ -13,7 +14,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$here/build}" && pwd)"
-runs="${TRUVANE_BENCH_RUNS:-3}"
+runs="${TRUVANE_BENCH_RUNS:-5}"
 size_mib="${TRUVANE_BENCH_SIZE_MIB:-1024}"
 bench="$build/bench/truvane-bench-download"
 server="$build/bench/truvane-bench-peer-server"
@@ -29,11 +30,14 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=bench/rounds.sh
+source "$here/bench/rounds.sh"
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 mkdir -p "$work/www" "$work/nginx"
 head -c "$((size_mib * 1048576))" /dev/urandom > "$work/www/file.bin"
+expected="$(sha256sum "$work/www/file.bin" | cut -d' ' -f1)"
 http_port="$(free_port)"
 peer_port="$(free_port)"
 # As root the workers would run as nobody, who cannot read the private work folder.
@@ -68,28 +72,32 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-# One figure: the median run's "wall", "cpu user", "cpu sys" and "peak rss" lines.
-measure() {
-  local url="$1"; shift
-  local results=()
-  for _ in $(seq "$runs"); do
-    rm -f "$work/out.bin"
-    timeout 900 "$bench" "$url" --output "$work/out.bin" --timeout 800 "$@" > "$work/run.txt" || { echo "| failed |"; return; }
-    cmp -s "$work/out.bin" "$work/www/file.bin" || { echo "| not byte-exact |"; return; }
-    local wall user sys rss
-    wall="$(awk '/^wall/ {print $2}' "$work/run.txt")"
-    user="$(awk '/^cpu user/ {print $3}' "$work/run.txt")"
-    sys="$(awk '/^cpu sys/ {print $3}' "$work/run.txt")"
-    rss="$(awk '/^peak rss/ {print $3}' "$work/run.txt")"
-    results+=("$wall $user $sys $rss")
-  done
-  printf '%s\n' "${results[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p" |
-    awk -v mib="$size_mib" '{ printf "| %.2f s | %.0f MiB/s | %.2f s | %.2f s | %d MiB |\n", $1, mib / $1, $2, $3, $4 / 1024 }'
-}
-
-echo "| ${size_mib} MiB over loopback, Truvane's engine | wall | rate | user CPU | system CPU | peak memory |"
-echo "|---|---|---|---|---|---|"
+labels=()
 for c in 1 4; do
-  echo "| nginx, HTTP, $c connection(s) $(measure "http://127.0.0.1:$http_port/file.bin" --connections "$c")"
-  echo "| another copy, enciphered, $c connection(s) $(measure "http://bob:pw@127.0.0.1:$peer_port/1?dig" --peer --connections "$c")"
+  bench_job "http-$c" "$expected" "$work/out.bin" -- "$bench" "http://127.0.0.1:$http_port/file.bin" \
+    --output "$work/out.bin" --timeout 800 --connections "$c"
+  bench_job "peer-$c" "$expected" "$work/out.bin" -- "$bench" "http://bob:pw@127.0.0.1:$peer_port/1?dig" \
+    --output "$work/out.bin" --timeout 800 --peer --connections "$c"
 done
+bench_rounds "$runs"
+echo "Median of $runs interleaved rounds (fastest-slowest in brackets). $(nproc) cores."
+echo
+echo "| ${size_mib} MiB over loopback, Truvane's engine | wall, user CPU, peak memory | rate |"
+echo "|---|---|---|"
+failed=0
+for c in 1 4; do
+  for kind in http peer; do
+    label="nginx, HTTP, $c connection(s)"
+    [ "$kind" = peer ] && label="another copy, enciphered, $c connection(s)"
+    cell="$(bench_time_cell "$kind-$c")"
+    bench_figures "$kind-$c"
+    rate="-"
+    if [ -n "$fig_error" ]; then
+      failed=1
+    else
+      rate="$(python3 -c "print(f'{$size_mib/$fig_wall:.0f} MiB/s')")"
+    fi
+    echo "| $label | $cell | $rate |"
+  done
+done
+exit "$failed"

@@ -15,6 +15,8 @@ packages=(
   clang-format
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
+  # GNU time: the benchmark scripts' figures (their smoke run is a test)
+  time
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
   vsftpd passwd
   # a private Secret Service for the keychain tests (dbus-daemon, gnome-keyring)
@@ -22,8 +24,8 @@ packages=(
   # zeroconf discovery between two network namespaces (avahi-daemon on a private system bus; iproute2 for the veth pair)
   avahi-daemon iproute2
   # a virtual X display, Qt's X11 platform and a screen dump (xwd), for the tests that run the program's window
-  # (libxtst6: a test presses the menus' keys as a user would)
-  xvfb x11-utils x11-apps qt6-qpa-plugins libxtst6
+  # (libxtst6: a test presses the menus' keys as a user would; xclip: a test puts text on the clipboard)
+  xvfb x11-utils x11-apps qt6-qpa-plugins libxtst6 xclip
   # a real browser for the hand-off test (headless Chromium loads the extension itself)
   chromium
 )

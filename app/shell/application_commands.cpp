@@ -24,12 +24,14 @@
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/queue/undo/undoable_action.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/received/received_files.h"
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/dock_menu.h"
 #include "app/shell/quit_warning_window.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/startup.h"
+#include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
@@ -332,7 +334,7 @@ void ClearShownList() {
 
 void RequestQuit() {
   auto& hooks = ShellHooksSlot::Get();
-  const bool receiving = AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0;
+  const bool receiving = sharing::RunningUploadServers() > 0;
   const bool uploading = AskHook<std::int32_t>(hooks.activeUploadCount, 0) > 0;
   const bool downloading = !queue::gActiveDownloads.empty();
   if (DecideQuit(receiving, uploading, downloading, util::PrefBoolForKey("warnonquit"),
@@ -521,6 +523,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("ViAl"), kApp, RemoteViewType),
     Command(FourCC("VSpl"), kApp, RemoteViewType),
     Command(FourCC("VSAc"), kApp, [](FourCharCode) { return ui::ShowServerActivityWindow(), kNoErr; }),
+    Command(FourCC("QWNF"), kApp, [](FourCharCode) { return ui::MakeNewFolder(), kNoErr; }),
     Command(FourCC("NeSF"), kApp,
             [](FourCharCode) { return ui::OpenSmartFolderRuleEditor(nullptr), kNoErr; }),
     Command(FourCC("GoHo"), kApp, [](FourCharCode) { return OpenHomePage(), kNoErr; }),
@@ -565,14 +568,13 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("HiFS"), kApp, HideSectionCommand),
     CommandRange(kDockBonjourCommand, kDockMenuMaxItems, kApp, TrayItem),
     CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
+    Command(FourCC("AurS"), kApp, [](FourCharCode) { return ui::OpenAddFilesFromURLWindow(), kNoErr; }),
     // Waiting for their windows.
     Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
     Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
     Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
     Pending(FourCC("ShFl"), "the mini window"),
-    Pending(FourCC("AurS"), "the add-files-from-URL window (the crawler)"),
     Pending(FourCC("Sche"), "the queue schedule sheet"),
-    Pending(FourCC("QWNF"), "the new-folder command of the main window"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),

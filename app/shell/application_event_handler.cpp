@@ -1,5 +1,6 @@
 #include "app/shell/application_event_handler.h"
 
+#include "app/engine/crawl/crawl_request.h"
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/network/accepted_certificates.h"
 #include "app/queue/folders/view_ids.h"
@@ -7,6 +8,7 @@
 #include "app/shell/application_commands.h"
 #include "app/shell/application_services.h"
 #include "app/shell/dock_menu.h"
+#include "app/shell/link_scan_events.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/services/main_list_services.h"
@@ -131,6 +133,10 @@ runtime::Status ApplicationEventHandler(runtime::HandlerCall&, runtime::Event& e
   if (cls == kEventClassFileServer &&
       (event.kind() == kFileServerTransferStarted || event.kind() == kFileServerTransferEnded))
     return FileServerEvent(event);
+  if (cls == engine::kEventClassLinkScan && event.kind() == engine::kLinkScanEventResults)
+    return LinkScanResultsEvent(event);
+  if (cls == engine::kEventClassLinkScan && event.kind() == engine::kLinkScanEventFinished)
+    return LinkScanFinishedEvent(event);
   return runtime::kEventNotHandledErr;
 }
 
@@ -146,7 +152,9 @@ runtime::HandlerRef InstallApplicationEventHandler(runtime::EventTarget& target)
                                 {engine::kEventClassSaveCertificates, 1},
                                 {kEventClassActivityRate, 1},
                                 {kEventClassFileServer, kFileServerTransferStarted},
-                                {kEventClassFileServer, kFileServerTransferEnded}},
+                                {kEventClassFileServer, kFileServerTransferEnded},
+                                {engine::kEventClassLinkScan, engine::kLinkScanEventFinished},
+                                {engine::kEventClassLinkScan, engine::kLinkScanEventResults}},
                                ApplicationEventHandler);
 }
 

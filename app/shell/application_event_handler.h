@@ -10,6 +10,7 @@
 //   'TRP&' 1       the accepted certificates changed: both tables into the preferences
 //   'TR__' 1       a sending-rate sample for the server activity window ('----')
 //   'S_se' 1, 2    the file server started (name, user, address, id) or ended a transfer
+//   'SEX_' 1, 2    a scan of "add files from URL" ended, or found files (link_scan_events.h)
 // Everything else is not handled.
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "app/shell/certificate_questions.h"
 
+#include "app/ui/main_list/main_list.h"
 #include "app/ui/small_windows/certificate_trust_panel.h"
 #include "app/ui/small_windows/unknown_certificate_window.h"
 #include "platform/net/stream_error.h"
@@ -27,6 +28,15 @@ bool HasReadableCertificate(const ui::CertificateQuestion& question) {
 }
 
 }  // namespace
+
+void WindowedDownloadEventViews::NoteRowChanged(std::uint32_t uid) {
+  if (ui::MainList* list = ui::GetMainList()) list->MarkDownloadChanged(uid);
+}
+
+void WindowedDownloadEventViews::AskCredentials(const ui::CredentialsRequest&,
+                                                std::function<void(const ui::CredentialsAnswer&)> answer) {
+  answer(ui::CredentialsAnswer{});
+}
 
 void WindowedDownloadEventViews::ShowUnknownCertificateWindow(const ui::CertificateQuestion& question,
                                                               ui::CertificateAnswerFunction answer) {

@@ -232,8 +232,7 @@ void InstallSharingHandlers(appleevents::HandlerTable& t) {
         if (it != queue::gFolders.end()) folder = it->second;
       }
       if (folder && folder->HasItems()) {
-        std::lock_guard items(folder->itemsLock());
-        for (const auto& [itemUID, w] : folder->items()) {
+        for (const auto& [itemUID, w] : folder->Items()) {
           text += values::Format(
               "%lu\t%@\n", {static_cast<unsigned long>(itemUID), queue::CopyElementURLList(w->element())});
         }

@@ -33,10 +33,7 @@ class QueueListing : public sharing::SharedListingService {
     const auto folder = queue::gFolders.find(folderUID);
     if (folder == queue::gFolders.end() || !folder->second->HasItems()) return out;
     std::vector<queue::WrapperRef> wrappers;
-    {
-      std::lock_guard items(folder->second->itemsLock());
-      for (const auto& [uid, w] : folder->second->items()) wrappers.push_back(w);
-    }
+    for (const auto& [uid, w] : folder->second->Items()) wrappers.push_back(w);
     for (const auto& w : wrappers) {
       if (!queue::gQueueItems.contains(w->uid())) continue;
       const queue::DownloadQueueElement& e = w->element();

@@ -16,8 +16,6 @@
 namespace shell {
 
 struct ShellHooks {
-  // Start-up, before the settings are loaded.
-  std::function<void()> createDisplayedViewSet;
   // Undo registration off while the data is loaded and while the scheduler starts a download.
   std::function<void(bool enabled)> setUndoRegistrationEnabled;
   // Data sets other than the settings and the queue.
@@ -34,7 +32,6 @@ struct ShellHooks {
 
   // Timers.
   std::function<void()> miniWindowUpdateLabels;
-  std::function<void()> updateQueueCommandState;
   // Redraws the queue-position column (11025) of every row of the main list.
   std::function<void()> redrawQueueColumn;
   // The list refresh: redraws the changed rows when the list shows something that moves.
@@ -50,20 +47,12 @@ struct ShellHooks {
   // Shut-down.
   // Window and list state into the preferences (panes, bounds, columns, source-list rows).
   std::function<void()> saveWindowState;
-  // Refuses new file-transfer connections; later stops the server.
-  std::function<void()> refuseFileTransferConnections;
-  std::function<void()> stopFileTransferServer;
-  // Signals the stop of every file being received from a peer.
-  std::function<void()> cancelReceivedFiles;
   // Signals the stop of every running upload; the quit waits for their workers.
   std::function<void()> cancelActiveUploads;
   std::function<std::int32_t()> runningUploads;
-  // Download streams still running, and files still being received: the quit waits for
-  // both to reach 0. Any thread.
+  // Download streams still running: the quit waits for them to reach 0. Any thread.
   std::function<std::int32_t()> runningDownloadStreams;
-  std::function<std::int32_t()> incomingTransfers;
   std::function<void()> saveFavouritesIfChanged;
-  std::function<void()> saveHostKeys;
   std::function<void()> stopSharingServices;
   std::function<void()> restoreDockTile;
 

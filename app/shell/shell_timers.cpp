@@ -11,10 +11,12 @@
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_hooks.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/queue/schedule/next_download.h"
 #include "app/queue/schedule/queue_schedule.h"
 #include "app/queue/smartfolders/element_metadata.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/shell/shell_hooks.h"
+#include "app/ui/main_window/command_state.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
@@ -29,8 +31,6 @@ SchedulerActions SchedulerActions::Defaults() {
 }
 
 namespace {
-
-enum Priority : std::int32_t { kNormal = 0, kLow = 1, kHigh = 2 };
 
 // Starts one download the way the scheduler does: the undo manager forgets the actions
 // aimed at it and records none for the start itself. A start cancelled for want of a
@@ -55,32 +55,6 @@ DayCache& Days() {
 
 }  // namespace
 
-queue::WrapperRef ChooseQueuedDownloadToStart(
-    const std::function<bool(const queue::DownloadQueueElement&)>& allowed) {
-  queue::WrapperRef normal;
-  queue::WrapperRef low;
-  for (const queue::DownloadUID uid : queue::gQueueOrder) {
-    auto it = queue::gQueueItems.find(uid);
-    if (it == queue::gQueueItems.end() || !it->second) continue;
-    const queue::WrapperRef& wrapper = it->second;
-    const auto& element = std::as_const(*wrapper).element();
-    switch (element.priority) {
-      case kHigh:
-        if (allowed(element)) return wrapper;
-        break;
-      case kNormal:
-        if (!normal && allowed(element)) normal = wrapper;
-        break;
-      case kLow:
-        if (!low && allowed(element)) low = wrapper;
-        break;
-      default:
-        break;
-    }
-  }
-  return normal ? normal : low;
-}
-
 bool SchedulerTick() {
   auto& hooks = ShellHooksSlot::Get();
   bool started = false;
@@ -90,7 +64,8 @@ bool SchedulerTick() {
   const auto running = static_cast<std::int64_t>(queue::gActiveDownloads.size());
   if (queue::gQueueRunning && running < settings->queueLength && queue::gQueuedCount > 0) {
     queue::gQueuedCount = static_cast<std::int32_t>(queue::gQueueOrder.size());
-    if (auto chosen = ChooseQueuedDownloadToStart(SchedulerActionsSlot::Get().canStartUnderHostLimits)) {
+    if (auto chosen =
+            queue::ChooseQueuedDownloadToStart(SchedulerActionsSlot::Get().canStartUnderHostLimits)) {
       StartForScheduler(chosen);
       started = true;
       CallHook(hooks.redrawQueueColumn);
@@ -116,7 +91,7 @@ bool SchedulerTick() {
   }
 
   if (util::PrefBoolForKey("show speeds")) CallHook(hooks.updateDockTile);
-  if (started) CallHook(hooks.updateQueueCommandState);
+  if (started) ui::UpdateQueueCommandState();
   return started;
 }
 

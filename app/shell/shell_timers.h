@@ -4,9 +4,9 @@
 // the one-shot timers of the launch, the proxy-settings and network-reachability
 // callbacks, and the run-loop observer that ends the per-pass caches.
 //
-// The scheduler starts at most one queued download per tick: the first high-priority one
-// that the per-host limits allow, else the first such normal one, else the first such
-// low one, and only while the queue runs and fewer downloads run than "Queue Length".
+// The scheduler starts at most one queued download per tick, the one the queue chooses
+// (queue::ChooseQueuedDownloadToStart) under the per-host limits, and only while the queue
+// runs and fewer downloads run than "Queue Length".
 // Starting one at a time keeps a long queue from opening every connection in one burst.
 //
 // Per-pass state: before each pass of the main run loop handles its sources, the
@@ -58,11 +58,6 @@ struct SchedulerActions {
   static SchedulerActions Defaults();
 };
 using SchedulerActionsSlot = runtime::HookSlot<SchedulerActions>;
-
-// The scheduler's choice among gQueueOrder (see above); null when none is allowed.
-// Records of a priority other than 0 (normal), 1 (low) and 2 (high) are passed over.
-queue::WrapperRef ChooseQueuedDownloadToStart(
-    const std::function<bool(const queue::DownloadQueueElement&)>& allowed);
 
 // One scheduler tick; true when it started (or tried to start) a download or an upload.
 bool SchedulerTick();

@@ -10,6 +10,8 @@
 #include "app/queue/record/download_status.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
+#include "app/sharing/received/received_files.h"
 #include "app/shell/shell_hooks.h"
 #include "app/util/settings/settings_store.h"
 
@@ -29,8 +31,7 @@ void SaveQueueIfChanged() {
 }
 
 bool TransfersRunning(const ShellHooks& hooks) {
-  return AskHook<std::int32_t>(hooks.runningDownloadStreams, 0) > 0 ||
-         AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0 ||
+  return AskHook<std::int32_t>(hooks.runningDownloadStreams, 0) > 0 || sharing::RunningUploadServers() > 0 ||
          AskHook<std::int32_t>(hooks.runningUploads, 0) > 0;
 }
 
@@ -71,12 +72,16 @@ void Shutdown() {
 
   SaveQueueIfChanged();
 
-  if (!running.empty() || AskHook<std::int32_t>(hooks.incomingTransfers, 0) > 0 ||
+  if (!running.empty() || sharing::RunningUploadServers() > 0 ||
       AskHook<std::int32_t>(hooks.runningUploads, 0) > 0) {
     for (const auto& wrapper : running) {
       if (const auto& stop = wrapper->element().stopSource) stop->Signal();
     }
-    CallHook(hooks.cancelReceivedFiles);
+    // A file cut off here keeps what arrived: the peer resumes it from there next time.
+    // The server's own cancel also reaches receptions whose start the list has not taken
+    // (the main loop no longer runs).
+    sharing::ReceivedFilesCancelAll();
+    sharing::CancelFileTransferReceptions();
     // The uploads' end events are not handled any more: the saved uploads keep "uploading"
     // and wait again, first, at the next start.
     CallHook(hooks.cancelActiveUploads);
@@ -91,7 +96,7 @@ void Shutdown() {
     for (const auto& wrapper : running) TakeProgressFromRangesFile(wrapper);
   }
 
-  CallHook(hooks.stopFileTransferServer);
+  sharing::StopFileTransferServer();
   SaveQueueIfChanged();
   if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
   CallHook(hooks.saveFavouritesIfChanged);

@@ -28,6 +28,7 @@
 #include "app/queue/history/history.h"
 #include "app/queue/install/queue_pieces.h"
 #include "app/queue/operations/queue_commands.h"
+#include "app/queue/operations/queue_order.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
@@ -35,6 +36,8 @@
 #include "app/queue/smartfolders/element_metadata.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/sharing/fileserver/file_transfer_server.h"
+#include "app/sharing/trust/host_policy_manager.h"
 #include "app/shell/application_event_handler.h"
 #include "app/shell/application_services.h"
 #include "app/shell/certificate_questions.h"
@@ -59,6 +62,7 @@
 #include "app/ui/main_window/main_window_services.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/local_pane_hosts.h"
+#include "app/ui/services/main_list_browser.h"
 #include "app/ui/transfer_log/transfer_log_windows.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/util/settings/default_settings.h"
@@ -81,7 +85,6 @@
 namespace shell {
 
 bool gLaunching = false;
-bool gSystemIs105OrLater = false;
 queue::ViewID gCurrentViewID = queue::kMyDownloadsViewID;
 
 namespace {
@@ -234,7 +237,6 @@ void SeedRandom(ShellSession&) {
 }
 
 void CreateSharedTables(ShellSession&) {
-  CallHook(ShellHooksSlot::Get().createDisplayedViewSet);
   queue::CreateScheduledItemList();
 }
 
@@ -253,9 +255,6 @@ void WatchProxySettings(ShellSession& s) {
       runtime::Timer::Create(std::chrono::seconds(5), std::chrono::seconds(5),
                              [](runtime::Timer&) { net::ReachabilityTarget::AnnounceChange(); });
   main->AddTimer(s.interfaceCheck);
-
-  // Every system this runs on has the Downloads folder and the rest that flag stands for.
-  gSystemIs105OrLater = true;
 }
 
 void StartBandwidthLimiters(ShellSession& s) {
@@ -301,11 +300,16 @@ void SetUpApplication(ShellSession& s) {
         ui::SaveMainWindowState();
         if (ui::GetMainWindow()) gCurrentViewID = ui::GetMainWindowCurrentView();
       };
-    if (!ShellHooksSlot::Get().refreshChangedRows)
-      ShellHooksSlot::Get().refreshChangedRows = [] {
+    if (!hooks.refreshChangedRows)
+      hooks.refreshChangedRows = [] {
         if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
       };
   }
+  // Headless, the list that shows nothing takes the redraw.
+  if (auto& hooks = ShellHooksSlot::Get(); !hooks.redrawQueueColumn)
+    hooks.redrawQueueColumn = [] {
+      ui::MainListBrowserSlot::Get().UpdateColumn(queue::kQueuePositionColumn);
+    };
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
@@ -323,6 +327,10 @@ void StoreLastLocationStep(ShellSession&) {
 
 void InstallCredentialServicesStep(ShellSession&) {
   InstallCredentialServices(!toolbox::Application::Shared().IsOffscreen());
+}
+
+// After the credentials: the sharing servers ask the host-key questions they install.
+void InstallSharingStep(ShellSession&) {
   InstallSharing();
 }
 
@@ -507,6 +515,7 @@ constexpr struct {
     {"SetUpApplication", SetUpApplication},
     {"StoreLastLocation", StoreLastLocationStep},
     {"InstallCredentialServices", InstallCredentialServicesStep},
+    {"InstallSharing", InstallSharingStep},
     {"InstallRemoteBrowser", InstallRemoteBrowserStep},
     {"LoadPreferences", LoadPreferences},
     {"LoadQueueFile", LoadQueueFile},
@@ -576,7 +585,7 @@ void Shell::Quit() {
   s.undoObserver.reset();
 
   Step("Shutdown");
-  CallHook(hooks.refuseFileTransferConnections);
+  sharing::RefuseFileTransferConnections();
   queue::CancelWhenDoneCheck();
   Shutdown();
 
@@ -602,12 +611,14 @@ void Shell::Quit() {
   // queue file written below no longer lists them.
   if (util::PrefIntegerForKey("remove when") == kRemoveFinishedAtQuit) queue::ClearFinishedDownloads(false);
   util::SaveBandwidthSettings();
+  // The History days left expanded open so again at the next start.
+  util::SetPreferenceValue("historyOpen", values::Value(queue::CopyOpenHistoryDays()));
 
   Step("SaveQueueFile");
   // A save still running on the worker ends first; one that failed leaves the queue changed.
   queue::FinishQueueFileSaves();
   if (queue::gQueueChanged || queue::gFolderSettingsChanged) queue::SaveQueueFile();
-  CallHook(hooks.saveHostKeys);
+  sharing::HostPolicySaveHosts();
 
   Step("LogQuitting");
   LogToGlobalLog("Application Quitting\r");

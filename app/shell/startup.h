@@ -32,7 +32,6 @@ namespace shell {
 
 // Start-up flags.
 extern bool gLaunching;  // while the launch events are taken
-extern bool gSystemIs105OrLater;
 extern queue::ViewID gCurrentViewID;
 
 // Raises the soft limit of `resource` to `wanted` when it is below, never above the hard

@@ -170,7 +170,8 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
       d + "/access.log;\n  access_log " + d + "/headers.log withheaders;\n  client_body_temp_path " + d +
       "/tmp/body;\n  proxy_temp_path " + d + "/tmp/proxy;\n  fastcgi_temp_path " + d +
       "/tmp/fcgi;\n  uwsgi_temp_path " + d + "/tmp/uwsgi;\n  scgi_temp_path " + d +
-      "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; text/html html; }\n  sendfile "
+      "/tmp/scgi;\n  types { application/octet-stream bin; text/plain txt; text/html html; application/zip "
+      "zip; }\n  sendfile "
       "on;\n" +
       servers + "}\n";
   testsupport::WriteFile(d + "/nginx.conf", conf);

@@ -63,7 +63,7 @@ bool FTPReadStream::Open(std::shared_ptr<runtime::RunLoop> loop) {
   connection_->data_callback = [this](FTPConnectionParam& c, FTPDataEvent e) {
     OnDataEvent(c, static_cast<int>(e));
   };
-  connection_->tls_level = kFTPTlsNone;
+  connection_->tls_level = tls_required_ ? kFTPTlsRequired : kFTPTlsNone;
   if (listing_) {
     connection_->queue_mode = true;
   } else {

@@ -29,6 +29,7 @@
 // refused REST (the data is then the file from its start).
 //
 // Nothing here retries or times out; the caller owns both. Proxies are not supported.
+// Plain FTP unless SetTlsRequired asks for explicit TLS.
 
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +74,8 @@ class FTPReadStream {
   void SetIOFactory(IOFactory factory) { io_factory_ = std::move(factory); }
   // The system's FTP passive setting; default: the process's proxy settings at Open.
   void SetPassive(bool on) { passive_ = on ? 1 : 0; }
+  // Explicit TLS (AUTH TLS) on the control and data connections, for ftps URLs.
+  void SetTlsRequired(bool on) { tls_required_ = on; }
 
   void SetClient(unsigned events, Client client);
   // False when the stream cannot be opened at all (opened before, no URL host, no loop);
@@ -112,6 +115,7 @@ class FTPReadStream {
   bool fetch_info_ = false;
   bool persistent_ = false;
   int passive_ = -1;  // -1: the process's setting
+  bool tls_required_ = false;
   bool listing_ = false;
   IOFactory io_factory_;
 

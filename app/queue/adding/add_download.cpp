@@ -21,6 +21,8 @@
 #include "platform/files/create_items.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/services/desktop_services.h"
 #include "platform/values/ascii.h"
 #include "platform/values/clock.h"
 #include "platform/values/plist.h"
@@ -162,9 +164,9 @@ std::size_t AddDownloadsFromURLListFile(const files::FileRef& file) {
 }
 
 std::size_t AddDownloadsFromClipboard() {
-  auto& read = QueueHooksSlot::Get().readClipboardText;
-  if (!read) return 0;
-  const auto text = read();
+  // Without the application there is no clipboard to read (a headless tool, a test).
+  if (!toolbox::Application::Exists()) return 0;
+  const auto text = toolbox::GetClipboardText();
   if (!text) return 0;
   std::size_t added = 0;
   for (const std::string& line : util::CreateArrayOfLines(*text)) {

@@ -15,6 +15,7 @@
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/download_folder.h"
 #include "platform/files/create_items.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/clock.h"
@@ -77,15 +78,16 @@ WrapperRef LocalCopyOfPeerItem(const WrapperRef& item, bool& cancelled) {
   if (!e.authUser.empty()) r.user = e.authUser;
   if (!e.authPassword.empty()) r.password = e.authPassword;
   r.batchID = util::GetSessionUUIDString();
-  if (auto& ask = QueueHooksSlot::Get().sessionDownloadFolder) {
-    const auto folder = ask();
-    if (!folder) {
-      cancelled = true;
-      return nullptr;
-    }
-    auto standard = files::StandardFolderRef(files::StandardFolder::kDownloads);
-    if (files::FileRef(*folder) != standard) r.destination = MakeAliasBytes(files::FileRef(*folder));
+  // One question per pass of the main loop: the items of one command share the answer.
+  files::FileRef folder;
+  if (util::GetSessionDownloadFolder(folder)) {
+    cancelled = true;
+    return nullptr;
   }
+  files::FileRef defaultFolder;
+  const bool haveDefault = util::GetDefaultDownloadFolder(defaultFolder);
+  if (!folder.Path().empty() && (!haveDefault || folder != defaultFolder))
+    r.destination = MakeAliasBytes(folder);
   WrapperRef local = LookUpDownloadWrapper(AddDownload(r));
   if (local) local->setFileSize(e.fileSize);
   return local;

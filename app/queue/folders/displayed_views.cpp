@@ -182,9 +182,9 @@ std::vector<MainListItem> CopyViewItems(ViewID id) {
   } else if (IsQueueView(id)) {
     std::lock_guard foldersGuard(gFoldersLock);
     if (FolderRef folder = LookUpFolder(id); folder && folder->HasItems()) {
-      std::lock_guard itemsGuard(folder->itemsLock());
-      items.reserve(folder->items().size());
-      for (auto& [uid, wrapper] : folder->items()) items.push_back(MakeListItem(RowKind::kDownload, wrapper));
+      const auto members = folder->Items();
+      items.reserve(members.size());
+      for (auto& [uid, wrapper] : members) items.push_back(MakeListItem(RowKind::kDownload, wrapper));
     }
   } else if (id == kMyServersViewID) {
     for (auto& f : browser::RemoteRowsServiceSlot::Get().CopyFavourites())
@@ -352,8 +352,7 @@ void RecheckViewItemFiles(ViewID id) {
   } else if (id == kMyDownloadsViewID || id >= kFirstUserFolderID) {
     std::lock_guard foldersGuard(gFoldersLock);
     if (FolderRef folder = LookUpFolder(id); folder && folder->HasItems()) {
-      std::lock_guard itemsGuard(folder->itemsLock());
-      for (auto& [uid, w] : folder->items()) DownloadQueueElementGetCompleteURL(w->element());
+      for (auto& [uid, w] : folder->Items()) DownloadQueueElementGetCompleteURL(w->element());
     }
   } else {
     return;

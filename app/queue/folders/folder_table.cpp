@@ -203,8 +203,7 @@ void RemoveElementFromFolder(const WrapperRef& wrapper, ViewID folderUID) {
 std::size_t GetFolderItemCount(ViewID uid) {
   FolderRef folder = LookUpFolder(uid);
   if (!folder || !folder->HasItems()) return 0;
-  std::lock_guard lock(folder->itemsLock());
-  return folder->items().size();
+  return folder->Items().size();
 }
 
 }  // namespace queue

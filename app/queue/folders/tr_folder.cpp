@@ -30,9 +30,13 @@ bool TRFolder::HasItems() const {
          IsDateFolderID(uid_);
 }
 
-bool TRFolder::containsFiles() {
+std::map<DownloadUID, WrapperRef> TRFolder::Items() {
   std::lock_guard lock(itemsLock_);
-  for (auto& [uid, wrapper] : items_) {
+  return items_;
+}
+
+bool TRFolder::containsFiles() {
+  for (auto& [uid, wrapper] : Items()) {
     if (DownloadQueueElementGetCompleteURL(wrapper->element())) return true;
   }
   return false;

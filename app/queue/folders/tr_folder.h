@@ -82,6 +82,11 @@ class TRFolder {
     savedItemUIDs_ = std::move(uids);
   }
   std::mutex& itemsLock() { return itemsLock_; }
+  // The downloads the folder lists now, as a copy to walk without holding a lock. Whoever
+  // shows or counts a folder's downloads asks here, never the raw items(): a smart folder
+  // first brings its member cache up to date, under gFoldersLock (the caller may hold it,
+  // but not gQueueItemsLock alone). The items lock is taken here: the caller must not hold it.
+  virtual std::map<DownloadUID, WrapperRef> Items();
 
   // True when one item's finished file still exists.
   bool containsFiles();

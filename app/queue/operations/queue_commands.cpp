@@ -20,6 +20,7 @@
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_queue_service.h"
 #include "app/util/files/file_bridges.h"
+#include "app/util/settings/download_folder.h"
 #include "platform/desktop/workspace.h"
 #include "platform/files/standard_folders.h"
 
@@ -62,12 +63,10 @@ std::vector<ui::MainListItem> SelectedRemoteEntries(const WrapperRef& item) {
 // cancelled.
 bool DownloadRemoteEntries(const std::vector<ui::MainListItem>& entries) {
   if (entries.empty()) return true;
-  std::string folder;
-  if (auto& ask = QueueHooksSlot::Get().sessionDownloadFolder) {
-    const auto chosen = ask();
-    if (!chosen) return false;
-    folder = *chosen;
-  } else {
+  files::FileRef chosen;
+  if (util::GetSessionDownloadFolder(chosen)) return false;
+  std::string folder = chosen.Path();
+  if (folder.empty()) {
     auto standard = files::FindStandardFolder(files::StandardFolder::kDownloads, true);
     if (!standard.ok()) return false;
     folder = standard->Path();

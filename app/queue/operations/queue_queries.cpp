@@ -35,8 +35,7 @@ std::vector<WrapperRef> CopyElementsWithStatus(DownloadStatus mask, ViewID folde
   std::vector<WrapperRef> out;
   FolderRef folder = folderID != 0 ? LookUpFolder(folderID) : nullptr;
   if (folder && folder->HasItems()) {
-    std::lock_guard lock(folder->itemsLock());
-    for (const auto& [uid, w] : folder->items()) {
+    for (const auto& [uid, w] : folder->Items()) {
       if (w->status() & mask) out.push_back(w);
     }
     return out;

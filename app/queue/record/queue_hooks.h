@@ -38,11 +38,6 @@ struct QueueHooks {
   // say which logins they serve).
   std::function<void(const values::Url& url, const std::string& user, const std::string& password)>
       storeCredentials;
-  // The clipboard's text, when it holds any.
-  std::function<std::optional<std::string>()> readClipboardText;
-  // The folder chosen once per session for the downloads of a peer's items; nothing when
-  // the user cancelled. Without it, the default download folder is used.
-  std::function<std::optional<std::string>()> sessionDownloadFolder;
   // A desktop notice (the keys of the notification dictionary).
   std::function<void(const values::Dictionary& notice)> postNotice;
 };

@@ -51,14 +51,26 @@ TRSmartFolder::TRSmartFolder(PredicateRef predicate) {
 TRSmartFolder::~TRSmartFolder() = default;
 
 std::map<DownloadUID, WrapperRef> TRSmartFolder::Items() {
+  runtime::RegionGuard folders(gFoldersLock);
   std::lock_guard lock(smartItemsLock_);
-  if (populated_) {
-    std::lock_guard guard(itemsLock());
-    for (auto it = items().begin(); it != items().end();) {
-      it = gQueueItems.count(it->first) ? std::next(it) : items().erase(it);
-    }
-  } else {
+  if (!populated_) {
     repopulateElements();
+  } else {
+    std::map<DownloadUID, WrapperRef> cached;
+    {
+      std::lock_guard guard(itemsLock());
+      cached = items();
+    }
+    std::vector<DownloadUID> gone;
+    {
+      runtime::RegionGuard queueItems(gQueueItemsLock);
+      for (const auto& [uid, wrapper] : cached)
+        if (!gQueueItems.count(uid)) gone.push_back(uid);
+    }
+    if (!gone.empty()) {
+      std::lock_guard guard(itemsLock());
+      for (DownloadUID uid : gone) items().erase(uid);
+    }
   }
   std::lock_guard guard(itemsLock());
   return items();
@@ -71,10 +83,11 @@ std::map<DownloadUID, WrapperRef> TRSmartFolder::itemsCache() {
 }
 
 void TRSmartFolder::repopulateElements() {
+  runtime::RegionGuard folders(gFoldersLock);
   std::lock_guard lock(smartItemsLock_);
   std::map<DownloadUID, WrapperRef> members;
   if (predicate_) {
-    std::lock_guard folders(gFoldersLock);
+    runtime::RegionGuard queueItems(gQueueItemsLock);
     for (const auto& [uid, wrapper] : gQueueItems)
       if (predicate_->evaluateForElement(*wrapper)) members.emplace(uid, wrapper);
   }

@@ -43,7 +43,9 @@ class TRSmartFolder : public TRFolder {
 
   // The members, refreshed: a complete cache drops downloads that left the queue; an
   // incomplete one is recomputed. Returns a copy (the cache may change at the next flush).
-  std::map<DownloadUID, WrapperRef> Items();
+  // The cache's own lock sits in the queue's lock order right after gFoldersLock: it is
+  // taken after that one and before gQueueItemsLock and the items lock.
+  std::map<DownloadUID, WrapperRef> Items() override;
   // The cache as it is (not recomputed).
   std::map<DownloadUID, WrapperRef> itemsCache();
   bool populated() const { return populated_; }

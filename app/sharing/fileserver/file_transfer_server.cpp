@@ -154,6 +154,9 @@ struct FileTransferServer::State {
   std::uint32_t nextDownloadID = 1;
 
   ReceptionCounters receptions;
+  // Cleared when the program quits: connections accepted from then on are closed unread,
+  // so that no new transfer starts while the running ones are waited for.
+  std::atomic<bool> serving{true};
 };
 
 namespace {
@@ -404,6 +407,7 @@ void ServeReceivedFile(State& s, Wire& wire, const TransferRequestHead& head, co
 }
 
 void HandleConnection(State& s, ConnectionListener& listener, int fd) {
+  if (!s.serving) return;
   Wire wire(fd, listener.stopDescriptor(), s.options.idleTimeout);
   const std::string host = PeerAddress(fd);
   bool malformed = false;
@@ -495,6 +499,14 @@ std::int32_t FileTransferServer::runningDownloads() const {
   return state_->runningDownloads;
 }
 
+void FileTransferServer::RefuseNewConnections() {
+  state_->serving = false;
+}
+
+void FileTransferServer::CancelReceptions() {
+  CancelAllReceptions(state_->receptions);
+}
+
 std::int32_t FileTransferServer::runningReceptions() const {
   std::lock_guard lock(state_->receptions.mutex);
   return state_->receptions.running;
@@ -554,6 +566,14 @@ void StopFileTransferServer() {
   TheServer()->Stop();
   TheServer().reset();
   UnregisterFileTransferService();
+}
+
+void RefuseFileTransferConnections() {
+  if (TheServer()) TheServer()->RefuseNewConnections();
+}
+
+void CancelFileTransferReceptions() {
+  if (TheServer()) TheServer()->CancelReceptions();
 }
 
 bool FileTransferServerRunning() {

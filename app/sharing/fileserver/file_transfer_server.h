@@ -44,6 +44,10 @@ class FileTransferServer {
   FileTransferServer& operator=(const FileTransferServer&) = delete;
 
   void Stop();
+  // Connections accepted from now on are closed without a reply; running ones go on.
+  void RefuseNewConnections();
+  // Every file being received stops (the peer is told, the package kept for a resume).
+  void CancelReceptions();
   std::uint16_t port() const;
   // Connections sending data to a peer, and receiving files from peers, right now.
   std::int32_t runningDownloads() const;
@@ -69,6 +73,9 @@ std::int64_t TransferRangeStart(const std::string& range);
 // rendezvous" is on. Main thread.
 bool StartFileTransferServer();
 void StopFileTransferServer();
+// At quit, before the running transfers are waited for: no new one starts.
+void RefuseFileTransferConnections();
+void CancelFileTransferReceptions();
 bool FileTransferServerRunning();
 // After the preferences were applied: stops the server when sharing is off or no direction
 // is allowed, restarts it when the port or the allowed directions changed (registering or

@@ -85,11 +85,29 @@ void EndReception(ReceptionCounters& counters) {
   {
     std::lock_guard lock(counters.mutex);
     counters.running -= 1;
+    std::erase_if(counters.cancels, [](const auto& c) { return c.expired(); });
   }
   util::PostUploadServersChanged();
 }
 
+void WatchCancel(ReceptionCounters& counters, const std::shared_ptr<TransferCancelSource>& cancel) {
+  std::lock_guard lock(counters.mutex);
+  if (counters.cancelled) cancel->Signal();
+  counters.cancels.push_back(cancel);
+}
+
 }  // namespace
+
+void CancelAllReceptions(ReceptionCounters& counters) {
+  std::vector<std::shared_ptr<TransferCancelSource>> running;
+  {
+    std::lock_guard lock(counters.mutex);
+    counters.cancelled = true;
+    for (const auto& c : counters.cancels)
+      if (auto live = c.lock()) running.push_back(std::move(live));
+  }
+  for (const auto& cancel : running) cancel->Signal();
+}
 
 std::int64_t ReceptionStartOffset(const std::string& contentRange) {
   const std::string text = contentRange.substr(0, kMaxNumberText);
@@ -216,6 +234,7 @@ void ReceiveFile(const ReceptionRequest& r, ReceptionCounters& counters, Transfe
   }
   auto cancel = std::make_shared<TransferCancelSource>();
   r.wire.SetCancelFd(cancel->fd());
+  WatchCancel(counters, cancel);
   const std::string name = ReceivedFileNameFrom(info->name);
   {
     auto event = runtime::Event::Create(kFileServerEventClass, kFileServerReceptionStarted);

@@ -13,10 +13,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/sharing/fileserver/transfer_cancel_source.h"
 #include "app/sharing/fileserver/transfer_connection.h"
 #include "app/sharing/fileserver/transfer_send_limiter.h"
 #include "app/util/settings/settings_store.h"
@@ -30,7 +33,15 @@ struct ReceptionCounters {
   std::mutex mutex;  // the upload-servers region
   std::int32_t running = 0;
   std::uint32_t nextID = 1000000000;
+  // The cancel sources of the receptions running now. The received-files list learns of a
+  // reception only when the main thread takes its start event, which it no longer does
+  // while the program quits: the server cancels them itself then.
+  std::vector<std::weak_ptr<TransferCancelSource>> cancels;
+  bool cancelled = false;  // every reception, and those that start from now on
 };
+
+// Signals the cancel of every running reception and of any that starts later.
+void CancelAllReceptions(ReceptionCounters& counters);
 
 struct ReceptionRequest {
   TransferWire& wire;

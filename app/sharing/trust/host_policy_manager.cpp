@@ -1,13 +1,14 @@
 #include "app/sharing/trust/host_policy_manager.h"
 
 #include <sys/stat.h>
-#include "app/sharing/services/host_key_question_service.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
 
 #include "app/engine/log/transfer_log.h"
+#include "app/sharing/services/host_key_question_service.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
@@ -70,8 +71,14 @@ std::string HostOfAddress(std::string_view address) {
 
 HostPolicyManager::HostPolicyManager(std::string databasePath) : databasePath_(std::move(databasePath)) {}
 
+namespace {
+// Whether the shared manager was made (and its database read) in this run.
+std::atomic<bool> gDefaultLoaded{false};
+}  // namespace
+
 HostPolicyManager& HostPolicyManager::Default() {
   static HostPolicyManager* manager = [] {
+    gDefaultLoaded = true;
     const std::string folder = files::StandardFolderRef(files::StandardFolder::kApplicationSupport).Path();
     auto* m = new HostPolicyManager(folder + "/" + kHostsDatabaseName);
     m->LoadHostsFromPrefs();
@@ -364,7 +371,8 @@ bool HostPolicyAllowUnsecuredConnection(std::string_view address, bool* asked) {
 }
 
 void HostPolicySaveHosts() {
-  HostPolicyManager::Default().SaveHostsToPrefs();
+  // A run that never read the database has nothing to add to it.
+  if (gDefaultLoaded) HostPolicyManager::Default().SaveHostsToPrefs();
 }
 
 }  // namespace sharing

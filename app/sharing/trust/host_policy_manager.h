@@ -111,6 +111,7 @@ std::string HostOfAddress(std::string_view address);
 
 bool HostPolicyCheckKey(std::string_view fingerprint, std::string_view address);
 bool HostPolicyAllowUnsecuredConnection(std::string_view address, bool* asked);
+// Writes the shared manager's hosts database; nothing when this run never read it.
 void HostPolicySaveHosts();
 
 }  // namespace sharing

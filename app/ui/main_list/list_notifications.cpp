@@ -62,10 +62,7 @@ void ContainerOpened(MainList& list, const MainListItem& row) {
     case RowKind::kFolder: {
       auto& folder = row.as<queue::TRFolder>();
       std::vector<queue::WrapperRef> downloads;
-      {
-        std::lock_guard<std::mutex> items(folder.itemsLock());
-        for (const auto& [uid, w] : folder.items()) downloads.push_back(w);
-      }
+      for (const auto& [uid, w] : folder.Items()) downloads.push_back(w);
       folder.setFlags(folder.flags() | kFolderFlagOpen);
       AddDownloadChildren(list, row, downloads);
       break;

@@ -32,6 +32,7 @@
 #include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/source_list/custom_list.h"
+#include "app/ui/source_list/source_list.h"
 #include "app/ui/toolbar/main_toolbar.h"
 #include "app/upload/services/upload_rows.h"
 #include "app/util/settings/settings_store.h"
@@ -242,6 +243,44 @@ runtime::Status RenameFolderCommand(values::FourCharCode) {
     list->BeginRename(row);
   return Done();
 }
+
+}  // namespace
+
+// A source list pushed almost shut opens to this width first, so that the new row can be
+// seen and renamed.
+constexpr double kClosedPaneEdge = 47;
+constexpr double kNewFolderPaneEdge = 180;
+
+void MakeNewFolder() {
+  if (toolbox::Control* area = FindMainControl(mainwindow::kListArea)) area->SetFocus();
+  if (toolbox::Control* grip = FindMainControl(mainwindow::kPaneGrip)) {
+    const toolbox::Rect g = grip->Bounds();
+    if (g.Right() <= kClosedPaneEdge) {
+      const double delta = kNewFolderPaneEdge - g.Right();
+      grip->SetBounds({g.x, g.y, kNewFolderPaneEdge - g.x, g.height});
+      for (std::int32_t id : {mainwindow::kBottomArea, mainwindow::kListArea, mainwindow::kFilterBar,
+                              mainwindow::kStatusText}) {
+        if (toolbox::Control* c = FindMainControl(id)) {
+          const toolbox::Rect r = c->Bounds();
+          c->SetBounds({r.x + delta, r.y, r.width - delta, r.height});
+        }
+      }
+    }
+  }
+  const queue::ViewID uid = queue::NewFolderUID();
+  queue::AddFolder(uid, values::Localized("Untitled"));
+  CustomList* list = GetMainFolderList();
+  if (!list) return;
+  RowRef row = list->GetRowByIdentifier(uid);
+  if (!row) row = SourceListAddFolderRow(*list, uid);
+  if (!row) return;
+  SourceListSortFolderRows(*list);
+  list->SelectRow(row);
+  list->RevealRow(row);
+  list->BeginRename(row);
+}
+
+namespace {
 
 runtime::Status ToggleToolbarCommand(values::FourCharCode) {
   ToggleToolbar();

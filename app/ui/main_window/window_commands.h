@@ -34,6 +34,10 @@ runtime::Status MainWindowCommandHandler(runtime::HandlerCall& call, runtime::Ev
 runtime::Status MainWindowEventHandler(runtime::HandlerCall& call, runtime::Event& event);
 runtime::Status ActionMenuCommandHandler(runtime::HandlerCall& call, runtime::Event& event);
 
+// A new user folder named "Untitled": its row in the source list, selected and being
+// renamed (the list pane opened wide enough first).
+void MakeNewFolder();
+
 void RemoveSelectedFavourites();
 void DuplicateSelectedFavourites();
 // The connections of the selected connected FTP and FTPS favourites are closed.

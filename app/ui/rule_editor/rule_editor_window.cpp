@@ -137,21 +137,21 @@ const std::vector<RuleRowControl>& KindPieces(int type) {
 void RuleEditor::AddRowControls(std::size_t row) {
   const double y = kRowsTop + queue::kRuleRowHeight * static_cast<double>(row);
   for (const RowPiece& piece : RowPieces()) {
-    toolbox::ControlSpec spec;
-    spec.kind = piece.kind;
-    spec.id = ID(RuleRowControlID(row, piece.which));
+    toolbox::ControlSpec look;
+    look.kind = piece.kind;
+    look.id = ID(RuleRowControlID(row, piece.which));
     const double height = piece.kind == ControlKind::kStaticText ? 18 : kControlHeight;
-    spec.bounds = {
+    look.bounds = {
         piece.x, y + (queue::kRuleRowHeight - height) / 2 + (piece.kind == ControlKind::kStaticText ? 2 : 0),
         piece.width, height};
-    if (piece.text) spec.text = values::Localized(piece.text);
+    if (piece.text) look.text = values::Localized(piece.text);
     if (piece.items) {
-      spec.menu = MenuOf(piece.items());
-      spec.value = 1;
-      spec.minimum = 1;
-      spec.maximum = spec.menu->CountItems();
+      look.menu = MenuOf(piece.items());
+      look.value = 1;
+      look.minimum = 1;
+      look.maximum = look.menu->CountItems();
     }
-    toolbox::Control* control = window_->AddControl(spec);
+    toolbox::Control* control = window_->AddControl(look);
     const RuleRowControl which = piece.which;
     if (piece.kind == ControlKind::kPopUpButton || piece.kind == ControlKind::kPushButton)
       control->SetValueChangedHandler([this, row, which](toolbox::Control&) { Changed(row, which); });
@@ -320,19 +320,19 @@ toolbox::Window* RuleEditor::Open() {
   window_ = toolbox::Window::Create(spec);
   window_->AddControl({.kind = ControlKind::kStaticText,
                        .id = ID(10),
-                       .bounds = {14, 16, 44, 18},
+                       .bounds = {14, 16, 56, 18},
                        .text = values::Localized("Match")});
   toolbox::MenuRef kinds = MenuOf(queue::RuleMatchKinds());
   window_->AddControl({.kind = ControlKind::kPopUpButton,
                        .id = ID(kRuleMatchPopUpID),
-                       .bounds = {62, 12, 80, kControlHeight},
+                       .bounds = {72, 12, 80, kControlHeight},
                        .value = 1,
                        .minimum = 1,
                        .maximum = kinds->CountItems(),
                        .menu = kinds});
   window_->AddControl({.kind = ControlKind::kStaticText,
                        .id = ID(11),
-                       .bounds = {150, 16, 300, 18},
+                       .bounds = {160, 16, 300, 18},
                        .text = values::Localized("of the following rules:")});
   window_->AddControl({.kind = ControlKind::kPushButton,
                        .id = ID(kRuleCancelButtonID),

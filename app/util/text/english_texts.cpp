@@ -18,6 +18,8 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kToolbarUploadRapidShareHelp", "Upload the selected file to a file-hosting service."},
     {"kItemCountSummary", "%@ in %d items"},
     {"kLimitFormat", "Limit to %.1f KB/s"},
+    // The status log of the add-files-from-URL window.
+    {"kScanForURLsComplete", "Scan complete.\n"},
     // The filter bar.
     {"kSearchBarAllLabel", "All"},
     {"kSearchBarInProgressLabel", "In Progress"},

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "app/queue/record/download_files.h"
+#include "platform/toolbox/app/application.h"
+#include "platform/toolbox/services/desktop_services.h"
 #include "tests/app/queue/download_test_support.h"
 
 namespace queue {
@@ -162,9 +164,8 @@ TEST_F(DownloadTest, URLListFileAddsEachURLOnce) {
 }
 
 TEST_F(DownloadTest, ClipboardLinesBecomeDownloads) {
-  QueueHooksSlot::Get().readClipboardText = [] {
-    return std::optional<std::string>("http://a.example/one.zip\n\nx\n  http://b.example/two.zip  \n");
-  };
+  toolbox::Application::Shared();
+  toolbox::SetClipboardText("http://a.example/one.zip\n\nx\n  http://b.example/two.zip  \n");
   EXPECT_EQ(AddDownloadsFromClipboard(), 2u);
   EXPECT_EQ(gQueueItems.size(), 2u);
   // One user action: one batch.

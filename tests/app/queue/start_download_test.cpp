@@ -6,7 +6,12 @@
 #include <filesystem>
 
 #include "app/queue/record/download_files.h"
+#include "app/ui/services/folder_dialog_service.h"
+#include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/settings_store.h"
+#include "platform/prefs/preference_store.h"
 #include "tests/app/queue/download_test_support.h"
+#include "tests/fakes/folder_dialog_service_fake.h"
 
 namespace queue {
 namespace {
@@ -282,7 +287,16 @@ TEST_F(StartTest, PeerItemStartsAsALocalCopy) {
   peer->element().status = kStatusStopped;
   peer->element().fileSize = 1234;
   peer->element().urlData = {Entry("http://peer.example:8080/1?dig")};
-  QueueHooksSlot::Get().sessionDownloadFolder = [&] { return std::optional<std::string>(dir); };
+  // "Ask where to save": one folder question for the pass, its answer the local copy's folder.
+  prefs::PreferenceStore store(testsupport::MakeTempDir("prefs"));
+  util::SetSettingsPreferences(&store);
+  util::SetPreferenceValue("downloadMode", 2);
+  auto dialog = std::make_unique<ui::FakeFolderDialogService>();
+  ui::FakeFolderDialogService& asked = *dialog;
+  ui::FolderDialogServiceSlot::Set(std::move(dialog));
+  asked.answers = {{ui::ChooseFolderAnswer::Kind::kChosen, dir},
+                   {ui::ChooseFolderAnswer::Kind::kCancelled, ""}};
+  util::ResetSessionState();
   ASSERT_EQ(StartDownload(peer), 0);
   ASSERT_EQ(engine->tasks.size(), 1u);
   WrapperRef local = LookUpDownloadWrapper(engine->tasks[0].state->uid);
@@ -290,9 +304,14 @@ TEST_F(StartTest, PeerItemStartsAsALocalCopy) {
   EXPECT_EQ(local->hostUID(), 0u);
   EXPECT_EQ(local->fileSize(), 1234);
   EXPECT_EQ(local->status(), kStatusStarting);
-  QueueHooksSlot::Get().sessionDownloadFolder = [] { return std::optional<std::string>(); };
+  EXPECT_EQ(ResolveAliasField(local->element().destination).value_or(files::FileRef()).Path(), dir);
+  util::ResetSessionState();
   EXPECT_EQ(StartDownload(peer), kStartCancelled);
+  EXPECT_EQ(asked.openedAt.size(), 2u);
   EXPECT_QUEUE_CONSISTENT();
+  ui::FolderDialogServiceSlot::Set(nullptr);
+  util::SetSettingsPreferences(nullptr);
+  util::ResetSessionState();
 }
 
 }  // namespace

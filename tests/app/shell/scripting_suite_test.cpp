@@ -8,6 +8,7 @@
 #include "app/browser/services/favourite_connections_service.h"
 #include "app/queue/events/completion.h"
 #include "app/queue/operations/queue_switch.h"
+#include "app/queue/smartfolders/smart_folder.h"
 #include "app/shell/scripting_suite.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/appleevents/coercion.h"
@@ -625,6 +626,16 @@ TEST_F(ScriptingSuiteTest, LocalFolders) {
   ae::GetText(Result(Suite("LFol")), folders);
   EXPECT_NE(folders.find("Host: 0\tid:1048592\tWork\n"), std::string::npos) << folders;
   EXPECT_EQ(folders.find("id:1\t"), std::string::npos) << "built-in folders are not listed";
+}
+
+// A smart folder lists the downloads its rule accepts although nothing showed it before.
+TEST_F(ScriptingSuiteTest, LocalSmartFolderListsItsMembers) {
+  queue::WrapperRef zip = AddWithStatus("http://a.example/tool.zip", queue::kStatusCompleted);
+  AddWithStatus("http://a.example/notes.txt", queue::kStatusCompleted);
+  queue::TRSmartFolder::addSmartFolderToListWithName(
+      "Zips", 0x40000A, queue::TRSearchPredicate::WithStringOfTypes("zip", queue::kOpTypeIn));
+  EXPECT_EQ(Result(Suite("LFoc", {{"----", Descriptor::UInt32(0x40000A)}})),
+            Descriptor::Text(std::to_string(zip->uid()) + "\thttp://a.example/tool.zip\n"));
 }
 
 }  // namespace

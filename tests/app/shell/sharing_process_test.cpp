@@ -17,6 +17,7 @@
 
 #include "app/sharing/crypto/rsa_key.h"
 #include "app/sharing/crypto/session_key.h"
+#include "app/sharing/fileserver/transfer_reception.h"
 #include "app/util/settings/sharing_password_scramble.h"
 #include "platform/values/digest.h"
 #include "platform/values/plist.h"
@@ -522,6 +523,89 @@ TEST(SharingProcess, EncipheredOnlyBothWaysBetweenTwoCopies) {
       << log;
   EXPECT_NE(log.find("Transfer of sent.bin from user bob@127.0.0.1 finished, 200000 bytes"),
             std::string::npos);
+}
+
+// A peer sending a file when the copy quits: the quit stops the reception, tells the peer
+// (the abort marker) and waits for it before it saves and ends; the bytes that arrived stay
+// in the package, from which the peer resumes after a restart.
+TEST(SharingProcess, AQuitDuringAReceptionStopsItAndKeepsWhatArrived) {
+  Copy a("copy-quit");
+  const int port = FreePortPair();
+  ASSERT_GT(port, 0);
+  a.MergePreferences(
+      {{"Share Folders", values::Value(true)},
+       {"Share port", Int(port)},
+       {"advertise rendezvous", values::Value(false)},
+       {"Users", values::Value(values::Dictionary{{"bob", SharingUser("bob", "pw", {22}, {22}, true)}})}});
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+  const int filePort = port + 1;
+  std::string nonce;
+  for (auto deadline = Clock::now() + std::chrono::seconds(20); nonce.empty() && Clock::now() < deadline;) {
+    nonce = NonceOf(Exchange(filePort, "GET /x HTTP/1.1\r\n\r\n"));
+    if (nonce.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(nonce.empty());
+
+  const std::string transfer = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+  const std::string meta = "X-Tr-Filename: cut.bin\r\nX-Tr-Filesize: 200000\r\n";
+  ASSERT_NE(Exchange(filePort, DigestRequest("GET", "/uploadStatus?" + transfer, "bob", "pw", nonce, meta))
+                .find("X-Content-Range: 0-0/200000\r\n"),
+            std::string::npos);
+
+  // The sender holds its connection open after part of the file.
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  timeval tv{30, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(filePort));
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const std::string part = testsupport::RandomBytes(70000, 80);
+  const std::string request =
+      DigestRequest("POST", "/" + transfer, "bob", "pw", nonce, "Content-Range: 0-\r\n") + part;
+  ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+  // The reception has started once the server says so.
+  std::string answer;
+  char buf[4096];
+  while (answer.find("\r\n\r\n") == std::string::npos) {
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    answer.append(buf, static_cast<std::size_t>(n));
+  }
+  ASSERT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << answer;
+
+  ASSERT_TRUE(a.Quit());
+  // Told, then closed: the quit did not leave the peer waiting on a dead connection.
+  ssize_t n;
+  while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0) answer.append(buf, static_cast<std::size_t>(n));
+  ::close(fd);
+  EXPECT_NE(answer.find(sharing::kTransferAbortMarker), std::string::npos) << answer;
+  EXPECT_EQ(a.LogText().find("Quitting while a transfer had not stopped yet"), std::string::npos)
+      << a.LogText();
+
+  // What arrived is kept: after a restart the peer is told where to resume.
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+  std::string status;
+  for (auto deadline = Clock::now() + std::chrono::seconds(20); Clock::now() < deadline;) {
+    nonce = NonceOf(Exchange(filePort, "GET /x HTTP/1.1\r\n\r\n"));
+    if (!nonce.empty()) {
+      status =
+          Exchange(filePort, DigestRequest("GET", "/uploadStatus?" + transfer, "bob", "pw", nonce, meta));
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const auto range = status.find("X-Content-Range: 0-");
+  ASSERT_NE(range, std::string::npos) << status;
+  const long resumeAt = std::strtol(status.c_str() + range + 19, nullptr, 10);
+  EXPECT_GE(resumeAt, 0);
+  EXPECT_LE(resumeAt, 70000);
+  EXPECT_NE(status.find("/200000\r\n", range), std::string::npos) << status;
+  ASSERT_TRUE(a.Quit());
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/queue/history/history.h"
+#include "platform/values/clock.h"
 #include "tests/app/shell/program_process.h"
 #include "tests/servers/test_servers.h"
 
@@ -40,6 +42,7 @@ std::string FileOfSize(const std::string& dir, const std::string& name, std::siz
 const std::vector<std::string> kInstalledWithADisplay = {
     "engine::TransferLogWindowService",
     "ui::ApplicationWindowsService",
+    "ui::FolderDialogService",
 };
 
 std::map<std::string, std::string> ServicesReport(
@@ -213,6 +216,39 @@ TEST(ShippedProgram, RemoveWhenThreeClearsFinishedDownloadsAtQuit) {
     EXPECT_TRUE(fs::exists(FiledBinFolder() + "/done.bin"));
     fs::remove(FiledBinFolder() + "/done.bin");
   }
+}
+
+// The History days left expanded are written at quit and read at the next start: the days
+// of the history as it is then, so one that no longer lists anything is not kept.
+TEST(ShippedProgram, ExpandedHistoryDaysAreKeptFromQuitToStart) {
+  testservers::NginxServer nginx;
+  ASSERT_TRUE(nginx.ok());
+  FileOfSize(nginx.WwwDir(), "day.bin", 20000);
+  fs::remove(QueueFile());
+  WritePreferences({});
+  {
+    Program program;
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    const std::string uid = AddAndStart("http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/day.bin");
+    ASSERT_EQ(WaitForFinalStatus(uid, std::chrono::seconds(60)), 256);
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+  }
+  const std::int64_t today = queue::GetDayStart(values::Now());
+  const std::int64_t longAgo = today - 400 * 86400;
+  WritePreferences({{"historyOpen", values::Value(values::Array{values::Number::Int64(today),
+                                                                values::Number::Int64(longAgo)})}});
+  {
+    Program program;
+    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    ASSERT_TRUE(program.Quit(std::chrono::seconds(30)));
+  }
+  const values::Value prefs = ReadPreferences();
+  const values::Array* open = nullptr;
+  ASSERT_EQ(prefs.GetArray("historyOpen", open), values::Lookup::kOk);
+  EXPECT_EQ(*open, (values::Array{values::Number::Int64(today)}));
+  fs::remove(FiledBinFolder() + "/day.bin");
+  fs::remove(QueueFile());
+  WritePreferences({});
 }
 
 // "downloadMode" 2 asks where to save; with no window to ask in, the download goes to the
