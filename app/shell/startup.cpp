@@ -80,6 +80,7 @@
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/menus/tray_icon.h"
 #include "platform/toolbox/theme/font.h"
+#include "platform/toolbox/windows/release_all_windows.h"
 #include "platform/values/localize.h"
 
 namespace shell {
@@ -623,6 +624,12 @@ void Shell::Quit() {
   Step("LogQuitting");
   LogToGlobalLog("Application Quitting\r");
   CallHook(hooks.stopSharingServices);
+
+  Step("CloseWindows");
+  // The windows go while the toolkit runs (their frames are saved as they close): one
+  // left to the process's exit would be destroyed after the toolkit it needs.
+  if (ui::GetMainWindow()) ui::DisposeMainWindow();
+  if (toolbox::Application::Exists()) toolbox::ReleaseAllWindows();
 
   Step("Synchronize");
   util::SettingsPreferences().Synchronize();
