@@ -46,7 +46,7 @@ inline std::optional<ScreenBox> FindWindowBox(const std::string& display, const 
 
 // Runs input actions in order through XTest, each one of:
 //   "click:X,Y" (left button), "rclick:X,Y" (right button), "key:Control_L+a" (one chord),
-//   "type:text" (letters, digits and blanks, one key each).
+//   "type:text" (letters, digits, blanks and the punctuation of URLs, one key each).
 // False when the display could not be reached.
 inline bool ActOnDisplay(const std::string& display, const std::vector<std::string>& actions) {
   const std::string dir = testsupport::MakeTempDir("xinput");
@@ -62,6 +62,9 @@ xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_in
 x11.XFlush.argtypes = [ctypes.c_void_p]; x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 d = x11.XOpenDisplay(sys.argv[1].encode())
 if not d: sys.exit(2)
+x11.XKeycodeToKeysym.restype = ctypes.c_ulong; x11.XKeycodeToKeysym.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int]
+PUNCTUATION = {" ": "space", ".": "period", ":": "colon", "/": "slash", "-": "minus", "_": "underscore",
+               "?": "question", "=": "equal", "&": "ampersand", "~": "asciitilde", "%": "percent"}
 def chord(keys):
     codes = [x11.XKeysymToKeycode(d, x11.XStringToKeysym(k.encode())) for k in keys]
     for c in codes: xtst.XTestFakeKeyEvent(d, c, 1, 0)
@@ -79,7 +82,11 @@ for line in open(sys.argv[2]).read().splitlines():
         chord(arg.split("+"))
     elif kind == "type":
         for ch in arg:
-            chord(["space" if ch == " " else ch])
+            name = PUNCTUATION.get(ch, ch)
+            sym = x11.XStringToKeysym(name.encode())
+            code = x11.XKeysymToKeycode(d, sym)
+            # A character on a key's shifted level (":", "_", capitals) needs Shift.
+            chord(["Shift_L", name] if x11.XKeycodeToKeysym(d, code, 0) != sym else [name])
 x11.XCloseDisplay(d)
 )");
   std::string list;
