@@ -28,6 +28,9 @@ cmake --build "$build" -j "${TRUVANE_JOBS:-$(nproc)}" --target "${targets[@]/#/f
 
 name="$1"
 seconds="${2:-600}"
+# The same leaks inside system libraries as the sanitizer run (scripts/sanitize.sh): not
+# the target's, so not a finding.
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/scripts/lsan_suppressions.txt:print_suppressions=0}"
 mkdir -p "$build/corpus/$name" "$build/artifacts/$name"
 # -timeout: one input taking longer is a hang; -rss_limit_mb: a reader that grows without
 # bound is a fault. The outer timeout bounds the whole run even if the fuzzer sticks.

@@ -5,9 +5,12 @@
 #include <mutex>
 
 #include "app/browser/stored_password_cipher.h"
+#include "app/engine/log/transfer_log.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/ascii.h"
 #include "platform/values/plist.h"
+#include "platform/values/text_encoding.h"
+#include "platform/values/utf16.h"
 
 namespace browser {
 namespace {
@@ -19,6 +22,7 @@ struct AuthList {
   std::vector<AuthItemRecord> items;
   // The keychain could not say what it holds: never overwrite it.
   bool storedListUnknown = false;
+  bool unstorableLogged = false;  // the global log said once that an item was left out
 };
 AuthList& List() {
   static AuthList list;
@@ -110,8 +114,10 @@ std::string StringIn(const Value& d, const char* key) {
 // Text of a fixed field: up to its first NUL, never past the field.
 std::string FieldText(const std::uint8_t* field, std::size_t size) {
   const auto* end = static_cast<const std::uint8_t*>(std::memchr(field, 0, size));
-  return std::string(reinterpret_cast<const char*>(field),
-                     end ? static_cast<std::size_t>(end - field) : size);
+  // The older records hold whatever bytes were typed: read as Latin-1 where they are not
+  // UTF-8, since the list is stored as text that must be UTF-8.
+  return values::DecodeUtf8OrLatin1(std::string_view(reinterpret_cast<const char*>(field),
+                                                     end ? static_cast<std::size_t>(end - field) : size));
 }
 
 std::int32_t HostInt32(const std::uint8_t* p) {
@@ -211,10 +217,20 @@ void StoreCredentialsForURLDomain(const values::Url& url, std::string_view user,
   StoreCredentials(pattern, user, pass, type, "/");
 }
 
-values::Bytes AuthItemsDataRepresentation() {
+std::optional<values::Bytes> AuthItemsDataRepresentation() {
   std::lock_guard lock(List().region);
   values::Array root;
   for (const AuthItemRecord& r : List().items) {
+    // One item that cannot be stored as text is left out, never the whole list with it.
+    if (!values::IsValidUtf8(r.domain) || !values::IsValidUtf8(r.user) || !values::IsValidUtf8(r.pass) ||
+        !values::IsValidUtf8(r.path)) {
+      if (!List().unstorableLogged) {
+        List().unstorableLogged = true;
+        engine::LogMessageToGlobalLog(true, kUnstorableAuthItemMessage,
+                                      {values::DecodeUtf8OrLatin1(r.domain)});
+      }
+      continue;
+    }
     root.push_back(Value{{"domain", r.domain},
                          {"user", r.user},
                          {"pass", r.pass},
@@ -223,7 +239,8 @@ values::Bytes AuthItemsDataRepresentation() {
                          {"dontAsk", r.dontAsk}});
   }
   auto bytes = values::WritePropertyList(Value{{"root", std::move(root)}}, values::PlistFormat::kBinary);
-  return bytes ? bytes.value() : values::Bytes{};
+  if (!bytes) return std::nullopt;
+  return std::move(bytes).value();
 }
 
 void LoadAuthItemsFromData(const values::Bytes& data) {
@@ -243,14 +260,16 @@ void LoadAuthItemsFromData(const values::Bytes& data) {
   }
 }
 
-void SaveAuthItemsToKeychain() {
+bool SaveAuthItemsToKeychain() {
   std::lock_guard lock(List().region);
   auto k = GetCredentialsKeychain();
-  if (!k || List().storedListUnknown) return;
-  const values::Bytes bytes = AuthItemsDataRepresentation();
-  if (k->AddGenericPassword(kAuthItemsService, "", bytes) == keychain::kDuplicateItem) {
-    k->ReplaceGenericPassword(kAuthItemsService, "", bytes);
-  }
+  if (!k || List().storedListUnknown) return false;
+  // A list that cannot be written leaves the stored one as it is: never replaced by nothing.
+  const std::optional<values::Bytes> bytes = AuthItemsDataRepresentation();
+  if (!bytes) return false;
+  keychain::Status s = k->AddGenericPassword(kAuthItemsService, "", *bytes);
+  if (s == keychain::kDuplicateItem) s = k->ReplaceGenericPassword(kAuthItemsService, "", *bytes);
+  return s == keychain::kNoErr;
 }
 
 void LoadAuthItems() {
@@ -278,7 +297,8 @@ void LoadAuthItems() {
   if (dict.GetInt64("count", count) == values::Lookup::kOk && count > 0 &&
       dict.GetData("data", data) == values::Lookup::kOk) {
     MigrateLegacyRecords(data, count);
-    SaveAuthItemsToKeychain();
+    // The older preference goes only once the keychain holds what it held.
+    if (!SaveAuthItemsToKeychain()) return;
   }
   prefs.Remove("Authentication Data");
   prefs.Synchronize();

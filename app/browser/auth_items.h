@@ -63,8 +63,14 @@ void StoreCredentialsForURLDomain(const values::Url& url, std::string_view user,
 // Start-up: the list from the keychain, else the older preference "Authentication Data"
 // (migrated into the keychain and then removed).
 void LoadAuthItems();
-void SaveAuthItemsToKeychain();
-values::Bytes AuthItemsDataRepresentation();
+// False when the keychain was not written (no keychain, a list that cannot be archived,
+// a keychain that refused): what it held stays as it was.
+bool SaveAuthItemsToKeychain();
+// The archive of the list; an item whose text is not UTF-8 is left out (the global log
+// says so once). Nothing when the archive cannot be made.
+std::optional<values::Bytes> AuthItemsDataRepresentation();
+inline constexpr const char kUnstorableAuthItemMessage[] =
+    "A stored password for %@ holds text that cannot be saved; it is kept until Truvane quits.";
 // Replaces the list by the archived one; an unreadable archive gives an empty list.
 void LoadAuthItemsFromData(const values::Bytes& data);
 

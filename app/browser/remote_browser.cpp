@@ -96,24 +96,13 @@ std::optional<std::string> BrowserRemoteRows::FTPConnectionUser(std::uint32_t co
   return root->user();
 }
 
-void BrowserRemoteRows::FTPFileItemRename(std::uint32_t hostID, const std::string& oldName,
-                                          const std::string& name) {
-  FTPNodeRef root = browser::FTPNodeForHostID(hostID);
-  if (!root) return;
-  // The open folders of the tree, depth first: the row being edited is shown, so its folder
-  // is open.
-  std::vector<FTPNodeRef> folders{root};
-  while (!folders.empty()) {
-    FTPNodeRef folder = folders.back();
-    folders.pop_back();
-    if (!folder->items() || !folder->wasOpen()) continue;
-    for (const FTPItem& item : *folder->items()) {
-      if (item.node) {
-        folders.push_back(item.node);
-      } else if (item.file->name == oldName) {
-        folder->renameItem(item, name);
-        return;
-      }
+void BrowserRemoteRows::FTPFileItemRename(const std::shared_ptr<void>& record, const std::string& name) {
+  RemoteFileRef file = record ? RemoteFileForRecord(record.get()) : nullptr;
+  if (!file) return;
+  for (const auto& weak : file->folders) {
+    if (FTPNodeRef folder = weak.lock()) {
+      folder->renameItem(FTPItem{{}, file}, name);
+      return;
     }
   }
 }

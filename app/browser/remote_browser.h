@@ -24,7 +24,7 @@ class BrowserRemoteRows : public RemoteRowsService {
   std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t) override { return nullptr; }
   std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t hostType, bool publicIDisk) override;
   std::optional<std::string> FTPConnectionUser(std::uint32_t connectionID) override;
-  void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName, const std::string& name) override;
+  void FTPFileItemRename(const std::shared_ptr<void>& record, const std::string& name) override;
   std::vector<RemoteHostRow> CopyHostRows() override;
   void DisconnectHost(std::uint32_t viewID) override;
   void DisconnectRemoteHost(const RemoteHost& host) override;

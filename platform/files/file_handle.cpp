@@ -22,6 +22,9 @@ Result<FileHandle> FileHandle::Open(const FileRef& file, unsigned flags, mode_t 
   if (flags & kOpenExclusive) oflags |= O_EXCL;
   if (flags & kOpenTruncate) oflags |= O_TRUNC;
   if (flags & kOpenAppend) oflags |= O_APPEND;
+  // What the program writes is never reached through a link: one planted in place of a
+  // partial download's data or ranges file would carry the bytes to the link's target.
+  if (flags & kOpenWrite) oflags |= O_NOFOLLOW;
   int fd;
   do {
     fd = ::open(file.c_str(), oflags, create_mode);

@@ -18,6 +18,7 @@
 #include "platform/values/ascii.h"
 #include "platform/values/base64.h"
 #include "platform/values/plist_text.h"
+#include "platform/values/text_encoding.h"
 
 namespace values {
 
@@ -492,13 +493,19 @@ std::optional<Value> ParseDate(std::string_view text, std::string& error) {
 
 }  // namespace
 
+std::string XmlPlistText(std::string text) {
+  if (plist_text::IsValidUtf8(text)) return text;
+  return DecodeUtf8OrLatin1(text);
+}
+
 std::optional<Value> ParseXmlScalar(std::string_view tag, std::string text, std::string& error) {
   if (tag == "true" || tag == "false") {
     if (!IsBlank(text)) return error = "text inside <" + std::string(tag) + ">", std::nullopt;
     return Value(tag == "true");
   }
-  // A key outside a dictionary reads as a string, as the platform allows.
-  if (tag == "string" || tag == "key") return Value(std::move(text));
+  // A key outside a dictionary reads as a string, as the platform allows. Bytes that are
+  // not UTF-8 are read as Latin-1, so that what is read can be written again.
+  if (tag == "string" || tag == "key") return Value(XmlPlistText(std::move(text)));
   if (tag == "integer") return ParseInteger(Trim(text), error);
   if (tag == "real") return ParseReal(Trim(text), error);
   if (tag == "date") return ParseDate(Trim(text), error);
@@ -618,7 +625,7 @@ class XmlReader {
       }
       auto value = Parse(children[i + 1], depth + 1);
       if (!value) return std::nullopt;
-      dict.insert_or_assign(std::move(key), std::move(*value));
+      dict.insert_or_assign(XmlPlistText(std::move(key)), std::move(*value));
     }
     return Value(std::move(dict));
   }

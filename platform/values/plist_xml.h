@@ -48,6 +48,9 @@ bool AppendXmlPropertyListValue(const Value& value, int indent, std::string& out
 // <true/>, <false/>) from its text. On failure `error` says why.
 bool DecodeXmlReferences(std::string_view raw, std::string& out, std::string& error);
 std::optional<Value> ParseXmlScalar(std::string_view tag, std::string text, std::string& error);
+// The text of a <string> or <key> as read: UTF-8 as it stands, other bytes as Latin-1, so
+// that everything read is text the writer takes again.
+std::string XmlPlistText(std::string text);
 
 // Removes from `value` every dictionary entry and array item the writer would refuse (as
 // above), so that what is left writes. Returns the paths removed, in the form of the

@@ -453,7 +453,7 @@ bool XmlPlistStreamReader::EndScalar(std::string_view text) {
   Frame* parent = Top();
   // A dictionary's key is kept as it is, never made a value.
   if (tag == Tag::kKey && parent != nullptr && parent->tag == Tag::kDict) {
-    parent->key.assign(text);
+    parent->key = XmlPlistText(std::string(text));
     parent->hasKey = true;
     return true;
   }
@@ -461,7 +461,7 @@ bool XmlPlistStreamReader::EndScalar(std::string_view text) {
   switch (tag) {
     case Tag::kString:
     case Tag::kKey:  // outside a dictionary a key reads as a string, as the platform allows
-      value.emplace(std::string(text));
+      value.emplace(XmlPlistText(std::string(text)));
       break;
     case Tag::kData: {
       auto bytes = DecodeBase64(text);

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "platform/appleevents/event_client.h"
 #include "platform/appleevents/event_folder.h"
 #include "platform/appleevents/initial_event.h"
@@ -36,12 +38,18 @@ std::string InstalledProgramPath() {
   return std::string(TRUVANE_INSTALL_BINDIR) + "/truvane";
 }
 
+std::string UserProgramPath() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') return {};
+  return std::string(home) + "/.local/bin/truvane";
+}
+
 HandoffLocations BrowserPluginLocations() {
-  return {{InstalledProgramPath()}};
+  return {{InstalledProgramPath(), UserProgramPath()}};
 }
 
 HandoffLocations FinderPluginLocations() {
-  return {{InstalledProgramPath()}};
+  return {{InstalledProgramPath(), UserProgramPath()}};
 }
 
 std::optional<std::string> LocateApplicationBundle(const HandoffLocations& locations) {

@@ -10,9 +10,11 @@
 //
 // Linux stands in for the other platform's search as follows: the locations a plug-in
 // knows are the program in the project's install prefix (where Launch Services and the
-// fixed application folders would have found it); the preference is read from the
-// application's preference file at every hand-off, so a program moved since the last
-// start is still found.
+// fixed application folders would have found it), then the user's own ~/.local/bin,
+// where the plug-ins' install scripts link the program they were given, so a hand-off
+// installed from a build finds that build before it has ever run; the preference is read
+// from the application's preference file at every hand-off, so a program moved since the
+// last start is still found.
 
 #include <chrono>
 #include <functional>
@@ -28,6 +30,8 @@ inline constexpr char kLastLocationKey[] = "last location";
 
 // The program in the install prefix the plug-ins were built for.
 std::string InstalledProgramPath();
+// ~/.local/bin/truvane, where the install scripts link the program; empty without a HOME.
+std::string UserProgramPath();
 
 // Where each plug-in looks for the program, in order, before "last location".
 struct HandoffLocations {

@@ -73,10 +73,21 @@ const char* HelperPageText(HelperPage page) {
       return "<html><body><p>The file has been sent to Truvane 3 for downloading.</p><p>To resume browsing, "
              "please click <a href=\"javascript:history.go(-3)\">here</a>.</p></body></html>";
     case HelperPage::kFailure:
-      return "<html><body><p>The Truvane application could not be found</p><p>Either launch it manually, or "
-             "if you have deleted it, remove the following files:<ul><li>~/Library/Internet "
-             "Plug-Ins/Truvane Browser Plugin.plugin</li><li>~/Library/Contextual Menu Items/Truvane "
-             "CMM.plugin</li><li>~/Library/InputManagers/Truvane Enhancer</li></ul></p></body></html>";
+      // What the install scripts put in place, so that a person who removed Truvane can
+      // remove the hand-off too.
+      return "<html><body><p>The Truvane application could not be found</p><p>The browser keeps the "
+             "download. Either start Truvane (~/.local/bin/truvane, or bin/truvane in its build folder) and "
+             "try again, or, if you have removed it, remove the browser extension from the browser and "
+             "delete the following (under $XDG_DATA_HOME instead of ~/.local/share when that is "
+             "set):<ul><li>~/.local/share/Truvane/Internet Plug-Ins/Truvane Browser Plugin.plugin</li>"
+             "<li>~/.local/share/Truvane/Browser Extension</li>"
+             "<li>~/.config/chromium/NativeMessagingHosts/com.orbenix.truvane.browser_host.json</li>"
+             "<li>~/.config/google-chrome/NativeMessagingHosts/com.orbenix.truvane.browser_host.json</li>"
+             "<li>~/.mozilla/native-messaging-hosts/com.orbenix.truvane.browser_host.json</li>"
+             "<li>~/.local/share/Truvane/Contextual Menu Items/Truvane CMM.plugin</li>"
+             "<li>~/.local/share/kio/servicemenus/truvane-upload.desktop</li>"
+             "<li>~/.local/share/nautilus/scripts/Upload to RapidShare with Truvane</li>"
+             "<li>~/.local/bin/truvane</li></ul></p></body></html>";
   }
   return "";
 }

@@ -130,9 +130,9 @@ class RemoteRowsService {
   virtual std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t hostType, bool publicIDisk) = 0;
   // The user of the FTP connection with this id, when the connection table has its root.
   virtual std::optional<std::string> FTPConnectionUser(std::uint32_t connectionID) = 0;
-  // A file of a remote listing renamed in place (FTPFileItemRename).
-  virtual void FTPFileItemRename(std::uint32_t hostID, const std::string& oldName,
-                                 const std::string& name) = 0;
+  // A file of a remote listing renamed in place (FTPFileItemRename): the file whose row's
+  // record this is, whatever other folder holds a file of the same name.
+  virtual void FTPFileItemRename(const std::shared_ptr<void>& record, const std::string& name) = 0;
 
   // The source list's host rows, in host-list order.
   virtual std::vector<RemoteHostRow> CopyHostRows() = 0;
@@ -186,7 +186,7 @@ class NoRemoteRows : public RemoteRowsService {
   std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t) override { return nullptr; }
   std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t, bool) override { return std::nullopt; }
   std::optional<std::string> FTPConnectionUser(std::uint32_t) override { return std::nullopt; }
-  void FTPFileItemRename(std::uint32_t, const std::string&, const std::string&) override {}
+  void FTPFileItemRename(const std::shared_ptr<void>&, const std::string&) override {}
   std::vector<RemoteHostRow> CopyHostRows() override { return {}; }
   void DisconnectHost(std::uint32_t) override {}
   void DisconnectRemoteHost(const RemoteHost&) override {}

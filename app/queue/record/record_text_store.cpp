@@ -183,8 +183,10 @@ const char* RecordTextStore::Append(std::string_view first, std::string_view sec
   }
   block = blocks_.back().get();
   char* at = block->data + block->used;
-  std::memcpy(at, first.data(), first.size());
-  std::memcpy(at + first.size(), second.data(), second.size());
+  // An empty view may hold no pointer at all, and memcpy from null is undefined even for
+  // no bytes.
+  if (!first.empty()) std::memcpy(at, first.data(), first.size());
+  if (!second.empty()) std::memcpy(at + first.size(), second.data(), second.size());
   block->used += size;
   block->live += size;
   liveBytes_ += size;

@@ -13,6 +13,7 @@
 #include "platform/files/file_ref.h"
 #include "platform/files/xattr.h"
 #include "platform/values/plist.h"
+#include "platform/values/text_encoding.h"
 #include "platform/values/uuid.h"
 
 namespace sharing {
@@ -129,13 +130,20 @@ bool IsPlainPathComponent(std::string_view name) {
 
 std::string ReceivedFileNameFrom(std::string_view name) {
   std::string out;
-  for (char c : name) {
+  // A peer's name is stored as text (the uploads file): bytes that are not UTF-8 are read
+  // as Latin-1.
+  for (char c : values::DecodeUtf8OrLatin1(name)) {
     if (c == '\r' || c == '\n' || c == '\0') continue;
     out += c == '/' ? ':' : c;
   }
   // A name made only of dots would name the folder itself or its parent.
-  if (out.find_first_not_of('.') == std::string::npos || out.size() > 255) {
-    return out.size() > 255 ? out.substr(out.size() - 255) : std::string("Untitled");
+  if (out.find_first_not_of('.') == std::string::npos) return "Untitled";
+  if (out.size() > 255) {
+    // The last 255 bytes, starting at a character: a cut through one would leave text
+    // that is not UTF-8.
+    std::size_t from = out.size() - 255;
+    while (from < out.size() && (static_cast<unsigned char>(out[from]) & 0xC0) == 0x80) ++from;
+    out.erase(0, from);
   }
   return out;
 }
@@ -156,8 +164,14 @@ bool CreatePartialReceivedFile(const fs::path& receivedFolder, const std::string
     return false;
   }
   std::error_code ec;
-  fs::create_directories(package->parent_path(), ec);
+  fs::create_directories(receivedFolder, ec);
   if (ec) return false;
+  // The user's folder is made, or taken only when it is a folder itself: a link planted in
+  // its place would carry the peer's file out of the received-files folder.
+  const fs::path userFolder = package->parent_path();
+  if (::mkdir(userFolder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  struct stat st {};
+  if (::lstat(userFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   // mkdir fails on an existing package: two requests for one UUID never share one.
   if (::mkdir(package->c_str(), 0755) != 0) return false;
   values::Dictionary info = metadata;

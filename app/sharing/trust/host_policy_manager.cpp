@@ -1,21 +1,23 @@
 #include "app/sharing/trust/host_policy_manager.h"
 
-#include <atomic>
+#include <sys/stat.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+
+#include "app/engine/log/transfer_log.h"
 #include "app/sharing/services/host_key_question_service.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
-
-#include <cstdio>
+#include "platform/values/plist_xml.h"
 
 namespace sharing {
 namespace {
 
 using values::Value;
-
-// The database is ours and small; anything much larger is not it.
-constexpr std::size_t kMaxDatabaseSize = std::size_t{8} << 20;
 
 values::Array ToArray(const std::set<std::string, std::less<>>& set) {
   return values::Array(set.begin(), set.end());
@@ -30,21 +32,35 @@ void ReadStrings(const Value& root, const char* key, std::set<std::string, std::
   }
 }
 
-bool ReadFileBounded(const std::string& path, values::Bytes& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::uint8_t buf[8192];
-  out.clear();
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    out.insert(out.end(), buf, buf + n);
-    if (out.size() > kMaxDatabaseSize) {
-      std::fclose(f);
-      return false;
-    }
+// The database as stored: nothing when there is none. One that cannot be read (damaged,
+// not a regular file, too large) is moved aside, so that the next save does not replace
+// it unseen, and the log says which file and where it went. The read never blocks: a
+// FIFO in the file's place is refused, not waited on.
+std::optional<Value> ReadDatabase(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
+  auto root = values::ReadPropertyListFile(path);
+  std::string why;
+  if (!root) {
+    why = root.error();
+  } else if (!root->IsDictionary()) {
+    why = path + ": not a dictionary";
+  } else {
+    return std::move(root).value();
   }
-  std::fclose(f);
-  return true;
+  const std::string aside = path + " (damaged)";
+  if (std::rename(path.c_str(), aside.c_str()) == 0) {
+    engine::LogMessageToGlobalLog(true,
+                                  "The hosts database could not be read (%@). It was kept as \"%@\"; the "
+                                  "hosts known for sharing start empty.",
+                                  {why, aside});
+  } else {
+    engine::LogMessageToGlobalLog(true,
+                                  "The hosts database could not be read (%@); the hosts known for sharing "
+                                  "start empty.",
+                                  {why});
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -72,10 +88,8 @@ HostPolicyManager& HostPolicyManager::Default() {
 }
 
 void HostPolicyManager::LoadHostsFromPrefs() {
-  values::Bytes bytes;
-  if (!databasePath_.empty() && ReadFileBounded(databasePath_, bytes)) {
-    auto root = values::ReadPropertyList(std::span<const std::uint8_t>(bytes));
-    if (root && root->IsDictionary()) {
+  if (!databasePath_.empty()) {
+    if (auto root = ReadDatabase(databasePath_)) {
       std::lock_guard lock(hostDataBaseLock_);
       const Value* hosts = nullptr;
       if (root->GetDictionary("hosts", hosts) == values::Lookup::kOk) {
@@ -134,6 +148,14 @@ void HostPolicyManager::SaveHostsToPrefs() {
     root.Put("insecureHosts", ToArray(insecureHosts_));
   }
   if (!databasePath_.empty()) {
+    // A host name or fingerprint that cannot be stored as text is left out, not the whole
+    // database with it.
+    if (const auto dropped = values::RemoveValuesXmlCannotHold(root);
+        !dropped.empty() && !unwritableLogged_) {
+      unwritableLogged_ = true;
+      engine::LogMessageToGlobalLog(true, "The hosts database left out what cannot be saved as text (%@).",
+                                    {dropped.front()});
+    }
     auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
     const auto folder = files::FindStandardFolder(files::StandardFolder::kApplicationSupport, true);
     if (bytes && folder.ok()) {

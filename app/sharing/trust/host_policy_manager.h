@@ -93,6 +93,7 @@ class HostPolicyManager {
   int PolicyLocked(std::string_view host, std::string_view fingerprint);
 
   std::string databasePath_;
+  bool unwritableLogged_ = false;
   std::mutex hostDataBaseLock_;
   std::mutex insecureHostsLock_;
   KeyLists hosts_;

@@ -118,7 +118,7 @@ Status DownloadData(const MainListItem& item, std::uint32_t property, ListItemDa
     case kColName:
       if (set) {
         if (IsRemoteFile(e.hostID) && data.text())
-          browser::RemoteRowsServiceSlot::Get().FTPFileItemRename(e.hostID, e.filename, *data.text());
+          browser::RemoteRowsServiceSlot::Get().FTPFileItemRename(item.record, *data.text());
         return kListOk;
       }
       data.SetText(e.filename);

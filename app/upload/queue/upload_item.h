@@ -83,6 +83,9 @@ class UploadItem : public UploadRow, public std::enable_shared_from_this<UploadI
   std::string userName;  // user
   std::optional<std::string> domain;
   std::string pass;
+  // "epass" as stored when this run cannot decipher it (its key is out of reach): written
+  // back as it was until a password is given again.
+  std::optional<values::Bytes> keptPass;
   std::string uploadPath;
   std::int32_t type = kHostTypeFTP;  // hostType
   bool resolved = false;

@@ -15,6 +15,7 @@
 #include "platform/files/rename.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
+#include "platform/values/plist_xml.h"
 #include "platform/values/text_encoding.h"
 
 namespace upload {
@@ -22,6 +23,7 @@ namespace upload {
 namespace {
 
 bool gSaveBlocked = false;
+bool gOmissionLogged = false;  // the log said once that values were left out
 
 void ReportFailure(const std::string& text) {
   engine::LogMessageToGlobalLog(true, "%@", {text});
@@ -177,6 +179,8 @@ values::Value EncodeUploadItem(const UploadItem& item) {
   if (item.domain) d["domain"] = values::Value(*item.domain);
   if (!item.pass.empty()) {
     if (auto enciphered = EncipherPassword(item.pass)) d["epass"] = values::Value(values::Data{*enciphered});
+  } else if (item.keptPass) {
+    d["epass"] = values::Value(values::Data{*item.keptPass});
   }
   d["hostType"] = values::Value(item.type);
   d["rendezvous"] = values::Value(item.type == kHostTypeBonjourPeer);
@@ -234,6 +238,8 @@ UploadItemRef DecodeUploadItem(const values::Value& record, bool& wasUploading) 
     if (auto password = DecipherPassword(epass)) {
       item->pass = *password;
       havePassword = true;
+    } else {
+      item->keptPass = std::move(epass);
     }
   }
   if (!havePassword) record.GetString("pass", item->pass);
@@ -298,12 +304,21 @@ files::Status SaveUploadQueue() {
   for (const auto& [key, item] : tables.uploadQueue) objects[key] = EncodeUploadItem(*item);
   values::Array order;
   for (const auto& item : tables.queueOrder) order.push_back(values::Value(item->uidString()));
-  const std::size_t count = objects.size();
-  values::Dictionary root{{"objects", values::Value(std::move(objects))},
-                          {"order", values::Value(std::move(order))}};
+  values::Value root(values::Dictionary{{"objects", values::Value(std::move(objects))},
+                                        {"order", values::Value(std::move(order))}});
   values::Value received = ReceivedFilesArchiveSlot::Get().CopyReceivedFiles();
-  if (!received.IsNull()) root["received files"] = std::move(received);
-  auto bytes = values::WritePropertyList(values::Value(std::move(root)), values::PlistFormat::kXml);
+  if (!received.IsNull()) root.Put("received files", std::move(received));
+  // A value the file cannot hold (text that is not UTF-8, a control character) is left
+  // out, so that one bad record never stops every upload from being saved.
+  if (const auto removed = values::RemoveValuesXmlCannotHold(root); !removed.empty() && !gOmissionLogged) {
+    gOmissionLogged = true;
+    std::string paths;
+    for (const std::string& path : removed) paths += (paths.empty() ? "" : ", ") + path;
+    ReportFailure("The uploads file left out what it cannot hold: " + paths + ".");
+  }
+  const values::Value* kept = root.Find("objects");
+  const std::size_t count = kept && kept->AsDictionary() ? kept->AsDictionary()->size() : 0;
+  auto bytes = values::WritePropertyList(root, values::PlistFormat::kXml);
   if (!bytes.ok()) {
     ReportFailure("Couldn't save the uploads file: " + bytes.error());
     return files::Status(files::paramErr);

@@ -1,8 +1,10 @@
 // Hands downloads to Truvane. The native host (truvane-browser-host) loads Truvane's
 // browser plug-in and plays the browser's part for it; this worker tells the host which
 // downloads to hand over. A download whose MIME type or file extension the plug-in
-// registered is cancelled here and erased from the browser's list, and its URL, referrer
-// and cookies go to the host, which gives them to the plug-in as a browser would.
+// registered is paused here, and its URL, referrer and cookies go to the host, which
+// gives them to the plug-in as a browser would. Once Truvane has it, the browser's
+// download is cancelled and erased from its list; when Truvane could be neither reached
+// nor started, the browser's download goes on, so the file is never lost between the two.
 // A URL list ("application/x-url-list") is read here and its text goes along, as the
 // plug-in reads such a stream to its end.
 
@@ -114,10 +116,9 @@ async function onCreated(item) {
   if (!types.mimes.has(mime) && !types.extensions.has(extensionOf(item))) return;
 
   try {
-    await api.downloads.cancel(item.id);
-    await api.downloads.erase({ id: item.id });
+    await api.downloads.pause(item.id);
   } catch (e) {
-    console.log("truvane: could not cancel the download", String(e));
+    console.log("truvane: could not pause the download", String(e));
   }
   const message = {
     type: "download",
@@ -132,7 +133,21 @@ async function onCreated(item) {
   }
   console.log("truvane: handing over", url);
   const reply = await ask(message);
-  if (reply.error) console.log("truvane: hand-off failed", reply.error);
+  if (reply.error || reply.handedOff === false) {
+    console.log("truvane: hand-off failed, the browser keeps the download", reply.error || "");
+    try {
+      await api.downloads.resume(item.id);
+    } catch (e) {
+      console.log("truvane: could not resume the download", String(e));
+    }
+  } else {
+    try {
+      await api.downloads.cancel(item.id);
+      await api.downloads.erase({ id: item.id });
+    } catch (e) {
+      console.log("truvane: could not cancel the download", String(e));
+    }
+  }
   showPages(reply);
 }
 

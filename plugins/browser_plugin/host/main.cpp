@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "plugins/browser_plugin/helper_pages.h"
 #include "plugins/browser_plugin/host/plugin_driver.h"
 #include "plugins/browser_plugin/native_messages.h"
 #include "plugins/browser_plugin/plugin_types.h"
@@ -87,6 +88,17 @@ std::string PageText(const std::string& url) {
   return text;
 }
 
+bool ShowsFailurePage(const Json::Value& navigations) {
+  const std::string page =
+      std::string("/") + browserplugin::HelperPageFileName(browserplugin::HelperPage::kFailure);
+  for (const Json::Value& one : navigations) {
+    const std::string url = one["url"].asString();
+    if (url.size() >= page.size() && url.compare(url.size() - page.size(), page.size(), page) == 0)
+      return true;
+  }
+  return false;
+}
+
 Json::Value DownloadReply(browserhost::PluginDriver* driver, const browserplugin::HostRequest& request,
                           const std::string& loadError) {
   Json::Value reply(Json::objectValue);
@@ -104,6 +116,9 @@ Json::Value DownloadReply(browserhost::PluginDriver* driver, const browserplugin
     navigations.append(one);
   }
   reply["navigations"] = navigations;
+  // The plug-in shows its failure page when Truvane could be neither reached nor started:
+  // the extension then leaves the download to the browser.
+  reply["handedOff"] = !ShowsFailurePage(navigations);
   return reply;
 }
 

@@ -6,23 +6,27 @@
 #   - the browser extension in the user's Truvane folder;
 #   - the native host's manifest in the per-user folders of Chromium, Chrome and Firefox
 #     (and in a browser profile given with --profile, which Chromium reads instead of the
-#     per-user folder when it runs with --user-data-dir).
+#     per-user folder when it runs with --user-data-dir);
+#   - ~/.local/bin/truvane, a link to the Truvane it is given (--program; by default the
+#     build's bin/truvane beside the host's folder), where a hand-off finds the program
+#     before it has ever run.
 #
-#   install-browser-handoff.sh --plugin LIBRARY --host PROGRAM --extension FOLDER [--profile DIR]...
+#   install-browser-handoff.sh --plugin LIBRARY --host PROGRAM --extension FOLDER [--program TRUVANE] [--profile DIR]...
 set -euo pipefail
 
-plugin="" host="" extension="" profiles=()
+plugin="" host="" extension="" program="" profiles=()
 while (($#)); do
   case "$1" in
     --plugin) plugin="$2"; shift 2 ;;
     --host) host="$2"; shift 2 ;;
     --extension) extension="$2"; shift 2 ;;
     --profile) profiles+=("$2"); shift 2 ;;
+    --program) program="$2"; shift 2 ;;
     *) echo "install-browser-handoff: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 if [ -z "$plugin" ] || [ -z "$host" ] || [ -z "$extension" ]; then
-  echo "usage: install-browser-handoff.sh --plugin LIBRARY --host PROGRAM --extension FOLDER [--profile DIR]..." >&2
+  echo "usage: install-browser-handoff.sh --plugin LIBRARY --host PROGRAM --extension FOLDER [--program TRUVANE] [--profile DIR]..." >&2
   exit 2
 fi
 
@@ -87,6 +91,22 @@ cat > "$HOME/.mozilla/native-messaging-hosts/$name.json" <<JSON
   "allowed_extensions": ["$firefox_id"]
 }
 JSON
+
+# Where the hand-off finds Truvane before it has ever run: ~/.local/bin/truvane, linked to
+# the program given (by default the build's, beside the host's folder). A program of
+# another kind already there is the user's own and is left alone.
+if [ -z "$program" ] && [ -x "$(dirname "$host")/../bin/truvane" ]; then
+  program="$(dirname "$host")/../bin/truvane"
+fi
+if [ -n "$program" ]; then
+  program="$(realpath "$program")"
+  mkdir -p "$HOME/.local/bin"
+  if [ -e "$HOME/.local/bin/truvane" ] && [ ! -L "$HOME/.local/bin/truvane" ]; then
+    echo "Kept $HOME/.local/bin/truvane (not a link made here)."
+  else
+    ln -sfn "$program" "$HOME/.local/bin/truvane"
+  fi
+fi
 
 echo "Installed. Load the extension from: $extension_dir"
 echo "  Chromium: chrome://extensions, Developer mode, Load unpacked (or --load-extension=\"$extension_dir\")"

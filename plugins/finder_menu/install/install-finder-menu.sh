@@ -3,19 +3,24 @@
 # and its host in the user's "Contextual Menu Items" folder, a service menu for Dolphin
 # and a script for Nautilus, both of which hand the selection to the host.
 #
-#   install-finder-menu.sh --plugin LIBRARY --host PROGRAM
+# It also links ~/.local/bin/truvane to the Truvane it is given (--program; by default the
+# build's bin/truvane beside the host's folder), where the hand-off finds the program
+# before it has ever run.
+#
+#   install-finder-menu.sh --plugin LIBRARY --host PROGRAM [--program TRUVANE]
 set -euo pipefail
 
-plugin="" host=""
+plugin="" host="" program=""
 while (($#)); do
   case "$1" in
     --plugin) plugin="$2"; shift 2 ;;
     --host) host="$2"; shift 2 ;;
+    --program) program="$2"; shift 2 ;;
     *) echo "install-finder-menu: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 if [ -z "$plugin" ] || [ -z "$host" ]; then
-  echo "usage: install-finder-menu.sh --plugin LIBRARY --host PROGRAM" >&2
+  echo "usage: install-finder-menu.sh --plugin LIBRARY --host PROGRAM [--program TRUVANE]" >&2
   exit 2
 fi
 
@@ -52,4 +57,20 @@ mkdir -p "$scripts"
 script="$scripts/Upload to RapidShare with Truvane"
 printf '#!/bin/sh\n# Nautilus passes the selected local files as arguments.\nexec %q "$@"\n' "$host_path" > "$script"
 chmod +x "$script"
+# Where the hand-off finds Truvane before it has ever run: ~/.local/bin/truvane, linked to
+# the program given (by default the build's, beside the host's folder). A program of
+# another kind already there is the user's own and is left alone.
+if [ -z "$program" ] && [ -x "$(dirname "$host")/../bin/truvane" ]; then
+  program="$(dirname "$host")/../bin/truvane"
+fi
+if [ -n "$program" ]; then
+  program="$(realpath "$program")"
+  mkdir -p "$HOME/.local/bin"
+  if [ -e "$HOME/.local/bin/truvane" ] && [ ! -L "$HOME/.local/bin/truvane" ]; then
+    echo "Kept $HOME/.local/bin/truvane (not a link made here)."
+  else
+    ln -sfn "$program" "$HOME/.local/bin/truvane"
+  fi
+fi
+
 echo "Installed the upload command for Dolphin and Nautilus."

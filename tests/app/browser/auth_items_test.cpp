@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/browser/stored_password_cipher.h"
@@ -184,13 +185,41 @@ TEST_F(AuthItemsTest, OlderPreferenceIsMigratedWithinItsBounds) {
   EXPECT_EQ(items[0], MakeAuthItem(1, "ftp.s.com", "bob", "pw", "/", true));
   EXPECT_EQ(items[1].type, 2);
   EXPECT_EQ(items[1].domain, "s.com:443");
-  // A length past the field: unscrambled to the field's end, never beyond it.
+  // A length past the field: unscrambled to the field's end, never beyond it. The bytes
+  // past the name are not UTF-8, so each is read as one Latin-1 character.
   EXPECT_TRUE(items[1].user.starts_with("eve"));
-  EXPECT_LE(items[1].user.size(), 128u);
+  const auto characters = std::count_if(items[1].user.begin(), items[1].user.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  EXPECT_LE(characters, 128);
   EXPECT_EQ(items[1].pass, "");
   EXPECT_FALSE(prefs.CopyValue("Authentication Data"));
   values::Bytes stored;
   EXPECT_EQ(keychain_->FindGenericPassword("Truvane password data", "", stored), keychain::kNoErr);
+}
+
+// Text that is not UTF-8 never costs the stored list: the older preference's bytes are
+// read as Latin-1 and stored, and the preference goes only once they are; an item whose
+// text cannot be stored is left out of the list, not the list with it.
+TEST_F(AuthItemsTest, TextThatIsNotUtf8NeverWipesTheStoredList) {
+  auto& prefs = util::SettingsPreferences();
+  prefs.Set("Authentication Data",
+            values::Value{{"count", 1},
+                          {"data", values::Data{LegacyRecord("s.com", "ren\xe9", "pw", "http", 4, 2)}}});
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1);
+  EXPECT_EQ(CopyAuthItems()[0].user, "ren\xc3\xa9");
+  EXPECT_FALSE(prefs.CopyValue("Authentication Data"));
+  ClearAuthItems();
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1) << "the migrated list was not stored";
+
+  StoreCredentials("bad\xff.com", "u", "p", 0, "/");
+  ASSERT_EQ(GetAuthItemCount(), 2);
+  ClearAuthItems();
+  LoadAuthItems();
+  ASSERT_EQ(GetAuthItemCount(), 1) << "one item that cannot be stored emptied the list";
+  EXPECT_EQ(CopyAuthItems()[0].user, "ren\xc3\xa9");
 }
 
 TEST_F(AuthItemsTest, UnreadableKeychainIsNeverOverwritten) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include "app/sharing/services/host_key_question_service.h"
 #include "app/util/settings/settings_store.h"
+#include "tests/support/fifo_in_place.h"
 #include "tests/support/temp_home.h"
 
 namespace sharing {
@@ -227,15 +231,49 @@ TEST_F(HostPolicyTest, PreferenceRowsRoundTrip) {
   EXPECT_EQ(next.ArrayForPreferences(), kept);
 }
 
-TEST_F(HostPolicyTest, UnreadableDatabaseIsIgnored) {
+// A database that cannot be read starts the hosts empty, and is moved aside so that the
+// next save does not replace it unseen.
+TEST_F(HostPolicyTest, UnreadableDatabaseIsSetAside) {
   for (const char* contents : {"", "garbage", "<?xml version=\"1.0\"?><plist><array/></plist>"}) {
+    std::filesystem::remove(database_ + " (damaged)");
     testsupport::WriteFile(database_, contents);
     HostPolicyManager m(database_);
     m.LoadHostsFromPrefs();
     EXPECT_TRUE(m.ArrayForPreferences().empty()) << contents;
+    EXPECT_FALSE(std::filesystem::exists(database_)) << contents;
+    EXPECT_EQ(testsupport::ReadFile(database_ + " (damaged)"), contents);
   }
+  std::filesystem::remove(database_ + " (damaged)");
+  ASSERT_TRUE(testsupport::MakeFifo(database_));
+  EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(database_, [&] {
+    HostPolicyManager m(database_);
+    m.LoadHostsFromPrefs();
+    EXPECT_TRUE(m.ArrayForPreferences().empty());
+  }));
   EXPECT_EQ(HostOfAddress("peer.local:2550"), "peer.local");
   EXPECT_EQ(HostOfAddress("peer"), "peer");
+}
+
+// Reader and writer agree on text: a name that is not UTF-8 in the file is read as
+// Latin-1 and saved again; one that cannot be saved is left out, never every host with it.
+TEST_F(HostPolicyTest, OneBadNameNeverCostsTheOtherHosts) {
+  testsupport::WriteFile(database_,
+                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                         "<key>hosts</key><dict><key>caf\xe9</key><array><string>F1</string></array></dict>"
+                         "</dict></plist>\n");
+  {
+    HostPolicyManager m(database_);
+    m.LoadHostsFromPrefs();
+    m.AddHost("good", "F2", false);
+    m.AddHost("bad\xff", "F3", false);
+    m.SaveHostsToPrefs();
+  }
+  HostPolicyManager next(database_);
+  next.LoadHostsFromPrefs();
+  std::set<std::string> names;
+  for (const values::Value& row : next.ArrayForPreferences())
+    names.insert(row.Find("hostname")->StringOr(""));
+  EXPECT_EQ(names, (std::set<std::string>{"caf\xc3\xa9", "good"}));
 }
 
 }  // namespace

@@ -83,6 +83,49 @@ TEST(PartialFileInfo, NamesNeverLeaveTheFolder) {
             folder / "bob" / (std::string(kUUID) + ".partial"));
 }
 
+// A long name keeps its last 255 bytes, cut where a character starts, and bytes that are
+// not UTF-8 are read as Latin-1: the name is always text the uploads file can hold.
+TEST(PartialFileInfo, LongAndForeignNamesStayText) {
+  const std::string e = "\xc3\xa9";  // é, two bytes
+  struct Case {
+    std::string sent;
+    std::string kept;
+  };
+  const Case cases[] = {
+      {std::string(300, 'a') + e, std::string(253, 'a') + e},
+      {"x" +
+           [&] {
+             std::string s;
+             for (int i = 0; i < 200; ++i) s += e;
+             return s;
+           }(),
+       [&] {
+         std::string s;
+         for (int i = 0; i < 127; ++i) s += e;
+         return s;
+       }()},
+      {"caf\xe9.txt", "caf" + e + ".txt"},
+  };
+  for (const Case& c : cases) {
+    const std::string kept = ReceivedFileNameFrom(c.sent);
+    EXPECT_EQ(kept, c.kept) << c.sent.size();
+    EXPECT_LE(kept.size(), 255u);
+    EXPECT_TRUE(values::WritePropertyList(values::Value(kept), values::PlistFormat::kXml).ok())
+        << c.sent.size();
+  }
+}
+
+// A link planted as the user's folder under the received files is not followed: the
+// package is not made, and nothing lands where the link points.
+TEST(PartialFileInfo, LinkInPlaceOfTheUsersFolderIsNotFollowed) {
+  const fs::path folder = testsupport::MakeTempDir("received");
+  const fs::path outside = testsupport::MakeTempDir("outside");
+  fs::create_directory_symlink(outside, folder / "bob");
+  EXPECT_FALSE(CreatePartialReceivedFile(folder, "bob", kUUID, "x", 1, 0, {}));
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_TRUE(CreatePartialReceivedFile(folder, "ann", kUUID, "x", 1, 0, {}));
+}
+
 TEST(PartialFileInfo, ResumedAcrossTheForksAndCompletedUnderAFreeName) {
   const fs::path folder = testsupport::MakeTempDir("received");
   const std::string rsrc = testsupport::RandomBytes(1000, 1);

@@ -187,6 +187,8 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   server.MakeFolder("inbox");
   server.MakeFolder("sub");
   server.PutFile("sub/inner.txt", "inner");
+  // A file of the same name as one at the root: renaming one renames that one.
+  server.PutFile("sub/rename-me.txt", "in sub");
 
   // A saved server, connected as a double click in My Servers does.
   browser::AddFavourite("Work server", Address(), server.User(), server.Password(), browser::kHostFTPS, "");
@@ -223,14 +225,14 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   remote.OpenFTPNode(sub->Row());
   ASSERT_TRUE(RunUntil([&] { return Listed(sub); })) << root->log();
   const ui::MainListItem subItem = sub->Item();
-  EXPECT_EQ(RowNames(&subItem), (std::set<std::string>{"inner.txt"}));
+  EXPECT_EQ(RowNames(&subItem), (std::set<std::string>{"inner.txt", "rename-me.txt"}));
   const std::string rootPath = root->path();
   remote.NavigateFTPNode(sub->Row(), "/" + sub->path());
   browser::FTPNodeRef inSub = Root(1025);
   ASSERT_NE(inSub, root);
   ASSERT_TRUE(RunUntil([&] { return Listed(inSub); })) << inSub->log();
   EXPECT_EQ(inSub->path(), rootPath + "/sub");
-  EXPECT_EQ(RowNames(nullptr), (std::set<std::string>{"inner.txt"}));
+  EXPECT_EQ(RowNames(nullptr), (std::set<std::string>{"inner.txt", "rename-me.txt"}));
   EXPECT_EQ(HostRow(1025)->label, "Work server");
   remote.NavigateFTPNode(inSub->Row(), "/" + rootPath);
   root = Root(1025);
@@ -270,7 +272,15 @@ TEST_F(RemoteServersWindowTest, AnFTPSServerIsBrowsedAndChangedFromTheMainWindow
   EXPECT_TRUE(testsupport::ReadFile(OnServer("inbox/report.bin")) == report);
 
   // Rename, move and delete, as the list's editing, a drop and the queue's Remove ask.
-  remote.FTPFileItemRename(root->ftpHostID(), "rename-me.txt", "renamed.txt");
+  browser::FTPNodeRef subAgain = Find(root, "sub")->node;
+  remote.OpenFTPNode(subAgain->Row());
+  ASSERT_TRUE(RunUntil([&] { return Listed(subAgain) && Find(subAgain, "rename-me.txt"); })) << root->log();
+  remote.FTPFileItemRename(Find(subAgain, "rename-me.txt")->file->record, "renamed-in-sub.txt");
+  ASSERT_TRUE(RunUntil([&] { return Find(subAgain, "renamed-in-sub.txt") != nullptr; })) << root->log();
+  EXPECT_TRUE(fs::exists(OnServer("sub/renamed-in-sub.txt")));
+  EXPECT_TRUE(fs::exists(OnServer("rename-me.txt"))) << "the file of that name at the root was renamed";
+  EXPECT_TRUE(Find(root, "rename-me.txt"));
+  remote.FTPFileItemRename(Find(root, "rename-me.txt")->file->record, "renamed.txt");
   ASSERT_TRUE(RunUntil([&] { return Find(root, "renamed.txt") != nullptr; })) << root->log();
   EXPECT_TRUE(fs::exists(OnServer("renamed.txt")));
   EXPECT_FALSE(fs::exists(OnServer("rename-me.txt")));

@@ -125,6 +125,27 @@ TEST_F(UploadsFileTest, WithoutACipherThePasswordStaysInMemoryOnly) {
   EXPECT_EQ(bytes.find("<key>pass</key>"), std::string::npos);
 }
 
+// One value the file cannot hold (a name that is not UTF-8) is left out of its record:
+// every upload is still saved. A password that cannot be deciphered (its key out of reach)
+// is written back as it was stored.
+TEST_F(UploadsFileTest, OneBadValueNeverCostsTheOtherUploads) {
+  auto good = Make("good.bin", kUploadWaiting);
+  auto bad = Make("bad.bin", kUploadWaiting);
+  bad->uploadPath = "/in/\xff";
+  bad->pass.clear();
+  bad->keptPass = values::Bytes{'k', 'e', 'p', 't'};
+  AddToQueue(good);
+  AddToQueue(bad);
+  ASSERT_TRUE(SaveUploadQueue().ok());
+  ClearUploadTables();
+  ASSERT_TRUE(LoadUploadQueue().ok());
+  ASSERT_EQ(Uploads().uploadQueue.size(), 2u);
+  const UploadItemRef back = FindUploadItemByUUID(bad->uidString());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->name, "bad.bin");
+  EXPECT_EQ(back->keptPass, bad->keptPass) << "the undecipherable password was not kept";
+}
+
 TEST_F(UploadsFileTest, OlderRecordsLoadAsTheRulesSay) {
   struct Case {
     values::Dictionary record;

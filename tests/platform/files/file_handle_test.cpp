@@ -1,6 +1,7 @@
 #include "platform/files/file_handle.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -66,6 +67,21 @@ TEST(FileHandle, OnlyRegularFilesOpenAndNothingElseIsWaitedOn) {
   EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(
       fifo, [&] { EXPECT_EQ(ReadFileContents(FileRef(fifo), 1024).code(), notAFileErr); }));
   EXPECT_EQ(FileHandle::Open(FileRef("/dev/null"), kOpenRead).code(), notAFileErr);
+}
+
+// A link planted in place of a file the program writes is not followed: its target keeps
+// its bytes. Reading through a link the user made still works.
+TEST(FileHandle, WritingNeverFollowsALinkInTheFilesPlace) {
+  const std::string dir = testsupport::MakeTempDir();
+  testsupport::WriteFile(dir + "/target", "precious");
+  ASSERT_EQ(::symlink((dir + "/target").c_str(), (dir + "/planted").c_str()), 0);
+  for (unsigned flags : {unsigned{kOpenWrite}, unsigned{kOpenReadWrite}, unsigned{kOpenWrite | kOpenCreate},
+                         unsigned{kOpenWrite | kOpenTruncate}}) {
+    auto h = FileHandle::Open(FileRef(dir + "/planted"), flags);
+    EXPECT_FALSE(h.ok()) << flags;
+  }
+  EXPECT_EQ(testsupport::ReadFile(dir + "/target"), "precious");
+  EXPECT_TRUE(FileHandle::Open(FileRef(dir + "/planted"), kOpenRead).ok());
 }
 
 TEST(FileHandle, AllocateReservesWithoutChangingContents) {

@@ -275,4 +275,15 @@ TEST(PlistXmlStream, RandomDamageReadsAsTheWholeReaderReadsIt) {
   }
 }
 
+// The streaming reader reads text that is not UTF-8 as the whole reader does: as Latin-1.
+TEST(PlistXmlStream, TextThatIsNotUtf8IsReadAsLatin1) {
+  const std::string file =
+      "<plist version=\"1.0\"><dict><key>caf\xe9</key><string>\xff</string></dict></plist>";
+  for (std::size_t piece : kPieces) {
+    const StreamRead read = ReadInPieces(file, piece, false);
+    ASSERT_TRUE(read.root.ok()) << piece;
+    EXPECT_TRUE(*read.root == (Value{{"caf\xc3\xa9", "\xc3\xbf"}})) << piece;
+  }
+}
+
 }  // namespace

@@ -200,6 +200,24 @@ TEST(PlistXml, EveryCharacterXmlCarriesRoundTrips) {
   EXPECT_TRUE(StrictEqual(*read, v));
 }
 
+// Reader and writer agree: text that is not UTF-8 in a file is read as Latin-1, in keys
+// and values alike, so that whatever is read is written again.
+TEST(PlistXml, TextThatIsNotUtf8IsReadAsLatin1AndWritesAgain) {
+  const std::string file =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>caf\xe9</key><string>na\xefve \xff</string><key>ok</key><string>\xc3\xa9</string>"
+      "</dict></plist>\n";
+  auto read = ReadXmlPropertyList(file);
+  ASSERT_TRUE(read) << read.error();
+  const Value expected{{"caf\xc3\xa9", "na\xc3\xafve \xc3\xbf"}, {"ok", "\xc3\xa9"}};
+  EXPECT_TRUE(StrictEqual(*read, expected));
+  auto written = WriteXmlPropertyList(*read);
+  ASSERT_TRUE(written) << written.error();
+  auto again = ReadXmlPropertyList(*written);
+  ASSERT_TRUE(again) << again.error();
+  EXPECT_TRUE(StrictEqual(*again, expected));
+}
+
 TEST(PlistXml, RemovingWhatCannotBeWrittenLeavesAWritableRest) {
   const struct {
     const char* name;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/prefs/preference_store.h"
@@ -99,11 +100,11 @@ TEST_F(AppHandoffTest, LastLocationNamingNothingFindsNothing) {
   EXPECT_FALSE(plugins::LocateApplicationBundle({}).has_value());
 }
 
-TEST(AppHandoffLocations, BothPluginsLookInTheInstallPrefix) {
-  EXPECT_EQ(plugins::BrowserPluginLocations().programs,
-            std::vector<std::string>{plugins::InstalledProgramPath()});
-  EXPECT_EQ(plugins::FinderPluginLocations().programs,
-            std::vector<std::string>{plugins::InstalledProgramPath()});
+TEST(AppHandoffLocations, BothPluginsLookInTheInstallPrefixThenTheUsersBin) {
+  const std::vector<std::string> expected{plugins::InstalledProgramPath(),
+                                          std::string(std::getenv("HOME")) + "/.local/bin/truvane"};
+  EXPECT_EQ(plugins::BrowserPluginLocations().programs, expected);
+  EXPECT_EQ(plugins::FinderPluginLocations().programs, expected);
   EXPECT_EQ(std::filesystem::path(plugins::InstalledProgramPath()).filename(), "truvane");
 }
 

@@ -20,6 +20,7 @@
 #include "platform/prefs/preference_store.h"
 #include "platform/values/digest.h"
 #include "plugins/app_handoff/app_handoff.h"
+#include "plugins/browser_plugin/helper_pages.h"
 #include "plugins/browser_plugin/native_messages.h"
 #include "tests/app/shell/program_process.h"
 #include "tests/servers/test_servers.h"
@@ -43,6 +44,7 @@ std::string InstalledHost() {
 std::string InstalledExtension() {
   return DataHome() + "/Truvane/Browser Extension";
 }
+constexpr char kHostManifest[] = "com.orbenix.truvane.browser_host.json";
 
 int RunShell(const std::string& command) {
   const int status = std::system(command.c_str());
@@ -192,6 +194,39 @@ TEST_F(BrowserHandoffTest, NativeHostHandsTheDownloadToTruvaneWhichItStarts) {
   ExpectDownloadedThroughTruvane(PageUrl(), "handoff=n4tive");
 }
 
+// The README's set-up alone, in a fresh home: no "last location" (Truvane has never run),
+// so the hand-off finds the program where the install script linked it.
+TEST_F(BrowserHandoffTest, FreshHomeFollowingTheReadmeStartsTruvane) {
+  prefs::PreferenceStore store(prefs::DefaultPreferencesFolder());
+  store.Remove(plugins::kLastLocationKey);
+  ASSERT_TRUE(store.Synchronize().ok());
+  const std::string linked = testsupport::TempHome() + "/.local/bin/truvane";
+  ASSERT_TRUE(fs::is_symlink(linked));
+  EXPECT_EQ(fs::canonical(linked), fs::canonical(TRUVANE_PATH));
+
+  HostProcess host;
+  const std::string reply =
+      host.Ask(R"({"type":"download","url":")" + FileUrl() + R"(","referrer":")" + PageUrl() +
+               R"(","cookies":"handoff=fr3sh","mime":"application/octet-stream"})");
+  EXPECT_NE(reply.find(R"("handedOff":true)"), std::string::npos) << reply;
+  ASSERT_TRUE(WaitForDownloadedFile(std::chrono::seconds(40))) << reply;
+  ExpectDownloadedThroughTruvane(PageUrl(), "handoff=fr3sh");
+}
+
+// The failure page names, as a person types them, the files the install put in place.
+TEST_F(BrowserHandoffTest, FailurePageNamesWhatTheInstallPutInPlace) {
+  const std::string page = browserplugin::HelperPageText(browserplugin::HelperPage::kFailure);
+  EXPECT_EQ(page.find("Library"), std::string::npos) << page;
+  const std::string home = testsupport::TempHome();
+  for (const std::string& path :
+       {BundlePath(), InstalledExtension(), home + "/.config/chromium/NativeMessagingHosts/" + kHostManifest,
+        home + "/.config/google-chrome/NativeMessagingHosts/" + kHostManifest,
+        home + "/.mozilla/native-messaging-hosts/" + kHostManifest, home + "/.local/bin/truvane"}) {
+    EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " was not installed";
+    EXPECT_NE(page.find("~" + path.substr(home.size())), std::string::npos) << path << " is not named";
+  }
+}
+
 std::string FindChromium() {
   for (const char* path : {"/usr/bin/chromium", "/usr/bin/chromium-browser"}) {
     if (::access(path, X_OK) == 0) return path;
@@ -292,12 +327,13 @@ TEST_F(BrowserHandoffTest, ClickInHeadlessChromiumDownloadsThroughTruvane) {
   EXPECT_FALSE(fs::exists(programtest::DownloadsFolder() + "/handoff.bin"));
 }
 
-TEST_F(BrowserHandoffTest, WithoutTruvaneChromiumShowsTheFailurePageAndDownloadsNothing) {
+TEST_F(BrowserHandoffTest, WithoutTruvaneChromiumShowsTheFailurePageAndKeepsTheDownload) {
   const std::string chromium = FindChromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
   prefs::PreferenceStore store(prefs::DefaultPreferencesFolder());
   store.Remove(plugins::kLastLocationKey);
   ASSERT_TRUE(store.Synchronize().ok());
+  fs::remove(testsupport::TempHome() + "/.local/bin/truvane");
   WriteClickingPage(nginx_);
   ScratchTmpdir tmpdir;
   const std::string log = testsupport::MakeTempDir("chromium-log") + "/chromium.log";
@@ -322,7 +358,13 @@ TEST_F(BrowserHandoffTest, WithoutTruvaneChromiumShowsTheFailurePageAndDownloads
       std::chrono::seconds(40));
   ASSERT_TRUE(shown) << tabs << "\nChromium said:\n" << testsupport::ReadFile(log);
   EXPECT_NE(tabs.find("could%20not%20be%20found"), std::string::npos) << tabs;
-  EXPECT_FALSE(fs::exists(programtest::DownloadsFolder() + "/handoff.bin"));
+  // Nothing could take the file: the browser's own download goes on to its end.
+  const std::string kept = programtest::DownloadsFolder() + "/handoff.bin";
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(kept) && fs::file_size(kept) == body_.size(); },
+                      std::chrono::seconds(40)))
+      << "the browser's download was not kept; Chromium said:\n"
+      << testsupport::ReadFile(log);
+  EXPECT_EQ(values::Sha1Hex(testsupport::ReadFile(kept)), values::Sha1Hex(body_));
   EXPECT_TRUE(TruvaneRequestLine(nginx_, "/dl/handoff.bin").empty());
 }
 
