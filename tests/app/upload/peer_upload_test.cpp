@@ -175,6 +175,27 @@ TEST_F(PeerUploadTest, StoppedMidwayResumesFromUploadStatusEncipheredByteExact) 
   EXPECT_EQ(item->stateValue, upload::kUploadFinished) << Log(*item);
 }
 
+// A throttled upload still reads its socket: the receiver's abort ends it as aborted by the
+// peer, instead of going unheard while the rest is sent and then retried.
+TEST_F(PeerUploadTest, AThrottledUploadHearsTheReceiverAbort) {
+  testsupport::WriteFile(local_ + "/slow.bin", testsupport::RandomBytes(4 * 1024 * 1024, 12));
+  auto limiter = engine::BandwidthLimiter::Start("test upload limiter");
+  ASSERT_TRUE(limiter);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, limiter->queue());
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, true);
+  limiter->SetRate(128 * 1024);
+  auto item = Queue("slow.bin", "pw");
+  ASSERT_TRUE(item);
+  ASSERT_TRUE(upload::StartUpload(item));
+  ASSERT_TRUE(RunUntil([&] { return server_->runningReceptions() > 0 && item->bytes > 200 * 1024; }, 20s))
+      << Log(*item);
+  server_->CancelReceptions();
+  ASSERT_TRUE(RunUntilFinal(item, 20s)) << Log(*item);
+  EXPECT_EQ(item->stateValue, upload::kUploadAbortedByPeer) << Log(*item);
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, false);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
+}
+
 TEST_F(PeerUploadTest, RefusedCredentialsEndTheUploadAsFailed) {
   testsupport::WriteFile(local_ + "/small.bin", "hello");
   auto item = Queue("small.bin", "wrong");
