@@ -24,7 +24,6 @@ std::string PeerAddress(int fd) {
   return ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) ? std::string(text) : std::string("Unknown");
 }
 
-
 namespace {
 
 constexpr auto kStopWait = std::chrono::seconds(5);

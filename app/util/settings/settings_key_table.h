@@ -18,8 +18,8 @@ enum SettingsKeyFlags : unsigned {
 };
 
 using SettingsField = std::variant<bool Settings::*, std::int16_t Settings::*, std::uint16_t Settings::*,
-                                   std::int32_t Settings::*,
-                                   std::int64_t Settings::*, float Settings::*, std::string Settings::*>;
+                                   std::int32_t Settings::*, std::int64_t Settings::*, float Settings::*,
+                                   std::string Settings::*>;
 
 struct SettingsKey {
   std::string_view key;

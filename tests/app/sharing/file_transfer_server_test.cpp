@@ -10,9 +10,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <vector>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/fileserver/transfer_digest.h"

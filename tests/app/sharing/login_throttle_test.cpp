@@ -18,7 +18,7 @@ TEST(LoginThrottle, EachRefusalDoublesTheWaitUpTo16Seconds) {
   LoginThrottle throttle;
   Clock::time_point now{};
   EXPECT_FALSE(throttle.TakeTurn("192.0.2.1", now)) << "a new address waits for nothing";
-  const Clock::duration waits[] = {milliseconds(500), seconds(1), seconds(2), seconds(4),
+  const Clock::duration waits[] = {milliseconds(500), seconds(1),  seconds(2), seconds(4),
                                    seconds(8),        seconds(16), seconds(16)};
   for (const auto wait : waits) {
     throttle.NoteRefused("192.0.2.1", now);

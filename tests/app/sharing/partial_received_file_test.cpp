@@ -171,7 +171,7 @@ TEST(PartialFileInfo, ReceivedFileKeepsItsOwnersRightsAndNoOneElsesWrite) {
     std::int64_t sent;
     unsigned kept;
   } cases[] = {
-      {0644, 0644}, {0755, 0755}, {0777, 0755}, {0666, 0644}, {0000, 0600},
+      {0644, 0644}, {0755, 0755}, {0777, 0755},    {0666, 0644}, {0000, 0600},
       {0400, 0600}, {0100, 0700}, {0104755, 0755}, {0602, 0600}, {0460, 0640},
   };
   const fs::path folder = testsupport::MakeTempDir("received");

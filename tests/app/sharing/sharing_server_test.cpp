@@ -265,7 +265,8 @@ TEST_F(SharingServerTest, RefusedLoginsHoldBackTheNextFromTheSameAddress) {
     if (greeting.size() < kGreetingLength) return false;
     SendText(fd.get(), LoginLine("bob", greeting.substr(7, kChallengeLength), "guess"));
     std::string got;
-    for (const auto deadline = Clock::now() + bound; Clock::now() < deadline && got.find("\r\n") == std::string::npos;) {
+    for (const auto deadline = Clock::now() + bound;
+         Clock::now() < deadline && got.find("\r\n") == std::string::npos;) {
       got += ReadUntil(fd.get(), "\r\n");
     }
     return got == "-ERR Bad Authentication.\r\n";

@@ -231,10 +231,11 @@ TEST_F(BonjourPeerUploadTest, ACopyFoundByItsServiceNameReceivesTheFile) {
                                  {"access", values::Value(values::Array{})},
                                  {"dlAccess", values::Value(values::Array{})},
                                  {"canUpload", values::Value(true)}};
-  const values::Dictionary prefs{{"Share Folders", values::Value(true)},
-                                 {"Share port", values::Value(values::Number::Int64(port))},
-                                 {"advertise rendezvous", values::Value(true)},
-                                 {"Users", values::Value(values::Dictionary{{"Guest", values::Value(guest)}})}};
+  const values::Dictionary prefs{
+      {"Share Folders", values::Value(true)},
+      {"Share port", values::Value(values::Number::Int64(port))},
+      {"advertise rendezvous", values::Value(true)},
+      {"Users", values::Value(values::Dictionary{{"Guest", values::Value(guest)}})}};
   auto bytes = values::WritePropertyList(values::Value(prefs), values::PlistFormat::kXml);
   ASSERT_TRUE(bytes.ok());
   testsupport::WriteFile(home + "/.config/Truvane/com.orbenix.Truvane.plist",
@@ -260,12 +261,16 @@ TEST_F(BonjourPeerUploadTest, ACopyFoundByItsServiceNameReceivesTheFile) {
   testsupport::WriteFile(local + "/to-peer.bin", body);
   // The program advertises once it runs: until then its name is not found.
   std::optional<fs::path> arrived;
-  for (auto deadline = std::chrono::steady_clock::now() + 60s; !arrived && std::chrono::steady_clock::now() < deadline;) {
-    auto item = upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", net.HostName(0), std::string("local."),
-                                                   "Guest", "", "/", upload::kHostTypeBonjourPeer);
+  for (auto deadline = std::chrono::steady_clock::now() + 60s;
+       !arrived && std::chrono::steady_clock::now() < deadline;) {
+    auto item =
+        upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", net.HostName(0), std::string("local."),
+                                           "Guest", "", "/", upload::kHostTypeBonjourPeer);
     ASSERT_TRUE(item);
     ASSERT_TRUE(upload::StartUpload(item));
-    ASSERT_TRUE(RunUntil([&] { return !item->resolving && !item->controller && item->stateValue != upload::kUploadUploading; }, 40s));
+    ASSERT_TRUE(RunUntil(
+        [&] { return !item->resolving && !item->controller && item->stateValue != upload::kUploadUploading; },
+        40s));
     if (item->stateValue != upload::kUploadFinished) continue;
     EXPECT_EQ(item->hostName, net.HostName(0)) << "the item keeps the service name";
     for (const auto& e : fs::recursive_directory_iterator(home)) {
@@ -277,14 +282,16 @@ TEST_F(BonjourPeerUploadTest, ACopyFoundByItsServiceNameReceivesTheFile) {
 
   // Nobody of that name: the upload fails and says why.
   shown->alerts.clear();
-  auto lost = upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", "no-such-copy", std::string("local."),
-                                                 "Guest", "", "/", upload::kHostTypeBonjourPeer);
+  auto lost =
+      upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", "no-such-copy", std::string("local."),
+                                         "Guest", "", "/", upload::kHostTypeBonjourPeer);
   ASSERT_TRUE(lost);
   ASSERT_TRUE(upload::StartUpload(lost));
   ASSERT_TRUE(RunUntil([&] { return !lost->resolving; }, 40s));
   EXPECT_EQ(lost->stateValue, upload::kUploadFailed);
   ASSERT_FALSE(shown->alerts.empty());
-  EXPECT_EQ(shown->alerts.back().message, "The computer named no-such-copy could not be found on the network.");
+  EXPECT_EQ(shown->alerts.back().message,
+            "The computer named no-such-copy could not be found on the network.");
 
   engine::PeerSessionServiceSlot::Set(nullptr);
   program.Stop();

@@ -202,8 +202,8 @@ TEST(SettingsCodec, ClampsConversionsAndWrongTypes) {
 // A port above 32767 comes back as itself after a save and a load, and the key keeps
 // its signed 16-bit form.
 TEST(SettingsCodec, SharePortKeepsItsStoredFormAcrossASave) {
-  for (const std::uint16_t port : {std::uint16_t{2550}, std::uint16_t{32768}, std::uint16_t{40000},
-                                   std::uint16_t{65534}}) {
+  for (const std::uint16_t port :
+       {std::uint16_t{2550}, std::uint16_t{32768}, std::uint16_t{40000}, std::uint16_t{65534}}) {
     Settings s;
     s.sharePort = port;
     const Dictionary saved = Save(s);

@@ -150,7 +150,7 @@ TEST(TransferLogFile, TrimKeepsTheNewestHalfFromALineStart) {
   } cases[] = {
       {"one\ntwo\nthree\n", 100, "one\ntwo\nthree\n"},  // within the limit: untouched
       {"one\ntwo\nthree\n", 14, "one\ntwo\nthree\n"},   // at the limit
-      {"one\ntwo\nthree\nfour\n", 16, "four\n"},         // the last 8 bytes cut "three"
+      {"one\ntwo\nthree\nfour\n", 16, "four\n"},        // the last 8 bytes cut "three"
       {"aaaa\nbbbbbbb\nc\n", 12, "c\n"},
       {"no line end at all", 10, ""},
   };
