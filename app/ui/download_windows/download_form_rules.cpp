@@ -85,6 +85,24 @@ values::Value MakeEntry(const values::Url& url, const std::optional<std::string>
   return entry;
 }
 
+// Whether a typed list stands for the same mirrors as the download's. A referer field left
+// empty gives every typed entry an empty referer while the download's entries may have
+// none: that is no change, or editing only the connections of a download would rename its
+// file and forget the name its server chose.
+bool SameMirrors(const values::Array& typed, const values::Array& old) {
+  if (typed.size() != old.size()) return false;
+  auto text = [](const values::Value& entry, const char* key) {
+    const values::Value* v = entry.Find(key);
+    return v && v->IsString() ? *v->AsString() : std::string();
+  };
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    if (!typed[i].Find(engine::kEntryURL) || !old[i].Find(engine::kEntryURL)) return false;
+    if (text(typed[i], engine::kEntryURL) != text(old[i], engine::kEntryURL)) return false;
+    if (text(typed[i], engine::kEntryReferer) != text(old[i], engine::kEntryReferer)) return false;
+  }
+  return true;
+}
+
 bool ScheduleTooSoon(bool schedule, double scheduleTime, double now) {
   return schedule && now + kScheduleLeadSeconds >= scheduleTime;
 }
@@ -277,7 +295,7 @@ std::variant<EditDownloadPlan, FormAlert> PlanDownloadEdits(const EditDownloadFo
     if (!parsed) return FormAlert{kInvalidURLAlert, false};
     if (!engine::URLListSchemesAreSupported(*parsed))
       return FormAlert{queue::kUnsupportedSchemeMessage, true};
-    const bool urlsChanged = !engine::URLListsAreEqual(*parsed, old.urlData);
+    const bool urlsChanged = !SameMirrors(*parsed, old.urlData);
     if (urlsChanged) {
       values::Array hosts;
       engine::URLListCopyHostNames(*parsed, hosts);

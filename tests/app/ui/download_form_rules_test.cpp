@@ -435,6 +435,14 @@ TEST(EditFormRulesTest, AFixedNameStaysWhenTheURLsStay) {
   EXPECT_FALSE(edit.nameFixed.has_value());
   EXPECT_EQ(edit.moveToPosition, 0);
 
+  // An empty referer field over mirrors that have none is no change of the mirrors.
+  form.referer = "";
+  auto plain = Edited({"http://h.example/x.zip"}, "kept.zip", queue::kFlagFilenameFixed, 3);
+  plan = std::get<EditDownloadPlan>(PlanDownloadEdits(form, {kNow, {}}, {plain}));
+  EXPECT_FALSE(plan.items.front().urlData.has_value());
+  EXPECT_FALSE(plan.items.front().filename.has_value()) << "the server's name was replaced";
+  form.referer = "http://ref.example/";
+
   form.queuePosition = "1";
   form.chosenName = "other.zip";
   plan = std::get<EditDownloadPlan>(PlanDownloadEdits(form, {kNow, {}}, {old}));
