@@ -205,7 +205,9 @@ std::variant<AddDownloadPlan, FormAlert> PlanAddDownloads(const AddDownloadForm&
     r.completionType = completion.completionType;
     r.completionAction = completion.argument;
     r.destination = form.destination;
-    r.queuePosition = position;
+    // Each one after the one before it: all put at the same place, they would stand in
+    // the queue in the reverse of the order typed.
+    r.queuePosition = position > 0 ? position + static_cast<std::int32_t>(plan.downloads.size()) : 0;
     r.priority = 0;
     r.updateList = !quiet;
     r.useAuth = form.useAuth;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <ostream>
 
+#include "app/engine/urls/url_list.h"
 #include "app/queue/adding/scheduled_items.h"
 #include "app/queue/events/post_download_actions.h"
 #include "app/queue/operations/queue_order.h"
@@ -78,7 +79,8 @@ TEST_P(AddFormRulesTest, FormGivesTheseDownloads) {
     const queue::AddDownloadRequest& r = plan.downloads[i].request;
     EXPECT_EQ(URLsOf(r.urlEntries), c.downloads[i]) << "download " << i;
     EXPECT_EQ(r.connections, c.connections);
-    EXPECT_EQ(r.queuePosition, c.position);
+    // Downloads added at a place follow one another there in the order typed.
+    EXPECT_EQ(r.queuePosition, c.position > 0 ? c.position + static_cast<std::int32_t>(i) : 0);
     EXPECT_EQ(r.updateList, !c.quiet);
     EXPECT_EQ(r.batchID, std::optional<std::string>("BATCH-1"));
     for (const values::Value& e : r.urlEntries) EXPECT_EQ(RefererOf(e), c.referer);
@@ -110,10 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {{"http://h.example/f1.zip"}, {"http://h.example/f2.zip"}}},
         AddCase{"ALineOfSevenCharactersIsDropped",
-                [](AddDownloadForm& f) { f.urls = "http://a\nhttp://h.example/x"; },
+                [](AddDownloadForm& f) { f.urls = "ftp://a\nhttp://h.example/x"; },
                 {{"http://h.example/x"}}},
         AddCase{"OnlyASevenCharacterLineIsInvalid",
-                [](AddDownloadForm& f) { f.urls = "http://a"; },
+                [](AddDownloadForm& f) { f.urls = "ftp://a"; },
                 {},
                 kInvalidURLAlert},
         AddCase{"EmbeddedBlanksAreDeleted",
@@ -336,7 +338,8 @@ TEST(NumberFieldTest, ReadsTheLeadingNumber) {
 EditedDownloadValues Edited(std::vector<std::string> urls, std::string name, std::int16_t flags = 0,
                             std::int32_t position = 0) {
   EditedDownloadValues v;
-  for (const std::string& u : urls) v.urlData.push_back(values::Value(values::Dictionary{{"url", u}}));
+  for (const std::string& u : urls)
+    v.urlData.push_back(engine::MakeURLEntry(*values::Url::Create(u), std::nullopt));
   v.filename = std::move(name);
   v.flags = flags;
   v.queuePosition = position;
