@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <thread>
 
@@ -59,6 +60,11 @@ SecretServiceSession::~SecretServiceSession() {
   keyring_.Stop();
   bus_.Stop();
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+SecretServiceSession& SharedSecretServiceSession() {
+  static const std::unique_ptr<SecretServiceSession> session = std::make_unique<SecretServiceSession>();
+  return *session;
 }
 
 }  // namespace testservers

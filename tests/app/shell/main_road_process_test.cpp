@@ -273,7 +273,8 @@ TEST(MainRoad, AFifoInTheKeychainsPlaceNeitherHangsStartUpNorQuit) {
     if (fs::exists(key)) fs::rename(key, key + ".aside");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << fifo;
     // No session bus, so the file store is the one start-up reads.
-    Program program({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}});
+    Program program(std::vector<std::pair<std::string, std::string>>{
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}});
     const bool answered = program.WaitUntilAnswering(std::chrono::seconds(30));
     if (!answered) {
       const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
