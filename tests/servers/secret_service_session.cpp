@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "tests/support/temp_home.h"

@@ -93,7 +93,8 @@ void HoldMessage(bool isError, std::string message, const char* url) {
   std::lock_guard lock(HeldMutex());
   auto& held = HeldMessages();
   if (held.size() >= kHeldMessageLimit) return;
-  held.push_back({isError, std::move(message), url != nullptr ? std::optional<std::string>(url) : std::nullopt});
+  held.push_back(
+      {isError, std::move(message), url != nullptr ? std::optional<std::string>(url) : std::nullopt});
 }
 
 std::shared_ptr<runtime::EventTarget>& TargetSlot() {
@@ -229,7 +230,8 @@ void CreateGlobalLogWindow() {
     std::lock_guard lock(HeldMutex());
     held.swap(HeldMessages());
   }
-  for (const auto& m : held) GlobalLogSlot()->AddMessage(m.isError, m.message, m.url ? m.url->c_str() : nullptr);
+  for (const auto& m : held)
+    GlobalLogSlot()->AddMessage(m.isError, m.message, m.url ? m.url->c_str() : nullptr);
 }
 
 void CloseGlobalLog() {

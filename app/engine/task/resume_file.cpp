@@ -61,7 +61,8 @@ namespace {
 
 // The ranges of `text` merged into `list`; the number of lines taken, and in `stoppedAt`
 // the offset of the first line that is not a range (the text's size when there is none).
-std::size_t ParseRanges(std::string_view text, std::int64_t totalSize, RangeList& list, std::size_t& stoppedAt) {
+std::size_t ParseRanges(std::string_view text, std::int64_t totalSize, RangeList& list,
+                        std::size_t& stoppedAt) {
   // Gathered first and normalised once: merging line by line costs a shift of the list per
   // line, hours for a long file in reverse order.
   RangeList read = list;

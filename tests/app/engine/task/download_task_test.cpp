@@ -434,10 +434,12 @@ TEST_F(DownloadTaskTest, DamagedRangesFileIsToldAndOnlyItsGoodLinesCount) {
     auto finished = RunToEnd(MakeState(1, 5000));
     EXPECT_EQ(Reason(finished), engine::kFinishComplete) << c.name;
     EXPECT_EQ(transport->OpenCount(), c.opens) << c.name;
-    EXPECT_EQ(Logged(events, "The ranges file \"" + dir + "/downloadInfo\" is damaged: line 2 is not a received range"),
+    EXPECT_EQ(Logged(events, "The ranges file \"" + dir +
+                                 "/downloadInfo\" is damaged: line 2 is not a received range"),
               c.damaged)
         << c.name;
-    EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content)) << c.name;
+    EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content))
+        << c.name;
   }
 }
 
