@@ -25,6 +25,12 @@ The rule (every path is relative to the repository root):
 
 The same table checks each library's links in its CMakeLists.txt: a target may link
 only the targets whose headers its folder may include.
+
+Every seam is listed by the subsystem that defines it (platform/runtime/seam_list.h): a
+service slot (`using X = runtime::ServiceSlot<...>;`) under app/<sub>/ or platform/<layer>/
+has its `runtime::ListServiceSlot<X>` in that folder's seam_list.cpp, a hook slot
+(`using X = runtime::HookSlot<...>;`) its `runtime::ListHooks<X>`, so the services report
+names it with its installer; the report includes every seam_list.h.
 """
 
 import os
@@ -173,6 +179,40 @@ def check_links(faults):
                         faults.append(f"{path}: {m.group(1)} links {dep}: {reason}")
 
 
+SLOT_DEFINITION = re.compile(r"^[ \t]*using\s+(\w+)\s*=\s*runtime::(ServiceSlot|HookSlot)<", re.M)
+
+
+def read(path):
+    try:
+        with open(os.path.join(ROOT, path), encoding="utf-8", errors="replace") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def check_seams_listed(faults):
+    lists = {}
+    for path in source_files():
+        text = read(path)
+        for m in SLOT_DEFINITION.finditer(text):
+            slot, kind = m.groups()
+            listing = "ListServiceSlot" if kind == "ServiceSlot" else "ListHooks"
+            seam_list = "/".join(path.split("/")[:2]) + "/seam_list.cpp"
+            if seam_list not in lists:
+                lists[seam_list] = read(seam_list) or ""
+            if not re.search(r"runtime::" + listing + r"<\s*(\w+::)*" + slot + r"\s*>", lists[seam_list]):
+                number = text.count("\n", 0, m.start()) + 1
+                faults.append(f"{path}:{number}: {slot} is not listed: add runtime::{listing}<{slot}> "
+                              f"to {seam_list} with who installs it")
+    # Every subsystem's list is asked for by the services report.
+    report = read("app/shell/services_report.cpp") or ""
+    for seam_list, text in sorted(lists.items()):
+        header = seam_list[:-len(".cpp")] + ".h"
+        if text and f'#include "{header}"' not in report:
+            faults.append(f"{seam_list}: app/shell/services_report.cpp does not include {header} "
+                          "and call its ListSeams()")
+
+
 def main():
     global ROOT
     # --root FOLDER checks another tree laid out like this one (the check's own tests).
@@ -181,8 +221,9 @@ def main():
     faults = []
     check_includes(faults)
     check_links(faults)
+    check_seams_listed(faults)
     if faults:
-        print("check_layering: includes or links against the layering rule "
+        print("check_layering: includes, links or seams against the layering rule "
               "(scripts/check_layering.py explains it):", file=sys.stderr)
         for fault in faults:
             print("  " + fault, file=sys.stderr)

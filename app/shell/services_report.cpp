@@ -2,16 +2,80 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
+#include "app/browser/seam_list.h"
+#include "app/engine/seam_list.h"
+#include "app/queue/seam_list.h"
+#include "app/sharing/seam_list.h"
+#include "app/shell/seam_list.h"
+#include "app/ui/seam_list.h"
+#include "app/upload/seam_list.h"
+#include "app/util/seam_list.h"
+#include "platform/desktop/seam_list.h"
+#include "platform/runtime/seam_list.h"
 #include "platform/runtime/service_slot.h"
 
 namespace shell {
 
+namespace {
+
+const char* StateText(runtime::SeamState state) {
+  switch (state) {
+    case runtime::SeamState::kInstalled:
+      return "installed";
+    case runtime::SeamState::kDefault:
+      return "default";
+    case runtime::SeamState::kDerivedFromDefault:
+      return "derived from its default";
+  }
+  return "default";
+}
+
+std::string RuleText(const runtime::SeamRule& rule) {
+  switch (rule.installer) {
+    case runtime::SeamInstaller::kAtStartUp:
+      return "at start-up";
+    case runtime::SeamInstaller::kWithDisplay:
+      return "with a display";
+    case runtime::SeamInstaller::kDefaultServes:
+      return std::string("the default serves: ") + rule.reason;
+    case runtime::SeamInstaller::kPending:
+      return std::string("pending on: ") + rule.reason;
+  }
+  return "";
+}
+
+}  // namespace
+
+void ListEverySeam() {
+  static const bool listed = [] {
+    util::ListSeams();
+    engine::ListSeams();
+    queue::ListSeams();
+    upload::ListSeams();
+    sharing::ListSeams();
+    browser::ListSeams();
+    ui::ListSeams();
+    shell::ListSeams();
+    desktop::ListSeams();
+    return true;
+  }();
+  (void)listed;
+}
+
 std::string ServicesReportText() {
+  ListEverySeam();
   std::string text;
+  std::set<std::string> listed;
+  for (const runtime::SeamEntry& seam : runtime::Seams()) {
+    listed.insert(seam.name);
+    text += seam.name + "\t" + StateText(seam.state()) + "\t" + RuleText(seam.rule) + "\n";
+  }
+  // A slot used without being listed beside its definition has no installer on record.
   for (const runtime::ServiceSlotInfo& slot : runtime::ServiceSlots()) {
-    text += slot.name;
-    text += slot.isDefault() ? "\tdefault\n" : "\tinstalled\n";
+    if (listed.count(slot.name)) continue;
+    text += slot.name + (slot.isDefault() ? "\tdefault" : "\tinstalled") + "\tunlisted\n";
   }
   return text;
 }

@@ -1,5 +1,6 @@
 #include "app/shell/upload_startup.h"
 
+#include "app/browser/ftp/upload_refresh.h"
 #include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/events/completion.h"
@@ -10,6 +11,7 @@
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/message_window.h"
 #include "app/shell/shell_hooks.h"
+#include "app/ui/main_window/main_window.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/engine/upload_engine.h"
 #include "app/upload/events/upload_event_handler.h"
@@ -34,6 +36,12 @@ runtime::HandlerRef InstallUploads() {
   };
   hooks.armWhenDoneCheck = [] { queue::ArmWhenDoneCheck(false); };
   hooks.uploadQueueRunning = [] { return queue::gUploadQueueRunning; };
+  // The My Uploads badge in the source list follows the active uploads.
+  hooks.postActiveUploadsChange = [] { ui::PostActiveUploadsChange(); };
+  // The remote browser's folders that show where a finished upload went are listed again.
+  hooks.refreshBrowsersAfterUpload = [](const std::shared_ptr<upload::UploadItem>& item) {
+    browser::RefreshBrowsersAfterUpload(item->type, item->hostName, item->uploadPath);
+  };
   hooks.uploadListChanged = [] {
     if (queue::IsDisplayingUploads()) ui::MainListServicesSlot::Get().RefillMainList();
   };

@@ -2,7 +2,7 @@
 // Calls the uploads make into higher layers and into neighbours they may not include:
 // the shell's message window and notices, the download queue's when-done check, undo
 // and queue switch, the main list's rows, and the windows other work builds later (the
-// file-exists sheet, the certificate question, the authentication-failure window, the
+// file-exists sheet, the authentication-failure window, the
 // upload editor, the log window, the remote browser's refresh). Each hook does nothing
 // (or answers "none") until start-up installs it, so the uploads run - and are tested -
 // headless; tests install recording ones.
@@ -60,10 +60,6 @@ struct UploadHooks {
   // The file-exists sheet: queues the question; the answer comes back through
   // PostUploadConflictAnswer.
   std::function<void(const UploadConflictQuestion& question)> queueConflictSheet;
-  // The certificate question for an upload (kinds 7, 8); true restarts it.
-  std::function<bool(const std::shared_ptr<UploadItem>& item, const values::Value& certificates, bool changed,
-                     std::int32_t errorDomain, std::int32_t errorCode)>
-      askCertificateTrust;
   // The authentication-failure window.
   std::function<void(const std::shared_ptr<UploadItem>& item, bool userWasValid)> showAuthFailure;
   std::function<void(const std::shared_ptr<UploadItem>& item)> showEditUpload;

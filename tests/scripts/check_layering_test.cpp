@@ -115,4 +115,51 @@ TEST(CheckLayering, IncludesAndLinksFollowTheRuleTable) {
   }
 }
 
+// A seam defined without its line in its subsystem's seam list fails the check, naming
+// its file; one listed there passes (a mention in a comment is no definition), and a list
+// the services report does not ask for fails too.
+TEST(CheckLayering, EverySeamIsListedByItsSubsystem) {
+  struct File {
+    const char* path;
+    const char* text;
+  };
+  struct Case {
+    const char* what;
+    std::vector<File> files;
+    std::vector<std::string> faulty;  // empty: the tree passes
+  };
+  const std::string report = "#include \"app/queue/seam_list.h\"\n#include \"app/engine/seam_list.h\"\n";
+  const Case cases[] = {
+      {"listed",
+       {{"app/queue/services/a.h", "using ASlot = runtime::ServiceSlot<A, NoA>;\n"},
+        {"app/queue/record/b.h",
+         "using BHooksSlot = runtime::HookSlot<BHooks>;\n"
+         "//   using CSlot = runtime::ServiceSlot<C, NoC>;\n"},
+        {"app/queue/seam_list.cpp",
+         "runtime::ListServiceSlot<ASlot>(runtime::AtStartUp());\n"
+         "runtime::ListHooks<queue::BHooksSlot>(\"queue::BHooks\", {});\n"},
+        {"app/shell/services_report.cpp", report.c_str()}},
+       {}},
+      {"unlisted",
+       {{"app/queue/services/d.h", "using DSlot = runtime::ServiceSlot<D, NoD>;\n"},
+        {"app/queue/record/e.h", "using EHooksSlot =\n    runtime::HookSlot<EHooks>;\n"},
+        {"app/queue/seam_list.cpp", "runtime::ListServiceSlot<EHooksSlot>(runtime::AtStartUp());\n"},
+        {"app/shell/services_report.cpp", report.c_str()}},
+       {"app/queue/services/d.h:", "app/queue/record/e.h:"}},
+      {"a list the report does not ask for",
+       {{"app/upload/services/f.h", "using FSlot = runtime::ServiceSlot<F, NoF>;\n"},
+        {"app/upload/seam_list.cpp", "runtime::ListServiceSlot<FSlot>(runtime::AtStartUp());\n"},
+        {"app/shell/services_report.cpp", report.c_str()}},
+       {"app/upload/seam_list.cpp:"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string root = testsupport::MakeTempDir("seams");
+    for (const File& f : c.files) testsupport::WriteFile(root + "/" + f.path, f.text);
+    const Result r = RunCheck(root);
+    EXPECT_EQ(r.status, c.faulty.empty() ? 0 : 1) << r.output;
+    for (const std::string& fault : c.faulty) EXPECT_NE(r.output.find(fault), std::string::npos) << fault;
+  }
+}
+
 }  // namespace

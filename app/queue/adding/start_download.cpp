@@ -7,6 +7,7 @@
 #include "app/engine/services/download_engine_services.h"
 #include "app/engine/urls/url_list.h"
 #include "app/queue/adding/add_download.h"
+#include "app/queue/events/completion.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
@@ -248,14 +249,12 @@ void AnnounceStart(const WrapperRef& wrapper) {
   auto& list = ui::MainListServicesSlot::Get();
   list.LogMessageToGlobalLog(false, "Download of " + JoinedURLs(e.urlData) + " starting\r");
   RegisterUndoDownloadStarted(wrapper);
-  if (auto& postNotice = QueueHooksSlot::Get().postNotice) {
-    values::Dictionary notice{{"ApplicationName", "Truvane"},
-                              {"NotificationName", "Download is starting"},
-                              {"NotificationTitle", values::Localized("Download started")},
-                              {"NotificationDescription", wrapper->url().value_or(e.filename)}};
-    if (e.batchID) notice["GrowlNotificationIdentifier"] = *e.batchID;
-    postNotice(notice);
-  }
+  values::Dictionary notice{{"ApplicationName", "Truvane"},
+                            {"NotificationName", "Download is starting"},
+                            {"NotificationTitle", values::Localized("Download started")},
+                            {"NotificationDescription", wrapper->url().value_or(e.filename)}};
+  if (e.batchID) notice["GrowlNotificationIdentifier"] = *e.batchID;
+  PostQueueNotice(notice);
   list.MiniWindowShowDownloadIfNone(wrapper);
 }
 

@@ -158,10 +158,6 @@ void SetOriginURL(const files::FileRef& file, const std::string& url) {
 }
 
 void PostQueueNotice(const values::Dictionary& notice) {
-  if (QueueHooksSlot::Get().postNotice) {
-    QueueHooksSlot::Get().postNotice(notice);
-    return;
-  }
   auto text = [&](const char* key) -> std::optional<std::string> {
     auto it = notice.find(key);
     if (it == notice.end() || !it->second.IsString()) return std::nullopt;

@@ -38,8 +38,6 @@ struct QueueHooks {
   // say which logins they serve).
   std::function<void(const values::Url& url, const std::string& user, const std::string& password)>
       storeCredentials;
-  // A desktop notice (the keys of the notification dictionary).
-  std::function<void(const values::Dictionary& notice)> postNotice;
 };
 
 using QueueHooksSlot = runtime::HookSlot<QueueHooks>;

@@ -1,5 +1,6 @@
 #include "app/upload/events/upload_event_handler.h"
 
+#include "app/engine/network/accepted_certificates.h"
 #include "app/upload/engine/upload_engine.h"
 #include "app/upload/events/upload_event_codes.h"
 #include "app/upload/queue/upload_queue.h"
@@ -7,6 +8,8 @@
 #include "app/upload/upload_hooks.h"
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/helpers/session_helpers.h"
+#include "platform/net/certificate.h"
+#include "platform/net/stream_error.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 
@@ -133,6 +136,26 @@ void HandleFolderMissing(runtime::Event& event) {
   CallHook(UploadHooksSlot::Get().showEditUpload, item);
 }
 
+// The certificate question of an upload, in the trust panel: the upload's host as a URL
+// (its own scheme when it has one, else https for secure WebDAV and ftps for the others);
+// an accepted certificate is kept for that host.
+bool AskUploadCertificateTrust(const UploadItem& item, const values::Value& certificates, bool changed,
+                               std::int32_t errorDomain, std::int32_t errorCode) {
+  net::CertificateChain chain;
+  if (const values::Array* list = certificates.AsArray()) {
+    for (const values::Value& value : *list)
+      if (const values::Data* der = value.AsData())
+        if (auto certificate = net::Certificate::FromDer(der->bytes))
+          chain.push_back(std::move(*certificate));
+  }
+  std::string url = item.hostName;
+  const auto startsWith = [&url](const char* scheme) { return url.rfind(scheme, 0) == 0; };
+  if (!startsWith("ftp://") && !startsWith("ftps://") && !startsWith("https://"))
+    url = (item.type == kHostTypeSecureWebDAV ? "https://" : "ftps://") + url;
+  const int tlsError = errorDomain == static_cast<std::int32_t>(net::ErrorDomain::kSsl) ? errorCode : 0;
+  return engine::AskUserToTrustCertificate(chain, url, tlsError, changed) == 1;
+}
+
 void HandleCertificate(runtime::Event& event) {
   UploadItemRef item = ItemOf(event);
   if (!item) return;
@@ -145,10 +168,9 @@ void HandleCertificate(runtime::Event& event) {
       code = static_cast<std::int32_t>((*pair)[1].Int64Or(0));
     }
   }
-  const auto& ask = UploadHooksSlot::Get().askCertificateTrust;
-  const bool accepted = ask && ask(item, certificates ? *certificates : values::Value(values::Array{}),
-                                   event.kind() == kUploadEventCertificateChanged, domain, code);
-  if (accepted) StartUpload(item);
+  if (AskUploadCertificateTrust(*item, certificates ? *certificates : values::Value(values::Array{}),
+                                event.kind() == kUploadEventCertificateChanged, domain, code))
+    StartUpload(item);
 }
 
 // Without the file-exists sheet the question is answered here: resume when the remote

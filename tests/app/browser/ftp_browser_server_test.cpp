@@ -16,6 +16,7 @@
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/ftp/ftp_node.h"
+#include "app/browser/ftp/upload_refresh.h"
 #include "app/browser/hosts/host_list.h"
 #include "app/browser/remote_browser.h"
 #include "app/browser/services/ftp_upload_hooks.h"
@@ -221,6 +222,58 @@ TEST_P(FTPBrowserVsftpdTest, ListsATreeAndChangesItOnTheServer) {
   FTPNodeDisconnect(sub);
   EXPECT_EQ(GetHostCount(), 0u);
   EXPECT_EQ(FTPNodeForHostID(root->ftpHostID()), nullptr);
+}
+
+// A finished upload lists again the open folder it went to, on its own server and host type
+// only; a path past what the tree shows changes nothing.
+TEST_P(FTPBrowserVsftpdTest, AFinishedUploadListsItsFolderAgain) {
+  server.MakeFolder("incoming");
+  server.MakeFolder("closed");
+  FTPNodeRef root = Connect();
+  ASSERT_TRUE(root);
+  FTPNodeRef incoming = Find(root, "incoming")->node;
+  incoming->open();
+  ASSERT_TRUE(RunUntil([&] { return Listed(incoming); }));
+  EXPECT_TRUE(Names(incoming).empty());
+  // As an upload leaves it on the server.
+  server.PutFile("incoming/arrived.bin", "arrived");
+  const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+  const std::int32_t type = GetParam() ? 4 : 1;
+  const std::int32_t otherFTPType = GetParam() ? 1 : 4;
+  struct Case {
+    const char* what;
+    std::int32_t type;
+    std::string host, path;
+    int refreshed;
+  };
+  const Case cases[] = {
+      {"a WebDAV upload", 6, host, "/" + incoming->path(), 0},
+      {"the other FTP host type", otherFTPType, host, "/" + incoming->path(), 0},
+      {"another server", type, "127.0.0.2:" + std::to_string(server.Port()), "/" + incoming->path(), 0},
+      {"a folder shown but never opened", type, host, "/" + root->path() + "/closed", 1},
+      {"a folder not on the server", type, host, "/" + root->path() + "/missing/deeper", 0},
+      {"its folder, as the browser writes it", type, (GetParam() ? "ftps://" : "ftp://") + host,
+       "%2F" + incoming->path() + "/", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(RefreshBrowsersAfterUpload(c.type, c.host, c.path), c.refreshed);
+  }
+  EXPECT_TRUE(RunUntil([&] { return Names(incoming) == std::set<std::string>{"arrived.bin"}; }))
+      << root->log();
+}
+
+TEST(FTPBrowserUploadRefresh, PathsAreComparedByComponents) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"/", {""}},
+      {"", {""}},
+      {"%2F", {""}},
+      {"/a/b/", {"", "a", "b"}},
+      {"a/b", {"", "a", "b"}},
+      {"%2fsrv/ftp", {"", "srv", "ftp"}},
+      {"/a//b", {"", "a", "", "b"}},
+  };
+  for (const auto& [path, components] : cases) EXPECT_EQ(UploadPathComponents(path), components) << path;
 }
 
 TEST_P(FTPBrowserVsftpdTest, ARefusedRenameChangesNothingAndSaysWhy) {

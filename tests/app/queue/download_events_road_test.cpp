@@ -60,6 +60,11 @@ TEST_F(DownloadEventsRoadTest, TheTasksEventsCompleteTheDownload) {
   WrapperRef w = LookUpDownloadWrapper(AddDownload(r));
   ASSERT_TRUE(w);
   ASSERT_EQ(StartDownload(w), 0);
+  // The start is announced on the desktop.
+  ASSERT_FALSE(notifier->posted.empty());
+  EXPECT_EQ(notifier->posted.front().name, "Download is starting");
+  EXPECT_EQ(notifier->posted.front().title, "Download started");
+  EXPECT_EQ(notifier->posted.front().description, "http://road.test/data.bin");
   {
     std::unique_lock lock(mutex);
     ASSERT_TRUE(cv.wait_for(

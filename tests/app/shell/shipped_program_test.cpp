@@ -18,6 +18,7 @@
 #include "app/queue/history/history.h"
 #include "platform/values/clock.h"
 #include "tests/app/shell/program_process.h"
+#include "tests/app/shell/virtual_display.h"
 #include "tests/servers/test_servers.h"
 
 namespace {
@@ -45,15 +46,22 @@ const std::vector<std::string> kInstalledWithADisplay = {
     "ui::FolderDialogService",
 };
 
-std::map<std::string, std::string> ServicesReport(
-    const std::vector<std::pair<std::string, std::string>>& env) {
+// One line of the report: what the seam holds and who installs it.
+struct SeamLine {
+  std::string state;
+  std::string installer;
+};
+using ServicesReportLines = std::map<std::string, SeamLine>;
+
+ServicesReportLines ServicesReport(const std::vector<std::pair<std::string, std::string>>& env) {
   const std::string reportFile = testsupport::MakeTempDir("services") + "/report";
-  std::map<std::string, std::string> report;
+  ServicesReportLines report;
   auto withReport = env;
   withReport.emplace_back("TRUVANE_SERVICES_REPORT", reportFile);
   {
     Program program(withReport);
     EXPECT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
+    // Written once start-up is through, which is after the socket first answers.
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     while (!fs::exists(reportFile) && Clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -62,15 +70,47 @@ std::map<std::string, std::string> ServicesReport(
   std::istringstream lines(ReadIfExists(reportFile));
   for (std::string line; std::getline(lines, line);) {
     const auto tab = line.find('\t');
-    if (tab != std::string::npos) report[line.substr(0, tab)] = line.substr(tab + 1);
+    const auto second = line.find('\t', tab + 1);
+    EXPECT_TRUE(tab != std::string::npos && second != std::string::npos) << line;
+    if (second == std::string::npos) continue;
+    report[line.substr(0, tab)] = {line.substr(tab + 1, second - tab - 1), line.substr(second + 1)};
   }
   return report;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Each seam judged by what its list says of it: one installed at start-up (or, with a
+// display, one a window installs) holds the real implementation; a pending one still holds
+// its default (else take it off the pending list); none is installed by a class derived
+// from its do-nothing default, unless the default is what serves.
+void ExpectEachSeamAsItsListSays(const ServicesReportLines& report, bool withDisplay) {
+  for (const auto& [seam, line] : report) {
+    SCOPED_TRACE(seam + ": " + line.state + ", " + line.installer);
+    const bool defaultServes = StartsWith(line.installer, "the default serves: ");
+    const bool pending = StartsWith(line.installer, "pending on: ");
+    const bool atStartUp = line.installer == "at start-up";
+    const bool withADisplay = line.installer == "with a display";
+    EXPECT_TRUE(defaultServes || pending || atStartUp || withADisplay)
+        << "not listed beside its definition with who installs it";
+    EXPECT_TRUE(line.state == "installed" || line.state == "default" ||
+                line.state == "derived from its default");
+    if (line.state == "derived from its default")
+      EXPECT_TRUE(defaultServes)
+          << "installed by a class derived from the do-nothing default: derive it from "
+             "the interface, so every call is written";
+    if (atStartUp || (withADisplay && withDisplay))
+      EXPECT_EQ(line.state, "installed") << "its owner is built, but start-up leaves the default";
+    if (pending) EXPECT_EQ(line.state, "default") << "installed now: it is no longer pending";
+  }
 }
 
 TEST(ShippedProgram, WithADisplayStartUpInstallsTheWindows) {
   auto report = ServicesReport({{"QT_QPA_PLATFORM", "minimal"}});
   ASSERT_FALSE(report.empty()) << "no services report";
-  for (const std::string& slot : kInstalledWithADisplay) EXPECT_EQ(report[slot], "installed") << slot;
+  for (const std::string& slot : kInstalledWithADisplay) EXPECT_EQ(report[slot].state, "installed") << slot;
 }
 
 // With a display the main window gets its toolbar at start-up, and the quit writes whether
@@ -97,51 +137,26 @@ TEST(ShippedProgram, StartUpInstallsEveryServiceWhoseOwnerIsBuilt) {
       "ui::MainListServices",         "ui::LocalPaneHostsService",    "sharing::ReceivedFilesService",
       "upload::ReceivedFilesArchive", "sharing::SharedReceivedFiles", "engine::PeerSessionService",
   };
-  struct Pending {
-    std::string slot;
-    std::string owner;  // who installs it once built
-  };
-  const std::vector<Pending> pending = {
-      {"ui::InterfaceService", "the main window (app/ui)"},
-  };
-
-  const std::string reportFile = testsupport::MakeTempDir("services") + "/report";
-  std::map<std::string, std::string> report;
-  {
-    Program program({{"TRUVANE_SERVICES_REPORT", reportFile}});
-    ASSERT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(30)));
-    // Written once start-up is through, which is after the socket first answers.
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(reportFile) && Clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(program.Quit(std::chrono::seconds(30)));
-  }
-  std::istringstream lines(ReadIfExists(reportFile));
-  for (std::string line; std::getline(lines, line);) {
-    const auto tab = line.find('\t');
-    ASSERT_NE(tab, std::string::npos) << line;
-    report[line.substr(0, tab)] = line.substr(tab + 1);
-  }
-  ASSERT_FALSE(report.empty()) << "no services report in " << reportFile;
-
+  const ServicesReportLines report = ServicesReport({});
+  ASSERT_FALSE(report.empty()) << "no services report";
   for (const std::string& slot : installed) {
     ASSERT_EQ(report.count(slot), 1u) << slot << " is not reported";
-    EXPECT_EQ(report[slot], "installed") << slot << ": start-up does not install it";
+    EXPECT_EQ(report.at(slot).state, "installed") << slot << ": start-up does not install it";
   }
-  for (const auto& [slot, state] : report) {
-    ASSERT_TRUE(state == "installed" || state == "default") << slot << ": " << state;
-    const auto waiting =
-        std::find_if(pending.begin(), pending.end(), [&](const Pending& p) { return p.slot == slot; });
-    const bool windowsOnly = std::find(kInstalledWithADisplay.begin(), kInstalledWithADisplay.end(), slot) !=
-                             kInstalledWithADisplay.end();
-    if (state == "default" && !windowsOnly) {
-      EXPECT_NE(waiting, pending.end()) << slot
-                                        << " still holds its default: install the real one at start-up, or "
-                                           "list it as pending with the owner that will";
-    } else if (state != "default") {
-      EXPECT_EQ(waiting, pending.end()) << slot << " is installed now: take it off the pending list";
-    }
-  }
+  // Hook members are reported one by one, as "<struct>.<member>".
+  EXPECT_EQ(report.count("shell::ShellHooks.createMainWindow"), 1u);
+  ExpectEachSeamAsItsListSays(report, false);
+}
+
+// On a real X display every seam a window installs is installed too.
+TEST(ShippedProgram, OnAnXDisplayEverySeamHoldsWhatItsListSays) {
+  VirtualDisplay x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  const ServicesReportLines report = ServicesReport({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
+  ASSERT_FALSE(report.empty()) << "no services report";
+  for (const std::string& slot : kInstalledWithADisplay)
+    EXPECT_EQ(report.at(slot).state, "installed") << slot;
+  ExpectEachSeamAsItsListSays(report, true);
 }
 
 // The first launch runs the smart folders' first-launch steps and marks each as done: the

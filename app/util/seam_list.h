@@ -1,0 +1,10 @@
+#pragma once
+// The util seams: every service slot and hook struct this subsystem defines, each with
+// who installs it (platform/runtime/seam_list.h).
+
+namespace util {
+
+// Adds them to runtime::Seams(); the services report calls it once.
+void ListSeams();
+
+}  // namespace util
