@@ -37,6 +37,7 @@
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
 #include "app/ui/rule_editor/rule_editor_window.h"
+#include "app/ui/schedule/schedule_sheet.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
@@ -569,12 +570,14 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     CommandRange(kDockBonjourCommand, kDockMenuMaxItems, kApp, TrayItem),
     CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
     Command(FourCC("AurS"), kApp, [](FourCharCode) { return ui::OpenAddFilesFromURLWindow(), kNoErr; }),
+    Command(
+        FourCC("Sche"), kApp, [](FourCharCode) { return ui::OpenScheduleSheet(), kNoErr; },
+        ui::CanOpenScheduleSheet),
     // Waiting for their windows.
     Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
     Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
     Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
     Pending(FourCC("ShFl"), "the mini window"),
-    Pending(FourCC("Sche"), "the queue schedule sheet"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),

@@ -160,7 +160,9 @@ QWidget* MakeWidget(const ControlSpec& desc, QWidget* parent) {
     }
     case ControlKind::kDateTime: {
       auto* d = new QDateTimeEdit(parent);
-      d->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
+      // The text, when given, is the display format: a date alone ("yyyy-MM-dd") or a
+      // time of day alone ("HH:mm") makes a date or a time picker.
+      d->setDisplayFormat(text.isEmpty() ? QString("yyyy-MM-dd HH:mm:ss") : text);
       return d;
     }
     case ControlKind::kStaticText: {
