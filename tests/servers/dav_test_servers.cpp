@@ -52,6 +52,9 @@ LighttpdDavServer::LighttpdDavServer(Auth auth, const TestIdentity* https, const
                      "/lighttpd.pid\"\nserver.upload-dirs = (\"" + d +
                      "/tmp\")\n"
                      "mimetype.assign = (\"\" => \"application/octet-stream\")\n"
+                     "accesslog.filename = \"" +
+                     d +
+                     "/access.log\"\naccesslog.format = \"%m %U %>s\"\n"
                      "webdav.activate = \"enable\"\nwebdav.is-readonly = \"disable\"\n"
                      // A PUT with a Content-Range writes into the file: uploads resume so.
                      "webdav.opts = (\"deprecated-unsafe-partial-put\" => \"enable\")\n";
@@ -92,6 +95,13 @@ LighttpdDavServer::LighttpdDavServer(Auth auth, const TestIdentity* https, const
                   << testsupport::ReadFile(d + "/error.log");
     process_.Stop();
   }
+}
+
+std::vector<std::string> LighttpdDavServer::Requests() const {
+  std::vector<std::string> out;
+  std::istringstream in(testsupport::ReadFile(dir_ + "/access.log"));
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
 }
 
 std::string LighttpdDavServer::HostPort(bool secure) const {

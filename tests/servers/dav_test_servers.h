@@ -41,6 +41,8 @@ class LighttpdDavServer {
   // "127.0.0.1:port" of the plain or the TLS side.
   std::string HostPort(bool secure = false) const;
   const std::string& DavDir() const { return www_; }
+  // The requests answered so far, one line each: method, path (escaped), status.
+  std::vector<std::string> Requests() const;
   bool ok() const { return process_.running(); }
 
  private:

@@ -124,7 +124,7 @@ DotMacNodeRef MakeRoot(std::string name, const std::string& rootPath,
                        std::shared_ptr<TRDotMacNodeConnection> c,
                        const std::optional<std::string>& favourite) {
   std::string path = rootPath.empty() ? "/" : rootPath;
-  if (!path.starts_with('/')) path.insert(0, "/");
+  if (!path.starts_with('/')) path = "/" + path;
   auto root =
       std::make_shared<DotMacNode>(favourite ? *favourite : std::move(name), path, true, std::move(c));
   root->setFavourite(favourite);

@@ -1,5 +1,7 @@
 #include "app/browser/webdav/webdav_client.h"
 
+#include <chrono>
+
 #include "app/engine/network/accepted_certificates.h"
 #include "platform/net/byte_stream.h"
 #include "platform/net/http_read_stream.h"
@@ -15,6 +17,12 @@ namespace {
 // Characters that are legal in a URL but would change what a path means: an item named
 // "a#b", "50%" or "x?y" must reach the server as that name.
 constexpr std::string_view kForceEscapedInPath = "%#?;";
+
+// A probe is only a courtesy to the server: one that is not answered soon is given up and
+// the request goes out without it (lighttpd answers OPTIONS on a missing resource with a
+// chunked body it never ends). A request that hears nothing for a minute has failed.
+constexpr auto kProbeWait = std::chrono::seconds(3);
+constexpr auto kSilenceWait = std::chrono::seconds(60);
 
 // Destroys a stream after the callback that asked for it has returned.
 void DiscardStream(std::shared_ptr<net::HttpReadStream> stream) {
@@ -53,6 +61,7 @@ TRWebDAVTransaction::TRWebDAVTransaction(TRWebDAVConnection* parent, net::HttpRe
       secure_(secure) {}
 
 TRWebDAVTransaction::~TRWebDAVTransaction() {
+  if (silence_) silence_->Invalidate();
   DiscardStream(std::move(stream_));
 }
 
@@ -81,6 +90,7 @@ void TRWebDAVTransaction::run() {
   response_.reset();
   responseBody_.clear();
   done_ = false;
+  armSilenceTimer();
   if (!stream_->Open()) {
     // Reported from the run loop, as every outcome is: the caller registers the
     // operation after this returns.
@@ -93,7 +103,21 @@ void TRWebDAVTransaction::run() {
   }
 }
 
+void TRWebDAVTransaction::armSilenceTimer() {
+  if (silence_) silence_->Invalidate();
+  std::weak_ptr<TRWebDAVTransaction> weak = weak_from_this();
+  silence_ = runtime::Timer::Create(doingOptionsRequest_ ? kProbeWait : kSilenceWait, runtime::Nanoseconds(0),
+                                    [weak](runtime::Timer&) {
+                                      auto self = weak.lock();
+                                      if (!self || self->ended_ || !self->stream_) return;
+                                      self->error_ = {net::ErrorDomain::kPosix, net::posix_code::kTimedOut};
+                                      self->handleError();
+                                    });
+  runtime::RunLoop::Current()->AddTimer(silence_);
+}
+
 void TRWebDAVTransaction::killStream() {
+  if (silence_) silence_->Invalidate();
   DiscardStream(std::move(stream_));
 }
 
@@ -146,6 +170,7 @@ bool TRWebDAVTransaction::certificateStillAccepted() {
 
 void TRWebDAVTransaction::handleCallback(unsigned event) {
   if (!stream_ || ended_) return;
+  if (!doingOptionsRequest_) armSilenceTimer();
   if (event & net::kEventHasBytes) {
     handleBytes();
   } else if (event & net::kEventError) {
@@ -313,7 +338,7 @@ TRWebDAVConnection::TRWebDAVConnection(std::string host, std::string rootPath, s
   }
   if (host.ends_with('/')) host.pop_back();
   host_ = std::move(host);
-  if (!rootPath.starts_with('/')) rootPath.insert(0, "/");
+  if (!rootPath.starts_with('/')) rootPath = "/" + rootPath;
   if (rootPath.ends_with('/')) rootPath.pop_back();
   rootPath_ = std::move(rootPath);
 }

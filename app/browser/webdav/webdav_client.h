@@ -17,6 +17,9 @@
 // with the accepted one from then on. MOVE and COPY send "Overwrite: F": an existing item
 // at the destination is never replaced, the server answers 412 and the operation fails.
 //
+// A probe not answered within a few seconds is dropped like a refused one, and an exchange
+// that hears nothing from the server for a minute fails (timed out, a connection error).
+//
 // The reply body is kept whole, up to kMaxReplySize; a listing is read by
 // ParsePropFindListing. A reply ends only when its framing says so: a connection that is
 // cut or reset before the last byte of the body fails the exchange.
@@ -36,6 +39,9 @@
 
 namespace net {
 class HttpReadStream;
+}
+namespace runtime {
+class Timer;
 }
 
 namespace browser {
@@ -91,6 +97,8 @@ class TRWebDAVTransaction : public TRDotMacTransaction,
   bool certificateStillAccepted();
   // false when the certificate was refused (the error is then handled).
   bool checkCertificate();
+  // Ends a probe that is not answered soon, and an exchange that hears nothing for long.
+  void armSilenceTimer();
 
   net::StreamError error_;
   std::string path_;
@@ -98,6 +106,7 @@ class TRWebDAVTransaction : public TRDotMacTransaction,
   std::optional<net::HttpResponseHead> response_;
   net::HttpRequest request_;
   std::shared_ptr<net::HttpReadStream> stream_;
+  std::shared_ptr<runtime::Timer> silence_;
   TRWebDAVConnection* parent_;
   std::vector<char> buffer_;
   std::string responseBody_;

@@ -161,11 +161,13 @@ TEST(DotMacNodeWebDAV, AFavouriteConnectsListsAndEveryChangeReachesTheServer) {
   EXPECT_EQ(fixture.ui->alerts[0].message, "The item renamed.txt could not be moved to /docs/sub/.");
   EXPECT_EQ(file->parent(), root);
 
-  file->moveTo(target);
+  auto made = Find(root, "made here");
+  file->moveTo(made);
   ASSERT_TRUE(RunUntil([&] { return Idle(root); }));
   EXPECT_FALSE(fs::exists(dav + "/docs/renamed.txt"));
-  EXPECT_EQ(file->parent(), target);
-  EXPECT_EQ(file->path(), "/docs/target/renamed.txt");
+  EXPECT_EQ(testsupport::ReadFile(dav + "/docs/made here/renamed.txt"), "alpha");
+  EXPECT_EQ(file->parent(), made);
+  EXPECT_EQ(file->path(), "/docs/made here/renamed.txt");
 
   // A folder into its own subtree, the root renamed or deleted: nothing is sent.
   sub->moveTo(sub);
@@ -240,7 +242,11 @@ TEST(DotMacNodeOnlineDisk, TheMemberAndPublicFoldersOpenAtTheService) {
   EXPECT_EQ(Names(open), (std::set<std::string>{"shared.txt"}));
   // Changes to a public disk need the member: refused, one alert.
   open->createFolder("new");
-  ASSERT_TRUE(RunUntil([&] { return Idle(open); }));
+  ASSERT_TRUE(RunUntil([&] { return Idle(open); })) << [&] {
+    std::string all;
+    for (const auto& line : server.Requests()) all += line + "\n";
+    return all;
+  }();
   EXPECT_FALSE(fs::exists(server.DavDir() + "/member-Public/new"));
   ASSERT_EQ(fixture.ui->alerts.size(), 1u);
   EXPECT_EQ(fixture.ui->alerts[0].message,
