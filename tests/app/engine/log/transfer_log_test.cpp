@@ -140,10 +140,77 @@ TEST_F(TransferLogTest, TextInMemoryIsABoundedTailAndTheFileKeepsEverything) {
   EXPECT_NE(written.find("\nentry " + std::to_string(entries - 1) + " " + filler + "\n"), std::string::npos);
 }
 
+// The file stays bounded however much is logged: past its limit only the newest half is
+// kept, from the first whole line in it.
+TEST(TransferLogFile, TrimKeepsTheNewestHalfFromALineStart) {
+  const struct {
+    std::string content;
+    std::uintmax_t limit;
+    std::string kept;
+  } cases[] = {
+      {"one\ntwo\nthree\n", 100, "one\ntwo\nthree\n"},  // within the limit: untouched
+      {"one\ntwo\nthree\n", 14, "one\ntwo\nthree\n"},   // at the limit
+      {"one\ntwo\nthree\nfour\n", 16, "four\n"},        // the last 8 bytes cut "three"
+      {"aaaa\nbbbbbbb\nc\n", 12, "c\n"},
+      {"no line end at all", 10, ""},
+  };
+  const std::string folder = testsupport::MakeTempDir();
+  for (const auto& c : cases) {
+    const std::string path = folder + "/log.txt";
+    testsupport::WriteFile(path, c.content);
+    engine::TrimGlobalLogFile(path, c.limit);
+    EXPECT_EQ(testsupport::ReadFile(path), c.kept) << c.content << " / " << c.limit;
+    EXPECT_FALSE(std::filesystem::exists(path + ".trimmed"));
+  }
+}
+
+TEST_F(TransferLogTest, AFullFileIsCutToItsNewestHalfWhenWritten) {
+  const files::FileRef file(testsupport::MakeTempDir() + "/" + engine::kGlobalLogFileName);
+  const std::string line = "Failed login from 192.0.2.1\n";
+  std::string old;
+  while (old.size() <= engine::kGlobalLogFileLimit) old += line;
+  testsupport::WriteFile(file.Path(), old);
+  {
+    engine::GlobalLog log(file);
+    log.AddMessage(false, "The newest entry");
+  }
+  const std::string written = testsupport::ReadFile(file.Path());
+  EXPECT_LE(written.size(), engine::kGlobalLogFileLimit / 2);
+  EXPECT_TRUE(written.starts_with(line)) << written.substr(0, 40);
+  EXPECT_TRUE(written.ends_with("The newest entry\n\n")) << written.substr(written.size() - 40);
+}
+
 TEST_F(TransferLogTest, OutsideTextIsAnArgumentNotAFormat) {
   engine::GlobalLog log(files::FileRef(testsupport::MakeTempDir() + "/log.txt"));
   log.AddMessage(false, values::Format("Peer said %@", {"100% done %@ %d"}));
   EXPECT_EQ(log.Text(), "2001-01-02 03:04:05 +0000\rPeer said 100% done %@ %d\r\r");
+}
+
+// Start-up reads its files before it makes the log: what those readers report (a file set
+// aside, a value left out) is logged once the log exists, and only once.
+TEST_F(TransferLogTest, MessagesFromBeforeTheLogAreLoggedWhenItIsMade) {
+  ASSERT_EQ(engine::CurrentGlobalLog(), nullptr);
+  engine::CloseGlobalLog();  // drops what earlier tests left held
+  engine::LogMessageToGlobalLog(true, "The uploads file could not be read (%@).", {"damaged"});
+  engine::LogErrorForURLToGlobalLog("http://example.com/a", "Held for %@", {"a URL"});
+  // A run that logs on and on without a log holds a bounded number, the earliest.
+  for (int i = 0; i < 1000; ++i) engine::LogMessageToGlobalLog(false, "filler %@", {std::to_string(i)});
+  engine::CreateGlobalLogWindow();
+  ASSERT_NE(engine::CurrentGlobalLog(), nullptr);
+  const std::string text = engine::CurrentGlobalLog()->Text();
+  engine::CloseGlobalLog();
+  EXPECT_NE(text.find("Error occurred:The uploads file could not be read (damaged).\r"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Held for a URL"), std::string::npos) << text;
+  EXPECT_NE(text.find("http://example.com/a"), std::string::npos) << text;
+  EXPECT_NE(text.find("filler 0\r"), std::string::npos) << text;
+  EXPECT_EQ(text.find("filler 999\r"), std::string::npos) << text;
+
+  engine::CreateGlobalLogWindow();
+  ASSERT_NE(engine::CurrentGlobalLog(), nullptr);
+  const std::string again = engine::CurrentGlobalLog()->Text();
+  engine::CloseGlobalLog();
+  EXPECT_EQ(again.find("filler"), std::string::npos) << again;
 }
 
 TEST_F(TransferLogTest, DefaultFileIsInTheStateFolder) {
