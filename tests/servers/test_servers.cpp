@@ -151,8 +151,8 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
   std::filesystem::create_directories(www_);
   std::filesystem::create_directories(dir_ + "/tmp");
   http_port_ = FreeLoopbackPort();
-  std::string servers =
-      "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ + "; }\n";
+  std::string servers = "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ +
+                        "; location /slow/ { limit_rate 200k; } }\n";
   for (const auto& [name, identity] : https) {
     const int port = FreeLoopbackPort();
     https_ports_[name] = port;
