@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/hosts/host_list.h"
@@ -66,6 +67,7 @@
 #include "app/ui/transfer_log/transfer_log_windows.h"
 #include "app/ui/views/resource_images.h"
 #include "app/upload/interface/upload_interface.h"
+#include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
 #include "app/util/settings/settings_store.h"
@@ -109,6 +111,22 @@ std::function<void(std::string_view)>& StepObserver() {
 
 void Step(std::string_view name) {
   if (StepObserver()) StepObserver()(name);
+}
+
+// The transfers the quit has just stopped (a reception cut short) posted their last log
+// lines to the main queue, which no loop takes from any more: they are written now. Other
+// events stay queued as they were.
+void WriteQueuedLogLines() {
+  std::vector<runtime::EventRef> others;
+  runtime::EventRef event;
+  while (runtime::ReceiveNextEvent(runtime::Nanoseconds(0), event) == runtime::kNoErr) {
+    if (util::LogMessageOfEvent(*event)) {
+      runtime::DispatchEvent(*event, true);
+    } else {
+      others.push_back(std::move(event));
+    }
+  }
+  for (auto& e : others) runtime::EventQueue::Main()->Post(std::move(e));
 }
 
 void LogToGlobalLog(const char* key) {
@@ -624,6 +642,7 @@ void Shell::Quit() {
   Step("LogQuitting");
   LogToGlobalLog("Application Quitting\r");
   CallHook(hooks.stopSharingServices);
+  WriteQueuedLogLines();
 
   Step("CloseWindows");
   // The windows go while the toolkit runs (their frames are saved as they close): one

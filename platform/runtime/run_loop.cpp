@@ -404,7 +404,10 @@ RunResult RunLoop::RunUntil(Nanoseconds deadline, bool return_after_source_handl
       break;
     }
     if (handled && return_after_source_handled) {
-      result = RunResult::kHandledSource;
+      // The descriptors get their look before returning: a task handed a closure on every
+      // pass (a throttled writer posting to itself) would otherwise never hear its socket.
+      WaitAndHandle(0);
+      result = stop_requested_.exchange(false) ? RunResult::kStopped : RunResult::kHandledSource;
       break;
     }
     const bool poll = HasPendingWork() || UpTime() >= deadline;

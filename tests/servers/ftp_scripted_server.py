@@ -16,6 +16,8 @@ Scenarios:
   list-drop-always  every LIST does what the first does in list-drop
   stor-452        STOR is answered 452 (no space) before any data connection is used
   stor-552        STOR takes the data, then the end is answered 552 (quota exceeded)
+  stor-552-midway STOR is answered 552 on the control connection once 100000 bytes are in,
+                  while the data connection stays open (and is read to its end)
 SIZE answers 550 for a file no STOR has made (uploads start from nothing).
 The file served for any RETR is 10240 bytes in which no 256-byte block repeats (a resumed
 read never looks like the file's start). With COMMAND_LOG, every command received is
@@ -90,6 +92,8 @@ def handle(conn, scenario, log_path):
             listener = None
             send("150 ok to send data\r\n")
             data.settimeout(10)
+            received = 0
+            told = False
             while True:
                 try:
                     chunk = data.recv(65536)
@@ -97,8 +101,14 @@ def handle(conn, scenario, log_path):
                     break
                 if not chunk:
                     break
+                received += len(chunk)
+                if scenario == "stor-552-midway" and received >= 100000 and not told:
+                    send("552 exceeded storage allocation\r\n")
+                    told = True
             data.close()
-            if scenario == "stor-552":
+            if told:
+                pass
+            elif scenario in ("stor-552", "stor-552-midway"):
                 send("552 exceeded storage allocation\r\n")
             else:
                 send("226 transfer complete\r\n")

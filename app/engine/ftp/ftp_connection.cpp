@@ -198,6 +198,12 @@ Step HandlePwdReply(FTPConnectionParam& c, const FTPReply& reply) {
   return ChangeToFileDirectory(c, path.has_value());
 }
 
+// Whether the transfer under way sends a file (STOR or APPE) rather than fetching one.
+bool Sending(const FTPConnectionParam& c) {
+  return c.upload_mode ||
+         (c.has_current_request && c.current_request_type == static_cast<int>(FTPRequestType::kUploadFiles));
+}
+
 Step HandleTransferEnd(FTPConnectionParam& c, const FTPReply& reply) {
   if (reply.code == 226) {
     if (!c.queue_mode) {
@@ -288,11 +294,13 @@ Step HandleReply(FTPConnectionParam& c, const FTPReply& reply) {
     case kFTPStateTransferCommand:
       if (code != 150 && code != 125) return Step::kRefused;
       c.state = kFTPStateTransferRunning;
-      // The end-of-transfer reply is read only after the data, so that a 226 that races
-      // ahead of the last data bytes does not end the transfer early. An active connection
-      // may not be accepted yet when the 150 comes, but the server has opened it by then
-      // (or the engine's silence time-out ends the wait).
-      if (c.io->IsDataOpen() || c.data_via_listen) c.control_reading_held = true;
+      // The end-of-transfer reply of a file coming in is read only after the data, so that
+      // a 226 that races ahead of the last data bytes does not end the transfer early. An
+      // active connection may not be accepted yet when the 150 comes, but the server has
+      // opened it by then (or the engine's silence time-out ends the wait). A file going
+      // out is different: the server cannot finish before this side closes the data, so
+      // whatever it says meanwhile is a refusal (552, 426) to act on at once.
+      if (!Sending(c) && (c.io->IsDataOpen() || c.data_via_listen)) c.control_reading_held = true;
       return Notify(c, FTPMessage::kTransferAnswered, reply.last_line) ? Step::kStopped : Step::kDone;
     case kFTPStateTransferRunning:
       return HandleTransferEnd(c, reply);

@@ -1,6 +1,8 @@
 #include "app/engine/log/transfer_log.h"
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <span>
 
@@ -164,6 +166,32 @@ void GlobalLog::AddMessage(bool isError, std::string_view message, const char* u
   TransferLogWindowServiceSlot::Get().AppendGlobalLogText(entry);
 }
 
+void TrimGlobalLogFile(const std::string& path, std::uintmax_t limit) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size <= limit) return;
+  std::ifstream in(path, std::ios::binary);
+  const std::uintmax_t keep = limit / 2;
+  in.seekg(static_cast<std::streamoff>(size - keep));
+  std::string tail(static_cast<std::size_t>(keep), '\0');
+  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  tail.resize(static_cast<std::size_t>(in.gcount()));
+  // From the first whole line: the cut never leaves half an entry's line at the top.
+  const std::size_t lineStart = tail.find('\n');
+  tail.erase(0, lineStart == std::string::npos ? tail.size() : lineStart + 1);
+  const std::string temp = path + ".trimmed";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(tail.data(), static_cast<std::streamsize>(tail.size()));
+    if (!out.flush()) {
+      std::filesystem::remove(temp, ec);
+      return;
+    }
+  }
+  std::filesystem::rename(temp, path, ec);
+  if (ec) std::filesystem::remove(temp, ec);
+}
+
 void GlobalLog::WritePendingToFile() {
   if (!dirty_) return;
   dirty_ = false;
@@ -180,6 +208,7 @@ void GlobalLog::WritePendingToFile() {
       // Appending: the offset is ignored by O_APPEND writes.
       (void)handle->WriteAt(0, bytes);
     }
+    TrimGlobalLogFile(file.Path());
   }
   TransferLogWindowServiceSlot::Get().ScrollGlobalLogToEnd();
   // Dropped also when the file could not be written: nothing is reported, and the next

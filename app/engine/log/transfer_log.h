@@ -12,7 +12,9 @@
 // ends with "\n", so that tail, less and grep see lines. A file written by an older
 // version with "\r" alone is appended to as it is.
 // The text kept in memory is the last `kGlobalLogTextLimit` bytes, cut at a line start: a
-// program that runs for weeks must not grow with its log. The file keeps everything.
+// program that runs for weeks must not grow with its log. The file keeps at most
+// `kGlobalLogFileLimit` bytes: past it, its newest half is kept from a line start, so that
+// what outsiders can make the program log (failed logins) never fills the disk.
 //
 // A download's transfer log lives in its record (`TransferLogRecord`, held by the queue's
 // download record): the request and response heads, connection steps and errors its task
@@ -50,6 +52,7 @@ inline constexpr const char kGlobalLogFileName[] = "Truvane Log.txt";
 inline constexpr runtime::Nanoseconds kGlobalLogWriteInterval = std::chrono::seconds(25);
 inline constexpr const char kNoTransferInformation[] = "No transfer information to display.";
 inline constexpr std::size_t kGlobalLogTextLimit = 1024 * 1024;
+inline constexpr std::uintmax_t kGlobalLogFileLimit = 8 * 1024 * 1024;
 
 // The text of one global log entry for a date description and a message; `url` only for
 // errors while downloading a URL.
@@ -66,6 +69,10 @@ std::string LogTextForFile(std::string_view text);
 
 // $XDG_STATE_HOME/Truvane/Truvane Log.txt, the folder made when missing.
 files::Result<files::FileRef> GlobalLogFile();
+
+// A log file past `limit` bytes is replaced by its newest half from the first line start
+// in it; a file within the limit is left alone.
+void TrimGlobalLogFile(const std::string& path, std::uintmax_t limit = kGlobalLogFileLimit);
 
 class GlobalLog {
  public:

@@ -30,6 +30,7 @@
 #include "app/sharing/fileserver/transfer_request_head.h"
 #include "app/sharing/fileserver/transfer_send_limiter.h"
 #include "app/sharing/listener/connection_listener.h"
+#include "app/sharing/listener/share_port.h"
 #include "app/sharing/server/sharing_session.h"
 #include "app/sharing/services/received_files_service.h"
 #include "app/sharing/services/shared_listing_service.h"
@@ -58,16 +59,6 @@ struct Connection {
   std::uint64_t id = 0;
   int fd = -1;
 };
-
-std::string PeerAddress(int fd) {
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || addr.sin_family != AF_INET) {
-    return "Unknown";
-  }
-  char text[INET_ADDRSTRLEN] = {};
-  return ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) ? std::string(text) : std::string("Unknown");
-}
 
 // A file name as it may stand between the quotes of Content-Disposition: no line breaks
 // (they would end the header and let a name inject others), no quotes or backslashes.
@@ -406,7 +397,7 @@ void ServeReceivedFile(State& s, Wire& wire, const TransferRequestHead& head, co
   SendFile(s, wire, head, login, host, publicKey, SharedItemFile{path.string(), found->name}, false);
 }
 
-void HandleConnection(State& s, ConnectionListener& listener, int fd) {
+void HandleConnection(State& s, ConnectionListener& listener, std::uint64_t id, int fd) {
   if (!s.serving) return;
   Wire wire(fd, listener.stopDescriptor(), s.options.idleTimeout);
   const std::string host = PeerAddress(fd);
@@ -423,6 +414,7 @@ void HandleConnection(State& s, ConnectionListener& listener, int fd) {
     wire.WriteAll(TransferAuthChallengeReply(stale, publicKey));
     return;
   }
+  listener.MarkSettled(id);
   const ReceptionRequest reception{wire, *head, *login, host, publicKey};
   if (SameNoCase(head->method(), "GET")) {
     const std::string component = LastPathComponent(head->target());
@@ -449,12 +441,15 @@ std::unique_ptr<FileTransferServer> FileTransferServer::Start(const FileTransfer
   listen.port = options.port;
   listen.loopbackOnly = options.loopbackOnly;
   listen.maxConnections = options.maxConnections;
+  // Connections that never authenticate (a peer dribbling request heads) must not lock
+  // out the peers that do.
+  listen.evictUnsettled = true;
   listen.listenTaskName = "file server";
   listen.connectionTaskName = "file server conn";
   std::weak_ptr<State> weak = s;
   s->listener =
-      ConnectionListener::Start(listen, [weak](ConnectionListener& listener, std::uint64_t, int fd) {
-        if (auto state = weak.lock()) HandleConnection(*state, listener, fd);
+      ConnectionListener::Start(listen, [weak](ConnectionListener& listener, std::uint64_t id, int fd) {
+        if (auto state = weak.lock()) HandleConnection(*state, listener, id, fd);
       });
   if (!s->listener) return nullptr;
   runtime::TaskOptions readOut;
@@ -545,8 +540,10 @@ bool StartFileTransferServer() {
   if (TheServer()) return true;
   const auto settings = util::CurrentSettings();
   if (settings->maxDownloads <= 0 && settings->maxUploads <= 0) return false;
+  const std::optional<std::uint16_t> port = UsableSharePort();
+  if (!port) return false;
   FileTransferServerOptions options;
-  options.port = static_cast<std::uint16_t>(settings->sharePort + 1);
+  options.port = static_cast<std::uint16_t>(*port + 1);
   TheServer() = FileTransferServer::Start(options);
   if (!TheServer()) return false;
   Started() = WantedNow();

@@ -7,8 +7,10 @@
 //
 // Bounded where a peer could make it grow: the request head (kMaxTransferHeadBytes, at most
 // kMaxTransferHeaderCount headers; a longer head ends the connection without a reply), the
-// number of connections (kMaxTransferConnections, further ones are closed at once), and the
-// time a peer may stay silent or stop reading (the idle time-out). Only the finished file of
+// number of connections (kMaxTransferConnections; at the limit the oldest connection that
+// has not authenticated is closed to make room, and a new one is closed at once when every
+// connection has), the time a whole request head may take and the time a peer may stay
+// silent or stop reading (both the idle time-out). Only the finished file of
 // an item in one of the user's download folders is ever opened, by the item's UID, or a
 // complete received file found by its uid in the received-files list: no name a peer sends
 // becomes a path to read.

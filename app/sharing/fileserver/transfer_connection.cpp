@@ -17,8 +17,7 @@ constexpr std::size_t kMaxSessionKeyText = 279;
 
 }  // namespace
 
-bool TransferWire::Wait(short events) {
-  const auto deadline = Clock::now() + idleTimeout_;
+bool TransferWire::WaitUntil(short events, Clock::time_point deadline) {
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return false;
@@ -78,8 +77,10 @@ bool TransferWire::SleepUntil(Clock::time_point until) {
 std::optional<TransferRequestHead> TransferWire::ReadHead(bool& malformed) {
   TransferRequestHead head;
   char buf[kReadSize];
+  // One deadline for the whole head: a byte now and then must not hold a connection.
+  const auto deadline = Clock::now() + idleTimeout_;
   while (head.status() == TransferRequestHead::Status::kIncomplete) {
-    if (!Wait(POLLIN)) return std::nullopt;
+    if (!WaitUntil(POLLIN, deadline)) return std::nullopt;
     // Peeked, then only the head's own bytes taken: a body sent with the head stays in the
     // socket for the reception to read.
     const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT | MSG_PEEK);

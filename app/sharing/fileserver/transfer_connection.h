@@ -33,7 +33,10 @@ class TransferWire {
   // A further descriptor that ends every wait once readable (a reception's cancel source).
   void SetCancelFd(int fd) { cancelFd_ = fd; }
   // Waits for `events`; false on stop, time-out or error.
-  bool Wait(short events);
+  bool Wait(short events) { return WaitUntil(events, Clock::now() + idleTimeout_); }
+  // The same with a deadline of the caller's: what must arrive whole by then (a request
+  // head) gets no new time for each piece a peer dribbles in.
+  bool WaitUntil(short events, Clock::time_point deadline);
   // Writes all of it; false when the peer went away, stopped reading or the server stops.
   bool WriteAll(const char* bytes, std::size_t length);
   bool WriteAll(const std::string& text) { return WriteAll(text.data(), text.size()); }

@@ -1,5 +1,6 @@
 #include "app/sharing/listener/connection_listener.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -12,6 +13,16 @@
 #include "platform/runtime/task.h"
 
 namespace sharing {
+
+std::string PeerAddress(int fd) {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || addr.sin_family != AF_INET) {
+    return "Unknown";
+  }
+  char text[INET_ADDRSTRLEN] = {};
+  return ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) ? std::string(text) : std::string("Unknown");
+}
 
 namespace {
 

@@ -85,4 +85,7 @@ class ConnectionListener : public std::enable_shared_from_this<ConnectionListene
   bool stopping_ = false;
 };
 
+// The peer's IPv4 address as text, "Unknown" when it has none.
+std::string PeerAddress(int fd);
+
 }  // namespace sharing

@@ -82,8 +82,10 @@ bool ReadInt64(const values::Value& dict, std::string_view key, std::int64_t& ou
 void ApplyMetadata(const fs::path& file, const values::Dictionary& info) {
   const values::Value dict(info);
   if (const values::Value* mode = dict.Find("mode"); mode && mode->AsNumber()) {
-    // Permission bits only: a peer never makes a set-user-ID or set-group-ID file here.
-    ::chmod(file.c_str(), static_cast<mode_t>(mode->AsNumber()->AsInt64()) & 0777);
+    // Permission bits only: a peer never makes a set-user-ID or set-group-ID file here, nor
+    // one its owner cannot read and write, nor one that others may change.
+    const auto sent = static_cast<mode_t>(mode->AsNumber()->AsInt64());
+    ::chmod(file.c_str(), ((sent & 0777) & ~mode_t{022}) | mode_t{0600});
   }
   if (const values::Value* modified = dict.Find("modified"); modified && modified->AsNumber()) {
     const double unixTime = modified->AsNumber()->AsDouble() + kSecondsFrom1970To2001;

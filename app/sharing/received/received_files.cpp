@@ -361,12 +361,21 @@ std::optional<fs::path> GetReceivedFilesFolder(bool create) {
     }
   }
   if (!create) return std::nullopt;
-  files::FileRef downloads;
-  if (!util::GetDefaultDownloadFolder(downloads)) return std::nullopt;
-  const fs::path folder = fs::path(downloads.Path()) / kReceivedFilesFolderName;
   std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) return std::nullopt;
+  // The folder the person last chose, when it still is or can be made again; else the
+  // default one under the download folder.
+  fs::path folder;
+  if (const fs::path last = util::CurrentSettings()->lastUploadFolderPath; last.is_absolute()) {
+    fs::create_directories(last, ec);
+    if (fs::is_directory(last, ec)) folder = last;
+  }
+  if (folder.empty()) {
+    files::FileRef downloads;
+    if (!util::GetDefaultDownloadFolder(downloads)) return std::nullopt;
+    folder = fs::path(downloads.Path()) / kReceivedFilesFolderName;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) return std::nullopt;
+  }
   auto alias = files::MakeAlias(files::FileRef(folder.string()));
   if (alias.ok()) {
     stored = files::AliasToBytes(*alias);

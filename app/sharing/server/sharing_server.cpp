@@ -6,12 +6,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "app/sharing/discovery/bonjour_discovery.h"
 #include "app/sharing/listener/connection_listener.h"
+#include "app/sharing/listener/share_port.h"
+#include "app/sharing/server/login_throttle.h"
 #include "app/sharing/server/sharing_session.h"
 #include "app/util/settings/settings_store.h"
 
@@ -28,21 +32,12 @@ constexpr std::size_t kReadSize = 4096;
 struct SharingServer::State {
   SharingServerOptions options;
   std::shared_ptr<ConnectionListener> listener;
+  LoginThrottle throttle;
 };
 
 namespace {
 
 using State = SharingServer::State;
-
-std::string PeerAddress(int fd) {
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || addr.sin_family != AF_INET) {
-    return "Unknown";
-  }
-  char text[INET_ADDRSTRLEN] = {};
-  return ::inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text) ? std::string(text) : std::string("Unknown");
-}
 
 // Writes what it can without blocking; false on a write error (the peer went away).
 bool FlushSome(int fd, std::string& pending) {
@@ -61,18 +56,38 @@ bool FlushSome(int fd, std::string& pending) {
 
 // One connection from greeting to close.
 void RunConnection(State& s, ConnectionListener& listener, std::uint64_t id, int fd) {
-  SharingSession session(PeerAddress(fd));
+  const std::string host = PeerAddress(fd);
+  SharingSession session(host);
   std::string pending = session.Greeting();
   bool closing = false;
   bool loggedIn = false;
   auto deadline = Clock::now() + s.options.loginTimeout;
+  // While a login of this address is held back (refused logins before it), the time to
+  // ask again.
+  std::optional<Clock::time_point> held;
   std::uint8_t buf[kReadSize];
   for (;;) {
     if (!FlushSome(fd, pending)) break;
     if (closing && pending.empty()) break;
     if (!closing && pending.size() < kMaxPendingReply && session.HasUnhandledLines()) {
-      if (!session.HandleLines(pending)) closing = true;
-      continue;
+      const bool login = session.loginState() == LoginState::kAwaitingLogin;
+      if (login) held = s.throttle.TakeTurn(host, Clock::now());
+      // The login arrived in time; the wait is ours, and the login time-out does not end it.
+      if (held) deadline = std::max(deadline, *held);
+      if (!held) {
+        if (!session.HandleLines(pending)) closing = true;
+        if (login && session.loginState() == LoginState::kRefused) {
+          s.throttle.NoteRefused(host, Clock::now());
+        } else if (login && session.loginState() == LoginState::kLoggedIn && session.user() != kGuestUser) {
+          s.throttle.NoteAccepted(host);
+        }
+        if (!loggedIn && session.loginState() == LoginState::kLoggedIn) {
+          loggedIn = true;
+          listener.MarkSettled(id);
+        }
+        if (loggedIn) deadline = Clock::now() + s.options.idleTimeout;
+        continue;
+      }
     }
     const auto now = Clock::now();
     if (now >= deadline) break;
@@ -82,7 +97,8 @@ void RunConnection(State& s, ConnectionListener& listener, std::uint64_t id, int
     pollfd fds[2] = {{fd, static_cast<short>(wantInput ? POLLIN : 0), 0},
                      {listener.stopDescriptor(), POLLIN, 0}};
     if (!pending.empty()) fds[0].events |= POLLOUT;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+    const auto wakeAt = held ? std::min(*held, deadline) : deadline;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count();
     const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(wait + 1, INT32_MAX)));
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0 || (fds[1].revents & POLLIN)) break;
@@ -91,12 +107,8 @@ void RunConnection(State& s, ConnectionListener& listener, std::uint64_t id, int
       const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
       if (n <= 0) break;
-      const bool more = session.Receive(std::span(buf, static_cast<std::size_t>(n)), pending);
-      if (!more) closing = true;
-      if (!loggedIn && session.loginState() == LoginState::kLoggedIn) {
-        loggedIn = true;
-        listener.MarkSettled(id);
-      }
+      // Lines are handled at the top of the loop, where a login may be held back.
+      if (!session.Take(std::span(buf, static_cast<std::size_t>(n)))) closing = true;
       if (loggedIn) deadline = Clock::now() + s.options.idleTimeout;
     } else if (fds[0].revents & POLLOUT) {
       // The peer reads: it is not idle while a long reply goes out.
@@ -154,9 +166,10 @@ std::unique_ptr<SharingServer>& TheServer() {
 
 bool StartSharingServer() {
   if (TheServer()) return true;
-  const auto settings = util::CurrentSettings();
+  const std::optional<std::uint16_t> port = UsableSharePort();
+  if (!port) return false;
   SharingServerOptions options;
-  options.port = static_cast<std::uint16_t>(settings->sharePort);
+  options.port = *port;
   TheServer() = SharingServer::Start(options);
   if (!TheServer()) return false;
   if (util::PrefBoolForKey("advertise rendezvous")) RegisterSharingService(TheServer()->port());

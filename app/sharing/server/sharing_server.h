@@ -10,7 +10,9 @@
 //   - a connection must log in within the login time-out and, once logged in, say
 //     something within the idle time-out; a reply the peer does not read within the idle
 //     time-out ends the connection too;
-//   - lines are bounded by the session (kMaxSharingLineLength).
+//   - lines are bounded by the session (kMaxSharingLineLength);
+//   - logins from an address whose logins were refused are held back, longer after each
+//     refusal (login_throttle.h), so passwords cannot be guessed at speed.
 // A peer that goes away mid-reply only ends its own connection (writes never raise
 // SIGPIPE).
 //

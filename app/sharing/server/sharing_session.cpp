@@ -75,11 +75,14 @@ void SharingSession::Write(std::string text, std::string& out) {
 }
 
 bool SharingSession::Receive(std::span<const std::uint8_t> bytes, std::string& out) {
+  return Take(bytes) && HandleLines(out);
+}
+
+bool SharingSession::Take(std::span<const std::uint8_t> bytes) {
   if (state_ == LoginState::kRefused) return false;
   std::string clear(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (cipher_) SessionCipherApply(*cipher_, reinterpret_cast<std::uint8_t*>(clear.data()), clear.size());
-  if (!lines_.Append(clear)) return false;
-  return HandleLines(out);
+  return lines_.Append(clear);
 }
 
 bool SharingSession::HandleLines(std::string& out) {

@@ -51,6 +51,9 @@ class SharingSession {
   // than kMaxPendingReply; appends the reply bytes (enciphered once a session key is set)
   // to `out`. False when the connection ends once `out` is written.
   bool Receive(std::span<const std::uint8_t> bytes, std::string& out);
+  // Only takes the bytes, so that their lines may be handled later (a login held back);
+  // false when the connection ends.
+  bool Take(std::span<const std::uint8_t> bytes);
   // Handles lines left over while `out` was full.
   bool HandleLines(std::string& out);
   // Complete lines not handled yet: read nothing more until they are.

@@ -1,6 +1,12 @@
 #include "app/upload/queue/upload_queue.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "app/upload/engine/upload_engine.h"
 #include "app/upload/queue/uploads_file.h"
@@ -8,15 +14,21 @@
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/files/file_bridges.h"
 #include "platform/files/catalog_info.h"
+#include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
+#include "platform/zeroconf/zeroconf.h"
 
 namespace upload {
 
 bool gUploadQueueDirty = false;
 
 namespace {
+
+// The sharing service a Bonjour peer advertises, and how long finding it may take.
+constexpr char kPeerServiceType[] = "_trsharing._tcp.";
+constexpr std::chrono::milliseconds kPeerResolveTimeout{15000};
 
 void ListChanged() {
   CallHook(UploadHooksSlot::Get().uploadListChanged);
@@ -54,6 +66,59 @@ bool AddToQueue(const UploadItemRef& item) {
   return true;
 }
 
+namespace {
+
+// The Bonjour resolutions under way, by upload uid. Never destroyed: a resolver must not be
+// torn down by the program's exit after the discovery layer it belongs to.
+std::map<std::string, std::unique_ptr<zeroconf::Resolver>>& PeerResolvers() {
+  static auto* resolvers = new std::map<std::string, std::unique_ptr<zeroconf::Resolver>>;
+  return *resolvers;
+}
+
+void PeerNotFound(UploadItem& item) {
+  util::RunStandardAlertText(
+      ui::AlertType::kStop,
+      values::Format(values::Localized("The computer named %@ could not be found on the network."),
+                     {item.hostName}),
+      std::nullopt);
+  item.SetState(kUploadFailed);
+}
+
+bool LaunchUpload(const UploadItemRef& item, const std::string& host, bool notify);
+
+// A copy found by Bonjour is reached at its service's address, on the port above the
+// service's (its file server); the upload starts once that is known.
+void ResolvePeer(const UploadItemRef& item) {
+  item->resolving = true;
+  const std::string uid = item->uidString();
+  std::weak_ptr<UploadItem> weak = item;
+  auto resolver = zeroconf::Resolver::Resolve(
+      item->hostName, kPeerServiceType, item->domain.value_or("local."), kPeerResolveTimeout,
+      [weak, uid](const std::optional<std::string>& address) {
+        // The resolver may not be destroyed from inside its own callback.
+        runtime::RunLoop::Main()->Perform([uid] { PeerResolvers().erase(uid); });
+        const UploadItemRef item = weak.lock();
+        if (!item || !item->resolving) return;
+        item->resolving = false;
+        const std::size_t colon = address ? address->rfind(':') : std::string::npos;
+        const int port = colon == std::string::npos ? 0 : std::atoi(address->c_str() + colon + 1);
+        if (port <= 0 || port >= 65535) {
+          PeerNotFound(*item);
+          return;
+        }
+        item->resolved = true;
+        LaunchUpload(item, address->substr(0, colon) + ":" + std::to_string(port + 1), false);
+      });
+  if (!resolver) {
+    item->resolving = false;
+    PeerNotFound(*item);
+    return;
+  }
+  PeerResolvers()[uid] = std::move(resolver);
+}
+
+}  // namespace
+
 bool StartUpload(const UploadItemRef& itemRef) {
   // Our own reference: the caller's may be a slot of the waiting list itself, which the
   // erase below moves the next item into (the wrong upload would start, and the rest of
@@ -64,16 +129,16 @@ bool StartUpload(const UploadItemRef& itemRef) {
   std::erase(t.queueOrder, item);
   item->requeueAfterCancellation = false;
   if (item->type == kHostTypeBonjourPeer) {
-    // Finding a copy by its Bonjour name belongs to peer sharing, which is not part of
-    // this program yet: the upload cannot find its destination.
-    util::RunStandardAlertText(
-        ui::AlertType::kStop,
-        values::Format(values::Localized("The computer named %@ could not be found on the network."),
-                       {item->hostName}),
-        std::nullopt);
-    item->SetState(kUploadFailed);
-    return false;
+    if (!item->resolving) ResolvePeer(item);
+    return true;
   }
+  return LaunchUpload(item, item->hostName, true);
+}
+
+namespace {
+
+bool LaunchUpload(const UploadItemRef& item, const std::string& host, bool notify) {
+  auto& t = Uploads();
   item->log.clear();
   item->UpdateLocation();
   if (!item->path) {
@@ -90,7 +155,7 @@ bool StartUpload(const UploadItemRef& itemRef) {
     for (const char* key : {"fileid", "killcode", "ulServer"}) item->customAttributes.erase(key);
   }
   UploadStartInfo info;
-  info.host = item->hostName;
+  info.host = host;
   info.user = item->userName;
   info.password = item->pass;
   info.filePath = *item->path;
@@ -113,6 +178,10 @@ bool StartUpload(const UploadItemRef& itemRef) {
   item->useTaskTime = true;
   t.activeUploads.push_back(item);
   CallHook(UploadHooksSlot::Get().postActiveUploadsChange);
+  if (!notify) {
+    SaveUploadQueue();
+    return true;
+  }
 
   values::Dictionary notice{{"ApplicationName", values::Value("Truvane")},
                             {"NotificationName", values::Value("Upload is starting")},
@@ -126,6 +195,8 @@ bool StartUpload(const UploadItemRef& itemRef) {
   SaveUploadQueue();
   return true;
 }
+
+}  // namespace
 
 void CancelUpload(const UploadItemRef& item) {
   if (item->stateValue != kUploadUploading || !item->controller) return;

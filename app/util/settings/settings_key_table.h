@@ -17,8 +17,9 @@ enum SettingsKeyFlags : unsigned {
   kStartUpOnlyKey = 2u,  // not read again by a reload
 };
 
-using SettingsField = std::variant<bool Settings::*, std::int16_t Settings::*, std::int32_t Settings::*,
-                                   std::int64_t Settings::*, float Settings::*, std::string Settings::*>;
+using SettingsField = std::variant<bool Settings::*, std::int16_t Settings::*, std::uint16_t Settings::*,
+                                   std::int32_t Settings::*, std::int64_t Settings::*, float Settings::*,
+                                   std::string Settings::*>;
 
 struct SettingsKey {
   std::string_view key;
@@ -76,6 +77,7 @@ inline constexpr SettingsKey kPlainSettingsKeys[] = {
     {"Max downloads", &Settings::maxDownloads, kSavedKey},
     {"Max uploads", &Settings::maxUploads, kSavedKey},
     {"requireSecureTransfer", &Settings::requireSecureTransfer, 0},
+    {"last upload folder path", &Settings::lastUploadFolderPath, 0},
     // Other.
     {"reconnectAtStart", &Settings::reconnectAtStart, kSavedKey},
     {"Files transfered", &Settings::filesTransferred, kStartUpOnlyKey},

@@ -78,6 +78,13 @@ void ReadInto(const Value* stored, T& out, const T& fallback) {
     v = FloatSetting(stored);
   } else if constexpr (std::is_same_v<T, std::string>) {
     v = StringSetting(stored);
+  } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+    // An unsigned 16-bit setting stored in the signed form: -25536 is port 40000. Written
+    // by hand or by another program it may also be the unsigned number itself.
+    if (const std::optional<std::int32_t> wide = IntegerSetting<std::int32_t>(stored);
+        wide && *wide >= std::numeric_limits<std::int16_t>::min() && *wide <= std::numeric_limits<T>::max()) {
+      v = static_cast<T>(*wide < 0 ? *wide + 65536 : *wide);
+    }
   } else {
     v = IntegerSetting<T>(stored);
   }

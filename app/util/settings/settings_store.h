@@ -137,13 +137,17 @@ struct Settings {
   SettingsColor dockBack{{50176, 55808, 60160}, 0.7f};  // "dockBackRGBA"
 
   // Sharing.
-  std::int16_t sharePort = 2550;       // "Share port"; the file server uses the port above
+  // "Share port", stored as a signed 16-bit number and read as the unsigned port it is, so
+  // a port above 32767 is kept; the file server uses the port above it.
+  std::uint16_t sharePort = 2550;
   bool shareFolders = false;           // "Share Folders"
   std::int32_t maxDownloads = 4;       // "Max downloads" by peers
   std::int32_t maxUploads = 4;         // "Max uploads" from peers
   bool shareFiles = true;              // maxDownloads > 0; saved as "Share Files"
   bool allowUploads = true;            // maxUploads > 0; saved as "allow uploads"
   bool requireSecureTransfer = false;  // "requireSecureTransfer"
+  // "last upload folder path": the received-files folder to make when its alias is lost.
+  std::string lastUploadFolderPath;
 
   // Bandwidth.
   BandwidthLimit downloadBandwidth = kDownloadBandwidthKeys.store.absent;

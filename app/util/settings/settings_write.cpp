@@ -18,6 +18,9 @@ Value StoredForm(const T& v) {
     return Value(v);
   } else if constexpr (std::is_same_v<T, std::int16_t>) {
     return Value(values::Number::Int16(v));
+  } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+    // The key keeps its signed 16-bit form: a port above 32767 is stored as its bits.
+    return Value(values::Number::Int16(static_cast<std::int16_t>(v)));
   } else if constexpr (std::is_same_v<T, std::int32_t>) {
     return Value(values::Number::Int32(v));
   } else if constexpr (std::is_same_v<T, std::int64_t>) {

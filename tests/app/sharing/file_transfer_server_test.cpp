@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/fileserver/transfer_digest.h"
@@ -125,6 +128,72 @@ TEST(FileTransferServer, CountsSendersRefusesOneTooManyAndFollowsNoLink) {
   server->Stop();
   sharing::SharedListingServiceSlot::Set(std::move(oldListing));
   util::ChangeSettings([](util::Settings& s) { s.maxDownloads = 4; });
+  runtime::RegionGuard inside(util::SharingUsersRegion());
+  util::SharingUsers().erase("bob");
+}
+
+// Connections that never finish a request head cannot lock peers out: at the limit the
+// oldest of them makes room for a new connection, and a head dribbled a byte at a time is
+// cut when its time is up however often a byte comes.
+TEST(FileTransferServer, SlowHeadsNeverLockOutRealRequests) {
+  const std::string dir = testsupport::MakeTempDir("file-server");
+  const std::string body = testsupport::RandomBytes(1000, 6);
+  testsupport::WriteFile(dir + "/big.bin", body);
+  auto oldListing = sharing::SharedListingServiceSlot::Set(std::make_unique<OneItem>(dir + "/big.bin"));
+  {
+    runtime::RegionGuard inside(util::SharingUsersRegion());
+    util::SharingUserRecord bob;
+    bob.passwordData = util::EncodeSharingPassword("pw", "bob");
+    bob.downloadUIDs = {0x100000};
+    util::SharingUsers()["bob"] = bob;
+  }
+  sharing::FileTransferServerOptions options;
+  options.port = 0;
+  options.loopbackOnly = true;
+  // Time enough that the slow connections would still hold their places.
+  options.idleTimeout = std::chrono::seconds(60);
+  auto server = sharing::FileTransferServer::Start(options);
+  ASSERT_TRUE(server);
+
+  // Every place taken by a connection that sent one byte of a head.
+  std::vector<int> slow;
+  for (std::size_t i = 0; i < options.maxConnections; ++i) {
+    slow.push_back(Connect(server->port()));
+    ASSERT_EQ(::send(slow.back(), "G", 1, MSG_NOSIGNAL), 1);
+  }
+  for (int i = 0; i < 10; ++i) {
+    const int fd = Connect(server->port());
+    const std::string request = Request("/7");
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const std::string reply = ReadAll(fd);
+    ::close(fd);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << i << ": " << reply.substr(0, 80);
+    EXPECT_EQ(reply.substr(reply.size() - std::min(reply.size(), body.size())), body) << i;
+  }
+  for (int fd : slow) ::close(fd);
+  server->Stop();
+
+  // A byte every 100 ms: the connection is closed once the head's time is up.
+  options.idleTimeout = std::chrono::seconds(1);
+  server = sharing::FileTransferServer::Start(options);
+  ASSERT_TRUE(server);
+  const int dribbler = Connect(server->port());
+  const auto started = std::chrono::steady_clock::now();
+  bool closed = false;
+  const std::string start = "GET /7 HTTP/1.1\r\nX-Padding: ";
+  ASSERT_EQ(::send(dribbler, start.data(), start.size(), MSG_NOSIGNAL), static_cast<ssize_t>(start.size()));
+  while (!closed && std::chrono::steady_clock::now() - started < std::chrono::seconds(30)) {
+    if (::send(dribbler, "a", 1, MSG_NOSIGNAL) != 1) closed = true;
+    char c;
+    const ssize_t n = ::recv(dribbler, &c, 1, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN)) closed = true;
+    if (!closed) ::usleep(100000);
+  }
+  ::close(dribbler);
+  EXPECT_TRUE(closed) << "a dribbled head held its connection for 30 s";
+
+  server->Stop();
+  sharing::SharedListingServiceSlot::Set(std::move(oldListing));
   runtime::RegionGuard inside(util::SharingUsersRegion());
   util::SharingUsers().erase("bob");
 }

@@ -164,6 +164,34 @@ TEST(PartialFileInfo, ResumedAcrossTheForksAndCompletedUnderAFreeName) {
   EXPECT_EQ(fs::status(*done).permissions(), fs::perms(0755));
 }
 
+// The sender's mode is taken for what it says of reading and running, never to let others
+// change the file nor to keep its owner out of it.
+TEST(PartialFileInfo, ReceivedFileKeepsItsOwnersRightsAndNoOneElsesWrite) {
+  const struct {
+    std::int64_t sent;
+    unsigned kept;
+  } cases[] = {
+      {0644, 0644}, {0755, 0755}, {0777, 0755},    {0666, 0644}, {0000, 0600},
+      {0400, 0600}, {0100, 0700}, {0104755, 0755}, {0602, 0600}, {0460, 0640},
+  };
+  const fs::path folder = testsupport::MakeTempDir("received");
+  for (const auto& c : cases) {
+    ASSERT_TRUE(CreatePartialReceivedFile(folder, "bob", kUUID, "moded.txt", 1, 0, {{"mode", I(c.sent)}}));
+    auto info = ReadPartialFileInfo(folder, "bob", kUUID);
+    ASSERT_TRUE(info);
+    {
+      PartialFileWriter writer(*PartialFolderPath(folder, "bob", kUUID), *info);
+      ASSERT_TRUE(writer.Open(0));
+      ASSERT_EQ(writer.Write("x", 1), 1);
+      info->downloaded = writer.position();
+    }
+    const auto done = CompletePartialReceivedFile(folder, "bob", kUUID, *info);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(fs::status(*done).permissions(), fs::perms(c.kept)) << std::oct << c.sent;
+    fs::remove(*done);
+  }
+}
+
 TEST(PartialFileInfo, ForkPositions) {
   PartialFileInfo info;
   info.rsrcSize = 100;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/sharing/fileserver/file_server_events.h"
+#include "app/util/settings/download_folder.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/alias.h"
 #include "tests/support/temp_home.h"
@@ -121,6 +122,42 @@ TEST_F(ReceivedFilesTest, AdoptsUnlistedFilesOnceAndNeverPackagesOrHiddenOnes) {
   }
   AdoptUnlistedReceivedFiles();
   EXPECT_EQ(ReceivedFilesCount(), 3u);
+}
+
+// Without a folder alias the received files go to the folder the person last chose, made
+// when missing; when it cannot be had, to "Received Files" under the download folder. Either
+// way the alias of the folder taken is kept.
+TEST_F(ReceivedFilesTest, LostAliasFallsBackToTheLastChosenFolderThenTheDefault) {
+  const fs::path base = testsupport::MakeTempDir("chosen");
+  testsupport::WriteFile((base / "a file").string(), "x");
+  files::FileRef downloads;
+  ASSERT_TRUE(util::GetDefaultDownloadFolder(downloads));
+  const fs::path fallback = fs::path(downloads.Path()) / "Received Files";
+  const struct {
+    std::string last;
+    fs::path expected;
+  } cases[] = {
+      {(base / "mine" / "incoming").string(), base / "mine" / "incoming"},  // made with its parents
+      {(base / "mine" / "incoming").string(), base / "mine" / "incoming"},  // there already
+      {"", fallback},
+      {(base / "a file" / "below").string(), fallback},  // cannot be made
+      {"relative/folder", fallback},
+  };
+  for (const auto& c : cases) {
+    {
+      runtime::RegionGuard inside(util::IncomingFolderRegion());
+      util::IncomingFolderAlias().reset();
+    }
+    util::ChangeSettings([&](util::Settings& s) { s.lastUploadFolderPath = c.last; });
+    EXPECT_FALSE(GetReceivedFilesFolder(false)) << c.last;
+    const auto folder = GetReceivedFilesFolder(true);
+    ASSERT_TRUE(folder) << c.last;
+    EXPECT_EQ(*folder, c.expected) << c.last;
+    EXPECT_TRUE(fs::is_directory(c.expected)) << c.last;
+    // Found again through its alias, as the next start finds it.
+    EXPECT_EQ(GetReceivedFilesFolder(false), c.expected) << c.last;
+  }
+  util::ChangeSettings([](util::Settings& s) { s.lastUploadFolderPath.clear(); });
 }
 
 }  // namespace

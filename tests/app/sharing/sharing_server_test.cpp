@@ -256,6 +256,29 @@ TEST_F(SharingServerTest, HostileClientsNeitherCrashNorLeakNorBlockOthers) {
   EXPECT_EQ(server_->connectionCount(), 0u);
 }
 
+// After refused logins the next login from the same address waits, longer each time; the
+// wait does not count against the login time-out.
+TEST_F(SharingServerTest, RefusedLoginsHoldBackTheNextFromTheSameAddress) {
+  const auto refuse = [&](std::chrono::seconds bound) {
+    runtime::UniqueFd fd(Connect(server_->port()));
+    const std::string greeting = ReadUntil(fd.get(), ">\r\n");
+    if (greeting.size() < kGreetingLength) return false;
+    SendText(fd.get(), LoginLine("bob", greeting.substr(7, kChallengeLength), "guess"));
+    std::string got;
+    for (const auto deadline = Clock::now() + bound;
+         Clock::now() < deadline && got.find("\r\n") == std::string::npos;) {
+      got += ReadUntil(fd.get(), "\r\n");
+    }
+    return got == "-ERR Bad Authentication.\r\n";
+  };
+  // Waits of 0, 0.5, 1 and 2 s before these.
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(refuse(std::chrono::seconds(30))) << i;
+  // The next waits 4 s after the last refusal: well over 2 s after it reached the client.
+  const auto lastRefused = Clock::now();
+  ASSERT_TRUE(refuse(std::chrono::seconds(30)));
+  EXPECT_GE(Clock::now() - lastRefused, std::chrono::seconds(2));
+}
+
 TEST_F(SharingServerTest, IdleConnectionsAreClosedAfterTheirTimeOut) {
   runtime::UniqueFd fd(Connect(server_->port()));
   EXPECT_EQ(ReadUntil(fd.get(), ">\r\n").size(), kGreetingLength);

@@ -34,11 +34,11 @@ using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kSharedFolder = 0x100000;
 
 // Two consecutive free ports of 127.0.0.1 (the share port and the file server's above it),
-// below 32768: the "Share port" setting is a signed 16-bit number.
-int FreePortPair() {
+// from `low` up.
+int FreePortPair(int low = 20000) {
   std::srand(static_cast<unsigned>(::getpid()));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int port = 20000 + std::rand() % 12000;
+    const int port = low + std::rand() % 12000;
     bool free = true;
     for (int p : {port, port + 1}) {
       const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -585,6 +585,9 @@ TEST(SharingProcess, AQuitDuringAReceptionStopsItAndKeepsWhatArrived) {
   EXPECT_NE(answer.find(sharing::kTransferAbortMarker), std::string::npos) << answer;
   EXPECT_EQ(a.LogText().find("Quitting while a transfer had not stopped yet"), std::string::npos)
       << a.LogText();
+  // The cut reception has its line in the log, though the main loop had ended.
+  EXPECT_NE(a.LogText().find("Transfer of cut.bin from user bob@127.0.0.1 aborted, "), std::string::npos)
+      << a.LogText();
 
   // What arrived is kept: after a restart the peer is told where to resume.
   a.Start();
@@ -606,6 +609,53 @@ TEST(SharingProcess, AQuitDuringAReceptionStopsItAndKeepsWhatArrived) {
   EXPECT_LE(resumeAt, 70000);
   EXPECT_NE(status.find("/200000\r\n", range), std::string::npos) << status;
   ASSERT_TRUE(a.Quit());
+}
+
+// True when something accepts connections on 127.0.0.1:`port` within a bounded wait.
+bool Accepts(int port) {
+  for (auto deadline = Clock::now() + std::chrono::seconds(20); Clock::now() < deadline;) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    if (connected) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+// A share port above 32767 is where both servers listen, and the setting keeps its stored
+// form across the quit's save; ports that cannot be used are refused with a log line.
+TEST(SharingProcess, ASharePortAbove32767IsUsedAndUnusablePortsAreRefused) {
+  Copy a("copy-port");
+  const int port = FreePortPair(40000);
+  ASSERT_GT(port, 32767);
+  // Written as the port itself, as a person or another program writes it.
+  a.MergePreferences({{"Share Folders", values::Value(true)},
+                      {"Share port", Int(port)},
+                      {"advertise rendezvous", values::Value(false)}});
+  a.Start();
+  ASSERT_TRUE(a.WaitUntilAnswering());
+  EXPECT_TRUE(Accepts(port));
+  EXPECT_TRUE(Accepts(port + 1));
+  ASSERT_TRUE(a.Quit());
+  auto prefs = values::ReadPropertyListFile(a.PrefsFile());
+  ASSERT_TRUE(prefs.ok() && prefs->Find("Share port"));
+  // Saved in the setting's signed 16-bit form.
+  EXPECT_EQ(prefs->Find("Share port")->AsNumber()->AsInt64(), port - 65536);
+
+  for (const int unusable : {0, 65535}) {
+    a.MergePreferences({{"Share port", Int(unusable)}});
+    a.Start();
+    ASSERT_TRUE(a.WaitUntilAnswering());
+    // The log reaches its file at the latest when the program quits.
+    ASSERT_TRUE(a.Quit());
+    const std::string line = "The share port " + std::to_string(unusable) + " cannot be used: ";
+    EXPECT_NE(a.LogText().find(line), std::string::npos) << a.LogText();
+  }
 }
 
 }  // namespace

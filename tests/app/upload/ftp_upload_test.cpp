@@ -196,6 +196,30 @@ TEST_F(FtpUploadTest, ServerRefusingSpaceEndsWithItsMessage) {
   }
 }
 
+// A server that refuses the file while it arrives is heard at once, throttled or not:
+// the upload ends failed with the server's words instead of sending the rest for nothing.
+TEST_F(FtpUploadTest, ARefusalDuringTheTransferEndsAThrottledUpload) {
+  testservers::ScriptedFtpServer server("stor-552-midway");
+  ASSERT_TRUE(server.ok());
+  testsupport::WriteFile(local + "/quota.bin", testsupport::RandomBytes(8 * 1024 * 1024, 6));
+  // At this rate the whole file would take two minutes.
+  auto limiter = engine::BandwidthLimiter::Start("test upload limiter");
+  ASSERT_TRUE(limiter);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, limiter->queue());
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, true);
+  limiter->SetRate(64 * 1024);
+  auto item =
+      upload::UploadItemCreateAndEnqueue(local + "/quota.bin", "127.0.0.1:" + std::to_string(server.Port()),
+                                         std::nullopt, "u", "p", "/", upload::kHostTypeFTP);
+  ASSERT_TRUE(item);
+  ASSERT_TRUE(upload::StartUpload(item));
+  ASSERT_TRUE(RunUntilFinal(item, 40s)) << Log(*item);
+  EXPECT_EQ(item->stateValue, upload::kUploadFailed);
+  EXPECT_NE(Log(*item).find("552 exceeded storage allocation"), std::string::npos) << Log(*item);
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, false);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
+}
+
 TEST_F(FtpUploadTest, NameWithLineBreakIsRefusedBeforeAnythingIsSent) {
   testservers::ScriptedFtpServer server("plain");
   ASSERT_TRUE(server.ok());

@@ -2,10 +2,12 @@
 // midway and resumed from "uploadStatus", enciphered, byte-exact in the receiver's folder;
 // refused credentials and a receiver that holds the whole file already.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
@@ -20,7 +22,10 @@
 #include "app/util/settings/settings_store.h"
 #include "app/util/settings/sharing_password_scramble.h"
 #include "app/util/settings/sharing_users.h"
+#include "platform/values/plist.h"
 #include "tests/app/upload/upload_test_support.h"
+#include "tests/fakes/fake_ui_services.h"
+#include "tests/servers/zeroconf_test_network.h"
 #include "tests/support/temp_home.h"
 #include "tests/support/test_bytes.h"
 
@@ -58,9 +63,10 @@ class LoopbackSessions : public engine::PeerSessionService {
   };
 
  public:
+  explicit LoopbackSessions(std::string trusted = "127.0.0.1") : trusted_(std::move(trusted)) {}
   engine::PeerKey AcceptPeerKey(const std::string& keyText, const std::string& host) override {
     keysSeen += 1;
-    if (host != "127.0.0.1") return nullptr;
+    if (host != trusted_) return nullptr;
     return std::shared_ptr<const sharing::RSAKey>(sharing::RSAKey::FromPublicKeyString(keyText, "65537"));
   }
   std::unique_ptr<engine::PeerSessionCipher> CreateSession(const engine::PeerKey& key,
@@ -71,6 +77,9 @@ class LoopbackSessions : public engine::PeerSessionService {
   }
   int keysSeen = 0;
   int sessions = 0;
+
+ private:
+  std::string trusted_;
 };
 
 class PeerUploadTest : public UploadsFixture {
@@ -166,6 +175,27 @@ TEST_F(PeerUploadTest, StoppedMidwayResumesFromUploadStatusEncipheredByteExact) 
   EXPECT_EQ(item->stateValue, upload::kUploadFinished) << Log(*item);
 }
 
+// A throttled upload still reads its socket: the receiver's abort ends it as aborted by the
+// peer, instead of going unheard while the rest is sent and then retried.
+TEST_F(PeerUploadTest, AThrottledUploadHearsTheReceiverAbort) {
+  testsupport::WriteFile(local_ + "/slow.bin", testsupport::RandomBytes(4 * 1024 * 1024, 12));
+  auto limiter = engine::BandwidthLimiter::Start("test upload limiter");
+  ASSERT_TRUE(limiter);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, limiter->queue());
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, true);
+  limiter->SetRate(128 * 1024);
+  auto item = Queue("slow.bin", "pw");
+  ASSERT_TRUE(item);
+  ASSERT_TRUE(upload::StartUpload(item));
+  ASSERT_TRUE(RunUntil([&] { return server_->runningReceptions() > 0 && item->bytes > 200 * 1024; }, 20s))
+      << Log(*item);
+  server_->CancelReceptions();
+  ASSERT_TRUE(RunUntilFinal(item, 20s)) << Log(*item);
+  EXPECT_EQ(item->stateValue, upload::kUploadAbortedByPeer) << Log(*item);
+  engine::SetBandwidthLimitOn(engine::TransferDirection::kUpload, false);
+  engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
+}
+
 TEST_F(PeerUploadTest, RefusedCredentialsEndTheUploadAsFailed) {
   testsupport::WriteFile(local_ + "/small.bin", "hello");
   auto item = Queue("small.bin", "wrong");
@@ -185,6 +215,87 @@ TEST(PeerUploadReplies, ResumeOffsetAndName) {
                 {"junk", std::nullopt}, {"0-99999999999999999999999999999999/1", 0}};
   for (const auto& r : ranges) EXPECT_EQ(upload::PeerResumeOffset(r.text), r.offset) << r.text;
   EXPECT_EQ(upload::PeerFileName("a\rb\nc"), "abc");
+}
+
+// A copy found by Bonjour: its service name is resolved in a network of the test's own,
+// where the real program shares, and the file goes to that copy's file server; a name
+// that nobody on the network has fails the upload with the message that says so.
+class BonjourPeerUploadTest : public UploadsFixture {};
+
+TEST_F(BonjourPeerUploadTest, ACopyFoundByItsServiceNameReceivesTheFile) {
+  testservers::ZeroconfNetwork net;
+  if (!net.ok()) GTEST_SKIP() << "Bonjour uploads not tested: " << net.why();
+  const std::string home = testsupport::MakeTempDir("bonjour-receiver");
+  const int port = 20000 + static_cast<int>(::getpid() % 12000);
+  const values::Dictionary guest{{"auth", values::Data{}},
+                                 {"access", values::Value(values::Array{})},
+                                 {"dlAccess", values::Value(values::Array{})},
+                                 {"canUpload", values::Value(true)}};
+  const values::Dictionary prefs{
+      {"Share Folders", values::Value(true)},
+      {"Share port", values::Value(values::Number::Int64(port))},
+      {"advertise rendezvous", values::Value(true)},
+      {"Users", values::Value(values::Dictionary{{"Guest", values::Value(guest)}})}};
+  auto bytes = values::WritePropertyList(values::Value(prefs), values::PlistFormat::kXml);
+  ASSERT_TRUE(bytes.ok());
+  testsupport::WriteFile(home + "/.config/Truvane/com.orbenix.Truvane.plist",
+                         std::string(bytes->begin(), bytes->end()));
+  fs::create_directories(home + "/run");
+  fs::permissions(home + "/run", fs::perms::owner_all);
+  testservers::ServerProcess program = net.Exec(0, {TRUVANE_PATH},
+                                                {{"HOME", home},
+                                                 {"XDG_CONFIG_HOME", home + "/.config"},
+                                                 {"XDG_DATA_HOME", home + "/.local/share"},
+                                                 {"XDG_STATE_HOME", home + "/.local/state"},
+                                                 {"XDG_CACHE_HOME", home + "/.cache"},
+                                                 {"XDG_RUNTIME_DIR", home + "/run"},
+                                                 {"QT_QPA_PLATFORM", "offscreen"}},
+                                                home + "/program.log");
+  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", net.BusAddress(1).c_str(), 1);
+  ASSERT_TRUE(net.EnterNamespace(1));
+  engine::PeerSessionServiceSlot::Set(std::make_unique<LoopbackSessions>(net.Address(0)));
+  fakes::ScopedFakeUi shown;
+
+  const std::string local = testsupport::MakeTempDir("bonjour-sender");
+  const std::string body = testsupport::RandomBytes(300 * 1024, 21);
+  testsupport::WriteFile(local + "/to-peer.bin", body);
+  // The program advertises once it runs: until then its name is not found.
+  std::optional<fs::path> arrived;
+  for (auto deadline = std::chrono::steady_clock::now() + 60s;
+       !arrived && std::chrono::steady_clock::now() < deadline;) {
+    auto item =
+        upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", net.HostName(0), std::string("local."),
+                                           "Guest", "", "/", upload::kHostTypeBonjourPeer);
+    ASSERT_TRUE(item);
+    ASSERT_TRUE(upload::StartUpload(item));
+    ASSERT_TRUE(RunUntil(
+        [&] { return !item->resolving && !item->controller && item->stateValue != upload::kUploadUploading; },
+        40s));
+    if (item->stateValue != upload::kUploadFinished) continue;
+    EXPECT_EQ(item->hostName, net.HostName(0)) << "the item keeps the service name";
+    for (const auto& e : fs::recursive_directory_iterator(home)) {
+      if (e.path().filename() == "to-peer.bin") arrived = e.path();
+    }
+  }
+  ASSERT_TRUE(arrived) << testsupport::ReadFile(home + "/program.log");
+  EXPECT_EQ(testsupport::ReadFile(arrived->string()), body);
+
+  // Nobody of that name: the upload fails and says why.
+  shown->alerts.clear();
+  auto lost =
+      upload::UploadItemCreateAndEnqueue(local + "/to-peer.bin", "no-such-copy", std::string("local."),
+                                         "Guest", "", "/", upload::kHostTypeBonjourPeer);
+  ASSERT_TRUE(lost);
+  ASSERT_TRUE(upload::StartUpload(lost));
+  ASSERT_TRUE(RunUntil([&] { return !lost->resolving; }, 40s));
+  EXPECT_EQ(lost->stateValue, upload::kUploadFailed);
+  ASSERT_FALSE(shown->alerts.empty());
+  EXPECT_EQ(shown->alerts.back().message,
+            "The computer named no-such-copy could not be found on the network.");
+
+  engine::PeerSessionServiceSlot::Set(nullptr);
+  program.Stop();
+  net.LeaveNamespace();
 }
 
 }  // namespace

@@ -179,6 +179,11 @@ TEST(SettingsCodec, ClampsConversionsAndWrongTypes) {
       {"decimal text too wide for 16 bits", {{"Queue Length", "70000"}}, queueLength, 6},
       {"a port too wide is no port", {{"Share port", I32(70000)}}, sharePort, 2550},
       {"a port", {{"Share port", I16(2551)}}, sharePort, 2551},
+      {"a port above 32767 in its stored form", {{"Share port", I16(-25536)}}, sharePort, 40000},
+      {"a port above 32767 written as itself", {{"Share port", I32(40000)}}, sharePort, 40000},
+      {"the highest port", {{"Share port", I16(-1)}}, sharePort, 65535},
+      {"below the 16-bit form is no port", {{"Share port", I32(-40000)}}, sharePort, 2550},
+      {"a port as decimal text", {{"Share port", "50000"}}, sharePort, 50000},
       {"Default Ports beyond 32 bits", {{"Default Ports", I64(1LL << 40)}}, ports, 3},
       {"Max downloads 0 turns file sharing off", {{"Max downloads", I32(0)}}, shareFiles, 0},
       {"Max downloads 2 keeps it on", {{"Max downloads", I32(2)}}, shareFiles, 1},
@@ -192,6 +197,21 @@ TEST(SettingsCodec, ClampsConversionsAndWrongTypes) {
       {"statistics are 64-bit", {{"Files transfered", I64(5000000000)}}, files, 5000000000},
   };
   for (const NumberCase& c : cases) EXPECT_EQ(c.expected, c.field(Load(c.domain))) << c.what;
+}
+
+// A port above 32767 comes back as itself after a save and a load, and the key keeps
+// its signed 16-bit form.
+TEST(SettingsCodec, SharePortKeepsItsStoredFormAcrossASave) {
+  for (const std::uint16_t port :
+       {std::uint16_t{2550}, std::uint16_t{32768}, std::uint16_t{40000}, std::uint16_t{65534}}) {
+    Settings s;
+    s.sharePort = port;
+    const Dictionary saved = Save(s);
+    const Value& stored = saved.at("Share port");
+    ASSERT_TRUE(stored.AsNumber()) << port;
+    EXPECT_EQ(stored.AsNumber()->kind, Number::Kind::kInt16) << port;
+    EXPECT_EQ(Load(saved).sharePort, port);
+  }
 }
 
 TEST(SettingsCodec, UserAgentFollowsItsType) {

@@ -40,19 +40,24 @@ SpliceOutcome SpliceToFile(HttpReadStream& stream) {
   std::vector<std::uint8_t> buffer(16384);
   stream.SetClient(kEventAll, [&](StreamEvent e) {
     if (e == kEventHasBytes) {
-      std::ptrdiff_t n = stream.SpliceBody(pipe->WriteDescriptor(), pipe->Capacity());
-      if (n > 0) {
-        pipe->NoteFilled(static_cast<std::size_t>(n));
-        EXPECT_TRUE(pipe->MoveToFile(*file, offset, static_cast<std::size_t>(n)).ok());
-        out.spliced += static_cast<std::size_t>(n);
-      } else if (n == kStreamCannotSplice) {
-        n = stream.Read(buffer.data(), buffer.size());
+      // Takes all there is, as a download's growing buffer does: a reader slower than the
+      // stream's own reads would keep its buffer from ever running dry, and nothing would
+      // be left to splice.
+      for (std::ptrdiff_t n = 1; n > 0;) {
+        n = stream.SpliceBody(pipe->WriteDescriptor(), pipe->Capacity());
         if (n > 0) {
-          EXPECT_TRUE(file->WriteAt(offset, {buffer.data(), static_cast<std::size_t>(n)}).ok());
-          out.read += static_cast<std::size_t>(n);
+          pipe->NoteFilled(static_cast<std::size_t>(n));
+          EXPECT_TRUE(pipe->MoveToFile(*file, offset, static_cast<std::size_t>(n)).ok());
+          out.spliced += static_cast<std::size_t>(n);
+        } else if (n == kStreamCannotSplice) {
+          n = stream.Read(buffer.data(), buffer.size());
+          if (n > 0) {
+            EXPECT_TRUE(file->WriteAt(offset, {buffer.data(), static_cast<std::size_t>(n)}).ok());
+            out.read += static_cast<std::size_t>(n);
+          }
         }
+        if (n > 0) offset += static_cast<std::uint64_t>(n);
       }
-      if (n > 0) offset += static_cast<std::uint64_t>(n);
     } else if (e == kEventEnd) {
       out.ended = true;
     } else if (e == kEventError) {

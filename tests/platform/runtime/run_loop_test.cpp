@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -229,6 +230,34 @@ TEST(RunLoopWatchTest, ReadableAndWritableCallbacksOnTheLoop) {
 }
 
 // A watch that only asks for hang-ups is not called for input, but is when the peer
+// A loop that is handed a closure on every pass still hears its descriptors: a task that
+// posts to itself (a throttled writer) must not go deaf to its socket.
+TEST(RunLoopWatchTest, AClosureEveryPassNeverStarvesTheDescriptors) {
+  OnFreshThread([&] {
+    auto loop = RunLoop::Current();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    bool heard = false;
+    auto reader = loop->AddWatch(fds[0], kReadable, [&](unsigned) {
+      char c;
+      if (read(fds[0], &c, 1) == 1) heard = true;
+    });
+    ASSERT_TRUE(reader);
+    std::function<void()> again = [&] { loop->Perform(again); };
+    loop->Perform(again);
+    for (int pass = 0; pass < 100 && !heard; ++pass) {
+      EXPECT_EQ(loop->RunFor(1s, true), RunResult::kHandledSource);
+    }
+    EXPECT_TRUE(heard);
+    again = [] {};
+    loop->RunFor(0s, false);
+    reader->Cancel();
+    close(fds[0]);
+    close(fds[1]);
+  });
+}
+
 // goes (a reader that holds back still learns that its sender left).
 TEST(RunLoopWatchTest, AHangupOnlyWatchIgnoresInputAndHearsThePeerLeave) {
   OnFreshThread([&] {

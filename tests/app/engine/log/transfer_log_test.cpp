@@ -140,6 +140,46 @@ TEST_F(TransferLogTest, TextInMemoryIsABoundedTailAndTheFileKeepsEverything) {
   EXPECT_NE(written.find("\nentry " + std::to_string(entries - 1) + " " + filler + "\n"), std::string::npos);
 }
 
+// The file stays bounded however much is logged: past its limit only the newest half is
+// kept, from the first whole line in it.
+TEST(TransferLogFile, TrimKeepsTheNewestHalfFromALineStart) {
+  const struct {
+    std::string content;
+    std::uintmax_t limit;
+    std::string kept;
+  } cases[] = {
+      {"one\ntwo\nthree\n", 100, "one\ntwo\nthree\n"},  // within the limit: untouched
+      {"one\ntwo\nthree\n", 14, "one\ntwo\nthree\n"},   // at the limit
+      {"one\ntwo\nthree\nfour\n", 16, "four\n"},        // the last 8 bytes cut "three"
+      {"aaaa\nbbbbbbb\nc\n", 12, "c\n"},
+      {"no line end at all", 10, ""},
+  };
+  const std::string folder = testsupport::MakeTempDir();
+  for (const auto& c : cases) {
+    const std::string path = folder + "/log.txt";
+    testsupport::WriteFile(path, c.content);
+    engine::TrimGlobalLogFile(path, c.limit);
+    EXPECT_EQ(testsupport::ReadFile(path), c.kept) << c.content << " / " << c.limit;
+    EXPECT_FALSE(std::filesystem::exists(path + ".trimmed"));
+  }
+}
+
+TEST_F(TransferLogTest, AFullFileIsCutToItsNewestHalfWhenWritten) {
+  const files::FileRef file(testsupport::MakeTempDir() + "/" + engine::kGlobalLogFileName);
+  const std::string line = "Failed login from 192.0.2.1\n";
+  std::string old;
+  while (old.size() <= engine::kGlobalLogFileLimit) old += line;
+  testsupport::WriteFile(file.Path(), old);
+  {
+    engine::GlobalLog log(file);
+    log.AddMessage(false, "The newest entry");
+  }
+  const std::string written = testsupport::ReadFile(file.Path());
+  EXPECT_LE(written.size(), engine::kGlobalLogFileLimit / 2);
+  EXPECT_TRUE(written.starts_with(line)) << written.substr(0, 40);
+  EXPECT_TRUE(written.ends_with("The newest entry\n\n")) << written.substr(written.size() - 40);
+}
+
 TEST_F(TransferLogTest, OutsideTextIsAnArgumentNotAFormat) {
   engine::GlobalLog log(files::FileRef(testsupport::MakeTempDir() + "/log.txt"));
   log.AddMessage(false, values::Format("Peer said %@", {"100% done %@ %d"}));
