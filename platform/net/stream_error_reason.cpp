@@ -201,8 +201,8 @@ std::string StreamErrorReason(const StreamError& error) {
     case ErrorDomain::kCustom:
       return "Error " + std::to_string(error.code);
   }
-  return "Error " + std::to_string(error.code) + " (domain " + std::to_string(static_cast<int>(error.domain)) +
-         ")";
+  return "Error " + std::to_string(error.code) + " (domain " +
+         std::to_string(static_cast<int>(error.domain)) + ")";
 }
 
 }  // namespace net

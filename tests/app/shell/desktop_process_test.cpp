@@ -84,7 +84,8 @@ bool WaitFor(std::chrono::seconds limit, F condition) {
 // ("_NET_FRAME_EXTENTS": left, right, top, bottom).
 std::optional<std::array<int, 4>> FourNumbers(const std::string& display, const std::string& where,
                                               const std::string& property) {
-  const std::string out = Output("timeout 5 xprop -display " + display + " " + where + " " + property + " 2>/dev/null");
+  const std::string out =
+      Output("timeout 5 xprop -display " + display + " " + where + " " + property + " 2>/dev/null");
   std::smatch m;
   static const std::regex numbers(R"(=\s*(-?\d+),\s*(-?\d+),\s*(-?\d+),\s*(-?\d+))");
   if (!std::regex_search(out, m, numbers)) return std::nullopt;
@@ -93,7 +94,8 @@ std::optional<std::array<int, 4>> FourNumbers(const std::string& display, const 
 
 // The id of the mapped top-level window with this title.
 std::string WindowId(const std::string& display, const std::string& title) {
-  const std::string out = Output("timeout 5 xwininfo -display " + display + " -name '" + title + "' 2>/dev/null");
+  const std::string out =
+      Output("timeout 5 xwininfo -display " + display + " -name '" + title + "' 2>/dev/null");
   std::smatch m;
   static const std::regex id(R"(Window id: (0x[0-9a-f]+))");
   return std::regex_search(out, m, id) ? m[1].str() : std::string();
@@ -181,8 +183,9 @@ TEST_F(DesktopProcess, TheTrayIconBringsTheClosedMainWindowBack) {
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   DesktopProgram wm(x.display(), {"openbox"});
   ASSERT_TRUE(WindowManagerRuns(x.display()));
-  DesktopProgram tray(x.display(), {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                    "--height", "32", "--SetDockType", "true", "--transparent", "false"});
+  DesktopProgram tray(x.display(),
+                      {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
+                       "32", "--SetDockType", "true", "--transparent", "false"});
   Program program({{"DISPLAY", x.display()}, {"QT_QPA_PLATFORM", "xcb"}});
   ASSERT_TRUE(program.WaitUntilAnswering(60s)) << ReadIfExists(program.StandardErrorFile());
   ASSERT_TRUE(MainWindowShown(x.display())) << WindowTree(x.display());
@@ -199,7 +202,8 @@ TEST_F(DesktopProcess, TheTrayIconBringsTheClosedMainWindowBack) {
     const char* how;
     std::vector<std::string> actions;
   } steps[] = {
-      {"a click on the icon", {"click:" + std::to_string(icon->CenterX()) + "," + std::to_string(icon->CenterY())}},
+      {"a click on the icon",
+       {"click:" + std::to_string(icon->CenterX()) + "," + std::to_string(icon->CenterY())}},
       {"Show Truvane in the icon's menu",
        {"rclick:" + std::to_string(icon->CenterX()) + "," + std::to_string(icon->CenterY()), "key:Down",
         "key:Return"}},
@@ -216,7 +220,8 @@ TEST_F(DesktopProcess, TheTrayIconBringsTheClosedMainWindowBack) {
     ASSERT_TRUE(program.WaitUntilAnswering(10s));
     ASSERT_TRUE(ActOnDisplay(x.display(), step.actions));
     EXPECT_TRUE(MainWindowShown(x.display())) << WindowTree(x.display());
-    KeepScreen(x.display(), std::string("tray_brought_back_by_") + (step.actions.size() == 1 ? "click" : "menu"));
+    KeepScreen(x.display(),
+               std::string("tray_brought_back_by_") + (step.actions.size() == 1 ? "click" : "menu"));
   }
   EXPECT_TRUE(program.Quit(60s)) << ReadIfExists(program.StandardErrorFile());
 }

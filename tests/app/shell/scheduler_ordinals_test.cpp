@@ -10,10 +10,10 @@
 #include "app/queue/adding/start_download.h"
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
+#include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_queue_wrapper.h"
 #include "app/queue/record/queue_file.h"
 #include "app/queue/record/queue_tables.h"
-#include "app/queue/operations/queue_switch.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
 #include "app/ui/main_list/list_cells.h"
@@ -109,9 +109,9 @@ TEST_F(SchedulerOrdinalsTest, QueuedRowsArePaintedWithTheirNewPlacesAfterATickSt
   struct Case {
     std::uint32_t uid;
     std::string text;
-  } cases[] = {{8002, "Queued (1st)"},  {8003, "Queued (2nd)"},    {8004, "Queued (3rd)"},
-               {8010, "Queued (9th)"},  {8011, "Queued (10th)"},   {8012, "Queued (11th)"},
-               {8013, "Queued (12th)"}, {8022, "Queued (21st)"},   {8102, "Queued (101st)"},
+  } cases[] = {{8002, "Queued (1st)"},   {8003, "Queued (2nd)"},  {8004, "Queued (3rd)"},
+               {8010, "Queued (9th)"},   {8011, "Queued (10th)"}, {8012, "Queued (11th)"},
+               {8013, "Queued (12th)"},  {8022, "Queued (21st)"}, {8102, "Queued (101st)"},
                {8112, "Queued (111th)"}, {8120, "Queued (119th)"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.uid);

@@ -230,6 +230,7 @@ TEST(ListContextMenu, SendToListsTheDestinationsInAdvancedModeOnly) {
 }
 
 TEST(ListContextMenu, OpenWithLeadsForOneFileWhenSomeProgramOpensIt) {
+  util::RegisterEnglishTexts();
   auto finished = MakeDownload("done.iso", queue::kStatusCompleted, 1000);
   finished->element().completeFile = values::Bytes{1};
   finished->element().completeURL = values::Url::Create("file:///tmp/done.iso");

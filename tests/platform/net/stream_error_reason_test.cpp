@@ -50,9 +50,10 @@ TEST(StreamErrorReason, KnownErrorsInWords) {
 // Every error the sockets can report, as stored, has its own description: none reads as a
 // bare number.
 TEST(StreamErrorReason, EverySocketErrorHasWords) {
-  for (int e : {EPIPE, EAGAIN, EINPROGRESS, EADDRINUSE, EADDRNOTAVAIL, ENETDOWN, ENETUNREACH, ENETRESET,
-                ECONNABORTED, ECONNRESET, ENOBUFS, ENOTCONN, ESHUTDOWN, ETIMEDOUT, ECONNREFUSED, EHOSTDOWN,
-                EHOSTUNREACH, EMFILE, ENOMEM, EIO, ENOSPC, EACCES}) {
+  for (int e :
+       {EPIPE,        EAGAIN,     EINPROGRESS, EADDRINUSE, EADDRNOTAVAIL, ENETDOWN,  ENETUNREACH,  ENETRESET,
+        ECONNABORTED, ECONNRESET, ENOBUFS,     ENOTCONN,   ESHUTDOWN,     ETIMEDOUT, ECONNREFUSED, EHOSTDOWN,
+        EHOSTUNREACH, EMFILE,     ENOMEM,      EIO,        ENOSPC,        EACCES}) {
     const StreamError stored = PosixError(e);
     const std::string words = StreamErrorReason(stored);
     EXPECT_FALSE(words.empty()) << e;
