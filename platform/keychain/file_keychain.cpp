@@ -26,9 +26,16 @@ constexpr std::size_t kTagSize = 16;
 
 enum class ReadOutcome { kOk, kMissing, kFailed };
 
+// Opened without waiting and read only when it is a regular file: a FIFO or a device in
+// the file's place would otherwise hold start-up for ever.
 ReadOutcome ReadWholeFile(const std::string& path, std::size_t limit, Bytes& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > limit) {
+    ::close(fd);
+    return ReadOutcome::kFailed;
+  }
   out.clear();
   std::uint8_t buf[8192];
   for (;;) {

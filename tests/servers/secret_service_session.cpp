@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "tests/support/temp_home.h"
@@ -59,6 +60,11 @@ SecretServiceSession::~SecretServiceSession() {
   keyring_.Stop();
   bus_.Stop();
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+SecretServiceSession& SharedSecretServiceSession() {
+  static const std::unique_ptr<SecretServiceSession> session = std::make_unique<SecretServiceSession>();
+  return *session;
 }
 
 }  // namespace testservers

@@ -27,4 +27,11 @@ class SecretServiceSession {
   bool ready_ = false;
 };
 
+// The one session of the whole test program. GLib keeps its first connection to the
+// session bus, and libsecret the service on it, for the life of the process: a session
+// one test makes and ends leaves every later test in the program talking to a bus that is
+// gone. So every test that reaches a Secret Service from its own process uses this one.
+// Made on first use, ended at exit.
+SecretServiceSession& SharedSecretServiceSession();
+
 }  // namespace testservers

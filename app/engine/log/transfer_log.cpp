@@ -5,6 +5,7 @@
 #include <fstream>
 #include <mutex>
 #include <span>
+#include <vector>
 
 #include "app/engine/services/download_event_keys.h"
 #include "app/engine/services/transfer_log_records.h"
@@ -70,6 +71,32 @@ void RedactLine(std::string_view line, std::string& out) {
 std::unique_ptr<GlobalLog>& GlobalLogSlot() {
   static std::unique_ptr<GlobalLog> log;
   return log;
+}
+
+// Messages logged before the log exists: start-up reads the queue, the uploads and the
+// stored credentials before it makes the log, and what those readers report (a file set
+// aside, a password kept as stored) must not be lost. The first `kHeldMessageLimit` are
+// kept and logged when the log is made.
+struct HeldMessage {
+  bool isError = false;
+  std::string message;
+  std::optional<std::string> url;
+};
+constexpr std::size_t kHeldMessageLimit = 64;
+std::vector<HeldMessage>& HeldMessages() {
+  static std::vector<HeldMessage> held;
+  return held;
+}
+std::mutex& HeldMutex() {
+  static std::mutex m;
+  return m;
+}
+void HoldMessage(bool isError, std::string message, const char* url) {
+  std::lock_guard lock(HeldMutex());
+  auto& held = HeldMessages();
+  if (held.size() >= kHeldMessageLimit) return;
+  held.push_back(
+      {isError, std::move(message), url != nullptr ? std::optional<std::string>(url) : std::nullopt});
 }
 
 std::shared_ptr<runtime::EventTarget>& TargetSlot() {
@@ -227,10 +254,20 @@ void CreateGlobalLogWindow() {
   if (GlobalLogSlot()) return;
   GlobalLogSlot() = std::make_unique<GlobalLog>();
   GlobalLogSlot()->StartFileTimer(*runtime::RunLoop::Main());
+  std::vector<HeldMessage> held;
+  {
+    std::lock_guard lock(HeldMutex());
+    held.swap(HeldMessages());
+  }
+  for (const auto& m : held)
+    GlobalLogSlot()->AddMessage(m.isError, m.message, m.url ? m.url->c_str() : nullptr);
 }
 
 void CloseGlobalLog() {
   GlobalLogSlot().reset();
+  // Nothing logged after the close (quit) will be written: hold nothing for it.
+  std::lock_guard lock(HeldMutex());
+  HeldMessages().clear();
 }
 
 GlobalLog* CurrentGlobalLog() {
@@ -243,12 +280,20 @@ void ShowGlobalLogWindow() {
 
 void LogMessageToGlobalLog(bool isError, std::string_view format,
                            std::initializer_list<values::FormatArg> args) {
-  if (GlobalLog* log = CurrentGlobalLog()) log->AddMessage(isError, values::Format(format, args));
+  if (GlobalLog* log = CurrentGlobalLog()) {
+    log->AddMessage(isError, values::Format(format, args));
+  } else {
+    HoldMessage(isError, values::Format(format, args), nullptr);
+  }
 }
 
 void LogErrorForURLToGlobalLog(const char* url, std::string_view format,
                                std::initializer_list<values::FormatArg> args) {
-  if (GlobalLog* log = CurrentGlobalLog()) log->AddMessage(true, values::Format(format, args), url);
+  if (GlobalLog* log = CurrentGlobalLog()) {
+    log->AddMessage(true, values::Format(format, args), url);
+  } else {
+    HoldMessage(true, values::Format(format, args), url);
+  }
 }
 
 void SetDownloadEventTarget(std::shared_ptr<runtime::EventTarget> target) {

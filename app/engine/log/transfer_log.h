@@ -111,7 +111,7 @@ GlobalLog* CurrentGlobalLog();
 void ShowGlobalLogWindow();
 
 // Logs `format` filled with `args` (values::Format; text from outside the program goes in
-// as the argument of "%@", never as the format). Dropped when no global log exists.
+// as the argument of "%@", never as the format). Held (the first 64) until the log exists.
 void LogMessageToGlobalLog(bool isError, std::string_view format,
                            std::initializer_list<values::FormatArg> args = {});
 void LogErrorForURLToGlobalLog(const char* url, std::string_view format,

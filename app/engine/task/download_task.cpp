@@ -455,7 +455,13 @@ void DownloadRun::Tick(bool final) {
 bool DownloadRun::OpenFiles() {
   auto data = files::FileHandle::Open(files::FileRef(input_->dataFile), files::kOpenReadWrite);
   if (data.ok()) dataFork_ = std::move(*data);
-  (void)ReadRangesFile(files::FileRef(input_->rangesFile), facts_.sizeKnown ? facts_.totalSize : -1, done_);
+  std::string damage;
+  (void)ReadRangesFile(files::FileRef(input_->rangesFile), facts_.sizeKnown ? facts_.totalSize : -1, done_,
+                       &damage);
+  // Said once: the next write of the ranges file replaces the damaged text.
+  if (!damage.empty())
+    Log("\rThe ranges file \"" + input_->rangesFile + "\" is damaged: " + damage +
+        ". Only the parts before it count as received; the rest is downloaded again.\r");
   auto ranges = files::FileHandle::Open(files::FileRef(input_->rangesFile), files::kOpenReadWrite);
   if (ranges.ok()) {
     rangesFork_ = std::move(*ranges);

@@ -57,18 +57,27 @@ std::string FormatRangesFile(const RangeList& done) {
   return text;
 }
 
-std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, RangeList& list) {
+namespace {
+
+// The ranges of `text` merged into `list`; the number of lines taken, and in `stoppedAt`
+// the offset of the first line that is not a range (the text's size when there is none).
+std::size_t ParseRanges(std::string_view text, std::int64_t totalSize, RangeList& list,
+                        std::size_t& stoppedAt) {
   // Gathered first and normalised once: merging line by line costs a shift of the list per
   // line, hours for a long file in reverse order.
   RangeList read = list;
   std::size_t taken = 0;
   std::size_t pos = 0;
+  stoppedAt = text.size();
   while (pos < text.size()) {
     const std::size_t lf = text.find('\n', pos);
     const std::string_view line =
         text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos);
     const std::optional<LongRange> parsed = ParseLine(line);
-    if (!parsed) break;
+    if (!parsed) {
+      stoppedAt = pos;
+      break;
+    }
     ++taken;
     LongRange r = *parsed;
     const bool usable =
@@ -89,6 +98,13 @@ std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, Range
   return taken;
 }
 
+}  // namespace
+
+std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, RangeList& list) {
+  std::size_t stoppedAt = 0;
+  return ParseRanges(text, totalSize, list, stoppedAt);
+}
+
 files::Status WriteRangesFile(const files::FileHandle& file, const RangeList& done) {
   const std::string text = FormatRangesFile(done);
   const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -96,7 +112,8 @@ files::Status WriteRangesFile(const files::FileHandle& file, const RangeList& do
   return file.Truncate(text.size());
 }
 
-files::Status ReadRangesFile(const files::FileRef& file, std::int64_t totalSize, RangeList& list) {
+files::Status ReadRangesFile(const files::FileRef& file, std::int64_t totalSize, RangeList& list,
+                             std::string* damage) {
   auto handle = files::FileHandle::Open(file, files::kOpenRead);
   if (!handle.ok()) return handle.status();
   std::vector<std::uint8_t> buffer;
@@ -116,7 +133,12 @@ files::Status ReadRangesFile(const files::FileRef& file, std::int64_t totalSize,
     const std::size_t lf = text.rfind('\n');
     text = lf == std::string_view::npos ? std::string_view() : text.substr(0, lf + 1);
   }
-  ParseRangesFile(text, totalSize, list);
+  std::size_t stoppedAt = 0;
+  const std::size_t taken = ParseRanges(text, totalSize, list, stoppedAt);
+  if (damage != nullptr && stoppedAt < text.size()) {
+    *damage = "line " + std::to_string(taken + 1) + " is not a received range; the " +
+              std::to_string(text.size() - stoppedAt) + " bytes from there on were ignored";
+  }
   return files::Status();
 }
 

@@ -50,7 +50,9 @@ std::size_t ParseRangesFile(std::string_view text, std::int64_t totalSize, Range
 files::Status WriteRangesFile(const files::FileHandle& file, const RangeList& done);
 
 // Reads the ranges file into `list`. A missing or unreadable file leaves the list as it
-// is (the download starts from byte 0) and says why.
-files::Status ReadRangesFile(const files::FileRef& file, std::int64_t totalSize, RangeList& list);
+// is (the download starts from byte 0) and says why. When the text stops being a list of
+// ranges, `damage` (if given) says where and what was left out.
+files::Status ReadRangesFile(const files::FileRef& file, std::int64_t totalSize, RangeList& list,
+                             std::string* damage = nullptr);
 
 }  // namespace engine

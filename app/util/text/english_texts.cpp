@@ -20,6 +20,8 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kLimitFormat", "Limit to %.1f KB/s"},
     // The status log of the add-files-from-URL window.
     {"kScanForURLsComplete", "Scan complete.\n"},
+    // The add and edit download windows.
+    {"kScheduledTimeInPast", "The scheduled time must be at least 15 seconds in the future."},
     // The filter bar.
     {"kSearchBarAllLabel", "All"},
     {"kSearchBarInProgressLabel", "In Progress"},

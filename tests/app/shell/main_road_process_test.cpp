@@ -260,6 +260,33 @@ TEST(MainRoad, AFifoInTheQueueFilesPlaceNeitherHangsStartUpNorStaysThere) {
   fs::remove(QueueFile() + ".unreadable");
 }
 
+// Start-up reads the stored credentials too: a FIFO in the place of the keychain file or
+// of its key must be refused, not waited on, and the program must still quit.
+TEST(MainRoad, AFifoInTheKeychainsPlaceNeitherHangsStartUpNorQuit) {
+  const std::string store = testsupport::TempHome() + "/.local/share/Truvane/Truvane Keychain";
+  const std::string key = testsupport::TempHome() + "/.config/Truvane/Truvane Keychain Key";
+  for (const std::string& fifo : {store, key}) {
+    fs::create_directories(fs::path(fifo).parent_path());
+    fs::remove(store + ".aside");
+    fs::remove(key + ".aside");
+    if (fs::exists(store)) fs::rename(store, store + ".aside");
+    if (fs::exists(key)) fs::rename(key, key + ".aside");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << fifo;
+    // No session bus, so the file store is the one start-up reads.
+    Program program(std::vector<std::pair<std::string, std::string>>{
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}});
+    const bool answered = program.WaitUntilAnswering(std::chrono::seconds(30));
+    if (!answered) {
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) ::close(fd);
+    }
+    EXPECT_TRUE(answered) << fifo;
+    EXPECT_TRUE(program.Quit(std::chrono::seconds(30))) << fifo;
+    EXPECT_TRUE(fs::is_fifo(fifo)) << fifo;
+    fs::remove(fifo);
+  }
+}
+
 TEST(MainRoad, TerminationSignalsQuitCleanly) {
   for (int signal_number : {SIGTERM, SIGINT}) {
     const std::string logBefore = fs::exists(LogFile()) ? testsupport::ReadFile(LogFile()) : std::string();

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "tests/support/fifo_in_place.h"
 #include "tests/support/temp_home.h"
 
 namespace keychain {
@@ -93,6 +94,29 @@ TEST_F(FileKeychainTest, OversizedStoreIsRefused) {
   FileKeychain k(store_, key_);
   Bytes out;
   EXPECT_EQ(k.FindGenericPassword("x", "", out), kNotAvailable);
+}
+
+// A FIFO in the place of either file is refused at once, never waited on: start-up reads
+// the store before anything else answers.
+TEST_F(FileKeychainTest, AFifoInPlaceOfEitherFileIsRefusedWithoutWaiting) {
+  {
+    FileKeychain k(store_, key_);
+    ASSERT_EQ(k.AddGenericPassword("kept", "", Bytes{'1'}), kNoErr);
+  }
+  for (const std::string* path : {&store_, &key_}) {
+    const std::string aside = *path + ".aside";
+    std::filesystem::rename(*path, aside);
+    ASSERT_TRUE(testsupport::MakeFifo(*path));
+    Status found = kNoErr;
+    EXPECT_TRUE(testsupport::ReturnsWithoutWaiting(*path, [&] {
+      FileKeychain k(store_, key_);
+      Bytes out;
+      found = k.FindGenericPassword("kept", "", out);
+    })) << *path;
+    EXPECT_EQ(found, kNotAvailable) << *path;
+    std::filesystem::remove(*path);
+    std::filesystem::rename(aside, *path);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -28,8 +29,9 @@ class KeychainContract : public ::testing::TestWithParam<Backend> {
                                                  dir + "/config/Truvane Keychain Key");
       return;
     }
-    session_ = std::make_unique<testservers::SecretServiceSession>();
-    ASSERT_TRUE(session_->ok()) << "gnome-keyring did not come up on the private bus";
+    testservers::SecretServiceSession& session = testservers::SharedSecretServiceSession();
+    ASSERT_TRUE(session.ok()) << "gnome-keyring did not come up on the private bus";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", session.BusAddress().c_str(), 1);
     keychain_ = SecretServiceKeychain::Connect();
     ASSERT_NE(keychain_, nullptr);
   }
@@ -38,7 +40,6 @@ class KeychainContract : public ::testing::TestWithParam<Backend> {
     if (GetParam() == Backend::kSecretService) std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   }
 
-  std::unique_ptr<testservers::SecretServiceSession> session_;
   std::unique_ptr<Keychain> keychain_;
 };
 
@@ -157,10 +158,14 @@ TEST(ProtocolNames, MapBothWays) {
 }
 
 TEST(OpenUserKeychain, FileStoreWithoutASessionBusSecretServiceWithOne) {
+  ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
   EXPECT_EQ(OpenUserKeychain()->Name(), "file");
-  testservers::SecretServiceSession session;
+  testservers::SecretServiceSession& session = testservers::SharedSecretServiceSession();
   ASSERT_TRUE(session.ok());
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", session.BusAddress().c_str(), 1);
   EXPECT_EQ(OpenUserKeychain()->Name(), "Secret Service");
+  ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  EXPECT_EQ(OpenUserKeychain()->Name(), "file");
 }
 
 }  // namespace

@@ -186,6 +186,33 @@ TEST_F(TransferLogTest, OutsideTextIsAnArgumentNotAFormat) {
   EXPECT_EQ(log.Text(), "2001-01-02 03:04:05 +0000\rPeer said 100% done %@ %d\r\r");
 }
 
+// Start-up reads its files before it makes the log: what those readers report (a file set
+// aside, a value left out) is logged once the log exists, and only once.
+TEST_F(TransferLogTest, MessagesFromBeforeTheLogAreLoggedWhenItIsMade) {
+  ASSERT_EQ(engine::CurrentGlobalLog(), nullptr);
+  engine::CloseGlobalLog();  // drops what earlier tests left held
+  engine::LogMessageToGlobalLog(true, "The uploads file could not be read (%@).", {"damaged"});
+  engine::LogErrorForURLToGlobalLog("http://example.com/a", "Held for %@", {"a URL"});
+  // A run that logs on and on without a log holds a bounded number, the earliest.
+  for (int i = 0; i < 1000; ++i) engine::LogMessageToGlobalLog(false, "filler %@", {std::to_string(i)});
+  engine::CreateGlobalLogWindow();
+  ASSERT_NE(engine::CurrentGlobalLog(), nullptr);
+  const std::string text = engine::CurrentGlobalLog()->Text();
+  engine::CloseGlobalLog();
+  EXPECT_NE(text.find("Error occurred:The uploads file could not be read (damaged).\r"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Held for a URL"), std::string::npos) << text;
+  EXPECT_NE(text.find("http://example.com/a"), std::string::npos) << text;
+  EXPECT_NE(text.find("filler 0\r"), std::string::npos) << text;
+  EXPECT_EQ(text.find("filler 999\r"), std::string::npos) << text;
+
+  engine::CreateGlobalLogWindow();
+  ASSERT_NE(engine::CurrentGlobalLog(), nullptr);
+  const std::string again = engine::CurrentGlobalLog()->Text();
+  engine::CloseGlobalLog();
+  EXPECT_EQ(again.find("filler"), std::string::npos) << again;
+}
+
 TEST_F(TransferLogTest, DefaultFileIsInTheStateFolder) {
   auto file = engine::GlobalLogFile();
   ASSERT_TRUE(file.ok());

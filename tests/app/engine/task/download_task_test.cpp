@@ -409,6 +409,40 @@ TEST_F(DownloadTaskTest, ResumeWithEverythingOnDiskFinishesWithoutConnecting) {
   EXPECT_EQ(transport->OpenCount(), 0);
 }
 
+// A ranges file whose text stops being ranges half way: what came before counts, the rest
+// is fetched again, and the download's log says which file and what was left out; a
+// sound file says nothing.
+TEST_F(DownloadTaskTest, DamagedRangesFileIsToldAndOnlyItsGoodLinesCount) {
+  struct Case {
+    const char* name;
+    const char* ranges;
+    bool damaged;
+    int opens;  // connections the rest of the file needs
+  };
+  const Case cases[] = {
+      {"sound", "0,5000\n", false, 0},
+      {"garbage after a good line", "0,2000\n\x01\xff garbage\n2000,3000\n", true, 1},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    transport = std::make_shared<FakeTransport>();
+    table.Register("http", transport);
+    transport->content = testsupport::RandomByteVector(5000, 7);
+    std::ofstream(dir + "/file.bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(transport->content.data()), 5000);
+    std::ofstream(dir + "/downloadInfo") << c.ranges;
+    auto finished = RunToEnd(MakeState(1, 5000));
+    EXPECT_EQ(Reason(finished), engine::kFinishComplete) << c.name;
+    EXPECT_EQ(transport->OpenCount(), c.opens) << c.name;
+    EXPECT_EQ(Logged(events, "The ranges file \"" + dir +
+                                 "/downloadInfo\" is damaged: line 2 is not a received range"),
+              c.damaged)
+        << c.name;
+    EXPECT_EQ(testsupport::Sha1Of(ReadBytes(dir + "/file.bin")), testsupport::Sha1Of(transport->content))
+        << c.name;
+  }
+}
+
 // ---- Checksums
 
 struct ChecksumCase {
