@@ -109,9 +109,13 @@ FavouriteRef TRFavourite::FromDictionary(const std::string& name, const values::
   auto edata = d->find("edata");
   auto data = d->find("data");
   if (edata != d->end() && edata->second.AsData()) {
-    if (!gStoredPasswordKeyRegenerated) {
-      if (auto plain = StoredPasswordServiceSlot::Get().DecryptStoredPassword(edata->second.AsData()->bytes))
-        f->password_.assign(plain->begin(), plain->end());
+    std::optional<values::Bytes> plain;
+    if (!gStoredPasswordKeyOutOfReach)
+      plain = StoredPasswordServiceSlot::Get().DecryptStoredPassword(edata->second.AsData()->bytes);
+    if (plain) {
+      f->password_.assign(plain->begin(), plain->end());
+    } else {
+      f->keptEdata_ = edata->second.AsData()->bytes;
     }
   } else if (data != d->end() && data->second.AsData()) {
     f->password_ = UnscrambleLegacyPassword(data->second.AsData()->bytes);
@@ -156,6 +160,7 @@ values::Dictionary TRFavourite::StoredEntry() const {
   e.insert_or_assign("hostType", values::Value(static_cast<int>(hostType_)));
   e.insert_or_assign("rendezvous", values::Value(hostType_ == kHostBonjourPeer));
   e.insert_or_assign("autoconnect", values::Value(autoconnect_));
+  if (password_.empty() && keptEdata_) e.insert_or_assign("edata", values::Value(values::Data{*keptEdata_}));
   if (!password_.empty()) {
     const std::string text = ConvertibleUTF8(password_);
     if (auto enciphered =
