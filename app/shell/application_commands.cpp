@@ -33,6 +33,8 @@
 #include "app/shell/startup.h"
 #include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/download_windows/add_download_window.h"
+#include "app/ui/download_windows/edit_download_window.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
@@ -571,9 +573,10 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
     Command(FourCC("AurS"), kApp, [](FourCharCode) { return ui::OpenAddFilesFromURLWindow(), kNoErr; }),
     // Waiting for their windows.
-    Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
+    Command(FourCC("New "), kApp, [](FourCharCode) { return ui::ShowAddDownloadWindow(), kNoErr; }),
     Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
-    Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
+    Command(FourCC("Edit"), kApp,
+            [](FourCharCode) { return ui::ShowEditDownloadWindow(SelectedDownloads()), kNoErr; }),
     Pending(FourCC("ShFl"), "the mini window"),
     Pending(FourCC("Sche"), "the queue schedule sheet"),
     Pending(FourCC("pref"), "the preferences window"),

@@ -1,5 +1,6 @@
 #include "platform/toolbox/windows/window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -881,6 +883,19 @@ void Window::RebuildToolbar() {
   KeepFrameTopOnScreen(*this, *widget_);
 }
 
+namespace {
+// A closed menu's items are drawn by no one, yet Qt lets the key of a disabled item do
+// nothing: the state shown when the menu last opened would decide the key long after the
+// selection changed. So while closed, every item with a key stays live, and the choice
+// asks the item's state at the moment of the key (the `choose` callback below).
+void KeepKeyEquivalentsLive(QMenu& menu) {
+  for (QAction* action : menu.actions()) {
+    if (QMenu* sub = action->menu()) KeepKeyEquivalentsLive(*sub);
+    if (!action->shortcut().isEmpty()) action->setEnabled(true);
+  }
+}
+}  // namespace
+
 void Window::RebuildMenuBar() {
   if (!qt_menu_bar_ || !menu_bar_) return;
   qt_menu_bar_->clear();
@@ -895,12 +910,14 @@ void Window::RebuildMenuBar() {
   for (const MenuRef& menu : menu_bar_->menus()) {
     QMenu* q = qt_menu_bar_->addMenu(ToQString(menu->title()));
     FillQMenu(*q, menu, 0, choose);
+    KeepKeyEquivalentsLive(*q);
     QObject::connect(q, &QMenu::aboutToShow, [weak, q, menu, choose] {
       auto self = weak.lock();
       if (!self || self->IsReleased()) return;
       UpdateMenuCommandStatus(*menu, self.get());
       FillQMenu(*q, menu, GetCurrentKeyModifiers(), choose);
     });
+    QObject::connect(q, &QMenu::aboutToHide, [q] { KeepKeyEquivalentsLive(*q); });
   }
 }
 

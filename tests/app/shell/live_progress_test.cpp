@@ -1,5 +1,5 @@
 // A download's progress moves in the main window while it runs: the real engine fetches a
-// file from nginx on loopback at 200 KB/s, its progress events go through the queue's
+// file from nginx on loopback at 64 KB/s, its progress events go through the queue's
 // handler and the windowed download views to the main list, and each list refresh paints
 // the row again with its new figures. What the row showed is read when it is painted,
 // not asked afresh, so a row left unpainted shows as unchanged.
@@ -116,7 +116,7 @@ class LiveProgressTest : public ::testing::Test {
   std::mutex mutex;
   std::condition_variable cv;
   std::vector<runtime::EventRef> events;
-  // About six seconds at 200 KB/s.
+  // Some seconds at 64 KB/s a connection.
   const std::string content = testsupport::RandomBytes(1200 * 1024, 9);
   testservers::NginxServer nginx;
 };
