@@ -15,6 +15,8 @@ packages=(
   clang-format
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
+  # WebDAV (the remote browser and uploads): lighttpd with its WebDAV and TLS modules
+  lighttpd lighttpd-mod-webdav lighttpd-mod-openssl
   # GNU time: the benchmark scripts' figures (their smoke run is a test)
   time
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
