@@ -536,6 +536,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("OUFo"), kApp, [](FourCharCode) { return ui::OpenReceivedFolderInFinder(), kNoErr; }),
     Command(FourCC("RFLo"), kApp, [](FourCharCode) { return RevealLogFile(), kNoErr; }),
     Command(FourCC("NQWi"), kApp, [](FourCharCode) { return ToggleMainWindow(), kNoErr; }),
+    Command(kShowMainWindowCommand, kApp, [](FourCharCode) { return ShowMainWindow(), kNoErr; }),
     Command(FourCC("TRem"), kApp, RemoveSelection),
     Command(FourCC("Remo"), kApp, RemoveSelection),
     Command(
