@@ -15,6 +15,8 @@ packages=(
   clang-format
   # test servers and tools
   nginx-light tinyproxy openssl python3 curl
+  # WebDAV (the remote browser and uploads): lighttpd with its WebDAV and TLS modules
+  lighttpd lighttpd-mod-webdav lighttpd-mod-openssl
   # GNU time: the benchmark scripts' figures (their smoke run is a test)
   time
   # FTP and explicit FTPS (conflicts with pure-ftpd: never install both)
@@ -26,6 +28,8 @@ packages=(
   # a virtual X display, Qt's X11 platform and a screen dump (xwd), for the tests that run the program's window
   # (libxtst6: a test presses the menus' keys as a user would; xclip: a test puts text on the clipboard)
   xvfb x11-utils x11-apps qt6-qpa-plugins libxtst6 xclip
+  # a window manager and a tray on that display, for where the window opens and the tray icon
+  openbox trayer
   # a real browser for the hand-off test (headless Chromium loads the extension itself)
   chromium
 )

@@ -4,6 +4,7 @@
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/browser/webdav/dotmac_node.h"
 #include "platform/values/fourcc.h"
 
 namespace browser {
@@ -26,6 +27,10 @@ FavouriteInfo Info(const TRFavourite& f) {
 
 FTPNodeRef AsNode(const std::shared_ptr<FTPNodeRow>& row) {
   return std::dynamic_pointer_cast<FTPNode>(row);
+}
+
+DotMacNodeRef AsDotMacNode(const std::shared_ptr<DotMacNodeRow>& row) {
+  return std::dynamic_pointer_cast<DotMacNode>(row);
 }
 
 }  // namespace
@@ -67,6 +72,10 @@ std::optional<RemoteHost> BrowserRemoteRows::GetHostForViewID(std::uint32_t view
 std::shared_ptr<FTPNodeRow> BrowserRemoteRows::FTPNodeForHostID(std::uint32_t ftpID) {
   FTPNodeRef root = browser::FTPNodeForHostID(ftpID);
   return root ? root->Row() : nullptr;
+}
+
+std::shared_ptr<DotMacNodeRow> BrowserRemoteRows::DotMacNodeForHostID(std::uint32_t nodeID) {
+  return DotMacNode::dotMacNodeForDotMacHostID(nodeID);
 }
 
 std::optional<std::uint32_t> BrowserRemoteRows::GetIconTypeForHostType(std::int32_t hostType,
@@ -118,7 +127,7 @@ void BrowserRemoteRows::DisconnectHost(std::uint32_t viewID) {
 void BrowserRemoteRows::DisconnectFavourite(const std::string& name) {
   for (std::size_t i = 0; i < GetHostCount(); ++i) {
     const HostRef host = GetHostAtIndex(i);
-    if (!host || (host->type != kHostFTP && host->type != kHostFTPS)) continue;
+    if (!host || host->type == kHostBonjourPeer || host->type == kHostPeerByAddress) continue;
     if (HostCopyFavouriteName(host) == name) {
       HostDisconnect(host);
       return;
@@ -316,6 +325,65 @@ void InstallRemoteBrowser() {
   FavouritesServiceSlot::Set(std::make_unique<BrowserFavourites>());
   FavouriteConnectionsServiceSlot::Set(std::make_unique<BrowserFavouriteConnections>());
   FavouriteUndoServiceSlot::Set(std::make_unique<BrowserFavouriteUndo>());
+}
+
+void BrowserRemoteRows::OpenDotMacNode(const std::shared_ptr<DotMacNodeRow>& row) {
+  if (DotMacNodeRef node = AsDotMacNode(row)) node->open();
+}
+
+void BrowserRemoteRows::CloseDotMacNode(const std::shared_ptr<DotMacNodeRow>& row) {
+  if (DotMacNodeRef node = AsDotMacNode(row)) node->close();
+}
+
+void BrowserRemoteRows::RefreshDotMacNode(const std::shared_ptr<DotMacNodeRow>& row) {
+  if (DotMacNodeRef node = AsDotMacNode(row)) node->refresh();
+}
+
+void BrowserRemoteRows::NavigateDotMacNode(const std::shared_ptr<DotMacNodeRow>& row) {
+  DotMacNodeRef node = AsDotMacNode(row);
+  if (node && node->isDirectory() && node->hasParent()) node->navigateToNode(node);
+}
+
+bool BrowserRemoteRows::DeleteDotMacNodeFromServer(const std::shared_ptr<DotMacNodeRow>& row) {
+  DotMacNodeRef node = AsDotMacNode(row);
+  if (!node || !node->hasParent()) return false;
+  node->deleteNode();
+  return true;
+}
+
+bool BrowserRemoteRows::DownloadDotMacNodeTo(const std::shared_ptr<DotMacNodeRow>& row,
+                                             const std::string& folder) {
+  DotMacNodeRef node = AsDotMacNode(row);
+  if (!node) return false;
+  if (node->isDirectory()) return node->downloadTo(folder);
+  return node->addToDownloadQueue(folder) != 0;
+}
+
+bool BrowserRemoteRows::UploadToDotMacNode(const std::shared_ptr<DotMacNodeRow>& row,
+                                           const std::string& localPath) {
+  DotMacNodeRef folder = AsDotMacNode(row);
+  if (!folder || !folder->isDirectory()) return false;
+  return folder->uploadToPath(folder->path(), localPath);
+}
+
+bool BrowserRemoteRows::MoveDotMacNode(const std::shared_ptr<DotMacNodeRow>& row,
+                                       const std::shared_ptr<DotMacNodeRow>& folderRow, bool copy) {
+  DotMacNodeRef node = AsDotMacNode(row), folder = AsDotMacNode(folderRow);
+  if (!node || !folder || !folder->isDirectory() || node->connection() != folder->connection()) return false;
+  if (copy) {
+    node->copyTo(folder);
+  } else {
+    node->moveTo(folder);
+  }
+  return true;
+}
+
+bool BrowserRemoteRows::CreateDotMacFolder(const std::shared_ptr<DotMacNodeRow>& row,
+                                           const std::string& name) {
+  DotMacNodeRef folder = AsDotMacNode(row);
+  if (!folder || !folder->isDirectory()) return false;
+  folder->createFolder(name);
+  return true;
 }
 
 }  // namespace browser

@@ -21,7 +21,7 @@ class BrowserRemoteRows : public RemoteRowsService {
   void SetFavouriteAutoConnect(const FavouriteRowRef& favourite, bool on) override;
   std::optional<RemoteHost> GetHostForViewID(std::uint32_t viewID) override;
   std::shared_ptr<FTPNodeRow> FTPNodeForHostID(std::uint32_t ftpID) override;
-  std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t) override { return nullptr; }
+  std::shared_ptr<DotMacNodeRow> DotMacNodeForHostID(std::uint32_t nodeID) override;
   std::optional<std::uint32_t> GetIconTypeForHostType(std::int32_t hostType, bool publicIDisk) override;
   std::optional<std::string> FTPConnectionUser(std::uint32_t connectionID) override;
   void FTPFileItemRename(const std::shared_ptr<void>& record, const std::string& name) override;
@@ -42,6 +42,17 @@ class BrowserRemoteRows : public RemoteRowsService {
   bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>& folder, const std::string& localPath) override;
   void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& node, const std::string& path) override;
   std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>& node) override;
+  void OpenDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) override;
+  void CloseDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) override;
+  void RefreshDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) override;
+  void NavigateDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) override;
+  bool DeleteDotMacNodeFromServer(const std::shared_ptr<DotMacNodeRow>& node) override;
+  bool DownloadDotMacNodeTo(const std::shared_ptr<DotMacNodeRow>& node, const std::string& folder) override;
+  bool UploadToDotMacNode(const std::shared_ptr<DotMacNodeRow>& folder,
+                          const std::string& localPath) override;
+  bool MoveDotMacNode(const std::shared_ptr<DotMacNodeRow>& node,
+                      const std::shared_ptr<DotMacNodeRow>& folder, bool copy) override;
+  bool CreateDotMacFolder(const std::shared_ptr<DotMacNodeRow>& folder, const std::string& name) override;
 };
 
 class BrowserFavourites : public FavouritesService {

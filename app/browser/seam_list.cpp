@@ -2,6 +2,7 @@
 
 #include "app/browser/services/auth_items_service.h"
 #include "app/browser/services/credentials_service.h"
+#include "app/browser/services/dav_upload_hooks.h"
 #include "app/browser/services/favourite_connections_service.h"
 #include "app/browser/services/favourite_undo_service.h"
 #include "app/browser/services/favourites_service.h"
@@ -29,6 +30,11 @@ void ListSeams() {
       "browser::RemoteHostRowHooks",
       {
           {"updateHostRows", &RemoteHostRowHooks::updateHostRows, runtime::WithDisplay()},
+      });
+  runtime::ListHooks<DAVUploadHooksSlot>(
+      "browser::DAVUploadHooks",
+      {
+          {"uploadAliasToDAVNode", &DAVUploadHooks::uploadAliasToDAVNode, runtime::AtStartUp()},
       });
 }
 

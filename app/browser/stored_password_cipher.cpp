@@ -7,12 +7,17 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "app/engine/log/transfer_log.h"
+#include "platform/runtime/main_thread.h"
 #include "platform/values/base64.h"
 
 namespace browser {
 
-std::atomic<bool> gStoredPasswordKeyRegenerated{false};
+std::atomic<bool> gStoredPasswordKeyOutOfReach{false};
 
 namespace {
 
@@ -22,7 +27,12 @@ constexpr std::size_t kBlock = 8;
 struct KeyState {
   std::mutex mutex;
   std::optional<StoredPasswordKey> key;
-  std::shared_ptr<keychain::Keychain> keychain;
+  // Keys of the same name found in other keychains: values enciphered under them are
+  // still read.
+  std::vector<StoredPasswordKey> otherKeys;
+  std::vector<std::shared_ptr<keychain::Keychain>> keychains;  // the credentials keychain first
+  bool outOfReachLogged = false;
+  std::set<std::string> problemsLogged;
 };
 KeyState& State() {
   static KeyState state;
@@ -88,53 +98,123 @@ std::optional<StoredPasswordKey> DecodeKey(const values::Bytes& text) {
 
 }  // namespace
 
-void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain) {
+void SetCredentialsKeychains(std::vector<std::shared_ptr<keychain::Keychain>> keychains) {
   auto& s = State();
   std::lock_guard lock(s.mutex);
-  s.keychain = std::move(keychain);
+  std::erase(keychains, nullptr);
+  s.keychains = std::move(keychains);
   s.key.reset();
+  s.otherKeys.clear();
+  s.outOfReachLogged = false;
+  s.problemsLogged.clear();
+}
+
+void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain) {
+  SetCredentialsKeychains({std::move(keychain)});
 }
 
 std::shared_ptr<keychain::Keychain> GetCredentialsKeychain() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
-  return s.keychain;
+  return s.keychains.empty() ? nullptr : s.keychains.front();
 }
 
 void ForgetStoredPasswordKey() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
   s.key.reset();
+  s.otherKeys.clear();
 }
 
+namespace {
+
+// Logged on the main thread (the global log is the main thread's); said at once when
+// already there, so that start-up's own readers report before the log is made.
+void Log(std::string text) {
+  if (runtime::IsMainThread()) {
+    engine::LogMessageToGlobalLog(true, "%@", {text});
+  } else {
+    runtime::PerformOnMainThread(
+        [text = std::move(text)] { engine::LogMessageToGlobalLog(true, "%@", {text}); });
+  }
+}
+
+}  // namespace
+
+// The key is looked for in every keychain, the credentials keychain first. One found
+// anywhere is copied to those that answer that they lack it, so that a later run with
+// another back end (a desktop session, then none) finds it where it looks. A key is
+// made only when every keychain says it holds none (none locked or damaged) and no
+// enciphered value has met the want of one in this run: a new key would leave such a
+// value unreadable for good, where the old key may yet come back.
 std::optional<StoredPasswordKey> GetStoredPasswordKey(bool forDecrypt) {
   auto& s = State();
   std::lock_guard lock(s.mutex);
   if (s.key) return s.key;
-  if (!s.keychain) return std::nullopt;
-  keychain::Keychain& k = *s.keychain;
-  values::Bytes stored;
-  const keychain::Status found = k.FindGenericPassword(kStoredPasswordKeyService, "", stored);
-  if (found == keychain::kNoErr) {
-    if (auto key = DecodeKey(stored)) {
-      s.key = key;
-      return s.key;
+  if (s.keychains.empty()) return std::nullopt;
+  std::optional<StoredPasswordKey> found;
+  std::vector<keychain::Keychain*> lacking;  // answered that they hold none
+  std::vector<keychain::Keychain*> replace;  // hold something that is no key
+  std::vector<std::string> searched;
+  bool unsure = false;  // a keychain that did not answer may hold it
+  for (const auto& k : s.keychains) {
+    values::Bytes stored;
+    const keychain::Status status = k->FindGenericPassword(kStoredPasswordKeyService, "", stored);
+    searched.push_back(k->Description());
+    if (status == keychain::kNoErr) {
+      if (auto key = DecodeKey(stored)) {
+        if (!found) {
+          found = key;
+        } else if (*key != *found &&
+                   std::find(s.otherKeys.begin(), s.otherKeys.end(), *key) == s.otherKeys.end()) {
+          s.otherKeys.push_back(*key);
+        }
+      } else {
+        replace.push_back(k.get());
+      }
+    } else if (status == keychain::kItemNotFound) {
+      lacking.push_back(k.get());
+    } else {
+      unsure = true;
+      const std::string problem = k->Problem();
+      if (!problem.empty() && s.problemsLogged.insert(problem).second) Log(problem);
     }
-    if (k.DeleteGenericPassword(kStoredPasswordKeyService, "") != keychain::kNoErr) return std::nullopt;
-  } else if (found != keychain::kItemNotFound) {
-    return std::nullopt;
   }
+  const auto storeIn = [](keychain::Keychain& k, const StoredPasswordKey& key) {
+    const std::string text = values::EncodeBase64(std::span<const std::uint8_t>(key.data(), key.size()));
+    return k.AddGenericPassword(kStoredPasswordKeyService, "", values::Bytes(text.begin(), text.end())) ==
+           keychain::kNoErr;
+  };
+  if (found) {
+    for (keychain::Keychain* k : lacking) (void)storeIn(*k, *found);
+    s.key = found;
+    return s.key;
+  }
+  // No key anywhere this run can see.
+  if (forDecrypt && !unsure) {
+    gStoredPasswordKeyOutOfReach = true;
+    if (!s.outOfReachLogged) {
+      s.outOfReachLogged = true;
+      std::string where;
+      for (const auto& name : searched) where += (where.empty() ? "" : ", ") + name;
+      Log("Stored passwords could not be deciphered: their key \"" + std::string(kStoredPasswordKeyService) +
+          "\" is in none of the keychains searched (" + where +
+          "). They are kept as they are stored, and read again once that key can be found.");
+    }
+  }
+  if (forDecrypt || unsure || gStoredPasswordKeyOutOfReach) return std::nullopt;
   StoredPasswordKey key;
   if (RAND_bytes(key.data(), static_cast<int>(key.size())) != 1) return std::nullopt;
-  const std::string text = values::EncodeBase64(std::span<const std::uint8_t>(key.data(), key.size()));
-  if (k.AddGenericPassword(kStoredPasswordKeyService, "", values::Bytes(text.begin(), text.end())) !=
-      keychain::kNoErr)
+  keychain::Keychain& first = *s.keychains.front();
+  const bool firstHadJunk = std::find(replace.begin(), replace.end(), &first) != replace.end();
+  if (firstHadJunk && first.DeleteGenericPassword(kStoredPasswordKeyService, "") != keychain::kNoErr)
     return std::nullopt;
-  s.key = key;
-  if (forDecrypt) {
-    gStoredPasswordKeyRegenerated = true;
-    return std::nullopt;
+  // Handed out only once the credentials keychain holds it.
+  if (!storeIn(first, key)) return std::nullopt;
+  for (keychain::Keychain* k : lacking) {
+    if (k != &first) (void)storeIn(*k, key);
   }
+  s.key = key;
   return s.key;
 }
 
@@ -167,7 +247,17 @@ std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain) {
 std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& enciphered) {
   auto key = GetStoredPasswordKey(true);
   if (!key) return std::nullopt;
-  return DecryptDataWithKey(enciphered, *key);
+  if (auto plain = DecryptDataWithKey(enciphered, *key)) return plain;
+  std::vector<StoredPasswordKey> others;
+  {
+    auto& s = State();
+    std::lock_guard lock(s.mutex);
+    others = s.otherKeys;
+  }
+  for (const auto& other : others) {
+    if (auto plain = DecryptDataWithKey(enciphered, other)) return plain;
+  }
+  return std::nullopt;
 }
 
 std::optional<values::Bytes> KeychainStoredPasswords::EncryptStoredPassword(const values::Bytes& plain) {

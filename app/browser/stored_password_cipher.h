@@ -16,17 +16,21 @@
 // that; the older form is still read, and a value of the newer form passes the older
 // form's check only by a 2^-64 chance.
 //
-// The key is settled once per process under its own lock and cached. It is made anew only
-// when the keychain says the item is missing or it holds something that is not a 24-byte
-// key; a keychain that cannot be reached (locked, refused) gives no key at all, never a new
-// one, since a new key would make every stored secret unreadable. A key is handed out only
-// once the keychain has stored it.
+// The key is settled once per process under its own lock and cached. It is looked for in
+// every keychain the run can reach (the desktop's Secret Service and the file store), and
+// copied to those that lack it, so a run under another back end finds the same key. It is
+// made anew only when every keychain says it holds none and no enciphered value has met
+// the want of one in this run: a keychain that cannot be reached (locked, refused,
+// damaged) gives no key at all, never a new one, since a new key would make every stored
+// secret unreadable. A key is handed out only once the keychain has stored it. Readers
+// keep a value no key opens as it is stored, so that it is read again once its key is back.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/browser/services/stored_password_service.h"
 #include "platform/keychain/keychain.h"
@@ -38,18 +42,19 @@ using StoredPasswordKey = std::array<std::uint8_t, 24>;
 
 inline constexpr const char kStoredPasswordKeyService[] = "Truvane Preferences Encryption Key";
 
-// Set when a decrypting caller found that the key had to be made anew (whatever was
-// enciphered under the lost key cannot be read); readers then leave such passwords empty.
-// Set at most once per run.
-extern std::atomic<bool> gStoredPasswordKeyRegenerated;
+// Set when a decrypting caller found the key in none of the keychains (and none was locked
+// or damaged): whatever is enciphered cannot be read in this run, and no key is made.
+extern std::atomic<bool> gStoredPasswordKeyOutOfReach;
 
-// The keychain the credentials store and the cipher's key use (start-up installs the
-// user's; tests a file store of their own). Null: no keychain, so no key.
+// The keychains the credentials store and the cipher's key use (start-up installs the
+// user's; tests file stores of their own): the first holds the credentials, all are
+// searched for the key. None: no keychain, so no key.
+void SetCredentialsKeychains(std::vector<std::shared_ptr<keychain::Keychain>> keychains);
 void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain);
 std::shared_ptr<keychain::Keychain> GetCredentialsKeychain();
 
-// The cached key, else the stored one, else a new one stored in the keychain. For a
-// decrypting caller a new key is no use: nothing, and gStoredPasswordKeyRegenerated set.
+// The cached key, else the stored one, else (see above) a new one stored in the keychain.
+// A decrypting caller never gets a new key: nothing, and gStoredPasswordKeyOutOfReach set.
 std::optional<StoredPasswordKey> GetStoredPasswordKey(bool forDecrypt);
 // Forgets the cached key (tests; a new keychain).
 void ForgetStoredPasswordKey();
@@ -60,6 +65,7 @@ std::optional<values::Bytes> DecryptDataWithKey(const values::Bytes& enciphered,
                                                 const StoredPasswordKey& key);
 
 std::optional<values::Bytes> EncryptStoredPassword(const values::Bytes& plain);
+// Under the key, else under a different key of the same name another keychain holds.
 std::optional<values::Bytes> DecryptStoredPassword(const values::Bytes& enciphered);
 
 // The cipher above behind the service other subsystems reach.

@@ -33,10 +33,13 @@
 #include "app/shell/startup.h"
 #include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/download_windows/add_download_window.h"
+#include "app/ui/download_windows/edit_download_window.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
 #include "app/ui/rule_editor/rule_editor_window.h"
+#include "app/ui/schedule/schedule_sheet.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
@@ -533,6 +536,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("OUFo"), kApp, [](FourCharCode) { return ui::OpenReceivedFolderInFinder(), kNoErr; }),
     Command(FourCC("RFLo"), kApp, [](FourCharCode) { return RevealLogFile(), kNoErr; }),
     Command(FourCC("NQWi"), kApp, [](FourCharCode) { return ToggleMainWindow(), kNoErr; }),
+    Command(kShowMainWindowCommand, kApp, [](FourCharCode) { return ShowMainWindow(), kNoErr; }),
     Command(FourCC("TRem"), kApp, RemoveSelection),
     Command(FourCC("Remo"), kApp, RemoveSelection),
     Command(
@@ -569,12 +573,15 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     CommandRange(kDockBonjourCommand, kDockMenuMaxItems, kApp, TrayItem),
     CommandRange(kDockFavouriteCommand, kDockMenuMaxItems, kApp, TrayItem),
     Command(FourCC("AurS"), kApp, [](FourCharCode) { return ui::OpenAddFilesFromURLWindow(), kNoErr; }),
+    Command(
+        FourCC("Sche"), kApp, [](FourCharCode) { return ui::OpenScheduleSheet(), kNoErr; },
+        ui::CanOpenScheduleSheet),
     // Waiting for their windows.
-    Pending(FourCC("New "), "the add-download window (My Uploads: the file chooser of the uploads)"),
+    Command(FourCC("New "), kApp, [](FourCharCode) { return ui::ShowAddDownloadWindow(), kNoErr; }),
     Pending(FourCC("New+"), "the add-download window, the connect dialog, the preferences window"),
-    Pending(FourCC("Edit"), "the add and edit download windows, the upload editor, the favourite sheet"),
+    Command(FourCC("Edit"), kApp,
+            [](FourCharCode) { return ui::ShowEditDownloadWindow(SelectedDownloads()), kNoErr; }),
     Pending(FourCC("ShFl"), "the mini window"),
-    Pending(FourCC("Sche"), "the queue schedule sheet"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),

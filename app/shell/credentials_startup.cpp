@@ -1,6 +1,7 @@
 #include "app/shell/credentials_startup.h"
 
 #include <memory>
+#include <vector>
 
 #include "app/browser/auth_items.h"
 #include "app/browser/services/stored_password_service.h"
@@ -13,7 +14,9 @@
 namespace shell {
 
 void InstallCredentialServices(bool interactive) {
-  browser::SetCredentialsKeychain(keychain::OpenUserKeychain());
+  std::vector<std::shared_ptr<keychain::Keychain>> keychains;
+  for (auto& k : keychain::OpenUserKeychains()) keychains.push_back(std::move(k));
+  browser::SetCredentialsKeychains(std::move(keychains));
   browser::StoredPasswordServiceSlot::Set(std::make_unique<browser::KeychainStoredPasswords>());
   browser::AuthItemsServiceSlot::Set(std::make_unique<browser::StoredAuthItems>());
   browser::CredentialsServiceSlot::Set(std::make_unique<browser::KeychainCredentials>());
@@ -24,13 +27,13 @@ void InstallCredentialServices(bool interactive) {
     return browser::EncryptStoredPassword(values::Bytes(plain.begin(), plain.end()));
   };
   hooks.decipherCredential = [](const values::Bytes& enciphered) -> std::optional<std::string> {
-    if (browser::gStoredPasswordKeyRegenerated) return std::nullopt;
+    if (browser::gStoredPasswordKeyOutOfReach) return std::nullopt;
     auto plain = browser::DecryptStoredPassword(enciphered);
     if (!plain) return std::nullopt;
     return std::string(plain->begin(), plain->end());
   };
   hooks.storedPasswordKeyFailed = [] {
-    return browser::gStoredPasswordKeyRegenerated || !browser::GetStoredPasswordKey(true);
+    return browser::gStoredPasswordKeyOutOfReach || !browser::GetStoredPasswordKey(true);
   };
   hooks.storeCredentials = [](const values::Url& url, const std::string& user, const std::string& password) {
     browser::StoreCredentialsForURLDomain(url, user, password);

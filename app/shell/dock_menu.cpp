@@ -108,6 +108,9 @@ MenuRef BuildConnectMenu() {
 MenuRef BuildDockMenu(bool simpleMode) {
   const auto settings = util::CurrentSettings();
   MenuRef menu = toolbox::Menu::Create(kDockMenuID);
+  // Once the main window is closed the tray is the way back to it.
+  menu->AppendItem(Item(Localized("Show Truvane"), kShowMainWindowCommand));
+  menu->AppendSeparator();
 
   MenuRef display = toolbox::Menu::Create(kDockDisplayMenuID, Localized("kDockMenuDockMenu"));
   const bool speeds = util::PrefBoolForKey("show speeds");
@@ -166,7 +169,12 @@ bool HandleDockMenuCommand(toolbox::FourCharCode command) {
   return true;
 }
 
+void ShowMainWindow() {
+  if (toolbox::Window* main = ui::GetMainWindow()) main->Select();
+}
+
 void InstallTrayMenu() {
+  toolbox::SetTrayIconClickAction(ShowMainWindow);
   auto icon = ui::GetIcon(ui::kAppCreator, FourCC("Truv"));
   toolbox::ShowTrayIcon(icon ? *icon : toolbox::Image(), "Truvane", [] {
     const bool simple = ui::GetMainWindow() ? ui::IsSimpleMode() : !util::CurrentSettings()->advancedMode;

@@ -30,6 +30,8 @@ inline constexpr std::int16_t kDockFavouritesMenuID = 10003;
 inline constexpr toolbox::FourCharCode kDockBonjourCommand = values::FourCC("DM  ");
 inline constexpr toolbox::FourCharCode kDockFavouriteCommand = values::FourCC("DF  ");
 inline constexpr toolbox::FourCharCode kDockPeerKey = values::FourCC("Stri");
+// The tray's "Show Truvane": brings the main window back (a click on the icon does too).
+inline constexpr toolbox::FourCharCode kShowMainWindowCommand = values::FourCC("SMWi");
 // At most this many peers and favourites are listed: their commands stay below 'DM !' and
 // 'DF !', apart from the display choices 'DM$p', 'DM#I' and 'DMB@'.
 inline constexpr std::size_t kDockMenuMaxItems = 256;
@@ -43,5 +45,7 @@ bool HandleDockMenuCommand(toolbox::FourCharCode command);
 
 // Shows the tray icon with this menu where the desktop has a tray (start-up).
 void InstallTrayMenu();
+// Shows the main window and brings it to the front ("Show Truvane", a click on the tray icon).
+void ShowMainWindow();
 
 }  // namespace shell

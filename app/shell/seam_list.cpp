@@ -28,7 +28,6 @@ void ListSeams() {
           {"connectAutoconnectFavourites", &ShellHooks::connectAutoconnectFavourites, runtime::AtStartUp()},
           {"miniWindowUpdateLabels", &ShellHooks::miniWindowUpdateLabels,
            runtime::PendingOn("the mini window")},
-          {"redrawQueueColumn", &ShellHooks::redrawQueueColumn, runtime::AtStartUp()},
           {"refreshChangedRows", &ShellHooks::refreshChangedRows, runtime::WithDisplay()},
           {"updateDockTile", &ShellHooks::updateDockTile,
            runtime::PendingOn("the tray icon's speed and count badges (the Dock tile)")},

@@ -32,8 +32,6 @@ struct ShellHooks {
 
   // Timers.
   std::function<void()> miniWindowUpdateLabels;
-  // Redraws the queue-position column (11025) of every row of the main list.
-  std::function<void()> redrawQueueColumn;
   // The list refresh: redraws the changed rows when the list shows something that moves.
   std::function<void()> refreshChangedRows;
   std::function<void()> updateDockTile;

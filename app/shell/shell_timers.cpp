@@ -16,6 +16,7 @@
 #include "app/queue/smartfolders/element_metadata.h"
 #include "app/queue/smartfolders/smart_folder.h"
 #include "app/shell/shell_hooks.h"
+#include "app/ui/main_list/list_cells.h"
 #include "app/ui/main_window/command_state.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/settings_store.h"
@@ -68,7 +69,9 @@ bool SchedulerTick() {
             queue::ChooseQueuedDownloadToStart(SchedulerActionsSlot::Get().canStartUnderHostLimits)) {
       StartForScheduler(chosen);
       started = true;
-      CallHook(hooks.redrawQueueColumn);
+      // The start takes the download out of the queue order: every queued row's ordinal
+      // ("Queued (3rd)") and position move up, not only the started row's.
+      ui::UpdateStatusColumn();
     }
   }
 

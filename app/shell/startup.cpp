@@ -65,6 +65,7 @@
 #include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/services/main_list_browser.h"
 #include "app/ui/transfer_log/transfer_log_windows.h"
+#include "app/ui/views/resource_images.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/default_settings.h"
@@ -79,6 +80,7 @@
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/main_thread.h"
 #include "platform/runtime/message_queue.h"
+#include "platform/toolbox/app/app_icon.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/menus/tray_icon.h"
 #include "platform/toolbox/theme/font.h"
@@ -324,11 +326,6 @@ void SetUpApplication(ShellSession& s) {
         if (ui::MainList* list = ui::GetMainList()) list->RefreshChangedRows();
       };
   }
-  // Headless, the list that shows nothing takes the redraw.
-  if (auto& hooks = ShellHooksSlot::Get(); !hooks.redrawQueueColumn)
-    hooks.redrawQueueColumn = [] {
-      ui::MainListBrowserSlot::Get().UpdateColumn(queue::kQueuePositionColumn);
-    };
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
@@ -412,6 +409,9 @@ void InstallAppleEventHandlers(ShellSession& s) {
 }
 
 void CreateWindows(ShellSession& s) {
+  // Every window's icon, and the name by which the desktop finds truvane.desktop.
+  if (auto icon = ui::GetIcon(ui::kAppCreator, ui::kAppCreator))
+    toolbox::SetApplicationIcon(*icon, "truvane");
   engine::CreateGlobalLogWindow();
   // Download tasks report to the application target; the queue's handler applies them.
   engine::SetDownloadEventTarget(runtime::EventTarget::Application());

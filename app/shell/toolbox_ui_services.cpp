@@ -188,7 +188,7 @@ void ToolboxUiServices::ShowAboutWindow(const std::string& version) {
   toolbox::WindowSpec desc;
   desc.kind = toolbox::WindowKind::kDialog;
   desc.title = values::Localized("About Truvane");
-  desc.content = {0, 0, 280, 110};
+  desc.content = {0, 0, 280, 132};
   auto window = toolbox::Window::Create(desc);
   window->AddControl({.kind = toolbox::ControlKind::kStaticText,
                       .id = {toolbox::kApplicationSignature, 1},
@@ -200,6 +200,22 @@ void ToolboxUiServices::ShowAboutWindow(const std::string& version) {
                       .bounds = {20, 54, 240, 20},
                       .text = values::Format(values::Localized("Version %@"), {version}),
                       .font = toolbox::GetThemeFont(toolbox::ThemeFont::kSmallSystem)});
+  // OK closes it; Return and Escape press it, as in any other small window.
+  window->AddControl({.kind = toolbox::ControlKind::kPushButton,
+                      .id = {toolbox::kApplicationSignature, 3},
+                      .bounds = {176, 90, 84, 24},
+                      .text = values::Localized("OK"),
+                      .command = toolbox::kCommandOK,
+                      .is_default = true,
+                      .is_cancel = true});
+  std::weak_ptr<toolbox::Window> weak = window;
+  window->InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess}},
+                         [weak](runtime::HandlerCall&, runtime::Event& event) {
+                           if (toolbox::GetCommand(event).id != toolbox::kCommandOK)
+                             return runtime::kEventNotHandledErr;
+                           if (auto w = weak.lock()) w->Release();
+                           return runtime::kNoErr;
+                         });
   window->Center();
   window->Select();
   about = window;

@@ -1,6 +1,7 @@
 #include "app/shell/upload_startup.h"
 
 #include "app/browser/ftp/upload_refresh.h"
+#include "app/browser/services/dav_upload_hooks.h"
 #include "app/browser/services/ftp_upload_hooks.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/queue/events/completion.h"
@@ -94,6 +95,12 @@ void InstallFTPBrowserUploads() {
     return upload::UploadItemCreateAndEnqueue(
                path, target.host, std::nullopt, target.user, target.password, target.path,
                target.secure ? upload::kHostTypeFTPS : upload::kHostTypeFTP) != nullptr;
+  };
+  // The same for a folder of an online disk or a WebDAV server.
+  browser::DAVUploadHooksSlot::Get().uploadAliasToDAVNode = [](const std::string& path,
+                                                               const browser::DAVUploadTarget& target) {
+    return upload::UploadItemCreateAndEnqueue(path, target.host, std::nullopt, target.user, target.password,
+                                              target.path, target.hostType) != nullptr;
   };
 }
 

@@ -85,7 +85,7 @@ std::vector<std::string> MessageCapture::Take() {
 
 void ShowUserMessage(const std::string& text) {
   if (MessageCapture* capture = InnermostCapture()) capture->messages_.push_back(text);
-  if (!toolbox::Application::Shared().IsOffscreen()) ShowMessageWindow(nullptr, "%@", {text});
+  if (!toolbox::Application::Shared().IsOffscreen()) ShowGatheredMessage(text);
 }
 
 void InstallUserMessages() {

@@ -200,7 +200,22 @@ std::unique_ptr<FileKeychain> FileKeychain::OpenDefault() {
   return std::make_unique<FileKeychain>(data + "/Truvane Keychain", prefs + "/Truvane Keychain Key");
 }
 
+std::string FileKeychain::Description() const {
+  return "file \"" + storePath_ + "\"";
+}
+
+std::string FileKeychain::Problem() const {
+  std::lock_guard lock(mutex_);
+  return problem_;
+}
+
 Status FileKeychain::Load(Value& items) {
+  problem_.clear();
+  const auto refuse = [&](const std::string& why) {
+    problem_ = "The keychain file \"" + storePath_ + "\" " + why +
+               ". It is left as it is; what it holds cannot be used until it can be read.";
+    return kNotAvailable;
+  };
   Bytes key;
   const ReadOutcome keyRead = ReadWholeFile(keyPath_, kKeySize, key);
   Bytes sealed;
@@ -209,12 +224,14 @@ Status FileKeychain::Load(Value& items) {
     items = EmptyItems();
     return kNoErr;
   }
-  if (storeRead != ReadOutcome::kOk || keyRead != ReadOutcome::kOk || key.size() != kKeySize)
-    return kNotAvailable;
+  if (storeRead != ReadOutcome::kOk) return refuse("could not be read (not a regular file, or too large)");
+  if (keyRead == ReadOutcome::kMissing) return refuse("has lost its key file \"" + keyPath_ + "\"");
+  if (keyRead != ReadOutcome::kOk || key.size() != kKeySize)
+    return refuse("has a key file \"" + keyPath_ + "\" that could not be read");
   const auto plain = Open(key, sealed);
-  if (!plain) return kNotAvailable;
+  if (!plain) return refuse("is damaged or was not made with its key file \"" + keyPath_ + "\"");
   auto parsed = values::ReadPropertyList(*plain);
-  if (!parsed || !parsed->IsDictionary()) return kNotAvailable;
+  if (!parsed || !parsed->IsDictionary()) return refuse("is damaged");
   items = std::move(parsed).value();
   return kNoErr;
 }

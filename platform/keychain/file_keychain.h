@@ -35,6 +35,8 @@ class FileKeychain : public Keychain {
   Status AddInternetPassword(const InternetPassword& item) override;
   Status FindInternetPasswords(const InternetQuery& query, std::vector<InternetPassword>& found) override;
   std::string Name() const override { return "file"; }
+  std::string Description() const override;
+  std::string Problem() const override;
 
   // Larger stores are refused as damaged.
   static constexpr std::size_t kMaxStoreSize = std::size_t{16} << 20;
@@ -43,7 +45,8 @@ class FileKeychain : public Keychain {
   Status Load(values::Value& items);
   Status Save(const values::Value& items);
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  std::string problem_;  // why the last Load refused the store
   std::string storePath_;
   std::string keyPath_;
 };

@@ -89,10 +89,19 @@ class Keychain {
 
   // "Secret Service" or "file", for the log.
   virtual std::string Name() const = 0;
+  // Where it is, for a person reading the log: the name, and the file of a file store.
+  virtual std::string Description() const { return Name(); }
+  // Why the last call answered kNotAvailable, when the store knows (a damaged file, naming
+  // it); empty otherwise.
+  virtual std::string Problem() const { return {}; }
 };
 
 // The Secret Service when one answers on the session bus, else the file store in the
 // application-support folder.
 std::unique_ptr<Keychain> OpenUserKeychain();
+// Every keychain this run can reach, OpenUserKeychain's first: the Secret Service when one
+// answers, then the file store. A secret written under one back end is looked for in the
+// others when a later run has another one (a desktop session, then none).
+std::vector<std::unique_ptr<Keychain>> OpenUserKeychains();
 
 }  // namespace keychain

@@ -332,4 +332,11 @@ std::unique_ptr<Keychain> OpenUserKeychain() {
   return FileKeychain::OpenDefault();
 }
 
+std::vector<std::unique_ptr<Keychain>> OpenUserKeychains() {
+  std::vector<std::unique_ptr<Keychain>> all;
+  if (auto service = SecretServiceKeychain::Connect()) all.push_back(std::move(service));
+  all.push_back(FileKeychain::OpenDefault());
+  return all;
+}
+
 }  // namespace keychain

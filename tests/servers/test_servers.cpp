@@ -151,8 +151,10 @@ NginxServer::NginxServer(const std::map<std::string, TestIdentity>& https) {
   std::filesystem::create_directories(www_);
   std::filesystem::create_directories(dir_ + "/tmp");
   http_port_ = FreeLoopbackPort();
-  std::string servers =
-      "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ + "; }\n";
+  // Files under /slow/ come at 64 KB/s a connection: long enough for a test to stop or
+  // watch a download midway.
+  std::string servers = "  server { listen 127.0.0.1:" + std::to_string(http_port_) + "; root " + www_ +
+                        "; location /slow/ { limit_rate 64k; } }\n";
   for (const auto& [name, identity] : https) {
     const int port = FreeLoopbackPort();
     https_ports_[name] = port;

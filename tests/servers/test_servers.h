@@ -68,6 +68,7 @@ class NginxServer {
   // `https` names -> identities; each gets its own port. Fails the test when nginx does
   // not come up.
   explicit NginxServer(const std::map<std::string, TestIdentity>& https = {});
+  // Files under "/slow/" on the HTTP port are sent at 64 KB/s a connection.
   int HttpPort() const { return http_port_; }
   int HttpsPort(const std::string& name) const { return https_ports_.at(name); }
   const std::string& WwwDir() const { return www_; }

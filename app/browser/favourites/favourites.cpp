@@ -9,6 +9,7 @@
 #include "app/browser/hosts/host_type_rank.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
+#include "app/browser/webdav/dotmac_node.h"
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/services/ui_services.h"
@@ -109,9 +110,13 @@ FavouriteRef TRFavourite::FromDictionary(const std::string& name, const values::
   auto edata = d->find("edata");
   auto data = d->find("data");
   if (edata != d->end() && edata->second.AsData()) {
-    if (!gStoredPasswordKeyRegenerated) {
-      if (auto plain = StoredPasswordServiceSlot::Get().DecryptStoredPassword(edata->second.AsData()->bytes))
-        f->password_.assign(plain->begin(), plain->end());
+    std::optional<values::Bytes> plain;
+    if (!gStoredPasswordKeyOutOfReach)
+      plain = StoredPasswordServiceSlot::Get().DecryptStoredPassword(edata->second.AsData()->bytes);
+    if (plain) {
+      f->password_.assign(plain->begin(), plain->end());
+    } else {
+      f->keptEdata_ = edata->second.AsData()->bytes;
     }
   } else if (data != d->end() && data->second.AsData()) {
     f->password_ = UnscrambleLegacyPassword(data->second.AsData()->bytes);
@@ -156,6 +161,7 @@ values::Dictionary TRFavourite::StoredEntry() const {
   e.insert_or_assign("hostType", values::Value(static_cast<int>(hostType_)));
   e.insert_or_assign("rendezvous", values::Value(hostType_ == kHostBonjourPeer));
   e.insert_or_assign("autoconnect", values::Value(autoconnect_));
+  if (password_.empty() && keptEdata_) e.insert_or_assign("edata", values::Value(values::Data{*keptEdata_}));
   if (!password_.empty()) {
     const std::string text = ConvertibleUTF8(password_);
     if (auto enciphered =
@@ -345,8 +351,34 @@ bool FavouriteConnect(const FavouriteRef& f, bool silent) {
       // does it when its row is opened.
       return false;
     }
+    case kHostWebDAV:
+    case kHostSecureWebDAV: {
+      // "http://server[:port]/path": the server and the folder the tree opens at.
+      std::string rest = f->address();
+      if (rest.starts_with("http://")) rest.erase(0, 7);
+      if (rest.starts_with("https://")) rest.erase(0, 8);
+      const std::size_t slash = rest.find('/');
+      const std::string server = rest.substr(0, slash);
+      const std::string path = slash == std::string::npos ? "/" : rest.substr(slash);
+      return DotMacNode::connectToWebDAVServer(server, f->user().value_or(""), f->password(), path, f->name(),
+                                               f->hostType() == kHostSecureWebDAV) != nullptr;
+    }
+    case kHostIDisk: {
+      // "member[/path]"; a public disk is read as the user "public", and a disk whose user
+      // is not given is its owner's.
+      const std::string& address = f->address();
+      const std::size_t slash = address.find('/');
+      const std::string member = address.substr(0, slash);
+      const std::string path = slash == std::string::npos ? "/" : address.substr(slash);
+      std::string user = f->user().value_or("");
+      if (member.ends_with("-Public")) {
+        user = "public";
+      } else if (user.empty()) {
+        user = member;
+      }
+      return DotMacNode::connectToIdisk(member, user, f->password(), path, f->name()) != nullptr;
+    }
     default:
-      // iDisks and WebDAV servers connect through the online-disk layer.
       return false;
   }
 }

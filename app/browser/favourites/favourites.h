@@ -56,7 +56,10 @@ class TRFavourite : public FavouriteRow {
   void setName(std::string v) { name_ = std::move(v); }
   void setAddress(std::string v) { address_ = std::move(v); }
   void setUser(std::string v) { user_ = std::move(v); }
-  void setPassword(std::string v) { password_ = std::move(v); }
+  void setPassword(std::string v) {
+    password_ = std::move(v);
+    keptEdata_.reset();
+  }
   void setLocalPath(std::string v) { localPath_ = std::move(v); }
   void setAutoconnect(bool v) { autoconnect_ = v; }
   void setHostType(std::int32_t v) { hostType_ = v; }
@@ -67,6 +70,9 @@ class TRFavourite : public FavouriteRow {
   TRFavourite() = default;
   std::int32_t hostType_ = 0;
   std::string address_, name_, user_, password_, localPath_;
+  // "edata" as stored when this run cannot decipher it (its key out of reach): written
+  // back as it was until a password is given again.
+  std::optional<values::Bytes> keptEdata_;
   bool autoconnect_ = false;
   bool connected_ = false;
   std::optional<std::uint32_t> connectionID_;

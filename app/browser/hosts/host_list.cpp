@@ -6,6 +6,7 @@
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_type_rank.h"
+#include "app/browser/webdav/dotmac_node.h"
 #include "app/ui/services/source_list_rows.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/fourcc.h"
@@ -121,6 +122,7 @@ void AddWebDAVHost(std::uint32_t dotMacHostID, bool secure) {
   auto h = std::make_shared<Host>();
   h->type = secure ? kHostSecureWebDAV : kHostWebDAV;
   h->dotMacHostID = dotMacHostID;
+  if (DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(dotMacHostID)) h->label = root->name();
   Append(std::move(h));
 }
 
@@ -128,6 +130,7 @@ void AddIdiskHost(std::uint32_t dotMacHostID) {
   auto h = std::make_shared<Host>();
   h->type = kHostIDisk;
   h->dotMacHostID = dotMacHostID;
+  if (DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(dotMacHostID)) h->label = root->name();
   Append(std::move(h));
 }
 
@@ -203,6 +206,9 @@ void UpdateHostRows() {
   for (const HostRef& h : Hosts()) {
     if (h->type == kHostFTP || h->type == kHostFTPS) {
       if (FTPNodeRef root = FTPNodeForHostID(h->ftpHostID)) h->label = root->name();
+    } else if (h->type >= kHostIDisk && h->type <= kHostSecureWebDAV) {
+      if (DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(h->dotMacHostID))
+        h->label = root->name();
     }
   }
   runtime::CallHook(RemoteHostRowHooksSlot::Get().updateHostRows);
@@ -234,12 +240,18 @@ std::vector<RemoteHostRow> CopyHostRows() {
         row.icon = Code("Remo");
         row.ejectButton = true;
         break;
-      case kHostIDisk:
-        row.icon = Code("idsk");
+      case kHostIDisk: {
+        DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(h.dotMacHostID);
+        row.icon = Code(root && root->isPublic() ? "udsk" : "idsk");
+        row.ejectButton = root != nullptr;
+        row.busy = h.busy;
         break;
+      }
       default:
         row.icon = Code("srvr");
         row.lockIcon = h.type == kHostSecureWebDAV;
+        row.ejectButton = DotMacNode::dotMacNodeForDotMacHostID(h.dotMacHostID) != nullptr;
+        row.busy = h.busy;
         break;
     }
     rows.push_back(std::move(row));
@@ -258,18 +270,27 @@ std::optional<std::string> HostCopyFavouriteName(const HostRef& host) {
   if (host->type == kHostFTP || host->type == kHostFTPS) {
     if (FTPNodeRef root = FTPNodeForHostID(host->ftpHostID)) return root->favourite();
   }
+  if (host->type >= kHostIDisk && host->type <= kHostSecureWebDAV) {
+    if (DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(host->dotMacHostID))
+      return root->favourite();
+  }
   return std::nullopt;
 }
 
 void HostDisconnect(const HostRef& host) {
   if (!host) return;
   if (host->type == kHostFTP || host->type == kHostFTPS) FTPNodeDisconnect(FTPNodeForHostID(host->ftpHostID));
+  if (host->type >= kHostIDisk && host->type <= kHostSecureWebDAV)
+    DotMacNodeDisconnect(DotMacNode::dotMacNodeForDotMacHostID(host->dotMacHostID));
 }
 
 void HostRefresh(const HostRef& host) {
   if (!host) return;
   if (host->type == kHostFTP || host->type == kHostFTPS) {
     if (FTPNodeRef root = FTPNodeForHostID(host->ftpHostID)) root->refresh();
+  }
+  if (host->type >= kHostIDisk && host->type <= kHostSecureWebDAV) {
+    if (DotMacNodeRef root = DotMacNode::dotMacNodeForDotMacHostID(host->dotMacHostID)) root->refresh();
   }
 }
 
@@ -286,6 +307,7 @@ std::shared_ptr<FTPNode> ConnectFTPServer(const std::string& address, const std:
 
 void ClearHosts() {
   for (const FTPNodeRef& root : CopyFTPRootNodes()) FTPNodeDisconnect(root);
+  DisconnectAllDotMacNodes();
   Hosts().clear();
 }
 

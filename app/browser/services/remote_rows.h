@@ -140,8 +140,8 @@ class RemoteRowsService {
   virtual void DisconnectHost(std::uint32_t viewID) = 0;
   // The same for a host named by type and key, as it was before other hosts went.
   virtual void DisconnectRemoteHost(const RemoteHost& host) = 0;
-  // The FTP or FTPS connection opened from the favourite of that name, closed; nothing
-  // when none is open.
+  // The connection opened from the favourite of that name (FTP, FTPS, online disk or
+  // WebDAV), closed; nothing when none is open.
   virtual void DisconnectFavourite(const std::string& name) { (void)name; }
   // The refresh command on a host row: its folder listed again (HostRefresh).
   virtual void RefreshHost(std::uint32_t viewID) = 0;
@@ -173,6 +173,28 @@ class RemoteRowsService {
   virtual void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>& node, const std::string& path) = 0;
   // The connection's log (commands and replies), for its log window.
   virtual std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>& node) = 0;
+
+  // What the main window does to an online-disk or WebDAV tree's rows (DotMacNodeOpen,
+  // DotMacNodeRefresh...). Each answers false when the row is no node of an open tree.
+  // Lists the folder when it was never listed, then shows its rows.
+  virtual void OpenDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) = 0;
+  virtual void CloseDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) = 0;
+  virtual void RefreshDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) = 0;
+  // The tree re-rooted at the folder (a double click).
+  virtual void NavigateDotMacNode(const std::shared_ptr<DotMacNodeRow>& node) = 0;
+  // Deletes the item on its server (nothing for a root).
+  virtual bool DeleteDotMacNodeFromServer(const std::shared_ptr<DotMacNodeRow>& node) = 0;
+  // A file, or a folder's whole tree, queued for download into the local folder.
+  virtual bool DownloadDotMacNodeTo(const std::shared_ptr<DotMacNodeRow>& node,
+                                    const std::string& folder) = 0;
+  // A local file or folder dropped onto a folder: queued for upload into it.
+  virtual bool UploadToDotMacNode(const std::shared_ptr<DotMacNodeRow>& folder,
+                                  const std::string& localPath) = 0;
+  // A drop of an item onto a folder of the same tree: moved there, or copied.
+  virtual bool MoveDotMacNode(const std::shared_ptr<DotMacNodeRow>& node,
+                              const std::shared_ptr<DotMacNodeRow>& folder, bool copy) = 0;
+  // A new folder of that name inside the folder (DotMacNodeCreateFolder).
+  virtual bool CreateDotMacFolder(const std::shared_ptr<DotMacNodeRow>& folder, const std::string& name) = 0;
 };
 
 class NoRemoteRows : public RemoteRowsService {
@@ -204,6 +226,24 @@ class NoRemoteRows : public RemoteRowsService {
   bool UploadToFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override { return false; }
   void NavigateFTPNode(const std::shared_ptr<FTPNodeRow>&, const std::string&) override {}
   std::string FTPNodeLog(const std::shared_ptr<FTPNodeRow>&) override { return {}; }
+  void OpenDotMacNode(const std::shared_ptr<DotMacNodeRow>&) override {}
+  void CloseDotMacNode(const std::shared_ptr<DotMacNodeRow>&) override {}
+  void RefreshDotMacNode(const std::shared_ptr<DotMacNodeRow>&) override {}
+  void NavigateDotMacNode(const std::shared_ptr<DotMacNodeRow>&) override {}
+  bool DeleteDotMacNodeFromServer(const std::shared_ptr<DotMacNodeRow>&) override { return false; }
+  bool DownloadDotMacNodeTo(const std::shared_ptr<DotMacNodeRow>&, const std::string&) override {
+    return false;
+  }
+  bool UploadToDotMacNode(const std::shared_ptr<DotMacNodeRow>&, const std::string&) override {
+    return false;
+  }
+  bool MoveDotMacNode(const std::shared_ptr<DotMacNodeRow>&, const std::shared_ptr<DotMacNodeRow>&,
+                      bool) override {
+    return false;
+  }
+  bool CreateDotMacFolder(const std::shared_ptr<DotMacNodeRow>&, const std::string&) override {
+    return false;
+  }
 };
 
 // What the remote browser tells the source list beyond ui::SourceListRowsService (which

@@ -1,6 +1,8 @@
 #include "app/queue/events/download_events.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "app/engine/log/transfer_log.h"
 #include "app/engine/services/download_engine_services.h"
@@ -21,6 +23,8 @@
 #include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
 #include "app/util/text/url_display_name.h"
+#include "platform/files/tree_ops.h"
+#include "platform/net/stream_error_reason.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
 #include "platform/values/url.h"
@@ -29,6 +33,23 @@ namespace queue {
 namespace {
 
 namespace p = download_params;
+
+// A download that failed before a byte arrived leaves an empty package that would only
+// litter the download folder (the next start makes a new one). Only a package holding
+// nothing but what a start put there, all of it empty, goes; anything else stays.
+void RemoveEmptyPartialPackage(DownloadQueueElement& e) {
+  if (e.progress > 0) return;
+  const std::optional<files::FileRef> package = CopyPartialPackageURL(e);
+  if (!package) return;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(package->Path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name == kPartialPropertiesFileName) continue;
+    if (!entry.is_regular_file(ec) || entry.file_size(ec) != 0 || ec) return;
+  }
+  if (ec) return;
+  if (files::DeleteTree(*package).ok()) e.fileAlias.reset();
+}
 
 ui::DownloadEventViews& Views() {
   return ui::DownloadEventViewsSlot::Get();
@@ -153,8 +174,8 @@ void HandleFinished(const runtime::Event& event) {
       // The reason stays with the download (its status line says it) and goes to the log
       // whatever the message settings: a failure nobody saw must still be explainable.
       e.failureReason = StringParam(event, p::kFailureText)
-                            .value_or(error ? values::Format("error %d/%d", {error->domain, error->code})
-                                            : std::string("unknown error"));
+                            .value_or(error ? StreamErrorWords(*error) : std::string("unknown error"));
+      RemoveEmptyPartialPackage(e);
       {
         const values::Value* url = e.urlData.empty() ? nullptr : e.urlData.front().Find(engine::kEntryURL);
         const std::string what = url != nullptr && url->IsString() ? *url->AsString() : e.filename;
@@ -250,6 +271,11 @@ std::optional<StreamErrorParam> DecodeStreamError(const runtime::Event& event, v
   return StreamErrorParam{static_cast<std::int32_t>(error->domain), error->code};
 }
 
+std::string StreamErrorWords(StreamErrorParam error) {
+  if (error.domain == kOwnErrorDomain) return "Error " + std::to_string(error.code);
+  return net::StreamErrorReason({static_cast<net::ErrorDomain>(error.domain), error.code});
+}
+
 std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam error,
                                    const std::optional<std::string>& serverMessage) {
   const char* text = nullptr;
@@ -298,7 +324,9 @@ std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam 
     text = "The download of \r%@\rfailed because the server could not be found.";
   }
   if (text != nullptr) return values::Format(values::Localized(text), {urlList});
-  const values::Value code(values::Number::Int32(error.code));
+  // The reason in words: the stored number is another system's errno and tells nobody here
+  // anything ("61" is "Connection refused").
+  const std::string code = StreamErrorWords(error);
   if (serverMessage) {
     return values::Format(values::Localized("The download of \r%@\rfailed because no urls were valid. Last "
                                             "error:%@\nThe last message from the server was: %@."),

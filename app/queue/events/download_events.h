@@ -89,6 +89,8 @@ runtime::Status HandleDownloadThreadEvent(runtime::Event& event);
 // Installs the handler for kinds 0 to 8 on `target` (the application target).
 runtime::HandlerRef InstallDownloadEventHandler(runtime::EventTarget& target);
 
+// A download's stream error in words ("Connection refused"), as its failure reason.
+std::string StreamErrorWords(StreamErrorParam error);
 // The failure message window's text for a stream error; `urlList` stands for the URLs.
 std::string DownloadFailureMessage(const std::string& urlList, StreamErrorParam error,
                                    const std::optional<std::string>& serverMessage);

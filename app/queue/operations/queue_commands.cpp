@@ -52,7 +52,7 @@ std::vector<ui::MainListItem> SelectedRemoteEntries(const WrapperRef& item) {
     return out;
   }
   for (const auto& row : ui::MainListBrowserSlot::Get().SelectedRows()) {
-    if (row.kind == ui::RowKind::kFTPNode) out.push_back(row);
+    if (row.kind == ui::RowKind::kFTPNode || row.kind == ui::RowKind::kDotMacNode) out.push_back(row);
     if (row.kind == ui::RowKind::kDownload && IsRemoteFile(row.as<DownloadQueueWrapper>()))
       out.push_back(row);
   }
@@ -75,6 +75,8 @@ bool DownloadRemoteEntries(const std::vector<ui::MainListItem>& entries) {
   for (const auto& row : entries) {
     if (row.kind == ui::RowKind::kFTPNode) {
       remote.DownloadFTPNodeTo(std::static_pointer_cast<browser::FTPNodeRow>(row.record), folder);
+    } else if (row.kind == ui::RowKind::kDotMacNode) {
+      remote.DownloadDotMacNodeTo(std::static_pointer_cast<browser::DotMacNodeRow>(row.record), folder);
     } else {
       remote.DownloadRemoteFileTo(row.record, folder);
     }
@@ -274,6 +276,8 @@ void RemoveSelectedItems(bool undoable, const WrapperRef& item) {
     for (const auto& row : entries) {
       if (row.kind == ui::RowKind::kFTPNode) {
         remote.DeleteFTPNodeFromServer(std::static_pointer_cast<browser::FTPNodeRow>(row.record));
+      } else if (row.kind == ui::RowKind::kDotMacNode) {
+        remote.DeleteDotMacNodeFromServer(std::static_pointer_cast<browser::DotMacNodeRow>(row.record));
       } else {
         remote.DeleteRemoteFileOfItem(row.record);
       }

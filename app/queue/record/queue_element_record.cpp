@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app/engine/http/http_response_names.h"
@@ -35,6 +38,29 @@ void PutAlias(Value& d, const char* key, const std::optional<values::Bytes>& ali
 bool KeyFailed() {
   auto& hooks = QueueHooksSlot::Get();
   return !hooks.decipherCredential || (hooks.storedPasswordKeyFailed && hooks.storedPasswordKeyFailed());
+}
+
+}  // namespace
+
+namespace {
+
+// "EauthUser" and "EauthPassword" as stored, by download, when this run could not decipher
+// them (their key out of reach): written back as they were while the download has no other
+// user name or password, so that a run without the key never loses them. Saves may run
+// off the main thread.
+struct KeptCredentials {
+  std::optional<values::Bytes> user;
+  std::optional<values::Bytes> password;
+};
+std::mutex gKeptMutex;
+std::map<DownloadUID, KeptCredentials>& Kept() {
+  static std::map<DownloadUID, KeptCredentials> kept;
+  return kept;
+}
+KeptCredentials KeptFor(DownloadUID uid) {
+  std::lock_guard lock(gKeptMutex);
+  auto it = Kept().find(uid);
+  return it == Kept().end() ? KeptCredentials{} : it->second;
 }
 
 }  // namespace
@@ -73,7 +99,15 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e, bool* wi
   d.Put("flags", Number::Int16(e.flags));
   d.Put("progress", Number::Int64(e.progress));
   PutString(d, "batchID", e.batchID);
-  d.Put("useAuth", e.useAuth);
+  // Credentials kept as stored (this run cannot decipher them) keep their use with them.
+  const KeptCredentials kept = KeptFor(e.uid);
+  d.Put("useAuth", e.useAuth || (e.authUser.empty() && kept.user.has_value()));
+  const auto putKept = [&](const char* key, const std::string& value,
+                           const std::optional<values::Bytes>& bytes) {
+    if (value.empty() && bytes) d.Put(key, values::Data{*bytes});
+  };
+  putKept("EauthUser", e.authUser, kept.user);
+  putKept("EauthPassword", e.authPassword, kept.password);
   if (!CurrentQueueSettings().encryptQueue) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
@@ -203,24 +237,24 @@ struct RecordFields {
   }
 };
 
-// One credential: the enciphered field when present (left out when it does not decipher),
-// else the plain one.
-std::string TakeCredential(const RecordFields& fields, Field enciphered, Field plain,
-                           RecordLoadState& state) {
+// One credential: the enciphered field when present, else the plain one. An enciphered
+// value this run cannot decipher goes to `kept` as stored, to be written back so.
+std::string TakeCredential(const RecordFields& fields, Field enciphered, Field plain, RecordLoadState& state,
+                           std::optional<values::Bytes>& kept) {
   if (const Value* stored = fields.at[enciphered]) {
     const values::Data* data = stored->AsData();
+    if (data == nullptr) return {};
     auto& decipher = QueueHooksSlot::Get().decipherCredential;
+    std::optional<std::string> text;
     if (!decipher) {
       state.cipherFailed = true;
-      return {};
+    } else if (!state.cipherFailed) {
+      text = decipher(data->bytes);
+      if (!text && KeyFailed()) state.cipherFailed = true;
     }
-    if (data == nullptr) return {};
-    auto text = decipher(data->bytes);
-    if (!text) {
-      if (KeyFailed()) state.cipherFailed = true;
-      return {};
-    }
-    return *text;
+    if (text) return *text;
+    kept = data->bytes;
+    return {};
   }
   return fields.TakeString(plain).value_or(std::string());
 }
@@ -238,10 +272,9 @@ WrapperRef DownloadQueueElementCreateFromDictionary(Value&& record, RecordLoadSt
   auto e = std::make_unique<DownloadQueueElement>();
   e->scheduleTime = fields.RealOr(kScheduleTime, -1.0);
   if (values::Array* stored = fields.at[kURLData] ? fields.at[kURLData]->AsArray() : nullptr) {
-    // Once the key has failed in this load, no password is read.
-    if (state.cipherFailed) engine::URLListRemoveKey(*stored, kEntryEncipheredURLPassword);
+    // Once the key has failed in this load, no password is read: each is kept as stored.
     bool undecipherable = false;
-    values::Array entries = URLListFromStored(std::move(*stored), &undecipherable);
+    values::Array entries = URLListFromStored(std::move(*stored), &undecipherable, !state.cipherFailed);
     // Keep only entries that are dictionaries: everything else reads entries by key.
     std::erase_if(entries, [](const Value& entry) { return !entry.IsDictionary(); });
     e->urlData = std::move(entries);
@@ -303,11 +336,18 @@ WrapperRef DownloadQueueElementCreateFromDictionary(Value&& record, RecordLoadSt
   }
 
   e->useAuth = fields.BoolOr(kUseAuth);
-  if (!state.cipherFailed) {
-    e->authUser = TakeCredential(fields, kEnciphered, kAuthUser, state);
-    if (!state.cipherFailed)
-      e->authPassword = TakeCredential(fields, kEncipheredPassword, kAuthPassword, state);
+  KeptCredentials kept;
+  e->authUser = TakeCredential(fields, kEnciphered, kAuthUser, state, kept.user);
+  e->authPassword = TakeCredential(fields, kEncipheredPassword, kAuthPassword, state, kept.password);
+  {
+    std::lock_guard lock(gKeptMutex);
+    if (kept.user || kept.password) {
+      Kept()[e->uid] = std::move(kept);
+    } else {
+      Kept().erase(e->uid);
+    }
   }
+  // Not used without a user name in this run; saved again as it was (see the writer).
   if (e->authUser.empty()) e->useAuth = false;
 
   e->relativeLocation = fields.TakeString(kRelativeLocation);

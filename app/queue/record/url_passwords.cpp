@@ -37,10 +37,12 @@ values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
   if (!CurrentQueueSettings().encryptQueue) return out;
   auto& encipher = QueueHooksSlot::Get().encipherCredential;
   for (values::Value& entry : out) {
-    entry.Erase(kEntryEncipheredURLPassword);
     std::string text, without, password;
+    // An entry whose URL holds no password keeps the enciphered one it was read with and
+    // could not decipher (its key out of this run's reach), to be read again later.
     if (entry.GetString(engine::kEntryURL, text) != values::Lookup::kOk) continue;
     if (!SplitPassword(text, without, password)) continue;
+    entry.Erase(kEntryEncipheredURLPassword);
     entry.Put(engine::kEntryURL, without);
     std::optional<values::Bytes> enciphered;
     if (encipher && !password.empty()) enciphered = encipher(password);
@@ -57,22 +59,23 @@ values::Array URLListFromStored(const values::Array& entries, bool* undecipherab
   return URLListFromStored(values::Array(entries), undecipherable);
 }
 
-values::Array URLListFromStored(values::Array&& entries, bool* undecipherable) {
+values::Array URLListFromStored(values::Array&& entries, bool* undecipherable, bool tryDecipher) {
   values::Array out = std::move(entries);
   auto& decipher = QueueHooksSlot::Get().decipherCredential;
   for (values::Value& entry : out) {
     if (const values::Value* stored = entry.Find(kEntryEncipheredURLPassword)) {
       std::optional<std::string> password;
       std::string text;
-      if (stored->AsData() && decipher && entry.GetString(engine::kEntryURL, text) == values::Lookup::kOk) {
+      if (tryDecipher && stored->AsData() && decipher &&
+          entry.GetString(engine::kEntryURL, text) == values::Lookup::kOk) {
         if (auto plain = decipher(stored->AsData()->bytes)) password = JoinPassword(text, *plain);
       }
       if (password) {
         entry.Put(engine::kEntryURL, *password);
+        entry.Erase(kEntryEncipheredURLPassword);
       } else if (undecipherable) {
         *undecipherable = true;
       }
-      entry.Erase(kEntryEncipheredURLPassword);
     }
     // An entry whose URL does not parse loses it (URLListCopyWithURLObjects' rule).
     if (entry.Find(engine::kEntryURL) && !engine::EntryURL(entry)) entry.Erase(engine::kEntryURL);

@@ -56,7 +56,8 @@ constexpr ColumnSpec kColumns[] = {
     {kColAutoConnect, "Auto", true, ListColumnKind::kCheckBox, kSort | kEdit, 30, 30, 0, kC, -10, 1},
     {kColRemoteLead, "", false, ListColumnKind::kCustom, 0, 28, 28, 0, kC, 0, 0},
     {kColQueueCheck, "", false, ListColumnKind::kCheckBox, kSort | kEdit, 24, 24, 0, kC, -12, 0},
-    {kColQueuePosition, "", false, ListColumnKind::kText, kSort | kEdit, 24, 24, 0, kC, -12, 0},
+    // Wide enough for a three-digit position: 24 px showed "…" from the 10th on.
+    {kColQueuePosition, "", false, ListColumnKind::kText, kSort | kEdit, 40, 40, 0, kC, -12, 0},
     {kColCustomName, "Name", true, ListColumnKind::kCustom, kStd | kEdit, 60, 400, 0, kL, 0, kAppend},
 };
 

@@ -68,6 +68,12 @@ std::shared_ptr<browser::FTPNodeRow> TargetFTPNode(const MainListItem* target) {
   return std::static_pointer_cast<browser::FTPNodeRow>(target->record);
 }
 
+std::shared_ptr<browser::DotMacNodeRow> TargetDotMacFolder(const MainListItem* target) {
+  if (!target || target->kind != RowKind::kDotMacNode) return nullptr;
+  auto node = std::static_pointer_cast<browser::DotMacNodeRow>(target->record);
+  return node->isDirectory() ? node : nullptr;
+}
+
 queue::WrapperRef DraggedDownload(const toolbox::DragItem& item) {
   return item.object.As<queue::DownloadQueueWrapper>();
 }
@@ -201,6 +207,8 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
       if (IsDownloadBundlePath(*path)) return queue::ImportBrowserDownload(files::FileRef(*path));
       if (auto folder = TargetFTPNode(target))
         if (browser::RemoteRowsServiceSlot::Get().UploadToFTPNode(folder, *path)) return true;
+      if (auto folder = TargetDotMacFolder(target))
+        if (browser::RemoteRowsServiceSlot::Get().UploadToDotMacNode(folder, *path)) return true;
       toSend.push_back(*path);
       return true;
     }
@@ -221,6 +229,12 @@ bool ListDragReceiveCallback(toolbox::ListView& list, const toolbox::Drag& drag,
         }
         if (auto node = item.object.As<browser::FTPNodeRow>()) {
           if (folder && node != folder && remote.MoveFTPItem(node, true, folder)) took = true;
+          continue;
+        }
+        // An item of an online disk or WebDAV server dropped on a folder of its tree moves there.
+        if (auto node = item.object.As<browser::DotMacNodeRow>()) {
+          const auto into = TargetDotMacFolder(target);
+          if (into && node != into && remote.MoveDotMacNode(node, into, false)) took = true;
           continue;
         }
         if (!item.object && item.HasFlavor(toolbox::kFlavorFileURL)) took |= takeFile(item);

@@ -93,8 +93,12 @@ void ContainerOpened(MainList& list, const MainListItem& row) {
       browser::RemoteRowsServiceSlot::Get().OpenFTPNode(
           std::static_pointer_cast<browser::FTPNodeRow>(row.record));
       break;
+    case RowKind::kDotMacNode:
+      browser::RemoteRowsServiceSlot::Get().OpenDotMacNode(
+          std::static_pointer_cast<browser::DotMacNodeRow>(row.record));
+      break;
     default:
-      // Peers and WebDAV folders fill their rows themselves when their listing arrives.
+      // Peers fill their rows themselves when their listing arrives.
       break;
   }
 }
@@ -116,6 +120,10 @@ void ContainerClosedByUser(const MainListItem& row) {
     case RowKind::kFTPNode:
       browser::RemoteRowsServiceSlot::Get().CloseFTPNode(
           std::static_pointer_cast<browser::FTPNodeRow>(row.record));
+      break;
+    case RowKind::kDotMacNode:
+      browser::RemoteRowsServiceSlot::Get().CloseDotMacNode(
+          std::static_pointer_cast<browser::DotMacNodeRow>(row.record));
       break;
     default:
       break;
@@ -150,6 +158,10 @@ void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item,
       if (const MainListItem* row = list.Row(item); row && row->kind == RowKind::kFTPNode) {
         auto node = std::static_pointer_cast<browser::FTPNodeRow>(row->record);
         browser::RemoteRowsServiceSlot::Get().NavigateFTPNode(node, node->path());
+      }
+      if (const MainListItem* row = list.Row(item); row && row->kind == RowKind::kDotMacNode) {
+        browser::RemoteRowsServiceSlot::Get().NavigateDotMacNode(
+            std::static_pointer_cast<browser::DotMacNodeRow>(row->record));
       }
       return;
     }

@@ -253,6 +253,11 @@ void MainList::AddFixedColumns(FixedColumns which) {
   }
 }
 
+void MainList::AddWindowColumns(std::uint32_t view) {
+  if (view != queue::kMyServersViewID) AddColumn(*list_, kColFile);
+  if (view == queue::kMyDownloadsViewID) AddColumn(*list_, kColPriority);
+}
+
 void MainList::SetDisclosureColumn(std::uint32_t property) {
   list_->SetDisclosureColumn(property);
 }
@@ -336,6 +341,17 @@ void MainList::MarkDownloadChanged(std::uint32_t uid) {
 
 void MainList::RefreshChangedRows() {
   AdvanceProgressPhase();
+  // A running download of unknown size shows a striped bar that moves with the phase: its
+  // status cell is painted again at every pass, whether or not the download reported.
+  std::vector<toolbox::ListItemID> striped;
+  for (const auto& [uid, id] : downloads_) {
+    if (changed_.count(uid)) continue;
+    const MainListItem* row = Row(id);
+    if (!row) continue;
+    const auto& e = row->as<queue::DownloadQueueWrapper>().element();
+    if (e.status == queue::kStatusDownloading && e.fileSize <= 0) striped.push_back(id);
+  }
+  if (!striped.empty()) list_->UpdateItems(striped, kColStatus);
   if (changed_.empty()) return;
   std::vector<toolbox::ListItemID> ids;
   ids.reserve(changed_.size());

@@ -41,6 +41,10 @@ class MainList : public MainListBrowser {
   std::uint16_t SortOrder() override;
   void SetSort(std::uint32_t property, std::uint16_t order) override;
   void AddFixedColumns(FixedColumns which) override;
+  // The columns the window adds when it is made, after its first view is shown: the actions
+  // column first (not in My Servers, whose rows have no buttons), and in My Downloads the
+  // priority column beside it.
+  void AddWindowColumns(std::uint32_t view);
   void SetDisclosureColumn(std::uint32_t property) override;
   void RemoveAllRows() override;
   void AddRows(const std::vector<MainListItem>& items, const MainListItem* container) override;
@@ -68,7 +72,8 @@ class MainList : public MainListBrowser {
 
   // Rows of the download marked for the next refresh pass.
   void MarkDownloadChanged(std::uint32_t uid);
-  // The refresh pass: re-reads the marked rows (all properties) and forgets the marks.
+  // The refresh pass: re-reads the marked rows (all properties) and forgets the marks; the
+  // status cells of running downloads of unknown size are painted again (their bar moves).
   void RefreshChangedRows();
   std::size_t PendingChangedRows() const { return changed_.size(); }
   void RemoveDownloadRows(const std::vector<std::uint32_t>& uids);

@@ -166,7 +166,7 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
   const bool local = !c.remoteHostDisplayed;
   const bool reveal = local && (D || U || s.receivedFile) && s.hasFile;
   const bool details = local && (D || U || s.receivedFile);
-  const bool edit = (s.localDownload && E) || (U && !s.uploadUploading);
+  const bool edit = (s.localDownload && E) || (U && !s.uploadUploading && c.uploadEditorBuilt);
   const bool hold = (S & kHoldableStatuses) || (T & kUploadWaiting);
   const bool stop = (S & kRunningStatuses) || (T & kUploadUploading) || s.receivedFileArriving;
   const bool remove = (local || s.remoteFTPItem || s.webDAVChild) && !c.filtersViewDisplayed &&
@@ -212,7 +212,7 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
       {"AddItem", local},
       {"Upload", local && c.advancedMode},
       {"UploadRS", local && c.advancedMode},
-      {"EditItem", edit || c.sourceListOnFavouriteHost || s.favourite},
+      {"EditItem", edit || ((c.sourceListOnFavouriteHost || s.favourite) && c.favouriteEditorBuilt)},
       {"StopItem", stop},
       {"RemoveItem", remove},
       {"Download", start},

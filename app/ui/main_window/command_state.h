@@ -68,6 +68,10 @@ struct CommandContext {
   bool queueOrderAboveOne = false;           // more than one Queued download in the order
   bool uploadsWaitingAboveOne = false;
   bool sourceListOnFavouriteHost = false;  // the source list has the focus on a favourite's host
+  // Edit opens the download editor for downloads; uploads and favourites have editors of
+  // their own, and until one exists Edit is not offered for what only it would edit.
+  bool uploadEditorBuilt = false;
+  bool favouriteEditorBuilt = false;
 };
 CommandContext CurrentCommandContext();
 

@@ -411,19 +411,13 @@ void CreateMainWindow(const MainWindowStartState& start) {
     m.currentView = queue::kMyDownloadsViewID;
     list->SelectRow(list->GetRowByIdentifier(queue::kMyDownloadsViewID));
   }
+  // Selecting the row showed its view, which takes every column away first: the window's own
+  // columns come after it, or they would never be seen.
+  if (MainList* mainList = GetMainList()) mainList->AddWindowColumns(m.currentView);
 
-  // 17. Size and place, kept on a screen.
+  // 17. Size and place (kept on a screen once the toolbar is attached, below).
   if (start.xsize != 0 && start.ysize != 0) w.SizeContent(start.xsize, start.ysize);
   if (start.xpos != 0 && start.ypos != 0) w.MoveTo(start.xpos, start.ypos);
-  w.ConstrainToScreen(true);
-  const Rect bounds = w.ContentBounds();
-  const auto edge = [](double v) { return static_cast<std::int16_t>(v); };
-  values::Dictionary port;
-  port["top"] = values::Value(edge(bounds.y));
-  port["left"] = values::Value(edge(bounds.x));
-  port["bottom"] = values::Value(edge(bounds.Bottom()));
-  port["right"] = values::Value(edge(bounds.Right()));
-  w.SetProperty(kAppCreator, FourCC("wRec"), values::Value(std::move(port)));
 
   // 19. The pane, the filter bar and its scope as they were left.
   if (start.hideLeftPane) ToggleLeftPane();
@@ -451,6 +445,19 @@ void CreateMainWindow(const MainWindowStartState& start) {
 
   // 4. The toolbar, the window's commands, the status text and the bandwidth menu.
   InstallMainWindowCommands();
+
+  // 17 (continued). The toolbar grew the frame upward from the content: only now is the
+  // whole frame known, so only now can it be kept on the screen (before, the title and
+  // menu bars ended above the screen's top on a first start).
+  w.ConstrainToScreen(true);
+  const Rect bounds = w.ContentBounds();
+  const auto edge = [](double v) { return static_cast<std::int16_t>(v); };
+  values::Dictionary port;
+  port["top"] = values::Value(edge(bounds.y));
+  port["left"] = values::Value(edge(bounds.x));
+  port["bottom"] = values::Value(edge(bounds.Bottom()));
+  port["right"] = values::Value(edge(bounds.Right()));
+  w.SetProperty(kAppCreator, FourCC("wRec"), values::Value(std::move(port)));
 
   // 20. Shown unless the mini window or the settings keep it hidden.
   if (!start.defaultToMini && !start.hideOnStartup) w.Select();

@@ -674,7 +674,10 @@ void RemoveSelectedFavourites() {
 void DisconnectSelectedFavourites() {
   for (const auto& favourite : SelectedOf<browser::FavouriteRow>(RowKind::kFavourite)) {
     if (!favourite->connected()) continue;
-    if (favourite->hostType() != browser::kHostFTP && favourite->hostType() != browser::kHostFTPS) continue;
+    // Copies on the network disconnect through peer sharing, not here.
+    if (favourite->hostType() == browser::kHostBonjourPeer ||
+        favourite->hostType() == browser::kHostPeerByAddress)
+      continue;
     browser::RemoteRowsServiceSlot::Get().DisconnectFavourite(favourite->name());
   }
 }

@@ -242,6 +242,32 @@ void Grip(DrawingContext& ctx) {
   for (double x : {1.5, 3.5, 5.5}) ctx.StrokeLine({x, 0}, {x, 9});
 }
 
+// The program's own icon, 64 x 64: an arrow coming down into a tray on a blue tile (the
+// tray icon, every window's icon and the .desktop file's SVG show the same picture).
+void ProgramIcon(DrawingContext& ctx) {
+  ctx.SaveGState();
+  ctx.BeginPath();
+  ctx.AddRoundedRect({2, 2, 60, 60}, 13);
+  ctx.ClipToPath();
+  ctx.DrawLinearGradient(Gradient{{{0, Color::FromBytes(84, 156, 232)}, {1, Color::FromBytes(30, 92, 178)}}},
+                         {0, 2}, {0, 62});
+  ctx.RestoreGState();
+  ctx.SetFillColor(Color::White());
+  ctx.BeginPath();
+  ctx.MoveToPoint(26, 10);
+  ctx.AddLineToPoint(38, 10);
+  ctx.AddLineToPoint(38, 28);
+  ctx.AddLineToPoint(48, 28);
+  ctx.AddLineToPoint(32, 44);
+  ctx.AddLineToPoint(16, 28);
+  ctx.AddLineToPoint(26, 28);
+  ctx.ClosePath();
+  ctx.FillPath();
+  ctx.BeginPath();
+  ctx.AddRoundedRect({12, 48, 40, 6}, 3);
+  ctx.FillPath();
+}
+
 struct Drawing {
   int width;
   int height;
@@ -292,6 +318,7 @@ const std::map<std::string, Drawing>& Drawings() {
     // Icons.
     const Color blue = Color::FromBytes(62, 126, 205), green = Color::FromBytes(74, 160, 84);
     const Color folderBlue = Color::FromBytes(110, 156, 210), folderTab = Color::FromBytes(84, 128, 184);
+    d["truvane"] = {64, 64, [](DrawingContext& ctx) { ProgramIcon(ctx); }};
     d["MyDL"] = {16, 16, [=](DrawingContext& ctx) {
                    Circle(ctx, blue);
                    Arrow(ctx, true, Color::White());
@@ -352,6 +379,7 @@ struct IconEntry {
 };
 
 const IconEntry kIcons[] = {
+    {kAppCreator, kAppCreator, "truvane"},
     {kAppCreator, values::FourCC("MyDL"), "MyDL"},
     {kAppCreator, values::FourCC("mYUl"), "mYUl"},
     {kAppCreator, values::FourCC("RfIc"), "RfIc"},

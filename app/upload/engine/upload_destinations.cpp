@@ -1,5 +1,6 @@
 #include "app/upload/engine/upload_destinations.h"
 
+#include "app/upload/engine/dav_upload.h"
 #include "app/upload/engine/ftp_upload.h"
 #include "app/upload/engine/peer_upload.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr UploadDestination kFTPDestination{FTPUploadStep, FTPApplyConflictAnswer, UploadSendFTPData};
 constexpr UploadDestination kPeerDestination{PeerUploadStep, nullptr, nullptr};
+constexpr UploadDestination kDAVDestination{DAVUploadStep, DAVApplyConflictAnswer, UploadSendDAVData};
 
 }  // namespace
 
@@ -20,9 +22,12 @@ const UploadDestination* FindUploadDestination(std::int32_t hostType) {
     case kHostTypeBonjourPeer:
     case kHostTypePeerAddress:
       return &kPeerDestination;
+    case kHostTypeIDisk:
+    case kHostTypeWebDAV:
+    case kHostTypeSecureWebDAV:
+      return &kDAVDestination;
     default:
-      // WebDAV, the online disk and the file-hosting service have no family in this
-      // program yet.
+      // The file-hosting service has no family in this program yet.
       return nullptr;
   }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The destination table: what the engine calls for each host type. FTP (1), FTPS (4) and
-// other copies (2, 3) are built; a destination without an entry answers that its step cannot start, so its
-// upload ends as failed with a log line saying why.
+// The destination table: what the engine calls for each host type. FTP (1), FTPS (4), other
+// copies (2, 3), the online disk (5) and WebDAV (6, 7) are built; a destination without an entry answers that
+// its step cannot start, so its upload ends as failed with a log line saying why.
 
 #include <cstdint>
 

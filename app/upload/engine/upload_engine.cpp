@@ -7,6 +7,7 @@
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/engine/limits/limit_settings.h"
 #include "app/engine/task/stream_progress.h"
+#include "app/upload/engine/dav_upload.h"
 #include "app/upload/engine/peer_upload.h"
 #include "app/upload/engine/upload_destinations.h"
 #include "app/upload/engine/upload_record.h"
@@ -363,6 +364,10 @@ void UploadCloseStreams(UploadRecord& r) {
     r.peerGraveyard.push_back(std::move(p));
     BuryOnNextTurn(r);
   }
+  if (auto d = std::move(r.davConnection)) {
+    CloseDAVConnection(*d);
+    r.loop->Perform([d = std::move(d)]() mutable { d.reset(); });
+  }
   if (auto c = std::move(r.ftpConnection)) {
     // Late reports of the old connection must not reach the upload any more.
     c->callback = nullptr;
@@ -379,7 +384,7 @@ void ScheduleRetry(UploadRecord& r, double seconds) {
   if (r.retryTimer) r.retryTimer->Invalidate();
   r.retryTimer =
       runtime::Timer::Create(ScaledSeconds(seconds), runtime::Nanoseconds(0), [&r](runtime::Timer&) {
-        if (r.quitting || !r.hostReachable || r.ftpConnection || r.peerConnection) return;
+        if (r.quitting || !r.hostReachable || r.ftpConnection || r.peerConnection || r.davConnection) return;
         const int result = UploadStep(r);
         if (result == kStepCannotStart) EndUpload(r, kUploadEndFailed);
       });

@@ -13,8 +13,9 @@
 // keeps it and the worker looks at it before its first step.
 //
 // Each destination family fills the steps of a record through the destination table
-// (upload_destinations.h): FTP, FTPS and other copies are built; the others answer that
-// the step cannot start, and the upload ends as failed with a line in its log.
+// (upload_destinations.h): FTP, FTPS, other copies, WebDAV and the online disk are built;
+// the file-hosting service answers that the step cannot start, and its upload ends as
+// failed with a line in its log.
 
 #include <atomic>
 #include <cstdint>

@@ -25,6 +25,8 @@ namespace upload {
 
 class FolderUploadContext;
 struct PeerConnection;
+struct DAVConnection;
+struct DAVUploadState;
 
 // Step values while the worker runs (the family says what each means).
 inline constexpr std::int32_t kUploadStepConnect = 1;
@@ -75,6 +77,10 @@ struct UploadRecord {
   std::shared_ptr<const void> serverKey;
   std::shared_ptr<net::HttpAuthentication> serverAuthentication;
   int peerChallengesInARow = 0;  // 401 and 499 answered since the last 200
+  // Uploads to WebDAV servers and the online disk (dav_upload.h): the request under way,
+  // and the walk and URL of the item being sent.
+  std::shared_ptr<DAVConnection> davConnection;
+  std::shared_ptr<DAVUploadState> davState;
 
   bool cancelled = false;
   bool done = false;

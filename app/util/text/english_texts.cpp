@@ -85,6 +85,22 @@ constexpr std::pair<std::string_view, std::string_view> kTexts[] = {
     {"kConfirmClearupQueueInfoString",
      "Completed and cancelled downloads whose files can no longer be found will be removed from the list."},
     {"kActionNameClearCancelledString", "Clear Cancelled Downloads"},
+    // A download that failed on every address: its last reason, in words, stands apart from the colon.
+    {"The download of \r%@\r failed because no urls were valid. Last error:%@.",
+     "The download of \r%@\r failed because no urls were valid. Last error: %@."},
+    {"The download of \r%@\rfailed because no urls were valid. Last error:%@\nThe last message from the "
+     "server was: %@.",
+     "The download of \r%@\rfailed because no urls were valid. Last error: %@\nThe last message "
+     "from the server was: %@."},
+    // Places of the other desktop named as this one's (listed in the README).
+    {"Reveal in Finder", "Show in Folder"},
+    {"Create Finder Smart Folder...", "Save as Search File..."},
+    {"Reveals this item in the Finder", "Shows this item in its folder"},
+    {"Reveal the selected file(s) in the Finder.", "Show the selected file(s) in their folder."},
+    {"Open the upload folder in the Finder.", "Open the upload folder in the file manager."},
+    // The window that gathers failures: one argument, how many older ones it no longer shows.
+    {"kOneEarlierMessageInLog", "One earlier message is not shown here: Window > View Log lists it."},
+    {"kEarlierMessagesInLog", "%lld earlier messages are not shown here: Window > View Log lists them."},
     // The file manager's upload command (the menu plug-in carries the same texts).
     {"kUploadNamedToRapidShare", "Upload \xE2\x80\x9C%@\xE2\x80\x9D to RapidShare"},
     {"kUploadMultipleToRapidShare", "Upload %d Items to RapidShare"},

@@ -307,10 +307,13 @@ void Control::RefreshMenu() {
       combo->insertSeparator(combo->count());
       continue;
     }
+    // A marked item (the checked days of a day pop-up) shows its mark before its text.
+    QString text = ToQString(item.text);
+    if (item.mark != 0) text = QString::fromUcs4(&item.mark, 1) + QStringLiteral(" ") + text;
     if (!item.icon.IsNull())
-      combo->addItem(QIcon(QPixmap::fromImage(ToQImage(item.icon))), ToQString(item.text));
+      combo->addItem(QIcon(QPixmap::fromImage(ToQImage(item.icon))), text);
     else
-      combo->addItem(ToQString(item.text));
+      combo->addItem(text);
   }
   combo->setCurrentIndex(std::clamp(current, 0, std::max(0, combo->count() - 1)));
   maximum_ = menu_->CountItems();

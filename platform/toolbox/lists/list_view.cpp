@@ -71,6 +71,7 @@ class ListHeader;
 
 struct ListView::Impl {
   ListCallbacks callbacks;
+  std::function<void(ListItemID, ListPropertyID)> paint_observer;
   Node root;
   Node* target = &root;
   std::unordered_map<ListItemID, std::unique_ptr<Node>> nodes;
@@ -375,6 +376,7 @@ class ListDelegate : public QStyledItemDelegate {
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, p, w);
     const Node* n = static_cast<Node*>(index.internalPointer());
     const Column& col = d_.columns[static_cast<std::size_t>(index.column())];
+    if (d_.paint_observer) d_.paint_observer(n->id, col.desc.property);
     const bool selected = option.state & QStyle::State_Selected;
     QRect r = option.rect.adjusted(3, 0, -3, 0);
     p->save();
@@ -826,6 +828,10 @@ ListView::~ListView() {
 
 void ListView::SetCallbacks(ListCallbacks callbacks) {
   impl_->callbacks = std::move(callbacks);
+}
+
+void ListView::SetCellPaintObserver(std::function<void(ListItemID, ListPropertyID)> observer) {
+  impl_->paint_observer = std::move(observer);
 }
 
 Status ListView::AddColumn(const ListColumnDesc& desc, int position) {

@@ -188,6 +188,9 @@ class ListView {
   ListView& operator=(const ListView&) = delete;
 
   void SetCallbacks(ListCallbacks callbacks);
+  // Told of every cell as the list paints it: what a person sees changes only then, whatever
+  // a fresh query of the callbacks would answer (tests of redrawing).
+  void SetCellPaintObserver(std::function<void(ListItemID item, ListPropertyID property)> observer);
 
   // ---- Columns ----
   // Adds the column at display `position` (kListAppendColumn: after the last) with the

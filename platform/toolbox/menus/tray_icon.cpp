@@ -20,6 +20,7 @@ struct Tray {
   std::unique_ptr<QSystemTrayIcon> icon;
   std::unique_ptr<QMenu> menu;
   MenuRef shown;  // the data behind the open menu, kept while it is open
+  std::function<void()> click;
 };
 
 Tray& TheTray() {
@@ -40,6 +41,9 @@ bool ShowTrayIcon(const Image& icon, const std::string& tool_tip, std::function<
     t.icon = std::make_unique<QSystemTrayIcon>();
     t.menu = std::make_unique<QMenu>();
     t.icon->setContextMenu(t.menu.get());
+    QObject::connect(t.icon.get(), &QSystemTrayIcon::activated, [](QSystemTrayIcon::ActivationReason why) {
+      if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) ClickTrayIcon();
+    });
   }
   QObject::disconnect(t.menu.get(), &QMenu::aboutToShow, nullptr, nullptr);
   QObject::connect(t.menu.get(), &QMenu::aboutToShow, [build = std::move(build_menu)] {
@@ -69,6 +73,15 @@ void HideTrayIcon() {
 
 bool IsTrayIconShown() {
   return TheTray().icon && TheTray().icon->isVisible();
+}
+
+void SetTrayIconClickAction(std::function<void()> action) {
+  TheTray().click = std::move(action);
+}
+
+void ClickTrayIcon() {
+  // A copy: the action may replace itself.
+  if (std::function<void()> click = TheTray().click) click();
 }
 
 }  // namespace toolbox

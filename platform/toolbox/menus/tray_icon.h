@@ -23,5 +23,9 @@ bool IsTrayAvailable();
 bool ShowTrayIcon(const Image& icon, const std::string& tool_tip, std::function<MenuRef()> build_menu);
 void HideTrayIcon();
 bool IsTrayIconShown();
+// What a click (or a double click) on the icon does; the menu stays on the other button.
+void SetTrayIconClickAction(std::function<void()> action);
+// Runs the click action, as the desktop does when the icon is clicked (tests).
+void ClickTrayIcon();
 
 }  // namespace toolbox

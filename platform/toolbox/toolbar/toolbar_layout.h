@@ -2,10 +2,13 @@
 // How a toolbar's row fits the width of its window. Every button keeps the width its
 // label and icon need, so a label is never cut; a view item (the search field) lies
 // between its least and greatest width; flexible spaces share what is left. When the
-// items do not fit at their least widths, the row keeps those at its start that fit and
-// a chevron at its right end stands for the rest, which its menu lists - the platform's
-// own rule for a toolbar narrower than its items. A separator or space left at the end of
-// the kept part goes too, so the row never ends in a gap before the chevron.
+// items do not fit at their least widths, a chevron at the row's right end stands for
+// those that leave, which its menu lists. The views stay (a search field cannot be typed
+// into from a menu), as do the flexible spaces that keep them at the row's end; the
+// buttons and separators are kept from the row's start while they fit, and the rest
+// leave. A separator left just before the first button that leaves goes too, so no gap
+// stands where the buttons end. Only when the views alone do not fit does the row keep
+// what fits from its start, views or not.
 //
 // Pure arithmetic on widths in pixels: the Qt row measures its widgets and places them
 // where this says.
@@ -32,8 +35,8 @@ struct ToolbarRowLayout {
   // Per slot: whether it is in the row, and where (x from the row's left edge).
   std::vector<bool> shown;
   std::vector<int> x, width;
-  // Slots from `overflow` on are not in the row; the chevron lists them.
-  std::size_t overflow = 0;
+  // Per slot: not in the row and listed by the chevron's menu, in the row's order.
+  std::vector<bool> overflowed;
   bool chevron = false;
   int chevronX = 0;
 };

@@ -151,7 +151,7 @@ class ToolbarRow : public QFrame {
     std::vector<ToolbarItemRef> overflow;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       const Entry& e = entries_[i];
-      if (i >= layout.overflow) overflow.push_back(e.item);
+      if (layout.overflowed[i]) overflow.push_back(e.item);
       if (!e.widget) continue;
       e.widget->setVisible(layout.shown[i]);
       if (!layout.shown[i]) continue;

@@ -1,5 +1,6 @@
 #include "platform/toolbox/windows/window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -17,10 +19,12 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/prefs/preference_store.h"
@@ -45,6 +49,16 @@ std::vector<std::shared_ptr<Window>>& Registry() {
 
 std::uint64_t g_next_serial = 1;
 
+// A frame above or left of its screen's available area (grown upward by a menu bar or a
+// toolbar added above the content, or framed by the window manager) comes back inside it.
+void KeepFrameTopOnScreen(Window& window, const QWidget& widget) {
+  const QScreen* screen = widget.screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QRect frame = widget.frameGeometry();
+  if (frame.top() < area.top() || frame.left() < area.left()) window.ConstrainToScreen(false);
+}
+
 // The top-level widget of a window: turns Qt's window events into the window's events.
 class WindowWidget : public QWidget {
  public:
@@ -57,6 +71,13 @@ class WindowWidget : public QWidget {
   void closeEvent(QCloseEvent* e) override {
     e->ignore();  // the window decides: release it unless a handler took the close
     if (owner_) owner_->Close();
+  }
+  void showEvent(QShowEvent* e) override {
+    QWidget::showEvent(e);
+    if (owner_ && !shown_once_) {
+      shown_once_ = true;
+      KeepFrameOnScreenSoon(kFrameChecks);
+    }
   }
   void moveEvent(QMoveEvent* e) override {
     QWidget::moveEvent(e);
@@ -81,6 +102,13 @@ class WindowWidget : public QWidget {
     }
   }
   void keyPressEvent(QKeyEvent* e) override {
+    // Ctrl+W closes a window that has no menu bar to carry a Close item, as its close box
+    // does (the main window's File menu has its own).
+    if (owner_ && e->key() == Qt::Key_W && e->modifiers() == Qt::ControlModifier && !owner_->HasMenuBar() &&
+        (windowFlags() & Qt::WindowCloseButtonHint)) {
+      owner_->Close();
+      return;
+    }
     Control* button = nullptr;
     if (owner_ && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) button = owner_->DefaultButton();
     if (owner_ && e->key() == Qt::Key_Escape) button = owner_->CancelButton();
@@ -92,7 +120,25 @@ class WindowWidget : public QWidget {
   }
 
  private:
+  // A window manager puts its frame (the title bar) around the content some time after the
+  // window is first shown. Once that frame is known, a frame whose top or left is outside
+  // the screen's available area comes back inside it: a window placed by its content alone
+  // would have its title bar above the screen. Without a window manager no frame comes,
+  // and the checks end after about two seconds.
+  static constexpr int kFrameChecks = 40;
+  void KeepFrameOnScreenSoon(int checksLeft) {
+    QTimer::singleShot(50, this, [this, checksLeft] {
+      if (!owner_ || !isVisible()) return;
+      if (frameGeometry() == geometry()) {
+        if (checksLeft > 1) KeepFrameOnScreenSoon(checksLeft - 1);
+        return;
+      }
+      KeepFrameTopOnScreen(*owner_, *this);
+    });
+  }
+
   Window* owner_;
+  bool shown_once_ = false;
 };
 
 Qt::WindowFlags FlagsFor(const WindowSpec& desc) {
@@ -160,7 +206,9 @@ QWidget* MakeWidget(const ControlSpec& desc, QWidget* parent) {
     }
     case ControlKind::kDateTime: {
       auto* d = new QDateTimeEdit(parent);
-      d->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
+      // The text, when given, is the display format: a date alone ("yyyy-MM-dd") or a
+      // time of day alone ("HH:mm") makes a date or a time picker.
+      d->setDisplayFormat(text.isEmpty() ? QString("yyyy-MM-dd HH:mm:ss") : text);
       return d;
     }
     case ControlKind::kStaticText: {
@@ -276,6 +324,15 @@ void Window::Build(const WindowSpec& desc) {
   content_ = new QWidget(widget_);
   content_->setGeometry(0, 0, widget_->width(), widget_->height());
   laid_out_size_ = {double(widget_->width()), double(widget_->height())};
+  // Any other window with a parent belongs to it: the window manager keeps it above its
+  // parent rather than letting it fall behind. Not a child widget: each window is released
+  // on its own, and the transient link forgets a parent that goes first.
+  if (desc.kind != WindowKind::kSheet && desc.parent && desc.parent->widget()) {
+    desc.parent->widget()->winId();
+    widget_->winId();
+    if (QWindow* handle = widget_->windowHandle())
+      handle->setTransientParent(desc.parent->widget()->windowHandle());
+  }
 }
 
 Window::~Window() {
@@ -789,6 +846,7 @@ void Window::SetMenuBar(MenuBar* bar) {
   }
   SetContentBounds(content);  // the content keeps its place and size; the frame grows
   HandleResize();
+  KeepFrameTopOnScreen(*this, *widget_);
 }
 
 void Window::SetToolbar(Toolbar* toolbar) {
@@ -824,7 +882,21 @@ void Window::RebuildToolbar() {
   }
   SetContentBounds(content);  // the content keeps its place and size; the frame grows
   HandleResize();
+  KeepFrameTopOnScreen(*this, *widget_);
 }
+
+namespace {
+// A closed menu's items are drawn by no one, yet Qt lets the key of a disabled item do
+// nothing: the state shown when the menu last opened would decide the key long after the
+// selection changed. So while closed, every item with a key stays live, and the choice
+// asks the item's state at the moment of the key (the `choose` callback below).
+void KeepKeyEquivalentsLive(QMenu& menu) {
+  for (QAction* action : menu.actions()) {
+    if (QMenu* sub = action->menu()) KeepKeyEquivalentsLive(*sub);
+    if (!action->shortcut().isEmpty()) action->setEnabled(true);
+  }
+}
+}  // namespace
 
 void Window::RebuildMenuBar() {
   if (!qt_menu_bar_ || !menu_bar_) return;
@@ -840,12 +912,14 @@ void Window::RebuildMenuBar() {
   for (const MenuRef& menu : menu_bar_->menus()) {
     QMenu* q = qt_menu_bar_->addMenu(ToQString(menu->title()));
     FillQMenu(*q, menu, 0, choose);
+    KeepKeyEquivalentsLive(*q);
     QObject::connect(q, &QMenu::aboutToShow, [weak, q, menu, choose] {
       auto self = weak.lock();
       if (!self || self->IsReleased()) return;
       UpdateMenuCommandStatus(*menu, self.get());
       FillQMenu(*q, menu, GetCurrentKeyModifiers(), choose);
     });
+    QObject::connect(q, &QMenu::aboutToHide, [q] { KeepKeyEquivalentsLive(*q); });
   }
 }
 

@@ -40,7 +40,7 @@ class FavouritesTest : public ::testing::Test {
     cipher = c.get();
     StoredPasswordServiceSlot::Set(std::move(c));
     ClearFavourites();
-    gStoredPasswordKeyRegenerated = false;
+    gStoredPasswordKeyOutOfReach = false;
   }
   void TearDown() override {
     ClearFavourites();
@@ -97,12 +97,16 @@ TEST_F(FavouritesTest, StoredFormKeepsThePasswordOnlyEnciphered) {
   EXPECT_EQ(FavouriteFindByName("srv")->localPath(), "/tmp");
   EXPECT_EQ(FavouriteFindByName("open")->password(), "");
 
-  // A key made anew reads no password; no key at all writes none.
+  // A key out of reach reads no password, and the stored one is written back as it was
+  // until another is given; no key at all writes none.
   ClearFavourites();
-  gStoredPasswordKeyRegenerated = true;
+  gStoredPasswordKeyOutOfReach = true;
   AddFavouriteFromPreference("srv", stored.at("srv"));
   EXPECT_EQ(FavouriteFindByName("srv")->password(), "");
-  gStoredPasswordKeyRegenerated = false;
+  const auto again = CopyFavouritesPreferenceDictionary();
+  ASSERT_TRUE(again.at("srv").AsDictionary()->contains("edata"));
+  EXPECT_EQ(again.at("srv").AsDictionary()->at("edata").AsData()->bytes, edata);
+  gStoredPasswordKeyOutOfReach = false;
   cipher->noKey = true;
   AddFavourite("later", "h", "u", "pw", kHostFTP, "");
   EXPECT_FALSE(CopyFavouritesPreferenceDictionary().at("later").AsDictionary()->contains("edata"));

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/engine/log/transfer_log.h"
 #include "platform/keychain/file_keychain.h"
+#include "platform/values/base64.h"
 #include "platform/values/digest.h"
 #include "tests/support/temp_home.h"
 
@@ -80,7 +82,7 @@ class StoredPasswordKeyTest : public ::testing::Test {
     dir_ = testsupport::MakeTempDir("spk");
     keychain_ = std::make_shared<keychain::FileKeychain>(dir_ + "/store", dir_ + "/key");
     SetCredentialsKeychain(keychain_);
-    gStoredPasswordKeyRegenerated = false;
+    gStoredPasswordKeyOutOfReach = false;
   }
   void TearDown() override { SetCredentialsKeychain(nullptr); }
   std::string dir_;
@@ -90,7 +92,7 @@ class StoredPasswordKeyTest : public ::testing::Test {
 TEST_F(StoredPasswordKeyTest, MadeOnceStoredAsBase64AndReadBackInTheNextRun) {
   const auto key = GetStoredPasswordKey(false);
   ASSERT_TRUE(key);
-  EXPECT_FALSE(gStoredPasswordKeyRegenerated);
+  EXPECT_FALSE(gStoredPasswordKeyOutOfReach);
   Bytes text;
   ASSERT_EQ(keychain_->FindGenericPassword("Truvane Preferences Encryption Key", "", text), keychain::kNoErr);
   EXPECT_EQ(text.size(), 32u);
@@ -99,7 +101,7 @@ TEST_F(StoredPasswordKeyTest, MadeOnceStoredAsBase64AndReadBackInTheNextRun) {
   ForgetStoredPasswordKey();  // the next run
   EXPECT_EQ(GetStoredPasswordKey(true), key);
   EXPECT_EQ(DecryptStoredPassword(*enciphered), Text("pw"));
-  EXPECT_FALSE(gStoredPasswordKeyRegenerated);
+  EXPECT_FALSE(gStoredPasswordKeyOutOfReach);
 }
 
 TEST_F(StoredPasswordKeyTest, KeyItemOfKnownTextIsUsed) {
@@ -112,21 +114,30 @@ TEST_F(StoredPasswordKeyTest, KeyItemOfKnownTextIsUsed) {
             Text("secret password"));
 }
 
-TEST_F(StoredPasswordKeyTest, KeyItemOfWrongLengthIsReplacedAndDecryptingGetsNothing) {
+// A key item that holds no key: what it enciphered cannot be read, and a run that met such
+// a value makes no key (the real one may come back); a run that met none replaces it.
+TEST_F(StoredPasswordKeyTest, KeyItemOfWrongLengthGivesNothingAndIsReplacedOnlyByARunWithoutValues) {
   for (const char* stored : {"AAECAwQFBgcICQoLDA0ODxAREhMUFQ==" /* 23 bytes */,
                              "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGA==" /* 25 bytes */, "not base64 at all!"}) {
     keychain_->DeleteGenericPassword("Truvane Preferences Encryption Key", "");
     ASSERT_EQ(keychain_->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(stored)),
               keychain::kNoErr);
     ForgetStoredPasswordKey();
-    gStoredPasswordKeyRegenerated = false;
+    gStoredPasswordKeyOutOfReach = false;
     EXPECT_FALSE(DecryptStoredPassword(Hex("fb125b49a9028ce1")));
-    EXPECT_TRUE(gStoredPasswordKeyRegenerated) << stored;
+    EXPECT_TRUE(gStoredPasswordKeyOutOfReach) << stored;
+    EXPECT_FALSE(GetStoredPasswordKey(false)) << "a key made now would leave the value unreadable for good";
     Bytes now;
     ASSERT_EQ(keychain_->FindGenericPassword("Truvane Preferences Encryption Key", "", now),
               keychain::kNoErr);
+    EXPECT_EQ(now, Text(stored));
+
+    ForgetStoredPasswordKey();  // a run with nothing enciphered
+    gStoredPasswordKeyOutOfReach = false;
+    EXPECT_TRUE(GetStoredPasswordKey(false)) << stored;
+    ASSERT_EQ(keychain_->FindGenericPassword("Truvane Preferences Encryption Key", "", now),
+              keychain::kNoErr);
     EXPECT_EQ(now.size(), 32u) << stored;
-    EXPECT_TRUE(GetStoredPasswordKey(false)) << "the new key serves enciphering in the same run";
   }
 }
 
@@ -165,8 +176,107 @@ TEST_F(StoredPasswordKeyTest, LockedKeychainGivesNoKeyAndNoNewOne) {
   EXPECT_FALSE(GetStoredPasswordKey(false));
   EXPECT_FALSE(EncryptStoredPassword(Text("pw")));
   EXPECT_FALSE(DecryptStoredPassword(Hex("fb125b49a9028ce1")));
-  EXPECT_FALSE(gStoredPasswordKeyRegenerated);
+  EXPECT_FALSE(gStoredPasswordKeyOutOfReach);
   EXPECT_EQ(locked->writes, 0);
+}
+
+// Two keychains, as a desktop session and a run without one see them: the key is found
+// in whichever holds it, in either order, and copied to the one that lacks it, so that a
+// run with only the other back end reads the same passwords.
+TEST_F(StoredPasswordKeyTest, KeyInEitherKeychainIsFoundAndCopiedToTheOther) {
+  const std::string text = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYX";  // the bytes 00 .. 17
+  for (bool holderFirst : {true, false}) {
+    const std::string dir = testsupport::MakeTempDir("two");
+    auto holder = std::make_shared<keychain::FileKeychain>(dir + "/a", dir + "/a.key");
+    auto other = std::make_shared<keychain::FileKeychain>(dir + "/b", dir + "/b.key");
+    ASSERT_EQ(holder->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(text)),
+              keychain::kNoErr);
+    if (holderFirst) {
+      SetCredentialsKeychains({holder, other});
+    } else {
+      SetCredentialsKeychains({other, holder});
+    }
+    gStoredPasswordKeyOutOfReach = false;
+    EXPECT_EQ(DecryptStoredPassword(Hex("fb125b49a9028ce1d79a7341c82ff63e50a0217445aa26")),
+              Text("secret password"))
+        << holderFirst;
+    Bytes copied;
+    ASSERT_EQ(other->FindGenericPassword("Truvane Preferences Encryption Key", "", copied), keychain::kNoErr)
+        << holderFirst;
+    EXPECT_EQ(copied, Text(text));
+    // The next run reaches only the other back end.
+    SetCredentialsKeychains({other});
+    EXPECT_EQ(GetStoredPasswordKey(true), CountingKey()) << holderFirst;
+  }
+}
+
+// Keys of the same name that differ (made by older runs under each back end): values
+// enciphered under either are read; new ones use the first keychain's.
+TEST_F(StoredPasswordKeyTest, DifferentKeysInTwoKeychainsBothRead) {
+  const std::string dir = testsupport::MakeTempDir("two");
+  auto a = std::make_shared<keychain::FileKeychain>(dir + "/a", dir + "/a.key");
+  auto b = std::make_shared<keychain::FileKeychain>(dir + "/b", dir + "/b.key");
+  StoredPasswordKey keyA = CountingKey();
+  StoredPasswordKey keyB = CountingKey();
+  keyB[0] ^= 0x80;
+  for (auto [k, key] : {std::pair{a, keyA}, std::pair{b, keyB}}) {
+    const std::string base64 = values::EncodeBase64(std::span<const std::uint8_t>(key.data(), key.size()));
+    ASSERT_EQ(k->AddGenericPassword("Truvane Preferences Encryption Key", "", Text(base64)),
+              keychain::kNoErr);
+  }
+  SetCredentialsKeychains({a, b});
+  const auto underA = EncryptDataWithKey(Text("from a"), keyA);
+  const auto underB = EncryptDataWithKey(Text("from b"), keyB);
+  ASSERT_TRUE(underA && underB);
+  EXPECT_EQ(DecryptStoredPassword(*underA), Text("from a"));
+  EXPECT_EQ(DecryptStoredPassword(*underB), Text("from b"));
+  const auto fresh = EncryptStoredPassword(Text("new"));
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(DecryptDataWithKey(*fresh, keyA), Text("new"));
+}
+
+// No keychain holds the key and a value waits for it: nothing is made, in no keychain,
+// and the log says once which keychains were searched. A damaged keychain file is named.
+TEST_F(StoredPasswordKeyTest, NoKeyIsMadeWhileAValueWaitsForOneAndTheLogSaysWhereItLooked) {
+  const std::string dir = testsupport::MakeTempDir("none");
+  auto damaged = std::make_shared<keychain::FileKeychain>(dir + "/damaged", dir + "/damaged.key");
+  ASSERT_EQ(damaged->AddGenericPassword("other", "", Text("x")), keychain::kNoErr);
+  testsupport::WriteFile(dir + "/damaged", "not a keychain");
+  struct Case {
+    const char* name;
+    std::vector<std::shared_ptr<keychain::Keychain>> keychains;
+    std::vector<std::string> logged;
+  };
+  auto emptyA = std::make_shared<keychain::FileKeychain>(dir + "/a", dir + "/a.key");
+  auto emptyB = std::make_shared<keychain::FileKeychain>(dir + "/b", dir + "/b.key");
+  const Case cases[] = {
+      {"two empty keychains",
+       {emptyA, emptyB},
+       {"none of the keychains searched (file \"" + dir + "/a\", file \"" + dir + "/b\")"}},
+      {"one damaged", {damaged, emptyB}, {"The keychain file \"" + dir + "/damaged\""}},
+  };
+  for (const Case& c : cases) {
+    engine::CloseGlobalLog();  // nothing held from before
+    SetCredentialsKeychains(c.keychains);
+    gStoredPasswordKeyOutOfReach = false;
+    EXPECT_FALSE(DecryptStoredPassword(Hex("fb125b49a9028ce1"))) << c.name;
+    EXPECT_FALSE(EncryptStoredPassword(Text("pw"))) << c.name;
+    EXPECT_FALSE(DecryptStoredPassword(Hex("fb125b49a9028ce1"))) << c.name;
+    for (const auto& k : c.keychains) {
+      Bytes none;
+      EXPECT_NE(k->FindGenericPassword("Truvane Preferences Encryption Key", "", none), keychain::kNoErr)
+          << c.name;
+    }
+    engine::CreateGlobalLogWindow();
+    const std::string log = engine::CurrentGlobalLog()->Text();
+    engine::CloseGlobalLog();
+    for (const std::string& text : c.logged) {
+      const auto at = log.find(text);
+      EXPECT_NE(at, std::string::npos) << c.name << "\n" << log;
+      if (at != std::string::npos)
+        EXPECT_EQ(log.find(text, at + 1), std::string::npos) << "said twice: " << log;
+    }
+  }
 }
 
 }  // namespace

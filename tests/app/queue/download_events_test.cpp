@@ -16,8 +16,10 @@
 #include "app/queue/record/download_files.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/util/settings/settings_store.h"
+#include "app/util/text/english_texts.h"
 #include "platform/files/alias.h"
 #include "platform/files/xattr.h"
+#include "platform/values/localize.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/fake_download_event_views.h"
 #include "tests/fakes/fake_notifier.h"
@@ -324,7 +326,48 @@ TEST_F(DownloadEventsTest, FailureShowsTheMessageUnlessTheErrorLogIsChosenAndAlw
   }
 }
 
+// A download that fails before its first byte leaves no empty "<name>.partial" folder in
+// the download folder; one that had received bytes keeps them for a later resume.
+TEST_F(DownloadEventsTest, AFailureBeforeTheFirstByteLeavesNoEmptyPackage) {
+  struct Case {
+    const char* name;
+    std::string received;
+    bool kept;
+  } cases[] = {{"refused.zip", "", false}, {"cut.zip", "partial bytes", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WrapperRef w = Started(std::string("http://127.0.0.1:9/") + c.name);
+    const std::optional<files::FileRef> package = CopyPartialPackageURL(w->element());
+    ASSERT_TRUE(package.has_value());
+    ASSERT_TRUE(std::filesystem::is_directory(package->Path()));
+    if (!c.received.empty()) {
+      const std::optional<files::FileRef> data = ResolveAliasField(w->element().fileAlias);
+      ASSERT_TRUE(data.has_value());
+      testsupport::WriteFile(data->Path(), c.received);
+      w->element().progress = static_cast<std::int64_t>(c.received.size());
+    }
+    auto failed = Make(kDownloadEventFinished, w->uid());
+    failed->SetInt32(p::kReason, kFinishFailed);
+    failed->SetValue(p::kErrorCode, EncodeStreamError({1, 61}));
+    Send(failed);
+    EXPECT_EQ(w->status(), kStatusFailed);
+    EXPECT_EQ(std::filesystem::exists(package->Path()), c.kept);
+    EXPECT_EQ(w->element().failureReason, "Connection refused");
+    // The download can be started again: a new package is made for it.
+    if (!c.kept) {
+      EXPECT_EQ(StartDownload(w), 0);
+      EXPECT_TRUE(CopyPartialPackageURL(w->element()).has_value());
+    }
+  }
+}
+
 TEST(DownloadFailureMessageTest, TextByDomainAndCode) {
+  // The English texts the program registers at start (the keys themselves are the other
+  // system's texts); taken away again so the other tests read the keys.
+  util::RegisterEnglishTexts();
+  struct Unregister {
+    ~Unregister() { values::ClearLocalizedStrings(); }
+  } unregister;
   struct Case {
     StreamErrorParam error;
     std::optional<std::string> serverMessage;
@@ -359,14 +402,31 @@ TEST(DownloadFailureMessageTest, TextByDomainAndCode) {
       {{kNetDBErrorDomain, 8},
        {},
        "The download of \rhttp://h/f\rfailed because the server could not be found."},
+      // Any other failure names its last reason in words, never as a bare number.
       {{kFTPErrorDomain, 500},
        {},
-       "The download of \rhttp://h/f\r failed because no urls were valid. Last error:500."},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error: The FTP server did not "
+       "accept a command (500)."},
+      {{1, 61},
+       {},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error: Connection refused."},
+      {{1, 60},
+       {},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error: Connection timed out."},
+      {{kHTTPErrorDomain, 500},
+       {},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error: The server answered "
+       "500 "
+       "Internal Server Error."},
+      {{3, -9814},
+       {},
+       "The download of \rhttp://h/f\r failed because no urls were valid. Last error: The server's "
+       "certificate has expired."},
       {{kOwnErrorDomain, 2},
        std::string("gone"),
-       "The download of \rhttp://h/f\rfailed because no urls were valid. Last error:2\nThe last message from "
-       "the "
-       "server was: gone."},
+       "The download of \rhttp://h/f\rfailed because no urls were valid. Last error: Error 2\nThe last "
+       "message "
+       "from the server was: gone."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DownloadFailureMessage(u, c.error, c.serverMessage), c.expected)

@@ -288,9 +288,12 @@ TEST_F(ApplicationCommandsTest, TheTrayMenuBySimpleAndAdvancedInterface) {
   queue::gQueueRunning = false;
   store.Set("show speeds", values::Value(false));
   auto simple = BuildDockMenu(true);
-  EXPECT_EQ(Titles(*simple), (std::vector<std::string>{"Tray Icon", "Start Queue", "Open Download Folder"}));
-  EXPECT_EQ(simple->Item(2)->command, FourCC("Star"));
-  auto display = simple->Item(1)->submenu;
+  // The way back to a closed main window comes first in either.
+  EXPECT_EQ(Titles(*simple), (std::vector<std::string>{"Show Truvane", "-", "Tray Icon", "Start Queue",
+                                                       "Open Download Folder"}));
+  EXPECT_EQ(simple->Item(1)->command, FourCC("SMWi"));
+  EXPECT_EQ(simple->Item(4)->command, FourCC("Star"));
+  auto display = simple->Item(3)->submenu;
   ASSERT_TRUE(display);
   EXPECT_EQ(display->id(), kDockDisplayMenuID);
   EXPECT_EQ(display->ItemMark(1), 0u) << "show speeds is off";
@@ -299,17 +302,18 @@ TEST_F(ApplicationCommandsTest, TheTrayMenuBySimpleAndAdvancedInterface) {
   queue::gQueueRunning = true;
   store.Set("show speeds", values::Value(true));
   auto advanced = BuildDockMenu(false);
-  EXPECT_EQ(advanced->Item(1)->submenu->ItemMark(1), toolbox::kCheckMark);
-  EXPECT_EQ(Titles(*advanced), (std::vector<std::string>{"Tray Icon", "Stop Queue", "Open Download Folder",
-                                                         "Open Received Files Folder", "-", "Bonjour",
-                                                         "Connect To", "-", "Favourites"}));
-  EXPECT_EQ(advanced->Item(2)->command, FourCC("Stop"));
-  auto bonjour = advanced->Item(6)->submenu;
+  EXPECT_EQ(advanced->Item(3)->submenu->ItemMark(1), toolbox::kCheckMark);
+  EXPECT_EQ(Titles(*advanced), (std::vector<std::string>{"Show Truvane", "-", "Tray Icon", "Stop Queue",
+                                                         "Open Download Folder", "Open Received Files Folder",
+                                                         "-", "Bonjour", "Connect To", "-", "Favourites"}));
+  EXPECT_EQ(advanced->Item(1)->command, FourCC("SMWi"));
+  EXPECT_EQ(advanced->Item(4)->command, FourCC("Stop"));
+  auto bonjour = advanced->Item(8)->submenu;
   ASSERT_TRUE(bonjour);
   ASSERT_EQ(bonjour->CountItems(), 1);
   EXPECT_EQ(bonjour->Item(1)->text, "None Available");
   EXPECT_FALSE(bonjour->IsItemEnabled(1));
-  auto connect = advanced->Item(7)->submenu;
+  auto connect = advanced->Item(9)->submenu;
   ASSERT_TRUE(connect);
   std::vector<std::string> presets;
   for (const auto& item : connect->items()) presets.push_back(values::FourCCString(item.command));

@@ -19,12 +19,15 @@
 #include "app/shell/dock_menu.h"
 #include "app/shell/main_menu_bar.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/main_list/list_cells.h"
+#include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/list_context_menu.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/toolbar/main_toolbar.h"
 #include "app/util/text/english_texts.h"
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/menus/menu_commands.h"
+#include "platform/values/localize.h"
 #include "tests/fakes/fake_list_rows.h"
 
 namespace shell {
@@ -217,6 +220,27 @@ TEST_F(CommandTableTest, EveryReachableCodeIsHandledOrPending) {
         << ui::CommandCodeText(code) << " has no handler and is not pending; met in " << *where.begin();
   }
   EXPECT_TRUE(ui::DuplicateCommandEntries().empty());
+}
+
+// No menu item, toolbar label or help names a program or place of the other desktop: this
+// one has a file manager and a tray, not a Finder and a Dock.
+TEST_F(CommandTableTest, ShownTextsNameThisDesktopsPlaces) {
+  std::vector<std::string> shown;
+  // The menus' items (a toolbar sighting names the item's identifier, not a text: its label
+  // and help come below).
+  for (const auto& [code, where] : EverySighting())
+    for (const std::string& w : where)
+      if (w.rfind("toolbar ", 0) != 0) shown.push_back(w);
+  for (const auto& item : ui::MainToolbarItemTable()) {
+    shown.push_back(values::Localized(item.label));
+    shown.push_back(values::Localized(item.help));
+  }
+  shown.push_back(ui::CopyItemHelpTag(
+      MakeListItem(RowKind::kDownload, Download(queue::kStatusCompleted, 0, 100)), ui::kColFile));
+  ASSERT_GT(shown.size(), 100u);
+  for (const std::string& text : shown) {
+    for (const char* word : {"Finder", "Dock"}) EXPECT_EQ(text.find(word), std::string::npos) << text;
+  }
 }
 
 TEST_F(CommandTableTest, PendingCommandsNameTheirOwnerAndAreRefusedAndDisabled) {

@@ -92,14 +92,13 @@ TEST_P(SchedulerTickTest, StartsAtMostTheOneDownloadThePrioritiesAndLimitsAllow)
   };
   auto& hooks = shell::ShellHooksSlot::Get();
   hooks.setUndoRegistrationEnabled = [&](bool on) { calls.push_back(on ? "undo on" : "undo off"); };
-  hooks.redrawQueueColumn = [&] { calls.push_back("redraw"); };
 
   const bool started = shell::SchedulerTick();
 
   if (c.started) {
     EXPECT_EQ(starts, std::vector<DownloadUID>{*c.started});
     EXPECT_TRUE(started);
-    EXPECT_EQ(calls, (std::vector<std::string>{"undo off", "undo on", "redraw"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"undo off", "undo on"}));
   } else {
     EXPECT_TRUE(starts.empty());
     EXPECT_FALSE(started);

@@ -3,14 +3,25 @@
 #include <cstdlib>
 #include <set>
 
+#include "app/queue/folders/displayed_views.h"
+#include "app/queue/folders/folder_table.h"
+#include "app/queue/record/queue_tables.h"
 #include "app/shell/message_window.h"
 #include "app/shell/quit_warning_window.h"
+#include "app/ui/main_list/main_list.h"
+#include "app/ui/main_window/main_window.h"
+#include "app/ui/main_window/main_window_services.h"
+#include "app/util/text/english_texts.h"
 #include "platform/runtime/event_queue.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/theme/font.h"
 #include "tests/fakes/fake_ui_services.h"
 #include "tests/support/temp_home.h"
+
+// Qt's keywords (slots) must not come before the project's headers.
+#include <QWidget>
+#include <QWindow>
 
 namespace shell {
 namespace {
@@ -116,6 +127,81 @@ TEST_F(MessageWindowTest, GrabbedWindowIsNotBlank) {
     ShowQuitWarningWindow();
     CurrentQuitWarningWindow()->GrabToPng(std::string(keep) + "/quit_warning_window.png");
     CurrentQuitWarningWindow()->Release();
+  }
+}
+
+// Failures gather in one window that belongs to the main window: the newest first, six
+// at most with a line counting the others (the log has them), the other system's CR line
+// breaks shown as line breaks; OK dismisses them all, and the next failure starts afresh.
+class GatheredMessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    util::RegisterEnglishTexts();
+    queue::ClearQueueTables();
+    queue::ClearFolderTable();
+    queue::AddMissingBuiltInFolders();
+    ui::InstallMainWindowServices();
+    ui::InstallMainList();
+    ui::CreateMainWindow({});
+    ASSERT_NE(ui::GetMainWindow(), nullptr);
+  }
+  void TearDown() override {
+    CloseGatheredMessages();
+    ui::DisposeMainWindow();
+    queue::ClearDisplayedViews();
+    ui::UninstallMainList();
+    ui::UninstallMainWindowServices();
+    queue::ClearFolderTable();
+    queue::ClearQueueTables();
+    toolbox::Application::Shared().ProcessPendingEvents();
+  }
+  static std::string Failure(int n) {
+    return "The download of \rhttp://127.0.0.1/f" + std::to_string(n) +
+           "\r failed because no urls were valid. Last error: Connection refused.";
+  }
+  static std::string Shown(int n) {
+    return "The download of \nhttp://127.0.0.1/f" + std::to_string(n) +
+           "\n failed because no urls were valid. Last error: Connection refused.";
+  }
+  static std::string Text(toolbox::Window& w) {
+    return w.FindControl(kApplicationSignature, kMessageTextControlID)->Text();
+  }
+};
+
+TEST_F(GatheredMessagesTest, FailuresGatherNewestFirstInOneWindowOfTheMainWindow) {
+  struct Case {
+    int failures;
+    std::string text;
+  } cases[] = {
+      {1, Shown(1)},
+      {2, Shown(2) + "\n\n" + Shown(1)},
+      {6, Shown(6) + "\n\n" + Shown(5) + "\n\n" + Shown(4) + "\n\n" + Shown(3) + "\n\n" + Shown(2) + "\n\n" +
+              Shown(1)},
+      {7, Shown(7) + "\n\n" + Shown(6) + "\n\n" + Shown(5) + "\n\n" + Shown(4) + "\n\n" + Shown(3) + "\n\n" +
+              Shown(2) + "\n\nOne earlier message is not shown here: Window > View Log lists it."},
+      {9, Shown(9) + "\n\n" + Shown(8) + "\n\n" + Shown(7) + "\n\n" + Shown(6) + "\n\n" + Shown(5) + "\n\n" +
+              Shown(4) + "\n\n3 earlier messages are not shown here: Window > View Log lists them."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failures);
+    const std::size_t before = MessageWindows().size();
+    for (int i = 1; i <= c.failures; ++i) ShowGatheredMessage(Failure(i));
+    EXPECT_EQ(MessageWindows().size(), before + 1) << "one window for all of them";
+    std::shared_ptr<toolbox::Window> w = GatheredMessageWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Text(*w), c.text);
+    EXPECT_TRUE(w->IsVisible());
+    // It belongs to the main window: kept above it, never lost behind it.
+    ASSERT_NE(w->widget()->windowHandle(), nullptr);
+    EXPECT_EQ(w->widget()->windowHandle()->transientParent(), ui::GetMainWindow()->widget()->windowHandle());
+    // Every line of the text is inside the window.
+    toolbox::Control* text = w->FindControl(kApplicationSignature, kMessageTextControlID);
+    EXPECT_GE(text->Bounds().height, text->BestRect().height);
+    EXPECT_LE(text->Bounds().Bottom(), w->ContentBounds().height);
+
+    w->FindControl(kApplicationSignature, kMessageOKButtonID)->Click();
+    EXPECT_TRUE(w->IsReleased());
+    EXPECT_EQ(GatheredMessageWindow(), nullptr);
   }
 }
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/settings/window_bounds_prefs.h"
 #include "platform/prefs/preference_store.h"
@@ -118,6 +122,38 @@ TEST_F(ToolboxUiServicesTest, NibsAreRegisteredBuilders) {
       std::dynamic_pointer_cast<const ToolboxNib>(ui::UiServicesSlot::Get().CreateNibReference("test nib"));
   ASSERT_NE(nib, nullptr);
   EXPECT_NE(nib->CreateWindow("main"), nullptr);
+}
+
+// The About window has an OK button that Return and Escape press, and it closes it.
+TEST_F(ToolboxUiServicesTest, AboutWindowClosesWithOKReturnOrEscape) {
+  const auto about = [] {
+    for (auto& w : toolbox::Window::AllWindows())
+      if (w->Title() == "About Truvane" && !w->IsReleased()) return w;
+    return std::shared_ptr<toolbox::Window>();
+  };
+  struct Case {
+    const char* how;
+    Qt::Key key;  // none: the button is clicked
+  } cases[] = {{"OK", Qt::Key_unknown}, {"Return", Qt::Key_Return}, {"Escape", Qt::Key_Escape}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    ui::UiServicesSlot::Get().ShowAboutWindow("1.2");
+    const auto w = about();
+    ASSERT_NE(w, nullptr);
+    toolbox::Control* ok = w->DefaultButton();
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->Text(), "OK");
+    EXPECT_EQ(w->CancelButton(), ok);
+    EXPECT_LE(ok->Bounds().Bottom(), w->ContentBounds().height);
+    if (c.key == Qt::Key_unknown) {
+      ok->Click();
+    } else {
+      QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+      QApplication::sendEvent(w->widget(), &press);
+    }
+    EXPECT_TRUE(w->IsReleased());
+    EXPECT_EQ(about(), nullptr);
+  }
 }
 
 }  // namespace

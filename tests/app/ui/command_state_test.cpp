@@ -92,6 +92,13 @@ CommandContext Filters() {
   c.filtersViewDisplayed = true;
   return c;
 }
+// The Part's rule for uploads and favourites, as it holds once their editors exist.
+CommandContext WithEditors() {
+  CommandContext c;
+  c.uploadEditorBuilt = true;
+  c.favouriteEditorBuilt = true;
+  return c;
+}
 CommandContext Simple() {
   CommandContext c;
   c.advancedMode = false;
@@ -126,9 +133,14 @@ TEST(CommandStateTest, SelectionKindsEnableTheirCommands) {
        {"StoD", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder", "TransferLog", "StopItem"}},
       {"waiting upload",
        {Upload(upload::kUploadWaiting)},
-       Local(),
+       WithEditors(),
        {"Edit", "Remo", "StaD", "HolD", "QDow", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder",
         "TransferLog", "EditItem", "RemoveItem", "Download"}},
+      {"waiting upload without the upload editor: not edited",
+       {Upload(upload::kUploadWaiting)},
+       Local(),
+       {"Remo", "StaD", "HolD", "QDow", "RFin", "Vdet", "AddItem", "Upload", "RevealInFinder", "TransferLog",
+        "RemoveItem", "Download"}},
       {"received file still arriving", {Received(3)}, Local(), {"StoD", "AddItem", "Upload", "StopItem"}},
       {"received file",
        {Received(1)},
@@ -142,7 +154,11 @@ TEST(CommandStateTest, SelectionKindsEnableTheirCommands) {
       {"remote FTP root", {FTPNode(false)}, Remote(), {"StaD", "QDow", "Download"}},
       {"WebDAV file", {WebDAVNode(true)}, Remote(), {"Remo", "StaD", "QDow", "RemoveItem", "Download"}},
       {"WebDAV root", {WebDAVNode(false)}, Remote(), {"QDow"}},
-      {"favourite", {Favourite()}, Local(), {"Remo", "AddItem", "Upload", "EditItem", "RemoveItem"}},
+      {"favourite", {Favourite()}, WithEditors(), {"Remo", "AddItem", "Upload", "EditItem", "RemoveItem"}},
+      {"favourite without its sheet: not edited",
+       {Favourite()},
+       Local(),
+       {"Remo", "AddItem", "Upload", "RemoveItem"}},
       {"Filters view: nothing is removed",
        {Download(queue::kStatusStopped)},
        Filters(),

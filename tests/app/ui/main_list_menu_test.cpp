@@ -130,8 +130,8 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        {Row(finished)},
        nullptr,
        five,
-       {"Reveal in Finder|RFin", "-", "Download Again|StaD", "-", "Edit Download...|Edit",
-        "Hold Download|HolD", "Queue Download|QDow", "Remove Download...|Remo", "~Remove Download|Remo", "-",
+       {"Show in Folder|RFin", "-", "Download Again|StaD", "-", "Edit Download...|Edit", "Hold Download|HolD",
+        "Queue Download|QDow", "Remove Download...|Remo", "~Remove Download|Remo", "-",
         "View Transfer Details...|Vdet", "Copy URL To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
       {"three queued of five",
        threeQueued,
@@ -153,7 +153,7 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        {Row(running)},
        nullptr,
        five,
-       {"Reveal in Finder|RFin", "-", "Stop Download|StoD", "-", "View Transfer Details...|Vdet",
+       {"Show in Folder|RFin", "-", "Stop Download|StoD", "-", "View Transfer Details...|Vdet",
         "Copy URL To Clipboard|CuRl", "Add to Sensitive Servers|SSb\xBF"}},
       {"a paused peer's item",
        {Row(paused)},
@@ -173,7 +173,7 @@ TEST(ListContextMenu, ForEachKindOfSelection) {
        {hosting(UINT32_MAX)},
        nullptr,
        uploads,
-       {"Reveal in Finder|RFin", "-", "Start Upload|StaD", "-", "Connect to Host|CoH%", "Edit Upload...|Edit",
+       {"Show in Folder|RFin", "-", "Start Upload|StaD", "-", "Connect to Host|CoH%", "Edit Upload...|Edit",
         "Queue Upload|QDow", "Remove Upload...|Remo", "~Remove Upload|Remo", "-",
         "View Transfer Details...|Vdet"}},
       {"a received file",
@@ -230,6 +230,7 @@ TEST(ListContextMenu, SendToListsTheDestinationsInAdvancedModeOnly) {
 }
 
 TEST(ListContextMenu, OpenWithLeadsForOneFileWhenSomeProgramOpensIt) {
+  util::RegisterEnglishTexts();
   auto finished = MakeDownload("done.iso", queue::kStatusCompleted, 1000);
   finished->element().completeFile = values::Bytes{1};
   finished->element().completeURL = values::Url::Create("file:///tmp/done.iso");
@@ -244,11 +245,11 @@ TEST(ListContextMenu, OpenWithLeadsForOneFileWhenSomeProgramOpensIt) {
   const auto lines = Lines(BuildListContextMenu({Row(finished)}, nullptr, context));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Open With|Owif");
-  EXPECT_EQ(lines[1], "Reveal in Finder|RFin");
+  EXPECT_EQ(lines[1], "Show in Folder|RFin");
   EXPECT_EQ(asked, std::vector<std::string>{"/tmp/done.iso"});
   // Nothing opens it: no item. Two rows: no item, nobody asked.
   finished->element().completeURL = values::Url::Create("file:///tmp/other.bin");
-  EXPECT_EQ(Lines(BuildListContextMenu({Row(finished)}, nullptr, context))[0], "Reveal in Finder|RFin");
+  EXPECT_EQ(Lines(BuildListContextMenu({Row(finished)}, nullptr, context))[0], "Show in Folder|RFin");
   asked.clear();
   Lines(BuildListContextMenu({Row(finished), Row(finished)}, nullptr, context));
   EXPECT_TRUE(asked.empty());

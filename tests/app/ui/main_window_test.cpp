@@ -3,6 +3,7 @@
 // the state written at quit, and pictures of the window as a person sees it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -11,6 +12,7 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/ui/main_list/list_columns.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_layout.h"
@@ -120,6 +122,66 @@ TEST_F(MainWindowTest, ARemoteHostOrAMissingFolderIsNotRestored) {
     DisposeMainWindow();
     queue::ClearDisplayedViews();
   }
+}
+
+TEST_F(MainWindowTest, TheWindowIsMadeWithItsActionsAndPriorityColumnsInFront) {
+  queue::AddFolder(0x100001, "Work");
+  using Columns = std::vector<std::uint32_t>;
+  struct Case {
+    queue::ViewID view;
+    Columns front;  // the first columns, in the order a person sees them
+  } cases[] = {
+      {queue::kMyDownloadsViewID, {kColFile, kColPriority, kColQueuePosition, kColQueueCheck, kColName}},
+      {0x100001, {kColFile, kColQueuePosition, kColQueueCheck, kColName}},
+      {queue::kHistoryViewID, {kColFile, kColName}},
+      {queue::kMyServersViewID, {}},  // its rows have no buttons
+  };
+  for (const auto& c : cases) {
+    MainWindowStartState state;
+    state.currentView = c.view;
+    Create(state);
+    const Columns all = GetMainList()->list().Columns();
+    ASSERT_GE(all.size(), c.front.size()) << c.view;
+    EXPECT_EQ(Columns(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(c.front.size())), c.front)
+        << c.view;
+    if (c.view == queue::kMyServersViewID) {
+      EXPECT_EQ(std::count(all.begin(), all.end(), kColFile), 0);
+      EXPECT_EQ(std::count(all.begin(), all.end(), kColPriority), 0);
+    }
+    // A layout saved from the window never keeps them.
+    queue::FolderColumnOptions saved;
+    ASSERT_TRUE(GetMainList()->SaveColumnLayout(saved));
+    EXPECT_NE(saved.props[0], kColFile) << c.view;
+    EXPECT_NE(saved.props[0], kColPriority) << c.view;
+    DisposeMainWindow();
+    queue::ClearDisplayedViews();
+  }
+}
+
+// The striped bar of a running download whose size is unknown moves at every list refresh:
+// its status cell is painted again each time, though the download reported nothing new.
+TEST_F(MainWindowTest, TheStripedBarOfAnUnknownSizeIsPaintedAtEveryRefresh) {
+  auto unknown = Add("stream.bin", queue::kStatusDownloading, -1, 5000, 3.0f);
+  Create();
+  queue::DisplayViews({queue::kMyDownloadsViewID});
+  MainList& list = *GetMainList();
+  toolbox::Application::Shared().ProcessPendingEvents();
+  list.list().FlushPainting();
+  const toolbox::ListItemID row = list.DownloadRow(unknown->uid());
+  ASSERT_NE(row, 0u);
+  int painted = 0;
+  list.list().SetCellPaintObserver([&](toolbox::ListItemID id, toolbox::ListPropertyID property) {
+    if (id == row && property == kColStatus) ++painted;
+  });
+  for (int pass = 1; pass <= 3; ++pass) {
+    SCOPED_TRACE(pass);
+    painted = 0;
+    list.RefreshChangedRows();
+    toolbox::Application::Shared().ProcessPendingEvents();
+    list.list().FlushPainting();
+    EXPECT_GE(painted, 1);
+  }
+  list.list().SetCellPaintObserver(nullptr);
 }
 
 TEST_F(MainWindowTest, SavedScopeSelectsItsButton) {

@@ -390,7 +390,7 @@ TEST_F(SourceListTest, SmartFolderSavedSearchIsMadeRevealedAndForgottenWhenGone)
   SourceListAddFolderRow(*list_, 0x40000A);
   list_->SelectRow(list_->GetRowByIdentifier(0x40000A));
   const auto lastItem = [&] { return MenuTexts(0x40000A).back(); };
-  EXPECT_EQ(lastItem(), "Create Finder Smart Folder...");
+  EXPECT_EQ(lastItem(), "Save as Search File...");
 
   const std::string dir = testsupport::MakeTempDir("savedsearch");
   const std::string file = dir + "/Zips.savedSearch";
@@ -400,14 +400,14 @@ TEST_F(SourceListTest, SmartFolderSavedSearchIsMadeRevealedAndForgottenWhenGone)
   EXPECT_EQ(presenter->put_file_requests[0].file_name, "Zips.savedSearch");
   EXPECT_EQ(presenter->put_file_requests[0].message, "Specify a name and location for your smart folder");
   EXPECT_TRUE(std::filesystem::exists(file));
-  EXPECT_EQ(lastItem(), "Reveal in Finder");
+  EXPECT_EQ(lastItem(), "Show in Folder");
 
   EXPECT_EQ(Send(values::FourCC("RFin")), runtime::kNoErr);
   EXPECT_EQ(workspace->opened, std::vector<std::string>{file});
 
   // Gone from disk: the menu offers to make it again and the folder forgets it.
   std::filesystem::remove(file);
-  EXPECT_EQ(lastItem(), "Create Finder Smart Folder...");
+  EXPECT_EQ(lastItem(), "Save as Search File...");
   EXPECT_FALSE(folder->savedSearchAlias().has_value());
   // Cancelling the dialog writes nothing.
   presenter->put_file_answers.push_back(std::nullopt);

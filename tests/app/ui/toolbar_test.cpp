@@ -277,10 +277,11 @@ TEST_F(ToolbarTest, PicturesOfTheToolbarAndTheStatusLine) {
   }
 }
 
-// The window at its least width, at 800 pixels and at its first width, in both interfaces:
-// the items that do not fit are the last ones of the row, none of the others is narrowed
-// (the row never cuts a label), and the chevron's menu offers the hidden items with
-// commands (the search field named, disabled); choosing one does what a click on it does.
+// The window at its least width, at 800 pixels and at its first width (860), in both
+// interfaces: the search field stays in the row, the buttons that do not fit are the last
+// ones of the row, none of the others is narrowed (the row never cuts a label), and the
+// chevron's menu offers the hidden items with commands; choosing one does what a click on
+// it does.
 TEST_F(ToolbarTest, ItemsThatDoNotFitGoUnderTheChevronInTheirOrder) {
   std::vector<values::FourCharCode> reached;
   auto catcher = runtime::EventTarget::Application()->InstallHandler(
@@ -312,8 +313,19 @@ TEST_F(ToolbarTest, ItemsThatDoNotFitGoUnderTheChevronInTheirOrder) {
     const auto& hidden = Bar().OverflowItems();
     EXPECT_EQ(!hidden.empty(), c.someHidden) << hidden.size() << " hidden";
     ASSERT_LE(hidden.size(), items.size());
-    // The hidden ones are the end of the row, in its order.
-    EXPECT_TRUE(std::equal(hidden.begin(), hidden.end(), items.end() - static_cast<long>(hidden.size())));
+    // The search field is never among them; the hidden ones are the end of the row, in
+    // its order, leaving out the field and the spaces that keep it at the row's end.
+    std::vector<toolbox::ToolbarItemRef> rowEnd;
+    bool field = false;
+    for (const auto& item : items) {
+      if (item->searchField()) field = true;
+      if (item->searchField() || item->identifier() == toolbox::kToolbarFlexibleSpaceIdentifier) continue;
+      rowEnd.push_back(item);
+    }
+    EXPECT_TRUE(field);
+    EXPECT_TRUE(std::none_of(hidden.begin(), hidden.end(), [](const auto& i) { return i->searchField(); }));
+    ASSERT_LE(hidden.size(), rowEnd.size());
+    EXPECT_TRUE(std::equal(hidden.begin(), hidden.end(), rowEnd.end() - static_cast<long>(hidden.size())));
 
     const toolbox::MenuRef menu = Bar().MakeOverflowMenu();
     std::vector<values::FourCharCode> offered;

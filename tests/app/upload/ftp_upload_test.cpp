@@ -267,8 +267,7 @@ TEST_F(FtpUploadTest, StopBeforeTheWorkerReportsIsNotLost) {
 // Destinations without a family in this program end at once, failed, saying why.
 TEST_F(FtpUploadTest, UnavailableDestinationEndsAsFailedWithALogLine) {
   testsupport::WriteFile(local + "/dav.bin", "x");
-  for (const std::int32_t type :
-       {upload::kHostTypeWebDAV, upload::kHostTypeIDisk, upload::kHostTypeFileHosting}) {
+  for (const std::int32_t type : {upload::kHostTypeFileHosting}) {
     auto item = upload::UploadItemCreateAndEnqueue(local + "/dav.bin", "127.0.0.1:1", std::nullopt, "u", "p",
                                                    "/", type);
     ASSERT_TRUE(item);

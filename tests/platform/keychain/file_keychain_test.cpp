@@ -47,6 +47,7 @@ TEST_F(FileKeychainTest, FilesAreTheUsersAloneAndHoldNoSecretInClear) {
   FileKeychain again(store_, key_);
   Bytes out;
   ASSERT_EQ(again.FindGenericPassword("Truvane password data", "", out), kNoErr);
+  EXPECT_EQ(again.Problem(), "");
   EXPECT_EQ(std::string(out.begin(), out.end()), secret);
 }
 
@@ -84,6 +85,8 @@ TEST_F(FileKeychainTest, UnreadableStoreIsNotAvailableAndNeverOverwritten) {
     EXPECT_EQ(k.AddGenericPassword("new", "", Bytes{'2'}), kNotAvailable) << c.name;
     std::vector<InternetPassword> found;
     EXPECT_EQ(k.FindInternetPasswords({"h", kProtocolFTP}, found), kNotAvailable) << c.name;
+    // The log can say which file is at fault, not just that a keychain failed.
+    EXPECT_NE(k.Problem().find("The keychain file \"" + store_ + "\""), std::string::npos) << k.Problem();
     EXPECT_EQ(testsupport::ReadFile(store_), damaged) << c.name;
   }
 }

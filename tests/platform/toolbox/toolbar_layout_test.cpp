@@ -1,6 +1,7 @@
 // The toolbar's row in the width it has: items at their own width (never narrower, so no
 // label is cut), the view between its least and greatest width, spaces taking the rest,
-// and, when the items do not fit, the last ones under the chevron with no gap left before it.
+// and, when the items do not fit, the last buttons under the chevron while the search field
+// stays, with no gap left where the buttons end.
 #include "platform/toolbox/toolbar/toolbar_layout.h"
 
 #include <gtest/gtest.h>
@@ -27,35 +28,44 @@ ToolbarSlot View(int least, int greatest) {
 }
 
 // Margins 6, spacing 2, chevron 20 (the defaults).
-TEST(ToolbarLayout, NarrowRowsMoveTheirLastItemsUnderTheChevron) {
+TEST(ToolbarLayout, NarrowRowsMoveTheirLastButtonsUnderTheChevronAndKeepTheField) {
   // Three items of 50, a separator, a space and a search field of 150 to 250.
   const std::vector<ToolbarSlot> row = {Item(50), Item(50), Item(50), Separator(), Space(), View(150, 250)};
   // At their least: 12 + 50*3 + 8 + 0 + 150 + 5*2 = 330.
   ASSERT_EQ(ToolbarRowFullWidth(row), 330);
   struct Case {
     int width;
-    std::size_t overflow;       // the first slot under the chevron
-    std::vector<bool> shown;    // per slot
-    int viewWidth, spaceWidth;  // when shown
+    std::vector<bool> shown;       // per slot
+    std::vector<bool> overflowed;  // per slot: listed by the chevron
+    int viewWidth, spaceWidth;     // when shown
   } cases[] = {
       // Room to spare: the field grows to 250, the space takes the rest.
-      {600, 6, {true, true, true, true, true, true}, 250, 600 - 330 - 100},
+      {600,
+       {true, true, true, true, true, true},
+       {false, false, false, false, false, false},
+       250,
+       600 - 330 - 100},
       // Just enough: everything at its least.
-      {330, 6, {true, true, true, true, true, true}, 150, 0},
-      {380, 6, {true, true, true, true, true, true}, 200, 0},
-      // One pixel short: the field goes under the chevron, and the separator and space
-      // that would end the row go with it.
-      {329, 5, {true, true, true, false, false, false}, 0, 0},
+      {330, {true, true, true, true, true, true}, {false, false, false, false, false, false}, 150, 0},
+      {380, {true, true, true, true, true, true}, {false, false, false, false, false, false}, 200, 0},
+      // One pixel short: the last button and the separator after it leave; the field stays
+      // at the row's end and takes what the button left: 329 - 12 - 22 - (50 + 2 + 50 + 2 + 0 + 2).
+      {329, {true, true, false, false, true, true}, {false, false, true, true, false, false}, 189, 0},
+      {260, {true, false, false, false, true, true}, {false, true, true, true, false, false}, 172, 0},
+      // Only the field (with the space before it) beside the chevron.
+      {200, {false, false, false, false, true, true}, {true, true, true, true, false, false}, 164, 0},
+      // Not even the field fits: what fits from the start, as many buttons as there is room.
+      {170, {true, true, false, false, false, false}, {false, false, true, true, false, true}, 0, 0},
       // Room for one item beside the chevron: 12 + 50 + 2 + 20 = 84.
-      {84, 1, {true, false, false, false, false, false}, 0, 0},
-      {83, 0, {false, false, false, false, false, false}, 0, 0},
+      {84, {true, false, false, false, false, false}, {false, true, true, true, false, true}, 0, 0},
+      {83, {false, false, false, false, false, false}, {true, true, true, true, false, true}, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("width " + std::to_string(c.width));
     const ToolbarRowLayout layout = LayOutToolbarRow(row, c.width);
-    EXPECT_EQ(layout.overflow, c.overflow);
-    EXPECT_EQ(layout.chevron, c.overflow < row.size());
+    EXPECT_EQ(layout.chevron, c.width < 330);
     EXPECT_EQ(layout.shown, c.shown);
+    EXPECT_EQ(layout.overflowed, c.overflowed);
     int right = 0;
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (!layout.shown[i]) continue;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include <set>
 #include <vector>
 
@@ -368,6 +372,55 @@ TEST_F(WindowTest, AMenuBarSitsAboveTheContentWhichKeepsItsPlace) {
   EXPECT_EQ(box->Bounds(), (Rect{0, 0, 360, 20}));
   w->SetMenuBar(nullptr);
   EXPECT_EQ(w->ContentBounds(), (Rect{100, 120, 360, 220}));
+}
+
+// A menu bar or a toolbar grows the frame upward from the content: a window at the top
+// of the screen comes down so that the whole frame stays on it.
+TEST_F(WindowTest, AFrameGrownAboveTheScreenComesBackOnIt) {
+  struct Case {
+    double top;
+    bool moved;
+  } cases[] = {{0, true}, {4, true}, {200, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.top);
+    auto w = MakeWindow({100, c.top, 300, 200});
+    MenuBar bar;
+    bar.Append(Menu::Create(129, "File"));
+    w->SetMenuBar(&bar);
+    EXPECT_GE(w->StructureBounds().y, 0);
+    EXPECT_EQ(w->ContentBounds().height, 200);
+    if (c.moved) {
+      EXPECT_EQ(w->StructureBounds().y, 0);
+      EXPECT_GT(w->ContentBounds().y, c.top);
+    } else {
+      EXPECT_EQ(w->ContentBounds().y, c.top);
+    }
+    w->SetMenuBar(nullptr);
+  }
+}
+
+// Ctrl+W closes a window without a menu bar (as its close box); a window with a menu bar
+// leaves the key to its menus.
+TEST_F(WindowTest, ControlWClosesAWindowWithoutAMenuBar) {
+  MenuBar bar;
+  bar.Append(Menu::Create(129, "File"));
+  struct Case {
+    bool menuBar, closeBox, closed;
+  } cases[] = {{false, true, true}, {true, true, false}, {false, false, false}};
+  for (const Case& c : cases) {
+    WindowSpec desc;
+    desc.title = "Keys";
+    desc.content = {100, 100, 300, 200};
+    desc.close_box = c.closeBox;
+    auto w = Window::Create(desc);
+    windows_.push_back(w);
+    if (c.menuBar) w->SetMenuBar(&bar);
+    w->Show();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier, QStringLiteral("w"));
+    QApplication::sendEvent(w->widget(), &press);
+    EXPECT_EQ(w->IsReleased(), c.closed) << c.menuBar << c.closeBox;
+    if (!w->IsReleased()) w->SetMenuBar(nullptr);
+  }
 }
 
 TEST(Sheets, OpenAndCloseHooksAndARefusedOpening) {
