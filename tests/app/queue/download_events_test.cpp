@@ -555,9 +555,11 @@ TEST_F(CompletionTest, TheEngineRoadEndsWithTheFileFiledLoggedCountedAndStamped)
   EXPECT_EQ(util::CurrentSettings()->bytesTransferred, before->bytesTransferred + 2048);
   EXPECT_EQ(util::SettingsPreferences().GetInteger("Files transfered"), before->filesTransferred + 1);
 
-  // Completion tells "all finished" first; the download's own notice follows it.
-  ASSERT_EQ(notifier->posted.size(), 2u);
-  EXPECT_EQ(notifier->posted.front().name, "All Downloads Finished");
+  // The start was announced; completion tells "all finished" first; the download's own
+  // notice follows it.
+  ASSERT_EQ(notifier->posted.size(), 3u);
+  EXPECT_EQ(notifier->posted[0].name, "Download is starting");
+  EXPECT_EQ(notifier->posted[1].name, "All Downloads Finished");
   const desktop::Notice& done = notifier->posted.back();
   EXPECT_EQ(done.name, "Download is complete");
   EXPECT_EQ(done.clickContext, std::optional<std::string>(filed));
