@@ -273,8 +273,9 @@ TEST_F(StoredPasswordKeyTest, NoKeyIsMadeWhileAValueWaitsForOneAndTheLogSaysWher
     for (const std::string& text : c.logged) {
       const auto at = log.find(text);
       EXPECT_NE(at, std::string::npos) << c.name << "\n" << log;
-      if (at != std::string::npos)
+      if (at != std::string::npos) {
         EXPECT_EQ(log.find(text, at + 1), std::string::npos) << "said twice: " << log;
+      }
     }
   }
 }

@@ -257,8 +257,9 @@ TEST_F(ScheduleSheetTest, TextsFitAndControlsDoNotOverlap) {
       EXPECT_LE(b.Right(), w->ContentBounds().width) << c->Text();
       EXPECT_LE(b.Bottom(), w->ContentBounds().height) << c->Text();
       if (c->kind() == toolbox::ControlKind::kStaticText || c->kind() == toolbox::ControlKind::kCheckBox ||
-          c->kind() == toolbox::ControlKind::kPushButton || c->kind() == toolbox::ControlKind::kPopUpButton)
+          c->kind() == toolbox::ControlKind::kPushButton || c->kind() == toolbox::ControlKind::kPopUpButton) {
         EXPECT_LE(c->BestRect().width, b.width) << "\"" << c->Text() << "\" is cut";
+      }
       for (toolbox::Control* other : shown) {
         if (other == c) continue;
         const toolbox::Rect o = other->Bounds();
