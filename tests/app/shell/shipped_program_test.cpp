@@ -97,13 +97,17 @@ void ExpectEachSeamAsItsListSays(const ServicesReportLines& report, bool withDis
         << "not listed beside its definition with who installs it";
     EXPECT_TRUE(line.state == "installed" || line.state == "default" ||
                 line.state == "derived from its default");
-    if (line.state == "derived from its default")
+    if (line.state == "derived from its default") {
       EXPECT_TRUE(defaultServes)
           << "installed by a class derived from the do-nothing default: derive it from "
              "the interface, so every call is written";
-    if (atStartUp || (withADisplay && withDisplay))
+    }
+    if (atStartUp || (withADisplay && withDisplay)) {
       EXPECT_EQ(line.state, "installed") << "its owner is built, but start-up leaves the default";
-    if (pending) EXPECT_EQ(line.state, "default") << "installed now: it is no longer pending";
+    }
+    if (pending) {
+      EXPECT_EQ(line.state, "default") << "installed now: it is no longer pending";
+    }
   }
 }
 
