@@ -461,7 +461,7 @@ bool DownloadRun::OpenFiles() {
   // Said once: the next write of the ranges file replaces the damaged text.
   if (!damage.empty())
     Log("\rThe ranges file \"" + input_->rangesFile + "\" is damaged: " + damage +
-        ". Only the parts before it count as received; the rest is downloaded again.\r");
+        ". Only what comes before it counts as received; the rest is downloaded again.\r");
   auto ranges = files::FileHandle::Open(files::FileRef(input_->rangesFile), files::kOpenReadWrite);
   if (ranges.ok()) {
     rangesFork_ = std::move(*ranges);

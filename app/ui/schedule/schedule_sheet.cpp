@@ -324,12 +324,12 @@ toolbox::Window* OpenScheduleSheet() {
   }
   toolbox::Window* main = GetMainWindow();
   if (main == nullptr) return nullptr;
-  toolbox::WindowSpec spec;
-  spec.kind = toolbox::WindowKind::kSheet;
-  spec.title = values::Localized(kScheduleSheetTitle);
-  spec.content = {0, 0, kWidth, kHeight};
-  spec.parent = main;
-  std::shared_ptr<toolbox::Window> sheet = toolbox::Window::Create(spec);
+  toolbox::WindowSpec frame;
+  frame.kind = toolbox::WindowKind::kSheet;
+  frame.title = values::Localized(kScheduleSheetTitle);
+  frame.content = {0, 0, kWidth, kHeight};
+  frame.parent = main;
+  std::shared_ptr<toolbox::Window> sheet = toolbox::Window::Create(frame);
   toolbox::Window& w = *sheet;
   AddSection(w, kStart, 16, "Start the queue");
   AddSection(w, kStop, 90, "Stop the queue");

@@ -92,7 +92,7 @@ CommandContext Filters() {
   c.filtersViewDisplayed = true;
   return c;
 }
-// The Part's rule for uploads and favourites, as it holds once their editors exist.
+// Uploads and favourites as they are enabled once their editors exist.
 CommandContext WithEditors() {
   CommandContext c;
   c.uploadEditorBuilt = true;
