@@ -14,12 +14,14 @@
 #include "app/shell/shell_hooks.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/ui/upload_windows/upload_conflict_sheet.h"
 #include "app/upload/engine/upload_engine.h"
 #include "app/upload/events/upload_event_handler.h"
 #include "app/upload/interface/upload_interface.h"
 #include "app/upload/queue/upload_queue.h"
 #include "app/upload/queue/uploads_file.h"
 #include "app/upload/upload_hooks.h"
+#include "platform/toolbox/app/application.h"
 #include "platform/values/localize.h"
 
 namespace shell {
@@ -64,6 +66,14 @@ runtime::HandlerRef InstallUploads() {
         return 0;
     }
   };
+
+  // With a display the file-exists question waits for the person in a sheet; headless
+  // runs keep the unattended answer.
+  if (!toolbox::Application::Shared().IsOffscreen()) {
+    hooks.queueConflictSheet = [](const upload::UploadConflictQuestion& question) {
+      ui::QueueUploadConflictSheet(question);
+    };
+  }
 
   // A hook a test installed to record the call stays.
   auto& shellHooks = ShellHooksSlot::Get();

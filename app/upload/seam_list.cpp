@@ -28,9 +28,7 @@ void ListSeams() {
           {"registerUndoUploadRemoved", &UploadHooks::registerUndoUploadRemoved, runtime::AtStartUp()},
           {"setUndoActionName", &UploadHooks::setUndoActionName, runtime::AtStartUp()},
           {"runClearConfirmation", &UploadHooks::runClearConfirmation, runtime::AtStartUp()},
-          {"queueConflictSheet", &UploadHooks::queueConflictSheet,
-           runtime::DefaultServes("until the uploads' file-exists sheet is built the question is answered "
-                                  "unattended: resume a shorter file this upload began, else skip")},
+          {"queueConflictSheet", &UploadHooks::queueConflictSheet, runtime::WithDisplay()},
           {"showAuthFailure", &UploadHooks::showAuthFailure,
            runtime::PendingOn("the uploads' authentication-failure window")},
           {"showEditUpload", &UploadHooks::showEditUpload, runtime::PendingOn("the upload editor")},

@@ -485,7 +485,7 @@ void PostChangeSearchString(const std::string& text) {
   runtime::NotificationCenter::Default().Post("changeSearchString", {},
                                               values::Value({{"newString", values::Value(text)}}));
 }
-void PostBatchActionChange(const std::string& batchID) {
+void PostBatchActionChangeNotification(const std::string& batchID) {
   runtime::NotificationCenter::Default().Post(
       "batchActionChange", runtime::ObjectHandle::Of(std::make_shared<std::string>(batchID)),
       values::Value({{"batchID", values::Value(batchID)}}));

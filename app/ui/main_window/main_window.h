@@ -94,7 +94,7 @@ queue::ViewID GetMainWindowCurrentView();
 void PostActiveDownloadsChange();
 void PostActiveUploadsChange();
 void PostChangeSearchString(const std::string& text);
-void PostBatchActionChange(const std::string& batchID);
+void PostBatchActionChangeNotification(const std::string& batchID);
 void PostDragLeftWindow();
 // The badges of My Downloads, My Uploads and Received Files follow these.
 void MainWindowNotificationHandler(const std::string& name);

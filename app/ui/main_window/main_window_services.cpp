@@ -114,7 +114,7 @@ class WindowInterface : public InterfaceService {
 
 class WindowNotifications : public ViewNotifications {
  public:
-  void PostBatchActionChange(const std::string& id) override { ui::PostBatchActionChange(id); }
+  void PostBatchActionChange(const std::string& id) override { ui::PostBatchActionChangeNotification(id); }
 };
 
 class WindowSourceListRows : public SourceListRowsService {

@@ -358,6 +358,23 @@ const std::map<std::string, Drawing>& Drawings() {
                    Server(ctx, Color::FromBytes(230, 190, 60));
                    Letters(ctx, "FTPS", Color::White());
                  }};
+    // The destinations' protocol pictures of the upload windows.
+    d["ftp"] = {16, 16, [=](DrawingContext& ctx) {
+                  Server(ctx, Color::FromBytes(120, 220, 120));
+                  Letters(ctx, "FTP", Color::White());
+                }};
+    d["ftp_ssl"] = {16, 16, [=](DrawingContext& ctx) {
+                      Server(ctx, Color::FromBytes(230, 190, 60));
+                      Letters(ctx, "FTPS", Color::White());
+                    }};
+    d["webdav"] = {16, 16, [=](DrawingContext& ctx) {
+                     Globe(ctx, Color::FromBytes(70, 130, 190));
+                     Letters(ctx, "DAV", Color::White());
+                   }};
+    d["webdav_ssl"] = {16, 16, [=](DrawingContext& ctx) {
+                         Globe(ctx, Color::FromBytes(200, 150, 40));
+                         Letters(ctx, "DAV", Color::White());
+                       }};
     d["Rndv"] = {16, 16, [](DrawingContext& ctx) { Computer(ctx, Color::FromBytes(120, 180, 240)); }};
     d["Remo"] = {16, 16, [](DrawingContext& ctx) { Computer(ctx, Color::FromBytes(150, 200, 140)); }};
     d["SecI"] = {16, 16, [](DrawingContext& ctx) { Lock(ctx); }};

@@ -173,7 +173,7 @@ void HandleCertificate(runtime::Event& event) {
     StartUpload(item);
 }
 
-// Without the file-exists sheet the question is answered here: resume when the remote
+// Without a person to ask (headless runs) the question is answered here: resume when the remote
 // file is a shorter one this upload itself began (it had sent bytes before), otherwise
 // the answer assumed when none is given, skip.
 std::int32_t UnattendedConflictAnswer(const UploadItem& item, const UploadConflictQuestion& q) {
