@@ -85,10 +85,11 @@ ConnectionOutcome ConnectionOutcomeForResult(std::int64_t result, bool silent, c
                                                "Check that it is running Truvane 4 or higher"),
                              {peerName});
   } else {
-    o.alert = values::Format(values::Localized("Truvane is unable to connect to %@. The remote machine may be "
-                                               "offline, or Truvane may not be currently running on it.\r"
-                                               "Error : %@"),
-                             {peerName, result});
+    o.alert =
+        values::Format(values::Localized("Truvane is unable to connect to %@. The remote machine may be "
+                                         "offline, or Truvane may not be currently running on it.\r"
+                                         "Error : %@"),
+                       {peerName, result});
   }
   return o;
 }
@@ -120,7 +121,8 @@ void FolderSharingRows::SelectNone() {
 }
 
 bool FolderSharingRows::CanConfirm() const {
-  return std::any_of(rows_.begin(), rows_.end(), [](const FolderSharingRow& r) { return r.view || r.download; });
+  return std::any_of(rows_.begin(), rows_.end(),
+                     [](const FolderSharingRow& r) { return r.view || r.download; });
 }
 
 void FolderSharingRows::ApplyTo(util::SharingUsersTable& users) const {

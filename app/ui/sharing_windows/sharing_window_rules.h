@@ -48,9 +48,9 @@ std::optional<std::string> ConnectionStepText(std::int64_t step);
 
 // What the main thread does with the last event of a connection.
 struct ConnectionOutcome {
-  bool success = false;            // -5: the lock icon when enciphered, the request freed
-  bool reopenLogin = false;        // -3: the login window again, the request lives on
-  bool removeRecord = false;       // the peer's record and its rows go
+  bool success = false;       // -5: the lock icon when enciphered, the request freed
+  bool reopenLogin = false;   // -3: the login window again, the request lives on
+  bool removeRecord = false;  // the peer's record and its rows go
   bool markFavouriteDisconnected = false;
   bool closeBonjourContainer = false;
   bool releaseRequest = true;
