@@ -18,9 +18,9 @@ namespace browser {
 
 // What the dialog opens with; every part may be missing.
 struct ConnectDialogRequest {
-  std::optional<std::string> bonjourHost;   // the resolved address of a copy found by Bonjour
-  std::optional<std::string> serviceName;   // its service name: the dialog asks for its login
-  std::optional<std::string> preFill;       // a location: "ftp://host/path", "idisk://member", ...
+  std::optional<std::string> bonjourHost;  // the resolved address of a copy found by Bonjour
+  std::optional<std::string> serviceName;  // its service name: the dialog asks for its login
+  std::optional<std::string> preFill;      // a location: "ftp://host/path", "idisk://member", ...
   std::optional<std::string> user;
   std::optional<std::string> password;
   std::optional<std::string> favouriteName;  // selected in the favourites pop-up when it exists

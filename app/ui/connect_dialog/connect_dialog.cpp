@@ -73,8 +73,7 @@ void AddField(toolbox::Window& w, ControlKind kind, std::int32_t id, double top,
 
 toolbox::MenuRef ProtocolMenu() {
   toolbox::MenuRef menu = toolbox::Menu::Create(0);
-  for (const char* name :
-       {"Truvane", "FTP", "FTP-SSL", "iDisk", "Public iDisk", "WebDAV", "WebDAV over SSL"})
+  for (const char* name : {"Truvane", "FTP", "FTP-SSL", "iDisk", "Public iDisk", "WebDAV", "WebDAV over SSL"})
     menu->AppendItem(L(name));
   return menu;
 }
@@ -119,9 +118,8 @@ ConnectForm ConnectionController::Form() const {
 }
 
 void ConnectionController::MakeMainWindow() {
-  window_ = toolbox::Window::Create({.kind = toolbox::WindowKind::kDialog,
-                                     .title = L("Connect to Server"),
-                                     .content = {0, 0, 480, 306}});
+  window_ = toolbox::Window::Create(
+      {.kind = toolbox::WindowKind::kDialog, .title = L("Connect to Server"), .content = {0, 0, 480, 306}});
   toolbox::Window& w = *window_;
   AddLabel(w, 40, 16, L("My Servers:"));
   toolbox::MenuRef favourites = FavouritesMenu();
@@ -174,9 +172,8 @@ void ConnectionController::MakeMainWindow() {
 }
 
 void ConnectionController::MakeAlternateWindow() {
-  alternateWindow_ = toolbox::Window::Create({.kind = toolbox::WindowKind::kDialog,
-                                              .title = L("Connect to Server"),
-                                              .content = {0, 0, 480, 196}});
+  alternateWindow_ = toolbox::Window::Create(
+      {.kind = toolbox::WindowKind::kDialog, .title = L("Connect to Server"), .content = {0, 0, 480, 196}});
   toolbox::Window& w = *alternateWindow_;
   w.AddControl({.kind = ControlKind::kStaticText,
                 .id = {kApplicationSignature, 50},
@@ -299,8 +296,8 @@ void ConnectionController::protocolTypeChanged() {
 void ConnectionController::favouriteChanged(toolbox::Control& popUp) {
   const int item = popUp.Value();
   const bool alternate = popUp.id().id == kConnectAlternateFavouriteMenu;
-  toolbox::Control* save = Find(&popUp.window(), alternate ? kConnectAlternateAddToFavouritesButton
-                                                           : kConnectAddToFavouritesButton);
+  toolbox::Control* save = Find(
+      &popUp.window(), alternate ? kConnectAlternateAddToFavouritesButton : kConnectAddToFavouritesButton);
   if (item <= 1 || static_cast<std::size_t>(item - 1) > favourites_.size()) {
     if (save) save->SetText(L("Add to My Servers"));
     selectedFavourite_.reset();
@@ -341,8 +338,7 @@ bool ConnectionController::matchesFavourite() const {
 void ConnectionController::UpdateSaveButton() {
   toolbox::Control* save = FormSaveButton();
   if (!save) return;
-  const bool connectEnabled =
-      bonjourForm() ? true : Find(window_.get(), kConnectOKButton)->IsEnabled();
+  const bool connectEnabled = bonjourForm() ? true : Find(window_.get(), kConnectOKButton)->IsEnabled();
   save->SetEnabled(connectEnabled && !matchesFavourite());
   if (selectedFavourite_) save->SetText(L("Save"));
 }
@@ -397,8 +393,8 @@ void ConnectionController::okSaveFavourite() {
   const std::string name = browser::TrimConnectField(TextOf(sheet_.get(), kConnectSheetField));
   if (name.empty()) return;
   if (browser::FavouriteFindByName(name)) {
-    UiServicesSlot::Get().RunStandardAlert(AlertType::kNote, L("There is already a favourite with that name."),
-                                           std::nullopt);
+    UiServicesSlot::Get().RunStandardAlert(AlertType::kNote,
+                                           L("There is already a favourite with that name."), std::nullopt);
     return;
   }
   SaveToFavouriteWithName(name);
@@ -473,8 +469,8 @@ void ConnectionController::AddFavouriteItem(const ConnectFavourite& favourite) {
 }
 
 void ConnectionController::chooseLocalPath() {
-  const ChooseFolderAnswer answer =
-      FolderDialogServiceSlot::Get().ChooseFolder(TextOf(window_.get(), kConnectLocalPathBox), values::FourCC("CoLP"));
+  const ChooseFolderAnswer answer = FolderDialogServiceSlot::Get().ChooseFolder(
+      TextOf(window_.get(), kConnectLocalPathBox), values::FourCC("CoLP"));
   if (answer.kind != ChooseFolderAnswer::Kind::kChosen) return;
   SetText(window_.get(), kConnectLocalPathBox, answer.folder);
   if (toolbox::Control* box = Find(window_.get(), kConnectLocalPathBox)) controlTextDidChange(*box);
@@ -504,7 +500,8 @@ void ConnectionController::ok() {
       const std::string address = r->host.substr(secure ? 7 : 6);
       auto root = browser::ConnectFTPServer(address, r->user, r->password, favourite, secure);
       if (!root) {
-        UiServicesSlot::Get().RunStandardAlert(AlertType::kCaution, L("The server or remote path is invalid."),
+        UiServicesSlot::Get().RunStandardAlert(AlertType::kCaution,
+                                               L("The server or remote path is invalid."),
                                                L("The server may not contain spaces or special characters."));
         return;
       }
@@ -524,8 +521,8 @@ void ConnectionController::ok() {
     case 6:
     case 7: {
       dotMac = true;
-      auto root = browser::DotMacNode::connectToWebDAVServer(r->host, r->user, r->password, r->path, favourite,
-                                                             r->tag == 7);
+      auto root = browser::DotMacNode::connectToWebDAVServer(r->host, r->user, r->password, r->path,
+                                                             favourite, r->tag == 7);
       if (root && root->connection()) connected = root->connection()->hostID();
       break;
     }
@@ -536,7 +533,8 @@ void ConnectionController::ok() {
   if (dotMac && connected) {
     const int index = browser::FindDotMacHostIndex(*connected);
     if (index >= 0)
-      browser::HostSetLocalFolderPath(browser::GetHostAtIndex(static_cast<std::size_t>(index)), form.localPath);
+      browser::HostSetLocalFolderPath(browser::GetHostAtIndex(static_cast<std::size_t>(index)),
+                                      form.localPath);
   }
   rendezvousName_.reset();
   CloseAll();
@@ -589,7 +587,8 @@ toolbox::Window* OpenConnectDialog(const browser::ConnectDialogRequest& request)
                         }
                         const auto command = toolbox::GetCommand(event).id;
                         if (command == toolbox::kCommandOK) return controller->ok(), runtime::kNoErr;
-                        if (command == toolbox::kCommandCancel) return controller->CloseAll(), runtime::kNoErr;
+                        if (command == toolbox::kCommandCancel)
+                          return controller->CloseAll(), runtime::kNoErr;
                         return runtime::kEventNotHandledErr;
                       });
   }
@@ -597,8 +596,8 @@ toolbox::Window* OpenConnectDialog(const browser::ConnectDialogRequest& request)
   auto onText = [self](toolbox::Control& field) {
     if (auto controller = self.lock()) controller->controlTextDidChange(field);
   };
-  for (std::int32_t id : {kConnectHostBox, kConnectUserBox, kConnectPathBox, kConnectPasswordField,
-                          kConnectLocalPathBox})
+  for (std::int32_t id :
+       {kConnectHostBox, kConnectUserBox, kConnectPathBox, kConnectPasswordField, kConnectLocalPathBox})
     Find(main, id)->SetValueChangedHandler(onText);
   Find(main, kConnectProtocolPopup)->SetValueChangedHandler([self](toolbox::Control&) {
     if (auto controller = self.lock()) controller->protocolTypeChanged();
@@ -625,8 +624,9 @@ toolbox::Window* OpenConnectDialog(const browser::ConnectDialogRequest& request)
   // The favourites in name order: a Bonjour login offers those of copies found by Bonjour,
   // the main form every other kind.
   std::vector<browser::FavouriteRef> sorted = browser::CopyFavouritesInStore();
-  std::sort(sorted.begin(), sorted.end(),
-            [](const browser::FavouriteRef& a, const browser::FavouriteRef& b) { return a->name() < b->name(); });
+  std::sort(sorted.begin(), sorted.end(), [](const browser::FavouriteRef& a, const browser::FavouriteRef& b) {
+    return a->name() < b->name();
+  });
   int remembered = 0;
   for (const browser::FavouriteRef& f : sorted) {
     if ((f->hostType() == browser::kHostBonjourPeer) != c->bonjourForm()) continue;

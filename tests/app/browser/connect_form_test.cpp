@@ -94,8 +94,10 @@ TEST(ConnectFormTest, TheBoxesMatchTheFavouriteUntilAFieldReallyChanges) {
       {"another folder", {2, "files.example", "/pub", "someone", "pw", "/tmp"}, ftp, false},
       {"another path", {2, "files.example", "/pub2", "someone", "pw", "/local"}, ftp, false},
       {"an empty path for the root", {2, "files.example", "", "someone", "pw", "/local"}, rooted, true},
-      {"the root's slash for an address without one", {2, "files.example", "/", "someone", "pw", "/local"},
-       bare, false},
+      {"the root's slash for an address without one",
+       {2, "files.example", "/", "someone", "pw", "/local"},
+       bare,
+       false},
       {"no path for an address without one", {2, "files.example", "", "someone", "pw", "/local"}, bare, true},
       {"a public disk without its suffix", {5, "member", "", "", "", "/local"}, publicDisk, true},
       {"the disk's user is not compared", {4, "member", "/Docs", "anybody", "pw", "/local"}, disk, true},
@@ -109,7 +111,8 @@ TEST(ConnectFormTest, SavingStoresTheAddressUserAndTypeOfTheProtocol) {
     ConnectForm form;
     StoredFavouriteAddress stored;
   } cases[] = {
-      {{2, " ftp://files.example ", "pub", " someone ", "pw", ""}, {"files.example/pub", "someone", kHostFTP}},
+      {{2, " ftp://files.example ", "pub", " someone ", "pw", ""},
+       {"files.example/pub", "someone", kHostFTP}},
       {{2, "files.example/", "", "someone", "", ""}, {"files.example/", "someone", kHostFTP}},
       {{3, "ftps://secure.example", "/in", "u", "", ""}, {"secure.example/in", "u", kHostFTPS}},
       {{6, "http://dav.example", "/team", "u", "", ""}, {"dav.example/team", "u", kHostWebDAV}},
@@ -135,7 +138,8 @@ TEST(ConnectFormTest, ConnectingMakesTheLocationOfEachProtocol) {
       {{1, "peer.example:3000", "", "", "", ""}, ConnectRequest{1, "peer.example:3000", "", "", "/"}},
       {{4, "member", "/Docs", "", "pw", ""}, ConnectRequest{4, "member", "member", "pw", "/Docs"}},
       {{5, "member", "", "", "", ""}, ConnectRequest{5, "member-Public", "public", "", "/"}},
-      {{6, "http://dav.example/", "team", "u", "pw", ""}, ConnectRequest{6, "dav.example", "u", "pw", "/team"}},
+      {{6, "http://dav.example/", "team", "u", "pw", ""},
+       ConnectRequest{6, "dav.example", "u", "pw", "/team"}},
       {{7, "dav.example:8443", "", "u", "pw", ""}, ConnectRequest{7, "dav.example:8443", "u", "pw", "/"}},
       {{2, "  \t", "/pub", "u", "pw", ""}, std::nullopt},
       {{2, "", "", "", "", ""}, std::nullopt},

@@ -69,7 +69,7 @@ TEST(ConnectDialogProcess, AServerTypedInIsConnectedSavedAndConnectedAgainAfterA
   VirtualDisplay x;
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   const std::vector<std::pair<std::string, std::string>> env{{"DISPLAY", x.display()},
-                                                              {"QT_QPA_PLATFORM", "xcb"}};
+                                                             {"QT_QPA_PLATFORM", "xcb"}};
   {
     Program program(env);
     ASSERT_TRUE(program.WaitUntilAnswering(30s)) << ReadIfExists(program.StandardErrorFile());
@@ -80,8 +80,9 @@ TEST(ConnectDialogProcess, AServerTypedInIsConnectedSavedAndConnectedAgainAfterA
     KeepScreen(x.display(), "connect_dialog_opened");
     // The server box has the focus; the protocol pop-up is just before it: Down goes from
     // the copy of the program to FTP.
-    ASSERT_TRUE(ActOnDisplay(x.display(), {"key:Shift_L+Tab", "key:Down", "key:Tab", "type:" + address, "key:Tab",
-                                           "type:" + server.User(), "key:Tab", "type:" + server.Password()}));
+    ASSERT_TRUE(
+        ActOnDisplay(x.display(), {"key:Shift_L+Tab", "key:Down", "key:Tab", "type:" + address, "key:Tab",
+                                   "type:" + server.User(), "key:Tab", "type:" + server.Password()}));
     KeepScreen(x.display(), "connect_dialog_typed");
     ASSERT_TRUE(ActOnDisplay(x.display(), {SaveButton(*dialog)}));
     ASSERT_TRUE(WaitUntil(10s, [&] { return FindWindowBox(x.display(), "Add to My Servers").has_value(); }))
