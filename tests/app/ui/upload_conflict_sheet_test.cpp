@@ -137,7 +137,8 @@ class UploadConflictSheetTest : public MainWindowFixture {
   // The uid of the question the sheet shows, empty without a sheet.
   static std::string Shown() {
     toolbox::Window* sheet = GetUploadConflictSheet();
-    const values::Value* uid = sheet ? sheet->Property(kApplicationSignature, values::FourCC("UUID")) : nullptr;
+    const values::Value* uid =
+        sheet ? sheet->Property(kApplicationSignature, values::FourCC("UUID")) : nullptr;
     return uid && uid->AsString() ? *uid->AsString() : std::string();
   }
   static void Press(std::int32_t id) {
@@ -187,7 +188,8 @@ TEST_F(UploadConflictSheetTest, OneSheetAtATimeAndApplyToAllAnswersTheRestOfTheB
   EXPECT_EQ(C(kConflictLocalSizeID)->Text(), "1 KB (1,536 bytes)");
   EXPECT_EQ(C(kConflictRemotePathID)->Text(), "/srv/first.bin");
   EXPECT_EQ(C(kConflictRemoteSizeID)->Text(), "4 KB (4,096 bytes)");
-  EXPECT_NE(C(kConflictLocalDateID)->Text().find("2023"), std::string::npos) << C(kConflictLocalDateID)->Text();
+  EXPECT_NE(C(kConflictLocalDateID)->Text().find("2023"), std::string::npos)
+      << C(kConflictLocalDateID)->Text();
   EXPECT_EQ(C(kConflictRemoteDateID)->Text(), "Unknown");
   // Nothing to resume: the remote file is longer.
   EXPECT_FALSE(C(kConflictResumeID)->IsEnabled());
@@ -306,14 +308,14 @@ TEST_F(UploadConflictSheetTest, AnswersDecideWhatTheServerKeeps) {
     testsupport::WriteFile(local_ + "/" + c.name, body);
     testsupport::WriteFile(server.FilesDir() + "/" + c.name, c.remote);
     fs::permissions(server.FilesDir() + "/" + c.name, fs::perms::all);
-    auto item = upload::UploadItemCreateAndEnqueue(local_ + "/" + c.name,
-                                                   "ftp://127.0.0.1:" + std::to_string(server.Port()), std::nullopt,
-                                                   server.User(), server.Password(), server.FilesDir(),
-                                                   upload::kHostTypeFTP);
+    auto item = upload::UploadItemCreateAndEnqueue(
+        local_ + "/" + c.name, "ftp://127.0.0.1:" + std::to_string(server.Port()), std::nullopt,
+        server.User(), server.Password(), server.FilesDir(), upload::kHostTypeFTP);
     ASSERT_TRUE(item);
     item->batchID = c.name;
     ASSERT_TRUE(upload::StartUpload(item));
-    ASSERT_TRUE(RunUntil([&] { return Shown() == item->uidString(); }, 30s)) << upload::LogPlainText(item->log);
+    ASSERT_TRUE(RunUntil([&] { return Shown() == item->uidString(); }, 30s))
+        << upload::LogPlainText(item->log);
     EXPECT_EQ(C(kConflictResumeID)->IsEnabled(), c.remote.size() < body.size());
     Press(c.button);
     ASSERT_TRUE(RunUntil(
@@ -335,10 +337,9 @@ TEST_F(UploadConflictSheetTest, AnswersDecideWhatTheServerKeeps) {
     testsupport::WriteFile(local_ + "/" + name, body);
     testsupport::WriteFile(server.FilesDir() + "/" + name, shorter);
     fs::permissions(server.FilesDir() + "/" + name, fs::perms::all);
-    auto item = upload::UploadItemCreateAndEnqueue(local_ + "/" + name,
-                                                   "ftp://127.0.0.1:" + std::to_string(server.Port()), std::nullopt,
-                                                   server.User(), server.Password(), server.FilesDir(),
-                                                   upload::kHostTypeFTP);
+    auto item = upload::UploadItemCreateAndEnqueue(
+        local_ + "/" + name, "ftp://127.0.0.1:" + std::to_string(server.Port()), std::nullopt, server.User(),
+        server.Password(), server.FilesDir(), upload::kHostTypeFTP);
     ASSERT_TRUE(item);
     item->batchID = "the-batch";
     batch.push_back(item);
