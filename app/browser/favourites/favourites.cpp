@@ -13,6 +13,7 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/services/ui_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
@@ -81,7 +82,7 @@ TRFavourite::TRFavourite(const std::optional<std::string>& name, const std::stri
   name_ = name ? *name : address;
   if (hostType == kHostPeerByAddress && address_.find(':') == std::string::npos) address_ += ":2550";
   if ((hostType == kHostFTP || hostType == kHostFTPS) && EqualsIgnoringCase(user, "anonymous") &&
-      password.value_or("") == util::SettingsPreferences().GetString("anon ftp password").value_or("")) {
+      password.value_or("") == util::ReadSetting(util::kAnonymousFTPPasswordKey)) {
     return;
   }
   user_ = user;
@@ -260,9 +261,8 @@ values::Dictionary CopyFavouritesPreferenceDictionary() {
 }
 
 void SaveFavourites() {
-  auto& prefs = util::SettingsPreferences();
-  prefs.Set("Favouritesv2", values::Value(CopyFavouritesPreferenceDictionary()));
-  prefs.Synchronize();
+  util::WriteSetting(util::kFavouritesKey, values::Value(CopyFavouritesPreferenceDictionary()));
+  util::SynchronizeSettings();
 }
 
 void MarkFavouritesChanged() {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace queue {
@@ -16,7 +17,7 @@ QueueSettings FromSettingsStore() {
   const std::shared_ptr<const util::Settings> s = util::CurrentSettings();
   QueueSettings q;
   q.defaultPorts = s->defaultPorts;
-  q.encryptQueue = util::PrefBoolForKey("encrypt queue");
+  q.encryptQueue = util::ReadSetting(util::kEncryptQueueKey);
   q.useErrorLog = s->useErrorLog;
   q.limitSimultaneousDownloads = s->limitSimultaneousDownloads;
   q.maxDomainDownloads = s->maxDomainDownloads;
