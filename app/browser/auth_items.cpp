@@ -1,6 +1,7 @@
 #include "app/browser/auth_items.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -24,9 +25,16 @@ struct AuthList {
   // The keychain could not say what it holds: never overwrite it.
   bool storedListUnknown = false;
   bool unstorableLogged = false;  // the global log said once that an item was left out
+  // Read from the keychain by the first caller that wants the list, not at start-up.
+  std::atomic<bool> loadPending{false};
 };
 AuthList& List() {
   static AuthList list;
+  if (list.loadPending.load()) {
+    // Under the lock, so that a second caller waits for the list rather than seeing it empty.
+    std::lock_guard lock(list.region);
+    if (list.loadPending.exchange(false)) LoadAuthItems();
+  }
   return list;
 }
 
@@ -273,8 +281,13 @@ bool SaveAuthItemsToKeychain() {
   return s == keychain::kNoErr;
 }
 
+void LoadAuthItemsOnFirstUse() {
+  List().loadPending = true;
+}
+
 void LoadAuthItems() {
   std::lock_guard lock(List().region);
+  List().loadPending = false;
   List().items.clear();
   List().storedListUnknown = false;
   auto k = GetCredentialsKeychain();

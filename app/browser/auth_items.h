@@ -63,6 +63,9 @@ void StoreCredentialsForURLDomain(const values::Url& url, std::string_view user,
 // Start-up: the list from the keychain, else the older preference "Authentication Data"
 // (migrated into the keychain and then removed).
 void LoadAuthItems();
+// The same, done by the first caller that wants the list: reading the keychain may wait on
+// the desktop's keyring, and start-up must not.
+void LoadAuthItemsOnFirstUse();
 // False when the keychain was not written (no keychain, a list that cannot be archived,
 // a keychain that refused): what it held stays as it was.
 bool SaveAuthItemsToKeychain();

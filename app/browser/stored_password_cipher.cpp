@@ -31,6 +31,7 @@ struct KeyState {
   // still read.
   std::vector<StoredPasswordKey> otherKeys;
   std::vector<std::shared_ptr<keychain::Keychain>> keychains;  // the credentials keychain first
+  KeychainOpener opener;  // run once, by the first caller that needs a keychain
   bool outOfReachLogged = false;
   std::set<std::string> problemsLogged;
 };
@@ -96,6 +97,16 @@ std::optional<StoredPasswordKey> DecodeKey(const values::Bytes& text) {
   return key;
 }
 
+// Called with the lock held: whoever first needs a keychain waits for it, and the others
+// for that one.
+void OpenPendingKeychains(KeyState& s) {
+  if (!s.opener) return;
+  const KeychainOpener open = std::move(s.opener);
+  s.opener = nullptr;
+  s.keychains = open();
+  std::erase(s.keychains, nullptr);
+}
+
 }  // namespace
 
 void SetCredentialsKeychains(std::vector<std::shared_ptr<keychain::Keychain>> keychains) {
@@ -103,6 +114,7 @@ void SetCredentialsKeychains(std::vector<std::shared_ptr<keychain::Keychain>> ke
   std::lock_guard lock(s.mutex);
   std::erase(keychains, nullptr);
   s.keychains = std::move(keychains);
+  s.opener = nullptr;
   s.key.reset();
   s.otherKeys.clear();
   s.outOfReachLogged = false;
@@ -113,9 +125,17 @@ void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain) {
   SetCredentialsKeychains({std::move(keychain)});
 }
 
+void SetCredentialsKeychainOpener(KeychainOpener open) {
+  SetCredentialsKeychains({});
+  auto& s = State();
+  std::lock_guard lock(s.mutex);
+  s.opener = std::move(open);
+}
+
 std::shared_ptr<keychain::Keychain> GetCredentialsKeychain() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
+  OpenPendingKeychains(s);
   return s.keychains.empty() ? nullptr : s.keychains.front();
 }
 
@@ -151,6 +171,7 @@ std::optional<StoredPasswordKey> GetStoredPasswordKey(bool forDecrypt) {
   auto& s = State();
   std::lock_guard lock(s.mutex);
   if (s.key) return s.key;
+  OpenPendingKeychains(s);
   if (s.keychains.empty()) return std::nullopt;
   std::optional<StoredPasswordKey> found;
   std::vector<keychain::Keychain*> lacking;  // answered that they hold none

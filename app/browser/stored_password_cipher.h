@@ -28,6 +28,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,6 +52,11 @@ extern std::atomic<bool> gStoredPasswordKeyOutOfReach;
 // searched for the key. None: no keychain, so no key.
 void SetCredentialsKeychains(std::vector<std::shared_ptr<keychain::Keychain>> keychains);
 void SetCredentialsKeychain(std::shared_ptr<keychain::Keychain> keychain);
+// The same, opened by `open` when a secret is first wanted: reaching the desktop's keyring
+// may wait on its own prompt (a keyring not made yet, a locked one), or on a service that
+// does not answer, and start-up must not wait with it.
+using KeychainOpener = std::function<std::vector<std::shared_ptr<keychain::Keychain>>()>;
+void SetCredentialsKeychainOpener(KeychainOpener open);
 std::shared_ptr<keychain::Keychain> GetCredentialsKeychain();
 
 // The cached key, else the stored one, else (see above) a new one stored in the keychain.

@@ -14,9 +14,13 @@
 namespace shell {
 
 void InstallCredentialServices(bool interactive) {
-  std::vector<std::shared_ptr<keychain::Keychain>> keychains;
-  for (auto& k : keychain::OpenUserKeychains()) keychains.push_back(std::move(k));
-  browser::SetCredentialsKeychains(std::move(keychains));
+  // Opened when a secret is first wanted: the desktop's keyring may answer only after its
+  // own prompt (a keyring not made yet asks for a password), or not at all.
+  browser::SetCredentialsKeychainOpener([] {
+    std::vector<std::shared_ptr<keychain::Keychain>> keychains;
+    for (auto& k : keychain::OpenUserKeychains()) keychains.push_back(std::move(k));
+    return keychains;
+  });
   browser::StoredPasswordServiceSlot::Set(std::make_unique<browser::KeychainStoredPasswords>());
   browser::AuthItemsServiceSlot::Set(std::make_unique<browser::StoredAuthItems>());
   browser::CredentialsServiceSlot::Set(std::make_unique<browser::KeychainCredentials>());
@@ -41,10 +45,10 @@ void InstallCredentialServices(bool interactive) {
 }
 
 void LoadCredentials() {
-  browser::LoadAuthItems();
-  // Made now, so that the first save of the queue finds it; when none can be had, the
-  // queue says so once it has a password it cannot save.
-  browser::GetStoredPasswordKey(false);
+  // Nothing here reaches the keychain: the list is read, and the cipher's key found or
+  // made, by the first caller that needs them (a saved password, a log-in, a save of the
+  // queue with a password in it).
+  browser::LoadAuthItemsOnFirstUse();
 }
 
 }  // namespace shell

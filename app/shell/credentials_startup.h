@@ -5,11 +5,11 @@
 
 namespace shell {
 
-// Before the preferences are read: the proxy credentials come from the keychain.
+// Before the preferences are read: the proxy credentials come from the keychain (opened
+// when a secret is first wanted, never by start-up itself).
 // `interactive`: a display is there to ask host-key questions on.
 void InstallCredentialServices(bool interactive);
-// After the queue file: the authorisation list, then the cipher's key made when there is
-// none yet.
+// After the queue file: the authorisation list, read when first wanted.
 void LoadCredentials();
 
 }  // namespace shell

@@ -1,5 +1,6 @@
 #include "tests/servers/secret_service_session.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -56,7 +57,16 @@ SecretServiceSession::SecretServiceSession() {
   }
 }
 
+void SecretServiceSession::Freeze() {
+  if (keyring_.running()) ::kill(keyring_.pid(), SIGSTOP);
+}
+
+void SecretServiceSession::Thaw() {
+  if (keyring_.running()) ::kill(keyring_.pid(), SIGCONT);
+}
+
 SecretServiceSession::~SecretServiceSession() {
+  Thaw();
   keyring_.Stop();
   bus_.Stop();
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");

@@ -19,6 +19,10 @@ class SecretServiceSession {
   ~SecretServiceSession();
   bool ok() const { return ready_; }
   const std::string& BusAddress() const { return address_; }
+  // The service stops answering (its process is stopped; the bus still takes calls for
+  // it), as a keyring waiting on its own prompt does; Thaw lets it go on.
+  void Freeze();
+  void Thaw();
 
  private:
   std::string dir_, address_;

@@ -164,18 +164,25 @@ TEST_F(StartupOrderTest, StepsRunInOrderAndAStartAskedAtLaunchIsHonoured) {
   EXPECT_FALSE(queue::gQueueStartPending);
   // Off-screen the list that shows nothing stays.
   EXPECT_TRUE(ui::MainListBrowserSlot::IsDefault());
-  // The credentials store is installed, and the cipher's key was made in the keychain
-  // (here the file store: the test has no session bus).
+  // The credentials store is installed; start-up made no key (it never waits on the
+  // keychain): the first password enciphered makes it in the keychain (here the file
+  // store: the test has no session bus).
   EXPECT_FALSE(browser::StoredPasswordServiceSlot::IsDefault());
   EXPECT_FALSE(sharing::HostKeyQuestionServiceSlot::IsDefault());
   EXPECT_TRUE(dynamic_cast<browser::StoredAuthItems*>(&browser::AuthItemsServiceSlot::Get()));
-  EXPECT_TRUE(queue::QueueHooksSlot::Get().encipherCredential);
+  ASSERT_TRUE(queue::QueueHooksSlot::Get().encipherCredential);
   ASSERT_TRUE(browser::GetCredentialsKeychain());
   EXPECT_EQ(browser::GetCredentialsKeychain()->Name(), "file");
   values::Bytes key;
   EXPECT_EQ(
       browser::GetCredentialsKeychain()->FindGenericPassword("Truvane Preferences Encryption Key", "", key),
+      keychain::kItemNotFound);
+  const auto enciphered = queue::QueueHooksSlot::Get().encipherCredential("secret-1");
+  ASSERT_TRUE(enciphered);
+  EXPECT_EQ(
+      browser::GetCredentialsKeychain()->FindGenericPassword("Truvane Preferences Encryption Key", "", key),
       keychain::kNoErr);
+  EXPECT_EQ(queue::QueueHooksSlot::Get().decipherCredential(*enciphered), "secret-1");
   // The remote browser's services, before the settings hand it the stored favourites.
   EXPECT_TRUE(dynamic_cast<browser::BrowserRemoteRows*>(&browser::RemoteRowsServiceSlot::Get()));
   EXPECT_TRUE(dynamic_cast<browser::BrowserFavourites*>(&browser::FavouritesServiceSlot::Get()));

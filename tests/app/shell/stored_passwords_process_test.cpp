@@ -169,4 +169,23 @@ TEST_F(StoredPasswordsAcrossBackEnds, ARunWithoutTheKeyKeepsThePasswordAsStored)
   EXPECT_EQ(RunQueue(&session, uid), 256);
 }
 
+// A keyring that does not answer (one waiting on its own prompt for a password, say)
+// holds up neither start-up nor quit: the keychain is opened when a secret is first
+// wanted, and a start with no saved password wants none. D-Bus gives up on a call after
+// 25 s; a start that waited on the keyring would answer only after that.
+TEST_F(StoredPasswordsAcrossBackEnds, AKeyringThatNeverAnswersHoldsUpNeitherStartUpNorQuit) {
+  testservers::SecretServiceSession session;
+  ASSERT_TRUE(session.ok());
+  session.Freeze();
+  Program program(Env(&session));
+  EXPECT_TRUE(program.WaitUntilAnswering(std::chrono::seconds(20))) << "start-up waited on the keyring";
+  std::string out;
+  EXPECT_EQ(
+      Send("--timeout 10 TrES AUrl '----:TEXT=http://127.0.0.1:" + std::to_string(server_.Port()) + "/plain'",
+           out),
+      0);
+  EXPECT_TRUE(program.Quit(std::chrono::seconds(20))) << "quit waited on the keyring";
+  session.Thaw();
+}
+
 }  // namespace
