@@ -129,8 +129,7 @@ std::int32_t ReadSetting(SettingKey<std::int32_t> key);
 std::string ReadSetting(SettingKey<std::string> key);
 std::optional<values::Value> ReadSetting(SettingKey<values::Value> key);
 template <typename Choice>
-  requires std::is_enum_v<Choice>
-Choice ReadSetting(SettingKey<Choice> key) {
+requires std::is_enum_v<Choice> Choice ReadSetting(SettingKey<Choice> key) {
   return static_cast<Choice>(ReadSetting(SettingKey<std::int32_t>{key.name}));
 }
 
@@ -151,7 +150,7 @@ void WriteSetting(SettingKey<values::Bytes> key, const values::Bytes& value);
 void WriteSetting(SettingKey<values::Array> key, values::Array value);
 void WriteSetting(SettingKey<values::Value> key, values::Value value);
 template <typename Choice>
-  requires std::is_enum_v<Choice>
+requires std::is_enum_v<Choice>
 void WriteSetting(SettingKey<Choice> key, Choice value) {
   WriteSetting(SettingKey<std::int64_t>{key.name}, static_cast<std::int64_t>(value));
 }
