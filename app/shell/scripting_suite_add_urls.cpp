@@ -12,7 +12,6 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_files.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/scripting_suite.h"
