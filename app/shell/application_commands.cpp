@@ -43,6 +43,7 @@
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/ui/sharing_windows/peer_connect_window.h"
 #include "app/ui/small_windows/open_folder_commands.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/transfer_log/transfer_info_window.h"
@@ -587,7 +588,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),
     Pending(FourCC("Band"), "the bandwidth window"),
     Pending(FourCC("Conn"), "the connect dialog"),
-    Pending(FourCC("ConS"), "the connect dialog"),
+    Command(FourCC("ConS"), kApp, [](FourCharCode) { return ui::ShowConnectToHostWindow(), kNoErr; }),
     Pending(FourCC("ConF"), "the connect dialog"),
     Pending(FourCC("Conf"), "the connect dialog"),
     Pending(FourCC("Coni"), "the connect dialog (online disk)"),
