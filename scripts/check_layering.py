@@ -149,6 +149,9 @@ def folder_of_target(name):
     if not name.startswith("truvane_"):
         return None
     layer = name[len("truvane_"):]
+    # app/prefs cannot be truvane_prefs: that name is platform/prefs's.
+    if layer == "prefs_window":
+        return "app/prefs"
     if layer in PLATFORM_ORDER:
         return f"platform/{layer}"
     if layer in APP_BELOW:

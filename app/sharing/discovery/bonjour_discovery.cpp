@@ -208,6 +208,14 @@ void UnregisterFileTransferService() {
   D().fileRegistration.reset();
 }
 
+bool SharingServiceRegistered() {
+  return D().sharingRegistration != nullptr;
+}
+
+bool FileTransferServiceRegistered() {
+  return D().fileRegistration != nullptr;
+}
+
 std::string OwnSharingServiceName() {
   return D().ownName;
 }

@@ -36,6 +36,8 @@ bool RegisterSharingService(std::uint16_t port);
 bool RegisterFileTransferService(std::uint16_t port);
 void UnregisterSharingService();
 void UnregisterFileTransferService();
+bool SharingServiceRegistered();
+bool FileTransferServiceRegistered();
 // The name this copy's sharing service has on the network (empty when not registered).
 std::string OwnSharingServiceName();
 

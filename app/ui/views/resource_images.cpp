@@ -347,6 +347,18 @@ const std::map<std::string, Drawing>& Drawings() {
                            Folder(ctx, Color::FromBytes(140, 120, 200), Color::FromBytes(110, 92, 170));
                            Magnifier(ctx);
                          }};
+    // The tray icon's badge rows: a dark pill per kind, the white text drawn over it.
+    const auto badge = [](Color c) {
+      return Drawing{128, 32, [c](DrawingContext& ctx) {
+                       ctx.SetFillColor(c);
+                       ctx.BeginPath();
+                       ctx.AddRoundedRect({2, 1, 124, 30}, 14);
+                       ctx.FillPath();
+                     }};
+    };
+    d["badge_background_down"] = badge(Color::FromBytes(30, 90, 200, 230));
+    d["badge_background_up"] = badge(Color::FromBytes(30, 150, 60, 230));
+    d["badge_background_received"] = badge(Color::FromBytes(200, 110, 20, 230));
     d["Band"] = {16, 16, [](DrawingContext& ctx) { Gauge(ctx, Color::FromBytes(70, 70, 70)); }};
     d["action"] = {16, 16, [](DrawingContext& ctx) { Gear(ctx, Color::FromBytes(80, 80, 80)); }};
     d["Divi"] = {7, 9, [](DrawingContext& ctx) { Grip(ctx); }};

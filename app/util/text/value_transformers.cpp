@@ -1,5 +1,8 @@
 #include "app/util/text/value_transformers.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -7,6 +10,7 @@
 #include "app/util/text/string_utilities.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
+#include "platform/values/string_compare.h"
 
 namespace util {
 namespace {
@@ -86,6 +90,10 @@ void RegisterStandardValueTransformers() {
   SetValueTransformer("ByteUnitsTransformer", std::make_shared<ByteUnitsTransformer>());
   SetValueTransformer("ByteFormatter", std::make_shared<ByteFormatter>());
   SetValueTransformer("SecondsToMinutesTransformer", std::make_shared<SecondsToMinutesTransformer>());
+  SetValueTransformer("bytesToKbytes", std::make_shared<BytesToKBytesTransformer>());
+  SetValueTransformer("EditableCopyTransformer", std::make_shared<EditableCopyTransformer>());
+  SetValueTransformer("ConcatenateStringArrayTransformer",
+                      std::make_shared<ConcatenateStringArrayTransformer>());
 }
 
 TransformResult ByteUnitsTransformer::Transform(const values::Value& value) const {
@@ -115,6 +123,52 @@ TransformResult SecondsToMinutesTransformer::ReverseTransform(const values::Valu
   std::optional<std::int64_t> minutes = IntegerValue(value);
   if (!minutes) return {values::Value(), NotANumberError(value)};
   return {values::Value(values::Number::Int64(*minutes * 60)), std::nullopt};
+}
+
+TransformResult BytesToKBytesTransformer::Transform(const values::Value& value) const {
+  std::optional<std::int64_t> bytes = IntegerValue(value);
+  if (!bytes) return {values::Value(), NotANumberError(value)};
+  // C++ division truncates toward zero, as the window shows a rate.
+  return {values::Value(std::to_string(*bytes / 1024)), std::nullopt};
+}
+
+TransformResult BytesToKBytesTransformer::ReverseTransform(const values::Value& value) const {
+  std::optional<std::int64_t> kilobytes = IntegerValue(value);
+  if (!kilobytes) return {values::Value(), NotANumberError(value)};
+  // Beyond this the product would overflow; such a rate means "no limit" in practice.
+  constexpr std::int64_t kLargest = INT64_MAX / 1024;
+  std::int64_t clamped = std::clamp(*kilobytes, -kLargest, kLargest);
+  return {values::Value(values::Number::Int64(clamped * 1024)), std::nullopt};
+}
+
+TransformResult EditableCopyTransformer::Transform(const values::Value& value) const {
+  if (!value.IsDictionary() && !value.IsNull()) {
+    return {values::Value(),
+            values::Format("Value (%@) is not a dictionary.", {values::TypeName(value.type())})};
+  }
+  return {value.IsNull() ? values::Value(values::Dictionary{}) : value, std::nullopt};
+}
+
+TransformResult EditableCopyTransformer::ReverseTransform(const values::Value& value) const {
+  return {value, std::nullopt};
+}
+
+TransformResult ConcatenateStringArrayTransformer::Transform(const values::Value& value) const {
+  if (value.IsNull()) return {values::Value(""), std::nullopt};
+  const values::Array* array = value.AsArray();
+  if (!array) {
+    return {values::Value(), values::Format("Value (%@) is not an array.", {values::TypeName(value.type())})};
+  }
+  std::vector<std::string> strings;
+  for (const values::Value& element : *array) {
+    if (const std::string* s = element.AsString()) strings.push_back(*s);
+  }
+  std::stable_sort(strings.begin(), strings.end(), [](const std::string& a, const std::string& b) {
+    return values::CompareStrings(a, b, values::kCaseInsensitive) == values::ComparisonResult::kLessThan;
+  });
+  std::string joined;
+  for (const std::string& s : strings) joined += s;
+  return {values::Value(joined), std::nullopt};
 }
 
 }  // namespace util

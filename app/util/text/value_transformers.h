@@ -36,7 +36,9 @@ class ValueTransformer {
 void SetValueTransformer(std::string name, std::shared_ptr<const ValueTransformer> transformer);
 std::shared_ptr<const ValueTransformer> GetValueTransformer(std::string_view name);
 
-// Registers "ByteUnitsTransformer", "ByteFormatter" and "SecondsToMinutesTransformer".
+// Registers "ByteUnitsTransformer", "ByteFormatter", "SecondsToMinutesTransformer" and the
+// preferences window's "bytesToKbytes", "EditableCopyTransformer" and
+// "ConcatenateStringArrayTransformer".
 void RegisterStandardValueTransformers();
 
 // A byte count as "%.1f %@" with the unit bytes, KB, MB, GB or TB (steps of 1024; the
@@ -59,6 +61,31 @@ class SecondsToMinutesTransformer : public ValueTransformer {
   TransformResult Transform(const values::Value& value) const override;
   bool AllowsReverseTransformation() const override { return true; }
   TransformResult ReverseTransform(const values::Value& value) const override;
+};
+
+// A byte rate shown in kilobytes: the integer divided by 1024 toward zero (-1023 is 0), and
+// kilobytes stored back as bytes. The result is text, as the edit fields show it.
+class BytesToKBytesTransformer : public ValueTransformer {
+ public:
+  TransformResult Transform(const values::Value& value) const override;
+  bool AllowsReverseTransformation() const override { return true; }
+  TransformResult ReverseTransform(const values::Value& value) const override;
+};
+
+// An editable copy of a dictionary for a window to change without touching the stored one;
+// stored back as it is. Values are copied on assignment here, so the copy is the value.
+class EditableCopyTransformer : public ValueTransformer {
+ public:
+  TransformResult Transform(const values::Value& value) const override;
+  bool AllowsReverseTransformation() const override { return true; }
+  TransformResult ReverseTransform(const values::Value& value) const override;
+};
+
+// An array of strings sorted ignoring case and joined with no separator (the extensions
+// "; "-terminated by their mappings read as one list). One way only.
+class ConcatenateStringArrayTransformer : public ValueTransformer {
+ public:
+  TransformResult Transform(const values::Value& value) const override;
 };
 
 }  // namespace util
