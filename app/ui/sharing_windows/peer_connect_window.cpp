@@ -220,7 +220,8 @@ void CancelWindow(toolbox::Window& window) {
 }
 
 toolbox::Window* CreateConnectWindow(const std::optional<std::string>& host,
-                                     const std::optional<std::string>& bonjourKey, std::uint64_t retriedRequest) {
+                                     const std::optional<std::string>& bonjourKey,
+                                     std::uint64_t retriedRequest) {
   const bool bonjourForm = bonjourKey.has_value();
   toolbox::Window* parent = nullptr;
   std::string user, password;
@@ -346,12 +347,13 @@ bool SaveFavourite(toolbox::Window& sheet, toolbox::Window& parent) {
     return false;
   }
   std::optional<std::string> key = StringProperty(parent, kConnectNameProperty);
-  if (auto it = Connections().find(RetriedRequest(parent)); it != Connections().end() && it->second.bonjourKey)
+  if (auto it = Connections().find(RetriedRequest(parent));
+      it != Connections().end() && it->second.bonjourKey)
     key = it->second.bonjourKey;
   const std::int32_t type = key ? browser::kHostBonjourPeer : browser::kHostPeerByAddress;
   const std::string address = key ? *key : TextOf(parent, kConnectAddressID);
-  browser::AddFavourite(name, address, TextOf(parent, kConnectUserID), TextOf(parent, kConnectPasswordID), type,
-                        "");
+  browser::AddFavourite(name, address, TextOf(parent, kConnectUserID), TextOf(parent, kConnectPasswordID),
+                        type, "");
   browser::SaveFavourites();
   if (toolbox::Control* popUp = parent.FindControl(kApplicationSignature, kConnectFavouritesPopUpID)) {
     if (toolbox::MenuRef menu = popUp->PopUpMenu()) {
@@ -390,8 +392,10 @@ void PeerListed(PeerConnection& c, std::uint32_t hostID) {
   if (c.bonjourKey) {
     sharing::LinkBonjourPeerConnection(*c.bonjourKey, hostID);
     if (auto peer = sharing::FindBonjourPeer(*c.bonjourKey)) {
-      if (browser::FindBonjourHostIndex(peer->serviceName) < 0) browser::AddBonjourPeerHost(peer->serviceName);
-      row = browser::kFirstHostViewID + static_cast<std::uint32_t>(browser::FindBonjourHostIndex(peer->serviceName));
+      if (browser::FindBonjourHostIndex(peer->serviceName) < 0)
+        browser::AddBonjourPeerHost(peer->serviceName);
+      row = browser::kFirstHostViewID +
+            static_cast<std::uint32_t>(browser::FindBonjourHostIndex(peer->serviceName));
     }
   } else {
     row = browser::kFirstHostViewID + static_cast<std::uint32_t>(browser::AddPeerHost(hostID, std::nullopt));
@@ -442,7 +446,8 @@ toolbox::Window* ShowConnectToHostWindow() {
 }
 
 toolbox::Window* ShowPeerLoginWindow(const std::optional<std::string>& host,
-                                     const std::optional<std::string>& bonjourKey, std::uint64_t retriedRequest) {
+                                     const std::optional<std::string>& bonjourKey,
+                                     std::uint64_t retriedRequest) {
   return CreateConnectWindow(host, bonjourKey, retriedRequest);
 }
 
@@ -487,7 +492,8 @@ toolbox::Window* ShowAddFavouriteSheet(toolbox::Window& parent) {
                           return runtime::kNoErr;
                         });
   sheet->ShowSheet();
-  if (toolbox::Control* name = sheet->FindControl(kApplicationSignature, kAddFavouriteNameID)) name->SetFocus();
+  if (toolbox::Control* name = sheet->FindControl(kApplicationSignature, kAddFavouriteNameID))
+    name->SetFocus();
   return raw;
 }
 
@@ -500,10 +506,11 @@ std::uint64_t ConnectToSharingPeer(const std::string& address, const std::string
   c.password = password;
   c.bonjourKey = std::move(bonjourKey);
   c.silent = silent;
-  c.favouriteName = favouriteName ? std::move(favouriteName)
-                                  : browser::FindFavouriteNameForHost(
-                                        c.bonjourKey.value_or(address), c.user, c.password,
-                                        c.bonjourKey ? browser::kHostBonjourPeer : browser::kHostPeerByAddress);
+  c.favouriteName = favouriteName
+                        ? std::move(favouriteName)
+                        : browser::FindFavouriteNameForHost(
+                              c.bonjourKey.value_or(address), c.user, c.password,
+                              c.bonjourKey ? browser::kHostBonjourPeer : browser::kHostPeerByAddress);
   const std::uint64_t id = sharing::NextSharingRequestID();
   return StartConnection(id, Connections().emplace(id, std::move(c)).first->second);
 }
@@ -539,7 +546,8 @@ runtime::Status HandleSharingClientEvent(runtime::Event& event) {
     default:
       return runtime::kEventNotHandledErr;
   }
-  const auto id = static_cast<std::uint64_t>(event.Get<std::int64_t>(sharing::kSharingClientRequestParam).value_or(0));
+  const auto id =
+      static_cast<std::uint64_t>(event.Get<std::int64_t>(sharing::kSharingClientRequestParam).value_or(0));
   const auto hostID = static_cast<std::uint32_t>(event.Get<std::int64_t>(kParam1).value_or(0));
   const std::int64_t step = event.Get<std::int64_t>(kParam2).value_or(0);
   const std::int64_t result = event.Get<std::int64_t>(kParam3).value_or(0);
@@ -569,9 +577,8 @@ void InstallSharingWindows() {
       [](runtime::HandlerCall&, runtime::Event& event) { return HandleSharingClientEvent(event); });
   browser::PeerConnectHooksSlot::Get().connectBonjourPeer =
       [](const std::string& name, const std::string& user, const std::string& password,
-         const std::optional<std::string>& favourite, bool silent) {
-        return ConnectToBonjourPeer(name, user, password, favourite, silent);
-      };
+         const std::optional<std::string>& favourite,
+         bool silent) { return ConnectToBonjourPeer(name, user, password, favourite, silent); };
 }
 
 }  // namespace ui

@@ -132,7 +132,8 @@ TEST_F(PeerConnectWindowTest, LastResultsOfVisibleAndSilentConnections) {
     bool silent;
     std::int64_t result;
     bool alerted;
-  } cases[] = {{false, -1, true}, {true, -1, false}, {false, -2, false}, {false, -4, false}, {false, -5, false}};
+  } cases[] = {
+      {false, -1, true}, {true, -1, false}, {false, -2, false}, {false, -4, false}, {false, -5, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.result << (c.silent ? " silent" : ""));
     ui_->alerts.clear();
