@@ -96,12 +96,18 @@ toolbox::Window* OpenSharingUserItemsSheet(std::uint32_t folderUID, const std::s
                                                .id = {kApplicationSignature, kFolderSharingListID},
                                                .bounds = {20, 54, 428, 180}});
   sheet.list = std::make_unique<toolbox::ListView>();
-  sheet.list->AddColumn({.property = kNameColumn, .title = values::Localized("User"), .min_width = 60,
-                         .max_width = 400});
-  sheet.list->AddColumn({.property = kFolderSharingViewColumn, .kind = toolbox::ListColumnKind::kCheckBox,
-                         .title = values::Localized("View"), .min_width = 40, .max_width = 120});
-  sheet.list->AddColumn({.property = kFolderSharingDownloadColumn, .kind = toolbox::ListColumnKind::kCheckBox,
-                         .title = values::Localized("Download"), .min_width = 40, .max_width = 120});
+  sheet.list->AddColumn(
+      {.property = kNameColumn, .title = values::Localized("User"), .min_width = 60, .max_width = 400});
+  sheet.list->AddColumn({.property = kFolderSharingViewColumn,
+                         .kind = toolbox::ListColumnKind::kCheckBox,
+                         .title = values::Localized("View"),
+                         .min_width = 40,
+                         .max_width = 120});
+  sheet.list->AddColumn({.property = kFolderSharingDownloadColumn,
+                         .kind = toolbox::ListColumnKind::kCheckBox,
+                         .title = values::Localized("Download"),
+                         .min_width = 40,
+                         .max_width = 120});
   sheet.list->SetColumnWidth(kNameColumn, 200);
   sheet.list->SetColumnWidth(kFolderSharingViewColumn, 80);
   sheet.list->SetColumnWidth(kFolderSharingDownloadColumn, 100);
@@ -122,10 +128,14 @@ toolbox::Window* OpenSharingUserItemsSheet(std::uint32_t folderUID, const std::s
       return runtime::kNoErr;
     }
     const FolderSharingRow& row = rows.rows()[index];
-    if (property == kNameColumn) data.SetText(row.user);
-    else if (property == kFolderSharingViewColumn) data.SetCheckBox(row.view);
-    else if (property == kFolderSharingDownloadColumn) data.SetCheckBox(row.download);
-    else return toolbox::kListPropertyNotSupported;
+    if (property == kNameColumn)
+      data.SetText(row.user);
+    else if (property == kFolderSharingViewColumn)
+      data.SetCheckBox(row.view);
+    else if (property == kFolderSharingDownloadColumn)
+      data.SetCheckBox(row.download);
+    else
+      return toolbox::kListPropertyNotSupported;
     return runtime::kNoErr;
   };
   sheet.list->SetCallbacks(std::move(callbacks));
@@ -156,8 +166,10 @@ toolbox::Window* OpenSharingUserItemsSheet(std::uint32_t folderUID, const std::s
                            auto it = Sheets().find(raw);
                            if (it == Sheets().end()) return runtime::kEventNotHandledErr;
                            if (command == kFolderSharingSelectAll || command == kFolderSharingSelectNone) {
-                             if (command == kFolderSharingSelectAll) it->second.rows->SelectAll();
-                             else it->second.rows->SelectNone();
+                             if (command == kFolderSharingSelectAll)
+                               it->second.rows->SelectAll();
+                             else
+                               it->second.rows->SelectNone();
                              it->second.list->UpdateItems({});
                              UpdateButton(*raw);
                            } else if (command == toolbox::kCommandOK) {
