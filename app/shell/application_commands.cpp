@@ -33,6 +33,7 @@
 #include "app/shell/startup.h"
 #include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/connect_dialog/connect_dialog.h"
 #include "app/ui/download_windows/add_download_window.h"
 #include "app/ui/download_windows/edit_download_window.h"
 #include "app/ui/main_list/main_list.h"
@@ -43,7 +44,6 @@
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/interface_service.h"
 #include "app/ui/services/main_list_services.h"
-#include "app/ui/sharing_windows/peer_connect_window.h"
 #include "app/ui/small_windows/open_folder_commands.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/ui/transfer_log/transfer_info_window.h"
@@ -426,6 +426,36 @@ Status ClearFinished(FourCharCode) {
   return kNoErr;
 }
 
+// File > Connect to Server and the tray's "Connect To" items: the dialog empty, or set to
+// one protocol with nothing else filled in.
+Status OpenConnectDialogCommand(FourCharCode command) {
+  browser::ConnectDialogRequest request;
+  switch (command) {
+    case FourCC("ConF"):
+      request.preFill = "ftp:///";
+      break;
+    case FourCC("Conf"):
+      request.preFill = "ftps:///";
+      break;
+    case FourCC("Coni"):
+      request.preFill = "idisk:///";
+      break;
+    case FourCC("ConI"):
+      request.preFill = "idisk://-Public/";
+      break;
+    case FourCC("Conw"):
+      request.preFill = "http:///";
+      break;
+    case FourCC("ConW"):
+      request.preFill = "https:///";
+      break;
+    default:
+      break;
+  }
+  ui::OpenConnectDialog(request);
+  return kNoErr;
+}
+
 Status ClearInactive(FourCharCode) {
   if (ShowsView(queue::kMyUploadsViewID))
     upload::ClearInactiveUploads(true);
@@ -587,14 +617,14 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Pending(FourCC("GtIf"), "the preferences window"),
     Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),
     Pending(FourCC("Band"), "the bandwidth window"),
-    Pending(FourCC("Conn"), "the connect dialog"),
-    Command(FourCC("ConS"), kApp, [](FourCharCode) { return ui::ShowConnectToHostWindow(), kNoErr; }),
-    Pending(FourCC("ConF"), "the connect dialog"),
-    Pending(FourCC("Conf"), "the connect dialog"),
-    Pending(FourCC("Coni"), "the connect dialog (online disk)"),
-    Pending(FourCC("ConI"), "the connect dialog (online disk)"),
-    Pending(FourCC("Conw"), "the connect dialog (WebDAV)"),
-    Pending(FourCC("ConW"), "the connect dialog (WebDAV)"),
+    Command(FourCC("Conn"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConS"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConF"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Conf"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Coni"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConI"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Conw"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConW"), kApp, OpenConnectDialogCommand),
     Pending(FourCC("ImpF"), "the bookmark import of the remote browser"),
     Pending(FourCC("tDma"), "the online disk's sign-up page"),
     Pending(FourCC("SnFi"), "the send-files window"),
