@@ -7,6 +7,7 @@
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
 #include "app/browser/hosts/host_type_rank.h"
+#include "app/browser/services/peer_connect_hooks.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/browser/webdav/dotmac_node.h"
@@ -347,9 +348,8 @@ bool FavouriteConnect(const FavouriteRef& f, bool silent) {
             std::nullopt);
         return false;
       }
-      // Resolving and logging in to a copy found by Bonjour belongs to peer sharing, which
-      // does it when its row is opened.
-      return false;
+      const auto& connect = PeerConnectHooksSlot::Get().connectBonjourPeer;
+      return connect && connect(f->address(), f->user().value_or(""), f->password(), f->name(), silent);
     }
     case kHostWebDAV:
     case kHostSecureWebDAV: {
