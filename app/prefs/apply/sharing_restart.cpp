@@ -6,7 +6,8 @@
 
 namespace prefs_window {
 
-SharingRestartPlan DecideSharingRestart(const SharingServerSettings& before, const SharingServerSettings& after,
+SharingRestartPlan DecideSharingRestart(const SharingServerSettings& before,
+                                        const SharingServerSettings& after,
                                         const RunningSharingServers& running) {
   SharingRestartPlan plan;
   const bool portChanged = before.port != after.port;

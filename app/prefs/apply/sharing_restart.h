@@ -44,7 +44,8 @@ struct SharingRestartPlan {
   bool operator==(const SharingRestartPlan&) const = default;
 };
 
-SharingRestartPlan DecideSharingRestart(const SharingServerSettings& before, const SharingServerSettings& after,
+SharingRestartPlan DecideSharingRestart(const SharingServerSettings& before,
+                                        const SharingServerSettings& after,
                                         const RunningSharingServers& running);
 
 // Carries out the plan with the servers of this copy; the ports come from the settings in

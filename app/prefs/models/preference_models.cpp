@@ -53,7 +53,9 @@ PasswordItem NewPasswordItem() {
 }
 
 FilterItem::FilterItem(std::string name, std::vector<std::string> extensions, bool relative)
-    : folderName(std::move(name)), extensionsArray(std::move(extensions)), nameIsRelativeToDownloadFolder(relative) {}
+    : folderName(std::move(name)),
+      extensionsArray(std::move(extensions)),
+      nameIsRelativeToDownloadFolder(relative) {}
 
 std::string FilterItem::extensions() const {
   std::string joined;
@@ -87,15 +89,16 @@ values::Dictionary FilterItem::ToDictionary() const {
           {"relative", values::Value(nameIsRelativeToDownloadFolder)}};
 }
 
-Validated<std::string> ValidateFolderName(std::string_view name, bool relative, const std::vector<FilterItem>& others,
-                                          const FilterItem* self) {
+Validated<std::string> ValidateFolderName(std::string_view name, bool relative,
+                                          const std::vector<FilterItem>& others, const FilterItem* self) {
   std::string out = Trimmed(name);
   if (out.size() > 1 && out.front() == '.') out.erase(out.begin());
   if (out.empty() || out == ".") return Refusal(values::Localized("A filter may not have an empty name."));
   if (!relative && out.front() != '~' && out.front() != '/') out.insert(0, "~/");
   for (const FilterItem& other : others) {
     if (&other == self) continue;
-    if (other.folderName == out) return Refusal(values::Localized("There is already a filter with that name."));
+    if (other.folderName == out)
+      return Refusal(values::Localized("There is already a filter with that name."));
   }
   return out;
 }
@@ -126,7 +129,8 @@ std::vector<FilterItem> FiltersFromArray(const values::Value* stored) {
         if (const std::string* s = e.AsString()) filter.extensionsArray.push_back(*s);
       }
     }
-    if (const values::Value* relative = entry.Find("relative")) filter.nameIsRelativeToDownloadFolder = relative->BoolOr(true);
+    if (const values::Value* relative = entry.Find("relative"))
+      filter.nameIsRelativeToDownloadFolder = relative->BoolOr(true);
     out.push_back(std::move(filter));
   }
   return out;
@@ -177,7 +181,8 @@ Validated<std::string> ValidateExtension(std::string_view extension, const std::
   for (const ExtensionMapping& other : all) {
     if (&other == self) continue;
     if (SameIgnoringCase(other.extension, out)) {
-      return Refusal(values::Format(values::Localized("There is already an entry with the extension %@"), {out}));
+      return Refusal(
+          values::Format(values::Localized("There is already an entry with the extension %@"), {out}));
     }
   }
   return out;
@@ -200,26 +205,32 @@ Validated<std::string> ValidateDomain(std::string_view domain, const std::vector
   return out;
 }
 
-bool UsersCanRemove(std::string_view firstSelectedName) { return firstSelectedName != "Guest"; }
+bool UsersCanRemove(std::string_view firstSelectedName) {
+  return firstSelectedName != "Guest";
+}
 
-bool AddUserOKEnabled(std::string_view name) { return !Trimmed(name).empty(); }
+bool AddUserOKEnabled(std::string_view name) {
+  return !Trimmed(name).empty();
+}
 
 Validated<std::string> ValidateUserName(std::string_view name) {
   std::string out = Trimmed(name);
   if (out.empty()) return Refusal(values::Localized("A user must have a name."));
-  bool unsafe = out.front() == '.' || out.find('/') != std::string::npos || out.find('\0') != std::string::npos;
+  bool unsafe =
+      out.front() == '.' || out.find('/') != std::string::npos || out.find('\0') != std::string::npos;
   // Bytes that are not UTF-8 would make a folder name no other program can show.
   if (!values::IsValidUtf8(out) || values::ContainsAnyOf(out, CharacterSet::Controls())) unsafe = true;
   if (unsafe) {
-    return Refusal(values::Localized(
-        "A user name may not begin with a period or hold a slash or control characters, since files the user sends "
-        "go into a folder of that name."));
+    return Refusal(
+        values::Localized("A user name may not begin with a period or hold a slash or control characters, "
+                          "since files the user sends "
+                          "go into a folder of that name."));
   }
   return out;
 }
 
-std::size_t AddOrUpdateUser(std::vector<SharingUserRow>& users, const std::string& name, const std::string& password,
-                            const std::vector<Folder>& folders) {
+std::size_t AddOrUpdateUser(std::vector<SharingUserRow>& users, const std::string& name,
+                            const std::string& password, const std::vector<Folder>& folders) {
   for (std::size_t i = 0; i < users.size(); ++i) {
     if (users[i].name == name) {
       SetUserPassword(users[i], password);
@@ -237,7 +248,8 @@ std::size_t AddOrUpdateUser(std::vector<SharingUserRow>& users, const std::strin
     user.folders.push_back(std::move(row));
   }
   return AddSorted(users, std::move(user), [](const SharingUserRow& a, const SharingUserRow& b) {
-    return values::CompareStrings(a.name, b.name, values::kCaseInsensitive) == values::ComparisonResult::kLessThan;
+    return values::CompareStrings(a.name, b.name, values::kCaseInsensitive) ==
+           values::ComparisonResult::kLessThan;
   });
 }
 

@@ -92,7 +92,8 @@ struct FilterItem {
 
 // The folder name to keep for a filter (relative or not), refusing an empty name and the
 // name of another filter (exact comparison) among `others`.
-Validated<std::string> ValidateFolderName(std::string_view name, bool relative, const std::vector<FilterItem>& others,
+Validated<std::string> ValidateFolderName(std::string_view name, bool relative,
+                                          const std::vector<FilterItem>& others,
                                           const FilterItem* self = nullptr);
 
 // Same count and, pairwise in order, equal folder names and equal joined extensions.
@@ -199,8 +200,8 @@ Validated<std::string> ValidateUserName(std::string_view name);
 // and the folders of `folders` copied, of which only Received Files (UID 22) is seen and
 // downloadable. Answers the row's index.
 inline constexpr std::uint32_t kReceivedFilesFolderUID = 22;
-std::size_t AddOrUpdateUser(std::vector<SharingUserRow>& users, const std::string& name, const std::string& password,
-                            const std::vector<Folder>& folders);
+std::size_t AddOrUpdateUser(std::vector<SharingUserRow>& users, const std::string& name,
+                            const std::string& password, const std::vector<Folder>& folders);
 
 // The password sheet's OK on a user.
 void SetUserPassword(SharingUserRow& user, const std::string& password);

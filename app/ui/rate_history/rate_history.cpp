@@ -117,7 +117,8 @@ void DrawDockRateGraph(toolbox::DrawingContext& ctx, DockRateGraph& dock, const 
   ctx.SetFillColor(back);
   ctx.FillRect({0, 0, kDockTileSize, kDockTileSize});
   ctx.SetFillColor(kGridColor);
-  for (double x = kDockTileSize - dock.phase; x >= 0; x -= kGraphPhasePeriod) ctx.FillRect({x, 0, 1, kDockTileSize});
+  for (double x = kDockTileSize - dock.phase; x >= 0; x -= kGraphPhasePeriod)
+    ctx.FillRect({x, 0, 1, kDockTileSize});
   ctx.FillRect({0, 0, 2, kDockTileSize});
   ctx.SetFillColor(toolbox::Color::Black());
   for (int i = 0; i < 5; ++i) ctx.FillRect({1, static_cast<double>(i * 128 / 5), kDockTileSize, 1});
@@ -162,7 +163,8 @@ void DrawBandwidthGraph(toolbox::DrawingContext& ctx, const RateHistory& history
   }
 
   ctx.SetFillColor(kGridColor);
-  for (double x = w - history.graphPhase; x > border; x -= kGraphPhasePeriod) ctx.FillRect({x, 0, 1, double(h)});
+  for (double x = w - history.graphPhase; x > border; x -= kGraphPhasePeriod)
+    ctx.FillRect({x, 0, 1, double(h)});
   ctx.FillRect({border - 2, 0, 2, static_cast<double>(h)});
 
   ctx.SetFillColor(toolbox::Color::Black());

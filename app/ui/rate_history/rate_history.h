@@ -56,8 +56,8 @@ struct DockRateGraph {
 };
 
 struct SampleOutcome {
-  bool drawDock = false;     // the tray graph changed
-  bool windowNewMax = false; // the window's largest sample grew
+  bool drawDock = false;      // the tray graph changed
+  bool windowNewMax = false;  // the window's largest sample grew
   bool windowRefresh = false;
 };
 

@@ -66,7 +66,8 @@ void DrawDockBadges(toolbox::DrawingContext& ctx, const std::vector<DockBadge>& 
   style.color = toolbox::Color::White();
   for (const DockBadge& b : badges) {
     if (auto image = DockBadgeImage(b.image))
-      ctx.DrawImage({0, b.y, static_cast<double>(image->width()), static_cast<double>(image->height())}, *image);
+      ctx.DrawImage({0, b.y, static_cast<double>(image->width()), static_cast<double>(image->height())},
+                    *image);
     const std::string text = values::Format("%s %s", {b.prefix, b.text});
     const double w = toolbox::MeasureText(text, style.font).width;
     const double lineHeight = toolbox::LineHeight(style.font);

@@ -36,7 +36,12 @@ TEST(PasswordModels, TypesAndPaths) {
   EXPECT_EQ(prefs_window::NewPasswordItem().path, "/");
 
   const std::pair<std::optional<std::string>, std::optional<std::string>> paths[] = {
-      {std::nullopt, std::nullopt}, {"", "/"}, {"/", "/"}, {"pub", "/pub/"}, {"/pub", "/pub/"}, {"pub/", "/pub/"},
+      {std::nullopt, std::nullopt},
+      {"", "/"},
+      {"/", "/"},
+      {"pub", "/pub/"},
+      {"/pub", "/pub/"},
+      {"pub/", "/pub/"},
   };
   for (const auto& [in, out] : paths) EXPECT_EQ(prefs_window::ValidatePath(in), out) << in.value_or("(none)");
 }
@@ -61,7 +66,8 @@ TEST(FilterItem, SetExtensionsCleansTypedText) {
 }
 
 TEST(FilterItem, FolderNameValidation) {
-  const std::vector<FilterItem> others{FilterItem("Music", {".mp3"}, true), FilterItem("~/Films", {".avi"}, false)};
+  const std::vector<FilterItem> others{FilterItem("Music", {".mp3"}, true),
+                                       FilterItem("~/Films", {".avi"}, false)};
   struct Case {
     const char* name;
     bool relative;
@@ -137,8 +143,9 @@ TEST(ExtensionMapping, ConversionsAndEnabledText) {
 }
 
 TEST(ExtensionMapping, ExtensionValidation) {
-  const std::vector<ExtensionMapping> all{ExtensionMapping::mappingWithDescription("Zip", "zip", "a/b", true),
-                                          ExtensionMapping::mappingWithDescription("Disk", "dmg", "a/c", true)};
+  const std::vector<ExtensionMapping> all{
+      ExtensionMapping::mappingWithDescription("Zip", "zip", "a/b", true),
+      ExtensionMapping::mappingWithDescription("Disk", "dmg", "a/c", true)};
   const std::tuple<const char*, const ExtensionMapping*, const char*> cases[] = {
       {".sit", nullptr, "sit"},
       {" hqx ", nullptr, "hqx"},
@@ -161,7 +168,8 @@ TEST(DomainRows, EachListChecksOnlyItself) {
   EXPECT_EQ(Outcome(prefs_window::ValidateDomain("ads.example.com", limits)), "ads.example.com");
   EXPECT_EQ(Outcome(prefs_window::ValidateDomain("Files.Example.org", limits)),
             "!There is already an entry for the domain Files.Example.org");
-  EXPECT_EQ(Outcome(prefs_window::ValidateDomain("files.example.org", limits, &limits[0])), "files.example.org");
+  EXPECT_EQ(Outcome(prefs_window::ValidateDomain("files.example.org", limits, &limits[0])),
+            "files.example.org");
 }
 
 TEST(SortedLists, AddAnswersTheNewRowsPlace) {
@@ -177,13 +185,15 @@ TEST(SharingUsers, GuestStaysAndOKNeedsAName) {
   EXPECT_FALSE(prefs_window::UsersCanRemove("Guest"));
   EXPECT_TRUE(prefs_window::UsersCanRemove("guest"));
   EXPECT_TRUE(prefs_window::UsersCanRemove("anna"));
-  const std::pair<const char*, bool> names[] = {{"", false}, {"  \n\t", false}, {" a ", true}, {"anna", true}};
+  const std::pair<const char*, bool> names[] = {
+      {"", false}, {"  \n\t", false}, {" a ", true}, {"anna", true}};
   for (const auto& [name, ok] : names) EXPECT_EQ(prefs_window::AddUserOKEnabled(name), ok) << name;
 }
 
 TEST(SharingUsers, NamesThatWouldBeUnsafeFolderNamesAreRefused) {
-  const std::string refused = "!A user name may not begin with a period or hold a slash or control characters, since "
-                              "files the user sends go into a folder of that name.";
+  const std::string refused =
+      "!A user name may not begin with a period or hold a slash or control characters, since "
+      "files the user sends go into a folder of that name.";
   const std::pair<std::string, std::string> cases[] = {
       {"anna", "anna"},
       {" Bob Smith ", "Bob Smith"},
@@ -200,9 +210,10 @@ TEST(SharingUsers, NamesThatWouldBeUnsafeFolderNamesAreRefused) {
       {"tab\there", refused},
       {"del\x7f", refused},
       {"x\xC2\x85y", refused},  // a control character outside ASCII
-      {"\xff\xfe", refused},   // not UTF-8
+      {"\xff\xfe", refused},    // not UTF-8
   };
-  for (const auto& [name, outcome] : cases) EXPECT_EQ(Outcome(prefs_window::ValidateUserName(name)), outcome) << name;
+  for (const auto& [name, outcome] : cases)
+    EXPECT_EQ(Outcome(prefs_window::ValidateUserName(name)), outcome) << name;
 }
 
 TEST(SharingUsers, AddingAUserOrReplacingAPassword) {

@@ -26,8 +26,8 @@ TEST(SharingRestart, DecisionTable) {
     SharingRestartPlan plan;
   };
   const Case cases[] = {
-      {"nothing changed: both keep running, the sharing service stays registered", kSharing, kSharing, kAllRunning,
-       SharingRestartPlan{.registerSharingService = true}},
+      {"nothing changed: both keep running, the sharing service stays registered", kSharing, kSharing,
+       kAllRunning, SharingRestartPlan{.registerSharingService = true}},
       {"only the port changed: both restart and both services move to the new ports", kSharing,
        With(kSharing, [](SharingServerSettings& s) { s.port = 3000; }), kAllRunning,
        SharingRestartPlan{.stopLineServer = true,
@@ -43,14 +43,18 @@ TEST(SharingRestart, DecisionTable) {
               s.maxDownloads = 0;
               s.maxUploads = 0;
             }),
-       kAllRunning, SharingRestartPlan{.stopFileServer = true, .withdrawFileService = true, .registerSharingService = true}},
+       kAllRunning,
+       SharingRestartPlan{
+           .stopFileServer = true, .withdrawFileService = true, .registerSharingService = true}},
       {"no uploads: the file server keeps serving downloads, its service goes", kSharing,
        With(kSharing, [](SharingServerSettings& s) { s.maxUploads = 0; }), kAllRunning,
        SharingRestartPlan{.withdrawFileService = true, .registerSharingService = true}},
-      {"sharing switched off: both stop", kSharing, With(kSharing, [](SharingServerSettings& s) { s.shareFolders = false; }),
-       kAllRunning, SharingRestartPlan{.stopLineServer = true, .stopFileServer = true, .withdrawFileService = true}},
-      {"sharing switched on: both start and register", With(kSharing, [](SharingServerSettings& s) { s.shareFolders = false; }),
-       kSharing, RunningSharingServers{},
+      {"sharing switched off: both stop", kSharing,
+       With(kSharing, [](SharingServerSettings& s) { s.shareFolders = false; }), kAllRunning,
+       SharingRestartPlan{.stopLineServer = true, .stopFileServer = true, .withdrawFileService = true}},
+      {"sharing switched on: both start and register",
+       With(kSharing, [](SharingServerSettings& s) { s.shareFolders = false; }), kSharing,
+       RunningSharingServers{},
        SharingRestartPlan{.startLineServer = true,
                           .startFileServer = true,
                           .registerFileService = true,
@@ -62,8 +66,10 @@ TEST(SharingRestart, DecisionTable) {
       {"advertising off: both services withdrawn, servers untouched", kSharing,
        With(kSharing, [](SharingServerSettings& s) { s.advertise = false; }), kAllRunning,
        SharingRestartPlan{.withdrawFileService = true, .withdrawSharingService = true}},
-      {"a server that failed to start is started again", kSharing, kSharing, RunningSharingServers{true, false, false},
-       SharingRestartPlan{.startFileServer = true, .registerFileService = true, .registerSharingService = true}},
+      {"a server that failed to start is started again", kSharing, kSharing,
+       RunningSharingServers{true, false, false},
+       SharingRestartPlan{
+           .startFileServer = true, .registerFileService = true, .registerSharingService = true}},
   };
   for (const Case& c : cases) {
     SharingRestartPlan plan = DecideSharingRestart(c.before, c.after, c.running);

@@ -32,7 +32,9 @@ TEST(DockBadgesTest, RowsStackBottomUpThirtyTwoApart) {
       {"downloads only", with([](auto& f) { f.downloads = 3; }), {{BadgeImage::kDown, "D:", "3", 0}}},
       {"all three",
        with([](auto& f) { f.downloads = 2, f.uploads = 1, f.receivedFiles = 4; }),
-       {{BadgeImage::kReceived, "R:", "4", 0}, {BadgeImage::kUp, "U:", "1", 32}, {BadgeImage::kDown, "D:", "2", 64}}},
+       {{BadgeImage::kReceived, "R:", "4", 0},
+        {BadgeImage::kUp, "U:", "1", 32},
+        {BadgeImage::kDown, "D:", "2", 64}}},
       {"no received files",
        with([](auto& f) { f.downloads = 2, f.uploads = 1; }),
        {{BadgeImage::kUp, "U:", "1", 0}, {BadgeImage::kDown, "D:", "2", 32}}},
@@ -40,9 +42,12 @@ TEST(DockBadgesTest, RowsStackBottomUpThirtyTwoApart) {
        with([](auto& f) { f.downloads = 2, f.uploads = 1, f.displayDownloads = false; }),
        {{BadgeImage::kUp, "U:", "1", 0}}},
       {"speeds",
-       with([](auto& f) { f.downloads = 2, f.uploads = 1, f.showSpeeds = true, f.downloadKBps = 12000,
-                          f.uploadKBps = 9.96f, f.receivedFiles = 1; }),
-       {{BadgeImage::kReceived, "R:", "1", 0}, {BadgeImage::kUp, "U:", "10.0 K", 32},
+       with([](auto& f) {
+         f.downloads = 2, f.uploads = 1, f.showSpeeds = true, f.downloadKBps = 12000, f.uploadKBps = 9.96f,
+         f.receivedFiles = 1;
+       }),
+       {{BadgeImage::kReceived, "R:", "1", 0},
+        {BadgeImage::kUp, "U:", "10.0 K", 32},
         {BadgeImage::kDown, "D:", "12 M", 64}}},
   };
   for (const Case& c : cases) {
@@ -56,7 +61,7 @@ TEST(DockBadgesTest, SpeedTextsChangeFormAtTenAThousandAndTenThousand) {
     float kbps;
     const char* text;
   };
-  const Case cases[] = {{9.96f, "10.0 K"}, {0, "0.0 K"},   {10, "10 K"},   {999.4f, "999 K"},
+  const Case cases[] = {{9.96f, "10.0 K"}, {0, "0.0 K"},    {10, "10 K"},   {999.4f, "999 K"},
                         {1000, "1.0 M"},   {9999, "9.8 M"}, {12000, "12 M"}};
   for (const Case& c : cases) EXPECT_EQ(DockBadgeSpeedText(c.kbps), c.text) << c.kbps;
   EXPECT_EQ(DockBadgeCountText(65537), "1");  // a signed 16-bit count
@@ -68,8 +73,9 @@ TEST(DockBadgesTest, BadgesAreDrawnOnTheirRows) {
   f.uploads = 3;
   f.receivedFiles = 1;
   const auto rows = DockBadgeLayout(f);
-  const toolbox::Image tile = toolbox::Image::Render(128, 128, toolbox::Origin::kBottomLeft,
-                                                     [&](toolbox::DrawingContext& ctx) { DrawDockBadges(ctx, rows); });
+  const toolbox::Image tile =
+      toolbox::Image::Render(128, 128, toolbox::Origin::kBottomLeft,
+                             [&](toolbox::DrawingContext& ctx) { DrawDockBadges(ctx, rows); });
   // Rows from the bottom: received (orange) at 0, up (green) at 32, down (blue) at 64,
   // nothing above 96. Pixel rows count from the top.
   const toolbox::Color received = tile.PixelAt(10, 127 - 16), up = tile.PixelAt(10, 127 - 48),

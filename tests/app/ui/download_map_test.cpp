@@ -17,11 +17,11 @@ TEST(DownloadMapTest, TimeTextFollowsStatusSpeedAndSize) {
     const char* text;
   };
   const Case cases[] = {
-      {64, 50.0f, 1000, 0, "N/A"},                                    // stopped
-      {256, 50.0f, 1000, 1000, "N/A"},                                // completed
-      {4, 50.0f, 0, 500, "Unknown"},                                  // size not known yet
+      {64, 50.0f, 1000, 0, "N/A"},      // stopped
+      {256, 50.0f, 1000, 1000, "N/A"},  // completed
+      {4, 50.0f, 0, 500, "Unknown"},    // size not known yet
       {4, 50.0f, -1, 500, "Unknown"},
-      {4, 0.2f, 1000000, 0, "Unknown"},                               // exactly the threshold
+      {4, 0.2f, 1000000, 0, "Unknown"},  // exactly the threshold
       {4, 0.0f, 1000000, 0, "Unknown"},
       {4, 1.0f, 1024 * 59, 0, "59s (1.0KB/s)"},
       {4, 1.0f, 1024 * 60, 0, "1:00 (1.0KB/s)"},
@@ -43,15 +43,11 @@ TEST(DownloadMapTest, GridDividesTheFileOverTheCellsThatFit) {
     DownloadMapGrid grid;
   };
   const Case cases[] = {
-      {80, 40, 5000, {10, 5, 100}},
-      {87, 47, 5000, {10, 5, 100}},  // partial cells do not count
-      {80, 40, 0, {10, 5, 0}},       // size unknown: no map
-      {80, 40, -1, {10, 5, 0}},
-      {7, 40, 5000, {0, 5, 0}},      // narrower than one cell: no division by zero
-      {80, 0, 5000, {10, 0, 0}},
-      {0, 0, 5000, {0, 0, 0}},
-      {8, 8, 3, {1, 1, 3}},
-      {80, 40, 30, {10, 5, 0}},      // fewer bytes than cells
+      {80, 40, 5000, {10, 5, 100}}, {87, 47, 5000, {10, 5, 100}},  // partial cells do not count
+      {80, 40, 0, {10, 5, 0}},                                     // size unknown: no map
+      {80, 40, -1, {10, 5, 0}},     {7, 40, 5000, {0, 5, 0}},  // narrower than one cell: no division by zero
+      {80, 0, 5000, {10, 0, 0}},    {0, 0, 5000, {0, 0, 0}},
+      {8, 8, 3, {1, 1, 3}},         {80, 40, 30, {10, 5, 0}},  // fewer bytes than cells
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ComputeDownloadMapGrid(c.width, c.height, kDownloadMapSquareSize, c.size), c.grid)
@@ -95,32 +91,34 @@ TEST(DownloadMapTest, DrawnMapShowsGreenRedAndBlackSquaresWithGaps) {
   // 80 x 40 points: 10 columns, 5 rows, 100 bytes a square; the first row and a half
   // received, then 30 bytes of the 17th square.
   const engine::RangeList ranges{{0, 1500}, {1600, 30}};
-  const toolbox::Image image = toolbox::Image::Render(80, 40, toolbox::Origin::kTopLeft, [&](toolbox::DrawingContext& ctx) {
-    DrawDownloadMap(ctx, 80, 40, kDownloadMapSquareSize, 5000, ranges);
-  });
+  const toolbox::Image image =
+      toolbox::Image::Render(80, 40, toolbox::Origin::kTopLeft, [&](toolbox::DrawingContext& ctx) {
+        DrawDownloadMap(ctx, 80, 40, kDownloadMapSquareSize, 5000, ranges);
+      });
   struct Probe {
     int x, y;
     toolbox::Color color;
   };
   const toolbox::Color green{0, 1, 0, 1}, red{1, 0, 0, 1}, black = toolbox::Color::Black();
   const Probe probes[] = {
-      {4, 4, green},   // cell (0, 0)
-      {0, 0, black},   // the gap around it
-      {7, 4, black},
-      {76, 4, green},  // cell (0, 9)
-      {36, 12, green}, // cell (1, 4): bytes 1400-1499
-      {44, 12, black}, // cell (1, 5): bytes 1500-1599
-      {52, 12, red},   // cell (1, 6): 30 of its bytes
-      {4, 36, black},  // the last row
+      {4, 4, green},                    // cell (0, 0)
+      {0, 0, black},                    // the gap around it
+      {7, 4, black},   {76, 4, green},  // cell (0, 9)
+      {36, 12, green},                  // cell (1, 4): bytes 1400-1499
+      {44, 12, black},                  // cell (1, 5): bytes 1500-1599
+      {52, 12, red},                    // cell (1, 6): 30 of its bytes
+      {4, 36, black},                   // the last row
   };
   for (const Probe& p : probes) EXPECT_EQ(image.PixelAt(p.x, p.y), p.color) << p.x << "," << p.y;
 }
 
 TEST(DownloadMapTest, MapOfAnUnknownSizeOrATinyViewIsAllBlack) {
-  for (const auto& [w, h, size] : {std::tuple{80, 40, std::int64_t{0}}, std::tuple{6, 6, std::int64_t{5000}}}) {
-    const toolbox::Image image = toolbox::Image::Render(w, h, toolbox::Origin::kTopLeft, [&](toolbox::DrawingContext& ctx) {
-      DrawDownloadMap(ctx, w, h, kDownloadMapSquareSize, size, {{0, 5000}});
-    });
+  for (const auto& [w, h, size] :
+       {std::tuple{80, 40, std::int64_t{0}}, std::tuple{6, 6, std::int64_t{5000}}}) {
+    const toolbox::Image image =
+        toolbox::Image::Render(w, h, toolbox::Origin::kTopLeft, [&](toolbox::DrawingContext& ctx) {
+          DrawDownloadMap(ctx, w, h, kDownloadMapSquareSize, size, {{0, 5000}});
+        });
     EXPECT_EQ(image.PixelAt(4, 4), toolbox::Color::Black()) << w << "x" << h;
   }
 }

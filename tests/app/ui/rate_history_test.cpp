@@ -142,10 +142,9 @@ TEST(RateHistoryTest, TrayGraphDrawsNewestBarAtTheRightEdge) {
   r.Add(1000, false);  // 50 px
   r.Add(400, false);   // newest, 20 px
   const toolbox::Color back{0.5, 0.5, 0.5, 1}, fore{1, 0, 0, 1};
-  const toolbox::Image tile =
-      toolbox::Image::Render(128, 128, toolbox::Origin::kBottomLeft, [&](toolbox::DrawingContext& ctx) {
-        DrawDockRateGraph(ctx, r.dock, back, fore);
-      });
+  const toolbox::Image tile = toolbox::Image::Render(
+      128, 128, toolbox::Origin::kBottomLeft,
+      [&](toolbox::DrawingContext& ctx) { DrawDockRateGraph(ctx, r.dock, back, fore); });
   // Rows counted from the top: y = 127 - height.
   EXPECT_EQ(tile.PixelAt(127, 127 - 10), fore);  // newest bar, 20 high
   EXPECT_NE(tile.PixelAt(127, 127 - 30), fore);
