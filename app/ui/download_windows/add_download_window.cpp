@@ -27,14 +27,6 @@ using toolbox::kApplicationSignature;
 
 constexpr double kWidth = 540;
 
-void ShowFormAlert(toolbox::Window& window, const FormAlert& alert) {
-  toolbox::AlertRequest request;
-  request.style = toolbox::AlertStyle::kInformational;
-  request.message = values::Localized(alert.text);
-  request.parent = alert.messageWindow ? nullptr : &window;
-  toolbox::GetPresenter().RunAlert(request);
-}
-
 AddDownloadForm ReadAddForm(const toolbox::Window& w) {
   AddDownloadForm form;
   form.urls = ControlText(w, kDownloadURLField);
@@ -95,45 +87,12 @@ runtime::Status AddDownloadWindowHandler(runtime::Event& event, toolbox::Window&
     window.Release();
     return runtime::kNoErr;
   }
-  if (event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandUpdateStatus)) {
-    const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
-    for (values::FourCharCode code : {values::FourCC("copy"), values::FourCC("clea"), values::FourCC("cut "),
-                                      values::FourCC("past"), values::FourCC("clos")}) {
-      if (command == code) return toolbox::SetCommandEnabled(event, true), runtime::kNoErr;
-    }
-    return runtime::kEventNotHandledErr;
-  }
-  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
-    return runtime::kEventNotHandledErr;
-  const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
-  if (command == kDownloadOKCommand) {
+  if (event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess) &&
+      toolbox::GetCommand(event).id == kDownloadOKCommand) {
     AddFromWindow(window);
     return runtime::kNoErr;
   }
-  if (command == kDownloadCancelCommand || command == kDownloadCloseCommand) {
-    window.Release();
-    return runtime::kNoErr;
-  }
-  if (command == kDownloadScheduleCommand) {
-    UpdateScheduleEnabled(window);
-    return runtime::kNoErr;
-  }
-  if (command == kDownloadAuthCommand) {
-    UpdateCredentialsEnabled(window);
-    return runtime::kNoErr;
-  }
-  if (command == kDownloadChooseFolderCommand) {
-    // The dialog runs once this command's event has returned.
-    std::weak_ptr<toolbox::Window> weak = window.weak_from_this();
-    auto timer =
-        runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [weak](runtime::Timer& t) {
-          t.Invalidate();
-          if (auto w = weak.lock(); w && !w->IsReleased()) ChooseDownloadFolder(*w);
-        });
-    runtime::RunLoop::Main()->AddTimer(timer);
-    return runtime::kNoErr;
-  }
-  return runtime::kEventNotHandledErr;
+  return HandleSharedFormEvent(event, window);
 }
 
 }  // namespace
@@ -202,38 +161,21 @@ toolbox::Window* ShowAddDownloadWindow(const std::optional<std::string>& initial
                 .bounds = {16, 134, kWidth - 32, 26},
                 .text = values::Localized("Separate downloads for each URL"),
                 .value = 1});
-  w.AddControl({.kind = ControlKind::kStaticText,
-                .bounds = {16, 170, 124, 20},
-                .text = values::Localized("Referer:")});
-  w.AddControl({.kind = ControlKind::kEditText,
-                .id = {kApplicationSignature, kDownloadRefererField},
-                .bounds = {144, 166, kWidth - 160, 24}});
-  w.AddControl({.kind = ControlKind::kStaticText,
-                .bounds = {16, 204, 124, 20},
-                .text = values::Localized("Connections:")});
-  w.AddControl({.kind = ControlKind::kNumberText,
-                .id = {kApplicationSignature, kDownloadConnectionsField},
-                .bounds = {144, 200, 60, 24}});
-  w.AddControl({.kind = ControlKind::kStaticText,
-                .bounds = {236, 204, 150, 20},
-                .text = values::Localized("Queue position:")});
-  w.AddControl({.kind = ControlKind::kNumberText,
-                .id = {kApplicationSignature, kAddPositionField},
-                .bounds = {390, 200, 60, 24}});
+  AddLabelledField(w, {16, 170, 124, 20}, "Referer:",
+                   {.kind = ControlKind::kEditText,
+                    .id = {kApplicationSignature, kDownloadRefererField},
+                    .bounds = {144, 166, kWidth - 160, 24}});
+  AddLabelledField(w, {16, 204, 124, 20}, "Connections:",
+                   {.kind = ControlKind::kNumberText,
+                    .id = {kApplicationSignature, kDownloadConnectionsField},
+                    .bounds = {144, 200, 60, 24}});
+  AddLabelledField(w, {236, 204, 150, 20}, "Queue position:",
+                   {.kind = ControlKind::kNumberText,
+                    .id = {kApplicationSignature, kAddPositionField},
+                    .bounds = {390, 200, 60, 24}});
   const double shared = AddSharedDownloadControls(w, 236, true);
   const double buttons = 236 + shared + 12;
-  w.AddControl({.kind = ControlKind::kPushButton,
-                .id = {kApplicationSignature, 2},
-                .bounds = {kWidth - 212, buttons, 96, 28},
-                .text = values::Localized("Cancel"),
-                .command = kDownloadCancelCommand,
-                .is_cancel = true});
-  w.AddControl({.kind = ControlKind::kPushButton,
-                .id = {kApplicationSignature, kDownloadOKButton},
-                .bounds = {kWidth - 112, buttons, 96, 28},
-                .text = values::Localized("OK"),
-                .command = kDownloadOKCommand,
-                .is_default = true});
+  AddCancelAndOKButtons(w, buttons);
   w.SizeContent(kWidth, buttons + 44);
 
   SetScheduleTime(w, values::Now());

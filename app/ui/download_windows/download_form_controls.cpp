@@ -9,10 +9,13 @@
 
 #include "app/queue/events/post_download_actions.h"
 #include "app/queue/record/download_files.h"
+#include "app/ui/download_windows/add_download_window.h"
 #include "app/ui/download_windows/download_form_rules.h"
 #include "app/util/settings/download_folder.h"
 #include "platform/files/file_ref.h"
+#include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/command.h"
+#include "platform/toolbox/app/presenter.h"
 #include "platform/toolbox/theme/icons.h"
 #include "platform/toolbox/views/view.h"
 #include "platform/values/localize.h"
@@ -313,6 +316,69 @@ std::string FolderForDroppedPath(const std::string& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return path;
   return std::filesystem::path(path).parent_path().string();
+}
+
+void AddLabelledField(toolbox::Window& w, const toolbox::Rect& labelBounds, const char* label,
+                      const toolbox::ControlSpec& field) {
+  w.AddControl({.kind = ControlKind::kStaticText, .bounds = labelBounds, .text = values::Localized(label)});
+  w.AddControl(field);
+}
+
+void AddCancelAndOKButtons(toolbox::Window& w, double top) {
+  const double width = w.ContentBounds().width;
+  w.AddControl({.kind = ControlKind::kPushButton,
+                .id = {kApplicationSignature, 2},
+                .bounds = {width - 212, top, 96, 28},
+                .text = values::Localized("Cancel"),
+                .command = kDownloadCancelCommand,
+                .is_cancel = true});
+  w.AddControl({.kind = ControlKind::kPushButton,
+                .id = {kApplicationSignature, kDownloadOKButton},
+                .bounds = {width - 112, top, 96, 28},
+                .text = values::Localized("OK"),
+                .command = kDownloadOKCommand,
+                .is_default = true});
+}
+
+void ShowFormAlert(toolbox::Window& window, const FormAlert& alert) {
+  toolbox::AlertRequest request;
+  request.style = toolbox::AlertStyle::kInformational;
+  request.message = values::Localized(alert.text);
+  request.parent = alert.messageWindow ? nullptr : &window;
+  toolbox::GetPresenter().RunAlert(request);
+}
+
+runtime::Status HandleSharedFormEvent(runtime::Event& event, toolbox::Window& window) {
+  if (event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandUpdateStatus)) {
+    const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
+    for (values::FourCharCode code : {values::FourCC("copy"), values::FourCC("clea"), values::FourCC("cut "),
+                                      values::FourCC("past"), values::FourCC("clos")}) {
+      if (command == code) return toolbox::SetCommandEnabled(event, true), runtime::kNoErr;
+    }
+    return runtime::kEventNotHandledErr;
+  }
+  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
+    return runtime::kEventNotHandledErr;
+  const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
+  if (command == kDownloadCancelCommand || command == kDownloadCloseCommand) {
+    window.Release();
+  } else if (command == kDownloadScheduleCommand) {
+    UpdateScheduleEnabled(window);
+  } else if (command == kDownloadAuthCommand) {
+    UpdateCredentialsEnabled(window);
+  } else if (command == kDownloadChooseFolderCommand) {
+    // The dialog runs once this command's event has returned.
+    std::weak_ptr<toolbox::Window> weak = window.weak_from_this();
+    auto timer =
+        runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [weak](runtime::Timer& t) {
+          t.Invalidate();
+          if (auto w = weak.lock(); w && !w->IsReleased()) ChooseDownloadFolder(*w);
+        });
+    runtime::RunLoop::Main()->AddTimer(timer);
+  } else {
+    return runtime::kEventNotHandledErr;
+  }
+  return runtime::kNoErr;
 }
 
 }  // namespace ui

@@ -15,9 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/event.h"
 #include "platform/toolbox/windows/window.h"
 
 namespace ui {
+
+struct FormAlert;
 
 // Controls, {'Truv', id}.
 inline constexpr std::int32_t kDownloadOKButton = 1;
@@ -92,6 +95,20 @@ void SetScheduleTime(toolbox::Window& window, double absoluteTime);
 std::string ControlText(const toolbox::Window& window, std::int32_t id);
 bool ControlIsOn(const toolbox::Window& window, std::int32_t id);
 toolbox::Control* FindDownloadControl(const toolbox::Window& window, std::int32_t id);
+
+// A label at `labelBounds` and the field `field` beside it.
+void AddLabelledField(toolbox::Window& window, const toolbox::Rect& labelBounds, const char* label,
+                      const toolbox::ControlSpec& field);
+// Cancel and OK (the default button, id kDownloadOKButton) at the right of the row `top`.
+void AddCancelAndOKButtons(toolbox::Window& window, double top);
+
+// The refused form's alert: over the window, or on its own when the rules say so.
+void ShowFormAlert(toolbox::Window& window, const FormAlert& alert);
+
+// What both windows do alike: the text commands are enabled in their fields (status
+// asks), and Cancel, close, the schedule and credentials boxes and the folder dialog
+// (commands). Not handled: the window's own business.
+runtime::Status HandleSharedFormEvent(runtime::Event& event, toolbox::Window& window);
 
 // The folder a dropped item stands for: a folder itself, another item its parent folder.
 std::string FolderForDroppedPath(const std::string& path);

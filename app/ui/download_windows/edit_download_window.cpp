@@ -52,14 +52,6 @@ std::string FirstReferer(const queue::DownloadQueueElement& e) {
   return r && r->IsString() ? *r->AsString() : std::string();
 }
 
-void ShowFormAlert(toolbox::Window& window, const FormAlert& alert) {
-  toolbox::AlertRequest request;
-  request.style = toolbox::AlertStyle::kInformational;
-  request.message = values::Localized(alert.text);
-  request.parent = alert.messageWindow ? nullptr : &window;
-  toolbox::GetPresenter().RunAlert(request);
-}
-
 void SetTitleForName(toolbox::Window& window, const std::string& name) {
   window.SetTitle(values::Localized(kEditDownloadTitlePrefix) + name);
 }
@@ -83,16 +75,8 @@ runtime::Status EditDownloadWindowHandler(runtime::Event& event, toolbox::Window
     ForgetEditContext(window);
     return runtime::kEventNotHandledErr;
   }
-  if (event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandUpdateStatus)) {
-    const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
-    for (values::FourCharCode code : {values::FourCC("copy"), values::FourCC("clea"), values::FourCC("cut "),
-                                      values::FourCC("past"), values::FourCC("clos")}) {
-      if (command == code) return toolbox::SetCommandEnabled(event, true), runtime::kNoErr;
-    }
-    return runtime::kEventNotHandledErr;
-  }
   if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
-    return runtime::kEventNotHandledErr;
+    return HandleSharedFormEvent(event, window);
   const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
   if (command == kDownloadOKCommand) {
     if (ApplyDownloadEdits(window)) window.Release();
@@ -107,10 +91,6 @@ runtime::Status EditDownloadWindowHandler(runtime::Event& event, toolbox::Window
     }
     return runtime::kNoErr;
   }
-  if (command == kDownloadCancelCommand || command == kDownloadCloseCommand) {
-    window.Release();
-    return runtime::kNoErr;
-  }
   if (command == kEditDownloadChooseFileCommand) {
     ChooseFileForEdit(window);
     return runtime::kNoErr;
@@ -123,25 +103,7 @@ runtime::Status EditDownloadWindowHandler(runtime::Event& event, toolbox::Window
     }
     return runtime::kNoErr;
   }
-  if (command == kDownloadScheduleCommand) {
-    UpdateScheduleEnabled(window);
-    return runtime::kNoErr;
-  }
-  if (command == kDownloadAuthCommand) {
-    UpdateCredentialsEnabled(window);
-    return runtime::kNoErr;
-  }
-  if (command == kDownloadChooseFolderCommand) {
-    std::weak_ptr<toolbox::Window> weak = window.weak_from_this();
-    auto timer =
-        runtime::Timer::Create(runtime::Nanoseconds(0), runtime::Nanoseconds(0), [weak](runtime::Timer& t) {
-          t.Invalidate();
-          if (auto w = weak.lock(); w && !w->IsReleased()) ChooseDownloadFolder(*w);
-        });
-    runtime::RunLoop::Main()->AddTimer(timer);
-    return runtime::kNoErr;
-  }
-  return runtime::kEventNotHandledErr;
+  return HandleSharedFormEvent(event, window);
 }
 
 toolbox::Control* Label(toolbox::Window& w, toolbox::Rect bounds, const char* text) {
@@ -240,21 +202,21 @@ toolbox::Window* ShowEditDownloadWindow(const std::vector<queue::WrapperRef>& do
                          .id = {kApplicationSignature, kDownloadURLField},
                          .bounds = {16, y + 22, kWidth - 32, 80}});
     y += 110;
-    Label(w, {16, y + 4, 124, 20}, "Referer:");
-    w.AddControl({.kind = ControlKind::kEditText,
-                  .id = {kApplicationSignature, kDownloadRefererField},
-                  .bounds = {144, y, kWidth - 160, 24}});
+    AddLabelledField(w, {16, y + 4, 124, 20}, "Referer:",
+                     {.kind = ControlKind::kEditText,
+                      .id = {kApplicationSignature, kDownloadRefererField},
+                      .bounds = {144, y, kWidth - 160, 24}});
     y += 34;
   }
-  Label(w, {16, y + 4, 124, 20}, "Connections:");
-  w.AddControl({.kind = ControlKind::kNumberText,
-                .id = {kApplicationSignature, kDownloadConnectionsField},
-                .bounds = {144, y, 60, 24}});
+  AddLabelledField(w, {16, y + 4, 124, 20}, "Connections:",
+                   {.kind = ControlKind::kNumberText,
+                    .id = {kApplicationSignature, kDownloadConnectionsField},
+                    .bounds = {144, y, 60, 24}});
   if (one) {
-    Label(w, {236, y + 4, 150, 20}, "Queue position:");
-    w.AddControl({.kind = ControlKind::kNumberText,
-                  .id = {kApplicationSignature, kEditPositionField},
-                  .bounds = {390, y, 60, 24}});
+    AddLabelledField(w, {236, y + 4, 150, 20}, "Queue position:",
+                     {.kind = ControlKind::kNumberText,
+                      .id = {kApplicationSignature, kEditPositionField},
+                      .bounds = {390, y, 60, 24}});
   }
   y += 36;
   y += AddSharedDownloadControls(w, y, false);
@@ -274,18 +236,7 @@ toolbox::Window* ShowEditDownloadWindow(const std::vector<queue::WrapperRef>& do
                 .bounds = {16, y, 96, 28},
                 .text = values::Localized("Start"),
                 .command = kEditDownloadStartCommand});
-  w.AddControl({.kind = ControlKind::kPushButton,
-                .id = {kApplicationSignature, 2},
-                .bounds = {kWidth - 212, y, 96, 28},
-                .text = values::Localized("Cancel"),
-                .command = kDownloadCancelCommand,
-                .is_cancel = true});
-  w.AddControl({.kind = ControlKind::kPushButton,
-                .id = {kApplicationSignature, kDownloadOKButton},
-                .bounds = {kWidth - 112, y, 96, 28},
-                .text = values::Localized("OK"),
-                .command = kDownloadOKCommand,
-                .is_default = true});
+  AddCancelAndOKButtons(w, y);
   w.SizeContent(kWidth, y + 44);
 
   // Credentials and schedule.

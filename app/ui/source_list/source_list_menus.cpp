@@ -35,7 +35,10 @@ using values::FourCharCode;
 class MenuBuilder {
  public:
   explicit MenuBuilder(toolbox::MenuRef menu) : menu_(std::move(menu)) {}
-  void Item(const char* key, FourCharCode command) { menu_->AppendItem(values::Localized(key), command); }
+  void Item(const char* key, FourCharCode command, bool enabled = true) {
+    toolbox::MenuItem item{.text = values::Localized(key), .command = command, .enabled = enabled};
+    menu_->AppendItem(item);
+  }
   // The Option pair: the plain text while Option is held (it does not confirm), the
   // text with "..." otherwise.
   void OptionPair(const char* key, FourCharCode command) {
@@ -97,8 +100,10 @@ void HostItems(MenuBuilder& m, std::uint32_t identifier) {
     if (host->hostType == browser::kHostPeerByAddress)
       if (auto peer = sharing::PeerHostsServiceSlot::Get().CopyPeerHost(host->peerID))
         favourite = peer->favouriteName;
+    // The peer's favourite is edited in the favourite sheet, which the program does not
+    // have yet; the application's Edit edits downloads and would open nothing here.
     if (favourite && browser::RemoteRowsServiceSlot::Get().HasFavouriteNamed(*favourite))
-      m.Item("Edit...", FourCC("Edit"));
+      m.Item("Edit...", FourCC("Edit"), false);
     else
       m.Item("Add to My Servers", kAddToMyServers);
   }

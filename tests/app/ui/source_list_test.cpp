@@ -13,6 +13,7 @@
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/smartfolders/smart_folder.h"
+#include "app/sharing/services/peer_hosts_service.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/folder_dialog_service.h"
 #include "app/ui/services/local_pane_hosts.h"
@@ -566,6 +567,52 @@ TEST_F(ServerRowTest, TheViewItemOffersTheOtherLayout) {
     EXPECT_EQ(menu->Item(item)->text, split ? "View as List" : "View in Split Pane");
   }
   LocalPaneHostsServiceSlot::Set(nullptr);
+}
+
+// A peer's favourite has no editor yet: its row offers "Edit..." disabled rather than an
+// item that opens nothing; without a favourite the row offers to make one.
+TEST_F(ServerRowTest, APeerFavouritesEditItemIsDisabledUntilItsSheetExists) {
+  class PeerServer : public OneFTPServer {
+   public:
+    std::optional<browser::RemoteHost> GetHostForViewID(std::uint32_t id) override {
+      if (id != 1031) return OneFTPServer::GetHostForViewID(id);
+      browser::RemoteHost h;
+      h.hostType = browser::kHostPeerByAddress;
+      h.peerID = 4;
+      return h;
+    }
+    bool HasFavouriteNamed(const std::string& name) override { return name == "Office"; }
+  };
+  class OnePeer : public sharing::NoPeerHostsService {
+   public:
+    explicit OnePeer(std::optional<std::string> favourite) : favourite_(std::move(favourite)) {}
+    std::optional<sharing::PeerHost> CopyPeerHost(std::uint32_t id) override {
+      if (id != 4) return std::nullopt;
+      sharing::PeerHost p;
+      p.hostID = 4;
+      p.favouriteName = favourite_;
+      return p;
+    }
+    std::optional<std::string> favourite_;
+  };
+  browser::RemoteRowsServiceSlot::Set(std::make_unique<PeerServer>());
+  const auto kAdd = values::FourCCFromBytes('A', 'M', 'y', 0xC4);
+  const struct {
+    std::optional<std::string> favourite;
+    bool offersEdit;
+  } cases[] = {{"Office", true}, {std::nullopt, false}, {"Gone", false}};
+  for (const auto& c : cases) {
+    sharing::PeerHostsServiceSlot::Set(std::make_unique<OnePeer>(c.favourite));
+    const auto menu = SourceListContextMenu(1031, false);
+    const int edit = menu->IndexOfCommand(values::FourCC("Edit"));
+    EXPECT_EQ(edit > 0, c.offersEdit) << c.favourite.value_or("none");
+    if (edit > 0) {
+      EXPECT_EQ(menu->Item(edit)->text, "Edit...");
+      EXPECT_FALSE(menu->IsItemEnabled(edit)) << "nothing would open";
+    }
+    EXPECT_EQ(menu->IndexOfCommand(kAdd) > 0, !c.offersEdit) << c.favourite.value_or("none");
+  }
+  sharing::PeerHostsServiceSlot::Set(nullptr);
 }
 
 TEST_F(ServerRowTest, PictureOfTheSourceListAndItsMenus) {
