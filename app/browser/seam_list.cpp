@@ -1,6 +1,7 @@
 #include "app/browser/seam_list.h"
 
 #include "app/browser/services/auth_items_service.h"
+#include "app/browser/services/connect_dialog_hooks.h"
 #include "app/browser/services/credentials_service.h"
 #include "app/browser/services/dav_upload_hooks.h"
 #include "app/browser/services/favourite_connections_service.h"
@@ -30,6 +31,11 @@ void ListSeams() {
       "browser::RemoteHostRowHooks",
       {
           {"updateHostRows", &RemoteHostRowHooks::updateHostRows, runtime::WithDisplay()},
+      });
+  runtime::ListHooks<ConnectDialogHooksSlot>(
+      "browser::ConnectDialogHooks",
+      {
+          {"openConnectDialog", &ConnectDialogHooks::openConnectDialog, runtime::WithDisplay()},
       });
   runtime::ListHooks<DAVUploadHooksSlot>(
       "browser::DAVUploadHooks",

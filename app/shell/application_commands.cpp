@@ -33,6 +33,7 @@
 #include "app/shell/startup.h"
 #include "app/ui/add_files/add_files_window.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/connect_dialog/connect_dialog.h"
 #include "app/ui/download_windows/add_download_window.h"
 #include "app/ui/download_windows/edit_download_window.h"
 #include "app/ui/inspector/download_inspector.h"
@@ -434,6 +435,36 @@ Status ClearFinished(FourCharCode) {
   return kNoErr;
 }
 
+// File > Connect to Server and the tray's "Connect To" items: the dialog empty, or set to
+// one protocol with nothing else filled in.
+Status OpenConnectDialogCommand(FourCharCode command) {
+  browser::ConnectDialogRequest request;
+  switch (command) {
+    case FourCC("ConF"):
+      request.preFill = "ftp:///";
+      break;
+    case FourCC("Conf"):
+      request.preFill = "ftps:///";
+      break;
+    case FourCC("Coni"):
+      request.preFill = "idisk:///";
+      break;
+    case FourCC("ConI"):
+      request.preFill = "idisk://-Public/";
+      break;
+    case FourCC("Conw"):
+      request.preFill = "http:///";
+      break;
+    case FourCC("ConW"):
+      request.preFill = "https:///";
+      break;
+    default:
+      break;
+  }
+  ui::OpenConnectDialog(request);
+  return kNoErr;
+}
+
 Status ClearInactive(FourCharCode) {
   if (ShowsView(queue::kMyUploadsViewID))
     upload::ClearInactiveUploads(true);
@@ -596,14 +627,14 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("Insp"), kApp, [](FourCharCode) { return ShowInspectors(), kNoErr; }),
     Command(FourCC("Band"), kApp,
             [](FourCharCode) { return ui::ShowBandwidthWindow(ui::TheRateHistory()), kNoErr; }),
-    Pending(FourCC("Conn"), "the connect dialog"),
-    Pending(FourCC("ConS"), "the connect dialog"),
-    Pending(FourCC("ConF"), "the connect dialog"),
-    Pending(FourCC("Conf"), "the connect dialog"),
-    Pending(FourCC("Coni"), "the connect dialog (online disk)"),
-    Pending(FourCC("ConI"), "the connect dialog (online disk)"),
-    Pending(FourCC("Conw"), "the connect dialog (WebDAV)"),
-    Pending(FourCC("ConW"), "the connect dialog (WebDAV)"),
+    Command(FourCC("Conn"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConS"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConF"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Conf"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Coni"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConI"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("Conw"), kApp, OpenConnectDialogCommand),
+    Command(FourCC("ConW"), kApp, OpenConnectDialogCommand),
     Pending(FourCC("ImpF"), "the bookmark import of the remote browser"),
     Pending(FourCC("tDma"), "the online disk's sign-up page"),
     Pending(FourCC("SnFi"), "the send-files window"),

@@ -7,6 +7,7 @@
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/ftp/ftp_urls.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/browser/services/connect_dialog_hooks.h"
 #include "app/engine/ftp/ftp_request_queue.h"
 #include "app/engine/network/accepted_certificates.h"
 #include "app/ui/services/ui_services.h"
@@ -199,6 +200,17 @@ class FTPBrowserEvents {
     return true;
   }
 
+  // The connect dialog as the failed connection had it: its location, login and favourite.
+  static ConnectDialogRequest ConnectDialogAgain(const std::string& url, const FTPNode& root) {
+    ConnectDialogRequest r;
+    // The connection's URL says "ftp" for both; the dialog's protocol follows the root.
+    r.preFill = root.secure() && url.starts_with("ftp://") ? "ftps://" + url.substr(6) : url;
+    r.user = root.user_;
+    r.password = root.pass_;
+    r.favouriteName = root.favourite_;
+    return r;
+  }
+
   static bool IsLostConnection(const FTPConnectionParam& c) {
     const net::StreamError& e = c.error;
     if (e.domain == net::ErrorDomain::kSsl)
@@ -247,7 +259,10 @@ class FTPBrowserEvents {
       if (c.state >= engine::kFTPStateWelcome && c.state <= engine::kFTPStatePass) {
         const std::string url = c.url.String();
         std::optional<std::string> info;
+        bool reopen = true;
         if (e.domain == net::ErrorDomain::kFtp) {
+          reopen = e.code == 421 ||
+                   (c.state >= engine::kFTPStateAuthTls && c.state <= engine::kFTPStateProt) || e.code == 530;
           if (e.code == 421) {
             info = values::Localized("The server currently has too many connected users. ") +
                    ServerMessage(text);
@@ -264,11 +279,15 @@ class FTPBrowserEvents {
                                 {e.code});
         } else if (e.domain == net::ErrorDomain::kPosix) {
           info = values::Localized("Truvane could not establish a connection with the server.");
+        } else {
+          reopen = false;
         }
         stop = true;
+        const ConnectDialogRequest again = ConnectDialogAgain(url, *root);
         FTPNodeDisconnect(root);
         Alert(values::Format(values::Localized("The connection to the FTP server %@ has failed."), {url}),
               info);
+        if (reopen) runtime::CallHook(ConnectDialogHooksSlot::Get().openConnectDialog, again);
         return;
       }
       c.state = engine::kFTPStateIdle;
@@ -288,7 +307,9 @@ class FTPBrowserEvents {
         if (lister) lister->abort();
         if (rootFolder) {
           stop = true;
+          const ConnectDialogRequest again = ConnectDialogAgain(c.url.String(), *root);
           FTPNodeDisconnect(root);
+          runtime::CallHook(ConnectDialogHooksSlot::Get().openConnectDialog, again);
           return;
         }
         c.state = engine::kFTPStateIdle;

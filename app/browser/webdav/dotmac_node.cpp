@@ -5,6 +5,7 @@
 
 #include "app/browser/favourites/favourites.h"
 #include "app/browser/hosts/host_list.h"
+#include "app/browser/services/connect_dialog_hooks.h"
 #include "app/browser/services/dav_upload_hooks.h"
 #include "app/browser/webdav/online_disk.h"
 #include "app/queue/services/remote_files_service.h"
@@ -418,7 +419,17 @@ void DotMacNode::listingFailed(TRDotMacTransaction& transaction) {
             L(iDisk ? "The connection to the %@'s iDisk has failed." : "The connection to %@ has failed."),
             {connection_->iDiskName()}),
         FailureExplanation(transaction, true));
+  // The dialog again with what failed, for the user to correct the address or login.
+  ConnectDialogRequest again;
+  again.preFill = (iDisk                   ? "idisk://"
+                   : connection_->secure() ? "https://"
+                                           : "http://") +
+                  connection_->iDiskName() + path_;
+  again.user = connection_->user();
+  again.password = connection_->password();
+  again.favouriteName = favourite_;
   DotMacNodeDisconnect(shared_from_this());
+  runtime::CallHook(ConnectDialogHooksSlot::Get().openConnectDialog, again);
 }
 
 // ---- changes

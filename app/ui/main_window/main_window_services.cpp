@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/queue/folders/folder_table.h"
+#include "app/ui/connect_dialog/connect_dialog.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/command_state.h"
 #include "app/ui/main_window/main_window.h"
@@ -148,6 +149,7 @@ void InstallMainWindowServices() {
   browser::RemoteHostRowHooksSlot::Get().updateHostRows = [] {
     if (CustomList* list = GetMainFolderList()) SourceListUpdateHostRows(*list);
   };
+  InstallConnectDialogHook();
   RegisterWindowIcons();
 }
 
@@ -157,6 +159,7 @@ void UninstallMainWindowServices() {
   ViewNotificationsSlot::Set(nullptr);
   SourceListRowsServiceSlot::Set(nullptr);
   browser::RemoteHostRowHooksSlot::Get() = {};
+  browser::ConnectDialogHooksSlot::Get() = {};
 }
 
 }  // namespace ui

@@ -21,6 +21,7 @@
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/commands/command_table.h"
+#include "app/ui/connect_dialog/connect_dialog.h"
 #include "app/ui/main_list/list_drag.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/ui/main_list/main_list.h"
@@ -34,6 +35,7 @@
 #include "app/ui/source_list/custom_list.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/toolbar/main_toolbar.h"
+#include "app/upload/queue/upload_item.h"
 #include "app/upload/services/upload_rows.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
@@ -454,6 +456,23 @@ runtime::Status ConnectFavouritesCommand(values::FourCharCode) {
   return Done();
 }
 
+// The connect dialog on each selected received file's sender and each selected upload's
+// destination; the event goes on to the application.
+runtime::Status ConnectToHostCommand(values::FourCharCode) {
+  for (const auto& received : SelectedOf<sharing::ReceivedFileRow>(RowKind::kReceivedFile)) {
+    browser::ConnectDialogRequest request;
+    request.preFill = received->remoteHost();
+    OpenConnectDialog(request);
+  }
+  for (const auto& row : SelectedOf<upload::UploadRow>(RowKind::kUpload)) {
+    const auto item = std::dynamic_pointer_cast<upload::UploadItem>(row);
+    if (!item) continue;
+    OpenConnectDialog(browser::ConnectDialogRequestForUpload(item->type, item->hostName, item->uploadPath,
+                                                             item->userName, item->pass));
+  }
+  return runtime::kEventNotHandledErr;
+}
+
 runtime::Status DisconnectFavouritesCommand(values::FourCharCode) {
   DisconnectSelectedFavourites();
   return Done();
@@ -524,7 +543,7 @@ constexpr CommandEntry kMainWindowCommands[] = {
     Pending(FourCC("DcFl"), "the remote browser's disconnect of a listed item", CommandScope::kMainWindow),
     Pending(values::FourCCFromBytes('A', 'M', 'y', 0xC4), "the remote browser's add to My Servers",
             CommandScope::kMainWindow),
-    Pending(FourCC("CoH%"), "the connect dialog (the sender's host)", CommandScope::kMainWindow),
+    Command(FourCC("CoH%"), CommandScope::kMainWindow, ConnectToHostCommand),
     Pending(FourCC("SeSf"), "the send-files window", CommandScope::kMainWindow),
     Command(FourCC("eSFe"), CommandScope::kMainWindow, EditSmartFolderCommand),
     Pending(FourCC("S!Fi"), "the preferences window", CommandScope::kMainWindow),
