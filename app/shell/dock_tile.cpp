@@ -46,10 +46,11 @@ std::optional<toolbox::Image> DockTileWithBadges(const ui::DockBadgeFigures& fig
   if (!ui::DockBadgesWanted(figures)) return std::nullopt;
   const toolbox::Image icon = PlainIcon();
   const auto rows = ui::DockBadgeLayout(figures);
-  return toolbox::Image::Render(kTile, kTile, toolbox::Origin::kBottomLeft, [&](toolbox::DrawingContext& ctx) {
-    if (!icon.IsNull()) ctx.DrawImage({0, 0, kTile, kTile}, icon);
-    ui::DrawDockBadges(ctx, rows);
-  });
+  return toolbox::Image::Render(kTile, kTile, toolbox::Origin::kBottomLeft,
+                                [&](toolbox::DrawingContext& ctx) {
+                                  if (!icon.IsNull()) ctx.DrawImage({0, 0, kTile, kTile}, icon);
+                                  ui::DrawDockBadges(ctx, rows);
+                                });
 }
 
 void UpdateDockTile() {

@@ -150,11 +150,12 @@ toolbox::Window* ShowDownloadInspector(queue::DownloadQueueElement& element) {
   AddRow(*w, 2, "Received:", kInspectorProgressID);
   AddRow(*w, 3, "Time left:", kInspectorTimeID);
   auto map = std::make_shared<DownloadProgressView>();
-  w->AddView({.kind = toolbox::ControlKind::kUserPane,
-              .id = {toolbox::kApplicationSignature, kInspectorMapID},
-              .bounds = {8, kMapTop, kWidth - 16, kMapHeight},
-              .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom},
-             map);
+  w->AddView(
+      {.kind = toolbox::ControlKind::kUserPane,
+       .id = {toolbox::kApplicationSignature, kInspectorMapID},
+       .bounds = {8, kMapTop, kWidth - 16, kMapHeight},
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom},
+      map);
   w->SetMinimumSize({200, kMapTop + 24});
 
   const std::uint32_t uid = element.uid;

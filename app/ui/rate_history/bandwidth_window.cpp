@@ -194,11 +194,12 @@ toolbox::Window* ShowBandwidthWindow(RateHistory& history) {
                                           .resizable = true});
   auto graph = std::make_shared<BWGraphView>();
   auto text = std::make_shared<BWGraphTextView>();
-  w->AddView({.kind = toolbox::ControlKind::kUserPane,
-              .id = {toolbox::kApplicationSignature, kBandwidthGraphID},
-              .bounds = {0, 0, kWindowWidth, kGraphHeight},
-              .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom},
-             graph);
+  w->AddView(
+      {.kind = toolbox::ControlKind::kUserPane,
+       .id = {toolbox::kApplicationSignature, kBandwidthGraphID},
+       .bounds = {0, 0, kWindowWidth, kGraphHeight},
+       .bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindRight | toolbox::kBindBottom},
+      graph);
   w->AddView({.kind = toolbox::ControlKind::kUserPane,
               .id = {toolbox::kApplicationSignature, kBandwidthTextID},
               .bounds = {0, kGraphHeight, kWindowWidth, kTextHeight},

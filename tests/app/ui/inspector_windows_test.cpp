@@ -84,7 +84,8 @@ TEST_F(InspectorWindowsTest, InspectorShowsTheDownloadAndFollowsItsReports) {
   const toolbox::Image picture = w->Grab();
   toolbox::Control* mapControl = w->FindControl(toolbox::kApplicationSignature, kInspectorMapID);
   const toolbox::Rect b = mapControl->Bounds();
-  EXPECT_EQ(picture.PixelAt(static_cast<int>(b.x) + 4, static_cast<int>(b.y) + 4), (toolbox::Color{0, 1, 0, 1}));
+  EXPECT_EQ(picture.PixelAt(static_cast<int>(b.x) + 4, static_cast<int>(b.y) + 4),
+            (toolbox::Color{0, 1, 0, 1}));
   EXPECT_EQ(picture.PixelAt(static_cast<int>(b.Right()) - 4, static_cast<int>(b.Bottom()) - 4),
             toolbox::Color::Black());
   KeepPicture(*w, "download_inspector");
@@ -127,7 +128,8 @@ TEST_F(InspectorWindowsTest, BandwidthWindowDrawsInjectedSamples) {
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(ShowBandwidthWindow(history), w);
   EXPECT_EQ(history.graphCount, 640 - kGraphBorderWidth);
-  for (int i = 1; i <= 120; ++i) runtime::NotifyQueue(samples, static_cast<runtime::Word>(i * 1024), limiter, 0);
+  for (int i = 1; i <= 120; ++i)
+    runtime::NotifyQueue(samples, static_cast<runtime::Word>(i * 1024), limiter, 0);
   runtime::NotifyQueue(samples, 999999, 12345, 0);  // another limiter's sample is not taken
   RateHistoryTimer();
   EXPECT_EQ(history.last, 120 * 1024);
