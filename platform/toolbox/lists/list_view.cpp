@@ -336,6 +336,15 @@ void ListView::Impl::CloseNode(Node* n) {
 class ListHeader : public QHeaderView {
  public:
   explicit ListHeader(ListView::Impl& d) : QHeaderView(Qt::Horizontal), d_(d) {}
+  // Its title whole with the style's margins, and the sort arrow's room when it is the
+  // sorted column (the arrow is drawn over the section's right end).
+  int TitleWidth(int logical, bool withArrow) const {
+    const auto& desc = d_.columns[static_cast<std::size_t>(logical)].desc;
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+    return fontMetrics().horizontalAdvance(QString::fromStdString(desc.title)) + 2 * margin +
+           std::max(0, -desc.title_offset) + (withArrow ? kArrowRoom : 0);
+  }
+  static constexpr int kArrowRoom = 14;
 
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logical) const override {
@@ -350,7 +359,7 @@ class ListHeader : public QHeaderView {
     style()->drawControl(QStyle::CE_HeaderLabel, &opt, painter, this);
     if (opt.sortIndicator != QStyleOptionHeader::None) {
       QStyleOptionHeader arrow = opt;
-      arrow.rect = QRect(rect.right() - 14, rect.top(), 12, rect.height());
+      arrow.rect = QRect(rect.right() - kArrowRoom, rect.top(), kArrowRoom - 2, rect.height());
       style()->drawPrimitive(QStyle::PE_IndicatorHeaderArrow, &arrow, painter, this);
     }
     painter->restore();
@@ -841,7 +850,9 @@ Status ListView::AddColumn(const ListColumnDesc& desc, int position) {
   d.model->beginInsertColumns(QModelIndex(), logical, logical);
   d.columns.push_back({desc, 0});
   d.model->endInsertColumns();
-  d.SetWidth(logical, default_column_width());
+  // The list's default width, widened to show the title whole even when the list is sorted
+  // by it (within the column's bounds).
+  d.SetWidth(logical, std::max(default_column_width(), d.header->TitleWidth(logical, true)));
   const int count = logical + 1;
   if (position >= 0 && position < count - 1) {
     d.placing = true;
@@ -902,6 +913,14 @@ std::optional<ListColumnDesc> ListView::ColumnDesc(ListPropertyID property) cons
   const int logical = impl_->Logical(property);
   if (logical < 0) return std::nullopt;
   return impl_->columns[static_cast<std::size_t>(logical)].desc;
+}
+
+std::optional<int> ListView::ColumnTitleWidth(ListPropertyID property) const {
+  const int logical = impl_->Logical(property);
+  if (logical < 0) return std::nullopt;
+  const bool sorted =
+      impl_->header->isSortIndicatorShown() && impl_->header->sortIndicatorSection() == logical;
+  return impl_->header->TitleWidth(logical, sorted);
 }
 
 std::optional<int> ListView::ColumnWidth(ListPropertyID property) const {

@@ -203,6 +203,8 @@ class ListView {
   std::vector<ListPropertyID> Columns() const;
   std::optional<ListColumnDesc> ColumnDesc(ListPropertyID property) const;
   std::optional<int> ColumnWidth(ListPropertyID property) const;
+  // The width the column's title needs to be shown whole.
+  std::optional<int> ColumnTitleWidth(ListPropertyID property) const;
   // Brought within the column's bounds, except 0, which hides the column.
   Status SetColumnWidth(ListPropertyID property, int width);
   // Moves a present column to display `position`.
