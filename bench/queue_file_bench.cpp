@@ -21,7 +21,6 @@
 
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_file.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
 
@@ -82,7 +81,6 @@ int main(int argc, char** argv) {
   setenv("HOME", home, 1);
   for (const char* var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
     unsetenv(var);
-  queue::SetQueueSettingsProvider([] { return queue::QueueSettings{}; });
 
   std::vector<double> saves, loads, prepares, starts, wholeStarts, written;
   std::uintmax_t bytes = 0;

@@ -31,6 +31,14 @@ service slot (`using X = runtime::ServiceSlot<...>;`) under app/<sub>/ or platfo
 has its `runtime::ListServiceSlot<X>` in that folder's seam_list.cpp, a hook slot
 (`using X = runtime::HookSlot<...>;`) its `runtime::ListHooks<X>`, so the services report
 names it with its installer; the report includes every seam_list.h.
+
+Preference keys are read only by the settings store (app/util/settings) and the
+preference layer (platform/prefs): everywhere else in app/ a setting is read through
+its typed key (app/util/settings/setting_keys.h) or the loaded settings, so a key's
+spelling, type and default live in one place. The check fails on a call of the store's
+string-keyed bridges (PrefBoolForKey, PrefIntegerForKey), on reaching the preference
+store itself (SettingsPreferences, SharedPreferences) and on a user-defaults read
+(CopyUserDefault) outside those two folders.
 """
 
 import os
@@ -216,6 +224,25 @@ def check_seams_listed(faults):
                           "and call its ListSeams()")
 
 
+SETTINGS_OWNERS = ("app/util/settings/", "platform/prefs/")
+STRING_KEY_READ = re.compile(r"\b(PrefBoolForKey|PrefIntegerForKey|SettingsPreferences|SharedPreferences|"
+                             r"CopyUserDefault)\s*\(")
+
+
+def check_settings_reads(faults):
+    for path in source_files():
+        if not path.startswith("app/") or path.startswith(SETTINGS_OWNERS):
+            continue
+        text = read(path) or ""
+        for m in STRING_KEY_READ.finditer(text):
+            number = text.count("\n", 0, m.start()) + 1
+            line = text[text.rfind("\n", 0, m.start()) + 1:m.start()]
+            if line.lstrip().startswith("//"):
+                continue
+            faults.append(f"{path}:{number}: calls {m.group(1)}: read the setting through its typed key in "
+                          "app/util/settings/setting_keys.h")
+
+
 def main():
     global ROOT
     # --root FOLDER checks another tree laid out like this one (the check's own tests).
@@ -225,8 +252,9 @@ def main():
     check_includes(faults)
     check_links(faults)
     check_seams_listed(faults)
+    check_settings_reads(faults)
     if faults:
-        print("check_layering: includes, links or seams against the layering rule "
+        print("check_layering: includes, links, seams or settings reads against the layering rule "
               "(scripts/check_layering.py explains it):", file=sys.stderr)
         for fault in faults:
             print("  " + fault, file=sys.stderr)

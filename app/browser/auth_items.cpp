@@ -7,6 +7,7 @@
 
 #include "app/browser/stored_password_cipher.h"
 #include "app/engine/log/transfer_log.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/ascii.h"
 #include "platform/values/plist.h"
@@ -301,8 +302,7 @@ void LoadAuthItems() {
     List().storedListUnknown = true;
     return;
   }
-  auto& prefs = util::SettingsPreferences();
-  const auto legacy = prefs.GetDictionary("Authentication Data");
+  const auto legacy = util::ReadStoredSetting(util::kLegacyAuthenticationDataKey);
   if (!legacy) return;
   const Value dict(*legacy);
   std::int64_t count = 0;
@@ -313,8 +313,8 @@ void LoadAuthItems() {
     // The older preference goes only once the keychain holds what it held.
     if (!SaveAuthItemsToKeychain()) return;
   }
-  prefs.Remove("Authentication Data");
-  prefs.Synchronize();
+  util::RemoveSetting(util::kLegacyAuthenticationDataKey);
+  util::SynchronizeSettings();
 }
 
 std::vector<AuthItemRecord> CopyAuthItems() {

@@ -8,6 +8,7 @@
 #include "app/browser/services/favourite_undo_service.h"
 #include "app/browser/services/favourites_service.h"
 #include "app/browser/services/ftp_upload_hooks.h"
+#include "app/browser/services/peer_connect_hooks.h"
 #include "app/browser/services/remote_rows.h"
 #include "app/browser/services/stored_password_service.h"
 #include "platform/runtime/seam_list.h"
@@ -26,6 +27,11 @@ void ListSeams() {
       "browser::FTPUploadHooks",
       {
           {"uploadAliasToFTPNode", &FTPUploadHooks::uploadAliasToFTPNode, runtime::AtStartUp()},
+      });
+  runtime::ListHooks<PeerConnectHooksSlot>(
+      "browser::PeerConnectHooks",
+      {
+          {"connectBonjourPeer", &PeerConnectHooks::connectBonjourPeer, runtime::AtStartUp()},
       });
   runtime::ListHooks<RemoteHostRowHooksSlot>(
       "browser::RemoteHostRowHooks",

@@ -54,6 +54,7 @@
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/desktop/update_bridges.h"
 #include "app/util/files/file_bridges.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/files/catalog_info.h"
@@ -154,8 +155,8 @@ void ToggleSimpleMode() {
   const bool simple = !IsSimple();
   ui::InterfaceServiceSlot::Get().SetSimpleMode(simple);
   util::ChangeSettings([&](util::Settings& s) { s.advancedMode = !simple; });
-  util::SettingsPreferences().Set("advanced_mode", values::Value(!simple));
-  util::SettingsPreferences().Synchronize();
+  util::WriteSetting(util::kAdvancedModeKey, !simple);
+  util::SynchronizeSettings();
   runtime::DistributedNotificationCenter::Post(kContextPrefsChanged);
 }
 
@@ -350,8 +351,8 @@ void RequestQuit() {
   const bool receiving = sharing::RunningUploadServers() > 0;
   const bool uploading = AskHook<std::int32_t>(hooks.activeUploadCount, 0) > 0;
   const bool downloading = !queue::gActiveDownloads.empty();
-  if (DecideQuit(receiving, uploading, downloading, util::PrefBoolForKey("warnonquit"),
-                 util::PrefBoolForKey("warnonlyifdl")) == QuitDecision::kWarn) {
+  if (DecideQuit(receiving, uploading, downloading, util::ReadSetting(util::kWarnOnQuitKey),
+                 util::ReadSetting(util::kWarnOnlyIfDownloadingKey)) == QuitDecision::kWarn) {
     ShowQuitWarningWindow();
   } else {
     runtime::QuitApplicationEventLoop();
@@ -537,7 +538,7 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Command(FourCC("StaU"), kApp, [](FourCharCode) { return queue::StartUploadQueue(), kNoErr; }),
     Command(FourCC("StoU"), kApp,
             [](FourCharCode) {
-              return queue::StopUploadQueue(util::PrefBoolForKey("Uploads stop with queue")), kNoErr;
+              return queue::StopUploadQueue(util::ReadSetting(util::kUploadsStopWithQueueKey)), kNoErr;
             }),
     Command(FourCC("Vdet"), kApp,
             [](FourCharCode) {

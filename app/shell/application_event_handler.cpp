@@ -14,6 +14,7 @@
 #include "app/ui/services/main_list_services.h"
 #include "app/ui/small_windows/server_activity_window.h"
 #include "app/util/helpers/task_helpers.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/notifier.h"
 #include "platform/toolbox/app/command.h"
@@ -54,7 +55,7 @@ runtime::Status FileServerEvent(const runtime::Event& event) {
   const auto id = UInt32Param(event, kParamTransferID);
   if (!id) return runtime::kNoErr;
   if (event.kind() == kFileServerTransferStarted) {
-    if (util::PrefBoolForKey("show activity on start")) ui::ShowServerActivityWindow();
+    if (util::ReadSetting(util::kShowActivityOnStartKey)) ui::ShowServerActivityWindow();
     ui::ServerTransfer transfer{StringParam(event, kParamFileName), StringParam(event, kParamUserName),
                                 StringParam(event, kParamAddress)};
     ui::RecordServerTransfer(*id, transfer);

@@ -8,6 +8,7 @@
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/views/resource_images.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/toolbox/menus/menu_commands.h"
 #include "platform/toolbox/menus/tray_icon.h"
@@ -113,7 +114,7 @@ MenuRef BuildDockMenu(bool simpleMode) {
   menu->AppendSeparator();
 
   MenuRef display = toolbox::Menu::Create(kDockDisplayMenuID, Localized("kDockMenuDockMenu"));
-  const bool speeds = util::PrefBoolForKey("show speeds");
+  const bool speeds = util::ReadSetting(util::kShowSpeedsKey);
   display->AppendItem(MenuItem{.text = Localized("kDockMenuShowSpeeds"),
                                .command = FourCC("DM$p"),
                                .mark = speeds ? toolbox::kCheckMark : char32_t(0)});

@@ -13,7 +13,6 @@
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/scripting_suite_internal.h"
 #include "app/ui/services/application_windows_service.h"
@@ -184,7 +183,7 @@ void InstallQueueHandlers(appleevents::HandlerTable& t) {
     return appleevents::kNoErr;
   });
   on(FourCC("StoQ"), [](const AppleEvent&, AppleEvent&) -> Status {
-    queue::StopQueue(queue::CurrentQueueSettings().downloadsStopWithQueue);
+    queue::StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
     return appleevents::kNoErr;
   });
   on(FourCC("StaQ"), [](const AppleEvent&, AppleEvent&) -> Status {

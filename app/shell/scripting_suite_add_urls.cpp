@@ -12,7 +12,6 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/download_files.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/shell/scripting_suite.h"
@@ -23,6 +22,7 @@
 #include "app/upload/services/upload_handoff_service.h"
 #include "app/util/files/file_names.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/text/url_utilities.h"
 #include "platform/files/catalog_info.h"
@@ -198,7 +198,7 @@ Status HandleAddURLEvent(const AppleEvent& event, AppleEvent& reply) {
       continue;
     }
     std::optional<std::string> chosenName;
-    if (!folder && util::PrefIntegerForKey("downloadMode") == 2) {
+    if (!folder && util::ReadSetting(util::kDownloadModeKey) == util::DownloadMode::kAskWhere) {
       windows.BringApplicationToFront();
       std::string suggested;
       if (auto url =

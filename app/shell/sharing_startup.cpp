@@ -1,4 +1,5 @@
 #include "app/shell/sharing_startup.h"
+#include "app/ui/sharing_windows/peer_connect_window.h"
 
 #include <memory>
 
@@ -96,6 +97,8 @@ class QueueListing : public sharing::SharedListingService {
 void InstallSharing() {
   sharing::SharedListingServiceSlot::Set(std::make_unique<QueueListing>());
   sharing::InstallSharingServices();
+  // The peers' rows and the connections' windows follow the sharing client's events.
+  ui::InstallSharingWindows();
   sharing::ReceivedFileHooksSlot::Get().registerUndoRemoved = [](const sharing::ReceivedFileRef& file) {
     queue::RegisterUndoReceivedFileRemoved(file);
   };

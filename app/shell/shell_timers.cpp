@@ -19,6 +19,7 @@
 #include "app/ui/main_list/list_cells.h"
 #include "app/ui/main_window/command_state.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/runtime/event_queue.h"
@@ -88,12 +89,13 @@ bool SchedulerTick() {
   CallHook(hooks.miniWindowUpdateLabels);
 
   if (queue::gUploadQueueRunning && AskHook<std::int32_t>(hooks.waitingUploadCount, 0) > 0 &&
-      AskHook<std::int32_t>(hooks.activeUploadCount, 0) < util::PrefIntegerForKey("max sim uploads")) {
+      AskHook<std::int32_t>(hooks.activeUploadCount, 0) <
+          util::ReadSetting(util::kMaxSimultaneousUploadsKey)) {
     CallHook(hooks.startNextUpload);
     started = true;
   }
 
-  if (util::PrefBoolForKey("show speeds")) CallHook(hooks.updateDockTile);
+  if (util::ReadSetting(util::kShowSpeedsKey)) CallHook(hooks.updateDockTile);
   if (started) ui::UpdateQueueCommandState();
   return started;
 }
@@ -155,7 +157,8 @@ void ReachabilityWatch::ReachabilityChanged(unsigned flags) {
   if ((flags & net::kReachabilityReachable) != 0) {
     const auto settings = util::CurrentSettings();
     if (settings->startOnLaunch && settings->startIfConnected) queue::StartQueue();
-    if (util::PrefBoolForKey("start ul on launch") && util::PrefBoolForKey("start ul if connected")) {
+    if (util::ReadSetting(util::kStartUploadsOnLaunchKey) &&
+        util::ReadSetting(util::kStartUploadsIfConnectedKey)) {
       queue::StartUploadQueue();
     }
   }

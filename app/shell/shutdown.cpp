@@ -13,6 +13,7 @@
 #include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/sharing/received/received_files.h"
 #include "app/shell/shell_hooks.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace shell {
@@ -100,7 +101,7 @@ void Shutdown() {
   SaveQueueIfChanged();
   if (AskHook<bool>(hooks.uploadsChanged, false)) CallHook(hooks.saveUploadQueue);
   CallHook(hooks.saveFavouritesIfChanged);
-  util::SettingsPreferences().Synchronize();
+  util::SynchronizeSettings();
   CallHook(hooks.restoreDockTile);
 }
 

@@ -72,6 +72,7 @@
 #include "app/util/helpers/task_helpers.h"
 #include "app/util/settings/default_settings.h"
 #include "app/util/settings/plugin_file_types.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/text/english_texts.h"
 #include "platform/appleevents/event_client.h"
@@ -99,9 +100,6 @@ namespace {
 using values::FourCC;
 
 constexpr rlim_t kOpenFilesWanted = 1200;
-// "remove when": 2 removes a download from the list when it completes (the queue does
-// that), 3 removes every finished one when the program quits.
-constexpr int kRemoveFinishedAtQuit = 3;
 constexpr rlim_t kProcessesWanted = 300;
 // How long a second copy waits for the running one to answer the event it hands over.
 constexpr std::chrono::seconds kForwardTimeout{60};
@@ -146,22 +144,17 @@ std::string ProgramPath() {
 void StoreLastLocation() {
   const std::string path = ProgramPath();
   if (path.empty()) return;
-  auto& prefs = util::SettingsPreferences();
-  const auto old = prefs.GetString("last location");
-  prefs.Set("last location", values::Value(path));
-  if (!old || *old != path) prefs.Synchronize();
-}
-
-bool PrefIsSet(const char* key) {
-  return util::PrefBoolForKey(key);
+  const auto old = util::ReadStoredSetting(util::kLastLocationKey);
+  util::WriteSetting(util::kLastLocationKey, path);
+  if (!old || *old != path) util::SynchronizeSettings();
 }
 
 // A first-launch step: runs once per user, the flag set before the step runs so that a
 // step that fails is not retried at every launch. A step whose owner is not part of this
 // program does not run, so its flag stays clear: the first launch that has the step runs it.
-void RunOnce(const char* flag, const std::function<void()>& step) {
-  if (!step || PrefIsSet(flag)) return;
-  util::SetPreferenceValue(flag, values::Value(true));
+void RunOnce(util::SettingKey<bool> flag, const std::function<void()>& step) {
+  if (!step || util::ReadSetting(flag)) return;
+  util::WriteSetting(flag, true);
   step();
 }
 
@@ -403,7 +396,7 @@ void LoadQueueFile(ShellSession&) {
 }
 
 void ChooseCurrentViewStep(ShellSession&) {
-  gCurrentViewID = ChooseCurrentView(util::SettingsPreferences().GetInteger("lastfolder"));
+  gCurrentViewID = ChooseCurrentView(util::ReadStoredSetting(util::kLastFolderKey));
 }
 
 void SendLimiterRates(ShellSession& s) {
@@ -461,8 +454,7 @@ void MarkQueuesReady(ShellSession&) {
 }
 
 void PluginSetup(ShellSession&) {
-  CallHook(ShellHooksSlot::Get().runPluginSetup,
-           util::SettingsPreferences().GetInteger("setup type").value_or(0));
+  CallHook(ShellHooksSlot::Get().runPluginSetup, util::ReadStoredSetting(util::kSetupTypeKey).value_or(0));
 }
 
 void StartSharingServers(ShellSession&) {
@@ -472,8 +464,8 @@ void StartSharingServers(ShellSession&) {
 void StartQueues(ShellSession& s) {
   const auto settings = util::CurrentSettings();
   const bool downloadsWaitForNetwork = settings->startOnLaunch && settings->startIfConnected;
-  const bool uploadsOnLaunch = PrefIsSet("start ul on launch");
-  const bool uploadsWaitForNetwork = uploadsOnLaunch && PrefIsSet("start ul if connected");
+  const bool uploadsOnLaunch = util::ReadSetting(util::kStartUploadsOnLaunchKey);
+  const bool uploadsWaitForNetwork = uploadsOnLaunch && util::ReadSetting(util::kStartUploadsIfConnectedKey);
   if (downloadsWaitForNetwork || uploadsWaitForNetwork) s.networkWatch = ReachabilityWatch::Start();
 
   if (queue::gQueueStartPending) {
@@ -511,8 +503,8 @@ void LaterSteps(ShellSession& s) {
   }
   CallHook(hooks.updateDockTile);
   CallHook(hooks.startBrowsingSharingServices);
-  RunOnce("DemoSmartFoldersAddedv5", queue::AddBuiltInTypeSmartFolders);
-  RunOnce("InitialImport", queue::WriteMetadataForAllElements);
+  RunOnce(util::kSmartFoldersAddedKey, queue::AddBuiltInTypeSmartFolders);
+  RunOnce(util::kInitialImportKey, queue::WriteMetadataForAllElements);
   CallHook(hooks.setUndoRegistrationEnabled, true);
 }
 
@@ -633,14 +625,15 @@ void Shell::Quit() {
                              values::Value(values::Number::Int64(settings->filesTransferred)));
     util::SetPreferenceValue("Bytes transfered",
                              values::Value(values::Number::Int64(settings->bytesTransferred)));
-    util::SetPreferenceValue("lastfolder", values::Value(values::Number::Int64(gCurrentViewID)));
+    util::WriteSetting(util::kLastFolderKey, gCurrentViewID);
   }
   // "remove when" 3: the finished downloads leave the list at quit, without asking; the
   // queue file written below no longer lists them.
-  if (util::PrefIntegerForKey("remove when") == kRemoveFinishedAtQuit) queue::ClearFinishedDownloads(false);
+  if (util::ReadSetting(util::kRemoveWhenKey) == util::RemoveFinished::kAtQuit)
+    queue::ClearFinishedDownloads(false);
   util::SaveBandwidthSettings();
   // The History days left expanded open so again at the next start.
-  util::SetPreferenceValue("historyOpen", values::Value(queue::CopyOpenHistoryDays()));
+  util::WriteSetting(util::kHistoryOpenKey, queue::CopyOpenHistoryDays());
 
   Step("SaveQueueFile");
   // A save still running on the worker ends first; one that failed leaves the queue changed.
@@ -660,7 +653,7 @@ void Shell::Quit() {
   if (toolbox::Application::Exists()) toolbox::ReleaseAllWindows();
 
   Step("Synchronize");
-  util::SettingsPreferences().Synchronize();
+  util::SynchronizeSettings();
   CallHook(hooks.restoreDockTile);
   toolbox::HideTrayIcon();
   engine::CloseGlobalLog();

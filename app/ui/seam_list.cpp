@@ -32,8 +32,6 @@ void ListSeams() {
   runtime::ListHooks<RowCommandWindowHooksSlot>(
       "ui::RowCommandWindowHooks",
       {
-          {"openSharingUserItemsSheet", &RowCommandWindowHooks::openSharingUserItemsSheet,
-           runtime::PendingOn("the sharing users' items sheet")},
           {"showPreferencesWindow", &RowCommandWindowHooks::showPreferencesWindow,
            runtime::PendingOn("the preferences window")},
       });

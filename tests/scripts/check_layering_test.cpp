@@ -162,4 +162,40 @@ TEST(CheckLayering, EverySeamIsListedByItsSubsystem) {
   }
 }
 
+// A preference key read by string outside the settings store and the preference layer
+// fails the check naming the file; the same calls inside those folders, and a mention in a
+// comment, pass.
+TEST(CheckLayering, SettingsAreReadOnlyThroughTheSettingsStore) {
+  struct Case {
+    const char* path;
+    const char* text;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"app/util/settings/a.cpp", "bool b = PrefBoolForKey(\"show speeds\");\n", true},
+      {"platform/prefs/b.cpp", "auto v = store.CopyUserDefault(key);\n", true},
+      {"app/queue/c.cpp", "// PrefIntegerForKey(\"remove when\") once lived here\n", true},
+      {"app/ui/d.cpp", "auto v = util::ReadSetting(util::kShowSpeedsKey);\n", true},
+      {"app/queue/events/e.cpp", "if (util::PrefIntegerForKey(\"remove when\") == 2) {}\n", false},
+      {"app/shell/f.cpp", "if (util::PrefBoolForKey (\"warnonquit\")) {}\n", false},
+      {"app/browser/g.cpp", "auto s = util::SettingsPreferences().GetString(\"anon ftp password\");\n",
+       false},
+      {"app/ui/h.cpp", "auto v = prefs::SharedPreferences().GetBool(\"x\");\n", false},
+      {"app/util/desktop/i.cpp", "auto v = store.CopyUserDefault(\"queue sound\");\n", false},
+  };
+  for (const bool allowed : {true, false}) {
+    SCOPED_TRACE(allowed ? "allowed tree" : "forbidden tree");
+    const std::string root = testsupport::MakeTempDir("settings-reads");
+    for (const Case& c : cases)
+      if (c.allowed == allowed) testsupport::WriteFile(root + "/" + c.path, c.text);
+    const Result r = RunCheck(root);
+    EXPECT_EQ(r.status, allowed ? 0 : 1) << r.output;
+    for (const Case& c : cases) {
+      if (c.allowed != allowed) continue;
+      const bool named = r.output.find(std::string(c.path) + ":") != std::string::npos;
+      EXPECT_EQ(named, !allowed) << c.path;
+    }
+  }
+}
+
 }  // namespace

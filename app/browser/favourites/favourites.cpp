@@ -7,12 +7,14 @@
 #include "app/browser/ftp/ftp_node.h"
 #include "app/browser/hosts/host_list.h"
 #include "app/browser/hosts/host_type_rank.h"
+#include "app/browser/services/peer_connect_hooks.h"
 #include "app/browser/services/stored_password_service.h"
 #include "app/browser/stored_password_cipher.h"
 #include "app/browser/webdav/dotmac_node.h"
 #include "app/sharing/services/peer_hosts_service.h"
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/services/ui_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/format.h"
 #include "platform/values/localize.h"
@@ -81,7 +83,7 @@ TRFavourite::TRFavourite(const std::optional<std::string>& name, const std::stri
   name_ = name ? *name : address;
   if (hostType == kHostPeerByAddress && address_.find(':') == std::string::npos) address_ += ":2550";
   if ((hostType == kHostFTP || hostType == kHostFTPS) && EqualsIgnoringCase(user, "anonymous") &&
-      password.value_or("") == util::SettingsPreferences().GetString("anon ftp password").value_or("")) {
+      password.value_or("") == util::ReadSetting(util::kAnonymousFTPPasswordKey)) {
     return;
   }
   user_ = user;
@@ -260,9 +262,8 @@ values::Dictionary CopyFavouritesPreferenceDictionary() {
 }
 
 void SaveFavourites() {
-  auto& prefs = util::SettingsPreferences();
-  prefs.Set("Favouritesv2", values::Value(CopyFavouritesPreferenceDictionary()));
-  prefs.Synchronize();
+  util::WriteSetting(util::kFavouritesKey, values::Value(CopyFavouritesPreferenceDictionary()));
+  util::SynchronizeSettings();
 }
 
 void MarkFavouritesChanged() {
@@ -347,9 +348,8 @@ bool FavouriteConnect(const FavouriteRef& f, bool silent) {
             std::nullopt);
         return false;
       }
-      // Resolving and logging in to a copy found by Bonjour belongs to peer sharing, which
-      // does it when its row is opened.
-      return false;
+      const auto& connect = PeerConnectHooksSlot::Get().connectBonjourPeer;
+      return connect && connect(f->address(), f->user().value_or(""), f->password(), f->name(), silent);
     }
     case kHostWebDAV:
     case kHostSecureWebDAV: {

@@ -11,6 +11,7 @@
 #include "app/engine/ftp/ftp_request_queue.h"
 #include "app/engine/network/accepted_certificates.h"
 #include "app/ui/services/ui_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"
@@ -192,7 +193,7 @@ class FTPBrowserEvents {
     if (root->user_.empty() || root->pass_.empty()) {
       if (root->user_.empty()) root->user_ = "anonymous";
       if (root->pass_.empty() && root->user_ == "anonymous")
-        root->pass_ = util::SettingsPreferences().GetString("anon ftp password").value_or("");
+        root->pass_ = util::ReadSetting(util::kAnonymousFTPPasswordKey);
     }
     root->refreshConnection();
     if (!root->connection_) return false;

@@ -13,6 +13,7 @@
 #include "app/util/files/file_bridges.h"
 #include "app/util/files/file_names.h"
 #include "app/util/files/path_utilities.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/values/clock.h"
@@ -57,7 +58,7 @@ ui::MainListItem FileItem(const RemoteFile& file) {
 }
 
 bool HideHiddenFiles() {
-  return util::PrefBoolForKey("hideHiddenFiles");
+  return util::ReadSetting(util::kHideHiddenFilesKey);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -75,7 +76,7 @@ void RetireConnection(std::unique_ptr<FTPConnectionParam> connection) {
 }
 
 std::string AnonymousPassword() {
-  return util::SettingsPreferences().GetString("anon ftp password").value_or("");
+  return util::ReadSetting(util::kAnonymousFTPPasswordKey);
 }
 
 }  // namespace

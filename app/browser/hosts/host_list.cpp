@@ -8,6 +8,7 @@
 #include "app/browser/hosts/host_type_rank.h"
 #include "app/browser/webdav/dotmac_node.h"
 #include "app/ui/services/source_list_rows.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/fourcc.h"
 #include "platform/values/string_compare.h"
@@ -60,8 +61,7 @@ std::uint32_t Code(const char (&s)[5]) {
 bool Host::usingSplitPanes() const {
   if (viewType == 1) return true;
   if (viewType == 2) return false;
-  auto v = util::SettingsPreferences().GetBool("splitpanes");
-  return v.value_or(true);
+  return util::ReadSetting(util::kSplitPanesKey);
 }
 
 std::string Host::copyPath() const {

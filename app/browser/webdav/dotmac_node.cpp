@@ -14,6 +14,7 @@
 #include "app/util/files/file_bridges.h"
 #include "app/util/files/file_names.h"
 #include "app/util/settings/download_folder.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/clock.h"
 #include "platform/values/format.h"
@@ -33,7 +34,7 @@ ui::MainListBrowser& Browser() {
 }
 
 bool HideHiddenFiles() {
-  return util::PrefBoolForKey("hideHiddenFiles");
+  return util::ReadSetting(util::kHideHiddenFilesKey);
 }
 
 std::string LastComponent(std::string path) {

@@ -1,12 +1,13 @@
 #include "app/browser/webdav/online_disk.h"
 
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 
 namespace browser {
 
 std::string OnlineDiskServiceAddress() {
-  auto value = util::SettingsPreferences().GetString(kOnlineDiskServiceKey);
+  auto value = util::ReadStoredSetting(util::kOnlineDiskServiceKey);
   std::string address = value && !value->empty() ? *value : std::string(kDefaultOnlineDiskService);
   while (address.ends_with('/')) address.pop_back();
   return address;
@@ -35,7 +36,7 @@ TRIDiskConnection::TRIDiskConnection(std::string serviceHost, bool secure, std::
       iDiskName_(std::move(iDiskName)) {}
 
 void OpenIDiskSignUpPage() {
-  auto page = util::SettingsPreferences().GetString(kOnlineDiskSignUpKey);
+  auto page = util::ReadStoredSetting(util::kOnlineDiskSignUpKey);
   if (!page || page->empty()) return;
   desktop::WorkspaceSlot::Get().OpenURL(*page);
 }

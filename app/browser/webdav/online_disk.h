@@ -3,7 +3,7 @@
 //
 // The service this program was first written for is gone, and with it its framework.
 // Here the online disk is any WebDAV server standing in for it, at the address the
-// preference kOnlineDiskServiceKey names (https unless the address says http://): the
+// preference util::kOnlineDiskServiceKey names (https unless the address says http://): the
 // member "joe" finds his disk at <service>/joe/ and his public folder at
 // <service>/joe-Public/. The connection speaks through the program's own WebDAV client;
 // the tree above it sees only the connection's operations, as for any WebDAV server.
@@ -18,10 +18,8 @@
 
 namespace browser {
 
-inline constexpr const char* kOnlineDiskServiceKey = "iDisk service";
 inline constexpr const char* kDefaultOnlineDiskService = "https://idisk.invalid";
 // The sign-up page OpenIDiskSignUpPage opens; empty: there is none, nothing opens.
-inline constexpr const char* kOnlineDiskSignUpKey = "iDisk sign-up page";
 
 // The service's address from the preferences: scheme, host and an optional port.
 std::string OnlineDiskServiceAddress();

@@ -4,8 +4,8 @@
 
 #include "app/engine/limits/bandwidth_limiter.h"
 #include "app/util/settings/bandwidth_settings.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
-#include "platform/prefs/preference_store.h"
 
 namespace engine {
 namespace {
@@ -39,12 +39,7 @@ void SetBandwidthLimit(TransferDirection direction, bool notifyLimiter, std::int
   const util::BandwidthLimit limit = CurrentLimit(direction);
   const util::BandwidthKeyPair& pair =
       direction == TransferDirection::kDownload ? util::kDownloadBandwidthKeys : util::kUploadBandwidthKeys;
-  prefs::PreferenceStore& store = util::SettingsPreferences();
-  const values::Value all = store.CopyAll();
-  static const values::Dictionary kEmpty;
-  const values::Dictionary& domain = all.IsDictionary() ? *all.AsDictionary() : kEmpty;
-  util::SetPreferenceValue(pair.liveKey,
-                           values::Value(util::MergeBandwidthDictionary(domain, pair.liveKey, limit)));
+  util::WriteLiveBandwidthLimit(pair, limit);
 }
 
 }  // namespace

@@ -10,13 +10,13 @@
 #include "app/queue/operations/queue_order.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/record/url_passwords.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/settings_store.h"
 #include "app/util/text/string_utilities.h"
 #include "platform/files/create_items.h"
 #include "platform/files/file_handle.h"
@@ -50,7 +50,8 @@ DownloadUID AddDownload(const AddDownloadRequest& r) {
     ShowQueueMessage(kUnsupportedSchemeMessage);
     return 0;
   }
-  const QueueSettings settings = CurrentQueueSettings();
+  const std::shared_ptr<const util::Settings> snapshot = util::CurrentSettings();
+  const util::Settings& settings = *snapshot;
 
   DownloadQueueElement e;
   // A copy: the caller's list and the record must not change each other.

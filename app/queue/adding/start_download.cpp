@@ -11,12 +11,12 @@
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/undoable_action.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/util/helpers/session_helpers.h"
 #include "app/util/settings/download_folder.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/files/create_items.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/clock.h"
@@ -168,7 +168,7 @@ std::unique_ptr<engine::DownloadThreadState> MakeTaskState(DownloadQueueElement&
     state->password = e.authPassword;
   }
   state->urlEntries = e.urlData;
-  state->userAgent = CurrentQueueSettings().userAgent;
+  state->userAgent = util::CurrentSettings()->userAgent;
   state->checksum = e.checksum;
   state->wantedConnections = e.connections;
   state->uid = e.uid;
@@ -284,7 +284,8 @@ std::int32_t StartDownload(const WrapperRef& given) {
 }
 
 bool CanStartUnderHostLimits(const DownloadQueueElement& element) {
-  const QueueSettings settings = CurrentQueueSettings();
+  const std::shared_ptr<const util::Settings> snapshot = util::CurrentSettings();
+  const util::Settings& settings = *snapshot;
   // 0: no limit.
   const std::int32_t fallback =
       settings.limitSimultaneousDownloads ? std::max(settings.maxDomainDownloads, 1) : 0;

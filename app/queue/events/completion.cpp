@@ -21,6 +21,7 @@
 #include "app/util/desktop/sound_bridges.h"
 #include "app/util/files/unique_move.h"
 #include "app/util/settings/download_folder.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/text/http_dates.h"
 #include "app/util/text/url_utilities.h"
@@ -267,7 +268,7 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
     util::PlayDownloadSound();
   }
 
-  if (util::PrefIntegerForKey("remove when") == 2) {
+  if (util::ReadSetting(util::kRemoveWhenKey) == util::RemoveFinished::kWhenFinished) {
     RemoveDownloads({e.uid}, {kMyDownloadsViewID}, false, false);
     ui::MainListServicesSlot::Get().RefreshStatusBar();
   } else {
@@ -276,7 +277,7 @@ void CompleteDownload(const WrapperRef& wrapper, files::FileRef& file) {
 }
 
 std::int64_t WhenDoneDelaySeconds() {
-  return std::max<std::int64_t>(util::PrefIntegerForKey("inactivity timer duration"), 4);
+  return std::max<std::int64_t>(util::ReadSetting(util::kInactivityTimerDurationKey), 4);
 }
 
 void ArmWhenDoneCheck(bool stopped, runtime::RunLoop* loop) {
@@ -311,8 +312,8 @@ void CheckPostDownloadAction() {
   if (sharing::PeerHostsServiceSlot::Get().RunningUploadServers() > 0) return;
   if (gUploadQueueRunning && upload::UploadQueueServiceSlot::Get().WaitingCount() > 0) return;
   if (gQueueRunning && gQueuedCount > 0) return;
-  if (!util::PrefBoolForKey("take action when done")) return;
-  RunPostDownloadAction(util::PrefIntegerForKey("post download action"));
+  if (!util::ReadSetting(util::kTakeActionWhenDoneKey)) return;
+  RunPostDownloadAction(static_cast<std::int32_t>(util::ReadSetting(util::kPostDownloadActionKey)));
 }
 
 }  // namespace queue

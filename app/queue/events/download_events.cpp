@@ -16,12 +16,12 @@
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/ui/services/download_event_views.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_names.h"
+#include "app/util/settings/settings_store.h"
 #include "app/util/text/url_display_name.h"
 #include "platform/files/tree_ops.h"
 #include "platform/net/stream_error_reason.h"
@@ -181,7 +181,7 @@ void HandleFinished(const runtime::Event& event) {
         const std::string what = url != nullptr && url->IsString() ? *url->AsString() : e.filename;
         engine::LogErrorForURLToGlobalLog(what.c_str(), "%@", {e.failureReason});
       }
-      if (error && !CurrentQueueSettings().useErrorLog && QueueHooksSlot::Get().showMessage) {
+      if (error && !util::CurrentSettings()->useErrorLog && QueueHooksSlot::Get().showMessage) {
         QueueHooksSlot::Get().showMessage(
             DownloadFailureMessage(CopyElementURLList(e), *error, StringParam(event, p::kErrorMessage)));
       }

@@ -9,7 +9,6 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/operations/remove_downloads.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/undo/truvane_undo.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/process_launcher.h"
@@ -54,7 +53,7 @@ void PerformCompletionAction(const std::optional<std::string>& scriptName, std::
       break;
     case kCompletionStopQueue:
       // Running downloads stop only when the user wants them to stop with the queue.
-      StopQueue(CurrentQueueSettings().downloadsStopWithQueue);
+      StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
       break;
     case kCompletionQuit:
       QuitApplication();

@@ -10,6 +10,7 @@
 #include "app/ui/services/main_list_services.h"
 #include "app/util/files/file_system_helpers.h"
 #include "app/util/settings/download_folder.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/catalog_info.h"
 #include "platform/files/create_items.h"
@@ -103,7 +104,7 @@ void SetFilters(const std::vector<DownloadFilter>& filters, bool useFiltersChang
     gFiltersLoaded = true;
   }
   if (IsViewDisplayed(kFiltersViewID)) ui::MainListServicesSlot::Get().RefillMainList();
-  if (changed && util::PrefBoolForKey("keep_filters_organised")) {
+  if (changed && util::ReadSetting(util::kKeepFiltersOrganisedKey)) {
     files::FileRef folder;
     if (!util::GetDefaultDownloadFolder(folder)) return;
     std::vector<WrapperRef> all;
@@ -124,7 +125,7 @@ values::Array CopyFiltersPreference() {
 }
 
 FilterRef FindFilterForFileName(const std::string& name) {
-  if (!util::PrefBoolForKey("use filters")) return nullptr;
+  if (!util::ReadSetting(util::kUseFiltersKey)) return nullptr;
   for (const auto& f : GetFilters()) {
     if (f->name.empty()) continue;
     for (const auto& ext : f->extensions)

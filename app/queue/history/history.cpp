@@ -7,6 +7,7 @@
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/date_time.h"
 
@@ -61,17 +62,17 @@ std::int32_t GetHistoryLimit() {
 
 values::AbsoluteTime GetHistoryCutoffTime() {
   double age = 0;
-  switch (util::PrefIntegerForKey("historylifetime")) {
-    case 2:
+  switch (util::ReadSetting(util::kHistoryLifetimeKey)) {
+    case util::HistoryLifetime::kWeek:
       age = 604800;
       break;
-    case 3:
+    case util::HistoryLifetime::kTwoWeeks:
       age = 1209600;
       break;
-    case 4:
+    case util::HistoryLifetime::kMonth:
       age = 2678400;
       break;
-    case 5:
+    case util::HistoryLifetime::kYear:
       age = 31622400;
       break;
     default:
@@ -112,7 +113,7 @@ void LoadHistory() {
       e.historyPosition = -1;
     }
   }
-  if (auto open = util::SettingsPreferences().GetArray("historyOpen")) {
+  if (auto open = util::ReadStoredSetting(util::kHistoryOpenKey)) {
     for (const values::Value& v : *open) {
       if (const values::Number* n = v.AsNumber()) SetHistoryDayOpen(n->AsInt64(), true);
     }

@@ -2,9 +2,9 @@
 
 #include "app/engine/services/download_engine_services.h"
 #include "app/queue/record/queue_locks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/ui/services/main_list_services.h"
 #include "app/upload/services/upload_queue_service.h"
+#include "app/util/settings/settings_store.h"
 
 namespace queue {
 
@@ -35,7 +35,7 @@ void StartQueue() {
 
 void StopQueue(bool force) {
   gQueueRunning = false;
-  if (force || CurrentQueueSettings().downloadsStopWithQueue) {
+  if (force || util::CurrentSettings()->downloadsStopWithQueue) {
     QueueTablesGuard guard;
     for (auto& [uid, wrapper] : gQueueItems) {
       DownloadQueueElement& e = wrapper->element();

@@ -11,10 +11,11 @@
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/record/url_passwords.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/util/settings/setting_keys.h"
+#include "app/util/settings/settings_store.h"
 
 namespace queue {
 
@@ -108,7 +109,7 @@ Value DownloadQueueElementCopyDictionary(const DownloadQueueElement& e, bool* wi
   };
   putKept("EauthUser", e.authUser, kept.user);
   putKept("EauthPassword", e.authPassword, kept.password);
-  if (!CurrentQueueSettings().encryptQueue) {
+  if (!util::ReadSetting(util::kEncryptQueueKey)) {
     if (!e.authUser.empty()) d.Put("authUser", e.authUser);
     if (!e.authPassword.empty()) d.Put("authPassword", e.authPassword);
   } else {
@@ -289,7 +290,7 @@ WrapperRef DownloadQueueElementCreateFromDictionary(Value&& record, RecordLoadSt
   e->finished = fields.BoolOr(kFinished);
   const std::int64_t priority = fields.IntOr(kPriority, 0);
   e->priority = priority >= 0 && priority <= 2 ? static_cast<std::int32_t>(priority) : 0;
-  const std::int64_t connections = fields.IntOr(kConnections, CurrentQueueSettings().defaultPorts);
+  const std::int64_t connections = fields.IntOr(kConnections, util::CurrentSettings()->defaultPorts);
   e->connections = static_cast<std::int32_t>(std::clamp<std::int64_t>(connections, 1, 32));
   e->downloadCount = static_cast<std::int32_t>(fields.IntOr(kDownloadCount, 0));
   const Number* uid = fields.AsNumber(kUID);

@@ -22,10 +22,10 @@
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/record/record_text_store.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "platform/files/file_handle.h"
 #include "platform/files/rename.h"
 #include "platform/files/standard_folders.h"
@@ -437,7 +437,8 @@ struct RecordTextKey {
 };
 
 RecordTextKey CurrentRecordTextKey() {
-  return {CurrentQueueSettings().encryptQueue, static_cast<bool>(QueueHooksSlot::Get().encipherCredential)};
+  return {util::ReadSetting(util::kEncryptQueueKey),
+          static_cast<bool>(QueueHooksSlot::Get().encipherCredential)};
 }
 
 // The texts the saves write from (main thread only), with the lists of the last save kept

@@ -1,7 +1,7 @@
 #include "app/queue/record/queue_hooks.h"
 
-#include "app/queue/record/queue_settings.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/util/settings/settings_store.h"
 
 namespace queue {
 
@@ -12,7 +12,7 @@ void ShowQueueMessage(const std::string& text) {
 
 void ReportQueueFailure(const std::string& text) {
   ui::MainListServicesSlot::Get().LogMessageToGlobalLog(true, text);
-  if (CurrentQueueSettings().useErrorLog) return;
+  if (util::CurrentSettings()->useErrorLog) return;
   if (auto& show = QueueHooksSlot::Get().showMessage) show(text);
 }
 

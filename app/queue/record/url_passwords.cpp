@@ -2,7 +2,7 @@
 
 #include "app/engine/urls/url_list.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
+#include "app/util/settings/setting_keys.h"
 
 namespace queue {
 namespace {
@@ -34,7 +34,7 @@ std::optional<std::string> JoinPassword(const std::string& without, const std::s
 
 values::Array URLListForStoring(const values::Array& entries, bool* withheld) {
   values::Array out = engine::URLListCopyWithURLStrings(entries);
-  if (!CurrentQueueSettings().encryptQueue) return out;
+  if (!util::ReadSetting(util::kEncryptQueueKey)) return out;
   auto& encipher = QueueHooksSlot::Get().encipherCredential;
   for (values::Value& entry : out) {
     std::string text, without, password;

@@ -5,7 +5,6 @@
 
 #include "app/queue/events/post_download_actions.h"
 #include "app/queue/operations/queue_switch.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/date_time.h"
 
@@ -152,7 +151,7 @@ void CheckQueueSchedule() {
   }
   if (s.stop && now >= s.stopDateTime && now < s.stopDateTime + kFiringWindow) {
     s.stopDateTime -= kFiringWindow;
-    if (gQueueRunning) StopQueue(CurrentQueueSettings().downloadsStopWithQueue);
+    if (gQueueRunning) StopQueue(util::CurrentSettings()->downloadsStopWithQueue);
     if (s.useAction && s.action < 6) RunPostDownloadAction(static_cast<std::int32_t>(s.action));
     ComputeNextScheduleTimes();
   }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -36,6 +37,7 @@ struct Running {
   std::mutex mutex;
   std::condition_variable none;
   std::set<int> stops;
+  std::map<std::uint64_t, int> byRequest;
 };
 
 Running& RunningSessions() {
@@ -43,8 +45,9 @@ Running& RunningSessions() {
   return r;
 }
 
-void PostClientEvent(std::int64_t par1, std::int64_t par2, std::int64_t par3) {
+void PostClientEvent(std::uint64_t requestID, std::int64_t par1, std::int64_t par2, std::int64_t par3) {
   runtime::EventRef event = runtime::Event::Create(kSharingClientEventClass, kSharingClientEventProgress);
+  event->SetInt64(kSharingClientRequestParam, static_cast<std::int64_t>(requestID));
   event->SetInt64(values::FourCC("Par1"), par1);
   event->SetInt64(values::FourCC("Par2"), par2);
   event->SetInt64(values::FourCC("Par3"), par3);
@@ -100,7 +103,7 @@ int RunSession(SharingClientSession& session, int stopFd, bool& cancelled) {
   std::int32_t port = 0;
   SplitPeerAddress(session.request().address, host, port);
   runtime::UniqueFd fd(ConnectTo(host, port, stopFd));
-  PostClientEvent(session.request().hostID, 1, 1);
+  PostClientEvent(session.request().requestID, session.request().hostID, 1, 1);
   if (fd.get() < 0) return kSharingFailed;
   std::uint8_t buf[kReadSize];
   auto deadline = Clock::now() + kSharingClientIdleTimeout;
@@ -169,10 +172,14 @@ std::int32_t StartSharingClient(SharingClientRequest request) {
   {
     std::lock_guard lock(RunningSessions().mutex);
     RunningSessions().stops.insert(stopFd);
+    if (request.requestID != 0) RunningSessions().byRequest[request.requestID] = stopFd;
   }
-  auto done = [stopFd] {
+  auto done = [stopFd, requestID = request.requestID] {
     std::lock_guard lock(RunningSessions().mutex);
     RunningSessions().stops.erase(stopFd);
+    if (auto it = RunningSessions().byRequest.find(requestID);
+        it != RunningSessions().byRequest.end() && it->second == stopFd)
+      RunningSessions().byRequest.erase(it);
     ::close(stopFd);
     if (RunningSessions().stops.empty()) RunningSessions().none.notify_all();
   };
@@ -181,15 +188,18 @@ std::int32_t StartSharingClient(SharingClientRequest request) {
   auto task = runtime::Task::Start(
       options, [request = std::move(request), stopFd, done]() mutable -> runtime::Status {
         SharingClientSession session(std::move(request));
-        session.onProgress = [&session](int step) { PostClientEvent(session.request().hostID, step, 1); };
+        session.onProgress = [&session](int step) {
+          PostClientEvent(session.request().requestID, session.request().hostID, step, 1);
+        };
         bool cancelled = false;
         int result = RunSession(session, stopFd, cancelled);
         if (cancelled) result = kSharingCancelled;
         if (result != kSharingCancelled && result != kSharingSuccess && session.request().silent)
           result = kSharingFailed;
         StoreRecord(session);
-        if (result == kSharingSuccess) PostClientEvent(session.request().hostID, 0, 0);
-        PostClientEvent(session.request().hostID, 0, result);
+        if (result == kSharingSuccess)
+          PostClientEvent(session.request().requestID, session.request().hostID, 0, 0);
+        PostClientEvent(session.request().requestID, session.request().hostID, 0, result);
         done();
         return runtime::kNoErr;
       });
@@ -260,6 +270,20 @@ void ReconnectSharingHosts(bool bonjourPeers) {
     }
   }
   for (std::uint32_t id : ids) RefreshSharingHost(id);
+}
+
+std::uint64_t NextSharingRequestID() {
+  static std::atomic<std::uint64_t> next{0};
+  return ++next;
+}
+
+bool CancelSharingClient(std::uint64_t requestID) {
+  std::lock_guard lock(RunningSessions().mutex);
+  auto it = RunningSessions().byRequest.find(requestID);
+  if (requestID == 0 || it == RunningSessions().byRequest.end()) return false;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(it->second, &one, sizeof one);
+  return true;
 }
 
 void CancelSharingClients() {

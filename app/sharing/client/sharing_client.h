@@ -5,8 +5,8 @@
 // Each task reports to the main queue with 'S_Cl' kind 3 events: (Par2 1..4: connecting,
 // logging in, listing folders, listing items) while it goes on, then (Par2 0, Par3 0) when
 // the peer is in the table after a complete session, and always last (Par2 0, Par3 the
-// result). Par1 is the request's host id once known. A session waits at most
-// kSharingClientIdleTimeout for the peer's next bytes.
+// result). Par1 is the request's host id once known, 'Requ' the request's id. A session
+// waits at most kSharingClientIdleTimeout for the peer's next bytes.
 
 #include <chrono>
 #include <cstdint>
@@ -22,6 +22,12 @@ inline constexpr values::FourCharCode kSharingClientEventClass = values::FourCC(
 inline constexpr std::uint32_t kSharingClientEventProgress = 3;
 inline constexpr auto kSharingClientIdleTimeout = std::chrono::seconds(60);
 inline constexpr auto kSharingClientConnectTimeout = std::chrono::seconds(15);
+inline constexpr values::FourCharCode kSharingClientRequestParam = values::FourCC("Requ");
+
+// A new request id (never 0).
+std::uint64_t NextSharingRequestID();
+// Stops the running session of that request (it ends with -4); false when none runs.
+bool CancelSharingClient(std::uint64_t requestID);
 
 // Starts a session task; 0 when it started, -1 when no task could be made.
 std::int32_t StartSharingClient(SharingClientRequest request);

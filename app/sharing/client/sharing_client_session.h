@@ -39,6 +39,9 @@ struct SharingClientRequest {
   std::string user;
   std::string password;
   std::uint32_t hostID = 0;  // an existing record to refresh, or 0 for a new peer
+  // Names the connection in its events ('Requ'), so that the window that started it finds
+  // it again; 0 for a connection that no window follows.
+  std::uint64_t requestID = 0;
   std::optional<std::string> bonjourKey;
   std::optional<std::string> favouriteName;
   bool silent = false;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "app/browser/services/stored_password_service.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace sharing {
@@ -23,7 +24,7 @@ bool LoadServerKey() {
   auto& s = State();
   std::lock_guard lock(s.region);
   s.key.reset();
-  const auto stored = util::SettingsPreferences().GetData(kServerKeyPreference);
+  const auto stored = util::ReadStoredSetting(util::kServerKeyKey);
   if (!stored) return false;
   const auto archive = browser::StoredPasswordServiceSlot::Get().DecryptStoredPassword(*stored);
   if (!archive) return false;
@@ -40,9 +41,8 @@ void SaveServerKey() {
   const auto enciphered =
       browser::StoredPasswordServiceSlot::Get().EncryptStoredPassword(s.key->ArchiveData());
   if (!enciphered) return;
-  auto& prefs = util::SettingsPreferences();
-  prefs.Set(kServerKeyPreference, values::Value(values::Data{*enciphered}));
-  prefs.Synchronize();
+  util::WriteSetting(util::kServerKeyKey, *enciphered);
+  util::SynchronizeSettings();
 }
 
 std::shared_ptr<const RSAKey> CopyOrCreateServerKey() {

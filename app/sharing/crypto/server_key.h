@@ -18,8 +18,6 @@
 
 namespace sharing {
 
-inline constexpr const char kServerKeyPreference[] = "server pub key";
-
 // Forgets the key in memory and reads the stored one; whether one was accepted.
 bool LoadServerKey();
 void SaveServerKey();

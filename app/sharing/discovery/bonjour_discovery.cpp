@@ -23,7 +23,6 @@ constexpr auto kResolveTimeout = std::chrono::seconds(10);
 struct PeerRecord {
   BonjourPeer peer;
   std::unique_ptr<zeroconf::Resolver> resolve;
-  bool silent = false;
 };
 
 struct Discovery {
@@ -279,35 +278,39 @@ std::size_t FileTransferServiceCount() {
 }
 
 void ResolveAndConnectSharingPeer(const std::string& key, bool silent) {
+  const std::string peerKey = Lower(key);
+  ResolveSharingPeer(peerKey, [peerKey, silent](const std::string& address) {
+    if (silent) {
+      ConnectToSharingPeerSilently(address, "Guest", "", std::nullopt, peerKey);
+    } else {
+      ConnectToSharingPeer(address, "Guest", "", std::nullopt, peerKey);
+    }
+  });
+}
+
+bool ResolveSharingPeer(const std::string& key, std::function<void(const std::string& address)> then) {
   Discovery& d = D();
   auto it = d.peers.find(Lower(key));
-  if (it == d.peers.end() || it->second.peer.peerHostID != 0) return;
+  if (it == d.peers.end() || it->second.peer.peerHostID != 0) return false;
   PeerRecord& r = it->second;
   r.peer.resolving = true;
-  r.silent = silent;
   r.resolve.reset();
   const std::string peerKey = it->first;
   r.resolve = zeroconf::Resolver::Resolve(
       r.peer.serviceName, kSharingServiceType, r.peer.domain, kResolveTimeout,
-      [peerKey](const std::optional<std::string>& address) {
+      [peerKey, then = std::move(then)](const std::optional<std::string>& address) {
         auto found = D().peers.find(peerKey);
         if (found == D().peers.end()) return;
-        PeerRecord& record = found->second;
-        record.peer.resolving = false;
+        found->second.peer.resolving = false;
         if (!address) return;
-        const bool silentConnect = record.silent;
-        record.silent = false;
-        if (silentConnect) {
-          ConnectToSharingPeerSilently(*address, "Guest", "", std::nullopt, peerKey);
-        } else {
-          ConnectToSharingPeer(*address, "Guest", "", std::nullopt, peerKey);
-        }
+        then(*address);
         // The resolver may not be destroyed from inside its own callback.
         runtime::RunLoop::Main()->Perform([peerKey] {
           if (auto p = D().peers.find(peerKey); p != D().peers.end()) p->second.resolve.reset();
         });
       });
   if (!r.resolve) r.peer.resolving = false;
+  return r.resolve != nullptr;
 }
 
 void CancelPeerResolves() {

@@ -15,6 +15,7 @@
 // Main thread only.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,9 @@ std::size_t FileTransferServiceCount();
 // Resolves the peer (10 s at most) and connects to it; nothing for a peer already
 // connected or unknown. `silent`: no progress display and no alerts.
 void ResolveAndConnectSharingPeer(const std::string& key, bool silent = false);
+// Resolves the peer (10 s at most) and hands its "address:port" to `then`; false (and
+// `then` never called) for a peer unknown or already connected.
+bool ResolveSharingPeer(const std::string& key, std::function<void(const std::string& address)> then);
 void CancelPeerResolves();
 // The peer under `key` is connected as `hostID`.
 void LinkBonjourPeerConnection(const std::string& key, std::uint32_t hostID);

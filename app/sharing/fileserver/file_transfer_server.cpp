@@ -37,6 +37,7 @@
 #include "app/sharing/services/sharing_rows.h"
 #include "app/util/desktop/notification_bridges.h"
 #include "app/util/helpers/task_helpers.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/settings/sharing_password_scramble.h"
 #include "app/util/settings/sharing_users.h"
@@ -531,7 +532,7 @@ StartedWith& Started() {
 StartedWith WantedNow() {
   const auto settings = util::CurrentSettings();
   return {settings->sharePort + 1, settings->maxDownloads > 0, settings->maxUploads > 0,
-          settings->maxUploads > 0 && util::PrefBoolForKey("advertise rendezvous")};
+          settings->maxUploads > 0 && util::ReadSetting(util::kAdvertiseRendezvousKey)};
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/sharing/listener/share_port.h"
 #include "app/sharing/server/login_throttle.h"
 #include "app/sharing/server/sharing_session.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace sharing {
@@ -172,7 +173,7 @@ bool StartSharingServer() {
   options.port = *port;
   TheServer() = SharingServer::Start(options);
   if (!TheServer()) return false;
-  if (util::PrefBoolForKey("advertise rendezvous")) RegisterSharingService(TheServer()->port());
+  if (util::ReadSetting(util::kAdvertiseRendezvousKey)) RegisterSharingService(TheServer()->port());
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/engine/log/transfer_log.h"
 #include "app/sharing/services/host_key_question_service.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
@@ -115,21 +116,19 @@ void HostPolicyManager::LoadHostsFromPrefs() {
 }
 
 void HostPolicyManager::LoadDefaults() {
-  auto& prefs = util::SettingsPreferences();
-  const auto policy = prefs.GetInteger("unknownHostPolicy");
+  const auto policy = util::ReadStoredSetting(util::kUnknownHostPolicyKey);
   {
     std::lock_guard lock(hostDataBaseLock_);
     unknownHostPolicy_ = policy && *policy >= 1 && *policy <= 3 ? static_cast<int>(*policy) : kUnknownHostAsk;
   }
   std::lock_guard lock(insecureHostsLock_);
-  alwaysAcceptInsecureHosts_ = prefs.GetBool("insecureHostPolicy").value_or(false);
+  alwaysAcceptInsecureHosts_ = util::ReadStoredSetting(util::kInsecureHostPolicyKey).value_or(false);
 }
 
 void HostPolicyManager::WriteDefaults() {
-  auto& prefs = util::SettingsPreferences();
-  prefs.Set("unknownHostPolicy", Value(UnknownHostPolicy()));
-  prefs.Set("insecureHostPolicy", Value(AlwaysAcceptInsecureHosts()));
-  prefs.Synchronize();
+  util::WriteSetting(util::kUnknownHostPolicyKey, UnknownHostPolicy());
+  util::WriteSetting(util::kInsecureHostPolicyKey, AlwaysAcceptInsecureHosts());
+  util::SynchronizeSettings();
 }
 
 void HostPolicyManager::SaveHostsToPrefs() {

@@ -15,13 +15,6 @@ namespace ui {
 
 // The recent lists keep this many entries, newest first, each once.
 inline constexpr std::size_t kAddFilesRecentLimit = 30;
-inline constexpr const char kLastURLsKey[] = "lastURLs";
-inline constexpr const char kLastExtensionsKey[] = "lastExtensions";
-inline constexpr const char kLastRegexesKey[] = "lastRegexes";
-inline constexpr const char kUseExtensionsKey[] = "addFilesUseExtensions";
-inline constexpr const char kFollowLinksKey[] = "followLinks";
-inline constexpr const char kUseScanLevelsKey[] = "useScanLevels";
-inline constexpr const char kDisclosureKey[] = "addfiles from url disclosure";
 
 inline constexpr const char kInvalidURLMessage[] = "Invalid URL. Please check the syntax";
 inline constexpr const char kSchemeMessage[] = "URLs must start with http://, https://, ftp:// or ftps://";

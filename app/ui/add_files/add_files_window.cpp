@@ -6,6 +6,7 @@
 
 #include "app/ui/add_files/add_files_form.h"
 #include "app/util/settings/download_folder.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/files/file_ref.h"
 #include "platform/prefs/preference_store.h"
@@ -63,24 +64,25 @@ bool IsOn(const toolbox::Window& window, std::int32_t id) {
   return c && c->Value() != 0;
 }
 
-std::vector<std::string> RecentList(const char* key) {
+using RecentKey = util::SettingKey<values::Array>;
+
+std::vector<std::string> RecentList(RecentKey key) {
   std::vector<std::string> out;
-  const std::optional<values::Value> stored = util::SettingsPreferences().CopyValue(key);
-  if (const values::Array* array = stored ? stored->AsArray() : nullptr)
-    for (const values::Value& v : *array)
+  if (const std::optional<values::Array> stored = util::ReadStoredSetting(key))
+    for (const values::Value& v : *stored)
       if (v.IsString()) out.push_back(v.StringOr(""));
   return out;
 }
 
-void StoreRecent(const char* key, const std::string& entry) {
+void StoreRecent(RecentKey key, const std::string& entry) {
   values::Array array;
   for (const std::string& s : PutRecentEntry(RecentList(key), entry)) array.emplace_back(s);
-  util::SetPreferenceValue(key, values::Value(std::move(array)));
+  util::WriteSetting(key, std::move(array));
 }
 
 // A pull-down of the recent entries: its first item is its title, choosing another puts
 // that entry into the field. Disabled while there is none.
-void FillRecentPopUp(toolbox::Window& window, std::int32_t popup_id, const char* key) {
+void FillRecentPopUp(toolbox::Window& window, std::int32_t popup_id, RecentKey key) {
   toolbox::Control* popup = Find(window, popup_id);
   if (!popup) return;
   toolbox::MenuRef menu = popup->PopUpMenu();
@@ -189,12 +191,12 @@ void StartFromForm(toolbox::Window& window) {
     return;
   }
   AddFilesStart& start = std::get<AddFilesStart>(made);
-  if (start.regex) StoreRecent(kLastRegexesKey, *start.regex);
-  StoreRecent(kLastURLsKey, start.url);
-  if (start.extensions) StoreRecent(kLastExtensionsKey, *start.extensions);
-  FillRecentPopUp(window, kAddFilesRecentURLsPopUp, kLastURLsKey);
-  FillRecentPopUp(window, kAddFilesRecentExtensionsPopUp, kLastExtensionsKey);
-  FillRecentPopUp(window, kAddFilesRecentRegexesPopUp, kLastRegexesKey);
+  if (start.regex) StoreRecent(util::kLastRegexesKey, *start.regex);
+  StoreRecent(util::kLastURLsKey, start.url);
+  if (start.extensions) StoreRecent(util::kLastExtensionsKey, *start.extensions);
+  FillRecentPopUp(window, kAddFilesRecentURLsPopUp, util::kLastURLsKey);
+  FillRecentPopUp(window, kAddFilesRecentExtensionsPopUp, util::kLastExtensionsKey);
+  FillRecentPopUp(window, kAddFilesRecentRegexesPopUp, util::kLastRegexesKey);
   state->controller->StartScan(std::move(start.request));
 }
 
@@ -213,7 +215,7 @@ runtime::Status AddFilesWindowEventHandler(runtime::Event& event, toolbox::Windo
     return runtime::kEventNotHandledErr;
   }
   if (event.Is(toolbox::kEventClassWindow, toolbox::kEventWindowDispose)) {
-    util::SetPreferenceValue(kDisclosureKey, values::Value(state->advancedOpen ? 1 : 0));
+    util::SetPreferenceValue(util::kAddFilesDisclosureKey.name, values::Value(state->advancedOpen ? 1 : 0));
     state->controller->AttachWindow(nullptr);
     Windows().erase(window.serial());
     return runtime::kEventNotHandledErr;
@@ -284,11 +286,12 @@ void ConnectRecent(toolbox::Window& window, std::int32_t popup_id, std::int32_t 
   });
 }
 
-void SavePreferenceOnChange(toolbox::Window& window, std::int32_t id, const char* key, bool as_integer) {
+void SavePreferenceOnChange(toolbox::Window& window, std::int32_t id, util::SettingKey<bool> key,
+                            bool as_integer) {
   if (toolbox::Control* box = Find(window, id))
     box->SetValueChangedHandler([key, as_integer](toolbox::Control& c) {
       util::SetPreferenceValue(
-          key, as_integer ? values::Value(c.Value() != 0 ? 1 : 0) : values::Value(c.Value() != 0));
+          key.name, as_integer ? values::Value(c.Value() != 0 ? 1 : 0) : values::Value(c.Value() != 0));
     });
 }
 
@@ -384,12 +387,12 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   Label(w, 31, {16, 48, 84, 20}, "Referer:");
   Field(w, ControlKind::kEditText, kAddFilesRefererField, {100, 44, 404, 24});
   Box(w, kAddFilesUseExtensionsBox, {16, 78, 190, 22},
-      "Extensions:", util::PrefIntegerForKey(kUseExtensionsKey) != 0);
+      "Extensions:", util::ReadSetting(util::kAddFilesUseExtensionsKey));
   Field(w, ControlKind::kEditText, kAddFilesExtensionsField, {210, 76, 196, 24});
   PopUp(w, kAddFilesRecentExtensionsPopUp, {412, 76, 92, 24}, {"Recent"});
   Box(w, kAddFilesImagesBox, {16, 108, 200, 22}, "Also take images", false);
   Box(w, kAddFilesFollowLinksBox, {220, 108, 284, 22}, "Follow other hosts and folders",
-      util::PrefBoolForKey(kFollowLinksKey));
+      util::ReadSetting(util::kFollowLinksKey));
   w.AddControl({.kind = ControlKind::kDisclosure,
                 .id = {kApplicationSignature, kAddFilesDisclosure},
                 .bounds = {16, 136, 300, 22},
@@ -400,7 +403,7 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   Label(w, 100, {32, a + 4, 126, 20}, "Connections:");
   Field(w, ControlKind::kNumberText, kAddFilesConnectionsField, {160, a, 50, 24}, "3");
   Box(w, kAddFilesUseLevelsBox, {220, a + 2, 126, 22},
-      "Scan levels:", util::PrefBoolForKey(kUseScanLevelsKey));
+      "Scan levels:", util::ReadSetting(util::kUseScanLevelsKey));
   Field(w, ControlKind::kNumberText, kAddFilesLevelsField, {348, a, 50, 24}, "2");
   Label(w, 101, {32, a + 36, 126, 20}, "User:");
   Field(w, ControlKind::kEditText, kAddFilesUserField, {160, a + 32, 110, 24});
@@ -449,9 +452,9 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   state.folder = util::GetDefaultDownloadFolder(folder) ? folder.Path() : HomeFolder();
   Windows()[w.serial()] = state;
 
-  FillRecentPopUp(w, kAddFilesRecentURLsPopUp, kLastURLsKey);
-  FillRecentPopUp(w, kAddFilesRecentExtensionsPopUp, kLastExtensionsKey);
-  FillRecentPopUp(w, kAddFilesRecentRegexesPopUp, kLastRegexesKey);
+  FillRecentPopUp(w, kAddFilesRecentURLsPopUp, util::kLastURLsKey);
+  FillRecentPopUp(w, kAddFilesRecentExtensionsPopUp, util::kLastExtensionsKey);
+  FillRecentPopUp(w, kAddFilesRecentRegexesPopUp, util::kLastRegexesKey);
   ConnectRecent(w, kAddFilesRecentURLsPopUp, kAddFilesURLField);
   ConnectRecent(w, kAddFilesRecentExtensionsPopUp, kAddFilesExtensionsField);
   ConnectRecent(w, kAddFilesRecentRegexesPopUp, kAddFilesRegexField);
@@ -463,9 +466,9 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
   Find(w, kAddFilesDisclosure)->SetValueChangedHandler([raw](toolbox::Control& c) {
     SetAdvancedOpen(*raw, c.Value() != 0);
   });
-  SavePreferenceOnChange(w, kAddFilesUseExtensionsBox, kUseExtensionsKey, true);
-  SavePreferenceOnChange(w, kAddFilesFollowLinksBox, kFollowLinksKey, false);
-  SavePreferenceOnChange(w, kAddFilesUseLevelsBox, kUseScanLevelsKey, false);
+  SavePreferenceOnChange(w, kAddFilesUseExtensionsBox, util::kAddFilesUseExtensionsKey, true);
+  SavePreferenceOnChange(w, kAddFilesFollowLinksBox, util::kFollowLinksKey, false);
+  SavePreferenceOnChange(w, kAddFilesUseLevelsBox, util::kUseScanLevelsKey, false);
 
   w.InstallHandler({{toolbox::kEventClassCommand, toolbox::kEventCommandProcess},
                     {toolbox::kEventClassWindow, toolbox::kEventWindowClose},
@@ -473,7 +476,7 @@ toolbox::Window* OpenAddFilesFromURLWindow() {
                    [raw](runtime::HandlerCall&, runtime::Event& event) {
                      return AddFilesWindowEventHandler(event, *raw);
                    });
-  if (util::PrefIntegerForKey(kDisclosureKey) != 0) SetAdvancedOpen(w, true);
+  if (util::ReadSetting(util::kAddFilesDisclosureKey)) SetAdvancedOpen(w, true);
   w.SetInWindowMenu(true);
   if (!w.SetFrameAutosaveKey("caddfiles", true)) w.Center();
   w.Select();

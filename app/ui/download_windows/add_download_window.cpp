@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/engine/urls/url_list.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/ui/download_windows/download_form_controls.h"
 #include "app/ui/download_windows/download_form_rules.h"
@@ -12,6 +11,7 @@
 #include "app/util/desktop/ui_helpers.h"
 #include "app/util/files/file_names.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "platform/toolbox/app/command.h"
 #include "platform/toolbox/app/presenter.h"
@@ -51,7 +51,7 @@ AddDownloadForm ReadAddForm(const toolbox::Window& w) {
 void AddFromWindow(toolbox::Window& window) {
   AddFormContext context;
   context.now = values::Now();
-  context.defaultConnections = queue::CurrentQueueSettings().defaultPorts;
+  context.defaultConnections = util::CurrentSettings()->defaultPorts;
   context.queuedCount = queue::gQueuedCount;
   if (const toolbox::Control* popup = FindDownloadControl(window, kDownloadWhenDonePopUp)) {
     context.scripts = WhenDonePopUpScripts(*popup);
@@ -183,7 +183,7 @@ toolbox::Window* ShowAddDownloadWindow(const std::optional<std::string>& initial
   UpdateCredentialsEnabled(w);
   if (toolbox::Control* ok = FindDownloadControl(w, kDownloadOKButton)) ok->SetEnabled(false);
   if (toolbox::Control* c = FindDownloadControl(w, kDownloadConnectionsField)) {
-    c->SetValue(queue::CurrentQueueSettings().defaultPorts);
+    c->SetValue(util::CurrentSettings()->defaultPorts);
   }
   if (initialText) urls->SetText(*initialText);
   InstallTextContextMenu(*urls);

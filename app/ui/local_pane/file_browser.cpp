@@ -13,6 +13,7 @@
 #include "app/queue/undo/truvane_undo.h"
 #include "app/ui/main_list/list_item_data.h"
 #include "app/util/helpers/session_helpers.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "app/util/text/byte_count.h"
 #include "platform/files/folder_iterator.h"
@@ -74,7 +75,7 @@ void AddColumn(toolbox::ListView& list, ListPropertyID id) {
 // The columns shown besides Name: "FB columns" in its order, else the defaults.
 std::vector<ListPropertyID> ShownColumns() {
   std::vector<ListPropertyID> ids;
-  if (auto stored = util::SettingsPreferences().CopyUserDefault("FB columns"))
+  if (auto stored = util::ReadSetting(util::kFileBrowserColumnsKey))
     if (const values::Array* array = stored->AsArray())
       for (const auto& v : *array)
         if (const values::Number* n = v.AsNumber()) {

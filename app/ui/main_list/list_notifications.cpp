@@ -17,6 +17,7 @@
 #include "app/ui/main_list/list_context_menu.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/services/main_list_services.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "platform/values/utf16.h"
@@ -148,7 +149,7 @@ void ListItemNotificationCallback(MainList& list, toolbox::ListItemID item,
       }
       const auto downloads = CopySelectedQueueElements(0x5F0);
       if (!downloads.empty()) {
-        if (util::PrefIntegerForKey("downloadDoubleClickAction") == 1)
+        if (util::ReadSetting(util::kDownloadDoubleClickActionKey) == util::DownloadDoubleClick::kEdit)
           PostListCommand(listcmd::kEdit);
         else
           queue::OpenDownloadFiles(downloads);

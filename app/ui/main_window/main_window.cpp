@@ -18,6 +18,7 @@
 #include "app/ui/views/small_views.h"
 #include "app/ui/views/split_views.h"
 #include "app/upload/services/upload_handoff_service.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/distributed_notification_center.h"
 #include "platform/runtime/notification_center.h"
@@ -212,13 +213,13 @@ MainWindowStartState ReadMainWindowStartState(queue::ViewID currentView) {
   s.showReceivedFiles = settings->showReceivedFiles;
   s.showServers = settings->showServers;
   s.showHistory = settings->showHistory;
-  auto& prefs = util::SettingsPreferences();
-  const char* keys[] = {"was_open_library", "was_open_search_for", "was_open_remote", "was_open_my_folders"};
-  for (std::size_t i = 0; i < 4; ++i) s.wasOpen[i] = prefs.GetBool(keys[i]);
-  s.hideLeftPane = prefs.GetBool("hideLeftPane").value_or(false);
-  s.hideSearchBar = prefs.GetBool("hideSearchBar").value_or(false);
-  s.previousQueueState = prefs.GetInteger("previous_queue_state");
-  s.defaultToMini = prefs.GetBool("defaultToMini").value_or(false);
+  const util::SettingKey<bool> keys[] = {util::kWasOpenLibraryKey, util::kWasOpenSearchForKey,
+                                         util::kWasOpenRemoteKey, util::kWasOpenMyFoldersKey};
+  for (std::size_t i = 0; i < 4; ++i) s.wasOpen[i] = util::ReadStoredSetting(keys[i]);
+  s.hideLeftPane = util::ReadStoredSetting(util::kHideLeftPaneKey).value_or(false);
+  s.hideSearchBar = util::ReadStoredSetting(util::kHideSearchBarKey).value_or(false);
+  s.previousQueueState = util::ReadStoredSetting(util::kPreviousQueueStateKey);
+  s.defaultToMini = util::ReadStoredSetting(util::kDefaultToMiniKey).value_or(false);
   s.currentView = currentView;
   return s;
 }
@@ -511,7 +512,7 @@ void MainWindowNotificationHandler(const std::string& name) {
 }
 
 void SyncPreferencesOnPluginChange() {
-  util::SettingsPreferences().Synchronize();
+  util::SynchronizeSettings();
 }
 
 void ObservePluginBrowserConfig() {
@@ -537,20 +538,18 @@ void SaveMainWindowState() {
   util::SetPreferenceValue("main window settings", values::Value(std::move(frame)));
   if (toolbox::Control* grip = FindMainControl(mainwindow::kPaneGrip))
     util::SetPreferenceValue("Splitter xpos", values::Value(i16(grip->Bounds().Right())));
-  util::SetPreferenceValue("hideLeftPane", values::Value(!IsLeftPaneShown()));
-  util::SetPreferenceValue("hideSearchBar", values::Value(!IsFilterBarShown()));
+  util::WriteSetting(util::kHideLeftPaneKey, !IsLeftPaneShown());
+  util::WriteSetting(util::kHideSearchBarKey, !IsFilterBarShown());
   if (CustomList* list = GetMainFolderList()) {
-    const std::pair<const char*, queue::ViewID> sections[] = {
-        {"was_open_library", queue::kLibrarySectionID},
-        {"was_open_search_for", queue::kSearchForSectionID},
-        {"was_open_remote", queue::kRemoteServersSectionID},
-        {"was_open_my_folders", queue::kMyFoldersSectionID}};
+    const std::pair<util::SettingKey<bool>, queue::ViewID> sections[] = {
+        {util::kWasOpenLibraryKey, queue::kLibrarySectionID},
+        {util::kWasOpenSearchForKey, queue::kSearchForSectionID},
+        {util::kWasOpenRemoteKey, queue::kRemoteServersSectionID},
+        {util::kWasOpenMyFoldersKey, queue::kMyFoldersSectionID}};
     for (const auto& [key, id] : sections)
-      if (const RowRef row = list->GetRowByIdentifier(id))
-        util::SetPreferenceValue(key, values::Value(row->open));
+      if (const RowRef row = list->GetRowByIdentifier(id)) util::WriteSetting(key, row->open);
   }
-  util::SetPreferenceValue("previous_queue_state",
-                           values::Value(static_cast<std::int64_t>(GetFilterScope())));
+  util::WriteSetting(util::kPreviousQueueStateKey, static_cast<std::int64_t>(GetFilterScope()));
   SaveMainToolbarShown();
 }
 

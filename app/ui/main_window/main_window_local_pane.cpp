@@ -10,6 +10,7 @@
 #include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/views/path_bar.h"
 #include "app/ui/views/split_views.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace ui {
@@ -67,7 +68,7 @@ LocalPathBarOwner& LocalBarOwner() {
 
 // "splitter_ratio", or a half when it is missing or outside (0, 1).
 float StoredSplitRatio() {
-  const auto stored = util::SettingsPreferences().CopyUserDefault("splitter_ratio");
+  const auto stored = util::ReadSetting(util::kSplitterRatioKey);
   const values::Number* n = stored ? stored->AsNumber() : nullptr;
   const double ratio = n ? n->AsDouble() : 0;
   return ratio > 0 && ratio < 1 ? static_cast<float>(ratio) : 0.5f;
@@ -114,8 +115,7 @@ void ShowLocalPane(const std::optional<std::string>& folder) {
     desc.bindings = toolbox::kBindLeft | toolbox::kBindTop | toolbox::kBindBottom;
     pane.browser = std::make_unique<FileBrowser>(*w, desc, folder);
     pane.window = w->serial();
-    if (auto state = util::SettingsPreferences().CopyUserDefault("browser_db_settings"))
-      pane.browser->ApplyUserState(*state);
+    if (auto state = util::ReadSetting(util::kBrowserStateKey)) pane.browser->ApplyUserState(*state);
     toolbox::ControlSpec split;
     split.id = {toolbox::kApplicationSignature, mainwindow::kLocalSplit};
     split.bounds = {list.x, list.y - kPathBarHeight, kSplitViewWidth, list.height + kPathBarHeight};
@@ -164,8 +164,8 @@ void HideLocalPane() {
   }
   paneControl->SetVisible(false);
   if (toolbox::Control* split = C(mainwindow::kLocalSplit)) split->SetVisible(false);
-  util::SetPreferenceValue("splitter_ratio", values::Value(m.splitRatio));
-  util::SetPreferenceValue("browser_db_settings", values::Value(pane->CopyUserState()));
+  util::WriteSetting(util::kSplitterRatioKey, values::Value(m.splitRatio));
+  util::WriteSetting(util::kBrowserStateKey, values::Value(pane->CopyUserState()));
   if (toolbox::Control* bar = C(mainwindow::kLocalPathBar)) GetMainWindow()->RemoveControl(bar);
 }
 

@@ -37,6 +37,7 @@
 #include "app/ui/toolbar/main_toolbar.h"
 #include "app/upload/queue/upload_item.h"
 #include "app/upload/services/upload_rows.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/workspace.h"
 #include "platform/toolbox/app/application.h"
@@ -302,7 +303,7 @@ runtime::Status ToggleQueueCommand(values::FourCharCode) {
 
 runtime::Status ToggleUploadQueueCommand(values::FourCharCode) {
   if (queue::gUploadQueueRunning)
-    queue::StopUploadQueue(util::SettingsPreferences().GetBool("Uploads stop with queue").value_or(false));
+    queue::StopUploadQueue(util::ReadSetting(util::kUploadsStopWithQueueKey));
   else
     queue::StartUploadQueue();
   UpdateQueueCommandState();

@@ -1,7 +1,6 @@
 #pragma once
-// Windows of other subsystems that the source list's row commands open: the sheet that
-// shares a folder with the sharing users ("Share..."), and the preferences window on a
-// pane ("Sharing Settings..." opens pane 8).
+// A window of another subsystem that the source list's row commands open: the preferences
+// window on a pane ("Sharing Settings..." opens pane 8).
 //
 // Their owners install the hooks when they build those windows; until then the commands
 // open nothing.
@@ -19,7 +18,6 @@ namespace ui {
 inline constexpr int kSharingPreferencesPane = 8;
 
 struct RowCommandWindowHooks {
-  std::function<void(std::uint32_t folderUID, const std::string& folderName)> openSharingUserItemsSheet;
   std::function<void(int pane)> showPreferencesWindow;
 };
 using RowCommandWindowHooksSlot = runtime::HookSlot<RowCommandWindowHooks>;

@@ -13,6 +13,7 @@
 #include "app/sharing/services/sharing_rows.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/services/row_command_windows.h"
+#include "app/ui/sharing_windows/folder_sharing_sheet.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/transfer_log/session_log_window.h"
 #include "platform/desktop/workspace.h"
@@ -174,7 +175,7 @@ runtime::Status SourceList::RunRowCommand(FourCharCode command, const std::vecto
       for (std::uint32_t id : selected) {
         const queue::FolderRef folder = queue::IsUserFolderID(id) ? queue::LookUpFolder(id) : nullptr;
         if (folder && !(folder->flags() & queue::kFolderFlagShared))
-          runtime::CallHook(RowCommandWindowHooksSlot::Get().openSharingUserItemsSheet, id, folder->name());
+          OpenSharingUserItemsSheet(id, folder->name());
       }
       return runtime::kNoErr;
     case FourCC("ShrS"):

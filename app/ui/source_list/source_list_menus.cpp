@@ -417,9 +417,8 @@ constexpr CommandEntry kSourceListCommands[] = {
     Command(FourCC("CrSF"), CommandScope::kSourceList, SourceListCommand),
     Command(FourCC("RFin"), CommandScope::kSourceList, SourceListCommand),
     Command(kAddToMyServersCommand, CommandScope::kSourceList, SourceListCommand),
-    // Windows of the sharing and the preferences: enabled once their owners install them.
-    Command(FourCC("Shar"), CommandScope::kSourceList, SourceListCommand,
-            [] { return bool(RowCommandWindowHooksSlot::Get().openSharingUserItemsSheet); }),
+    Command(FourCC("Shar"), CommandScope::kSourceList, SourceListCommand),
+    // The preferences window: enabled once its owner installs it.
     Command(FourCC("ShrS"), CommandScope::kSourceList, SourceListCommand,
             [] { return bool(RowCommandWindowHooksSlot::Get().showPreferencesWindow); }),
 };

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/desktop/sound_player.h"
 #include "platform/runtime/event_queue.h"
@@ -10,16 +11,7 @@
 
 namespace util {
 
-namespace {
-
-// The user-defaults string under `key`; anything else names no file.
-std::string SoundPathForKey(std::string_view key) {
-  const std::optional<values::Value> v = SettingsPreferences().CopyUserDefault(key);
-  const std::string* path = v ? v->AsString() : nullptr;
-  return path ? *path : std::string();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool PlayingSounds::Play(bool enabled, const std::string& path) {
   if (!enabled || path.empty()) return false;
@@ -41,11 +33,11 @@ void PlayingSounds::DidFinishPlaying(State& state) {
 }
 
 bool PlayingSounds::PlayDownloadSound() {
-  return Play(PrefBoolForKey("playsound1"), SoundPathForKey("download sound"));
+  return Play(ReadSetting(kPlayDownloadSoundKey), ReadSetting(kDownloadSoundKey));
 }
 
 bool PlayingSounds::PlayQueueSound() {
-  return Play(PrefBoolForKey("playsoundall"), SoundPathForKey("queue sound"));
+  return Play(ReadSetting(kPlayQueueSoundKey), ReadSetting(kQueueSoundKey));
 }
 
 PlayingSounds& GetPlayingSounds() {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 
 namespace util {
@@ -53,14 +54,14 @@ void ShowAboutWindow() {
 }
 
 void RequestUserAttention() {
-  if (PrefBoolForKey("NoDockBounces")) return;
+  if (ReadSetting(kNoDockBouncesKey)) return;
   ui::UiServices& services = ui::UiServicesSlot::Get();
   const std::optional<bool> front = services.IsApplicationFrontmost();
   if (!front || *front) return;
   const std::uint64_t request = services.BeginAttentionRequest();
   // Cancelled at once, the request is still seen once; left in place, it lasts until
   // the user brings the application forward.
-  if (PrefIntegerForKey("BounceCount") == 1) services.CancelAttentionRequest(request);
+  if (ReadSetting(kBounceCountKey) == 1) services.CancelAttentionRequest(request);
 }
 
 }  // namespace util

@@ -27,6 +27,7 @@
 #include "app/queue/adding/start_download.h"
 #include "app/queue/events/download_events.h"
 #include "app/queue/record/queue_tables.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/runtime/run_loop.h"
 #include "tests/app/queue/download_test_support.h"
@@ -220,7 +221,8 @@ TEST(DotMacNodeOnlineDisk, TheMemberAndPublicFoldersOpenAtTheService) {
   Write(server.DavDir() + "/member/Documents/letter.txt", "dear");
   Write(server.DavDir() + "/member-Public/shared.txt", "shared");
   BrowserFixture fixture;
-  util::SettingsPreferences().Set(kOnlineDiskServiceKey, values::Value("http://" + server.HostPort()));
+  util::SettingsPreferences().Set(util::kOnlineDiskServiceKey.name,
+                                  values::Value("http://" + server.HostPort()));
 
   auto favourite = AddFavourite("Disk", "member", "member", LighttpdDavServer::kPassword, kHostIDisk, "");
   ASSERT_TRUE(FavouriteConnect(favourite, true));
@@ -253,7 +255,7 @@ TEST(DotMacNodeOnlineDisk, TheMemberAndPublicFoldersOpenAtTheService) {
             "The folder new could not be created on the member-Public's iDisk.");
 
   EXPECT_EQ(DotMacNode::connectToIdisk("", "u", "p", "/", std::nullopt), nullptr);
-  util::SettingsPreferences().Set(kOnlineDiskServiceKey, values::Value());
+  util::SettingsPreferences().Set(util::kOnlineDiskServiceKey.name, values::Value());
 }
 
 // A connection whose listing is scripted: what a server says lies in a folder.

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/queue/record/download_files.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/toolbox/app/application.h"
 #include "platform/toolbox/services/desktop_services.h"
 #include "tests/app/queue/download_test_support.h"
@@ -57,11 +58,7 @@ struct ConnectionsCase {
 class ConnectionsTest : public DownloadTest, public testing::WithParamInterface<ConnectionsCase> {};
 
 TEST_P(ConnectionsTest, KeptWithinOneToThirtyTwo) {
-  SetQueueSettingsProvider([] {
-    QueueSettings s;
-    s.defaultPorts = 5;
-    return s;
-  });
+  util::ChangeSettings([](util::Settings& s) { s.defaultPorts = 5; });
   AddDownloadRequest r = Request({"http://a.example/f"});
   r.connections = GetParam().given;
   const DownloadUID uid = AddDownload(r);
@@ -118,11 +115,7 @@ TEST_F(DownloadTest, GivenUIDThatIsTakenIsReplaced) {
 }
 
 TEST_F(DownloadTest, SwitchMainShowsTheNewDownload) {
-  SetQueueSettingsProvider([] {
-    QueueSettings s;
-    s.switchMain = true;
-    return s;
-  });
+  util::ChangeSettings([](util::Settings& s) { s.switchMain = true; });
   AddDownloadRequest r = Request({"http://a.example/a"});
   r.select = true;
   const DownloadUID hidden = AddDownload(r);

@@ -303,11 +303,7 @@ TEST_F(DownloadEventsTest, FinishedForAGoneDownloadStillLeavesTheActiveList) {
 TEST_F(DownloadEventsTest, FailureShowsTheMessageUnlessTheErrorLogIsChosenAndAlwaysNotifies) {
   fakes::ScopedFakeNotifier notifier;
   for (bool errorLog : {false, true}) {
-    SetQueueSettingsProvider([errorLog] {
-      QueueSettings s;
-      s.useErrorLog = errorLog;
-      return s;
-    });
+    util::ChangeSettings([errorLog](util::Settings& s) { s.useErrorLog = errorLog; });
     messages.clear();
     WrapperRef w = Started("http://a.example/missing" + std::to_string(errorLog));
     w->element().batchID = "B1";

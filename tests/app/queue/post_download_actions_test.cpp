@@ -91,11 +91,7 @@ TEST_F(PostDownloadActionsTest, StopQueueActionStopsRunningDownloadsOnlyWhenThey
   ASSERT_EQ(StartDownload(running), 0);
   auto stop = running->element().stopSource;
   for (bool stopWithQueue : {false, true}) {
-    SetQueueSettingsProvider([stopWithQueue] {
-      QueueSettings s;
-      s.downloadsStopWithQueue = stopWithQueue;
-      return s;
-    });
+    util::ChangeSettings([stopWithQueue](util::Settings& s) { s.downloadsStopWithQueue = stopWithQueue; });
     gQueueRunning = true;
     PerformCompletionAction(std::nullopt, kCompletionStopQueue);
     EXPECT_FALSE(gQueueRunning);

@@ -14,7 +14,7 @@
 #include "app/queue/operations/remove_downloads.h"
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_file.h"
-#include "app/queue/record/queue_settings.h"
+#include "app/util/settings/setting_keys.h"
 #include "tests/app/queue/queue_test_support.h"
 #include "tests/support/temp_home.h"
 
@@ -272,11 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                      QueueHooksSlot::Get().encipherCredential = [](const std::string& s) {
                        return std::optional<values::Bytes>(values::Bytes(s.rbegin(), s.rend()));
                      };
-                     SetQueueSettingsProvider([] {
-                       QueueSettings s;
-                       s.encryptQueue = true;
-                       return s;
-                     });
+                     util::WriteSetting(util::kEncryptQueueKey, true);
                    },
                    "<key>EauthUser</key>", "<string>kept</string>"}),
     [](const testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });

@@ -8,6 +8,7 @@
 
 #include "app/queue/folders/folder_record.h"
 #include "app/queue/record/queue_element_record.h"
+#include "app/util/settings/setting_keys.h"
 #include "tests/app/queue/queue_test_support.h"
 #include "tests/fakes/fake_main_list.h"
 #include "tests/support/fifo_in_place.h"
@@ -461,11 +462,7 @@ class CredentialRecordTest : public QueueTest, public testing::WithParamInterfac
 
 TEST_P(CredentialRecordTest, WritesTheKeysAndReadsThemBack) {
   const CredentialCase& c = GetParam();
-  SetQueueSettingsProvider([&] {
-    QueueSettings s;
-    s.encryptQueue = c.encrypt;
-    return s;
-  });
+  util::WriteSetting(util::kEncryptQueueKey, c.encrypt);
   // A reversible stand-in for the cipher.
   QueueHooksSlot::Get().encipherCredential = [](const std::string& s) {
     values::Bytes b(s.rbegin(), s.rend());
@@ -505,11 +502,7 @@ TEST_F(QueueTest, WithoutACipherCredentialsStayInMemoryAndTheLogSaysSoOnce) {
   auto list = std::make_unique<FakeMainList>();
   FakeMainList* log = list.get();
   ui::MainListServicesSlot::Set(std::move(list));
-  SetQueueSettingsProvider([] {
-    QueueSettings s;
-    s.encryptQueue = true;
-    return s;
-  });
+  util::WriteSetting(util::kEncryptQueueKey, true);
   QueueHooksSlot::Get().encipherCredential = nullptr;
   gCredentialsNotSavedLogged = false;
   for (std::uint32_t uid : {1u, 2u}) {

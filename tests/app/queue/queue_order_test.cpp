@@ -5,6 +5,7 @@
 #include "app/queue/operations/queue_queries.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/operations/remove_downloads.h"
+#include "app/util/settings/settings_store.h"
 #include "tests/app/queue/download_test_support.h"
 #include "tests/fakes/scripted_confirmations.h"
 
@@ -136,11 +137,7 @@ TEST_F(QueueOrderTest, ForcedStopSendsRunningDownloadsBackToTheHead) {
   StartQueue();
   EXPECT_TRUE(gQueueRunning);
   EXPECT_TRUE(mainList->Logged(kQueueStartedMessage));
-  SetQueueSettingsProvider([] {
-    QueueSettings s;
-    s.downloadsStopWithQueue = false;
-    return s;
-  });
+  util::ChangeSettings([](util::Settings& s) { s.downloadsStopWithQueue = false; });
   StopQueue(false);  // the running download goes on
   EXPECT_FALSE(all[0]->element().stopSource->IsSignalled());
   all[0]->element().returnToQueue = true;

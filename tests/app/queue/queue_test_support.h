@@ -13,9 +13,10 @@
 #include "app/queue/folders/displayed_views.h"
 #include "app/queue/folders/folder_table.h"
 #include "app/queue/record/queue_hooks.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/queue/undo/truvane_undo.h"
+#include "app/util/settings/setting_keys.h"
+#include "app/util/settings/settings_store.h"
 #include "platform/files/standard_folders.h"
 #include "platform/values/plist.h"
 #include "tests/fakes/fake_main_list.h"
@@ -43,7 +44,8 @@ class QueueTest : public ::testing::Test {
     TruvaneUndoRemoveAllActions();
     while (TruvaneUndo::Shared().IsRegistrationEnabled() == false) TruvaneUndoEnableRegistration();
     ClearDisplayedViews();
-    SetQueueSettingsProvider([] { return QueueSettings{}; });
+    util::ChangeSettings([](util::Settings& s) { s = util::Settings{}; });
+    util::RemoveSetting(util::kEncryptQueueKey);
     ui::MainListServicesSlot::Set(std::make_unique<FakeMainList>());  // quiet: no log on standard error
     // The temporary home is shared by the tests of this process: a save of the last test
     // still running on the worker ends first.

@@ -254,12 +254,10 @@ class HostLimitTest : public DownloadTest, public testing::WithParamInterface<Li
 
 TEST_P(HostLimitTest, Decides) {
   const LimitCase& c = GetParam();
-  SetQueueSettingsProvider([&] {
-    QueueSettings s;
-    s.domainLimits = c.table;
+  util::ChangeSettings([&](util::Settings& s) {
+    s.domainLimits = util::DomainLimits(c.table.begin(), c.table.end());
     s.limitSimultaneousDownloads = c.limitOn;
     s.maxDomainDownloads = c.maxDomain;
-    return s;
   });
   const auto url = values::Url::Create("http://a.b.c/f");
   for (int i = 0; i < c.running; ++i) engine::GetHostCounts().IncrementForURL(*url, nullptr);

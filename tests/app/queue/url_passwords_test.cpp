@@ -11,6 +11,7 @@
 #include "app/queue/record/download_files.h"
 #include "app/queue/record/queue_element_record.h"
 #include "app/queue/record/queue_file.h"
+#include "app/util/settings/setting_keys.h"
 #include "platform/values/plist.h"
 #include "tests/app/queue/queue_test_support.h"
 
@@ -34,13 +35,7 @@ std::optional<std::string> Decipher(const values::Bytes& b) {
 
 class URLPasswordsTest : public QueueTest {
  protected:
-  void Settings(bool encrypt) {
-    SetQueueSettingsProvider([encrypt] {
-      QueueSettings s;
-      s.encryptQueue = encrypt;
-      return s;
-    });
-  }
+  void Settings(bool encrypt) { util::WriteSetting(util::kEncryptQueueKey, encrypt); }
   void InstallCipher() {
     QueueHooksSlot::Get().encipherCredential = Encipher;
     QueueHooksSlot::Get().decipherCredential = Decipher;

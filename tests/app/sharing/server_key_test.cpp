@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/browser/services/stored_password_service.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/values/plist.h"
 
@@ -29,7 +30,7 @@ class ServerKeyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     old_ = browser::StoredPasswordServiceSlot::Set(std::make_unique<InvertingCipher>());
-    util::SettingsPreferences().Remove(kServerKeyPreference);
+    util::SettingsPreferences().Remove(util::kServerKeyKey.name);
     ForgetServerKey();
   }
   void TearDown() override {
@@ -44,7 +45,7 @@ TEST_F(ServerKeyTest, MadeOnceKeptEncipheredAndLoadedInTheNextRun) {
   EXPECT_EQ(fingerprint.size(), 49u);
   EXPECT_EQ(CopyServerPublicKeyString().size(), 384u);
   EXPECT_EQ(CopyServerKeyFingerprint(), fingerprint);
-  const auto stored = util::SettingsPreferences().GetData(kServerKeyPreference);
+  const auto stored = util::SettingsPreferences().GetData(util::kServerKeyKey.name);
   ASSERT_TRUE(stored);
   EXPECT_EQ((*stored)[0], 'E');
   ForgetServerKey();  // the next run
@@ -69,7 +70,7 @@ TEST_F(ServerKeyTest, UnusableStoredKeyIsReplaced) {
        values::Value(values::Data{*InvertingCipher().EncryptStoredPassword(pubBytes.value())})},
   };
   for (const auto& [name, value] : stored) {
-    util::SettingsPreferences().Set(kServerKeyPreference, value);
+    util::SettingsPreferences().Set(util::kServerKeyKey.name, value);
     EXPECT_FALSE(LoadServerKey()) << name;
     ForgetServerKey();
     EXPECT_EQ(CopyServerKeyFingerprint().size(), 49u) << name;
@@ -82,7 +83,7 @@ TEST_F(ServerKeyTest, UnusableStoredKeyIsReplaced) {
 TEST_F(ServerKeyTest, WithoutACipherTheKeyIsNeverWritten) {
   browser::StoredPasswordServiceSlot::Set(nullptr);
   EXPECT_EQ(CopyServerKeyFingerprint().size(), 49u);
-  EXPECT_FALSE(util::SettingsPreferences().CopyValue(kServerKeyPreference));
+  EXPECT_FALSE(util::SettingsPreferences().CopyValue(util::kServerKeyKey.name));
 }
 
 }  // namespace

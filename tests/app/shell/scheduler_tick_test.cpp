@@ -9,7 +9,6 @@
 #include "app/queue/adding/start_download.h"
 #include "app/queue/operations/queue_switch.h"
 #include "app/queue/record/queue_file.h"
-#include "app/queue/record/queue_settings.h"
 #include "app/queue/record/queue_tables.h"
 #include "app/shell/shell_hooks.h"
 #include "app/shell/shell_timers.h"
@@ -49,8 +48,7 @@ class SchedulerTickTest : public ::testing::TestWithParam<TickCase> {
     engine::GetHostCounts().Clear();
     shell::SchedulerActionsSlot::RestoreDefaults();
     shell::ShellHooksSlot::Get() = {};
-    queue::SetQueueSettingsProvider(nullptr);
-    util::ChangeSettings([](util::Settings& s) { s.queueLength = 6; });
+    util::ChangeSettings([](util::Settings& s) { s = util::Settings{}; });
   }
 
   static void Enqueue(const std::vector<Queued>& items) {
@@ -74,11 +72,9 @@ TEST_P(SchedulerTickTest, StartsAtMostTheOneDownloadThePrioritiesAndLimitsAllow)
   for (const auto& [host, n] : c.runningPerHost) {
     engine::GetHostCounts().With([&](auto& counts) { return counts[host] = n; });
   }
-  queue::SetQueueSettingsProvider([] {
-    queue::QueueSettings s;
+  util::ChangeSettings([](util::Settings& s) {
     s.limitSimultaneousDownloads = true;
     s.maxDomainDownloads = 1;
-    return s;
   });
   for (std::size_t i = 0; i < c.activeDownloads; ++i) queue::gActiveDownloads.push_back(9000 + i);
   util::ChangeSettings([&](util::Settings& s) { s.queueLength = c.queueLength; });

@@ -18,6 +18,7 @@
 #include "app/ui/services/folder_dialog_service.h"
 #include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/services/row_command_windows.h"
+#include "app/ui/sharing_windows/folder_sharing_sheet.h"
 #include "app/ui/source_list/source_list.h"
 #include "app/ui/transfer_log/session_log_window.h"
 #include "app/upload/upload_hooks.h"
@@ -418,15 +419,23 @@ TEST_F(SourceListTest, SmartFolderSavedSearchIsMadeRevealedAndForgottenWhenGone)
 }
 
 TEST_F(SourceListTest, SharingCommandsOpenTheSharingWindows) {
-  std::vector<std::pair<std::uint32_t, std::string>> sheets;
   std::vector<int> panes;
-  RowCommandWindowHooksSlot::Get().openSharingUserItemsSheet =
-      [&](std::uint32_t uid, const std::string& name) { sheets.emplace_back(uid, name); };
   RowCommandWindowHooksSlot::Get().showPreferencesWindow = [&](int pane) { panes.push_back(pane); };
   queue::LookUpFolder(0x100002)->setFlags(queue::kFolderFlagShared);
   list_->SetSelection({list_->GetRowByIdentifier(0x100001), list_->GetRowByIdentifier(0x100002)});
   EXPECT_EQ(Send(values::FourCC("Shar")), runtime::kNoErr);
-  EXPECT_EQ(sheets, (std::vector<std::pair<std::uint32_t, std::string>>{{0x100001, "Work"}}))
+  // The folder-sharing sheets opened, by the folder each is for.
+  std::vector<std::pair<std::int64_t, std::string>> sheets;
+  for (const auto& w : toolbox::Window::AllWindows()) {
+    const values::Value* uid =
+        w->IsReleased() ? nullptr : w->Property(toolbox::kApplicationSignature, kFolderSharingUIDProperty);
+    if (!uid || !uid->AsNumber()) continue;
+    sheets.emplace_back(uid->AsNumber()->AsInt64(),
+                        w->FindControl(toolbox::kApplicationSignature, kFolderSharingTitleID)->Text());
+    w->ProcessCommand(toolbox::kCommandCancel);
+  }
+  EXPECT_EQ(sheets, (std::vector<std::pair<std::int64_t, std::string>>{
+                        {0x100001, "Users who can see and download from \"Work\":"}}))
       << "a shared folder is not offered again";
   EXPECT_EQ(Send(values::FourCC("ShrS")), runtime::kNoErr);
   EXPECT_EQ(panes, std::vector<int>{8});
