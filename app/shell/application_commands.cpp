@@ -36,9 +36,11 @@
 #include "app/ui/connect_dialog/connect_dialog.h"
 #include "app/ui/download_windows/add_download_window.h"
 #include "app/ui/download_windows/edit_download_window.h"
+#include "app/ui/inspector/download_inspector.h"
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/window_commands.h"
+#include "app/ui/rate_history/bandwidth_window.h"
 #include "app/ui/rule_editor/rule_editor_window.h"
 #include "app/ui/schedule/schedule_sheet.h"
 #include "app/ui/services/confirmation_service.h"
@@ -172,6 +174,13 @@ void MoveSelection(std::int32_t steps) {
   if (queued.empty()) return;
   queue::MoveQueuedElements(queued, steps);
   ui::MainListServicesSlot::Get().UpdateDownloadColumn(11025, {});
+}
+
+// The download inspector of each selected download of the queue; a remote file listed in
+// a browser folder (the top bit of its host id) belongs to the remote items' inspector.
+void ShowInspectors() {
+  for (const auto& d : SelectedDownloads())
+    if (d && (d->element().hostID & 0x80000000u) == 0) ui::ShowDownloadInspector(d->element());
 }
 
 void ShowTransferInformation() {
@@ -616,8 +625,9 @@ constexpr ui::CommandEntry kApplicationCommands[] = {
     Pending(FourCC("ShFl"), "the mini window"),
     Pending(FourCC("pref"), "the preferences window"),
     Pending(FourCC("GtIf"), "the preferences window"),
-    Pending(FourCC("Insp"), "the download inspector and the remote browser's inspector"),
-    Pending(FourCC("Band"), "the bandwidth window"),
+    Command(FourCC("Insp"), kApp, [](FourCharCode) { return ShowInspectors(), kNoErr; }),
+    Command(FourCC("Band"), kApp,
+            [](FourCharCode) { return ui::ShowBandwidthWindow(ui::TheRateHistory()), kNoErr; }),
     Command(FourCC("Conn"), kApp, OpenConnectDialogCommand),
     Command(FourCC("ConS"), kApp, OpenConnectDialogCommand),
     Command(FourCC("ConF"), kApp, OpenConnectDialogCommand),

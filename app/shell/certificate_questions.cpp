@@ -1,5 +1,7 @@
 #include "app/shell/certificate_questions.h"
 
+#include "app/ui/inspector/download_inspector.h"
+
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/small_windows/certificate_trust_panel.h"
 #include "app/ui/small_windows/unknown_certificate_window.h"
@@ -28,6 +30,10 @@ bool HasReadableCertificate(const ui::CertificateQuestion& question) {
 }
 
 }  // namespace
+
+void WindowedDownloadEventViews::UpdateDownloadInspector(std::uint32_t uid) {
+  ui::UpdateDownloadInspector(uid);
+}
 
 void WindowedDownloadEventViews::NoteRowChanged(std::uint32_t uid) {
   if (ui::MainList* list = ui::GetMainList()) list->MarkDownloadChanged(uid);

@@ -19,8 +19,8 @@ namespace shell {
 class WindowedDownloadEventViews : public ui::DownloadEventViews {
  public:
   void NoteRowChanged(std::uint32_t uid) override;
-  // No inspector and no mini window exist yet: nothing shows a single download's figures.
-  void UpdateDownloadInspector(std::uint32_t) override {}
+  void UpdateDownloadInspector(std::uint32_t uid) override;
+  // No mini window exists yet.
   void NotifyMiniWindowDownloadChanged(std::uint32_t) override {}
   void ShowUnknownCertificateWindow(const ui::CertificateQuestion& question,
                                     ui::CertificateAnswerFunction answer) override;

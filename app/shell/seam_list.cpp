@@ -29,8 +29,7 @@ void ListSeams() {
           {"miniWindowUpdateLabels", &ShellHooks::miniWindowUpdateLabels,
            runtime::PendingOn("the mini window")},
           {"refreshChangedRows", &ShellHooks::refreshChangedRows, runtime::WithDisplay()},
-          {"updateDockTile", &ShellHooks::updateDockTile,
-           runtime::PendingOn("the tray icon's speed and count badges (the Dock tile)")},
+          {"updateDockTile", &ShellHooks::updateDockTile, runtime::AtStartUp()},
           {"activeUploadCount", &ShellHooks::activeUploadCount, runtime::AtStartUp()},
           {"waitingUploadCount", &ShellHooks::waitingUploadCount, runtime::AtStartUp()},
           {"startNextUpload", &ShellHooks::startNextUpload, runtime::AtStartUp()},
@@ -42,8 +41,7 @@ void ListSeams() {
           {"runningDownloadStreams", &ShellHooks::runningDownloadStreams, runtime::AtStartUp()},
           {"saveFavouritesIfChanged", &ShellHooks::saveFavouritesIfChanged, runtime::AtStartUp()},
           {"stopSharingServices", &ShellHooks::stopSharingServices, runtime::AtStartUp()},
-          {"restoreDockTile", &ShellHooks::restoreDockTile,
-           runtime::PendingOn("the tray icon's speed and count badges (the Dock tile)")},
+          {"restoreDockTile", &ShellHooks::restoreDockTile, runtime::AtStartUp()},
       });
 }
 

@@ -45,6 +45,7 @@
 #include "app/shell/confirmation_alerts.h"
 #include "app/shell/credentials_startup.h"
 #include "app/shell/dock_menu.h"
+#include "app/shell/dock_tile.h"
 #include "app/shell/main_menu_bar.h"
 #include "app/shell/scripting_suite.h"
 #include "app/shell/services_report.h"
@@ -61,6 +62,7 @@
 #include "app/ui/main_list/main_list.h"
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/main_window/main_window_services.h"
+#include "app/ui/rate_history/bandwidth_window.h"
 #include "app/ui/services/confirmation_service.h"
 #include "app/ui/services/local_pane_hosts.h"
 #include "app/ui/services/main_list_browser.h"
@@ -278,6 +280,7 @@ void StartBandwidthLimiters(ShellSession& s) {
   if (s.downloadLimiter)
     engine::SetLimiterQueue(engine::TransferDirection::kDownload, s.downloadLimiter->queue());
   if (s.uploadLimiter) engine::SetLimiterQueue(engine::TransferDirection::kUpload, s.uploadLimiter->queue());
+  if (s.rateSamples != 0) ui::InitSpeedHistory(s.rateSamples, DrawTrayRateGraph);
   // Downloads can run from here on: the limiter they ask for bytes exists, and the launch
   // events and the queue's start below may start them.
   engine::InstallDownloadEngine();
@@ -320,6 +323,12 @@ void SetUpApplication(ShellSession& s) {
       };
   }
   ui::ConfirmationServiceSlot::Set(std::make_unique<AlertConfirmations>());
+  {
+    // The tray icon is the tile; without a tray its picture is made all the same.
+    auto& hooks = ShellHooksSlot::Get();
+    if (!hooks.updateDockTile) hooks.updateDockTile = UpdateDockTile;
+    if (!hooks.restoreDockTile) hooks.restoreDockTile = RestoreDockTile;
+  }
   // Before the settings are read: the settings store hands the filters and the schedule
   // to the queue while it loads them.
   queue::InstallQueuePieces();
@@ -654,6 +663,7 @@ void Shell::Quit() {
   engine::SetLimiterQueue(engine::TransferDirection::kUpload, 0);
   s.downloadLimiter.reset();
   s.uploadLimiter.reset();
+  ui::StopSpeedHistory();
   engine::SetStatisticsQueue(0);
   if (s.rateSamples != 0) runtime::DeleteQueue(s.rateSamples);
   s.rateSamples = 0;

@@ -1,5 +1,7 @@
 #include "app/shell/user_messages.h"
 
+#include "app/ui/inspector/download_inspector.h"
+
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -64,7 +66,9 @@ class GlobalLogMainList : public ui::MainListServices {
   void RequestRedisplayCurrentFolder() override {}
   void ShowQueueSwitch(bool, bool) override {}
   void RefreshCommandState() override {}
-  void CloseDownloadInspector(const ui::DownloadRef&) override {}
+  void CloseDownloadInspector(const ui::DownloadRef& d) override {
+    if (d) ui::CloseDownloadInspector(d->element().uid);
+  }
   void NotifyMiniWindowDownloadRemoved(const ui::DownloadRef&) override {}
   void MarkDockTileChanged() override {}
 };

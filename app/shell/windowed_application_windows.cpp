@@ -1,5 +1,7 @@
 #include "app/shell/windowed_application_windows.h"
 
+#include "app/ui/rate_history/bandwidth_window.h"
+
 #include "app/ui/main_window/main_window.h"
 #include "app/ui/small_windows/add_url_window.h"
 #include "app/util/settings/download_folder.h"
@@ -54,6 +56,11 @@ ui::ChooseFolderAnswer ToolboxFolderDialog::ChooseFolder(const std::string& star
   const std::optional<std::string> path = toolbox::GetPresenter().ChooseFolder(request);
   if (!path) return {.kind = ui::ChooseFolderAnswer::Kind::kCancelled, .folder = {}};
   return {.kind = ui::ChooseFolderAnswer::Kind::kChosen, .folder = *path};
+}
+
+std::optional<ui::RateHistoryFigures> WindowedApplicationWindows::CopyRateHistory() {
+  const ui::RateHistory& h = ui::TheRateHistory();
+  return ui::RateHistoryFigures{static_cast<float>(h.last), h.average300, h.average900};
 }
 
 void InstallWindowedApplicationWindows() {

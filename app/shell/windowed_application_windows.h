@@ -1,9 +1,9 @@
 #pragma once
 // What the scripting suite asks of the windows, with a display: the add-URL window for
 // addresses handed in with the modifier (Alt) held, coming to the front, reopening (the
-// main window shown again when nothing else is in front) and the save dialog of the "ask
-// where to save" mode. The rate history and the favourite rows stay as without windows
-// until their owners install them.
+// main window shown again when nothing else is in front), the save dialog of the "ask
+// where to save" mode and the rate history's figures. The favourite rows stay as without
+// windows until their owner installs them.
 //
 // With a display the download-folder code asks its folder in the toolbox's folder dialog.
 
@@ -22,8 +22,9 @@ class WindowedApplicationWindows : public ui::ApplicationWindowsService {
   bool IsOptionKeyDown() override;
   void ShowAddURLWindow(const values::Array& urlEntries) override;
   ui::SaveDialogAnswer RunSaveDialog(const std::string& suggestedName) override;
-  // Not built yet: there is no rate history to copy and no favourite row to remove.
-  std::optional<ui::RateHistory> CopyRateHistory() override { return std::nullopt; }
+  // The newest sample and the two averages of the rate history.
+  std::optional<ui::RateHistoryFigures> CopyRateHistory() override;
+  // Not built yet: there is no favourite row to remove.
   void RemoveFavouriteRow(const std::string&) override {}
 };
 

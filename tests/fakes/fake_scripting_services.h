@@ -67,7 +67,7 @@ class FakeApplicationWindows : public ui::ApplicationWindowsService {
   std::vector<values::Array> addURLWindows;
   std::vector<std::string> saveDialogs;           // the suggested names
   std::vector<ui::SaveDialogAnswer> saveAnswers;  // played in order; none left: cancel
-  std::optional<ui::RateHistory> rates;
+  std::optional<ui::RateHistoryFigures> rates;
   std::vector<std::string> removedFavouriteRows;
 
   void ReopenApplication() override { ++reopens; }
@@ -81,6 +81,6 @@ class FakeApplicationWindows : public ui::ApplicationWindowsService {
     saveAnswers.erase(saveAnswers.begin());
     return answer;
   }
-  std::optional<ui::RateHistory> CopyRateHistory() override { return rates; }
+  std::optional<ui::RateHistoryFigures> CopyRateHistory() override { return rates; }
   void RemoveFavouriteRow(const std::string& name) override { removedFavouriteRows.push_back(name); }
 };

@@ -186,7 +186,8 @@ CommandEnabling ComputeCommandEnabling(const SelectionSummary& s, const CommandC
       {FourCC("Stop"), kQueueMenuID, 0, c.queueRunning},
       {FourCC("copy"), 0, 0, D},
       {FourCC("CuRl"), kQueueMenuID, 0, D},
-      {FourCC("Insp"), kViewMenuID, 0, D || s.remoteFTPItem},
+      // The remote items' inspector is not built: only downloads have one to open.
+      {FourCC("Insp"), kViewMenuID, 0, D},
       {FourCC("TgSb"), kViewMenuID, 0, c.listViewShown},
       {FourCC("ClrQ"), kQueueMenuID, 0, local},
       {FourCC("ClrO"), kQueueMenuID, 0, local},

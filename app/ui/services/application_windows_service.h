@@ -33,7 +33,7 @@ struct SaveDialogAnswer {
   std::string name;    // the chosen file name
 };
 
-struct RateHistory {
+struct RateHistoryFigures {
   float oneSecond = 0;  // bytes per second
   double fiveMinutes = 0;
   double fifteenMinutes = 0;
@@ -51,7 +51,7 @@ class ApplicationWindowsService {
   virtual void ShowAddURLWindow(const values::Array& urlEntries) = 0;
   // The put-file dialog suggesting `suggestedName`.
   virtual SaveDialogAnswer RunSaveDialog(const std::string& suggestedName) = 0;
-  virtual std::optional<RateHistory> CopyRateHistory() = 0;
+  virtual std::optional<RateHistoryFigures> CopyRateHistory() = 0;
   // My Servers loses the favourite's row.
   virtual void RemoveFavouriteRow(const std::string& name) = 0;
 };
@@ -63,7 +63,7 @@ class HeadlessApplicationWindows : public ApplicationWindowsService {
   bool IsOptionKeyDown() override { return false; }
   void ShowAddURLWindow(const values::Array&) override {}
   SaveDialogAnswer RunSaveDialog(const std::string&) override { return {}; }
-  std::optional<RateHistory> CopyRateHistory() override { return std::nullopt; }
+  std::optional<RateHistoryFigures> CopyRateHistory() override { return std::nullopt; }
   void RemoveFavouriteRow(const std::string&) override {}
 };
 

@@ -21,6 +21,7 @@ struct Tray {
   std::unique_ptr<QMenu> menu;
   MenuRef shown;  // the data behind the open menu, kept while it is open
   std::function<void()> click;
+  Image picture;
 };
 
 Tray& TheTray() {
@@ -57,6 +58,7 @@ bool ShowTrayIcon(const Image& icon, const std::string& tool_tip, std::function<
     FillQMenu(*tray.menu, tray.shown, 0,
               [](const MenuRef& menu, int item) { SelectMenuItem(*menu, item, nullptr); });
   });
+  t.picture = icon;
   t.icon->setIcon(QIcon(QPixmap::fromImage(ToQImage(icon))));
   t.icon->setToolTip(ToQString(tool_tip));
   t.icon->show();
@@ -69,6 +71,16 @@ void HideTrayIcon() {
   t.icon.reset();
   t.menu.reset();
   t.shown.reset();
+}
+
+void SetTrayIconImage(const Image& icon) {
+  Tray& t = TheTray();
+  t.picture = icon;
+  if (t.icon && !icon.IsNull()) t.icon->setIcon(QIcon(QPixmap::fromImage(ToQImage(icon))));
+}
+
+Image TrayIconImage() {
+  return TheTray().picture;
 }
 
 bool IsTrayIconShown() {

@@ -22,6 +22,10 @@ bool IsTrayAvailable();
 // opens. False when there is no tray.
 bool ShowTrayIcon(const Image& icon, const std::string& tool_tip, std::function<MenuRef()> build_menu);
 void HideTrayIcon();
+// Changes the picture of the shown icon (the badges and the rate graph are drawn into it).
+// The picture is kept even without a tray, so what the icon would show can be read back.
+void SetTrayIconImage(const Image& icon);
+Image TrayIconImage();
 bool IsTrayIconShown();
 // What a click (or a double click) on the icon does; the menu stays on the other button.
 void SetTrayIconClickAction(std::function<void()> action);

@@ -611,7 +611,7 @@ TEST_F(ScriptingSuiteTest, PeersAndFavourites) {
 }
 
 TEST_F(ScriptingSuiteTest, RateAveragesInKilobytes) {
-  windows->rates = ui::RateHistory{2048.0f, 1024.0, 512.0};
+  windows->rates = ui::RateHistoryFigures{2048.0f, 1024.0, 512.0};
   EXPECT_EQ(Result(Suite("BWSt")),
             Descriptor::Text("1 second average: 2.0, 5 minute average: 1.0, 15 minute average: 0.5"));
 }
