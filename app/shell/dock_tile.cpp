@@ -5,6 +5,7 @@
 #include "app/sharing/fileserver/file_transfer_server.h"
 #include "app/shell/shell_hooks.h"
 #include "app/ui/views/resource_images.h"
+#include "app/util/settings/setting_keys.h"
 #include "app/util/settings/settings_store.h"
 #include "platform/toolbox/menus/tray_icon.h"
 
@@ -27,7 +28,7 @@ toolbox::Color ColorOf(const util::SettingsColor& c) {
 ui::DockBadgeFigures CurrentDockBadgeFigures() {
   const auto settings = util::CurrentSettings();
   ui::DockBadgeFigures f;
-  f.showSpeeds = util::PrefBoolForKey("show speeds");
+  f.showSpeeds = util::ReadSetting(util::kShowSpeedsKey);
   f.displayDownloads = settings->displayJobsInDock;
   f.displayUploads = settings->displayUploadCountInDock;
   f.displayReceived = settings->displayReceivedFilesInDock;

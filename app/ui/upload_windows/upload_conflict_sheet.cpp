@@ -171,7 +171,8 @@ std::string UploadConflictSizeText(std::int64_t size, const std::string& locale)
   if (size < 1024) return values::Format("%lld B", {static_cast<long long>(size)});
   const std::string bytes = values::FormatGroupedInteger(size, locale);
   if (size < 1048576)
-    return values::Format(values::Localized("%lld KB (%@ bytes)"), {static_cast<long long>(size / 1024), bytes});
+    return values::Format(values::Localized("%lld KB (%@ bytes)"),
+                          {static_cast<long long>(size / 1024), bytes});
   if (size <= 1073741823)
     return values::Format(values::Localized("%lld MB (%@ bytes)"),
                           {static_cast<long long>(size / 1048576), bytes});
@@ -326,7 +327,8 @@ runtime::Status UploadConflictSheetHandler(runtime::HandlerCall&, runtime::Event
     Answer(*w, upload::kConflictSkip);
     return runtime::kNoErr;
   }
-  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess)) return runtime::kEventNotHandledErr;
+  if (!event.Is(toolbox::kEventClassCommand, toolbox::kEventCommandProcess))
+    return runtime::kEventNotHandledErr;
   const toolbox::FourCharCode command = toolbox::GetCommand(event).id;
   if (command == kCommandReplace) {
     Answer(*w, upload::kConflictReplace);
