@@ -11,7 +11,7 @@
 //  - `ReadSetting`: the user-defaults view (any thread): the stored value, else the
 //    registered default (default_settings.h), else false, 0 or empty. A key that holds a
 //    choice reads as its enumeration; a stored number outside the choices passes through,
-//    and each reader treats it as the Part says for "any other value".
+//    and each reader gives it the meaning it keeps for a value it does not know.
 //  - `ReadStoredSetting`: the stored value only, nothing when absent or not convertible, for
 //    the keys whose absence means something of its own.
 // Writes go to the domain in memory; `SynchronizeSettings` writes the domain to disk.
